@@ -1,0 +1,8 @@
+// The player's process frame: entry, start-up and shut-down.
+#pragma once
+
+#include <windows.h>
+
+// The body of WinMain (kept in the library so tests can drive it).
+int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);
+int RunWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up and builds both targets: build/i686 (the shipped 32-bit programs)
+# and build/x86_64 (the same code, with the tests run under Wine).
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+DEPS=$(bash "$ROOT/scripts/setup.sh" | tail -n1)
+BUILD="${MAVRO_BUILD:-$ROOT/build}"
+for t in x86_64-w64-mingw32 i686-w64-mingw32; do
+  arch=${t%%-*}
+  tests=ON
+  [ "$arch" = i686 ] && tests=OFF
+  cmake -S "$ROOT" -B "$BUILD/$arch" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain.cmake" \
+    -DMAVRO_TRIPLE=$t -DMAVRO_DEPS="$DEPS/$t" -DMAVRO_TESTS=$tests -DMAVRO_BENCH=$tests >/dev/null
+  cmake --build "$BUILD/$arch" -j"$(nproc)"
+done

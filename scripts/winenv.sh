@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Wine environment for unattended runs, sourced by the other scripts:
+#   mavro_wine_prefix DIR   makes (once) a private prefix with the project's settings
+#   mavro_wine_start        starts Xvfb and a kept-alive wineserver; stopped on exit
+mavro_wine_prefix() {
+  local prefix="$1"
+  export MAVRO_WINEPREFIX="$prefix" WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  [ -f "$prefix/.mavro-ready" ] && return 0
+  rm -rf "$prefix"
+  mkdir -p "$(dirname "$prefix")"
+  wine wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  local reg="$prefix/mavro.reg"
+  cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=""
+"Auto"="1"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Tahoma"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"宋体"="WenQuanYi Micro Hei"
+REG
+  wine regedit /S "$reg" >/dev/null 2>&1 || true
+  wineserver -w
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  touch "$prefix/.mavro-ready"
+}
+
+mavro_wine_start() {
+  local fifo dispfile
+  dispfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
+  MAVRO_XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$dispfile" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$dispfile")"
+  rm -f "$dispfile"
+  # A sound device that swallows everything, so media play to completion.
+  MAVRO_ALSA_CONF=$(mktemp)
+  printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$MAVRO_ALSA_CONF"
+  export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$MAVRO_ALSA_CONF"
+  wineserver -p
+  # Start Wine's own services now, detached from any caller's pipes: started
+  # by a test they would hold its output open and the test would never end.
+  wine wineboot -u </dev/null >/dev/null 2>&1 || true
+  trap mavro_wine_stop EXIT
+}
+
+mavro_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${MAVRO_XVFB_PID:-}" ] && kill "$MAVRO_XVFB_PID" >/dev/null 2>&1 || true
+  [ -n "${MAVRO_ALSA_CONF:-}" ] && rm -f "$MAVRO_ALSA_CONF"
+  return 0
+}
