@@ -10,38 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "ScratchDir.h"
 #include "bTraceLog.h"
 
 namespace {
-
-std::string MakeTempDir() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    char dir[MAX_PATH];
-    snprintf(dir, sizeof(dir), "%smvtrace_%lu_%lu_%lu", base, GetCurrentProcessId(),
-             GetCurrentThreadId(), (unsigned long)GetTickCount());
-    for (int i = 0; !CreateDirectoryA(dir, nullptr); ++i)
-        snprintf(dir, sizeof(dir), "%smvtrace_%lu_%d", base, GetCurrentProcessId(), i);
-    return dir;
-}
-
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                DeleteFileA(full.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path);  // text mode: the log is written in text mode
@@ -87,13 +59,10 @@ std::vector<int> TraceLines(const std::string& text) {
 class TraceLogTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir = MakeTempDir();
+        dir = scratch.Path();
         base = dir + "\\~t";
     }
-    void TearDown() override {
-        ReleaseTraceLog();
-        RemoveTree(dir);
-    }
+    void TearDown() override { ReleaseTraceLog(); }
     ITraceLog* Open() {
         CreateTraceLog(base.c_str());
         ITraceLog* log = GetTraceLog();
@@ -106,6 +75,7 @@ protected:
         ReleaseTraceLog();
         return ReadText(base + ".lg0");
     }
+    ScratchDir scratch;
     std::string dir, base;
 };
 
