@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The main job: sets up and builds everything, writes the sample work and
+# starts the player on it with its trace log on, then shows the log.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${MAVRO_BUILD:-$ROOT/build}"
+bash "$ROOT/scripts/build.sh" >/dev/null
+# shellcheck source=winenv.sh
+source "$ROOT/scripts/winenv.sh"
+mavro_wine_prefix "$BUILD/x86_64/wineprefix"
+mavro_wine_start
+RUN="$BUILD/x86_64/sample"
+rm -rf "$RUN" && mkdir -p "$RUN"
+cp "$BUILD/x86_64/MavroRT/MavroRT.exe" "$RUN/"
+printf '[MavroRT]\r\nSysLog=1\r\n' >"$RUN/MavroRT.ini"
+WINE="$ROOT/cmake/wine-run.sh"
+if [ -e "$BUILD/x86_64/tests/mkwork.exe" ]; then
+  "$WINE" "$BUILD/x86_64/tests/mkwork.exe" "$(winepath -w "$RUN/sample.mrt" 2>/dev/null || echo "$RUN/sample.mrt")"
+fi
+# Questions are answered unattended; the run ends when the work closes or
+# after MAVRO_RUN_SECONDS (default 20).
+export MAVRO_AUTOANSWER=yes
+echo "Starting: MavroRT.exe /r sample.mrt"
+set +e
+timeout "${MAVRO_RUN_SECONDS:-20}" "$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt"
+rc=$?
+set -e
+echo "MavroRT exited with $rc"
+TEMPDIR="$MAVRO_WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Temp"
+[ -d "$TEMPDIR" ] || TEMPDIR="$MAVRO_WINEPREFIX/drive_c/users/$(whoami)/Temp"
+if [ -f "$TEMPDIR/~mvrt40.lg0" ]; then
+  echo "---- trace log ($TEMPDIR/~mvrt40.lg0)"
+  cat "$TEMPDIR/~mvrt40.lg0"
+fi
