@@ -124,7 +124,8 @@ bool VariableManager::LoadList(CVarList* list, Stream* stream, bool reset) {
     if (!list || !stream) return false;
     unsigned long long start = stream->GetPosition();
     unsigned long long size = stream->GetSize();
-    if (start > size || size - start > (unsigned long long)(size_t)-1) return false;
+    if (start > size || size - start > 0xFFFFFFFFull || size - start > (unsigned long long)(size_t)-1)
+        return false;
     // The rest of the stream bounds every length inside the list.
     std::vector<unsigned char> bytes;
     size_t used = 0;

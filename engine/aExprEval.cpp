@@ -632,7 +632,7 @@ HRESULT CExpression::PushVariable(const std::string& name, const char* post, int
     bool ok = SUCCEEDED(hr) && count > 0 && count <= kMaxIndexes;
     for (int i = 0; ok && i < count; ++i) {
         VARIANT& item = m_stack[base + (size_t)i];
-        ok = SUCCEEDED(VariantChangeType(&item, &item, 0, VT_I4));
+        ok = V_VT(&item) == VT_I4 || SUCCEEDED(VariantChangeType(&item, &item, 0, VT_I4));
         if (ok) indexes[i] = V_I4(&item);
     }
     PopTo(base);

@@ -463,6 +463,17 @@ TEST(ExprEval, DeepAndLongExpressionsFailOrSucceedCleanly) {
     std::string strings(100000, '"');
     EXPECT_EQ(f.expr.Evaluate(strings.c_str(), &r.v), E_FAIL);
 
+    // The deepest the splitter can go: 255 groups, each holding every
+    // operator level, and the same through 254 nested calls.
+    std::string levels = "7";
+    for (int i = 0; i < 255; ++i) levels = "1||1&&1==1+1*(" + levels + ")";
+    ASSERT_EQ(f.expr.Evaluate(levels.c_str(), &r.v), S_OK);
+    EXPECT_EQ(V_BOOL(&r.v), -1);
+    std::string callLevels = "7";
+    for (int i = 0; i < 254; ++i) callLevels = "f(1+1*" + callLevels + ")";
+    ASSERT_EQ(f.expr.Evaluate(callLevels.c_str(), &r.v), S_OK);
+    EXPECT_EQ(V_I4(&r.v), 7 + 254);
+
     // Nested calls, each a level of the splitter and of the evaluation.
     std::string calls;
     for (int i = 0; i < 200; ++i) calls += "f(";
