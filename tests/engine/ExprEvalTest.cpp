@@ -464,7 +464,7 @@ TEST(ExprEval, DeepAndLongExpressionsFailOrSucceedCleanly) {
     EXPECT_EQ(f.expr.Evaluate(strings.c_str(), &r.v), E_FAIL);
 
     // The deepest the splitter can go: 255 groups, each holding every
-    // operator level, and the same through 254 nested calls.
+    // operator level; and 254 nested calls, each a level of the evaluation.
     std::string levels = "7";
     for (int i = 0; i < 255; ++i) levels = "1||1&&1==1+1*(" + levels + ")";
     ASSERT_EQ(f.expr.Evaluate(levels.c_str(), &r.v), S_OK);
@@ -619,6 +619,32 @@ TEST(ExprEval, RandomExpressionsMatchATreeEvaluator) {
         }
     }
     EXPECT_GT(failures, 0);  // division by zero came up
+}
+
+}  // namespace
+
+namespace {
+
+// Random texts from the bytes the scanner cares about, GBK lead and trail
+// bytes among them: every one must end in a result or a clean failure.
+TEST(ExprEval, RandomTextsNeverBreakTheEvaluator) {
+    Fixture f;
+    static const char alphabet[] = "0123456789.l_fgarr()[],\"\\ +-*/<>=!&|%\x81\x83\xB0\x5B\x5D\x7C\xFE";
+    std::mt19937 rng(99);
+    int succeeded = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int n = (int)(rng() % 24); n > 0; --n) text += alphabet[rng() % (sizeof(alphabet) - 1)];
+        Value r;
+        HRESULT hr = f.expr.Evaluate(text.c_str(), &r.v);
+        if (SUCCEEDED(hr)) {
+            ++succeeded;
+            EXPECT_NE(V_VT(&r.v), VT_EMPTY) << text;
+        } else {
+            EXPECT_EQ(V_VT(&r.v), VT_EMPTY) << text;
+        }
+    }
+    EXPECT_GT(succeeded, 100);
 }
 
 }  // namespace
