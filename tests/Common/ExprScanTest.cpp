@@ -3,6 +3,7 @@
 // the scanners look for.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,41 @@ TEST(ExprScan, LeadBytesFollowTheCodePage) {
     EXPECT_TRUE(IsExprLeadByte(0xFE));
     EXPECT_FALSE(IsExprLeadByte(0xFF));
     EXPECT_FALSE(IsExprLeadByte('|'));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ExprScan, RandomListsSplitOrFailCleanly) {
+    static const char alphabet[] = "a1,()[]\"\\ \x81\x83\xB0\x5B\x5D\x7C";
+    std::mt19937 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (int n = (int)(rng() % 20); n > 0; --n) text += alphabet[rng() % (sizeof(alphabet) - 1)];
+        std::vector<std::string> items;
+        HRESULT hr = SplitParamList(text.c_str(), items);
+        if (hr == S_OK) {
+            size_t bytes = 0;
+            for (const std::string& item : items) {
+                EXPECT_FALSE(item.empty()) << text;
+                bytes += item.size();
+            }
+            EXPECT_LE(bytes, text.size());
+        } else {
+            EXPECT_TRUE(hr == E_EXPR_EMPTYPARAM || hr == E_EXPR_BADSTRING || hr == E_EXPR_BRACKET) << text;
+            EXPECT_TRUE(items.empty());
+        }
+        for (int from = 0; from < (int)text.size(); ++from) {
+            if (text[from] != '(' && text[from] != '[') continue;
+            int pos = from;
+            if (CheckBrackets(text.c_str(), pos, (int)text.size())) {
+                EXPECT_GT(pos, from);
+                EXPECT_LT(pos, (int)text.size());
+                EXPECT_TRUE(text[pos] == ')' || text[pos] == ']');
+            }
+        }
+    }
 }
 
 }  // namespace
