@@ -20,11 +20,11 @@ enum { VAR_BLOCK = 8 };
 // Most dimensions a stored array may declare.
 enum { MAX_STORED_DIMS = 64 };
 
-// String resources of the two boolean words, and their GBK text for a
-// program that does not carry them.
-enum { IDS_BOOL_TRUE = 12155, IDS_BOOL_FALSE = 12156 };
-const char kTrueWord[] = "\xD5\xE6";   // 真
-const char kFalseWord[] = "\xBC\xD9";  // 假
+// String resource of the word that declares a true boolean, and its GBK
+// text for a program that does not carry it. Every other text (the false
+// word, string 12156, among them) declares false.
+enum { IDS_BOOL_TRUE = 12155 };
+const char kTrueWord[] = "\xD5\xE6";  // 真
 
 std::string LoadBoolWord(UINT id, const char* fallback) {
     char buffer[64];
