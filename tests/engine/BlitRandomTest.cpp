@@ -109,13 +109,26 @@ DWORD RandomPixel(Rng& rng, DWORD keyLow, DWORD keyHigh) {
 
 int RandomSize(Rng& rng) { return rng.Chance(15) ? rng.In(1, 3) : rng.Chance(20) ? rng.In(30, 70) : rng.In(1, 24); }
 
+// A rectangle of w x h that mostly overlaps a buffer of width x height and
+// sometimes hangs off any side.
 RECT RandomRect(Rng& rng, int width, int height, int w, int h) {
     RECT r;
-    r.left = rng.In(-12, width + 4);
-    r.top = rng.In(-12, height + 4);
+    r.left = rng.In(-w / 2 - 3, width - w / 2 + 3);
+    r.top = rng.In(-h / 2 - 3, height - h / 2 + 3);
     r.right = r.left + w;
     r.bottom = r.top + h;
     return r;
+}
+
+// A destination extent for a source extent n: equal, double, half or any.
+int RelatedExtent(Rng& rng, int n, int limit) {
+    switch (rng.In(0, 4)) {
+        case 0:
+        case 4: return n;
+        case 1: return 2 * n;
+        case 2: return n > 1 ? n / 2 : 1;
+        default: return rng.In(1, limit);
+    }
 }
 
 void RunRandomBlits(uint32_t seed, int rounds) {
@@ -163,14 +176,11 @@ void RunRandomBlits(uint32_t seed, int rounds) {
         source->EnablePixelAlpha(rs.pixelAlpha);
 
         for (int blit = 0; blit < 8; ++blit) {
-            // Same size, a simple ratio, or anything; sometimes reversed.
-            int w = rng.In(0, sw + 3), h = rng.In(0, sh + 3);
+            // Each axis the same size, a simple ratio, or anything; sometimes
+            // reversed, now and then empty.
+            const int w = rng.Chance(3) ? 0 : rng.In(1, sw + 3), h = rng.Chance(3) ? 0 : rng.In(1, sh + 3);
             RECT s = RandomRect(rng, sw, sh, w, h);
-            int kind = rng.In(0, 3);
-            int dwr = kind == 0 ? w : kind == 1 ? 2 * w : rng.In(1, dw + 8);
-            int dhr = kind == 0 ? h : kind == 1 ? (rng.Chance(50) ? 2 * h : h) : rng.In(1, dh + 8);
-            if (kind == 3) dwr = w > 1 ? w / 2 : 1, dhr = rng.Chance(50) ? h : rng.In(1, dh + 8);
-            RECT d = RandomRect(rng, dw, dh, dwr, dhr);
+            RECT d = RandomRect(rng, dw, dh, RelatedExtent(rng, w, dw + 8), RelatedExtent(rng, h, dh + 8));
             if (rng.Chance(25)) std::swap(s.left, s.right);
             if (rng.Chance(25)) std::swap(s.top, s.bottom);
             if (rng.Chance(3)) std::swap(d.left, d.right);
@@ -201,7 +211,7 @@ protected:
 };
 
 TEST_P(BlitRandom, AgreesWithPlainReferenceByteForByte) {
-    for (uint32_t seed : {1u, 2u, 3u, 20240601u}) RunRandomBlits(seed, 700);
+    for (uint32_t seed : {1u, 2u, 3u, 20240601u}) RunRandomBlits(seed, 1500);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, BlitRandom, testing::Values(false, true),
