@@ -12,33 +12,6 @@ using picfix::ByteWriter;
 
 namespace {
 
-struct DibSpec {
-    int headerSize = 40;
-    int width = 1, height = 1;
-    int bits = 24;
-    DWORD compression = BI_RGB;
-    DWORD clrUsed = 0;
-    std::vector<uint32_t> palette;  // 0x00RRGGBB
-    std::vector<uint32_t> masks;    // BI_BITFIELDS: red, green, blue
-    Bytes rows;
-};
-
-// A packed DIB: header, masks or palette, rows.
-Bytes MakeDib(const DibSpec& s) {
-    ByteWriter w;
-    if (s.headerSize == 12) {
-        w.U32(12).U16(s.width).U16(s.height).U16(1).U16(s.bits);
-        for (uint32_t c : s.palette) w.U8(c & 0xFF).U8((c >> 8) & 0xFF).U8(c >> 16);
-    } else {
-        w.U32(40).U32(s.width).U32(s.height).U16(1).U16(s.bits).U32(s.compression);
-        w.U32(0).U32(0).U32(0).U32(s.clrUsed).U32(0);
-        for (uint32_t m : s.masks) w.U32(m);
-        for (uint32_t c : s.palette) w.U32(c);
-    }
-    w.Raw(s.rows);
-    return w.Get();
-}
-
 Dib32 Convert(const Bytes& dib) {
     Dib32 out;
     HGLOBAL h = ConvertPackedDib32Checked(dib.data(), dib.size());
