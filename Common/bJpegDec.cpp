@@ -199,7 +199,9 @@ __attribute__((noinline)) HGLOBAL JpegDecodeRows(JpegJob* job, int bits) {
             JSAMPROW target = row;
             jpeg_read_scanlines(&cinfo, &target, 1);
             if (bits == 32) {
-                for (JDIMENSION x = 0; x < width; ++x) row[4 * x + 3] = 0;
+                // The library fills the fourth byte with 255; DIB pixels carry 0.
+                uint32_t* pixel = reinterpret_cast<uint32_t*>(row);
+                for (JDIMENSION x = 0; x < width; ++x) pixel[x] &= 0x00FFFFFFu;
             }
         } else {
             jpeg_read_scanlines(&cinfo, sample, 1);
