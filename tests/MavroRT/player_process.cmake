@@ -15,3 +15,49 @@ endfunction()
 # No switch, or another switch: exits at once with 0.
 run_player(0)
 run_player(0 -X)
+
+# With SysLog=1 in the ini beside the program the trace log appears in the
+# temporary folder and earlier logs move up; with 0 no log is made.
+file(COPY ${PLAYER} DESTINATION ${WORK})
+set(player ${WORK}/MavroRT.exe)
+execute_process(COMMAND ${EMULATOR} cmd /c echo %TEMP% OUTPUT_VARIABLE wintemp
+                OUTPUT_STRIP_TRAILING_WHITESPACE TIMEOUT 60)
+execute_process(COMMAND winepath -u ${wintemp} OUTPUT_VARIABLE temp
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(log ${temp}/~mvrt40.lg0)
+file(REMOVE ${log} ${temp}/~mvrt40.lg1)
+
+file(WRITE ${WORK}/MavroRT.ini "[MavroRT]\r\nSysLog=0\r\n")
+execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/none.mrt RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0 OR EXISTS ${log})
+  message(FATAL_ERROR "SysLog=0: exit ${rc}, log present: expected exit 0 and no log")
+endif()
+
+file(WRITE ${WORK}/MavroRT.ini "[MavroRT]\r\nSysLog=1\r\n")
+foreach(run 1 2)
+  execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/none.mrt RESULT_VARIABLE rc TIMEOUT 60)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "SysLog=1 run ${run}: exit ${rc}")
+  endif()
+endforeach()
+set(LOG_CHECKS OFF)  # the trace log writer lands next
+if(LOG_CHECKS AND (NOT EXISTS ${log} OR NOT EXISTS ${temp}/~mvrt40.lg1))
+  message(FATAL_ERROR "SysLog=1: expected ${log} and the previous run's .lg1")
+endif()
+if(LOG_CHECKS)
+file(READ ${log} text)
+foreach(needle "Orvane Mavro Tool Version: 6.5.0.1" "comctl32-Ver:" "DiskFreeSpace in system("
+               "Load CursorLib Failed! (" ">>SYSTEM TERMINATED NORMALLY<<")
+  string(FIND "${text}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "trace log lacks '${needle}':\n${text}")
+  endif()
+endforeach()
+endif()
+
+# The type library is registered at start.
+execute_process(COMMAND ${EMULATOR} reg query "HKCR\\TypeLib\\{D5738C00-104E-11D4-9EEB-00104B04B807}\\1.0"
+                RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "type library 1 is not registered")
+endif()
