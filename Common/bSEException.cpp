@@ -71,6 +71,9 @@ struct alignas(16) SEThreadBlock {
 DWORD g_seSlot = TLS_OUT_OF_INDEXES;
 
 // Processor faults; software exceptions and notifications pass untouched.
+// A stack overflow is not among them: what is left of the stack after one
+// does not carry the unwinder (measured under Wine, even with a stack
+// guarantee), and the attempt would only hide the system's own report.
 bool IsTranslatedFault(DWORD code) {
     switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
@@ -78,7 +81,6 @@ bool IsTranslatedFault(DWORD code) {
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_STACK_OVERFLOW:
     case EXCEPTION_INT_OVERFLOW:
     case EXCEPTION_FLT_DENORMAL_OPERAND:
     case EXCEPTION_FLT_INEXACT_RESULT:
@@ -277,8 +279,4 @@ void InstallSETranslator() {
     SEThreadBlock* block = new (std::nothrow) SEThreadBlock;
     if (!block) return;
     TlsSetValue(g_seSlot, block);
-    // Room for the handler and the unwinder once a stack overflow has used
-    // up the guard page.
-    ULONG guarantee = 32 * 1024;
-    SetThreadStackGuarantee(&guarantee);
 }
