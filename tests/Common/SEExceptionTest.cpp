@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "ScratchDir.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -229,6 +230,26 @@ TEST_F(SEExceptionTest, EachThreadInstallsItsOwn) {
     });
     worker.join();
     EXPECT_EQ(code, (DWORD)EXCEPTION_INT_DIVIDE_BY_ZERO);
+}
+
+TEST_F(SEExceptionTest, ReportedFaultsReachTheLog) {
+    ScratchDir scratch;
+    std::string log = scratch / "log";
+    CreateTraceLog(log.c_str());
+    int line = 0;
+    try {
+        DivideByZero(1);
+    } catch (const CSE_Exception& e) {
+        line = __LINE__ + 1;
+        LOG_EXCEPTION(e);
+    }
+    ReleaseTraceLog();
+    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string place = "SEExceptionTest.cpp (" + std::to_string(line) + ")";
+    EXPECT_NE(text.find(place + "\r\n\r\n>>ERROR EXCEPTION<<   Exception(8:0xC0000094) : "
+                                "INT_DIVIDE_BY_ZERO\r\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(SEExceptionText, TextsByCode) {
