@@ -285,10 +285,15 @@ bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
 }
 
 HRESULT ReadOldIndex(CMediaManager* manager, ITeskStorage* storage) {
-    CComPtr<ITeskStream> stream;
-    HRESULT hr = storage->OpenStream("MediaIndex", TESK_MODE_READ, &stream);
+    CComPtr<ITeskStream> packed;
+    HRESULT hr = storage->OpenStream("MediaIndex", TESK_MODE_READ, &packed);
     if (FAILED(hr)) return hr;
-    stream->SetMode(0);
+    packed->SetMode(0);
+    // Records are read from memory, so none can run past the stream.
+    CComPtr<ITeskStream> stream;
+    hr = CacheRestOfStream(packed, 0, &stream);
+    if (FAILED(hr)) return hr;
+    packed.Release();
     DWORD count = 0;
     if (!ReadExact(stream, &count, 4) || !CountFitsStream(stream, count, kMinFolderRecord, "MediaIndex"))
         return E_FAIL;

@@ -198,6 +198,8 @@ HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out) {
 }
 
 bool ReadExact(ITeskStream* stream, void* buffer, ULONG n) {
+    // A packed-container stream would read on into the next element.
+    if (StreamRemaining(stream) < n) return false;
     try {
         return stream->Read(buffer, n) == n;
     } catch (const CTeskExcept&) {

@@ -53,7 +53,8 @@ HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out);
 // Bytes left between the stream's position and its end.
 ULONGLONG StreamRemaining(ITeskStream* stream);
 
-// Reads exactly n bytes; false on a short read (no exception leaves).
+// Reads exactly n bytes within the stream's size; false when fewer are
+// left (no exception leaves).
 bool ReadExact(ITeskStream* stream, void* buffer, ULONG n);
 
 // Reads a fixed-width UTF-16 field of `units` units into dest (size bytes),
