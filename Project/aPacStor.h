@@ -51,6 +51,8 @@ public:
     HRESULT Open(HANDLE file, BOOL forReading);
     // File offset that a read stream's data may not pass (0: the file's end).
     void SetLimit(ULONGLONG limit) { m_limit = limit; }
+    // File offset of the data (D), for checks.
+    ULONGLONG DataStart() const { return m_dataStart; }
 
 protected:
     ~CPacStream() override {}

@@ -1,0 +1,348 @@
+// SSE2 forms of the kernels. Each destination row is produced in two steps:
+// the variant's walk gives a line of source colours (a source row, its
+// mirror, or the stretch samples), then the family's rule is applied to the
+// destination row four pixels at a time. The arithmetic is the same integer
+// arithmetic as the plain kernels, so both give the same bytes.
+#include "aKernelsVector.h"
+
+#include <string.h>
+
+#include <new>
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#if defined(__i386__)
+// Only this file uses SSE2 on 32-bit builds; its entry realigns the stack,
+// which Windows keeps at 4 bytes there.
+#pragma GCC target("sse2")
+#define VECTOR_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define VECTOR_ENTRY
+#endif
+
+#include <emmintrin.h>
+
+#include "aKernelsImpl.h"
+
+namespace {
+
+template <class T>
+struct HeapArray {
+    T* p;
+    explicit HeapArray(int n) : p(n > 0 ? new (std::nothrow) T[n] : nullptr) {}
+    HeapArray(const HeapArray&) = delete;
+    HeapArray& operator=(const HeapArray&) = delete;
+    ~HeapArray() { delete[] p; }
+};
+
+inline __m128i Load4(const DWORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store4(DWORD* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// Weight pair (w, 1024 - w) in every 32-bit lane, for _mm_madd_epi16.
+inline __m128i WeightPair(int w) { return _mm_set1_epi32(w | ((1024 - w) << 16)); }
+
+// Four 32-bit channel values (0..255) of two pixels into two packed pixels.
+inline __m128i PackTwo(__m128i a, __m128i b) {
+    const __m128i words = _mm_packs_epi32(a, b);
+    return _mm_packus_epi16(words, words);
+}
+
+// d[n-1-j] = s[j]
+void ReverseRow(DWORD* d, const DWORD* s, int n) {
+    int j = 0;
+    for (; j + 4 <= n; j += 4) Store4(d + n - 4 - j, _mm_shuffle_epi32(Load4(s + j), 0x1B));
+    for (; j < n; ++j) d[n - 1 - j] = s[j];
+}
+
+typedef void (*RowOp)(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c);
+
+// The rule of family F over one row, source line s onto destination row d.
+template <int F>
+void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi32(-1);
+    const __m128i topByte = _mm_set1_epi32((int)0xFF000000);
+    // The top byte is ignored by the key test: make it always in range.
+    const __m128i keyLo = _mm_set1_epi32((int)(c.keyLow & 0x00FFFFFF));
+    const __m128i keyHi = _mm_set1_epi32((int)(c.keyHigh | 0xFF000000));
+    const __m128i round = _mm_set1_epi16(128);
+    const __m128i constA = _mm_set1_epi16((short)c.alpha);
+    const __m128i constInv = _mm_set1_epi16((short)(255 - c.alpha));
+    const __m128i c255w = _mm_set1_epi16(255);
+    const __m128i c256w = _mm_set1_epi16(256);
+    const __m128i c255d = _mm_set1_epi32(255);
+    int j = 0;
+    for (; j + 4 <= n; j += 4) {
+        const __m128i sv = Load4(s + j);
+        __m128i keep = ones;
+        if (F & FAM_KEY) {
+            const __m128i inRange = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(sv, keyLo), sv),
+                                                  _mm_cmpeq_epi8(_mm_min_epu8(sv, keyHi), sv));
+            keep = _mm_xor_si128(_mm_cmpeq_epi32(inRange, ones), ones);
+        }
+        __m128i alpha32 = zero;
+        if (F & FAM_PIXEL) {
+            alpha32 = _mm_srli_epi32(sv, 24);
+            keep = _mm_andnot_si128(_mm_cmpeq_epi32(alpha32, zero), keep);
+        }
+        const int keepBits = _mm_movemask_epi8(keep);
+        if (keepBits == 0) continue;
+
+        __m128i out = sv;
+        if (F & (FAM_CONST | FAM_PIXEL)) {
+            const __m128i dv = Load4(d + j);
+            __m128i full = zero;
+            bool allFull = false;
+            if ((F & FAM_PIXEL) && !(F & FAM_CONST)) {
+                full = _mm_cmpeq_epi32(alpha32, c255d);
+                allFull = (_mm_movemask_epi8(_mm_and_si128(full, keep)) == keepBits);
+            }
+            if (!allFull) {
+                const __m128i sLo = _mm_unpacklo_epi8(sv, zero), sHi = _mm_unpackhi_epi8(sv, zero);
+                const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
+                __m128i wsLo, wsHi, wdLo, wdHi;
+                if (F & FAM_PIXEL) {
+                    // Each pixel's alpha in all four of its channel lanes.
+                    __m128i aLo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xFF), 0xFF);
+                    __m128i aHi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xFF), 0xFF);
+                    if (F & FAM_CONST) {
+                        // e = (alpha * A) >> 8 against a destination scaled by 255
+                        wsLo = _mm_srli_epi16(_mm_mullo_epi16(aLo, constA), 8);
+                        wsHi = _mm_srli_epi16(_mm_mullo_epi16(aHi, constA), 8);
+                        wdLo = _mm_sub_epi16(c255w, wsLo);
+                        wdHi = _mm_sub_epi16(c255w, wsHi);
+                    } else {
+                        wsLo = aLo;
+                        wsHi = aHi;
+                        wdLo = _mm_sub_epi16(c256w, aLo);
+                        wdHi = _mm_sub_epi16(c256w, aHi);
+                    }
+                } else {
+                    wsLo = wsHi = constA;
+                    wdLo = wdHi = constInv;
+                }
+                // (wd*d + ws*s + 128) >> 8 stays below 65536 in every family.
+                const __m128i rLo = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, wdLo), _mm_mullo_epi16(sLo, wsLo)),
+                                  round),
+                    8);
+                const __m128i rHi = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, wdHi), _mm_mullo_epi16(sHi, wsHi)),
+                                  round),
+                    8);
+                out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
+                if ((F & FAM_PIXEL) && !(F & FAM_CONST))
+                    out = _mm_or_si128(_mm_and_si128(full, sv), _mm_andnot_si128(full, out));
+            }
+            if (keepBits != 0xFFFF) out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, dv));
+        } else if (keepBits != 0xFFFF) {
+            out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, Load4(d + j)));
+        }
+        Store4(d + j, out);
+    }
+    for (; j < n; ++j) PutPixel<F>(d + j, s[j], c);
+}
+
+const RowOp kRowRules[8] = {RowRule<0>, RowRule<1>, RowRule<2>, RowRule<3>,
+                            RowRule<4>, RowRule<5>, RowRule<6>, RowRule<7>};
+
+// Two taps across one row: out[j] from row[c] and its neighbour.
+void SampleAcross(DWORD* out, const DWORD* row, const StretchTable& cols, int wd, int spanX,
+                  bool single) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i r[2];
+    int k = 0;
+    for (int j = 0; j < wd; ++j) {
+        const int c = cols[j].index;
+        const int c1 = (!single && c + 1 < spanX) ? c + 1 : c;
+        const __m128i p = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row[c]), _mm_cvtsi32_si128((int)row[c1])), zero);
+        r[k++] = _mm_srli_epi32(_mm_madd_epi16(p, WeightPair(cols[j].weight)), 10);
+        if (k == 2) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j - 1), PackTwo(r[0], r[1]));
+            k = 0;
+        }
+    }
+    if (k) out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
+}
+
+// Two taps down: out[j] from row0[j] and row1[j] with the row weight.
+void SampleDown(DWORD* out, const DWORD* row0, const DWORD* row1, int w, int weight) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wp = WeightPair(weight);
+    int j = 0;
+    for (; j + 4 <= w; j += 4) {
+        const __m128i a = Load4(row0 + j), b = Load4(row1 + j);
+        const __m128i lo = _mm_unpacklo_epi8(a, b), hi = _mm_unpackhi_epi8(a, b);
+        const __m128i r0 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), wp), 10);
+        const __m128i r1 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), wp), 10);
+        const __m128i r2 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), wp), 10);
+        const __m128i r3 = _mm_srli_epi32(_mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), wp), 10);
+        Store4(out + j, _mm_packus_epi16(_mm_packs_epi32(r0, r1), _mm_packs_epi32(r2, r3)));
+    }
+    for (; j < w; ++j) out[j] = Lerp2(row0[j], row1[j], weight);
+}
+
+// Vertical half of the four taps: for each source column the row blend
+// V = wy*P(r) + (1024 - wy)*P(r+1) per channel (18 bits), stored split as
+// V >> 10 and V & 1023 so that the horizontal half fits _mm_madd_epi16.
+// Four taps = (wx*V(c) + (1024 - wx)*V(c+1)) >> 20, exactly.
+void VerticalPass(__m128i* vert, const DWORD* row0, const DWORD* row1, int count, int wy) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i wp = WeightPair(wy);
+    const __m128i low10 = _mm_set1_epi32(1023);
+    int c = 0;
+    for (; c + 4 <= count; c += 4) {
+        const __m128i a = Load4(row0 + c), b = Load4(row1 + c);
+        const __m128i lo = _mm_unpacklo_epi8(a, b), hi = _mm_unpackhi_epi8(a, b);
+        const __m128i p[4] = {_mm_unpacklo_epi8(lo, zero), _mm_unpackhi_epi8(lo, zero),
+                              _mm_unpacklo_epi8(hi, zero), _mm_unpackhi_epi8(hi, zero)};
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_madd_epi16(p[k], wp);
+            _mm_storeu_si128(vert + c + k,
+                             _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
+        }
+    }
+    for (; c < count; ++c) {
+        const __m128i p = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero);
+        const __m128i v = _mm_madd_epi16(p, wp);
+        _mm_storeu_si128(vert + c, _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
+    }
+}
+
+void HorizontalPass(DWORD* out, const __m128i* vert, const StretchTable& cols, int wd, int spanX) {
+    __m128i r[2];
+    int k = 0;
+    for (int j = 0; j < wd; ++j) {
+        const int c = cols[j].index;
+        const int c1 = c + 1 < spanX ? c + 1 : c;
+        const __m128i e0 = _mm_loadu_si128(vert + c), e1 = _mm_loadu_si128(vert + c1);
+        const __m128i wp = WeightPair(cols[j].weight);
+        const __m128i high = _mm_madd_epi16(_mm_unpacklo_epi16(e0, e1), wp);
+        const __m128i low = _mm_madd_epi16(_mm_unpackhi_epi16(e0, e1), wp);
+        r[k++] = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(high, 10), low), 20);
+        if (k == 2) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j - 1), PackTwo(r[0], r[1]));
+            k = 0;
+        }
+    }
+    if (k) out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
+}
+
+inline void ClearAlpha(DWORD* p) { *p &= 0x00FFFFFF; }
+
+bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
+    const bool vflip = VariantVFlip(V), hflip = VariantHFlip(V);
+    const int w = a.wd < a.ws ? a.wd : a.ws, h = a.hd < a.hs ? a.hd : a.hs;
+    HeapArray<DWORD> line(F != 0 && hflip ? w : 0);
+    if (F != 0 && hflip && !line.p) return false;
+    const RowOp rule = kRowRules[F];
+    for (int i = 0; i < h; ++i) {
+        const DWORD* s = PixelRow(a.src, a.ps, i);
+        DWORD* d = PixelRow(a.dst, a.pd, vflip ? h - 1 - i : i);
+        if (F == 0) {
+            if (hflip)
+                ReverseRow(d, s, w);
+            else
+                memcpy(d, s, (size_t)w * 4);
+        } else if (hflip) {
+            ReverseRow(line.p, s, w);
+            rule(d, line.p, w, ctx);
+        } else {
+            rule(d, s, w, ctx);
+        }
+    }
+    return true;
+}
+
+bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
+    const bool vflip = VariantVFlip(V), hflip = VariantHFlip(V);
+    const bool pixelAlpha = (F & FAM_PIXEL) != 0;
+    const RowOp rule = kRowRules[F];
+    const int wd = V == 5 ? (a.wd < a.ws ? a.wd : a.ws) : a.wd;
+    const int hd = V == 4 ? (a.hd < a.hs ? a.hd : a.hs) : a.hd;
+
+    StretchTable cols, rows;
+    if (V != 5 && !cols.Build(a.ws, wd)) return false;
+    if (V != 4 && !rows.Build(a.hs, hd)) return false;
+    // Samples in natural order, and a mirrored copy when needed.
+    HeapArray<DWORD> line(wd), mirror(hflip ? wd : 0);
+    if (!line.p || (hflip && !mirror.p)) return false;
+    // Columns that the four-tap walk reads: the clipped source and, when
+    // the buffer has it, one neighbour column.
+    const int vertCount = a.ws + 1 < a.srcSpanX ? a.ws + 1 : a.srcSpanX;
+    // 16 bytes per column, read and written unaligned.
+    HeapArray<DWORD> vertStore(V >= 6 ? vertCount * 4 : 0);
+    __m128i* vert = reinterpret_cast<__m128i*>(vertStore.p);
+    HeapArray<unsigned char> zeroCol(V >= 6 && pixelAlpha ? vertCount : 0);
+    if (V >= 6 && (!vert || (pixelAlpha && !zeroCol.p))) return false;
+
+    for (int i = 0; i < hd; ++i) {
+        DWORD* d = PixelRow(a.dst, a.pd, vflip ? hd - 1 - i : i);
+        // The plain family writes its samples straight into the row.
+        DWORD* out = (F == 0 && !hflip) ? d : line.p;
+        if (V == 4) {
+            const DWORD* s = PixelRow(a.src, a.ps, i);
+            const bool single = a.ws == 1;
+            SampleAcross(out, s, cols, wd, a.srcSpanX, single);
+            if (pixelAlpha) {
+                for (int j = 0; j < wd; ++j) {
+                    const int c = cols[j].index;
+                    if (AlphaZero(s[c]) || (!single && c + 1 < a.srcSpanX && AlphaZero(s[c + 1])))
+                        ClearAlpha(out + j);
+                }
+            }
+        } else if (V == 5) {
+            const int r = rows[i].index;
+            const bool n = a.hs != 1 && r + 1 < a.srcSpanY;
+            const DWORD* s0 = PixelRow(a.src, a.ps, r);
+            const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
+            SampleDown(out, s0, s1, wd, rows[i].weight);
+            if (pixelAlpha) {
+                for (int j = 0; j < wd; ++j)
+                    if (AlphaZero(s0[j]) || (n && AlphaZero(s1[j]))) ClearAlpha(out + j);
+            }
+        } else {
+            const int r = rows[i].index;
+            const bool n = r + 1 < a.srcSpanY;
+            const DWORD* s0 = PixelRow(a.src, a.ps, r);
+            const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
+            VerticalPass(vert, s0, s1, vertCount, rows[i].weight);
+            HorizontalPass(out, vert, cols, wd, a.srcSpanX);
+            if (pixelAlpha) {
+                for (int c = 0; c < vertCount; ++c)
+                    zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));
+                for (int j = 0; j < wd; ++j) {
+                    const int c = cols[j].index;
+                    if (zeroCol.p[c] || (c + 1 < a.srcSpanX && zeroCol.p[c + 1])) ClearAlpha(out + j);
+                }
+            }
+        }
+        if (F == 0) {
+            if (hflip) ReverseRow(d, out, wd);
+        } else if (hflip) {
+            ReverseRow(mirror.p, out, wd);
+            rule(d, mirror.p, wd, ctx);
+        } else {
+            rule(d, out, wd, ctx);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+VECTOR_ENTRY bool RunBlitKernelVector(int kernel, const BlitKernelArgs& args) {
+    if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT) return false;
+    const int F = kernel / 10, V = kernel % 10;
+    PixelRuleCtx ctx;
+    ctx.Init(F, args);
+    return V <= 3 ? RunUnstretched(F, V, args, ctx) : RunStretched(F, V, args, ctx);
+}
+
+#else
+
+bool RunBlitKernelVector(int, const BlitKernelArgs&) { return false; }
+
+#endif

@@ -1,0 +1,77 @@
+// Small helpers for the pixel buffer tests: buffers with given pixels and
+// direct reads of what a blit left behind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+#include "aGDIBuf.h"
+
+namespace pixtest {
+
+inline BufferInfo Info(IPixelBuffer* buffer, WORD mask = BIM_ALL) {
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = mask;
+    buffer->GetBufferInfo(&info);
+    return info;
+}
+
+inline DWORD* Row(IPixelBuffer* buffer, int y) {
+    BufferInfo info = Info(buffer);
+    return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
+}
+
+inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) { return Row(buffer, y)[x]; }
+
+// A created CGDIBuffer of width x height whose pixels are given row by row
+// (or all set to fill when fewer are given).
+inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height, std::initializer_list<DWORD> pixels = {},
+                                        DWORD fill = 0) {
+    CComPtr<IPixelBuffer> buffer;
+    buffer.Attach(CreateGDIBuffer(width, height));
+    EXPECT_TRUE(buffer != nullptr);
+    if (!buffer) return buffer;
+    auto it = pixels.begin();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) Pixel(buffer, x, y) = it != pixels.end() ? *it++ : fill;
+    return buffer;
+}
+
+inline std::vector<DWORD> Pixels(IPixelBuffer* buffer) {
+    BufferInfo info = Info(buffer);
+    std::vector<DWORD> out;
+    for (int y = 0; y < info.nHeight; ++y)
+        for (int x = 0; x < info.nWidth; ++x) out.push_back(Pixel(buffer, x, y));
+    return out;
+}
+
+// The two spare rows after the last one, which nothing may write.
+inline void FillSpareRows(IPixelBuffer* buffer, DWORD value) {
+    BufferInfo info = Info(buffer);
+    for (int y = info.nHeight; y < info.nHeight + 2; ++y)
+        for (int x = 0; x < info.nWidth; ++x) Row(buffer, y)[x] = value;
+}
+inline bool SpareRowsAre(IPixelBuffer* buffer, DWORD value) {
+    BufferInfo info = Info(buffer);
+    for (int y = info.nHeight; y < info.nHeight + 2; ++y)
+        for (int x = 0; x < info.nWidth; ++x)
+            if (Row(buffer, y)[x] != value) return false;
+    return true;
+}
+
+inline RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
+
+// A new object of class T held by its concrete type.
+template <class T>
+CComPtr<CComObject<T>> Make() {
+    CComPtr<CComObject<T>> p;
+    CComObject<T>* object = nullptr;
+    EXPECT_EQ(S_OK, CComObject<T>::CreateInstance(&object));
+    p = object;
+    return p;
+}
+
+}  // namespace pixtest
