@@ -18,6 +18,7 @@ CProject::CProject(IProjectDocument* document)
     m_pMediaManager = new CMediaManager(this);
     m_pMediaManager->AddRef();
     m_pMediaManager->SetDocument(document);
+    m_variables.SetGlobalList(&m_globals);
 }
 
 CProject::~CProject() { ReleaseMembers(); }
@@ -157,18 +158,27 @@ HRESULT CProject::ReadBody(ITeskStream* body, ITeskStorage* storage) {
 
     HRESULT varResult = S_OK;
     try {
+        HRESULT hr = S_OK;
         if (m_pParts) {
-            HRESULT hr = m_pParts->LoadEventRecord(body);
-            varResult = SUCCEEDED(hr) ? m_pParts->LoadVariables(body) : hr;
+            hr = m_pParts->LoadEventRecord(body);
         } else {
-            // Without the event and variable readers only an empty event
-            // record can be passed over.
+            // Without the event-procedure reader only an empty record can be
+            // passed over.
             DWORD entries = 0;
             body->Read(&entries, sizeof(entries));
-            if (entries) LOG_MSG("PrjInfo: %u project event entries left unread", entries);
+            if (entries) {
+                LOG_MSG("PrjInfo: %u project event entries left unread", entries);
+                hr = S_FALSE;
+            }
+        }
+        if (hr == S_OK) {
+            m_variables.Clear(&m_globals);
+            varResult = m_variables.LoadList(&m_globals, body, false) ? S_OK : TESK_E_STREAMHEADER;
+        } else {
+            varResult = hr;
         }
     } catch (const CTeskExcept&) {
-        LOG_MSG("PrjInfo: project events or variables end early");
+        LOG_MSG("PrjInfo: project events end early");
         varResult = TESK_E_STREAMHEADER;
     }
     if (!(m_flags & PRJ_HAS_TABLES)) return varResult;

@@ -11,6 +11,7 @@
 #include "aPageStruct.h"
 #include "aPrjDoc.h"
 #include "aStorage.h"
+#include "bVarMgr.h"
 
 #define PRJINFO_MAGIC 0x20000331u
 
@@ -50,13 +51,12 @@ enum {
 // Project texts of fixed size (database path, password, workgroup path).
 enum { PRJ_TEXT_SIZE = 260 };
 
-// Readers of the parts of the project body that belong to other parts of
-// the player: the project's event-procedure record and global variables,
-// and the function and process tables. Each returns an HRESULT.
+// Readers of the parts of a project that belong to other parts of the
+// player: the project's event-procedure record (inside the body) and the
+// function and process tables (streams of the package).
 class IProjectParts {
 public:
     virtual HRESULT LoadEventRecord(ITeskStream* body) = 0;
-    virtual HRESULT LoadVariables(ITeskStream* body) = 0;
     virtual HRESULT LoadRoutineTables(ITeskStorage* storage) = 0;
 
 protected:
@@ -118,6 +118,9 @@ public:
     StructMan* GetStructMan() const { return m_pStructMan; }
     CCanvasLists* GetCanvasLists() const { return m_pCanvasLists; }
     CMediaManager* GetMediaManager() const { return m_pMediaManager; }
+    // The variable manager, bound to the project's global variables.
+    VariableManager* GetVariableManager() { return &m_variables; }
+    CVarList* GetGlobalVariables() { return &m_globals; }
 
     const PRJINFO_HEADER& GetHeader() const { return m_header; }
     // The 64-bit value that identifies the work (creation stamp).
@@ -157,4 +160,6 @@ private:
     CCanvasLists* m_pCanvasLists;
     CMediaManager* m_pMediaManager;  // one reference
     IUnknown* m_pSysSound;           // made by the system-sound player later
+    CVarList m_globals;
+    VariableManager m_variables;
 };

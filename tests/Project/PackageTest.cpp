@@ -181,8 +181,8 @@ TEST(Package, PrjInfoHeaderFaults) {
 }
 
 // Body layout: u32 options, u32 hold time, u32 background colour, u32 flags,
-// [i16 n + 2n bytes extra text], three texts, [four texts], event record,
-// variables.
+// [i16 n + 2n bytes extra text], three texts, [four texts], event record
+// (an empty one is u32 0), variables (an empty list is u32 0).
 TEST(Package, PrjInfoBodyTexts) {
     auto u32 = [](uint32_t v) { return std::string((const char*)&v, 4); };
     auto i16 = [](int16_t v) { return std::string((const char*)&v, 2); };
@@ -195,10 +195,10 @@ TEST(Package, PrjInfoBodyTexts) {
         const char* text1;  // database path after loading
     };
     const Case cases[] = {
-        {"empty texts", head + u32(0) + i16(0) + i16(0) + i16(0) + u32(0), S_OK, ""},
-        {"extra text skipped", head + u32(0x10) + CountedText("skip me") + CountedText("db") + i16(0) + i16(0) + u32(0),
+        {"empty texts", head + u32(0) + i16(0) + i16(0) + i16(0) + u32(0) + u32(0), S_OK, ""},
+        {"extra text skipped", head + u32(0x10) + CountedText("skip me") + CountedText("db") + i16(0) + i16(0) + u32(0) + u32(0),
          S_OK, "db"},
-        {"300 bytes cut to 259", head + u32(0) + CountedText(longText) + i16(0) + i16(0) + u32(0), S_OK,
+        {"300 bytes cut to 259", head + u32(0) + CountedText(longText) + i16(0) + i16(0) + u32(0) + u32(0), S_OK,
          "cut"},
         {"negative count", head + u32(0) + i16(-2) + i16(0) + i16(0) + u32(0), (HRESULT)0x8004500C, nullptr},
         {"negative extra count", head + u32(0x10) + i16(-1), (HRESULT)0x8004500C, nullptr},
@@ -401,4 +401,59 @@ TEST(Package, InitNewStampsTheProgramVersion) {
     EXPECT_EQ(0x20000331u, h.magic);
     EXPECT_EQ(0x0006000500000010ull, h.created.fileVersion);
     EXPECT_EQ(0x0006000500000010ull, h.saved.fileVersion);
+}
+
+// Stored variables: u32 count; per variable u32 name length, the name, the
+// current value, the initial value. A value is u16 VARTYPE and its bytes
+// (VT_I4: 4; VT_BSTR: u32 byte length L and L bytes of UTF-16 with its NUL).
+TEST(Package, ProjectVariablesLoadWithValues) {
+    auto i4 = [](int32_t v) { return CByteWriter().U16(3).U32((uint32_t)v).Str(); };
+    auto bstr = [](const char* t) {
+        std::string w = WideUnits(t, strlen(t)) + std::string(2, '\0');
+        return CByteWriter().U16(8).U32((uint32_t)w.size()).Bytes(w).Str();
+    };
+    std::string vars = CByteWriter()
+                           .U32(2)
+                           .U32(5).Bytes("score").Bytes(i4(7)).Bytes(i4(0))
+                           .U32(4).Bytes("name").Bytes(bstr("abc")).Bytes(bstr(""))
+                           .Str();
+    struct Case {
+        const char* what;
+        std::string tail;  // event record and variables
+        HRESULT expected;
+        int count;
+    };
+    const Case cases[] = {
+        {"two variables", std::string(4, '\0') + vars, S_OK, 2},
+        {"variable list cut", std::string(4, '\0') + vars.substr(0, vars.size() - 3), (HRESULT)0x8004500C, 0},
+        {"no variable list", std::string(4, '\0'), (HRESULT)0x8004500C, 0},
+        {"event entries left unread", CByteWriter().U32(2).Str() + vars, S_FALSE, 0},
+        {"event record cut", std::string(2, '\0'), (HRESULT)0x8004500C, 0},
+    };
+    for (const Case& c : cases) {
+        TempFolder tmp;
+        std::string path = tmp.File("v.mrt");
+        WorkSpec w;
+        w.prjInfo.tail = c.tail;
+        w.prjInfo.options = 5;
+        ASSERT_EQ(S_OK, WriteWork(path, w));
+        CComPtr<ITeskStorage> root;
+        ASSERT_EQ(S_OK, OpenPacStorage(path.c_str(), &root));
+        TestDoc doc(path);
+        EXPECT_EQ(c.expected, doc.Project().ReadPrjInfo(root)) << c.what;
+        EXPECT_EQ(5u, doc.Project().GetOptions()) << c.what;  // the fixed part is taken
+        EXPECT_EQ(c.count, doc.Project().GetGlobalVariables()->GetCount()) << c.what;
+        if (c.count == 2) {
+            VARIANT v;
+            VariantInit(&v);
+            ASSERT_TRUE(doc.Project().GetVariableManager()->GetValueByName("score", &v));
+            EXPECT_EQ(VT_I4, V_VT(&v));
+            EXPECT_EQ(7, V_I4(&v));
+            VariantClear(&v);
+            ASSERT_TRUE(doc.Project().GetVariableManager()->GetValueByName("name", &v));
+            EXPECT_EQ(VT_BSTR, V_VT(&v));
+            EXPECT_STREQ(L"abc", V_BSTR(&v));
+            VariantClear(&v);
+        }
+    }
 }
