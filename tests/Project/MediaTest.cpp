@@ -369,6 +369,21 @@ TEST(MediaIndex, OldFormatBelowVersion8) {
     bad.folders.push_back({"x", "C:\\x\\"});
     LoadedWork failed(bad, E_FAIL);
     EXPECT_EQ(0, failed.Media()->GetItems().GetCount());
+
+    // Counts above what the stream holds are refused.
+    auto u32 = [](uint32_t v) { return std::string((const char*)&v, 4); };
+    const std::string oldFaults[] = {
+        u32(0x40000000) + FolderRecordBytes({"r0", ""}),
+        u32(0) + u32(0x10000000) + ItemRecordBytes(EmbeddedItem("e")),
+        u32(1),
+        std::string(2, '\0'),
+    };
+    for (const std::string& bytes : oldFaults) {
+        WorkSpec f = w;
+        f.overrides["MediaIndex"] = bytes;
+        LoadedWork refused(f, E_FAIL);
+        EXPECT_FALSE(refused.Media()->HasMediaData());
+    }
 }
 
 TEST(MediaIni, AddsAndRedirects) {
@@ -526,6 +541,35 @@ TEST(MediaManager, ReadMediaDataStaysInTheCallersBuffer) {
     EXPECT_EQ((HRESULT)0x8004500E, m->ReadMediaData("gone.wav", 0, 0, nullptr, &size));
     EXPECT_EQ(E_INVALIDARG, m->ReadMediaData("", 0, 0, nullptr, &size));
     EXPECT_EQ(E_INVALIDARG, m->ReadMediaData("a.wav", 0, 0, nullptr, nullptr));
+
+    // A damaged embedded body fails. The media header is 32 bytes, the zlib
+    // body header 16; the change lands inside the zlib stream.
+    std::string damaged = MakeMediaStream(std::string(100, 'd'));
+    damaged[32 + 16 + 3] ^= 0x40;
+    {
+        TempFolder tmp;
+        std::string path = tmp.File("broken.mrt");
+        CPackageWriter pw;
+        ASSERT_EQ(S_OK, pw.Create(path));
+        ASSERT_EQ(S_OK, pw.AddStream("PrjInfo", MakePrjInfo(PrjInfoSpec())));
+        ASSERT_EQ(S_OK, pw.AddStream("bkgindex", MakeCanvasList({})));
+        ASSERT_EQ(S_OK, pw.AddStream("frmindex", MakeCanvasList({})));
+        ASSERT_EQ(S_OK, pw.AddStream("frgindex", MakePageIndex({})));
+        ASSERT_EQ(S_OK, pw.AddStream("MediaIndex", MakeMediaIndex({EmbeddedItem("bad.wav")})));
+        ASSERT_EQ(S_OK, pw.AddStream("MPathIndex", MakeMPathIndex({})));
+        ASSERT_EQ(S_OK, pw.AddStream("mm_exfile", MakeExFileIndex({})));
+        ASSERT_EQ(S_OK, pw.BeginStorage("MediaData"));
+        ASSERT_EQ(S_OK, pw.AddStream("bad.wav", damaged));
+        ASSERT_EQ(S_OK, pw.EndStorage());
+        ASSERT_EQ(S_OK, pw.Finish());
+        TestDoc doc(path);
+        CPackage* package = nullptr;
+        ASSERT_EQ(S_OK, OpenAndPreLoad(path, &doc, &package));
+        DWORD n = 0;
+        EXPECT_TRUE(FAILED(doc.Project().GetMediaManager()->ReadMediaData("bad.wav", 0, 0, nullptr, &n)));
+        EXPECT_EQ(0u, n);
+        package->Release();
+    }
 
     CMediaManager bare(nullptr);
     bare.AddRef();

@@ -334,6 +334,17 @@ TEST(Package, RoutineTablesLocatedWithFlag) {
     TestDoc doc2(path2);
     EXPECT_EQ((HRESULT)0x8004500E, doc2.Project().ReadPrjInfo(root2));
     EXPECT_TRUE(doc2.Project().GetRoutineTable(false).present);
+
+    // A table header shorter than 32 bytes is refused.
+    WorkSpec w3 = w;
+    w3.overrides["ProcessTable"] = std::string(31, '\0');
+    std::string path3 = tmp.File("t3.mrt");
+    ASSERT_EQ(S_OK, WriteWork(path3, w3));
+    CComPtr<ITeskStorage> root3;
+    ASSERT_EQ(S_OK, OpenPacStorage(path3.c_str(), &root3));
+    TestDoc doc3(path3);
+    EXPECT_EQ((HRESULT)0x8004500C, doc3.Project().ReadPrjInfo(root3));
+    EXPECT_FALSE(doc3.Project().GetRoutineTable(true).present);
 }
 
 namespace {
