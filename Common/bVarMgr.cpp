@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Project/aStorage.h"
 #include "bByteReader.h"
 #include "bExprScan.h"
 #include "bTraceLog.h"
@@ -581,6 +582,36 @@ bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, si
     }
     if (used) *used = r.Position();
     return true;
+}
+
+bool VariableManager::LoadList(CVarList* list, ITeskStream* stream, bool reset) {
+    if (!list || !stream || stream->IsMeasuring()) return false;
+    ULONGLONG start = stream->GetPosition();
+    ULONGLONG size = stream->GetSize();
+    // The rest of the stream bounds every length inside the list.
+    if (start > size || size - start > 0xFFFFFFFFull || size - start > (ULONGLONG)(size_t)-1) {
+        LOG_MSG("LoadList: stream position %llu beyond size %llu", (unsigned long long)start,
+                (unsigned long long)size);
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize((size_t)(size - start));
+        if (!bytes.empty() && stream->Read(bytes.data(), (ULONG)bytes.size()) != bytes.size()) {
+            LOG_MSG("LoadList: variable list not read");
+            stream->Seek((LONGLONG)start, 0);
+            return false;
+        }
+    } catch (...) {
+        // Short reads throw; the list is refused like any damaged one.
+        LOG_MSG("LoadList: variable list not read");
+        stream->Seek((LONGLONG)start, 0);
+        return false;
+    }
+    size_t used = 0;
+    bool ok = LoadList(list, bytes.data(), bytes.size(), &used, reset);
+    stream->Seek((LONGLONG)(start + used), 0);
+    return ok;
 }
 
 bool VariableManager::SaveToIni(const char* iniPath, const char* section, const char* names) {

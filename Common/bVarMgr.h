@@ -7,8 +7,7 @@
 #include <oleauto.h>
 #include <stddef.h>
 
-#include <new>
-#include <vector>
+struct ITeskStream;
 
 // Scope part of a variable identifier (identifier = index * 32 + scope).
 enum {
@@ -100,9 +99,7 @@ public:
     // its variables; the stream is left after the list. With reset the
     // current values start as the initial values. A damaged list is logged
     // and refused as a whole.
-    // Any stream with GetSize, GetPosition, Read and Seek (ITeskStream).
-    template <class Stream>
-    bool LoadList(CVarList* list, Stream* stream, bool reset);
+    bool LoadList(CVarList* list, ITeskStream* stream, bool reset);
     // The same from bytes in memory; *used receives the bytes taken.
     bool LoadList(CVarList* list, const void* data, size_t size, size_t* used, bool reset);
 
@@ -118,28 +115,6 @@ private:
     CVarList* m_canvas;
     CVarList* m_local;
 };
-
-template <class Stream>
-bool VariableManager::LoadList(CVarList* list, Stream* stream, bool reset) {
-    if (!list || !stream) return false;
-    unsigned long long start = stream->GetPosition();
-    unsigned long long size = stream->GetSize();
-    if (start > size || size - start > 0xFFFFFFFFull || size - start > (unsigned long long)(size_t)-1)
-        return false;
-    // The rest of the stream bounds every length inside the list.
-    std::vector<unsigned char> bytes;
-    size_t used = 0;
-    try {
-        bytes.resize((size_t)(size - start));
-        if (!bytes.empty() && stream->Read(bytes.data(), (unsigned long)bytes.size()) != bytes.size())
-            return false;
-    } catch (...) {
-        return false;
-    }
-    bool ok = LoadList(list, bytes.data(), bytes.size(), &used, reset);
-    stream->Seek((long long)(start + used), 0);
-    return ok;
-}
 
 // The value a declaration starts with, from its text: VT_I4 by atoi, VT_R8
 // by atof, VT_BSTR the text, VT_BOOL 1 for "真" and 0 otherwise; VT_CY and

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ExprTestUtil.h"
+#include "Project/aStorage.h"
 #include "bVarMgr.h"
 
 namespace {
@@ -280,49 +281,43 @@ TEST(VarMgr, LoadListReadsEveryStoredKind) {
     }
 }
 
-// A stream double with the members LoadList uses; it counts what is read.
-struct FakeStream {
-    std::vector<uint8_t> data;
-    unsigned long long pos = 0;
-    unsigned long long maxRead = 0;
-    unsigned long long GetSize() { return data.size(); }
-    unsigned long long GetPosition() { return pos; }
-    unsigned long Read(void* buffer, unsigned long n) {
-        unsigned long long left = data.size() - pos;
-        unsigned long k = (unsigned long)(n < left ? n : left);
-        memcpy(buffer, data.data() + pos, k);
-        pos += k;
-        if (pos > maxRead) maxRead = pos;
-        return k;
-    }
-    int Seek(long long offset, int origin) {
-        EXPECT_EQ(origin, 0);
-        pos = (unsigned long long)offset;
-        return 0;
-    }
-};
+// Makes s a memory stream holding the bytes, positioned at pos.
+void MemoryStream(CComPtr<ITeskStream>& s, const std::vector<uint8_t>& bytes, ULONGLONG pos) {
+    s.Release();
+    ASSERT_EQ(CreateMemStream(&s, 64), S_OK);
+    EXPECT_EQ(s->Write(bytes.data(), (ULONG)bytes.size()), bytes.size());
+    s->SetMode(0);
+    s->Seek((LONGLONG)pos, 0);
+}
 
 TEST(VarMgr, LoadListFromAStreamLeavesItAfterTheList) {
-    FakeStream s;
-    s.data = {1, 2, 3};  // bytes before the list
+    std::vector<uint8_t> data = {1, 2, 3};  // bytes before the list
     std::vector<uint8_t> list = GoodList();
-    s.data.insert(s.data.end(), list.begin(), list.end());
-    s.data.push_back(0x55);
-    s.pos = 3;
+    data.insert(data.end(), list.begin(), list.end());
+    data.push_back(0x55);  // and one after it
+    CComPtr<ITeskStream> s;
+    MemoryStream(s, data, 3);
     CVarList vars;
     VariableManager vm;
-    ASSERT_TRUE(vm.LoadList(&vars, &s, false));
+    ASSERT_TRUE(vm.LoadList(&vars, s, false));
     EXPECT_EQ(vars.GetCount(), 6);
-    EXPECT_EQ(s.pos, 3 + list.size());
-    EXPECT_LE(s.maxRead, s.data.size());
+    EXPECT_EQ(s->GetPosition(), 3 + list.size());
 
     // A damaged list puts the stream back where the list began.
-    s.data.resize(3 + list.size() - 3);
-    s.pos = 3;
+    data.resize(3 + list.size() - 3);
+    MemoryStream(s, data, 3);
     CVarList none;
-    EXPECT_FALSE(vm.LoadList(&none, &s, false));
+    EXPECT_FALSE(vm.LoadList(&none, s, false));
     EXPECT_EQ(none.GetCount(), 0);
-    EXPECT_EQ(s.pos, 3u);
+    EXPECT_EQ(s->GetPosition(), 3u);
+
+    // Nothing is read while the stream only measures.
+    MemoryStream(s, GoodList(), 0);
+    ASSERT_EQ(s->BeginMeasure(), S_OK);
+    EXPECT_FALSE(vm.LoadList(&none, s, false));
+    s->EndMeasure();
+    EXPECT_TRUE(vm.LoadList(&none, s, false));
+    EXPECT_FALSE(vm.LoadList(&none, nullptr, false));
 }
 
 // The records below each replace the single variable of a one-entry list:
