@@ -8,6 +8,7 @@
 #include "aExtFile.h"
 #include "aMediaMgr.h"
 #include "aPrjUtil.h"
+#include "bFileUtil.h"
 #include "bTraceLog.h"
 
 // ---------------------------------------------------------------------------
@@ -365,7 +366,7 @@ HRESULT ReadMediaInfoFromExe(CMediaManager* manager, ITeskStorage* storage) {
     }
     hr = manager->OpenMediaData(storage);
     std::string ini = PathWithExtension(manager->GetRuntimePath(), "ini");
-    if (FileExistsA(ini.c_str()))
+    if (FileExists(ini.c_str()))
         ReadMavroAppIniFile(manager, ini.c_str());
     else
         LOG_MSG("%s not exists", ini.c_str());

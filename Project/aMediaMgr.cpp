@@ -7,6 +7,7 @@
 
 #include "aPrjDoc.h"
 #include "aPrjUtil.h"
+#include "bFileUtil.h"
 #include "aProject.h"
 #include "bMsgBox.h"
 #include "bTraceLog.h"
@@ -97,7 +98,7 @@ STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, c
     }
     item->GetFullPath(path, length);
     if (item->GetKind() != MEDIAKIND_FILE) return S_FALSE;
-    if (FileExistsA(path)) return S_OK;
+    if (FileExists(path)) return S_OK;
     LOG_MSG("File '%s' not found", path);
     if (!item->m_missingReported) {
         item->m_missingReported = 1;
@@ -125,7 +126,7 @@ STDMETHODIMP CMediaManager::GetExternalFilePath(const char* name, char* path, in
     }
     std::string full = item->GetFullPath();
     MbsCopyCut(path, (size_t)length, full.c_str());
-    if (FileExistsA(full.c_str())) return S_OK;
+    if (FileExists(full.c_str())) return S_OK;
     if (!item->m_missingReported) {
         item->m_missingReported = 1;
         std::string message = LoadResText(IDS_FILE_NOT_EXIST, kFileNotExist) + " :\n" + full;

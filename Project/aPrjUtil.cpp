@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "aMemStm.h"
+#include "bFileUtil.h"
 #include "bTraceLog.h"
 
 static inline bool IsLead(unsigned char c) { return c >= 0x80 && IsDBCSLeadByte(c); }
@@ -107,50 +108,27 @@ bool DropTrailingBackslash(std::string& path) {
     return true;
 }
 
-bool FileExistsA(const char* path) {
-    if (!path || !*path) return false;
-    DWORD a = GetFileAttributesA(path);
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Position just after the last "\", "/" or ":" (0 when none).
-static size_t NameStart(const char* path) {
-    const char* a = MbsRChr(path, '\\');
-    const char* b = MbsRChr(path, '/');
-    const char* c = MbsRChr(path, ':');
-    const char* m = a;
-    if (b && (!m || b > m)) m = b;
-    if (c && (!m || c > m)) m = c;
-    return m ? (size_t)(m - path) + 1 : 0;
-}
-
 std::string PathDirectoryWithSlash(const char* path) {
-    if (!path) return std::string();
-    size_t n = NameStart(path);
-    std::string dir(path, n);
-    const char* last = MbsLastChar(dir.c_str());
-    if (last && *last != '\\' && *last != '/') dir += '\\';
-    return dir;
+    char dir[MAX_PATH];
+    if (!path || !PathDirectory(path, dir, sizeof(dir)) || !dir[0]) return std::string();
+    std::string out = dir;
+    const char* last = MbsLastChar(dir);
+    if (last && *last != '\\' && *last != '/') out += '\\';
+    return out;
 }
 
 bool PathExtensionNoDot(const char* path, std::string* ext) {
     if (ext) ext->clear();
-    if (!path) return false;
-    const char* name = path + NameStart(path);
-    const char* dot = MbsRChr(name, '.');
-    if (!dot) return false;
-    if (ext) *ext = dot + 1;
+    char buffer[MAX_PATH];
+    if (!path || !PathExtension(path, buffer, sizeof(buffer)) || buffer[0] != '.') return false;
+    if (ext) *ext = buffer + 1;
     return true;
 }
 
 std::string PathWithExtension(const char* path, const char* ext) {
-    if (!path) return std::string();
-    const char* name = path + NameStart(path);
-    const char* dot = MbsRChr(name, '.');
-    std::string out = dot ? std::string(path, (size_t)(dot - path)) : std::string(path);
-    out += '.';
-    out += ext ? ext : "";
-    return out;
+    char buffer[MAX_PATH];
+    if (!path || !PathReplaceExtension(path, ext ? ext : "", buffer, sizeof(buffer))) return std::string();
+    return buffer;
 }
 
 bool FullPathOf(const char* path, std::string* out) {

@@ -33,14 +33,14 @@ const char* MbsRChr(const char* text, char c);
 bool DropTrailingBackslash(std::string& path);
 bool DropTrailingBackslash(char* path);
 
-// Path pieces (multibyte, lead-byte aware).
-bool FileExistsA(const char* path);
+// Path pieces over the file helpers (multibyte, lead-byte aware).
 // Drive and directory of a path with a trailing backslash ("" when none).
 std::string PathDirectoryWithSlash(const char* path);
 // The extension without its dot, after the last separator; false when the
 // name has no ".".
 bool PathExtensionNoDot(const char* path, std::string* ext);
-// The path with its extension replaced (ext without the dot).
+// The path with its extension replaced (ext without the dot); "" when the
+// result does not fit.
 std::string PathWithExtension(const char* path, const char* ext);
 // GetFullPathNameA into a string; false when it fails or needs MAX_PATH or more.
 bool FullPathOf(const char* path, std::string* out);

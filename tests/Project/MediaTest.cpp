@@ -448,7 +448,8 @@ TEST(MediaIni, MissingIniIsOnlyLogged) {
         EXPECT_EQ(5, work.Media()->GetFolders().GetCount());
     }
     std::string text = log.Finish();
-    if (log.Active()) {
+    ASSERT_TRUE(log.Active()) << "trace log";
+    {
         EXPECT_NE(std::string::npos, text.find("work.ini not exists"));
     }
 }

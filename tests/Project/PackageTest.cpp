@@ -132,7 +132,8 @@ TEST(Package, PrjInfoVersions) {
         LogCapture log(tmp.File("log.txt"));
         EXPECT_EQ(c.expected, doc.Project().ReadPrjInfo(root)) << c.major << "." << c.minor;
         std::string text = log.Finish();
-        if (log.Active() && c.expected != S_OK) {
+        ASSERT_TRUE(log.Active()) << "trace log";
+        if (c.expected != S_OK) {
             char line[64];
             wsprintfA(line, "Unsupported MTXFile Version: %d.%d", c.major, c.minor);
             EXPECT_NE(std::string::npos, text.find(line)) << text;
@@ -276,7 +277,8 @@ TEST(Package, MissingIndexStreams) {
         LogCapture log(tmp.File("log.txt"));
         EXPECT_EQ(c.expected, OpenAndPreLoad(path, &doc)) << c.omit;
         std::string text = log.Finish();
-        if (log.Active() && c.logLine) {
+        ASSERT_TRUE(log.Active()) << "trace log";
+        if (c.logLine) {
             EXPECT_NE(std::string::npos, text.find(c.logLine)) << c.omit;
         }
     }
@@ -387,7 +389,8 @@ TEST(Package, LoadCanvasData) {
     EXPECT_EQ(E_FAIL, package->LoadCanvasData(&bad));
     EXPECT_EQ(S_OK, package->LoadCanvasData(&blue));  // the others stay loadable
     std::string text = log.Finish();
-    if (log.Active()) {
+    ASSERT_TRUE(log.Active()) << "trace log";
+    {
         EXPECT_NE(std::string::npos, text.find("Cannot open Green"));
         EXPECT_NE(std::string::npos, text.find("Read canvas for Bar failed"));
     }
