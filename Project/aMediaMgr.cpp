@@ -96,17 +96,21 @@ STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, c
         LOG_MSG("Media '%s' not found", name);
         return E_FAIL;
     }
-    item->GetFullPath(path, length);
+    // Resolved whole, so the test below sees the real path even when the
+    // caller's buffer cuts it.
+    char full[MAX_PATH];
+    item->GetFullPath(full, sizeof(full));
+    MbsCopyCut(path, (size_t)length, full);
     if (item->GetKind() != MEDIAKIND_FILE) return S_FALSE;
-    if (FileExists(path)) return S_OK;
-    LOG_MSG("File '%s' not found", path);
+    if (FileExists(full)) return S_OK;
+    LOG_MSG("File '%s' not found", full);
     if (!item->m_missingReported) {
         item->m_missingReported = 1;
         std::string format = LoadResText(IDS_MEDIA_NOT_FOUND, kMediaNotFound);
-        std::vector<char> text(format.size() + strlen(name) + strlen(path) + 8);
+        std::vector<char> text(format.size() + strlen(name) + 8);
         _snprintf(text.data(), text.size() - 1, format.c_str(), name);
         text[text.size() - 1] = 0;
-        std::string message = std::string(text.data()) + "\n" + path;
+        std::string message = std::string(text.data()) + "\n" + full;
         SysMessageBox(ViewWindow(), message.c_str(), LoadResText(IDS_ERROR_CAPTION, kErrorCaption).c_str(),
                       MB_ICONWARNING);
     }

@@ -472,6 +472,9 @@ TEST(MediaManager, MissingFilesAreReportedOnce) {
     CreateDirectoryA((work.Dir() + "\\sounds").c_str(), nullptr);
     WriteFileBytes(work.Dir() + "\\sounds\\click.wav", "RIFF");
     EXPECT_EQ(S_OK, m->GetMediaFilePath("click", 0, path, sizeof(path)));
+    char cut[10];
+    EXPECT_EQ(S_OK, m->GetMediaFilePath("click", 0, cut, sizeof(cut)));  // the file is tested whole
+    EXPECT_EQ(std::string(path, 9), cut);
 
     EXPECT_EQ(E_FAIL, m->GetExternalFilePath("manual", path, sizeof(path)));
     EXPECT_EQ(E_FAIL, m->GetExternalFilePath("Manual", path, sizeof(path)));
