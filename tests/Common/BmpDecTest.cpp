@@ -95,7 +95,7 @@ TEST(BmpDecoder, FilesThatAreNotWin30DibsAreRefused) {
         {"empty", Bytes(), "Not a bitmap file"},
     };
     for (const Case& c : cases) {
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kBmp, c.file);
         EXPECT_EQ(d.hr, E_FAIL) << c.name;
         EXPECT_FALSE(d.haveDib) << c.name;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ExprTestUtil.h"
+#include "TestFiles.h"
 #include "bExprOp.h"
 
 namespace {
@@ -175,12 +176,12 @@ class ExprOpBinary : public ::testing::TestWithParam<BinaryCase> {};
 TEST_P(ExprOpBinary, FollowsTheTypeTable) {
     const BinaryCase& c = GetParam();
     Var left(c.left), right(c.right), out;
-    CLogCapture log;
+    LogCapture log;
     bool ok = c.op(left.v, right.v, out.v);
     std::string text = log.Text();
     if (c.result.vt == VT_ILLEGAL) {
         EXPECT_FALSE(ok);
-        EXPECT_TRUE(Logged(log, text, c.message)) << c.name;
+        EXPECT_TRUE(Logged(text, c.message)) << c.name;
     } else {
         ASSERT_TRUE(ok) << c.name;
         EXPECT_TRUE(Matches(out.v, c.result)) << c.name;
@@ -221,12 +222,12 @@ class ExprOpUnary : public ::testing::TestWithParam<UnaryCase> {};
 TEST_P(ExprOpUnary, FollowsTheTypeTable) {
     const UnaryCase& c = GetParam();
     Var operand(c.operand), out;
-    CLogCapture log;
+    LogCapture log;
     bool ok = c.op(operand.v, out.v);
     std::string text = log.Text();
     if (c.result.vt == VT_ILLEGAL) {
         EXPECT_FALSE(ok);
-        EXPECT_TRUE(Logged(log, text, c.message));
+        EXPECT_TRUE(Logged(text, c.message));
     } else {
         ASSERT_TRUE(ok);
         EXPECT_TRUE(Matches(out.v, c.result));

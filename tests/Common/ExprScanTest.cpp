@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ExprTestUtil.h"
+#include "TestFiles.h"
 #include "bExprScan.h"
 
 namespace {
@@ -55,13 +56,13 @@ const std::vector<SplitCase>& SplitCases() {
 TEST(ExprScan, SplitParamListTable) {
     for (const SplitCase& c : SplitCases()) {
         if (!IsGbk() && strchr(c.text, '\x81')) continue;
-        CLogCapture log;
+        LogCapture log;
         std::vector<std::string> items;
         HRESULT hr = SplitParamList(c.text, items);
         std::string text = log.Text();
         EXPECT_EQ(hr, c.hr) << c.text;
         EXPECT_EQ(items, c.items) << c.text;
-        EXPECT_TRUE(Logged(log, text, c.message)) << c.text;
+        EXPECT_TRUE(Logged(text, c.message)) << c.text;
     }
 }
 
@@ -74,11 +75,11 @@ TEST(ExprScan, SplitParamListLimitsOpenBrackets) {
 
     std::string deep(257, '(');
     deep += "1" + std::string(257, ')');
-    CLogCapture log;
+    LogCapture log;
     EXPECT_EQ(SplitParamList(deep.c_str(), items), E_EXPR_BADSTRING);
     EXPECT_TRUE(items.empty());
     std::string text = log.Text();
-    EXPECT_TRUE(Logged(log, text, "string or escape char is mismatch"));
+    EXPECT_TRUE(Logged(text, "string or escape char is mismatch"));
 }
 
 TEST(ExprScan, GetParamListItem) {
@@ -122,11 +123,11 @@ TEST(ExprScan, CheckBracketsLimitsNesting) {
     EXPECT_EQ(pos, 509);
 
     std::string deep = std::string(256, '[') + std::string(256, ']');
-    CLogCapture log;
+    LogCapture log;
     pos = 0;
     EXPECT_FALSE(CheckBrackets(deep.c_str(), pos, (int)deep.size()));
     std::string text = log.Text();
-    EXPECT_TRUE(Logged(log, text, "Too deep bracket in"));
+    EXPECT_TRUE(Logged(text, "Too deep bracket in"));
 }
 
 TEST(ExprScan, ScanOperatorTable) {
@@ -141,14 +142,14 @@ TEST(ExprScan, ScanOperatorTable) {
         {"&|", false, 0},
     };
     for (const Case& c : cases) {
-        CLogCapture log;
+        LogCapture log;
         int pos = 0;
         EXPECT_EQ(ScanOperator(c.text, pos, (int)strlen(c.text)), c.ok) << c.text;
         std::string text = log.Text();
         if (c.ok) {
             EXPECT_EQ(pos, c.length) << c.text;
         } else {
-            EXPECT_TRUE(Logged(log, text, "incompatible type to compare")) << c.text;
+            EXPECT_TRUE(Logged(text, "incompatible type to compare")) << c.text;
         }
     }
     // The range ends the operator even when the text goes on.
@@ -180,7 +181,7 @@ TEST(ExprScan, ScanStringLiteralTable) {
     for (const Case& c : cases) {
         if (!IsGbk() && (strchr(c.text, '\x81') || strchr(c.text, '\x83') || strchr(c.text, '\xB0')))
             continue;
-        CLogCapture log;
+        LogCapture log;
         int pos = 0;
         std::string value;
         bool ok = ScanStringLiteral(c.text, pos, (int)strlen(c.text), &value);
@@ -190,7 +191,7 @@ TEST(ExprScan, ScanStringLiteralTable) {
             EXPECT_EQ(pos, c.end) << c.text;
             EXPECT_EQ(value, c.value) << c.text;
         } else {
-            EXPECT_TRUE(Logged(log, text, "Invalid string in")) << c.text;
+            EXPECT_TRUE(Logged(text, "Invalid string in")) << c.text;
         }
     }
 }

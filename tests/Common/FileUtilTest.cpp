@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "bFileUtil.h"
 #include "bTraceLog.h"
 
@@ -197,24 +197,24 @@ TEST(IsValidFileName, Cases) {
 }
 
 TEST(Files, ExistenceSizeAndFolders) {
-    ScratchDir scratch;
-    std::string file = scratch / "f.bin";
-    ASSERT_TRUE(ScratchDir::WriteFile(file, std::string(1234, 'x')));
+    TempFolder scratch;
+    std::string file = scratch.File("f.bin");
+    ASSERT_TRUE(WriteFileBytes(file, std::string(1234, 'x')));
     EXPECT_TRUE(PathAccessible(file.c_str()));
     EXPECT_TRUE(PathAccessible(scratch.Path().c_str()));
     EXPECT_TRUE(FileExists(file.c_str()));
     EXPECT_FALSE(FileExists(scratch.Path().c_str()));
     EXPECT_FALSE(FileExists(""));
-    EXPECT_FALSE(FileExists((scratch / "none").c_str()));
-    EXPECT_FALSE(PathAccessible((scratch / "none").c_str()));
+    EXPECT_FALSE(FileExists(scratch.File("none").c_str()));
+    EXPECT_FALSE(PathAccessible(scratch.File("none").c_str()));
 
     DWORD high = 7;
     EXPECT_EQ(FileSizeOf(file.c_str(), &high), 1234u);
     EXPECT_EQ(high, 0u);
-    EXPECT_EQ(FileSizeOf((scratch / "none").c_str()), 0xFFFFFFFFu);
+    EXPECT_EQ(FileSizeOf(scratch.File("none").c_str()), 0xFFFFFFFFu);
     EXPECT_EQ(FileSizeOf(scratch.Path().c_str()), 0xFFFFFFFFu);
 
-    std::string deep = scratch / "a\\b.c\\d";
+    std::string deep = scratch.File("a\\b.c\\d");
     EXPECT_TRUE(CreateDirectoryPath(deep.c_str()));
     DWORD attr = GetFileAttributesA(deep.c_str());
     EXPECT_TRUE(attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY));
@@ -225,13 +225,11 @@ TEST(Files, ExistenceSizeAndFolders) {
 }
 
 TEST(Files, DiskFree) {
-    ScratchDir scratch;
+    TempFolder scratch;
     EXPECT_GT(GetDiskFree(scratch.Path().c_str()), 0u);
-    EXPECT_GT(GetDiskFree((scratch / "no\\such\\file.txt").c_str()), 0u);  // only the root counts
+    EXPECT_GT(GetDiskFree(scratch.File("no\\such\\file.txt").c_str()), 0u);  // only the root counts
     // A drive that does not exist: 0 and a log line.
-    ScratchDir logDir;
-    std::string log = logDir / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     char missing[] = "?:\\x";
     for (char d = 'Z'; d > 'D'; --d) {
         char root[] = {d, ':', '\\', 0};
@@ -241,18 +239,17 @@ TEST(Files, DiskFree) {
         }
     }
     EXPECT_EQ(GetDiskFree(missing), 0u);
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     EXPECT_NE(text.find(">>ERROR MESSAGE<<   Error(4:"), std::string::npos) << text;
     EXPECT_NE(text.find(") : GetDiskFreeSpace -- "), std::string::npos) << text;
 }
 
 TEST(Files, MappingWholeFiles) {
-    ScratchDir scratch;
-    std::string file = scratch / "m.bin";
+    TempFolder scratch;
+    std::string file = scratch.File("m.bin");
     std::string bytes = "mapped\x00bytes";
     bytes.resize(13);
-    ASSERT_TRUE(ScratchDir::WriteFile(file, bytes));
+    ASSERT_TRUE(WriteFileBytes(file, bytes));
 
     DWORD size = 0;
     void* view = MapFileView(file.c_str(), &size);
@@ -269,24 +266,22 @@ TEST(Files, MappingWholeFiles) {
     ASSERT_NE(rw, nullptr);
     memcpy(rw, "MAPPED", 6);
     UnmapViewOfFile(rw);
-    EXPECT_EQ(ScratchDir::ReadFile(file).substr(0, 6), "MAPPED");
+    EXPECT_EQ(ReadFileBytes(file).substr(0, 6), "MAPPED");
 }
 
 TEST(Files, MappingFailuresAreLogged) {
-    ScratchDir scratch;
-    std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
-    std::string missing = scratch / "none.bin";
-    std::string empty = scratch / "empty.bin";
-    ASSERT_TRUE(ScratchDir::WriteFile(empty, ""));
+    TempFolder scratch;
+    LogCapture log;
+    std::string missing = scratch.File("none.bin");
+    std::string empty = scratch.File("empty.bin");
+    ASSERT_TRUE(WriteFileBytes(empty, ""));
     DWORD size = 99;
     EXPECT_EQ(MapFileView(missing.c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);
     // An empty file cannot be mapped.
     EXPECT_EQ(MapFileView(empty.c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     EXPECT_NE(text.find(") : Cannot open file: " + missing + " -- "), std::string::npos) << text;
     EXPECT_NE(text.find(") : CreateFileMapping failed: " + empty + " -- "), std::string::npos)
         << text;

@@ -186,7 +186,7 @@ TEST(GifDecoder, WithoutColourTablesDefaultPalettesAreUsed) {
 }
 
 TEST(GifDecoder, ExtensionsAreSkippedAndUnknownLabelsLogged) {
-    ScopedTraceLog log;
+    LogCapture log;
     GifSpec g;
     g.width = 2;
     g.height = 2;
@@ -216,7 +216,7 @@ TEST(GifDecoder, ImageLargerThanItsScreenIsPassedOver) {
     big.colourBits = 1;
     big.palette = {0, 0, 0, 255, 255, 255};
     big.indexes.assign(10, 1);
-    ScopedTraceLog log;
+    LogCapture log;
     Decoded d = DecodeWith(kGif, picfix::WriteGif(big));
     EXPECT_EQ(d.hr, E_FAIL);
     EXPECT_FALSE(d.haveDib);
@@ -278,7 +278,7 @@ TEST(GifDecoder, BadCodeSizesAndCodesEndDecoding) {
     for (int size : {0, 1, 9, 12}) {
         GifSpec bad = g;
         bad.minCodeSize = size;
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kGif, picfix::WriteGif(bad));
         EXPECT_EQ(d.hr, E_FAIL) << size;
         EXPECT_LOGGED(log, "LoadGif failed");

@@ -128,7 +128,7 @@ TEST(JpegDecoder, TruncatedPictureStillDecodes) {
 
 TEST(JpegDecoder, LibraryErrorsEndInFailureWithTheLibraryText) {
     {
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kJpeg, Bytes());
         EXPECT_EQ(d.hr, E_FAIL);
         EXPECT_FALSE(d.haveDib);
@@ -274,7 +274,7 @@ TEST(PngDecoder, LibraryErrorsEndInFailure) {
     } cases[] = {{"signature", notPng}, {"cut in the data", cut}, {"header CRC", badCrc},
                  {"empty", Bytes()}};
     for (const Case& c : cases) {
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kPng, c.file);
         EXPECT_EQ(d.hr, E_FAIL) << c.name;
         EXPECT_FALSE(d.haveDib) << c.name;
@@ -304,7 +304,7 @@ TEST(PngDecoder, OversizedPictureIsRefusedBeforeItsPixelsAreRead) {
     put32(16, 4097);
     put32(20, 4096);
     put32(29, (uint32_t)crc32(crc32(0, nullptr, 0), &file[12], 17));
-    ScopedTraceLog log;
+    LogCapture log;
     Decoded d = DecodeWith(kPng, file);
     EXPECT_EQ(d.hr, E_FAIL);
     EXPECT_LOGGED(log, "Picture's pixels is exceed 4096*4096,do not display it");
@@ -392,7 +392,7 @@ TEST(TiffDecoder, PicturesTheReaderCannotHandleFailWithItsReason) {
     s.height = 1;
     s.bitsPerSample = 3;
     s.pixels.assign(5, 0);
-    ScopedTraceLog log;
+    LogCapture log;
     Decoded d = DecodeWith(kTiff, picfix::WriteTiff(s));
     EXPECT_EQ(d.hr, E_FAIL);
     char text[256];
@@ -432,7 +432,7 @@ TEST(TiffDecoder, OversizedPictureIsRefusedBeforeItIsDecoded) {
     s.rowsPerStrip = 4096;
     s.pixels.assign((size_t)(4097 + 7) / 8 * 4096, 0);
     Bytes file = picfix::WriteTiff(s);
-    ScopedTraceLog log;
+    LogCapture log;
     Decoded d = DecodeWith(kTiff, file);
     EXPECT_EQ(d.hr, E_FAIL);
     EXPECT_LOGGED(log, "Picture's pixels is exceed 4096*4096,do not display it");

@@ -43,23 +43,20 @@ Bytes Bmp1(int width, int height, bool rows = true) {
 class PicBaseTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_folder = picfix::MakeTempFolder("picbase");
-        ASSERT_FALSE(m_folder.empty());
         ASSERT_EQ(CreatePicBaseInterface(&m_pic, &m_site), S_OK);
     }
     void TearDown() override {
         if (m_pic) m_pic->Release();
-        picfix::RemoveFolder(m_folder);
     }
     std::string Write(const char* name, const Bytes& bytes) {
-        std::string path = m_folder + "\\" + name;
-        EXPECT_TRUE(picfix::WriteFileBytes(path, bytes));
+        std::string path = m_folder.File(name);
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
         return path;
     }
 
     TestCodecSite m_site;
     PicBase* m_pic = nullptr;
-    std::string m_folder;
+    TempFolder m_folder;
 };
 
 TEST_F(PicBaseTest, StartsEmptyAndAnswersOnlyItsInterface) {
@@ -120,7 +117,7 @@ TEST_F(PicBaseTest, EachDecodeReplacesThePicture) {
 }
 
 TEST_F(PicBaseTest, UnknownExtensionIsReportedAndNothingDecoded) {
-    ScopedTraceLog log;
+    LogCapture log;
     std::string path = Write("song.mp3", Bmp24(1, 1, {1}));
     EXPECT_EQ(m_pic->LoadFile(path.c_str()), S_FALSE);
     HGLOBAL dib = nullptr;
@@ -128,7 +125,7 @@ TEST_F(PicBaseTest, UnknownExtensionIsReportedAndNothingDecoded) {
     EXPECT_LOGGED(log, "Cannot load pic: " + path + " -- unknown file type");
     // No extension at all, and a dot in a folder name only.
     EXPECT_EQ(m_pic->LoadFile(Write("noext", Bmp24(1, 1, {1})).c_str()), S_FALSE);
-    EXPECT_EQ(m_pic->LoadFile((m_folder + "\\dir.bmp\\file").c_str()), S_FALSE);
+    EXPECT_EQ(m_pic->LoadFile(m_folder.File("dir.bmp\\file").c_str()), S_FALSE);
 }
 
 TEST_F(PicBaseTest, FilesThatCannotBeReadFail) {
@@ -137,9 +134,9 @@ TEST_F(PicBaseTest, FilesThatCannotBeReadFail) {
         std::string path;
     } cases[] = {
         {"grh placeholder", Write("a.grh", Bmp24(1, 1, {1}))},
-        {"missing file", m_folder + "\\missing.bmp"},
+        {"missing file", m_folder.File("missing.bmp")},
         {"empty file", Write("empty.bmp", Bytes())},
-        {"path too long", m_folder + "\\" + std::string(300, 'a') + ".bmp"},
+        {"path too long", m_folder.File(std::string(300, 'a') + ".bmp")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(m_pic->LoadFile(c.path.c_str()), E_FAIL) << c.name;
@@ -161,7 +158,7 @@ TEST_F(PicBaseTest, PixelLimitCountsPixelsWhateverTheShape) {
         {65535, 65535, E_FAIL},
     };
     for (const Case& c : cases) {
-        ScopedTraceLog log;
+        LogCapture log;
         // Refused pictures need only their header.
         Bytes bmp = Bmp1(c.width, c.height, c.hr == S_OK);
         HRESULT hr = m_pic->DecodeMemory(bmp.data(), (DWORD)bmp.size(), kBmp);

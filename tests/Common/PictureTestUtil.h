@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <string>
 
 #include "PictureFixtures.h"
+#include "TestFiles.h"
 #include "bPicBase.h"
 #include "bTraceLog.h"
 
@@ -97,50 +97,5 @@ inline Bytes BmpFile(const Bytes& dib, uint32_t dataOffset) {
 constexpr uint32_t Px(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
-
-// A trace log in a fresh folder for one test. When logging is not built in
-// (no log object appears), Active() is false and text checks are skipped.
-class ScopedTraceLog {
-public:
-    ScopedTraceLog() {
-        m_folder = picfix::MakeTempFolder("log");
-        m_path = m_folder + "\\trace.log";
-        CreateTraceLog(m_path.c_str());
-        m_active = GetTraceLog() != nullptr;
-    }
-    ~ScopedTraceLog() {
-        if (!m_closed) ReleaseTraceLog();
-        picfix::RemoveFolder(m_folder);
-    }
-    bool Active() const { return m_active; }
-    // Closes the log and returns everything it wrote.
-    std::string Text() {
-        if (!m_closed) ReleaseTraceLog();
-        m_closed = true;
-        std::string all;
-        for (const std::string& path : {m_path, m_folder + "\\trace.lg0"}) {
-            FILE* f = fopen(path.c_str(), "rb");
-            if (!f) continue;
-            char buffer[4096];
-            size_t n;
-            while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) all.append(buffer, n);
-            fclose(f);
-        }
-        return all;
-    }
-
-private:
-    std::string m_folder, m_path;
-    bool m_active = false;
-    bool m_closed = false;
-};
-
-// Expects the log to hold the text when logging is on.
-#define EXPECT_LOGGED(log, text)                                                      \
-    do {                                                                              \
-        if ((log).Active()) {                                                         \
-            EXPECT_NE((log).Text().find(text), std::string::npos) << "log: " << text; \
-        }                                                                             \
-    } while (0)
 
 }  // namespace pictest

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -233,9 +233,7 @@ TEST_F(SEExceptionTest, EachThreadInstallsItsOwn) {
 }
 
 TEST_F(SEExceptionTest, ReportedFaultsReachTheLog) {
-    ScratchDir scratch;
-    std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     int line = 0;
     try {
         DivideByZero(1);
@@ -243,8 +241,7 @@ TEST_F(SEExceptionTest, ReportedFaultsReachTheLog) {
         line = __LINE__ + 1;
         LOG_EXCEPTION(e);
     }
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     std::string place = "SEExceptionTest.cpp (" + std::to_string(line) + ")";
     EXPECT_NE(text.find(place + "\r\n\r\n>>ERROR EXCEPTION<<   Exception(8:0xC0000094) : "
                                 "INT_DIVIDE_BY_ZERO\r\n"),

@@ -91,7 +91,7 @@ TEST(TgaDecoder, UnsupportedFilesAreRefusedWithTheirReason) {
          "TGA: file is shorter than its pixel rows"},
     };
     for (const Case& c : cases) {
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kTga, c.file);
         EXPECT_EQ(d.hr, E_FAIL) << c.name;
         EXPECT_FALSE(d.haveDib) << c.name;
@@ -130,7 +130,7 @@ TEST(PicMspDecoder, MspRowsTopFirstWithBlackZero) {
 }
 
 TEST(PicMspDecoder, MspWidthMustBeAMultipleOfEight) {
-    ScopedTraceLog log;
+    LogCapture log;
     EXPECT_EQ(DecodeWith(kPic, MspHeader(100, 1).Fill(0, 13).Get()).hr, E_FAIL);
     EXPECT_LOGGED(log, "Unsupported PIC/MSP file format");
     Decoded d = DecodeWith(kPic, MspHeader(104, 1).Fill(0xFF, 13).Get());
@@ -185,7 +185,7 @@ TEST(PicMspDecoder, DamagedFilesAreRefused) {
         {"three bytes", Bytes{0x04, 0xC0, 0}, "Unsupported PIC/MSP file format"},
     };
     for (const Case& c : cases) {
-        ScopedTraceLog log;
+        LogCapture log;
         Decoded d = DecodeWith(kPic, c.file);
         EXPECT_EQ(d.hr, E_FAIL) << c.name;
         EXPECT_LOGGED(log, c.message);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -75,7 +75,7 @@ protected:
         ReleaseTraceLog();
         return ReadText(base + ".lg0");
     }
-    ScratchDir scratch;
+    TempFolder scratch;
     std::string dir, base;
 };
 

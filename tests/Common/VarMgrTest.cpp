@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ExprTestUtil.h"
+#include "TestFiles.h"
 #include "Project/aStorage.h"
 #include "bVarMgr.h"
 
@@ -397,13 +398,13 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
         VARIANT keep = MakeI4(3);
         list.Insert(-1, "kept", keep, keep);
         VariableManager vm;
-        CLogCapture log;
+        LogCapture log;
         size_t used = 99;
         EXPECT_FALSE(vm.LoadList(&list, c.bytes.data(), c.bytes.size(), &used, false)) << c.what;
         std::string text = log.Text();
         EXPECT_EQ(list.GetCount(), 1) << c.what;  // the list is as it was
         EXPECT_EQ(used, 0u);
-        EXPECT_TRUE(Logged(log, text, c.message)) << c.what;
+        EXPECT_TRUE(Logged(text, c.message)) << c.what;
     }
 }
 
@@ -455,7 +456,7 @@ std::string ReadIni(const std::string& path, const char* section, const char* ke
 }
 
 TEST(VarMgr, SaveToIniWritesTypeAndText) {
-    CTempFolder dir;
+    TempFolder dir;
     std::string ini = dir.File("mavroappl.ini");
     Managed m;
     m.vm.SetLocalList(&m.global);  // declare straight into the global list
@@ -479,7 +480,7 @@ TEST(VarMgr, SaveToIniWritesTypeAndText) {
 }
 
 TEST(VarMgr, LoadFromIniTakesTheStoredType) {
-    CTempFolder dir;
+    TempFolder dir;
     std::string ini = dir.File("state.ini");
     const char* section = "S";
     WritePrivateProfileStringA(section, "a", "8,abc", ini.c_str());
@@ -510,7 +511,7 @@ TEST(VarMgr, LoadFromIniTakesTheStoredType) {
 }
 
 TEST(VarMgr, SavedVariablesLoadBack) {
-    CTempFolder dir;
+    TempFolder dir;
     std::string ini = dir.File("round.ini");
     Managed m;
     m.vm.SetLocalList(&m.global);

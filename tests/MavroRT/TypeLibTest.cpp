@@ -9,7 +9,7 @@ TEST(PlayerStart, FailedTypeLibRegistrationIsLogged) {
     TempFolder dir;
     LogCapture log(dir.File("t.lg0"));
     EXPECT_FALSE(RegisterOwnTypeLib());
-    std::string text = log.Finish();
+    std::string text = log.Text();
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof(self));
     EXPECT_NE(std::string::npos, text.find("LoadTypeLib: " + std::string(self) + "\\1 failed"))

@@ -447,7 +447,7 @@ TEST(MediaIni, MissingIniIsOnlyLogged) {
         LoadedWork work(MediaWork());
         EXPECT_EQ(5, work.Media()->GetFolders().GetCount());
     }
-    std::string text = log.Finish();
+    std::string text = log.Text();
     ASSERT_TRUE(log.Active()) << "trace log";
     {
         EXPECT_NE(std::string::npos, text.find("work.ini not exists"));

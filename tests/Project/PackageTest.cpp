@@ -131,7 +131,7 @@ TEST(Package, PrjInfoVersions) {
         TestDoc doc(path);
         LogCapture log(tmp.File("log.txt"));
         EXPECT_EQ(c.expected, doc.Project().ReadPrjInfo(root)) << c.major << "." << c.minor;
-        std::string text = log.Finish();
+        std::string text = log.Text();
         ASSERT_TRUE(log.Active()) << "trace log";
         if (c.expected != S_OK) {
             char line[64];
@@ -276,7 +276,7 @@ TEST(Package, MissingIndexStreams) {
         TestDoc doc(path);
         LogCapture log(tmp.File("log.txt"));
         EXPECT_EQ(c.expected, OpenAndPreLoad(path, &doc)) << c.omit;
-        std::string text = log.Finish();
+        std::string text = log.Text();
         ASSERT_TRUE(log.Active()) << "trace log";
         if (c.logLine) {
             EXPECT_NE(std::string::npos, text.find(c.logLine)) << c.omit;
@@ -388,7 +388,7 @@ TEST(Package, LoadCanvasData) {
     EXPECT_EQ((HRESULT)0x8004500D, package->LoadCanvasData(&missing));
     EXPECT_EQ(E_FAIL, package->LoadCanvasData(&bad));
     EXPECT_EQ(S_OK, package->LoadCanvasData(&blue));  // the others stay loadable
-    std::string text = log.Finish();
+    std::string text = log.Text();
     ASSERT_TRUE(log.Active()) << "trace log";
     {
         EXPECT_NE(std::string::npos, text.find("Cannot open Green"));

@@ -153,7 +153,7 @@ TEST(PageStruct, RepairsOfContradictingLinks) {
         StructMan s;
         LogCapture log(tmp.File("log.txt"));
         ASSERT_EQ(S_OK, ReadPages(s, c.pages)) << c.what;
-        std::string text = log.Finish();
+        std::string text = log.Text();
         ASSERT_TRUE(log.Active()) << "trace log";
         EXPECT_EQ(c.tree, Tree(s)) << c.what;
         EXPECT_EQ(c.pages.size(), (size_t)s.GetCount()) << c.what;  // no page is dropped

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ExprTestUtil.h"
+#include "TestFiles.h"
 #include "aExprEval.h"
 #include "bVarMgr.h"
 
@@ -283,14 +284,14 @@ const BadCase kBad[] = {
 TEST(ExprEval, BadExpressions) {
     Fixture f;
     for (const BadCase& c : kBad) {
-        CLogCapture log;
+        LogCapture log;
         Value r;
         V_VT(&r.v) = VT_I4;  // a value in the result is cleared
         HRESULT hr = f.expr.Evaluate(c.text, &r.v);
         std::string text = log.Text();
         EXPECT_EQ(hr, c.hr) << c.text;
         EXPECT_EQ(V_VT(&r.v), VT_EMPTY) << c.text;
-        EXPECT_TRUE(Logged(log, text, c.message)) << c.text;
+        EXPECT_TRUE(Logged(text, c.message)) << c.text;
     }
     // The evaluator works on after every failure.
     Value r;
@@ -451,10 +452,10 @@ TEST(ExprEval, DeepAndLongExpressionsFailOrSucceedCleanly) {
     EXPECT_EQ(V_I4(&r.v), 7);
     std::string deep = std::string(256, '(') + "7" + std::string(256, ')');
     {
-        CLogCapture log;
+        LogCapture log;
         EXPECT_EQ(f.expr.Evaluate(deep.c_str(), &r.v), E_FAIL);
         std::string text = log.Text();
-        EXPECT_TRUE(Logged(log, text, "Too deep bracket in"));
+        EXPECT_TRUE(Logged(text, "Too deep bracket in"));
     }
     std::string huge = std::string(200000, '(') + "7" + std::string(200000, ')');
     EXPECT_EQ(f.expr.Evaluate(huge.c_str(), &r.v), E_FAIL);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "aPixBuf.h"
 #include "aUtil.h"
 #include "bComBase.h"
@@ -210,11 +210,11 @@ TEST(Resources, VersionBlocksAndMissingResources) {
     ASSERT_EQ(GetFileVersion(path, &info), 1);
     EXPECT_EQ(info.dwSignature, 0xFEEF04BDu);
     static_assert(sizeof(VS_FIXEDFILEINFO) == 52, "fixed version information is 52 bytes");
-    ScratchDir scratch;
-    std::string plain = scratch / "plain.txt";
-    ScratchDir::WriteFile(plain, "no version block");
+    TempFolder scratch;
+    std::string plain = scratch.File("plain.txt");
+    WriteFileBytes(plain, "no version block");
     EXPECT_EQ(GetFileVersion(plain.c_str(), &info), 0);
-    EXPECT_EQ(GetFileVersion((scratch / "none.dll").c_str(), &info), 0);
+    EXPECT_EQ(GetFileVersion(scratch.File("none.dll").c_str(), &info), 0);
 
     DWORD size = 5;
     EXPECT_EQ(LoadRCDataResource(5804, &size), nullptr);
@@ -222,9 +222,9 @@ TEST(Resources, VersionBlocksAndMissingResources) {
 }
 
 TEST(Paths, CanonicalPaths) {
-    ScratchDir scratch;
-    std::string file = scratch / "Mixed.Case.txt";
-    ScratchDir::WriteFile(file, "x");
+    TempFolder scratch;
+    std::string file = scratch.File("Mixed.Case.txt");
+    WriteFileBytes(file, "x");
     std::string out;
     SetCanonicalPath(out, (scratch.Path() + "\\sub\\..\\Mixed.Case.txt").c_str());
     EXPECT_EQ(out, file);
@@ -262,14 +262,11 @@ TEST(Fonts, SizesAndFaces) {
 }
 
 TEST(Privileges, KnownAndUnknownNames) {
-    ScratchDir scratch;
-    std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     EXPECT_TRUE(EnablePrivilege("SeShutdownPrivilege", true));
     EXPECT_TRUE(EnablePrivilege("SeShutdownPrivilege", false));
     EXPECT_FALSE(EnablePrivilege("NoSuchPrivilege", true));
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     EXPECT_NE(text.find(") : LookupPrivilegeValue:NoSuchPrivilege failed -- "), std::string::npos)
         << text;
 }
@@ -387,9 +384,7 @@ TEST(TypeInfo, EventInterfaceIsTheDefaultSource) {
 }
 
 TEST(TypeInfo, StockTablesByName) {
-    ScratchDir scratch;
-    std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     CComPtr<IUnknown> object = MakeObject(MakeClassInfo(true));
     ITypeInfo* out = nullptr;
     ASSERT_EQ(GetObjectStockEventInfo(object, &out), S_OK);
@@ -398,17 +393,14 @@ TEST(TypeInfo, StockTablesByName) {
     out = reinterpret_cast<ITypeInfo*>(1);
     EXPECT_TRUE(FAILED(GetPageStockEventInfo(object, &out)));
     EXPECT_EQ(out, nullptr);
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     EXPECT_NE(text.find("GetStockEventInfo::FindName failed: EventsTablePageStock -- "),
               std::string::npos)
         << text;
 }
 
 TEST(TypeInfo, ObjectsWithoutClassInformation) {
-    ScratchDir scratch;
-    std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     ITypeInfo* out = nullptr;
     EXPECT_EQ(GetObjectTypeInfo(nullptr, &out), E_INVALIDARG);
     CComPtr<IUnknown> object = MakeObject(nullptr);
@@ -419,8 +411,7 @@ TEST(TypeInfo, ObjectsWithoutClassInformation) {
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
     EXPECT_EQ(GetObjectTypeInfo(stream, &out), E_NOINTERFACE);
     stream->Release();
-    ReleaseTraceLog();
-    std::string text = ScratchDir::ReadFile(log + ".lg0");
+    std::string text = log.Text();
     EXPECT_NE(text.find("GetObjectTypeInfo::GetClassInfo failed"), std::string::npos) << text;
     EXPECT_NE(text.find("Query IProvideClassInfo FAILED"), std::string::npos) << text;
 }

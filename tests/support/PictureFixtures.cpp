@@ -312,41 +312,6 @@ Bytes WriteTiff(const TiffSpec& spec) {
     return stream.bytes;
 }
 
-std::string MakeTempFolder(const char* tag) {
-    static LONG counter = 0;
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    char path[MAX_PATH];
-    for (;;) {
-        snprintf(path, sizeof(path), "%spictest_%s_%lu_%ld_%lu", base, tag, GetCurrentProcessId(),
-                 InterlockedIncrement(&counter), GetTickCount());
-        if (CreateDirectoryA(path, nullptr)) return path;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
-    }
-}
-
-bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    size_t n = bytes.empty() ? 0 : fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return n == bytes.size();
-}
-
-void RemoveFolder(const std::string& folder) {
-    if (folder.empty()) return;
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((folder + "\\" + found.cFileName).c_str());
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 bool ReadDib32(HGLOBAL dib, Dib32* out) {
     if (!dib) return false;
     SIZE_T size = GlobalSize(dib);

@@ -118,11 +118,6 @@ Bytes WriteTiff(const TiffSpec& spec);
 bool DecodeJpegReference(const Bytes& file, int* width, int* height, std::vector<uint32_t>* pixels,
                          uint8_t alpha = 0);
 
-// A fresh folder under the temporary path, and a file written there.
-std::string MakeTempFolder(const char* tag);
-bool WriteFileBytes(const std::string& path, const Bytes& bytes);
-void RemoveFolder(const std::string& folder);
-
 // Reads a 32-bit packed DIB into top-row-first words; false when the block
 // is not one.
 struct Dib32 {

@@ -12,10 +12,12 @@ static void RemoveTree(const std::string& dir) {
             std::string name = fd.cFileName;
             if (name == "." || name == "..") continue;
             std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(full);
-            else
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only ones too
                 DeleteFileA(full.c_str());
+            }
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
@@ -50,29 +52,46 @@ std::string ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-static bool PutFile(const std::string& path, const std::string& bytes, const char* how) {
+static bool PutFile(const std::string& path, const void* bytes, size_t size, const char* how) {
     FILE* f = fopen(path.c_str(), how);
     if (!f) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = size == 0 || fwrite(bytes, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes) { return PutFile(path, bytes, "wb"); }
-bool AppendFileBytes(const std::string& path, const std::string& bytes) { return PutFile(path, bytes, "ab"); }
-
-LogCapture::LogCapture(const std::string& path) : m_path(path), m_active(false), m_finished(false) {
-    if (GetTraceLog()) return;  // someone else's log is running
-    CreateTraceLog(path.c_str());
-    m_active = GetTraceLog() != nullptr;
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    return PutFile(path, bytes.data(), bytes.size(), "wb");
+}
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return PutFile(path, bytes.data(), bytes.size(), "wb");
+}
+bool AppendFileBytes(const std::string& path, const std::string& bytes) {
+    return PutFile(path, bytes.data(), bytes.size(), "ab");
 }
 
-LogCapture::~LogCapture() { Finish(); }
+LogCapture::LogCapture() { Start(m_folder.File("trace.log")); }
 
-std::string LogCapture::Finish() {
-    if (!m_active || m_finished) return std::string();
+LogCapture::LogCapture(const std::string& path) { Start(path); }
+
+void LogCapture::Start(const std::string& path) {
+    m_path = path;
+    if (GetTraceLog()) {
+        ADD_FAILURE() << "a trace log is already running; cannot capture into " << path;
+        return;
+    }
+    CreateTraceLog(path.c_str());
+    m_active = GetTraceLog() != nullptr;
+    if (!m_active) ADD_FAILURE() << "no trace log could be started at " << path;
+}
+
+LogCapture::~LogCapture() { Text(); }
+
+std::string LogCapture::Text() {
+    if (!m_active || m_finished) return m_text;
     m_finished = true;
     char name[MAX_PATH] = "";
     GetTraceLog()->GetLogFileName(name, sizeof(name));
     ReleaseTraceLog();
-    return ReadFileBytes(name[0] ? std::string(name) : m_path);
+    m_text = ReadFileBytes(name[0] ? std::string(name) : m_path);
+    return m_text;
 }
