@@ -4,6 +4,7 @@
 #include <string.h>
 #include <string>
 
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace ExprOp {
@@ -79,27 +80,6 @@ bool IsAscii(BSTR s, UINT len) {
     for (UINT i = 0; i < len; ++i)
         if (s[i] >= 0x80) return false;
     return true;
-}
-
-// The multibyte text of a BSTR in the ANSI code page (null is empty).
-std::string ToMultibyte(BSTR s) {
-    std::string out;
-    UINT len = s ? SysStringLen(s) : 0;
-    if (!len) return out;
-    int n = WideCharToMultiByte(CP_ACP, 0, s, (int)len, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return out;
-    out.resize((size_t)n);
-    WideCharToMultiByte(CP_ACP, 0, s, (int)len, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-BSTR FromMultibyte(const std::string& s) {
-    if (s.empty()) return SysAllocStringLen(L"", 0);
-    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), nullptr, 0);
-    if (n <= 0) return SysAllocStringLen(L"", 0);
-    BSTR out = SysAllocStringLen(nullptr, (UINT)n);
-    if (out) MultiByteToWideChar(CP_ACP, 0, s.data(), (int)s.size(), out, n);
-    return out;
 }
 
 int CompareBytes(const std::string& a, const std::string& b) {
@@ -363,7 +343,7 @@ BSTR ConcatStringsPlain(BSTR left, BSTR right) {
     if (!left && !right) return nullptr;
     if (!left) return SysAllocStringLen(right, SysStringLen(right));
     if (!right) return SysAllocStringLen(left, SysStringLen(left));
-    return FromMultibyte(ToMultibyte(left) + ToMultibyte(right));
+    return BstrFromMultibyte(MultibyteFromBstr(left) + MultibyteFromBstr(right));
 }
 
 BSTR ConcatStrings(BSTR left, BSTR right) {
@@ -379,7 +359,7 @@ BSTR ConcatStrings(BSTR left, BSTR right) {
 }
 
 int CompareStringsPlain(BSTR left, BSTR right) {
-    return CompareBytes(ToMultibyte(left), ToMultibyte(right));
+    return CompareBytes(MultibyteFromBstr(left), MultibyteFromBstr(right));
 }
 
 int CompareStrings(BSTR left, BSTR right) {

@@ -12,6 +12,7 @@
 #include "Project/aStorage.h"
 #include "bByteReader.h"
 #include "bExprScan.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -40,25 +41,6 @@ char* CopyText(const char* text) {
     if (n) memcpy(p, text, n);
     p[n] = '\0';
     return p;
-}
-
-BSTR BstrFromMultibyte(const char* text, int length) {
-    if (length <= 0) return SysAllocStringLen(L"", 0);
-    int n = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
-    BSTR s = SysAllocStringLen(nullptr, (UINT)(n > 0 ? n : 0));
-    if (s && n > 0) MultiByteToWideChar(CP_ACP, 0, text, length, s, n);
-    return s;
-}
-
-std::string MultibyteFromBstr(BSTR s) {
-    std::string out;
-    UINT len = s ? SysStringLen(s) : 0;
-    if (!len) return out;
-    int n = WideCharToMultiByte(CP_ACP, 0, s, (int)len, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return out;
-    out.resize((size_t)n);
-    WideCharToMultiByte(CP_ACP, 0, s, (int)len, &out[0], n, nullptr, nullptr);
-    return out;
 }
 
 // Reader of the stored list format; every refusal is logged once.
@@ -372,7 +354,7 @@ void ParseInitialValue(VARTYPE type, const char* text, VARIANT* out) {
         break;
     case VT_BSTR:
         V_VT(out) = VT_BSTR;
-        V_BSTR(out) = BstrFromMultibyte(text, (int)strlen(text));
+        V_BSTR(out) = BstrFromMultibyte(text, strlen(text));
         break;
     case VT_BOOL: {
         static const std::string trueWord = LoadBoolWord(IDS_BOOL_TRUE, kTrueWord);
@@ -649,7 +631,7 @@ bool VariableManager::LoadFromIni(const char* iniPath, const char* section, cons
         VARTYPE type = (VARTYPE)(ScriptAtoi(value) & 0xFFFF);
         VARIANT text;
         V_VT(&text) = VT_BSTR;
-        V_BSTR(&text) = BstrFromMultibyte(comma + 1, (int)strlen(comma + 1));
+        V_BSTR(&text) = BstrFromMultibyte(comma + 1, strlen(comma + 1));
         VARIANT converted;
         VariantInit(&converted);
         HRESULT hr = VariantChangeType(&converted, &text, 0, type);

@@ -1,10 +1,10 @@
 // OLE compound-file adaptors.
 #include "aOleStor.h"
 
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 #include <string.h>
-#include <vector>
 
 DWORD OleOpenMode(int mode) {
     switch (mode) {
@@ -12,15 +12,6 @@ DWORD OleOpenMode(int mode) {
     case TESK_MODE_READWRITE: return OLE_MODE_READWRITE;
     default: return 0;
     }
-}
-
-// ANSI name to UTF-16, NUL included.
-static std::vector<WCHAR> WideName(const char* name) {
-    if (!name) name = "";
-    int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    std::vector<WCHAR> wide(n > 0 ? n : 1, 0);
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
-    return wide;
 }
 
 // ---------------------------------------------------------------- CStrStream
@@ -115,7 +106,7 @@ STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage*
     *out = nullptr;
     if (!m_storage) return E_UNEXPECTED;
     IStorage* sub = nullptr;
-    HRESULT hr = m_storage->CreateStorage(WideName(name).data(), OLE_MODE_CREATE, 0, 0, &sub);
+    HRESULT hr = m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStorage>* node = nullptr;
     if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
@@ -137,7 +128,7 @@ STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** 
     *out = nullptr;
     if (!m_storage) return E_UNEXPECTED;
     IStream* sub = nullptr;
-    HRESULT hr = m_storage->CreateStream(WideName(name).data(), OLE_MODE_CREATE, 0, 0, &sub);
+    HRESULT hr = m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStream>* stream = nullptr;
     if (FAILED(CComObject<CStrStream>::CreateInstance(&stream))) {
@@ -159,7 +150,7 @@ STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage**
     *out = nullptr;
     if (!m_storage) return E_UNEXPECTED;
     IStorage* sub = nullptr;
-    HRESULT hr = m_storage->OpenStorage(WideName(name).data(), nullptr, OleOpenMode(mode), nullptr, 0, &sub);
+    HRESULT hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), nullptr, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStorage>* node = nullptr;
     if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
@@ -180,7 +171,7 @@ STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** o
     *out = nullptr;
     if (!m_storage) return E_UNEXPECTED;
     IStream* sub = nullptr;
-    HRESULT hr = m_storage->OpenStream(WideName(name).data(), nullptr, OleOpenMode(mode), 0, &sub);
+    HRESULT hr = m_storage->OpenStream(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), 0, &sub);
     if (hr != S_OK) {
         if (sub) sub->Release();
         return FAILED(hr) ? hr : E_FAIL;
@@ -216,7 +207,7 @@ STDMETHODIMP CStrStorage::Close() {
 
 STDMETHODIMP CStrStorage::DestroyElement(const char* name) {
     if (!m_storage) return E_UNEXPECTED;
-    return m_storage->DestroyElement(WideName(name).data());
+    return m_storage->DestroyElement(WideFromMultibyte(name).c_str());
 }
 
 STDMETHODIMP_(int) CStrStorage::CountElements() {
@@ -235,13 +226,13 @@ STDMETHODIMP_(int) CStrStorage::CountElements() {
 
 STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
     if (!m_storage) return FALSE;
-    std::vector<WCHAR> wide = WideName(name);
+    std::wstring wide = WideFromMultibyte(name);
     IEnumSTATSTG* e = nullptr;
     if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e) return FALSE;
     BOOL found = FALSE;
     STATSTG stat;
     while (!found && e->Next(1, &stat, nullptr) == S_OK) {
-        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.data()) == 0) found = TRUE;
+        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.c_str()) == 0) found = TRUE;
         CoTaskMemFree(stat.pwcsName);
     }
     e->Release();
@@ -258,6 +249,6 @@ STDMETHODIMP CStrStorage::EnumElements(IEnumSTATSTG** out) {
 STDMETHODIMP CStrStorage::CopyElementTo(const char* name, ITeskStorage* dest, const char* newName) {
     CStrStorage* target = dynamic_cast<CStrStorage*>(dest);
     if (!m_storage || !target || !target->m_storage) return E_INVALIDARG;
-    return m_storage->MoveElementTo(WideName(name).data(), target->m_storage,
-                                    WideName(newName).data(), STGMOVE_COPY);
+    return m_storage->MoveElementTo(WideFromMultibyte(name).c_str(), target->m_storage,
+                                    WideFromMultibyte(newName).c_str(), STGMOVE_COPY);
 }

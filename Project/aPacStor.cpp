@@ -3,6 +3,7 @@
 #include "aPacStor.h"
 
 #include "bByteReader.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 #include <algorithm>
@@ -350,11 +351,7 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
                     (unsigned long)m_start, (unsigned long)i, (unsigned long)offset);
             return E_FAIL;
         }
-        char ansi[2 * PAC_MAX_NAME_UNITS + 1];
-        int n = WideCharToMultiByte(CP_ACP, 0, name.data(), -1, ansi, sizeof(ansi), nullptr, nullptr);
-        if (n <= 0) ansi[0] = 0;
-        ansi[sizeof(ansi) - 1] = 0;
-        AddEntry(offset, ansi);
+        AddEntry(offset, MultibyteFromWide(name.data()));
         m_sortedOffsets.push_back(offset);
     }
     std::sort(m_sortedOffsets.begin(), m_sortedOffsets.end());
@@ -375,9 +372,11 @@ HRESULT CPacStorage::WriteDirectory() {
         bytes.resize(at + 12 + 2 * (size_t)units, 0);
         PutU64(&bytes[at], e.offset);
         PutU32(&bytes[at + 8], units);
-        std::vector<WCHAR> wide(units, 0);
-        MultiByteToWideChar(CP_ACP, 0, e.name.c_str(), -1, wide.data(), (int)units);
-        wide[units - 1] = 0;
+        // The stored count is the ANSI length plus one; the wide name is
+        // never longer and the rest is NUL.
+        std::wstring wide = WideFromMultibyte(e.name.c_str());
+        wide.resize(units - 1, 0);
+        wide.push_back(0);
         for (ULONG u = 0; u < units; ++u) {
             bytes[at + 12 + 2 * u] = (BYTE)wide[u];
             bytes[at + 13 + 2 * u] = (BYTE)(wide[u] >> 8);

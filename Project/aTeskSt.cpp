@@ -5,16 +5,8 @@
 #include "aMemStm.h"
 #include "aOleStor.h"
 #include "aPacStor.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
-
-#include <vector>
-
-static std::vector<WCHAR> WidePath(const char* name) {
-    int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    std::vector<WCHAR> wide(n > 0 ? n : 1, 0);
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
-    return wide;
-}
 
 // Wraps an OLE storage in the adaptor; the out pointer gets a reference.
 static HRESULT WrapDocfile(IStorage* storage, DWORD grfMode, const char* name, ITeskStorage** out) {
@@ -46,7 +38,7 @@ HRESULT CreateTeskDocfile(const char* name, ITeskStorage** out) {
     *out = nullptr;
     if (!name) return E_INVALIDARG;
     IStorage* storage = nullptr;
-    HRESULT hr = StgCreateDocfile(WidePath(name).data(), OLE_MODE_CREATE, 0, &storage);
+    HRESULT hr = StgCreateDocfile(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, &storage);
     if (FAILED(hr)) return hr;
     hr = WrapDocfile(storage, OLE_MODE_CREATE, name, out);
     storage->Release();
@@ -89,7 +81,7 @@ HRESULT OpenTeskDocfile(const char* name, int mode, ITeskStorage** out) {
     default: return E_INVALIDARG;
     }
     IStorage* storage = nullptr;
-    HRESULT hr = StgOpenStorage(WidePath(name).data(), nullptr, grfMode, nullptr, 0, &storage);
+    HRESULT hr = StgOpenStorage(WideFromMultibyte(name).c_str(), nullptr, grfMode, nullptr, 0, &storage);
     if (FAILED(hr)) return hr;
     hr = WrapDocfile(storage, grfMode, name, out);
     storage->Release();

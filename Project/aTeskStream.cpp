@@ -1,6 +1,7 @@
 // Stream base: measuring dry run, wide-string transfer, read accounting.
 #include "aTeskStream.h"
 
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 #include <string.h>
@@ -55,12 +56,10 @@ STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
     std::vector<WCHAR> wide(n + 1, 0);
     if (n) RawRead(wide.data(), n * 2);
     wide[n] = 0;
-    int need = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
-    std::vector<char> ansi(need > 0 ? need : 1, 0);
-    if (need > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, ansi.data(), need, nullptr, nullptr);
+    std::string ansi = MultibyteFromWide(wide.data());
     if (!buffer) return n;
     // Copy at most n bytes without splitting a double-byte character.
-    ULONG len = (ULONG)strlen(ansi.data());
+    ULONG len = (ULONG)ansi.size();
     ULONG take = 0;
     while (take < len && take < n) {
         ULONG step = IsDBCSLeadByte((BYTE)ansi[take]) && take + 1 < len ? 2 : 1;
@@ -82,12 +81,9 @@ STDMETHODIMP_(ULONG) CStreamBase::WriteWideString(const char* text, ULONG n) {
     if (n > kMaxWideChars) return 0;
     if (!text) text = "";
     std::vector<WCHAR> out(n ? n : 1, 0);
-    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (units > 0) {
-        std::vector<WCHAR> wide(units);
-        MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
-        memcpy(out.data(), wide.data(), sizeof(WCHAR) * ((ULONG)units < n ? (ULONG)units : n));
-    }
+    std::wstring wide = WideFromMultibyte(text);
+    size_t units = wide.size() + 1;  // with its NUL
+    memcpy(out.data(), wide.c_str(), sizeof(WCHAR) * (units < n ? units : n));
     if (n) RawWrite(out.data(), n * 2);
     return n;
 }

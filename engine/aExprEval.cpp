@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "bExprOp.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 #include "bVarMgr.h"
 
@@ -147,25 +148,6 @@ int MatchingCloser(const char* t, int pos, int end) {
         pos = NextChar(t, pos, end);
     }
     return -1;
-}
-
-BSTR BstrFromText(const char* text, size_t length) {
-    if (length == 0) return SysAllocStringLen(L"", 0);
-    int n = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
-    BSTR s = SysAllocStringLen(nullptr, (UINT)(n > 0 ? n : 0));
-    if (s && n > 0) MultiByteToWideChar(CP_ACP, 0, text, (int)length, s, n);
-    return s;
-}
-
-std::string TextFromBstr(BSTR s) {
-    std::string out;
-    UINT len = s ? SysStringLen(s) : 0;
-    if (!len) return out;
-    int n = WideCharToMultiByte(CP_ACP, 0, s, (int)len, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return out;
-    out.resize((size_t)n);
-    WideCharToMultiByte(CP_ACP, 0, s, (int)len, &out[0], n, nullptr, nullptr);
-    return out;
 }
 
 // Clears and frees values moved off the stack.
@@ -461,7 +443,7 @@ HRESULT CExpression::EvaluatePostfix(const char* post, int start, int end, VARIA
             }
             VARIANT v;
             V_VT(&v) = VT_BSTR;
-            V_BSTR(&v) = BstrFromText(text.data(), text.size());
+            V_BSTR(&v) = BstrFromMultibyte(text.data(), text.size());
             Push(v);
             continue;
         }
@@ -664,7 +646,7 @@ HRESULT CExpression::PushMember(const std::string& name, const char* post, int o
     if (m_vars) {
         int id = m_vars->Find(object.c_str());
         const VARIANT* v = id != VAR_NOT_FOUND ? m_vars->PeekValue(id) : nullptr;
-        if (v && V_VT(v) == VT_BSTR) object = TextFromBstr(V_BSTR(v));
+        if (v && V_VT(v) == VT_BSTR) object = MultibyteFromBstr(V_BSTR(v));
     }
     const size_t base = m_stack.size();
     int count = 0;

@@ -9,6 +9,7 @@
 #include "aGDIBuf.h"
 #include "aGlobal.h"
 #include "bMsgBox.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -261,9 +262,7 @@ HRESULT GetStockEventInfo(IUnknown* object, const char* tableName, ITypeInfo** o
         LOG_HRESULT(hr, "GetStockEventInfo::GetContainingTypeLib failed: %s", tableName);
         return FAILED(hr) ? hr : E_FAIL;
     }
-    int wlen = MultiByteToWideChar(CP_ACP, 0, tableName, -1, nullptr, 0);
-    std::vector<WCHAR> name(wlen > 0 ? wlen : 1, 0);
-    if (wlen > 0) MultiByteToWideChar(CP_ACP, 0, tableName, -1, name.data(), wlen);
+    std::wstring name = WideFromMultibyte(tableName);
     MEMBERID memberId = 0;
     USHORT found = 1;
     hr = lib->FindName(name.data(), 0, out, &memberId, &found);

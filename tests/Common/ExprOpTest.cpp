@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 
-#include "ExprTestUtil.h"
 #include "TestFiles.h"
 #include "bExprOp.h"
 

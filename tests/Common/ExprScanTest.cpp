@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "ExprTestUtil.h"
 #include "TestFiles.h"
 #include "bExprScan.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ExprTestUtil.h"
 #include "TestFiles.h"
 #include "Project/aStorage.h"
+#include "bStrConv.h"
 #include "bVarMgr.h"
 
 namespace {
@@ -211,7 +211,7 @@ TEST(VarMgr, DeclareParsesTheInitialText) {
     Managed m;
     ASSERT_TRUE(m.vm.Declare("s", VT_BSTR, "\xD6\xD0\xCE\xC4", -1));  // 中文
     EXPECT_EQ(std::wstring(V_BSTR(m.vm.PeekValue(m.vm.Find("s")))),
-              GetACP() == 936 ? std::wstring(L"\x4E2D\x6587") : WideFromAnsi("\xD6\xD0\xCE\xC4"));
+              GetACP() == 936 ? std::wstring(L"\x4E2D\x6587") : WideFromMultibyte("\xD6\xD0\xCE\xC4"));
     // Position inserts before the existing entries.
     ASSERT_TRUE(m.vm.Declare("first", VT_I4, "1", 0));
     EXPECT_STREQ(m.local.GetName(0), "first");

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ExprTestUtil.h"
 #include "TestFiles.h"
 #include "aExprEval.h"
+#include "bStrConv.h"
 #include "bVarMgr.h"
 
 namespace {
@@ -77,7 +77,7 @@ struct FakeObjects : IExprObjectAccess {
             return 1;
         }
         V_VT(result) = VT_BSTR;
-        V_BSTR(result) = SysAllocString(WideFromAnsi(std::string(object) + "." + member).c_str());
+        V_BSTR(result) = BstrFromMultibyte(std::string(object) + "." + member);
         return 1;
     }
 };
