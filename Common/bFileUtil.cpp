@@ -263,7 +263,14 @@ void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", path);
         return nullptr;
     }
-    DWORD fileSize = GetFileSize(file, nullptr);
+    // The size is reported in 32 bits: a file of 4 GB or more is refused.
+    DWORD high = 0;
+    DWORD fileSize = GetFileSize(file, &high);
+    if (high != 0 || fileSize == INVALID_FILE_SIZE) {
+        LOG_MSG("Cannot open file: %s -- too large", path);
+        CloseHandle(file);
+        return nullptr;
+    }
     if (size) *size = fileSize;
     HANDLE mapping = CreateFileMappingA(file, nullptr, readOnly ? PAGE_READONLY : PAGE_READWRITE,
                                        0, 0, nullptr);

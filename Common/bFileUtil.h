@@ -54,7 +54,8 @@ bool IsValidFileName(const char* path);
 bool CreateDirectoryPath(const char* path);
 
 // The whole file mapped for reading; its size through `size`. The caller
-// unmaps the view with UnmapViewOfFile. Null on failure (logged).
+// unmaps the view with UnmapViewOfFile. Null on failure (logged), also for a
+// file of 4 GB or more.
 void* MapFileView(const char* path, DWORD* size);
 // Read-only (shared for reading) or read-write (unshared) mapping of the
 // whole file; the file and mapping handles are closed at once.

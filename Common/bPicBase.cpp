@@ -5,25 +5,10 @@
 
 #include <string.h>
 
+#include "bFileUtil.h"
 #include "bTraceLog.h"
 
 namespace {
-
-// The extension of a path with its dot ("" when none); DBCS-aware, so a
-// trail byte equal to '\\' or '.' is not taken for one.
-void PathExtensionOf(const char* path, char* dest, int size) {
-    const char* dot = nullptr;
-    for (const char* p = path; *p; ++p) {
-        if (IsDBCSLeadByte((BYTE)*p) && p[1]) {
-            ++p;
-            continue;
-        }
-        if (*p == '\\' || *p == '/' || *p == ':') dot = nullptr;
-        else if (*p == '.') dot = p;
-    }
-    dest[0] = 0;
-    if (dot) lstrcpynA(dest, dot, size);
-}
 
 class CPicBase : public CComObjectRootBase, public PicBase {
 public:
@@ -105,7 +90,7 @@ HRESULT CPicBase::LoadFile(const char* path) {
     TRACE_POINT();
     if (!path) return E_POINTER;
     char extension[256];
-    PathExtensionOf(path, extension, sizeof(extension));
+    PathExtension(path, extension, sizeof(extension));
     int index = 0;
     HRESULT hr = FindCodec(extension, &index);
     if (hr != S_OK) {
@@ -118,31 +103,9 @@ HRESULT CPicBase::LoadFile(const char* path) {
     }
 
     // The whole file, mapped read-only.
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        LOG_WIN32_ERROR(0, "Cannot open file: %s", path);
-        return E_FAIL;
-    }
-    DWORD high = 0;
-    DWORD size = GetFileSize(file, &high);
-    if (high != 0 || size == INVALID_FILE_SIZE) {
-        LOG_MSG("Cannot open file: %s -- too large", path);
-        CloseHandle(file);
-        return E_FAIL;
-    }
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    CloseHandle(file);
-    if (!mapping) {
-        LOG_WIN32_ERROR(0, "CreateFileMapping failed: %s", path);
-        return E_FAIL;
-    }
-    const BYTE* view = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-    CloseHandle(mapping);
-    if (!view) {
-        LOG_WIN32_ERROR(0, "MapViewOfFile failed: %s", path);
-        return E_FAIL;
-    }
+    DWORD size = 0;
+    const BYTE* view = static_cast<const BYTE*>(MapFileView(path, &size));
+    if (!view) return E_FAIL;
 
     lstrcpynA(m_szFileName, path, sizeof(m_szFileName));
     hr = DecodeMemory(view, size, index);

@@ -281,10 +281,17 @@ TEST(Files, MappingFailuresAreLogged) {
     // An empty file cannot be mapped.
     EXPECT_EQ(MapFileView(empty.c_str(), &size), nullptr);
     EXPECT_EQ(size, 0u);
+    // Nor one of 4 GB or more: its size would not fit the answer.
+    std::string huge = scratch.File("huge.bin");
+    ASSERT_TRUE(MakeFileOfSize(huge, 0x100000000ULL));
+    size = 99;
+    EXPECT_EQ(MapFileView(huge.c_str(), &size), nullptr);
+    EXPECT_EQ(size, 0u);
     std::string text = log.Text();
     EXPECT_NE(text.find(") : Cannot open file: " + missing + " -- "), std::string::npos) << text;
     EXPECT_NE(text.find(") : CreateFileMapping failed: " + empty + " -- "), std::string::npos)
         << text;
+    EXPECT_NE(text.find("Cannot open file: " + huge + " -- too large"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -56,6 +56,13 @@ protected:
 
     TestCodecSite m_site;
     PicBase* m_pic = nullptr;
+    // A file of 4 GB (sparse): too large to map whole.
+    std::string Huge(const char* name) {
+        std::string path = m_folder.File(name);
+        EXPECT_TRUE(MakeFileOfSize(path, 0x100000000ULL));
+        return path;
+    }
+
     TempFolder m_folder;
 };
 
@@ -137,6 +144,7 @@ TEST_F(PicBaseTest, FilesThatCannotBeReadFail) {
         {"missing file", m_folder.File("missing.bmp")},
         {"empty file", Write("empty.bmp", Bytes())},
         {"path too long", m_folder.File(std::string(300, 'a') + ".bmp")},
+        {"4 GB file", Huge("huge.bmp")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(m_pic->LoadFile(c.path.c_str()), E_FAIL) << c.name;

@@ -2,6 +2,8 @@
 
 #include "bTraceLog.h"
 
+#include <winioctl.h>
+
 #include <stdio.h>
 
 static void RemoveTree(const std::string& dir) {
@@ -67,6 +69,18 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 }
 bool AppendFileBytes(const std::string& path, const std::string& bytes) {
     return PutFile(path, bytes.data(), bytes.size(), "ab");
+}
+
+bool MakeFileOfSize(const std::string& path, ULONGLONG size) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD ignored = 0;
+    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = (LONGLONG)size;
+    bool ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    return CloseHandle(h) && ok;
 }
 
 LogCapture::LogCapture() { Start(m_folder.File("trace.log")); }

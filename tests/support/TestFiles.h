@@ -29,6 +29,8 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool AppendFileBytes(const std::string& path, const std::string& bytes);
+// A file of the given size, sparse where the file system allows (zeros).
+bool MakeFileOfSize(const std::string& path, ULONGLONG size);
 
 // Runs the trace log into a file of its own while alive: by default in a
 // private temporary folder. A test fails when the log cannot be started (for
