@@ -100,6 +100,21 @@ STDMETHODIMP_(void) CStrStorage::DeleteThis(UINT flags) {
         this->~CStrStorage();
 }
 
+HRESULT WrapOleStorage(IStorage* storage, DWORD grfMode, const char* name,
+                       CComObject<CStrStorage>** out) {
+    if (FAILED(CComObject<CStrStorage>::CreateInstance(out))) return E_OUTOFMEMORY;
+    (*out)->AddRef();
+    (*out)->Attach(storage, grfMode, name);
+    return S_OK;
+}
+
+HRESULT WrapOleStream(IStream* stream, CComObject<CStrStream>** out) {
+    if (FAILED(CComObject<CStrStream>::CreateInstance(out))) return E_OUTOFMEMORY;
+    (*out)->AddRef();
+    (*out)->Attach(stream);
+    return S_OK;
+}
+
 STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
     TRACE_POINT();
     if (!out) return E_POINTER;
@@ -109,13 +124,9 @@ STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage*
     HRESULT hr = m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStorage>* node = nullptr;
-    if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
-        sub->Release();
-        return E_OUTOFMEMORY;
-    }
-    node->AddRef();
-    node->Attach(sub, OLE_MODE_CREATE, name);
+    hr = WrapOleStorage(sub, OLE_MODE_CREATE, name, &node);
     sub->Release();
+    if (FAILED(hr)) return hr;
     node->Initialize(nullptr);
     node->SetTag(tag);
     *out = node;
@@ -131,13 +142,9 @@ STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** 
     HRESULT hr = m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStream>* stream = nullptr;
-    if (FAILED(CComObject<CStrStream>::CreateInstance(&stream))) {
-        sub->Release();
-        return E_OUTOFMEMORY;
-    }
-    stream->AddRef();
-    stream->Attach(sub);
+    hr = WrapOleStream(sub, &stream);
     sub->Release();
+    if (FAILED(hr)) return hr;
     stream->ResetPosition();
     stream->SetTag(tag);
     *out = stream;
@@ -153,13 +160,9 @@ STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage**
     HRESULT hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), nullptr, 0, &sub);
     if (FAILED(hr)) return hr;
     CComObject<CStrStorage>* node = nullptr;
-    if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
-        sub->Release();
-        return E_OUTOFMEMORY;
-    }
-    node->AddRef();
-    node->Attach(sub, m_grfMode, name);
+    hr = WrapOleStorage(sub, m_grfMode, name, &node);
     sub->Release();
+    if (FAILED(hr)) return hr;
     node->SetMode(0);
     *out = node;
     return S_OK;
@@ -177,13 +180,9 @@ STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** o
         return FAILED(hr) ? hr : E_FAIL;
     }
     CComObject<CStrStream>* stream = nullptr;
-    if (FAILED(CComObject<CStrStream>::CreateInstance(&stream))) {
-        sub->Release();
-        return E_OUTOFMEMORY;
-    }
-    stream->AddRef();
-    stream->Attach(sub);
+    hr = WrapOleStream(sub, &stream);
     sub->Release();
+    if (FAILED(hr)) return hr;
     stream->SetMode(0);
     *out = stream;
     return S_OK;

@@ -88,3 +88,10 @@ private:
     DWORD m_grfMode;
     int m_tag;
 };
+
+// New adaptors around an OLE element; each takes its own reference to the
+// element (the caller still releases its one). The out pointer gets a
+// reference. E_OUTOFMEMORY when no adaptor could be made.
+HRESULT WrapOleStorage(IStorage* storage, DWORD grfMode, const char* name,
+                       CComObject<CStrStorage>** out);
+HRESULT WrapOleStream(IStream* stream, CComObject<CStrStream>** out);

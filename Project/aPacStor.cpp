@@ -419,9 +419,33 @@ static bool ValidNewName(const char* name) {
     return name && *name && strlen(name) < PAC_MAX_NAME_UNITS;
 }
 
-STDMETHODIMP CPacStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
-    TRACE_POINT();
-    (void)tag;
+static HRESULT OpenChildAt(CPacStorage* node, HANDLE file, BOOL forReading) {
+    return node->OpenNode(file, forReading);
+}
+static HRESULT OpenChildAt(CPacStream* stream, HANDLE file, BOOL forReading) {
+    return stream->Open(file, forReading);
+}
+
+// A new node or stream object (T) on the file at its current position; one
+// opened for reading is kept inside limit.
+template <class T, class I>
+static HRESULT NewChild(HANDLE file, BOOL forReading, ULONGLONG limit, I** out) {
+    CComObject<T>* child = nullptr;
+    HRESULT hr = CComObject<T>::CreateInstance(&child);
+    if (FAILED(hr)) return E_OUTOFMEMORY;
+    child->AddRef();
+    if (forReading) child->SetLimit(limit);
+    hr = OpenChildAt(child, file, forReading);
+    if (FAILED(hr)) {
+        child->Release();
+        return hr;
+    }
+    *out = child;
+    return S_OK;
+}
+
+template <class T, class I>
+HRESULT CPacStorage::CreateChild(const char* name, I** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (m_readOnly) return E_UNEXPECTED;
@@ -429,86 +453,44 @@ STDMETHODIMP CPacStorage::CreateStorage(const char* name, int tag, ITeskStorage*
     if (Lookup(name)) return TESK_E_EXISTS;
     ULONGLONG offset = GetNodeSize();
     SeekInNode(offset);
-    CComObject<CPacStorage>* node = nullptr;
-    HRESULT hr = CComObject<CPacStorage>::CreateInstance(&node);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
-    node->AddRef();
-    hr = node->OpenNode(m_file, FALSE);
-    if (FAILED(hr)) {
-        node->Release();
-        return hr;
-    }
-    *out = node;
+    HRESULT hr = NewChild<T>(m_file, FALSE, 0, out);
+    if (FAILED(hr)) return hr;
     AddEntry(offset, name);
     return S_OK;
+}
+
+template <class T, class I>
+HRESULT CPacStorage::OpenChild(const char* name, HRESULT missing, I** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ULONGLONG offset = Lookup(name);
+    if (!offset) return missing;
+    SeekInNode(offset);
+    return NewChild<T>(m_file, TRUE, ChildLimit(offset), out);
+}
+
+STDMETHODIMP CPacStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
+    TRACE_POINT();
+    (void)tag;
+    return CreateChild<CPacStorage>(name, out);
 }
 
 STDMETHODIMP CPacStorage::CreateStream(const char* name, int tag, ITeskStream** out) {
     TRACE_POINT();
     (void)tag;
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (m_readOnly) return E_UNEXPECTED;
-    if (!ValidNewName(name)) return E_INVALIDARG;
-    if (Lookup(name)) return TESK_E_EXISTS;
-    ULONGLONG offset = GetNodeSize();
-    SeekInNode(offset);
-    CComObject<CPacStream>* stream = nullptr;
-    HRESULT hr = CComObject<CPacStream>::CreateInstance(&stream);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
-    stream->AddRef();
-    hr = stream->Open(m_file, FALSE);
-    if (FAILED(hr)) {
-        stream->Release();
-        return hr;
-    }
-    *out = stream;
-    AddEntry(offset, name);
-    return S_OK;
+    return CreateChild<CPacStream>(name, out);
 }
 
 STDMETHODIMP CPacStorage::OpenStorage(const char* name, int mode, ITeskStorage** out) {
     TRACE_POINT();
     (void)mode;
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ULONGLONG offset = Lookup(name);
-    if (!offset) return TESK_E_NOSTORAGE;
-    SeekInNode(offset);
-    CComObject<CPacStorage>* node = nullptr;
-    HRESULT hr = CComObject<CPacStorage>::CreateInstance(&node);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
-    node->AddRef();
-    node->SetLimit(ChildLimit(offset));
-    hr = node->OpenNode(m_file, TRUE);
-    if (FAILED(hr)) {
-        node->Release();
-        return hr;
-    }
-    *out = node;
-    return S_OK;
+    return OpenChild<CPacStorage>(name, TESK_E_NOSTORAGE, out);
 }
 
 STDMETHODIMP CPacStorage::OpenStream(const char* name, int mode, ITeskStream** out) {
     TRACE_POINT();
     (void)mode;
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ULONGLONG offset = Lookup(name);
-    if (!offset) return TESK_E_NOSTREAM;
-    SeekInNode(offset);
-    CComObject<CPacStream>* stream = nullptr;
-    HRESULT hr = CComObject<CPacStream>::CreateInstance(&stream);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
-    stream->AddRef();
-    stream->SetLimit(ChildLimit(offset));
-    hr = stream->Open(m_file, TRUE);
-    if (FAILED(hr)) {
-        stream->Release();
-        return hr;
-    }
-    *out = stream;
-    return S_OK;
+    return OpenChild<CPacStream>(name, TESK_E_NOSTREAM, out);
 }
 
 // ------------------------------------------------------------ runtime header

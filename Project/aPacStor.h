@@ -126,6 +126,11 @@ private:
     HRESULT WriteDirectory();
     void AddEntry(ULONGLONG offset, const std::string& name);
     ULONGLONG ChildLimit(ULONGLONG offset) const;
+    // Create/Open of a child node (T = CPacStorage) or stream (CPacStream).
+    template <class T, class I>
+    HRESULT CreateChild(const char* name, I** out);
+    template <class T, class I>
+    HRESULT OpenChild(const char* name, HRESULT missing, I** out);
     ULONGLONG FileSize() const;
 
     BYTE m_readOnly;

@@ -11,9 +11,8 @@
 // Wraps an OLE storage in the adaptor; the out pointer gets a reference.
 static HRESULT WrapDocfile(IStorage* storage, DWORD grfMode, const char* name, ITeskStorage** out) {
     CComObject<CStrStorage>* adaptor = nullptr;
-    if (FAILED(CComObject<CStrStorage>::CreateInstance(&adaptor))) return E_OUTOFMEMORY;
-    adaptor->AddRef();
-    adaptor->Attach(storage, grfMode, name);
+    HRESULT hr = WrapOleStorage(storage, grfMode, name, &adaptor);
+    if (FAILED(hr)) return hr;
     adaptor->Initialize(nullptr);
     *out = adaptor;
     return S_OK;
