@@ -373,6 +373,18 @@ bool DibRowStride(LONG width, int bitCount, DWORD* stride) {
     return true;
 }
 
+void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCount) {
+    DWORD stride = 0;
+    DibRowStride(width, bitCount, &stride);
+    memset(header, 0, sizeof(*header));
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = (WORD)bitCount;
+    header->biSizeImage = stride * (DWORD)height;
+}
+
 HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
     if (width < 0 || height < -0x7FFFFFFF) return nullptr;
     size_t absHeight = (size_t)(height < 0 ? -(int64_t)height : height);

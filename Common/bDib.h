@@ -39,6 +39,9 @@ HGLOBAL DibCreate(int width, int height, int bitCount);
 // Row stride of a DIB row: width x bit count rounded up to 4 bytes; false
 // when it does not fit in 31 bits.
 bool DibRowStride(LONG width, int bitCount, DWORD* stride);
+// A bottom-up BI_RGB header (planes 1, everything else 0) of the size and
+// bit count; biSizeImage is the stride times the height.
+void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCount);
 // A zero-filled 32-bit packed DIB without palette (40-byte header, BI_RGB,
 // planes 1) of the given width and height (negative height: top-down);
 // biSizeImage is width x height x 4 when asked for, else 0. Null when the

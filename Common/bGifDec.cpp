@@ -123,16 +123,8 @@ bool GifScan(const BYTE* data, size_t size, GifImage* image) {
     image->dataOffset = r.Position();
 
     int bits = colourBits == 1 ? 1 : colourBits <= 4 ? 4 : 8;
-    DWORD stride = 0;
-    DibRowStride((LONG)width, bits, &stride);
     BITMAPINFOHEADER& h = image->header;
-    memset(&h, 0, sizeof(h));
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = (LONG)width;
-    h.biHeight = (LONG)height;
-    h.biPlanes = 1;
-    h.biBitCount = (WORD)bits;
-    h.biSizeImage = stride * height;
+    DibInitHeader(&h, (LONG)width, (LONG)height, bits);
     h.biClrUsed = 1u << bits;
 
     memset(image->palette, 0, sizeof(image->palette));

@@ -261,10 +261,7 @@ public:
             LogFailure();
             return E_FAIL;
         }
-        memset(&m_header, 0, sizeof(m_header));
-        m_header.biSize = sizeof(BITMAPINFOHEADER);
-        m_header.biWidth = width;
-        m_header.biHeight = height;
+        SetHeaderSize(width, height);
         return S_OK;
     }
 

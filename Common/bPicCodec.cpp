@@ -38,6 +38,13 @@ void CPictureCodecBase::FreeHeaderBlock() {
     }
 }
 
+void CPictureCodecBase::SetHeaderSize(LONG width, LONG height) {
+    memset(&m_header, 0, sizeof(m_header));
+    m_header.biSize = sizeof(BITMAPINFOHEADER);
+    m_header.biWidth = width;
+    m_header.biHeight = height;
+}
+
 void CPictureCodecBase::SetExtensionList(const char* list) {
     lstrcpynA(m_extensions, list, sizeof(m_extensions));
 }

@@ -27,6 +27,8 @@ public:
 protected:
     void SetExtensionList(const char* list);
     void FreeHeaderBlock();
+    // A header that holds only the picture's size.
+    void SetHeaderSize(LONG width, LONG height);
 
     char m_extensions[256];
     BITMAPINFOHEADER m_header;  // of the last picture read

@@ -55,14 +55,7 @@ bool ParsePicMsp(const BYTE* data, size_t size, PicLayout* t) {
         return false;
     }
 
-    BITMAPINFOHEADER& bih = t->header;
-    memset(&bih, 0, sizeof(bih));
-    bih.biSize = sizeof(BITMAPINFOHEADER);
-    bih.biWidth = (LONG)width;
-    bih.biHeight = (LONG)height;
-    bih.biPlanes = 1;
-    bih.biBitCount = 1;
-    bih.biSizeImage = ((width + 31) / 32) * 4 * height;
+    DibInitHeader(&t->header, (LONG)width, (LONG)height, 1);
     const BYTE one = white0 ? 0 : 255, zero = white0 ? 255 : 0;
     t->palette[0].rgbBlue = t->palette[0].rgbGreen = t->palette[0].rgbRed = zero;
     t->palette[1].rgbBlue = t->palette[1].rgbGreen = t->palette[1].rgbRed = one;

@@ -193,10 +193,7 @@ public:
             return E_FAIL;
         }
         m_alpha = 1;
-        memset(&m_header, 0, sizeof(m_header));
-        m_header.biSize = sizeof(BITMAPINFOHEADER);
-        m_header.biWidth = width;
-        m_header.biHeight = height;
+        SetHeaderSize(width, height);
         return S_OK;
     }
 

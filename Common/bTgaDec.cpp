@@ -51,16 +51,7 @@ bool ParseTga(const BYTE* data, size_t size, TgaLayout* t) {
     }
 
     const int bits = t->depth == 8 ? 8 : 32;
-    DWORD stride = 0;
-    DibRowStride((LONG)width, bits, &stride);
-    BITMAPINFOHEADER& h = t->header;
-    memset(&h, 0, sizeof(h));
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = (LONG)width;
-    h.biHeight = (LONG)height;
-    h.biPlanes = 1;
-    h.biBitCount = (WORD)bits;
-    h.biSizeImage = stride * height;
+    DibInitHeader(&t->header, (LONG)width, (LONG)height, bits);
 
     uint64_t offset = kTgaHeaderSize + idLength;
     if (mapType == 1) offset += 3ull << t->depth;

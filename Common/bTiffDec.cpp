@@ -182,10 +182,7 @@ public:
         int width = 0, height = 0;
         bool ok = TiffGetSize(data, size, &width, &height);
         if (ok && (LONGLONG)width * height > PICTURE_MAX_PIXELS) {
-            memset(&m_header, 0, sizeof(m_header));
-            m_header.biSize = sizeof(BITMAPINFOHEADER);
-            m_header.biWidth = width;
-            m_header.biHeight = height;
+            SetHeaderSize(width, height);
             return S_OK;
         }
         if (ok) {
