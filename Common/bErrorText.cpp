@@ -3,20 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
-// Length of the longest prefix of text that fits `limit` bytes without
-// ending inside a double-byte character.
-static size_t FitDbcs(const char* text, size_t limit) {
-    size_t i = 0;
-    while (i < limit && text[i]) {
-        if (IsDBCSLeadByte((BYTE)text[i])) {
-            if (i + 1 >= limit || !text[i + 1]) break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}
+#include "bStrConv.h"
 
 int FormatErrorCode(char* buffer, HRESULT code, int size) {
     if (!buffer || size <= 0) return 0;
@@ -35,7 +22,7 @@ int FormatErrorCode(char* buffer, HRESULT code, int size) {
         while (len > 0 && (text[len - 1] == '\n' || text[len - 1] == '\r')) text[--len] = 0;
     }
     if (len <= 0) snprintf(text, sizeof(text), "%08X", (unsigned)value);
-    size_t n = FitDbcs(text, (size_t)size - 1);
+    size_t n = MbCutLength(text, (size_t)size - 1);
     memcpy(buffer, text, n);
     buffer[n] = 0;
     return (int)n;

@@ -1,5 +1,5 @@
-// Text between the ANSI code page (multibyte) and UTF-16, for COM
-// boundaries and stored wide names.
+// Multibyte text in the ANSI code page: to and from UTF-16 (COM boundaries,
+// stored wide names), and cutting without splitting a double-byte character.
 #pragma once
 
 #include <windows.h>
@@ -26,3 +26,8 @@ inline BSTR BstrFromMultibyte(const std::string& text) {
 }
 // Multibyte text of a BSTR; null is empty.
 std::string MultibyteFromBstr(BSTR s);
+
+// Length of the longest prefix of a NUL-terminated text within `limit` bytes
+// that does not end inside a double-byte character (a lead byte without its
+// trail byte is left out).
+size_t MbCutLength(const char* text, size_t limit);

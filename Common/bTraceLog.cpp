@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include "bErrorText.h"
+#include "bStrConv.h"
 
 namespace {
 
@@ -48,23 +49,8 @@ struct TracePointSlot {
 
 inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Length of the longest prefix of text[0..limit) that does not end inside a
-// double-byte character.
-size_t DbcsSafeCut(const char* text, size_t limit) {
-    size_t i = 0;
-    while (i < limit && text[i]) {
-        if (IsDBCSLeadByte((BYTE)text[i])) {
-            if (i + 1 >= limit || !text[i + 1]) break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}
-
 void CutAt(char* text, size_t limit) {
-    if (strlen(text) > limit) text[DbcsSafeCut(text, limit)] = 0;
+    if (strlen(text) > limit) text[MbCutLength(text, limit)] = 0;
 }
 
 // Case-insensitive equality of multibyte texts: single-byte letters fold,
@@ -201,6 +187,9 @@ private:
     // Formats the error text of an ErrorAt-style call: message, " -- ", and
     // the code's text.
     static void FormatWithCode(char* text, const char* format, va_list args);
+    // Records a Win32 failure as the thread's last error and formats its
+    // entry: the message and the system's text of the code.
+    static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args);
 
     ULONG m_repeat;
     char m_lastText[ENTRY_BUFFER];
@@ -229,7 +218,7 @@ HRESULT CTraceLog::OpenLogFile(const char* path) {
     try {
         if (m_file) CloseLogFile();
         if (!path) path = "";
-        size_t len = DbcsSafeCut(path, NAME_MAX_COPY);
+        size_t len = MbCutLength(path, NAME_MAX_COPY);
         memcpy(m_fileName, path, len);
         m_fileName[len] = 0;
         // The extension starts at the last point of the file-name part.
@@ -287,7 +276,7 @@ HRESULT CTraceLog::OpenLogFile(const char* path) {
 
 HRESULT CTraceLog::GetLogFileName(char* buffer, int size) {
     if (!buffer || size <= 0) return E_POINTER;
-    size_t n = DbcsSafeCut(m_fileName, (size_t)size - 1);
+    size_t n = MbCutLength(m_fileName, (size_t)size - 1);
     memcpy(buffer, m_fileName, n);
     buffer[n] = 0;
     return S_OK;
@@ -328,7 +317,7 @@ int CTraceLog::RecordTracePoint(const char* file, int line) {
     if (!file) file = "";
     size_t len = strlen(file);
     const char* shown = len >= m_prefixLength ? file + m_prefixLength : file;
-    size_t n = DbcsSafeCut(shown, SOURCE_PATH_MAX);
+    size_t n = MbCutLength(shown, SOURCE_PATH_MAX);
     memcpy(slot.file, shown, n);
     slot.file[n] = 0;
     slot.line = line;
@@ -421,30 +410,31 @@ void CTraceLog::FormatWithCode(char* text, const char* format, va_list args) {
     CutAt(text, FORMAT_CUT);
 }
 
+void CTraceLog::FormatWin32Error(char* text, DWORD code, const char* format, va_list args) {
+    t_record.lastKind = KIND_WIN32;
+    t_record.lastCode = code;
+    FormatWithCode(text, format, args);
+    AppendSystemText(text, FORMAT_BUFFER, code);
+}
+
 int CTraceLog::LogLastError(DWORD code, const char* format, ...) {
     if (!code) code = GetLastError();
     if (!t_record.errorOn) return 0;
-    t_record.lastKind = KIND_WIN32;
-    t_record.lastCode = code;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
-    FormatWithCode(text, format, args);
+    FormatWin32Error(text, code, format, args);
     va_end(args);
-    AppendSystemText(text, sizeof(text), code);
     return WriteEntry(text, TRACE_ENTRY_LOG);
 }
 
 int CTraceLog::ErrorAt(const char* file, int line, DWORD code, const char* format, ...) {
     if (!t_record.errorOn) return 0;
-    t_record.lastKind = KIND_WIN32;
-    t_record.lastCode = code;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
-    FormatWithCode(text, format, args);
+    FormatWin32Error(text, code, format, args);
     va_end(args);
-    AppendSystemText(text, sizeof(text), code);
     if (!m_file) return 1;
     RecordTracePoint(file, line);
     return WriteEntry(text, TRACE_ENTRY_ERROR);

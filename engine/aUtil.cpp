@@ -16,26 +16,11 @@ namespace {
 
 enum { MESSAGE_TEXT_MAX = 80, MENU_TEXT_MAX = 260 };
 
-// Length of the longest prefix of text within `limit` bytes that does not
-// end inside a double-byte character.
-size_t FitDbcs(const char* text, size_t limit) {
-    size_t i = 0;
-    while (i < limit && text[i]) {
-        if (IsDBCSLeadByte((BYTE)text[i])) {
-            if (i + 1 >= limit || !text[i + 1]) break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}
-
 // Copies text[0..len) cut to the buffer; nothing for a null or empty buffer.
 void CopyCut(const char* text, size_t len, char* dest, int size) {
     if (!dest || size <= 0) return;
     std::string part(text, len);
-    size_t n = FitDbcs(part.c_str(), (size_t)size - 1);
+    size_t n = MbCutLength(part.c_str(), (size_t)size - 1);
     memcpy(dest, part.c_str(), n);
     dest[n] = 0;
 }
@@ -48,8 +33,8 @@ int ShowResourceMessage(HWND window, UINT captionId, UINT textId, UINT type) {
     char caption[512], text[512];
     if (LoadResString(captionId, caption, sizeof(caption)) <= 0) caption[0] = 0;
     if (LoadResString(textId, text, sizeof(text)) <= 0) text[0] = 0;
-    caption[FitDbcs(caption, MESSAGE_TEXT_MAX)] = 0;
-    text[FitDbcs(text, MESSAGE_TEXT_MAX)] = 0;
+    caption[MbCutLength(caption, MESSAGE_TEXT_MAX)] = 0;
+    text[MbCutLength(text, MESSAGE_TEXT_MAX)] = 0;
     return ShowTextMessage(window, caption, text, type);
 }
 
