@@ -373,6 +373,29 @@ bool DibRowStride(LONG width, int bitCount, DWORD* stride) {
     return true;
 }
 
+HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palette,
+                           size_t paletteBytes, const BYTE* rows, size_t rowSize,
+                           bool firstRowIsTop) {
+    const LONG height = header.biHeight;
+    DWORD stride = 0;
+    if (height < 0 || !DibRowStride(header.biWidth, header.biBitCount, &stride)) return nullptr;
+    HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                               sizeof(header) + paletteBytes + (size_t)stride * height);
+    if (!work) return nullptr;
+    BYTE* p = static_cast<BYTE*>(GlobalLock(work));
+    memcpy(p, &header, sizeof(header));
+    memcpy(p + sizeof(header), palette, paletteBytes);
+    BYTE* bits = DibBitsPointer(p);
+    for (LONG y = 0; y < height; ++y) {
+        LONG to = firstRowIsTop ? height - 1 - y : y;
+        memcpy(bits + (size_t)to * stride, rows + (size_t)y * rowSize, rowSize);
+    }
+    HGLOBAL dib = ConvertPackedDib32(p);
+    GlobalUnlock(work);
+    GlobalFree(work);
+    return dib;
+}
+
 void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCount) {
     DWORD stride = 0;
     DibRowStride(width, bitCount, &stride);

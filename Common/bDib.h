@@ -26,6 +26,13 @@ HGLOBAL DibDuplicate(HGLOBAL dib);
 HGLOBAL ConvertFormat32(const void* header, const void* bits);
 // ConvertFormat32 of a packed DIB with the rows DibBitsPointer finds.
 HGLOBAL ConvertPackedDib32(const void* header);
+// A 32-bit DIB of a palettised picture whose rows lie in memory rowSize
+// bytes apart (firstRowIsTop: top row first, else bottom row first): a
+// bottom-up working DIB of header, palette and rows, then ConvertPackedDib32.
+// header is bottom-up with a positive height. Null on failure.
+HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palette,
+                           size_t paletteBytes, const BYTE* rows, size_t rowSize,
+                           bool firstRowIsTop);
 // The same conversion of a packed DIB that came from a file: the header,
 // masks, palette and rows are checked against the size first, so a damaged
 // picture gives null instead of a read past the block.

@@ -273,16 +273,7 @@ public:
             LogFailure();
             return E_FAIL;
         }
-        const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(picture));
-        bool ok = bih->biSize == sizeof(BITMAPINFOHEADER);
-        if (ok) m_header = *bih;
-        GlobalUnlock(picture);
-        if (!ok) {
-            GlobalFree(picture);
-            return E_FAIL;
-        }
-        *dib = picture;
-        return S_OK;
+        return HandOverDib(picture, dib);
     }
 
 private:

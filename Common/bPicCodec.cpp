@@ -45,6 +45,19 @@ void CPictureCodecBase::SetHeaderSize(LONG width, LONG height) {
     m_header.biHeight = height;
 }
 
+HRESULT CPictureCodecBase::HandOverDib(HGLOBAL picture, HGLOBAL* dib) {
+    const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(picture));
+    bool ok = bih->biSize == sizeof(BITMAPINFOHEADER);
+    if (ok) m_header = *bih;
+    GlobalUnlock(picture);
+    if (!ok) {
+        GlobalFree(picture);
+        return E_FAIL;
+    }
+    *dib = picture;
+    return S_OK;
+}
+
 void CPictureCodecBase::SetExtensionList(const char* list) {
     lstrcpynA(m_extensions, list, sizeof(m_extensions));
 }

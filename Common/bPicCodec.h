@@ -29,6 +29,9 @@ protected:
     void FreeHeaderBlock();
     // A header that holds only the picture's size.
     void SetHeaderSize(LONG width, LONG height);
+    // Hands a decoded packed DIB to the caller and keeps its header; one
+    // without a 40-byte header is freed and fails.
+    HRESULT HandOverDib(HGLOBAL picture, HGLOBAL* dib);
 
     char m_extensions[256];
     BITMAPINFOHEADER m_header;  // of the last picture read

@@ -87,23 +87,9 @@ public:
         *dib = nullptr;
         PicLayout t;
         if (!ParsePicMsp(data, size, &t)) return E_FAIL;
-        const LONG height = t.header.biHeight;
-        DWORD stride = 0;
-        DibRowStride(t.header.biWidth, 1, &stride);
-        HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                   sizeof(t.header) + sizeof(t.palette) + (size_t)stride * height);
-        if (!work) return E_FAIL;
-        BYTE* p = static_cast<BYTE*>(GlobalLock(work));
-        memcpy(p, &t.header, sizeof(t.header));
-        memcpy(p + sizeof(t.header), t.palette, sizeof(t.palette));
-        BYTE* bits = DibBitsPointer(p);
-        // The first file row is the top row of the bottom-up working DIB.
-        for (LONG y = 0; y < height; ++y)
-            memcpy(bits + (size_t)(height - 1 - y) * stride, data + t.rowsOffset + (size_t)y * t.rowSize,
-                   t.rowSize);
-        *dib = ConvertPackedDib32(p);
-        GlobalUnlock(work);
-        GlobalFree(work);
+        // The first file row is the top row.
+        *dib = DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), data + t.rowsOffset,
+                                  t.rowSize, true);
         return *dib ? S_OK : E_FAIL;
     }
 };

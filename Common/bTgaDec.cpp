@@ -102,22 +102,9 @@ public:
         const BYTE* rows = data + t.dataOffset;
 
         if (t.depth == 8) {
-            // An 8-bit working DIB, file rows from the bottom, then 32 bits.
-            DWORD stride = 0;
-            DibRowStride(width, 8, &stride);
-            HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                       sizeof(BITMAPINFOHEADER) + sizeof(t.palette) +
-                                           (size_t)stride * height);
-            if (!work) return E_FAIL;
-            BYTE* p = static_cast<BYTE*>(GlobalLock(work));
-            memcpy(p, &t.header, sizeof(t.header));
-            memcpy(p + sizeof(t.header), t.palette, sizeof(t.palette));
-            BYTE* bits = DibBitsPointer(p);
-            for (LONG y = 0; y < height; ++y)
-                memcpy(bits + (size_t)y * stride, rows + (size_t)y * t.rowSize, t.rowSize);
-            *dib = ConvertPackedDib32(p);
-            GlobalUnlock(work);
-            GlobalFree(work);
+            // File rows from the bottom.
+            *dib = DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), rows, t.rowSize,
+                                      false);
             return *dib ? S_OK : E_FAIL;
         }
 
