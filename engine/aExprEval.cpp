@@ -639,6 +639,22 @@ HRESULT CExpression::PushVariable(const std::string& name, const char* post, int
     return S_OK;
 }
 
+template <class Call>
+HRESULT CExpression::CallWithArgs(size_t base, HRESULT failure, Call call) {
+    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    m_stack.resize(base);
+    VARIANT result;
+    VariantInit(&result);
+    bool ok = call(args.empty() ? nullptr : args.data(), &result);
+    ClearValues(args);
+    if (!ok) {
+        VariantClear(&result);
+        return failure;
+    }
+    Push(result);
+    return S_OK;
+}
+
 HRESULT CExpression::PushMember(const std::string& name, const char* post, int open, int close) {
     size_t dot = name.find('.');
     std::string object = name.substr(0, dot);
@@ -654,23 +670,11 @@ HRESULT CExpression::PushMember(const std::string& name, const char* post, int o
         HRESULT hr = PushList(post, open + 1, close, true, count);
         if (FAILED(hr)) return hr;
     }
-    // The arguments leave the stack before the call, which may evaluate
-    // other expressions.
-    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
-    m_stack.resize(base);
-    VARIANT result;
-    VariantInit(&result);
-    bool ok = m_objects &&
-              m_objects->GetObjectProperty(object.c_str(), member.c_str(), count,
-                                           args.empty() ? nullptr : args.data(), &result) &&
-              V_VT(&result) != VT_EMPTY;
-    ClearValues(args);
-    if (!ok) {
-        VariantClear(&result);
-        return E_FAIL;
-    }
-    Push(result);
-    return S_OK;
+    return CallWithArgs(base, E_FAIL, [&](VARIANT* args, VARIANT* result) {
+        return m_objects &&
+               m_objects->GetObjectProperty(object.c_str(), member.c_str(), count, args, result) &&
+               V_VT(result) != VT_EMPTY;
+    });
 }
 
 HRESULT CExpression::PushCall(const std::string& name, const char* post, int open, int close) {
@@ -682,17 +686,7 @@ HRESULT CExpression::PushCall(const std::string& name, const char* post, int ope
     int count = 0;
     HRESULT hr = PushList(post, open + 1, close, true, count);
     if (FAILED(hr)) return hr;
-    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
-    m_stack.resize(base);
-    VARIANT result;
-    VariantInit(&result);
-    bool ok = m_functions && m_functions->Execute(name.c_str(), args.empty() ? nullptr : args.data(),
-                                                  count, &result);
-    ClearValues(args);
-    if (!ok) {
-        VariantClear(&result);
-        return E_EXPR_CALL;
-    }
-    Push(result);
-    return S_OK;
+    return CallWithArgs(base, E_EXPR_CALL, [&](VARIANT* args, VARIANT* result) {
+        return m_functions && m_functions->Execute(name.c_str(), args, count, result);
+    });
 }

@@ -104,6 +104,11 @@ private:
     HRESULT PushMember(const std::string& name, const char* post, int open, int close);
     HRESULT PushCall(const std::string& name, const char* post, int open, int close);
     void Push(const VARIANT& v) { m_stack.push_back(v); }
+    // Takes the values pushed since base off the stack (the call may evaluate
+    // other expressions), calls call(args, result) and pushes its result;
+    // failure when the call fails.
+    template <class Call>
+    HRESULT CallWithArgs(size_t base, HRESULT failure, Call call);
     void PopTo(size_t base);
 
     int m_capacity;
