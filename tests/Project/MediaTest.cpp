@@ -4,26 +4,18 @@
 
 #include <string>
 
+#include "PrjTestDoc.h"
+#include "ProjectWriter.h"
+#include "StreamTestUtil.h"
+#include "TestFiles.h"
 #include "aExtFile.h"
 #include "aMediaIdx.h"
 #include "aMediaMgr.h"
 #include "aMemStm.h"
-#include "PrjTestDoc.h"
-#include "ProjectWriter.h"
-#include "TestFiles.h"
 
 namespace {
 
 const char kErrorCaption[] = "\xb4\xed\xce\xf3";  // GBK text of string 12100
-
-CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 32000);
-    if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
-    return s;
-}
 
 // A pre-loaded work in a temporary folder; the package stays open.
 class LoadedWork {

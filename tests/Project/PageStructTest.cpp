@@ -9,22 +9,14 @@
 #include <set>
 #include <string>
 
-#include "aMemStm.h"
-#include "bByteReader.h"
-#include "aPageStruct.h"
 #include "ProjectWriter.h"
+#include "StreamTestUtil.h"
 #include "TestFiles.h"
+#include "aMemStm.h"
+#include "aPageStruct.h"
+#include "bByteReader.h"
 
 namespace {
-
-CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 32000);
-    if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
-    return s;
-}
 
 HRESULT ReadPages(StructMan& s, const std::vector<PageRecord>& pages) {
     CComPtr<ITeskStream> stream = MemStreamOf(MakePageIndex(pages));

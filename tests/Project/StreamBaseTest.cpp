@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PackageWriter.h"
+#include "StreamTestUtil.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
 #include "aStorage.h"
@@ -19,13 +20,6 @@ CComPtr<ITeskStream> MemWith(const std::string& bytes, ULONGLONG pos = 0) {
     if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
     s->Seek((LONGLONG)pos, TESK_SEEK_SET);
     return s;
-}
-
-std::string Contents(ITeskStream* s) {
-    std::string out((size_t)s->GetSize(), '\0');
-    s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty()) s->Read(&out[0], (ULONG)out.size());
-    return out;
 }
 
 std::string Hex(const std::string& bytes) {
