@@ -60,6 +60,15 @@ static void PutU64(BYTE* p, ULONGLONG v) {
 
 // Node header fields.
 enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_COUNT = 24 };
+
+// A fresh node header (its size and magic, the rest zero) written at the
+// file's position.
+static bool WriteNewNodeHeader(HANDLE file, BYTE* header, uint32_t magic) {
+    memset(header, 0, PAC_NODE_HEADER_SIZE);
+    PutU32(header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
+    PutU32(header + HDR_MAGIC, magic);
+    return FileWriteAll(file, header, PAC_NODE_HEADER_SIZE);
+}
 // Stream header: the data length at 8.
 enum { STM_LENGTH = 8 };
 
@@ -117,10 +126,7 @@ HRESULT CPacStream::Open(HANDLE file, BOOL forReading) {
     } else {
         m_readOnly = 0;
         m_mode = 1;
-        memset(m_header, 0, sizeof(m_header));
-        PutU32(m_header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
-        PutU32(m_header + HDR_MAGIC, PAC_MAGIC_STREAM);
-        if (!FileWriteAll(file, m_header, PAC_NODE_HEADER_SIZE)) {
+        if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STREAM)) {
             m_file = INVALID_HANDLE_VALUE;
             return TESK_E_HEADERWRITE;
         }
@@ -251,10 +257,7 @@ HRESULT CPacStorage::OpenNode(HANDLE file, BOOL forReading) {
     if (!forReading) {
         m_readOnly = 0;
         m_writable = 1;
-        memset(m_header, 0, sizeof(m_header));
-        PutU32(m_header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
-        PutU32(m_header + HDR_MAGIC, PAC_MAGIC_STORAGE);
-        if (!FileWriteAll(file, m_header, PAC_NODE_HEADER_SIZE)) {
+        if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STORAGE)) {
             m_file = INVALID_HANDLE_VALUE;
             return TESK_E_HEADERWRITE;
         }
