@@ -220,7 +220,7 @@ STDMETHODIMP CGDIBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT
     MakeBlitWork(plan, &m_work);
     BlitKernelArgs args;
     MakeKernelArgs(plan, m_pPixels, m_nPitch, &args);
-    GdiFlush();
+    // GDI drawing is flushed when its DC is released, not here.
     RunBlitKernel(plan.kernel, args);
     return S_OK;
 }

@@ -57,6 +57,11 @@ void ReverseRow(DWORD* d, const DWORD* s, int n) {
 typedef void (*RowOp)(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c);
 
 // The rule of family F over one row, source line s onto destination row d.
+// Per channel, with D = d * 256 + 128 built by interleaving bytes:
+//   constant alpha:        (d * (255 - a) + s * a + 128) >> 8
+//   per-pixel alpha:       (D + w * (s - d)) >> 8, w = A, or 256 for A = 255
+//   both:                  (D - d + e * (s - d)) >> 8, e = (a * A) >> 8
+// The true sums lie in 0..65535, so 16-bit lanes that wrap give them exactly.
 template <int F>
 void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     const __m128i zero = _mm_setzero_si128();
@@ -66,11 +71,11 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     const __m128i keyLo = _mm_set1_epi32((int)(c.keyLow & 0x00FFFFFF));
     const __m128i keyHi = _mm_set1_epi32((int)(c.keyHigh | 0xFF000000));
     const __m128i round = _mm_set1_epi16(128);
+    const __m128i roundBytes = _mm_set1_epi8((char)0x80);
     const __m128i constA = _mm_set1_epi16((short)c.alpha);
     const __m128i constInv = _mm_set1_epi16((short)(255 - c.alpha));
-    const __m128i c255w = _mm_set1_epi16(255);
-    const __m128i c256w = _mm_set1_epi16(256);
-    const __m128i c255d = _mm_set1_epi32(255);
+    const __m128i constA32 = _mm_set1_epi32(c.alpha);
+    const __m128i one32 = _mm_set1_epi32(1);
     int j = 0;
     for (; j + 4 <= n; j += 4) {
         const __m128i sv = Load4(s + j);
@@ -91,49 +96,37 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
         __m128i out = sv;
         if (F & (FAM_CONST | FAM_PIXEL)) {
             const __m128i dv = Load4(d + j);
-            __m128i full = zero;
-            bool allFull = false;
-            if ((F & FAM_PIXEL) && !(F & FAM_CONST)) {
-                full = _mm_cmpeq_epi32(alpha32, c255d);
-                allFull = (_mm_movemask_epi8(_mm_and_si128(full, keep)) == keepBits);
-            }
-            if (!allFull) {
-                const __m128i sLo = _mm_unpacklo_epi8(sv, zero), sHi = _mm_unpackhi_epi8(sv, zero);
-                const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
-                __m128i wsLo, wsHi, wdLo, wdHi;
-                if (F & FAM_PIXEL) {
-                    // Each pixel's alpha in all four of its channel lanes.
-                    __m128i aLo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xFF), 0xFF);
-                    __m128i aHi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xFF), 0xFF);
-                    if (F & FAM_CONST) {
-                        // e = (alpha * A) >> 8 against a destination scaled by 255
-                        wsLo = _mm_srli_epi16(_mm_mullo_epi16(aLo, constA), 8);
-                        wsHi = _mm_srli_epi16(_mm_mullo_epi16(aHi, constA), 8);
-                        wdLo = _mm_sub_epi16(c255w, wsLo);
-                        wdHi = _mm_sub_epi16(c255w, wsHi);
-                    } else {
-                        wsLo = aLo;
-                        wsHi = aHi;
-                        wdLo = _mm_sub_epi16(c256w, aLo);
-                        wdHi = _mm_sub_epi16(c256w, aHi);
-                    }
-                } else {
-                    wsLo = wsHi = constA;
-                    wdLo = wdHi = constInv;
+            const __m128i sLo = _mm_unpacklo_epi8(sv, zero), sHi = _mm_unpackhi_epi8(sv, zero);
+            const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
+            __m128i rLo, rHi;
+            if (!(F & FAM_PIXEL)) {
+                rLo = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, constInv), _mm_mullo_epi16(sLo, constA)), round),
+                    8);
+                rHi = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, constInv), _mm_mullo_epi16(sHi, constA)), round),
+                    8);
+            } else {
+                // The weight of each pixel, then in all four of its channel lanes.
+                __m128i w32;
+                if (F & FAM_CONST)
+                    w32 = _mm_srli_epi32(_mm_mullo_epi16(alpha32, constA32), 8);
+                else
+                    w32 = _mm_add_epi32(alpha32, _mm_srli_epi32(_mm_add_epi32(alpha32, one32), 8));
+                const __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
+                const __m128i wLo = _mm_unpacklo_epi32(w16, w16), wHi = _mm_unpackhi_epi32(w16, w16);
+                __m128i sumLo = _mm_add_epi16(_mm_unpacklo_epi8(roundBytes, dv),
+                                              _mm_mullo_epi16(_mm_sub_epi16(sLo, dLo), wLo));
+                __m128i sumHi = _mm_add_epi16(_mm_unpackhi_epi8(roundBytes, dv),
+                                              _mm_mullo_epi16(_mm_sub_epi16(sHi, dHi), wHi));
+                if (F & FAM_CONST) {
+                    sumLo = _mm_sub_epi16(sumLo, dLo);
+                    sumHi = _mm_sub_epi16(sumHi, dHi);
                 }
-                // (wd*d + ws*s + 128) >> 8 stays below 65536 in every family.
-                const __m128i rLo = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, wdLo), _mm_mullo_epi16(sLo, wsLo)),
-                                  round),
-                    8);
-                const __m128i rHi = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, wdHi), _mm_mullo_epi16(sHi, wsHi)),
-                                  round),
-                    8);
-                out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
-                if ((F & FAM_PIXEL) && !(F & FAM_CONST))
-                    out = _mm_or_si128(_mm_and_si128(full, sv), _mm_andnot_si128(full, out));
+                rLo = _mm_srli_epi16(sumLo, 8);
+                rHi = _mm_srli_epi16(sumHi, 8);
             }
+            out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
             if (keepBits != 0xFFFF) out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, dv));
         } else if (keepBits != 0xFFFF) {
             out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, Load4(d + j)));
@@ -143,8 +136,43 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     for (; j < n; ++j) PutPixel<F>(d + j, s[j], c);
 }
 
+// Per-pixel alpha alone, the most used blend, without the generic masks: a
+// transparent pixel gets weight 0, which gives back d in the colour bytes,
+// and keeps its top byte because 0xFF is put only where A is not 0.
+void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i topByte = _mm_set1_epi32((int)0xFF000000);
+    const __m128i roundBytes = _mm_set1_epi8((char)0x80);
+    const __m128i c255 = _mm_set1_epi32(255);
+    int j = 0;
+    for (; j + 4 <= n; j += 4) {
+        const __m128i sv = Load4(s + j);
+        const __m128i alpha32 = _mm_srli_epi32(sv, 24);
+        const __m128i top = _mm_and_si128(_mm_cmpgt_epi32(alpha32, zero), topByte);
+        const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha32, c255));
+        if (opaque == 0xFFFF) {
+            Store4(d + j, sv);
+            continue;
+        }
+        if (_mm_movemask_epi8(top) == 0) continue;
+        const __m128i dv = Load4(d + j);
+        // w = A, or 256 for A = 255, in every channel lane of its pixel.
+        const __m128i w32 = _mm_sub_epi32(alpha32, _mm_cmpeq_epi32(alpha32, c255));
+        const __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
+        const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
+        const __m128i sumLo =
+            _mm_add_epi16(_mm_unpacklo_epi8(roundBytes, dv),
+                          _mm_mullo_epi16(_mm_sub_epi16(_mm_unpacklo_epi8(sv, zero), dLo), _mm_unpacklo_epi32(w16, w16)));
+        const __m128i sumHi =
+            _mm_add_epi16(_mm_unpackhi_epi8(roundBytes, dv),
+                          _mm_mullo_epi16(_mm_sub_epi16(_mm_unpackhi_epi8(sv, zero), dHi), _mm_unpackhi_epi32(w16, w16)));
+        Store4(d + j, _mm_or_si128(_mm_packus_epi16(_mm_srli_epi16(sumLo, 8), _mm_srli_epi16(sumHi, 8)), top));
+    }
+    for (; j < n; ++j) PutPixel<FAM_PIXEL>(d + j, s[j], c);
+}
+
 const RowOp kRowRules[8] = {RowRule<0>, RowRule<1>, RowRule<2>, RowRule<3>,
-                            RowRule<4>, RowRule<5>, RowRule<6>, RowRule<7>};
+                            RowRulePixelAlpha, RowRule<5>, RowRule<6>, RowRule<7>};
 
 // Two taps across one row: out[j] from row[c] and its neighbour.
 void SampleAcross(DWORD* out, const DWORD* row, const StretchTable& cols, int wd, int spanX,
@@ -336,8 +364,11 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
 VECTOR_ENTRY bool RunBlitKernelVector(int kernel, const BlitKernelArgs& args) {
     if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT) return false;
     const int F = kernel / 10, V = kernel % 10;
+    // Whole rows go four pixels at a time; the blend tables serve the tails.
+    const int narrower = args.wd < args.ws ? args.wd : args.ws;
+    const int rowLength = (V <= 3 || V == 5) ? narrower : args.wd;
     PixelRuleCtx ctx;
-    ctx.Init(F, args);
+    ctx.Init(F, args, rowLength % 4 != 0);
     return V <= 3 ? RunUnstretched(F, V, args, ctx) : RunStretched(F, V, args, ctx);
 }
 
