@@ -271,9 +271,26 @@ void HorizontalPass(DWORD* out, const __m128i* vert, const StretchTable& cols, i
 
 inline void ClearAlpha(DWORD* p) { *p &= 0x00FFFFFF; }
 
+// All rows of an unmirrored or vertically mirrored rectangle in one call, so
+// that small rectangles do not pay a call and the rule's set-up per row.
+typedef void (*RectOp)(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c);
+
+template <void (*Rule)(DWORD*, const DWORD*, int, const PixelRuleCtx&)>
+void RectRule(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c) {
+    for (int i = 0; i < h; ++i) Rule(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, c);
+}
+
+const RectOp kRectRules[8] = {RectRule<RowRule<0>>, RectRule<RowRule<1>>,        RectRule<RowRule<2>>,
+                              RectRule<RowRule<3>>, RectRule<RowRulePixelAlpha>, RectRule<RowRule<5>>,
+                              RectRule<RowRule<6>>, RectRule<RowRule<7>>};
+
 bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
     const bool vflip = VariantVFlip(V), hflip = VariantHFlip(V);
     const int w = a.wd < a.ws ? a.wd : a.ws, h = a.hd < a.hs ? a.hd : a.hs;
+    if (F != 0 && !hflip) {
+        kRectRules[F](a.dst, a.pd, a.src, a.ps, w, h, vflip, ctx);
+        return true;
+    }
     HeapArray<DWORD> line(F != 0 && hflip ? w : 0);
     if (F != 0 && hflip && !line.p) return false;
     const RowOp rule = kRowRules[F];
