@@ -138,23 +138,22 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
 
 // Four pixels of the per-pixel alpha rule. The channels stay in place: blue
 // and red in the low bytes of 16-bit lanes, green and alpha (shifted down)
-// in the others, so each pixel's weight serves both without shuffles. A
+// in the others, so each pixel's weight serves both halves of it. A
 // transparent pixel gets weight 0, which gives back d in the colour bytes,
 // and keeps its top byte because 0xFF is put only where A is not 0.
 inline __m128i PixelAlphaFour(__m128i sv, __m128i dv) {
     const __m128i low = _mm_set1_epi16(0x00FF), high = _mm_set1_epi16((short)0xFF00);
     const __m128i round = _mm_set1_epi16(0x80);
-    const __m128i alpha32 = _mm_srli_epi32(sv, 24);
-    const __m128i opaque = _mm_cmpeq_epi32(alpha32, _mm_set1_epi32(255));
-    const __m128i top = _mm_and_si128(_mm_cmpgt_epi32(alpha32, _mm_setzero_si128()), _mm_set1_epi32((int)0xFF000000));
+    const __m128i sAG = _mm_srli_epi16(sv, 8), dAG = _mm_srli_epi16(dv, 8);
     // w = A, or 256 for A = 255, in both 16-bit halves of its pixel.
-    const __m128i w32 = _mm_sub_epi32(alpha32, opaque);
-    const __m128i w = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
-    const __m128i dRB = _mm_and_si128(dv, low), dAG = _mm_srli_epi16(dv, 8);
+    const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sAG, 0xF5), 0xF5);
+    const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, low));
+    const __m128i top = _mm_andnot_si128(_mm_cmpeq_epi8(sv, _mm_setzero_si128()), _mm_set1_epi32((int)0xFF000000));
+    const __m128i dRB = _mm_and_si128(dv, low);
     const __m128i rb = _mm_add_epi16(_mm_or_si128(_mm_slli_epi16(dv, 8), round),
                                      _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, low), dRB), w));
     const __m128i ag = _mm_add_epi16(_mm_or_si128(_mm_and_si128(dv, high), round),
-                                     _mm_mullo_epi16(_mm_sub_epi16(_mm_srli_epi16(sv, 8), dAG), w));
+                                     _mm_mullo_epi16(_mm_sub_epi16(sAG, dAG), w));
     return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, high)), top);
 }
 
@@ -167,8 +166,8 @@ void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     for (; j + 8 <= n; j += 8) {
         const __m128i a = Load4(s + j), b = Load4(s + j + 4);
         // Alpha bytes are bits 3, 7, 11 and 15 of each mask.
-        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(_mm_srli_epi32(a, 24), _mm_srli_epi32(b, 24)), zero));
-        if (clear == 0xFFFF) continue;
+        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), zero)) & 0x8888;
+        if (clear == 0x8888) continue;
         const int solid = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(a, b), ones)) & 0x8888;
         if (solid == 0x8888) {
             Store4(d + j, a);
