@@ -222,43 +222,57 @@ void SampleDown(DWORD* out, const DWORD* row0, const DWORD* row1, int w, int wei
 }
 
 // Vertical half of the four taps: for each source column the row blend
-// V = wy*P(r) + (1024 - wy)*P(r+1) per channel (18 bits), stored split as
-// V >> 10 and V & 1023 so that the horizontal half fits _mm_madd_epi16.
-// Four taps = (wx*V(c) + (1024 - wx)*V(c+1)) >> 20, exactly.
-void VerticalPass(__m128i* vert, const DWORD* row0, const DWORD* row1, int count, int wy) {
+// V = wy*P(r) + (1024 - wy)*P(r+1) per channel (18 bits), split as V >> 10
+// and V & 1023 so that the horizontal half fits _mm_madd_epi16:
+// four taps = (wx*V(c) + (1024 - wx)*V(c+1)) >> 20, exactly. Each column c
+// is stored with its neighbour's values already interleaved (two vectors:
+// the high parts of c and c+1, then the low parts), so each destination
+// pixel needs only two loads and two multiply-adds.
+inline void StorePair(__m128i* pairs, int c, __m128i e0, __m128i e1) {
+    _mm_storeu_si128(pairs + 2 * c, _mm_unpacklo_epi16(e0, e1));
+    _mm_storeu_si128(pairs + 2 * c + 1, _mm_unpackhi_epi16(e0, e1));
+}
+
+// count columns from 0; the last one has no neighbour in the pass (its
+// neighbour is not read: either beyond the buffer or never a sample base).
+void VerticalPass(__m128i* pairs, const DWORD* row0, const DWORD* row1, int count, int wy) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i wp = WeightPair(wy);
     const __m128i low10 = _mm_set1_epi32(1023);
+    auto split = [&](__m128i p) {
+        const __m128i v = _mm_madd_epi16(p, wp);
+        return _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10));
+    };
+    __m128i prev = zero;
     int c = 0;
     for (; c + 4 <= count; c += 4) {
         const __m128i a = Load4(row0 + c), b = Load4(row1 + c);
         const __m128i lo = _mm_unpacklo_epi8(a, b), hi = _mm_unpackhi_epi8(a, b);
-        const __m128i p[4] = {_mm_unpacklo_epi8(lo, zero), _mm_unpackhi_epi8(lo, zero),
-                              _mm_unpacklo_epi8(hi, zero), _mm_unpackhi_epi8(hi, zero)};
-        for (int k = 0; k < 4; ++k) {
-            const __m128i v = _mm_madd_epi16(p[k], wp);
-            _mm_storeu_si128(vert + c + k,
-                             _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
-        }
+        const __m128i e0 = split(_mm_unpacklo_epi8(lo, zero)), e1 = split(_mm_unpackhi_epi8(lo, zero));
+        const __m128i e2 = split(_mm_unpacklo_epi8(hi, zero)), e3 = split(_mm_unpackhi_epi8(hi, zero));
+        if (c > 0) StorePair(pairs, c - 1, prev, e0);
+        StorePair(pairs, c, e0, e1);
+        StorePair(pairs, c + 1, e1, e2);
+        StorePair(pairs, c + 2, e2, e3);
+        prev = e3;
     }
     for (; c < count; ++c) {
-        const __m128i p = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero);
-        const __m128i v = _mm_madd_epi16(p, wp);
-        _mm_storeu_si128(vert + c, _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
+        const __m128i e = split(_mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero));
+        if (c > 0) StorePair(pairs, c - 1, prev, e);
+        prev = e;
     }
+    if (count > 0) StorePair(pairs, count - 1, prev, prev);
 }
 
-void HorizontalPass(DWORD* out, const __m128i* vert, const StretchTable& cols, int wd, int spanX) {
+void HorizontalPass(DWORD* out, const __m128i* pairs, const StretchTable& cols, const __m128i* weights, int wd) {
     __m128i r[2];
     int k = 0;
     for (int j = 0; j < wd; ++j) {
-        const int c = cols[j].index;
-        const int c1 = c + 1 < spanX ? c + 1 : c;
-        const __m128i e0 = _mm_loadu_si128(vert + c), e1 = _mm_loadu_si128(vert + c1);
-        const __m128i wp = WeightPair(cols[j].weight);
-        const __m128i high = _mm_madd_epi16(_mm_unpacklo_epi16(e0, e1), wp);
-        const __m128i low = _mm_madd_epi16(_mm_unpackhi_epi16(e0, e1), wp);
+        const __m128i* p = pairs + 2 * cols[j].index;
+        const __m128i wp = _mm_loadu_si128(weights + j);
+        const __m128i high = _mm_madd_epi16(_mm_loadu_si128(p), wp);
+        const __m128i low = _mm_madd_epi16(_mm_loadu_si128(p + 1), wp);
         r[k++] = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(high, 10), low), 20);
         if (k == 2) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j - 1), PackTwo(r[0], r[1]));
@@ -327,11 +341,14 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
     // Columns that the four-tap walk reads: the clipped source and, when
     // the buffer has it, one neighbour column.
     const int vertCount = a.ws + 1 < a.srcSpanX ? a.ws + 1 : a.srcSpanX;
-    // 16 bytes per column, read and written unaligned.
-    HeapArray<DWORD> vertStore(V >= 6 ? vertCount * 4 : 0);
-    __m128i* vert = reinterpret_cast<__m128i*>(vertStore.p);
+    // 32 bytes per column and 16 per destination weight, used unaligned.
+    HeapArray<DWORD> pairStore(V >= 6 ? vertCount * 8 : 0), weightStore(V >= 6 ? wd * 4 : 0);
+    __m128i* pairs = reinterpret_cast<__m128i*>(pairStore.p);
+    __m128i* weights = reinterpret_cast<__m128i*>(weightStore.p);
     HeapArray<unsigned char> zeroCol(V >= 6 && pixelAlpha ? vertCount : 0);
-    if (V >= 6 && (!vert || (pixelAlpha && !zeroCol.p))) return false;
+    if (V >= 6 && (!pairs || !weights || (pixelAlpha && !zeroCol.p))) return false;
+    if (V >= 6)
+        for (int j = 0; j < wd; ++j) _mm_storeu_si128(weights + j, WeightPair(cols[j].weight));
 
     for (int i = 0; i < hd; ++i) {
         DWORD* d = PixelRow(a.dst, a.pd, vflip ? hd - 1 - i : i);
@@ -363,8 +380,8 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
             const bool n = r + 1 < a.srcSpanY;
             const DWORD* s0 = PixelRow(a.src, a.ps, r);
             const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
-            VerticalPass(vert, s0, s1, vertCount, rows[i].weight);
-            HorizontalPass(out, vert, cols, wd, a.srcSpanX);
+            VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
+            HorizontalPass(out, pairs, cols, weights, wd);
             if (pixelAlpha) {
                 for (int c = 0; c < vertCount; ++c)
                     zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));
