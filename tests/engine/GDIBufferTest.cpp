@@ -148,6 +148,18 @@ TEST(GDIBuffer, InterfacesAndGdiSlots) {
     EXPECT_EQ(S_FALSE, base->Scroll(1, 1));
     EXPECT_EQ(S_OK, base->Reserved10());
 
+    // The destructor slot without bit 0 frees what the buffer holds and
+    // leaves the object usable.
+    auto bitmap = Make<CGDIBitmapBuffer>();
+    ASSERT_EQ(S_OK, bitmap->Create(4, 4));
+    RECT r = Rect(0, 0, 2, 2);
+    bitmap->AddDirtyRect(&r);
+    bitmap->Destroy(0);
+    EXPECT_EQ(BIM_NEW, Info(bitmap, BIM_FLAGS).wMask);
+    EXPECT_EQ(nullptr, bitmap->GetDirtyRegion());
+    ASSERT_EQ(S_OK, bitmap->Create(3, 3));
+    EXPECT_EQ(S_OK, bitmap->FillRect(nullptr, RGB(1, 1, 1)));
+
     auto viewBuffer = Make<CGDIViewBuffer>();
     CComPtr<IPixelBuffer> pixels = viewBuffer.get();
     ASSERT_EQ(S_OK, pixels->QueryInterface(__uuidof(IBufferView), reinterpret_cast<void**>(&view)));
