@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 #include <stddef.h>
+#include <memory>
 #include <new>
 
 // Attach an interface identifier to a type: DECLARE_IID(IFoo, 0x12345678,
@@ -139,7 +140,7 @@ public:
     }
     CComPtr& operator=(const CComPtr& o) { return *this = o.p; }
     CComPtr& operator=(CComPtr&& o) noexcept {
-        if (this != &o) {
+        if (this != std::addressof(o)) {
             Release();
             p = o.p;
             o.p = nullptr;

@@ -56,8 +56,7 @@ int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine,
     return code;
 }
 
-// Registers type library 1 of the program file; false when that fails.
-static bool RegisterOwnTypeLib() {
+bool RegisterOwnTypeLib() {
     char path[520];
     DWORD n = GetModuleFileNameA(nullptr, path, 512);
     if (n == 0 || n >= 512) path[0] = 0;

@@ -6,3 +6,7 @@
 // The body of WinMain (kept in the library so tests can drive it).
 int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);
 int RunWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);
+
+// Registers type library 1 of the program file; false (and a log line) when
+// that fails.
+bool RegisterOwnTypeLib();

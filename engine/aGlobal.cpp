@@ -4,6 +4,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
+#include "aExtMgr.h"
+#include "aUtil.h"
+#include "bFileUtil.h"
 #include "bTraceLog.h"
 
 static CGlobal* g_appGlobal = nullptr;
@@ -29,30 +34,7 @@ const char* const CGlobal::kClipboardFormatNames[GLOBAL_CLIPBOARD_FORMATS] = {
     "CF_MediaItem",       "CF_MediaError",  "CF_FileItem",  "CF_FileError",
     "CF_File",            "CF_Material"};
 
-// The fixed part of a file's version block; false when it has none.
-static bool ReadFixedVersion(const char* path, VS_FIXEDFILEINFO* out) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
-    if (!size) return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoA(path, 0, size, block.data())) return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT len = 0;
-    if (!VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info ||
-        len < sizeof(VS_FIXEDFILEINFO))
-        return false;
-    *out = *info;
-    return true;
-}
-
-static unsigned FreeMegabytes(const char* root) {
-    ULARGE_INTEGER avail;
-    if (!GetDiskFreeSpaceExA(root, &avail, nullptr, nullptr)) {
-        LOG_WIN32_ERROR(0, "GetDiskFreeSpace");
-        return 0;
-    }
-    return (unsigned)(avail.QuadPart >> 20);
-}
+static unsigned FreeMegabytes(const char* root) { return (unsigned)(GetDiskFree(root) >> 20); }
 
 CGlobal::CGlobal()
     : m_comctlVersion(0), m_hardware(0), m_pExtMgr(nullptr), m_fileVersion(0),
@@ -65,7 +47,7 @@ CGlobal::CGlobal()
 }
 
 CGlobal::~CGlobal() {
-    // The extension manager is wired in with its module table.
+    delete m_pExtMgr;
     m_pExtMgr = nullptr;
     if (m_hCursorLib) FreeLibrary(m_hCursorLib);
     for (void* p : m_blocks) free(p);
@@ -96,7 +78,7 @@ BOOL CGlobal::Start() {
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
     if (n == 0 || n >= sizeof(path)) path[0] = 0;
     VS_FIXEDFILEINFO ffi;
-    if (path[0] && ReadFixedVersion(path, &ffi)) {
+    if (path[0] && GetFileVersion(path, &ffi)) {
         m_fileVersion = ((ULONGLONG)ffi.dwFileVersionMS << 32) | ffi.dwFileVersionLS;
         snprintf(m_versionText, sizeof(m_versionText), "%d.%d.%d.%d",
                  (int)HIWORD(ffi.dwFileVersionMS), (int)LOWORD(ffi.dwFileVersionMS),
@@ -104,18 +86,16 @@ BOOL CGlobal::Start() {
         LOG_MSG("Orvane Mavro Tool Version: %s", m_versionText);
     }
 
+    m_pExtMgr = new CExtensionManager();
+
     // The cursor library sits beside the program.
-    char lib[MAX_PATH];
-    lstrcpynA(lib, path, sizeof(lib));
-    char* slash = strrchr(lib, '\\');
-    if (slash)
-        slash[1] = 0;
-    else
-        lib[0] = 0;
-    if (strlen(lib) + sizeof("mavrolib.dll") <= sizeof(lib)) strcat(lib, "mavrolib.dll");
-    char full[MAX_PATH];
-    DWORD fn = GetFullPathNameA(lib, sizeof(full), full, nullptr);
-    lstrcpynA(g_cursorLibPath, (fn && fn < sizeof(full)) ? full : lib, sizeof(g_cursorLibPath));
+    char folder[MAX_PATH] = "";
+    char lib[MAX_PATH] = "mavrolib.dll";
+    if (path[0] && PathDirectory(path, folder, sizeof(folder)))
+        PathCombine(folder, "mavrolib.dll", lib, sizeof(lib));
+    std::string canonical;
+    SetCanonicalPath(canonical, lib);
+    lstrcpynA(g_cursorLibPath, canonical.c_str(), sizeof(g_cursorLibPath));
     m_hCursorLib = LoadLibraryA(g_cursorLibPath);
     if (!m_hCursorLib) LOG_WIN32_ERROR(0, "Load CursorLib Failed! (%s)", g_cursorLibPath);
     return TRUE;
@@ -138,7 +118,7 @@ void CGlobal::LogSystemInfo() {
     }
 
     VS_FIXEDFILEINFO ffi;
-    if (ReadFixedVersion("comctl32.dll", &ffi)) {
+    if (GetFileVersion("comctl32.dll", &ffi)) {
         m_comctlVersion = HIWORD(ffi.dwFileVersionMS) * 100 + LOWORD(ffi.dwFileVersionMS);
     } else {
         m_comctlVersion = 0;

@@ -4,7 +4,11 @@
 
 #include <windows.h>
 
+#include "aPrjDoc.h"
+
 class CPlayerDoc;
+class CProject;
+struct IPackage;
 class CPlayerView;
 
 class CPlayerSite {
@@ -19,10 +23,18 @@ private:
     CPlayerView* m_pView;
 };
 
-class CPlayerDoc {
+class CPlayerDoc : public IProjectDocument {
 public:
     CPlayerDoc();
     virtual ~CPlayerDoc();
+    CPlayerDoc(const CPlayerDoc&) = delete;
+    CPlayerDoc& operator=(const CPlayerDoc&) = delete;
+
+    // What the project model asks of its document.
+    CProject* GetProject() override { return m_pProject; }
+    const char* GetRuntimePath() override { return m_path; }
+    HWND GetViewWindow() override;
+    BOOL IsRuntime() override { return TRUE; }
 
     // Opens the runtime package and prepares the entry page.
     HRESULT Open(const char* path);
@@ -37,6 +49,8 @@ public:
 
 private:
     CPlayerSite m_site;
+    CProject* m_pProject;
+    IPackage* m_pPackage;  // open for the document's whole life
     char m_path[MAX_PATH];
     bool m_opened;
 };

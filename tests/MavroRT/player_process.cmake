@@ -40,11 +40,9 @@ foreach(run 1 2)
     message(FATAL_ERROR "SysLog=1 run ${run}: exit ${rc}")
   endif()
 endforeach()
-set(LOG_CHECKS OFF)  # the trace log writer lands next
-if(LOG_CHECKS AND (NOT EXISTS ${log} OR NOT EXISTS ${temp}/~mvrt40.lg1))
+if(NOT EXISTS ${log} OR NOT EXISTS ${temp}/~mvrt40.lg1)
   message(FATAL_ERROR "SysLog=1: expected ${log} and the previous run's .lg1")
 endif()
-if(LOG_CHECKS)
 file(READ ${log} text)
 foreach(needle "Orvane Mavro Tool Version: 6.5.0.1" "comctl32-Ver:" "DiskFreeSpace in system("
                "Load CursorLib Failed! (" ">>SYSTEM TERMINATED NORMALLY<<")
@@ -53,11 +51,50 @@ foreach(needle "Orvane Mavro Tool Version: 6.5.0.1" "comctl32-Ver:" "DiskFreeSpa
     message(FATAL_ERROR "trace log lacks '${needle}':\n${text}")
   endif()
 endforeach()
-endif()
 
 # The type library is registered at start.
 execute_process(COMMAND ${EMULATOR} reg query "HKCR\\TypeLib\\{D5738C00-104E-11D4-9EEB-00104B04B807}\\1.0"
                 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET TIMEOUT 60)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "type library 1 is not registered")
+endif()
+
+# A file that is no package: the open fails with the container's messages
+# and the player exits 0 without showing a window.
+function(expect_log needle)
+  file(READ ${log} text)
+  string(FIND "${text}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "trace log lacks '${needle}':\n${text}")
+  endif()
+endfunction()
+
+file(WRITE ${WORK}/small.mrt "not a package")
+execute_process(COMMAND ${EMULATOR} ${player} /r "${WORK}/small.mrt" RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "non-package: exit ${rc}")
+endif()
+expect_log("Not a valid mrt/ext file")
+expect_log("Cannot open rtFile:")
+
+string(REPEAT "0123456789abcdef" 64 kb)
+file(WRITE ${WORK}/nohead.mrt "${kb}")
+execute_process(COMMAND ${EMULATOR} ${player} /r "${WORK}/nohead.mrt" RESULT_VARIABLE rc TIMEOUT 60)
+expect_log("Cannot locate header of RTFile(")
+
+# A written work opens and pre-loads (its media ini is looked for beside it);
+# the run ends where page canvases would load.
+execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/work.mrt RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "mkwork: exit ${rc}")
+endif()
+execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/work.mrt RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "work: exit ${rc}")
+endif()
+expect_log("work.ini not exists")
+file(READ ${log} text)
+string(FIND "${text}" "Cannot open rtFile" at)
+if(NOT at EQUAL -1)
+  message(FATAL_ERROR "a written work failed to open:\n${text}")
 endif()

@@ -1,0 +1,2 @@
+// Compiles the record layout checks into every build of the base library.
+#include "bDBRecords.h"

@@ -1,0 +1,46 @@
+// Packed DIBs: one movable global memory block holding a bitmap information
+// header (40-byte BITMAPINFOHEADER, or the 12-byte BITMAPCOREHEADER on
+// input), the colour masks or palette, then rows padded to 4 bytes. Every
+// decoded picture travels in this form; the receiver frees it with GlobalFree.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+
+// Palette entries of the DIB whose header is given.
+UINT DibColorCount(const void* header);
+// Palette size in bytes (4 per entry after a 40-byte header, 3 after a
+// 12-byte one); 0xFFFFFFFF when the count is too large to be real.
+DWORD DibPaletteSize(const void* header);
+// First pixel row: after the three masks of a BI_BITFIELDS header, else after
+// the palette. The file's own data offset is never consulted.
+BYTE* DibBitsPointer(void* header);
+const BYTE* DibBitsPointer(const void* header);
+
+// A byte copy of the block, or null.
+HGLOBAL DibDuplicate(HGLOBAL dib);
+
+// A new 32-bit top-down packed DIB (blue, green, red, 0) of the picture whose
+// header and rows are given, or null. The caller vouches that the header,
+// its palette and its rows are all there.
+HGLOBAL ConvertFormat32(const void* header, const void* bits);
+// ConvertFormat32 of a packed DIB with the rows DibBitsPointer finds.
+HGLOBAL ConvertPackedDib32(const void* header);
+// The same conversion of a packed DIB that came from a file: the header,
+// masks, palette and rows are checked against the size first, so a damaged
+// picture gives null instead of a read past the block.
+HGLOBAL ConvertPackedDib32Checked(const void* dib, size_t size);
+
+// A new zero-filled bottom-up packed DIB with its header filled in; the bit
+// count is rounded up to 1, 4, 8, 24 or 32 (others become 4). Null when the
+// size cannot be allocated.
+HGLOBAL DibCreate(int width, int height, int bitCount);
+
+// Row stride of a DIB row: width x bit count rounded up to 4 bytes; false
+// when it does not fit in 31 bits.
+bool DibRowStride(LONG width, int bitCount, DWORD* stride);
+// A zero-filled 32-bit packed DIB without palette (40-byte header, BI_RGB,
+// planes 1) of the given width and height (negative height: top-down);
+// biSizeImage is width x height x 4 when asked for, else 0. Null when the
+// size overflows or the allocation fails.
+HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage);

@@ -1,0 +1,99 @@
+// The codec base shared by the built-in codecs, and the "grh" placeholder.
+#include "bPicCodec.h"
+
+#include <string.h>
+
+#include "bTraceLog.h"
+
+bool MbTextEqualNoCase(const char* a, size_t lenA, const char* b, size_t lenB) {
+    if (lenA != lenB) return false;
+    for (size_t i = 0; i < lenA; ++i) {
+        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
+        if (IsDBCSLeadByte(ca) && i + 1 < lenA) {
+            // A double-byte character has no case: both bytes must match.
+            if (ca != cb || a[i + 1] != b[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        if (ca >= 'a' && ca <= 'z') ca -= 'a' - 'A';
+        if (cb >= 'a' && cb <= 'z') cb -= 'a' - 'A';
+        if (ca != cb) return false;
+    }
+    return true;
+}
+
+CPictureCodecBase::CPictureCodecBase() : m_hHeader(nullptr), m_alpha(0) {
+    m_extensions[0] = 0;
+    memset(&m_header, 0, sizeof(m_header));
+}
+
+CPictureCodecBase::~CPictureCodecBase() {
+    FreeHeaderBlock();
+}
+
+void CPictureCodecBase::FreeHeaderBlock() {
+    if (m_hHeader) {
+        GlobalFree(m_hHeader);
+        m_hHeader = nullptr;
+    }
+}
+
+void CPictureCodecBase::SetExtensionList(const char* list) {
+    lstrcpynA(m_extensions, list, sizeof(m_extensions));
+}
+
+int CPictureCodecBase::GetExtensionListLength() {
+    return lstrlenA(m_extensions) + 1;
+}
+
+int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
+    if (!buffer || size <= 0) return 1;
+    int length = lstrlenA(m_extensions);
+    if (length < size) {
+        memcpy(buffer, m_extensions, length + 1);
+        return 0;
+    }
+    // Cut at a character boundary so no lead byte is left alone.
+    int cut = 0;
+    while (cut < size - 1) {
+        int step = IsDBCSLeadByte((BYTE)m_extensions[cut]) ? 2 : 1;
+        if (cut + step > size - 1) break;
+        cut += step;
+    }
+    memcpy(buffer, m_extensions, cut);
+    buffer[cut] = 0;
+    return 1;
+}
+
+int CPictureCodecBase::MatchExtension(const char* text) {
+    if (!text) return 1;
+    size_t textLength = strlen(text);
+    const char* item = m_extensions;
+    for (;;) {
+        const char* end = strchr(item, ';');
+        size_t length = end ? (size_t)(end - item) : strlen(item);
+        if (length && MbTextEqualNoCase(item, length, text, textLength)) return 0;
+        if (!end) return 1;
+        item = end + 1;
+    }
+}
+
+namespace {
+
+// The "grh" files have no decoder: the header read succeeds and leaves the
+// size at 0, and decoding always fails.
+class CGrhCodec : public CPictureCodecBase {
+public:
+    CGrhCodec() { SetExtensionList("grh"); }
+    STDMETHOD(ReadInfo)(const BYTE*, DWORD) override { return S_OK; }
+    STDMETHOD(Decode)(const BYTE*, DWORD, HGLOBAL* dib) override {
+        if (dib) *dib = nullptr;
+        return E_FAIL;
+    }
+};
+
+}  // namespace
+
+HRESULT CreateGrhCodec(PictureCodec** codec) {
+    return CreateCodec<CGrhCodec>(codec);
+}

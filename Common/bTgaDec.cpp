@@ -1,0 +1,173 @@
+// TGA codec: uncompressed colour-mapped, true-colour and grey pictures of 8,
+// 16, 24 or 32 bits. Rows are taken bottom row first; the descriptor's
+// origin bits are not consulted.
+#include <stdint.h>
+#include <string.h>
+
+#include "bByteReader.h"
+#include "bDib.h"
+#include "bPicCodec.h"
+#include "bTraceLog.h"
+
+namespace {
+
+const size_t kTgaHeaderSize = 18;
+
+struct TgaLayout {
+    BITMAPINFOHEADER header;
+    int depth;
+    RGBQUAD palette[256];  // 8-bit pictures only
+    size_t dataOffset;
+    size_t rowSize;        // bytes of one file row
+};
+
+// Reads and checks the header; the colour map and every row must lie inside
+// the file (a colour map is taken to hold 2^depth entries of 3 bytes).
+bool ParseTga(const BYTE* data, size_t size, TgaLayout* t) {
+    CByteReader r(data, size);
+    uint8_t idLength = r.U8();
+    uint8_t mapType = r.U8();
+    uint8_t imageType = r.U8();
+    r.Skip(9);  // colour map specification and origin
+    unsigned width = r.U16LE();
+    unsigned height = r.U16LE();
+    t->depth = r.U8();
+    r.U8();  // descriptor
+    if (r.Failed() || mapType > 1) {
+        LOG_MSG("Not tga File");
+        return false;
+    }
+    if (t->depth != 8 && t->depth != 16 && t->depth != 24 && t->depth != 32) {
+        LOG_MSG("TGA: Not 8/16/24/32-BitsPerPixel TGA file");
+        return false;
+    }
+    if (imageType < 1 || imageType > 3) {
+        LOG_MSG("Compressed TGA format is not supported");
+        return false;
+    }
+    if (width == 0 || height == 0) {
+        LOG_MSG("Not tga File");
+        return false;
+    }
+
+    const int bits = t->depth == 8 ? 8 : 32;
+    DWORD stride = 0;
+    DibRowStride((LONG)width, bits, &stride);
+    BITMAPINFOHEADER& h = t->header;
+    memset(&h, 0, sizeof(h));
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = (LONG)width;
+    h.biHeight = (LONG)height;
+    h.biPlanes = 1;
+    h.biBitCount = (WORD)bits;
+    h.biSizeImage = stride * height;
+
+    uint64_t offset = kTgaHeaderSize + idLength;
+    if (mapType == 1) offset += 3ull << t->depth;
+    t->rowSize = width * t->depth / 8;
+    uint64_t end = offset + (uint64_t)t->rowSize * height;
+    if (end > size) {
+        LOG_MSG("TGA: file is shorter than its pixel rows");
+        return false;
+    }
+    t->dataOffset = (size_t)offset;
+
+    if (t->depth == 8) {
+        if (mapType == 1) {
+            r.Seek(kTgaHeaderSize + idLength);
+            for (int i = 0; i < 256; ++i) {
+                t->palette[i].rgbBlue = r.U8();
+                t->palette[i].rgbGreen = r.U8();
+                t->palette[i].rgbRed = r.U8();
+                t->palette[i].rgbReserved = 0;
+            }
+        } else {
+            for (int i = 0; i < 256; ++i) {
+                t->palette[i].rgbBlue = t->palette[i].rgbGreen = t->palette[i].rgbRed = (BYTE)i;
+                t->palette[i].rgbReserved = 0;
+            }
+        }
+    }
+    return true;
+}
+
+class CTgaCodec : public CPictureCodecBase {
+public:
+    CTgaCodec() { SetExtensionList("tga"); }
+
+    STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) override {
+        TgaLayout t;
+        if (!ParseTga(data, size, &t)) return E_FAIL;
+        m_header = t.header;
+        return S_OK;
+    }
+
+    STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
+        if (!dib) return E_POINTER;
+        *dib = nullptr;
+        TgaLayout t;
+        if (!ParseTga(data, size, &t)) return E_FAIL;
+        const LONG width = t.header.biWidth, height = t.header.biHeight;
+        const BYTE* rows = data + t.dataOffset;
+
+        if (t.depth == 8) {
+            // An 8-bit working DIB, file rows from the bottom, then 32 bits.
+            DWORD stride = 0;
+            DibRowStride(width, 8, &stride);
+            HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                       sizeof(BITMAPINFOHEADER) + sizeof(t.palette) +
+                                           (size_t)stride * height);
+            if (!work) return E_FAIL;
+            BYTE* p = static_cast<BYTE*>(GlobalLock(work));
+            memcpy(p, &t.header, sizeof(t.header));
+            memcpy(p + sizeof(t.header), t.palette, sizeof(t.palette));
+            BYTE* bits = DibBitsPointer(p);
+            for (LONG y = 0; y < height; ++y)
+                memcpy(bits + (size_t)y * stride, rows + (size_t)y * t.rowSize, t.rowSize);
+            *dib = ConvertPackedDib32(p);
+            GlobalUnlock(work);
+            GlobalFree(work);
+            return *dib ? S_OK : E_FAIL;
+        }
+
+        HGLOBAL out = DibAlloc32(width, height, true);
+        if (!out) return E_FAIL;
+        uint8_t* bits = static_cast<uint8_t*>(GlobalLock(out)) + sizeof(BITMAPINFOHEADER);
+        const size_t pixels = (size_t)width * height;
+        const uint8_t* s = rows;
+        uint8_t* d = bits;
+        switch (t.depth) {
+        case 16:  // 5 bits per channel
+            for (size_t i = 0; i < pixels; ++i, s += 2, d += 4) {
+                unsigned v = s[0] | (s[1] << 8);
+                d[0] = (uint8_t)(v * 8);
+                d[1] = (uint8_t)((v / 4) & 0xF8);
+                d[2] = (uint8_t)((v / 128) & 0xF8);
+                d[3] = 255;
+            }
+            break;
+        case 24:
+            for (size_t i = 0; i < pixels; ++i, s += 3, d += 4) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+                d[3] = 255;
+            }
+            m_alpha = 1;
+            break;
+        case 32:
+            memcpy(d, s, pixels * 4);
+            m_alpha = 1;
+            break;
+        }
+        GlobalUnlock(out);
+        *dib = out;
+        return S_OK;
+    }
+};
+
+}  // namespace
+
+HRESULT CreateTgaCodec(PictureCodec** codec) {
+    return CreateCodec<CTgaCodec>(codec);
+}

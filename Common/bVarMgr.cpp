@@ -1,0 +1,664 @@
+#include "bVarMgr.h"
+
+#include <inttypes.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "Project/aStorage.h"
+#include "bByteReader.h"
+#include "bExprScan.h"
+#include "bTraceLog.h"
+
+namespace {
+
+enum { VAR_BLOCK = 8 };
+
+// Most dimensions a stored array may declare.
+enum { MAX_STORED_DIMS = 64 };
+
+// String resource of the word that declares a true boolean, and its GBK
+// text for a program that does not carry it. Every other text (the false
+// word, string 12156, among them) declares false.
+enum { IDS_BOOL_TRUE = 12155 };
+const char kTrueWord[] = "\xD5\xE6";  // 真
+
+std::string LoadBoolWord(UINT id, const char* fallback) {
+    char buffer[64];
+    int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof(buffer));
+    return n > 0 ? std::string(buffer, (size_t)n) : std::string(fallback);
+}
+
+char* CopyText(const char* text) {
+    size_t n = text ? strlen(text) : 0;
+    char* p = new (std::nothrow) char[n + 1];
+    if (!p) return nullptr;
+    if (n) memcpy(p, text, n);
+    p[n] = '\0';
+    return p;
+}
+
+BSTR BstrFromMultibyte(const char* text, int length) {
+    if (length <= 0) return SysAllocStringLen(L"", 0);
+    int n = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    BSTR s = SysAllocStringLen(nullptr, (UINT)(n > 0 ? n : 0));
+    if (s && n > 0) MultiByteToWideChar(CP_ACP, 0, text, length, s, n);
+    return s;
+}
+
+std::string MultibyteFromBstr(BSTR s) {
+    std::string out;
+    UINT len = s ? SysStringLen(s) : 0;
+    if (!len) return out;
+    int n = WideCharToMultiByte(CP_ACP, 0, s, (int)len, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return out;
+    out.resize((size_t)n);
+    WideCharToMultiByte(CP_ACP, 0, s, (int)len, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// Reader of the stored list format; every refusal is logged once.
+class CStoredListReader {
+public:
+    explicit CStoredListReader(CByteReader& r) : m_r(r) {}
+
+    // One stored value into out (empty on entry). Arrays are allowed at the
+    // top level only: their elements are scalars.
+    bool ReadValue(VARIANT& out, const char* name, bool element);
+
+private:
+    bool ReadArray(VARTYPE vt, VARIANT& out, const char* name);
+    bool ReadString(VARTYPE vt, VARIANT& out, const char* name);
+
+    CByteReader& m_r;
+};
+
+bool CStoredListReader::ReadValue(VARIANT& out, const char* name, bool element) {
+    VariantInit(&out);
+    if (!m_r.Has(2)) {
+        LOG_MSG("LoadList: value of '%s' cut short", name);
+        return false;
+    }
+    VARTYPE vt = m_r.U16LE();
+    if (vt & VT_ARRAY) {
+        if (element) {
+            LOG_MSG("LoadList: array nested in array '%s' refused", name);
+            return false;
+        }
+        return ReadArray(vt, out, name);
+    }
+    size_t fixed = 0;
+    switch (vt) {
+    case VT_EMPTY: return true;
+    case VT_I4:
+    case VT_R4:
+    case VT_ERROR:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT: fixed = 4; break;
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE: fixed = 8; break;
+    case VT_BOOL: fixed = 2; break;
+    default: return ReadString(vt, out, name);
+    }
+    const uint8_t* p = m_r.Take(fixed);
+    if (!p) {
+        LOG_MSG("LoadList: value of '%s' cut short", name);
+        return false;
+    }
+    // The data fields of these types all start at the union's first byte.
+    V_UI8(&out) = 0;
+    memcpy(&V_UI8(&out), p, fixed);
+    V_VT(&out) = vt;
+    return true;
+}
+
+bool CStoredListReader::ReadString(VARTYPE vt, VARIANT& out, const char* name) {
+    if (!m_r.Has(4)) {
+        LOG_MSG("LoadList: value of '%s' cut short", name);
+        return false;
+    }
+    uint32_t length = m_r.U32LE();
+    // UTF-16 text plus its two-byte terminator: at least 2, even, present.
+    if (length < 2 || (length & 1) || !m_r.Has(length)) {
+        LOG_MSG("LoadList: bad string length %u in '%s'", length, name);
+        return false;
+    }
+    const uint8_t* p = m_r.Take(length);
+    UINT units = (length - 2) / 2;
+    BSTR s = SysAllocStringLen(nullptr, units);
+    if (!s) {
+        LOG_MSG("Out of memory !");
+        return true;  // that value stays empty; the list goes on
+    }
+    memcpy(s, p, (size_t)units * 2);
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = s;
+    if (vt == VT_BSTR) {
+        out = text;
+        return true;
+    }
+    HRESULT hr = VariantChangeType(&out, &text, 0, vt);
+    VariantClear(&text);
+    if (FAILED(hr)) {
+        LOG_HRESULT(hr, "LoadList: '%s' not convertible to type %u", name, (unsigned)vt);
+        VariantInit(&out);
+    }
+    return true;
+}
+
+bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
+    uint32_t dims = m_r.U32LE();
+    size_t pairBytes;
+    if (m_r.Failed() || dims == 0 || dims > MAX_STORED_DIMS || !CheckedMul(dims, 8, &pairBytes) ||
+        !m_r.Has(pairBytes)) {
+        LOG_MSG("LoadList: bad dimension count %u in '%s'", dims, name);
+        return false;
+    }
+    SAFEARRAYBOUND bounds[MAX_STORED_DIMS];
+    size_t total = 1;
+    for (uint32_t d = 0; d < dims; ++d) {
+        LONG lower = (LONG)m_r.U32LE();
+        LONG upper = (LONG)m_r.U32LE();
+        int64_t extent = (int64_t)upper - (int64_t)lower + 1;
+        if (extent < 0) {
+            LOG_MSG("LoadList: inverted bounds %ld..%ld in '%s'", (long)lower, (long)upper, name);
+            return false;
+        }
+        if (extent > (int64_t)ULONG_MAX || !CheckedMul(total, (size_t)extent, &total)) {
+            LOG_MSG("LoadList: element count overflows in '%s'", name);
+            return false;
+        }
+        bounds[d].lLbound = lower;
+        bounds[d].cElements = (ULONG)extent;
+    }
+    // Every stored element takes at least its two-byte type.
+    if (total > m_r.Remaining() / 2) {
+        LOG_MSG("LoadList: %u elements of '%s' exceed the data", (unsigned)total, name);
+        return false;
+    }
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, dims, bounds);
+    if (!psa) {
+        LOG_MSG("Out of memory !");
+        return false;
+    }
+    VARIANT* cells = nullptr;
+    SafeArrayAccessData(psa, reinterpret_cast<void**>(&cells));
+    // Stored with the last index varying fastest; in memory the first does.
+    size_t stride[MAX_STORED_DIMS];
+    size_t s = 1;
+    for (uint32_t d = 0; d < dims; ++d) {
+        stride[d] = s;
+        s *= bounds[d].cElements;
+    }
+    ULONG index[MAX_STORED_DIMS] = {};
+    bool ok = true;
+    for (size_t n = 0; n < total && ok; ++n) {
+        size_t offset = 0;
+        for (uint32_t d = 0; d < dims; ++d) offset += index[d] * stride[d];
+        ok = ReadValue(cells[offset], name, true);
+        for (int d = (int)dims - 1; d >= 0; --d) {
+            if (++index[d] < bounds[d].cElements) break;
+            index[d] = 0;
+        }
+    }
+    SafeArrayUnaccessData(psa);
+    if (!ok) {
+        SafeArrayDestroy(psa);
+        return false;
+    }
+    V_VT(&out) = vt;
+    V_ARRAY(&out) = psa;
+    return true;
+}
+
+// Sets every element of an array value to a copy of fill.
+void FillArray(VARIANT& arrayValue, const VARIANT& fill) {
+    SAFEARRAY* psa = V_ARRAY(&arrayValue);
+    if (!psa) return;
+    VARIANT* cells = nullptr;
+    if (FAILED(SafeArrayAccessData(psa, reinterpret_cast<void**>(&cells)))) return;
+    size_t total = 1;
+    for (UINT d = 0; d < psa->cDims; ++d) total *= psa->rgsabound[d].cElements;
+    for (size_t i = 0; i < total; ++i) VariantCopy(&cells[i], const_cast<VARIANT*>(&fill));
+    SafeArrayUnaccessData(psa);
+}
+
+// The override of the application-state ini path (tests).
+std::string& AppStateIniOverride() {
+    static std::string path;
+    return path;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CVarList
+
+CVarList::CVarList() : m_records(nullptr), m_initial(nullptr), m_count(0), m_capacity(0) {
+    m_spare.name = nullptr;
+    VariantInit(&m_spare.value);
+    VariantInit(&m_spareInitial);
+}
+
+CVarList::~CVarList() {
+    Clear();
+    delete[] m_records;
+    delete[] m_initial;
+    VariantClear(&m_spare.value);
+    VariantClear(&m_spareInitial);
+}
+
+int CVarList::Find(const char* name) const {
+    if (!name) return -1;
+    for (int i = 0; i < m_count; ++i)
+        if (strcmp(m_records[i].name, name) == 0) return i;
+    return -1;
+}
+
+const char* CVarList::GetName(int index) const {
+    return (index >= 0 && index < m_count) ? m_records[index].name : "";
+}
+
+VARIANT* CVarList::GetValue(int index) {
+    return (index >= 0 && index < m_count) ? &m_records[index].value : &m_spare.value;
+}
+
+VARIANT* CVarList::GetInitial(int index) {
+    return (index >= 0 && index < m_count) ? &m_initial[index] : &m_spareInitial;
+}
+
+bool CVarList::Grow() {
+    int capacity = m_capacity + VAR_BLOCK;
+    Record* records = new (std::nothrow) Record[capacity];
+    VARIANT* initial = new (std::nothrow) VARIANT[capacity];
+    if (!records || !initial) {
+        delete[] records;
+        delete[] initial;
+        return false;
+    }
+    // VARIANTs and name pointers move bitwise.
+    if (m_count) {
+        memcpy(records, m_records, sizeof(Record) * (size_t)m_count);
+        memcpy(initial, m_initial, sizeof(VARIANT) * (size_t)m_count);
+    }
+    delete[] m_records;
+    delete[] m_initial;
+    m_records = records;
+    m_initial = initial;
+    m_capacity = capacity;
+    return true;
+}
+
+bool CVarList::Insert(int position, const char* name, const VARIANT& value,
+                      const VARIANT& initial) {
+    if (m_count == m_capacity && !Grow()) return false;
+    char* copy = CopyText(name);
+    if (!copy) return false;
+    VARIANT v, iv;
+    VariantInit(&v);
+    VariantInit(&iv);
+    if (FAILED(VariantCopy(&v, const_cast<VARIANT*>(&value))) ||
+        FAILED(VariantCopy(&iv, const_cast<VARIANT*>(&initial)))) {
+        VariantClear(&v);
+        VariantClear(&iv);
+        delete[] copy;
+        return false;
+    }
+    if (position < 0 || position > m_count) position = m_count;
+    size_t tail = (size_t)(m_count - position);
+    memmove(&m_records[position + 1], &m_records[position], sizeof(Record) * tail);
+    memmove(&m_initial[position + 1], &m_initial[position], sizeof(VARIANT) * tail);
+    m_records[position].name = copy;
+    m_records[position].value = v;
+    m_initial[position] = iv;
+    ++m_count;
+    return true;
+}
+
+void CVarList::RemoveAt(int index) {
+    if (index < 0 || index >= m_count) return;
+    delete[] m_records[index].name;
+    VariantClear(&m_records[index].value);
+    VariantClear(&m_initial[index]);
+    size_t tail = (size_t)(m_count - index - 1);
+    memmove(&m_records[index], &m_records[index + 1], sizeof(Record) * tail);
+    memmove(&m_initial[index], &m_initial[index + 1], sizeof(VARIANT) * tail);
+    --m_count;
+}
+
+void CVarList::Clear() {
+    while (m_count > 0) RemoveAt(m_count - 1);
+}
+
+// ---------------------------------------------------------------------------
+// Free helpers
+
+LONG ScriptAtoi(const char* text) {
+    if (!text) return 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    int64_t value = 0;
+    const int64_t limit = negative ? -(int64_t)LONG_MIN : (int64_t)LONG_MAX;
+    while (*p >= '0' && *p <= '9') {
+        value = value * 10 + (*p++ - '0');
+        if (value >= limit) {
+            value = limit;
+            break;
+        }
+    }
+    return (LONG)(negative ? -value : value);
+}
+
+void ParseInitialValue(VARTYPE type, const char* text, VARIANT* out) {
+    VariantInit(out);
+    if (!text) text = "";
+    switch (type) {
+    case VT_I4:
+        V_VT(out) = VT_I4;
+        V_I4(out) = ScriptAtoi(text);
+        break;
+    case VT_R8:
+        V_VT(out) = VT_R8;
+        V_R8(out) = atof(text);
+        break;
+    case VT_BSTR:
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = BstrFromMultibyte(text, (int)strlen(text));
+        break;
+    case VT_BOOL: {
+        static const std::string trueWord = LoadBoolWord(IDS_BOOL_TRUE, kTrueWord);
+        V_VT(out) = VT_BOOL;
+        // 1, not VARIANT_TRUE: declarations have always stored it so.
+        V_BOOL(out) = trueWord == text ? 1 : 0;
+        break;
+    }
+    case VT_CY:
+    case VT_DATE:
+        // No text form; a zero of the type keeps the variable's type.
+        V_VT(out) = type;
+        break;
+    default: break;
+    }
+}
+
+void SetAppStateIniPath(const char* path) { AppStateIniOverride() = path ? path : ""; }
+
+bool GetAppStateIniPath(char* buffer, int size) {
+    if (!buffer || size <= 0) return false;
+    const std::string& over = AppStateIniOverride();
+    std::string path;
+    if (!over.empty()) {
+        path = over;
+    } else {
+        char dir[MAX_PATH];
+        UINT n = GetWindowsDirectoryA(dir, sizeof(dir));
+        if (n == 0 || n >= sizeof(dir)) return false;
+        path = dir;
+        if (path.back() != '\\') path += '\\';
+        path += "mavroappl.ini";
+    }
+    if (path.size() + 1 > (size_t)size) return false;
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return true;
+}
+
+void FormatAppStateSection(char* buffer, int size, ULONGLONG projectId, bool progress) {
+    if (!buffer || size <= 0) return;
+    snprintf(buffer, (size_t)size, "APPL_%016" PRIx64 "_%s", (uint64_t)projectId,
+             progress ? "PROGRESS" : "VARS");
+}
+
+// ---------------------------------------------------------------------------
+// VariableManager
+
+VariableManager::VariableManager() : m_global(nullptr), m_canvas(nullptr), m_local(nullptr) {}
+
+VariableManager::~VariableManager() {}
+
+CVarList* VariableManager::ListOf(int scope) const {
+    switch (scope) {
+    case VAR_SCOPE_GLOBAL: return m_global;
+    case VAR_SCOPE_CANVAS: return m_canvas;
+    case VAR_SCOPE_LOCAL: return m_local;
+    default: return nullptr;
+    }
+}
+
+int VariableManager::Find(const char* name) const {
+    int i;
+    if (m_local && (i = m_local->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_LOCAL);
+    if (m_canvas && (i = m_canvas->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_CANVAS);
+    if (m_global && (i = m_global->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_GLOBAL);
+    return VAR_NOT_FOUND;
+}
+
+int VariableManager::FindLocal(const char* name) const {
+    int i;
+    if (m_local && (i = m_local->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_LOCAL);
+    return VAR_NOT_FOUND;
+}
+
+const VARIANT* VariableManager::PeekValue(int id) {
+    if (id < 0) return nullptr;
+    CVarList* list = ListOf(id & ((1 << VAR_ID_SHIFT) - 1));
+    return list ? list->GetValue(id >> VAR_ID_SHIFT) : nullptr;
+}
+
+bool VariableManager::GetValue(int id, VARIANT* out) {
+    const VARIANT* v = PeekValue(id);
+    if (!v || !out) return false;
+    return SUCCEEDED(VariantCopy(out, const_cast<VARIANT*>(v)));
+}
+
+bool VariableManager::GetValueByName(const char* name, VARIANT* out) {
+    int id = Find(name);
+    return id != VAR_NOT_FOUND && GetValue(id, out);
+}
+
+bool VariableManager::SetValue(int id, const VARIANT& value) {
+    VARIANT* target = const_cast<VARIANT*>(PeekValue(id));
+    if (!target) return false;
+    VARIANT copy;
+    VariantInit(&copy);
+    if (V_VT(&value) == V_VT(target)) {
+        if (FAILED(VariantCopy(&copy, const_cast<VARIANT*>(&value)))) return false;
+    } else {
+        if (V_VT(&value) & VT_ARRAY) return false;
+        if (FAILED(VariantChangeType(&copy, const_cast<VARIANT*>(&value), 0, V_VT(target))))
+            return false;
+    }
+    VariantClear(target);
+    *target = copy;
+    return true;
+}
+
+bool VariableManager::Declare(const char* name, VARTYPE type, const char* initialText,
+                              int position) {
+    if (!m_local || !name) return false;
+    VARIANT v;
+    ParseInitialValue(type, initialText, &v);
+    bool ok = m_local->Insert(position, name, v, v);
+    VariantClear(&v);
+    return ok;
+}
+
+bool VariableManager::DeclareArray(const char* name, VARTYPE type, const int* sizes, int count,
+                                   const char* initialText) {
+    if (!m_local || !name || !sizes || count <= 0 || count > MAX_STORED_DIMS) return false;
+    SAFEARRAYBOUND bounds[MAX_STORED_DIMS];
+    size_t total = 1;
+    for (int d = 0; d < count; ++d) {
+        if (sizes[d] < 0 || !CheckedMul(total, (size_t)sizes[d], &total) ||
+            total > (size_t)INT_MAX / sizeof(VARIANT)) {
+            LOG_MSG("DeclareArray: bad dimension size %d for '%s'", sizes[d], name);
+            return false;
+        }
+        bounds[d].lLbound = 0;
+        bounds[d].cElements = (ULONG)sizes[d];
+    }
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, (UINT)count, bounds);
+    if (!psa) {
+        LOG_MSG("Out of memory !");
+        return false;
+    }
+    VARIANT initial;
+    ParseInitialValue(type, initialText, &initial);
+    VARIANT array;
+    V_VT(&array) = (VARTYPE)(VT_ARRAY | type);
+    V_ARRAY(&array) = psa;
+    FillArray(array, initial);
+    bool ok = m_local->Insert(-1, name, array, initial);
+    VariantClear(&initial);
+    SafeArrayDestroy(psa);
+    return ok;
+}
+
+void VariableManager::RemoveAt(CVarList* list, int index) {
+    if (list) list->RemoveAt(index);
+}
+
+void VariableManager::Clear(CVarList* list) {
+    if (list) list->Clear();
+}
+
+bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, size_t* used,
+                               bool reset) {
+    if (used) *used = 0;
+    if (!list) return false;
+    CByteReader r(data, size);
+    uint32_t count = r.U32LE();
+    if (r.Failed()) {
+        LOG_MSG("LoadList: variable count cut short");
+        return false;
+    }
+    // Read the whole list before touching the target, so a damaged list
+    // leaves it as it was.
+    CVarList loaded;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t n = r.U32LE();
+        const uint8_t* p = r.Failed() ? nullptr : r.Take(n);
+        if (!p) {
+            LOG_MSG("LoadList: name length %u of variable %u exceeds the data", n, i);
+            return false;
+        }
+        std::string name(reinterpret_cast<const char*>(p), n);
+        CStoredListReader reader(r);
+        VARIANT value, initial;
+        if (!reader.ReadValue(value, name.c_str(), false)) return false;
+        if (!reader.ReadValue(initial, name.c_str(), false)) {
+            VariantClear(&value);
+            return false;
+        }
+        if (reset) {
+            if ((V_VT(&value) & VT_ARRAY) && !(V_VT(&initial) & VT_ARRAY)) {
+                FillArray(value, initial);
+            } else {
+                VariantClear(&value);
+                VariantCopy(&value, &initial);
+            }
+        }
+        bool ok = loaded.Insert(-1, name.c_str(), value, initial);
+        VariantClear(&value);
+        VariantClear(&initial);
+        if (!ok) {
+            LOG_MSG("Out of memory !");
+            return false;
+        }
+    }
+    for (int i = 0; i < loaded.GetCount(); ++i) {
+        if (!list->Insert(-1, loaded.GetName(i), *loaded.GetValue(i), *loaded.GetInitial(i))) {
+            LOG_MSG("Out of memory !");
+            return false;
+        }
+    }
+    if (used) *used = r.Position();
+    return true;
+}
+
+bool VariableManager::LoadList(CVarList* list, ITeskStream* stream, bool reset) {
+    if (!list || !stream || stream->IsMeasuring()) return false;
+    ULONGLONG start = stream->GetPosition();
+    ULONGLONG size = stream->GetSize();
+    // The rest of the stream bounds every length inside the list.
+    if (start > size || size - start > 0xFFFFFFFFull || size - start > (ULONGLONG)(size_t)-1) {
+        LOG_MSG("LoadList: stream position %llu beyond size %llu", (unsigned long long)start,
+                (unsigned long long)size);
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize((size_t)(size - start));
+        if (!bytes.empty() && stream->Read(bytes.data(), (ULONG)bytes.size()) != bytes.size()) {
+            LOG_MSG("LoadList: variable list not read");
+            stream->Seek((LONGLONG)start, 0);
+            return false;
+        }
+    } catch (...) {
+        // Short reads throw; the list is refused like any damaged one.
+        LOG_MSG("LoadList: variable list not read");
+        stream->Seek((LONGLONG)start, 0);
+        return false;
+    }
+    size_t used = 0;
+    bool ok = LoadList(list, bytes.data(), bytes.size(), &used, reset);
+    stream->Seek((LONGLONG)(start + used), 0);
+    return ok;
+}
+
+bool VariableManager::SaveToIni(const char* iniPath, const char* section, const char* names) {
+    if (!iniPath || !section || !names || !m_global) return false;
+    std::vector<std::string> items;
+    if (FAILED(SplitParamList(names, items))) return false;
+    for (const std::string& name : items) {
+        if (name.empty()) continue;
+        int index = m_global->Find(name.c_str());
+        if (index < 0) continue;
+        VARIANT* v = m_global->GetValue(index);
+        VARIANT text;
+        VariantInit(&text);
+        if (FAILED(VariantChangeType(&text, v, 0, VT_BSTR))) continue;
+        std::string value = std::to_string((unsigned)V_VT(v)) + "," + MultibyteFromBstr(V_BSTR(&text));
+        VariantClear(&text);
+        WritePrivateProfileStringA(section, name.c_str(), value.c_str(), iniPath);
+    }
+    return true;
+}
+
+bool VariableManager::LoadFromIni(const char* iniPath, const char* section, const char* names) {
+    if (!iniPath || !section || !names || !m_global) return false;
+    std::vector<std::string> items;
+    if (FAILED(SplitParamList(names, items))) return false;
+    bool loaded = false;
+    for (const std::string& name : items) {
+        if (name.empty()) continue;
+        int index = m_global->Find(name.c_str());
+        if (index < 0) continue;
+        char value[260];
+        GetPrivateProfileStringA(section, name.c_str(), "", value, sizeof(value), iniPath);
+        const char* comma = strchr(value, ',');
+        if (!comma || !comma[1]) continue;
+        VARTYPE type = (VARTYPE)(ScriptAtoi(value) & 0xFFFF);
+        VARIANT text;
+        V_VT(&text) = VT_BSTR;
+        V_BSTR(&text) = BstrFromMultibyte(comma + 1, (int)strlen(comma + 1));
+        VARIANT converted;
+        VariantInit(&converted);
+        HRESULT hr = VariantChangeType(&converted, &text, 0, type);
+        VariantClear(&text);
+        if (FAILED(hr)) continue;
+        VARIANT* target = m_global->GetValue(index);
+        VariantClear(target);
+        *target = converted;
+        loaded = true;
+    }
+    return loaded;
+}

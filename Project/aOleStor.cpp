@@ -1,0 +1,263 @@
+// OLE compound-file adaptors.
+#include "aOleStor.h"
+
+#include "bTraceLog.h"
+
+#include <string.h>
+#include <vector>
+
+DWORD OleOpenMode(int mode) {
+    switch (mode) {
+    case TESK_MODE_READ: return OLE_MODE_READ;
+    case TESK_MODE_READWRITE: return OLE_MODE_READWRITE;
+    default: return 0;
+    }
+}
+
+// ANSI name to UTF-16, NUL included.
+static std::vector<WCHAR> WideName(const char* name) {
+    if (!name) name = "";
+    int n = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    std::vector<WCHAR> wide(n > 0 ? n : 1, 0);
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
+    return wide;
+}
+
+// ---------------------------------------------------------------- CStrStream
+
+CStrStream::CStrStream() : m_stream(nullptr), m_closed(0), m_position(0), m_tag(10) {}
+
+void CStrStream::Attach(IStream* stream) {
+    if (stream) stream->AddRef();
+    if (m_stream) m_stream->Release();
+    m_stream = stream;
+    m_closed = 0;
+    m_position = 0;
+}
+
+STDMETHODIMP CStrStream::Close() {
+    if (m_closed) return S_OK;
+    m_closed = 1;
+    if (m_stream) {
+        m_stream->Release();
+        m_stream = nullptr;
+    }
+    m_position = 0;
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONGLONG) CStrStream::RawGetSize() {
+    if (!m_stream) return 0;
+    STATSTG stat;
+    memset(&stat, 0, sizeof(stat));
+    if (FAILED(m_stream->Stat(&stat, STATFLAG_NONAME))) return 0;
+    return stat.cbSize.QuadPart;
+}
+
+STDMETHODIMP_(ULONG) CStrStream::RawRead(void* buffer, ULONG n) {
+    ULONG got = 0;
+    if (m_stream && n) m_stream->Read(buffer, n, &got);
+    m_position += got;
+    if (got < n) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    return got;
+}
+
+STDMETHODIMP_(ULONG) CStrStream::RawWrite(const void* buffer, ULONG n) {
+    ULONG put = 0;
+    if (m_stream && n) m_stream->Write(buffer, n, &put);
+    m_position += put;
+    if (put < n) ThrowTeskStreamExcept(TESK_EXC_SHORTWRITE, "not enough room to write , throw a exception!");
+    return put;
+}
+
+STDMETHODIMP CStrStream::RawSeek(LONGLONG offset, int origin) {
+    DWORD how;
+    switch (origin) {
+    case TESK_SEEK_SET: how = STREAM_SEEK_SET; break;
+    case TESK_SEEK_CUR: how = STREAM_SEEK_CUR; break;
+    case TESK_SEEK_END: how = STREAM_SEEK_END; break;
+    default: m_position = (ULONGLONG)offset; return S_OK;
+    }
+    if (!m_stream) return S_OK;
+    LARGE_INTEGER move;
+    move.QuadPart = offset;
+    ULARGE_INTEGER now;
+    now.QuadPart = m_position;
+    if (SUCCEEDED(m_stream->Seek(move, how, &now))) m_position = now.QuadPart;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------- CStrStorage
+
+CStrStorage::CStrStorage() : m_mode(1), m_storage(nullptr), m_closed(0), m_grfMode(0), m_tag(0) {
+    m_name[0] = 0;
+}
+
+void CStrStorage::Attach(IStorage* storage, DWORD grfMode, const char* name) {
+    if (storage) storage->AddRef();
+    if (m_storage) m_storage->Release();
+    m_storage = storage;
+    m_grfMode = grfMode;
+    m_closed = 0;
+    lstrcpynA(m_name, name ? name : "", sizeof(m_name));
+}
+
+STDMETHODIMP_(void) CStrStorage::DeleteThis(UINT flags) {
+    if (flags & 1)
+        delete this;
+    else
+        this->~CStrStorage();
+}
+
+STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
+    TRACE_POINT();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_storage) return E_UNEXPECTED;
+    IStorage* sub = nullptr;
+    HRESULT hr = m_storage->CreateStorage(WideName(name).data(), OLE_MODE_CREATE, 0, 0, &sub);
+    if (FAILED(hr)) return hr;
+    CComObject<CStrStorage>* node = nullptr;
+    if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
+        sub->Release();
+        return E_OUTOFMEMORY;
+    }
+    node->AddRef();
+    node->Attach(sub, OLE_MODE_CREATE, name);
+    sub->Release();
+    node->Initialize(nullptr);
+    node->SetTag(tag);
+    *out = node;
+    return S_OK;
+}
+
+STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** out) {
+    TRACE_POINT();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_storage) return E_UNEXPECTED;
+    IStream* sub = nullptr;
+    HRESULT hr = m_storage->CreateStream(WideName(name).data(), OLE_MODE_CREATE, 0, 0, &sub);
+    if (FAILED(hr)) return hr;
+    CComObject<CStrStream>* stream = nullptr;
+    if (FAILED(CComObject<CStrStream>::CreateInstance(&stream))) {
+        sub->Release();
+        return E_OUTOFMEMORY;
+    }
+    stream->AddRef();
+    stream->Attach(sub);
+    sub->Release();
+    stream->ResetPosition();
+    stream->SetTag(tag);
+    *out = stream;
+    return S_OK;
+}
+
+STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage** out) {
+    TRACE_POINT();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_storage) return E_UNEXPECTED;
+    IStorage* sub = nullptr;
+    HRESULT hr = m_storage->OpenStorage(WideName(name).data(), nullptr, OleOpenMode(mode), nullptr, 0, &sub);
+    if (FAILED(hr)) return hr;
+    CComObject<CStrStorage>* node = nullptr;
+    if (FAILED(CComObject<CStrStorage>::CreateInstance(&node))) {
+        sub->Release();
+        return E_OUTOFMEMORY;
+    }
+    node->AddRef();
+    node->Attach(sub, m_grfMode, name);
+    sub->Release();
+    node->SetMode(0);
+    *out = node;
+    return S_OK;
+}
+
+STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** out) {
+    TRACE_POINT();
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_storage) return E_UNEXPECTED;
+    IStream* sub = nullptr;
+    HRESULT hr = m_storage->OpenStream(WideName(name).data(), nullptr, OleOpenMode(mode), 0, &sub);
+    if (hr != S_OK) {
+        if (sub) sub->Release();
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    CComObject<CStrStream>* stream = nullptr;
+    if (FAILED(CComObject<CStrStream>::CreateInstance(&stream))) {
+        sub->Release();
+        return E_OUTOFMEMORY;
+    }
+    stream->AddRef();
+    stream->Attach(sub);
+    sub->Release();
+    stream->SetMode(0);
+    *out = stream;
+    return S_OK;
+}
+
+STDMETHODIMP CStrStorage::Commit() {
+    if (!m_storage) return E_UNEXPECTED;
+    return m_storage->Commit(STGC_DEFAULT);
+}
+
+STDMETHODIMP CStrStorage::Close() {
+    if (m_closed) return S_OK;
+    if (m_mode && m_storage) Commit();
+    if (m_storage) {
+        m_storage->Release();
+        m_storage = nullptr;
+    }
+    m_closed = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CStrStorage::DestroyElement(const char* name) {
+    if (!m_storage) return E_UNEXPECTED;
+    return m_storage->DestroyElement(WideName(name).data());
+}
+
+STDMETHODIMP_(int) CStrStorage::CountElements() {
+    if (!m_storage) return 0;
+    IEnumSTATSTG* e = nullptr;
+    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e) return 0;
+    int count = 0;
+    STATSTG stat;
+    while (e->Next(1, &stat, nullptr) == S_OK) {
+        CoTaskMemFree(stat.pwcsName);
+        ++count;
+    }
+    e->Release();
+    return count;
+}
+
+STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
+    if (!m_storage) return FALSE;
+    std::vector<WCHAR> wide = WideName(name);
+    IEnumSTATSTG* e = nullptr;
+    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e) return FALSE;
+    BOOL found = FALSE;
+    STATSTG stat;
+    while (!found && e->Next(1, &stat, nullptr) == S_OK) {
+        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.data()) == 0) found = TRUE;
+        CoTaskMemFree(stat.pwcsName);
+    }
+    e->Release();
+    return found;
+}
+
+STDMETHODIMP CStrStorage::EnumElements(IEnumSTATSTG** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!m_storage) return E_UNEXPECTED;
+    return m_storage->EnumElements(0, nullptr, 0, out);
+}
+
+STDMETHODIMP CStrStorage::CopyElementTo(const char* name, ITeskStorage* dest, const char* newName) {
+    CStrStorage* target = dynamic_cast<CStrStorage*>(dest);
+    if (!m_storage || !target || !target->m_storage) return E_INVALIDARG;
+    return m_storage->MoveElementTo(WideName(name).data(), target->m_storage,
+                                    WideName(newName).data(), STGMOVE_COPY);
+}

@@ -1,0 +1,600 @@
+// Packed container: locating the runtime header, reading and writing
+// storage nodes with their directories, and stream nodes.
+#include "aPacStor.h"
+
+#include "bByteReader.h"
+#include "bTraceLog.h"
+
+#include <algorithm>
+#include <string.h>
+
+// ---------------------------------------------------------------- file I/O
+
+static bool FileTell(HANDLE file, ULONGLONG* pos) {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, zero, &at, FILE_CURRENT)) return false;
+    *pos = (ULONGLONG)at.QuadPart;
+    return true;
+}
+
+static bool FileSeek(HANDLE file, ULONGLONG pos) {
+    LARGE_INTEGER to;
+    to.QuadPart = (LONGLONG)pos;
+    return file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
+}
+
+static ULONGLONG FileLength(HANDLE file) {
+    LARGE_INTEGER size;
+    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return 0;
+    return (ULONGLONG)size.QuadPart;
+}
+
+// Bytes read; fewer than n at the end of the file or on failure.
+static ULONG FileRead(HANDLE file, void* buffer, ULONG n) {
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, n, &got, nullptr)) return 0;
+    return got;
+}
+
+static bool FileWriteAll(HANDLE file, const void* buffer, ULONG n) {
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD put = 0;
+    return WriteFile(file, buffer, n, &put, nullptr) && put == n;
+}
+
+static ULONG GetU32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24); }
+static ULONGLONG GetU64(const BYTE* p) { return GetU32(p) | ((ULONGLONG)GetU32(p + 4) << 32); }
+static void PutU32(BYTE* p, ULONG v) {
+    p[0] = (BYTE)v;
+    p[1] = (BYTE)(v >> 8);
+    p[2] = (BYTE)(v >> 16);
+    p[3] = (BYTE)(v >> 24);
+}
+static void PutU64(BYTE* p, ULONGLONG v) {
+    PutU32(p, (ULONG)v);
+    PutU32(p + 4, (ULONG)(v >> 32));
+}
+
+// Node header fields.
+enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_COUNT = 24 };
+// Stream header: the data length at 8.
+enum { STM_LENGTH = 8 };
+
+std::string PacFoldName(const char* name) {
+    std::string folded;
+    if (!name) return folded;
+    for (const char* p = name; *p; ++p) {
+        BYTE c = (BYTE)*p;
+        if (IsDBCSLeadByte(c) && p[1]) {
+            folded += *p++;
+            folded += *p;
+        } else {
+            folded += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
+        }
+    }
+    return folded;
+}
+
+// ---------------------------------------------------------------- CPacStream
+
+CPacStream::CPacStream()
+    : m_readOnly(0), m_file(INVALID_HANDLE_VALUE), m_dataStart(0), m_start(0), m_limit(0) {
+    memset(m_header, 0, sizeof(m_header));
+}
+
+HRESULT CPacStream::Open(HANDLE file, BOOL forReading) {
+    TRACE_POINT();
+    m_file = file;
+    if (!FileTell(file, &m_start)) {
+        m_file = INVALID_HANDLE_VALUE;
+        return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
+    }
+    if (forReading) {
+        m_readOnly = 1;
+        m_mode = 0;
+        if (FileRead(file, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+            m_file = INVALID_HANDLE_VALUE;
+            return TESK_E_HEADERREAD;
+        }
+        if (GetU32(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
+            GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
+            m_file = INVALID_HANDLE_VALUE;
+            return TESK_E_STREAMHEADER;
+        }
+        // The data must lie within the node's room in the file.
+        ULONGLONG limit = m_limit ? m_limit : FileLength(file);
+        ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
+        ULONGLONG length = GetU64(m_header + STM_LENGTH);
+        if (data > limit || length > limit - data) {
+            LOG_MSG("Stream at %lu: data length %lu passes its node's end", (unsigned long)m_start,
+                    (unsigned long)length);
+            m_file = INVALID_HANDLE_VALUE;
+            return TESK_E_STREAMHEADER;
+        }
+    } else {
+        m_readOnly = 0;
+        m_mode = 1;
+        memset(m_header, 0, sizeof(m_header));
+        PutU32(m_header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
+        PutU32(m_header + HDR_MAGIC, PAC_MAGIC_STREAM);
+        if (!FileWriteAll(file, m_header, PAC_NODE_HEADER_SIZE)) {
+            m_file = INVALID_HANDLE_VALUE;
+            return TESK_E_HEADERWRITE;
+        }
+    }
+    m_dataStart = m_start + GetU32(m_header + HDR_SIZE);
+    return S_OK;
+}
+
+STDMETHODIMP CPacStream::Close() {
+    if (m_file == INVALID_HANDLE_VALUE) return S_OK;
+    if (!m_readOnly) {
+        PutU64(m_header + STM_LENGTH, RawGetSize());
+        if (FileSeek(m_file, m_start)) FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
+    }
+    m_file = INVALID_HANDLE_VALUE;
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONGLONG) CPacStream::RawGetPosition() {
+    ULONGLONG pos = 0;
+    if (!FileTell(m_file, &pos) || pos < m_dataStart) return 0;
+    return pos - m_dataStart;
+}
+
+STDMETHODIMP_(ULONGLONG) CPacStream::RawGetSize() {
+    if (m_readOnly) return GetU64(m_header + STM_LENGTH);
+    ULONGLONG size = FileLength(m_file);
+    return size > m_dataStart ? size - m_dataStart : 0;
+}
+
+STDMETHODIMP_(ULONG) CPacStream::RawRead(void* buffer, ULONG n) {
+    ULONG got = n ? FileRead(m_file, buffer, n) : 0;
+    if (got < n) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    return got;
+}
+
+STDMETHODIMP_(ULONG) CPacStream::RawWrite(const void* buffer, ULONG n) {
+    if (m_file == INVALID_HANDLE_VALUE) return 0;
+    DWORD put = 0;
+    if (!WriteFile(m_file, buffer, n, &put, nullptr)) {
+        DWORD err = GetLastError();
+        if (err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL)
+            ThrowTeskStreamExcept(TESK_EXC_DISKFULL, "disk is full , throw a exception!");
+    }
+    return put;
+}
+
+STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
+    LONGLONG base;
+    switch (origin) {
+    case TESK_SEEK_SET: base = (LONGLONG)m_dataStart; break;
+    case TESK_SEEK_CUR: {
+        ULONGLONG pos = 0;
+        FileTell(m_file, &pos);
+        base = (LONGLONG)pos;
+        break;
+    }
+    case TESK_SEEK_END:
+        base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
+                          : (LONGLONG)FileLength(m_file);
+        break;
+    default: return E_UNEXPECTED;
+    }
+    LONGLONG to = base + offset;
+    // Never before the data (into the header).
+    if (to < (LONGLONG)m_dataStart) to = (LONGLONG)m_dataStart;
+    FileSeek(m_file, (ULONGLONG)to);
+    return S_OK;
+}
+
+// ---------------------------------------------------------------- CPacStorage
+
+CPacStorage::CPacStorage()
+    : m_readOnly(0), m_writable(0), m_start(0), m_file(INVALID_HANDLE_VALUE), m_dirOffset(0),
+      m_limit(0), m_ownFile(INVALID_HANDLE_VALUE), m_headerOffset(0) {
+    memset(m_header, 0, sizeof(m_header));
+    memset(m_runtimeHeader, 0, sizeof(m_runtimeHeader));
+}
+
+CPacStorage::~CPacStorage() {}
+
+STDMETHODIMP_(void) CPacStorage::DeleteThis(UINT flags) {
+    if (flags & 1)
+        delete this;
+    else
+        this->~CPacStorage();
+}
+
+ULONGLONG CPacStorage::FileSize() const { return FileLength(m_file); }
+
+ULONGLONG CPacStorage::GetNodeSize() {
+    ULONGLONG size = FileSize();
+    return size > m_start ? size - m_start : 0;
+}
+
+void CPacStorage::SeekInNode(ULONGLONG offset) { FileSeek(m_file, m_start + offset); }
+
+void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
+    m_entries.push_back(Entry{offset, name});
+    m_index.emplace(PacFoldName(name.c_str()), m_entries.size() - 1);
+}
+
+// First entry whose name equals the given one ignoring case; its offset or 0.
+ULONGLONG CPacStorage::Lookup(const char* name) const {
+    if (!name) return 0;
+    auto it = m_index.find(PacFoldName(name));
+    return it == m_index.end() ? 0 : m_entries[it->second].offset;
+}
+
+// End of the room of the child at this offset: the next sibling or the
+// directory. Children of a node being written may reach the file's end.
+ULONGLONG CPacStorage::ChildLimit(ULONGLONG offset) const {
+    if (!m_readOnly) return 0;
+    auto it = std::upper_bound(m_sortedOffsets.begin(), m_sortedOffsets.end(), offset);
+    return m_start + (it != m_sortedOffsets.end() ? *it : m_dirOffset);
+}
+
+HRESULT CPacStorage::OpenNode(HANDLE file, BOOL forReading) {
+    TRACE_POINT();
+    m_file = file;
+    m_entries.clear();
+    m_index.clear();
+    m_sortedOffsets.clear();
+    if (!FileTell(file, &m_start)) {
+        m_file = INVALID_HANDLE_VALUE;
+        return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
+    }
+    if (!forReading) {
+        m_readOnly = 0;
+        m_writable = 1;
+        memset(m_header, 0, sizeof(m_header));
+        PutU32(m_header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
+        PutU32(m_header + HDR_MAGIC, PAC_MAGIC_STORAGE);
+        if (!FileWriteAll(file, m_header, PAC_NODE_HEADER_SIZE)) {
+            m_file = INVALID_HANDLE_VALUE;
+            return TESK_E_HEADERWRITE;
+        }
+        return S_OK;
+    }
+
+    m_readOnly = 1;
+    m_writable = 0;
+    if (FileRead(file, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+        m_file = INVALID_HANDLE_VALUE;
+        return TESK_E_HEADERREAD;
+    }
+    if (GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STORAGE) {
+        m_file = INVALID_HANDLE_VALUE;
+        return E_FAIL;
+    }
+    // The node must fit in the room its parent gives it.
+    ULONGLONG limit = m_limit ? m_limit : FileSize();
+    ULONGLONG nodeSize = GetU64(m_header + HDR_NODESIZE);
+    if (m_start > limit || nodeSize < PAC_NODE_HEADER_SIZE || nodeSize > limit - m_start) {
+        LOG_MSG("Storage at %lu: node size %lu passes its room", (unsigned long)m_start,
+                (unsigned long)nodeSize);
+        m_file = INVALID_HANDLE_VALUE;
+        return E_FAIL;
+    }
+    ULONG count = GetU32(m_header + HDR_COUNT);
+    if (count) {
+        HRESULT hr = ReadDirectory(nodeSize, GetU64(m_header + HDR_DIROFFSET), count);
+        if (FAILED(hr)) {
+            m_entries.clear();
+            m_index.clear();
+            m_sortedOffsets.clear();
+            m_file = INVALID_HANDLE_VALUE;
+            return hr;
+        }
+    }
+    SeekInNode(GetU32(m_header + HDR_SIZE));
+    return S_OK;
+}
+
+// Directory: "STGI", then per entry an 8-byte offset, L (units with the NUL,
+// at most 260) and 2L bytes of UTF-16 name. The entries must lie within the
+// node; each child must lie between the node header and the directory, at
+// its own offset.
+HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULONG count) {
+    const ULONGLONG minEntry = 8 + 4 + 2;
+    const ULONGLONG maxEntry = 8 + 4 + 2 * PAC_MAX_NAME_UNITS;
+    if (dirOffset < PAC_NODE_HEADER_SIZE || dirOffset > nodeSize - 4 ||
+        (ULONGLONG)count * minEntry > nodeSize - dirOffset - 4) {
+        LOG_MSG("Storage at %lu: directory (offset %lu, %lu entries) passes the node's end",
+                (unsigned long)m_start, (unsigned long)dirOffset, (unsigned long)count);
+        return E_FAIL;
+    }
+    ULONGLONG span = nodeSize - dirOffset;
+    ULONGLONG most = 4 + (ULONGLONG)count * maxEntry;
+    ULONGLONG cap = span < most ? span : most;
+    // Far beyond any real directory; keeps the allocation sane.
+    if (cap > 0x10000000ULL) {
+        LOG_MSG("Storage at %lu: directory of %lu entries is too large", (unsigned long)m_start,
+                (unsigned long)count);
+        return E_FAIL;
+    }
+    size_t want = (size_t)cap;
+    std::vector<BYTE> bytes;
+    try {
+        bytes.resize(want);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    SeekInNode(dirOffset);
+    if (FileRead(m_file, bytes.data(), (ULONG)want) != want) return E_FAIL;
+
+    CByteReader r(bytes.data(), bytes.size());
+    if (r.U32LE() != PAC_MAGIC_DIR) return E_FAIL;
+    m_entries.reserve(count);
+    std::vector<WCHAR> name;
+    for (ULONG i = 0; i < count; ++i) {
+        ULONGLONG offset = r.U64LE();
+        ULONG units = r.U32LE();
+        if (r.Failed() || units == 0 || units > PAC_MAX_NAME_UNITS || !r.Has(2 * (size_t)units)) {
+            LOG_MSG("Storage at %lu: directory entry %lu is damaged", (unsigned long)m_start,
+                    (unsigned long)i);
+            return E_FAIL;
+        }
+        name.assign(units, 0);
+        for (ULONG u = 0; u < units; ++u) name[u] = r.U16LE();
+        if (std::find(name.begin(), name.end(), (WCHAR)0) == name.end()) {
+            LOG_MSG("Storage at %lu: name of directory entry %lu has no end", (unsigned long)m_start,
+                    (unsigned long)i);
+            return E_FAIL;
+        }
+        if (offset < PAC_NODE_HEADER_SIZE || offset > dirOffset - PAC_NODE_HEADER_SIZE) {
+            LOG_MSG("Storage at %lu: child %lu at offset %lu lies outside the node",
+                    (unsigned long)m_start, (unsigned long)i, (unsigned long)offset);
+            return E_FAIL;
+        }
+        char ansi[2 * PAC_MAX_NAME_UNITS + 1];
+        int n = WideCharToMultiByte(CP_ACP, 0, name.data(), -1, ansi, sizeof(ansi), nullptr, nullptr);
+        if (n <= 0) ansi[0] = 0;
+        ansi[sizeof(ansi) - 1] = 0;
+        AddEntry(offset, ansi);
+        m_sortedOffsets.push_back(offset);
+    }
+    std::sort(m_sortedOffsets.begin(), m_sortedOffsets.end());
+    if (std::adjacent_find(m_sortedOffsets.begin(), m_sortedOffsets.end()) != m_sortedOffsets.end()) {
+        LOG_MSG("Storage at %lu: two children share one offset", (unsigned long)m_start);
+        return E_FAIL;
+    }
+    m_dirOffset = dirOffset;
+    return S_OK;
+}
+
+HRESULT CPacStorage::WriteDirectory() {
+    std::vector<BYTE> bytes(4);
+    PutU32(bytes.data(), PAC_MAGIC_DIR);
+    for (const Entry& e : m_entries) {
+        ULONG units = (ULONG)e.name.size() + 1;
+        size_t at = bytes.size();
+        bytes.resize(at + 12 + 2 * (size_t)units, 0);
+        PutU64(&bytes[at], e.offset);
+        PutU32(&bytes[at + 8], units);
+        std::vector<WCHAR> wide(units, 0);
+        MultiByteToWideChar(CP_ACP, 0, e.name.c_str(), -1, wide.data(), (int)units);
+        wide[units - 1] = 0;
+        for (ULONG u = 0; u < units; ++u) {
+            bytes[at + 12 + 2 * u] = (BYTE)wide[u];
+            bytes[at + 13 + 2 * u] = (BYTE)(wide[u] >> 8);
+        }
+    }
+    ULONGLONG dirOffset = GetNodeSize();
+    SeekInNode(dirOffset);
+    if (!FileWriteAll(m_file, bytes.data(), (ULONG)bytes.size())) return TESK_E_HEADERWRITE;
+    PutU64(m_header + HDR_DIROFFSET, dirOffset);
+    PutU32(m_header + HDR_COUNT, (ULONG)m_entries.size());
+    return S_OK;
+}
+
+STDMETHODIMP CPacStorage::Close() {
+    if (m_file != INVALID_HANDLE_VALUE) {
+        if (m_writable) {
+            if (!m_entries.empty()) WriteDirectory();
+            ULONGLONG nodeSize = GetNodeSize();
+            PutU64(m_header + HDR_NODESIZE, nodeSize);
+            SeekInNode(0);
+            FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
+            // A root that owns its file records the package's length.
+            if (m_ownFile != INVALID_HANDLE_VALUE) {
+                PutU64(m_runtimeHeader + 16, nodeSize + PAC_RUNTIME_HEADER_SIZE);
+                if (FileSeek(m_ownFile, m_headerOffset))
+                    FileWriteAll(m_ownFile, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE);
+            }
+        }
+        m_file = INVALID_HANDLE_VALUE;
+    }
+    if (m_ownFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(m_ownFile);
+        m_ownFile = INVALID_HANDLE_VALUE;
+    }
+    return S_OK;
+}
+
+// Name of a new element: present, and short enough for its directory entry.
+static bool ValidNewName(const char* name) {
+    return name && *name && strlen(name) < PAC_MAX_NAME_UNITS;
+}
+
+STDMETHODIMP CPacStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
+    TRACE_POINT();
+    (void)tag;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (m_readOnly) return E_UNEXPECTED;
+    if (!ValidNewName(name)) return E_INVALIDARG;
+    if (Lookup(name)) return TESK_E_EXISTS;
+    ULONGLONG offset = GetNodeSize();
+    SeekInNode(offset);
+    CComObject<CPacStorage>* node = nullptr;
+    HRESULT hr = CComObject<CPacStorage>::CreateInstance(&node);
+    if (FAILED(hr)) return E_OUTOFMEMORY;
+    node->AddRef();
+    hr = node->OpenNode(m_file, FALSE);
+    if (FAILED(hr)) {
+        node->Release();
+        return hr;
+    }
+    *out = node;
+    AddEntry(offset, name);
+    return S_OK;
+}
+
+STDMETHODIMP CPacStorage::CreateStream(const char* name, int tag, ITeskStream** out) {
+    TRACE_POINT();
+    (void)tag;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (m_readOnly) return E_UNEXPECTED;
+    if (!ValidNewName(name)) return E_INVALIDARG;
+    if (Lookup(name)) return TESK_E_EXISTS;
+    ULONGLONG offset = GetNodeSize();
+    SeekInNode(offset);
+    CComObject<CPacStream>* stream = nullptr;
+    HRESULT hr = CComObject<CPacStream>::CreateInstance(&stream);
+    if (FAILED(hr)) return E_OUTOFMEMORY;
+    stream->AddRef();
+    hr = stream->Open(m_file, FALSE);
+    if (FAILED(hr)) {
+        stream->Release();
+        return hr;
+    }
+    *out = stream;
+    AddEntry(offset, name);
+    return S_OK;
+}
+
+STDMETHODIMP CPacStorage::OpenStorage(const char* name, int mode, ITeskStorage** out) {
+    TRACE_POINT();
+    (void)mode;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ULONGLONG offset = Lookup(name);
+    if (!offset) return TESK_E_NOSTORAGE;
+    SeekInNode(offset);
+    CComObject<CPacStorage>* node = nullptr;
+    HRESULT hr = CComObject<CPacStorage>::CreateInstance(&node);
+    if (FAILED(hr)) return E_OUTOFMEMORY;
+    node->AddRef();
+    node->SetLimit(ChildLimit(offset));
+    hr = node->OpenNode(m_file, TRUE);
+    if (FAILED(hr)) {
+        node->Release();
+        return hr;
+    }
+    *out = node;
+    return S_OK;
+}
+
+STDMETHODIMP CPacStorage::OpenStream(const char* name, int mode, ITeskStream** out) {
+    TRACE_POINT();
+    (void)mode;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ULONGLONG offset = Lookup(name);
+    if (!offset) return TESK_E_NOSTREAM;
+    SeekInNode(offset);
+    CComObject<CPacStream>* stream = nullptr;
+    HRESULT hr = CComObject<CPacStream>::CreateInstance(&stream);
+    if (FAILED(hr)) return E_OUTOFMEMORY;
+    stream->AddRef();
+    stream->SetLimit(ChildLimit(offset));
+    hr = stream->Open(m_file, TRUE);
+    if (FAILED(hr)) {
+        stream->Release();
+        return hr;
+    }
+    *out = stream;
+    return S_OK;
+}
+
+// ------------------------------------------------------------ runtime header
+
+// Finds the first 4096-byte boundary c <= min(size, 128 KB) - 256 whose bytes
+// start a runtime header. The file is mapped read-only for the search.
+static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) {
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
+        return E_FAIL;
+    }
+    ULONGLONG size = FileLength(file);
+    if (size <= 255) {
+        CloseHandle(file);
+        LOG_MSG("Not a valid mrt/ext file", fileName);
+        return E_FAIL;
+    }
+    ULONGLONG span = size < (ULONGLONG)PAC_HEADER_SEARCH ? size : (ULONGLONG)PAC_HEADER_SEARCH;
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    DWORD err = GetLastError();
+    CloseHandle(file);
+    if (!mapping) {
+        LOG_WIN32_ERROR(err, "CreateFileMapping failed: %s", fileName);
+        return E_FAIL;
+    }
+    const BYTE* view = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    err = GetLastError();
+    CloseHandle(mapping);
+    if (!view) {
+        LOG_WIN32_ERROR(err, "MapViewOfFile failed: %s", fileName);
+        return E_FAIL;
+    }
+    CByteReader r(view, (size_t)span);
+    HRESULT hr = TESK_E_NOTRUNTIMEFILE;
+    ULONGLONG limit = span - PAC_RUNTIME_HEADER_SIZE;
+    for (ULONGLONG c = 0; c <= limit; c += PAC_HEADER_ALIGN) {
+        r.Seek((size_t)c);
+        const BYTE* p = r.Peek(16);
+        if (p && GetU32(p) == PAC_RUNTIME_HEADER_SIZE && memcmp(p + 8, PAC_MAGIC_RUNTIME, 8) == 0) {
+            *headerOffset = c;
+            hr = S_OK;
+            break;
+        }
+    }
+    UnmapViewOfFile(view);
+    if (FAILED(hr)) LOG_HRESULT(hr, "Cannot locate header of RTFile(%s)", fileName);
+    return hr;
+}
+
+HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
+    TRACE_POINT();
+    if (!fileName || !*fileName) return E_INVALIDARG;
+    ULONGLONG h = 0;
+    HRESULT hr = FindRuntimeHeader(fileName, &h);
+    if (FAILED(hr)) return hr;
+
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
+        return E_FAIL;
+    }
+    if (!FileSeek(file, h) ||
+        FileRead(file, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) != PAC_RUNTIME_HEADER_SIZE) {
+        LOG_MSG("Cannot read mrtFile");
+        CloseHandle(file);
+        return TESK_E_HEADERREAD;
+    }
+    if (GetU32(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
+        memcmp(m_runtimeHeader + 8, PAC_MAGIC_RUNTIME, 8) != 0) {
+        LOG_MSG("Not mrtFile");
+        CloseHandle(file);
+        return TESK_E_NOTRUNTIMEFILE;
+    }
+    m_ownFile = file;
+    m_headerOffset = h;
+    m_readOnly = 1;
+    m_limit = 0;
+    hr = OpenNode(file, TRUE);
+    if (FAILED(hr)) {
+        CloseHandle(file);
+        m_ownFile = INVALID_HANDLE_VALUE;
+        return hr;
+    }
+    return S_OK;
+}

@@ -1,0 +1,204 @@
+#include "aPrjUtil.h"
+
+#include <string.h>
+
+#include <vector>
+
+#include "aMemStm.h"
+#include "bFileUtil.h"
+#include "bTraceLog.h"
+
+static inline bool IsLead(unsigned char c) { return c >= 0x80 && IsDBCSLeadByte(c); }
+static inline unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + ('a' - 'A')) : c;
+}
+
+int MbsNICmp(const char* a, const char* b, size_t n) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a ? a : "");
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b ? b : "");
+    size_t i = 0;
+    bool inDouble = false;  // the previous byte was a lead byte of both texts
+    while (i < n) {
+        unsigned char c = p[i], d = q[i];
+        if (!inDouble) {
+            c = FoldAscii(c);
+            d = FoldAscii(d);
+        }
+        if (c != d) return c < d ? -1 : 1;
+        if (c == 0) return 0;
+        inDouble = !inDouble && IsLead(p[i]);
+        ++i;
+    }
+    return 0;
+}
+
+int MbsICmp(const char* a, const char* b) { return MbsNICmp(a, b, (size_t)-1); }
+
+size_t MbsCutLength(const char* text, size_t max) {
+    if (!text) return 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0;
+    while (p[i]) {
+        size_t step = (IsLead(p[i]) && p[i + 1]) ? 2 : 1;
+        if (step == 1 && IsLead(p[i])) break;  // a lone lead byte at the end
+        if (i + step > max) break;
+        i += step;
+    }
+    return i;
+}
+
+void MbsCopyCut(char* dest, size_t size, const char* text) {
+    if (!dest || size == 0) return;
+    size_t n = MbsCutLength(text, size - 1);
+    if (n) memcpy(dest, text, n);
+    dest[n] = 0;
+}
+
+const char* MbsLastChar(const char* text) {
+    if (!text || !*text) return nullptr;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* last = nullptr;
+    while (*p) {
+        last = p;
+        p += (IsLead(*p) && p[1]) ? 2 : 1;
+    }
+    return reinterpret_cast<const char*>(last);
+}
+
+const char* MbsChr(const char* text, char c) {
+    if (!text) return nullptr;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        if (IsLead(*p) && p[1]) {
+            p += 2;
+            continue;
+        }
+        if (*p == (unsigned char)c) return reinterpret_cast<const char*>(p);
+        ++p;
+    }
+    return nullptr;
+}
+
+const char* MbsRChr(const char* text, char c) {
+    if (!text) return nullptr;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* found = nullptr;
+    while (*p) {
+        if (IsLead(*p) && p[1]) {
+            p += 2;
+            continue;
+        }
+        if (*p == (unsigned char)c) found = p;
+        ++p;
+    }
+    return reinterpret_cast<const char*>(found);
+}
+
+bool DropTrailingBackslash(char* path) {
+    const char* last = MbsLastChar(path);
+    if (!last || *last != '\\') return false;
+    path[last - path] = 0;
+    return true;
+}
+
+bool DropTrailingBackslash(std::string& path) {
+    const char* last = MbsLastChar(path.c_str());
+    if (!last || *last != '\\') return false;
+    path.resize((size_t)(last - path.c_str()));
+    return true;
+}
+
+std::string PathDirectoryWithSlash(const char* path) {
+    char dir[MAX_PATH];
+    if (!path || !PathDirectory(path, dir, sizeof(dir)) || !dir[0]) return std::string();
+    std::string out = dir;
+    const char* last = MbsLastChar(dir);
+    if (last && *last != '\\' && *last != '/') out += '\\';
+    return out;
+}
+
+bool PathExtensionNoDot(const char* path, std::string* ext) {
+    if (ext) ext->clear();
+    char buffer[MAX_PATH];
+    if (!path || !PathExtension(path, buffer, sizeof(buffer)) || buffer[0] != '.') return false;
+    if (ext) *ext = buffer + 1;
+    return true;
+}
+
+std::string PathWithExtension(const char* path, const char* ext) {
+    char buffer[MAX_PATH];
+    if (!path || !PathReplaceExtension(path, ext ? ext : "", buffer, sizeof(buffer))) return std::string();
+    return buffer;
+}
+
+bool FullPathOf(const char* path, std::string* out) {
+    out->clear();
+    if (!path || !*path) return false;
+    char buffer[MAX_PATH];
+    DWORD n = GetFullPathNameA(path, sizeof(buffer), buffer, nullptr);
+    if (n == 0 || n >= sizeof(buffer)) return false;
+    *out = buffer;
+    return true;
+}
+
+ULONGLONG StreamRemaining(ITeskStream* stream) {
+    ULONGLONG size = stream->GetSize();
+    ULONGLONG pos = stream->GetPosition();
+    return pos < size ? size - pos : 0;
+}
+
+HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!source) return E_INVALIDARG;
+    CComPtr<ITeskStream> cache;
+    HRESULT hr = CreateMemStream(&cache, 32000);
+    if (FAILED(hr)) return hr;
+    CMemStream* mem = AsMemStream(cache);
+    if (!mem) return E_UNEXPECTED;
+    cache->SetMode(1);
+    if (length) {
+        hr = mem->LoadCompressed(source, length, mode);
+        if (FAILED(hr)) return hr;
+    }
+    cache->SetMode(0);
+    cache->Seek(0, TESK_SEEK_SET);
+    *out = cache.Detach();
+    return S_OK;
+}
+
+HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out) {
+    if (!source) {
+        if (out) *out = nullptr;
+        return E_INVALIDARG;
+    }
+    return CacheStreamBody(source, StreamRemaining(source), mode, out);
+}
+
+bool ReadExact(ITeskStream* stream, void* buffer, ULONG n) {
+    // A packed-container stream would read on into the next element.
+    if (StreamRemaining(stream) < n) return false;
+    try {
+        return stream->Read(buffer, n) == n;
+    } catch (const CTeskExcept&) {
+        return false;
+    }
+}
+
+void ReadFixedWide(ITeskStream* stream, ULONG units, char* dest, size_t size) {
+    std::vector<char> text(units + 1, 0);
+    stream->ReadWideString(text.data(), units);
+    text[units] = 0;
+    MbsCopyCut(dest, size, text.data());
+}
+
+void WriteFixedWide(ITeskStream* stream, ULONG units, const char* text) {
+    stream->WriteWideString(text ? text : "", units);
+}
+
+std::string LoadResText(UINT id, const char* fallback) {
+    char buffer[512];
+    int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof(buffer));
+    if (n > 0) return std::string(buffer, (size_t)n);
+    return fallback ? fallback : "";
+}

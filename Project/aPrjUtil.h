@@ -1,0 +1,67 @@
+// Small text, path and body helpers shared by the project model: multibyte
+// comparison and bounded copies that never split a double-byte character,
+// and the cached body of a stored stream.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "aStorage.h"
+
+// Case-insensitive comparison of multibyte texts: ASCII letters fold, double-
+// byte characters compare as they are. Null counts as empty.
+int MbsICmp(const char* a, const char* b);
+inline bool MbsIEqual(const char* a, const char* b) { return MbsICmp(a, b) == 0; }
+// The same over the first n bytes (a character cut by n compares its bytes).
+int MbsNICmp(const char* a, const char* b, size_t n);
+
+// Number of bytes of text that fit into max bytes without splitting a
+// double-byte character.
+size_t MbsCutLength(const char* text, size_t max);
+// Copies text into dest (size bytes with the NUL), cut before a character
+// that would not fit. Null text gives an empty dest. Nothing for size 0.
+void MbsCopyCut(char* dest, size_t size, const char* text);
+// Pointer to the last character of text (lead-byte aware), or null when empty.
+const char* MbsLastChar(const char* text);
+// First occurrence of a single-byte character, skipping double-byte ones.
+const char* MbsChr(const char* text, char c);
+// Last occurrence of a single-byte character, skipping double-byte ones.
+const char* MbsRChr(const char* text, char c);
+// Drops one trailing backslash (a real one, not the trail byte of a double-
+// byte character); true when one was dropped.
+bool DropTrailingBackslash(std::string& path);
+bool DropTrailingBackslash(char* path);
+
+// Path pieces over the file helpers (multibyte, lead-byte aware).
+// Drive and directory of a path with a trailing backslash ("" when none).
+std::string PathDirectoryWithSlash(const char* path);
+// The extension without its dot, after the last separator; false when the
+// name has no ".".
+bool PathExtensionNoDot(const char* path, std::string* ext);
+// The path with its extension replaced (ext without the dot); "" when the
+// result does not fit.
+std::string PathWithExtension(const char* path, const char* ext);
+// GetFullPathNameA into a string; false when it fails or needs MAX_PATH or more.
+bool FullPathOf(const char* path, std::string* out);
+
+// A memory stream holding `length` bytes of `source` from its position, in a
+// body mode (0 plain, 2 zlib). The result is rewound and in read mode.
+HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out);
+// The same for the rest of the source (its size minus its position).
+HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out);
+// Bytes left between the stream's position and its end.
+ULONGLONG StreamRemaining(ITeskStream* stream);
+
+// Reads exactly n bytes within the stream's size; false when fewer are
+// left (no exception leaves).
+bool ReadExact(ITeskStream* stream, void* buffer, ULONG n);
+
+// Reads a fixed-width UTF-16 field of `units` units into dest (size bytes),
+// cut with a NUL to fit. Short reads throw as the stream does.
+void ReadFixedWide(ITeskStream* stream, ULONG units, char* dest, size_t size);
+// Writes text as a fixed-width UTF-16 field of `units` units, zero-padded.
+void WriteFixedWide(ITeskStream* stream, ULONG units, const char* text);
+
+// A string-table text of the program, or the fallback when it has none.
+std::string LoadResText(UINT id, const char* fallback);

@@ -1,0 +1,131 @@
+// Stream base: measuring dry run, wide-string transfer, read accounting.
+#include "aTeskStream.h"
+
+#include "bTraceLog.h"
+
+#include <string.h>
+#include <vector>
+
+// Texts of a stream string are at most this many ANSI bytes.
+static const ULONG kMaxWideChars = 0xFFFF;
+
+CStreamBase::CStreamBase()
+    : m_version(3), m_mode(1), m_flag(0), m_measuring(0), m_measuredPos(0), m_measuredSize(0) {}
+
+STDMETHODIMP_(ULONGLONG) CStreamBase::GetSize() {
+    if (m_measuring) return m_measuredSize;
+    return RawGetSize();
+}
+
+STDMETHODIMP_(ULONGLONG) CStreamBase::GetPosition() {
+    if (m_measuring) return m_measuredPos;
+    return RawGetPosition();
+}
+
+STDMETHODIMP_(ULONG) CStreamBase::Read(void* buffer, ULONG n) {
+    if (m_measuring) {
+        ULONGLONG left = m_measuredPos < m_measuredSize ? m_measuredSize - m_measuredPos : 0;
+        ULONG step = (ULONGLONG)n < left ? n : (ULONG)left;
+        m_measuredPos += step;
+        return step;
+    }
+    ULONG got = RawRead(buffer, n);
+    if (got < n) LOG_MSG("ITeskStream Error: read pass stream end: %d", (int)(n - got));
+    return got;
+}
+
+STDMETHODIMP_(ULONG) CStreamBase::Write(const void* buffer, ULONG n) {
+    if (m_measuring) {
+        m_measuredPos += n;
+        if (m_measuredPos > m_measuredSize) m_measuredSize = m_measuredPos;
+        return n;
+    }
+    return RawWrite(buffer, n);
+}
+
+STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
+    if (m_measuring) {
+        ULONGLONG want = 2ULL * n;
+        ULONGLONG left = m_measuredPos < m_measuredSize ? m_measuredSize - m_measuredPos : 0;
+        ULONGLONG step = want < left ? want : left;
+        m_measuredPos += step;
+        return (ULONG)step;
+    }
+    if (n > kMaxWideChars) throw CTeskStreamExcept(TESK_EXC_SHORTREAD);
+    std::vector<WCHAR> wide(n + 1, 0);
+    if (n) RawRead(wide.data(), n * 2);
+    wide[n] = 0;
+    int need = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::vector<char> ansi(need > 0 ? need : 1, 0);
+    if (need > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, ansi.data(), need, nullptr, nullptr);
+    if (!buffer) return n;
+    // Copy at most n bytes without splitting a double-byte character.
+    ULONG len = (ULONG)strlen(ansi.data());
+    ULONG take = 0;
+    while (take < len && take < n) {
+        ULONG step = IsDBCSLeadByte((BYTE)ansi[take]) && take + 1 < len ? 2 : 1;
+        if (take + step > n) break;
+        take += step;
+    }
+    memcpy(buffer, ansi.data(), take);
+    buffer[take] = 0;
+    return n;
+}
+
+STDMETHODIMP_(ULONG) CStreamBase::WriteWideString(const char* text, ULONG n) {
+    if (m_measuring) {
+        m_measuredPos += 2ULL * n;
+        if (m_measuredPos > m_measuredSize) m_measuredSize = m_measuredPos;
+        return 2 * n;
+    }
+    // A longer text could never be read back.
+    if (n > kMaxWideChars) return 0;
+    if (!text) text = "";
+    std::vector<WCHAR> out(n ? n : 1, 0);
+    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units > 0) {
+        std::vector<WCHAR> wide(units);
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units);
+        memcpy(out.data(), wide.data(), sizeof(WCHAR) * ((ULONG)units < n ? (ULONG)units : n));
+    }
+    if (n) RawWrite(out.data(), n * 2);
+    return n;
+}
+
+STDMETHODIMP CStreamBase::Seek(LONGLONG offset, int origin) {
+    if (!m_measuring) return RawSeek(offset, origin);
+    LONGLONG size = (LONGLONG)m_measuredSize;
+    LONGLONG pos = (LONGLONG)m_measuredPos;
+    switch (origin) {
+    case TESK_SEEK_SET: pos = offset; break;
+    case TESK_SEEK_CUR: pos += offset; break;
+    case TESK_SEEK_END: pos = size - offset; break;
+    default: break;
+    }
+    if (pos < 0) pos = 0;
+    if (pos > size) pos = size;
+    m_measuredPos = (ULONGLONG)pos;
+    return S_OK;
+}
+
+STDMETHODIMP CStreamBase::BeginMeasure() {
+    if (m_measuring) return E_FAIL;
+    m_measuring = 1;
+    m_measuredSize = RawGetSize();
+    m_measuredPos = RawGetPosition();
+    return S_OK;
+}
+
+STDMETHODIMP CStreamBase::EndMeasure() {
+    m_measuring = 0;
+    m_measuredPos = 0;
+    m_measuredSize = 0;
+    return S_OK;
+}
+
+STDMETHODIMP_(void) CStreamBase::DeleteThis(UINT flags) {
+    if (flags & 1)
+        delete this;
+    else
+        this->~CStreamBase();
+}

@@ -1,0 +1,716 @@
+#include "aExprEval.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "bExprOp.h"
+#include "bTraceLog.h"
+#include "bVarMgr.h"
+
+namespace {
+
+// What the splitter knows of the last operand of a range.
+enum OperandKind {
+    OPERAND_NONE,
+    OPERAND_GROUP,       // ( ... )
+    OPERAND_TOKEN,       // name or number
+    OPERAND_STRING,      // "..."
+    OPERAND_BRACKETED,   // name followed by ( ... ) or [ ... ]
+};
+
+// Operation codes of the postfix sequence.
+enum OpCode {
+    OP_NONE = 0,
+    OP_OR = 60,
+    OP_AND = 70,
+    OP_GREATER = 80,
+    OP_LESS = 81,
+    OP_GREATER_EQUAL = 82,
+    OP_LESS_EQUAL = 83,
+    OP_EQUAL = 84,
+    OP_NOT_EQUAL = 85,
+    OP_PLUS = 90,
+    OP_MINUS = 91,
+    OP_MULTIPLY = 100,
+    OP_DIVIDE = 101,
+    OP_NOT = 200,
+    OP_NEGATE = 300,
+};
+
+// The negate operator in the postfix sequence; the source has no "~", so it
+// cannot be confused with anything there.
+const char kNegate = '~';
+
+// Work block capacity never goes below this, so short expressions never
+// allocate after the first call.
+const int kMinCapacity = 512;
+
+// Most indexes of an array element.
+const int kMaxIndexes = 64;
+// Longest function name.
+const size_t kMaxFunctionName = 255;
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+inline bool IsOperatorChar(char c) {
+    switch (c) {
+    case '*': case '/': case '+': case '-': case '>': case '<': case '=': case '!': case '&':
+    case '|': return true;
+    default: return false;
+    }
+}
+
+inline bool IsNameChar(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           c == '_' || c == '.';
+}
+
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int SplitPrecedence(const char* op, int len) {
+    switch (op[0]) {
+    case '*': case '/': return 100;
+    case '+': case '-': return 90;
+    case '&': return 70;
+    case '|': return 60;
+    default: (void)len; return 80;  // > < >= <= == !=
+    }
+}
+
+int OpCodeOf(const char* op, int len) {
+    char a = op[0], b = len > 1 ? op[1] : '\0';
+    if (len == 1) {
+        switch (a) {
+        case '*': return OP_MULTIPLY;
+        case '/': return OP_DIVIDE;
+        case '+': return OP_PLUS;
+        case '-': return OP_MINUS;
+        case '>': return OP_GREATER;
+        case '<': return OP_LESS;
+        case '!': return OP_NOT;
+        case kNegate: return OP_NEGATE;
+        default: return OP_NONE;
+        }
+    }
+    if (len != 2) return OP_NONE;
+    if (b == '=') {
+        switch (a) {
+        case '>': return OP_GREATER_EQUAL;
+        case '<': return OP_LESS_EQUAL;
+        case '=': return OP_EQUAL;
+        case '!': return OP_NOT_EQUAL;
+        default: return OP_NONE;
+        }
+    }
+    if (a == '&' && b == '&') return OP_AND;
+    if (a == '|' && b == '|') return OP_OR;
+    return OP_NONE;
+}
+
+// Offset after the character at pos (a lead byte takes its trail with it).
+inline int NextChar(const char* t, int pos, int end) {
+    return (IsExprLeadByte((unsigned char)t[pos]) && pos + 1 < end) ? pos + 2 : pos + 1;
+}
+
+// Offset of the next comma outside brackets and strings in [pos, end), or
+// end. The range is known to be well formed.
+int NextTopLevelComma(const char* t, int pos, int end) {
+    int depth = 0;
+    while (pos < end) {
+        char c = t[pos];
+        if (c == '"') {
+            if (!ScanStringLiteral(t, pos, end, nullptr)) return end;
+            continue;
+        }
+        if (c == '(' || c == '[') ++depth;
+        else if (c == ')' || c == ']') --depth;
+        else if (c == ',' && depth == 0) return pos;
+        pos = NextChar(t, pos, end);
+    }
+    return end;
+}
+
+// The closer matching the opener at pos in a postfix sequence, or -1.
+int MatchingCloser(const char* t, int pos, int end) {
+    int depth = 0;
+    while (pos < end) {
+        char c = t[pos];
+        if (c == '"') {
+            if (!ScanStringLiteral(t, pos, end, nullptr)) return -1;
+            continue;
+        }
+        if (c == '(' || c == '[') ++depth;
+        else if ((c == ')' || c == ']') && --depth == 0) return pos;
+        pos = NextChar(t, pos, end);
+    }
+    return -1;
+}
+
+BSTR BstrFromText(const char* text, size_t length) {
+    if (length == 0) return SysAllocStringLen(L"", 0);
+    int n = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
+    BSTR s = SysAllocStringLen(nullptr, (UINT)(n > 0 ? n : 0));
+    if (s && n > 0) MultiByteToWideChar(CP_ACP, 0, text, (int)length, s, n);
+    return s;
+}
+
+std::string TextFromBstr(BSTR s) {
+    std::string out;
+    UINT len = s ? SysStringLen(s) : 0;
+    if (!len) return out;
+    int n = WideCharToMultiByte(CP_ACP, 0, s, (int)len, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return out;
+    out.resize((size_t)n);
+    WideCharToMultiByte(CP_ACP, 0, s, (int)len, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// Clears and frees values moved off the stack.
+void ClearValues(std::vector<VARIANT>& values) {
+    for (VARIANT& v : values) VariantClear(&v);
+    values.clear();
+}
+
+}  // namespace
+
+CExpression::CExpression()
+    : m_capacity(0),
+      m_block(nullptr),
+      m_source(nullptr),
+      m_post(nullptr),
+      m_postLen(0),
+      m_postCap(0),
+      m_vars(nullptr),
+      m_objects(nullptr),
+      m_functions(nullptr),
+      m_busy(0) {}
+
+CExpression::~CExpression() {
+    PopTo(0);
+    delete[] m_block;
+}
+
+void CExpression::PopTo(size_t base) {
+    while (m_stack.size() > base) {
+        VariantClear(&m_stack.back());
+        m_stack.pop_back();
+    }
+}
+
+HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
+    if (!result) return E_POINTER;
+    VariantClear(result);
+    if (!text) return E_INVALIDARG;
+    if (m_busy) {
+        // Called again from inside an evaluation (through an object or a
+        // function): the work block is in use, so a fresh evaluator does it.
+        CExpression nested;
+        nested.SetVariables(m_vars);
+        nested.SetCommandSender(m_objects);
+        nested.SetFunctions(m_functions);
+        return nested.Evaluate(text, result);
+    }
+    size_t length = strlen(text);
+    if (length >= (size_t)(INT_MAX / 3)) return E_OUTOFMEMORY;
+    if (m_capacity < (int)length + 1) {
+        int capacity = std::max((int)length + 1, kMinCapacity);
+        char* block = new (std::nothrow) char[(size_t)capacity * 3];
+        if (!block) return E_OUTOFMEMORY;
+        delete[] m_block;
+        m_block = block;
+        m_capacity = capacity;
+        m_source = block;
+        m_post = block + capacity;
+        m_postCap = capacity * 2;
+    }
+    memcpy(m_source, text, length + 1);
+    m_postLen = 0;
+    m_splits.clear();
+    if (!ToPostfix(0, (int)length, 0)) {
+        m_postLen = 0;
+        LOG_MSG("Invalid expression: %s", text);
+        return E_FAIL;
+    }
+    m_post[m_postLen] = '\0';
+    VARIANT value;
+    VariantInit(&value);
+    ++m_busy;
+    HRESULT hr = EvaluatePostfix(m_post, 0, m_postLen, value);
+    --m_busy;
+    if (SUCCEEDED(hr)) *result = value;
+    return hr;
+}
+
+// ---------------------------------------------------------------------------
+// Infix to postfix
+
+bool CExpression::Emit(const char* bytes, int n) {
+    // The postfix form never exceeds twice the source; the test guards the
+    // buffer all the same.
+    if (m_postLen + n >= m_postCap) return false;
+    memcpy(m_post + m_postLen, bytes, (size_t)n);
+    m_postLen += n;
+    return true;
+}
+
+bool CExpression::ToPostfix(int start, int end, int depth) {
+    const char* t = m_source;
+    if (depth > MAX_SPLIT_DEPTH) {
+        LOG_MSG("Too deep expression in \"%s\"", t);
+        return false;
+    }
+    while (start < end && IsBlank(t[start])) ++start;
+    while (end > start && IsBlank(t[end - 1])) --end;
+    if (start >= end) return false;
+
+    const size_t splitBase = m_splits.size();
+    int kind = OPERAND_NONE;
+    int runStart = -1;  // first prefix operator before the operand
+    int operandStart = start, tokStart = start, tokEnd = start, open = -1, close = -1;
+    int minPrec = INT_MAX;
+    bool ok = true;
+    int pos = start;
+    while (ok && pos < end) {
+        char c = t[pos];
+        if (IsBlank(c)) {
+            ++pos;
+            continue;
+        }
+        if (c == '(') {
+            int cl = pos;
+            if (kind != OPERAND_NONE || !CheckBrackets(t, cl, end) || cl == pos + 1) {
+                ok = false;
+                break;
+            }
+            kind = OPERAND_GROUP;
+            operandStart = open = pos;
+            close = cl;
+            pos = cl + 1;
+            continue;
+        }
+        if (IsOperatorChar(c)) {
+            int opPos = pos;
+            if (!ScanOperator(t, pos, end)) {
+                ok = false;
+                break;
+            }
+            int len = pos - opPos;
+            bool prefix = (c == '!' && len == 1) || ((c == '+' || c == '-') && kind == OPERAND_NONE);
+            if (prefix) {
+                if (kind != OPERAND_NONE) {  // "!" right after an operand
+                    ok = false;
+                    break;
+                }
+                if (runStart < 0) runStart = opPos;
+            } else {
+                if (kind == OPERAND_NONE) {
+                    ok = false;
+                    break;
+                }
+                int prec = SplitPrecedence(t + opPos, len);
+                m_splits.push_back(Split{opPos, len, prec});
+                if (prec < minPrec) minPrec = prec;
+                runStart = -1;
+            }
+            kind = OPERAND_NONE;
+            int q = pos;
+            while (q < end && IsBlank(t[q])) ++q;
+            if (q >= end) ok = false;  // an operator ends the range
+            continue;
+        }
+        if (c == '"') {
+            if (kind != OPERAND_NONE || runStart >= 0) {
+                ok = false;
+                break;
+            }
+            operandStart = tokStart = pos;
+            if (!ScanStringLiteral(t, pos, end, nullptr)) {
+                ok = false;
+                break;
+            }
+            tokEnd = pos;
+            kind = OPERAND_STRING;
+            continue;
+        }
+        unsigned char u = (unsigned char)c;
+        if (kind != OPERAND_NONE || !(IsExprLeadByte(u) || IsNameChar(u))) {
+            ok = false;
+            break;
+        }
+        operandStart = tokStart = pos;
+        bool number = IsDigit(c) || c == '.';
+        while (pos < end) {
+            unsigned char b = (unsigned char)t[pos];
+            if (IsExprLeadByte(b)) {
+                if (pos + 1 >= end) break;
+                pos += 2;
+            } else if (IsNameChar(b)) {
+                ++pos;
+            } else {
+                break;
+            }
+        }
+        if (pos < end && IsExprLeadByte((unsigned char)t[pos]) && pos + 1 >= end) {
+            ok = false;  // a lead byte without its trail byte
+            break;
+        }
+        tokEnd = pos;
+        kind = OPERAND_TOKEN;
+        if (number) {
+            int dots = 0;
+            for (int i = tokStart; i < tokEnd && ok; ++i) {
+                if (t[i] == '.') ok = ++dots <= 1;
+                else ok = IsDigit(t[i]);
+            }
+            continue;
+        }
+        int q = pos;
+        while (q < end && IsBlank(t[q])) ++q;
+        if (q < end && (t[q] == '(' || t[q] == '[')) {
+            int cl = q;
+            if (!CheckBrackets(t, cl, end)) {
+                ok = false;
+                break;
+            }
+            kind = OPERAND_BRACKETED;
+            open = q;
+            close = cl;
+            pos = cl + 1;
+        }
+    }
+    if (ok && kind == OPERAND_NONE && m_splits.size() == splitBase) ok = false;
+
+    if (ok && m_splits.size() == splitBase) {
+        ok = EmitOperand(kind, tokStart, tokEnd, open, close, depth);
+        // Prefix operators, the one next to the operand first.
+        for (int p = operandStart - 1; ok && runStart >= 0 && p >= runStart; --p) {
+            if (t[p] == '-') ok = EmitByte(kNegate) && EmitByte(' ');
+            else if (t[p] == '!') ok = EmitByte('!') && EmitByte(' ');
+        }
+    } else if (ok) {
+        // Every operator of the lowest level splits the range; the parts go
+        // out left to right with each operator after its right part, which
+        // makes one level associate to the left.
+        int partStart = start;
+        Split previous = {0, 0, 0};
+        bool havePrevious = false;
+        for (size_t i = splitBase; ok && i < m_splits.size(); ++i) {
+            Split s = m_splits[i];
+            if (s.prec != minPrec) continue;
+            ok = ToPostfix(partStart, s.pos, depth + 1);
+            if (ok && havePrevious) ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
+            previous = s;
+            havePrevious = true;
+            partStart = s.pos + s.len;
+        }
+        if (ok) ok = ToPostfix(partStart, end, depth + 1);
+        if (ok) ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
+    }
+    m_splits.resize(splitBase);
+    return ok;
+}
+
+bool CExpression::EmitOperand(int kind, int tokStart, int tokEnd, int open, int close, int depth) {
+    const char* t = m_source;
+    switch (kind) {
+    case OPERAND_GROUP: return ToPostfix(open + 1, close, depth + 1);
+    case OPERAND_TOKEN:
+    case OPERAND_STRING: return Emit(t + tokStart, tokEnd - tokStart) && EmitByte(' ');
+    case OPERAND_BRACKETED: {
+        if (!Emit(t + tokStart, tokEnd - tokStart) || !EmitByte(t[open])) return false;
+        int p = open + 1;
+        while (p < close && IsBlank(t[p])) ++p;
+        if (p == close) {
+            if (t[open] == '[') return false;  // an element needs an index
+        } else {
+            int itemStart = open + 1;
+            for (;;) {
+                int comma = NextTopLevelComma(t, itemStart, close);
+                if (!ToPostfix(itemStart, comma, depth + 1)) return false;
+                if (comma >= close) break;
+                if (!EmitByte(',')) return false;
+                itemStart = comma + 1;
+            }
+        }
+        return EmitByte(t[close]) && EmitByte(' ');
+    }
+    default: return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Postfix evaluation
+
+HRESULT CExpression::EvaluatePostfix(const char* post, int start, int end, VARIANT& result) {
+    const size_t base = m_stack.size();
+    int pos = start;
+    while (pos < end) {
+        char c = post[pos];
+        if (c == ' ') {
+            ++pos;
+            continue;
+        }
+        if (c == '"') {
+            std::string text;
+            if (!ScanStringLiteral(post, pos, end, &text)) {
+                PopTo(base);
+                return E_FAIL;
+            }
+            VARIANT v;
+            V_VT(&v) = VT_BSTR;
+            V_BSTR(&v) = BstrFromText(text.data(), text.size());
+            Push(v);
+            continue;
+        }
+        if (IsOperatorChar(c) || c == kNegate) {
+            int opStart = pos;
+            while (pos < end && post[pos] != ' ') ++pos;
+            int code = OpCodeOf(post + opStart, pos - opStart);
+            size_t have = m_stack.size() - base;
+            bool unary = code == OP_NOT || code == OP_NEGATE;
+            if (code == OP_NONE || have < (unary ? 1u : 2u)) {
+                PopTo(base);
+                return E_FAIL;
+            }
+            bool done;
+            if (unary) {
+                VARIANT& top = m_stack.back();
+                done = code == OP_NOT ? ExprOp::VarNot(top, top) : ExprOp::VarNegate(top, top);
+            } else {
+                VARIANT& right = m_stack[m_stack.size() - 1];
+                VARIANT& left = m_stack[m_stack.size() - 2];
+                switch (code) {
+                case OP_MULTIPLY: done = ExprOp::VarMultiply(left, right, left); break;
+                case OP_DIVIDE: done = ExprOp::VarDivide(left, right, left); break;
+                case OP_PLUS: done = ExprOp::VarPlus(left, right, left); break;
+                case OP_MINUS: done = ExprOp::VarMinus(left, right, left); break;
+                case OP_GREATER: done = ExprOp::VarGreater(left, right, left); break;
+                case OP_LESS: done = ExprOp::VarLess(left, right, left); break;
+                case OP_GREATER_EQUAL: done = ExprOp::VarGreaterEqual(left, right, left); break;
+                case OP_LESS_EQUAL: done = ExprOp::VarLessEqual(left, right, left); break;
+                case OP_EQUAL: done = ExprOp::VarEqual(left, right, left); break;
+                case OP_NOT_EQUAL: done = ExprOp::VarNotEqual(left, right, left); break;
+                case OP_AND: done = ExprOp::VarAnd(left, right, left); break;
+                default: done = ExprOp::VarOr(left, right, left); break;
+                }
+                VariantClear(&m_stack.back());
+                m_stack.pop_back();
+            }
+            if (!done) {
+                PopTo(base);
+                return E_EXPR_OPERATOR;
+            }
+            continue;
+        }
+        if (IsDigit(c) || c == '.') {
+            int numStart = pos;
+            bool real = false;
+            while (pos < end && post[pos] != ' ') real |= post[pos++] == '.';
+            VARIANT v;
+            if (real) {
+                V_VT(&v) = VT_R8;
+                V_R8(&v) = atof(post + numStart);
+            } else {
+                V_VT(&v) = VT_I4;
+                V_I4(&v) = ScriptAtoi(post + numStart);
+            }
+            Push(v);
+            continue;
+        }
+        HRESULT hr = PushName(post, pos, end);
+        if (FAILED(hr)) {
+            PopTo(base);
+            return hr;
+        }
+    }
+    size_t have = m_stack.size() - base;
+    if (have == 0) return E_EXPR_EMPTY;
+    if (have > 1) {
+        PopTo(base);
+        return E_FAIL;
+    }
+    result = m_stack.back();  // moved, not copied
+    m_stack.pop_back();
+    return S_OK;
+}
+
+HRESULT CExpression::PushList(const char* post, int start, int end, bool reverse, int& count) {
+    count = 0;
+    const size_t base = m_stack.size();
+    int p = start;
+    while (p < end && IsBlank(post[p])) ++p;
+    if (p >= end) return S_OK;
+    int itemStart = start;
+    for (;;) {
+        int comma = NextTopLevelComma(post, itemStart, end);
+        VARIANT v;
+        VariantInit(&v);
+        HRESULT hr = EvaluatePostfix(post, itemStart, comma, v);
+        if (FAILED(hr)) {
+            PopTo(base);
+            return hr;
+        }
+        Push(v);
+        ++count;
+        if (comma >= end) break;
+        itemStart = comma + 1;
+    }
+    if (reverse) std::reverse(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    return S_OK;
+}
+
+HRESULT CExpression::EvaluateList(const char* postfix, VARIANT** values, int* count,
+                                  bool reverse) {
+    if (!postfix || !values || !count) return E_POINTER;
+    *values = nullptr;
+    *count = 0;
+    const size_t base = m_stack.size();
+    int n = 0;
+    HRESULT hr = PushList(postfix, 0, (int)strlen(postfix), reverse, n);
+    if (FAILED(hr)) return hr;
+    VARIANT* out = n ? new (std::nothrow) VARIANT[(size_t)n] : nullptr;
+    if (n && !out) {
+        PopTo(base);
+        return E_OUTOFMEMORY;
+    }
+    for (int i = 0; i < n; ++i) out[i] = m_stack[base + (size_t)i];
+    m_stack.resize(base);  // the values moved into out
+    *values = out;
+    *count = n;
+    return S_OK;
+}
+
+HRESULT CExpression::PushName(const char* post, int& pos, int end) {
+    int nameStart = pos;
+    int dot = -1;
+    while (pos < end) {
+        unsigned char b = (unsigned char)post[pos];
+        if (IsExprLeadByte(b) && pos + 1 < end) {
+            pos += 2;
+        } else if (IsNameChar(b)) {
+            if (b == '.' && dot < 0) dot = pos - nameStart;
+            ++pos;
+        } else {
+            break;
+        }
+    }
+    if (pos == nameStart) return E_FAIL;  // not a name: a stray byte
+    std::string name(post + nameStart, (size_t)(pos - nameStart));
+    int open = -1, close = -1;
+    if (pos < end && (post[pos] == '(' || post[pos] == '[')) {
+        open = pos;
+        close = MatchingCloser(post, pos, end);
+        if (close < 0) return E_FAIL;
+        pos = close + 1;
+    }
+    if (open >= 0 && post[open] == '(') return PushCall(name, post, open, close);
+    if (dot >= 0) return PushMember(name, post, open, close);
+    return PushVariable(name, post, open, close);
+}
+
+HRESULT CExpression::PushVariable(const std::string& name, const char* post, int open,
+                                  int close) {
+    int id = m_vars ? m_vars->Find(name.c_str()) : VAR_NOT_FOUND;
+    if (id == VAR_NOT_FOUND) {
+        LOG_MSG("Variable '%s' does not exist", name.c_str());
+        return E_FAIL;
+    }
+    VARIANT v;
+    VariantInit(&v);
+    if (open < 0) {
+        if (!m_vars->GetValue(id, &v)) return E_FAIL;
+        Push(v);
+        return S_OK;
+    }
+    const size_t base = m_stack.size();
+    int count = 0;
+    LONG indexes[kMaxIndexes];
+    HRESULT hr = PushList(post, open + 1, close, false, count);
+    bool ok = SUCCEEDED(hr) && count > 0 && count <= kMaxIndexes;
+    for (int i = 0; ok && i < count; ++i) {
+        VARIANT& item = m_stack[base + (size_t)i];
+        ok = V_VT(&item) == VT_I4 || SUCCEEDED(VariantChangeType(&item, &item, 0, VT_I4));
+        if (ok) indexes[i] = V_I4(&item);
+    }
+    PopTo(base);
+    if (!ok) {
+        LOG_MSG("Array dimention fault\n");
+        return E_FAIL;
+    }
+    // Only arrays of VARIANTs with as many dimensions as indexes are read:
+    // anything else would make the fetch read or write out of bounds.
+    const VARIANT* value = m_vars->PeekValue(id);
+    SAFEARRAY* psa = (value && (V_VT(value) & VT_ARRAY) && !(V_VT(value) & VT_BYREF))
+                         ? V_ARRAY(value)
+                         : nullptr;
+    VARTYPE elementType = VT_EMPTY;
+    if (!psa || SafeArrayGetDim(psa) != (UINT)count ||
+        FAILED(SafeArrayGetVartype(psa, &elementType)) || elementType != VT_VARIANT ||
+        FAILED(SafeArrayGetElement(psa, indexes, &v))) {
+        LOG_MSG("Array operation fault\n");
+        return E_FAIL;
+    }
+    Push(v);
+    return S_OK;
+}
+
+HRESULT CExpression::PushMember(const std::string& name, const char* post, int open, int close) {
+    size_t dot = name.find('.');
+    std::string object = name.substr(0, dot);
+    std::string member = name.substr(dot + 1);
+    if (m_vars) {
+        int id = m_vars->Find(object.c_str());
+        const VARIANT* v = id != VAR_NOT_FOUND ? m_vars->PeekValue(id) : nullptr;
+        if (v && V_VT(v) == VT_BSTR) object = TextFromBstr(V_BSTR(v));
+    }
+    const size_t base = m_stack.size();
+    int count = 0;
+    if (open >= 0) {
+        HRESULT hr = PushList(post, open + 1, close, true, count);
+        if (FAILED(hr)) return hr;
+    }
+    // The arguments leave the stack before the call, which may evaluate
+    // other expressions.
+    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    m_stack.resize(base);
+    VARIANT result;
+    VariantInit(&result);
+    bool ok = m_objects &&
+              m_objects->GetObjectProperty(object.c_str(), member.c_str(), count,
+                                           args.empty() ? nullptr : args.data(), &result) &&
+              V_VT(&result) != VT_EMPTY;
+    ClearValues(args);
+    if (!ok) {
+        VariantClear(&result);
+        return E_FAIL;
+    }
+    Push(result);
+    return S_OK;
+}
+
+HRESULT CExpression::PushCall(const std::string& name, const char* post, int open, int close) {
+    if (name.size() > kMaxFunctionName) {
+        LOG_MSG("Function name too long: %.255s", name.c_str());
+        return E_EXPR_CALL;
+    }
+    const size_t base = m_stack.size();
+    int count = 0;
+    HRESULT hr = PushList(post, open + 1, close, true, count);
+    if (FAILED(hr)) return hr;
+    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    m_stack.resize(base);
+    VARIANT result;
+    VariantInit(&result);
+    bool ok = m_functions && m_functions->Execute(name.c_str(), args.empty() ? nullptr : args.data(),
+                                                  count, &result);
+    ClearValues(args);
+    if (!ok) {
+        VariantClear(&result);
+        return E_EXPR_CALL;
+    }
+    Push(result);
+    return S_OK;
+}

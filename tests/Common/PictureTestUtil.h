@@ -1,0 +1,146 @@
+// Shared pieces of the picture tests: a play site with the built-in codec
+// list, decoding through the picture object, and a trace log whose text the
+// tests can read.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string>
+
+#include "PictureFixtures.h"
+#include "bPicBase.h"
+#include "bTraceLog.h"
+
+namespace pictest {
+
+using picfix::Bytes;
+using picfix::Dib32;
+
+// 1-based positions of the built-in codecs.
+enum { kBmp = 1, kGif, kJpeg, kTiff, kTga, kPic, kGrh, kPng };
+
+class TestCodecSite : public IPictureCodecSite {
+public:
+    explicit TestCodecSite(ICodecModuleCreator* creator = nullptr) { manager.Init(creator); }
+    STDMETHOD(GetCodecManager)(PictureCodecManager** out) override {
+        *out = &manager;
+        return S_OK;
+    }
+    PictureCodecManager manager;
+};
+
+struct Decoded {
+    HRESULT hr = E_FAIL;
+    bool haveDib = false;
+    Dib32 dib;
+    int alpha = 0;
+    LONG width = 0, height = 0;
+};
+
+// Decodes the bytes with one codec through a fresh picture object.
+inline Decoded DecodeWith(int codec, const Bytes& bytes) {
+    static TestCodecSite site;
+    Decoded d;
+    PicBase* pic = nullptr;
+    if (FAILED(CreatePicBaseInterface(&pic, &site))) return d;
+    d.hr = pic->DecodeMemory(bytes.empty() ? nullptr : bytes.data(), (DWORD)bytes.size(), codec);
+    d.alpha = pic->GetAlphaFlag();
+    d.width = pic->GetWidth();
+    d.height = pic->GetHeight();
+    HGLOBAL dib = nullptr;
+    if (SUCCEEDED(pic->DetachDIB(&dib))) {
+        d.haveDib = picfix::ReadDib32(dib, &d.dib);
+        GlobalFree(dib);
+    }
+    pic->Release();
+    return d;
+}
+
+struct DibSpec {
+    int headerSize = 40;
+    int width = 1, height = 1;
+    int bits = 24;
+    DWORD compression = BI_RGB;
+    DWORD clrUsed = 0;
+    std::vector<uint32_t> palette;  // 0x00RRGGBB
+    std::vector<uint32_t> masks;    // BI_BITFIELDS: red, green, blue
+    Bytes rows;
+};
+
+// A packed DIB: header, masks or palette, rows.
+inline Bytes MakeDib(const DibSpec& s) {
+    picfix::ByteWriter w;
+    if (s.headerSize == 12) {
+        w.U32(12).U16(s.width).U16(s.height).U16(1).U16(s.bits);
+        for (uint32_t c : s.palette) w.U8(c & 0xFF).U8((c >> 8) & 0xFF).U8(c >> 16);
+    } else {
+        w.U32(40).U32(s.width).U32(s.height).U16(1).U16(s.bits).U32(s.compression);
+        w.U32(0).U32(0).U32(0).U32(s.clrUsed).U32(0);
+        for (uint32_t m : s.masks) w.U32(m);
+        for (uint32_t c : s.palette) w.U32(c);
+    }
+    w.Raw(s.rows);
+    return w.Get();
+}
+
+// A BMP file: the 14-byte file header ("BM", file size, two reserved
+// words, data offset), then the packed DIB.
+inline Bytes BmpFile(const Bytes& dib, uint32_t dataOffset) {
+    picfix::ByteWriter w;
+    w.U8('B').U8('M').U32((uint32_t)(14 + dib.size())).U16(0).U16(0).U32(dataOffset);
+    w.Raw(dib);
+    return w.Get();
+}
+
+// Pixel word 0xAARRGGBB.
+constexpr uint32_t Px(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// A trace log in a fresh folder for one test. When logging is not built in
+// (no log object appears), Active() is false and text checks are skipped.
+class ScopedTraceLog {
+public:
+    ScopedTraceLog() {
+        m_folder = picfix::MakeTempFolder("log");
+        m_path = m_folder + "\\trace.log";
+        CreateTraceLog(m_path.c_str());
+        m_active = GetTraceLog() != nullptr;
+    }
+    ~ScopedTraceLog() {
+        if (!m_closed) ReleaseTraceLog();
+        picfix::RemoveFolder(m_folder);
+    }
+    bool Active() const { return m_active; }
+    // Closes the log and returns everything it wrote.
+    std::string Text() {
+        if (!m_closed) ReleaseTraceLog();
+        m_closed = true;
+        std::string all;
+        for (const std::string& path : {m_path, m_folder + "\\trace.lg0"}) {
+            FILE* f = fopen(path.c_str(), "rb");
+            if (!f) continue;
+            char buffer[4096];
+            size_t n;
+            while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) all.append(buffer, n);
+            fclose(f);
+        }
+        return all;
+    }
+
+private:
+    std::string m_folder, m_path;
+    bool m_active = false;
+    bool m_closed = false;
+};
+
+// Expects the log to hold the text when logging is on.
+#define EXPECT_LOGGED(log, text)                                                      \
+    do {                                                                              \
+        if ((log).Active()) {                                                         \
+            EXPECT_NE((log).Text().find(text), std::string::npos) << "log: " << text; \
+        }                                                                             \
+    } while (0)
+
+}  // namespace pictest

@@ -1,0 +1,136 @@
+// Fixture writers for picture tests and benchmarks: little-endian byte
+// building, a GIF writer with its own LZW encoder, and JPEG, PNG and TIFF
+// files written with the libraries' own writers, plus plain reference
+// decoders through the same libraries.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+namespace picfix {
+
+typedef std::vector<uint8_t> Bytes;
+
+// Appends little-endian values.
+class ByteWriter {
+public:
+    ByteWriter& U8(unsigned v) {
+        m_bytes.push_back((uint8_t)v);
+        return *this;
+    }
+    ByteWriter& U16(unsigned v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
+    ByteWriter& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+    ByteWriter& Text(const char* s) {
+        while (*s) U8((uint8_t)*s++);
+        return *this;
+    }
+    ByteWriter& Raw(const void* p, size_t n) {
+        const uint8_t* b = static_cast<const uint8_t*>(p);
+        m_bytes.insert(m_bytes.end(), b, b + n);
+        return *this;
+    }
+    ByteWriter& Raw(const Bytes& b) { return Raw(b.data(), b.size()); }
+    ByteWriter& Fill(uint8_t v, size_t n) {
+        m_bytes.insert(m_bytes.end(), n, v);
+        return *this;
+    }
+    size_t Size() const { return m_bytes.size(); }
+    Bytes& Get() { return m_bytes; }
+
+private:
+    Bytes m_bytes;
+};
+
+// A deterministic generator for seeded random inputs.
+class Rng {
+public:
+    explicit Rng(uint32_t seed) : m_state(seed ? seed : 1) {}
+    uint32_t Next() {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return m_state;
+    }
+    uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
+
+private:
+    uint32_t m_state;
+};
+
+// GIF image data: the minimum code size byte, LZW codes in sub-blocks of at
+// most 255 bytes, the zero terminator. clearEvery > 0 puts a clear code
+// after that many codes (to exercise table resets).
+Bytes GifLzwEncode(const uint8_t* indexes, size_t count, int minCodeSize, int clearEvery = 0);
+
+struct GifSpec {
+    int width = 0, height = 0;
+    int screenWidth = -1, screenHeight = -1;  // -1: the image size
+    int colourBits = 8;                       // table size exponent + 1
+    bool globalTable = true;
+    bool localTable = false;
+    bool interlaced = false;
+    int minCodeSize = -1;                     // -1: max(2, colourBits)
+    std::vector<uint8_t> palette;             // R, G, B per entry; padded with zeros
+    std::vector<uint8_t> indexes;             // width x height, top row first
+    Bytes extensions;                         // raw bytes placed before the image
+};
+// A complete GIF87a/89a file; for an interlaced one the rows are stored in
+// pass order.
+Bytes WriteGif(const GifSpec& spec);
+
+// JPEG through libjpeg: components 1 (grey), 3 (RGB in, YCbCr stored) or 4
+// (CMYK stored as is, with the Adobe marker).
+Bytes WriteJpeg(int width, int height, int components, const uint8_t* pixels, int quality = 90);
+
+struct PngSpec {
+    int width = 0, height = 0;
+    int colourType = 2;  // PNG_COLOR_TYPE_*
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<uint8_t> rows;       // packed rows exactly as libpng takes them
+    std::vector<uint8_t> palette;    // R, G, B per entry
+    std::vector<uint8_t> trnsAlpha;  // palette alphas
+    int trnsGrey = -1;               // grey value made transparent
+    bool background = false;         // write a bKGD chunk...
+    uint16_t backgroundGrey = 0;     // ...with this grey (grey pictures)
+    uint8_t backgroundIndex = 0;     // ...or palette index
+    int compression = 6;
+};
+Bytes WritePng(const PngSpec& spec);
+
+struct TiffSpec {
+    int width = 0, height = 0;
+    int samplesPerPixel = 3;
+    int bitsPerSample = 8;
+    int photometric = 2;  // PHOTOMETRIC_RGB
+    int compression = 1;  // COMPRESSION_NONE
+    bool extraAlpha = false;
+    int rowsPerStrip = 0;  // 0: the whole picture in one strip
+    std::vector<uint8_t> pixels;  // contiguous samples, top row first
+};
+Bytes WriteTiff(const TiffSpec& spec);
+
+// A plain decode through libjpeg (RGB output, packed here) for expected
+// pixels: 32-bit words 0xAARRGGBB, top row first.
+bool DecodeJpegReference(const Bytes& file, int* width, int* height, std::vector<uint32_t>* pixels,
+                         uint8_t alpha = 0);
+
+// A fresh folder under the temporary path, and a file written there.
+std::string MakeTempFolder(const char* tag);
+bool WriteFileBytes(const std::string& path, const Bytes& bytes);
+void RemoveFolder(const std::string& folder);
+
+// Reads a 32-bit packed DIB into top-row-first words; false when the block
+// is not one.
+struct Dib32 {
+    int width = 0, height = 0;  // absolute
+    bool topDown = false;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[(size_t)y * width + x]; }
+};
+bool ReadDib32(HGLOBAL dib, Dib32* out);
+
+}  // namespace picfix

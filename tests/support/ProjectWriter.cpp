@@ -1,0 +1,249 @@
+#include "ProjectWriter.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+std::string WideUnits(const std::string& text, size_t units) {
+    std::wstring wide;
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), nullptr, 0);
+    if (n > 0) {
+        wide.resize((size_t)n);
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &wide[0], n);
+    }
+    CByteWriter w;
+    for (size_t i = 0; i < units; ++i) w.U16(i < wide.size() ? (uint16_t)wide[i] : 0);
+    return w.Str();
+}
+
+std::string StreamString(const std::string& text) {
+    CByteWriter w;
+    w.U32((uint32_t)text.size());
+    if (!text.empty()) w.Bytes(WideUnits(text, text.size()));
+    return w.Str();
+}
+
+std::string CountedText(const std::string& text) {
+    CByteWriter w;
+    w.U16((uint16_t)text.size());
+    if (!text.empty()) w.Bytes(WideUnits(text, text.size()));
+    return w.Str();
+}
+
+// ---------------------------------------------------------------------------
+// PrjInfo
+
+std::string MakePrjInfoHeader(const PrjInfoSpec& s) {
+    CByteWriter w;
+    w.U32(s.headerSize)          // 0: header size
+        .U32(0)                  // 4: not read
+        .U16((uint16_t)s.mode)   // 8: body compression mode
+        .U16(0)                  // 10
+        .U32(s.magic)            // 12: magic
+        .U16((uint16_t)s.major)  // 16
+        .U16((uint16_t)s.minor)  // 18
+        .Zeros(12)               // 20
+        .U64(s.created)          // 32: creation stamp
+        .U64(s.createdBy)        // 40: writer's file version
+        .Zeros(16)               // 48
+        .U64(s.created + 1)      // 64: save stamp
+        .U64(s.createdBy)        // 72
+        .Zeros(16)               // 80
+        .Zeros(160);             // 96
+    return w.Str();
+}
+
+std::string MakePrjInfoBodyRaw(const PrjInfoSpec& s) {
+    if (s.rawBodySet) return s.rawBody;
+    CByteWriter w;
+    w.U32(s.options).U32(s.holdTime).U32(s.backgroundColor).U32(s.flags);
+    if (s.flags & 0x10) w.Bytes(CountedText(s.extraText));
+    for (const std::string& t : s.texts) w.Bytes(CountedText(t));
+    if (s.flags & 0x40)
+        for (const std::string& t : s.furtherTexts) w.Bytes(CountedText(t));
+    w.Bytes(s.tail);
+    return w.Str();
+}
+
+std::string MakePrjInfo(const PrjInfoSpec& s) {
+    return MakePrjInfoHeader(s) + MakeBody(MakePrjInfoBodyRaw(s), s.mode);
+}
+
+// ---------------------------------------------------------------------------
+// Indexes
+
+std::string MakeIndex(uint32_t count, uint32_t nextFree, const std::string& records, int mode) {
+    std::string body = MakeBody(records, mode);
+    CByteWriter w;
+    w.U32(32)                            // 0: header size
+        .U32((uint32_t)(32 + body.size()))  // 4: whole stream
+        .U32(0)                          // 8
+        .U32(count)                      // 12: entries
+        .U32(nextFree)                   // 16
+        .U32((uint32_t)mode)             // 20
+        .Zeros(8);                       // 24
+    return w.Str() + body;
+}
+
+std::string PageRecordBytes(const PageRecord& p) {
+    return WideUnits(p.name, 16) + WideUnits(p.title, 128) + WideUnits(p.background, 16) +
+           WideUnits(p.foreground, 16) + WideUnits(p.child, 16) + WideUnits(p.next, 16);
+}
+
+std::string MakePageIndex(const std::vector<PageRecord>& pages, uint32_t nextFree, int mode) {
+    std::string records;
+    for (const PageRecord& p : pages) records += PageRecordBytes(p);
+    return MakeIndex((uint32_t)pages.size(), nextFree, records, mode);
+}
+
+std::string MakeCanvasList(const std::vector<std::string>& names, uint32_t nextFree, int mode) {
+    std::string records;
+    for (const std::string& n : names) records += WideUnits(n, 16);
+    return MakeIndex((uint32_t)names.size(), nextFree, records, mode);
+}
+
+// ---------------------------------------------------------------------------
+// Media
+
+std::string FolderRecordBytes(const FolderRecord& f) { return StreamString(f.name) + StreamString(f.location); }
+
+std::string ItemRecordBytes(const ItemRecord& i) {
+    CByteWriter w;
+    w.Bytes(StreamString(i.name)).U32(0).U32((uint32_t)i.type).U32((uint32_t)i.subtype).U32(i.flags);
+    if ((i.flags & 0x0F) == 2)
+        w.U32(i.streamValue);
+    else
+        w.Bytes(StreamString(i.location));
+    return w.Str();
+}
+
+std::string ExFileRecordBytes(const ExFileRecord& e) { return StreamString(e.name) + StreamString(e.fileName); }
+
+std::string MakeMediaHeader(uint32_t count, int mode, uint32_t size) {
+    CByteWriter w;
+    w.U32(size).Zeros(8).U32(count).U32(0).U32((uint32_t)mode).Zeros(8);
+    return w.Str();
+}
+
+template <class T, class F>
+static std::string Records(const std::vector<T>& list, F bytes) {
+    std::string out;
+    for (const T& r : list) out += bytes(r);
+    return out;
+}
+
+static std::string U32Bytes(uint32_t v) {
+    CByteWriter w;
+    w.U32(v);
+    return w.Str();
+}
+
+std::string MakeMPathIndex(const std::vector<FolderRecord>& folders, int mode) {
+    uint32_t n = (uint32_t)folders.size();
+    return MakeMediaHeader(n, mode) + MakeBody(U32Bytes(n) + Records(folders, FolderRecordBytes), mode);
+}
+
+std::string MakeMediaIndex(const std::vector<ItemRecord>& items, int mode) {
+    uint32_t n = (uint32_t)items.size();
+    return MakeMediaHeader(n, mode) + MakeBody(U32Bytes(n) + Records(items, ItemRecordBytes), mode);
+}
+
+std::string MakeExFileIndex(const std::vector<ExFileRecord>& files, int mode) {
+    return MakeMediaHeader((uint32_t)files.size(), mode) + MakeBody(Records(files, ExFileRecordBytes), mode);
+}
+
+std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders, const std::vector<ItemRecord>& items) {
+    return U32Bytes((uint32_t)folders.size()) + Records(folders, FolderRecordBytes) +
+           U32Bytes((uint32_t)items.size()) + Records(items, ItemRecordBytes);
+}
+
+std::string MakeMediaStream(const std::string& bytes, int minor, int mode) {
+    if (minor < 8) return bytes;
+    return MakeMediaHeader(0, mode) + MakeBody(bytes, mode);
+}
+
+// ---------------------------------------------------------------------------
+// Whole works
+
+std::string MakeEmptyCanvasInfo(int kind) {
+    CByteWriter w;
+    w.U32(32).U32(32).U32((uint32_t)kind).U32(3).U32(0).U32(0).U32(2).U32(0);
+    return w.Str();
+}
+
+namespace {
+
+bool Omitted(const WorkSpec& w, const char* name) {
+    return std::find(w.omit.begin(), w.omit.end(), std::string(name)) != w.omit.end();
+}
+
+HRESULT Put(CPackageWriter& pw, const WorkSpec& w, const char* name, const std::string& made) {
+    if (Omitted(w, name)) return S_OK;
+    auto it = w.overrides.find(name);
+    return pw.AddStream(name, it != w.overrides.end() ? it->second : made);
+}
+
+HRESULT PutCanvases(CPackageWriter& pw, const WorkSpec& w, const char* storage,
+                    const std::vector<std::string>& names, int kind) {
+    if (Omitted(w, storage)) return S_OK;
+    HRESULT hr = pw.BeginStorage(storage);
+    for (const std::string& n : names) {
+        if (FAILED(hr)) break;
+        if (Omitted(w, n.c_str())) continue;
+        hr = pw.BeginStorage(n.c_str());
+        if (FAILED(hr)) break;
+        auto it = w.canvasInfo.find(n);
+        hr = pw.AddStream("CanvasInfo", it != w.canvasInfo.end() ? it->second : MakeEmptyCanvasInfo(kind));
+        if (SUCCEEDED(hr)) hr = pw.AddStream("ObjData", std::string());
+        HRESULT end = pw.EndStorage();
+        if (SUCCEEDED(hr)) hr = end;
+    }
+    HRESULT end = pw.EndStorage();
+    return FAILED(hr) ? hr : end;
+}
+
+}  // namespace
+
+HRESULT WriteWork(const std::string& path, const WorkSpec& w) {
+    CPackageWriter pw;
+    HRESULT hr = pw.Create(path, w.headerOffset, w.prefix);
+    if (FAILED(hr)) return hr;
+    const int minor = w.prjInfo.minor;
+    std::vector<std::string> pageNames;
+    for (const PageRecord& p : w.pages) pageNames.push_back(p.name);
+
+    if (SUCCEEDED(hr)) hr = Put(pw, w, "PrjInfo", MakePrjInfo(w.prjInfo));
+    if (SUCCEEDED(hr)) hr = Put(pw, w, "bkgindex", MakeCanvasList(w.backgrounds));
+    if (SUCCEEDED(hr)) hr = Put(pw, w, "frmindex", MakeCanvasList(w.foregrounds));
+    if (SUCCEEDED(hr)) hr = Put(pw, w, "frgindex", MakePageIndex(w.pages));
+    if (minor < 8) {
+        if (SUCCEEDED(hr)) hr = Put(pw, w, "MediaIndex", MakeOldMediaIndex(w.folders, w.items));
+    } else {
+        if (SUCCEEDED(hr)) hr = Put(pw, w, "MediaIndex", MakeMediaIndex(w.items));
+        if (SUCCEEDED(hr)) hr = Put(pw, w, "MPathIndex", MakeMPathIndex(w.folders));
+        if (SUCCEEDED(hr)) hr = Put(pw, w, "mm_exfile", MakeExFileIndex(w.exFiles));
+    }
+    for (const auto& o : w.overrides) {
+        static const char* const kKnown[] = {"PrjInfo", "bkgindex", "frmindex", "frgindex",
+                                             "MediaIndex", "MPathIndex", "mm_exfile"};
+        bool known = false;
+        for (const char* k : kKnown) known = known || o.first == k;
+        if (!known && SUCCEEDED(hr)) hr = pw.AddStream(o.first.c_str(), o.second);
+    }
+    if (w.writeCanvases) {
+        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "frgdata", pageNames, 1);
+        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "bkgdata", w.backgrounds, 2);
+        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "frmdata", w.foregrounds, 3);
+    }
+    if (SUCCEEDED(hr) && !Omitted(w, "MediaData")) {
+        hr = pw.BeginStorage("MediaData");
+        for (const auto& m : w.mediaData) {
+            if (FAILED(hr)) break;
+            hr = pw.AddStream(m.first.c_str(), MakeMediaStream(m.second, minor));
+        }
+        HRESULT end = pw.EndStorage();
+        if (SUCCEEDED(hr)) hr = end;
+    }
+    HRESULT fin = pw.Finish();
+    return FAILED(hr) ? hr : fin;
+}
