@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
+#include "ScratchDir.h"
+#include "bTraceLog.h"
 
 using namespace pixtest;
 
@@ -101,6 +103,29 @@ TEST(GDIBuffer, BufferInfoByMask) {
     info.wMask = 0x010;
     EXPECT_EQ(E_INVALIDARG, buffer->GetBufferInfo(&info));
     EXPECT_EQ(E_POINTER, buffer->GetBufferInfo(nullptr));
+}
+
+// The failures name what went wrong in the trace log.
+TEST(GDIBuffer, FailuresAreLogged) {
+    ScratchDir scratch;
+    const std::string log = scratch / "log";
+    CreateTraceLog(log.c_str());
+    {
+        auto buffer = Make<CGDIBuffer>();
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_ALL;
+        EXPECT_EQ(E_INVALIDARG, buffer->GetBufferInfo(&info));
+        EXPECT_EQ(E_FAIL, buffer->Create(30000, 30000));
+        CComPtr<IPixelBuffer> dst = MakeBuffer(4, 4);
+        RECT r = Rect(0, 0, 4, 4);
+        EXPECT_EQ(E_INVALIDARG, dst->Blit(&r, buffer, &r, 0));
+    }
+    ReleaseTraceLog();
+    const std::string text = ScratchDir::ReadFile(log + ".lg0");
+    EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos) << text;
+    EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"), std::string::npos)
+        << text;
 }
 
 TEST(GDIBuffer, SetBufferInfoCopiesSuppliedFields) {
