@@ -63,6 +63,7 @@ bool ClipAxis(Span& d, Span& s, long long dLimit, long long sLimit, bool flip) {
 
 bool ClipSpans(Span& dx, Span& dy, Span& sx, Span& sy, int dstWidth, int dstHeight, int srcWidth,
                int srcHeight, bool hflip, bool vflip) {
+    CDoublePrecision precision;
     if (dx.Size() <= 0 || dy.Size() <= 0 || sx.Size() <= 0 || sy.Size() <= 0) return false;
     return ClipAxis(dx, sx, dstWidth, srcWidth, hflip) && ClipAxis(dy, sy, dstHeight, srcHeight, vflip);
 }

@@ -220,7 +220,7 @@ STDMETHODIMP CGDIBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT
     MakeBlitWork(plan, &m_work);
     BlitKernelArgs args;
     MakeKernelArgs(plan, m_pPixels, m_nPitch, &args);
-    GdiFlush();
+    // GDI drawing is flushed when its DC is released, not here.
     RunBlitKernel(plan.kernel, args);
     return S_OK;
 }
@@ -544,6 +544,7 @@ STDMETHODIMP CGDIViewBuffer::Blit(const RECT* dest, IPixelBuffer* source, const 
     if (!IntersectRect(&view, &m_rcLogical, &m_rcDevice)) return S_OK;
     if (!IntersectRect(&clipped, &mapped, &view)) return S_OK;
     // The source shrinks in proportion to the cut destination.
+    CDoublePrecision precision;
     const double kx = (double)((long long)src->right - src->left) / (double)((long long)mapped.right - mapped.left);
     const double ky = (double)((long long)src->bottom - src->top) / (double)((long long)mapped.bottom - mapped.top);
     RECT shrunk;

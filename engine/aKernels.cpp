@@ -11,6 +11,7 @@ void MapStretchPoints(StretchPoint* table, int srcExtent, int destExtent) {
     }
     // Accumulated step by step, never i * step: the rounding is part of the
     // result. Destination pixel 0 takes source pixel 0 whole (no centring).
+    CDoublePrecision precision;
     const double step = (double)srcExtent / (double)destExtent;
     double s = 0.0;
     for (int i = 0; i < destExtent; ++i) {

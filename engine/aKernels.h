@@ -4,7 +4,27 @@
 // the walk of variant V with the pixel rule of family F (code bits 5..7).
 #pragma once
 
+#include <float.h>
 #include <windows.h>
+
+// Sample tables and clipping are computed in double precision. The 32-bit
+// build computes on the x87 unit, which the runtime leaves at 64-bit
+// mantissas; this scope rounds every operation to double as the 64-bit
+// build does, so that both builds cut and sample alike.
+class CDoublePrecision {
+public:
+#if defined(__i386__)
+    CDoublePrecision() : m_old(_controlfp(0, 0)) { _controlfp(_PC_53, _MCW_PC); }
+    ~CDoublePrecision() { _controlfp(m_old, _MCW_PC); }
+
+private:
+    unsigned int m_old;
+#else
+    CDoublePrecision() {}
+#endif
+    CDoublePrecision(const CDoublePrecision&) = delete;
+    CDoublePrecision& operator=(const CDoublePrecision&) = delete;
+};
 
 // One entry of a sample table: the source pixel and its weight out of 1024;
 // the neighbour index + 1 carries 1024 - weight.

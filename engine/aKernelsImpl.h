@@ -31,10 +31,12 @@ struct PixelRuleCtx {
     int destTerm[256];   // 255*d (families 2, 3, 6, 7) or 256*d (4, 5)
     int alphaTerm[256];  // alpha*|s - d| (families 2, 3)
 
-    void Init(int family, const BlitKernelArgs& a) {
+    // The tables serve PutPixel only; a caller that never calls it may skip them.
+    void Init(int family, const BlitKernelArgs& a, bool tables = true) {
         keyLow = a.keyLow;
         keyHigh = a.keyHigh;
         alpha = (int)(a.alpha & 0xFF);
+        if (!tables) return;
         if (family & FAM_CONST) {
             BuildBlendTable(destTerm, 256, 255);
             if (!(family & FAM_PIXEL)) BuildBlendTable(alphaTerm, 256, alpha);

@@ -57,6 +57,11 @@ void ReverseRow(DWORD* d, const DWORD* s, int n) {
 typedef void (*RowOp)(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c);
 
 // The rule of family F over one row, source line s onto destination row d.
+// Per channel, with D = d * 256 + 128 built by interleaving bytes:
+//   constant alpha:        (d * (255 - a) + s * a + 128) >> 8
+//   per-pixel alpha:       (D + w * (s - d)) >> 8, w = A, or 256 for A = 255
+//   both:                  (D - d + e * (s - d)) >> 8, e = (a * A) >> 8
+// The true sums lie in 0..65535, so 16-bit lanes that wrap give them exactly.
 template <int F>
 void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     const __m128i zero = _mm_setzero_si128();
@@ -66,11 +71,11 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     const __m128i keyLo = _mm_set1_epi32((int)(c.keyLow & 0x00FFFFFF));
     const __m128i keyHi = _mm_set1_epi32((int)(c.keyHigh | 0xFF000000));
     const __m128i round = _mm_set1_epi16(128);
+    const __m128i roundBytes = _mm_set1_epi8((char)0x80);
     const __m128i constA = _mm_set1_epi16((short)c.alpha);
     const __m128i constInv = _mm_set1_epi16((short)(255 - c.alpha));
-    const __m128i c255w = _mm_set1_epi16(255);
-    const __m128i c256w = _mm_set1_epi16(256);
-    const __m128i c255d = _mm_set1_epi32(255);
+    const __m128i constA32 = _mm_set1_epi32(c.alpha);
+    const __m128i one32 = _mm_set1_epi32(1);
     int j = 0;
     for (; j + 4 <= n; j += 4) {
         const __m128i sv = Load4(s + j);
@@ -91,49 +96,37 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
         __m128i out = sv;
         if (F & (FAM_CONST | FAM_PIXEL)) {
             const __m128i dv = Load4(d + j);
-            __m128i full = zero;
-            bool allFull = false;
-            if ((F & FAM_PIXEL) && !(F & FAM_CONST)) {
-                full = _mm_cmpeq_epi32(alpha32, c255d);
-                allFull = (_mm_movemask_epi8(_mm_and_si128(full, keep)) == keepBits);
-            }
-            if (!allFull) {
-                const __m128i sLo = _mm_unpacklo_epi8(sv, zero), sHi = _mm_unpackhi_epi8(sv, zero);
-                const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
-                __m128i wsLo, wsHi, wdLo, wdHi;
-                if (F & FAM_PIXEL) {
-                    // Each pixel's alpha in all four of its channel lanes.
-                    __m128i aLo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xFF), 0xFF);
-                    __m128i aHi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xFF), 0xFF);
-                    if (F & FAM_CONST) {
-                        // e = (alpha * A) >> 8 against a destination scaled by 255
-                        wsLo = _mm_srli_epi16(_mm_mullo_epi16(aLo, constA), 8);
-                        wsHi = _mm_srli_epi16(_mm_mullo_epi16(aHi, constA), 8);
-                        wdLo = _mm_sub_epi16(c255w, wsLo);
-                        wdHi = _mm_sub_epi16(c255w, wsHi);
-                    } else {
-                        wsLo = aLo;
-                        wsHi = aHi;
-                        wdLo = _mm_sub_epi16(c256w, aLo);
-                        wdHi = _mm_sub_epi16(c256w, aHi);
-                    }
-                } else {
-                    wsLo = wsHi = constA;
-                    wdLo = wdHi = constInv;
+            const __m128i sLo = _mm_unpacklo_epi8(sv, zero), sHi = _mm_unpackhi_epi8(sv, zero);
+            const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
+            __m128i rLo, rHi;
+            if (!(F & FAM_PIXEL)) {
+                rLo = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, constInv), _mm_mullo_epi16(sLo, constA)), round),
+                    8);
+                rHi = _mm_srli_epi16(
+                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, constInv), _mm_mullo_epi16(sHi, constA)), round),
+                    8);
+            } else {
+                // The weight of each pixel, then in all four of its channel lanes.
+                __m128i w32;
+                if (F & FAM_CONST)
+                    w32 = _mm_srli_epi32(_mm_mullo_epi16(alpha32, constA32), 8);
+                else
+                    w32 = _mm_add_epi32(alpha32, _mm_srli_epi32(_mm_add_epi32(alpha32, one32), 8));
+                const __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
+                const __m128i wLo = _mm_unpacklo_epi32(w16, w16), wHi = _mm_unpackhi_epi32(w16, w16);
+                __m128i sumLo = _mm_add_epi16(_mm_unpacklo_epi8(roundBytes, dv),
+                                              _mm_mullo_epi16(_mm_sub_epi16(sLo, dLo), wLo));
+                __m128i sumHi = _mm_add_epi16(_mm_unpackhi_epi8(roundBytes, dv),
+                                              _mm_mullo_epi16(_mm_sub_epi16(sHi, dHi), wHi));
+                if (F & FAM_CONST) {
+                    sumLo = _mm_sub_epi16(sumLo, dLo);
+                    sumHi = _mm_sub_epi16(sumHi, dHi);
                 }
-                // (wd*d + ws*s + 128) >> 8 stays below 65536 in every family.
-                const __m128i rLo = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, wdLo), _mm_mullo_epi16(sLo, wsLo)),
-                                  round),
-                    8);
-                const __m128i rHi = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, wdHi), _mm_mullo_epi16(sHi, wsHi)),
-                                  round),
-                    8);
-                out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
-                if ((F & FAM_PIXEL) && !(F & FAM_CONST))
-                    out = _mm_or_si128(_mm_and_si128(full, sv), _mm_andnot_si128(full, out));
+                rLo = _mm_srli_epi16(sumLo, 8);
+                rHi = _mm_srli_epi16(sumHi, 8);
             }
+            out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
             if (keepBits != 0xFFFF) out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, dv));
         } else if (keepBits != 0xFFFF) {
             out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, Load4(d + j)));
@@ -143,8 +136,53 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     for (; j < n; ++j) PutPixel<F>(d + j, s[j], c);
 }
 
+// Four pixels of the per-pixel alpha rule. The channels stay in place: blue
+// and red in the low bytes of 16-bit lanes, green and alpha (shifted down)
+// in the others, so each pixel's weight serves both halves of it. A
+// transparent pixel gets weight 0, which gives back d in the colour bytes,
+// and keeps its top byte because 0xFF is put only where A is not 0.
+inline __m128i PixelAlphaFour(__m128i sv, __m128i dv) {
+    const __m128i low = _mm_set1_epi16(0x00FF), high = _mm_set1_epi16((short)0xFF00);
+    const __m128i round = _mm_set1_epi16(0x80);
+    const __m128i sAG = _mm_srli_epi16(sv, 8), dAG = _mm_srli_epi16(dv, 8);
+    // w = A, or 256 for A = 255, in both 16-bit halves of its pixel.
+    const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sAG, 0xF5), 0xF5);
+    const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, low));
+    const __m128i top = _mm_andnot_si128(_mm_cmpeq_epi8(sv, _mm_setzero_si128()), _mm_set1_epi32((int)0xFF000000));
+    const __m128i dRB = _mm_and_si128(dv, low);
+    const __m128i rb = _mm_add_epi16(_mm_or_si128(_mm_slli_epi16(dv, 8), round),
+                                     _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, low), dRB), w));
+    const __m128i ag = _mm_add_epi16(_mm_or_si128(_mm_and_si128(dv, high), round),
+                                     _mm_mullo_epi16(_mm_sub_epi16(sAG, dAG), w));
+    return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, high)), top);
+}
+
+// Per-pixel alpha alone, the most used blend. Runs of fully transparent or
+// fully opaque pixels (the inside and outside of a cut-out picture) are
+// skipped or copied eight at a time.
+void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
+    int j = 0;
+    for (; j + 8 <= n; j += 8) {
+        const __m128i a = Load4(s + j), b = Load4(s + j + 4);
+        // Alpha bytes are bits 3, 7, 11 and 15 of each mask.
+        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), zero)) & 0x8888;
+        if (clear == 0x8888) continue;
+        const int solid = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(a, b), ones)) & 0x8888;
+        if (solid == 0x8888) {
+            Store4(d + j, a);
+            Store4(d + j + 4, b);
+            continue;
+        }
+        Store4(d + j, PixelAlphaFour(a, Load4(d + j)));
+        Store4(d + j + 4, PixelAlphaFour(b, Load4(d + j + 4)));
+    }
+    for (; j + 4 <= n; j += 4) Store4(d + j, PixelAlphaFour(Load4(s + j), Load4(d + j)));
+    for (; j < n; ++j) PutPixel<FAM_PIXEL>(d + j, s[j], c);
+}
+
 const RowOp kRowRules[8] = {RowRule<0>, RowRule<1>, RowRule<2>, RowRule<3>,
-                            RowRule<4>, RowRule<5>, RowRule<6>, RowRule<7>};
+                            RowRulePixelAlpha, RowRule<5>, RowRule<6>, RowRule<7>};
 
 // Two taps across one row: out[j] from row[c] and its neighbour.
 void SampleAcross(DWORD* out, const DWORD* row, const StretchTable& cols, int wd, int spanX,
@@ -184,43 +222,57 @@ void SampleDown(DWORD* out, const DWORD* row0, const DWORD* row1, int w, int wei
 }
 
 // Vertical half of the four taps: for each source column the row blend
-// V = wy*P(r) + (1024 - wy)*P(r+1) per channel (18 bits), stored split as
-// V >> 10 and V & 1023 so that the horizontal half fits _mm_madd_epi16.
-// Four taps = (wx*V(c) + (1024 - wx)*V(c+1)) >> 20, exactly.
-void VerticalPass(__m128i* vert, const DWORD* row0, const DWORD* row1, int count, int wy) {
+// V = wy*P(r) + (1024 - wy)*P(r+1) per channel (18 bits), split as V >> 10
+// and V & 1023 so that the horizontal half fits _mm_madd_epi16:
+// four taps = (wx*V(c) + (1024 - wx)*V(c+1)) >> 20, exactly. Each column c
+// is stored with its neighbour's values already interleaved (two vectors:
+// the high parts of c and c+1, then the low parts), so each destination
+// pixel needs only two loads and two multiply-adds.
+inline void StorePair(__m128i* pairs, int c, __m128i e0, __m128i e1) {
+    _mm_storeu_si128(pairs + 2 * c, _mm_unpacklo_epi16(e0, e1));
+    _mm_storeu_si128(pairs + 2 * c + 1, _mm_unpackhi_epi16(e0, e1));
+}
+
+// count columns from 0; the last one has no neighbour in the pass (its
+// neighbour is not read: either beyond the buffer or never a sample base).
+void VerticalPass(__m128i* pairs, const DWORD* row0, const DWORD* row1, int count, int wy) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i wp = WeightPair(wy);
     const __m128i low10 = _mm_set1_epi32(1023);
+    auto split = [&](__m128i p) {
+        const __m128i v = _mm_madd_epi16(p, wp);
+        return _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10));
+    };
+    __m128i prev = zero;
     int c = 0;
     for (; c + 4 <= count; c += 4) {
         const __m128i a = Load4(row0 + c), b = Load4(row1 + c);
         const __m128i lo = _mm_unpacklo_epi8(a, b), hi = _mm_unpackhi_epi8(a, b);
-        const __m128i p[4] = {_mm_unpacklo_epi8(lo, zero), _mm_unpackhi_epi8(lo, zero),
-                              _mm_unpacklo_epi8(hi, zero), _mm_unpackhi_epi8(hi, zero)};
-        for (int k = 0; k < 4; ++k) {
-            const __m128i v = _mm_madd_epi16(p[k], wp);
-            _mm_storeu_si128(vert + c + k,
-                             _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
-        }
+        const __m128i e0 = split(_mm_unpacklo_epi8(lo, zero)), e1 = split(_mm_unpackhi_epi8(lo, zero));
+        const __m128i e2 = split(_mm_unpacklo_epi8(hi, zero)), e3 = split(_mm_unpackhi_epi8(hi, zero));
+        if (c > 0) StorePair(pairs, c - 1, prev, e0);
+        StorePair(pairs, c, e0, e1);
+        StorePair(pairs, c + 1, e1, e2);
+        StorePair(pairs, c + 2, e2, e3);
+        prev = e3;
     }
     for (; c < count; ++c) {
-        const __m128i p = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero);
-        const __m128i v = _mm_madd_epi16(p, wp);
-        _mm_storeu_si128(vert + c, _mm_packs_epi32(_mm_srli_epi32(v, 10), _mm_and_si128(v, low10)));
+        const __m128i e = split(_mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero));
+        if (c > 0) StorePair(pairs, c - 1, prev, e);
+        prev = e;
     }
+    if (count > 0) StorePair(pairs, count - 1, prev, prev);
 }
 
-void HorizontalPass(DWORD* out, const __m128i* vert, const StretchTable& cols, int wd, int spanX) {
+void HorizontalPass(DWORD* out, const __m128i* pairs, const StretchTable& cols, const __m128i* weights, int wd) {
     __m128i r[2];
     int k = 0;
     for (int j = 0; j < wd; ++j) {
-        const int c = cols[j].index;
-        const int c1 = c + 1 < spanX ? c + 1 : c;
-        const __m128i e0 = _mm_loadu_si128(vert + c), e1 = _mm_loadu_si128(vert + c1);
-        const __m128i wp = WeightPair(cols[j].weight);
-        const __m128i high = _mm_madd_epi16(_mm_unpacklo_epi16(e0, e1), wp);
-        const __m128i low = _mm_madd_epi16(_mm_unpackhi_epi16(e0, e1), wp);
+        const __m128i* p = pairs + 2 * cols[j].index;
+        const __m128i wp = _mm_loadu_si128(weights + j);
+        const __m128i high = _mm_madd_epi16(_mm_loadu_si128(p), wp);
+        const __m128i low = _mm_madd_epi16(_mm_loadu_si128(p + 1), wp);
         r[k++] = _mm_srli_epi32(_mm_add_epi32(_mm_slli_epi32(high, 10), low), 20);
         if (k == 2) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j - 1), PackTwo(r[0], r[1]));
@@ -232,9 +284,26 @@ void HorizontalPass(DWORD* out, const __m128i* vert, const StretchTable& cols, i
 
 inline void ClearAlpha(DWORD* p) { *p &= 0x00FFFFFF; }
 
+// All rows of an unmirrored or vertically mirrored rectangle in one call, so
+// that small rectangles do not pay a call and the rule's set-up per row.
+typedef void (*RectOp)(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c);
+
+template <void (*Rule)(DWORD*, const DWORD*, int, const PixelRuleCtx&)>
+void RectRule(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c) {
+    for (int i = 0; i < h; ++i) Rule(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, c);
+}
+
+const RectOp kRectRules[8] = {RectRule<RowRule<0>>, RectRule<RowRule<1>>,        RectRule<RowRule<2>>,
+                              RectRule<RowRule<3>>, RectRule<RowRulePixelAlpha>, RectRule<RowRule<5>>,
+                              RectRule<RowRule<6>>, RectRule<RowRule<7>>};
+
 bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
     const bool vflip = VariantVFlip(V), hflip = VariantHFlip(V);
     const int w = a.wd < a.ws ? a.wd : a.ws, h = a.hd < a.hs ? a.hd : a.hs;
+    if (F != 0 && !hflip) {
+        kRectRules[F](a.dst, a.pd, a.src, a.ps, w, h, vflip, ctx);
+        return true;
+    }
     HeapArray<DWORD> line(F != 0 && hflip ? w : 0);
     if (F != 0 && hflip && !line.p) return false;
     const RowOp rule = kRowRules[F];
@@ -272,11 +341,14 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
     // Columns that the four-tap walk reads: the clipped source and, when
     // the buffer has it, one neighbour column.
     const int vertCount = a.ws + 1 < a.srcSpanX ? a.ws + 1 : a.srcSpanX;
-    // 16 bytes per column, read and written unaligned.
-    HeapArray<DWORD> vertStore(V >= 6 ? vertCount * 4 : 0);
-    __m128i* vert = reinterpret_cast<__m128i*>(vertStore.p);
+    // 32 bytes per column and 16 per destination weight, used unaligned.
+    HeapArray<DWORD> pairStore(V >= 6 ? vertCount * 8 : 0), weightStore(V >= 6 ? wd * 4 : 0);
+    __m128i* pairs = reinterpret_cast<__m128i*>(pairStore.p);
+    __m128i* weights = reinterpret_cast<__m128i*>(weightStore.p);
     HeapArray<unsigned char> zeroCol(V >= 6 && pixelAlpha ? vertCount : 0);
-    if (V >= 6 && (!vert || (pixelAlpha && !zeroCol.p))) return false;
+    if (V >= 6 && (!pairs || !weights || (pixelAlpha && !zeroCol.p))) return false;
+    if (V >= 6)
+        for (int j = 0; j < wd; ++j) _mm_storeu_si128(weights + j, WeightPair(cols[j].weight));
 
     for (int i = 0; i < hd; ++i) {
         DWORD* d = PixelRow(a.dst, a.pd, vflip ? hd - 1 - i : i);
@@ -308,8 +380,8 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
             const bool n = r + 1 < a.srcSpanY;
             const DWORD* s0 = PixelRow(a.src, a.ps, r);
             const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
-            VerticalPass(vert, s0, s1, vertCount, rows[i].weight);
-            HorizontalPass(out, vert, cols, wd, a.srcSpanX);
+            VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
+            HorizontalPass(out, pairs, cols, weights, wd);
             if (pixelAlpha) {
                 for (int c = 0; c < vertCount; ++c)
                     zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));
@@ -336,8 +408,11 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
 VECTOR_ENTRY bool RunBlitKernelVector(int kernel, const BlitKernelArgs& args) {
     if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT) return false;
     const int F = kernel / 10, V = kernel % 10;
+    // Whole rows go four pixels at a time; the blend tables serve the tails.
+    const int narrower = args.wd < args.ws ? args.wd : args.ws;
+    const int rowLength = (V <= 3 || V == 5) ? narrower : args.wd;
     PixelRuleCtx ctx;
-    ctx.Init(F, args);
+    ctx.Init(F, args, rowLength % 4 != 0);
     return V <= 3 ? RunUnstretched(F, V, args, ctx) : RunStretched(F, V, args, ctx);
 }
 

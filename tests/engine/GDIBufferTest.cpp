@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
+#include "ScratchDir.h"
+#include "bTraceLog.h"
 
 using namespace pixtest;
 
@@ -103,6 +105,29 @@ TEST(GDIBuffer, BufferInfoByMask) {
     EXPECT_EQ(E_POINTER, buffer->GetBufferInfo(nullptr));
 }
 
+// The failures name what went wrong in the trace log.
+TEST(GDIBuffer, FailuresAreLogged) {
+    ScratchDir scratch;
+    const std::string log = scratch / "log";
+    CreateTraceLog(log.c_str());
+    {
+        auto buffer = Make<CGDIBuffer>();
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_ALL;
+        EXPECT_EQ(E_INVALIDARG, buffer->GetBufferInfo(&info));
+        EXPECT_EQ(E_FAIL, buffer->Create(30000, 30000));
+        CComPtr<IPixelBuffer> dst = MakeBuffer(4, 4);
+        RECT r = Rect(0, 0, 4, 4);
+        EXPECT_EQ(E_INVALIDARG, dst->Blit(&r, buffer, &r, 0));
+    }
+    ReleaseTraceLog();
+    const std::string text = ScratchDir::ReadFile(log + ".lg0");
+    EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos) << text;
+    EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"), std::string::npos)
+        << text;
+}
+
 TEST(GDIBuffer, SetBufferInfoCopiesSuppliedFields) {
     auto buffer = Make<CGDIBuffer>();
     BufferInfo in = {};
@@ -147,6 +172,18 @@ TEST(GDIBuffer, InterfacesAndGdiSlots) {
     EXPECT_EQ(S_FALSE, base->Resize(3, 3));
     EXPECT_EQ(S_FALSE, base->Scroll(1, 1));
     EXPECT_EQ(S_OK, base->Reserved10());
+
+    // The destructor slot without bit 0 frees what the buffer holds and
+    // leaves the object usable.
+    auto bitmap = Make<CGDIBitmapBuffer>();
+    ASSERT_EQ(S_OK, bitmap->Create(4, 4));
+    RECT r = Rect(0, 0, 2, 2);
+    bitmap->AddDirtyRect(&r);
+    bitmap->Destroy(0);
+    EXPECT_EQ(BIM_NEW, Info(bitmap, BIM_FLAGS).wMask);
+    EXPECT_EQ(nullptr, bitmap->GetDirtyRegion());
+    ASSERT_EQ(S_OK, bitmap->Create(3, 3));
+    EXPECT_EQ(S_OK, bitmap->FillRect(nullptr, RGB(1, 1, 1)));
 
     auto viewBuffer = Make<CGDIViewBuffer>();
     CComPtr<IPixelBuffer> pixels = viewBuffer.get();
