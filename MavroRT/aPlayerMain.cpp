@@ -8,6 +8,7 @@
 #include "aPlayerDoc.h"
 #include "aPlayerModule.h"
 #include "aPlayerView.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 // The ini beside the program: its path with the extension replaced by "ini".
@@ -61,10 +62,8 @@ bool RegisterOwnTypeLib() {
     DWORD n = GetModuleFileNameA(nullptr, path, 512);
     if (n == 0 || n >= 512) path[0] = 0;
     strcat(path, "\\1");
-    WCHAR wide[520];
-    MultiByteToWideChar(CP_ACP, 0, path, -1, wide, 520);
     ITypeLib* lib = nullptr;
-    HRESULT hr = LoadTypeLibEx(wide, REGKIND_REGISTER, &lib);
+    HRESULT hr = LoadTypeLibEx(WideFromMultibyte(path).c_str(), REGKIND_REGISTER, &lib);
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "LoadTypeLib: %s failed", path);
         return false;

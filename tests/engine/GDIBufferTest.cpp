@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "bTraceLog.h"
 
 using namespace pixtest;
@@ -107,9 +107,7 @@ TEST(GDIBuffer, BufferInfoByMask) {
 
 // The failures name what went wrong in the trace log.
 TEST(GDIBuffer, FailuresAreLogged) {
-    ScratchDir scratch;
-    const std::string log = scratch / "log";
-    CreateTraceLog(log.c_str());
+    LogCapture log;
     {
         auto buffer = Make<CGDIBuffer>();
         BufferInfo info = {};
@@ -121,8 +119,7 @@ TEST(GDIBuffer, FailuresAreLogged) {
         RECT r = Rect(0, 0, 4, 4);
         EXPECT_EQ(E_INVALIDARG, dst->Blit(&r, buffer, &r, 0));
     }
-    ReleaseTraceLog();
-    const std::string text = ScratchDir::ReadFile(log + ".lg0");
+    const std::string text = log.Text();
     EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos) << text;
     EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"), std::string::npos)
         << text;
