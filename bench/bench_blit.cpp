@@ -99,7 +99,7 @@ pixman_image_t* Wrap(const Buffer& b, pixman_format_code_t format) {
 #endif
 
 void Header() {
-    printf("%-44s %9s %9s  %-30s %9s  %6s\n", "case", "MP/s", "plain", "reference", "MP/s", "ratio");
+    printf("%-44s %9s %9s %9s  %-30s %9s  %6s\n", "case", "MP/s", "plain", "SSE2", "reference", "MP/s", "ratio");
 }
 
 // One case: the blit on the vector and the plain path against references.
@@ -112,14 +112,20 @@ void Case(const char* name, const std::function<void()>& blit, double pixels,
                                               [&] {
                                                   SetBlitKernelVector(false);
                                                   blit();
+                                              },
+                                              [&] {
+                                                  SetBlitKernelVector(true);
+                                                  SetBlitKernelAvx2(false);
+                                                  blit();
+                                                  SetBlitKernelAvx2(true);
                                               }};
     for (auto& r : refs) ops.push_back(r.second);
     const std::vector<double> mps = Measure(ops, pixels);
     SetBlitKernelVector(true);
-    if (refs.empty()) printf("%-44s %9.1f %9.1f\n", name, mps[0], mps[1]);
+    if (refs.empty()) printf("%-44s %9.1f %9.1f %9.1f\n", name, mps[0], mps[1], mps[2]);
     for (size_t i = 0; i < refs.size(); ++i)
-        printf("%-44s %9.1f %9.1f  %-30s %9.1f  %6.2f\n", i == 0 ? name : "", mps[0], mps[1], refs[i].first,
-               mps[2 + i], mps[2 + i] / mps[0]);
+        printf("%-44s %9.1f %9.1f %9.1f  %-30s %9.1f  %6.2f\n", i == 0 ? name : "", mps[0], mps[1], mps[2],
+               refs[i].first, mps[3 + i], mps[3 + i] / mps[0]);
 }
 
 // Cut-out picture alpha: opaque discs with a soft edge on a clear ground.
@@ -148,7 +154,8 @@ int main() {
     Randomise(dst, 2);
     Randomise(scaled, 3);
 
-    printf("blit kernels: %s path available\n", IsBlitKernelVector() ? "SSE2" : "plain");
+    printf("blit kernels: %s path available\n",
+           IsBlitKernelAvx2() ? "SSE2 with AVX2" : IsBlitKernelVector() ? "SSE2" : "plain");
     printf("pixman: %s\n", HAVE_PIXMAN ? "linked" : "not found, no pixman references");
     Header();
 
@@ -266,7 +273,8 @@ int main() {
 #if HAVE_PIXMAN
     for (pixman_image_t* i : {pSrcX, pSrcA, pSprite, pDst, pScaled, pMask}) pixman_image_unref(i);
 #endif
-    printf("MP/s: megapixels per second, the best of 15 alternating runs; plain: the blit without SSE2\n");
+    printf("MP/s: megapixels per second, the best of 15 alternating runs; plain: the blit without SSE2;\n"
+           "SSE2: the vector path without its AVX2 code\n");
     printf("ratio = blit time / reference time (below 1: the blit is faster)\n");
     return 0;
 }

@@ -73,3 +73,9 @@ void RunBlitKernelPlain(int kernel, const BlitKernelArgs& args);
 bool SetBlitKernelVector(bool enable);
 // True when RunBlitKernel takes the vector path.
 bool IsBlitKernelVector();
+
+// Test and benchmark hook: false keeps the vector path to SSE2 where it has
+// AVX2 code as well (the per-pixel alpha rule). Returns the old value.
+bool SetBlitKernelAvx2(bool enable);
+// True when the vector path uses its AVX2 code (processor and switch).
+bool IsBlitKernelAvx2();

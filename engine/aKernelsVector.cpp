@@ -7,6 +7,8 @@
 
 #include <string.h>
 
+#include "aKernelsAvx2.h"
+
 #include <new>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -25,6 +27,11 @@
 #include "aKernelsImpl.h"
 
 namespace {
+
+bool g_avx2Enabled = true;
+const bool g_avx2Available = CpuHasAvx2();
+
+inline bool UseAvx2() { return g_avx2Enabled && g_avx2Available; }
 
 template <class T>
 struct HeapArray {
@@ -136,49 +143,84 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
     for (; j < n; ++j) PutPixel<F>(d + j, s[j], c);
 }
 
-// Four pixels of the per-pixel alpha rule. The channels stay in place: blue
-// and red in the low bytes of 16-bit lanes, green and alpha (shifted down)
-// in the others, so each pixel's weight serves both halves of it. A
-// transparent pixel gets weight 0, which gives back d in the colour bytes,
-// and keeps its top byte because 0xFF is put only where A is not 0.
-inline __m128i PixelAlphaFour(__m128i sv, __m128i dv) {
-    const __m128i low = _mm_set1_epi16(0x00FF), high = _mm_set1_epi16((short)0xFF00);
-    const __m128i round = _mm_set1_epi16(0x80);
+// Four pixels of the per-pixel alpha rule, exact for every alpha: the
+// channels stay in place, blue and red in the low bytes of 16-bit lanes,
+// green and alpha (shifted down) in the others, so each pixel's weight
+// serves both halves of it and one multiply covers eight channels. In each
+// lane (d * 256 + 128 + w * (s - d)) lies in 0..65408, so the wrapping
+// 16-bit sum is the true sum. A transparent pixel gets weight 0, which gives
+// back d in every byte (0xFF goes only where A is not 0); A = 255 gets
+// weight 256, which gives back s.
+struct PixelAlphaConsts {
+    __m128i low, high, round, top, zero;
+    // Written out: a generated constructor would miss this file's SSE2 target.
+    PixelAlphaConsts()
+        : low(_mm_set1_epi16(0x00FF)),
+          high(_mm_set1_epi16((short)0xFF00)),
+          round(_mm_set1_epi16(0x80)),
+          top(_mm_set1_epi32((int)0xFF000000)),
+          zero(_mm_setzero_si128()) {}
+};
+
+inline __m128i PixelAlphaFour(__m128i sv, __m128i dv, const PixelAlphaConsts& k) {
     const __m128i sAG = _mm_srli_epi16(sv, 8), dAG = _mm_srli_epi16(dv, 8);
     // w = A, or 256 for A = 255, in both 16-bit halves of its pixel.
     const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sAG, 0xF5), 0xF5);
-    const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, low));
-    const __m128i top = _mm_andnot_si128(_mm_cmpeq_epi8(sv, _mm_setzero_si128()), _mm_set1_epi32((int)0xFF000000));
-    const __m128i dRB = _mm_and_si128(dv, low);
-    const __m128i rb = _mm_add_epi16(_mm_or_si128(_mm_slli_epi16(dv, 8), round),
-                                     _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, low), dRB), w));
-    const __m128i ag = _mm_add_epi16(_mm_or_si128(_mm_and_si128(dv, high), round),
+    const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, k.low));
+    const __m128i top = _mm_andnot_si128(_mm_cmpeq_epi16(a, k.zero), k.top);
+    const __m128i rb = _mm_add_epi16(_mm_or_si128(_mm_slli_epi16(dv, 8), k.round),
+                                     _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, k.low), _mm_and_si128(dv, k.low)), w));
+    const __m128i ag = _mm_add_epi16(_mm_or_si128(_mm_and_si128(dv, k.high), k.round),
                                      _mm_mullo_epi16(_mm_sub_epi16(sAG, dAG), w));
-    return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, high)), top);
+    return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, k.high)), top);
 }
 
 // Per-pixel alpha alone, the most used blend. Runs of fully transparent or
 // fully opaque pixels (the inside and outside of a cut-out picture) are
-// skipped or copied eight at a time.
-void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
-    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
+// skipped or copied eight at a time. The sign bits of the eight alpha bytes
+// pick those runs out with one test, so that pixels of mixed alpha pay
+// little for it.
+inline __attribute__((always_inline)) void PixelAlphaRow(DWORD* d, const DWORD* s, int n, const PixelAlphaConsts& k) {
     int j = 0;
     for (; j + 8 <= n; j += 8) {
         const __m128i a = Load4(s + j), b = Load4(s + j + 4);
-        // Alpha bytes are bits 3, 7, 11 and 15 of each mask.
-        const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), zero)) & 0x8888;
-        if (clear == 0x8888) continue;
-        const int solid = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(a, b), ones)) & 0x8888;
-        if (solid == 0x8888) {
-            Store4(d + j, a);
-            Store4(d + j + 4, b);
-            continue;
+        const int signs = _mm_movemask_ps(_mm_castsi128_ps(a)) | (_mm_movemask_ps(_mm_castsi128_ps(b)) << 4);
+        if (((signs + 1) & 0xFE) == 0) {  // all eight below 128, or all at or above
+            // Alpha bytes are bits 3, 7, 11 and 15 of each mask.
+            if (signs == 0) {
+                if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), k.zero)) & 0x8888) == 0x8888) continue;
+            } else if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(a, b), _mm_cmpeq_epi8(a, a))) & 0x8888) ==
+                       0x8888) {
+                Store4(d + j, a);
+                Store4(d + j + 4, b);
+                continue;
+            }
         }
-        Store4(d + j, PixelAlphaFour(a, Load4(d + j)));
-        Store4(d + j + 4, PixelAlphaFour(b, Load4(d + j + 4)));
+        Store4(d + j, PixelAlphaFour(a, Load4(d + j), k));
+        Store4(d + j + 4, PixelAlphaFour(b, Load4(d + j + 4), k));
     }
-    for (; j + 4 <= n; j += 4) Store4(d + j, PixelAlphaFour(Load4(s + j), Load4(d + j)));
-    for (; j < n; ++j) PutPixel<FAM_PIXEL>(d + j, s[j], c);
+    if (j + 4 <= n) {
+        Store4(d + j, PixelAlphaFour(Load4(s + j), Load4(d + j), k));
+        j += 4;
+    }
+    if (j < n) {
+        // The last one to three pixels through the same rule, so that no
+        // byte beyond the row is read or written.
+        DWORD sb[4] = {0, 0, 0, 0}, db[4] = {0, 0, 0, 0};
+        const int rest = n - j;
+        for (int i = 0; i < rest; ++i) sb[i] = s[j + i], db[i] = d[j + i];
+        Store4(db, PixelAlphaFour(Load4(sb), Load4(db), k));
+        for (int i = 0; i < rest; ++i) d[j + i] = db[i];
+    }
+}
+
+void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx&) {
+    if (UseAvx2()) {
+        PixelAlphaRowAvx2(d, s, n);
+        return;
+    }
+    const PixelAlphaConsts k;
+    PixelAlphaRow(d, s, n, k);
 }
 
 const RowOp kRowRules[8] = {RowRule<0>, RowRule<1>, RowRule<2>, RowRule<3>,
@@ -293,8 +335,18 @@ void RectRule(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, 
     for (int i = 0; i < h; ++i) Rule(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, c);
 }
 
+// Per-pixel alpha keeps its constants in registers across all rows.
+void RectPixelAlpha(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx&) {
+    if (UseAvx2()) {
+        PixelAlphaRectAvx2(d, pd, s, ps, w, h, vflip);
+        return;
+    }
+    const PixelAlphaConsts k;
+    for (int i = 0; i < h; ++i) PixelAlphaRow(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, k);
+}
+
 const RectOp kRectRules[8] = {RectRule<RowRule<0>>, RectRule<RowRule<1>>,        RectRule<RowRule<2>>,
-                              RectRule<RowRule<3>>, RectRule<RowRulePixelAlpha>, RectRule<RowRule<5>>,
+                              RectRule<RowRule<3>>, RectPixelAlpha, RectRule<RowRule<5>>,
                               RectRule<RowRule<6>>, RectRule<RowRule<7>>};
 
 bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
@@ -408,16 +460,27 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
 VECTOR_ENTRY bool RunBlitKernelVector(int kernel, const BlitKernelArgs& args) {
     if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT) return false;
     const int F = kernel / 10, V = kernel % 10;
-    // Whole rows go four pixels at a time; the blend tables serve the tails.
+    // Whole rows go four pixels at a time; the blend tables serve the tails
+    // (per-pixel alpha alone takes its tails through the vector rule).
     const int narrower = args.wd < args.ws ? args.wd : args.ws;
     const int rowLength = (V <= 3 || V == 5) ? narrower : args.wd;
     PixelRuleCtx ctx;
-    ctx.Init(F, args, rowLength % 4 != 0);
+    ctx.Init(F, args, F != FAM_PIXEL && rowLength % 4 != 0);
     return V <= 3 ? RunUnstretched(F, V, args, ctx) : RunStretched(F, V, args, ctx);
 }
+
+bool SetBlitKernelAvx2(bool enable) {
+    const bool old = g_avx2Enabled;
+    g_avx2Enabled = enable;
+    return old;
+}
+
+bool IsBlitKernelAvx2() { return UseAvx2(); }
 
 #else
 
 bool RunBlitKernelVector(int, const BlitKernelArgs&) { return false; }
+bool SetBlitKernelAvx2(bool) { return false; }
+bool IsBlitKernelAvx2() { return false; }
 
 #endif

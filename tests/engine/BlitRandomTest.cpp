@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BlitReference.h"
+#include "PixelTestUtil.h"
 #include "aGDIBuf.h"
 #include "aKernels.h"
 
@@ -203,19 +204,69 @@ void RunRandomBlits(uint32_t seed, int rounds) {
     }
 }
 
-class BlitRandom : public testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { old_ = SetBlitKernelVector(GetParam()); }
-    void TearDown() override { SetBlitKernelVector(old_); }
-    bool old_ = true;
-};
+class BlitRandom : public pixtest::KernelPathTest {};
 
 TEST_P(BlitRandom, AgreesWithPlainReferenceByteForByte) {
     for (uint32_t seed : {1u, 2u, 3u, 20240601u}) RunRandomBlits(seed, 1500);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, BlitRandom, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
+INSTANTIATE_KERNEL_PATHS(BlitRandom);
+
+// Per-pixel alpha in runs, as in cut-out pictures: long stretches of alpha 0
+// and 255 (which the vector kernels skip or copy whole), stretches whose
+// alphas all lie below 128 or all at or above it without being 0 or 255
+// (which look like such runs at first sight), and mixed ones, over rows of
+// every length from 1 to 80 starting at any pixel, mirrored or not.
+class BlitAlphaRuns : public pixtest::KernelPathTest {};
+
+TEST_P(BlitAlphaRuns, AgreeWithPlainReferenceByteForByte) {
+    Rng rng(4242);
+    const int sw = 90, sh = 6, dw = 96, dh = 8;
+    GuardedPixels src(sw, sh, sw * 4), dst(dw, dh, dw * 4 + 4);
+    ref::Image si = src.Image(), di = dst.Image();
+    for (int y = 0; y < sh; ++y) {
+        int x = 0;
+        while (x < sw) {
+            const int kind = rng.In(0, 5), length = rng.In(1, 40);
+            for (int i = 0; i < length && x < sw; ++i, ++x) {
+                int a;
+                switch (kind) {
+                    case 0: a = 0; break;
+                    case 1: a = 255; break;
+                    case 2: a = rng.In(0, 127); break;
+                    case 3: a = rng.In(128, 255); break;
+                    case 4: a = rng.Chance(50) ? 0 : 255; break;
+                    default: a = rng.In(0, 255); break;
+                }
+                si.Set(x, y, (rng.Bits() & 0x00FFFFFF) | ((uint32_t)a << 24));
+            }
+        }
+    }
+    ref::Source rs;
+    rs.image = si;
+    rs.pixelAlpha = true;
+    CComPtr<IPixelBuffer> source = WrapPixels(src, 0, 0), target = WrapPixels(dst, 0, 0);
+    source->EnablePixelAlpha(TRUE);
+    for (int width = 1; width <= 80; ++width) {
+        for (int blit = 0; blit < 4; ++blit) {
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x) di.Set(x, y, rng.Bits());
+            const int sx = rng.In(0, sw - width), dx = rng.In(0, dw - width), rows = rng.In(1, sh);
+            const int sy = rng.In(0, sh - rows), dy = rng.In(0, dh - rows);
+            RECT s = {sx, sy, sx + width, sy + rows}, d = {dx, dy, dx + width, dy + rows};
+            if (blit & 1) std::swap(s.left, s.right);
+            if (blit & 2) std::swap(s.top, s.bottom);
+            std::vector<BYTE> expected = dst.Snapshot();
+            ref::Image expectedImage = dst.ImageIn(expected);
+            const int code = ref::Blit(expectedImage, 0, 0, d, rs, s);
+            ASSERT_EQ(S_OK, target->Blit(&d, source, &s, 0));
+            ASSERT_TRUE(dst.Snapshot() == expected) << "width " << width << " code " << code << " from " << sx
+                                                     << "," << sy << " to " << dx << "," << dy << " rows " << rows;
+        }
+    }
+}
+
+INSTANTIATE_KERNEL_PATHS(BlitAlphaRuns);
 
 // Large rows run the vector loops at length; an odd width leaves tails.
 TEST(BlitRandomWide, VectorAndPlainAgreeOnLargeStretches) {
@@ -249,15 +300,19 @@ TEST(BlitRandomWide, VectorAndPlainAgreeOnLargeStretches) {
             ASSERT_GE(kernel, 0);
             std::vector<BYTE> copy = start;
             ref::Image ci = dst.ImageIn(copy);
-            // Put the plain result in the copy, the vector result in place.
+            // The plain result first, then each vector form from the same start.
             memcpy(dst.pixels(), ci.base, (size_t)dst.pitch() * (dh - 1) + dw * 4);
             SetBlitKernelVector(false);
             RunBlitKernel(kernel, a);
             const std::vector<BYTE> plain = dst.Snapshot();
-            memcpy(dst.pixels(), ci.base, (size_t)dst.pitch() * (dh - 1) + dw * 4);
-            SetBlitKernelVector(true);
-            RunBlitKernel(kernel, a);
-            EXPECT_TRUE(plain == dst.Snapshot()) << "kernel " << kernel;
+            for (bool avx2 : {false, true}) {
+                memcpy(dst.pixels(), ci.base, (size_t)dst.pitch() * (dh - 1) + dw * 4);
+                SetBlitKernelVector(true);
+                const bool old = SetBlitKernelAvx2(avx2);
+                RunBlitKernel(kernel, a);
+                SetBlitKernelAvx2(old);
+                EXPECT_TRUE(plain == dst.Snapshot()) << "kernel " << kernel << (avx2 ? " AVX2" : " SSE2");
+            }
             EXPECT_TRUE(plain != start) << "kernel " << kernel << " drew nothing";
         }
     }

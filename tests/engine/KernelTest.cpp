@@ -112,12 +112,7 @@ TEST(PlanBlit, CodeFromSizesAndSwitches) {
     EXPECT_EQ(18, plan.kernel);
 }
 
-class KernelEdge : public testing::TestWithParam<bool> {
-protected:
-    void SetUp() override { old_ = SetBlitKernelVector(GetParam()); }
-    void TearDown() override { SetBlitKernelVector(old_); }
-    bool old_ = true;
-};
+class KernelEdge : public KernelPathTest {};
 
 enum Switch { kNone = 0, kKey = 1, kConst = 2, kPixel = 4 };
 
@@ -254,7 +249,6 @@ TEST_P(KernelEdge, MirroredStretchIsTheMirrorImage) {
         for (int x = 0; x < 13; ++x) ASSERT_EQ(Pixel(plain, x, y), Pixel(mirrored, 12 - x, 8 - y)) << x << "," << y;
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, KernelEdge, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& p) { return p.param ? "Vector" : "Plain"; });
+INSTANTIATE_KERNEL_PATHS(KernelEdge);
 
 }  // namespace

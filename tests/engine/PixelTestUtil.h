@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "aGDIBuf.h"
+#include "aKernels.h"
 
 namespace pixtest {
 
@@ -73,5 +75,32 @@ CComPtr<CComObject<T>> Make() {
     p = object;
     return p;
 }
+
+// The kernel paths a test runs on: plain, the SSE2 kernels alone, and the
+// SSE2 kernels with their AVX2 code (skipped where the processor lacks it).
+enum KernelPath { kPathPlain, kPathSse2, kPathAvx2 };
+
+class KernelPathTest : public testing::TestWithParam<KernelPath> {
+protected:
+    void SetUp() override {
+        oldVector_ = SetBlitKernelVector(GetParam() != kPathPlain);
+        oldAvx2_ = SetBlitKernelAvx2(GetParam() == kPathAvx2);
+        if (GetParam() == kPathAvx2 && !IsBlitKernelAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    }
+    void TearDown() override {
+        SetBlitKernelVector(oldVector_);
+        SetBlitKernelAvx2(oldAvx2_);
+    }
+    bool oldVector_ = true, oldAvx2_ = true;
+};
+
+inline std::string KernelPathName(const testing::TestParamInfo<KernelPath>& p) {
+    return p.param == kPathPlain ? "Plain" : p.param == kPathSse2 ? "Sse2" : "Avx2";
+}
+
+#define INSTANTIATE_KERNEL_PATHS(suite) \
+    INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                           \
+                             testing::Values(pixtest::kPathPlain, pixtest::kPathSse2, pixtest::kPathAvx2), \
+                             pixtest::KernelPathName)
 
 }  // namespace pixtest
