@@ -200,7 +200,9 @@ TEST(StreamString, OverlongWideWritesTakeNothingMeasuredOrNot) {
     for (bool measuring : {false, true}) {
         CComPtr<ITeskStream> s = MemWith("head");
         s->Seek(0, TESK_SEEK_END);
-        if (measuring) ASSERT_EQ(S_OK, s->BeginMeasure());
+        if (measuring) {
+            ASSERT_EQ(S_OK, s->BeginMeasure());
+        }
         EXPECT_EQ(0u, s->WriteWideString("a", 0x10000)) << measuring;
         EXPECT_EQ(4u, s->GetPosition()) << measuring;
         EXPECT_EQ(4u, s->GetSize()) << measuring;
