@@ -39,7 +39,6 @@ bool PictureCodecManager::Append(PictureCodec* codec) {
 }
 
 bool PictureCodecManager::Init(ICodecModuleCreator* creator) {
-    TRACE_POINT();
     Clear();
     int modules = creator ? creator->GetCodecModuleCount() : 0;
     if (modules < 0) modules = 0;

@@ -49,7 +49,8 @@ uint64_t BitsOffset64(const void* header) {
     const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(header);
     if (bih->biSize == kInfoHeaderSize && bih->biCompression == BI_BITFIELDS)
         return kInfoHeaderSize + 3 * sizeof(DWORD);
-    return (uint64_t)bih->biSize + PaletteSize64(header);
+    // The palette size counts here only in its low 16 bits.
+    return (uint64_t)bih->biSize + (PaletteSize64(header) & 0xFFFF);
 }
 
 // One colour channel of a BI_BITFIELDS or 16-bit picture.

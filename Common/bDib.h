@@ -13,7 +13,8 @@ UINT DibColorCount(const void* header);
 // 12-byte one); 0xFFFFFFFF when the count is too large to be real.
 DWORD DibPaletteSize(const void* header);
 // First pixel row: after the three masks of a BI_BITFIELDS header, else after
-// the palette. The file's own data offset is never consulted.
+// the palette (its size taken to its low 16 bits). The file's own data
+// offset is never consulted.
 BYTE* DibBitsPointer(void* header);
 const BYTE* DibBitsPointer(const void* header);
 

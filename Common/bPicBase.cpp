@@ -87,7 +87,6 @@ HRESULT CPicBase::FindCodec(const char* extension, int* index) {
 }
 
 HRESULT CPicBase::LoadFile(const char* path) {
-    TRACE_POINT();
     if (!path) return E_POINTER;
     char extension[256];
     PathExtension(path, extension, sizeof(extension));
@@ -161,8 +160,8 @@ HRESULT CPicBase::DecodeMemory(const BYTE* data, DWORD size, int codecIndex) {
 HRESULT CreatePicBaseInterface(PicBase** picture, IPictureCodecSite* site) {
     if (!picture) return E_POINTER;
     *picture = nullptr;
-    CComObject<CPicBase>* object = nullptr;
-    HRESULT hr = CComObject<CPicBase>::CreateInstance(&object);
+    CComObject<CPictureInterfaceQI<CPicBase>>* object = nullptr;
+    HRESULT hr = CComObject<CPictureInterfaceQI<CPicBase>>::CreateInstance(&object);
     if (FAILED(hr)) return hr;
     object->SetSite(site);
     object->AddRef();

@@ -110,5 +110,16 @@ protected:
 };
 DECLARE_IID(PicBase, 0xC0BC262F, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 
+// The picture interfaces answer an identifier they do not offer with E_FAIL
+// (and a null pointer), not E_NOINTERFACE: Base is a class with a COM map.
+template <class Base>
+class CPictureInterfaceQI : public Base {
+public:
+    HRESULT _InternalQueryInterface(REFIID iid, void** ppv) {
+        HRESULT hr = Base::_InternalQueryInterface(iid, ppv);
+        return hr == E_NOINTERFACE ? E_FAIL : hr;
+    }
+};
+
 // A new empty picture bound to the site, returned with one reference.
 HRESULT CreatePicBaseInterface(PicBase** picture, IPictureCodecSite* site);

@@ -53,7 +53,8 @@ HRESULT CreatePngCodec(PictureCodec** codec);
 // Creates a codec class with one reference.
 template <class T>
 HRESULT CreateCodec(PictureCodec** codec) {
-    return ComCreateInstance<T>(__uuidof(PictureCodec), reinterpret_cast<void**>(codec));
+    return ComCreateInstance<CPictureInterfaceQI<T>>(__uuidof(PictureCodec),
+                                                     reinterpret_cast<void**>(codec));
 }
 
 // Case-insensitive comparison of multibyte texts (double-byte characters

@@ -109,7 +109,11 @@ TEST(CodecList, KnownExtensionsAreMatchedWithoutTheDot) {
 }
 
 TEST(CodecList, JoinedExtensionListOfTheBuiltInCodecs) {
+    LogCapture log;
     TestCodecSite site;
+    // Building the list leaves no trace point ahead of the next message.
+    LOG_MSG("list built");
+    EXPECT_EQ(log.Text().find("bCodecList.cpp"), std::string::npos) << log.Text();
     EXPECT_EQ(site.manager.GetCount(), 8);
     ASSERT_EQ(strlen(kJoinedList), 46u);
     EXPECT_EQ(site.manager.GetExtensionListLength(), 54);
@@ -150,10 +154,24 @@ TEST(CodecList, CodecExtensionListAndMatch) {
     EXPECT_EQ(codec->MatchExtension("JPEG"), 0);
     EXPECT_EQ(codec->MatchExtension("jpg;jpeg"), 1);
     EXPECT_EQ(codec->MatchExtension(""), 1);
-    void* other = nullptr;
-    EXPECT_TRUE(FAILED(codec->QueryInterface(__uuidof(PicBase), &other)));
-    EXPECT_EQ(other, nullptr);
     codec->Release();
+}
+
+TEST(CodecList, BuiltInCodecsAnswerOnlyTheCodecInterface) {
+    TestCodecSite site;
+    for (int i = 0; i < site.manager.GetCount(); ++i) {
+        PictureCodec* codec = site.manager.GetCodec(i);
+        void* other = (void*)1;
+        EXPECT_EQ(codec->QueryInterface(__uuidof(PicBase), &other), E_FAIL) << i;
+        EXPECT_EQ(other, nullptr) << i;
+        PictureCodec* same = nullptr;
+        EXPECT_EQ(codec->QueryInterface(__uuidof(PictureCodec), (void**)&same), S_OK) << i;
+        EXPECT_EQ(same, codec) << i;
+        IUnknown* unknown = nullptr;
+        EXPECT_EQ(codec->QueryInterface(IID_IUnknown, (void**)&unknown), S_OK) << i;
+        if (same) same->Release();
+        if (unknown) unknown->Release();
+    }
 }
 
 TEST(CodecList, DoubleByteCharactersAreComparedAsTheyStand) {

@@ -50,6 +50,32 @@ TEST(DibLayout, ColourCountAndPaletteSize) {
     }
 }
 
+TEST(DibLayout, RowsFollowThePaletteSizeTakenToItsLow16Bits) {
+    struct Case {
+        DWORD clrUsed;
+        DWORD paletteBytes;
+        ptrdiff_t rowsOffset;
+    } cases[] = {
+        {16383, 65532, 40 + 65532},
+        {16384, 65536, 40},       // 0x10000: nothing left in the low 16 bits
+        {16400, 65600, 40 + 64},  // 0x10040
+    };
+    for (const Case& c : cases) {
+        DibSpec s;
+        s.bits = 8;
+        s.clrUsed = c.clrUsed;
+        Bytes dib = MakeDib(s);
+        EXPECT_EQ(DibColorCount(dib.data()), c.clrUsed) << c.clrUsed;
+        EXPECT_EQ(DibPaletteSize(dib.data()), c.paletteBytes) << c.clrUsed;
+        EXPECT_EQ(DibBitsPointer(dib.data()) - dib.data(), c.rowsOffset) << c.clrUsed;
+        // Such a picture is refused rather than read from its palette.
+        if (c.rowsOffset < 1064) {
+            dib.resize(40 + 1024 + 4);
+            EXPECT_EQ(ConvertPackedDib32Checked(dib.data(), dib.size()), nullptr) << c.clrUsed;
+        }
+    }
+}
+
 TEST(DibLayout, BitfieldsRowsFollowTheMasksWhateverTheColourCount) {
     DibSpec s;
     s.bits = 16;

@@ -76,8 +76,16 @@ TEST_F(PicBaseTest, StartsEmptyAndAnswersOnlyItsInterface) {
     EXPECT_EQ(m_pic->DetachDIB(&dib), E_FAIL);
     EXPECT_EQ(dib, nullptr);
     void* other = (void*)1;
-    EXPECT_TRUE(FAILED(m_pic->QueryInterface(__uuidof(PictureCodec), &other)));
+    // Identifiers it does not offer are answered with E_FAIL.
+    EXPECT_EQ(m_pic->QueryInterface(__uuidof(PictureCodec), &other), E_FAIL);
     EXPECT_EQ(other, nullptr);
+    other = (void*)1;
+    EXPECT_EQ(m_pic->QueryInterface(IID_IStream, &other), E_FAIL);
+    EXPECT_EQ(other, nullptr);
+    PicBase* again = nullptr;
+    EXPECT_EQ(m_pic->QueryInterface(__uuidof(PicBase), (void**)&again), S_OK);
+    EXPECT_EQ(again, m_pic);
+    again->Release();
     IUnknown* unknown = nullptr;
     EXPECT_EQ(m_pic->QueryInterface(IID_IUnknown, (void**)&unknown), S_OK);
     unknown->Release();
@@ -130,6 +138,13 @@ TEST_F(PicBaseTest, UnknownExtensionIsReportedAndNothingDecoded) {
     HGLOBAL dib = nullptr;
     EXPECT_EQ(m_pic->DetachDIB(&dib), E_FAIL);
     EXPECT_LOGGED(log, "Cannot load pic: " + path + " -- unknown file type");
+    // The message's own source line is the only trace point of the call.
+    std::string text = log.Text();
+    size_t lines = 0;
+    for (size_t at = text.find("bPicBase.cpp ("); at != std::string::npos;
+         at = text.find("bPicBase.cpp (", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 1u) << text;
     // No extension at all, and a dot in a folder name only.
     EXPECT_EQ(m_pic->LoadFile(Write("noext", Bmp24(1, 1, {1})).c_str()), S_FALSE);
     EXPECT_EQ(m_pic->LoadFile(m_folder.File("dir.bmp\\file").c_str()), S_FALSE);
