@@ -205,7 +205,11 @@ bool VarDivide(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     }
     double a, b;
     if (AsDoubles(*l, *r, a, b)) {
-        if (IsZeroDivisor(b)) {
+        // Two doubles refuse a divisor not comparable with 0 as well; with
+        // an integer on one side only a zero divisor is refused, so a NaN
+        // divisor gives NaN.
+        bool zero = IsR8(*l) && IsR8(*r) ? IsZeroDivisor(b) : b == 0.0;
+        if (zero) {
             LOG_MSG("Divide by 0");
             return false;
         }

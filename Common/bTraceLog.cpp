@@ -316,7 +316,11 @@ int CTraceLog::RecordTracePoint(const char* file, int line) {
     ++m_totalTrace;
     if (!file) file = "";
     size_t len = strlen(file);
-    const char* shown = len >= m_prefixLength ? file + m_prefixLength : file;
+    // Paths of the source tree lose the folders above it; any other path
+    // (shorter, or from elsewhere) is kept whole.
+    const char* shown =
+        len >= m_prefixLength && strncmp(file, __FILE__, m_prefixLength) == 0 ? file + m_prefixLength
+                                                                              : file;
     size_t n = MbCutLength(shown, SOURCE_PATH_MAX);
     memcpy(slot.file, shown, n);
     slot.file[n] = 0;

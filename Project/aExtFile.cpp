@@ -247,7 +247,10 @@ HRESULT CExFileTable::AddOrRedirect(const char* name, const char* path) {
         }
         return S_OK;
     }
-    return AddByPath(full.c_str(), nullptr) < 0 ? E_FAIL : S_OK;
+    // AddByPath's answer: 0 (S_OK) for a new item, 1 (S_FALSE) when the
+    // file was already known under another name.
+    int added = AddByPath(full.c_str(), nullptr);
+    return added < 0 ? E_FAIL : (HRESULT)added;
 }
 
 HRESULT CExFileTable::SetFolder(const char* path) {

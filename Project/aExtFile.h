@@ -73,7 +73,8 @@ public:
     // 1 with the existing item when one has this full path; otherwise adds
     // a new item under a unique name and returns 0 (-1 for a bad path).
     int AddByPath(const char* fullPath, CExFileItem** item);
-    // Media ini: redirects the named item, or adds the file by its path.
+    // Media ini: redirects the named item (S_OK), or adds the file by its
+    // path and gives AddByPath's answer (S_FALSE when already listed).
     HRESULT AddOrRedirect(const char* name, const char* path);
     // The folder of every item (made full).
     HRESULT SetFolder(const char* path);

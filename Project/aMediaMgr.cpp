@@ -189,7 +189,7 @@ STDMETHODIMP CMediaManager::GetMediaType(const char* name, int* type, int* subty
     if (!name || !type || !subtype) return E_INVALIDARG;
     *type = -1;
     *subtype = -1;
-    if (CRtMediaItem* item = *name ? GetRtMediaItemByName(name) : nullptr) {
+    if (CRtMediaItem* item = GetRtMediaItemByName(name)) {
         *type = item->m_mediaType;
         *subtype = item->m_mediaSubType;
         return S_OK;

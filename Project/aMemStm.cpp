@@ -44,13 +44,6 @@ void CMemStream::Init(int initialSize, int growth) {
 
 CMemStream* AsMemStream(ITeskStream* stream) { return dynamic_cast<CMemStream*>(stream); }
 
-STDMETHODIMP_(void) CMemStream::SetMode(BYTE mode) {
-    m_mode = mode;
-    if (mode == 1) m_size = 0;
-    m_position = 0;
-    PlaceCursor();
-}
-
 STDMETHODIMP CMemStream::Close() {
     m_current = nullptr;
     m_currentStart = 0;
@@ -177,13 +170,16 @@ HRESULT CMemStream::SaveCompressed(ITeskStream* dest, int mode) {
     return hr;
 }
 
-// Mode 0: reads the bytes into the blocks, reusing those there are.
+// Mode 0: reads the bytes into the blocks, reusing those there are. A length
+// is never more than the source's size; one that passes the source's end is
+// a short read (12000), thrown before anything is read, so that a packed
+// stream never reads on into the next element. 0 takes what is left.
 HRESULT CMemStream::CacheFrom(ITeskStream* source, ULONGLONG length) {
     ULONGLONG size = source->GetSize();
     ULONGLONG pos = source->GetPosition();
     ULONGLONG left = pos < size ? size - pos : 0;
-    ULONGLONG n = length ? length : left;
-    if (n > left) n = left;
+    ULONGLONG n = length ? (length < size ? length : size) : left;
+    if (n > left) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
     if (n == 0) return S_OK;
     if (n > (ULONGLONG)INT_MAX) return E_OUTOFMEMORY;
     m_size = 0;

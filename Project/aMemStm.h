@@ -23,8 +23,6 @@ public:
     void Init(int initialSize, int growth);
 
     STDMETHOD_(void, ResetPosition)() override {}
-    // 1: writing, the content is replaced; 0: reading from the start.
-    STDMETHOD_(void, SetMode)(BYTE mode) override;
     STDMETHOD_(void, SetTag)(int) override {}
     STDMETHOD_(int, GetKind)() override { return TESK_KIND_MEMSTREAM; }
     STDMETHOD_(int, GetTag)() override { return 10; }
@@ -37,8 +35,9 @@ public:
 
     // Writes the content to the destination in a body mode.
     HRESULT SaveCompressed(ITeskStream* dest, int mode);
-    // Replaces the content with `length` bytes (0: all that is left) from the
-    // source's current position, decompressing in mode 2.
+    // Replaces the content with `length` bytes (0: all that is left; never
+    // more than the source's size) from the source's current position,
+    // decompressing in mode 2. A length passing the source's end throws 12000.
     HRESULT LoadCompressed(ITeskStream* source, ULONGLONG length, int mode);
 
     // Number of blocks and the capacity of block i (for checks).

@@ -508,12 +508,8 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
         return E_FAIL;
     }
     ULONGLONG size = FileLength(file);
-    if (size <= 255) {
-        CloseHandle(file);
-        LOG_MSG("Not a valid mrt/ext file", fileName);
-        return E_FAIL;
-    }
     ULONGLONG span = size < (ULONGLONG)PAC_HEADER_SEARCH ? size : (ULONGLONG)PAC_HEADER_SEARCH;
+    // The file is mapped before its size is judged: an empty file fails here.
     HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     DWORD err = GetLastError();
     CloseHandle(file);
@@ -526,6 +522,11 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
     CloseHandle(mapping);
     if (!view) {
         LOG_WIN32_ERROR(err, "MapViewOfFile failed: %s", fileName);
+        return E_FAIL;
+    }
+    if (size <= 255) {
+        UnmapViewOfFile(view);
+        LOG_MSG("Not a valid mrt/ext file", fileName);
         return E_FAIL;
     }
     CByteReader r(view, (size_t)span);

@@ -64,6 +64,9 @@ STDMETHODIMP CPackage::PreLoad(IProjectDocument* document) {
         return hr;
     }
     stream->SetMode(0);
+    // A page index or canvas list whose body cannot be read fails the
+    // pre-load with its code, rather than going on with a work that lacks
+    // pages or canvases.
     hr = project->GetStructMan()->Read(stream);
     stream.Release();
     if (FAILED(hr)) return hr;

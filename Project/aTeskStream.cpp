@@ -72,13 +72,14 @@ STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
 }
 
 STDMETHODIMP_(ULONG) CStreamBase::WriteWideString(const char* text, ULONG n) {
+    // A longer text could never be read back; refused alike when measuring,
+    // so that a measured record takes what it then writes.
+    if (n > kMaxWideChars) return 0;
     if (m_measuring) {
         m_measuredPos += 2ULL * n;
         if (m_measuredPos > m_measuredSize) m_measuredSize = m_measuredPos;
         return 2 * n;
     }
-    // A longer text could never be read back.
-    if (n > kMaxWideChars) return 0;
     if (!text) text = "";
     std::vector<WCHAR> out(n ? n : 1, 0);
     std::wstring wide = WideFromMultibyte(text);

@@ -57,7 +57,8 @@ struct Var {
         if (V_I4(&got) == (LONG)want.num) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "value " << V_I4(&got);
     case VT_R8:
-        if (V_R8(&got) == want.num) return ::testing::AssertionSuccess();
+        if (V_R8(&got) == want.num || (isnan(want.num) && isnan(V_R8(&got))))
+            return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "value " << V_R8(&got);
     case VT_BOOL:
         if (V_BOOL(&got) == (VARIANT_BOOL)want.num) return ::testing::AssertionSuccess();
@@ -93,6 +94,8 @@ const BinaryCase kBinaryCases[] = {
     {"INT_MIN*-1", ExprOp::VarMultiply, I(INT_MIN), I(-1), I(INT_MIN), nullptr},
     {"R*R", ExprOp::VarMultiply, R(1.5), R(2.0), R(3.0), nullptr},
     {"I*R", ExprOp::VarMultiply, I(2), R(1.25), R(2.5), nullptr},
+    {"R*I", ExprOp::VarMultiply, R(2.5), I(-2), R(-5.0), nullptr},
+    {"empty*I", ExprOp::VarMultiply, Empty(), I(1), kNone, "Incompatible data type to multiply"},
     {"bool*I", ExprOp::VarMultiply, B(true), I(3), I(-3), nullptr},
     {"I2*R4", ExprOp::VarMultiply, I2(3), R4(0.5f), R(1.5), nullptr},
     {"S*S", ExprOp::VarMultiply, S(L"a"), S(L"b"), kNone, "Incompatible data type to multiply"},
@@ -107,16 +110,23 @@ const BinaryCase kBinaryCases[] = {
     {"INT_MIN/0", ExprOp::VarDivide, I(INT_MIN), I(0), kNone, "Divide by 0"},
     {"7.0/2", ExprOp::VarDivide, R(7.0), I(2), R(3.5), nullptr},
     {"7/2.0", ExprOp::VarDivide, I(7), R(2.0), R(3.5), nullptr},
+    {"7.0/2.0", ExprOp::VarDivide, R(7.0), R(2.0), R(3.5), nullptr},
+    // An integer on one side: only a zero divisor is refused.
+    {"1/NaN", ExprOp::VarDivide, I(1), R(kNaN), R(kNaN), nullptr},
+    {"NaN/2", ExprOp::VarDivide, R(kNaN), I(2), R(kNaN), nullptr},
     {"1.0/0", ExprOp::VarDivide, R(1.0), I(0), kNone, "Divide by 0"},
     {"1.0/0.0", ExprOp::VarDivide, R(1.0), R(0.0), kNone, "Divide by 0"},
     {"1/-0.0", ExprOp::VarDivide, I(1), R(-0.0), kNone, "Divide by 0"},
     {"1.0/NaN", ExprOp::VarDivide, R(1.0), R(kNaN), kNone, "Divide by 0"},
     {"S/S", ExprOp::VarDivide, S(L"a"), S(L"b"), kNone, "Incompatible data type to divide"},
     {"empty/1", ExprOp::VarDivide, Empty(), I(1), kNone, "Incompatible data type to divide"},
+    {"I/S", ExprOp::VarDivide, I(1), S(L"2"), kNone, "Incompatible data type to divide"},
     // plus
     {"INT_MAX+1", ExprOp::VarPlus, I(INT_MAX), I(1), I(INT_MIN), nullptr},
     {"INT_MIN+-1", ExprOp::VarPlus, I(INT_MIN), I(-1), I(INT_MAX), nullptr},
     {"R+I", ExprOp::VarPlus, R(1.5), I(1), R(2.5), nullptr},
+    {"I+R", ExprOp::VarPlus, I(1), R(0.25), R(1.25), nullptr},
+    {"R+R", ExprOp::VarPlus, R(0.25), R(0.5), R(0.75), nullptr},
     {"bool+I", ExprOp::VarPlus, B(true), I(1), I(0), nullptr},
     {"S+S", ExprOp::VarPlus, S(L"ab"), S(L"cd"), S(L"abcd"), nullptr},
     {"GBK S+S", ExprOp::VarPlus, S(L"\x4E2D"), S(L"\x6587x"), S(L"\x4E2D\x6587x"), nullptr},
@@ -125,9 +135,14 @@ const BinaryCase kBinaryCases[] = {
     {"S+null", ExprOp::VarPlus, S(L"y"), S(nullptr), S(L"y"), nullptr},
     {"S+I", ExprOp::VarPlus, S(L"x"), I(1), kNone, "Incompatible data type to plus"},
     {"I+S", ExprOp::VarPlus, I(1), S(L"x"), kNone, "Incompatible data type to plus"},
+    {"empty+empty", ExprOp::VarPlus, Empty(), Empty(), kNone, "Incompatible data type to plus"},
     // minus
     {"INT_MIN-1", ExprOp::VarMinus, I(INT_MIN), I(1), I(INT_MAX), nullptr},
+    {"I-I", ExprOp::VarMinus, I(5), I(7), I(-2), nullptr},
     {"R-I", ExprOp::VarMinus, R(1.5), I(2), R(-0.5), nullptr},
+    {"I-R", ExprOp::VarMinus, I(1), R(0.25), R(0.75), nullptr},
+    {"R-R", ExprOp::VarMinus, R(0.5), R(0.25), R(0.25), nullptr},
+    {"I-S", ExprOp::VarMinus, I(1), S(L"b"), kNone, "Incompatible data type to minus"},
     {"S-S", ExprOp::VarMinus, S(L"a"), S(L"b"), kNone, "Incompatible data type to minus"},
     // ordered comparisons
     {"3>2", ExprOp::VarGreater, I(3), I(2), B(true), nullptr},
@@ -136,6 +151,11 @@ const BinaryCase kBinaryCases[] = {
     {"2<2.5", ExprOp::VarLess, I(2), R(2.5), B(true), nullptr},
     {"2>=2", ExprOp::VarGreaterEqual, I(2), I(2), B(true), nullptr},
     {"2<=1", ExprOp::VarLessEqual, I(2), I(1), B(false), nullptr},
+    {"1.5>1.25", ExprOp::VarGreater, R(1.5), R(1.25), B(true), nullptr},
+    {"2>=2.0", ExprOp::VarGreaterEqual, I(2), R(2.0), B(true), nullptr},
+    {"true<0", ExprOp::VarLess, B(true), I(0), B(true), nullptr},  // true is -1
+    {"a>=a", ExprOp::VarGreaterEqual, S(L"a"), S(L"a"), B(true), nullptr},
+    {"b<=a", ExprOp::VarLessEqual, S(L"b"), S(L"a"), B(false), nullptr},
     {"NaN<1", ExprOp::VarLess, R(kNaN), I(1), B(false), nullptr},
     {"NaN>=1", ExprOp::VarGreaterEqual, R(kNaN), I(1), B(false), nullptr},
     {"b>a", ExprOp::VarGreater, S(L"b"), S(L"a"), B(true), nullptr},
@@ -149,6 +169,10 @@ const BinaryCase kBinaryCases[] = {
     {"empty<I", ExprOp::VarLess, Empty(), I(1), kNone, "Wrong type!"},
     // equality
     {"2==2.0", ExprOp::VarEqual, I(2), R(2.0), B(true), nullptr},
+    {"3==4", ExprOp::VarEqual, I(3), I(4), B(false), nullptr},
+    {"0.5==0.5", ExprOp::VarEqual, R(0.5), R(0.5), B(true), nullptr},
+    {"2.5==2", ExprOp::VarEqual, R(2.5), I(2), B(false), nullptr},
+    {"empty==empty", ExprOp::VarEqual, Empty(), Empty(), kNone, "Wrong type!"},
     {"NaN==NaN", ExprOp::VarEqual, R(kNaN), R(kNaN), B(false), nullptr},
     {"bool==-1", ExprOp::VarEqual, B(true), I(-1), B(true), nullptr},
     {"a==a", ExprOp::VarEqual, S(L"a"), S(L"a"), B(true), nullptr},
@@ -157,12 +181,17 @@ const BinaryCase kBinaryCases[] = {
     {"S==I", ExprOp::VarEqual, S(L"1"), I(1), kNone, "Wrong type!"},
     {"1!=2", ExprOp::VarNotEqual, I(1), I(2), B(true), nullptr},
     {"NaN!=NaN", ExprOp::VarNotEqual, R(kNaN), R(kNaN), B(true), nullptr},
+    {"a!=a", ExprOp::VarNotEqual, S(L"a"), S(L"a"), B(false), nullptr},
+    {"2.0!=2", ExprOp::VarNotEqual, R(2.0), I(2), B(false), nullptr},
     {"S!=I", ExprOp::VarNotEqual, S(L"1"), I(1), kNone, "incompatible type to compare"},
     // logical
     {"5&&true", ExprOp::VarAnd, I(5), B(true), B(true), nullptr},
     {"0&&1", ExprOp::VarAnd, I(0), I(1), B(false), nullptr},
     {"0||false", ExprOp::VarOr, I(0), B(false), B(false), nullptr},
     {"0||7", ExprOp::VarOr, I(0), I(7), B(true), nullptr},
+    {"true&&false", ExprOp::VarAnd, B(true), B(false), B(false), nullptr},
+    {"-1&&2", ExprOp::VarAnd, I(-1), I(2), B(true), nullptr},
+    {"empty&&1", ExprOp::VarAnd, Empty(), I(1), kNone, "incompatible type to compare"},
     {"R&&I", ExprOp::VarAnd, R(1.0), I(1), kNone, "incompatible type to compare"},
     {"I2||I (no normalising)", ExprOp::VarOr, I2(1), I(1), kNone, "incompatible type to compare"},
     {"S||I", ExprOp::VarOr, S(L"x"), I(1), kNone, "incompatible type to compare"},
@@ -204,6 +233,8 @@ const UnaryCase kUnaryCases[] = {
     {ExprOp::VarNot, I(5), B(false), nullptr},
     {ExprOp::VarNot, I(0), B(true), nullptr},
     {ExprOp::VarNot, B(false), B(true), nullptr},
+    {ExprOp::VarNot, B(true), B(false), nullptr},
+    {ExprOp::VarNot, S(L"0"), kNone, "incompatible type to compare"},
     {ExprOp::VarNot, R(0.0), kNone, "incompatible type to compare"},
     {ExprOp::VarNegate, I(5), I(-5), nullptr},
     {ExprOp::VarNegate, I(INT_MIN), I(INT_MIN), nullptr},

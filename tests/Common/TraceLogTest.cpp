@@ -333,10 +333,15 @@ TEST_F(TraceLogTest, SourcePathsLoseTheFoldersAboveTheTree) {
     ITraceLog* log = Open();
     log->TracePoint(__FILE__, 77);
     log->TracePoint("x.cpp", 78);  // shorter than the prefix: kept whole
+    // Outside the tree (however long): kept whole too.
+    log->TracePoint("Q:\\elsewhere\\deeper\\folders\\than\\ours\\y.cpp", 79);
     log->LogMessage("m");
     std::string text = CloseAndRead();
     EXPECT_NE(text.find("> " + shown + " (77)\n"), std::string::npos) << text;
     EXPECT_NE(text.find("> x.cpp (78)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("> Q:\\elsewhere\\deeper\\folders\\than\\ours\\y.cpp (79)\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST_F(TraceLogTest, LongTextsAreCut) {

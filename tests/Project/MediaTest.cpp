@@ -160,6 +160,10 @@ TEST(ExFiles, RedirectAndFolder) {
     EXPECT_EQ(S_OK, t.AddOrRedirect("key", "D:\\other\\[y].txt"));
     EXPECT_EQ(nullptr, t.Find("key"));
     EXPECT_NE(nullptr, t.Find("y.txt"));
+    // A file already listed under another name gives AddByPath's 1.
+    EXPECT_EQ(S_FALSE, t.AddOrRedirect("key2", "D:\\OTHER\\[y].txt"));
+    EXPECT_EQ(nullptr, t.Find("key2"));
+    EXPECT_EQ(2, t.GetCount());
     EXPECT_EQ(E_INVALIDARG, t.AddOrRedirect("", "D:\\a"));
     EXPECT_EQ(E_INVALIDARG, t.AddOrRedirect("k", ""));
     EXPECT_EQ(E_INVALIDARG, t.SetFolder(""));
@@ -501,6 +505,18 @@ TEST(MediaManager, TypesAndKinds) {
     EXPECT_EQ(S_FALSE, m->GetMediaType("other.avi", &type, &subtype));
     EXPECT_EQ(16, type);
     EXPECT_EQ(1040, subtype);
+    {
+        // An empty name goes through the item lookup, which logs it, then
+        // has no extension.
+        TempFolder tmp;
+        LogCapture log(tmp.File("log.txt"));
+        EXPECT_EQ(E_FAIL, m->GetMediaType("", &type, &subtype));
+        EXPECT_EQ(-1, type);
+        EXPECT_EQ(-1, subtype);
+        std::string text = log.Text();
+        ASSERT_TRUE(log.Active()) << "trace log";
+        EXPECT_NE(std::string::npos, text.find("invalidated parameter.")) << text;
+    }
     char ext[16];
     EXPECT_EQ(S_OK, m->GetDefaultExtension("logo.png", ext, sizeof(ext)));
     EXPECT_STREQ(".png", ext);

@@ -132,17 +132,20 @@ TEST(MemStream, MatchesAPlainBufferOnRandomOperations) {
     }
 }
 
-TEST(MemStream, ModeOneReplacesTheContentAndModeZeroRewinds) {
+// The mode byte is only kept: neither value moves the position or drops
+// the content.
+TEST(MemStream, ModeByteLeavesContentAndPosition) {
     CComPtr<ITeskStream> s = MemWith("abcdef");
     s->Seek(4, TESK_SEEK_SET);
     s->SetMode(0);
     EXPECT_EQ(0, s->GetMode());
-    EXPECT_EQ(0u, s->GetPosition());
+    EXPECT_EQ(4u, s->GetPosition());
     EXPECT_EQ(6u, s->GetSize());
     s->SetMode(1);
-    EXPECT_EQ(0u, s->GetSize());
-    s->Write("xy", 2);
-    EXPECT_EQ("xy", Contents(s));
+    EXPECT_EQ(1, s->GetMode());
+    EXPECT_EQ(4u, s->GetPosition());
+    s->Write("xyz", 3);
+    EXPECT_EQ("abcdxyz", Contents(s));
 }
 
 TEST(MemStream, AWriteBeyondTwoGigabytesThrows14) {
@@ -211,16 +214,39 @@ TEST(Body, LoadTakesTheGivenLengthFromThePosition) {
     ASSERT_EQ(S_OK, AsMemStream(dst)->LoadCompressed(src, 4, 0));
     EXPECT_EQ("3456", Contents(dst));
     EXPECT_EQ(7u, src->GetPosition());
-    // 0 takes all that is left; more than is left is cut to it.
+    // 0 takes all that is left.
     ASSERT_EQ(S_OK, AsMemStream(dst)->LoadCompressed(src, 0, 0));
-    EXPECT_EQ("789", Contents(dst));
-    src->Seek(8, TESK_SEEK_SET);
-    ASSERT_EQ(S_OK, AsMemStream(dst)->LoadCompressed(src, 100, 0));
     EXPECT_EQ(0u, dst->GetPosition());
-    EXPECT_EQ("89", Contents(dst));
+    EXPECT_EQ("789", Contents(dst));
     // Nothing left: the content stays.
     ASSERT_EQ(S_OK, AsMemStream(dst)->LoadCompressed(src, 0, 0));
-    EXPECT_EQ("89", Contents(dst));
+    EXPECT_EQ("789", Contents(dst));
+    // A length beyond the source's size is cut to the size.
+    src->Seek(0, TESK_SEEK_SET);
+    ASSERT_EQ(S_OK, AsMemStream(dst)->LoadCompressed(src, 100, 0));
+    EXPECT_EQ("0123456789", Contents(dst));
+}
+
+// A length that passes the source's end is a short read: 12000, with the
+// source not moved and the content kept (a packed stream would otherwise
+// read on into the next element).
+TEST(Body, LoadPastTheSourceEndThrows12000) {
+    struct Case {
+        ULONGLONG at, length;
+    } cases[] = {{8, 3}, {8, 100}, {1, 10}};
+    for (const Case& c : cases) {
+        CComPtr<ITeskStream> src = MemWith("0123456789");
+        src->Seek((LONGLONG)c.at, TESK_SEEK_SET);
+        CComPtr<ITeskStream> dst = MemWith("old");
+        try {
+            AsMemStream(dst)->LoadCompressed(src, c.length, BODY_PLAIN);
+            ADD_FAILURE() << "no exception at " << c.at << " for " << c.length;
+        } catch (const CTeskStreamExcept& e) {
+            EXPECT_EQ(12000, e.GetCode());
+        }
+        EXPECT_EQ(c.at, src->GetPosition());
+        EXPECT_EQ("old", Contents(dst));
+    }
 }
 
 TEST(Body, ZlibBodyOfAbc) {

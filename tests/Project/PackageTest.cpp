@@ -284,6 +284,40 @@ TEST(Package, MissingIndexStreams) {
     }
 }
 
+// An index whose body cannot be read fails the pre-load with its code (the
+// work would otherwise open without its pages or canvases). Index header:
+// size 32, stream length, 0, count at 12, next free at 16, mode at 20.
+TEST(Package, DamagedIndexBodiesFailPreLoad) {
+    auto header = [](uint32_t count, uint32_t mode) {
+        return CByteWriter().U32(32).U32(32).U32(0).U32(count).U32(1).U32(mode).Zeros(8).Str();
+    };
+    // The index header, the 16-byte body header, then the zlib stream.
+    std::string damaged = MakeCanvasList({"Bar", "Baz"}, 1, 2);
+    damaged[32 + 16 + 4] ^= 0x55;
+    struct Case {
+        const char* stream;
+        std::string bytes;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"frgindex", header(2, 0) + std::string(416, '\0'), (HRESULT)0x8004500C},  // one record of two
+        {"frgindex", std::string(20, '\0'), (HRESULT)0x8004500C},                  // short header
+        {"bkgindex", header(3, 0) + std::string(64, '\0'), (HRESULT)0x8004500C},
+        {"frmindex", damaged, E_FAIL},
+    };
+    for (const Case& c : cases) {
+        TempFolder tmp;
+        std::string path = tmp.File("i.mrt");
+        WorkSpec w = SampleWork();
+        w.overrides[c.stream] = c.bytes;
+        ASSERT_EQ(S_OK, WriteWork(path, w));
+        TestDoc doc(path);
+        EXPECT_EQ(c.expected, OpenAndPreLoad(path, &doc)) << c.stream;
+        // The media index is not reached.
+        EXPECT_EQ(0, doc.Project().GetMediaManager()->GetItems().GetCount()) << c.stream;
+    }
+}
+
 TEST(Package, OpenFailsForNoPackage) {
     TempFolder tmp;
     std::string path = tmp.File("none.mrt");

@@ -194,6 +194,22 @@ TEST(StreamString, TextsLongerThan0xFFFFAreRefused) {
     EXPECT_EQ(std::string(0xFFFF, 'a'), back);
 }
 
+// A fixed-width wide text of more than 0xFFFF units is refused, measured or
+// not, so the measured size equals what is written.
+TEST(StreamString, OverlongWideWritesTakeNothingMeasuredOrNot) {
+    for (bool measuring : {false, true}) {
+        CComPtr<ITeskStream> s = MemWith("head");
+        s->Seek(0, TESK_SEEK_END);
+        if (measuring) ASSERT_EQ(S_OK, s->BeginMeasure());
+        EXPECT_EQ(0u, s->WriteWideString("a", 0x10000)) << measuring;
+        EXPECT_EQ(4u, s->GetPosition()) << measuring;
+        EXPECT_EQ(4u, s->GetSize()) << measuring;
+        // 0xFFFF units still go: measured as 2n, written as n.
+        EXPECT_EQ(measuring ? 2u * 0xFFFF : 0xFFFFu, s->WriteWideString("a", 0xFFFF)) << measuring;
+        EXPECT_EQ(4u + 2 * 0xFFFF, s->GetSize()) << measuring;
+    }
+}
+
 TEST(StreamBase, ShortReadThrows12000) {
     CComPtr<ITeskStream> s = MemWith("12345", 2);
     char buf[8];
