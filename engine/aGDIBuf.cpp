@@ -70,14 +70,19 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
     if (mapping) *mapping = nullptr;
     if (!pixels || !mapping) return nullptr;
     DWORD size = 0;
+    // Each failure leaves its own code as the last error, past the logging,
+    // for callers that log it again.
     if (!GDIMappingSize(width, height, &size)) {
         LOG_WIN32_ERROR(ERROR_ARITHMETIC_OVERFLOW, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)",
                         width, height);
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
         return nullptr;
     }
     HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr);
     if (!section) {
-        LOG_WIN32_ERROR(0, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)", width, height);
+        const DWORD error = GetLastError();
+        LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)", width, height);
+        SetLastError(error);
         return nullptr;
     }
     BITMAPINFO bmi;
@@ -95,6 +100,7 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
         if (dib) DeleteObject(dib);
         CloseHandle(section);
         LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping:CreateDIBSection failed: %d x %d", width, height);
+        SetLastError(error);
         return nullptr;
     }
     *pixels = static_cast<BYTE*>(bits);
@@ -447,9 +453,10 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     BYTE* bits = nullptr;
     HANDLE mapping = nullptr;
     HBITMAP dib = temp ? CreateDIBSectionUseMapping(temp, width, height, &bits, &mapping) : nullptr;
+    const DWORD error = dib ? 0 : GetLastError();
     if (temp) DeleteDC(temp);
     if (!dib) {
-        LOG_WIN32_ERROR(0, "CreateDIBSection");
+        LOG_WIN32_ERROR(error, "CreateDIBSection");
         return E_FAIL;
     }
     GdiFlush();

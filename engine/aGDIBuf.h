@@ -131,7 +131,8 @@ protected:
 bool GDIMappingSize(int width, int height, DWORD* size);
 
 // A top-down 32-bit DIB section of width x (height + 2) at byte 56 of a new
-// paging-file mapping; null (logged) on failure.
+// paging-file mapping; null (logged, the failure's code left as the last
+// error) on failure.
 HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels, HANDLE* mapping);
 
 // A new CGDIBuffer with pixels (reference count 1), or null.

@@ -118,11 +118,24 @@ TEST(GDIBuffer, FailuresAreLogged) {
         CComPtr<IPixelBuffer> dst = MakeBuffer(4, 4);
         RECT r = Rect(0, 0, 4, 4);
         EXPECT_EQ(E_INVALIDARG, dst->Blit(&r, buffer, &r, 0));
+
+        // The failure's own code outlives the logging, so that a caller
+        // logging it again names the same error.
+        BYTE* bits = nullptr;
+        HANDLE mapping = nullptr;
+        SetLastError(0);
+        EXPECT_EQ(nullptr, CreateDIBSectionUseMapping(nullptr, 30000, 30000, &bits, &mapping));
+        EXPECT_EQ((DWORD)ERROR_ARITHMETIC_OVERFLOW, GetLastError());
+        auto bitmap = Make<CGDIBitmapBuffer>();
+        ASSERT_EQ(S_OK, bitmap->Create(10, 10));
+        EXPECT_EQ(E_FAIL, bitmap->Resize(30000, 30000));
+        EXPECT_EQ(10, Info(bitmap).nWidth);
     }
     const std::string text = log.Text();
     EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos) << text;
     EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"), std::string::npos)
         << text;
+    EXPECT_NE(text.find("Error(4:0x00000216) : CreateDIBSection -- "), std::string::npos) << text;
 }
 
 TEST(GDIBuffer, SetBufferInfoCopiesSuppliedFields) {
