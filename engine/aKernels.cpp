@@ -4,7 +4,8 @@
 #include "aKernelsVector.h"
 
 void MapStretchPoints(StretchPoint* table, int srcExtent, int destExtent) {
-    if (!table || destExtent <= 0) return;
+    // An empty source has no pixel to point at: the table stays as it is.
+    if (!table || destExtent <= 0 || srcExtent <= 0) return;
     if (srcExtent == destExtent) {
         for (int i = 0; i < destExtent; ++i) table[i] = {i, 1024};
         return;

@@ -52,6 +52,17 @@ TEST(MapStretchPoints, NeverPointsPastTheLastSourcePixel) {
         }
 }
 
+TEST(MapStretchPoints, EmptySourceLeavesTheTable) {
+    for (int ns : {0, -1, -1000}) {
+        std::vector<StretchPoint> table(8, StretchPoint{7, 77});
+        MapStretchPoints(table.data(), ns, 8);
+        for (const StretchPoint& p : table) {
+            EXPECT_EQ(7, p.index) << ns;
+            EXPECT_EQ(77, p.weight) << ns;
+        }
+    }
+}
+
 TEST(BuildBlendTable, EntryIsIndexTimesStep) {
     int table[256];
     BuildBlendTable(table, 256, 255);
