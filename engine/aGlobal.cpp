@@ -77,14 +77,15 @@ BOOL CGlobal::Start() {
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
     if (n == 0 || n >= sizeof(path)) path[0] = 0;
+    // A program without a version block runs as version 0.0.0.0.
     VS_FIXEDFILEINFO ffi;
-    if (path[0] && GetFileVersion(path, &ffi)) {
-        m_fileVersion = ((ULONGLONG)ffi.dwFileVersionMS << 32) | ffi.dwFileVersionLS;
-        snprintf(m_versionText, sizeof(m_versionText), "%d.%d.%d.%d",
-                 (int)HIWORD(ffi.dwFileVersionMS), (int)LOWORD(ffi.dwFileVersionMS),
-                 (int)HIWORD(ffi.dwFileVersionLS), (int)LOWORD(ffi.dwFileVersionLS));
-        LOG_MSG("Orvane Mavro Tool Version: %s", m_versionText);
-    }
+    ZeroMemory(&ffi, sizeof(ffi));
+    if (!path[0] || !GetFileVersion(path, &ffi)) ZeroMemory(&ffi, sizeof(ffi));
+    m_fileVersion = ((ULONGLONG)ffi.dwFileVersionMS << 32) | ffi.dwFileVersionLS;
+    snprintf(m_versionText, sizeof(m_versionText), "%d.%d.%d.%d",
+             (int)HIWORD(ffi.dwFileVersionMS), (int)LOWORD(ffi.dwFileVersionMS),
+             (int)HIWORD(ffi.dwFileVersionLS), (int)LOWORD(ffi.dwFileVersionLS));
+    LOG_MSG("Orvane Mavro Tool Version: %s", m_versionText);
 
     m_pExtMgr = new CExtensionManager();
 

@@ -18,9 +18,9 @@ HWND CPlayerView::CreateMainWindow(const char* title) {
 void CPlayerView::AttachWindow() {
     TRACE_POINT();
     if (!m_hWnd) return;
-    LONG style = GetWindowLongA(m_hWnd, GWL_STYLE);
-    style &= ~(WS_CAPTION | WS_THICKFRAME | WS_BORDER);
-    SetWindowLongA(m_hWnd, GWL_STYLE, style | WS_POPUP);
+    // No caption and no border; still neither a child nor a pop-up, so the
+    // window's destruction keeps ending the message loop.
+    SetWindowLongA(m_hWnd, GWL_STYLE, WS_CLIPCHILDREN);
     ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
 }
 

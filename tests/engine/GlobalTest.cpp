@@ -2,7 +2,9 @@
 
 #include <set>
 
+#include "TestFiles.h"
 #include "aGlobal.h"
+#include "aUtil.h"
 
 TEST(Global, RegistersTheFourteenClipboardFormatsInOrder) {
     CGlobal global;
@@ -33,4 +35,24 @@ TEST(Global, StartWithoutCursorLibraryGoesOn) {
     size_t n = strlen(lib);
     ASSERT_GT(n, 12u);
     EXPECT_STREQ("mavrolib.dll", lib + n - 12);
+}
+
+TEST(Global, ProgramWithoutVersionBlockRunsAsVersionZero) {
+    // The test program carries no version resource.
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, sizeof(self)), 0u);
+    VS_FIXEDFILEINFO ffi;
+    ASSERT_EQ(0, GetFileVersion(self, &ffi));
+
+    LogCapture log;
+    ASSERT_TRUE(log.Active());
+    CGlobal global;
+    EXPECT_TRUE(global.Start());
+    EXPECT_STREQ("0.0.0.0", global.GetVersionText());
+    EXPECT_EQ(0u, global.GetFileVersion64());
+    std::string text = log.Text();
+    EXPECT_TRUE(Logged(text, "Orvane Mavro Tool Version: 0.0.0.0"));
+    EXPECT_TRUE(Logged(text, "WinNT Version: "));
+    EXPECT_TRUE(Logged(text, "  comctl32-Ver: "));
+    EXPECT_TRUE(Logged(text, "   DiskFreeSpace in system("));
 }
