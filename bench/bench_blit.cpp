@@ -3,6 +3,7 @@
 // Each line gives megapixels per second for the blit (vector path and plain
 // path), for the reference, and the time ratio blit / reference: below 1 the
 // blit is faster.
+#include "BenchClock.h"
 #include <windows.h>
 
 #include <stdint.h>
@@ -25,16 +26,6 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)freq.QuadPart;
-}
 
 // Calls per timed run so that one run takes about 20 ms.
 template <class F>

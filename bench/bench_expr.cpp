@@ -2,6 +2,7 @@
 // (arithmetic, comparisons, string concatenation, variable and array
 // access) evaluated a million times, against the same computations written
 // directly in C++ in the same run.
+#include "BenchClock.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -13,16 +14,6 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)freq.QuadPart;
-}
 
 const char* const kExpressions[] = {
     "i*3+7",                   // integer arithmetic with a variable

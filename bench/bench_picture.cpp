@@ -2,6 +2,7 @@
 // through the picture object, against the same library decoding the same
 // file straight to 32-bit pixels in the same run; the program's own GIF and
 // BMP decoders in megapixels per second.
+#include "BenchClock.h"
 #include <windows.h>
 
 #include <setjmp.h>
@@ -35,13 +36,6 @@ public:
     PictureCodecManager manager;
 };
 
-double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)frequency.QuadPart;
-}
 
 // Best of several runs, in seconds.
 double Best(int runs, const std::function<void()>& work) {

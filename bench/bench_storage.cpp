@@ -1,5 +1,6 @@
 // Reading every stream of a runtime package through the packed container,
 // against plain file reads of the same byte ranges in the same run.
+#include "BenchClock.h"
 #include "PackageWriter.h"
 #include "TestFiles.h"
 #include "aPacStor.h"
@@ -12,12 +13,6 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
 
 struct Range {
     ULONGLONG offset;

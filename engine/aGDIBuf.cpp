@@ -286,32 +286,22 @@ STDMETHODIMP CGDIBuffer::ClearDirty() {
     return S_OK;
 }
 
+HRESULT CGDIBuffer::SetFlag(DWORD flag, BOOL on) {
+    if (on)
+        m_dwFlags |= flag;
+    else
+        m_dwFlags &= ~flag;
+    return S_OK;
+}
+
 STDMETHODIMP CGDIBuffer::Reserved10() { return S_OK; }
 STDMETHODIMP CGDIBuffer::Reserved11() { return S_OK; }
 
-STDMETHODIMP CGDIBuffer::EnableColorKey(BOOL on) {
-    if (on)
-        m_dwFlags |= BUFFLAG_COLORKEY;
-    else
-        m_dwFlags &= ~(DWORD)BUFFLAG_COLORKEY;
-    return S_OK;
-}
+STDMETHODIMP CGDIBuffer::EnableColorKey(BOOL on) { return SetFlag(BUFFLAG_COLORKEY, on); }
 
-STDMETHODIMP CGDIBuffer::EnableConstAlpha(BOOL on) {
-    if (on)
-        m_dwFlags |= BUFFLAG_CONSTALPHA;
-    else
-        m_dwFlags &= ~(DWORD)BUFFLAG_CONSTALPHA;
-    return S_OK;
-}
+STDMETHODIMP CGDIBuffer::EnableConstAlpha(BOOL on) { return SetFlag(BUFFLAG_CONSTALPHA, on); }
 
-STDMETHODIMP CGDIBuffer::EnablePixelAlpha(BOOL on) {
-    if (on)
-        m_dwFlags |= BUFFLAG_PIXELALPHA;
-    else
-        m_dwFlags &= ~(DWORD)BUFFLAG_PIXELALPHA;
-    return S_OK;
-}
+STDMETHODIMP CGDIBuffer::EnablePixelAlpha(BOOL on) { return SetFlag(BUFFLAG_PIXELALPHA, on); }
 
 STDMETHODIMP CGDIBuffer::FillRect(const RECT* rect, DWORD color) {
     TRACE_POINT();

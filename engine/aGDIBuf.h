@@ -54,6 +54,8 @@ public:
     const BlitWork& GetBlitWork() const { return m_work; }
 
 protected:
+    // Sets or clears one of the source switches.
+    HRESULT SetFlag(DWORD flag, BOOL on);
     // Makes pixels of the given size in the DC's format; the old ones must
     // be gone.
     HRESULT MakePixels(HDC dc, int width, int height);

@@ -4,11 +4,9 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MAVRO_BUILD:-$ROOT/build}"
-bash "$ROOT/scripts/build.sh" >/dev/null
 # shellcheck source=winenv.sh
 source "$ROOT/scripts/winenv.sh"
-mavro_wine_prefix "$BUILD/x86_64/wineprefix"
-mavro_wine_start
+mavro_build_and_start "$ROOT" "$BUILD"
 RUN="$BUILD/x86_64/sample"
 rm -rf "$RUN" && mkdir -p "$RUN"
 cp "$BUILD/x86_64/MavroRT/MavroRT.exe" "$RUN/"

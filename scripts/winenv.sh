@@ -65,3 +65,11 @@ mavro_wine_stop() {
   [ -n "${MAVRO_ALSA_CONF:-}" ] && rm -f "$MAVRO_ALSA_CONF"
   return 0
 }
+
+# Builds both targets, makes the prefix of the 64-bit build and starts Wine.
+mavro_build_and_start() {
+  local root="$1" build="$2"
+  bash "$root/scripts/build.sh" >/dev/null
+  mavro_wine_prefix "$build/x86_64/wineprefix"
+  mavro_wine_start
+}

@@ -1,0 +1,15 @@
+// The clock of the benchmarks: seconds from the performance counter.
+#pragma once
+
+#include <windows.h>
+
+inline double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return (double)f.QuadPart;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart / frequency;
+}
