@@ -28,7 +28,7 @@ bool ParseTga(const BYTE* data, size_t size, TgaLayout* t) {
     uint8_t idLength = r.U8();
     uint8_t mapType = r.U8();
     uint8_t imageType = r.U8();
-    r.Skip(9);  // colour map specification and origin
+    r.Skip(9);  // colour map fields and origin
     unsigned width = r.U16LE();
     unsigned height = r.U16LE();
     t->depth = r.U8();
