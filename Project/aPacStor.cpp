@@ -39,6 +39,83 @@ static ULONG FileRead(HANDLE file, void* buffer, ULONG n) {
     return got;
 }
 
+// ---------------------------------------------------------------- CPacReader
+
+CPacReader::CPacReader(HANDLE file)
+    : m_file(file), m_pos(0), m_osPos(0), m_length(FileLength(file)), m_window(kWindow),
+      m_windowAt(0), m_windowLen(0) {
+    FileTell(file, &m_osPos);
+    m_pos = m_osPos;
+}
+
+void CPacReader::Detach() {
+    m_file = INVALID_HANDLE_VALUE;
+    m_windowLen = 0;
+}
+
+// Bytes read straight into buffer at m_pos.
+ULONG CPacReader::ReadDirect(BYTE* buffer, ULONG n) {
+    if (m_osPos != m_pos) {
+        if (!FileSeek(m_file, m_pos)) return 0;
+        m_osPos = m_pos;
+    }
+    ULONG got = FileRead(m_file, buffer, n);
+    m_osPos += got;
+    return got;
+}
+
+ULONG CPacReader::Read(void* buffer, ULONG n) {
+    if (m_file == INVALID_HANDLE_VALUE) return 0;
+    BYTE* out = static_cast<BYTE*>(buffer);
+    ULONG done = 0;
+    while (done < n) {
+        ULONG want = n - done;
+        if (m_pos >= m_windowAt && m_pos - m_windowAt < m_windowLen) {
+            ULONG left = (ULONG)(m_windowAt + m_windowLen - m_pos);
+            ULONG take = want < left ? want : left;
+            memcpy(out + done, &m_window[(size_t)(m_pos - m_windowAt)], take);
+            m_pos += take;
+            done += take;
+        } else if (want >= kWindow) {
+            ULONG got = ReadDirect(out + done, want);
+            m_pos += got;
+            done += got;
+            break;
+        } else {
+            m_windowAt = m_pos;
+            m_windowLen = ReadDirect(m_window.data(), kWindow);
+            if (!m_windowLen) break;  // the file's end, or a failed read
+        }
+    }
+    return done;
+}
+
+// The container's file as one element sees it: through the reader of a
+// read-only package, else straight through the handle.
+static bool PacTell(HANDLE file, CPacReader* reader, ULONGLONG* pos) {
+    if (!reader || file == INVALID_HANDLE_VALUE) return FileTell(file, pos);
+    *pos = reader->Tell();
+    return true;
+}
+
+static bool PacSeek(HANDLE file, CPacReader* reader, ULONGLONG pos) {
+    if (!reader || file == INVALID_HANDLE_VALUE) return FileSeek(file, pos);
+    reader->Seek(pos);
+    return true;
+}
+
+static ULONGLONG PacLength(HANDLE file, CPacReader* reader) {
+    return reader && file != INVALID_HANDLE_VALUE ? reader->Length() : FileLength(file);
+}
+
+static ULONG PacRead(HANDLE file, CPacReader* reader, void* buffer, ULONG n) {
+    return reader && file != INVALID_HANDLE_VALUE ? reader->Read(buffer, n) : FileRead(file, buffer, n);
+}
+
+static ULONG PacReadAt(HANDLE file, CPacReader* reader, ULONGLONG pos, void* buffer, ULONG n) {
+    return PacSeek(file, reader, pos) ? PacRead(file, reader, buffer, n) : 0;
+}
+
 static bool FileWriteAll(HANDLE file, const void* buffer, ULONG n) {
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD put = 0;
@@ -96,42 +173,49 @@ CPacStream::CPacStream()
 
 HRESULT CPacStream::Open(HANDLE file, BOOL forReading) {
     TRACE_POINT();
-    m_file = file;
-    if (!FileTell(file, &m_start)) {
+    ULONGLONG start = 0;
+    if (!FileTell(file, &start)) {
         m_file = INVALID_HANDLE_VALUE;
         return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
     }
-    if (forReading) {
-        m_readOnly = 1;
-        m_mode = 0;
-        if (FileRead(file, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
-            m_file = INVALID_HANDLE_VALUE;
-            return TESK_E_HEADERREAD;
-        }
-        if (GetU32(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
-            GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
-            m_file = INVALID_HANDLE_VALUE;
-            return TESK_E_STREAMHEADER;
-        }
-        // The data must lie within the node's room in the file.
-        ULONGLONG limit = m_limit ? m_limit : FileLength(file);
-        ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
-        ULONGLONG length = GetU64(m_header + STM_LENGTH);
-        if (data > limit || length > limit - data) {
-            LOG_MSG("Stream at %lu: data length %lu passes its node's end", (unsigned long)m_start,
-                    (unsigned long)length);
-            m_file = INVALID_HANDLE_VALUE;
-            return TESK_E_STREAMHEADER;
-        }
-    } else {
-        m_readOnly = 0;
-        m_mode = 1;
-        if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STREAM)) {
-            m_file = INVALID_HANDLE_VALUE;
-            return TESK_E_HEADERWRITE;
-        }
+    if (forReading) return OpenForReadingAt(file, start);
+    m_file = file;
+    m_start = start;
+    m_readOnly = 0;
+    m_mode = 1;
+    if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STREAM)) {
+        m_file = INVALID_HANDLE_VALUE;
+        return TESK_E_HEADERWRITE;
     }
-    m_dataStart = m_start + GetU32(m_header + HDR_SIZE);
+    m_dataStart = m_start + PAC_NODE_HEADER_SIZE;
+    return S_OK;
+}
+
+HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
+    m_file = file;
+    m_start = start;
+    m_readOnly = 1;
+    m_mode = 0;
+    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+        m_file = INVALID_HANDLE_VALUE;
+        return TESK_E_HEADERREAD;
+    }
+    if (GetU32(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
+        GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
+        m_file = INVALID_HANDLE_VALUE;
+        return TESK_E_STREAMHEADER;
+    }
+    // The data must lie within the node's room in the file.
+    ULONGLONG limit = m_limit ? m_limit : PacLength(file, m_reader.get());
+    ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
+    ULONGLONG length = GetU64(m_header + STM_LENGTH);
+    if (data > limit || length > limit - data) {
+        LOG_MSG("Stream at %lu: data length %lu passes its node's end", (unsigned long)m_start,
+                (unsigned long)length);
+        m_file = INVALID_HANDLE_VALUE;
+        return TESK_E_STREAMHEADER;
+    }
+    m_dataStart = data;
     return S_OK;
 }
 
@@ -142,12 +226,13 @@ STDMETHODIMP CPacStream::Close() {
         if (FileSeek(m_file, m_start)) FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
     }
     m_file = INVALID_HANDLE_VALUE;
+    m_reader.reset();
     return S_OK;
 }
 
 STDMETHODIMP_(ULONGLONG) CPacStream::RawGetPosition() {
     ULONGLONG pos = 0;
-    if (!FileTell(m_file, &pos) || pos < m_dataStart) return 0;
+    if (!PacTell(m_file, m_reader.get(), &pos) || pos < m_dataStart) return 0;
     return pos - m_dataStart;
 }
 
@@ -158,7 +243,7 @@ STDMETHODIMP_(ULONGLONG) CPacStream::RawGetSize() {
 }
 
 STDMETHODIMP_(ULONG) CPacStream::RawRead(void* buffer, ULONG n) {
-    ULONG got = n ? FileRead(m_file, buffer, n) : 0;
+    ULONG got = n ? PacRead(m_file, m_reader.get(), buffer, n) : 0;
     if (got < n) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
     return got;
 }
@@ -180,20 +265,20 @@ STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
     case TESK_SEEK_SET: base = (LONGLONG)m_dataStart; break;
     case TESK_SEEK_CUR: {
         ULONGLONG pos = 0;
-        FileTell(m_file, &pos);
+        PacTell(m_file, m_reader.get(), &pos);
         base = (LONGLONG)pos;
         break;
     }
     case TESK_SEEK_END:
         base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
-                          : (LONGLONG)FileLength(m_file);
+                          : (LONGLONG)PacLength(m_file, m_reader.get());
         break;
     default: return E_UNEXPECTED;
     }
     LONGLONG to = base + offset;
     // Never before the data (into the header).
     if (to < (LONGLONG)m_dataStart) to = (LONGLONG)m_dataStart;
-    FileSeek(m_file, (ULONGLONG)to);
+    PacSeek(m_file, m_reader.get(), (ULONGLONG)to);
     return S_OK;
 }
 
@@ -215,14 +300,14 @@ STDMETHODIMP_(void) CPacStorage::DeleteThis(UINT flags) {
         this->~CPacStorage();
 }
 
-ULONGLONG CPacStorage::FileSize() const { return FileLength(m_file); }
+ULONGLONG CPacStorage::FileSize() const { return PacLength(m_file, m_reader.get()); }
 
 ULONGLONG CPacStorage::GetNodeSize() {
     ULONGLONG size = FileSize();
     return size > m_start ? size - m_start : 0;
 }
 
-void CPacStorage::SeekInNode(ULONGLONG offset) { FileSeek(m_file, m_start + offset); }
+void CPacStorage::SeekInNode(ULONGLONG offset) { PacSeek(m_file, m_reader.get(), m_start + offset); }
 
 void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
     m_entries.push_back(Entry{offset, name});
@@ -246,27 +331,35 @@ ULONGLONG CPacStorage::ChildLimit(ULONGLONG offset) const {
 
 HRESULT CPacStorage::OpenNode(HANDLE file, BOOL forReading) {
     TRACE_POINT();
+    ULONGLONG start = 0;
+    if (!FileTell(file, &start)) {
+        m_file = INVALID_HANDLE_VALUE;
+        return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
+    }
+    if (forReading) return OpenForReadingAt(file, start);
     m_file = file;
     m_entries.clear();
     m_index.clear();
     m_sortedOffsets.clear();
-    if (!FileTell(file, &m_start)) {
+    m_start = start;
+    m_readOnly = 0;
+    m_writable = 1;
+    if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STORAGE)) {
         m_file = INVALID_HANDLE_VALUE;
-        return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
+        return TESK_E_HEADERWRITE;
     }
-    if (!forReading) {
-        m_readOnly = 0;
-        m_writable = 1;
-        if (!WriteNewNodeHeader(file, m_header, PAC_MAGIC_STORAGE)) {
-            m_file = INVALID_HANDLE_VALUE;
-            return TESK_E_HEADERWRITE;
-        }
-        return S_OK;
-    }
+    return S_OK;
+}
 
+HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
+    m_file = file;
+    m_entries.clear();
+    m_index.clear();
+    m_sortedOffsets.clear();
+    m_start = start;
     m_readOnly = 1;
     m_writable = 0;
-    if (FileRead(file, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
@@ -328,7 +421,7 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
         return E_OUTOFMEMORY;
     }
     SeekInNode(dirOffset);
-    if (FileRead(m_file, bytes.data(), (ULONG)want) != want) return E_FAIL;
+    if (PacRead(m_file, m_reader.get(), bytes.data(), (ULONG)want) != want) return E_FAIL;
 
     CByteReader r(bytes.data(), bytes.size());
     if (r.U32LE() != PAC_MAGIC_DIR) return E_FAIL;
@@ -411,9 +504,12 @@ STDMETHODIMP CPacStorage::Close() {
         m_file = INVALID_HANDLE_VALUE;
     }
     if (m_ownFile != INVALID_HANDLE_VALUE) {
+        // Elements still open read nothing more, as with the handle closed.
+        if (m_reader) m_reader->Detach();
         CloseHandle(m_ownFile);
         m_ownFile = INVALID_HANDLE_VALUE;
     }
+    m_reader.reset();
     return S_OK;
 }
 
@@ -422,23 +518,28 @@ static bool ValidNewName(const char* name) {
     return name && *name && strlen(name) < PAC_MAX_NAME_UNITS;
 }
 
-static HRESULT OpenChildAt(CPacStorage* node, HANDLE file, BOOL forReading) {
-    return node->OpenNode(file, forReading);
+static HRESULT OpenChildAt(CPacStorage* node, HANDLE file, BOOL forReading, ULONGLONG start) {
+    return forReading ? node->OpenForReadingAt(file, start) : node->OpenNode(file, FALSE);
 }
-static HRESULT OpenChildAt(CPacStream* stream, HANDLE file, BOOL forReading) {
-    return stream->Open(file, forReading);
+static HRESULT OpenChildAt(CPacStream* stream, HANDLE file, BOOL forReading, ULONGLONG start) {
+    return forReading ? stream->OpenForReadingAt(file, start) : stream->Open(file, FALSE);
 }
 
-// A new node or stream object (T) on the file at its current position; one
-// opened for reading is kept inside limit.
+// A new node or stream object (T): one opened for reading at start, kept
+// inside limit, sharing the container's reader (if any); one for writing at
+// the file's current position.
 template <class T, class I>
-static HRESULT NewChild(HANDLE file, BOOL forReading, ULONGLONG limit, I** out) {
+static HRESULT NewChild(HANDLE file, const std::shared_ptr<CPacReader>& reader, BOOL forReading,
+                        ULONGLONG start, ULONGLONG limit, I** out) {
     CComObject<T>* child = nullptr;
     HRESULT hr = CComObject<T>::CreateInstance(&child);
     if (FAILED(hr)) return E_OUTOFMEMORY;
     child->AddRef();
-    if (forReading) child->SetLimit(limit);
-    hr = OpenChildAt(child, file, forReading);
+    if (forReading) {
+        child->SetLimit(limit);
+        child->SetReader(reader);
+    }
+    hr = OpenChildAt(child, file, forReading, start);
     if (FAILED(hr)) {
         child->Release();
         return hr;
@@ -456,7 +557,7 @@ HRESULT CPacStorage::CreateChild(const char* name, I** out) {
     if (Lookup(name)) return TESK_E_EXISTS;
     ULONGLONG offset = GetNodeSize();
     SeekInNode(offset);
-    HRESULT hr = NewChild<T>(m_file, FALSE, 0, out);
+    HRESULT hr = NewChild<T>(m_file, nullptr, FALSE, 0, 0, out);
     if (FAILED(hr)) return hr;
     AddEntry(offset, name);
     return S_OK;
@@ -468,8 +569,7 @@ HRESULT CPacStorage::OpenChild(const char* name, HRESULT missing, I** out) {
     *out = nullptr;
     ULONGLONG offset = Lookup(name);
     if (!offset) return missing;
-    SeekInNode(offset);
-    return NewChild<T>(m_file, TRUE, ChildLimit(offset), out);
+    return NewChild<T>(m_file, m_reader, TRUE, m_start + offset, ChildLimit(offset), out);
 }
 
 STDMETHODIMP CPacStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
@@ -559,15 +659,23 @@ HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
         return E_FAIL;
     }
-    if (!FileSeek(file, h) ||
-        FileRead(file, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) != PAC_RUNTIME_HEADER_SIZE) {
+    try {
+        m_reader = std::make_shared<CPacReader>(file);
+    } catch (const std::bad_alloc&) {
+        CloseHandle(file);
+        return E_OUTOFMEMORY;
+    }
+    if (PacReadAt(file, m_reader.get(), h, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) !=
+        PAC_RUNTIME_HEADER_SIZE) {
         LOG_MSG("Cannot read mrtFile");
+        m_reader.reset();
         CloseHandle(file);
         return TESK_E_HEADERREAD;
     }
     if (GetU32(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
         memcmp(m_runtimeHeader + 8, PAC_MAGIC_RUNTIME, 8) != 0) {
         LOG_MSG("Not mrtFile");
+        m_reader.reset();
         CloseHandle(file);
         return TESK_E_NOTRUNTIMEFILE;
     }
@@ -575,8 +683,9 @@ HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
     m_headerOffset = h;
     m_readOnly = 1;
     m_limit = 0;
-    hr = OpenNode(file, TRUE);
+    hr = OpenForReadingAt(file, h + PAC_RUNTIME_HEADER_SIZE);
     if (FAILED(hr)) {
+        m_reader.reset();
         CloseHandle(file);
         m_ownFile = INVALID_HANDLE_VALUE;
         return hr;

@@ -11,6 +11,7 @@
 
 #include "aTeskStream.h"
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -26,6 +27,37 @@ enum {
 #define PAC_MAGIC_STORAGE 0x42475453u  // "STGB"
 #define PAC_MAGIC_DIR 0x49475453u      // "STGI"
 #define PAC_MAGIC_STREAM 0x424d5453u   // "STMB"
+
+// Read side of a read-only package's file, shared by the root and every
+// element opened from it: the container's one file pointer, kept here
+// instead of in the handle, and a window of the file read ahead, so that the
+// node headers, directories and small streams lying together cost one system
+// call between them. The file is open sharing reads only: its bytes cannot
+// change under the window.
+class CPacReader {
+public:
+    explicit CPacReader(HANDLE file);
+    ULONGLONG Tell() const { return m_pos; }
+    void Seek(ULONGLONG pos) { m_pos = pos; }
+    ULONGLONG Length() const { return m_length; }
+    // Bytes read at the pointer, which moves past them; fewer at the file's
+    // end or on failure.
+    ULONG Read(void* buffer, ULONG n);
+    // The file is closed: every later read fails.
+    void Detach();
+
+private:
+    enum { kWindow = 0x10000 };
+    ULONG ReadDirect(BYTE* buffer, ULONG n);
+
+    HANDLE m_file;     // the root's
+    ULONGLONG m_pos;   // the container's file pointer
+    ULONGLONG m_osPos; // the handle's own pointer
+    ULONGLONG m_length;
+    std::vector<BYTE> m_window;
+    ULONGLONG m_windowAt;
+    ULONG m_windowLen;
+};
 
 class CPacStream : public CStreamBase {
 public:
@@ -49,8 +81,12 @@ public:
     // Reads (or, for writing, creates) the stream header at the file's
     // current position. The file stays the container's.
     HRESULT Open(HANDLE file, BOOL forReading);
+    // Open for reading of the stream header at a known file offset.
+    HRESULT OpenForReadingAt(HANDLE file, ULONGLONG start);
     // File offset that a read stream's data may not pass (0: the file's end).
     void SetLimit(ULONGLONG limit) { m_limit = limit; }
+    // Reads go through the package's reader (none: through the handle).
+    void SetReader(const std::shared_ptr<CPacReader>& reader) { m_reader = reader; }
     // File offset of the data (D), for checks.
     ULONGLONG DataStart() const { return m_dataStart; }
 
@@ -64,6 +100,7 @@ private:
     ULONGLONG m_start;        // S
     BYTE m_header[PAC_NODE_HEADER_SIZE];
     ULONGLONG m_limit;
+    std::shared_ptr<CPacReader> m_reader;
 };
 
 class CPacStorage : public CComObjectRootBase, public ITeskStorage {
@@ -96,6 +133,8 @@ public:
     // 21: reads (or, for writing, creates) the node header at the file's
     // current position; the file stays the container's.
     virtual HRESULT STDMETHODCALLTYPE OpenNode(HANDLE file, BOOL forReading);
+    // Open for reading of the node header at a known file offset.
+    HRESULT OpenForReadingAt(HANDLE file, ULONGLONG start);
     // 22: the file's size minus the node's start.
     virtual ULONGLONG STDMETHODCALLTYPE GetNodeSize();
     // 23: file pointer to node start + offset.
@@ -106,6 +145,8 @@ public:
     HRESULT LocateRuntimeHeader(const char* fileName);
     // File offset that a read node may not pass (0: the file's end).
     void SetLimit(ULONGLONG limit) { m_limit = limit; }
+    // Reads go through the package's reader (none: through the handle).
+    void SetReader(const std::shared_ptr<CPacReader>& reader) { m_reader = reader; }
     // Node start and the runtime header's offset (root), for checks.
     ULONGLONG NodeStart() const { return m_start; }
     ULONGLONG HeaderOffset() const { return m_headerOffset; }
@@ -144,6 +185,7 @@ private:
     std::vector<ULONGLONG> m_sortedOffsets;
     ULONGLONG m_dirOffset;
     ULONGLONG m_limit;
+    std::shared_ptr<CPacReader> m_reader;
     // Root only.
     HANDLE m_ownFile;
     BYTE m_runtimeHeader[PAC_RUNTIME_HEADER_SIZE];

@@ -8,7 +8,10 @@
 #include "aMemStm.h"
 #include "aPacStor.h"
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <string.h>
 
 namespace {
 
@@ -210,6 +213,109 @@ TEST(PacStream, SizesPositionsAndTheSharedFilePointer) {
     a->Seek(3, TESK_SEEK_SET);
     a->Read(buf, 4);
     EXPECT_EQ("ject", std::string(buf, 4));
+}
+
+// Reads of a read-only package go through a read-ahead window; every read,
+// seek and position must still be that of one plain file pointer shared by
+// the container. Random operations on random streams (some larger than the
+// window, some across its edges), against a model over the file's bytes.
+TEST(PacStream, SharedPointerReadsMatchAPlainModel) {
+    TempFolder dir;
+    std::string path = dir.File("model.mrt");
+    std::mt19937 rng(7);
+    const int kStreams = 12;
+    {
+        CPackageWriter w;
+        ASSERT_EQ(S_OK, w.Create(path, 4096, "MZ"));
+        ASSERT_EQ(S_OK, w.BeginStorage("frgdata"));
+        for (int i = 0; i < kStreams; ++i) {
+            size_t size = (i % 4 == 0) ? 70000 + rng() % 70000 : rng() % 9000;
+            std::string bytes(size, '\0');
+            for (char& c : bytes) c = (char)rng();
+            ASSERT_EQ(S_OK, w.AddStream(("s" + std::to_string(i)).c_str(), bytes));
+        }
+        ASSERT_EQ(S_OK, w.EndStorage());
+        ASSERT_EQ(S_OK, w.Finish());
+    }
+    const std::string file = ReadFileBytes(path);
+    CComPtr<ITeskStorage> root, data;
+    ASSERT_EQ(S_OK, OpenPacStorage(path.c_str(), &root));
+    ASSERT_EQ(S_OK, root->OpenStorage("frgdata", 1, &data));
+    CComPtr<ITeskStream> streams[kStreams];
+    ULONGLONG start[kStreams] = {}, size[kStreams] = {};
+    ULONGLONG pointer = 0;  // the model's file pointer
+    std::vector<char> buf(200000);
+    for (int step = 0; step < 3000; ++step) {
+        int i = (int)(rng() % kStreams);
+        ITeskStream* s = streams[i];
+        switch (s ? rng() % 4 : 0) {
+        case 0:  // (re)open: the pointer rests on the data
+            streams[i].Release();
+            ASSERT_EQ(S_OK, data->OpenStream(("s" + std::to_string(i)).c_str(), 1, &streams[i]));
+            start[i] = static_cast<CPacStream*>(streams[i].p)->DataStart();
+            size[i] = streams[i]->GetSize();
+            pointer = start[i];
+            break;
+        case 1: {  // seek from any origin, never before the data
+            int origin = (int)(rng() % 3);
+            LONGLONG offset = (LONGLONG)(rng() % 20000) - 8000;
+            LONGLONG base = origin == TESK_SEEK_SET   ? (LONGLONG)start[i]
+                            : origin == TESK_SEEK_CUR ? (LONGLONG)pointer
+                                                      : (LONGLONG)(start[i] + size[i]);
+            s->Seek(offset, origin);
+            pointer = (ULONGLONG)std::max(base + offset, (LONGLONG)start[i]);
+            break;
+        }
+        case 2: {  // read, past the data and the file's end too
+            ULONG n = (ULONG)(rng() % 3 == 0 ? rng() % 150000 : rng() % 3000);
+            ULONGLONG have = pointer < file.size() ? file.size() - pointer : 0;
+            ULONG expect = (ULONG)std::min<ULONGLONG>(n, have);
+            bool threw = false;
+            ULONG got = 0;
+            try {
+                got = s->Read(buf.data(), n);
+            } catch (const CTeskStreamExcept& e) {
+                EXPECT_EQ(12000, e.GetCode());
+                threw = true;
+                got = expect;
+            }
+            ASSERT_EQ(expect < n, threw) << step;
+            ASSERT_EQ(expect, got) << step;
+            ASSERT_EQ(0, memcmp(buf.data(), file.data() + pointer, expect)) << step;
+            pointer += expect;
+            break;
+        }
+        default:
+            break;
+        }
+        // Every open stream sees the one pointer.
+        for (int k = 0; k < kStreams; ++k) {
+            if (!streams[k]) continue;
+            ULONGLONG expect = pointer >= start[k] ? pointer - start[k] : 0;
+            ASSERT_EQ(expect, streams[k]->GetPosition()) << step << " " << k;
+        }
+    }
+}
+
+// Once the root has closed the file, an element still held reads nothing,
+// although its bytes were read ahead.
+TEST(PacStream, ReadsFailAfterTheRootCloses) {
+    TempFolder dir;
+    std::string path = dir.File("closed.mrt");
+    WriteSmallPackage(path, 0);
+    CComPtr<ITeskStorage> root;
+    ASSERT_EQ(S_OK, OpenPacStorage(path.c_str(), &root));
+    CComPtr<ITeskStream> s;
+    ASSERT_EQ(S_OK, root->OpenStream("PrjInfo", 1, &s));
+    root.Release();
+    s->Seek(0, TESK_SEEK_SET);
+    char buf[7];
+    try {
+        s->Read(buf, 7);
+        FAIL() << "no exception";
+    } catch (const CTeskStreamExcept& e) {
+        EXPECT_EQ(12000, e.GetCode());
+    }
 }
 
 TEST(PacStream, ReadingPastTheFileEndThrows12000) {
