@@ -12,5 +12,5 @@ for t in x86_64-w64-mingw32 i686-w64-mingw32; do
   cmake -S "$ROOT" -B "$BUILD/$arch" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain.cmake" \
     -DMAVRO_TRIPLE=$t -DMAVRO_DEPS="$DEPS/$t" -DMAVRO_TESTS=$tests -DMAVRO_BENCH=$tests >/dev/null
-  cmake --build "$BUILD/$arch" -j"$(nproc)"
+  cmake --build "$BUILD/$arch" -j"${MAVRO_JOBS:-$(nproc)}"
 done

@@ -17,7 +17,7 @@ PACKAGES=(
   mingw-w64-tools libwine-dev wine wine64 xvfb x11-apps xauth imagemagick
   fonts-wqy-microhei libgl1-mesa-dri libasound2-plugins
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  cmake ninja-build nasm tcl dpkg-dev googletest make
+  cmake ninja-build nasm tcl dpkg-dev googletest make clang-format locales
 )
 
 log() { printf '[setup] %s\n' "$*" >&2; }
@@ -141,7 +141,8 @@ build_for() {
   local sq; sq=$(fetch_source sqlite3)
   rm -rf "$b/sqlite" && cp -a "$sq" "$b/sqlite"
   (cd "$b/sqlite" && ./configure --disable-tcl >/dev/null && make sqlite3.c >/dev/null &&
-   $t-gcc-posix -O2 -c sqlite3.c -o sqlite3.o -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION &&
+   $t-gcc-posix -O2 -c sqlite3.c -o sqlite3.o -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
+     -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_DQS=0 &&
    $t-ar rcs "$p/lib/libsqlite3.a" sqlite3.o && cp sqlite3.h "$p/include/")
   exec 2>&3 3>&-
 }

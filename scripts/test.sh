@@ -10,4 +10,4 @@ source "$ROOT/scripts/winenv.sh"
 mavro_wine_prefix "$BUILD/x86_64/wineprefix"
 mavro_wine_start
 cd "$BUILD/x86_64"
-ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
+ctest --output-on-failure -j"${MAVRO_JOBS:-$(nproc)}" --timeout 300 "$@"

@@ -76,10 +76,11 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
     }
 }
 
-// Position just after the third-last separator of this file's own path: the
+// Position just after the fourth-last separator of this file's own path: the
 // folders above the source tree's top folder. 0 when there are fewer.
 size_t ComputeSourcePrefix(const char* path) {
-    size_t seps[3] = {0, 0, 0};
+    // This file is <top>/Common/runtime/bTraceLog.cpp: the prefix ends before <top>.
+    size_t seps[4] = {0, 0, 0, 0};
     int found = 0;
     for (size_t i = 0; path[i]; ++i) {
         if (IsDBCSLeadByte((BYTE)path[i]) && path[i + 1]) {
@@ -89,11 +90,12 @@ size_t ComputeSourcePrefix(const char* path) {
         if (IsSeparator(path[i])) {
             seps[0] = seps[1];
             seps[1] = seps[2];
-            seps[2] = i + 1;
+            seps[2] = seps[3];
+            seps[3] = i + 1;
             ++found;
         }
     }
-    return found >= 3 ? seps[0] : 0;
+    return found >= 4 ? seps[0] : 0;
 }
 
 // The system's text for a Win32 code, without its line break.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "Project/aStorage.h"
+#include "bStorage.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 

@@ -1,7 +1,7 @@
 // zlib compression of stored bodies.
 #include "bDtCmprs.h"
 
-#include "Project/aStorage.h"
+#include "bStorage.h"
 #include "bTraceLog.h"
 
 #include <zlib.h>

@@ -324,11 +324,11 @@ TEST_F(TraceLogTest, ThreadSwitchesArePerThread) {
 }
 
 TEST_F(TraceLogTest, SourcePathsLoseTheFoldersAboveTheTree) {
-    // This file is <top>/tests/Common/TraceLogTest.cpp, the log module
-    // <top>/Common/bTraceLog.cpp: recorded paths start at <top>.
+    // This file is <top>/tests/Common/runtime/TraceLogTest.cpp, the log module
+    // <top>/Common/runtime/bTraceLog.cpp: recorded paths start at <top>.
     std::string file = __FILE__;
     size_t cut = file.size();
-    for (int i = 0; i < 4; ++i) cut = file.find_last_of("/\\", cut - 1);
+    for (int i = 0; i < 5; ++i) cut = file.find_last_of("/\\", cut - 1);
     std::string shown = file.substr(cut + 1);
     ITraceLog* log = Open();
     log->TracePoint(__FILE__, 77);

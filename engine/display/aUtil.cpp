@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "aGDIBuf.h"
-#include "aGlobal.h"
 #include "bMsgBox.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"

@@ -1,5 +1,5 @@
 // Exceptions of the storage layer.
-#include "aStorage.h"
+#include "bStorage.h"
 
 #include "bMsgBox.h"
 #include "bTraceLog.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Project/aStorage.h"
+#include "bStorage.h"
 #include "bByteReader.h"
 #include "bExprScan.h"
 #include "bStrConv.h"

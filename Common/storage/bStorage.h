@@ -2,7 +2,9 @@
 // streams (ITeskStorage) over either the own packed container or an OLE
 // compound file, and seekable byte streams with 64-bit sizes (ITeskStream)
 // over memory, a packed-container node, a plain file or an OLE stream.
-// Slot order of both interfaces is fixed; do not reorder.
+// Slot order of both interfaces is fixed; do not reorder. Declared in the base
+// so that its readers (compression, variables) need nothing above it; the
+// implementations live with the project layer.
 #pragma once
 
 #include "bComBase.h"
@@ -141,25 +143,3 @@ public:
 // throws CTeskStreamExcept with the code.
 [[noreturn]] void ThrowTeskStreamExcept(int code, const char* text);
 
-// Factories (unit aTeskSt). Each returns an HRESULT; the out pointer gets an
-// added reference and is null on failure.
-HRESULT CreateTeskStorage(const char* name, int kind, ITeskStorage** out);
-HRESULT CreateTeskDocfile(const char* name, ITeskStorage** out);
-// A packed container with no file attached.
-HRESULT CreatePacStorage(const char* name, ITeskStorage** out);
-HRESULT OpenTeskStorage(const char* name, int mode, int kind, ITeskStorage** out);
-HRESULT OpenTeskDocfile(const char* name, int mode, ITeskStorage** out);
-// Opens a runtime package (read only): finds the "TESK-RT2" header on a
-// 4096-byte boundary within the first 128 KB and opens the root storage.
-// Failures are logged; 0x80045002 when the file is no package.
-HRESULT OpenPacStorage(const char* name, ITeskStorage** out);
-// A memory stream whose first block and growth step are blockSize.
-HRESULT CreateMemStream(ITeskStream** out, int blockSize);
-HRESULT OpenFileStream(const char* name, int mode, ITeskStream** out);
-
-// Stream strings: a 32-bit count n of ANSI bytes, then (n != 0) 2n bytes of
-// UTF-16, NUL-terminated and zero-padded when shorter. Reading stops the text
-// at its first NUL. Both answer a success flag; short reads throw.
-bool ReadStringFromStream(std::string& text, ITeskStream* stream);
-bool WriteStringToStream(const std::string& text, ITeskStream* stream);
-bool WriteStringToStream(const char* text, ITeskStream* stream);
