@@ -5,33 +5,42 @@
 #include <string.h>
 
 const char* FindOneOf(const char* text, const char* set) {
-    if (!text || !set) return nullptr;
+    if (!text || !set)
+        return nullptr;
     for (const char* p = text; *p; ++p) {
         if (IsDBCSLeadByte((BYTE)*p)) {
-            if (!p[1]) break;
+            if (!p[1])
+                break;
             ++p;
             continue;
         }
-        if (strchr(set, *p)) return p + 1;
+        if (strchr(set, *p))
+            return p + 1;
     }
     return nullptr;
 }
 
 static void CopyCut(char* dst, int size, const char* src, size_t n) {
-    if (size <= 0) return;
-    if (n > (size_t)(size - 1)) n = (size_t)(size - 1);
+    if (size <= 0)
+        return;
+    if (n > (size_t)(size - 1))
+        n = (size_t)(size - 1);
     memcpy(dst, src, n);
     dst[n] = 0;
 }
 
 bool ParseRuntimeSwitch(const char* commandLine, char* path, int size) {
-    if (path && size > 0) path[0] = 0;
-    if (!commandLine) return false;
+    if (path && size > 0)
+        path[0] = 0;
+    if (!commandLine)
+        return false;
     const char* p = commandLine;
     for (;;) {
         p = FindOneOf(p, "-/");
-        if (!p) return false;
-        if (*p == 'R' || *p == 'r') break;
+        if (!p)
+            return false;
+        if (*p == 'R' || *p == 'r')
+            break;
     }
     ++p;  // past the switch letter
     while (*p && _ismbcspace((unsigned char)*p)) ++p;
@@ -39,7 +48,8 @@ bool ParseRuntimeSwitch(const char* commandLine, char* path, int size) {
         const char* start = p + 1;
         const char* end = reinterpret_cast<const char*>(
             _mbschr(reinterpret_cast<const unsigned char*>(start), '"'));
-        if (!end) end = start + strlen(start);
+        if (!end)
+            end = start + strlen(start);
         CopyCut(path, size, start, (size_t)(end - start));
     } else {
         CopyCut(path, size, p, strlen(p));
@@ -48,9 +58,11 @@ bool ParseRuntimeSwitch(const char* commandLine, char* path, int size) {
 }
 
 void RuntimeTitle(const char* path, char* title, int size) {
-    if (!title || size <= 0) return;
+    if (!title || size <= 0)
+        return;
     title[0] = 0;
-    if (!path) return;
+    if (!path)
+        return;
     const char* name = path;
     const char* dot = nullptr;
     for (const char* p = path; *p; ++p) {

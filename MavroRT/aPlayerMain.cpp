@@ -21,7 +21,8 @@ static void IniPathOfProgram(char* ini, int size) {
     }
     char* name = strrchr(path, '\\');
     char* dot = strrchr(name ? name : path, '.');
-    if (dot) *dot = 0;
+    if (dot)
+        *dot = 0;
     snprintf(ini, (size_t)size, "%s.ini", path);
 }
 
@@ -53,14 +54,16 @@ int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine,
         code = 0;
     }
 
-    if (logging) ReleaseTraceLog();
+    if (logging)
+        ReleaseTraceLog();
     return code;
 }
 
 bool RegisterOwnTypeLib() {
     char path[520];
     DWORD n = GetModuleFileNameA(nullptr, path, 512);
-    if (n == 0 || n >= 512) path[0] = 0;
+    if (n == 0 || n >= 512)
+        path[0] = 0;
     strcat(path, "\\1");
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(WideFromMultibyte(path).c_str(), REGKIND_REGISTER, &lib);

@@ -9,7 +9,8 @@ CPlayerModule _Module;
 
 HRESULT CPlayerModule::Init(HINSTANCE instance) {
     HRESULT hr = CAppModuleBase::Init(instance);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     try {
         CGlobal* global = new CGlobal();
         SetAppGlobal(global);
@@ -49,9 +50,11 @@ int RunMessageLoop(CPlayerSite* site) {
     _Module.AddMessageLoop(&loop);
 
     CPlayerDoc* doc = site ? site->GetDocument() : nullptr;
-    if (doc) doc->StartPresentation();
+    if (doc)
+        doc->StartPresentation();
     CPlayerView* view = site ? site->GetView() : nullptr;
-    if (view) loop.AddMessageFilter(view);
+    if (view)
+        loop.AddMessageFilter(view);
 
     int result = 0;
     try {
@@ -65,7 +68,8 @@ int RunMessageLoop(CPlayerSite* site) {
     }
 
     loop.RemoveIdleHandler(&idle);
-    if (view) loop.RemoveMessageFilter(view);
+    if (view)
+        loop.RemoveMessageFilter(view);
     _Module.RemoveMessageLoop();
     return result;
 }

@@ -26,7 +26,6 @@
 
 namespace {
 
-
 // Calls per timed run so that one run takes about 20 ms.
 template <class F>
 int CallsPerRun(F& op) {
@@ -36,7 +35,8 @@ int CallsPerRun(F& op) {
         const double t0 = Now();
         for (int i = 0; i < calls; ++i) op();
         const double t = Now() - t0;
-        if (t > 0.02 || calls > (1 << 24)) return calls;
+        if (t > 0.02 || calls > (1 << 24))
+            return calls;
         calls = t > 0.002 ? (int)(calls * 0.02 / t) + 1 : calls * 4;
     }
 }
@@ -57,7 +57,8 @@ std::vector<double> Measure(std::vector<std::function<void()>> ops, double pixel
     for (int round = 0; round < 15; ++round)
         for (size_t i = 0; i < ops.size(); ++i) {
             const double t = TimeRun(ops[i], calls[i]);
-            if (t < best[i]) best[i] = t;
+            if (t < best[i])
+                best[i] = t;
         }
     for (double& b : best) b = pixelsPerCall / b / 1e6;
     return best;
@@ -71,9 +72,12 @@ struct Buffer {
         memset(&info, 0, sizeof(info));
         info.dwSize = sizeof(info);
         info.wMask = BIM_ALL;
-        if (p) p->GetBufferInfo(&info);
+        if (p)
+            p->GetBufferInfo(&info);
     }
-    DWORD* Row(int y) const { return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch); }
+    DWORD* Row(int y) const {
+        return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
+    }
 };
 
 void Randomise(const Buffer& b, uint32_t seed) {
@@ -84,13 +88,14 @@ void Randomise(const Buffer& b, uint32_t seed) {
 
 #if HAVE_PIXMAN
 pixman_image_t* Wrap(const Buffer& b, pixman_format_code_t format) {
-    return pixman_image_create_bits(format, b.info.nWidth, b.info.nHeight, reinterpret_cast<uint32_t*>(b.info.pPixels),
-                                    b.info.nPitch);
+    return pixman_image_create_bits(format, b.info.nWidth, b.info.nHeight,
+                                    reinterpret_cast<uint32_t*>(b.info.pPixels), b.info.nPitch);
 }
 #endif
 
 void Header() {
-    printf("%-44s %9s %9s %9s  %-30s %9s  %6s\n", "case", "MP/s", "plain", "SSE2", "reference", "MP/s", "ratio");
+    printf("%-44s %9s %9s %9s  %-30s %9s  %6s\n", "case", "MP/s", "plain", "SSE2", "reference",
+           "MP/s", "ratio");
 }
 
 // One case: the blit on the vector and the plain path against references.
@@ -113,10 +118,11 @@ void Case(const char* name, const std::function<void()>& blit, double pixels,
     for (auto& r : refs) ops.push_back(r.second);
     const std::vector<double> mps = Measure(ops, pixels);
     SetBlitKernelVector(true);
-    if (refs.empty()) printf("%-44s %9.1f %9.1f %9.1f\n", name, mps[0], mps[1], mps[2]);
+    if (refs.empty())
+        printf("%-44s %9.1f %9.1f %9.1f\n", name, mps[0], mps[1], mps[2]);
     for (size_t i = 0; i < refs.size(); ++i)
-        printf("%-44s %9.1f %9.1f %9.1f  %-30s %9.1f  %6.2f\n", i == 0 ? name : "", mps[0], mps[1], mps[2],
-               refs[i].first, mps[3 + i], mps[3 + i] / mps[0]);
+        printf("%-44s %9.1f %9.1f %9.1f  %-30s %9.1f  %6.2f\n", i == 0 ? name : "", mps[0], mps[1],
+               mps[2], refs[i].first, mps[3 + i], mps[3 + i] / mps[0]);
 }
 
 // Cut-out picture alpha: opaque discs with a soft edge on a clear ground.
@@ -125,7 +131,9 @@ void SpriteAlpha(const Buffer& b) {
         for (int x = 0; x < b.info.nWidth; ++x) {
             const int dx = x % 64 - 32, dy = y % 64 - 32;
             const int r2 = dx * dx + dy * dy;
-            const DWORD a = r2 < 22 * 22 ? 255 : r2 > 27 * 27 ? 0 : (DWORD)(255 * (27 * 27 - r2) / (27 * 27 - 22 * 22));
+            const DWORD a = r2 < 22 * 22   ? 255
+                            : r2 > 27 * 27 ? 0
+                                           : (DWORD)(255 * (27 * 27 - r2) / (27 * 27 - 22 * 22));
             b.Row(y)[x] = (b.Row(y)[x] & 0x00FFFFFF) | (a << 24);
         }
 }
@@ -145,8 +153,9 @@ int main() {
     Randomise(dst, 2);
     Randomise(scaled, 3);
 
-    printf("blit kernels: %s path available\n",
-           IsBlitKernelAvx2() ? "SSE2 with AVX2" : IsBlitKernelVector() ? "SSE2" : "plain");
+    printf("blit kernels: %s path available\n", IsBlitKernelAvx2()     ? "SSE2 with AVX2"
+                                                : IsBlitKernelVector() ? "SSE2"
+                                                                       : "plain");
     printf("pixman: %s\n", HAVE_PIXMAN ? "linked" : "not found, no pixman references");
     Header();
 
@@ -163,8 +172,8 @@ int main() {
     pixman_color_t half = {0x8080, 0x8080, 0x8080, 0x8080};
     pixman_image_t* pMask = pixman_image_create_solid_fill(&half);
     auto composite = [&](pixman_op_t op, pixman_image_t* s, pixman_image_t* m, const RECT& r) {
-        pixman_image_composite32(op, s, m, pDst, r.left, r.top, 0, 0, r.left, r.top, r.right - r.left,
-                                 r.bottom - r.top);
+        pixman_image_composite32(op, s, m, pDst, r.left, r.top, 0, 0, r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top);
     };
 #endif
 
@@ -178,13 +187,15 @@ int main() {
                                 return;
                             }
                             for (int y = r->top; y < r->bottom; ++y)
-                                memcpy(dst.Row(y) + r->left, src.Row(y) + r->left, (size_t)(r->right - r->left) * 4);
+                                memcpy(dst.Row(y) + r->left, src.Row(y) + r->left,
+                                       (size_t)(r->right - r->left) * 4);
                         }});
 #if HAVE_PIXMAN
         refs.push_back({"pixman SRC", [&] { composite(PIXMAN_OP_SRC, pSrcX, nullptr, *r); }});
 #endif
-        Case(isFull ? "copy 1920x1080 (code 0)" : "copy 64x64 (code 0)", [&] { dst.p->Blit(r, src.p, r, 0); },
-             isFull ? fullPx : smallPx, refs);
+        Case(
+            isFull ? "copy 1920x1080 (code 0)" : "copy 64x64 (code 0)",
+            [&] { dst.p->Blit(r, src.p, r, 0); }, isFull ? fullPx : smallPx, refs);
     }
 
     // Constant alpha 128: code 64.
@@ -200,11 +211,15 @@ int main() {
         const bool isFull = r == &full;
         refs.clear();
 #if HAVE_PIXMAN
-        refs.push_back({"pixman OVER, solid mask 128", [&] { composite(PIXMAN_OP_OVER, pSrcX, pMask, *r); }});
-        refs.push_back({"pixman OVER a8r8g8b8", [&] { composite(PIXMAN_OP_OVER, pSrcA, nullptr, *r); }});
+        refs.push_back(
+            {"pixman OVER, solid mask 128", [&] { composite(PIXMAN_OP_OVER, pSrcX, pMask, *r); }});
+        refs.push_back(
+            {"pixman OVER a8r8g8b8", [&] { composite(PIXMAN_OP_OVER, pSrcA, nullptr, *r); }});
 #endif
-        Case(isFull ? "constant alpha 128 1920x1080 (code 64)" : "constant alpha 128 64x64 (code 64)",
-             [&] { dst.p->Blit(r, src.p, r, 0); }, isFull ? fullPx : smallPx, refs);
+        Case(
+            isFull ? "constant alpha 128 1920x1080 (code 64)"
+                   : "constant alpha 128 64x64 (code 64)",
+            [&] { dst.p->Blit(r, src.p, r, 0); }, isFull ? fullPx : smallPx, refs);
     }
     src.p->EnableConstAlpha(FALSE);
 
@@ -225,10 +240,12 @@ int main() {
         refs.clear();
 #if HAVE_PIXMAN
         pixman_image_t* image = a.source == &src ? pSrcA : pSprite;
-        refs.push_back({"pixman OVER a8r8g8b8", [&] { composite(PIXMAN_OP_OVER, image, nullptr, *a.rect); }});
+        refs.push_back(
+            {"pixman OVER a8r8g8b8", [&] { composite(PIXMAN_OP_OVER, image, nullptr, *a.rect); }});
 #endif
-        Case(a.name, [&] { dst.p->Blit(a.rect, a.source->p, a.rect, 0); },
-             a.rect == &full ? fullPx : smallPx, refs);
+        Case(
+            a.name, [&] { dst.p->Blit(a.rect, a.source->p, a.rect, 0); },
+            a.rect == &full ? fullPx : smallPx, refs);
     }
     src.p->EnablePixelAlpha(FALSE);
 
@@ -246,16 +263,18 @@ int main() {
         refs.clear();
 #if HAVE_PIXMAN
         pixman_transform_t t;
-        pixman_transform_init_scale(&t, pixman_double_to_fixed((double)sw / dw), pixman_double_to_fixed((double)sh / dh));
+        pixman_transform_init_scale(&t, pixman_double_to_fixed((double)sw / dw),
+                                    pixman_double_to_fixed((double)sh / dh));
         pixman_image_set_transform(pScaled, &t);
         pixman_image_set_filter(pScaled, PIXMAN_FILTER_BILINEAR, nullptr, 0);
         pixman_image_set_repeat(pScaled, PIXMAN_REPEAT_PAD);
         refs.push_back({"pixman bilinear SRC", [&] {
-                            pixman_image_composite32(PIXMAN_OP_SRC, pScaled, nullptr, pDst, 0, 0, 0, 0, st.to.left,
-                                                     st.to.top, dw, dh);
+                            pixman_image_composite32(PIXMAN_OP_SRC, pScaled, nullptr, pDst, 0, 0, 0,
+                                                     0, st.to.left, st.to.top, dw, dh);
                         }});
 #endif
-        Case(st.name, [&] { dst.p->Blit(&st.to, scaled.p, &st.from, 0); }, (double)dw * dh, refs);
+        Case(
+            st.name, [&] { dst.p->Blit(&st.to, scaled.p, &st.from, 0); }, (double)dw * dh, refs);
 #if HAVE_PIXMAN
         pixman_image_set_transform(pScaled, nullptr);
 #endif
@@ -264,8 +283,10 @@ int main() {
 #if HAVE_PIXMAN
     for (pixman_image_t* i : {pSrcX, pSrcA, pSprite, pDst, pScaled, pMask}) pixman_image_unref(i);
 #endif
-    printf("MP/s: megapixels per second, the best of 15 alternating runs; plain: the blit without SSE2;\n"
-           "SSE2: the vector path without its AVX2 code\n");
+    printf(
+        "MP/s: megapixels per second, the best of 15 alternating runs; plain: the blit without "
+        "SSE2;\n"
+        "SSE2: the vector path without its AVX2 code\n");
     printf("ratio = blit time / reference time (below 1: the blit is faster)\n");
     return 0;
 }

@@ -14,14 +14,13 @@
 
 namespace {
 
-
 const char* const kExpressions[] = {
-    "i*3+7",                   // integer arithmetic with a variable
-    "(r+1.5)/2",               // double arithmetic
-    "i>10&&i<=100",            // comparisons and a logical operator
-    "s+\"def\"",               // string concatenation
-    "arr[3]+arr[i-40]",        // array elements
-    "s==\"abc\"||r<0.5",       // string comparison
+    "i*3+7",              // integer arithmetic with a variable
+    "(r+1.5)/2",          // double arithmetic
+    "i>10&&i<=100",       // comparisons and a logical operator
+    "s+\"def\"",          // string concatenation
+    "arr[3]+arr[i-40]",   // array elements
+    "s==\"abc\"||r<0.5",  // string comparison
 };
 const int kCount = sizeof(kExpressions) / sizeof(kExpressions[0]);
 
@@ -34,16 +33,26 @@ volatile double g_sink;
 
 void Direct(int which) {
     switch (which) {
-    case 0: g_sink = g_i * 3 + 7; break;
-    case 1: g_sink = (g_r + 1.5) / 2; break;
-    case 2: g_sink = (g_i > 10 && g_i <= 100) ? -1 : 0; break;
-    case 3: {
-        std::string t = g_s + "def";
-        g_sink = (double)t.size();
-        break;
-    }
-    case 4: g_sink = g_arr[3] + g_arr[g_i - 40]; break;
-    default: g_sink = (g_s == "abc" || g_r < 0.5) ? -1 : 0; break;
+        case 0:
+            g_sink = g_i * 3 + 7;
+            break;
+        case 1:
+            g_sink = (g_r + 1.5) / 2;
+            break;
+        case 2:
+            g_sink = (g_i > 10 && g_i <= 100) ? -1 : 0;
+            break;
+        case 3: {
+            std::string t = g_s + "def";
+            g_sink = (double)t.size();
+            break;
+        }
+        case 4:
+            g_sink = g_arr[3] + g_arr[g_i - 40];
+            break;
+        default:
+            g_sink = (g_s == "abc" || g_r < 0.5) ? -1 : 0;
+            break;
     }
 }
 
@@ -104,7 +113,7 @@ int main() {
         printf("%-24s %14.0f %14.0f %8.0f\n", kExpressions[k], kPer / e, kPer / d, e / d);
     }
     int done = kPer * kCount;
-    printf("all %d evaluations: evaluator %.0f/s, C++ %.0f/s, ratio %.0f\n", done,
-           done / evalTotal, done / directTotal, evalTotal / directTotal);
+    printf("all %d evaluations: evaluator %.0f/s, C++ %.0f/s, ratio %.0f\n", done, done / evalTotal,
+           done / directTotal, evalTotal / directTotal);
     return 0;
 }

@@ -36,7 +36,6 @@ public:
     PictureCodecManager manager;
 };
 
-
 // Best of several runs, in seconds.
 double Best(int runs, const std::function<void()>& work) {
     double best = 1e30;
@@ -88,7 +87,8 @@ struct PngReader {
 
 void PngRead(png_structp png, png_bytep out, size_t n) {
     PngReader* r = static_cast<PngReader*>(png_get_io_ptr(png));
-    if (r->position + n > r->file->size()) png_error(png, "short");
+    if (r->position + n > r->file->size())
+        png_error(png, "short");
     memcpy(out, r->file->data() + r->position, n);
     r->position += n;
 }
@@ -107,7 +107,8 @@ void PngReference(const Bytes& file) {
     png_set_bgr(png);
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_read_update_info(png, info);
-    const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    const png_uint_32 width = png_get_image_width(png, info),
+                      height = png_get_image_height(png, info);
     std::vector<uint8_t> pixels((size_t)width * height * 4);
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = &pixels[(size_t)y * width * 4];
@@ -124,9 +125,12 @@ std::vector<uint8_t> Photo(int width, int height, int channels, uint32_t seed) {
         for (int x = 0; x < width; ++x) {
             int noise = (int)(rng.Next() & 15);
             p[0] = (uint8_t)((x * 255 / width + noise) & 0xFF);
-            if (channels > 1) p[1] = (uint8_t)((y * 255 / height + noise) & 0xFF);
-            if (channels > 2) p[2] = (uint8_t)(((x + y) / 8 + noise) & 0xFF);
-            if (channels > 3) p[3] = (uint8_t)(x ^ y);
+            if (channels > 1)
+                p[1] = (uint8_t)((y * 255 / height + noise) & 0xFF);
+            if (channels > 2)
+                p[2] = (uint8_t)(((x + y) / 8 + noise) & 0xFF);
+            if (channels > 3)
+                p[3] = (uint8_t)(x ^ y);
             p += channels;
         }
     return px;

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 struct Range {
     ULONGLONG offset;
     ULONG length;
@@ -58,15 +57,19 @@ size_t ReadAll(const std::string& path, bool nested, int count, std::vector<Rang
     size_t total = 0;
     std::vector<char> buf(1 << 16);
     CComPtr<ITeskStorage> root;
-    if (FAILED(OpenPacStorage(path.c_str(), &root))) return 0;
+    if (FAILED(OpenPacStorage(path.c_str(), &root)))
+        return 0;
     auto readStream = [&](ITeskStorage* parent, const char* name) {
         CComPtr<ITeskStream> s;
-        if (FAILED(parent->OpenStream(name, 1, &s))) return;
+        if (FAILED(parent->OpenStream(name, 1, &s)))
+            return;
         ULONG n = (ULONG)s->GetSize();
-        if (n > buf.size()) buf.resize(n);
+        if (n > buf.size())
+            buf.resize(n);
         s->Read(buf.data(), n);
         total += n;
-        if (ranges) ranges->push_back(Range{static_cast<CPacStream*>(s.p)->DataStart(), n});
+        if (ranges)
+            ranges->push_back(Range{static_cast<CPacStream*>(s.p)->DataStart(), n});
     };
     readStream(root, "PrjInfo");
     char name[32];
@@ -76,7 +79,8 @@ size_t ReadAll(const std::string& path, bool nested, int count, std::vector<Rang
         for (int i = 0; i < count / 2; ++i) {
             snprintf(name, sizeof(name), "Page%d", i);
             CComPtr<ITeskStorage> page;
-            if (FAILED(data->OpenStorage(name, 1, &page))) continue;
+            if (FAILED(data->OpenStorage(name, 1, &page)))
+                continue;
             readStream(page, "CanvasInfo");
             readStream(page, "ObjData");
         }
@@ -90,15 +94,18 @@ size_t ReadAll(const std::string& path, bool nested, int count, std::vector<Rang
 }
 
 size_t ReadPlain(const std::string& path, const std::vector<Range>& ranges) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 0;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return 0;
     std::vector<char> buf(1 << 16);
     size_t total = 0;
     for (const Range& r : ranges) {
         LARGE_INTEGER at;
         at.QuadPart = (LONGLONG)r.offset;
         SetFilePointerEx(f, at, nullptr, FILE_BEGIN);
-        if (r.length > buf.size()) buf.resize(r.length);
+        if (r.length > buf.size())
+            buf.resize(r.length);
         DWORD got = 0;
         ReadFile(f, buf.data(), r.length, &got, nullptr);
         total += got;
@@ -128,12 +135,15 @@ int main() {
             double t1 = Now();
             ReadPlain(path, ranges);
             double t2 = Now();
-            if (t1 - t0 < best[0]) best[0] = t1 - t0;
-            if (t2 - t1 < best[1]) best[1] = t2 - t1;
+            if (t1 - t0 < best[0])
+                best[0] = t1 - t0;
+            if (t2 - t1 < best[1])
+                best[1] = t2 - t1;
         }
-        printf("%s package, %zu streams, %.1f MB: storage %.2f ms, plain reads %.2f ms, ratio %.2f\n",
-               nested ? "nested" : "flat", ranges.size(), bytes / 1048576.0, best[0] * 1000, best[1] * 1000,
-               best[0] / best[1]);
+        printf(
+            "%s package, %zu streams, %.1f MB: storage %.2f ms, plain reads %.2f ms, ratio %.2f\n",
+            nested ? "nested" : "flat", ranges.size(), bytes / 1048576.0, best[0] * 1000,
+            best[1] * 1000, best[0] / best[1]);
     }
     return 0;
 }

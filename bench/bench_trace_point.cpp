@@ -31,7 +31,8 @@ double MutexReference(int n) {
     LARGE_INTEGER a, b;
     QueryPerformanceCounter(&a);
     for (int i = 0; i < n; ++i) {
-        if (WaitForSingleObject(mutex, 1000) != WAIT_OBJECT_0) continue;
+        if (WaitForSingleObject(mutex, 1000) != WAIT_OBJECT_0)
+            continue;
         Slot& s = g_ring[index];
         index = (index + 1) % 128;
         strncpy(s.file, __FILE__, sizeof(s.file) - 1);

@@ -5,6 +5,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MAVRO_BUILD:-$ROOT/build}"
 bash "$ROOT/scripts/build.sh"
+bash "$ROOT/scripts/check-format.sh"
 # shellcheck source=winenv.sh
 source "$ROOT/scripts/winenv.sh"
 mavro_wine_prefix "$BUILD/x86_64/wineprefix"

@@ -5,21 +5,26 @@
 template <class T>
 static BOOL RemoveFrom(std::vector<T*>& list, T* item) {
     auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end()) return FALSE;
+    if (it == list.end())
+        return FALSE;
     list.erase(it);
     return TRUE;
 }
 
 BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) {
-    if (!filter) return FALSE;
+    if (!filter)
+        return FALSE;
     m_filters.push_back(filter);
     return TRUE;
 }
 
-BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) { return RemoveFrom(m_filters, filter); }
+BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) {
+    return RemoveFrom(m_filters, filter);
+}
 
 BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) {
-    if (!handler) return FALSE;
+    if (!handler)
+        return FALSE;
     m_idleHandlers.push_back(handler);
     return TRUE;
 }
@@ -30,11 +35,11 @@ BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) {
 
 BOOL CMessageLoop::IsIdleMessage(const MSG* msg) {
     switch (msg->message) {
-    case WM_MOUSEMOVE:
-    case WM_NCMOUSEMOVE:
-    case WM_PAINT:
-    case 0x0118:  // the system's caret blink timer
-        return FALSE;
+        case WM_MOUSEMOVE:
+        case WM_NCMOUSEMOVE:
+        case WM_PAINT:
+        case 0x0118:  // the system's caret blink timer
+            return FALSE;
     }
     return TRUE;
 }
@@ -42,7 +47,8 @@ BOOL CMessageLoop::IsIdleMessage(const MSG* msg) {
 BOOL CMessageLoop::PreTranslateMessage(MSG* msg) {
     // Newest filter first; a handler may remove itself while it runs.
     for (size_t i = m_filters.size(); i-- > 0;) {
-        if (i < m_filters.size() && m_filters[i]->PreTranslateMessage(msg)) return TRUE;
+        if (i < m_filters.size() && m_filters[i]->PreTranslateMessage(msg))
+            return TRUE;
     }
     return FALSE;
 }
@@ -57,11 +63,14 @@ int CMessageLoop::Run() {
     int idleCount = 0;
     for (;;) {
         while (doIdle && !::PeekMessageA(&m_msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (!OnIdle(idleCount++)) doIdle = FALSE;
+            if (!OnIdle(idleCount++))
+                doIdle = FALSE;
         }
         BOOL ret = ::GetMessageA(&m_msg, nullptr, 0, 0);
-        if (ret == -1) continue;  // an error; go on waiting
-        if (!ret) break;          // WM_QUIT
+        if (ret == -1)
+            continue;  // an error; go on waiting
+        if (!ret)
+            break;  // WM_QUIT
         if (!PreTranslateMessage(&m_msg)) {
             ::TranslateMessage(&m_msg);
             ::DispatchMessageA(&m_msg);
@@ -78,7 +87,9 @@ CAppModuleBase::CAppModuleBase() : m_instance(nullptr), m_initialised(false) {
     InitializeCriticalSection(&m_cs);
 }
 
-CAppModuleBase::~CAppModuleBase() { DeleteCriticalSection(&m_cs); }
+CAppModuleBase::~CAppModuleBase() {
+    DeleteCriticalSection(&m_cs);
+}
 
 HRESULT CAppModuleBase::Init(HINSTANCE instance) {
     m_instance = instance ? instance : GetModuleHandleA(nullptr);
@@ -94,7 +105,8 @@ void CAppModuleBase::Term() {
 }
 
 BOOL CAppModuleBase::AddMessageLoop(CMessageLoop* loop) {
-    if (!loop) return FALSE;
+    if (!loop)
+        return FALSE;
     DWORD id = GetCurrentThreadId();
     Lock();
     for (const LoopEntry& e : m_loops) {

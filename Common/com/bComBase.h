@@ -22,8 +22,8 @@
     (reinterpret_cast<ptrdiff_t>(static_cast<Itf*>(reinterpret_cast<Cls*>(8))) - 8)
 
 struct ComQIEntry {
-    const IID* piid;  // null ends the table
-    ptrdiff_t offset; // offset of the interface inside the object
+    const IID* piid;   // null ends the table
+    ptrdiff_t offset;  // offset of the interface inside the object
 };
 
 // Looks the identifier up in the table; IUnknown answers with the first row.
@@ -43,30 +43,29 @@ protected:
     LONG m_dwRef;
 };
 
-#define BEGIN_COM_MAP(cls)                                                   \
-public:                                                                      \
-    typedef cls _ComMapClass;                                                \
-    HRESULT _InternalQueryInterface(REFIID iid, void** ppv) {                \
-        return ComInternalQueryInterface(this, _GetEntries(), iid, ppv);     \
-    }                                                                        \
-    IUnknown* GetUnknown() {                                                 \
-        return reinterpret_cast<IUnknown*>(reinterpret_cast<BYTE*>(this) +   \
-                                           _GetEntries()->offset);           \
-    }                                                                        \
-    static const ComQIEntry* _GetEntries() {                                 \
+#define BEGIN_COM_MAP(cls)                                                                         \
+public:                                                                                            \
+    typedef cls _ComMapClass;                                                                      \
+    HRESULT _InternalQueryInterface(REFIID iid, void** ppv) {                                      \
+        return ComInternalQueryInterface(this, _GetEntries(), iid, ppv);                           \
+    }                                                                                              \
+    IUnknown* GetUnknown() {                                                                       \
+        return reinterpret_cast<IUnknown*>(reinterpret_cast<BYTE*>(this) + _GetEntries()->offset); \
+    }                                                                                              \
+    static const ComQIEntry* _GetEntries() {                                                       \
         static const ComQIEntry _entries[] = {
 #define COM_INTERFACE_ENTRY(itf) {&__uuidof(itf), offsetofclass(itf, _ComMapClass)},
 #define COM_INTERFACE_ENTRY_IID(iid, itf) {&(iid), offsetofclass(itf, _ComMapClass)},
 // Interface reached through an intermediate base (ambiguous inheritance).
-#define COM_INTERFACE_ENTRY2(itf, via)                                       \
-    {&__uuidof(itf),                                                         \
-     reinterpret_cast<ptrdiff_t>(static_cast<itf*>(static_cast<via*>(        \
-         reinterpret_cast<_ComMapClass*>(8)))) - 8},
-#define END_COM_MAP()                                                        \
-    {nullptr, 0}                                                             \
-    }                                                                        \
-    ;                                                                        \
-    return _entries;                                                         \
+#define COM_INTERFACE_ENTRY2(itf, via)                                             \
+    {&__uuidof(itf), reinterpret_cast<ptrdiff_t>(static_cast<itf*>(                \
+                         static_cast<via*>(reinterpret_cast<_ComMapClass*>(8)))) - \
+                         8},
+#define END_COM_MAP() \
+    { nullptr, 0 }    \
+    }                 \
+    ;                 \
+    return _entries;  \
     }
 
 // The concrete, heap-allocated object: IUnknown on top of a class that has a
@@ -80,7 +79,8 @@ public:
     STDMETHOD_(ULONG, AddRef)() override { return this->InternalAddRef(); }
     STDMETHOD_(ULONG, Release)() override {
         ULONG n = this->InternalRelease();
-        if (n == 0) delete this;
+        if (n == 0)
+            delete this;
         return n;
     }
     STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
@@ -89,10 +89,12 @@ public:
 
     // New object with a count of 0 (as the Windows class libraries do).
     static HRESULT CreateInstance(CComObject<Base>** pp) {
-        if (!pp) return E_POINTER;
+        if (!pp)
+            return E_POINTER;
         *pp = nullptr;
         CComObject<Base>* p = new (std::nothrow) CComObject<Base>();
-        if (!p) return E_OUTOFMEMORY;
+        if (!p)
+            return E_OUTOFMEMORY;
         p->InternalAddRef();
         HRESULT hr = p->FinalConstruct();
         p->InternalRelease();
@@ -108,11 +110,13 @@ public:
 // Creates an object and asks it for an interface; the usual class creator.
 template <class Base>
 HRESULT ComCreateInstance(REFIID iid, void** ppv) {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     *ppv = nullptr;
     CComObject<Base>* p = nullptr;
     HRESULT hr = CComObject<Base>::CreateInstance(&p);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     p->AddRef();
     hr = p->QueryInterface(iid, ppv);
     p->Release();
@@ -127,13 +131,15 @@ class CComPtr {
 public:
     CComPtr() : p(nullptr) {}
     CComPtr(T* lp) : p(lp) {
-        if (p) p->AddRef();
+        if (p)
+            p->AddRef();
     }
     CComPtr(const CComPtr& o) : CComPtr(o.p) {}
     CComPtr(CComPtr&& o) noexcept : p(o.p) { o.p = nullptr; }
     ~CComPtr() { Release(); }
     CComPtr& operator=(T* lp) {
-        if (lp) lp->AddRef();
+        if (lp)
+            lp->AddRef();
         Release();
         p = lp;
         return *this;
@@ -150,7 +156,8 @@ public:
     void Release() {
         T* t = p;
         p = nullptr;
-        if (t) t->Release();
+        if (t)
+            t->Release();
     }
     void Attach(T* lp) {
         Release();
@@ -167,13 +174,16 @@ public:
     T* get() const { return p; }
     template <class Q>
     HRESULT QueryInterface(Q** pp) const {
-        if (!p) return E_POINTER;
+        if (!p)
+            return E_POINTER;
         return p->QueryInterface(__uuidof(Q), reinterpret_cast<void**>(pp));
     }
     HRESULT CopyTo(T** pp) const {
-        if (!pp) return E_POINTER;
+        if (!pp)
+            return E_POINTER;
         *pp = p;
-        if (p) p->AddRef();
+        if (p)
+            p->AddRef();
         return S_OK;
     }
 

@@ -16,12 +16,17 @@ PFNMESSAGEBOXHANDLER SetMessageBoxHandler(PFNMESSAGEBOXHANDLER handler) {
 // The affirmative and negative answers a box of this type can give.
 static int AnswerFor(UINT type, bool yes) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return yes ? IDOK : IDCANCEL;
-    case MB_YESNO:
-    case MB_YESNOCANCEL: return yes ? IDYES : IDNO;
-    case MB_RETRYCANCEL: return yes ? IDRETRY : IDCANCEL;
-    case MB_ABORTRETRYIGNORE: return yes ? IDIGNORE : IDABORT;
-    default: return IDOK;
+        case MB_OKCANCEL:
+            return yes ? IDOK : IDCANCEL;
+        case MB_YESNO:
+        case MB_YESNOCANCEL:
+            return yes ? IDYES : IDNO;
+        case MB_RETRYCANCEL:
+            return yes ? IDRETRY : IDCANCEL;
+        case MB_ABORTRETRYIGNORE:
+            return yes ? IDIGNORE : IDABORT;
+        default:
+            return IDOK;
     }
 }
 
@@ -29,9 +34,11 @@ int UnattendedAnswer(UINT type, bool* answered) {
     *answered = false;
     char value[32];
     DWORD n = GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value));
-    if (n == 0 || n >= sizeof(value)) return 0;
+    if (n == 0 || n >= sizeof(value))
+        return 0;
     *answered = true;
-    if (_stricmp(value, "yes") == 0 || _stricmp(value, "ok") == 0) return AnswerFor(type, true);
+    if (_stricmp(value, "yes") == 0 || _stricmp(value, "ok") == 0)
+        return AnswerFor(type, true);
     if (_stricmp(value, "no") == 0 || _stricmp(value, "cancel") == 0)
         return AnswerFor(type, false);
     int v = atoi(value);
@@ -39,7 +46,8 @@ int UnattendedAnswer(UINT type, bool* answered) {
 }
 
 int SysMessageBox(HWND window, const char* text, const char* caption, UINT type) {
-    if (g_handler) return g_handler(window, text, caption, type);
+    if (g_handler)
+        return g_handler(window, text, caption, type);
     bool answered = false;
     int answer = UnattendedAnswer(type, &answered);
     if (answered) {

@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-typedef int (*PFNMESSAGEBOXHANDLER)(HWND window, const char* text, const char* caption,
-                                    UINT type);
+typedef int (*PFNMESSAGEBOXHANDLER)(HWND window, const char* text, const char* caption, UINT type);
 
 // Shows (or answers) a message box; the answer is an ID* value.
 int SysMessageBox(HWND window, const char* text, const char* caption, UINT type);

@@ -14,9 +14,11 @@ CWindowImplBase::~CWindowImplBase() {
 
 ATOM CWindowImplBase::RegisterWndClass(const char* className, UINT style, HCURSOR cursor,
                                        HBRUSH background, HINSTANCE instance) {
-    if (!instance) instance = GetModuleHandleA(nullptr);
+    if (!instance)
+        instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA wc;
-    if (GetClassInfoExA(instance, className, &wc)) return (ATOM)1;
+    if (GetClassInfoExA(instance, className, &wc))
+        return (ATOM)1;
     ZeroMemory(&wc, sizeof(wc));
     wc.cbSize = sizeof(wc);
     wc.style = style;
@@ -31,8 +33,10 @@ ATOM CWindowImplBase::RegisterWndClass(const char* className, UINT style, HCURSO
 HWND CWindowImplBase::Create(const char* className, HWND parent, const RECT* rect,
                              const char* title, DWORD style, DWORD exStyle, HMENU menu,
                              HINSTANCE instance) {
-    if (m_hWnd) return nullptr;
-    if (!instance) instance = GetModuleHandleA(nullptr);
+    if (m_hWnd)
+        return nullptr;
+    if (!instance)
+        instance = GetModuleHandleA(nullptr);
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, cx = CW_USEDEFAULT, cy = CW_USEDEFAULT;
     if (rect) {
         x = rect->left;
@@ -41,19 +45,21 @@ HWND CWindowImplBase::Create(const char* className, HWND parent, const RECT* rec
         cy = rect->bottom - rect->top;
     }
     t_creating = this;
-    HWND h = CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, menu,
-                             instance, this);
+    HWND h = CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, menu, instance,
+                             this);
     t_creating = nullptr;
     return h;
 }
 
 BOOL CWindowImplBase::DestroyWindow() {
-    if (!m_hWnd) return FALSE;
+    if (!m_hWnd)
+        return FALSE;
     return ::DestroyWindow(m_hWnd);
 }
 
 CWindowImplBase* CWindowImplBase::FromHandle(HWND hwnd) {
-    if (!hwnd) return nullptr;
+    if (!hwnd)
+        return nullptr;
     return reinterpret_cast<CWindowImplBase*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
@@ -66,7 +72,8 @@ LRESULT CALLBACK CWindowImplBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
         self->m_hWnd = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (!self)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
     BOOL handled = FALSE;
     // Exceptions must not cross the system's frames: caught and logged here.
@@ -81,7 +88,8 @@ LRESULT CALLBACK CWindowImplBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
         handled = TRUE;
         result = 0;
     }
-    if (!handled) result = DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (!handled)
+        result = DefWindowProcA(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->m_hWnd = nullptr;

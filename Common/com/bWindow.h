@@ -41,29 +41,32 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
-#define BEGIN_MSG_MAP(cls)                                                              \
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,       \
-                              LRESULT& lResult) override {                              \
-        BOOL bHandled = TRUE;                                                           \
-        (void)hWnd;                                                                     \
-        (void)wParam;                                                                   \
-        (void)lParam;                                                                   \
+#define BEGIN_MSG_MAP(cls)                                                        \
+    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, \
+                              LRESULT& lResult) override {                        \
+        BOOL bHandled = TRUE;                                                     \
+        (void)hWnd;                                                               \
+        (void)wParam;                                                             \
+        (void)lParam;                                                             \
         (void)bHandled;
 // Handler signature: LRESULT OnX(UINT msg, WPARAM, LPARAM, BOOL& handled).
-#define MESSAGE_HANDLER(message, func)                                                  \
-    if (uMsg == (message)) {                                                            \
-        bHandled = TRUE;                                                                \
-        lResult = func(uMsg, wParam, lParam, bHandled);                                 \
-        if (bHandled) return TRUE;                                                      \
+#define MESSAGE_HANDLER(message, func)                  \
+    if (uMsg == (message)) {                            \
+        bHandled = TRUE;                                \
+        lResult = func(uMsg, wParam, lParam, bHandled); \
+        if (bHandled)                                   \
+            return TRUE;                                \
     }
-#define MESSAGE_RANGE_HANDLER(first, last, func)                                        \
-    if (uMsg >= (first) && uMsg <= (last)) {                                            \
-        bHandled = TRUE;                                                                \
-        lResult = func(uMsg, wParam, lParam, bHandled);                                 \
-        if (bHandled) return TRUE;                                                      \
+#define MESSAGE_RANGE_HANDLER(first, last, func)        \
+    if (uMsg >= (first) && uMsg <= (last)) {            \
+        bHandled = TRUE;                                \
+        lResult = func(uMsg, wParam, lParam, bHandled); \
+        if (bHandled)                                   \
+            return TRUE;                                \
     }
-#define CHAIN_MSG_MAP(base)                                                             \
-    if (base::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
-#define END_MSG_MAP()                                                                   \
-    return FALSE;                                                                       \
+#define CHAIN_MSG_MAP(base)                                              \
+    if (base::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) \
+        return TRUE;
+#define END_MSG_MAP() \
+    return FALSE;     \
     }

@@ -49,7 +49,8 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         CByteReader r(data, size);
         r.Seek(kFileHeaderSize);

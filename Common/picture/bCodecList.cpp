@@ -13,14 +13,14 @@ typedef HRESULT (*PFNCREATECODEC)(PictureCodec** codec);
 
 // In list order: the 1-based position is the codec index.
 const PFNCREATECODEC kBuiltInCodecs[] = {
-    CreateBmpCodec,   // "dib;bmp"
-    CreateGifCodec,   // "gif"
-    CreateJpegCodec,  // "jpg;jpeg"
-    CreateTiffCodec,  // "tif;tiff"
-    CreateTgaCodec,   // "tga"
+    CreateBmpCodec,     // "dib;bmp"
+    CreateGifCodec,     // "gif"
+    CreateJpegCodec,    // "jpg;jpeg"
+    CreateTiffCodec,    // "tif;tiff"
+    CreateTgaCodec,     // "tga"
     CreatePicMspCodec,  // "pic"
-    CreateGrhCodec,   // "grh"
-    CreatePngCodec,   // "png"
+    CreateGrhCodec,     // "grh"
+    CreatePngCodec,     // "png"
 };
 const int kBuiltInCount = sizeof(kBuiltInCodecs) / sizeof(kBuiltInCodecs[0]);
 
@@ -33,7 +33,8 @@ PictureCodecManager::~PictureCodecManager() {
 }
 
 bool PictureCodecManager::Append(PictureCodec* codec) {
-    if (m_count >= m_capacity) return false;
+    if (m_count >= m_capacity)
+        return false;
     m_codecs[m_count++] = codec;
     return true;
 }
@@ -41,30 +42,36 @@ bool PictureCodecManager::Append(PictureCodec* codec) {
 bool PictureCodecManager::Init(ICodecModuleCreator* creator) {
     Clear();
     int modules = creator ? creator->GetCodecModuleCount() : 0;
-    if (modules < 0) modules = 0;
+    if (modules < 0)
+        modules = 0;
     int capacity = kBuiltInCount + modules;
     m_codecs = new (std::nothrow) PictureCodec*[capacity]();
-    if (!m_codecs) return false;
+    if (!m_codecs)
+        return false;
     m_capacity = capacity;
 
     for (int i = 0; i < kBuiltInCount; ++i) {
         PictureCodec* codec = nullptr;
-        if (SUCCEEDED(kBuiltInCodecs[i](&codec)) && codec) Append(codec);
+        if (SUCCEEDED(kBuiltInCodecs[i](&codec)) && codec)
+            Append(codec);
     }
     for (int i = 0; i < modules; ++i) {
         CLSID clsid;
-        if (!creator->GetCodecModuleClassId(i, &clsid)) continue;
+        if (!creator->GetCodecModuleClassId(i, &clsid))
+            continue;
         PictureCodec* codec = nullptr;
         HRESULT hr = creator->CreateModuleInstance(clsid, __uuidof(PictureCodec),
                                                    reinterpret_cast<void**>(&codec));
-        if (SUCCEEDED(hr) && codec) Append(codec);
+        if (SUCCEEDED(hr) && codec)
+            Append(codec);
     }
     return true;
 }
 
 void PictureCodecManager::Clear() {
     for (int i = 0; i < m_count; ++i) {
-        if (m_codecs[i]) m_codecs[i]->Release();
+        if (m_codecs[i])
+            m_codecs[i]->Release();
     }
     delete[] m_codecs;
     m_codecs = nullptr;
@@ -73,13 +80,16 @@ void PictureCodecManager::Clear() {
 }
 
 PictureCodec* PictureCodecManager::GetCodec(int position) const {
-    if (position < 0 || position >= m_count) return nullptr;
+    if (position < 0 || position >= m_count)
+        return nullptr;
     return m_codecs[position];
 }
 
 HRESULT PictureCodecManager::FindCodec(const char* extension, int* index) {
-    if (!extension || !index) return E_POINTER;
-    if (*extension == '.') ++extension;
+    if (!extension || !index)
+        return E_POINTER;
+    if (*extension == '.')
+        ++extension;
     for (int i = 0; i < m_count; ++i) {
         try {
             if (m_codecs[i]->MatchExtension(extension) == 0) {
@@ -94,10 +104,12 @@ HRESULT PictureCodecManager::FindCodec(const char* extension, int* index) {
 }
 
 HRESULT PictureCodecManager::IsKnownExtension(const char* text) {
-    if (!text) return E_POINTER;
+    if (!text)
+        return E_POINTER;
     for (int i = 0; i < m_count; ++i) {
         try {
-            if (m_codecs[i]->MatchExtension(text) == 0) return S_OK;
+            if (m_codecs[i]->MatchExtension(text) == 0)
+                return S_OK;
         } catch (CSE_Exception& e) {
             LOG_EXCEPTION(e);
         }
@@ -118,7 +130,8 @@ int PictureCodecManager::GetExtensionListLength() {
 }
 
 HRESULT PictureCodecManager::GetExtensionList(char* buffer, int size) {
-    if (!buffer || size <= 0) return E_POINTER;
+    if (!buffer || size <= 0)
+        return E_POINTER;
     buffer[0] = 0;
     int length = 0;
     HRESULT hr = S_OK;
@@ -128,7 +141,8 @@ HRESULT PictureCodecManager::GetExtensionList(char* buffer, int size) {
             break;
         }
         try {
-            if (m_codecs[i]->GetExtensionList(buffer + length, size - length) != 0) hr = S_FALSE;
+            if (m_codecs[i]->GetExtensionList(buffer + length, size - length) != 0)
+                hr = S_FALSE;
         } catch (CSE_Exception& e) {
             LOG_EXCEPTION(e);
             buffer[length] = 0;

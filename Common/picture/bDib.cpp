@@ -29,14 +29,19 @@ uint64_t ColorCount64(const void* header) {
         bits = static_cast<const BITMAPCOREHEADER*>(header)->bcBitCount;
     } else {
         const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(header);
-        if (bih->biClrUsed) return bih->biClrUsed;
+        if (bih->biClrUsed)
+            return bih->biClrUsed;
         bits = bih->biBitCount;
     }
     switch (bits) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+        case 1:
+            return 2;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
@@ -64,7 +69,8 @@ struct MaskChannel {
         mask = m;
         shift = 0;
         width = 0;
-        if (!m) return;
+        if (!m)
+            return;
         while (!((m >> shift) & 1)) ++shift;
         uint32_t v = m >> shift;
         while (v) {
@@ -84,7 +90,8 @@ struct MaskChannel {
         }
     }
     uint32_t Get(uint32_t pixel) const {
-        if (!mask) return 0;
+        if (!mask)
+            return 0;
         uint32_t v = (pixel & mask) >> shift;
         return width <= 8 ? lut[v] : (v >> (width - 8)) & 0xFF;
     }
@@ -133,32 +140,47 @@ bool ParseDib(CByteReader hdr, CByteReader rows, DibSource* src) {
         clrUsed = hdr.U32LE();
         hdr.U32LE();  // colours important
     }
-    if (hdr.Failed()) return RefuseDib("DIB header is cut short");
-    if (src->width <= 0 || height == 0) return RefuseDib("DIB has no pixels");
+    if (hdr.Failed())
+        return RefuseDib("DIB header is cut short");
+    if (src->width <= 0 || height == 0)
+        return RefuseDib("DIB has no pixels");
     src->topDown = height < 0;
     height = height < 0 ? -height : height;
-    if (height > 0x7FFFFFFF) return RefuseDib("DIB height out of range");
+    if (height > 0x7FFFFFFF)
+        return RefuseDib("DIB height out of range");
     src->height = (LONG)height;
 
     switch (src->bits) {
-    case 1: case 4: case 8: case 24: break;
-    case 16: case 32:
-        if (core) return RefuseDib("unsupported bit count");
-        break;
-    default: return RefuseDib("unsupported bit count");
+        case 1:
+        case 4:
+        case 8:
+        case 24:
+            break;
+        case 16:
+        case 32:
+            if (core)
+                return RefuseDib("unsupported bit count");
+            break;
+        default:
+            return RefuseDib("unsupported bit count");
     }
     switch (src->compression) {
-    case BI_RGB: break;
-    case BI_RLE8:
-        if (src->bits != 8 || src->topDown) return RefuseDib("bad RLE8 picture");
-        break;
-    case BI_RLE4:
-        if (src->bits != 4 || src->topDown) return RefuseDib("bad RLE4 picture");
-        break;
-    case BI_BITFIELDS:
-        if (src->bits != 16 && src->bits != 32) return RefuseDib("bad BI_BITFIELDS picture");
-        break;
-    default: return RefuseDib("unsupported compression");
+        case BI_RGB:
+            break;
+        case BI_RLE8:
+            if (src->bits != 8 || src->topDown)
+                return RefuseDib("bad RLE8 picture");
+            break;
+        case BI_RLE4:
+            if (src->bits != 4 || src->topDown)
+                return RefuseDib("bad RLE4 picture");
+            break;
+        case BI_BITFIELDS:
+            if (src->bits != 16 && src->bits != 32)
+                return RefuseDib("bad BI_BITFIELDS picture");
+            break;
+        default:
+            return RefuseDib("unsupported compression");
     }
 
     memset(src->palette, 0, sizeof(src->palette));
@@ -166,7 +188,8 @@ bool ParseDib(CByteReader hdr, CByteReader rows, DibSource* src) {
         src->red.Init(hdr.U32LE());
         src->green.Init(hdr.U32LE());
         src->blue.Init(hdr.U32LE());
-        if (hdr.Failed()) return RefuseDib("DIB colour masks are cut short");
+        if (hdr.Failed())
+            return RefuseDib("DIB colour masks are cut short");
     } else if (src->bits == 16) {
         src->red.Init(0x7C00);
         src->green.Init(0x03E0);
@@ -178,21 +201,24 @@ bool ParseDib(CByteReader hdr, CByteReader rows, DibSource* src) {
         uint64_t count = clrUsed ? clrUsed : (1u << src->bits);
         uint64_t used = count < (1u << src->bits) ? count : (1u << src->bits);
         const size_t entry = core ? sizeof(RGBTRIPLE) : sizeof(RGBQUAD);
-        if (!hdr.Has((size_t)used * entry)) return RefuseDib("DIB palette is cut short");
+        if (!hdr.Has((size_t)used * entry))
+            return RefuseDib("DIB palette is cut short");
         for (uint64_t i = 0; i < used; ++i) {
             const uint8_t* p = hdr.Take(entry);
             src->palette[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
         }
     }
 
-    if (!DibRowStride(src->width, src->bits, &src->stride)) return RefuseDib("DIB too large");
+    if (!DibRowStride(src->width, src->bits, &src->stride))
+        return RefuseDib("DIB too large");
     if (src->compression == BI_RLE8 || src->compression == BI_RLE4) {
         src->rows = rows;
     } else {
         size_t need;
         if (!CheckedMul(src->stride, (size_t)src->height, &need))
             return RefuseDib("DIB too large");
-        if (!rows.Has(need)) return RefuseDib("DIB rows are cut short");
+        if (!rows.Has(need))
+            return RefuseDib("DIB rows are cut short");
         src->rows = rows.Sub(need);
     }
     return true;
@@ -207,7 +233,8 @@ void ExpandRle(DibSource& src, uint32_t* out) {
     const LONG w = src.width, h = src.height;
     LONG x = 0, y = 0;  // y counts from the bottom row
     auto put = [&](unsigned index) {
-        if (x < w && y < h) out[(size_t)(h - 1 - y) * w + x] = src.palette[index & 0xFF];
+        if (x < w && y < h)
+            out[(size_t)(h - 1 - y) * w + x] = src.palette[index & 0xFF];
         ++x;
     };
     while (y < h && r.Has(2)) {
@@ -224,14 +251,17 @@ void ExpandRle(DibSource& src, uint32_t* out) {
         } else if (code == 1) {  // end of bitmap
             break;
         } else if (code == 2) {  // delta
-            if (!r.Has(2)) break;
+            if (!r.Has(2))
+                break;
             x += r.U8();
             y += r.U8();
         } else {  // literal run of 'code' pixels, padded to a 16-bit boundary
             size_t bytes = rle4 ? (code + 1) / 2 : code;
             const uint8_t* p = r.Take(bytes);
-            if (!p) break;
-            if (bytes & 1) r.Skip(1);
+            if (!p)
+                break;
+            if (bytes & 1)
+                r.Skip(1);
             for (unsigned i = 0; i < code && x < w; ++i)
                 put(rle4 ? ((i & 1) ? (p[i / 2] & 0x0F) : (p[i / 2] >> 4)) : p[i]);
         }
@@ -245,45 +275,46 @@ void ExpandRows(DibSource& src, uint32_t* out) {
         const uint8_t* s = base + (size_t)(src.topDown ? y : h - 1 - y) * src.stride;
         uint32_t* d = out + (size_t)y * w;
         switch (src.bits) {
-        case 1:
-            for (LONG x = 0; x < w; ++x) d[x] = src.palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-        case 4:
-            for (LONG x = 0; x < w; ++x)
-                d[x] = src.palette[(x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)];
-            break;
-        case 8:
-            for (LONG x = 0; x < w; ++x) d[x] = src.palette[s[x]];
-            break;
-        case 16:
-            for (LONG x = 0; x < w; ++x) {
-                uint32_t v = s[2 * x] | (s[2 * x + 1] << 8);
-                d[x] = src.blue.Get(v) | (src.green.Get(v) << 8) | (src.red.Get(v) << 16);
-            }
-            break;
-        case 24:
-            for (LONG x = 0; x < w; ++x, s += 3)
-                d[x] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
-            break;
-        case 32:
-            if (src.compression == BI_BITFIELDS) {
-                for (LONG x = 0; x < w; ++x, s += 4) {
-                    uint32_t v = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16) |
-                                 ((uint32_t)s[3] << 24);
+            case 1:
+                for (LONG x = 0; x < w; ++x) d[x] = src.palette[(s[x >> 3] >> (7 - (x & 7))) & 1];
+                break;
+            case 4:
+                for (LONG x = 0; x < w; ++x)
+                    d[x] = src.palette[(x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)];
+                break;
+            case 8:
+                for (LONG x = 0; x < w; ++x) d[x] = src.palette[s[x]];
+                break;
+            case 16:
+                for (LONG x = 0; x < w; ++x) {
+                    uint32_t v = s[2 * x] | (s[2 * x + 1] << 8);
                     d[x] = src.blue.Get(v) | (src.green.Get(v) << 8) | (src.red.Get(v) << 16);
                 }
-            } else {
-                for (LONG x = 0; x < w; ++x, s += 4)
+                break;
+            case 24:
+                for (LONG x = 0; x < w; ++x, s += 3)
                     d[x] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
-            }
-            break;
+                break;
+            case 32:
+                if (src.compression == BI_BITFIELDS) {
+                    for (LONG x = 0; x < w; ++x, s += 4) {
+                        uint32_t v = (uint32_t)s[0] | ((uint32_t)s[1] << 8) |
+                                     ((uint32_t)s[2] << 16) | ((uint32_t)s[3] << 24);
+                        d[x] = src.blue.Get(v) | (src.green.Get(v) << 8) | (src.red.Get(v) << 16);
+                    }
+                } else {
+                    for (LONG x = 0; x < w; ++x, s += 4)
+                        d[x] = (uint32_t)s[0] | ((uint32_t)s[1] << 8) | ((uint32_t)s[2] << 16);
+                }
+                break;
         }
     }
 }
 
 HGLOBAL Convert(CByteReader hdr, CByteReader rows) {
     DibSource* src = new (std::nothrow) DibSource;
-    if (!src) return nullptr;
+    if (!src)
+        return nullptr;
     HGLOBAL result = nullptr;
     if (ParseDib(hdr, rows, src)) {
         result = DibAlloc32(src->width, -src->height, true);
@@ -323,25 +354,32 @@ const BYTE* DibBitsPointer(const void* header) {
 }
 
 HGLOBAL DibDuplicate(HGLOBAL dib) {
-    if (!dib) return nullptr;
+    if (!dib)
+        return nullptr;
     SIZE_T size = GlobalSize(dib);
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (!copy) return nullptr;
+    if (!copy)
+        return nullptr;
     void* from = GlobalLock(dib);
     void* to = GlobalLock(copy);
-    if (from && to) memcpy(to, from, size);
-    if (from) GlobalUnlock(dib);
-    if (to) GlobalUnlock(copy);
+    if (from && to)
+        memcpy(to, from, size);
+    if (from)
+        GlobalUnlock(dib);
+    if (to)
+        GlobalUnlock(copy);
     return copy;
 }
 
 HGLOBAL ConvertFormat32(const void* header, const void* bits) {
-    if (!header || !bits) return nullptr;
+    if (!header || !bits)
+        return nullptr;
     return Convert(CByteReader(header, kUnbounded), CByteReader(bits, kUnbounded));
 }
 
 HGLOBAL ConvertPackedDib32(const void* header) {
-    if (!header) return nullptr;
+    if (!header)
+        return nullptr;
     return ConvertFormat32(header, DibBitsPointer(header));
 }
 
@@ -367,9 +405,11 @@ HGLOBAL ConvertPackedDib32Checked(const void* dib, size_t size) {
 }
 
 bool DibRowStride(LONG width, int bitCount, DWORD* stride) {
-    if (width < 0 || bitCount < 0) return false;
+    if (width < 0 || bitCount < 0)
+        return false;
     uint64_t s = (((uint64_t)width * (uint64_t)bitCount + 31) / 32) * 4;
-    if (s > 0x7FFFFFFF) return false;
+    if (s > 0x7FFFFFFF)
+        return false;
     *stride = (DWORD)s;
     return true;
 }
@@ -379,10 +419,12 @@ HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palett
                            bool firstRowIsTop) {
     const LONG height = header.biHeight;
     DWORD stride = 0;
-    if (height < 0 || !DibRowStride(header.biWidth, header.biBitCount, &stride)) return nullptr;
+    if (height < 0 || !DibRowStride(header.biWidth, header.biBitCount, &stride))
+        return nullptr;
     HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                                sizeof(header) + paletteBytes + (size_t)stride * height);
-    if (!work) return nullptr;
+    if (!work)
+        return nullptr;
     BYTE* p = static_cast<BYTE*>(GlobalLock(work));
     memcpy(p, &header, sizeof(header));
     memcpy(p + sizeof(header), palette, paletteBytes);
@@ -410,14 +452,16 @@ void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCou
 }
 
 HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
-    if (width < 0 || height < -0x7FFFFFFF) return nullptr;
+    if (width < 0 || height < -0x7FFFFFFF)
+        return nullptr;
     size_t absHeight = (size_t)(height < 0 ? -(int64_t)height : height);
     size_t image, total;
     if (!CheckedMul((size_t)width, absHeight, &image) || !CheckedMul(image, 4, &image) ||
         !CheckedAdd(image, kInfoHeaderSize, &total))
         return nullptr;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
-    if (!block) return nullptr;
+    if (!block)
+        return nullptr;
     BITMAPINFOHEADER* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
     bih->biSize = kInfoHeaderSize;
     bih->biWidth = width;
@@ -432,13 +476,20 @@ HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
 
 HGLOBAL DibCreate(int width, int height, int bitCount) {
     int bits;
-    if (bitCount < 2) bits = 1;
-    else if (bitCount < 5) bits = 4;
-    else if (bitCount < 9) bits = 8;
-    else if (bitCount < 25) bits = 24;
-    else if (bitCount == 32) bits = 32;
-    else bits = 4;
-    if (width < 0 || height < 0) return nullptr;
+    if (bitCount < 2)
+        bits = 1;
+    else if (bitCount < 5)
+        bits = 4;
+    else if (bitCount < 9)
+        bits = 8;
+    else if (bitCount < 25)
+        bits = 24;
+    else if (bitCount == 32)
+        bits = 32;
+    else
+        bits = 4;
+    if (width < 0 || height < 0)
+        return nullptr;
 
     BITMAPINFOHEADER bih;
     memset(&bih, 0, sizeof(bih));
@@ -458,7 +509,8 @@ HGLOBAL DibCreate(int width, int height, int bitCount) {
         !CheckedAdd(rows, kInfoHeaderSize + DibPaletteSize(&bih), &total))
         return nullptr;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
-    if (!block) return nullptr;
+    if (!block)
+        return nullptr;
     void* p = GlobalLock(block);
     memcpy(p, &bih, sizeof(bih));
     GlobalUnlock(block);

@@ -21,10 +21,9 @@ namespace {
 
 // Used when the file has no colour table and 4 bits per pixel (R, G, B).
 const uint8_t kDefaultPalette16[16][3] = {
-    {0, 0, 0},       {0, 0, 128},   {0, 128, 0},   {0, 128, 128},
-    {128, 0, 0},     {128, 0, 128}, {128, 128, 0}, {128, 128, 128},
-    {192, 192, 192}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
-    {255, 0, 0},     {255, 0, 255}, {255, 255, 0}, {255, 255, 255},
+    {0, 0, 0},     {0, 0, 128},     {0, 128, 0},     {0, 128, 128},   {128, 0, 0}, {128, 0, 128},
+    {128, 128, 0}, {128, 128, 128}, {192, 192, 192}, {0, 0, 255},     {0, 255, 0}, {0, 255, 255},
+    {255, 0, 0},   {255, 0, 255},   {255, 255, 0},   {255, 255, 255},
 };
 
 inline uint32_t PixelWord(uint8_t r, uint8_t g, uint8_t b) {
@@ -35,14 +34,16 @@ struct GifImage {
     BITMAPINFOHEADER header;
     uint32_t palette[256];  // output words; entries no pixel should reach are black
     bool interlaced;
-    size_t dataOffset;      // of the LZW minimum code size byte
+    size_t dataOffset;  // of the LZW minimum code size byte
 };
 
 bool SameLetters(const uint8_t* p, const char* upper, int n) {
     for (int i = 0; i < n; ++i) {
         uint8_t c = p[i];
-        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-        if (c != (uint8_t)upper[i]) return false;
+        if (c >= 'a' && c <= 'z')
+            c -= 'a' - 'A';
+        if (c != (uint8_t)upper[i])
+            return false;
     }
     return true;
 }
@@ -50,9 +51,12 @@ bool SameLetters(const uint8_t* p, const char* upper, int n) {
 bool SkipSubBlocks(CByteReader& r) {
     for (;;) {
         uint8_t n = r.U8();
-        if (r.Failed()) return false;
-        if (n == 0) return true;
-        if (!r.Skip(n)) return false;
+        if (r.Failed())
+            return false;
+        if (n == 0)
+            return true;
+        if (!r.Skip(n))
+            return false;
     }
 }
 
@@ -68,7 +72,8 @@ bool GifScan(const BYTE* data, size_t size, GifImage* image) {
     unsigned screenHeight = r.U16LE();
     uint8_t packed = r.U8();
     r.Skip(2);  // background index, aspect
-    if (r.Failed()) return false;
+    if (r.Failed())
+        return false;
 
     uint8_t table[768];
     memset(table, 0, sizeof(table));
@@ -76,48 +81,57 @@ bool GifScan(const BYTE* data, size_t size, GifImage* image) {
     int tableEntries = 0;
     if (packed & 0x80) {
         tableEntries = 1 << colourBits;
-        if (!r.ReadBytes(table, 3 * tableEntries)) return false;
+        if (!r.ReadBytes(table, 3 * tableEntries))
+            return false;
     }
 
     unsigned width = 0, height = 0;
     uint8_t imagePacked = 0;
     for (;;) {
         uint8_t block = r.U8();
-        if (r.Failed() || block == 0x3B) return false;
+        if (r.Failed() || block == 0x3B)
+            return false;
         if (block == 0x2C) {
             r.Skip(4);  // left, top
             width = r.U16LE();
             height = r.U16LE();
             imagePacked = r.U8();
-            if (r.Failed()) return false;
-            if (screenWidth >= width && screenHeight >= height) break;
+            if (r.Failed())
+                return false;
+            if (screenWidth >= width && screenHeight >= height)
+                break;
             continue;  // too large for its screen: scan on after the descriptor
         }
         if (block == 0x21) {
             uint8_t label = r.U8();
-            if (r.Failed()) return false;
+            if (r.Failed())
+                return false;
             switch (label) {
-            case 0xF9:  // graphic control: not used for a still picture
-                if (!r.Skip(6)) return false;
-                break;
-            case 0x01:
-            case 0xFE:
-            case 0xFF:
-                if (!SkipSubBlocks(r)) return false;
-                break;
-            case 0x00:
-                break;
-            default:
-                LOG_MSG("Unknown GIF extension Label: %d", label);
-                break;
+                case 0xF9:  // graphic control: not used for a still picture
+                    if (!r.Skip(6))
+                        return false;
+                    break;
+                case 0x01:
+                case 0xFE:
+                case 0xFF:
+                    if (!SkipSubBlocks(r))
+                        return false;
+                    break;
+                case 0x00:
+                    break;
+                default:
+                    LOG_MSG("Unknown GIF extension Label: %d", label);
+                    break;
             }
         }
     }
-    if (width == 0 || height == 0) return false;
+    if (width == 0 || height == 0)
+        return false;
     if (imagePacked & 0x80) {
         colourBits = (imagePacked & 7) + 1;
         tableEntries = 1 << colourBits;
-        if (!r.ReadBytes(table, 3 * tableEntries)) return false;
+        if (!r.ReadBytes(table, 3 * tableEntries))
+            return false;
     }
     image->interlaced = (imagePacked & 0x40) != 0;
     image->dataOffset = r.Position();
@@ -161,7 +175,8 @@ public:
     // The next code of the given width, or -1 at the end of the data.
     int Next(int width) {
         while (m_count < width) {
-            if (m_left == 0 && !NextBlock()) return -1;
+            if (m_left == 0 && !NextBlock())
+                return -1;
             m_bits |= (uint32_t)*m_block++ << m_count;
             m_count += 8;
             --m_left;
@@ -174,7 +189,8 @@ public:
 
 private:
     bool NextBlock() {
-        if (m_ended) return false;
+        if (m_ended)
+            return false;
         uint8_t n = m_r.U8();
         size_t available = m_r.Remaining() < n ? m_r.Remaining() : n;
         if (m_r.Failed() || available == 0) {
@@ -200,7 +216,8 @@ private:
 // free code would not fit the first code width).
 ptrdiff_t GifLzw(CByteReader& r, uint8_t* out, size_t total) {
     const int minSize = r.U8();
-    if (r.Failed() || minSize < 2 || minSize > 8) return -1;
+    if (r.Failed() || minSize < 2 || minSize > 8)
+        return -1;
     const int clear = 1 << minSize, end = clear + 1;
     static const int kTableSize = 4096;
     uint16_t prefix[kTableSize];
@@ -221,7 +238,8 @@ ptrdiff_t GifLzw(CByteReader& r, uint8_t* out, size_t total) {
     size_t pos = 0;
     while (pos < total) {
         int code = codes.Next(width);
-        if (code < 0 || code == end) break;
+        if (code < 0 || code == end)
+            break;
         if (code == clear) {
             width = minSize + 1;
             next = clear + 2;
@@ -229,12 +247,14 @@ ptrdiff_t GifLzw(CByteReader& r, uint8_t* out, size_t total) {
             continue;
         }
         if (prev < 0) {
-            if (code >= clear) break;  // damaged: no string to start from
+            if (code >= clear)
+                break;  // damaged: no string to start from
             out[pos++] = (uint8_t)code;
             prev = code;
             continue;
         }
-        if (code > next || (code == next && next >= kTableSize)) break;  // damaged
+        if (code > next || (code == next && next >= kTableSize))
+            break;  // damaged
         if (next < kTableSize) {
             // The new entry is the previous string plus the first byte of
             // this one (of the previous one when the code is the new entry).
@@ -243,13 +263,15 @@ ptrdiff_t GifLzw(CByteReader& r, uint8_t* out, size_t total) {
             first[next] = first[prev];
             length[next] = (uint16_t)(length[prev] + 1);
             ++next;
-            if (next == (1 << width) && width < 12) ++width;
+            if (next == (1 << width) && width < 12)
+                ++width;
         }
         // Write the string backwards from its last byte.
         size_t n = length[code];
         int c = code;
         for (size_t i = n; i-- > 0;) {
-            if (pos + i < total) out[pos + i] = suffix[c];
+            if (pos + i < total)
+                out[pos + i] = suffix[c];
             c = prefix[c];
         }
         pos += n;
@@ -261,9 +283,11 @@ ptrdiff_t GifLzw(CByteReader& r, uint8_t* out, size_t total) {
 HGLOBAL GifDecodePixels(const BYTE* data, size_t size, const GifImage& image) {
     const LONG width = image.header.biWidth, height = image.header.biHeight;
     size_t count;
-    if (!CheckedMul((size_t)width, (size_t)height, &count)) return nullptr;
+    if (!CheckedMul((size_t)width, (size_t)height, &count))
+        return nullptr;
     uint8_t* indexes = static_cast<uint8_t*>(calloc(count, 1));
-    if (!indexes) return nullptr;
+    if (!indexes)
+        return nullptr;
     CByteReader r(data, size);
     r.Seek(image.dataOffset);
     ptrdiff_t decoded = GifLzw(r, indexes, count);
@@ -296,7 +320,8 @@ public:
     STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) override {
         GifImage* image = new (std::nothrow) GifImage;
         bool ok = image && GifScan(data, size, image);
-        if (ok) m_header = image->header;
+        if (ok)
+            m_header = image->header;
         delete image;
         if (!ok) {
             LOG_MSG("Unable load gif file");
@@ -306,10 +331,12 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         GifImage* image = new (std::nothrow) GifImage;
-        if (image && GifScan(data, size, image)) *dib = GifDecodePixels(data, size, *image);
+        if (image && GifScan(data, size, image))
+            *dib = GifDecodePixels(data, size, *image);
         delete image;
         if (!*dib) {
             LOG_MSG("LoadGif failed");

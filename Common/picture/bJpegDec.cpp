@@ -57,9 +57,11 @@ void InitSource(j_decompress_ptr cinfo) {
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
     JpegSource* src = reinterpret_cast<JpegSource*>(cinfo->src);
     size_t n = src->data->Remaining();
-    if (n > kSourceBufferSize) n = kSourceBufferSize;
+    if (n > kSourceBufferSize)
+        n = kSourceBufferSize;
     if (n == 0) {
-        if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        if (src->startOfFile)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
         WARNMS(cinfo, JWRN_JPEG_EOF);
         // An end-of-image marker lets the library finish what it has.
         src->buffer[0] = (JOCTET)0xFF;
@@ -76,7 +78,8 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
 
 void SkipInputData(j_decompress_ptr cinfo, long count) {
     JpegSource* src = reinterpret_cast<JpegSource*>(cinfo->src);
-    if (count <= 0) return;
+    if (count <= 0)
+        return;
     while (count > (long)src->pub.bytes_in_buffer) {
         count -= (long)src->pub.bytes_in_buffer;
         FillInputBuffer(cinfo);
@@ -118,14 +121,16 @@ void ConvertCmykRow(const JSAMPLE* s, BYTE* d, JDIMENSION width, int bytesPerPix
         d[0] = (BYTE)(s[2] * k / 255);
         d[1] = (BYTE)(s[1] * k / 255);
         d[2] = (BYTE)(s[0] * k / 255);
-        if (bytesPerPixel == 4) d[3] = 0;
+        if (bytesPerPixel == 4)
+            d[3] = 0;
     }
 }
 
 }  // namespace
 
 int JpegGetLastError(char* buffer, int size) {
-    if (buffer && size > 0) lstrcpynA(buffer, g_jpegMessage, size);
+    if (buffer && size > 0)
+        lstrcpynA(buffer, g_jpegMessage, size);
     return g_jpegCode;
 }
 
@@ -155,18 +160,18 @@ __attribute__((noinline)) HGLOBAL JpegDecodeRows(JpegJob* job, int bits) {
     // CMYK ones are mixed here; anything else leaves the rows black.
     bool direct = false;
     switch (cinfo.jpeg_color_space) {
-    case JCS_GRAYSCALE:
-    case JCS_YCbCr:
-    case JCS_RGB:
-        cinfo.out_color_space = bits == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
-        direct = true;
-        break;
-    case JCS_CMYK:
-    case JCS_YCCK:
-        cinfo.out_color_space = JCS_CMYK;
-        break;
-    default:
-        break;
+        case JCS_GRAYSCALE:
+        case JCS_YCbCr:
+        case JCS_RGB:
+            cinfo.out_color_space = bits == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
+            direct = true;
+            break;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            cinfo.out_color_space = JCS_CMYK;
+            break;
+        default:
+            break;
     }
     jpeg_start_decompress(&cinfo);
 
@@ -174,11 +179,11 @@ __attribute__((noinline)) HGLOBAL JpegDecodeRows(JpegJob* job, int bits) {
     DWORD stride = 0;
     size_t image = 0, total = 0;
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || !DibRowStride((LONG)width, bits, &stride) ||
-        !CheckedMul(stride, height, &image) ||
-        !CheckedAdd(image, sizeof(BITMAPINFOHEADER), &total))
+        !CheckedMul(stride, height, &image) || !CheckedAdd(image, sizeof(BITMAPINFOHEADER), &total))
         ERREXIT(&cinfo, JERR_WIDTH_OVERFLOW);
     job->dib = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
-    if (!job->dib) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
+    if (!job->dib)
+        ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
     BYTE* block = static_cast<BYTE*>(GlobalLock(job->dib));
     BITMAPINFOHEADER* bih = reinterpret_cast<BITMAPINFOHEADER*>(block);
     bih->biSize = sizeof(BITMAPINFOHEADER);
@@ -225,8 +230,10 @@ int JpegGetSize(const void* data, DWORD length, int* width, int* height) {
         return 0;
     }
     JpegBegin(&job, data, length);
-    if (width) *width = (int)job.cinfo.image_width;
-    if (height) *height = (int)job.cinfo.image_height;
+    if (width)
+        *width = (int)job.cinfo.image_width;
+    if (height)
+        *height = (int)job.cinfo.image_height;
     jpeg_destroy_decompress(&job.cinfo);
     return 1;
 }
@@ -266,7 +273,8 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         HGLOBAL picture = JpegToDib(data, size, 32);
         if (!picture) {

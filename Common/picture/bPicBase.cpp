@@ -13,7 +13,7 @@ namespace {
 class CPicBase : public CComObjectRootBase, public PicBase {
 public:
     BEGIN_COM_MAP(CPicBase)
-        COM_INTERFACE_ENTRY(PicBase)
+    COM_INTERFACE_ENTRY(PicBase)
     END_COM_MAP()
 
     CPicBase() : m_hDib(nullptr), m_alpha(0), m_width(0), m_height(0), m_site(nullptr) {}
@@ -37,7 +37,8 @@ public:
 private:
     PictureCodecManager* Manager();
     void FreeDib() {
-        if (m_hDib) GlobalFree(m_hDib);
+        if (m_hDib)
+            GlobalFree(m_hDib);
         m_hDib = nullptr;
         m_width = 0;
         m_height = 0;
@@ -52,14 +53,17 @@ private:
 
 PictureCodecManager* CPicBase::Manager() {
     PictureCodecManager* manager = nullptr;
-    if (!m_site || FAILED(m_site->GetCodecManager(&manager))) return nullptr;
+    if (!m_site || FAILED(m_site->GetCodecManager(&manager)))
+        return nullptr;
     return manager;
 }
 
 HRESULT CPicBase::DetachDIB(HGLOBAL* dib) {
-    if (!dib) return E_POINTER;
+    if (!dib)
+        return E_POINTER;
     *dib = m_hDib;
-    if (!m_hDib) return E_FAIL;
+    if (!m_hDib)
+        return E_FAIL;
     m_hDib = nullptr;
     m_width = 0;
     m_height = 0;
@@ -87,7 +91,8 @@ HRESULT CPicBase::FindCodec(const char* extension, int* index) {
 }
 
 HRESULT CPicBase::LoadFile(const char* path) {
-    if (!path) return E_POINTER;
+    if (!path)
+        return E_POINTER;
     char extension[256];
     PathExtension(path, extension, sizeof(extension));
     int index = 0;
@@ -104,7 +109,8 @@ HRESULT CPicBase::LoadFile(const char* path) {
     // The whole file, mapped read-only.
     DWORD size = 0;
     const BYTE* view = static_cast<const BYTE*>(MapFileView(path, &size));
-    if (!view) return E_FAIL;
+    if (!view)
+        return E_FAIL;
 
     lstrcpynA(m_szFileName, path, sizeof(m_szFileName));
     hr = DecodeMemory(view, size, index);
@@ -116,9 +122,11 @@ HRESULT CPicBase::DecodeMemory(const BYTE* data, DWORD size, int codecIndex) {
     TRACE_POINT();
     FreeDib();
     PictureCodecManager* manager = Manager();
-    if (!manager) return E_FAIL;
+    if (!manager)
+        return E_FAIL;
     PictureCodec* codec = manager->GetCodec(codecIndex - 1);
-    if (!codec) return E_INVALIDARG;
+    if (!codec)
+        return E_INVALIDARG;
 
     HRESULT hr = E_FAIL;
     try {
@@ -131,8 +139,10 @@ HRESULT CPicBase::DecodeMemory(const BYTE* data, DWORD size, int codecIndex) {
         // Counted by absolute sizes and without overflow: a top-down picture
         // has a negative height.
         LONGLONG width = codec->GetWidth(), height = codec->GetHeight();
-        if (width < 0) width = -width;
-        if (height < 0) height = -height;
+        if (width < 0)
+            width = -width;
+        if (height < 0)
+            height = -height;
         if (width * height > PICTURE_MAX_PIXELS) {
             LOG_MSG("Picture's pixels is exceed 4096*4096,do not display it\n");
             return E_FAIL;
@@ -144,7 +154,8 @@ HRESULT CPicBase::DecodeMemory(const BYTE* data, DWORD size, int codecIndex) {
         hr = E_FAIL;
     }
     // A codec that reports success without a picture has failed.
-    if (SUCCEEDED(hr) && !m_hDib) hr = E_FAIL;
+    if (SUCCEEDED(hr) && !m_hDib)
+        hr = E_FAIL;
     if (FAILED(hr)) {
         FreeDib();
         return hr;
@@ -158,11 +169,13 @@ HRESULT CPicBase::DecodeMemory(const BYTE* data, DWORD size, int codecIndex) {
 }  // namespace
 
 HRESULT CreatePicBaseInterface(PicBase** picture, IPictureCodecSite* site) {
-    if (!picture) return E_POINTER;
+    if (!picture)
+        return E_POINTER;
     *picture = nullptr;
     CComObject<CPictureInterfaceQI<CPicBase>>* object = nullptr;
     HRESULT hr = CComObject<CPictureInterfaceQI<CPicBase>>::CreateInstance(&object);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     object->SetSite(site);
     object->AddRef();
     hr = object->QueryInterface(__uuidof(PicBase), reinterpret_cast<void**>(picture));

@@ -14,23 +14,23 @@ const LONGLONG PICTURE_MAX_PIXELS = 4096LL * 4096LL;
 
 // {C0BC2630-1049-11D4-9EEB-00104B04B807}
 struct PictureCodec : public IUnknown {
-    STDMETHOD_(LONG, GetHeight)() = 0;                                      // 3
-    STDMETHOD_(LONG, GetWidth)() = 0;                                       // 4
-    STDMETHOD_(int, GetAlphaFlag)() = 0;                                    // 5
-    STDMETHOD_(void, SetAlphaFlag)(int alpha) = 0;                          // 6
+    STDMETHOD_(LONG, GetHeight)() = 0;              // 3
+    STDMETHOD_(LONG, GetWidth)() = 0;               // 4
+    STDMETHOD_(int, GetAlphaFlag)() = 0;            // 5
+    STDMETHOD_(void, SetAlphaFlag)(int alpha) = 0;  // 6
     // Length of the extension list plus 1.
-    STDMETHOD_(int, GetExtensionListLength)() = 0;                          // 7
+    STDMETHOD_(int, GetExtensionListLength)() = 0;  // 7
     // Copies the list ("a;b", no dots); 0 when it fits, else 1 with the
     // list cut to size - 1 bytes.
-    STDMETHOD_(int, GetExtensionList)(char* buffer, int size) = 0;          // 8
+    STDMETHOD_(int, GetExtensionList)(char* buffer, int size) = 0;  // 8
     // 0 when an item of the list equals the text (ignoring case), else 1.
-    STDMETHOD_(int, MatchExtension)(const char* text) = 0;                  // 9
+    STDMETHOD_(int, MatchExtension)(const char* text) = 0;  // 9
     // Reads the picture's header from the whole file held in memory.
-    STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) = 0;                  // 10
+    STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) = 0;  // 10
     // Decodes the picture into a new packed DIB that the caller owns.
-    STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) = 0;      // 11
+    STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) = 0;  // 11
     // Destroys the codec whatever its count.
-    STDMETHOD_(void, DeleteThis)() = 0;                                     // 12
+    STDMETHOD_(void, DeleteThis)() = 0;  // 12
 };
 DECLARE_IID(PictureCodec, 0xC0BC2630, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
             0x07);
@@ -83,23 +83,23 @@ struct IPictureCodecSite {
 
 // {C0BC262F-1049-11D4-9EEB-00104B04B807}
 struct PicBase : public IUnknown {
-    STDMETHOD_(LONG, GetHeight)() = 0;                                      // 3
-    STDMETHOD_(LONG, GetWidth)() = 0;                                       // 4
+    STDMETHOD_(LONG, GetHeight)() = 0;  // 3
+    STDMETHOD_(LONG, GetWidth)() = 0;   // 4
     // The held DIB, still owned by the picture.
-    STDMETHOD_(HGLOBAL, GetDIB)() = 0;                                      // 5
-    STDMETHOD_(int, GetAlphaFlag)() = 0;                                    // 6
+    STDMETHOD_(HGLOBAL, GetDIB)() = 0;    // 5
+    STDMETHOD_(int, GetAlphaFlag)() = 0;  // 6
     // Hands the DIB to the caller and empties the picture; E_FAIL when none.
-    STDMETHOD(DetachDIB)(HGLOBAL* dib) = 0;                                 // 7
-    STDMETHOD_(int, GetExtensionListLength)() = 0;                          // 8
+    STDMETHOD(DetachDIB)(HGLOBAL* dib) = 0;         // 7
+    STDMETHOD_(int, GetExtensionListLength)() = 0;  // 8
     // All codecs' lists joined, each followed by ";".
-    STDMETHOD(GetExtensionList)(char* buffer, int size) = 0;                // 9
-    STDMETHOD(IsKnownExtension)(const char* text) = 0;                      // 10
+    STDMETHOD(GetExtensionList)(char* buffer, int size) = 0;  // 9
+    STDMETHOD(IsKnownExtension)(const char* text) = 0;        // 10
     // S_OK and the 1-based codec index, or S_FALSE with the index untouched.
-    STDMETHOD(FindCodec)(const char* extension, int* index) = 0;            // 11
-    STDMETHOD(LoadFile)(const char* path) = 0;                              // 12
+    STDMETHOD(FindCodec)(const char* extension, int* index) = 0;                // 11
+    STDMETHOD(LoadFile)(const char* path) = 0;                                  // 12
     STDMETHOD(DecodeMemory)(const BYTE* data, DWORD size, int codecIndex) = 0;  // 13
     // Destroys the picture (and its DIB) whatever its count.
-    STDMETHOD_(void, DeleteThis)() = 0;                                     // 14
+    STDMETHOD_(void, DeleteThis)() = 0;  // 14
 
     // The file the picture came from; users that decode from memory write
     // the media name here themselves.

@@ -6,18 +6,23 @@
 #include "bTraceLog.h"
 
 bool MbTextEqualNoCase(const char* a, size_t lenA, const char* b, size_t lenB) {
-    if (lenA != lenB) return false;
+    if (lenA != lenB)
+        return false;
     for (size_t i = 0; i < lenA; ++i) {
         unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
         if (IsDBCSLeadByte(ca) && i + 1 < lenA) {
             // A double-byte character has no case: both bytes must match.
-            if (ca != cb || a[i + 1] != b[i + 1]) return false;
+            if (ca != cb || a[i + 1] != b[i + 1])
+                return false;
             ++i;
             continue;
         }
-        if (ca >= 'a' && ca <= 'z') ca -= 'a' - 'A';
-        if (cb >= 'a' && cb <= 'z') cb -= 'a' - 'A';
-        if (ca != cb) return false;
+        if (ca >= 'a' && ca <= 'z')
+            ca -= 'a' - 'A';
+        if (cb >= 'a' && cb <= 'z')
+            cb -= 'a' - 'A';
+        if (ca != cb)
+            return false;
     }
     return true;
 }
@@ -48,7 +53,8 @@ void CPictureCodecBase::SetHeaderSize(LONG width, LONG height) {
 HRESULT CPictureCodecBase::HandOverDib(HGLOBAL picture, HGLOBAL* dib) {
     const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(picture));
     bool ok = bih->biSize == sizeof(BITMAPINFOHEADER);
-    if (ok) m_header = *bih;
+    if (ok)
+        m_header = *bih;
     GlobalUnlock(picture);
     if (!ok) {
         GlobalFree(picture);
@@ -67,7 +73,8 @@ int CPictureCodecBase::GetExtensionListLength() {
 }
 
 int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
-    if (!buffer || size <= 0) return 1;
+    if (!buffer || size <= 0)
+        return 1;
     int length = lstrlenA(m_extensions);
     if (length < size) {
         memcpy(buffer, m_extensions, length + 1);
@@ -77,7 +84,8 @@ int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
     int cut = 0;
     while (cut < size - 1) {
         int step = IsDBCSLeadByte((BYTE)m_extensions[cut]) ? 2 : 1;
-        if (cut + step > size - 1) break;
+        if (cut + step > size - 1)
+            break;
         cut += step;
     }
     memcpy(buffer, m_extensions, cut);
@@ -86,14 +94,17 @@ int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
 }
 
 int CPictureCodecBase::MatchExtension(const char* text) {
-    if (!text) return 1;
+    if (!text)
+        return 1;
     size_t textLength = strlen(text);
     const char* item = m_extensions;
     for (;;) {
         const char* end = strchr(item, ';');
         size_t length = end ? (size_t)(end - item) : strlen(item);
-        if (length && MbTextEqualNoCase(item, length, text, textLength)) return 0;
-        if (!end) return 1;
+        if (length && MbTextEqualNoCase(item, length, text, textLength))
+            return 0;
+        if (!end)
+            return 1;
         item = end + 1;
     }
 }
@@ -107,7 +118,8 @@ public:
     CGrhCodec() { SetExtensionList("grh"); }
     STDMETHOD(ReadInfo)(const BYTE*, DWORD) override { return S_OK; }
     STDMETHOD(Decode)(const BYTE*, DWORD, HGLOBAL* dib) override {
-        if (dib) *dib = nullptr;
+        if (dib)
+            *dib = nullptr;
         return E_FAIL;
     }
 };

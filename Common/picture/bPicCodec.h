@@ -9,7 +9,7 @@
 class CPictureCodecBase : public CComObjectRootBase, public PictureCodec {
 public:
     BEGIN_COM_MAP(CPictureCodecBase)
-        COM_INTERFACE_ENTRY(PictureCodec)
+    COM_INTERFACE_ENTRY(PictureCodec)
     END_COM_MAP()
 
     CPictureCodecBase();

@@ -69,11 +69,14 @@ public:
 
     STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) override {
         PicLayout t;
-        if (!ParsePicMsp(data, size, &t)) return E_FAIL;
+        if (!ParsePicMsp(data, size, &t))
+            return E_FAIL;
         // The header block holds the header and the two palette entries.
         FreeHeaderBlock();
-        m_hHeader = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(t.header) + sizeof(t.palette));
-        if (!m_hHeader) return E_FAIL;
+        m_hHeader =
+            GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(t.header) + sizeof(t.palette));
+        if (!m_hHeader)
+            return E_FAIL;
         BYTE* p = static_cast<BYTE*>(GlobalLock(m_hHeader));
         memcpy(p, &t.header, sizeof(t.header));
         memcpy(p + sizeof(t.header), t.palette, sizeof(t.palette));
@@ -83,10 +86,12 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         PicLayout t;
-        if (!ParsePicMsp(data, size, &t)) return E_FAIL;
+        if (!ParsePicMsp(data, size, &t))
+            return E_FAIL;
         // The first file row is the top row.
         *dib = DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), data + t.rowsOffset,
                                   t.rowSize, true);

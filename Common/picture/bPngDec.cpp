@@ -45,13 +45,15 @@ void PngWarning(png_structp, png_const_charp) {}
 
 void PngReadData(png_structp png, png_bytep out, size_t length) {
     PngMemorySource* src = static_cast<PngMemorySource*>(png_get_io_ptr(png));
-    if (!src->data.ReadBytes(out, length)) png_error(png, "Read Error");
+    if (!src->data.ReadBytes(out, length))
+        png_error(png, "Read Error");
 }
 
 void PngRelease() {
     free(g_png.rows);
     g_png.rows = nullptr;
-    if (g_png.png) png_destroy_read_struct(&g_png.png, g_png.info ? &g_png.info : nullptr, nullptr);
+    if (g_png.png)
+        png_destroy_read_struct(&g_png.png, g_png.info ? &g_png.info : nullptr, nullptr);
     g_png.png = nullptr;
     g_png.info = nullptr;
 }
@@ -65,7 +67,8 @@ bool PngStart(const void* data, DWORD length) {
         return false;
     }
     g_png.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorThrow, PngWarning);
-    if (!g_png.png) return false;
+    if (!g_png.png)
+        return false;
     g_png.info = png_create_info_struct(g_png.png);
     if (!g_png.info) {
         PngRelease();
@@ -99,7 +102,8 @@ __attribute__((noinline)) void PngReadPixels(png_uint_32 width, png_uint_32 heig
         !CheckedMul(pixels, 4, &total) || !CheckedAdd(total, sizeof(BITMAPINFOHEADER), &total))
         png_error(png, "Visual PNG: image too large");
 
-    if (depth == 16) png_set_strip_16(png);
+    if (depth == 16)
+        png_set_strip_16(png);
     if (colourType == PNG_COLOR_TYPE_PALETTE || depth < 8 ||
         png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_expand(png);
@@ -109,7 +113,8 @@ __attribute__((noinline)) void PngReadPixels(png_uint_32 width, png_uint_32 heig
     if (png_get_bKGD(png, info, &background))
         png_set_background(png, background, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
     double gamma;
-    if (png_get_gAMA(png, info, &gamma)) png_set_gamma(png, 2.2, gamma);
+    if (png_get_gAMA(png, info, &gamma))
+        png_set_gamma(png, 2.2, gamma);
     // Blue, green, red, then alpha or 255.
     png_set_bgr(png);
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
@@ -119,9 +124,11 @@ __attribute__((noinline)) void PngReadPixels(png_uint_32 width, png_uint_32 heig
         png_error(png, "Visual PNG: unexpected row layout");
 
     g_png.dib = DibAlloc32((LONG)width, (LONG)height, false);
-    if (!g_png.dib) png_error(png, "Visual PNG: out of memory");
+    if (!g_png.dib)
+        png_error(png, "Visual PNG: out of memory");
     g_png.rows = static_cast<png_bytep*>(malloc(height * sizeof(png_bytep)));
-    if (!g_png.rows) png_error(png, "Visual PNG: out of memory");
+    if (!g_png.rows)
+        png_error(png, "Visual PNG: out of memory");
     BYTE* bits = static_cast<BYTE*>(GlobalLock(g_png.dib)) + sizeof(BITMAPINFOHEADER);
     for (png_uint_32 i = 0; i < height; ++i)
         g_png.rows[i] = bits + (size_t)(height - 1 - i) * width * 4;
@@ -136,7 +143,8 @@ const char* PngGetLastError() {
 }
 
 bool PngGetSize(const void* data, DWORD length, int* width, int* height) {
-    if (!PngStart(data, length)) return false;
+    if (!PngStart(data, length))
+        return false;
     if (setjmp(g_png.recovery)) {
         PngRelease();
         return false;
@@ -144,13 +152,16 @@ bool PngGetSize(const void* data, DWORD length, int* width, int* height) {
     png_uint_32 w = 0, h = 0;
     PngReadHeader(&w, &h);
     PngRelease();
-    if (width) *width = (int)w;
-    if (height) *height = (int)h;
+    if (width)
+        *width = (int)w;
+    if (height)
+        *height = (int)h;
     return true;
 }
 
 HGLOBAL PngToDib(const void* data, int* width, int* height, DWORD length) {
-    if (!PngStart(data, length)) return nullptr;
+    if (!PngStart(data, length))
+        return nullptr;
     if (setjmp(g_png.recovery)) {
         PngRelease();
         if (g_png.dib) {
@@ -166,8 +177,10 @@ HGLOBAL PngToDib(const void* data, int* width, int* height, DWORD length) {
     PngRelease();
     HGLOBAL dib = g_png.dib;
     g_png.dib = nullptr;
-    if (width) *width = (int)w;
-    if (height) *height = (int)h;
+    if (width)
+        *width = (int)w;
+    if (height)
+        *height = (int)h;
     return dib;
 }
 
@@ -198,11 +211,13 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE*, DWORD, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         HGLOBAL picture = m_hHeader;
         m_hHeader = nullptr;
-        if (!picture) return E_FAIL;
+        if (!picture)
+            return E_FAIL;
         return HandOverDib(picture, dib);
     }
 };

@@ -18,7 +18,7 @@ struct TgaLayout {
     int depth;
     RGBQUAD palette[256];  // 8-bit pictures only
     size_t dataOffset;
-    size_t rowSize;        // bytes of one file row
+    size_t rowSize;  // bytes of one file row
 };
 
 // Reads and checks the header; the colour map and every row must lie inside
@@ -54,7 +54,8 @@ bool ParseTga(const BYTE* data, size_t size, TgaLayout* t) {
     DibInitHeader(&t->header, (LONG)width, (LONG)height, bits);
 
     uint64_t offset = kTgaHeaderSize + idLength;
-    if (mapType == 1) offset += 3ull << t->depth;
+    if (mapType == 1)
+        offset += 3ull << t->depth;
     t->rowSize = width * t->depth / 8;
     uint64_t end = offset + (uint64_t)t->rowSize * height;
     if (end > size) {
@@ -88,55 +89,59 @@ public:
 
     STDMETHOD(ReadInfo)(const BYTE* data, DWORD size) override {
         TgaLayout t;
-        if (!ParseTga(data, size, &t)) return E_FAIL;
+        if (!ParseTga(data, size, &t))
+            return E_FAIL;
         m_header = t.header;
         return S_OK;
     }
 
     STDMETHOD(Decode)(const BYTE* data, DWORD size, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = nullptr;
         TgaLayout t;
-        if (!ParseTga(data, size, &t)) return E_FAIL;
+        if (!ParseTga(data, size, &t))
+            return E_FAIL;
         const LONG width = t.header.biWidth, height = t.header.biHeight;
         const BYTE* rows = data + t.dataOffset;
 
         if (t.depth == 8) {
             // File rows from the bottom.
-            *dib = DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), rows, t.rowSize,
-                                      false);
+            *dib =
+                DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), rows, t.rowSize, false);
             return *dib ? S_OK : E_FAIL;
         }
 
         HGLOBAL out = DibAlloc32(width, height, true);
-        if (!out) return E_FAIL;
+        if (!out)
+            return E_FAIL;
         uint8_t* bits = static_cast<uint8_t*>(GlobalLock(out)) + sizeof(BITMAPINFOHEADER);
         const size_t pixels = (size_t)width * height;
         const uint8_t* s = rows;
         uint8_t* d = bits;
         switch (t.depth) {
-        case 16:  // 5 bits per channel
-            for (size_t i = 0; i < pixels; ++i, s += 2, d += 4) {
-                unsigned v = s[0] | (s[1] << 8);
-                d[0] = (uint8_t)(v * 8);
-                d[1] = (uint8_t)((v / 4) & 0xF8);
-                d[2] = (uint8_t)((v / 128) & 0xF8);
-                d[3] = 255;
-            }
-            break;
-        case 24:
-            for (size_t i = 0; i < pixels; ++i, s += 3, d += 4) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-                d[3] = 255;
-            }
-            m_alpha = 1;
-            break;
-        case 32:
-            memcpy(d, s, pixels * 4);
-            m_alpha = 1;
-            break;
+            case 16:  // 5 bits per channel
+                for (size_t i = 0; i < pixels; ++i, s += 2, d += 4) {
+                    unsigned v = s[0] | (s[1] << 8);
+                    d[0] = (uint8_t)(v * 8);
+                    d[1] = (uint8_t)((v / 4) & 0xF8);
+                    d[2] = (uint8_t)((v / 128) & 0xF8);
+                    d[3] = 255;
+                }
+                break;
+            case 24:
+                for (size_t i = 0; i < pixels; ++i, s += 3, d += 4) {
+                    d[0] = s[0];
+                    d[1] = s[1];
+                    d[2] = s[2];
+                    d[3] = 255;
+                }
+                m_alpha = 1;
+                break;
+            case 32:
+                memcpy(d, s, pixels * 4);
+                m_alpha = 1;
+                break;
         }
         GlobalUnlock(out);
         *dib = out;

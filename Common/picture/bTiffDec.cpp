@@ -47,7 +47,8 @@ void TiffReport(const char* module, const char* format, ...) {
 
 tmsize_t TiffRead(thandle_t handle, void* buffer, tmsize_t size) {
     TiffMemHandle* h = static_cast<TiffMemHandle*>(handle);
-    if (size <= 0 || h->position >= h->size) return 0;
+    if (size <= 0 || h->position >= h->size)
+        return 0;
     toff_t left = h->size - h->position;
     toff_t n = (toff_t)size < left ? (toff_t)size : left;
     memcpy(buffer, h->data + h->position, (size_t)n);
@@ -61,15 +62,18 @@ tmsize_t TiffWrite(thandle_t, void*, tmsize_t) {
 
 toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
     TiffMemHandle* h = static_cast<TiffMemHandle*>(handle);
-    if (offset == (toff_t)-1) return (toff_t)-1;
+    if (offset == (toff_t)-1)
+        return (toff_t)-1;
     // Offsets are signed relative to the current position or the end.
-    int64_t base = whence == SEEK_CUR ? (int64_t)h->position
-                 : whence == SEEK_END ? (int64_t)h->size
-                                      : 0;
+    int64_t base = whence == SEEK_CUR   ? (int64_t)h->position
+                   : whence == SEEK_END ? (int64_t)h->size
+                                        : 0;
     int64_t target = whence == SEEK_SET ? (int64_t)(offset > (toff_t)INT64_MAX ? INT64_MAX : offset)
                                         : base + (int64_t)offset;
-    if (target < 0) target = 0;
-    if ((toff_t)target > h->size) target = (int64_t)h->size;
+    if (target < 0)
+        target = 0;
+    if ((toff_t)target > h->size)
+        target = (int64_t)h->size;
     h->position = (toff_t)target;
     return h->position;
 }
@@ -92,7 +96,8 @@ void TiffUnmap(thandle_t, void*, toff_t) {}
 }  // namespace
 
 void TiffGetLastError(char* buffer, int size) {
-    if (buffer && size > 0) lstrcpynA(buffer, g_tiffMessage, size);
+    if (buffer && size > 0)
+        lstrcpynA(buffer, g_tiffMessage, size);
 }
 
 TIFF* TiffOpenMemory(const void* data, DWORD size) {
@@ -104,17 +109,20 @@ TIFF* TiffOpenMemory(const void* data, DWORD size) {
         return nullptr;
     }
     TiffMemHandle* h = new (std::nothrow) TiffMemHandle{static_cast<const BYTE*>(data), size, 0, 1};
-    if (!h) return nullptr;
+    if (!h)
+        return nullptr;
     TIFF* tif = TIFFClientOpen("TiffInMem", "r", h, TiffRead, TiffWrite, TiffSeek, TiffClose,
                                TiffSize, TiffMap, TiffUnmap);
     // TIFFClose frees the handle through TiffClose; a failed open does not.
-    if (!tif) delete h;
+    if (!tif)
+        delete h;
     return tif;
 }
 
 bool TiffGetSize(const void* data, DWORD size, int* width, int* height) {
     TIFF* tif = TiffOpenMemory(data, size);
-    if (!tif) return false;
+    if (!tif)
+        return false;
     uint32_t w = 0, h = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
@@ -123,14 +131,17 @@ bool TiffGetSize(const void* data, DWORD size, int* width, int* height) {
         TiffReport("TiffInMem", ": picture size out of range");
         return false;
     }
-    if (width) *width = (int)w;
-    if (height) *height = (int)h;
+    if (width)
+        *width = (int)w;
+    if (height)
+        *height = (int)h;
     return true;
 }
 
 HGLOBAL TiffToDib(const void* data, DWORD size) {
     TIFF* tif = TiffOpenMemory(data, size);
-    if (!tif) return nullptr;
+    if (!tif)
+        return nullptr;
     uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
@@ -202,7 +213,8 @@ public:
     }
 
     STDMETHOD(Decode)(const BYTE*, DWORD, HGLOBAL* dib) override {
-        if (!dib) return E_POINTER;
+        if (!dib)
+            return E_POINTER;
         *dib = m_hHeader;
         m_hHeader = nullptr;
         return *dib ? S_OK : E_FAIL;

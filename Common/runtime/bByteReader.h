@@ -12,7 +12,9 @@ class CByteReader {
 public:
     CByteReader() : m_data(nullptr), m_size(0), m_pos(0), m_failed(false) {}
     CByteReader(const void* data, size_t size)
-        : m_data(static_cast<const uint8_t*>(data)), m_size(data ? size : 0), m_pos(0),
+        : m_data(static_cast<const uint8_t*>(data)),
+          m_size(data ? size : 0),
+          m_pos(0),
           m_failed(false) {}
 
     size_t Size() const { return m_size; }
@@ -29,21 +31,25 @@ public:
     bool Has(size_t n) const { return !m_failed && n <= m_size - m_pos; }
 
     bool Seek(size_t pos) {
-        if (m_failed || pos > m_size) return Fail();
+        if (m_failed || pos > m_size)
+            return Fail();
         m_pos = pos;
         return true;
     }
     bool Skip(size_t n) {
-        if (!Has(n)) return Fail();
+        if (!Has(n))
+            return Fail();
         m_pos += n;
         return true;
     }
     bool ReadBytes(void* dst, size_t n) {
         if (!Has(n)) {
-            if (dst && n) memset(dst, 0, n);
+            if (dst && n)
+                memset(dst, 0, n);
             return Fail();
         }
-        if (n) memcpy(dst, m_data + m_pos, n);
+        if (n)
+            memcpy(dst, m_data + m_pos, n);
         m_pos += n;
         return true;
     }
@@ -63,7 +69,8 @@ public:
     CByteReader Sub(size_t n) {
         const uint8_t* p = Take(n);
         CByteReader r(p, p ? n : 0);
-        if (!p) r.m_failed = true;
+        if (!p)
+            r.m_failed = true;
         return r;
     }
 
@@ -124,12 +131,14 @@ private:
 
 // Size arithmetic that cannot wrap: false when a * b (+ c) exceeds the limit.
 inline bool CheckedMul(size_t a, size_t b, size_t* out) {
-    if (a != 0 && b > (size_t)-1 / a) return false;
+    if (a != 0 && b > (size_t)-1 / a)
+        return false;
     *out = a * b;
     return true;
 }
 inline bool CheckedAdd(size_t a, size_t b, size_t* out) {
-    if (b > (size_t)-1 - a) return false;
+    if (b > (size_t)-1 - a)
+        return false;
     *out = a + b;
     return true;
 }

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DayOfYear(int year, int month, int day) {
     static const int before[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
@@ -17,10 +19,13 @@ int DayOfYear(int year, int month, int day) {
 // may end the process), so formats from scripts are checked first.
 bool IsKnownFormat(const char* format) {
     for (const char* p = format; *p; ++p) {
-        if (*p != '%') continue;
+        if (*p != '%')
+            continue;
         ++p;
-        if (*p == '#') ++p;
-        if (!*p || !strchr("aAbBcdHIjmMpSUwWxXyYzZ%", *p)) return false;
+        if (*p == '#')
+            ++p;
+        if (!*p || !strchr("aAbBcdHIjmMpSUwWxXyYzZ%", *p))
+            return false;
     }
     return true;
 }
@@ -38,8 +43,8 @@ DATE DateTimeFromTime(time_t time) {
 
 bool DateFromFields(int year, int month, int day, int hour, int minute, int second, DATE* out) {
     if (!out || year < 0 || year > 0xFFFF || month < 0 || month > 0xFFFF || day < 0 ||
-        day > 0xFFFF || hour < 0 || hour > 0xFFFF || minute < 0 || minute > 0xFFFF ||
-        second < 0 || second > 0xFFFF)
+        day > 0xFFFF || hour < 0 || hour > 0xFFFF || minute < 0 || minute > 0xFFFF || second < 0 ||
+        second > 0xFFFF)
         return false;
     SYSTEMTIME st = {};
     st.wYear = (WORD)year;
@@ -55,9 +60,12 @@ bool DateToTm(DATE date, struct tm* out) {
     SYSTEMTIME st;
     // NaN passes some VariantTimeToSystemTime range tests and comes back as
     // arbitrary fields.
-    if (!out || !(date > DATE_INVALID && date < DATE_LAST + 1.0)) return false;
-    if (!VariantTimeToSystemTime(date, &st)) return false;
-    if (st.wMonth < 1 || st.wMonth > 12) return false;
+    if (!out || !(date > DATE_INVALID && date < DATE_LAST + 1.0))
+        return false;
+    if (!VariantTimeToSystemTime(date, &st))
+        return false;
+    if (st.wMonth < 1 || st.wMonth > 12)
+        return false;
     memset(out, 0, sizeof(*out));
     out->tm_year = st.wYear - 1900;
     out->tm_mon = st.wMonth - 1;
@@ -72,14 +80,18 @@ bool DateToTm(DATE date, struct tm* out) {
 }
 
 void FormatDateTime(DATE date, const char* format, char* out, size_t size) {
-    if (!out || size == 0) return;
+    if (!out || size == 0)
+        return;
     out[0] = '\0';
-    if (!format || !(date >= DATE_FIRST && date <= DATE_LAST)) return;
+    if (!format || !(date >= DATE_FIRST && date <= DATE_LAST))
+        return;
     struct tm t;
-    if (!DateToTm(date, &t)) return;
+    if (!DateToTm(date, &t))
+        return;
     if (!IsKnownFormat(format)) {
         LOG_MSG("FormatDateTime: unknown conversion in \"%s\"", format);
         return;
     }
-    if (strftime(out, size, format, &t) == 0) out[0] = '\0';
+    if (strftime(out, size, format, &t) == 0)
+        out[0] = '\0';
 }

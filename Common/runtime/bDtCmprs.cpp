@@ -34,14 +34,17 @@ static void WriteHeader(ITeskStream* dest, ULONG raw, ULONG packed) {
 
 HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest) {
     TRACE_POINT();
-    if (!source || !dest) return E_INVALIDARG;
+    if (!source || !dest)
+        return E_INVALIDARG;
     ULONGLONG start = dest->GetPosition();
     ULONGLONG size = source->GetSize();
     ULONGLONG pos = source->GetPosition();
     ULONGLONG raw = pos < size ? size - pos : 0;
-    if (raw == 0) return S_OK;
+    if (raw == 0)
+        return S_OK;
     // The header holds 32-bit lengths.
-    if (raw > 0xFFFFFFFFULL) return E_INVALIDARG;
+    if (raw > 0xFFFFFFFFULL)
+        return E_INVALIDARG;
     WriteHeader(dest, (ULONG)raw, 0);
 
     z_stream z;
@@ -59,7 +62,8 @@ HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest) {
         while (left) {
             ULONG step = left < kChunk ? (ULONG)left : kChunk;
             step = source->Read(in.data(), step);
-            if (step == 0) break;
+            if (step == 0)
+                break;
             left -= step;
             z.next_in = in.data();
             z.avail_in = step;
@@ -80,12 +84,15 @@ HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest) {
         for (;;) {
             rc = deflate(&z, Z_FINISH);
             ULONG produced = kChunk - z.avail_out;
-            if (produced) dest->Write(out.data(), produced);
+            if (produced)
+                dest->Write(out.data(), produced);
             z.next_out = out.data();
             z.avail_out = kChunk;
-            if (rc != Z_OK) break;
+            if (rc != Z_OK)
+                break;
         }
-        if (rc != Z_STREAM_END) LOG_MSG("deflate with FINISH failed(%d)", rc);
+        if (rc != Z_STREAM_END)
+            LOG_MSG("deflate with FINISH failed(%d)", rc);
     } catch (...) {
         deflateEnd(&z);
         throw;
@@ -102,7 +109,8 @@ HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest) {
 
 HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     TRACE_POINT();
-    if (!source || !dest) return E_INVALIDARG;
+    if (!source || !dest)
+        return E_INVALIDARG;
     BYTE header[kHeaderSize];
     source->Read(header, kHeaderSize);
     if (GetU32(header) != kHeaderSize) {
@@ -111,7 +119,8 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     }
     ULONG raw = GetU32(header + 8);
     ULONG packed = GetU32(header + 12);
-    if (raw == 0) return S_OK;
+    if (raw == 0)
+        return S_OK;
 
     z_stream z;
     memset(&z, 0, sizeof(z));
@@ -137,7 +146,8 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
             if (ended) {
                 // Bytes of the body after the end of the zlib stream.
                 z.avail_in = 0;
-                if (!remaining) break;
+                if (!remaining)
+                    break;
                 continue;
             }
             bool last = z.avail_in == 0 && remaining == 0;

@@ -9,7 +9,9 @@
 
 namespace {
 
-inline bool IsSep(char c) { return c == '\\' || c == '/'; }
+inline bool IsSep(char c) {
+    return c == '\\' || c == '/';
+}
 
 // The parts of a path as _splitpath cuts them: drive ("X:"), folder (up to
 // and including the last separator), name (up to the last point of the
@@ -21,7 +23,8 @@ struct PathParts {
 PathParts SplitPath(const char* path) {
     PathParts p = {0, 0, 0, 0};
     size_t len = strlen(path);
-    if (len >= 2 && path[1] == ':' && !IsDBCSLeadByte((BYTE)path[0])) p.driveEnd = 2;
+    if (len >= 2 && path[1] == ':' && !IsDBCSLeadByte((BYTE)path[0]))
+        p.driveEnd = 2;
     size_t lastSep = (size_t)-1, lastDot = (size_t)-1;
     for (size_t i = p.driveEnd; i < len; ++i) {
         if (IsDBCSLeadByte((BYTE)path[i]) && i + 1 < len) {
@@ -61,7 +64,8 @@ size_t FitDbcs(const char* text, size_t len, size_t limit) {
     size_t i = 0;
     while (i < len && i < limit) {
         if (IsDBCSLeadByte((BYTE)text[i]) && i + 1 < len) {
-            if (i + 2 > limit) break;
+            if (i + 2 > limit)
+                break;
             i += 2;
         } else {
             ++i;
@@ -71,7 +75,8 @@ size_t FitDbcs(const char* text, size_t len, size_t limit) {
 }
 
 bool CopyIfFits(const std::string& text, char* dest, int size) {
-    if (!dest || size <= 0 || text.size() + 1 > (size_t)size) return false;
+    if (!dest || size <= 0 || text.size() + 1 > (size_t)size)
+        return false;
     memcpy(dest, text.c_str(), text.size() + 1);
     return true;
 }
@@ -83,24 +88,30 @@ bool IsFolder(const char* path) {
 
 }  // namespace
 
-bool PathAccessible(const char* path) { return path && _access(path, 0) == 0; }
+bool PathAccessible(const char* path) {
+    return path && _access(path, 0) == 0;
+}
 
 bool FileExists(const char* path) {
-    if (!path || !*path) return false;
+    if (!path || !*path)
+        return false;
     DWORD a = GetFileAttributesA(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool PathFileName(const char* path, char* dest, int size) {
-    if (!path) return false;
+    if (!path)
+        return false;
     PathParts p = SplitPath(path);
     std::string name(path + p.dirEnd, p.end - p.dirEnd);
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     return CopyIfFits(name, dest, size);
 }
 
 bool PathExtension(const char* path, char* dest, int size) {
-    if (!path || !dest || size <= 0) return false;
+    if (!path || !dest || size <= 0)
+        return false;
     PathParts p = SplitPath(path);
     const char* ext = path + p.nameEnd;
     size_t len = p.end - p.nameEnd;
@@ -115,41 +126,50 @@ bool PathExtension(const char* path, char* dest, int size) {
 }
 
 bool PathDirectory(const char* path, char* dest, int size) {
-    if (!path) return false;
+    if (!path)
+        return false;
     PathParts p = SplitPath(path);
     std::string dir(path, p.dirEnd);
-    if (p.dirEnd > p.driveEnd) dir.pop_back();  // the final separator
+    if (p.dirEnd > p.driveEnd)
+        dir.pop_back();  // the final separator
     return CopyIfFits(dir, dest, size);
 }
 
 bool PathCombine(const char* dir, const char* name, char* dest, int size) {
     std::string out = dir ? dir : "";
-    if (!out.empty() && !EndsWithSep(out.c_str())) out += '\\';
+    if (!out.empty() && !EndsWithSep(out.c_str()))
+        out += '\\';
     out += name ? name : "";
     return CopyIfFits(out, dest, size);
 }
 
 bool PathReplaceExtension(const char* path, const char* ext, char* dest, int size) {
-    if (!path) return false;
+    if (!path)
+        return false;
     PathParts p = SplitPath(path);
     std::string out(path, p.nameEnd);
     if (ext && *ext) {
-        if (*ext != '.') out += '.';
+        if (*ext != '.')
+            out += '.';
         out += ext;
     }
     return CopyIfFits(out, dest, size);
 }
 
 DWORD FileSizeOf(const char* path, DWORD* high) {
-    if (high) *high = 0;
-    if (!path || !*path) return (DWORD)-1;
+    if (high)
+        *high = 0;
+    if (!path || !*path)
+        return (DWORD)-1;
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return (DWORD)-1;
+    if (h == INVALID_HANDLE_VALUE)
+        return (DWORD)-1;
     DWORD hi = 0;
     DWORD lo = GetFileSize(h, &hi);
     CloseHandle(h);
-    if (high) *high = hi;
+    if (high)
+        *high = hi;
     return lo;
 }
 
@@ -164,15 +184,18 @@ ULONGLONG GetDiskFree(const char* path) {
             ++i;
             continue;
         }
-        if (src[i] == ':') colon = i;
+        if (src[i] == ':')
+            colon = i;
     }
-    if (colon != (size_t)-1 && colon + 2 < len) len = colon + 2;
+    if (colon != (size_t)-1 && colon + 2 < len)
+        len = colon + 2;
     len = FitDbcs(src, len, sizeof(root) - 1);
     memcpy(root, src, len);
     root[len] = 0;
 
     ULARGE_INTEGER avail;
-    if (GetDiskFreeSpaceExA(root, &avail, nullptr, nullptr)) return avail.QuadPart;
+    if (GetDiskFreeSpaceExA(root, &avail, nullptr, nullptr))
+        return avail.QuadPart;
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
     if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
         return (ULONGLONG)sectorsPerCluster * bytesPerSector * freeClusters;
@@ -181,14 +204,16 @@ ULONGLONG GetDiskFree(const char* path) {
 }
 
 bool IsValidFileName(const char* path) {
-    if (!path) return false;
+    if (!path)
+        return false;
     size_t len = strlen(path);
-    if (len <= 2) return false;
-    if (path[0] == ' ' || path[len - 1] == ' ') return false;
+    if (len <= 2)
+        return false;
+    if (path[0] == ' ' || path[len - 1] == ' ')
+        return false;
     size_t i;
     BYTE c0 = (BYTE)path[0];
-    if (((c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z')) && path[1] == ':' &&
-        path[2] == '\\')
+    if (((c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z')) && path[1] == ':' && path[2] == '\\')
         i = 3;
     else if (path[0] == '\\' && path[1] == '\\')
         i = 2;
@@ -205,19 +230,23 @@ bool IsValidFileName(const char* path) {
             continue;
         }
         if (c == '\\') {
-            if (afterBackslash) return false;
+            if (afterBackslash)
+                return false;
             afterBackslash = true;
             continue;
         }
-        if (c == ' ') continue;
-        if (strchr(",;<>[]*?|/\"'\t", c)) return false;
+        if (c == ' ')
+            continue;
+        if (strchr(",;<>[]*?|/\"'\t", c))
+            return false;
         afterBackslash = false;
     }
     return true;
 }
 
 bool CreateDirectoryPath(const char* path) {
-    if (!path || !*path) return false;
+    if (!path || !*path)
+        return false;
     size_t len = strlen(path);
     size_t start = 0;
     if (len >= 2 && IsSep(path[0]) && IsSep(path[1])) {
@@ -228,7 +257,8 @@ bool CreateDirectoryPath(const char* path) {
                 ++start;
                 continue;
             }
-            if (IsSep(path[start])) ++seps;
+            if (IsSep(path[start]))
+                ++seps;
         }
     } else if (len >= 2 && path[1] == ':' && !IsDBCSLeadByte((BYTE)path[0])) {
         start = (len >= 3 && IsSep(path[2])) ? 3 : 2;
@@ -243,19 +273,25 @@ bool CreateDirectoryPath(const char* path) {
         }
         if (IsSep(path[i]) && i > start) {
             part.assign(path, i);
-            if (!IsFolder(part.c_str())) CreateDirectoryA(part.c_str(), nullptr);
+            if (!IsFolder(part.c_str()))
+                CreateDirectoryA(part.c_str(), nullptr);
         }
     }
-    if (!IsFolder(path)) CreateDirectoryA(path, nullptr);
+    if (!IsFolder(path))
+        CreateDirectoryA(path, nullptr);
     return IsFolder(path);
 }
 
-void* MapFileView(const char* path, DWORD* size) { return MapFileReadOnly(path, size, true); }
+void* MapFileView(const char* path, DWORD* size) {
+    return MapFileReadOnly(path, size, true);
+}
 
 void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
     TRACE_POINT();
-    if (size) *size = 0;
-    if (!path) path = "";
+    if (size)
+        *size = 0;
+    if (!path)
+        path = "";
     HANDLE file = CreateFileA(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
                               readOnly ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -271,16 +307,18 @@ void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
         CloseHandle(file);
         return nullptr;
     }
-    if (size) *size = fileSize;
-    HANDLE mapping = CreateFileMappingA(file, nullptr, readOnly ? PAGE_READONLY : PAGE_READWRITE,
-                                       0, 0, nullptr);
+    if (size)
+        *size = fileSize;
+    HANDLE mapping =
+        CreateFileMappingA(file, nullptr, readOnly ? PAGE_READONLY : PAGE_READWRITE, 0, 0, nullptr);
     if (!mapping) {
         LOG_WIN32_ERROR(0, "CreateFileMapping failed: %s", path);
         CloseHandle(file);
         return nullptr;
     }
     void* view = MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
-    if (!view) LOG_WIN32_ERROR(0, "MapViewOfFile failed: %s", path);
+    if (!view)
+        LOG_WIN32_ERROR(0, "MapViewOfFile failed: %s", path);
     CloseHandle(mapping);
     CloseHandle(file);
     return view;

@@ -36,27 +36,42 @@ CSE_Exception::CSE_Exception(const EXCEPTION_RECORD* record, const CONTEXT* cont
         m_record.ExceptionRecord = nullptr;  // the chain does not outlive the fault
         m_code = record->ExceptionCode;
     }
-    if (context) m_context = *context;
+    if (context)
+        m_context = *context;
 }
 
 void CSE_Exception::GetText(char* buffer, int size) const {
-    if (!buffer || size <= 0) return;
+    if (!buffer || size <= 0)
+        return;
     switch (m_code) {
-    case EXCEPTION_ACCESS_VIOLATION: {
-        ULONG_PTR access = m_record.NumberParameters > 0 ? m_record.ExceptionInformation[0] : 0;
-        ULONG_PTR address = m_record.NumberParameters > 1 ? m_record.ExceptionInformation[1] : 0;
-        // Addresses beyond 32 bits print in full rather than cut.
-        snprintf(buffer, size, "Access Violation: IP: 0x%08llX %s Address: 0x%08llX",
-                 (unsigned long long)(ULONG_PTR)m_record.ExceptionAddress,
-                 access ? "Write" : "Read", (unsigned long long)address);
-        break;
-    }
-    case EXCEPTION_ILLEGAL_INSTRUCTION: snprintf(buffer, size, "ILLEGAL_INSTRUCTION"); break;
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO: snprintf(buffer, size, "FLT_DIVIDE_BY_ZERO"); break;
-    case EXCEPTION_INT_DIVIDE_BY_ZERO: snprintf(buffer, size, "INT_DIVIDE_BY_ZERO"); break;
-    case EXCEPTION_PRIV_INSTRUCTION: snprintf(buffer, size, "EXCEPTION_PRIV_INSTRUCTION"); break;
-    case EXCEPTION_STACK_OVERFLOW: snprintf(buffer, size, "EXCEPTION_STACK_OVERFLOW"); break;
-    default: snprintf(buffer, size, "Unknown SE_exception: %08X", (unsigned)m_code); break;
+        case EXCEPTION_ACCESS_VIOLATION: {
+            ULONG_PTR access = m_record.NumberParameters > 0 ? m_record.ExceptionInformation[0] : 0;
+            ULONG_PTR address =
+                m_record.NumberParameters > 1 ? m_record.ExceptionInformation[1] : 0;
+            // Addresses beyond 32 bits print in full rather than cut.
+            snprintf(buffer, size, "Access Violation: IP: 0x%08llX %s Address: 0x%08llX",
+                     (unsigned long long)(ULONG_PTR)m_record.ExceptionAddress,
+                     access ? "Write" : "Read", (unsigned long long)address);
+            break;
+        }
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+            snprintf(buffer, size, "ILLEGAL_INSTRUCTION");
+            break;
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+            snprintf(buffer, size, "FLT_DIVIDE_BY_ZERO");
+            break;
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+            snprintf(buffer, size, "INT_DIVIDE_BY_ZERO");
+            break;
+        case EXCEPTION_PRIV_INSTRUCTION:
+            snprintf(buffer, size, "EXCEPTION_PRIV_INSTRUCTION");
+            break;
+        case EXCEPTION_STACK_OVERFLOW:
+            snprintf(buffer, size, "EXCEPTION_STACK_OVERFLOW");
+            break;
+        default:
+            snprintf(buffer, size, "Unknown SE_exception: %08X", (unsigned)m_code);
+            break;
     }
 }
 
@@ -76,32 +91,32 @@ DWORD g_seSlot = TLS_OUT_OF_INDEXES;
 // guarantee), and the attempt would only hide the system's own report.
 bool IsTranslatedFault(DWORD code) {
     switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_INT_OVERFLOW:
-    case EXCEPTION_FLT_DENORMAL_OPERAND:
-    case EXCEPTION_FLT_INEXACT_RESULT:
-    case EXCEPTION_FLT_INVALID_OPERATION:
-    case EXCEPTION_FLT_OVERFLOW:
-    case EXCEPTION_FLT_STACK_CHECK:
-    case EXCEPTION_FLT_UNDERFLOW:
-    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
-    case EXCEPTION_DATATYPE_MISALIGNMENT:
-    case EXCEPTION_IN_PAGE_ERROR:
-        return true;
-    default:
-        return false;
+        case EXCEPTION_ACCESS_VIOLATION:
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+        case EXCEPTION_PRIV_INSTRUCTION:
+        case EXCEPTION_INT_OVERFLOW:
+        case EXCEPTION_FLT_DENORMAL_OPERAND:
+        case EXCEPTION_FLT_INEXACT_RESULT:
+        case EXCEPTION_FLT_INVALID_OPERATION:
+        case EXCEPTION_FLT_OVERFLOW:
+        case EXCEPTION_FLT_STACK_CHECK:
+        case EXCEPTION_FLT_UNDERFLOW:
+        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+        case EXCEPTION_DATATYPE_MISALIGNMENT:
+        case EXCEPTION_IN_PAGE_ERROR:
+            return true;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
 // Called by the thunks only.
-extern "C" [[noreturn]] __attribute__((used, noinline)) void SEThrowFromThunk()
-    __asm__("mavro_se_throw_from_thunk");
+extern "C" [[noreturn]] __attribute__((used, noinline)) void SEThrowFromThunk() __asm__(
+    "mavro_se_throw_from_thunk");
 extern "C" void SEThunkEntryAligned() __asm__("mavro_se_thunk_a");
 extern "C" void SEThunkEntryMisaligned() __asm__("mavro_se_thunk_b");
 
@@ -176,7 +191,8 @@ ImageRange g_runtime = {0, 0};  // the C runtime DLL it calls
 
 ImageRange RangeOf(HMODULE module) {
     ImageRange r = {0, 0};
-    if (!module) return r;
+    if (!module)
+        return r;
     const BYTE* base = reinterpret_cast<const BYTE*>(module);
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -192,15 +208,17 @@ ImageRange RangeOf(HMODULE module) {
 // anywhere else.
 bool UnwindRuntimeFrames(CONTEXT* context) {
     for (int depth = 0; depth < 64; ++depth) {
-        if (g_image.Holds(context->Rip)) return true;
-        if (!g_runtime.Holds(context->Rip)) return false;
+        if (g_image.Holds(context->Rip))
+            return true;
+        if (!g_runtime.Holds(context->Rip))
+            return false;
         DWORD64 base = 0;
         PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context->Rip, &base, nullptr);
         if (function) {
             PVOID handlerData = nullptr;
             DWORD64 establisher = 0;
-            RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context->Rip, function, context,
-                             &handlerData, &establisher, nullptr);
+            RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context->Rip, function, context, &handlerData,
+                             &establisher, nullptr);
         } else {
             // A leaf function: the return address is on top of the stack.
             context->Rip = *reinterpret_cast<DWORD64*>(context->Rsp);
@@ -216,19 +234,23 @@ bool UnwindRuntimeFrames(CONTEXT* context) {
 static LONG CALLBACK SETranslatorHandler(EXCEPTION_POINTERS* info) {
     EXCEPTION_RECORD* record = info->ExceptionRecord;
     CONTEXT* context = info->ContextRecord;
-    if (!IsTranslatedFault(record->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    if (!IsTranslatedFault(record->ExceptionCode))
+        return EXCEPTION_CONTINUE_SEARCH;
     ULONG_PTR at = (ULONG_PTR)record->ExceptionAddress;
     bool own = g_image.Holds(at);
 #if defined(__x86_64__)
-    if (!own && !g_runtime.Holds(at)) return EXCEPTION_CONTINUE_SEARCH;
+    if (!own && !g_runtime.Holds(at))
+        return EXCEPTION_CONTINUE_SEARCH;
 #else
     // The DWARF unwinder cannot cross the runtime's frames.
-    if (!own) return EXCEPTION_CONTINUE_SEARCH;
+    if (!own)
+        return EXCEPTION_CONTINUE_SEARCH;
 #endif
     DWORD lastError = GetLastError();
     SEThreadBlock* block = static_cast<SEThreadBlock*>(TlsGetValue(g_seSlot));
     SetLastError(lastError);
-    if (!block) return EXCEPTION_CONTINUE_SEARCH;
+    if (!block)
+        return EXCEPTION_CONTINUE_SEARCH;
 
 #if defined(__x86_64__)
     // Where the throw starts from: the faulting instruction (+1, see above),
@@ -236,7 +258,8 @@ static LONG CALLBACK SETranslatorHandler(EXCEPTION_POINTERS* info) {
     CONTEXT from = *context;
     ULONG_PTR returnAddress = from.Rip + 1;
     if (!own) {
-        if (!UnwindRuntimeFrames(&from)) return EXCEPTION_CONTINUE_SEARCH;
+        if (!UnwindRuntimeFrames(&from))
+            return EXCEPTION_CONTINUE_SEARCH;
         returnAddress = from.Rip;
     }
     block->record = *record;
@@ -246,8 +269,8 @@ static LONG CALLBACK SETranslatorHandler(EXCEPTION_POINTERS* info) {
     context->EFlags &= ~0x400u;
     context->Rax = returnAddress;
     context->Rsp -= sizeof(ULONG_PTR);
-    context->Rip = (context->Rsp & 8) ? (ULONG_PTR)&SEThunkEntryAligned
-                                      : (ULONG_PTR)&SEThunkEntryMisaligned;
+    context->Rip =
+        (context->Rsp & 8) ? (ULONG_PTR)&SEThunkEntryAligned : (ULONG_PTR)&SEThunkEntryMisaligned;
 #else
     block->record = *record;
     block->context = *context;
@@ -261,11 +284,12 @@ static LONG CALLBACK SETranslatorHandler(EXCEPTION_POINTERS* info) {
 
 static BOOL CALLBACK InitTranslator(PINIT_ONCE, PVOID, PVOID*) {
     g_seSlot = TlsAlloc();
-    if (g_seSlot == TLS_OUT_OF_INDEXES) return FALSE;
+    if (g_seSlot == TLS_OUT_OF_INDEXES)
+        return FALSE;
     HMODULE self = nullptr;
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCSTR>(&SETranslatorHandler), &self))
+    if (GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&SETranslatorHandler), &self))
         g_image = RangeOf(self);
     g_runtime = RangeOf(GetModuleHandleA("msvcrt.dll"));
     AddVectoredExceptionHandler(1, SETranslatorHandler);
@@ -274,9 +298,12 @@ static BOOL CALLBACK InitTranslator(PINIT_ONCE, PVOID, PVOID*) {
 
 void InstallSETranslator() {
     static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    if (!InitOnceExecuteOnce(&once, InitTranslator, nullptr, nullptr)) return;
-    if (TlsGetValue(g_seSlot)) return;
+    if (!InitOnceExecuteOnce(&once, InitTranslator, nullptr, nullptr))
+        return;
+    if (TlsGetValue(g_seSlot))
+        return;
     SEThreadBlock* block = new (std::nothrow) SEThreadBlock;
-    if (!block) return;
+    if (!block)
+        return;
     TlsSetValue(g_seSlot, block);
 }

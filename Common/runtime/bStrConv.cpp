@@ -6,9 +6,11 @@
 
 std::wstring WideFromMultibyte(const char* text, size_t length) {
     std::wstring out;
-    if (!text || length == 0 || length > INT_MAX) return out;
+    if (!text || length == 0 || length > INT_MAX)
+        return out;
     int n = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
-    if (n <= 0) return out;
+    if (n <= 0)
+        return out;
     out.resize((size_t)n);
     MultiByteToWideChar(CP_ACP, 0, text, (int)length, &out[0], n);
     return out;
@@ -20,9 +22,11 @@ std::wstring WideFromMultibyte(const char* text) {
 
 std::string MultibyteFromWide(const WCHAR* text, size_t length) {
     std::string out;
-    if (!text || length == 0 || length > INT_MAX) return out;
+    if (!text || length == 0 || length > INT_MAX)
+        return out;
     int n = WideCharToMultiByte(CP_ACP, 0, text, (int)length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return out;
+    if (n <= 0)
+        return out;
     out.resize((size_t)n);
     WideCharToMultiByte(CP_ACP, 0, text, (int)length, &out[0], n, nullptr, nullptr);
     return out;
@@ -33,20 +37,25 @@ std::string MultibyteFromWide(const WCHAR* text) {
 }
 
 BSTR BstrFromMultibyte(const char* text, size_t length) {
-    if (!text || length == 0 || length > INT_MAX) return SysAllocStringLen(L"", 0);
+    if (!text || length == 0 || length > INT_MAX)
+        return SysAllocStringLen(L"", 0);
     int n = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
     BSTR s = SysAllocStringLen(nullptr, (UINT)(n > 0 ? n : 0));
-    if (s && n > 0) MultiByteToWideChar(CP_ACP, 0, text, (int)length, s, n);
+    if (s && n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text, (int)length, s, n);
     return s;
 }
 
-std::string MultibyteFromBstr(BSTR s) { return MultibyteFromWide(s, s ? SysStringLen(s) : 0); }
+std::string MultibyteFromBstr(BSTR s) {
+    return MultibyteFromWide(s, s ? SysStringLen(s) : 0);
+}
 
 size_t MbCutLength(const char* text, size_t limit) {
     size_t i = 0;
     while (i < limit && text[i]) {
         if (IsDBCSLeadByte((BYTE)text[i])) {
-            if (i + 1 >= limit || !text[i + 1]) break;
+            if (i + 1 >= limit || !text[i + 1])
+                break;
             i += 2;
         } else {
             ++i;

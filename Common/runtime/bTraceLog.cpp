@@ -15,8 +15,8 @@ namespace {
 
 enum {
     RING_SIZE = 128,
-    RING_LIMIT_LOG = 32,          // trace lines in front of a log message
-    RING_LIMIT_FLOODED = 2,       // once the file is very long
+    RING_LIMIT_LOG = 32,     // trace lines in front of a log message
+    RING_LIMIT_FLOODED = 2,  // once the file is very long
     FLOOD_LOGGED = 100000,
     SOURCE_PATH_MAX = 259,
     NAME_MAX_COPY = 252,
@@ -47,10 +47,13 @@ struct TracePointSlot {
     DWORD threadId;
 };
 
-inline bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+inline bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 void CutAt(char* text, size_t limit) {
-    if (strlen(text) > limit) text[MbCutLength(text, limit)] = 0;
+    if (strlen(text) > limit)
+        text[MbCutLength(text, limit)] = 0;
 }
 
 // Case-insensitive equality of multibyte texts: single-byte letters fold,
@@ -60,17 +63,24 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
     for (;;) {
         BYTE ca = (BYTE)*a, cb = (BYTE)*b;
         if (IsDBCSLeadByte(ca)) {
-            if (ca != cb) return false;
-            if (!a[1] || !b[1]) return a[1] == b[1];
-            if (a[1] != b[1]) return false;
+            if (ca != cb)
+                return false;
+            if (!a[1] || !b[1])
+                return a[1] == b[1];
+            if (a[1] != b[1])
+                return false;
             a += 2;
             b += 2;
             continue;
         }
-        if (ca >= 'A' && ca <= 'Z') ca = (BYTE)(ca + 32);
-        if (cb >= 'A' && cb <= 'Z') cb = (BYTE)(cb + 32);
-        if (ca != cb) return false;
-        if (!ca) return true;
+        if (ca >= 'A' && ca <= 'Z')
+            ca = (BYTE)(ca + 32);
+        if (cb >= 'A' && cb <= 'Z')
+            cb = (BYTE)(cb + 32);
+        if (ca != cb)
+            return false;
+        if (!ca)
+            return true;
         ++a;
         ++b;
     }
@@ -101,7 +111,8 @@ size_t ComputeSourcePrefix(const char* path) {
 // The system's text for a Win32 code, without its line break.
 void AppendSystemText(char* buffer, size_t size, DWORD code) {
     size_t len = strlen(buffer);
-    if (len + 4 >= size) return;
+    if (len + 4 >= size)
+        return;
     memcpy(buffer + len, " -- ", 5);
     len += 4;
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -126,7 +137,8 @@ public:
     STDMETHOD_(ULONG, AddRef)() override { return InternalAddRef(); }
     STDMETHOD_(ULONG, Release)() override {
         ULONG n = InternalRelease();
-        if (n == 0) DeleteThis();
+        if (n == 0)
+            DeleteThis();
         return n;
     }
 
@@ -150,7 +162,8 @@ public:
     }
     STDMETHOD_(int, RecordTracePoint)(const char* file, int line) override;
     STDMETHOD_(int, TracePoint)(const char* file, int line) override {
-        if (m_file && t_record.traceOn) RecordTracePoint(file, line);
+        if (m_file && t_record.traceOn)
+            RecordTracePoint(file, line);
         return 0;
     }
     STDMETHOD_(int, Reserved15)(int, int, int) override { return 0; }
@@ -163,11 +176,13 @@ public:
     int FormatOnly(int a, int b, const char* format, ...) override;
     STDMETHOD_(int, Reserved23)(int, int) override { return 0; }
     STDMETHOD(GetOptions)(DWORD* out) override {
-        if (out) *out = 0;
+        if (out)
+            *out = 0;
         return S_OK;
     }
     STDMETHOD_(void, DeleteThis)() override {
-        if (m_file) CloseLogFile();
+        if (m_file)
+            CloseLogFile();
         delete this;
     }
 
@@ -177,12 +192,15 @@ private:
     // taken by polling: uncontended it costs no kernel call, where a mutex
     // costs two per trace point (and under Wine two server round trips).
     bool Lock() {
-        if (TryEnterCriticalSection(&m_lock)) return true;
+        if (TryEnterCriticalSection(&m_lock))
+            return true;
         DWORD start = GetTickCount();
         for (int spins = 0;; ++spins) {
             Sleep(spins < 64 ? 0 : 1);
-            if (TryEnterCriticalSection(&m_lock)) return true;
-            if (GetTickCount() - start >= MUTEX_WAIT_MS) return false;
+            if (TryEnterCriticalSection(&m_lock))
+                return true;
+            if (GetTickCount() - start >= MUTEX_WAIT_MS)
+                return false;
         }
     }
     void Unlock() { LeaveCriticalSection(&m_lock); }
@@ -208,8 +226,14 @@ private:
 };
 
 CTraceLog::CTraceLog()
-    : m_repeat(0), m_writeIndex(0), m_pending(0), m_totalTrace(0), m_totalLogged(0),
-      m_prefixLength(ComputeSourcePrefix(__FILE__)), m_file(nullptr), m_busy(0) {
+    : m_repeat(0),
+      m_writeIndex(0),
+      m_pending(0),
+      m_totalTrace(0),
+      m_totalLogged(0),
+      m_prefixLength(ComputeSourcePrefix(__FILE__)),
+      m_file(nullptr),
+      m_busy(0) {
     InitializeCriticalSection(&m_lock);
     m_dwRef = 1;
     m_lastText[0] = 0;
@@ -218,8 +242,10 @@ CTraceLog::CTraceLog()
 
 HRESULT CTraceLog::OpenLogFile(const char* path) {
     try {
-        if (m_file) CloseLogFile();
-        if (!path) path = "";
+        if (m_file)
+            CloseLogFile();
+        if (!path)
+            path = "";
         size_t len = MbCutLength(path, NAME_MAX_COPY);
         memcpy(m_fileName, path, len);
         m_fileName[len] = 0;
@@ -270,14 +296,16 @@ HRESULT CTraceLog::OpenLogFile(const char* path) {
         m_lastText[0] = 0;
         RegisterThread();
     } catch (...) {
-        if (m_file) fclose(m_file);
+        if (m_file)
+            fclose(m_file);
         m_file = nullptr;
     }
     return m_file ? S_OK : E_FAIL;
 }
 
 HRESULT CTraceLog::GetLogFileName(char* buffer, int size) {
-    if (!buffer || size <= 0) return E_POINTER;
+    if (!buffer || size <= 0)
+        return E_POINTER;
     size_t n = MbCutLength(m_fileName, (size_t)size - 1);
     memcpy(buffer, m_fileName, n);
     buffer[n] = 0;
@@ -285,12 +313,14 @@ HRESULT CTraceLog::GetLogFileName(char* buffer, int size) {
 }
 
 HRESULT CTraceLog::CloseLogFile() {
-    if (!m_file) return S_OK;
+    if (!m_file)
+        return S_OK;
     // Wait (boundedly) for a writer on another thread to finish its entry.
     bool locked = false;
     for (int tries = 0; tries < 100; ++tries) {
         locked = Lock();
-        if (!locked || !m_busy) break;
+        if (!locked || !m_busy)
+            break;
         Unlock();
         locked = false;
         Sleep(10);
@@ -300,12 +330,14 @@ HRESULT CTraceLog::CloseLogFile() {
     fclose(m_file);
     m_file = nullptr;
     m_busy = 0;
-    if (locked) Unlock();
+    if (locked)
+        Unlock();
     return S_OK;
 }
 
 int CTraceLog::RecordTracePoint(const char* file, int line) {
-    if (!Lock()) return 1;
+    if (!Lock())
+        return 1;
     if (m_busy) {
         Unlock();
         return 1;
@@ -314,15 +346,17 @@ int CTraceLog::RecordTracePoint(const char* file, int line) {
     // written.
     TracePointSlot& slot = m_ring[m_writeIndex];
     m_writeIndex = (m_writeIndex + 1) % RING_SIZE;
-    if (m_pending < RING_SIZE) ++m_pending;
+    if (m_pending < RING_SIZE)
+        ++m_pending;
     ++m_totalTrace;
-    if (!file) file = "";
+    if (!file)
+        file = "";
     size_t len = strlen(file);
     // Paths of the source tree lose the folders above it; any other path
     // (shorter, or from elsewhere) is kept whole.
-    const char* shown =
-        len >= m_prefixLength && strncmp(file, __FILE__, m_prefixLength) == 0 ? file + m_prefixLength
-                                                                              : file;
+    const char* shown = len >= m_prefixLength && strncmp(file, __FILE__, m_prefixLength) == 0
+                            ? file + m_prefixLength
+                            : file;
     size_t n = MbCutLength(shown, SOURCE_PATH_MAX);
     memcpy(slot.file, shown, n);
     slot.file[n] = 0;
@@ -333,8 +367,10 @@ int CTraceLog::RecordTracePoint(const char* file, int line) {
 }
 
 int CTraceLog::WriteEntry(const char* text, int type) {
-    if (!m_file) return 1;
-    if (!Lock()) return 1;
+    if (!m_file)
+        return 1;
+    if (!Lock())
+        return 1;
     if (m_busy || !m_file) {
         Unlock();
         return 1;
@@ -342,20 +378,21 @@ int CTraceLog::WriteEntry(const char* text, int type) {
     m_busy = 1;
     Unlock();
 
-    if (!text) text = "";
+    if (!text)
+        text = "";
     char entry[ENTRY_BUFFER];
     switch (type) {
-    case TRACE_ENTRY_EXCEPTION:
-        snprintf(entry, sizeof(entry), ">>ERROR EXCEPTION<<   Exception(%d:0x%08X) : %s",
-                 (int)t_record.lastKind, (unsigned)t_record.lastCode, text);
-        break;
-    case TRACE_ENTRY_ERROR:
-        snprintf(entry, sizeof(entry), ">>ERROR MESSAGE<<   Error(%d:0x%08X) : %s",
-                 (int)t_record.lastKind, (unsigned)t_record.lastCode, text);
-        break;
-    default:
-        snprintf(entry, sizeof(entry), ">>LOG MESSAGE<<   %s", text);
-        break;
+        case TRACE_ENTRY_EXCEPTION:
+            snprintf(entry, sizeof(entry), ">>ERROR EXCEPTION<<   Exception(%d:0x%08X) : %s",
+                     (int)t_record.lastKind, (unsigned)t_record.lastCode, text);
+            break;
+        case TRACE_ENTRY_ERROR:
+            snprintf(entry, sizeof(entry), ">>ERROR MESSAGE<<   Error(%d:0x%08X) : %s",
+                     (int)t_record.lastKind, (unsigned)t_record.lastCode, text);
+            break;
+        default:
+            snprintf(entry, sizeof(entry), ">>LOG MESSAGE<<   %s", text);
+            break;
     }
     CutAt(entry, ENTRY_CUT);
 
@@ -370,9 +407,10 @@ int CTraceLog::WriteEntry(const char* text, int type) {
         m_repeat = 0;
 
         int pending = m_pending;
-        int limit = (type != TRACE_ENTRY_LOG || pending <= RING_LIMIT_LOG) ? RING_SIZE
-                                                                         : RING_LIMIT_LOG;
-        if (m_totalLogged > FLOOD_LOGGED) limit = RING_LIMIT_FLOODED;
+        int limit =
+            (type != TRACE_ENTRY_LOG || pending <= RING_LIMIT_LOG) ? RING_SIZE : RING_LIMIT_LOG;
+        if (m_totalLogged > FLOOD_LOGGED)
+            limit = RING_LIMIT_FLOODED;
         int written = pending < limit ? pending : limit;
         int start = ((m_writeIndex - written) % RING_SIZE + RING_SIZE) % RING_SIZE;
         for (int i = 0; i < written; ++i) {
@@ -390,7 +428,8 @@ int CTraceLog::WriteEntry(const char* text, int type) {
 }
 
 int CTraceLog::LogMessage(const char* format, ...) {
-    if (!t_record.traceOn) return 0;
+    if (!t_record.traceOn)
+        return 0;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
@@ -400,13 +439,15 @@ int CTraceLog::LogMessage(const char* format, ...) {
 }
 
 int CTraceLog::LogAt(const char* file, int line, const char* format, ...) {
-    if (!t_record.traceOn) return 0;
+    if (!t_record.traceOn)
+        return 0;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
     vsnprintf(text, sizeof(text), format ? format : "", args);
     va_end(args);
-    if (!m_file) return 1;
+    if (!m_file)
+        return 1;
     RecordTracePoint(file, line);
     return WriteEntry(text, TRACE_ENTRY_LOG);
 }
@@ -424,8 +465,10 @@ void CTraceLog::FormatWin32Error(char* text, DWORD code, const char* format, va_
 }
 
 int CTraceLog::LogLastError(DWORD code, const char* format, ...) {
-    if (!code) code = GetLastError();
-    if (!t_record.errorOn) return 0;
+    if (!code)
+        code = GetLastError();
+    if (!t_record.errorOn)
+        return 0;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
@@ -435,19 +478,22 @@ int CTraceLog::LogLastError(DWORD code, const char* format, ...) {
 }
 
 int CTraceLog::ErrorAt(const char* file, int line, DWORD code, const char* format, ...) {
-    if (!t_record.errorOn) return 0;
+    if (!t_record.errorOn)
+        return 0;
     char text[FORMAT_BUFFER];
     va_list args;
     va_start(args, format);
     FormatWin32Error(text, code, format, args);
     va_end(args);
-    if (!m_file) return 1;
+    if (!m_file)
+        return 1;
     RecordTracePoint(file, line);
     return WriteEntry(text, TRACE_ENTRY_ERROR);
 }
 
 int CTraceLog::HResultErrorAt(const char* file, int line, HRESULT hr, const char* format, ...) {
-    if (!t_record.errorOn) return 0;
+    if (!t_record.errorOn)
+        return 0;
     t_record.lastKind = KIND_HRESULT;
     t_record.lastCode = (DWORD)hr;
     char text[FORMAT_BUFFER];
@@ -463,20 +509,24 @@ int CTraceLog::HResultErrorAt(const char* file, int line, HRESULT hr, const char
         len = strlen(text);
         while (len > 0 && (text[len - 1] == '\n' || text[len - 1] == '\r')) text[--len] = 0;
     }
-    if (!m_file) return 1;
+    if (!m_file)
+        return 1;
     RecordTracePoint(file, line);
     return WriteEntry(text, TRACE_ENTRY_ERROR);
 }
 
 int CTraceLog::ReportException(const CSE_Exception* e, const char* file, int line) {
-    if (!t_record.exceptionOn) return 0;
+    if (!t_record.exceptionOn)
+        return 0;
     try {
         t_record.lastKind = KIND_EXCEPTION;
         t_record.lastCode = e ? e->GetCode() : 0;
         char text[FORMAT_BUFFER];
         text[0] = 0;
-        if (e) e->GetText(text, sizeof(text));
-        if (!m_file) return 1;
+        if (e)
+            e->GetText(text, sizeof(text));
+        if (!m_file)
+            return 1;
         RecordTracePoint(file, line);
         return WriteEntry(text, TRACE_ENTRY_EXCEPTION);
     } catch (...) {
@@ -497,12 +547,16 @@ ITraceLog* g_traceLog = nullptr;
 
 }  // namespace
 
-ITraceLog* GetTraceLog() { return g_traceLog; }
+ITraceLog* GetTraceLog() {
+    return g_traceLog;
+}
 
 int CreateTraceLog(const char* path) {
-    if (g_traceLog) ReleaseTraceLog();
+    if (g_traceLog)
+        ReleaseTraceLog();
     CTraceLog* log = new (std::nothrow) CTraceLog();
-    if (!log) return 0;
+    if (!log)
+        return 0;
     g_traceLog = log;
     log->OpenLogFile(path);
     return 0;
@@ -510,7 +564,8 @@ int CreateTraceLog(const char* path) {
 
 void ReleaseTraceLog() {
     ITraceLog* log = g_traceLog;
-    if (!log) return;
+    if (!log)
+        return;
     g_traceLog = nullptr;
     log->CloseLogFile();
     log->Release();

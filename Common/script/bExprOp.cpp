@@ -11,9 +11,15 @@ namespace ExprOp {
 namespace {
 
 // The two operand kinds after normalisation that arithmetic knows.
-inline bool IsI4(const VARIANT& v) { return V_VT(&v) == VT_I4; }
-inline bool IsR8(const VARIANT& v) { return V_VT(&v) == VT_R8; }
-inline bool IsStr(const VARIANT& v) { return V_VT(&v) == VT_BSTR; }
+inline bool IsI4(const VARIANT& v) {
+    return V_VT(&v) == VT_I4;
+}
+inline bool IsR8(const VARIANT& v) {
+    return V_VT(&v) == VT_R8;
+}
+inline bool IsStr(const VARIANT& v) {
+    return V_VT(&v) == VT_BSTR;
+}
 
 // Normalised copy of an operand: VT_I2/VT_BOOL/VT_R4 are scalars, so the
 // copy needs no clearing; everything else is used in place.
@@ -24,7 +30,8 @@ bool Normalised(const VARIANT& in, VARIANT& tmp, const VARIANT*& use) {
         return true;
     }
     tmp = in;
-    if (!VarChangeTypeChecked(tmp)) return false;
+    if (!VarChangeTypeChecked(tmp))
+        return false;
     use = &tmp;
     return true;
 }
@@ -57,35 +64,51 @@ inline void StoreBool(VARIANT& out, bool value) {
 }
 
 // Two's complement arithmetic without signed overflow.
-inline LONG WrapAdd(LONG a, LONG b) { return (LONG)((uint32_t)a + (uint32_t)b); }
-inline LONG WrapSub(LONG a, LONG b) { return (LONG)((uint32_t)a - (uint32_t)b); }
-inline LONG WrapMul(LONG a, LONG b) { return (LONG)((uint32_t)a * (uint32_t)b); }
+inline LONG WrapAdd(LONG a, LONG b) {
+    return (LONG)((uint32_t)a + (uint32_t)b);
+}
+inline LONG WrapSub(LONG a, LONG b) {
+    return (LONG)((uint32_t)a - (uint32_t)b);
+}
+inline LONG WrapMul(LONG a, LONG b) {
+    return (LONG)((uint32_t)a * (uint32_t)b);
+}
 
 // Both operands as doubles when one is VT_I4 and the other VT_R8, or both
 // VT_R8. False when the pair is not numeric in that way.
 inline bool AsDoubles(const VARIANT& l, const VARIANT& r, double& a, double& b) {
-    if (IsR8(l)) a = V_R8(&l);
-    else if (IsI4(l)) a = (double)V_I4(&l);
-    else return false;
-    if (IsR8(r)) b = V_R8(&r);
-    else if (IsI4(r)) b = (double)V_I4(&r);
-    else return false;
+    if (IsR8(l))
+        a = V_R8(&l);
+    else if (IsI4(l))
+        a = (double)V_I4(&l);
+    else
+        return false;
+    if (IsR8(r))
+        b = V_R8(&r);
+    else if (IsI4(r))
+        b = (double)V_I4(&r);
+    else
+        return false;
     return true;
 }
 
 // A divisor that is 0, -0 or not comparable with 0.
-inline bool IsZeroDivisor(double d) { return !(d < 0.0 || d > 0.0); }
+inline bool IsZeroDivisor(double d) {
+    return !(d < 0.0 || d > 0.0);
+}
 
 bool IsAscii(BSTR s, UINT len) {
     for (UINT i = 0; i < len; ++i)
-        if (s[i] >= 0x80) return false;
+        if (s[i] >= 0x80)
+            return false;
     return true;
 }
 
 int CompareBytes(const std::string& a, const std::string& b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     int c = memcmp(a.data(), b.data(), n);  // memcmp compares unsigned bytes
-    if (c) return c;
+    if (c)
+        return c;
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
@@ -94,17 +117,22 @@ enum OrderOp { ORDER_GREATER, ORDER_LESS, ORDER_GE, ORDER_LE };
 template <class T>
 inline bool Ordered(OrderOp op, T a, T b) {
     switch (op) {
-    case ORDER_GREATER: return a > b;
-    case ORDER_LESS: return a < b;
-    case ORDER_GE: return a >= b;
-    default: return a <= b;
+        case ORDER_GREATER:
+            return a > b;
+        case ORDER_LESS:
+            return a < b;
+        case ORDER_GE:
+            return a >= b;
+        default:
+            return a <= b;
     }
 }
 
 bool CompareOrdered(OrderOp op, const VARIANT& left, const VARIANT& right, VARIANT& out) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         StoreBool(out, Ordered(op, V_I4(l), V_I4(r)));
         return true;
@@ -126,7 +154,8 @@ bool CompareOrdered(OrderOp op, const VARIANT& left, const VARIANT& right, VARIA
 bool EqualValues(const VARIANT& left, const VARIANT& right, bool& equal) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         equal = V_I4(l) == V_I4(r);
         return true;
@@ -146,9 +175,12 @@ bool EqualValues(const VARIANT& left, const VARIANT& right, bool& equal) {
 
 // Truth of a logical operand; false when the type is not VT_I4 or VT_BOOL.
 inline bool LogicalValue(const VARIANT& v, bool& truth) {
-    if (V_VT(&v) == VT_I4) truth = V_I4(&v) != 0;
-    else if (V_VT(&v) == VT_BOOL) truth = V_BOOL(&v) != 0;
-    else return false;
+    if (V_VT(&v) == VT_I4)
+        truth = V_I4(&v) != 0;
+    else if (V_VT(&v) == VT_BOOL)
+        truth = V_BOOL(&v) != 0;
+    else
+        return false;
     return true;
 }
 
@@ -157,10 +189,15 @@ inline bool LogicalValue(const VARIANT& v, bool& truth) {
 bool VarChangeTypeChecked(VARIANT& value) {
     VARTYPE to;
     switch (V_VT(&value)) {
-    case VT_I2:
-    case VT_BOOL: to = VT_I4; break;
-    case VT_R4: to = VT_R8; break;
-    default: return true;
+        case VT_I2:
+        case VT_BOOL:
+            to = VT_I4;
+            break;
+        case VT_R4:
+            to = VT_R8;
+            break;
+        default:
+            return true;
     }
     HRESULT hr = VariantChangeType(&value, &value, 0, to);
     if (FAILED(hr)) {
@@ -173,7 +210,8 @@ bool VarChangeTypeChecked(VARIANT& value) {
 bool VarMultiply(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         StoreI4(out, WrapMul(V_I4(l), V_I4(r)));
         return true;
@@ -190,7 +228,8 @@ bool VarMultiply(const VARIANT& left, const VARIANT& right, VARIANT& out) {
 bool VarDivide(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         LONG a = V_I4(l), b = V_I4(r);
         if (b == 0) {
@@ -199,8 +238,10 @@ bool VarDivide(const VARIANT& left, const VARIANT& right, VARIANT& out) {
         }
         // The one quotient that does not fit wraps like the other integer
         // operators instead of trapping.
-        if (b == -1) StoreI4(out, WrapSub(0, a));
-        else StoreI4(out, a / b);
+        if (b == -1)
+            StoreI4(out, WrapSub(0, a));
+        else
+            StoreI4(out, a / b);
         return true;
     }
     double a, b;
@@ -223,7 +264,8 @@ bool VarDivide(const VARIANT& left, const VARIANT& right, VARIANT& out) {
 bool VarPlus(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         StoreI4(out, WrapAdd(V_I4(l), V_I4(r)));
         return true;
@@ -253,7 +295,8 @@ bool VarPlus(const VARIANT& left, const VARIANT& right, VARIANT& out) {
 bool VarMinus(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     VARIANT tl, tr;
     const VARIANT *l, *r;
-    if (!Normalised(left, tl, l) || !Normalised(right, tr, r)) return false;
+    if (!Normalised(left, tl, l) || !Normalised(right, tr, r))
+        return false;
     if (IsI4(*l) && IsI4(*r)) {
         StoreI4(out, WrapSub(V_I4(l), V_I4(r)));
         return true;
@@ -282,7 +325,8 @@ bool VarLessEqual(const VARIANT& l, const VARIANT& r, VARIANT& out) {
 
 bool VarEqual(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     bool equal;
-    if (!EqualValues(left, right, equal)) return false;
+    if (!EqualValues(left, right, equal))
+        return false;
     StoreBool(out, equal);
     return true;
 }
@@ -330,7 +374,8 @@ bool VarNot(const VARIANT& operand, VARIANT& out) {
 bool VarNegate(const VARIANT& operand, VARIANT& out) {
     VARIANT t;
     const VARIANT* v;
-    if (!Normalised(operand, t, v)) return false;
+    if (!Normalised(operand, t, v))
+        return false;
     if (IsI4(*v)) {
         StoreI4(out, WrapSub(0, V_I4(v)));
         return true;
@@ -344,19 +389,25 @@ bool VarNegate(const VARIANT& operand, VARIANT& out) {
 }
 
 BSTR ConcatStringsPlain(BSTR left, BSTR right) {
-    if (!left && !right) return nullptr;
-    if (!left) return SysAllocStringLen(right, SysStringLen(right));
-    if (!right) return SysAllocStringLen(left, SysStringLen(left));
+    if (!left && !right)
+        return nullptr;
+    if (!left)
+        return SysAllocStringLen(right, SysStringLen(right));
+    if (!right)
+        return SysAllocStringLen(left, SysStringLen(left));
     return BstrFromMultibyte(MultibyteFromBstr(left) + MultibyteFromBstr(right));
 }
 
 BSTR ConcatStrings(BSTR left, BSTR right) {
-    if (!left || !right) return ConcatStringsPlain(left, right);
+    if (!left || !right)
+        return ConcatStringsPlain(left, right);
     UINT ll = SysStringLen(left), lr = SysStringLen(right);
     // ASCII passes through every ANSI code page unchanged.
-    if (!IsAscii(left, ll) || !IsAscii(right, lr)) return ConcatStringsPlain(left, right);
+    if (!IsAscii(left, ll) || !IsAscii(right, lr))
+        return ConcatStringsPlain(left, right);
     BSTR out = SysAllocStringLen(nullptr, ll + lr);
-    if (!out) return nullptr;
+    if (!out)
+        return nullptr;
     memcpy(out, left, ll * sizeof(WCHAR));
     memcpy(out + ll, right, lr * sizeof(WCHAR));
     return out;
@@ -368,10 +419,12 @@ int CompareStringsPlain(BSTR left, BSTR right) {
 
 int CompareStrings(BSTR left, BSTR right) {
     UINT ll = left ? SysStringLen(left) : 0, lr = right ? SysStringLen(right) : 0;
-    if (!IsAscii(left, ll) || !IsAscii(right, lr)) return CompareStringsPlain(left, right);
+    if (!IsAscii(left, ll) || !IsAscii(right, lr))
+        return CompareStringsPlain(left, right);
     UINT n = ll < lr ? ll : lr;
     for (UINT i = 0; i < n; ++i)
-        if (left[i] != right[i]) return left[i] < right[i] ? -1 : 1;
+        if (left[i] != right[i])
+            return left[i] < right[i] ? -1 : 1;
     return ll < lr ? -1 : (ll > lr ? 1 : 0);
 }
 

@@ -13,9 +13,15 @@ struct LeadTable {
     }
 };
 
-inline bool IsOpener(char c) { return c == '(' || c == '['; }
-inline bool IsCloser(char c) { return c == ')' || c == ']'; }
-inline char CloserOf(char c) { return c == '(' ? ')' : ']'; }
+inline bool IsOpener(char c) {
+    return c == '(' || c == '[';
+}
+inline bool IsCloser(char c) {
+    return c == ')' || c == ']';
+}
+inline char CloserOf(char c) {
+    return c == '(' ? ')' : ']';
+}
 
 // Offset after the character at pos: two for a lead byte with its trail,
 // one otherwise (a lead byte at the very end stands alone).
@@ -40,11 +46,14 @@ int Splitter::GroupEnd(int start, int end) const {
     while (pos < end) {
         char c = text[pos];
         if (c == '"') {
-            if (!ScanStringLiteral(text, pos, end, nullptr)) return -1;
+            if (!ScanStringLiteral(text, pos, end, nullptr))
+                return -1;
             continue;
         }
-        if (IsOpener(c)) ++depth;
-        else if (IsCloser(c) && --depth == 0) return pos;
+        if (IsOpener(c))
+            ++depth;
+        else if (IsCloser(c) && --depth == 0)
+            return pos;
         pos = NextChar(text, pos, end);
     }
     return -1;
@@ -58,7 +67,8 @@ HRESULT Splitter::Split(int start, int end) {
     while (pos < end) {
         char c = text[pos];
         if (c == '"') {
-            if (!ScanStringLiteral(text, pos, end, nullptr)) return E_EXPR_BADSTRING;
+            if (!ScanStringLiteral(text, pos, end, nullptr))
+                return E_EXPR_BADSTRING;
             continue;
         }
         if (IsOpener(c)) {
@@ -75,7 +85,8 @@ HRESULT Splitter::Split(int start, int end) {
             --depth;
         } else if (c == ',' && depth == 0) {
             HRESULT hr = AddItem(itemStart, pos);
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr))
+                return hr;
             itemStart = pos + 1;
         }
         pos = NextChar(text, pos, end);
@@ -96,7 +107,8 @@ HRESULT Splitter::AddItem(int start, int end) {
         // The item was checked by the caller, so its brackets and strings
         // are sound; it is one group when the opener's closer is its last
         // byte.
-        if (GroupEnd(start, end) == end - 1) return Split(start + 1, end - 1);
+        if (GroupEnd(start, end) == end - 1)
+            return Split(start + 1, end - 1);
     }
     items.emplace_back(text + start, (size_t)(end - start));
     return S_OK;
@@ -116,7 +128,8 @@ bool CheckBrackets(const char* text, int& pos, int end) {
     while (p < end) {
         char c = text[p];
         if (c == '"') {
-            if (!ScanStringLiteral(text, p, end, nullptr)) return false;
+            if (!ScanStringLiteral(text, p, end, nullptr))
+                return false;
             continue;
         }
         if (IsOpener(c)) {
@@ -126,7 +139,8 @@ bool CheckBrackets(const char* text, int& pos, int end) {
             }
             open[depth++] = c;
         } else if (IsCloser(c)) {
-            if (depth == 0 || CloserOf(open[depth - 1]) != c) break;
+            if (depth == 0 || CloserOf(open[depth - 1]) != c)
+                break;
             if (--depth == 0) {
                 pos = p;
                 return true;
@@ -142,34 +156,37 @@ bool ScanOperator(const char* text, int& pos, int end) {
     char c = text[pos];
     char next = pos + 1 < end ? text[pos + 1] : '\0';
     switch (c) {
-    case '!':
-    case '<':
-    case '>':
-        pos += next == '=' ? 2 : 1;
-        return true;
-    case '&':
-    case '=':
-    case '|':
-        if (next != c) {
-            LOG_MSG("incompatible type to compare");
-            return false;
-        }
-        pos += 2;
-        return true;
-    default:
-        pos += 1;
-        return true;
+        case '!':
+        case '<':
+        case '>':
+            pos += next == '=' ? 2 : 1;
+            return true;
+        case '&':
+        case '=':
+        case '|':
+            if (next != c) {
+                LOG_MSG("incompatible type to compare");
+                return false;
+            }
+            pos += 2;
+            return true;
+        default:
+            pos += 1;
+            return true;
     }
 }
 
 bool ScanStringLiteral(const char* text, int& pos, int end, std::string* out) {
-    if (out) out->clear();
+    if (out)
+        out->clear();
     int p = pos + 1;  // past the opening quote
     while (p < end) {
         unsigned char c = (unsigned char)text[p];
         if (IsExprLeadByte(c)) {
-            if (p + 1 >= end) break;
-            if (out) out->append(text + p, 2);
+            if (p + 1 >= end)
+                break;
+            if (out)
+                out->append(text + p, 2);
             p += 2;
             continue;
         }
@@ -178,26 +195,38 @@ bool ScanStringLiteral(const char* text, int& pos, int end, std::string* out) {
             return true;
         }
         if (c == '\\') {
-            if (p + 1 >= end) break;
+            if (p + 1 >= end)
+                break;
             unsigned char e = (unsigned char)text[p + 1];
             if (IsExprLeadByte(e)) {
-                if (p + 2 >= end) break;
-                if (out) out->append(text + p + 1, 2);
+                if (p + 2 >= end)
+                    break;
+                if (out)
+                    out->append(text + p + 1, 2);
                 p += 3;
                 continue;
             }
             if (out) {
                 switch (e) {
-                case 'n': out->push_back('\n'); break;
-                case 'r': out->push_back('\r'); break;
-                case 't': out->push_back('\t'); break;
-                default: out->push_back((char)e); break;
+                    case 'n':
+                        out->push_back('\n');
+                        break;
+                    case 'r':
+                        out->push_back('\r');
+                        break;
+                    case 't':
+                        out->push_back('\t');
+                        break;
+                    default:
+                        out->push_back((char)e);
+                        break;
                 }
             }
             p += 2;
             continue;
         }
-        if (out) out->push_back((char)c);
+        if (out)
+            out->push_back((char)c);
         ++p;
     }
     LOG_MSG("Invalid string in \"%s\"", text);
@@ -206,15 +235,18 @@ bool ScanStringLiteral(const char* text, int& pos, int end, std::string* out) {
 
 HRESULT SplitParamList(const char* text, std::vector<std::string>& items) {
     items.clear();
-    if (!text || !*text) return S_OK;
+    if (!text || !*text)
+        return S_OK;
     Splitter s{text, items};
     HRESULT hr = s.Split(0, (int)strlen(text));
-    if (FAILED(hr)) items.clear();
+    if (FAILED(hr))
+        items.clear();
     return hr;
 }
 
 std::string GetParamListItem(const char* text, int n) {
     std::vector<std::string> items;
-    if (FAILED(SplitParamList(text, items)) || n < 0 || n >= (int)items.size()) return std::string();
+    if (FAILED(SplitParamList(text, items)) || n < 0 || n >= (int)items.size())
+        return std::string();
     return items[(size_t)n];
 }

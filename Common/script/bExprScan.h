@@ -14,9 +14,9 @@
 #include <vector>
 
 // Failure codes of the list splitter.
-#define E_EXPR_BRACKET ((HRESULT)0x80045021L)       // mismatched bracket
-#define E_EXPR_EMPTYPARAM ((HRESULT)0x80045022L)    // empty parameter or blank name
-#define E_EXPR_BADSTRING ((HRESULT)0x80045023L)     // malformed string in a list
+#define E_EXPR_BRACKET ((HRESULT)0x80045021L)     // mismatched bracket
+#define E_EXPR_EMPTYPARAM ((HRESULT)0x80045022L)  // empty parameter or blank name
+#define E_EXPR_BADSTRING ((HRESULT)0x80045023L)   // malformed string in a list
 
 // Deepest bracket nesting the scanners accept.
 enum { EXPR_MAX_BRACKET_DEPTH = 255, EXPR_MAX_LIST_DEPTH = 256 };

@@ -37,8 +37,10 @@ std::string LoadBoolWord(UINT id, const char* fallback) {
 char* CopyText(const char* text) {
     size_t n = text ? strlen(text) : 0;
     char* p = new (std::nothrow) char[n + 1];
-    if (!p) return nullptr;
-    if (n) memcpy(p, text, n);
+    if (!p)
+        return nullptr;
+    if (n)
+        memcpy(p, text, n);
     p[n] = '\0';
     return p;
 }
@@ -75,18 +77,26 @@ bool CStoredListReader::ReadValue(VARIANT& out, const char* name, bool element) 
     }
     size_t fixed = 0;
     switch (vt) {
-    case VT_EMPTY: return true;
-    case VT_I4:
-    case VT_R4:
-    case VT_ERROR:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT: fixed = 4; break;
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE: fixed = 8; break;
-    case VT_BOOL: fixed = 2; break;
-    default: return ReadString(vt, out, name);
+        case VT_EMPTY:
+            return true;
+        case VT_I4:
+        case VT_R4:
+        case VT_ERROR:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+            fixed = 4;
+            break;
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+            fixed = 8;
+            break;
+        case VT_BOOL:
+            fixed = 2;
+            break;
+        default:
+            return ReadString(vt, out, name);
     }
     const uint8_t* p = m_r.Take(fixed);
     if (!p) {
@@ -186,7 +196,8 @@ bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
         for (uint32_t d = 0; d < dims; ++d) offset += index[d] * stride[d];
         ok = ReadValue(cells[offset], name, true);
         for (int d = (int)dims - 1; d >= 0; --d) {
-            if (++index[d] < bounds[d].cElements) break;
+            if (++index[d] < bounds[d].cElements)
+                break;
             index[d] = 0;
         }
     }
@@ -203,9 +214,11 @@ bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
 // Sets every element of an array value to a copy of fill.
 void FillArray(VARIANT& arrayValue, const VARIANT& fill) {
     SAFEARRAY* psa = V_ARRAY(&arrayValue);
-    if (!psa) return;
+    if (!psa)
+        return;
     VARIANT* cells = nullptr;
-    if (FAILED(SafeArrayAccessData(psa, reinterpret_cast<void**>(&cells)))) return;
+    if (FAILED(SafeArrayAccessData(psa, reinterpret_cast<void**>(&cells))))
+        return;
     size_t total = 1;
     for (UINT d = 0; d < psa->cDims; ++d) total *= psa->rgsabound[d].cElements;
     for (size_t i = 0; i < total; ++i) VariantCopy(&cells[i], const_cast<VARIANT*>(&fill));
@@ -238,9 +251,11 @@ CVarList::~CVarList() {
 }
 
 int CVarList::Find(const char* name) const {
-    if (!name) return -1;
+    if (!name)
+        return -1;
     for (int i = 0; i < m_count; ++i)
-        if (strcmp(m_records[i].name, name) == 0) return i;
+        if (strcmp(m_records[i].name, name) == 0)
+            return i;
     return -1;
 }
 
@@ -280,9 +295,11 @@ bool CVarList::Grow() {
 
 bool CVarList::Insert(int position, const char* name, const VARIANT& value,
                       const VARIANT& initial) {
-    if (m_count == m_capacity && !Grow()) return false;
+    if (m_count == m_capacity && !Grow())
+        return false;
     char* copy = CopyText(name);
-    if (!copy) return false;
+    if (!copy)
+        return false;
     VARIANT v, iv;
     VariantInit(&v);
     VariantInit(&iv);
@@ -293,7 +310,8 @@ bool CVarList::Insert(int position, const char* name, const VARIANT& value,
         delete[] copy;
         return false;
     }
-    if (position < 0 || position > m_count) position = m_count;
+    if (position < 0 || position > m_count)
+        position = m_count;
     size_t tail = (size_t)(m_count - position);
     memmove(&m_records[position + 1], &m_records[position], sizeof(Record) * tail);
     memmove(&m_initial[position + 1], &m_initial[position], sizeof(VARIANT) * tail);
@@ -305,7 +323,8 @@ bool CVarList::Insert(int position, const char* name, const VARIANT& value,
 }
 
 void CVarList::RemoveAt(int index) {
-    if (index < 0 || index >= m_count) return;
+    if (index < 0 || index >= m_count)
+        return;
     delete[] m_records[index].name;
     VariantClear(&m_records[index].value);
     VariantClear(&m_initial[index]);
@@ -323,11 +342,13 @@ void CVarList::Clear() {
 // Free helpers
 
 LONG ScriptAtoi(const char* text) {
-    if (!text) return 0;
+    if (!text)
+        return 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
     int64_t value = 0;
     const int64_t limit = negative ? -(int64_t)LONG_MIN : (int64_t)LONG_MAX;
     while (*p >= '0' && *p <= '9') {
@@ -342,40 +363,45 @@ LONG ScriptAtoi(const char* text) {
 
 void ParseInitialValue(VARTYPE type, const char* text, VARIANT* out) {
     VariantInit(out);
-    if (!text) text = "";
+    if (!text)
+        text = "";
     switch (type) {
-    case VT_I4:
-        V_VT(out) = VT_I4;
-        V_I4(out) = ScriptAtoi(text);
-        break;
-    case VT_R8:
-        V_VT(out) = VT_R8;
-        V_R8(out) = atof(text);
-        break;
-    case VT_BSTR:
-        V_VT(out) = VT_BSTR;
-        V_BSTR(out) = BstrFromMultibyte(text, strlen(text));
-        break;
-    case VT_BOOL: {
-        static const std::string trueWord = LoadBoolWord(IDS_BOOL_TRUE, kTrueWord);
-        V_VT(out) = VT_BOOL;
-        // 1, not VARIANT_TRUE: declarations have always stored it so.
-        V_BOOL(out) = trueWord == text ? 1 : 0;
-        break;
-    }
-    case VT_CY:
-    case VT_DATE:
-        // No text form; a zero of the type keeps the variable's type.
-        V_VT(out) = type;
-        break;
-    default: break;
+        case VT_I4:
+            V_VT(out) = VT_I4;
+            V_I4(out) = ScriptAtoi(text);
+            break;
+        case VT_R8:
+            V_VT(out) = VT_R8;
+            V_R8(out) = atof(text);
+            break;
+        case VT_BSTR:
+            V_VT(out) = VT_BSTR;
+            V_BSTR(out) = BstrFromMultibyte(text, strlen(text));
+            break;
+        case VT_BOOL: {
+            static const std::string trueWord = LoadBoolWord(IDS_BOOL_TRUE, kTrueWord);
+            V_VT(out) = VT_BOOL;
+            // 1, not VARIANT_TRUE: declarations have always stored it so.
+            V_BOOL(out) = trueWord == text ? 1 : 0;
+            break;
+        }
+        case VT_CY:
+        case VT_DATE:
+            // No text form; a zero of the type keeps the variable's type.
+            V_VT(out) = type;
+            break;
+        default:
+            break;
     }
 }
 
-void SetAppStateIniPath(const char* path) { AppStateIniOverride() = path ? path : ""; }
+void SetAppStateIniPath(const char* path) {
+    AppStateIniOverride() = path ? path : "";
+}
 
 bool GetAppStateIniPath(char* buffer, int size) {
-    if (!buffer || size <= 0) return false;
+    if (!buffer || size <= 0)
+        return false;
     const std::string& over = AppStateIniOverride();
     std::string path;
     if (!over.empty()) {
@@ -383,18 +409,22 @@ bool GetAppStateIniPath(char* buffer, int size) {
     } else {
         char dir[MAX_PATH];
         UINT n = GetWindowsDirectoryA(dir, sizeof(dir));
-        if (n == 0 || n >= sizeof(dir)) return false;
+        if (n == 0 || n >= sizeof(dir))
+            return false;
         path = dir;
-        if (path.back() != '\\') path += '\\';
+        if (path.back() != '\\')
+            path += '\\';
         path += "mavroappl.ini";
     }
-    if (path.size() + 1 > (size_t)size) return false;
+    if (path.size() + 1 > (size_t)size)
+        return false;
     memcpy(buffer, path.c_str(), path.size() + 1);
     return true;
 }
 
 void FormatAppStateSection(char* buffer, int size, ULONGLONG projectId, bool progress) {
-    if (!buffer || size <= 0) return;
+    if (!buffer || size <= 0)
+        return;
     snprintf(buffer, (size_t)size, "APPL_%016" PRIx64 "_%s", (uint64_t)projectId,
              progress ? "PROGRESS" : "VARS");
 }
@@ -408,36 +438,46 @@ VariableManager::~VariableManager() {}
 
 CVarList* VariableManager::ListOf(int scope) const {
     switch (scope) {
-    case VAR_SCOPE_GLOBAL: return m_global;
-    case VAR_SCOPE_CANVAS: return m_canvas;
-    case VAR_SCOPE_LOCAL: return m_local;
-    default: return nullptr;
+        case VAR_SCOPE_GLOBAL:
+            return m_global;
+        case VAR_SCOPE_CANVAS:
+            return m_canvas;
+        case VAR_SCOPE_LOCAL:
+            return m_local;
+        default:
+            return nullptr;
     }
 }
 
 int VariableManager::Find(const char* name) const {
     int i;
-    if (m_local && (i = m_local->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_LOCAL);
-    if (m_canvas && (i = m_canvas->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_CANVAS);
-    if (m_global && (i = m_global->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_GLOBAL);
+    if (m_local && (i = m_local->Find(name)) >= 0)
+        return MakeVarId(i, VAR_SCOPE_LOCAL);
+    if (m_canvas && (i = m_canvas->Find(name)) >= 0)
+        return MakeVarId(i, VAR_SCOPE_CANVAS);
+    if (m_global && (i = m_global->Find(name)) >= 0)
+        return MakeVarId(i, VAR_SCOPE_GLOBAL);
     return VAR_NOT_FOUND;
 }
 
 int VariableManager::FindLocal(const char* name) const {
     int i;
-    if (m_local && (i = m_local->Find(name)) >= 0) return MakeVarId(i, VAR_SCOPE_LOCAL);
+    if (m_local && (i = m_local->Find(name)) >= 0)
+        return MakeVarId(i, VAR_SCOPE_LOCAL);
     return VAR_NOT_FOUND;
 }
 
 const VARIANT* VariableManager::PeekValue(int id) {
-    if (id < 0) return nullptr;
+    if (id < 0)
+        return nullptr;
     CVarList* list = ListOf(id & ((1 << VAR_ID_SHIFT) - 1));
     return list ? list->GetValue(id >> VAR_ID_SHIFT) : nullptr;
 }
 
 bool VariableManager::GetValue(int id, VARIANT* out) {
     const VARIANT* v = PeekValue(id);
-    if (!v || !out) return false;
+    if (!v || !out)
+        return false;
     return SUCCEEDED(VariantCopy(out, const_cast<VARIANT*>(v)));
 }
 
@@ -448,13 +488,16 @@ bool VariableManager::GetValueByName(const char* name, VARIANT* out) {
 
 bool VariableManager::SetValue(int id, const VARIANT& value) {
     VARIANT* target = const_cast<VARIANT*>(PeekValue(id));
-    if (!target) return false;
+    if (!target)
+        return false;
     VARIANT copy;
     VariantInit(&copy);
     if (V_VT(&value) == V_VT(target)) {
-        if (FAILED(VariantCopy(&copy, const_cast<VARIANT*>(&value)))) return false;
+        if (FAILED(VariantCopy(&copy, const_cast<VARIANT*>(&value))))
+            return false;
     } else {
-        if (V_VT(&value) & VT_ARRAY) return false;
+        if (V_VT(&value) & VT_ARRAY)
+            return false;
         if (FAILED(VariantChangeType(&copy, const_cast<VARIANT*>(&value), 0, V_VT(target))))
             return false;
     }
@@ -465,7 +508,8 @@ bool VariableManager::SetValue(int id, const VARIANT& value) {
 
 bool VariableManager::Declare(const char* name, VARTYPE type, const char* initialText,
                               int position) {
-    if (!m_local || !name) return false;
+    if (!m_local || !name)
+        return false;
     VARIANT v;
     ParseInitialValue(type, initialText, &v);
     bool ok = m_local->Insert(position, name, v, v);
@@ -475,7 +519,8 @@ bool VariableManager::Declare(const char* name, VARTYPE type, const char* initia
 
 bool VariableManager::DeclareArray(const char* name, VARTYPE type, const int* sizes, int count,
                                    const char* initialText) {
-    if (!m_local || !name || !sizes || count <= 0 || count > MAX_STORED_DIMS) return false;
+    if (!m_local || !name || !sizes || count <= 0 || count > MAX_STORED_DIMS)
+        return false;
     SAFEARRAYBOUND bounds[MAX_STORED_DIMS];
     size_t total = 1;
     for (int d = 0; d < count; ++d) {
@@ -505,17 +550,21 @@ bool VariableManager::DeclareArray(const char* name, VARTYPE type, const int* si
 }
 
 void VariableManager::RemoveAt(CVarList* list, int index) {
-    if (list) list->RemoveAt(index);
+    if (list)
+        list->RemoveAt(index);
 }
 
 void VariableManager::Clear(CVarList* list) {
-    if (list) list->Clear();
+    if (list)
+        list->Clear();
 }
 
 bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, size_t* used,
                                bool reset) {
-    if (used) *used = 0;
-    if (!list) return false;
+    if (used)
+        *used = 0;
+    if (!list)
+        return false;
     CByteReader r(data, size);
     uint32_t count = r.U32LE();
     if (r.Failed()) {
@@ -535,7 +584,8 @@ bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, si
         std::string name(reinterpret_cast<const char*>(p), n);
         CStoredListReader reader(r);
         VARIANT value, initial;
-        if (!reader.ReadValue(value, name.c_str(), false)) return false;
+        if (!reader.ReadValue(value, name.c_str(), false))
+            return false;
         if (!reader.ReadValue(initial, name.c_str(), false)) {
             VariantClear(&value);
             return false;
@@ -562,12 +612,14 @@ bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, si
             return false;
         }
     }
-    if (used) *used = r.Position();
+    if (used)
+        *used = r.Position();
     return true;
 }
 
 bool VariableManager::LoadList(CVarList* list, ITeskStream* stream, bool reset) {
-    if (!list || !stream || stream->IsMeasuring()) return false;
+    if (!list || !stream || stream->IsMeasuring())
+        return false;
     ULONGLONG start = stream->GetPosition();
     ULONGLONG size = stream->GetSize();
     // The rest of the stream bounds every length inside the list.
@@ -597,18 +649,24 @@ bool VariableManager::LoadList(CVarList* list, ITeskStream* stream, bool reset) 
 }
 
 bool VariableManager::SaveToIni(const char* iniPath, const char* section, const char* names) {
-    if (!iniPath || !section || !names || !m_global) return false;
+    if (!iniPath || !section || !names || !m_global)
+        return false;
     std::vector<std::string> items;
-    if (FAILED(SplitParamList(names, items))) return false;
+    if (FAILED(SplitParamList(names, items)))
+        return false;
     for (const std::string& name : items) {
-        if (name.empty()) continue;
+        if (name.empty())
+            continue;
         int index = m_global->Find(name.c_str());
-        if (index < 0) continue;
+        if (index < 0)
+            continue;
         VARIANT* v = m_global->GetValue(index);
         VARIANT text;
         VariantInit(&text);
-        if (FAILED(VariantChangeType(&text, v, 0, VT_BSTR))) continue;
-        std::string value = std::to_string((unsigned)V_VT(v)) + "," + MultibyteFromBstr(V_BSTR(&text));
+        if (FAILED(VariantChangeType(&text, v, 0, VT_BSTR)))
+            continue;
+        std::string value =
+            std::to_string((unsigned)V_VT(v)) + "," + MultibyteFromBstr(V_BSTR(&text));
         VariantClear(&text);
         WritePrivateProfileStringA(section, name.c_str(), value.c_str(), iniPath);
     }
@@ -616,18 +674,23 @@ bool VariableManager::SaveToIni(const char* iniPath, const char* section, const 
 }
 
 bool VariableManager::LoadFromIni(const char* iniPath, const char* section, const char* names) {
-    if (!iniPath || !section || !names || !m_global) return false;
+    if (!iniPath || !section || !names || !m_global)
+        return false;
     std::vector<std::string> items;
-    if (FAILED(SplitParamList(names, items))) return false;
+    if (FAILED(SplitParamList(names, items)))
+        return false;
     bool loaded = false;
     for (const std::string& name : items) {
-        if (name.empty()) continue;
+        if (name.empty())
+            continue;
         int index = m_global->Find(name.c_str());
-        if (index < 0) continue;
+        if (index < 0)
+            continue;
         char value[260];
         GetPrivateProfileStringA(section, name.c_str(), "", value, sizeof(value), iniPath);
         const char* comma = strchr(value, ',');
-        if (!comma || !comma[1]) continue;
+        if (!comma || !comma[1])
+            continue;
         VARTYPE type = (VARTYPE)(ScriptAtoi(value) & 0xFFFF);
         VARIANT text;
         V_VT(&text) = VT_BSTR;
@@ -636,7 +699,8 @@ bool VariableManager::LoadFromIni(const char* iniPath, const char* section, cons
         VariantInit(&converted);
         HRESULT hr = VariantChangeType(&converted, &text, 0, type);
         VariantClear(&text);
-        if (FAILED(hr)) continue;
+        if (FAILED(hr))
+            continue;
         VARIANT* target = m_global->GetValue(index);
         VariantClear(target);
         *target = converted;

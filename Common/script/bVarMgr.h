@@ -18,7 +18,9 @@ enum {
     VAR_NOT_FOUND = -1
 };
 
-inline int MakeVarId(int index, int scope) { return (index << VAR_ID_SHIFT) + scope; }
+inline int MakeVarId(int index, int scope) {
+    return (index << VAR_ID_SHIFT) + scope;
+}
 
 // The variables of one scope owner: names with current and initial values.
 class CVarList {

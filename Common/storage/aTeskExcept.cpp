@@ -8,16 +8,22 @@
 #include <string.h>
 
 static char* DuplicateText(const char* text) {
-    if (!text) return nullptr;
+    if (!text)
+        return nullptr;
     size_t n = strlen(text) + 1;
     char* copy = static_cast<char*>(malloc(n));
-    if (copy) memcpy(copy, text, n);
+    if (copy)
+        memcpy(copy, text, n);
     return copy;
 }
 
-CTeskExcept::CTeskExcept() : m_code(0), m_text(nullptr) { TRACE_POINT(); }
+CTeskExcept::CTeskExcept() : m_code(0), m_text(nullptr) {
+    TRACE_POINT();
+}
 
-CTeskExcept::CTeskExcept(int code) : m_code(code), m_text(nullptr) { TRACE_POINT(); }
+CTeskExcept::CTeskExcept(int code) : m_code(code), m_text(nullptr) {
+    TRACE_POINT();
+}
 
 // The text is duplicated, not shared: each copy frees its own.
 CTeskExcept::CTeskExcept(const CTeskExcept& other)
@@ -33,11 +39,15 @@ CTeskExcept& CTeskExcept::operator=(const CTeskExcept& other) {
     return *this;
 }
 
-CTeskExcept::~CTeskExcept() { free(m_text); }
+CTeskExcept::~CTeskExcept() {
+    free(m_text);
+}
 
 BOOL CTeskExcept::GetErrorMessage(char* text, UINT maxChars, UINT* helpContext) {
-    if (helpContext) *helpContext = 0;
-    if (text && maxChars) text[0] = 0;
+    if (helpContext)
+        *helpContext = 0;
+    if (text && maxChars)
+        text[0] = 0;
     return FALSE;
 }
 
@@ -49,10 +59,12 @@ int CTeskExcept::ReportError(UINT type, UINT helpId) {
 }
 
 CTeskStreamExcept::CTeskStreamExcept(int code) : CTeskExcept(code) {
-    if (ITraceLog* log = GetTraceLog()) log->FormatOnly(0, 0, "TeskException has been throwed!");
+    if (ITraceLog* log = GetTraceLog())
+        log->FormatOnly(0, 0, "TeskException has been throwed!");
 }
 
 void ThrowTeskStreamExcept(int code, const char* text) {
-    if (ITraceLog* log = GetTraceLog()) log->FormatOnly(0, 0, text);
+    if (ITraceLog* log = GetTraceLog())
+        log->FormatOnly(0, 0, text);
     throw CTeskStreamExcept(code);
 }

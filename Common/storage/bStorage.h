@@ -26,8 +26,8 @@ struct ITeskStream;
 
 // Codes carried by CTeskStreamExcept.
 enum {
-    TESK_EXC_NOMEMORY = 14,    // a memory stream could not get a block
-    TESK_EXC_DISKFULL = 39,    // a packed-container stream met a full disk
+    TESK_EXC_NOMEMORY = 14,  // a memory stream could not get a block
+    TESK_EXC_DISKFULL = 39,  // a packed-container stream met a full disk
     TESK_EXC_SHORTREAD = 12000,
     TESK_EXC_SHORTWRITE = 12001,  // OLE stream adaptor only
 };
@@ -52,62 +52,64 @@ enum { TESK_SEEK_SET = 0, TESK_SEEK_CUR = 1, TESK_SEEK_END = 2 };
 
 // {C0BC2621-1049-11D4-9EEB-00104B04B807}
 struct ITeskStorage : public IUnknown {
-    STDMETHOD(Initialize)(void* reserved) = 0;                                          // 3
-    STDMETHOD_(BYTE, GetMode)() = 0;                                                    // 4
-    STDMETHOD_(void, SetMode)(BYTE mode) = 0;                                           // 5
-    STDMETHOD_(void, SetTag)(int tag) = 0;                                              // 6
-    STDMETHOD(CreateStorage)(const char* name, int tag, ITeskStorage** out) = 0;        // 7
-    STDMETHOD(CreateStream)(const char* name, int tag, ITeskStream** out) = 0;          // 8
-    STDMETHOD(OpenStorage)(const char* name, int mode, ITeskStorage** out) = 0;         // 9
-    STDMETHOD(OpenStream)(const char* name, int mode, ITeskStream** out) = 0;           // 10
-    STDMETHOD(Commit)() = 0;                                                            // 11
-    STDMETHOD(CommitAll)() = 0;                                                         // 12
-    STDMETHOD(Close)() = 0;                                                             // 13
-    STDMETHOD(DestroyElement)(const char* name) = 0;                                    // 14
-    STDMETHOD_(BOOL, IsPacked)() = 0;                                                   // 15
-    STDMETHOD_(int, CountElements)() = 0;                                               // 16
-    STDMETHOD_(BOOL, ElementExists)(const char* name) = 0;                              // 17
-    STDMETHOD(EnumElements)(IEnumSTATSTG** out) = 0;                                    // 18
+    STDMETHOD(Initialize)(void* reserved) = 0;                                                // 3
+    STDMETHOD_(BYTE, GetMode)() = 0;                                                          // 4
+    STDMETHOD_(void, SetMode)(BYTE mode) = 0;                                                 // 5
+    STDMETHOD_(void, SetTag)(int tag) = 0;                                                    // 6
+    STDMETHOD(CreateStorage)(const char* name, int tag, ITeskStorage** out) = 0;              // 7
+    STDMETHOD(CreateStream)(const char* name, int tag, ITeskStream** out) = 0;                // 8
+    STDMETHOD(OpenStorage)(const char* name, int mode, ITeskStorage** out) = 0;               // 9
+    STDMETHOD(OpenStream)(const char* name, int mode, ITeskStream** out) = 0;                 // 10
+    STDMETHOD(Commit)() = 0;                                                                  // 11
+    STDMETHOD(CommitAll)() = 0;                                                               // 12
+    STDMETHOD(Close)() = 0;                                                                   // 13
+    STDMETHOD(DestroyElement)(const char* name) = 0;                                          // 14
+    STDMETHOD_(BOOL, IsPacked)() = 0;                                                         // 15
+    STDMETHOD_(int, CountElements)() = 0;                                                     // 16
+    STDMETHOD_(BOOL, ElementExists)(const char* name) = 0;                                    // 17
+    STDMETHOD(EnumElements)(IEnumSTATSTG** out) = 0;                                          // 18
     STDMETHOD(CopyElementTo)(const char* name, ITeskStorage* dest, const char* newName) = 0;  // 19
     // Deleting destructor: flag bit 0 frees the memory.
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                                       // 20
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;  // 20
 };
-DECLARE_IID(ITeskStorage, 0xC0BC2621, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
+DECLARE_IID(ITeskStorage, 0xC0BC2621, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
+            0x07);
 
 // {C0BC2620-1049-11D4-9EEB-00104B04B807}
 // Read and the Raw* reads throw CTeskStreamExcept on a short read.
 struct ITeskStream : public IUnknown {
-    STDMETHOD_(void, ResetPosition)() = 0;                          // 3
-    STDMETHOD_(void, SetMode)(BYTE mode) = 0;                       // 4 (1 writing, 0 reading)
-    STDMETHOD_(BYTE, GetMode)() = 0;                                // 5
-    STDMETHOD_(void, SetTag)(int tag) = 0;                          // 6
-    STDMETHOD_(int, GetKind)() = 0;                                 // 7
-    STDMETHOD_(int, GetTag)() = 0;                                  // 8
-    STDMETHOD(Close)() = 0;                                         // 9
-    STDMETHOD_(ULONGLONG, GetSize)() = 0;                           // 10
-    STDMETHOD_(ULONGLONG, GetPosition)() = 0;                       // 11
-    STDMETHOD_(ULONG, Read)(void* buffer, ULONG n) = 0;             // 12
-    STDMETHOD_(ULONG, Write)(const void* buffer, ULONG n) = 0;      // 13
+    STDMETHOD_(void, ResetPosition)() = 0;                      // 3
+    STDMETHOD_(void, SetMode)(BYTE mode) = 0;                   // 4 (1 writing, 0 reading)
+    STDMETHOD_(BYTE, GetMode)() = 0;                            // 5
+    STDMETHOD_(void, SetTag)(int tag) = 0;                      // 6
+    STDMETHOD_(int, GetKind)() = 0;                             // 7
+    STDMETHOD_(int, GetTag)() = 0;                              // 8
+    STDMETHOD(Close)() = 0;                                     // 9
+    STDMETHOD_(ULONGLONG, GetSize)() = 0;                       // 10
+    STDMETHOD_(ULONGLONG, GetPosition)() = 0;                   // 11
+    STDMETHOD_(ULONG, Read)(void* buffer, ULONG n) = 0;         // 12
+    STDMETHOD_(ULONG, Write)(const void* buffer, ULONG n) = 0;  // 13
     // Reads 2n bytes of UTF-16 into n + 1 bytes of ANSI text.
-    STDMETHOD_(ULONG, ReadWideString)(char* buffer, ULONG n) = 0;   // 14
+    STDMETHOD_(ULONG, ReadWideString)(char* buffer, ULONG n) = 0;  // 14
     // Writes the text as exactly 2n bytes of UTF-16.
     STDMETHOD_(ULONG, WriteWideString)(const char* text, ULONG n) = 0;  // 15
-    STDMETHOD(Seek)(LONGLONG offset, int origin) = 0;               // 16
-    STDMETHOD(BeginMeasure)() = 0;                                  // 17
-    STDMETHOD(EndMeasure)() = 0;                                    // 18
-    STDMETHOD_(BYTE, IsMeasuring)() = 0;                            // 19
-    STDMETHOD_(void, SetVersion)(int version) = 0;                  // 20
-    STDMETHOD_(int, GetVersion)() = 0;                              // 21
-    STDMETHOD_(BYTE, GetFlag)() = 0;                                // 22
-    STDMETHOD_(void, SetFlag)(BYTE flag) = 0;                       // 23
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                   // 24
-    STDMETHOD_(ULONGLONG, RawGetPosition)() = 0;                    // 25
-    STDMETHOD_(ULONGLONG, RawGetSize)() = 0;                        // 26
-    STDMETHOD_(ULONG, RawRead)(void* buffer, ULONG n) = 0;          // 27
-    STDMETHOD_(ULONG, RawWrite)(const void* buffer, ULONG n) = 0;   // 28
-    STDMETHOD(RawSeek)(LONGLONG offset, int origin) = 0;            // 29
+    STDMETHOD(Seek)(LONGLONG offset, int origin) = 0;                   // 16
+    STDMETHOD(BeginMeasure)() = 0;                                      // 17
+    STDMETHOD(EndMeasure)() = 0;                                        // 18
+    STDMETHOD_(BYTE, IsMeasuring)() = 0;                                // 19
+    STDMETHOD_(void, SetVersion)(int version) = 0;                      // 20
+    STDMETHOD_(int, GetVersion)() = 0;                                  // 21
+    STDMETHOD_(BYTE, GetFlag)() = 0;                                    // 22
+    STDMETHOD_(void, SetFlag)(BYTE flag) = 0;                           // 23
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                       // 24
+    STDMETHOD_(ULONGLONG, RawGetPosition)() = 0;                        // 25
+    STDMETHOD_(ULONGLONG, RawGetSize)() = 0;                            // 26
+    STDMETHOD_(ULONG, RawRead)(void* buffer, ULONG n) = 0;              // 27
+    STDMETHOD_(ULONG, RawWrite)(const void* buffer, ULONG n) = 0;       // 28
+    STDMETHOD(RawSeek)(LONGLONG offset, int origin) = 0;                // 29
 };
-DECLARE_IID(ITeskStream, 0xC0BC2620, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
+DECLARE_IID(ITeskStream, 0xC0BC2620, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
+            0x07);
 
 // Exception base of the storage layer.
 class CTeskExcept {
@@ -142,4 +144,3 @@ public:
 // Hands a text to the trace log's FormatOnly (which writes nothing) and
 // throws CTeskStreamExcept with the code.
 [[noreturn]] void ThrowTeskStreamExcept(int code, const char* text);
-

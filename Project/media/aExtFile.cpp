@@ -36,17 +36,15 @@ struct SubTypeTest {
 // Tried in this order; "tiff", "jpeg", "midi" and "mpeg" compare 4 bytes,
 // "rm" 2, all others 3.
 const SubTypeTest kSubTypes[] = {
-    {1, "rtf", 1000}, {1, "txt", 1001}, {1, "lmt", 1002},
-    {2, "bmp", 1010}, {2, "dib", 1011}, {2, "tga", 1012}, {2, "tif", 1013}, {2, "tiff", 1013},
-    {2, "pic", 1014}, {2, "gif", 1015}, {2, "jpg", 1016}, {2, "jpeg", 1016}, {2, "ico", 1017},
-    {2, "png", 1018},
-    {4, "wav", 1020}, {4, "aif", 1021}, {4, "mid", 1024}, {4, "midi", 1024}, {4, "mp3", 1025},
-    {4, "mp2", 1026},
-    {8, "flc", 1030}, {8, "fli", 1031}, {8, "gif", 1032}, {8, "mmm", 1033}, {8, "swf", 1034},
-    {16, "avi", 1040}, {16, "mov", 1042}, {16, "asf", 1043}, {16, "rm", 1044},
-    {16, "mpg", 1046}, {16, "mpeg", 1046}, {16, "dat", 1047},
-    {32, "wmf", 1050}, {32, "emf", 1051}, {32, "dxf", 1052},
-    {64, "cur", 1060},
+    {1, "rtf", 1000},   {1, "txt", 1001},   {1, "lmt", 1002},   {2, "bmp", 1010},
+    {2, "dib", 1011},   {2, "tga", 1012},   {2, "tif", 1013},   {2, "tiff", 1013},
+    {2, "pic", 1014},   {2, "gif", 1015},   {2, "jpg", 1016},   {2, "jpeg", 1016},
+    {2, "ico", 1017},   {2, "png", 1018},   {4, "wav", 1020},   {4, "aif", 1021},
+    {4, "mid", 1024},   {4, "midi", 1024},  {4, "mp3", 1025},   {4, "mp2", 1026},
+    {8, "flc", 1030},   {8, "fli", 1031},   {8, "gif", 1032},   {8, "mmm", 1033},
+    {8, "swf", 1034},   {16, "avi", 1040},  {16, "mov", 1042},  {16, "asf", 1043},
+    {16, "rm", 1044},   {16, "mpg", 1046},  {16, "mpeg", 1046}, {16, "dat", 1047},
+    {32, "wmf", 1050},  {32, "emf", 1051},  {32, "dxf", 1052},  {64, "cur", 1060},
     {128, "mvb", 1070}, {128, "dbf", 1071}, {128, "mdb", 1072}, {128, "xls", 1073},
 };
 
@@ -56,9 +54,11 @@ bool ListMatches(const char* list, const char* ext) {
     const char* entry = list;
     for (;;) {
         const char* comma = strchr(entry, ',');
-        if (!comma) return MbsICmp(entry, ext) == 0;
+        if (!comma)
+            return MbsICmp(entry, ext) == 0;
         size_t len = (size_t)(comma - entry);
-        if (strlen(ext) >= len && MbsNICmp(entry, ext, len) == 0) return true;
+        if (strlen(ext) >= len && MbsNICmp(entry, ext, len) == 0)
+            return true;
         entry = comma + 1;
     }
 }
@@ -66,23 +66,28 @@ bool ListMatches(const char* list, const char* ext) {
 }  // namespace
 
 int CMTools::GetSubType(int type, const char* extension) {
-    if (!extension) return -1;
+    if (!extension)
+        return -1;
     size_t extLen = strlen(extension);
     for (const SubTypeTest& t : kSubTypes) {
-        if (t.type != type) continue;
+        if (t.type != type)
+            continue;
         size_t len = strlen(t.prefix);
-        if (extLen >= len && MbsNICmp(t.prefix, extension, len) == 0) return t.subtype;
+        if (extLen >= len && MbsNICmp(t.prefix, extension, len) == 0)
+            return t.subtype;
     }
     return -1;
 }
 
 HRESULT CMTools::GetMediaType(const char* fileName, int /*flag*/, int* type, int* subtype) {
-    if (!fileName || !type || !subtype) return E_INVALIDARG;
+    if (!fileName || !type || !subtype)
+        return E_INVALIDARG;
     *type = -1;
     *subtype = -1;
     const char* slash = MbsRChr(fileName, '/');
     std::string ext;
-    if (!PathExtensionNoDot(slash ? slash + 1 : fileName, &ext)) return E_FAIL;
+    if (!PathExtensionNoDot(slash ? slash + 1 : fileName, &ext))
+        return E_FAIL;
     for (const TypeList& list : kTypeLists) {
         if (ListMatches(list.extensions, ext.c_str())) {
             *type = list.type;
@@ -96,61 +101,123 @@ HRESULT CMTools::GetMediaType(const char* fileName, int /*flag*/, int* type, int
 BOOL CMTools::GetDefExtName(int type, int subtype, char* buffer, int length) {
     const char* ext = nullptr;
     switch (type) {
-    case 1: ext = subtype == 1000 ? ".rtf" : ".txt"; break;
-    case 2:
-        switch (subtype) {
-        case 1012: ext = ".tga"; break;
-        case 1013: ext = ".tif"; break;
-        case 1014: ext = ".pic"; break;
-        case 1015:
-        case 1032: ext = ".gif"; break;
-        case 1016: ext = ".jpg"; break;
-        case 1017: ext = ".ico"; break;
-        case 1018: ext = ".png"; break;
-        default: ext = ".bmp"; break;
-        }
-        break;
-    case 4:
-        switch (subtype) {
-        case 1021: ext = ".aif"; break;
-        case 1024: ext = ".mid"; break;
-        case 1025: ext = ".mp3"; break;
-        case 1026: ext = ".mp2"; break;
-        default: ext = ".wav"; break;
-        }
-        break;
-    case 8:
-        switch (subtype) {
-        case 1015:
-        case 1032: ext = ".gif"; break;
-        case 1031: ext = ".fli"; break;
-        case 1033: ext = ".mmm"; break;
-        case 1034: ext = ".swf"; break;
-        default: ext = ".flc"; break;
-        }
-        break;
-    case 16:
-        switch (subtype) {
-        case 1041: ext = ".mpeg"; break;
-        case 1042: ext = ".mov"; break;
-        case 1043: ext = ".asf"; break;
-        case 1044: ext = ".rm"; break;
-        case 1046: ext = ".mpg"; break;
-        case 1047: ext = ".dat"; break;
-        default: ext = ".avi"; break;
-        }
-        break;
-    case 32:
-        switch (subtype) {
-        case 1050: ext = ".wmf"; break;
-        case 1052: ext = ".dxf"; break;
-        default: ext = ".emf"; break;
-        }
-        break;
-    case 64: ext = ".cur"; break;
-    default: return FALSE;
+        case 1:
+            ext = subtype == 1000 ? ".rtf" : ".txt";
+            break;
+        case 2:
+            switch (subtype) {
+                case 1012:
+                    ext = ".tga";
+                    break;
+                case 1013:
+                    ext = ".tif";
+                    break;
+                case 1014:
+                    ext = ".pic";
+                    break;
+                case 1015:
+                case 1032:
+                    ext = ".gif";
+                    break;
+                case 1016:
+                    ext = ".jpg";
+                    break;
+                case 1017:
+                    ext = ".ico";
+                    break;
+                case 1018:
+                    ext = ".png";
+                    break;
+                default:
+                    ext = ".bmp";
+                    break;
+            }
+            break;
+        case 4:
+            switch (subtype) {
+                case 1021:
+                    ext = ".aif";
+                    break;
+                case 1024:
+                    ext = ".mid";
+                    break;
+                case 1025:
+                    ext = ".mp3";
+                    break;
+                case 1026:
+                    ext = ".mp2";
+                    break;
+                default:
+                    ext = ".wav";
+                    break;
+            }
+            break;
+        case 8:
+            switch (subtype) {
+                case 1015:
+                case 1032:
+                    ext = ".gif";
+                    break;
+                case 1031:
+                    ext = ".fli";
+                    break;
+                case 1033:
+                    ext = ".mmm";
+                    break;
+                case 1034:
+                    ext = ".swf";
+                    break;
+                default:
+                    ext = ".flc";
+                    break;
+            }
+            break;
+        case 16:
+            switch (subtype) {
+                case 1041:
+                    ext = ".mpeg";
+                    break;
+                case 1042:
+                    ext = ".mov";
+                    break;
+                case 1043:
+                    ext = ".asf";
+                    break;
+                case 1044:
+                    ext = ".rm";
+                    break;
+                case 1046:
+                    ext = ".mpg";
+                    break;
+                case 1047:
+                    ext = ".dat";
+                    break;
+                default:
+                    ext = ".avi";
+                    break;
+            }
+            break;
+        case 32:
+            switch (subtype) {
+                case 1050:
+                    ext = ".wmf";
+                    break;
+                case 1052:
+                    ext = ".dxf";
+                    break;
+                default:
+                    ext = ".emf";
+                    break;
+            }
+            break;
+        case 64:
+            ext = ".cur";
+            break;
+        default:
+            return FALSE;
     }
-    if (!buffer || length <= 0) return FALSE;
+    if (!buffer || length <= 0)
+        return FALSE;
     MbsCopyCut(buffer, (size_t)length, ext);
     return TRUE;
 }
@@ -160,32 +227,39 @@ BOOL CMTools::GetDefExtName(int type, int subtype, char* buffer, int length) {
 
 static std::string g_defaultExFolder = ".\\Media\\ExFile";
 
-void SetDefaultExFileFolder(const char* path) { g_defaultExFolder = path ? path : ""; }
+void SetDefaultExFileFolder(const char* path) {
+    g_defaultExFolder = path ? path : "";
+}
 
 std::string GetDefaultExFileFolderFull() {
     std::string full;
-    if (!FullPathOf(g_defaultExFolder.c_str(), &full)) return g_defaultExFolder;
+    if (!FullPathOf(g_defaultExFolder.c_str(), &full))
+        return g_defaultExFolder;
     DropTrailingBackslash(full);
     return full;
 }
 
 CExFileItem* CExFileTable::Find(const char* name) const {
-    if (!name) return nullptr;
+    if (!name)
+        return nullptr;
     auto it = m_items.find(name);
     return it == m_items.end() ? nullptr : it->second;
 }
 
 CExFileItem* CExFileTable::FindByPath(const char* fullPath) const {
-    if (!fullPath) return nullptr;
+    if (!fullPath)
+        return nullptr;
     for (const auto& entry : m_items) {
-        if (MbsIEqual(entry.second->GetFullPath().c_str(), fullPath)) return entry.second;
+        if (MbsIEqual(entry.second->GetFullPath().c_str(), fullPath))
+            return entry.second;
     }
     return nullptr;
 }
 
 void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const {
     name->clear();
-    if (!fullPath) return;
+    if (!fullPath)
+        return;
     const char* slash = MbsRChr(fullPath, '\\');
     const unsigned char* p = reinterpret_cast<const unsigned char*>(slash ? slash + 1 : fullPath);
     // Square brackets go; a trail byte of the same value stays.
@@ -195,7 +269,8 @@ void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const
             p += 2;
             continue;
         }
-        if (*p != '[' && *p != ']') name->push_back((char)*p);
+        if (*p != '[' && *p != ']')
+            name->push_back((char)*p);
         ++p;
     }
     // Each try lengthens the name, so this ends within count + 1 tries.
@@ -211,10 +286,13 @@ void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const
 }
 
 int CExFileTable::AddByPath(const char* fullPath, CExFileItem** item) {
-    if (item) *item = nullptr;
-    if (!fullPath || !*fullPath) return -1;
+    if (item)
+        *item = nullptr;
+    if (!fullPath || !*fullPath)
+        return -1;
     if (CExFileItem* found = FindByPath(fullPath)) {
-        if (item) *item = found;
+        if (item)
+            *item = found;
         return 1;
     }
     CExFileItem* added = new CExFileItem;
@@ -228,14 +306,17 @@ int CExFileTable::AddByPath(const char* fullPath, CExFileItem** item) {
     }
     MakeUniqueName(fullPath, &added->m_name);
     m_items[added->m_name] = added;
-    if (item) *item = added;
+    if (item)
+        *item = added;
     return 0;
 }
 
 HRESULT CExFileTable::AddOrRedirect(const char* name, const char* path) {
-    if (!name || !*name || !path || !*path) return E_INVALIDARG;
+    if (!name || !*name || !path || !*path)
+        return E_INVALIDARG;
     std::string full;
-    if (!FullPathOf(path, &full)) return E_FAIL;
+    if (!FullPathOf(path, &full))
+        return E_FAIL;
     if (CExFileItem* item = Find(name)) {
         const char* slash = MbsRChr(full.c_str(), '\\');
         if (slash) {
@@ -254,9 +335,11 @@ HRESULT CExFileTable::AddOrRedirect(const char* name, const char* path) {
 }
 
 HRESULT CExFileTable::SetFolder(const char* path) {
-    if (!path || !*path) return E_INVALIDARG;
+    if (!path || !*path)
+        return E_INVALIDARG;
     std::string full;
-    if (!FullPathOf(path, &full)) full = path;
+    if (!FullPathOf(path, &full))
+        full = path;
     DropTrailingBackslash(full);
     for (auto& entry : m_items) entry.second->m_folder = full;
     return S_OK;
@@ -268,14 +351,18 @@ void CExFileTable::Clear() {
 }
 
 HRESULT CExFileTable::Load(ITeskStream* stream) {
-    if (!stream) return E_INVALIDARG;
+    if (!stream)
+        return E_INVALIDARG;
     MEDIA_HEADER header;
-    if (!ReadMediaHeader(stream, &header)) return TESK_E_STREAMHEADER;
+    if (!ReadMediaHeader(stream, &header))
+        return TESK_E_STREAMHEADER;
     CComPtr<ITeskStream> body;
     HRESULT hr = CacheRestOfStream(stream, (int)header.mode, &body);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     // Each record holds two counts at least.
-    if (!CountFitsStream(body, header.count, 8, "mm_exfile")) return TESK_E_STREAMHEADER;
+    if (!CountFitsStream(body, header.count, 8, "mm_exfile"))
+        return TESK_E_STREAMHEADER;
     std::string folder = GetDefaultExFileFolderFull();
     HRESULT result = S_OK;
     for (DWORD i = 0; i < header.count; ++i) {

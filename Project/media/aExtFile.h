@@ -49,11 +49,11 @@ public:
     // Folder, one backslash, file name.
     std::string GetFullPath() const { return m_folder + "\\" + m_fileName; }
 
-    void* m_pOwner;           // copied from the table
-    std::string m_name;       // the key works ask for
-    std::string m_folder;     // full path without trailing separator
+    void* m_pOwner;        // copied from the table
+    std::string m_name;    // the key works ask for
+    std::string m_folder;  // full path without trailing separator
     std::string m_fileName;
-    BYTE m_missingReported;   // set by the media manager
+    BYTE m_missingReported;  // set by the media manager
 };
 
 class CExFileTable {

@@ -31,10 +31,12 @@ bool CountFitsStream(ITeskStream* stream, ULONGLONG count, ULONGLONG minRecord, 
 
 // Joins a folder path and the text built below it with one backslash.
 static std::string JoinPath(const std::string& folder, const std::string& below) {
-    if (folder.empty()) return below;
+    if (folder.empty())
+        return below;
     const char* last = MbsLastChar(folder.c_str());
     std::string out = folder;
-    if (!last || *last != '\\') out += '\\';
+    if (!last || *last != '\\')
+        out += '\\';
     out += below;
     return out;
 }
@@ -48,16 +50,19 @@ static bool FullPathInto(const std::string& path, char* buffer, int length) {
     if (n == 0 || n >= sizeof(full)) {
         DWORD error = n == 0 ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
         LOG_WIN32_ERROR(error, "GetFullPathName failed: %s", path.c_str());
-        if (buffer && length > 0) buffer[0] = 0;
+        if (buffer && length > 0)
+            buffer[0] = 0;
         return false;
     }
-    if (buffer && length > 0) MbsCopyCut(buffer, (size_t)length, full);
+    if (buffer && length > 0)
+        MbsCopyCut(buffer, (size_t)length, full);
     return true;
 }
 
 // "$name\rest": the name (cut to 31 bytes) and the rest; false without "$".
 static bool SplitDollar(const std::string& value, char* name, size_t nameSize, std::string* rest) {
-    if (value.empty() || value[0] != '$') return false;
+    if (value.empty() || value[0] != '$')
+        return false;
     std::string tail = value.substr(1);
     const char* slash = MbsChr(tail.c_str(), '\\');
     std::string head = slash ? tail.substr(0, (size_t)(slash - tail.c_str())) : tail;
@@ -97,7 +102,8 @@ bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
 }
 
 bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
-    if (buffer && length > 0) buffer[0] = 0;
+    if (buffer && length > 0)
+        buffer[0] = 0;
     CMediaManager* owner = m_pTable ? m_pTable->GetOwner() : nullptr;
     const char* runtimePath = owner ? owner->GetRuntimePath() : "";
     std::string built;
@@ -108,12 +114,15 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
             return false;
         }
         std::string path = f->m_path;
-        if (MbsIEqual(path.c_str(), ".")) path = PathDirectoryWithSlash(runtimePath);
+        if (MbsIEqual(path.c_str(), "."))
+            path = PathDirectoryWithSlash(runtimePath);
         built = JoinPath(path, built);
-        if (!f->m_parent[0] || !m_pTable) break;
+        if (!f->m_parent[0] || !m_pTable)
+            break;
         f = m_pTable->FindItem(f->m_parent);
     }
-    if (built.empty()) return false;
+    if (built.empty())
+        return false;
     return FullPathInto(built, buffer, length);
 }
 
@@ -121,7 +130,11 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
 // Items
 
 CRtMediaItem::CRtMediaItem()
-    : m_pSite(nullptr), m_flags(0), m_missingReported(0), m_mediaType(-1), m_mediaSubType(-1),
+    : m_pSite(nullptr),
+      m_flags(0),
+      m_missingReported(0),
+      m_mediaType(-1),
+      m_mediaSubType(-1),
       m_pTable(nullptr) {
     m_name[0] = 0;
     ZeroMemory(m_folder, sizeof(m_folder));
@@ -148,7 +161,8 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
         }
         std::string location, file;
         ReadStringFromStream(location, stream);
-        if (!SplitDollar(location, m_folder, sizeof(m_folder), &file)) file = location;
+        if (!SplitDollar(location, m_folder, sizeof(m_folder), &file))
+            file = location;
         MbsCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
         return true;
     } catch (const CTeskExcept&) {
@@ -157,8 +171,10 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
 }
 
 bool CRtMediaItem::GetFullPath(char* buffer, int length) const {
-    if (buffer && length > 0) buffer[0] = 0;
-    if (GetKind() == MEDIAKIND_EMBEDDED) return false;
+    if (buffer && length > 0)
+        buffer[0] = 0;
+    if (GetKind() == MEDIAKIND_EMBEDDED)
+        return false;
     std::string path;
     if (m_folder[0]) {
         CMediaManager* owner = m_pTable ? m_pTable->GetOwner() : nullptr;
@@ -168,12 +184,14 @@ bool CRtMediaItem::GetFullPath(char* buffer, int length) const {
             return false;
         }
         char folderPath[MAX_PATH];
-        if (!folder->GetFullPath(folderPath, sizeof(folderPath))) return false;
+        if (!folder->GetFullPath(folderPath, sizeof(folderPath)))
+            return false;
         path = JoinPath(folderPath, m_fileName);
     } else {
         path = m_fileName;
     }
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     return FullPathInto(path, buffer, length);
 }
 
@@ -205,14 +223,16 @@ int CRtSortedArray<T>::Find(const char* name) const {
 
 template <class T>
 bool CRtSortedArray<T>::InsertAt(int index, T* element) {
-    if (!element || index < 0 || index > GetCount()) return false;
+    if (!element || index < 0 || index > GetCount())
+        return false;
     m_items.insert(m_items.begin() + index, element);
     return true;
 }
 
 template <class T>
 int CRtSortedArray<T>::Insert(T* element) {
-    if (!element) return -1;
+    if (!element)
+        return -1;
     int i = LowerBound(element->m_name);
     return InsertAt(i, element) ? i : -1;
 }
@@ -288,29 +308,37 @@ bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
 HRESULT ReadOldIndex(CMediaManager* manager, ITeskStorage* storage) {
     CComPtr<ITeskStream> packed;
     HRESULT hr = storage->OpenStream("MediaIndex", TESK_MODE_READ, &packed);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     packed->SetMode(0);
     // Records are read from memory, so none can run past the stream.
     CComPtr<ITeskStream> stream;
     hr = CacheRestOfStream(packed, 0, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     packed.Release();
     DWORD count = 0;
-    if (!ReadExact(stream, &count, 4) || !CountFitsStream(stream, count, kMinFolderRecord, "MediaIndex"))
+    if (!ReadExact(stream, &count, 4) ||
+        !CountFitsStream(stream, count, kMinFolderRecord, "MediaIndex"))
         return E_FAIL;
-    if (!LoadFolders(manager, stream, count)) return E_FAIL;
-    if (!ReadExact(stream, &count, 4) || !CountFitsStream(stream, count, kMinItemRecord, "MediaIndex"))
+    if (!LoadFolders(manager, stream, count))
+        return E_FAIL;
+    if (!ReadExact(stream, &count, 4) ||
+        !CountFitsStream(stream, count, kMinItemRecord, "MediaIndex"))
         return E_FAIL;
     return LoadItems(manager, stream, count) ? S_OK : E_FAIL;
 }
 
 // Caches the body of an index stream after its media header; E_FAIL for a
 // short header or, with checkSize, a header size other than 32.
-HRESULT ReadIndexBody(ITeskStream* stream, MEDIA_HEADER* header, bool checkSize, ITeskStream** body) {
+HRESULT ReadIndexBody(ITeskStream* stream, MEDIA_HEADER* header, bool checkSize,
+                      ITeskStream** body) {
     *body = nullptr;
     stream->SetMode(0);
-    if (!ReadMediaHeader(stream, header)) return E_FAIL;
-    if (checkSize && header->size != sizeof(MEDIA_HEADER)) return E_FAIL;
+    if (!ReadMediaHeader(stream, header))
+        return E_FAIL;
+    if (checkSize && header->size != sizeof(MEDIA_HEADER))
+        return E_FAIL;
     return CacheRestOfStream(stream, (int)header->mode, body);
 }
 
@@ -322,11 +350,13 @@ bool ReadNewIndex(ITeskStorage* storage, const char* name, bool checkSize, ULONG
                   HRESULT* openResult, F loadRecords) {
     CComPtr<ITeskStream> stream;
     *openResult = storage->OpenStream(name, TESK_MODE_READ, &stream);
-    if (FAILED(*openResult)) return false;
+    if (FAILED(*openResult))
+        return false;
     MEDIA_HEADER header;
     CComPtr<ITeskStream> body;
     DWORD ignored = 0;
-    if (FAILED(ReadIndexBody(stream, &header, checkSize, &body))) return false;
+    if (FAILED(ReadIndexBody(stream, &header, checkSize, &body)))
+        return false;
     if (!ReadExact(body, &ignored, 4) || !CountFitsStream(body, header.count, minRecord, name))
         return false;
     return loadRecords(body.get(), header.count);
@@ -335,20 +365,26 @@ bool ReadNewIndex(ITeskStorage* storage, const char* name, bool checkSize, ULONG
 HRESULT ReadNewIndexes(CMediaManager* manager, ITeskStorage* storage) {
     HRESULT hr = S_OK;
     HRESULT open = S_OK;
-    if (!ReadNewIndex(storage, "MPathIndex", true, kMinFolderRecord, &open,
-                      [&](ITeskStream* body, DWORD count) { return LoadFolders(manager, body, count); }))
+    if (!ReadNewIndex(
+            storage, "MPathIndex", true, kMinFolderRecord, &open,
+            [&](ITeskStream* body, DWORD count) { return LoadFolders(manager, body, count); }))
         hr = E_FAIL;
-    if (FAILED(open)) return open;
-    if (!ReadNewIndex(storage, "MediaIndex", false, kMinItemRecord, &open,
-                      [&](ITeskStream* body, DWORD count) { return LoadItems(manager, body, count); }))
+    if (FAILED(open))
+        return open;
+    if (!ReadNewIndex(
+            storage, "MediaIndex", false, kMinItemRecord, &open,
+            [&](ITeskStream* body, DWORD count) { return LoadItems(manager, body, count); }))
         hr = E_FAIL;
-    if (FAILED(open)) return open;
+    if (FAILED(open))
+        return open;
     CComPtr<ITeskStream> exfile;
     open = storage->OpenStream("mm_exfile", TESK_MODE_READ, &exfile);
-    if (FAILED(open)) return open;
+    if (FAILED(open))
+        return open;
     exfile->SetMode(0);
     HRESULT r = manager->GetExFiles().Load(exfile);
-    if (FAILED(r)) hr = r;
+    if (FAILED(r))
+        hr = r;
     return hr;
 }
 
@@ -356,7 +392,8 @@ HRESULT ReadNewIndexes(CMediaManager* manager, ITeskStorage* storage) {
 
 HRESULT ReadMediaInfoFromExe(CMediaManager* manager, ITeskStorage* storage) {
     TRACE_POINT();
-    if (!manager || !storage) return E_INVALIDARG;
+    if (!manager || !storage)
+        return E_INVALIDARG;
     CWaitCursor wait;
     HRESULT hr = manager->GetFormatVersion() < 8 ? ReadOldIndex(manager, storage)
                                                  : ReadNewIndexes(manager, storage);
@@ -385,7 +422,8 @@ std::vector<char> ReadKeys(const char* path, const char* section) {
     for (;;) {
         keys.assign(size, 0);
         DWORD n = GetPrivateProfileStringA(section, nullptr, "", keys.data(), size, path);
-        if (n != size - 2 || size >= (64u << 20)) break;
+        if (n != size - 2 || size >= (64u << 20))
+            break;
         size += 1024;
     }
     keys.push_back(0);
@@ -402,14 +440,16 @@ std::string ReadValue(const char* path, const char* section, const char* key, co
 template <class F>
 void ForEachKey(const char* path, const char* section, F f) {
     std::vector<char> keys = ReadKeys(path, section);
-    for (const char* k = keys.data(); *k; k += strlen(k) + 1) f(k, ReadValue(path, section, k, "").c_str());
+    for (const char* k = keys.data(); *k; k += strlen(k) + 1)
+        f(k, ReadValue(path, section, k, "").c_str());
 }
 
 }  // namespace
 
 HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     TRACE_POINT();
-    if (!manager || !iniPath) return S_OK;
+    if (!manager || !iniPath)
+        return S_OK;
     CRtMediaFolderArray& folders = manager->GetFolders();
     CRtMediaItemArray& items = manager->GetItems();
 
@@ -417,7 +457,8 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         CRtMediaFolder update;
         MbsCopyCut(update.m_name, sizeof(update.m_name), key);
         std::string path;
-        if (!SplitDollar(value, update.m_parent, sizeof(update.m_parent), &path)) path = value;
+        if (!SplitDollar(value, update.m_parent, sizeof(update.m_parent), &path))
+            path = value;
         DropTrailingBackslash(path);
         MbsCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
         CRtMediaFolder* folder = folders.FindItem(update.m_name);
@@ -437,7 +478,8 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         MbsCopyCut(name, sizeof(name), key);
         char folderName[32] = {0};
         std::string file;
-        if (!SplitDollar(value, folderName, sizeof(folderName), &file)) file = value;
+        if (!SplitDollar(value, folderName, sizeof(folderName), &file))
+            file = value;
         CRtMediaItem* item = items.FindItem(name);
         if (!item) {
             item = new CRtMediaItem;

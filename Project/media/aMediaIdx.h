@@ -19,11 +19,11 @@ class CRtMediaItemArray;
 // every "MediaData" stream.
 #pragma pack(push, 1)
 struct MEDIA_HEADER {
-    DWORD size;          // 32
+    DWORD size;  // 32
     BYTE reserved1[8];
-    DWORD count;         // records that follow (index streams)
+    DWORD count;  // records that follow (index streams)
     DWORD reserved2;
-    DWORD mode;          // body compression mode
+    DWORD mode;  // body compression mode
     BYTE reserved3[8];
 };
 #pragma pack(pop)
@@ -33,8 +33,7 @@ static_assert(sizeof(MEDIA_HEADER) == 32, "media header is 32 bytes");
 bool ReadMediaHeader(ITeskStream* stream, MEDIA_HEADER* header);
 // False (with a log line) when `count` records of at least `minRecord`
 // bytes cannot fit in what is left of the stream.
-bool CountFitsStream(ITeskStream* stream, ULONGLONG count, ULONGLONG minRecord,
-                     const char* what);
+bool CountFitsStream(ITeskStream* stream, ULONGLONG count, ULONGLONG minRecord, const char* what);
 
 // Item kinds (low four bits of the flags).
 enum { MEDIAKIND_FILE = 1, MEDIAKIND_EMBEDDED = 2 };

@@ -13,9 +13,9 @@
 #include "bTraceLog.h"
 
 // String-table texts, with the shipped texts as fallback (GBK).
-static const UINT IDS_ERROR_CAPTION = 12100;      // "错误"
-static const UINT IDS_MEDIA_NOT_FOUND = 31523;    // "找不到媒体：%s"
-static const UINT IDS_FILE_NOT_EXIST = 31524;     // "文件不存在!"
+static const UINT IDS_ERROR_CAPTION = 12100;    // "错误"
+static const UINT IDS_MEDIA_NOT_FOUND = 31523;  // "找不到媒体：%s"
+static const UINT IDS_FILE_NOT_EXIST = 31524;   // "文件不存在!"
 static const char kErrorCaption[] = "\xb4\xed\xce\xf3";
 static const char kMediaNotFound[] = "\xd5\xd2\xb2\xbb\xb5\xbd\xc3\xbd\xcc\xe5\xa3\xba%s";
 static const char kFileNotExist[] = "\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda!";
@@ -42,12 +42,14 @@ CMediaManager::~CMediaManager() {
 
 STDMETHODIMP_(ULONG) CMediaManager::Release() {
     ULONG n = InternalRelease();
-    if (n == 0) delete this;
+    if (n == 0)
+        delete this;
     return n;
 }
 
 void CMediaManager::DeleteThis(UINT flags) {
-    if (flags & 1) delete this;
+    if (flags & 1)
+        delete this;
 }
 
 void CMediaManager::SetDocument(IProjectDocument* document) {
@@ -57,21 +59,26 @@ void CMediaManager::SetDocument(IProjectDocument* document) {
     m_exFiles.SetOwner(this);
 }
 
-int CMediaManager::GetFormatVersion() const { return m_pProject ? m_pProject->GetMinorVersion() : 16; }
+int CMediaManager::GetFormatVersion() const {
+    return m_pProject ? m_pProject->GetMinorVersion() : 16;
+}
 
 const char* CMediaManager::GetRuntimePath() const {
     const char* path = m_pDocument ? m_pDocument->GetRuntimePath() : nullptr;
     return path ? path : "";
 }
 
-HWND CMediaManager::ViewWindow() const { return m_pDocument ? m_pDocument->GetViewWindow() : nullptr; }
+HWND CMediaManager::ViewWindow() const {
+    return m_pDocument ? m_pDocument->GetViewWindow() : nullptr;
+}
 
 HRESULT CMediaManager::OpenMediaData(ITeskStorage* storage) {
     if (m_pMediaData) {
         m_pMediaData->Release();
         m_pMediaData = nullptr;
     }
-    if (!storage) return E_INVALIDARG;
+    if (!storage)
+        return E_INVALIDARG;
     return storage->OpenStorage("MediaData", TESK_MODE_READ, &m_pMediaData);
 }
 
@@ -85,7 +92,8 @@ CRtMediaItem* CMediaManager::GetRtMediaItemByName(const char* name) const {
     return m_items.FindItem(name);
 }
 
-STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, char* path, int length) {
+STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, char* path,
+                                             int length) {
     if (!path || !name || !*name || length <= 0) {
         LOG_MSG("parameters error !");
         return E_INVALIDARG;
@@ -101,8 +109,10 @@ STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, c
     char full[MAX_PATH];
     item->GetFullPath(full, sizeof(full));
     MbsCopyCut(path, (size_t)length, full);
-    if (item->GetKind() != MEDIAKIND_FILE) return S_FALSE;
-    if (FileExists(full)) return S_OK;
+    if (item->GetKind() != MEDIAKIND_FILE)
+        return S_FALSE;
+    if (FileExists(full))
+        return S_OK;
     LOG_MSG("File '%s' not found", full);
     if (!item->m_missingReported) {
         item->m_missingReported = 1;
@@ -111,8 +121,8 @@ STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, c
         _snprintf(text.data(), text.size() - 1, format.c_str(), name);
         text[text.size() - 1] = 0;
         std::string message = std::string(text.data()) + "\n" + full;
-        SysMessageBox(ViewWindow(), message.c_str(), LoadResText(IDS_ERROR_CAPTION, kErrorCaption).c_str(),
-                      MB_ICONWARNING);
+        SysMessageBox(ViewWindow(), message.c_str(),
+                      LoadResText(IDS_ERROR_CAPTION, kErrorCaption).c_str(), MB_ICONWARNING);
     }
     return E_FAIL;
 }
@@ -130,12 +140,13 @@ STDMETHODIMP CMediaManager::GetExternalFilePath(const char* name, char* path, in
     }
     std::string full = item->GetFullPath();
     MbsCopyCut(path, (size_t)length, full.c_str());
-    if (FileExists(full.c_str())) return S_OK;
+    if (FileExists(full.c_str()))
+        return S_OK;
     if (!item->m_missingReported) {
         item->m_missingReported = 1;
         std::string message = LoadResText(IDS_FILE_NOT_EXIST, kFileNotExist) + " :\n" + full;
-        SysMessageBox(ViewWindow(), message.c_str(), LoadResText(IDS_ERROR_CAPTION, kErrorCaption).c_str(),
-                      MB_ICONWARNING);
+        SysMessageBox(ViewWindow(), message.c_str(),
+                      LoadResText(IDS_ERROR_CAPTION, kErrorCaption).c_str(), MB_ICONWARNING);
     }
     return E_FAIL;
 }
@@ -147,7 +158,8 @@ STDMETHODIMP CMediaManager::ReadMediaData(const char* name, int, int, void* buff
     }
     DWORD capacity = buffer ? *size : 0;
     *size = 0;
-    if (!m_pMediaData) return E_UNEXPECTED;
+    if (!m_pMediaData)
+        return E_UNEXPECTED;
     CComPtr<ITeskStream> stream;
     HRESULT hr = m_pMediaData->OpenStream(name, TESK_MODE_READ, &stream);
     if (FAILED(hr)) {
@@ -161,8 +173,10 @@ STDMETHODIMP CMediaManager::ReadMediaData(const char* name, int, int, void* buff
             hr = CacheStreamBody(stream, stream->GetSize(), 0, &body);
         } else {
             MEDIA_HEADER header;
-            if (!ReadMediaHeader(stream, &header)) return E_FAIL;
-            if (StreamRemaining(stream) == 0) return S_OK;
+            if (!ReadMediaHeader(stream, &header))
+                return E_FAIL;
+            if (StreamRemaining(stream) == 0)
+                return S_OK;
             hr = CacheRestOfStream(stream, (int)header.mode, &body);
         }
     } catch (const CTeskExcept& e) {
@@ -170,9 +184,11 @@ STDMETHODIMP CMediaManager::ReadMediaData(const char* name, int, int, void* buff
         return E_FAIL;
     }
     stream.Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     ULONGLONG length = body->GetSize();
-    if (length > 0xFFFFFFFFull) return E_FAIL;
+    if (length > 0xFFFFFFFFull)
+        return E_FAIL;
     if (!buffer) {
         *size = (DWORD)length;
         return S_OK;
@@ -180,13 +196,15 @@ STDMETHODIMP CMediaManager::ReadMediaData(const char* name, int, int, void* buff
     // Never more than the caller said its buffer holds.
     DWORD n = (DWORD)(length < capacity ? length : capacity);
     body->Seek(0, TESK_SEEK_SET);
-    if (n && !ReadExact(body, buffer, n)) return E_FAIL;
+    if (n && !ReadExact(body, buffer, n))
+        return E_FAIL;
     *size = n;
     return n == length ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP CMediaManager::GetMediaType(const char* name, int* type, int* subtype) {
-    if (!name || !type || !subtype) return E_INVALIDARG;
+    if (!name || !type || !subtype)
+        return E_INVALIDARG;
     *type = -1;
     *subtype = -1;
     if (CRtMediaItem* item = GetRtMediaItemByName(name)) {
@@ -203,7 +221,8 @@ STDMETHODIMP CMediaManager::MediaTypeFromFileName(const char* fileName, int* typ
 }
 
 STDMETHODIMP CMediaManager::GetDefaultExtension(const char* name, char* buffer, int length) {
-    if (!name || !buffer) return E_INVALIDARG;
+    if (!name || !buffer)
+        return E_INVALIDARG;
     int type = -1, subtype = -1;
     HRESULT hr = GetMediaType(name, &type, &subtype);
     if (FAILED(hr)) {
@@ -218,7 +237,8 @@ STDMETHODIMP CMediaManager::GetDefaultExtension(const char* name, char* buffer, 
 }
 
 STDMETHODIMP CMediaManager::IsFileMedia(const char* name, BYTE* flag) {
-    if (!name || !*name || !flag) return E_INVALIDARG;
+    if (!name || !*name || !flag)
+        return E_INVALIDARG;
     CRtMediaItem* item = GetRtMediaItemByName(name);
     if (!item) {
         LOG_MSG("GetRtMediaItemByName (%s) failed !", name);
@@ -229,7 +249,8 @@ STDMETHODIMP CMediaManager::IsFileMedia(const char* name, BYTE* flag) {
 }
 
 STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path, int length) {
-    if (!name || !*name || !path || length <= 0) return E_INVALIDARG;
+    if (!name || !*name || !path || length <= 0)
+        return E_INVALIDARG;
     for (TempFile* t : m_tempFiles) {
         if (MbsIEqual(t->name, name)) {
             MbsCopyCut(path, (size_t)length, t->path);
@@ -238,7 +259,8 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
     }
     char temp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof(temp), temp);
-    if (n == 0 || n >= sizeof(temp)) return E_FAIL;
+    if (n == 0 || n >= sizeof(temp))
+        return E_FAIL;
     char folder[MAX_PATH];
     _snprintf(folder, sizeof(folder) - 1, "%smvrmedia", temp);
     folder[sizeof(folder) - 1] = 0;
@@ -262,8 +284,10 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
     char candidate[MAX_PATH];
     bool found = false;
     for (int i = 0; i < 100000 && !found; ++i) {
-        int w = _snprintf(candidate, sizeof(candidate), "%s\\%s_%d.%s", folder, base.c_str(), i, ext.c_str());
-        if (w < 0 || w >= (int)sizeof(candidate)) break;
+        int w = _snprintf(candidate, sizeof(candidate), "%s\\%s_%d.%s", folder, base.c_str(), i,
+                          ext.c_str());
+        if (w < 0 || w >= (int)sizeof(candidate))
+            break;
         found = GetFileAttributesA(candidate) == INVALID_FILE_ATTRIBUTES;
     }
     if (!found) {
@@ -288,12 +312,14 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
         } catch (...) {
             hr = E_OUTOFMEMORY;
         }
-        if (SUCCEEDED(hr)) hr = ReadMediaData(name, 0, 0, data.data(), &size);
+        if (SUCCEEDED(hr))
+            hr = ReadMediaData(name, 0, 0, data.data(), &size);
     }
     if (SUCCEEDED(hr)) {
         DWORD written = 0;
         BOOL ok = size == 0 || WriteFile(file, data.data(), size, &written, nullptr);
-        if (!ok || written != size) hr = E_FAIL;
+        if (!ok || written != size)
+            hr = E_FAIL;
     }
     CloseHandle(file);
     if (FAILED(hr)) {

@@ -21,42 +21,44 @@ class IProjectDocument;
 // nothing in the player.
 struct IMediaManager : public IUnknown {
     STDMETHOD(GetMediaFilePath)(const char* name, int unused, char* path, int length) = 0;  // 3
-    STDMETHOD(GetDefaultExtension)(const char* name, char* buffer, int length) = 0;        // 4
-    STDMETHOD(GetExternalFilePath)(const char* name, char* path, int length) = 0;          // 5
+    STDMETHOD(GetDefaultExtension)(const char* name, char* buffer, int length) = 0;         // 4
+    STDMETHOD(GetExternalFilePath)(const char* name, char* path, int length) = 0;           // 5
     // With a null buffer *size receives the length; with a buffer *size is its
     // capacity on entry and the bytes written on return.
-    STDMETHOD(ReadMediaData)(const char* name, int unused1, int unused2, void* buffer,
-                             DWORD* size) = 0;                                             // 6
-    STDMETHOD(EditOp7)(void* a, void* b) = 0;                                              // 7
-    STDMETHOD(EditOp8)(void* a, void* b) = 0;                                              // 8
-    STDMETHOD(EditOp9)(void* a, void* b) = 0;                                              // 9
-    STDMETHOD(EditOp10)(void* a, void* b) = 0;                                             // 10
-    STDMETHOD(EditOp11)(void* a, void* b) = 0;                                             // 11
-    STDMETHOD(EditOp12)(void* a, void* b) = 0;                                             // 12
-    STDMETHOD(EditOp13)(void** out) = 0;                                                   // 13
-    STDMETHOD(GetMediaType)(const char* name, int* type, int* subtype) = 0;                // 14
-    STDMETHOD(MediaTypeFromFileName)(const char* fileName, int* type, int* subtype) = 0;   // 15
-    STDMETHOD(EditOp16)(void* a, void* b) = 0;                                             // 16
-    STDMETHOD(EditOp17)(void* a, void* b) = 0;                                             // 17
-    STDMETHOD(EditOp18)(void* a, void* b) = 0;                                             // 18
-    STDMETHOD(EditOp19)(void* a, void* b) = 0;                                             // 19
-    STDMETHOD(EditOp20)(void* a, void* b) = 0;                                             // 20
-    STDMETHOD(EditOp21)(void* a, void* b) = 0;                                             // 21
-    STDMETHOD(EditOp22)(void* a, void* b) = 0;                                             // 22 E_NOTIMPL
-    STDMETHOD(EditOp23)(void* a, void* b) = 0;                                             // 23
-    STDMETHOD(EditOp24)(void* a, void* b) = 0;                                             // 24
-    STDMETHOD(EditOp25)(void* a, void* b) = 0;                                             // 25
-    STDMETHOD(EditOp26)(void* a, void* b) = 0;                                             // 26
-    STDMETHOD(IsFileMedia)(const char* name, BYTE* flag) = 0;                              // 27
-    STDMETHOD(EditOp28)(void* a, void* b) = 0;                                             // 28
-    STDMETHOD(EditOp29)(void* a, void* b) = 0;                                             // 29
+    STDMETHOD(ReadMediaData)
+    (const char* name, int unused1, int unused2, void* buffer,
+     DWORD* size) = 0;                                                                    // 6
+    STDMETHOD(EditOp7)(void* a, void* b) = 0;                                             // 7
+    STDMETHOD(EditOp8)(void* a, void* b) = 0;                                             // 8
+    STDMETHOD(EditOp9)(void* a, void* b) = 0;                                             // 9
+    STDMETHOD(EditOp10)(void* a, void* b) = 0;                                            // 10
+    STDMETHOD(EditOp11)(void* a, void* b) = 0;                                            // 11
+    STDMETHOD(EditOp12)(void* a, void* b) = 0;                                            // 12
+    STDMETHOD(EditOp13)(void** out) = 0;                                                  // 13
+    STDMETHOD(GetMediaType)(const char* name, int* type, int* subtype) = 0;               // 14
+    STDMETHOD(MediaTypeFromFileName)(const char* fileName, int* type, int* subtype) = 0;  // 15
+    STDMETHOD(EditOp16)(void* a, void* b) = 0;                                            // 16
+    STDMETHOD(EditOp17)(void* a, void* b) = 0;                                            // 17
+    STDMETHOD(EditOp18)(void* a, void* b) = 0;                                            // 18
+    STDMETHOD(EditOp19)(void* a, void* b) = 0;                                            // 19
+    STDMETHOD(EditOp20)(void* a, void* b) = 0;                                            // 20
+    STDMETHOD(EditOp21)(void* a, void* b) = 0;                                            // 21
+    STDMETHOD(EditOp22)(void* a, void* b) = 0;                 // 22 E_NOTIMPL
+    STDMETHOD(EditOp23)(void* a, void* b) = 0;                 // 23
+    STDMETHOD(EditOp24)(void* a, void* b) = 0;                 // 24
+    STDMETHOD(EditOp25)(void* a, void* b) = 0;                 // 25
+    STDMETHOD(EditOp26)(void* a, void* b) = 0;                 // 26
+    STDMETHOD(IsFileMedia)(const char* name, BYTE* flag) = 0;  // 27
+    STDMETHOD(EditOp28)(void* a, void* b) = 0;                 // 28
+    STDMETHOD(EditOp29)(void* a, void* b) = 0;                 // 29
     // The database library asks whether a name is a media name.
-    STDMETHOD(IsMediaName)(const char* name, BOOL* out) = 0;                               // 30 E_NOTIMPL
-    STDMETHOD(EditOp31)(void* a, void* b) = 0;                                             // 31 E_NOTIMPL
-    STDMETHOD(ExtractMediaToTempFile)(const char* name, char* path, int length) = 0;       // 32
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                                          // 33
+    STDMETHOD(IsMediaName)(const char* name, BOOL* out) = 0;  // 30 E_NOTIMPL
+    STDMETHOD(EditOp31)(void* a, void* b) = 0;                // 31 E_NOTIMPL
+    STDMETHOD(ExtractMediaToTempFile)(const char* name, char* path, int length) = 0;  // 32
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                                     // 33
 };
-DECLARE_IID(IMediaManager, 0xC0BC260A, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
+DECLARE_IID(IMediaManager, 0xC0BC260A, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
+            0x07);
 
 class CMediaManager : public CComObjectRootBase, public IMediaManager {
 public:
@@ -77,8 +79,8 @@ public:
     STDMETHOD(GetMediaFilePath)(const char* name, int unused, char* path, int length) override;
     STDMETHOD(GetDefaultExtension)(const char* name, char* buffer, int length) override;
     STDMETHOD(GetExternalFilePath)(const char* name, char* path, int length) override;
-    STDMETHOD(ReadMediaData)(const char* name, int unused1, int unused2, void* buffer,
-                             DWORD* size) override;
+    STDMETHOD(ReadMediaData)
+    (const char* name, int unused1, int unused2, void* buffer, DWORD* size) override;
     STDMETHOD(EditOp7)(void*, void*) override { return S_OK; }
     STDMETHOD(EditOp8)(void*, void*) override { return S_OK; }
     STDMETHOD(EditOp9)(void*, void*) override { return S_OK; }
@@ -86,7 +88,8 @@ public:
     STDMETHOD(EditOp11)(void*, void*) override { return S_OK; }
     STDMETHOD(EditOp12)(void*, void*) override { return S_OK; }
     STDMETHOD(EditOp13)(void** out) override {
-        if (out) *out = nullptr;
+        if (out)
+            *out = nullptr;
         return S_OK;
     }
     STDMETHOD(GetMediaType)(const char* name, int* type, int* subtype) override;

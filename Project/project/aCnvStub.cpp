@@ -18,7 +18,8 @@ CanvasStub::~CanvasStub() {
 }
 
 STDMETHODIMP CanvasStub::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv) return E_POINTER;
+    if (!ppv)
+        return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown)) {
         *ppv = static_cast<IUnknown*>(this);
         AddRef();
@@ -28,16 +29,20 @@ STDMETHODIMP CanvasStub::QueryInterface(REFIID iid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-void CanvasStub::SetName(const char* name) { MbsCopyCut(m_name, sizeof(m_name), name); }
+void CanvasStub::SetName(const char* name) {
+    MbsCopyCut(m_name, sizeof(m_name), name);
+}
 
 void CanvasStub::SetModified(BOOL on) {
     m_modified = on ? 1 : 0;
-    if (!on) m_temporary = 0;
+    if (!on)
+        m_temporary = 0;
 }
 
 void CanvasStub::SetTemporary(BOOL on) {
     m_temporary = on ? 1 : 0;
-    if (on) m_modified = 1;
+    if (on)
+        m_modified = 1;
 }
 
 CUsedStub::~CUsedStub() {
@@ -47,44 +52,59 @@ CUsedStub::~CUsedStub() {
 }
 
 void CUsedStub::AddUser(CPageStub* page) {
-    if (!page) return;
+    if (!page)
+        return;
     m_users.push_back(page);
     ++m_userCount;
 }
 
 void CUsedStub::RemoveUser(CPageStub* page) {
     auto end = std::remove(m_users.begin(), m_users.end(), page);
-    if (end == m_users.end()) return;
+    if (end == m_users.end())
+        return;
     m_users.erase(end, m_users.end());
     --m_userCount;
 }
 
-CPageStub::CPageStub() : m_pBackground(nullptr), m_pForeground(nullptr), m_pNode(nullptr), m_flag(1) {
+CPageStub::CPageStub()
+    : m_pBackground(nullptr), m_pForeground(nullptr), m_pNode(nullptr), m_flag(1) {
     m_title[0] = 0;
 }
 
 CPageStub::~CPageStub() {
-    if (m_pBackground) m_pBackground->RemoveUser(this);
-    if (m_pForeground) m_pForeground->RemoveUser(this);
+    if (m_pBackground)
+        m_pBackground->RemoveUser(this);
+    if (m_pForeground)
+        m_pForeground->RemoveUser(this);
 }
 
-void CPageStub::SetTitle(const char* title) { MbsCopyCut(m_title, sizeof(m_title), title); }
+void CPageStub::SetTitle(const char* title) {
+    MbsCopyCut(m_title, sizeof(m_title), title);
+}
 
 void CPageStub::SetBackground(CBackgroundStub* stub) {
-    if (stub == m_pBackground) return;
-    if (m_pBackground) m_pBackground->RemoveUser(this);
+    if (stub == m_pBackground)
+        return;
+    if (m_pBackground)
+        m_pBackground->RemoveUser(this);
     m_pBackground = stub;
-    if (stub) stub->AddUser(this);
+    if (stub)
+        stub->AddUser(this);
 }
 
 void CPageStub::SetForeground(CForegroundStub* stub) {
-    if (stub == m_pForeground) return;
-    if (m_pForeground) m_pForeground->RemoveUser(this);
+    if (stub == m_pForeground)
+        return;
+    if (m_pForeground)
+        m_pForeground->RemoveUser(this);
     m_pForeground = stub;
-    if (stub) stub->AddUser(this);
+    if (stub)
+        stub->AddUser(this);
 }
 
 void CPageStub::DetachStub(const CanvasStub* stub) {
-    if (m_pBackground == stub) m_pBackground = nullptr;
-    if (m_pForeground == stub) m_pForeground = nullptr;
+    if (m_pBackground == stub)
+        m_pBackground = nullptr;
+    if (m_pForeground == stub)
+        m_pForeground = nullptr;
 }

@@ -6,24 +6,30 @@
 
 CPackage::CPackage() : m_pSite(nullptr), m_pRoot(nullptr), m_pDocument(nullptr) {}
 
-CPackage::~CPackage() { Close(); }
+CPackage::~CPackage() {
+    Close();
+}
 
 HRESULT CPackage::CreateInstance(CPackage** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = new (std::nothrow) CPackage;
-    if (!*out) return E_OUTOFMEMORY;
+    if (!*out)
+        return E_OUTOFMEMORY;
     (*out)->AddRef();
     return S_OK;
 }
 
 STDMETHODIMP_(ULONG) CPackage::Release() {
     ULONG n = InternalRelease();
-    if (n == 0) delete this;  // the destructor closes
+    if (n == 0)
+        delete this;  // the destructor closes
     return n;
 }
 
 void CPackage::DeleteThis(UINT flags) {
-    if (flags & 1) delete this;
+    if (flags & 1)
+        delete this;
 }
 
 STDMETHODIMP CPackage::Close() {
@@ -49,8 +55,10 @@ STDMETHODIMP CPackage::Open(const char* path, int kind) {
 
 STDMETHODIMP CPackage::PreLoad(IProjectDocument* document) {
     TRACE_POINT();
-    if (!document || !document->GetProject()) return E_INVALIDARG;
-    if (!m_pRoot) return E_UNEXPECTED;
+    if (!document || !document->GetProject())
+        return E_INVALIDARG;
+    if (!m_pRoot)
+        return E_UNEXPECTED;
     m_pDocument = document;
     CProject* project = document->GetProject();
 
@@ -69,44 +77,60 @@ STDMETHODIMP CPackage::PreLoad(IProjectDocument* document) {
     // pages or canvases.
     hr = project->GetStructMan()->Read(stream);
     stream.Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     hr = m_pRoot->OpenStream("bkgindex", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     hr = project->GetCanvasLists()->ReadList(stream, TRUE);
     stream.Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     hr = m_pRoot->OpenStream("frmindex", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     hr = project->GetCanvasLists()->ReadList(stream, FALSE);
     stream.Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     project->GetStructMan()->Link(project->GetCanvasLists());
 
     if (document->IsRuntime()) {
         hr = ReadMediaInfoFromExe(project->GetMediaManager(), m_pRoot);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     return S_OK;
 }
 
 STDMETHODIMP CPackage::LoadCanvasData(ICanvasData* canvas) {
     TRACE_POINT();
-    if (!canvas) return E_INVALIDARG;
-    if (!m_pRoot) return E_UNEXPECTED;
+    if (!canvas)
+        return E_INVALIDARG;
+    if (!m_pRoot)
+        return E_UNEXPECTED;
     const char* dataName;
     switch (canvas->GetCanvasKind()) {
-    case 1: dataName = "frgdata"; break;
-    case 2: dataName = "bkgdata"; break;
-    case 3: dataName = "frmdata"; break;
-    default: return E_INVALIDARG;
+        case 1:
+            dataName = "frgdata";
+            break;
+        case 2:
+            dataName = "bkgdata";
+            break;
+        case 3:
+            dataName = "frmdata";
+            break;
+        default:
+            return E_INVALIDARG;
     }
     const char* name = canvas->GetStubName();
-    if (!name) name = "";
+    if (!name)
+        name = "";
     CComPtr<ITeskStorage> data;
     HRESULT hr = m_pRoot->OpenStorage(dataName, TESK_MODE_READ, &data);
     if (FAILED(hr)) {

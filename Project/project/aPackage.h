@@ -11,8 +11,8 @@
 // The part of a canvas that the package loads.
 class ICanvasData {
 public:
-    virtual int GetCanvasKind() = 0;          // 1 page, 2 background, 3 foreground
-    virtual const char* GetStubName() = 0;    // at most 15 bytes
+    virtual int GetCanvasKind() = 0;        // 1 page, 2 background, 3 foreground
+    virtual const char* GetStubName() = 0;  // at most 15 bytes
     virtual BOOL LoadFromStorage(ITeskStorage* storage) = 0;
 
 protected:
@@ -21,15 +21,15 @@ protected:
 
 // {C0BC2629-1049-11D4-9EEB-00104B04B807}
 struct IPackage : public IUnknown {
-    STDMETHOD(Close)() = 0;                                        // 3
-    STDMETHOD(Create)(const char* name, int kind) = 0;             // 4
-    STDMETHOD_(ITeskStorage*, GetStorage)() = 0;                   // 5
-    STDMETHOD_(void, SetStorage)(ITeskStorage* storage) = 0;       // 6 takes no reference
-    STDMETHOD(Open)(const char* path, int kind) = 0;               // 7
-    STDMETHOD(PreLoad)(IProjectDocument* document) = 0;            // 8
-    STDMETHOD(LoadCanvasData)(ICanvasData* canvas) = 0;            // 9
-    STDMETHOD(Reserved10)() = 0;                                   // 10 answers 0
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                  // 11
+    STDMETHOD(Close)() = 0;                                   // 3
+    STDMETHOD(Create)(const char* name, int kind) = 0;        // 4
+    STDMETHOD_(ITeskStorage*, GetStorage)() = 0;              // 5
+    STDMETHOD_(void, SetStorage)(ITeskStorage* storage) = 0;  // 6 takes no reference
+    STDMETHOD(Open)(const char* path, int kind) = 0;          // 7
+    STDMETHOD(PreLoad)(IProjectDocument* document) = 0;       // 8
+    STDMETHOD(LoadCanvasData)(ICanvasData* canvas) = 0;       // 9
+    STDMETHOD(Reserved10)() = 0;                              // 10 answers 0
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;             // 11
 };
 DECLARE_IID(IPackage, 0xC0BC2629, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 

@@ -22,9 +22,11 @@ CPageNode* CPageNode::LastChild() const {
 // Index streams
 
 HRESULT WriteIndexStream(ITeskStream* stream, DWORD count, DWORD nextFree, ITeskStream* records) {
-    if (!stream || !records) return E_INVALIDARG;
+    if (!stream || !records)
+        return E_INVALIDARG;
     CMemStream* mem = AsMemStream(records);
-    if (!mem) return E_INVALIDARG;
+    if (!mem)
+        return E_INVALIDARG;
     INDEX_HEADER header;
     ZeroMemory(&header, sizeof(header));
     header.size = sizeof(header);
@@ -32,13 +34,16 @@ HRESULT WriteIndexStream(ITeskStream* stream, DWORD count, DWORD nextFree, ITesk
     header.nextFree = nextFree;
     header.mode = 2;
     ULONGLONG start = stream->GetPosition();
-    if (stream->Write(&header, sizeof(header)) != sizeof(header)) return TESK_E_HEADERWRITE;
+    if (stream->Write(&header, sizeof(header)) != sizeof(header))
+        return TESK_E_HEADERWRITE;
     records->Seek(0, TESK_SEEK_SET);
     HRESULT hr = mem->SaveCompressed(stream, 2);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     header.length = (DWORD)(stream->GetSize() - start);
     stream->Seek((LONGLONG)start, TESK_SEEK_SET);
-    if (stream->Write(&header, sizeof(header)) != sizeof(header)) return TESK_E_HEADERWRITE;
+    if (stream->Write(&header, sizeof(header)) != sizeof(header))
+        return TESK_E_HEADERWRITE;
     return S_OK;
 }
 
@@ -53,7 +58,8 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
     }
     CComPtr<ITeskStream> cache;
     HRESULT hr = CacheRestOfStream(stream, (int)header->mode, &cache);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     ULONGLONG size = cache->GetSize();
     if ((ULONGLONG)header->count * recordSize > size) {
         LOG_MSG("%s: %u entries do not fit in %u bytes -- refused", what, header->count,
@@ -69,10 +75,13 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
 
 StructMan::StructMan() : m_pSite(nullptr), m_root(nullptr), m_nextFree(1), m_pStartPage(nullptr) {}
 
-StructMan::~StructMan() { Clear(); }
+StructMan::~StructMan() {
+    Clear();
+}
 
 void StructMan::DeleteThis(UINT flags) {
-    if (flags & 1) delete this;
+    if (flags & 1)
+        delete this;
 }
 
 void StructMan::Clear() {
@@ -87,16 +96,20 @@ void StructMan::Clear() {
 }
 
 CPageStub* StructMan::FindPage(const char* name) {
-    if (!name) return nullptr;
+    if (!name)
+        return nullptr;
     for (CPageStub* page : m_pages)
-        if (MbsIEqual(page->GetName(), name)) return page;
+        if (MbsIEqual(page->GetName(), name))
+            return page;
     return nullptr;
 }
 
 int StructMan::IndexOfPage(const char* name) {
-    if (!name) return -1;
+    if (!name)
+        return -1;
     for (size_t i = 0; i < m_pages.size(); ++i)
-        if (MbsIEqual(m_pages[i]->GetName(), name)) return (int)i;
+        if (MbsIEqual(m_pages[i]->GetName(), name))
+            return (int)i;
     return -1;
 }
 
@@ -113,19 +126,22 @@ bool StructMan::ReachesUpward(CPageNode* from, CPageNode* target) const {
     // bound only guards against a damaged tree.
     size_t steps = m_nodes.size() + 2;
     for (CPageNode* n = from; n && steps--; n = n->m_pPrev ? n->m_pPrev : n->m_pParent) {
-        if (n == target) return true;
+        if (n == target)
+            return true;
     }
     return false;
 }
 
 HRESULT StructMan::Read(ITeskStream* stream) {
     TRACE_POINT();
-    if (!stream) return E_INVALIDARG;
+    if (!stream)
+        return E_INVALIDARG;
     Clear();
     INDEX_HEADER header;
     CComPtr<ITeskStream> body;
     HRESULT hr = ReadIndex(stream, &header, PAGE_RECORD_SIZE, "StructMan", &body);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     m_nextFree = header.nextFree;
     const size_t count = header.count;
     m_bkgNames.assign(count * kNameBytes, 0);
@@ -154,13 +170,15 @@ HRESULT StructMan::Read(ITeskStream* stream) {
             char* child = &childNames[i * kNameBytes];
             ReadFixedWide(body, 16, child, kNameBytes);
             if (*child && !namedChildren.insert(child).second) {
-                LOG_MSG("StructMan: read(%s): invalid child: %s -- corrected", page->GetName(), child);
+                LOG_MSG("StructMan: read(%s): invalid child: %s -- corrected", page->GetName(),
+                        child);
                 *child = 0;
             }
             char* next = &nextNames[i * kNameBytes];
             ReadFixedWide(body, 16, next, kNameBytes);
             if (*next && !namedNext.insert(next).second) {
-                LOG_MSG("StructMan: read(%s): invalid nextPage: %s -- corrected", page->GetName(), next);
+                LOG_MSG("StructMan: read(%s): invalid nextPage: %s -- corrected", page->GetName(),
+                        next);
                 *next = 0;
             }
         }
@@ -183,7 +201,8 @@ HRESULT StructMan::Read(ITeskStream* stream) {
             } else {
                 CPageNode* c = target->GetNode();
                 if (c == node || c->m_pParent || c->m_pPrev || ReachesUpward(node, c)) {
-                    LOG_MSG("StructMan: read(%s): invalid child: %s -- corrected", page->GetName(), child);
+                    LOG_MSG("StructMan: read(%s): invalid child: %s -- corrected", page->GetName(),
+                            child);
                 } else {
                     node->m_pChild = c;
                     c->m_pParent = node;
@@ -198,7 +217,8 @@ HRESULT StructMan::Read(ITeskStream* stream) {
             } else {
                 CPageNode* n = target->GetNode();
                 if (n == node || n->m_pParent || n->m_pPrev || ReachesUpward(node, n)) {
-                    LOG_MSG("StructMan: read(%s): invalid nextPage: %s -- corrected", page->GetName(), next);
+                    LOG_MSG("StructMan: read(%s): invalid nextPage: %s -- corrected",
+                            page->GetName(), next);
                 } else {
                     node->m_pNext = n;
                     n->m_pPrev = node;
@@ -211,7 +231,8 @@ HRESULT StructMan::Read(ITeskStream* stream) {
     // the root; every later sibling takes the first one's parent.
     for (size_t i = 0; i < count; ++i) {
         CPageNode* node = m_pages[i]->GetNode();
-        if (node->m_pParent) continue;
+        if (node->m_pParent)
+            continue;
         CPageNode* first = node;
         while (first->m_pPrev) first = first->m_pPrev;
         if (!first->m_pParent) {
@@ -230,14 +251,16 @@ HRESULT StructMan::Read(ITeskStream* stream) {
 }
 
 HRESULT StructMan::Link(CCanvasLists* lists) {
-    if (!lists) return E_INVALIDARG;
+    if (!lists)
+        return E_INVALIDARG;
     size_t named = m_bkgNames.size() / kNameBytes;
     for (size_t i = 0; i < m_pages.size(); ++i) {
         CPageStub* page = m_pages[i];
         const char* bkgName = i < named ? &m_bkgNames[i * kNameBytes] : "";
         const char* frmName = i < named ? &m_frmNames[i * kNameBytes] : "";
         CanvasStub* bkg = lists->FindByName(bkgName, TRUE);
-        page->SetBackground(bkg ? static_cast<CBackgroundStub*>(bkg) : lists->GetDefaultBackground());
+        page->SetBackground(bkg ? static_cast<CBackgroundStub*>(bkg)
+                                : lists->GetDefaultBackground());
         if (*frmName) {
             if (CanvasStub* frm = lists->FindByName(frmName, FALSE))
                 page->SetForeground(static_cast<CForegroundStub*>(frm));
@@ -248,30 +271,39 @@ HRESULT StructMan::Link(CCanvasLists* lists) {
     return S_OK;
 }
 
-CPageStub* StructMan::GetStartPage() { return m_pStartPage ? m_pStartPage : GetFirstPage(); }
+CPageStub* StructMan::GetStartPage() {
+    return m_pStartPage ? m_pStartPage : GetFirstPage();
+}
 
-CPageStub* StructMan::GetFirstPage() { return m_root.m_pChild ? m_root.m_pChild->m_pPage : nullptr; }
+CPageStub* StructMan::GetFirstPage() {
+    return m_root.m_pChild ? m_root.m_pChild->m_pPage : nullptr;
+}
 
 CPageStub* StructMan::GetNextPage(CPageStub* page) {
     CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node) return nullptr;
-    if (node->m_pChild) return node->m_pChild->m_pPage;
+    if (!node)
+        return nullptr;
+    if (node->m_pChild)
+        return node->m_pChild->m_pPage;
     size_t steps = m_nodes.size() + 2;
     for (CPageNode* n = node; n && n != &m_root && steps--; n = n->m_pParent) {
-        if (n->m_pNext) return n->m_pNext->m_pPage;
+        if (n->m_pNext)
+            return n->m_pNext->m_pPage;
     }
     return nullptr;
 }
 
 CPageStub* StructMan::GetPreviousPage(CPageStub* page) {
     CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node) return nullptr;
+    if (!node)
+        return nullptr;
     if (CPageNode* prev = node->m_pPrev) {
         size_t steps = m_nodes.size() + 2;
         while (prev->m_pChild && steps--) prev = prev->LastChild();
         return prev->m_pPage;
     }
-    if (node->m_pParent && node->m_pParent != &m_root) return node->m_pParent->m_pPage;
+    if (node->m_pParent && node->m_pParent != &m_root)
+        return node->m_pParent->m_pPage;
     return nullptr;
 }
 
@@ -283,7 +315,8 @@ CPageNode* StructMan::FindNode(CPageNode* from, CPageStub* page) {
     while (!stack.empty() && steps--) {
         CPageNode* n = stack.back();
         stack.pop_back();
-        if (n->m_pPage == page && n != &m_root) return n;
+        if (n->m_pPage == page && n != &m_root)
+            return n;
         std::vector<CPageNode*> children;
         for (CPageNode* c = n->m_pChild; c; c = c->m_pNext) children.push_back(c);
         for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(*it);
@@ -297,7 +330,8 @@ void StructMan::CollectPages(CPageNode* node, std::vector<CPageStub*>* out) {
     while (!stack.empty()) {
         CPageNode* n = stack.back();
         stack.pop_back();
-        if (n->m_pPage) out->push_back(n->m_pPage);
+        if (n->m_pPage)
+            out->push_back(n->m_pPage);
         for (CPageNode* c = n->m_pChild; c; c = c->m_pNext) stack.push_back(c);
     }
 }
@@ -307,7 +341,8 @@ void StructMan::Unlink(CPageNode* node) {
         node->m_pPrev->m_pNext = node->m_pNext;
     else if (node->m_pParent && node->m_pParent->m_pChild == node)
         node->m_pParent->m_pChild = node->m_pNext;
-    if (node->m_pNext) node->m_pNext->m_pPrev = node->m_pPrev;
+    if (node->m_pNext)
+        node->m_pNext->m_pPrev = node->m_pPrev;
     node->m_pNext = node->m_pPrev = node->m_pParent = nullptr;
 }
 
@@ -316,12 +351,14 @@ void StructMan::LinkAfter(CPageNode* parent, CPageNode* after, CPageNode* node) 
     if (after) {
         node->m_pPrev = after;
         node->m_pNext = after->m_pNext;
-        if (after->m_pNext) after->m_pNext->m_pPrev = node;
+        if (after->m_pNext)
+            after->m_pNext->m_pPrev = node;
         after->m_pNext = node;
     } else {
         node->m_pPrev = nullptr;
         node->m_pNext = parent->m_pChild;
-        if (parent->m_pChild) parent->m_pChild->m_pPrev = node;
+        if (parent->m_pChild)
+            parent->m_pChild->m_pPrev = node;
         parent->m_pChild = node;
     }
 }
@@ -335,8 +372,10 @@ void StructMan::RemoveFromList(CPageStub* page) {
     }
 }
 
-HRESULT StructMan::InsertPage(CPageStub* page, CPageStub* parentPage, CPageStub* afterPage, BOOL asLast) {
-    if (!page) return E_INVALIDARG;
+HRESULT StructMan::InsertPage(CPageStub* page, CPageStub* parentPage, CPageStub* afterPage,
+                              BOOL asLast) {
+    if (!page)
+        return E_INVALIDARG;
     CPageNode* node = page->GetNode();
     if (!node) {
         node = new CPageNode(page);
@@ -344,33 +383,41 @@ HRESULT StructMan::InsertPage(CPageStub* page, CPageStub* parentPage, CPageStub*
         page->SetNode(node);
     }
     CPageNode* parent = parentPage ? FindNode(&m_root, parentPage) : &m_root;
-    if (!parent) return E_INVALIDARG;
+    if (!parent)
+        return E_INVALIDARG;
     // A page cannot go below itself.
-    if (parent == node || (node->m_pParent && ReachesUpward(parent, node))) return E_INVALIDARG;
+    if (parent == node || (node->m_pParent && ReachesUpward(parent, node)))
+        return E_INVALIDARG;
     CPageNode* after = nullptr;
     if (afterPage) {
         after = FindNode(parent, afterPage);
-        if (after && after->m_pParent != parent) after = nullptr;
+        if (after && after->m_pParent != parent)
+            after = nullptr;
     }
-    if (after == node) return E_INVALIDARG;
-    if (node->m_pParent) Unlink(node);
+    if (after == node)
+        return E_INVALIDARG;
+    if (node->m_pParent)
+        Unlink(node);
     // With asLast, and without a sibling to follow, the page goes last.
     (void)asLast;
-    if (!after) after = parent->LastChild();
+    if (!after)
+        after = parent->LastChild();
     LinkAfter(parent, after, node);
     std::vector<CPageStub*> pages;
     CollectPages(node, &pages);
     for (CPageStub* p : pages) {
         bool listed = false;
         for (CPageStub* q : m_pages) listed = listed || q == p;
-        if (!listed) m_pages.push_back(p);
+        if (!listed)
+            m_pages.push_back(p);
     }
     return S_OK;
 }
 
 HRESULT StructMan::RemovePage(CPageStub* page, BOOL withChildren) {
     CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node || !node->m_pParent) return E_INVALIDARG;
+    if (!node || !node->m_pParent)
+        return E_INVALIDARG;
     CPageNode* parent = node->m_pParent;
     CPageNode* before = node->m_pPrev;
     if (withChildren) {
@@ -396,9 +443,11 @@ HRESULT StructMan::RemovePage(CPageStub* page, BOOL withChildren) {
 
 HRESULT StructMan::MoveAfter(CPageStub* page, CPageStub* other) {
     CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node || !node->m_pParent) return E_INVALIDARG;
+    if (!node || !node->m_pParent)
+        return E_INVALIDARG;
     CPageNode* target = other ? other->GetNode() : node->m_pNext;
-    if (!target || target == node || target->m_pParent != node->m_pParent) return E_INVALIDARG;
+    if (!target || target == node || target->m_pParent != node->m_pParent)
+        return E_INVALIDARG;
     CPageNode* parent = node->m_pParent;
     Unlink(node);
     LinkAfter(parent, target, node);
@@ -407,9 +456,11 @@ HRESULT StructMan::MoveAfter(CPageStub* page, CPageStub* other) {
 
 HRESULT StructMan::MoveBefore(CPageStub* page, CPageStub* other) {
     CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node || !node->m_pParent) return E_INVALIDARG;
+    if (!node || !node->m_pParent)
+        return E_INVALIDARG;
     CPageNode* target = other ? other->GetNode() : node->m_pPrev;
-    if (!target || target == node || target->m_pParent != node->m_pParent) return E_INVALIDARG;
+    if (!target || target == node || target->m_pParent != node->m_pParent)
+        return E_INVALIDARG;
     CPageNode* parent = node->m_pParent;
     Unlink(node);
     LinkAfter(parent, target->m_pPrev, node);
@@ -417,30 +468,40 @@ HRESULT StructMan::MoveBefore(CPageStub* page, CPageStub* other) {
 }
 
 HRESULT StructMan::MoveToList(CPageNode* list, CPageNode* after, CPageNode* node) {
-    if (!list || !node) return E_INVALIDARG;
-    if (node == after || node == list) return S_OK;
-    if (after && after->m_pParent != list) return E_INVALIDARG;
+    if (!list || !node)
+        return E_INVALIDARG;
+    if (node == after || node == list)
+        return S_OK;
+    if (after && after->m_pParent != list)
+        return E_INVALIDARG;
     // Moving a node below its own subtree would cut it off the tree.
-    if (ReachesUpward(list, node)) return E_INVALIDARG;
+    if (ReachesUpward(list, node))
+        return E_INVALIDARG;
     Unlink(node);
     LinkAfter(list, after, node);
     return S_OK;
 }
 
 HRESULT StructMan::Write(ITeskStream* stream) {
-    if (!stream) return E_INVALIDARG;
+    if (!stream)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> records;
     HRESULT hr = CreateMemStream(&records, 32000);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     try {
         for (CPageStub* page : m_pages) {
             CPageNode* node = page->GetNode();
             WriteFixedWide(records, 16, page->GetName());
             WriteFixedWide(records, 128, page->GetTitle());
-            WriteFixedWide(records, 16, page->GetBackground() ? page->GetBackground()->GetName() : "");
-            WriteFixedWide(records, 16, page->GetForeground() ? page->GetForeground()->GetName() : "");
-            WriteFixedWide(records, 16, node && node->m_pChild ? node->m_pChild->m_pPage->GetName() : "");
-            WriteFixedWide(records, 16, node && node->m_pNext ? node->m_pNext->m_pPage->GetName() : "");
+            WriteFixedWide(records, 16,
+                           page->GetBackground() ? page->GetBackground()->GetName() : "");
+            WriteFixedWide(records, 16,
+                           page->GetForeground() ? page->GetForeground()->GetName() : "");
+            WriteFixedWide(records, 16,
+                           node && node->m_pChild ? node->m_pChild->m_pPage->GetName() : "");
+            WriteFixedWide(records, 16,
+                           node && node->m_pNext ? node->m_pNext->m_pPage->GetName() : "");
         }
         return WriteIndexStream(stream, (DWORD)m_pages.size(), m_nextFree, records);
     } catch (const CTeskExcept& e) {
@@ -450,18 +511,22 @@ HRESULT StructMan::Write(ITeskStream* stream) {
 }
 
 HRESULT StructMan::SaveTo(ITeskStorage* storage) {
-    if (!storage) return E_INVALIDARG;
+    if (!storage)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> stream;
     HRESULT hr = storage->CreateStream("listInfo", 10, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return Write(stream);
 }
 
 HRESULT StructMan::LoadFrom(ITeskStorage* storage) {
-    if (!storage) return E_INVALIDARG;
+    if (!storage)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> stream;
     HRESULT hr = storage->OpenStream("listInfo", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     return Read(stream);
 }
@@ -471,7 +536,9 @@ HRESULT StructMan::LoadFrom(ITeskStorage* storage) {
 
 CCanvasLists::CCanvasLists() : m_pSite(nullptr), m_nextFreeBackground(1), m_nextFreeForeground(1) {}
 
-CCanvasLists::~CCanvasLists() { Clear(); }
+CCanvasLists::~CCanvasLists() {
+    Clear();
+}
 
 void CCanvasLists::Clear() {
     for (CBackgroundStub* s : m_backgrounds) delete s;
@@ -481,11 +548,13 @@ void CCanvasLists::Clear() {
 }
 
 void CCanvasLists::AddForeground(CForegroundStub* stub) {
-    if (stub) m_foregrounds.push_back(stub);
+    if (stub)
+        m_foregrounds.push_back(stub);
 }
 
 void CCanvasLists::AddBackground(CBackgroundStub* stub) {
-    if (stub) m_backgrounds.push_back(stub);
+    if (stub)
+        m_backgrounds.push_back(stub);
 }
 
 CBackgroundStub* CCanvasLists::GetBackgroundAt(int i) const {
@@ -506,13 +575,16 @@ CBackgroundStub* CCanvasLists::GetDefaultBackground() {
 }
 
 CanvasStub* CCanvasLists::FindByName(const char* name, BOOL isBackground) {
-    if (!name) return nullptr;
+    if (!name)
+        return nullptr;
     if (isBackground) {
         for (CBackgroundStub* s : m_backgrounds)
-            if (MbsIEqual(s->GetName(), name)) return s;
+            if (MbsIEqual(s->GetName(), name))
+                return s;
     } else {
         for (CForegroundStub* s : m_foregrounds)
-            if (MbsIEqual(s->GetName(), name)) return s;
+            if (MbsIEqual(s->GetName(), name))
+                return s;
     }
     return nullptr;
 }
@@ -532,12 +604,14 @@ void CCanvasLists::SetModifiedAll(BOOL flag) {
 
 HRESULT CCanvasLists::ReadList(ITeskStream* stream, BOOL isBackground) {
     TRACE_POINT();
-    if (!stream) return E_INVALIDARG;
+    if (!stream)
+        return E_INVALIDARG;
     INDEX_HEADER header;
     CComPtr<ITeskStream> body;
     HRESULT hr = ReadIndex(stream, &header, LIST_RECORD_SIZE,
                            isBackground ? "background list" : "foreground list", &body);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     (isBackground ? m_nextFreeBackground : m_nextFreeForeground) = header.nextFree;
     try {
         for (DWORD i = 0; i < header.count; ++i) {
@@ -564,10 +638,12 @@ HRESULT CCanvasLists::ReadList(ITeskStream* stream, BOOL isBackground) {
 }
 
 HRESULT CCanvasLists::WriteList(ITeskStream* stream, BOOL isBackground) {
-    if (!stream) return E_INVALIDARG;
+    if (!stream)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> records;
     HRESULT hr = CreateMemStream(&records, 32000);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     try {
         DWORD count = 0;
         if (isBackground) {
@@ -577,8 +653,8 @@ HRESULT CCanvasLists::WriteList(ITeskStream* stream, BOOL isBackground) {
             for (CForegroundStub* s : m_foregrounds) WriteFixedWide(records, 16, s->GetName());
             count = (DWORD)m_foregrounds.size();
         }
-        return WriteIndexStream(stream, count,
-                                isBackground ? m_nextFreeBackground : m_nextFreeForeground, records);
+        return WriteIndexStream(
+            stream, count, isBackground ? m_nextFreeBackground : m_nextFreeForeground, records);
     } catch (const CTeskExcept& e) {
         LOG_MSG("canvas list: write failed (%d)", e.GetCode());
         return E_FAIL;
@@ -586,29 +662,37 @@ HRESULT CCanvasLists::WriteList(ITeskStream* stream, BOOL isBackground) {
 }
 
 HRESULT CCanvasLists::LoadFrom(ITeskStorage* backgrounds, ITeskStorage* foregrounds) {
-    if (!backgrounds || !foregrounds) return E_INVALIDARG;
+    if (!backgrounds || !foregrounds)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> stream;
     HRESULT hr = backgrounds->OpenStream("listInfo", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     hr = ReadList(stream, TRUE);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream.Release();
     hr = foregrounds->OpenStream("listInfo", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     return ReadList(stream, FALSE);
 }
 
 HRESULT CCanvasLists::SaveTo(ITeskStorage* backgrounds, ITeskStorage* foregrounds) {
-    if (!backgrounds || !foregrounds) return E_INVALIDARG;
+    if (!backgrounds || !foregrounds)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> stream;
     HRESULT hr = backgrounds->CreateStream("listInfo", 10, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = WriteList(stream, TRUE);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream.Release();
     hr = foregrounds->CreateStream("listInfo", 10, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return WriteList(stream, FALSE);
 }

@@ -15,8 +15,8 @@
 // Header of the page index and of both canvas-list indexes.
 #pragma pack(push, 1)
 struct INDEX_HEADER {
-    DWORD size;      // 32
-    DWORD length;    // whole stream, header included
+    DWORD size;    // 32
+    DWORD length;  // whole stream, header included
     DWORD zero8;
     DWORD count;     // entries
     DWORD nextFree;  // next free number for new names
@@ -33,11 +33,15 @@ enum { PAGE_RECORD_SIZE = 416, LIST_RECORD_SIZE = 32 };
 class CPageNode {
 public:
     explicit CPageNode(CPageStub* page)
-        : m_pNext(nullptr), m_pPrev(nullptr), m_pChild(nullptr), m_pParent(nullptr), m_pPage(page) {}
+        : m_pNext(nullptr),
+          m_pPrev(nullptr),
+          m_pChild(nullptr),
+          m_pParent(nullptr),
+          m_pPage(page) {}
 
-    CPageNode* m_pNext;    // next sibling
-    CPageNode* m_pPrev;    // previous sibling
-    CPageNode* m_pChild;   // first child
+    CPageNode* m_pNext;   // next sibling
+    CPageNode* m_pPrev;   // previous sibling
+    CPageNode* m_pChild;  // first child
     CPageNode* m_pParent;
     CPageStub* m_pPage;
 
@@ -49,32 +53,33 @@ typedef std::vector<CPageStub*> CPageList;
 
 // {C0BC2622-1049-11D4-9EEB-00104B04B807}
 struct IStructMan : public IUnknown {
-    STDMETHOD(InsertPage)(CPageStub* page, CPageStub* parent, CPageStub* after, BOOL asLast) = 0;  // 3
-    STDMETHOD(Reserved4)() = 0;                                                 // 4 answers 0
-    STDMETHOD(RemovePage)(CPageStub* page, BOOL withChildren) = 0;              // 5
-    STDMETHOD_(void, Reserved6)() = 0;                                          // 6 does nothing
-    STDMETHOD(Link)(CCanvasLists* lists) = 0;                                   // 7
-    STDMETHOD_(void, SetModifiedAll)(BOOL flag) = 0;                            // 8
-    STDMETHOD_(void, NumberPages)() = 0;                                        // 9
-    STDMETHOD_(CPageList*, GetPageList)() = 0;                                  // 10
-    STDMETHOD_(CPageNode*, GetTree)() = 0;                                      // 11
-    STDMETHOD_(CPageStub*, GetStartPage)() = 0;                                 // 12
-    STDMETHOD_(CPageStub*, GetFirstPage)() = 0;                                 // 13
-    STDMETHOD_(CPageStub*, GetNextPage)(CPageStub* page) = 0;                   // 14
-    STDMETHOD_(CPageStub*, GetPreviousPage)(CPageStub* page) = 0;               // 15
-    STDMETHOD_(CPageStub*, FindPage)(const char* name) = 0;                     // 16
-    STDMETHOD_(int, IndexOfPage)(const char* name) = 0;                         // 17
-    STDMETHOD_(int, GetCount)() = 0;                                            // 18
-    STDMETHOD(SaveTo)(ITeskStorage* storage) = 0;                               // 19
-    STDMETHOD(LoadFrom)(ITeskStorage* storage) = 0;                             // 20
-    STDMETHOD(Write)(ITeskStream* stream) = 0;                                  // 21
-    STDMETHOD(Read)(ITeskStream* stream) = 0;                                   // 22
-    STDMETHOD(MoveAfter)(CPageStub* page, CPageStub* other) = 0;                // 23
-    STDMETHOD(MoveBefore)(CPageStub* page, CPageStub* other) = 0;               // 24
+    STDMETHOD(InsertPage)
+    (CPageStub* page, CPageStub* parent, CPageStub* after, BOOL asLast) = 0;  // 3
+    STDMETHOD(Reserved4)() = 0;                                               // 4 answers 0
+    STDMETHOD(RemovePage)(CPageStub* page, BOOL withChildren) = 0;            // 5
+    STDMETHOD_(void, Reserved6)() = 0;                                        // 6 does nothing
+    STDMETHOD(Link)(CCanvasLists* lists) = 0;                                 // 7
+    STDMETHOD_(void, SetModifiedAll)(BOOL flag) = 0;                          // 8
+    STDMETHOD_(void, NumberPages)() = 0;                                      // 9
+    STDMETHOD_(CPageList*, GetPageList)() = 0;                                // 10
+    STDMETHOD_(CPageNode*, GetTree)() = 0;                                    // 11
+    STDMETHOD_(CPageStub*, GetStartPage)() = 0;                               // 12
+    STDMETHOD_(CPageStub*, GetFirstPage)() = 0;                               // 13
+    STDMETHOD_(CPageStub*, GetNextPage)(CPageStub* page) = 0;                 // 14
+    STDMETHOD_(CPageStub*, GetPreviousPage)(CPageStub* page) = 0;             // 15
+    STDMETHOD_(CPageStub*, FindPage)(const char* name) = 0;                   // 16
+    STDMETHOD_(int, IndexOfPage)(const char* name) = 0;                       // 17
+    STDMETHOD_(int, GetCount)() = 0;                                          // 18
+    STDMETHOD(SaveTo)(ITeskStorage* storage) = 0;                             // 19
+    STDMETHOD(LoadFrom)(ITeskStorage* storage) = 0;                           // 20
+    STDMETHOD(Write)(ITeskStream* stream) = 0;                                // 21
+    STDMETHOD(Read)(ITeskStream* stream) = 0;                                 // 22
+    STDMETHOD(MoveAfter)(CPageStub* page, CPageStub* other) = 0;              // 23
+    STDMETHOD(MoveBefore)(CPageStub* page, CPageStub* other) = 0;             // 24
     // Moves node into the children of `list` after `after`, or to their head.
     STDMETHOD(MoveToList)(CPageNode* list, CPageNode* after, CPageNode* node) = 0;  // 25
-    STDMETHOD_(void*, Reserved26)() = 0;                                        // 26 answers none
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                               // 27
+    STDMETHOD_(void*, Reserved26)() = 0;           // 26 answers none
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;  // 27
 };
 DECLARE_IID(IStructMan, 0xC0BC2622, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 
@@ -96,7 +101,8 @@ public:
     STDMETHOD_(ULONG, AddRef)() override { return InternalAddRef(); }
     STDMETHOD_(ULONG, Release)() override { return InternalRelease(); }
 
-    STDMETHOD(InsertPage)(CPageStub* page, CPageStub* parent, CPageStub* after, BOOL asLast) override;
+    STDMETHOD(InsertPage)
+    (CPageStub* page, CPageStub* parent, CPageStub* after, BOOL asLast) override;
     STDMETHOD(Reserved4)() override { return 0; }
     STDMETHOD(RemovePage)(CPageStub* page, BOOL withChildren) override;
     STDMETHOD_(void, Reserved6)() override {}
@@ -138,7 +144,7 @@ private:
     bool ReachesUpward(CPageNode* from, CPageNode* target) const;
 
     IUnknown* m_pSite;
-    CPageList m_pages;       // owned, stored order
+    CPageList m_pages;  // owned, stored order
     CPageNode m_root;
     std::vector<CPageNode*> m_nodes;  // owned
     DWORD m_nextFree;
@@ -162,7 +168,8 @@ struct ICanvasLists : public IUnknown {
     STDMETHOD(WriteList)(ITeskStream* stream, BOOL isBackground) = 0;
     STDMETHOD(ReadList)(ITeskStream* stream, BOOL isBackground) = 0;
 };
-DECLARE_IID(ICanvasLists, 0xC0BC2625, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
+DECLARE_IID(ICanvasLists, 0xC0BC2625, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
+            0x07);
 
 class CCanvasLists : public CComObjectRootBase, public ICanvasLists {
 public:

@@ -8,7 +8,9 @@
 #include "bFileUtil.h"
 #include "bTraceLog.h"
 
-static inline bool IsLead(unsigned char c) { return c >= 0x80 && IsDBCSLeadByte(c); }
+static inline bool IsLead(unsigned char c) {
+    return c >= 0x80 && IsDBCSLeadByte(c);
+}
 static inline unsigned char FoldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + ('a' - 'A')) : c;
 }
@@ -24,38 +26,48 @@ int MbsNICmp(const char* a, const char* b, size_t n) {
             c = FoldAscii(c);
             d = FoldAscii(d);
         }
-        if (c != d) return c < d ? -1 : 1;
-        if (c == 0) return 0;
+        if (c != d)
+            return c < d ? -1 : 1;
+        if (c == 0)
+            return 0;
         inDouble = !inDouble && IsLead(p[i]);
         ++i;
     }
     return 0;
 }
 
-int MbsICmp(const char* a, const char* b) { return MbsNICmp(a, b, (size_t)-1); }
+int MbsICmp(const char* a, const char* b) {
+    return MbsNICmp(a, b, (size_t)-1);
+}
 
 size_t MbsCutLength(const char* text, size_t max) {
-    if (!text) return 0;
+    if (!text)
+        return 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     size_t i = 0;
     while (p[i]) {
         size_t step = (IsLead(p[i]) && p[i + 1]) ? 2 : 1;
-        if (step == 1 && IsLead(p[i])) break;  // a lone lead byte at the end
-        if (i + step > max) break;
+        if (step == 1 && IsLead(p[i]))
+            break;  // a lone lead byte at the end
+        if (i + step > max)
+            break;
         i += step;
     }
     return i;
 }
 
 void MbsCopyCut(char* dest, size_t size, const char* text) {
-    if (!dest || size == 0) return;
+    if (!dest || size == 0)
+        return;
     size_t n = MbsCutLength(text, size - 1);
-    if (n) memcpy(dest, text, n);
+    if (n)
+        memcpy(dest, text, n);
     dest[n] = 0;
 }
 
 const char* MbsLastChar(const char* text) {
-    if (!text || !*text) return nullptr;
+    if (!text || !*text)
+        return nullptr;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* last = nullptr;
     while (*p) {
@@ -66,21 +78,24 @@ const char* MbsLastChar(const char* text) {
 }
 
 const char* MbsChr(const char* text, char c) {
-    if (!text) return nullptr;
+    if (!text)
+        return nullptr;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (*p) {
         if (IsLead(*p) && p[1]) {
             p += 2;
             continue;
         }
-        if (*p == (unsigned char)c) return reinterpret_cast<const char*>(p);
+        if (*p == (unsigned char)c)
+            return reinterpret_cast<const char*>(p);
         ++p;
     }
     return nullptr;
 }
 
 const char* MbsRChr(const char* text, char c) {
-    if (!text) return nullptr;
+    if (!text)
+        return nullptr;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* found = nullptr;
     while (*p) {
@@ -88,7 +103,8 @@ const char* MbsRChr(const char* text, char c) {
             p += 2;
             continue;
         }
-        if (*p == (unsigned char)c) found = p;
+        if (*p == (unsigned char)c)
+            found = p;
         ++p;
     }
     return reinterpret_cast<const char*>(found);
@@ -96,47 +112,57 @@ const char* MbsRChr(const char* text, char c) {
 
 bool DropTrailingBackslash(char* path) {
     const char* last = MbsLastChar(path);
-    if (!last || *last != '\\') return false;
+    if (!last || *last != '\\')
+        return false;
     path[last - path] = 0;
     return true;
 }
 
 bool DropTrailingBackslash(std::string& path) {
     const char* last = MbsLastChar(path.c_str());
-    if (!last || *last != '\\') return false;
+    if (!last || *last != '\\')
+        return false;
     path.resize((size_t)(last - path.c_str()));
     return true;
 }
 
 std::string PathDirectoryWithSlash(const char* path) {
     char dir[MAX_PATH];
-    if (!path || !PathDirectory(path, dir, sizeof(dir)) || !dir[0]) return std::string();
+    if (!path || !PathDirectory(path, dir, sizeof(dir)) || !dir[0])
+        return std::string();
     std::string out = dir;
     const char* last = MbsLastChar(dir);
-    if (last && *last != '\\' && *last != '/') out += '\\';
+    if (last && *last != '\\' && *last != '/')
+        out += '\\';
     return out;
 }
 
 bool PathExtensionNoDot(const char* path, std::string* ext) {
-    if (ext) ext->clear();
+    if (ext)
+        ext->clear();
     char buffer[MAX_PATH];
-    if (!path || !PathExtension(path, buffer, sizeof(buffer)) || buffer[0] != '.') return false;
-    if (ext) *ext = buffer + 1;
+    if (!path || !PathExtension(path, buffer, sizeof(buffer)) || buffer[0] != '.')
+        return false;
+    if (ext)
+        *ext = buffer + 1;
     return true;
 }
 
 std::string PathWithExtension(const char* path, const char* ext) {
     char buffer[MAX_PATH];
-    if (!path || !PathReplaceExtension(path, ext ? ext : "", buffer, sizeof(buffer))) return std::string();
+    if (!path || !PathReplaceExtension(path, ext ? ext : "", buffer, sizeof(buffer)))
+        return std::string();
     return buffer;
 }
 
 bool FullPathOf(const char* path, std::string* out) {
     out->clear();
-    if (!path || !*path) return false;
+    if (!path || !*path)
+        return false;
     char buffer[MAX_PATH];
     DWORD n = GetFullPathNameA(path, sizeof(buffer), buffer, nullptr);
-    if (n == 0 || n >= sizeof(buffer)) return false;
+    if (n == 0 || n >= sizeof(buffer))
+        return false;
     *out = buffer;
     return true;
 }
@@ -148,18 +174,23 @@ ULONGLONG StreamRemaining(ITeskStream* stream) {
 }
 
 HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!source) return E_INVALIDARG;
+    if (!source)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> cache;
     HRESULT hr = CreateMemStream(&cache, 32000);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     CMemStream* mem = AsMemStream(cache);
-    if (!mem) return E_UNEXPECTED;
+    if (!mem)
+        return E_UNEXPECTED;
     cache->SetMode(1);
     if (length) {
         hr = mem->LoadCompressed(source, length, mode);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     cache->SetMode(0);
     cache->Seek(0, TESK_SEEK_SET);
@@ -169,7 +200,8 @@ HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskSt
 
 HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out) {
     if (!source) {
-        if (out) *out = nullptr;
+        if (out)
+            *out = nullptr;
         return E_INVALIDARG;
     }
     return CacheStreamBody(source, StreamRemaining(source), mode, out);
@@ -177,7 +209,8 @@ HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out) {
 
 bool ReadExact(ITeskStream* stream, void* buffer, ULONG n) {
     // A packed-container stream would read on into the next element.
-    if (StreamRemaining(stream) < n) return false;
+    if (StreamRemaining(stream) < n)
+        return false;
     try {
         return stream->Read(buffer, n) == n;
     } catch (const CTeskExcept&) {
@@ -199,6 +232,7 @@ void WriteFixedWide(ITeskStream* stream, ULONG units, const char* text) {
 std::string LoadResText(UINT id, const char* fallback) {
     char buffer[512];
     int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof(buffer));
-    if (n > 0) return std::string(buffer, (size_t)n);
+    if (n > 0)
+        return std::string(buffer, (size_t)n);
     return fallback ? fallback : "";
 }

@@ -12,7 +12,9 @@
 // Case-insensitive comparison of multibyte texts: ASCII letters fold, double-
 // byte characters compare as they are. Null counts as empty.
 int MbsICmp(const char* a, const char* b);
-inline bool MbsIEqual(const char* a, const char* b) { return MbsICmp(a, b) == 0; }
+inline bool MbsIEqual(const char* a, const char* b) {
+    return MbsICmp(a, b) == 0;
+}
 // The same over the first n bytes (a character cut by n compares its bytes).
 int MbsNICmp(const char* a, const char* b, size_t n);
 

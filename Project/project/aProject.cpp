@@ -8,8 +8,14 @@
 #include "bTraceLog.h"
 
 CProject::CProject(IProjectDocument* document)
-    : m_pDocument(document), m_pSite(nullptr), m_pParts(nullptr), m_options(171), m_holdTime(10000),
-      m_backgroundColor(0), m_flags(PRJ_EXTRA_TEXT), m_pSysSound(nullptr) {
+    : m_pDocument(document),
+      m_pSite(nullptr),
+      m_pParts(nullptr),
+      m_options(171),
+      m_holdTime(10000),
+      m_backgroundColor(0),
+      m_flags(PRJ_EXTRA_TEXT),
+      m_pSysSound(nullptr) {
     ZeroMemory(&m_header, sizeof(m_header));
     m_databasePath[0] = m_databasePassword[0] = m_workgroupPath[0] = 0;
     ZeroMemory(m_tables, sizeof(m_tables));
@@ -21,7 +27,9 @@ CProject::CProject(IProjectDocument* document)
     m_variables.SetGlobalList(&m_globals);
 }
 
-CProject::~CProject() { ReleaseMembers(); }
+CProject::~CProject() {
+    ReleaseMembers();
+}
 
 void CProject::ReleaseMembers() {
     if (m_pMediaManager) {
@@ -41,12 +49,15 @@ void CProject::ReleaseMembers() {
 
 void CProject::SetSite(IUnknown* site) {
     m_pSite = site;
-    if (m_pStructMan) m_pStructMan->SetSite(site);
-    if (m_pCanvasLists) m_pCanvasLists->SetSite(site);
+    if (m_pStructMan)
+        m_pStructMan->SetSite(site);
+    if (m_pCanvasLists)
+        m_pCanvasLists->SetSite(site);
 }
 
 STDMETHODIMP CProject::GetWorkgroupPath(char* buffer, int size) {
-    if (!buffer || size <= 0) return E_INVALIDARG;
+    if (!buffer || size <= 0)
+        return E_INVALIDARG;
     MbsCopyCut(buffer, (size_t)size, m_workgroupPath);
     return S_OK;
 }
@@ -82,7 +93,8 @@ bool ReadCountedText(ITeskStream* body, std::string* out) {
         return false;
     }
     out->clear();
-    if (n == 0) return true;
+    if (n == 0)
+        return true;
     std::vector<char> text((size_t)n + 1, 0);
     body->ReadWideString(text.data(), (ULONG)n);
     text[(size_t)n] = 0;
@@ -92,7 +104,8 @@ bool ReadCountedText(ITeskStream* body, std::string* out) {
 
 bool ReadFixedText(ITeskStream* body, char* dest, size_t size) {
     std::string text;
-    if (!ReadCountedText(body, &text)) return false;
+    if (!ReadCountedText(body, &text))
+        return false;
     MbsCopyCut(dest, size, text.c_str());
     return true;
 }
@@ -101,10 +114,12 @@ bool ReadFixedText(ITeskStream* body, char* dest, size_t size) {
 
 HRESULT CProject::ReadPrjInfo(ITeskStorage* storage) {
     TRACE_POINT();
-    if (!storage) return E_INVALIDARG;
+    if (!storage)
+        return E_INVALIDARG;
     CComPtr<ITeskStream> stream;
     HRESULT hr = storage->OpenStream("PrjInfo", TESK_MODE_READ, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     ZeroMemory(&m_header, sizeof(m_header));
     if (!ReadExact(stream, &m_header, sizeof(m_header)) || m_header.size != sizeof(m_header) ||
@@ -121,7 +136,8 @@ HRESULT CProject::ReadPrjInfo(ITeskStorage* storage) {
         hr = TESK_E_STREAMHEADER;
     }
     stream.Release();
-    if (FAILED(hr)) return TESK_E_STREAMHEADER;
+    if (FAILED(hr))
+        return TESK_E_STREAMHEADER;
     return ReadBody(body, storage);
 }
 
@@ -141,7 +157,8 @@ HRESULT CProject::ReadBody(ITeskStream* body, ITeskStorage* storage) {
         if (ok && (flags & PRJ_FOUR_TEXTS)) {
             for (int i = 0; ok && i < 4; ++i) ok = ReadCountedText(body, &further[i]);
         }
-        if (!ok) return TESK_E_STREAMHEADER;
+        if (!ok)
+            return TESK_E_STREAMHEADER;
     } catch (const CTeskExcept&) {
         LOG_MSG("PrjInfo: project body ends early");
         return TESK_E_STREAMHEADER;
@@ -181,7 +198,8 @@ HRESULT CProject::ReadBody(ITeskStream* body, ITeskStorage* storage) {
         LOG_MSG("PrjInfo: project events end early");
         varResult = TESK_E_STREAMHEADER;
     }
-    if (!(m_flags & PRJ_HAS_TABLES)) return varResult;
+    if (!(m_flags & PRJ_HAS_TABLES))
+        return varResult;
     return m_pParts ? m_pParts->LoadRoutineTables(storage) : LocateRoutineTables(storage);
 }
 
@@ -203,7 +221,8 @@ HRESULT CProject::LocateRoutineTables(ITeskStorage* storage) {
                 hr = TESK_E_STREAMHEADER;
             }
         }
-        if (FAILED(hr)) LOG_HRESULT(hr, "Reading %s failed -- ignored", kNames[i]);
+        if (FAILED(hr))
+            LOG_HRESULT(hr, "Reading %s failed -- ignored", kNames[i]);
         result = hr;
     }
     return result;

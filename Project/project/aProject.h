@@ -23,13 +23,13 @@ struct PRJINFO_STAMP {
     BYTE unused[16];
 };
 struct PRJINFO_HEADER {
-    DWORD size;         // 256
+    DWORD size;  // 256
     DWORD reserved4;
-    SHORT mode;         // body compression mode
+    SHORT mode;  // body compression mode
     WORD zero10;
-    DWORD magic;        // PRJINFO_MAGIC
-    SHORT major;        // 1
-    SHORT minor;        // at most 16
+    DWORD magic;  // PRJINFO_MAGIC
+    SHORT major;  // 1
+    SHORT minor;  // at most 16
     BYTE zero20[12];
     PRJINFO_STAMP created;
     PRJINFO_STAMP saved;
@@ -72,11 +72,11 @@ struct ROUTINE_TABLE_INFO {
 
 // {C0BC2624-1049-11D4-9EEB-00104B04B807}
 struct IProject : public IUnknown {
-    STDMETHOD_(IUnknown*, GetSysSound)() = 0;                          // 3
-    STDMETHOD(GetWorkgroupPath)(char* buffer, int size) = 0;           // 4
-    STDMETHOD(SetWorkgroupPath)(const char* path) = 0;                 // 5
-    STDMETHOD_(int, GetMinorVersion)() = 0;                            // 6
-    STDMETHOD_(void, ReleaseMembers)() = 0;                            // 7
+    STDMETHOD_(IUnknown*, GetSysSound)() = 0;                 // 3
+    STDMETHOD(GetWorkgroupPath)(char* buffer, int size) = 0;  // 4
+    STDMETHOD(SetWorkgroupPath)(const char* path) = 0;        // 5
+    STDMETHOD_(int, GetMinorVersion)() = 0;                   // 6
+    STDMETHOD_(void, ReleaseMembers)() = 0;                   // 7
 };
 DECLARE_IID(IProject, 0xC0BC2624, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 
@@ -137,7 +137,9 @@ public:
     const char* GetDatabasePassword() const { return m_databasePassword; }
     const char* GetWorkgroup() const { return m_workgroupPath; }
     const std::string& GetFurtherText(int i) const { return m_texts[i & 3]; }
-    const ROUTINE_TABLE_INFO& GetRoutineTable(bool process) const { return m_tables[process ? 1 : 0]; }
+    const ROUTINE_TABLE_INFO& GetRoutineTable(bool process) const {
+        return m_tables[process ? 1 : 0];
+    }
 
 private:
     HRESULT ReadBody(ITeskStream* body, ITeskStorage* storage);

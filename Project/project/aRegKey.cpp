@@ -5,8 +5,16 @@
 #include "aPrjUtil.h"
 
 CRegKey::CRegKey()
-    : m_lastResult(ERROR_SUCCESS), m_hKey(nullptr), m_classLength(0), m_subKeys(0), m_maxSubKeyLength(0),
-      m_maxClassLength(0), m_values(0), m_maxValueNameLength(0), m_maxValueLength(0), m_securityLength(0) {
+    : m_lastResult(ERROR_SUCCESS),
+      m_hKey(nullptr),
+      m_classLength(0),
+      m_subKeys(0),
+      m_maxSubKeyLength(0),
+      m_maxClassLength(0),
+      m_values(0),
+      m_maxValueNameLength(0),
+      m_maxValueLength(0),
+      m_securityLength(0) {
     m_path[0] = m_class[0] = 0;
     ZeroMemory(&m_lastWrite, sizeof(m_lastWrite));
 }
@@ -29,7 +37,8 @@ bool CRegKey::Open(HKEY root, const char* path, bool create, REGSAM access) {
     } else {
         r = RegOpenKeyExA(root, path, 0, access, &key);
     }
-    if (!Done(r)) return false;
+    if (!Done(r))
+        return false;
     m_hKey = key;
     m_classLength = sizeof(m_class);
     RegQueryInfoKeyA(m_hKey, m_class, &m_classLength, nullptr, &m_subKeys, &m_maxSubKeyLength,
@@ -39,22 +48,27 @@ bool CRegKey::Open(HKEY root, const char* path, bool create, REGSAM access) {
 }
 
 bool CRegKey::Close() {
-    if (!m_hKey) return Done(ERROR_INVALID_HANDLE);
+    if (!m_hKey)
+        return Done(ERROR_INVALID_HANDLE);
     LONG r = RegCloseKey(m_hKey);
     m_hKey = nullptr;
     return Done(r);
 }
 
-bool CRegKey::CloseIfOpen() { return m_hKey ? Close() : true; }
+bool CRegKey::CloseIfOpen() {
+    return m_hKey ? Close() : true;
+}
 
 bool CRegKey::FindValue(const char* name, DWORD* index, DWORD* type) {
-    if (!m_hKey) return Done(ERROR_INVALID_HANDLE);
+    if (!m_hKey)
+        return Done(ERROR_INVALID_HANDLE);
     for (DWORD i = 0;; ++i) {
         char valueName[MAX_PATH];
         DWORD nameLength = sizeof(valueName);
         DWORD valueType = 0;
         valueName[0] = 0;
-        LONG r = RegEnumValueA(m_hKey, i, valueName, &nameLength, nullptr, &valueType, nullptr, nullptr);
+        LONG r =
+            RegEnumValueA(m_hKey, i, valueName, &nameLength, nullptr, &valueType, nullptr, nullptr);
         if (r != ERROR_SUCCESS && r != ERROR_INSUFFICIENT_BUFFER && r != ERROR_MORE_DATA) {
             Done(r);
             return false;
@@ -62,20 +76,25 @@ bool CRegKey::FindValue(const char* name, DWORD* index, DWORD* type) {
         valueName[sizeof(valueName) - 1] = 0;
         bool match = name ? MbsIEqual(valueName, name) : valueName[0] == 0;
         if (match) {
-            if (index) *index = i;
-            if (type) *type = valueType;
+            if (index)
+                *index = i;
+            if (type)
+                *type = valueType;
             return Done(ERROR_SUCCESS);
         }
     }
 }
 
 bool CRegKey::ReadString(const char* name, char* buffer, DWORD size) {
-    if (!buffer || size == 0) return Done(ERROR_INVALID_PARAMETER);
+    if (!buffer || size == 0)
+        return Done(ERROR_INVALID_PARAMETER);
     buffer[0] = 0;
-    if (!m_hKey) return Done(ERROR_INVALID_HANDLE);
+    if (!m_hKey)
+        return Done(ERROR_INVALID_HANDLE);
     DWORD type = 0;
     DWORD length = size;
-    LONG r = RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
+    LONG r =
+        RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
     if (r != ERROR_SUCCESS) {
         buffer[0] = 0;
         return Done(r);
@@ -90,8 +109,10 @@ bool CRegKey::ReadString(const char* name, char* buffer, DWORD size) {
 }
 
 bool CRegKey::WriteString(const char* name, const char* text) {
-    if (!m_hKey) return Done(ERROR_INVALID_HANDLE);
-    if (!text) text = "";
+    if (!m_hKey)
+        return Done(ERROR_INVALID_HANDLE);
+    if (!text)
+        text = "";
     return Done(RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                (DWORD)strlen(text)));
 }

@@ -9,7 +9,12 @@
 #include <string.h>
 
 CMemStream::CMemStream()
-    : m_growth(1), m_cursor(0), m_position(0), m_size(0), m_first(nullptr), m_current(nullptr),
+    : m_growth(1),
+      m_cursor(0),
+      m_position(0),
+      m_size(0),
+      m_first(nullptr),
+      m_current(nullptr),
       m_currentStart(0) {}
 
 CMemStream::~CMemStream() {
@@ -22,9 +27,11 @@ CMemStream::~CMemStream() {
 }
 
 CMemStream::Block* CMemStream::NewBlock(int capacity) {
-    if (capacity < 1) capacity = 1;
+    if (capacity < 1)
+        capacity = 1;
     Block* b = static_cast<Block*>(malloc(sizeof(Block) + (size_t)capacity));
-    if (!b) return nullptr;
+    if (!b)
+        return nullptr;
     b->next = nullptr;
     b->capacity = capacity;
     return b;
@@ -34,7 +41,8 @@ void CMemStream::Init(int initialSize, int growth) {
     TRACE_POINT();
     m_growth = growth > 0 ? growth : 1;
     m_first = NewBlock(initialSize);
-    if (!m_first) ThrowTeskStreamExcept(TESK_EXC_NOMEMORY, "not enough memory, throw a exception!");
+    if (!m_first)
+        ThrowTeskStreamExcept(TESK_EXC_NOMEMORY, "not enough memory, throw a exception!");
     m_current = m_first;
     m_currentStart = 0;
     m_cursor = 0;
@@ -42,7 +50,9 @@ void CMemStream::Init(int initialSize, int growth) {
     m_size = 0;
 }
 
-CMemStream* AsMemStream(ITeskStream* stream) { return dynamic_cast<CMemStream*>(stream); }
+CMemStream* AsMemStream(ITeskStream* stream) {
+    return dynamic_cast<CMemStream*>(stream);
+}
 
 STDMETHODIMP CMemStream::Close() {
     m_current = nullptr;
@@ -66,8 +76,10 @@ void CMemStream::PlaceCursor() {
 }
 
 STDMETHODIMP_(ULONG) CMemStream::RawWrite(const void* buffer, ULONG n) {
-    if (n == 0) return 0;
-    if (!m_current) PlaceCursor();
+    if (n == 0)
+        return 0;
+    if (!m_current)
+        PlaceCursor();
     if (!m_current || n > (ULONG)(INT_MAX - m_position))
         ThrowTeskStreamExcept(TESK_EXC_NOMEMORY, "not enough memory, throw a exception!");
     const BYTE* src = static_cast<const BYTE*>(buffer);
@@ -77,7 +89,9 @@ STDMETHODIMP_(ULONG) CMemStream::RawWrite(const void* buffer, ULONG n) {
             if (!m_current->next) {
                 int want = left > (ULONG)m_growth ? (int)left : m_growth;
                 Block* b = NewBlock(want);
-                if (!b) ThrowTeskStreamExcept(TESK_EXC_NOMEMORY, "not enough memory, throw a exception!");
+                if (!b)
+                    ThrowTeskStreamExcept(TESK_EXC_NOMEMORY,
+                                          "not enough memory, throw a exception!");
                 m_current->next = b;
             }
             m_currentStart += m_current->capacity;
@@ -86,22 +100,28 @@ STDMETHODIMP_(ULONG) CMemStream::RawWrite(const void* buffer, ULONG n) {
         }
         ULONG room = (ULONG)(m_current->capacity - m_cursor);
         ULONG step = left < room ? left : room;
-        if (src) memcpy(m_current->Data() + m_cursor, src, step);
-        else memset(m_current->Data() + m_cursor, 0, step);
-        if (src) src += step;
+        if (src)
+            memcpy(m_current->Data() + m_cursor, src, step);
+        else
+            memset(m_current->Data() + m_cursor, 0, step);
+        if (src)
+            src += step;
         m_cursor += (int)step;
         m_position += (int)step;
         left -= step;
     }
-    if (m_position > m_size) m_size = m_position;
+    if (m_position > m_size)
+        m_size = m_position;
     return n;
 }
 
 STDMETHODIMP_(ULONG) CMemStream::RawRead(void* buffer, ULONG n) {
     if ((ULONGLONG)m_position + n > (ULONGLONG)m_size)
         ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
-    if (n == 0) return 0;
-    if (!m_current) PlaceCursor();
+    if (n == 0)
+        return 0;
+    if (!m_current)
+        PlaceCursor();
     BYTE* dst = static_cast<BYTE*>(buffer);
     ULONG left = n;
     while (left) {
@@ -124,13 +144,22 @@ STDMETHODIMP_(ULONG) CMemStream::RawRead(void* buffer, ULONG n) {
 STDMETHODIMP CMemStream::RawSeek(LONGLONG offset, int origin) {
     LONGLONG pos;
     switch (origin) {
-    case TESK_SEEK_SET: pos = offset; break;
-    case TESK_SEEK_CUR: pos = (LONGLONG)m_position + offset; break;
-    case TESK_SEEK_END: pos = (LONGLONG)m_size - offset; break;
-    default: return S_OK;
+        case TESK_SEEK_SET:
+            pos = offset;
+            break;
+        case TESK_SEEK_CUR:
+            pos = (LONGLONG)m_position + offset;
+            break;
+        case TESK_SEEK_END:
+            pos = (LONGLONG)m_size - offset;
+            break;
+        default:
+            return S_OK;
     }
-    if (pos > m_size) pos = m_size;
-    if (pos < 0) pos = 0;
+    if (pos > m_size)
+        pos = m_size;
+    if (pos < 0)
+        pos = 0;
     m_position = (int)pos;
     PlaceCursor();
     return S_OK;
@@ -150,13 +179,16 @@ int CMemStream::BlockCapacity(int index) const {
 
 HRESULT CMemStream::SaveCompressed(ITeskStream* dest, int mode) {
     TRACE_POINT();
-    if (!dest) return E_INVALIDARG;
+    if (!dest)
+        return E_INVALIDARG;
     HRESULT hr = S_OK;
     if (mode == BODY_ZLIB) {
         hr = CompressBuffer(this, dest);
     } else {
         if (mode == BODY_CAB)
-            LOG_MSG("Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and copy data only");
+            LOG_MSG(
+                "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored "
+                "and copy data only");
         else if (mode != BODY_PLAIN)
             LOG_MSG("unknown stream compress mode: %d-- ignored and copy data only", mode);
         int left = m_size;
@@ -166,7 +198,8 @@ HRESULT CMemStream::SaveCompressed(ITeskStream* dest, int mode) {
             left -= step;
         }
     }
-    if (FAILED(hr)) LOG_HRESULT(hr, "compress/save data failed");
+    if (FAILED(hr))
+        LOG_HRESULT(hr, "compress/save data failed");
     return hr;
 }
 
@@ -179,26 +212,32 @@ HRESULT CMemStream::CacheFrom(ITeskStream* source, ULONGLONG length) {
     ULONGLONG pos = source->GetPosition();
     ULONGLONG left = pos < size ? size - pos : 0;
     ULONGLONG n = length ? (length < size ? length : size) : left;
-    if (n > left) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
-    if (n == 0) return S_OK;
-    if (n > (ULONGLONG)INT_MAX) return E_OUTOFMEMORY;
+    if (n > left)
+        ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    if (n == 0)
+        return S_OK;
+    if (n > (ULONGLONG)INT_MAX)
+        return E_OUTOFMEMORY;
     m_size = 0;
     m_position = 0;
     if (!m_first) {
         m_first = NewBlock(m_growth);
-        if (!m_first) return E_OUTOFMEMORY;
+        if (!m_first)
+            return E_OUTOFMEMORY;
     }
     Block* b = m_first;
     ULONGLONG done = 0;
     while (done < n) {
-        ULONG step = (ULONG)((n - done) < (ULONGLONG)b->capacity ? (n - done) : (ULONGLONG)b->capacity);
+        ULONG step =
+            (ULONG)((n - done) < (ULONGLONG)b->capacity ? (n - done) : (ULONGLONG)b->capacity);
         source->Read(b->Data(), step);
         done += step;
         m_size = (int)done;
         if (done < n) {
             if (!b->next) {
                 b->next = NewBlock(m_growth);
-                if (!b->next) return E_OUTOFMEMORY;
+                if (!b->next)
+                    return E_OUTOFMEMORY;
             }
             b = b->next;
         }
@@ -210,7 +249,8 @@ HRESULT CMemStream::CacheFrom(ITeskStream* source, ULONGLONG length) {
 
 HRESULT CMemStream::LoadCompressed(ITeskStream* source, ULONGLONG length, int mode) {
     TRACE_POINT();
-    if (!source) return E_INVALIDARG;
+    if (!source)
+        return E_INVALIDARG;
     HRESULT hr;
     if (mode == BODY_ZLIB) {
         m_size = 0;
@@ -220,11 +260,14 @@ HRESULT CMemStream::LoadCompressed(ITeskStream* source, ULONGLONG length, int mo
         RawSeek(0, TESK_SEEK_SET);
     } else {
         if (mode == BODY_CAB)
-            LOG_MSG("Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and cache data only");
+            LOG_MSG(
+                "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored "
+                "and cache data only");
         else if (mode != BODY_PLAIN)
             LOG_MSG("unknown stream compress mode:%d -- ignored and cache data only", mode);
         hr = CacheFrom(source, length);
     }
-    if (FAILED(hr)) LOG_HRESULT(hr, "decompress/cache data failed");
+    if (FAILED(hr))
+        LOG_HRESULT(hr, "decompress/cache data failed");
     return hr;
 }

@@ -58,7 +58,7 @@ private:
     HRESULT CacheFrom(ITeskStream* source, ULONGLONG length);
 
     int m_growth;
-    int m_cursor;       // offset of the position inside the current block
+    int m_cursor;  // offset of the position inside the current block
     int m_position;
     int m_size;
     Block* m_first;

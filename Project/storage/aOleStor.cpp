@@ -8,9 +8,12 @@
 
 DWORD OleOpenMode(int mode) {
     switch (mode) {
-    case TESK_MODE_READ: return OLE_MODE_READ;
-    case TESK_MODE_READWRITE: return OLE_MODE_READWRITE;
-    default: return 0;
+        case TESK_MODE_READ:
+            return OLE_MODE_READ;
+        case TESK_MODE_READWRITE:
+            return OLE_MODE_READWRITE;
+        default:
+            return 0;
     }
 }
 
@@ -19,15 +22,18 @@ DWORD OleOpenMode(int mode) {
 CStrStream::CStrStream() : m_stream(nullptr), m_closed(0), m_position(0), m_tag(10) {}
 
 void CStrStream::Attach(IStream* stream) {
-    if (stream) stream->AddRef();
-    if (m_stream) m_stream->Release();
+    if (stream)
+        stream->AddRef();
+    if (m_stream)
+        m_stream->Release();
     m_stream = stream;
     m_closed = 0;
     m_position = 0;
 }
 
 STDMETHODIMP CStrStream::Close() {
-    if (m_closed) return S_OK;
+    if (m_closed)
+        return S_OK;
     m_closed = 1;
     if (m_stream) {
         m_stream->Release();
@@ -38,43 +44,59 @@ STDMETHODIMP CStrStream::Close() {
 }
 
 STDMETHODIMP_(ULONGLONG) CStrStream::RawGetSize() {
-    if (!m_stream) return 0;
+    if (!m_stream)
+        return 0;
     STATSTG stat;
     memset(&stat, 0, sizeof(stat));
-    if (FAILED(m_stream->Stat(&stat, STATFLAG_NONAME))) return 0;
+    if (FAILED(m_stream->Stat(&stat, STATFLAG_NONAME)))
+        return 0;
     return stat.cbSize.QuadPart;
 }
 
 STDMETHODIMP_(ULONG) CStrStream::RawRead(void* buffer, ULONG n) {
     ULONG got = 0;
-    if (m_stream && n) m_stream->Read(buffer, n, &got);
+    if (m_stream && n)
+        m_stream->Read(buffer, n, &got);
     m_position += got;
-    if (got < n) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    if (got < n)
+        ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
     return got;
 }
 
 STDMETHODIMP_(ULONG) CStrStream::RawWrite(const void* buffer, ULONG n) {
     ULONG put = 0;
-    if (m_stream && n) m_stream->Write(buffer, n, &put);
+    if (m_stream && n)
+        m_stream->Write(buffer, n, &put);
     m_position += put;
-    if (put < n) ThrowTeskStreamExcept(TESK_EXC_SHORTWRITE, "not enough room to write , throw a exception!");
+    if (put < n)
+        ThrowTeskStreamExcept(TESK_EXC_SHORTWRITE, "not enough room to write , throw a exception!");
     return put;
 }
 
 STDMETHODIMP CStrStream::RawSeek(LONGLONG offset, int origin) {
     DWORD how;
     switch (origin) {
-    case TESK_SEEK_SET: how = STREAM_SEEK_SET; break;
-    case TESK_SEEK_CUR: how = STREAM_SEEK_CUR; break;
-    case TESK_SEEK_END: how = STREAM_SEEK_END; break;
-    default: m_position = (ULONGLONG)offset; return S_OK;
+        case TESK_SEEK_SET:
+            how = STREAM_SEEK_SET;
+            break;
+        case TESK_SEEK_CUR:
+            how = STREAM_SEEK_CUR;
+            break;
+        case TESK_SEEK_END:
+            how = STREAM_SEEK_END;
+            break;
+        default:
+            m_position = (ULONGLONG)offset;
+            return S_OK;
     }
-    if (!m_stream) return S_OK;
+    if (!m_stream)
+        return S_OK;
     LARGE_INTEGER move;
     move.QuadPart = offset;
     ULARGE_INTEGER now;
     now.QuadPart = m_position;
-    if (SUCCEEDED(m_stream->Seek(move, how, &now))) m_position = now.QuadPart;
+    if (SUCCEEDED(m_stream->Seek(move, how, &now)))
+        m_position = now.QuadPart;
     return S_OK;
 }
 
@@ -85,8 +107,10 @@ CStrStorage::CStrStorage() : m_mode(1), m_storage(nullptr), m_closed(0), m_grfMo
 }
 
 void CStrStorage::Attach(IStorage* storage, DWORD grfMode, const char* name) {
-    if (storage) storage->AddRef();
-    if (m_storage) m_storage->Release();
+    if (storage)
+        storage->AddRef();
+    if (m_storage)
+        m_storage->Release();
     m_storage = storage;
     m_grfMode = grfMode;
     m_closed = 0;
@@ -102,14 +126,16 @@ STDMETHODIMP_(void) CStrStorage::DeleteThis(UINT flags) {
 
 HRESULT WrapOleStorage(IStorage* storage, DWORD grfMode, const char* name,
                        CComObject<CStrStorage>** out) {
-    if (FAILED(CComObject<CStrStorage>::CreateInstance(out))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CStrStorage>::CreateInstance(out)))
+        return E_OUTOFMEMORY;
     (*out)->AddRef();
     (*out)->Attach(storage, grfMode, name);
     return S_OK;
 }
 
 HRESULT WrapOleStream(IStream* stream, CComObject<CStrStream>** out) {
-    if (FAILED(CComObject<CStrStream>::CreateInstance(out))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CStrStream>::CreateInstance(out)))
+        return E_OUTOFMEMORY;
     (*out)->AddRef();
     (*out)->Attach(stream);
     return S_OK;
@@ -117,16 +143,21 @@ HRESULT WrapOleStream(IStream* stream, CComObject<CStrStream>** out) {
 
 STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     IStorage* sub = nullptr;
-    HRESULT hr = m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
-    if (FAILED(hr)) return hr;
+    HRESULT hr =
+        m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
+    if (FAILED(hr))
+        return hr;
     CComObject<CStrStorage>* node = nullptr;
     hr = WrapOleStorage(sub, OLE_MODE_CREATE, name, &node);
     sub->Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     node->Initialize(nullptr);
     node->SetTag(tag);
     *out = node;
@@ -135,16 +166,21 @@ STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage*
 
 STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     IStream* sub = nullptr;
-    HRESULT hr = m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
-    if (FAILED(hr)) return hr;
+    HRESULT hr =
+        m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
+    if (FAILED(hr))
+        return hr;
     CComObject<CStrStream>* stream = nullptr;
     hr = WrapOleStream(sub, &stream);
     sub->Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->ResetPosition();
     stream->SetTag(tag);
     *out = stream;
@@ -153,16 +189,21 @@ STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** 
 
 STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     IStorage* sub = nullptr;
-    HRESULT hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), nullptr, 0, &sub);
-    if (FAILED(hr)) return hr;
+    HRESULT hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode),
+                                        nullptr, 0, &sub);
+    if (FAILED(hr))
+        return hr;
     CComObject<CStrStorage>* node = nullptr;
     hr = WrapOleStorage(sub, m_grfMode, name, &node);
     sub->Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     node->SetMode(0);
     *out = node;
     return S_OK;
@@ -170,32 +211,40 @@ STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage**
 
 STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     IStream* sub = nullptr;
-    HRESULT hr = m_storage->OpenStream(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), 0, &sub);
+    HRESULT hr =
+        m_storage->OpenStream(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), 0, &sub);
     if (hr != S_OK) {
-        if (sub) sub->Release();
+        if (sub)
+            sub->Release();
         return FAILED(hr) ? hr : E_FAIL;
     }
     CComObject<CStrStream>* stream = nullptr;
     hr = WrapOleStream(sub, &stream);
     sub->Release();
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     stream->SetMode(0);
     *out = stream;
     return S_OK;
 }
 
 STDMETHODIMP CStrStorage::Commit() {
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     return m_storage->Commit(STGC_DEFAULT);
 }
 
 STDMETHODIMP CStrStorage::Close() {
-    if (m_closed) return S_OK;
-    if (m_mode && m_storage) Commit();
+    if (m_closed)
+        return S_OK;
+    if (m_mode && m_storage)
+        Commit();
     if (m_storage) {
         m_storage->Release();
         m_storage = nullptr;
@@ -205,14 +254,17 @@ STDMETHODIMP CStrStorage::Close() {
 }
 
 STDMETHODIMP CStrStorage::DestroyElement(const char* name) {
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     return m_storage->DestroyElement(WideFromMultibyte(name).c_str());
 }
 
 STDMETHODIMP_(int) CStrStorage::CountElements() {
-    if (!m_storage) return 0;
+    if (!m_storage)
+        return 0;
     IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e) return 0;
+    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
+        return 0;
     int count = 0;
     STATSTG stat;
     while (e->Next(1, &stat, nullptr) == S_OK) {
@@ -224,14 +276,17 @@ STDMETHODIMP_(int) CStrStorage::CountElements() {
 }
 
 STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
-    if (!m_storage) return FALSE;
+    if (!m_storage)
+        return FALSE;
     std::wstring wide = WideFromMultibyte(name);
     IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e) return FALSE;
+    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
+        return FALSE;
     BOOL found = FALSE;
     STATSTG stat;
     while (!found && e->Next(1, &stat, nullptr) == S_OK) {
-        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.c_str()) == 0) found = TRUE;
+        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.c_str()) == 0)
+            found = TRUE;
         CoTaskMemFree(stat.pwcsName);
     }
     e->Release();
@@ -239,15 +294,18 @@ STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
 }
 
 STDMETHODIMP CStrStorage::EnumElements(IEnumSTATSTG** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!m_storage) return E_UNEXPECTED;
+    if (!m_storage)
+        return E_UNEXPECTED;
     return m_storage->EnumElements(0, nullptr, 0, out);
 }
 
 STDMETHODIMP CStrStorage::CopyElementTo(const char* name, ITeskStorage* dest, const char* newName) {
     CStrStorage* target = dynamic_cast<CStrStorage*>(dest);
-    if (!m_storage || !target || !target->m_storage) return E_INVALIDARG;
+    if (!m_storage || !target || !target->m_storage)
+        return E_INVALIDARG;
     return m_storage->MoveElementTo(WideFromMultibyte(name).c_str(), target->m_storage,
                                     WideFromMultibyte(newName).c_str(), STGMOVE_COPY);
 }

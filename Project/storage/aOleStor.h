@@ -6,9 +6,9 @@
 
 // OLE open modes.
 enum {
-    OLE_MODE_CREATE = 0x1012,     // create, read-write, share-exclusive
-    OLE_MODE_READ = 0x10,         // read, share-exclusive
-    OLE_MODE_READWRITE = 0x12,    // read-write, share-exclusive
+    OLE_MODE_CREATE = 0x1012,   // create, read-write, share-exclusive
+    OLE_MODE_READ = 0x10,       // read, share-exclusive
+    OLE_MODE_READWRITE = 0x12,  // read-write, share-exclusive
 };
 // The OLE open mode for a storage mode (1 read, 4 read-write; else 0).
 DWORD OleOpenMode(int mode);

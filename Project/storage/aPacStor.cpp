@@ -14,7 +14,8 @@
 static bool FileTell(HANDLE file, ULONGLONG* pos) {
     LARGE_INTEGER zero, at;
     zero.QuadPart = 0;
-    if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, zero, &at, FILE_CURRENT)) return false;
+    if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, zero, &at, FILE_CURRENT))
+        return false;
     *pos = (ULONGLONG)at.QuadPart;
     return true;
 }
@@ -27,23 +28,31 @@ static bool FileSeek(HANDLE file, ULONGLONG pos) {
 
 static ULONGLONG FileLength(HANDLE file) {
     LARGE_INTEGER size;
-    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return 0;
+    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size))
+        return 0;
     return (ULONGLONG)size.QuadPart;
 }
 
 // Bytes read; fewer than n at the end of the file or on failure.
 static ULONG FileRead(HANDLE file, void* buffer, ULONG n) {
-    if (file == INVALID_HANDLE_VALUE) return 0;
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
     DWORD got = 0;
-    if (!ReadFile(file, buffer, n, &got, nullptr)) return 0;
+    if (!ReadFile(file, buffer, n, &got, nullptr))
+        return 0;
     return got;
 }
 
 // ---------------------------------------------------------------- CPacReader
 
 CPacReader::CPacReader(HANDLE file)
-    : m_file(file), m_pos(0), m_osPos(0), m_length(FileLength(file)), m_window(kWindow),
-      m_windowAt(0), m_windowLen(0) {
+    : m_file(file),
+      m_pos(0),
+      m_osPos(0),
+      m_length(FileLength(file)),
+      m_window(kWindow),
+      m_windowAt(0),
+      m_windowLen(0) {
     FileTell(file, &m_osPos);
     m_pos = m_osPos;
 }
@@ -56,7 +65,8 @@ void CPacReader::Detach() {
 // Bytes read straight into buffer at m_pos.
 ULONG CPacReader::ReadDirect(BYTE* buffer, ULONG n) {
     if (m_osPos != m_pos) {
-        if (!FileSeek(m_file, m_pos)) return 0;
+        if (!FileSeek(m_file, m_pos))
+            return 0;
         m_osPos = m_pos;
     }
     ULONG got = FileRead(m_file, buffer, n);
@@ -65,7 +75,8 @@ ULONG CPacReader::ReadDirect(BYTE* buffer, ULONG n) {
 }
 
 ULONG CPacReader::Read(void* buffer, ULONG n) {
-    if (m_file == INVALID_HANDLE_VALUE) return 0;
+    if (m_file == INVALID_HANDLE_VALUE)
+        return 0;
     BYTE* out = static_cast<BYTE*>(buffer);
     ULONG done = 0;
     while (done < n) {
@@ -84,7 +95,8 @@ ULONG CPacReader::Read(void* buffer, ULONG n) {
         } else {
             m_windowAt = m_pos;
             m_windowLen = ReadDirect(m_window.data(), kWindow);
-            if (!m_windowLen) break;  // the file's end, or a failed read
+            if (!m_windowLen)
+                break;  // the file's end, or a failed read
         }
     }
     return done;
@@ -93,13 +105,15 @@ ULONG CPacReader::Read(void* buffer, ULONG n) {
 // The container's file as one element sees it: through the reader of a
 // read-only package, else straight through the handle.
 static bool PacTell(HANDLE file, CPacReader* reader, ULONGLONG* pos) {
-    if (!reader || file == INVALID_HANDLE_VALUE) return FileTell(file, pos);
+    if (!reader || file == INVALID_HANDLE_VALUE)
+        return FileTell(file, pos);
     *pos = reader->Tell();
     return true;
 }
 
 static bool PacSeek(HANDLE file, CPacReader* reader, ULONGLONG pos) {
-    if (!reader || file == INVALID_HANDLE_VALUE) return FileSeek(file, pos);
+    if (!reader || file == INVALID_HANDLE_VALUE)
+        return FileSeek(file, pos);
     reader->Seek(pos);
     return true;
 }
@@ -109,7 +123,8 @@ static ULONGLONG PacLength(HANDLE file, CPacReader* reader) {
 }
 
 static ULONG PacRead(HANDLE file, CPacReader* reader, void* buffer, ULONG n) {
-    return reader && file != INVALID_HANDLE_VALUE ? reader->Read(buffer, n) : FileRead(file, buffer, n);
+    return reader && file != INVALID_HANDLE_VALUE ? reader->Read(buffer, n)
+                                                  : FileRead(file, buffer, n);
 }
 
 static ULONG PacReadAt(HANDLE file, CPacReader* reader, ULONGLONG pos, void* buffer, ULONG n) {
@@ -117,13 +132,18 @@ static ULONG PacReadAt(HANDLE file, CPacReader* reader, ULONGLONG pos, void* buf
 }
 
 static bool FileWriteAll(HANDLE file, const void* buffer, ULONG n) {
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     DWORD put = 0;
     return WriteFile(file, buffer, n, &put, nullptr) && put == n;
 }
 
-static ULONG GetU32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24); }
-static ULONGLONG GetU64(const BYTE* p) { return GetU32(p) | ((ULONGLONG)GetU32(p + 4) << 32); }
+static ULONG GetU32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24);
+}
+static ULONGLONG GetU64(const BYTE* p) {
+    return GetU32(p) | ((ULONGLONG)GetU32(p + 4) << 32);
+}
 static void PutU32(BYTE* p, ULONG v) {
     p[0] = (BYTE)v;
     p[1] = (BYTE)(v >> 8);
@@ -151,7 +171,8 @@ enum { STM_LENGTH = 8 };
 
 std::string PacFoldName(const char* name) {
     std::string folded;
-    if (!name) return folded;
+    if (!name)
+        return folded;
     for (const char* p = name; *p; ++p) {
         BYTE c = (BYTE)*p;
         if (IsDBCSLeadByte(c) && p[1]) {
@@ -178,7 +199,8 @@ HRESULT CPacStream::Open(HANDLE file, BOOL forReading) {
         m_file = INVALID_HANDLE_VALUE;
         return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
     }
-    if (forReading) return OpenForReadingAt(file, start);
+    if (forReading)
+        return OpenForReadingAt(file, start);
     m_file = file;
     m_start = start;
     m_readOnly = 0;
@@ -196,7 +218,8 @@ HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
     m_start = start;
     m_readOnly = 1;
     m_mode = 0;
-    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) !=
+        PAC_NODE_HEADER_SIZE) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
@@ -220,10 +243,12 @@ HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
 }
 
 STDMETHODIMP CPacStream::Close() {
-    if (m_file == INVALID_HANDLE_VALUE) return S_OK;
+    if (m_file == INVALID_HANDLE_VALUE)
+        return S_OK;
     if (!m_readOnly) {
         PutU64(m_header + STM_LENGTH, RawGetSize());
-        if (FileSeek(m_file, m_start)) FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
+        if (FileSeek(m_file, m_start))
+            FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
     }
     m_file = INVALID_HANDLE_VALUE;
     m_reader.reset();
@@ -232,24 +257,28 @@ STDMETHODIMP CPacStream::Close() {
 
 STDMETHODIMP_(ULONGLONG) CPacStream::RawGetPosition() {
     ULONGLONG pos = 0;
-    if (!PacTell(m_file, m_reader.get(), &pos) || pos < m_dataStart) return 0;
+    if (!PacTell(m_file, m_reader.get(), &pos) || pos < m_dataStart)
+        return 0;
     return pos - m_dataStart;
 }
 
 STDMETHODIMP_(ULONGLONG) CPacStream::RawGetSize() {
-    if (m_readOnly) return GetU64(m_header + STM_LENGTH);
+    if (m_readOnly)
+        return GetU64(m_header + STM_LENGTH);
     ULONGLONG size = FileLength(m_file);
     return size > m_dataStart ? size - m_dataStart : 0;
 }
 
 STDMETHODIMP_(ULONG) CPacStream::RawRead(void* buffer, ULONG n) {
     ULONG got = n ? PacRead(m_file, m_reader.get(), buffer, n) : 0;
-    if (got < n) ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    if (got < n)
+        ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
     return got;
 }
 
 STDMETHODIMP_(ULONG) CPacStream::RawWrite(const void* buffer, ULONG n) {
-    if (m_file == INVALID_HANDLE_VALUE) return 0;
+    if (m_file == INVALID_HANDLE_VALUE)
+        return 0;
     DWORD put = 0;
     if (!WriteFile(m_file, buffer, n, &put, nullptr)) {
         DWORD err = GetLastError();
@@ -262,22 +291,26 @@ STDMETHODIMP_(ULONG) CPacStream::RawWrite(const void* buffer, ULONG n) {
 STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
     LONGLONG base;
     switch (origin) {
-    case TESK_SEEK_SET: base = (LONGLONG)m_dataStart; break;
-    case TESK_SEEK_CUR: {
-        ULONGLONG pos = 0;
-        PacTell(m_file, m_reader.get(), &pos);
-        base = (LONGLONG)pos;
-        break;
-    }
-    case TESK_SEEK_END:
-        base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
-                          : (LONGLONG)PacLength(m_file, m_reader.get());
-        break;
-    default: return E_UNEXPECTED;
+        case TESK_SEEK_SET:
+            base = (LONGLONG)m_dataStart;
+            break;
+        case TESK_SEEK_CUR: {
+            ULONGLONG pos = 0;
+            PacTell(m_file, m_reader.get(), &pos);
+            base = (LONGLONG)pos;
+            break;
+        }
+        case TESK_SEEK_END:
+            base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
+                              : (LONGLONG)PacLength(m_file, m_reader.get());
+            break;
+        default:
+            return E_UNEXPECTED;
     }
     LONGLONG to = base + offset;
     // Never before the data (into the header).
-    if (to < (LONGLONG)m_dataStart) to = (LONGLONG)m_dataStart;
+    if (to < (LONGLONG)m_dataStart)
+        to = (LONGLONG)m_dataStart;
     PacSeek(m_file, m_reader.get(), (ULONGLONG)to);
     return S_OK;
 }
@@ -285,8 +318,14 @@ STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
 // ---------------------------------------------------------------- CPacStorage
 
 CPacStorage::CPacStorage()
-    : m_readOnly(0), m_writable(0), m_start(0), m_file(INVALID_HANDLE_VALUE), m_dirOffset(0),
-      m_limit(0), m_ownFile(INVALID_HANDLE_VALUE), m_headerOffset(0) {
+    : m_readOnly(0),
+      m_writable(0),
+      m_start(0),
+      m_file(INVALID_HANDLE_VALUE),
+      m_dirOffset(0),
+      m_limit(0),
+      m_ownFile(INVALID_HANDLE_VALUE),
+      m_headerOffset(0) {
     memset(m_header, 0, sizeof(m_header));
     memset(m_runtimeHeader, 0, sizeof(m_runtimeHeader));
 }
@@ -300,14 +339,18 @@ STDMETHODIMP_(void) CPacStorage::DeleteThis(UINT flags) {
         this->~CPacStorage();
 }
 
-ULONGLONG CPacStorage::FileSize() const { return PacLength(m_file, m_reader.get()); }
+ULONGLONG CPacStorage::FileSize() const {
+    return PacLength(m_file, m_reader.get());
+}
 
 ULONGLONG CPacStorage::GetNodeSize() {
     ULONGLONG size = FileSize();
     return size > m_start ? size - m_start : 0;
 }
 
-void CPacStorage::SeekInNode(ULONGLONG offset) { PacSeek(m_file, m_reader.get(), m_start + offset); }
+void CPacStorage::SeekInNode(ULONGLONG offset) {
+    PacSeek(m_file, m_reader.get(), m_start + offset);
+}
 
 void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
     m_entries.push_back(Entry{offset, name});
@@ -316,7 +359,8 @@ void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
 
 // First entry whose name equals the given one ignoring case; its offset or 0.
 ULONGLONG CPacStorage::Lookup(const char* name) const {
-    if (!name) return 0;
+    if (!name)
+        return 0;
     auto it = m_index.find(PacFoldName(name));
     return it == m_index.end() ? 0 : m_entries[it->second].offset;
 }
@@ -324,7 +368,8 @@ ULONGLONG CPacStorage::Lookup(const char* name) const {
 // End of the room of the child at this offset: the next sibling or the
 // directory. Children of a node being written may reach the file's end.
 ULONGLONG CPacStorage::ChildLimit(ULONGLONG offset) const {
-    if (!m_readOnly) return 0;
+    if (!m_readOnly)
+        return 0;
     auto it = std::upper_bound(m_sortedOffsets.begin(), m_sortedOffsets.end(), offset);
     return m_start + (it != m_sortedOffsets.end() ? *it : m_dirOffset);
 }
@@ -336,7 +381,8 @@ HRESULT CPacStorage::OpenNode(HANDLE file, BOOL forReading) {
         m_file = INVALID_HANDLE_VALUE;
         return forReading ? TESK_E_HEADERREAD : TESK_E_HEADERWRITE;
     }
-    if (forReading) return OpenForReadingAt(file, start);
+    if (forReading)
+        return OpenForReadingAt(file, start);
     m_file = file;
     m_entries.clear();
     m_index.clear();
@@ -359,7 +405,8 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
     m_start = start;
     m_readOnly = 1;
     m_writable = 0;
-    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) != PAC_NODE_HEADER_SIZE) {
+    if (PacReadAt(file, m_reader.get(), start, m_header, PAC_NODE_HEADER_SIZE) !=
+        PAC_NODE_HEADER_SIZE) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
@@ -421,10 +468,12 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
         return E_OUTOFMEMORY;
     }
     SeekInNode(dirOffset);
-    if (PacRead(m_file, m_reader.get(), bytes.data(), (ULONG)want) != want) return E_FAIL;
+    if (PacRead(m_file, m_reader.get(), bytes.data(), (ULONG)want) != want)
+        return E_FAIL;
 
     CByteReader r(bytes.data(), bytes.size());
-    if (r.U32LE() != PAC_MAGIC_DIR) return E_FAIL;
+    if (r.U32LE() != PAC_MAGIC_DIR)
+        return E_FAIL;
     m_entries.reserve(count);
     std::vector<WCHAR> name;
     for (ULONG i = 0; i < count; ++i) {
@@ -438,8 +487,8 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
         name.assign(units, 0);
         for (ULONG u = 0; u < units; ++u) name[u] = r.U16LE();
         if (std::find(name.begin(), name.end(), (WCHAR)0) == name.end()) {
-            LOG_MSG("Storage at %lu: name of directory entry %lu has no end", (unsigned long)m_start,
-                    (unsigned long)i);
+            LOG_MSG("Storage at %lu: name of directory entry %lu has no end",
+                    (unsigned long)m_start, (unsigned long)i);
             return E_FAIL;
         }
         if (offset < PAC_NODE_HEADER_SIZE || offset > dirOffset - PAC_NODE_HEADER_SIZE) {
@@ -451,7 +500,8 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
         m_sortedOffsets.push_back(offset);
     }
     std::sort(m_sortedOffsets.begin(), m_sortedOffsets.end());
-    if (std::adjacent_find(m_sortedOffsets.begin(), m_sortedOffsets.end()) != m_sortedOffsets.end()) {
+    if (std::adjacent_find(m_sortedOffsets.begin(), m_sortedOffsets.end()) !=
+        m_sortedOffsets.end()) {
         LOG_MSG("Storage at %lu: two children share one offset", (unsigned long)m_start);
         return E_FAIL;
     }
@@ -480,7 +530,8 @@ HRESULT CPacStorage::WriteDirectory() {
     }
     ULONGLONG dirOffset = GetNodeSize();
     SeekInNode(dirOffset);
-    if (!FileWriteAll(m_file, bytes.data(), (ULONG)bytes.size())) return TESK_E_HEADERWRITE;
+    if (!FileWriteAll(m_file, bytes.data(), (ULONG)bytes.size()))
+        return TESK_E_HEADERWRITE;
     PutU64(m_header + HDR_DIROFFSET, dirOffset);
     PutU32(m_header + HDR_COUNT, (ULONG)m_entries.size());
     return S_OK;
@@ -489,7 +540,8 @@ HRESULT CPacStorage::WriteDirectory() {
 STDMETHODIMP CPacStorage::Close() {
     if (m_file != INVALID_HANDLE_VALUE) {
         if (m_writable) {
-            if (!m_entries.empty()) WriteDirectory();
+            if (!m_entries.empty())
+                WriteDirectory();
             ULONGLONG nodeSize = GetNodeSize();
             PutU64(m_header + HDR_NODESIZE, nodeSize);
             SeekInNode(0);
@@ -505,7 +557,8 @@ STDMETHODIMP CPacStorage::Close() {
     }
     if (m_ownFile != INVALID_HANDLE_VALUE) {
         // Elements still open read nothing more, as with the handle closed.
-        if (m_reader) m_reader->Detach();
+        if (m_reader)
+            m_reader->Detach();
         CloseHandle(m_ownFile);
         m_ownFile = INVALID_HANDLE_VALUE;
     }
@@ -533,7 +586,8 @@ static HRESULT NewChild(HANDLE file, const std::shared_ptr<CPacReader>& reader, 
                         ULONGLONG start, ULONGLONG limit, I** out) {
     CComObject<T>* child = nullptr;
     HRESULT hr = CComObject<T>::CreateInstance(&child);
-    if (FAILED(hr)) return E_OUTOFMEMORY;
+    if (FAILED(hr))
+        return E_OUTOFMEMORY;
     child->AddRef();
     if (forReading) {
         child->SetLimit(limit);
@@ -550,25 +604,32 @@ static HRESULT NewChild(HANDLE file, const std::shared_ptr<CPacReader>& reader, 
 
 template <class T, class I>
 HRESULT CPacStorage::CreateChild(const char* name, I** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (m_readOnly) return E_UNEXPECTED;
-    if (!ValidNewName(name)) return E_INVALIDARG;
-    if (Lookup(name)) return TESK_E_EXISTS;
+    if (m_readOnly)
+        return E_UNEXPECTED;
+    if (!ValidNewName(name))
+        return E_INVALIDARG;
+    if (Lookup(name))
+        return TESK_E_EXISTS;
     ULONGLONG offset = GetNodeSize();
     SeekInNode(offset);
     HRESULT hr = NewChild<T>(m_file, nullptr, FALSE, 0, 0, out);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     AddEntry(offset, name);
     return S_OK;
 }
 
 template <class T, class I>
 HRESULT CPacStorage::OpenChild(const char* name, HRESULT missing, I** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
     ULONGLONG offset = Lookup(name);
-    if (!offset) return missing;
+    if (!offset)
+        return missing;
     return NewChild<T>(m_file, m_reader, TRUE, m_start + offset, ChildLimit(offset), out);
 }
 
@@ -617,7 +678,8 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
         LOG_WIN32_ERROR(err, "CreateFileMapping failed: %s", fileName);
         return E_FAIL;
     }
-    const BYTE* view = static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    const BYTE* view =
+        static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, (SIZE_T)span));
     err = GetLastError();
     CloseHandle(mapping);
     if (!view) {
@@ -642,16 +704,19 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
         }
     }
     UnmapViewOfFile(view);
-    if (FAILED(hr)) LOG_HRESULT(hr, "Cannot locate header of RTFile(%s)", fileName);
+    if (FAILED(hr))
+        LOG_HRESULT(hr, "Cannot locate header of RTFile(%s)", fileName);
     return hr;
 }
 
 HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
     TRACE_POINT();
-    if (!fileName || !*fileName) return E_INVALIDARG;
+    if (!fileName || !*fileName)
+        return E_INVALIDARG;
     ULONGLONG h = 0;
     HRESULT hr = FindRuntimeHeader(fileName, &h);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -50,9 +50,9 @@ private:
     enum { kWindow = 0x10000 };
     ULONG ReadDirect(BYTE* buffer, ULONG n);
 
-    HANDLE m_file;     // the root's
-    ULONGLONG m_pos;   // the container's file pointer
-    ULONGLONG m_osPos; // the handle's own pointer
+    HANDLE m_file;      // the root's
+    ULONGLONG m_pos;    // the container's file pointer
+    ULONGLONG m_osPos;  // the handle's own pointer
     ULONGLONG m_length;
     std::vector<BYTE> m_window;
     ULONGLONG m_windowAt;
@@ -95,9 +95,9 @@ protected:
 
 private:
     BYTE m_readOnly;
-    HANDLE m_file;            // not owned
-    ULONGLONG m_dataStart;    // D = S + header size
-    ULONGLONG m_start;        // S
+    HANDLE m_file;          // not owned
+    ULONGLONG m_dataStart;  // D = S + header size
+    ULONGLONG m_start;      // S
     BYTE m_header[PAC_NODE_HEADER_SIZE];
     ULONGLONG m_limit;
     std::shared_ptr<CPacReader> m_reader;

@@ -5,15 +5,19 @@
 #include <vector>
 
 bool WriteStringToStream(const char* text, ITeskStream* stream) {
-    if (!stream) return false;
-    if (!text) text = "";
+    if (!stream)
+        return false;
+    if (!text)
+        text = "";
     size_t len = strlen(text);
     // Longer texts cannot be read back (ReadWideString refuses them).
-    if (len > 0xFFFF) return false;
+    if (len > 0xFFFF)
+        return false;
     ULONG n = (ULONG)len;
     BYTE count[4] = {(BYTE)n, (BYTE)(n >> 8), (BYTE)(n >> 16), (BYTE)(n >> 24)};
     stream->Write(count, 4);
-    if (n) stream->WriteWideString(text, n);
+    if (n)
+        stream->WriteWideString(text, n);
     return true;
 }
 
@@ -22,7 +26,8 @@ bool WriteStringToStream(const std::string& text, ITeskStream* stream) {
 }
 
 bool ReadStringFromStream(std::string& text, ITeskStream* stream) {
-    if (!stream) return false;
+    if (!stream)
+        return false;
     BYTE count[4] = {0, 0, 0, 0};
     stream->Read(count, 4);
     ULONG n = count[0] | (count[1] << 8) | (count[2] << 16) | ((ULONG)count[3] << 24);

@@ -12,7 +12,8 @@
 static HRESULT WrapDocfile(IStorage* storage, DWORD grfMode, const char* name, ITeskStorage** out) {
     CComObject<CStrStorage>* adaptor = nullptr;
     HRESULT hr = WrapOleStorage(storage, grfMode, name, &adaptor);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     adaptor->Initialize(nullptr);
     *out = adaptor;
     return S_OK;
@@ -20,25 +21,33 @@ static HRESULT WrapDocfile(IStorage* storage, DWORD grfMode, const char* name, I
 
 HRESULT CreateTeskStorage(const char* name, int kind, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!name) return E_INVALIDARG;
+    if (!name)
+        return E_INVALIDARG;
     switch (kind) {
-    case 0:
-    case 8: return CreateTeskDocfile(name, out);
-    case TESK_STG_PACKED: return CreatePacStorage(name, out);
-    default: return E_INVALIDARG;
+        case 0:
+        case 8:
+            return CreateTeskDocfile(name, out);
+        case TESK_STG_PACKED:
+            return CreatePacStorage(name, out);
+        default:
+            return E_INVALIDARG;
     }
 }
 
 HRESULT CreateTeskDocfile(const char* name, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!name) return E_INVALIDARG;
+    if (!name)
+        return E_INVALIDARG;
     IStorage* storage = nullptr;
     HRESULT hr = StgCreateDocfile(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, &storage);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = WrapDocfile(storage, OLE_MODE_CREATE, name, out);
     storage->Release();
     return hr;
@@ -47,10 +56,12 @@ HRESULT CreateTeskDocfile(const char* name, ITeskStorage** out) {
 HRESULT CreatePacStorage(const char* name, ITeskStorage** out) {
     TRACE_POINT();
     (void)name;
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
     CComObject<CPacStorage>* root = nullptr;
-    if (FAILED(CComObject<CPacStorage>::CreateInstance(&root))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CPacStorage>::CreateInstance(&root)))
+        return E_OUTOFMEMORY;
     root->AddRef();
     root->Initialize(nullptr);
     *out = root;
@@ -59,29 +70,42 @@ HRESULT CreatePacStorage(const char* name, ITeskStorage** out) {
 
 HRESULT OpenTeskStorage(const char* name, int mode, int kind, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
     switch (kind) {
-    case TESK_STG_DOCFILE: return OpenTeskDocfile(name, mode, out);
-    case TESK_STG_PACKED: return OpenPacStorage(name, out);
-    default: return E_INVALIDARG;
+        case TESK_STG_DOCFILE:
+            return OpenTeskDocfile(name, mode, out);
+        case TESK_STG_PACKED:
+            return OpenPacStorage(name, out);
+        default:
+            return E_INVALIDARG;
     }
 }
 
 HRESULT OpenTeskDocfile(const char* name, int mode, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!name) return E_INVALIDARG;
+    if (!name)
+        return E_INVALIDARG;
     DWORD grfMode;
     switch (mode) {
-    case TESK_MODE_READ: grfMode = OLE_MODE_READ; break;
-    case TESK_MODE_READWRITE: grfMode = OLE_MODE_READWRITE; break;
-    default: return E_INVALIDARG;
+        case TESK_MODE_READ:
+            grfMode = OLE_MODE_READ;
+            break;
+        case TESK_MODE_READWRITE:
+            grfMode = OLE_MODE_READWRITE;
+            break;
+        default:
+            return E_INVALIDARG;
     }
     IStorage* storage = nullptr;
-    HRESULT hr = StgOpenStorage(WideFromMultibyte(name).c_str(), nullptr, grfMode, nullptr, 0, &storage);
-    if (FAILED(hr)) return hr;
+    HRESULT hr =
+        StgOpenStorage(WideFromMultibyte(name).c_str(), nullptr, grfMode, nullptr, 0, &storage);
+    if (FAILED(hr))
+        return hr;
     hr = WrapDocfile(storage, grfMode, name, out);
     storage->Release();
     return hr;
@@ -89,10 +113,12 @@ HRESULT OpenTeskDocfile(const char* name, int mode, ITeskStorage** out) {
 
 HRESULT OpenPacStorage(const char* name, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
     CComObject<CPacStorage>* root = nullptr;
-    if (FAILED(CComObject<CPacStorage>::CreateInstance(&root))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CPacStorage>::CreateInstance(&root)))
+        return E_OUTOFMEMORY;
     root->AddRef();
     root->Initialize(nullptr);
     HRESULT hr = root->LocateRuntimeHeader(name);
@@ -106,10 +132,12 @@ HRESULT OpenPacStorage(const char* name, ITeskStorage** out) {
 
 HRESULT CreateMemStream(ITeskStream** out, int blockSize) {
     TRACE_POINT();
-    if (!out || blockSize < 1) return E_INVALIDARG;
+    if (!out || blockSize < 1)
+        return E_INVALIDARG;
     *out = nullptr;
     CComObject<CMemStream>* stream = nullptr;
-    if (FAILED(CComObject<CMemStream>::CreateInstance(&stream))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CMemStream>::CreateInstance(&stream)))
+        return E_OUTOFMEMORY;
     stream->AddRef();
     try {
         stream->Init(blockSize, blockSize);
@@ -123,15 +151,19 @@ HRESULT CreateMemStream(ITeskStream** out, int blockSize) {
 
 HRESULT OpenFileStream(const char* name, int mode, ITeskStream** out) {
     TRACE_POINT();
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (!name || !*name) return E_INVALIDARG;
+    if (!name || !*name)
+        return E_INVALIDARG;
     CComObject<CFileStream>* stream = nullptr;
-    if (FAILED(CComObject<CFileStream>::CreateInstance(&stream))) return E_OUTOFMEMORY;
+    if (FAILED(CComObject<CFileStream>::CreateInstance(&stream)))
+        return E_OUTOFMEMORY;
     stream->AddRef();
     HRESULT hr = stream->Open(name, mode);
     // A stream of an unknown mode has no file: nothing to hand out.
-    if (SUCCEEDED(hr) && !stream->HasFile()) hr = E_FAIL;
+    if (SUCCEEDED(hr) && !stream->HasFile())
+        hr = E_FAIL;
     if (FAILED(hr)) {
         stream->Release();
         return hr;

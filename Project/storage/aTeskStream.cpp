@@ -14,12 +14,14 @@ CStreamBase::CStreamBase()
     : m_version(3), m_mode(1), m_flag(0), m_measuring(0), m_measuredPos(0), m_measuredSize(0) {}
 
 STDMETHODIMP_(ULONGLONG) CStreamBase::GetSize() {
-    if (m_measuring) return m_measuredSize;
+    if (m_measuring)
+        return m_measuredSize;
     return RawGetSize();
 }
 
 STDMETHODIMP_(ULONGLONG) CStreamBase::GetPosition() {
-    if (m_measuring) return m_measuredPos;
+    if (m_measuring)
+        return m_measuredPos;
     return RawGetPosition();
 }
 
@@ -31,14 +33,16 @@ STDMETHODIMP_(ULONG) CStreamBase::Read(void* buffer, ULONG n) {
         return step;
     }
     ULONG got = RawRead(buffer, n);
-    if (got < n) LOG_MSG("ITeskStream Error: read pass stream end: %d", (int)(n - got));
+    if (got < n)
+        LOG_MSG("ITeskStream Error: read pass stream end: %d", (int)(n - got));
     return got;
 }
 
 STDMETHODIMP_(ULONG) CStreamBase::Write(const void* buffer, ULONG n) {
     if (m_measuring) {
         m_measuredPos += n;
-        if (m_measuredPos > m_measuredSize) m_measuredSize = m_measuredPos;
+        if (m_measuredPos > m_measuredSize)
+            m_measuredSize = m_measuredPos;
         return n;
     }
     return RawWrite(buffer, n);
@@ -52,18 +56,22 @@ STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
         m_measuredPos += step;
         return (ULONG)step;
     }
-    if (n > kMaxWideChars) throw CTeskStreamExcept(TESK_EXC_SHORTREAD);
+    if (n > kMaxWideChars)
+        throw CTeskStreamExcept(TESK_EXC_SHORTREAD);
     std::vector<WCHAR> wide(n + 1, 0);
-    if (n) RawRead(wide.data(), n * 2);
+    if (n)
+        RawRead(wide.data(), n * 2);
     wide[n] = 0;
     std::string ansi = MultibyteFromWide(wide.data());
-    if (!buffer) return n;
+    if (!buffer)
+        return n;
     // Copy at most n bytes without splitting a double-byte character.
     ULONG len = (ULONG)ansi.size();
     ULONG take = 0;
     while (take < len && take < n) {
         ULONG step = IsDBCSLeadByte((BYTE)ansi[take]) && take + 1 < len ? 2 : 1;
-        if (take + step > n) break;
+        if (take + step > n)
+            break;
         take += step;
     }
     memcpy(buffer, ansi.data(), take);
@@ -74,39 +82,54 @@ STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
 STDMETHODIMP_(ULONG) CStreamBase::WriteWideString(const char* text, ULONG n) {
     // A longer text could never be read back; refused alike when measuring,
     // so that a measured record takes what it then writes.
-    if (n > kMaxWideChars) return 0;
+    if (n > kMaxWideChars)
+        return 0;
     if (m_measuring) {
         m_measuredPos += 2ULL * n;
-        if (m_measuredPos > m_measuredSize) m_measuredSize = m_measuredPos;
+        if (m_measuredPos > m_measuredSize)
+            m_measuredSize = m_measuredPos;
         return 2 * n;
     }
-    if (!text) text = "";
+    if (!text)
+        text = "";
     std::vector<WCHAR> out(n ? n : 1, 0);
     std::wstring wide = WideFromMultibyte(text);
     size_t units = wide.size() + 1;  // with its NUL
     memcpy(out.data(), wide.c_str(), sizeof(WCHAR) * (units < n ? units : n));
-    if (n) RawWrite(out.data(), n * 2);
+    if (n)
+        RawWrite(out.data(), n * 2);
     return n;
 }
 
 STDMETHODIMP CStreamBase::Seek(LONGLONG offset, int origin) {
-    if (!m_measuring) return RawSeek(offset, origin);
+    if (!m_measuring)
+        return RawSeek(offset, origin);
     LONGLONG size = (LONGLONG)m_measuredSize;
     LONGLONG pos = (LONGLONG)m_measuredPos;
     switch (origin) {
-    case TESK_SEEK_SET: pos = offset; break;
-    case TESK_SEEK_CUR: pos += offset; break;
-    case TESK_SEEK_END: pos = size - offset; break;
-    default: break;
+        case TESK_SEEK_SET:
+            pos = offset;
+            break;
+        case TESK_SEEK_CUR:
+            pos += offset;
+            break;
+        case TESK_SEEK_END:
+            pos = size - offset;
+            break;
+        default:
+            break;
     }
-    if (pos < 0) pos = 0;
-    if (pos > size) pos = size;
+    if (pos < 0)
+        pos = 0;
+    if (pos > size)
+        pos = size;
     m_measuredPos = (ULONGLONG)pos;
     return S_OK;
 }
 
 STDMETHODIMP CStreamBase::BeginMeasure() {
-    if (m_measuring) return E_FAIL;
+    if (m_measuring)
+        return E_FAIL;
     m_measuring = 1;
     m_measuredSize = RawGetSize();
     m_measuredPos = RawGetPosition();

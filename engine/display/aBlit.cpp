@@ -14,7 +14,8 @@ struct Span {
 };
 
 long long TruncCut(double v) {
-    if (!(v < 4e18)) return 4000000000000000000LL;  // also NaN: cut everything
+    if (!(v < 4e18))
+        return 4000000000000000000LL;  // also NaN: cut everything
     return v <= 0.0 ? 0 : (long long)v;
 }
 
@@ -30,7 +31,8 @@ bool ClipAxis(Span& d, Span& s, long long dLimit, long long sLimit, bool flip) {
             s.hi -= cut;
         else
             s.lo += cut;
-        if (d.Size() <= 0 || s.Size() <= 0) return false;
+        if (d.Size() <= 0 || s.Size() <= 0)
+            return false;
     }
     if (d.hi > dLimit) {
         const long long cut = TruncCut((double)(d.hi - dLimit) / k);
@@ -39,7 +41,8 @@ bool ClipAxis(Span& d, Span& s, long long dLimit, long long sLimit, bool flip) {
             s.lo += cut;
         else
             s.hi -= cut;
-        if (d.Size() <= 0 || s.Size() <= 0) return false;
+        if (d.Size() <= 0 || s.Size() <= 0)
+            return false;
     }
     if (s.lo < 0) {
         const long long cut = TruncCut((double)(-s.lo) * k);
@@ -48,7 +51,8 @@ bool ClipAxis(Span& d, Span& s, long long dLimit, long long sLimit, bool flip) {
             d.hi -= cut;
         else
             d.lo += cut;
-        if (d.Size() <= 0 || s.Size() <= 0) return false;
+        if (d.Size() <= 0 || s.Size() <= 0)
+            return false;
     }
     if (s.hi > sLimit) {
         const long long cut = TruncCut((double)(s.hi - sLimit) * k);
@@ -64,8 +68,10 @@ bool ClipAxis(Span& d, Span& s, long long dLimit, long long sLimit, bool flip) {
 bool ClipSpans(Span& dx, Span& dy, Span& sx, Span& sy, int dstWidth, int dstHeight, int srcWidth,
                int srcHeight, bool hflip, bool vflip) {
     CDoublePrecision precision;
-    if (dx.Size() <= 0 || dy.Size() <= 0 || sx.Size() <= 0 || sy.Size() <= 0) return false;
-    return ClipAxis(dx, sx, dstWidth, srcWidth, hflip) && ClipAxis(dy, sy, dstHeight, srcHeight, vflip);
+    if (dx.Size() <= 0 || dy.Size() <= 0 || sx.Size() <= 0 || sy.Size() <= 0)
+        return false;
+    return ClipAxis(dx, sx, dstWidth, srcWidth, hflip) &&
+           ClipAxis(dy, sy, dstHeight, srcHeight, vflip);
 }
 
 // Orders a span low to high; true when it had to be swapped.
@@ -82,10 +88,12 @@ bool Normalise(long long a, long long b, Span* span) {
 
 bool ClipBlitRects(RECT* dst, RECT* src, int dstWidth, int dstHeight, int srcWidth, int srcHeight,
                    bool hflip, bool vflip) {
-    if (!dst || !src) return false;
+    if (!dst || !src)
+        return false;
     Span dx = {dst->left, dst->right}, dy = {dst->top, dst->bottom};
     Span sx = {src->left, src->right}, sy = {src->top, src->bottom};
-    if (!ClipSpans(dx, dy, sx, sy, dstWidth, dstHeight, srcWidth, srcHeight, hflip, vflip)) return false;
+    if (!ClipSpans(dx, dy, sx, sy, dstWidth, dstHeight, srcWidth, srcHeight, hflip, vflip))
+        return false;
     SetRect(dst, (int)dx.lo, (int)dy.lo, (int)dx.hi, (int)dy.hi);
     SetRect(src, (int)sx.lo, (int)sy.lo, (int)sx.hi, (int)sy.hi);
     return true;
@@ -93,21 +101,29 @@ bool ClipBlitRects(RECT* dst, RECT* src, int dstWidth, int dstHeight, int srcWid
 
 HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int width, int height,
                  int offsetX, int offsetY, BlitPlan* plan) {
-    if (!plan) return E_POINTER;
+    if (!plan)
+        return E_POINTER;
     memset(plan, 0, sizeof(*plan));
     plan->kernel = -1;
-    if (!dest || !source || !src) return E_POINTER;
+    if (!dest || !source || !src)
+        return E_POINTER;
 
     // An empty destination draws nothing: mirrors come from the source.
-    if (dest->right <= dest->left || dest->bottom <= dest->top) return S_OK;
+    if (dest->right <= dest->left || dest->bottom <= dest->top)
+        return S_OK;
 
     bool hflip = false, vflip = false;
     Span sx, sy, dx, dy;
-    if (Normalise(src->top, src->bottom, &sy)) vflip = !vflip;
-    if (Normalise(src->left, src->right, &sx)) hflip = !hflip;
-    if (Normalise(dest->top, dest->bottom, &dy)) vflip = !vflip;
-    if (Normalise(dest->left, dest->right, &dx)) hflip = !hflip;
-    if (sx.Size() == 0 || sy.Size() == 0) return S_OK;
+    if (Normalise(src->top, src->bottom, &sy))
+        vflip = !vflip;
+    if (Normalise(src->left, src->right, &sx))
+        hflip = !hflip;
+    if (Normalise(dest->top, dest->bottom, &dy))
+        vflip = !vflip;
+    if (Normalise(dest->left, dest->right, &dx))
+        hflip = !hflip;
+    if (sx.Size() == 0 || sy.Size() == 0)
+        return S_OK;
 
     BufferInfo& info = plan->source;
     info.dwSize = sizeof(info);
@@ -119,7 +135,8 @@ HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int wi
     }
     const DWORD flags = (DWORD)info.wMask | ((DWORD)info.wReserved << 16);
     if (info.nWidth < 0 || info.nHeight < 0 || (long long)info.nPitch < 4LL * info.nWidth) {
-        LOG_MSG("Blit: source buffer %d x %d with pitch %d", info.nWidth, info.nHeight, info.nPitch);
+        LOG_MSG("Blit: source buffer %d x %d with pitch %d", info.nWidth, info.nHeight,
+                info.nPitch);
         return E_FAIL;
     }
 
@@ -130,17 +147,23 @@ HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int wi
         plan->keyHigh = info.dwKeyHigh;
     }
     if (flags & BUFFLAG_CONSTALPHA) {
-        if (info.bConstAlpha == 0) return S_OK;
+        if (info.bConstAlpha == 0)
+            return S_OK;
         if (info.bConstAlpha != 255) {
             code |= BLIT_CONSTALPHA;
             plan->alpha = info.bConstAlpha;
         }
     }
-    if (vflip) code |= BLIT_VFLIP;
-    if (hflip) code |= BLIT_HFLIP;
-    if (sx.Size() != dx.Size()) code |= BLIT_STRETCHX;
-    if (sy.Size() != dy.Size()) code |= BLIT_STRETCHY;
-    if (flags & BUFFLAG_PIXELALPHA) code |= BLIT_PIXELALPHA;
+    if (vflip)
+        code |= BLIT_VFLIP;
+    if (hflip)
+        code |= BLIT_HFLIP;
+    if (sx.Size() != dx.Size())
+        code |= BLIT_STRETCHX;
+    if (sy.Size() != dy.Size())
+        code |= BLIT_STRETCHY;
+    if (flags & BUFFLAG_PIXELALPHA)
+        code |= BLIT_PIXELALPHA;
     plan->code = code;
 
     sx.lo += info.nOffsetX;
@@ -152,10 +175,12 @@ HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int wi
     dy.lo += offsetY;
     dy.hi += offsetY;
 
-    if (!ClipSpans(dx, dy, sx, sy, width, height, info.nWidth, info.nHeight, hflip, vflip)) return S_OK;
+    if (!ClipSpans(dx, dy, sx, sy, width, height, info.nWidth, info.nHeight, hflip, vflip))
+        return S_OK;
 
     const int kernel = BlitKernelIndex(code);
-    if (kernel < 0) return E_FAIL;
+    if (kernel < 0)
+        return E_FAIL;
     SetRect(&plan->src, (int)sx.lo, (int)sy.lo, (int)sx.hi, (int)sy.hi);
     SetRect(&plan->dst, (int)dx.lo, (int)dy.lo, (int)dx.hi, (int)dy.hi);
     plan->kernel = kernel;
@@ -163,7 +188,8 @@ HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int wi
 }
 
 void MakeBlitWork(const BlitPlan& plan, BlitWork* work) {
-    if (!work) return;
+    if (!work)
+        return;
     work->srcLeft = plan.src.left;
     work->srcRight = plan.src.right;
     work->srcTop = plan.src.top;
@@ -180,13 +206,16 @@ void MakeBlitWork(const BlitPlan& plan, BlitWork* work) {
 }
 
 void MakeKernelArgs(const BlitPlan& plan, BYTE* dstPixels, int dstPitch, BlitKernelArgs* args) {
-    if (!args) return;
+    if (!args)
+        return;
     memset(args, 0, sizeof(*args));
     const BufferInfo& s = plan.source;
-    args->src = s.pPixels ? s.pPixels + (ptrdiff_t)plan.src.top * s.nPitch + 4 * (ptrdiff_t)plan.src.left
-                          : nullptr;
-    args->dst = dstPixels ? dstPixels + (ptrdiff_t)plan.dst.top * dstPitch + 4 * (ptrdiff_t)plan.dst.left
-                          : nullptr;
+    args->src = s.pPixels
+                    ? s.pPixels + (ptrdiff_t)plan.src.top * s.nPitch + 4 * (ptrdiff_t)plan.src.left
+                    : nullptr;
+    args->dst = dstPixels
+                    ? dstPixels + (ptrdiff_t)plan.dst.top * dstPitch + 4 * (ptrdiff_t)plan.dst.left
+                    : nullptr;
     args->ws = plan.src.right - plan.src.left;
     args->hs = plan.src.bottom - plan.src.top;
     args->wd = plan.dst.right - plan.dst.left;

@@ -20,7 +20,7 @@ struct BlitPlan {
     RECT dst;           // clipped destination, own buffer coordinates
     BufferInfo source;  // the source's information (mask 0x7EF)
     DWORD keyLow, keyHigh;
-    DWORD alpha;        // constant alpha 1..254 when the code has bit 6
+    DWORD alpha;  // constant alpha 1..254 when the code has bit 6
 };
 
 // Steps of IPixelBuffer::Blit up to the kernel, for a destination buffer of

@@ -16,14 +16,18 @@ DWORD ColorRefToPixel(DWORD color) {
 }
 
 LONG ClampToLong(long long v) {
-    if (v < LONG_MIN) return LONG_MIN;
-    if (v > LONG_MAX) return LONG_MAX;
+    if (v < LONG_MIN)
+        return LONG_MIN;
+    if (v > LONG_MAX)
+        return LONG_MAX;
     return (LONG)v;
 }
 
 int TruncToInt(double v) {
-    if (!(v > (double)INT_MIN)) return INT_MIN;
-    if (!(v < (double)INT_MAX)) return INT_MAX;
+    if (!(v > (double)INT_MIN))
+        return INT_MIN;
+    if (!(v < (double)INT_MAX))
+        return INT_MAX;
     return (int)v;
 }
 
@@ -45,7 +49,8 @@ void CopyRows(BYTE* dst, int dstPitch, const BYTE* src, int srcPitch, const RECT
 }
 
 void FreeSection(HBITMAP dib, HANDLE mapping) {
-    if (dib) DeleteObject(dib);
+    if (dib)
+        DeleteObject(dib);
     if (mapping && !CloseHandle(mapping))
         LOG_WIN32_ERROR(0, "CGDIBuffer::CloseMapping: %08x", (unsigned)(UINT_PTR)mapping);
 }
@@ -53,35 +58,44 @@ void FreeSection(HBITMAP dib, HANDLE mapping) {
 }  // namespace
 
 bool GDIMappingSize(int width, int height, DWORD* size) {
-    if (width <= 0 || height <= 0) return false;
+    if (width <= 0 || height <= 0)
+        return false;
     size_t rows, pixels, bytes, total;
     if (!CheckedAdd((size_t)height, 2, &rows) || !CheckedMul((size_t)width, rows, &pixels) ||
         !CheckedMul(pixels, 4, &bytes) || !CheckedAdd(bytes, kMappingHeader, &total))
         return false;
     // The DIB header takes a signed height and GDI a signed image size.
-    if (total > (size_t)INT_MAX || rows > (size_t)INT_MAX) return false;
-    if (size) *size = (DWORD)total;
+    if (total > (size_t)INT_MAX || rows > (size_t)INT_MAX)
+        return false;
+    if (size)
+        *size = (DWORD)total;
     return true;
 }
 
 HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels, HANDLE* mapping) {
     TRACE_POINT();
-    if (pixels) *pixels = nullptr;
-    if (mapping) *mapping = nullptr;
-    if (!pixels || !mapping) return nullptr;
+    if (pixels)
+        *pixels = nullptr;
+    if (mapping)
+        *mapping = nullptr;
+    if (!pixels || !mapping)
+        return nullptr;
     DWORD size = 0;
     // Each failure leaves its own code as the last error, past the logging,
     // for callers that log it again.
     if (!GDIMappingSize(width, height, &size)) {
-        LOG_WIN32_ERROR(ERROR_ARITHMETIC_OVERFLOW, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)",
-                        width, height);
+        LOG_WIN32_ERROR(ERROR_ARITHMETIC_OVERFLOW,
+                        "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)", width,
+                        height);
         SetLastError(ERROR_ARITHMETIC_OVERFLOW);
         return nullptr;
     }
-    HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr);
+    HANDLE section =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr);
     if (!section) {
         const DWORD error = GetLastError();
-        LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)", width, height);
+        LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)",
+                        width, height);
         SetLastError(error);
         return nullptr;
     }
@@ -97,9 +111,11 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
     HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, section, kMappingHeader);
     if (!dib || !bits) {
         DWORD error = GetLastError();
-        if (dib) DeleteObject(dib);
+        if (dib)
+            DeleteObject(dib);
         CloseHandle(section);
-        LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping:CreateDIBSection failed: %d x %d", width, height);
+        LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping:CreateDIBSection failed: %d x %d", width,
+                        height);
         SetLastError(error);
         return nullptr;
     }
@@ -131,7 +147,8 @@ CGDIBuffer::CGDIBuffer()
 }
 
 CGDIBuffer::~CGDIBuffer() {
-    if (m_hDirty) DeleteObject(m_hDirty);
+    if (m_hDirty)
+        DeleteObject(m_hDirty);
     m_hDirty = nullptr;
     CloseMapping();
 }
@@ -150,7 +167,8 @@ HRESULT CGDIBuffer::MakePixels(HDC dc, int width, int height) {
     BYTE* bits = nullptr;
     HANDLE mapping = nullptr;
     HBITMAP dib = CreateDIBSectionUseMapping(dc, width, height, &bits, &mapping);
-    if (!dib) return E_FAIL;
+    if (!dib)
+        return E_FAIL;
     m_hDIB = dib;
     m_hMapping = mapping;
     m_pPixels = bits;
@@ -162,15 +180,21 @@ HRESULT CGDIBuffer::MakePixels(HDC dc, int width, int height) {
 }
 
 STDMETHODIMP CGDIBuffer::GetBufferInfo(BufferInfo* info) {
-    if (!info) return E_POINTER;
+    if (!info)
+        return E_POINTER;
     const WORD requested = info->wMask;
     const WORD mask = (WORD)(m_dwFlags & BUFFLAG_MASK);
     const WORD known = requested & mask;
-    if (known & BIM_HEIGHT) info->nHeight = m_nHeight;
-    if (known & BIM_WIDTH) info->nWidth = m_nWidth;
-    if (known & BIM_PITCH) info->nPitch = m_nPitch;
-    if (known & BIM_CONSTALPHA) info->bConstAlpha = m_bConstAlpha;
-    if (known & BIM_EXTRA) info->bExtra = m_bExtra;
+    if (known & BIM_HEIGHT)
+        info->nHeight = m_nHeight;
+    if (known & BIM_WIDTH)
+        info->nWidth = m_nWidth;
+    if (known & BIM_PITCH)
+        info->nPitch = m_nPitch;
+    if (known & BIM_CONSTALPHA)
+        info->bConstAlpha = m_bConstAlpha;
+    if (known & BIM_EXTRA)
+        info->bExtra = m_bExtra;
     if (known & BIM_COLORKEY) {
         info->dwKeyLow = m_dwKeyLow;
         info->dwKeyHigh = m_dwKeyHigh;
@@ -179,7 +203,8 @@ STDMETHODIMP CGDIBuffer::GetBufferInfo(BufferInfo* info) {
         info->nOffsetX = m_nOffsetX;
         info->nOffsetY = m_nOffsetY;
     }
-    if (known & BIM_PIXELS) info->pPixels = m_pPixels;
+    if (known & BIM_PIXELS)
+        info->pPixels = m_pPixels;
     if (known & BIM_FLAGS) {
         info->wMask = (WORD)(m_dwFlags & 0xFFFF);
         info->wReserved = (WORD)(m_dwFlags >> 16);
@@ -192,24 +217,31 @@ STDMETHODIMP CGDIBuffer::GetBufferInfo(BufferInfo* info) {
 }
 
 STDMETHODIMP CGDIBuffer::SetBufferInfo(const BufferInfo* info) {
-    if (!info) return E_POINTER;
+    if (!info)
+        return E_POINTER;
     const WORD m = info->wMask;
-    if (m & BIM_HEIGHT) m_nHeight = info->nHeight;
-    if (m & BIM_WIDTH) m_nWidth = info->nWidth;
-    if (m & BIM_PITCH) m_nPitch = info->nPitch;
-    if (m & BIM_CONSTALPHA) m_bConstAlpha = info->bConstAlpha;
+    if (m & BIM_HEIGHT)
+        m_nHeight = info->nHeight;
+    if (m & BIM_WIDTH)
+        m_nWidth = info->nWidth;
+    if (m & BIM_PITCH)
+        m_nPitch = info->nPitch;
+    if (m & BIM_CONSTALPHA)
+        m_bConstAlpha = info->bConstAlpha;
     if (m & BIM_COLORKEY) {
         m_dwKeyLow = info->dwKeyLow;
         m_dwKeyHigh = info->dwKeyHigh;
     }
-    if (m & BIM_EXTRA) m_bExtra = info->bExtra;
-    if (m & BIM_PIXELS) m_pPixels = info->pPixels;
+    if (m & BIM_EXTRA)
+        m_bExtra = info->bExtra;
+    if (m & BIM_PIXELS)
+        m_pPixels = info->pPixels;
     if (m & BIM_OFFSET) {
         m_nOffsetX = info->nOffsetX;
         m_nOffsetY = info->nOffsetY;
     }
-    m_dwFlags |= m & (BIM_HEIGHT | BIM_WIDTH | BIM_PITCH | BIM_CONSTALPHA | BIM_COLORKEY | BIM_EXTRA |
-                      BIM_PIXELS | BIM_OFFSET);
+    m_dwFlags |= m & (BIM_HEIGHT | BIM_WIDTH | BIM_PITCH | BIM_CONSTALPHA | BIM_COLORKEY |
+                      BIM_EXTRA | BIM_PIXELS | BIM_OFFSET);
     return S_OK;
 }
 
@@ -217,8 +249,10 @@ STDMETHODIMP CGDIBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT
     TRACE_POINT();
     BlitPlan plan;
     HRESULT hr = PlanBlit(dest, source, src, m_nWidth, m_nHeight, m_nOffsetX, m_nOffsetY, &plan);
-    if (FAILED(hr) || plan.kernel < 0) return hr;
-    if (!m_pPixels) return E_FAIL;
+    if (FAILED(hr) || plan.kernel < 0)
+        return hr;
+    if (!m_pPixels)
+        return E_FAIL;
     if (!plan.source.pPixels) {
         LOG_MSG("Blit: the source buffer has no pixels");
         return E_FAIL;
@@ -233,13 +267,16 @@ STDMETHODIMP CGDIBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT
 
 STDMETHODIMP CGDIBuffer::GetDC(HDC* dc) {
     TRACE_POINT();
-    if (!dc) return E_POINTER;
+    if (!dc)
+        return E_POINTER;
     *dc = nullptr;
-    if (!m_hDIB) return E_FAIL;
+    if (!m_hDIB)
+        return E_FAIL;
     HDC screen = ::GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
     ::ReleaseDC(nullptr, screen);
-    if (!mem) return E_FAIL;
+    if (!mem)
+        return E_FAIL;
     // Fails while another DC of this buffer holds the section.
     HGDIOBJ old = SelectObject(mem, m_hDIB);
     if (!old) {
@@ -253,9 +290,11 @@ STDMETHODIMP CGDIBuffer::GetDC(HDC* dc) {
 }
 
 STDMETHODIMP CGDIBuffer::ReleaseDC(HDC dc) {
-    if (!dc) return E_INVALIDARG;
+    if (!dc)
+        return E_INVALIDARG;
     GdiFlush();
-    if (m_hSavedBitmap) SelectObject(dc, m_hSavedBitmap);
+    if (m_hSavedBitmap)
+        SelectObject(dc, m_hSavedBitmap);
     m_hSavedBitmap = nullptr;
     DeleteDC(dc);
     return S_OK;
@@ -263,25 +302,29 @@ STDMETHODIMP CGDIBuffer::ReleaseDC(HDC dc) {
 
 void CGDIBuffer::AddDirtyBufferRect(const RECT& rect) {
     RECT bounds = {0, 0, m_nWidth, m_nHeight}, clipped;
-    if (!IntersectRect(&clipped, &rect, &bounds)) return;
+    if (!IntersectRect(&clipped, &rect, &bounds))
+        return;
     if (!m_hDirty) {
         m_hDirty = CreateRectRgnIndirect(&clipped);
         return;
     }
     HRGN add = CreateRectRgnIndirect(&clipped);
-    if (!add) return;
+    if (!add)
+        return;
     CombineRgn(m_hDirty, m_hDirty, add, RGN_OR);
     DeleteObject(add);
 }
 
 STDMETHODIMP CGDIBuffer::AddDirtyRect(const RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     AddDirtyBufferRect(*rect);
     return S_OK;
 }
 
 STDMETHODIMP CGDIBuffer::ClearDirty() {
-    if (m_hDirty) DeleteObject(m_hDirty);
+    if (m_hDirty)
+        DeleteObject(m_hDirty);
     m_hDirty = nullptr;
     return S_OK;
 }
@@ -294,18 +337,29 @@ HRESULT CGDIBuffer::SetFlag(DWORD flag, BOOL on) {
     return S_OK;
 }
 
-STDMETHODIMP CGDIBuffer::Reserved10() { return S_OK; }
-STDMETHODIMP CGDIBuffer::Reserved11() { return S_OK; }
+STDMETHODIMP CGDIBuffer::Reserved10() {
+    return S_OK;
+}
+STDMETHODIMP CGDIBuffer::Reserved11() {
+    return S_OK;
+}
 
-STDMETHODIMP CGDIBuffer::EnableColorKey(BOOL on) { return SetFlag(BUFFLAG_COLORKEY, on); }
+STDMETHODIMP CGDIBuffer::EnableColorKey(BOOL on) {
+    return SetFlag(BUFFLAG_COLORKEY, on);
+}
 
-STDMETHODIMP CGDIBuffer::EnableConstAlpha(BOOL on) { return SetFlag(BUFFLAG_CONSTALPHA, on); }
+STDMETHODIMP CGDIBuffer::EnableConstAlpha(BOOL on) {
+    return SetFlag(BUFFLAG_CONSTALPHA, on);
+}
 
-STDMETHODIMP CGDIBuffer::EnablePixelAlpha(BOOL on) { return SetFlag(BUFFLAG_PIXELALPHA, on); }
+STDMETHODIMP CGDIBuffer::EnablePixelAlpha(BOOL on) {
+    return SetFlag(BUFFLAG_PIXELALPHA, on);
+}
 
 STDMETHODIMP CGDIBuffer::FillRect(const RECT* rect, DWORD color) {
     TRACE_POINT();
-    if (!m_pPixels) return E_FAIL;
+    if (!m_pPixels)
+        return E_FAIL;
     RECT bounds = {0, 0, m_nWidth, m_nHeight}, area;
     // A given rectangle is in buffer coordinates; only its part inside the
     // buffer is filled.
@@ -326,30 +380,49 @@ STDMETHODIMP CGDIBuffer::FillRect(const RECT* rect, DWORD color) {
 
 STDMETHODIMP CGDIBuffer::Create(int width, int height) {
     TRACE_POINT();
-    if (width < 0 || height < 0) return E_INVALIDARG;
+    if (width < 0 || height < 0)
+        return E_INVALIDARG;
     CloseMapping();
-    if (width == 0 || height == 0) return S_OK;
+    if (width == 0 || height == 0)
+        return S_OK;
     HDC screen = ::GetDC(nullptr);
     HRESULT hr = MakePixels(screen, width, height);
     ::ReleaseDC(nullptr, screen);
     return hr;
 }
 
-STDMETHODIMP CGDIBuffer::SetOrigin(int, int) { return S_OK; }
-STDMETHODIMP CGDIBuffer::Resize(int, int) { return S_FALSE; }
-STDMETHODIMP CGDIBuffer::Scroll(int, int) { return S_FALSE; }
-STDMETHODIMP_(int) CGDIBuffer::HasSurface() { return 0; }
-STDMETHODIMP_(IDirectDrawSurface4*) CGDIBuffer::GetSurface() { return nullptr; }
-STDMETHODIMP CGDIBuffer::SetOwner(DXOwner*) { return S_FALSE; }
+STDMETHODIMP CGDIBuffer::SetOrigin(int, int) {
+    return S_OK;
+}
+STDMETHODIMP CGDIBuffer::Resize(int, int) {
+    return S_FALSE;
+}
+STDMETHODIMP CGDIBuffer::Scroll(int, int) {
+    return S_FALSE;
+}
+STDMETHODIMP_(int) CGDIBuffer::HasSurface() {
+    return 0;
+}
+STDMETHODIMP_(IDirectDrawSurface4*) CGDIBuffer::GetSurface() {
+    return nullptr;
+}
+STDMETHODIMP CGDIBuffer::SetOwner(DXOwner*) {
+    return S_FALSE;
+}
 
 STDMETHODIMP CGDIBuffer::GetOwner(DXOwner** owner) {
-    if (owner) *owner = nullptr;
+    if (owner)
+        *owner = nullptr;
     return S_FALSE;
 }
 
 // GDI pixels are always addressable.
-STDMETHODIMP CGDIBuffer::Lock(DWORD) { return S_FALSE; }
-STDMETHODIMP CGDIBuffer::Unlock() { return S_FALSE; }
+STDMETHODIMP CGDIBuffer::Lock(DWORD) {
+    return S_FALSE;
+}
+STDMETHODIMP CGDIBuffer::Unlock() {
+    return S_FALSE;
+}
 
 STDMETHODIMP_(void) CGDIBuffer::Destroy(UINT flags) {
     if (flags & 1) {
@@ -360,7 +433,9 @@ STDMETHODIMP_(void) CGDIBuffer::Destroy(UINT flags) {
     CloseMapping();
 }
 
-STDMETHODIMP CGDIBuffer::ReleaseSurface() { return E_NOTIMPL; }
+STDMETHODIMP CGDIBuffer::ReleaseSurface() {
+    return E_NOTIMPL;
+}
 
 // ---------------------------------------------------------------------------
 // CGDIBitmapBuffer
@@ -381,7 +456,8 @@ HRESULT CGDIBitmapBuffer::FinalConstruct() {
 
 CGDIBitmapBuffer::~CGDIBitmapBuffer() {
     if (m_hDC) {
-        if (m_hSavedBitmap) SelectObject(m_hDC, m_hSavedBitmap);
+        if (m_hSavedBitmap)
+            SelectObject(m_hDC, m_hSavedBitmap);
         DeleteDC(m_hDC);
     }
     m_hSavedBitmap = nullptr;
@@ -389,9 +465,11 @@ CGDIBitmapBuffer::~CGDIBitmapBuffer() {
 }
 
 STDMETHODIMP CGDIBitmapBuffer::GetDC(HDC* dc) {
-    if (!dc) return E_POINTER;
+    if (!dc)
+        return E_POINTER;
     *dc = m_hDC;
-    if (!m_hDC) return E_FAIL;
+    if (!m_hDC)
+        return E_FAIL;
     SetWindowOrgEx(m_hDC, -m_nOffsetX, -m_nOffsetY, nullptr);
     return S_OK;
 }
@@ -402,39 +480,49 @@ STDMETHODIMP CGDIBitmapBuffer::ReleaseDC(HDC) {
 }
 
 STDMETHODIMP CGDIBitmapBuffer::AddDirtyRect(const RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     AddDirtyBufferRect(OffsetClamped(*rect, m_nOffsetX, m_nOffsetY));
     return S_OK;
 }
 
 STDMETHODIMP CGDIBitmapBuffer::Create(int width, int height) {
     TRACE_POINT();
-    if (width < 1) width = 1;
-    if (height < 1) height = 1;
-    if (!m_hDC) return E_FAIL;
+    if (width < 1)
+        width = 1;
+    if (height < 1)
+        height = 1;
+    if (!m_hDC)
+        return E_FAIL;
     // The section cannot be deleted while the DC holds it.
-    if (m_hSavedBitmap) SelectObject(m_hDC, m_hSavedBitmap);
+    if (m_hSavedBitmap)
+        SelectObject(m_hDC, m_hSavedBitmap);
     m_hSavedBitmap = nullptr;
     CloseMapping();
     HRESULT hr = MakePixels(m_hDC, width, height);
-    if (SUCCEEDED(hr)) m_hSavedBitmap = (HBITMAP)SelectObject(m_hDC, m_hDIB);
+    if (SUCCEEDED(hr))
+        m_hSavedBitmap = (HBITMAP)SelectObject(m_hDC, m_hDIB);
     return hr;
 }
 
 STDMETHODIMP CGDIBitmapBuffer::SetOrigin(int x, int y) {
     m_nOffsetX = -x;
     m_nOffsetY = -y;
-    if (m_hDC) SetWindowOrgEx(m_hDC, x, y, nullptr);
+    if (m_hDC)
+        SetWindowOrgEx(m_hDC, x, y, nullptr);
     return S_OK;
 }
 
 STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     TRACE_POINT();
-    if (width < 1 || height < 1) return E_INVALIDARG;
-    if (width == m_nWidth && height == m_nHeight && m_pPixels) return S_OK;
+    if (width < 1 || height < 1)
+        return E_INVALIDARG;
+    if (width == m_nWidth && height == m_nHeight && m_pPixels)
+        return S_OK;
     if (!m_pPixels) {
         HRESULT hr = Create(width, height);
-        if (SUCCEEDED(hr)) AddDirtyBufferRect(RECT{0, 0, width, height});
+        if (SUCCEEDED(hr))
+            AddDirtyBufferRect(RECT{0, 0, width, height});
         return hr;
     }
     HDC screen = ::GetDC(nullptr);
@@ -444,13 +532,15 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     HANDLE mapping = nullptr;
     HBITMAP dib = temp ? CreateDIBSectionUseMapping(temp, width, height, &bits, &mapping) : nullptr;
     const DWORD error = dib ? 0 : GetLastError();
-    if (temp) DeleteDC(temp);
+    if (temp)
+        DeleteDC(temp);
     if (!dib) {
         LOG_WIN32_ERROR(error, "CreateDIBSection");
         return E_FAIL;
     }
     GdiFlush();
-    const RECT overlap = {0, 0, width < m_nWidth ? width : m_nWidth, height < m_nHeight ? height : m_nHeight};
+    const RECT overlap = {0, 0, width < m_nWidth ? width : m_nWidth,
+                          height < m_nHeight ? height : m_nHeight};
     const size_t bytes = (size_t)overlap.right * 4;
     for (int y = 0; y < overlap.bottom; ++y)
         memcpy(bits + (ptrdiff_t)y * width * 4, m_pPixels + (ptrdiff_t)y * m_nPitch, bytes);
@@ -464,15 +554,19 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     m_nWidth = width;
     m_nHeight = height;
     m_nPitch = width * 4;
-    if (width > oldWidth) AddDirtyBufferRect(RECT{oldWidth, 0, width, height});
-    if (height > oldHeight) AddDirtyBufferRect(RECT{0, oldHeight, width, height});
+    if (width > oldWidth)
+        AddDirtyBufferRect(RECT{oldWidth, 0, width, height});
+    if (height > oldHeight)
+        AddDirtyBufferRect(RECT{0, oldHeight, width, height});
     return S_OK;
 }
 
 STDMETHODIMP CGDIBitmapBuffer::Scroll(int dx, int dy) {
     TRACE_POINT();
-    if (dx == 0 && dy == 0) return S_FALSE;
-    if (!m_pPixels) return E_FAIL;
+    if (dx == 0 && dy == 0)
+        return S_FALSE;
+    if (!m_pPixels)
+        return E_FAIL;
     const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
     if (adx >= m_nWidth || ady >= m_nHeight) {
         AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
@@ -493,10 +587,14 @@ STDMETHODIMP CGDIBitmapBuffer::Scroll(int dx, int dy) {
     }
     // What the move left stale: the columns it did not write and the rows
     // at the edge it moved away from.
-    if (dx > 0) AddDirtyBufferRect(RECT{0, 0, dx, m_nHeight});
-    if (dx < 0) AddDirtyBufferRect(RECT{m_nWidth + dx, 0, m_nWidth, m_nHeight});
-    if (dy > 0) AddDirtyBufferRect(RECT{0, m_nHeight - dy, m_nWidth, m_nHeight});
-    if (dy < 0) AddDirtyBufferRect(RECT{0, 0, m_nWidth, -dy});
+    if (dx > 0)
+        AddDirtyBufferRect(RECT{0, 0, dx, m_nHeight});
+    if (dx < 0)
+        AddDirtyBufferRect(RECT{m_nWidth + dx, 0, m_nWidth, m_nHeight});
+    if (dy > 0)
+        AddDirtyBufferRect(RECT{0, m_nHeight - dy, m_nWidth, m_nHeight});
+    if (dy < 0)
+        AddDirtyBufferRect(RECT{0, 0, m_nWidth, -dy});
     return S_OK;
 }
 
@@ -519,7 +617,8 @@ CGDIViewBuffer::CGDIViewBuffer() : m_bClipToView(1) {
 STDMETHODIMP CGDIViewBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT* src,
                                   DWORD reserved) {
     TRACE_POINT();
-    if (!dest || !source || !src) return E_POINTER;
+    if (!dest || !source || !src)
+        return E_POINTER;
     const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
     const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
     const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
@@ -528,42 +627,58 @@ STDMETHODIMP CGDIViewBuffer::Blit(const RECT* dest, IPixelBuffer* source, const 
         LOG_MSG("CGDIViewBuffer::Blit: empty logical rectangle");
         return E_FAIL;
     }
-    auto mapX = [&](long long x) { return ClampToLong((dw * (x - m_rcLogical.left) + lw * m_rcDevice.left) / lw); };
-    auto mapY = [&](long long y) { return ClampToLong((dh * (y - m_rcLogical.top) + lh * m_rcDevice.top) / lh); };
+    auto mapX = [&](long long x) {
+        return ClampToLong((dw * (x - m_rcLogical.left) + lw * m_rcDevice.left) / lw);
+    };
+    auto mapY = [&](long long y) {
+        return ClampToLong((dh * (y - m_rcLogical.top) + lh * m_rcDevice.top) / lh);
+    };
     RECT mapped = {mapX(dest->left), mapY(dest->top), mapX(dest->right), mapY(dest->bottom)};
 
     if (!m_bClipToView) {
-        if (mapped.right <= mapped.left || mapped.bottom <= mapped.top) return S_OK;
-        if (src->right == src->left || src->bottom == src->top) return S_OK;
+        if (mapped.right <= mapped.left || mapped.bottom <= mapped.top)
+            return S_OK;
+        if (src->right == src->left || src->bottom == src->top)
+            return S_OK;
         return CGDIBuffer::Blit(&mapped, source, src, reserved);
     }
     RECT view, clipped;
-    if (!IntersectRect(&view, &m_rcLogical, &m_rcDevice)) return S_OK;
-    if (!IntersectRect(&clipped, &mapped, &view)) return S_OK;
+    if (!IntersectRect(&view, &m_rcLogical, &m_rcDevice))
+        return S_OK;
+    if (!IntersectRect(&clipped, &mapped, &view))
+        return S_OK;
     // The source shrinks in proportion to the cut destination.
     CDoublePrecision precision;
-    const double kx = (double)((long long)src->right - src->left) / (double)((long long)mapped.right - mapped.left);
-    const double ky = (double)((long long)src->bottom - src->top) / (double)((long long)mapped.bottom - mapped.top);
+    const double kx = (double)((long long)src->right - src->left) /
+                      (double)((long long)mapped.right - mapped.left);
+    const double ky = (double)((long long)src->bottom - src->top) /
+                      (double)((long long)mapped.bottom - mapped.top);
     RECT shrunk;
     shrunk.left = TruncToInt(src->left + kx * (clipped.left - mapped.left) + 0.5);
     shrunk.right = TruncToInt(src->left + kx * (clipped.right - mapped.left) + 0.5);
     shrunk.top = TruncToInt(src->top + ky * (clipped.top - mapped.top) + 0.5);
     shrunk.bottom = TruncToInt(src->top + ky * (clipped.bottom - mapped.top) + 0.5);
-    if (shrunk.right <= shrunk.left || shrunk.bottom <= shrunk.top) return S_OK;
+    if (shrunk.right <= shrunk.left || shrunk.bottom <= shrunk.top)
+        return S_OK;
     return CGDIBuffer::Blit(&clipped, source, &shrunk, reserved);
 }
 
 STDMETHODIMP CGDIViewBuffer::GetDC(HDC* dc) {
-    if (!dc) return E_POINTER;
+    if (!dc)
+        return E_POINTER;
     *dc = nullptr;
-    if (!m_hDC) return E_FAIL;
+    if (!m_hDC)
+        return E_FAIL;
     POINT origin;
     HRESULT hr = GetViewportOrigin(&origin);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     SetMapMode(m_hDC, MM_ANISOTROPIC);
     SetWindowOrgEx(m_hDC, -m_nOffsetX, -m_nOffsetY, nullptr);
-    SetWindowExtEx(m_hDC, m_rcLogical.right - m_rcLogical.left, m_rcLogical.bottom - m_rcLogical.top, nullptr);
-    SetViewportExtEx(m_hDC, m_rcDevice.right - m_rcDevice.left, m_rcDevice.bottom - m_rcDevice.top, nullptr);
+    SetWindowExtEx(m_hDC, m_rcLogical.right - m_rcLogical.left,
+                   m_rcLogical.bottom - m_rcLogical.top, nullptr);
+    SetViewportExtEx(m_hDC, m_rcDevice.right - m_rcDevice.left, m_rcDevice.bottom - m_rcDevice.top,
+                     nullptr);
     SetViewportOrgEx(m_hDC, origin.x, origin.y, nullptr);
     if (m_bClipToView) {
         RECT bounds;
@@ -575,25 +690,29 @@ STDMETHODIMP CGDIViewBuffer::GetDC(HDC* dc) {
 }
 
 STDMETHODIMP CGDIViewBuffer::SetLogicalRect(const RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     m_rcLogical = *rect;
     return S_OK;
 }
 
 STDMETHODIMP CGDIViewBuffer::GetLogicalRect(RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     *rect = m_rcLogical;
     return S_OK;
 }
 
 STDMETHODIMP CGDIViewBuffer::SetDeviceRect(const RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     m_rcDevice = *rect;
     return S_OK;
 }
 
 STDMETHODIMP CGDIViewBuffer::GetDeviceRect(RECT* rect) {
-    if (!rect) return E_POINTER;
+    if (!rect)
+        return E_POINTER;
     *rect = m_rcDevice;
     return S_OK;
 }
@@ -603,17 +722,21 @@ STDMETHODIMP CGDIViewBuffer::SetClipToView(BOOL on) {
     return S_OK;
 }
 
-STDMETHODIMP_(BOOL) CGDIViewBuffer::GetClipToView() { return m_bClipToView; }
+STDMETHODIMP_(BOOL) CGDIViewBuffer::GetClipToView() {
+    return m_bClipToView;
+}
 
 STDMETHODIMP CGDIViewBuffer::CreateLike(IPixelBuffer* other) {
     TRACE_POINT();
-    if (!other) return E_POINTER;
+    if (!other)
+        return E_POINTER;
     BufferInfo info;
     memset(&info, 0, sizeof(info));
     info.dwSize = sizeof(info);
     info.wMask = BIM_ALL;
     HRESULT hr = other->GetBufferInfo(&info);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     m_nOffsetX = info.nOffsetX;
     m_nOffsetY = info.nOffsetY;
     return Create(info.nWidth, info.nHeight);
@@ -621,21 +744,26 @@ STDMETHODIMP CGDIViewBuffer::CreateLike(IPixelBuffer* other) {
 
 STDMETHODIMP CGDIViewBuffer::CopyViewRect(IPixelBuffer* other, BOOL fromOther) {
     TRACE_POINT();
-    if (!other) return E_POINTER;
+    if (!other)
+        return E_POINTER;
     BufferInfo info;
     memset(&info, 0, sizeof(info));
     info.dwSize = sizeof(info);
     info.wMask = BIM_ALL;
     HRESULT hr = other->GetBufferInfo(&info);
-    if (FAILED(hr)) return hr;
-    if (!info.pPixels || !m_pPixels || info.nPitch < 4LL * info.nWidth) return E_FAIL;
+    if (FAILED(hr))
+        return hr;
+    if (!info.pPixels || !m_pPixels || info.nPitch < 4LL * info.nWidth)
+        return E_FAIL;
     RECT area = m_rcDevice;
-    if (m_bClipToView && !IntersectRect(&area, &m_rcDevice, &m_rcLogical)) return S_OK;
+    if (m_bClipToView && !IntersectRect(&area, &m_rcDevice, &m_rcLogical))
+        return S_OK;
     area = OffsetClamped(area, m_nOffsetX, m_nOffsetY);
     // Both buffers take the same area: it must lie inside each of them.
     const RECT otherBounds = {0, 0, info.nWidth, info.nHeight};
     const RECT ownBounds = {0, 0, m_nWidth, m_nHeight};
-    if (!IntersectRect(&area, &area, &otherBounds) || !IntersectRect(&area, &area, &ownBounds)) return S_OK;
+    if (!IntersectRect(&area, &area, &otherBounds) || !IntersectRect(&area, &area, &ownBounds))
+        return S_OK;
     GdiFlush();
     if (fromOther)
         CopyRows(m_pPixels, m_nPitch, info.pPixels, info.nPitch, area);
@@ -645,14 +773,18 @@ STDMETHODIMP CGDIViewBuffer::CopyViewRect(IPixelBuffer* other, BOOL fromOther) {
 }
 
 STDMETHODIMP CGDIViewBuffer::GetViewportOrigin(POINT* origin) {
-    if (!origin) return E_POINTER;
+    if (!origin)
+        return E_POINTER;
     const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
     const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
-    if (lw == 0 || lh == 0) return E_FAIL;
+    if (lw == 0 || lh == 0)
+        return E_FAIL;
     const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
     const long long dh = (long long)m_rcDevice.bottom - m_rcDevice.top;
-    origin->x = ClampToLong(m_nOffsetX + (long long)m_rcDevice.left - dw * (m_nOffsetX + (long long)m_rcLogical.left) / lw);
-    origin->y = ClampToLong(m_nOffsetY + (long long)m_rcDevice.top - dh * (m_nOffsetY + (long long)m_rcLogical.top) / lh);
+    origin->x = ClampToLong(m_nOffsetX + (long long)m_rcDevice.left -
+                            dw * (m_nOffsetX + (long long)m_rcLogical.left) / lw);
+    origin->y = ClampToLong(m_nOffsetY + (long long)m_rcDevice.top -
+                            dh * (m_nOffsetY + (long long)m_rcLogical.top) / lh);
     return S_OK;
 }
 
@@ -661,9 +793,11 @@ STDMETHODIMP CGDIViewBuffer::GetViewportOrigin(POINT* origin) {
 
 IPixelBuffer* CreateGDIBuffer(int width, int height) {
     TRACE_POINT();
-    if (width <= 0 || height <= 0) return nullptr;
+    if (width <= 0 || height <= 0)
+        return nullptr;
     CComObject<CGDIBuffer>* object = nullptr;
-    if (FAILED(CComObject<CGDIBuffer>::CreateInstance(&object))) return nullptr;
+    if (FAILED(CComObject<CGDIBuffer>::CreateInstance(&object)))
+        return nullptr;
     object->AddRef();
     if (FAILED(object->Create(width, height))) {
         object->Release();
@@ -708,39 +842,52 @@ bool ParsePackedDib(const BYTE* block, size_t size, PackedDib* out) {
     } else {
         return false;
     }
-    if (reader.Failed() || headerSize > size) return false;
-    if (width <= 0 || height == 0 || height < -INT_MAX || planes != 1) return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+    if (reader.Failed() || headerSize > size)
+        return false;
+    if (width <= 0 || height == 0 || height < -INT_MAX || planes != 1)
+        return false;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
+        bitCount != 32)
         return false;
 
     size_t entries = colorsUsed;
     if (bitCount <= 8) {
-        if (entries == 0) entries = (size_t)1 << bitCount;
-        if (entries > ((size_t)1 << bitCount)) return false;
+        if (entries == 0)
+            entries = (size_t)1 << bitCount;
+        if (entries > ((size_t)1 << bitCount))
+            return false;
     } else if (entries > 256) {
         return false;
     }
     size_t masks = 0;
     if (compression == BI_BITFIELDS) {
-        if (bitCount != 16 && bitCount != 32) return false;
-        if (headerSize == sizeof(BITMAPINFOHEADER)) masks = 12;
+        if (bitCount != 16 && bitCount != 32)
+            return false;
+        if (headerSize == sizeof(BITMAPINFOHEADER))
+            masks = 12;
     }
     const size_t rows = (size_t)(height < 0 ? -height : height);
     size_t image = 0;
     if (compression == BI_RGB || compression == BI_BITFIELDS) {
         size_t rowBits, stride;
-        if (!CheckedMul((size_t)width, (size_t)bitCount, &rowBits) || !CheckedAdd(rowBits, 31, &rowBits)) return false;
+        if (!CheckedMul((size_t)width, (size_t)bitCount, &rowBits) ||
+            !CheckedAdd(rowBits, 31, &rowBits))
+            return false;
         stride = rowBits / 32 * 4;
-        if (!CheckedMul(stride, rows, &image)) return false;
-    } else if ((compression == BI_RLE8 && bitCount == 8) || (compression == BI_RLE4 && bitCount == 4)) {
-        if (height < 0 || sizeImage == 0) return false;
+        if (!CheckedMul(stride, rows, &image))
+            return false;
+    } else if ((compression == BI_RLE8 && bitCount == 8) ||
+               (compression == BI_RLE4 && bitCount == 4)) {
+        if (height < 0 || sizeImage == 0)
+            return false;
         image = sizeImage;
     } else {
         return false;
     }
     size_t offset, end;
-    if (!CheckedMul(entries, entrySize, &offset) || !CheckedAdd(offset, headerSize + masks, &offset) ||
-        !CheckedAdd(offset, image, &end) || end > size)
+    if (!CheckedMul(entries, entrySize, &offset) ||
+        !CheckedAdd(offset, headerSize + masks, &offset) || !CheckedAdd(offset, image, &end) ||
+        end > size)
         return false;
     out->info = reinterpret_cast<const BITMAPINFO*>(block);
     out->bits = block + offset;
@@ -759,7 +906,8 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
     }
     const int height = dib.height < 0 ? -dib.height : dib.height;
     IPixelBuffer* buffer = CreateGDIBuffer(dib.width, height);
-    if (!buffer) return nullptr;
+    if (!buffer)
+        return nullptr;
     BufferInfo info;
     memset(&info, 0, sizeof(info));
     info.dwSize = sizeof(info);
@@ -772,13 +920,15 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
             memcpy(info.pPixels, dib.bits, rowBytes * height);
         } else {
             for (int y = 0; y < height; ++y)
-                memcpy(info.pPixels + (ptrdiff_t)y * info.nPitch, dib.bits + (height - 1 - y) * rowBytes, rowBytes);
+                memcpy(info.pPixels + (ptrdiff_t)y * info.nPitch,
+                       dib.bits + (height - 1 - y) * rowBytes, rowBytes);
         }
         return buffer;
     }
 
     HDC screen = ::GetDC(nullptr);
-    HBITMAP ddb = CreateDIBitmap(screen, &dib.info->bmiHeader, CBM_INIT, dib.bits, dib.info, DIB_RGB_COLORS);
+    HBITMAP ddb =
+        CreateDIBitmap(screen, &dib.info->bmiHeader, CBM_INIT, dib.bits, dib.info, DIB_RGB_COLORS);
     if (!ddb) {
         LOG_WIN32_ERROR(0, "CreateGDIBufferFromDIB: CreateDIBitmap failed");
         ::ReleaseDC(nullptr, screen);
@@ -804,9 +954,11 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
 
 IPixelBuffer* CreateGDIBufferFromDIB(HGLOBAL dib) {
     TRACE_POINT();
-    if (!dib) return nullptr;
+    if (!dib)
+        return nullptr;
     const BYTE* block = static_cast<const BYTE*>(GlobalLock(dib));
-    if (!block) return nullptr;
+    if (!block)
+        return nullptr;
     IPixelBuffer* buffer = BufferFromPackedDib(block, GlobalSize(dib));
     GlobalUnlock(dib);
     return buffer;

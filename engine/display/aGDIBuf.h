@@ -12,7 +12,7 @@
 class CGDIBuffer : public CComObjectRootBase, public IPixelBuffer {
 public:
     BEGIN_COM_MAP(CGDIBuffer)
-        COM_INTERFACE_ENTRY(IPixelBuffer)
+    COM_INTERFACE_ENTRY(IPixelBuffer)
     END_COM_MAP()
 
     CGDIBuffer();
@@ -21,7 +21,8 @@ public:
     // IPixelBuffer
     STDMETHOD(GetBufferInfo)(BufferInfo* info) override;
     STDMETHOD(SetBufferInfo)(const BufferInfo* info) override;
-    STDMETHOD(Blit)(const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
+    STDMETHOD(Blit)
+    (const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
     STDMETHOD(GetDC)(HDC* dc) override;
     STDMETHOD(ReleaseDC)(HDC dc) override;
     STDMETHOD(AddDirtyRect)(const RECT* rect) override;
@@ -102,13 +103,14 @@ protected:
 class CGDIViewBuffer : public CGDIBitmapBuffer, public IBufferView {
 public:
     BEGIN_COM_MAP(CGDIViewBuffer)
-        COM_INTERFACE_ENTRY(IPixelBuffer)
-        COM_INTERFACE_ENTRY(IBufferView)
+    COM_INTERFACE_ENTRY(IPixelBuffer)
+    COM_INTERFACE_ENTRY(IBufferView)
     END_COM_MAP()
 
     CGDIViewBuffer();
 
-    STDMETHOD(Blit)(const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
+    STDMETHOD(Blit)
+    (const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
     STDMETHOD(GetDC)(HDC* dc) override;
 
     // IBufferView

@@ -5,7 +5,8 @@
 
 void MapStretchPoints(StretchPoint* table, int srcExtent, int destExtent) {
     // An empty source has no pixel to point at: the table stays as it is.
-    if (!table || destExtent <= 0 || srcExtent <= 0) return;
+    if (!table || destExtent <= 0 || srcExtent <= 0)
+        return;
     if (srcExtent == destExtent) {
         for (int i = 0; i < destExtent; ++i) table[i] = {i, 1024};
         return;
@@ -30,7 +31,8 @@ void MapStretchPoints(StretchPoint* table, int srcExtent, int destExtent) {
 }
 
 void BuildBlendTable(int* table, int count, int step) {
-    if (!table || count <= 0) return;
+    if (!table || count <= 0)
+        return;
     table[0] = 0;
     for (int i = 1; i < count; ++i) table[i] = i * step;
 }
@@ -46,7 +48,8 @@ bool IsColorKeyed(const DWORD* pixel, DWORD keyLow, DWORD keyHigh) {
 }
 
 int BlitKernelIndex(UINT code) {
-    if (code & ~0xEFu) return -1;  // bit 4 and anything above bit 7
+    if (code & ~0xEFu)
+        return -1;  // bit 4 and anything above bit 7
     // Low four bits to variant. A stretch in one axis with a mirror goes to
     // the four-tap mirrored kernels in every family.
     static const signed char kVariant[16] = {0, 1, 2, 3, 4, 7, 8, 9, 5, 7, 8, 9, 6, 7, 8, 9};
@@ -80,7 +83,8 @@ void KernelPlain(const BlitKernelArgs& a) {
 
     if (V == 4) {  // stretch across, two taps
         StretchTable cols;
-        if (!cols.Build(a.ws, a.wd)) return;
+        if (!cols.Build(a.ws, a.wd))
+            return;
         const int h = a.hd < a.hs ? a.hd : a.hs;
         // A one-pixel-wide source repeats its pixel; no neighbour is named.
         const bool single = a.ws == 1;
@@ -91,7 +95,8 @@ void KernelPlain(const BlitKernelArgs& a) {
                 const int c = cols[j].index;
                 const bool n = !single && c + 1 < a.srcSpanX;
                 const DWORD p0 = s[c], p1 = n ? s[c + 1] : p0;
-                if (pixelAlpha && (AlphaZero(p0) || (n && AlphaZero(p1)))) continue;
+                if (pixelAlpha && (AlphaZero(p0) || (n && AlphaZero(p1))))
+                    continue;
                 PutPixel<F>(d + j, Lerp2(p0, p1, cols[j].weight), ctx);
             }
         }
@@ -100,7 +105,8 @@ void KernelPlain(const BlitKernelArgs& a) {
 
     if (V == 5) {  // stretch down, two taps
         StretchTable rows;
-        if (!rows.Build(a.hs, a.hd)) return;
+        if (!rows.Build(a.hs, a.hd))
+            return;
         const int w = a.wd < a.ws ? a.wd : a.ws;
         const bool single = a.hs == 1;
         for (int i = 0; i < a.hd; ++i) {
@@ -110,7 +116,8 @@ void KernelPlain(const BlitKernelArgs& a) {
             const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
             DWORD* d = PixelRow(a.dst, a.pd, i);
             for (int j = 0; j < w; ++j) {
-                if (pixelAlpha && (AlphaZero(s0[j]) || (n && AlphaZero(s1[j])))) continue;
+                if (pixelAlpha && (AlphaZero(s0[j]) || (n && AlphaZero(s1[j]))))
+                    continue;
                 PutPixel<F>(d + j, Lerp2(s0[j], s1[j], rows[i].weight), ctx);
             }
         }
@@ -119,7 +126,8 @@ void KernelPlain(const BlitKernelArgs& a) {
 
     // Variants 6 to 9: four taps, the destination written in mirror order.
     StretchTable cols, rows;
-    if (!cols.Build(a.ws, a.wd) || !rows.Build(a.hs, a.hd)) return;
+    if (!cols.Build(a.ws, a.wd) || !rows.Build(a.hs, a.hd))
+        return;
     for (int i = 0; i < a.hd; ++i) {
         const int r = rows[i].index, wy = rows[i].weight;
         const bool nr = r + 1 < a.srcSpanY;
@@ -133,8 +141,10 @@ void KernelPlain(const BlitKernelArgs& a) {
             if (pixelAlpha) {
                 // Every named sample counts, whatever its weight.
                 bool zero = AlphaZero(p00) || (c1 != c && AlphaZero(p01));
-                if (nr) zero = zero || AlphaZero(p10) || (c1 != c && AlphaZero(p11));
-                if (zero) continue;
+                if (nr)
+                    zero = zero || AlphaZero(p10) || (c1 != c && AlphaZero(p11));
+                if (zero)
+                    continue;
             }
             PutPixel<F>(d + (hflip ? a.wd - 1 - j : j),
                         Lerp4(p00, p01, p10, p11, cols[j].weight, wy), ctx);
@@ -176,13 +186,16 @@ bool ArgsUsable(int kernel, const BlitKernelArgs& a) {
 }  // namespace
 
 void RunBlitKernelPlain(int kernel, const BlitKernelArgs& args) {
-    if (!ArgsUsable(kernel, args)) return;
+    if (!ArgsUsable(kernel, args))
+        return;
     kPlainFamilies[kernel / 10][kernel % 10](args);
 }
 
 void RunBlitKernel(int kernel, const BlitKernelArgs& args) {
-    if (!ArgsUsable(kernel, args)) return;
-    if (g_vectorEnabled && g_vectorAvailable && RunBlitKernelVector(kernel, args)) return;
+    if (!ArgsUsable(kernel, args))
+        return;
+    if (g_vectorEnabled && g_vectorAvailable && RunBlitKernelVector(kernel, args))
+        return;
     kPlainFamilies[kernel / 10][kernel % 10](args);
 }
 
@@ -192,4 +205,6 @@ bool SetBlitKernelVector(bool enable) {
     return old;
 }
 
-bool IsBlitKernelVector() { return g_vectorEnabled && g_vectorAvailable; }
+bool IsBlitKernelVector() {
+    return g_vectorEnabled && g_vectorAvailable;
+}

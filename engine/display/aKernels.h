@@ -14,8 +14,12 @@
 class CDoublePrecision {
 public:
 #if defined(__i386__)
-    CDoublePrecision() : m_old(_controlfp(0, 0)) { _controlfp(_PC_53, _MCW_PC); }
-    ~CDoublePrecision() { _controlfp(m_old, _MCW_PC); }
+    CDoublePrecision() : m_old(_controlfp(0, 0)) {
+        _controlfp(_PC_53, _MCW_PC);
+    }
+    ~CDoublePrecision() {
+        _controlfp(m_old, _MCW_PC);
+    }
 
 private:
     unsigned int m_old;

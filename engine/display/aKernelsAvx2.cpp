@@ -18,8 +18,12 @@
 
 namespace {
 
-inline __m256i Load8(const DWORD* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-inline void Store8(DWORD* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+inline __m256i Load8(const DWORD* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+inline void Store8(DWORD* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
 
 struct Consts {
     __m256i low, high, round, top, zero;
@@ -43,10 +47,12 @@ inline __m256i PixelAlphaEight(__m256i sv, __m256i dv, const Consts& k) {
     const __m256i top = _mm256_andnot_si256(_mm256_cmpeq_epi16(a, k.zero), k.top);
     const __m256i rb = _mm256_add_epi16(
         _mm256_or_si256(_mm256_slli_epi16(dv, 8), k.round),
-        _mm256_mullo_epi16(_mm256_sub_epi16(_mm256_and_si256(sv, k.low), _mm256_and_si256(dv, k.low)), w));
+        _mm256_mullo_epi16(
+            _mm256_sub_epi16(_mm256_and_si256(sv, k.low), _mm256_and_si256(dv, k.low)), w));
     const __m256i ag = _mm256_add_epi16(_mm256_or_si256(_mm256_and_si256(dv, k.high), k.round),
                                         _mm256_mullo_epi16(_mm256_sub_epi16(sAG, dAG), w));
-    return _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, k.high)), top);
+    return _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(rb, 8), _mm256_and_si256(ag, k.high)),
+                           top);
 }
 
 inline __attribute__((always_inline)) void Row(DWORD* d, const DWORD* s, int n, const Consts& k) {
@@ -55,10 +61,12 @@ inline __attribute__((always_inline)) void Row(DWORD* d, const DWORD* s, int n, 
         const __m256i a = Load8(s + j), b = Load8(s + j + 8);
         // Sign bits of the sixteen alpha bytes: all clear or all set marks
         // a possible run of transparent or opaque pixels.
-        const int signs = _mm256_movemask_ps(_mm256_castsi256_ps(a)) | (_mm256_movemask_ps(_mm256_castsi256_ps(b)) << 8);
+        const int signs = _mm256_movemask_ps(_mm256_castsi256_ps(a)) |
+                          (_mm256_movemask_ps(_mm256_castsi256_ps(b)) << 8);
         if (((signs + 1) & 0xFFFE) == 0) {
             if (signs == 0) {
-                if (((unsigned)_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_or_si256(a, b), k.zero)) &
+                if (((unsigned)_mm256_movemask_epi8(
+                         _mm256_cmpeq_epi8(_mm256_or_si256(a, b), k.zero)) &
                      0x88888888u) == 0x88888888u)
                     continue;
             } else if (((unsigned)_mm256_movemask_epi8(
@@ -79,11 +87,13 @@ inline __attribute__((always_inline)) void Row(DWORD* d, const DWORD* s, int n, 
     if (j < n) {
         // The last one to seven pixels: masked loads and stores touch no
         // byte beyond the row.
-        const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(n - j), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256i mask =
+            _mm256_cmpgt_epi32(_mm256_set1_epi32(n - j), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         const int* sp = reinterpret_cast<const int*>(s + j);
         int* dp = reinterpret_cast<int*>(d + j);
-        _mm256_maskstore_epi32(dp, mask,
-                               PixelAlphaEight(_mm256_maskload_epi32(sp, mask), _mm256_maskload_epi32(dp, mask), k));
+        _mm256_maskstore_epi32(
+            dp, mask,
+            PixelAlphaEight(_mm256_maskload_epi32(sp, mask), _mm256_maskload_epi32(dp, mask), k));
     }
 }
 
@@ -103,7 +113,8 @@ AVX2_ENTRY void PixelAlphaRowAvx2(DWORD* d, const DWORD* s, int n) {
     Row(d, s, n, k);
 }
 
-AVX2_ENTRY void PixelAlphaRectAvx2(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip) {
+AVX2_ENTRY void PixelAlphaRectAvx2(BYTE* d, int pd, const BYTE* s, int ps, int w, int h,
+                                   bool vflip) {
     const Consts k;
     for (int i = 0; i < h; ++i)
         Row(const_cast<DWORD*>(RowOf(d, pd, vflip ? h - 1 - i : i)), RowOf(s, ps, i), w, k);
@@ -111,7 +122,9 @@ AVX2_ENTRY void PixelAlphaRectAvx2(BYTE* d, int pd, const BYTE* s, int ps, int w
 
 #else
 
-bool CpuHasAvx2() { return false; }
+bool CpuHasAvx2() {
+    return false;
+}
 void PixelAlphaRowAvx2(DWORD*, const DWORD*, int) {}
 void PixelAlphaRectAvx2(BYTE*, int, const BYTE*, int, int, int, bool) {}
 

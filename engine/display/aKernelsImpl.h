@@ -14,8 +14,12 @@ namespace {
 // Family bits of a kernel number's family F (code bits 5..7).
 enum { FAM_KEY = 1, FAM_CONST = 2, FAM_PIXEL = 4 };
 
-inline int VariantVFlip(int v) { return v == 1 || v == 3 || v == 7 || v == 9; }
-inline int VariantHFlip(int v) { return v == 2 || v == 3 || v == 8 || v == 9; }
+inline int VariantVFlip(int v) {
+    return v == 1 || v == 3 || v == 7 || v == 9;
+}
+inline int VariantHFlip(int v) {
+    return v == 2 || v == 3 || v == 8 || v == 9;
+}
 
 inline DWORD* PixelRow(BYTE* base, int pitch, int row) {
     return reinterpret_cast<DWORD*>(base + (ptrdiff_t)pitch * row);
@@ -36,10 +40,12 @@ struct PixelRuleCtx {
         keyLow = a.keyLow;
         keyHigh = a.keyHigh;
         alpha = (int)(a.alpha & 0xFF);
-        if (!tables) return;
+        if (!tables)
+            return;
         if (family & FAM_CONST) {
             BuildBlendTable(destTerm, 256, 255);
-            if (!(family & FAM_PIXEL)) BuildBlendTable(alphaTerm, 256, alpha);
+            if (!(family & FAM_PIXEL))
+                BuildBlendTable(alphaTerm, 256, alpha);
         } else if (family & FAM_PIXEL) {
             BuildBlendTable(destTerm, 256, 256);
         }
@@ -49,14 +55,15 @@ struct PixelRuleCtx {
 inline bool KeyedPixel(DWORD s, DWORD lo, DWORD hi) {
     int r = (s >> 16) & 0xFF, g = (s >> 8) & 0xFF, b = s & 0xFF;
     return r >= (int)((lo >> 16) & 0xFF) && r <= (int)((hi >> 16) & 0xFF) &&
-           g >= (int)((lo >> 8) & 0xFF) && g <= (int)((hi >> 8) & 0xFF) &&
-           b >= (int)(lo & 0xFF) && b <= (int)(hi & 0xFF);
+           g >= (int)((lo >> 8) & 0xFF) && g <= (int)((hi >> 8) & 0xFF) && b >= (int)(lo & 0xFF) &&
+           b <= (int)(hi & 0xFF);
 }
 
 // Writes source colour s onto destination pixel *d by the rule of family F.
 template <int F>
 inline void PutPixel(DWORD* d, DWORD s, const PixelRuleCtx& c) {
-    if ((F & FAM_KEY) && KeyedPixel(s, c.keyLow, c.keyHigh)) return;
+    if ((F & FAM_KEY) && KeyedPixel(s, c.keyLow, c.keyHigh))
+        return;
     if (!(F & (FAM_CONST | FAM_PIXEL))) {
         *d = s;
         return;
@@ -65,7 +72,8 @@ inline void PutPixel(DWORD* d, DWORD s, const PixelRuleCtx& c) {
     DWORD out = 0xFF000000;
     if (F & FAM_PIXEL) {
         const int A = (int)(s >> 24);
-        if (A == 0) return;
+        if (A == 0)
+            return;
         int w;
         if (F & FAM_CONST) {
             w = (c.alpha * A) >> 8;
@@ -115,7 +123,9 @@ inline DWORD Lerp4(DWORD p00, DWORD p01, DWORD p10, DWORD p11, int wx, int wy) {
     return out;
 }
 
-inline bool AlphaZero(DWORD p) { return (p >> 24) == 0; }
+inline bool AlphaZero(DWORD p) {
+    return (p >> 24) == 0;
+}
 
 // Heap sample tables: a wide destination must not exhaust the stack.
 struct StretchTable {
@@ -126,7 +136,8 @@ struct StretchTable {
     ~StretchTable() { delete[] points; }
     bool Build(int srcExtent, int destExtent) {
         points = new (std::nothrow) StretchPoint[destExtent > 0 ? destExtent : 1];
-        if (!points) return false;
+        if (!points)
+            return false;
         MapStretchPoints(points, srcExtent, destExtent);
         return true;
     }

@@ -31,7 +31,9 @@ namespace {
 bool g_avx2Enabled = true;
 const bool g_avx2Available = CpuHasAvx2();
 
-inline bool UseAvx2() { return g_avx2Enabled && g_avx2Available; }
+inline bool UseAvx2() {
+    return g_avx2Enabled && g_avx2Available;
+}
 
 template <class T>
 struct HeapArray {
@@ -42,11 +44,17 @@ struct HeapArray {
     ~HeapArray() { delete[] p; }
 };
 
-inline __m128i Load4(const DWORD* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store4(DWORD* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i Load4(const DWORD* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void Store4(DWORD* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 // Weight pair (w, 1024 - w) in every 32-bit lane, for _mm_madd_epi16.
-inline __m128i WeightPair(int w) { return _mm_set1_epi32(w | ((1024 - w) << 16)); }
+inline __m128i WeightPair(int w) {
+    return _mm_set1_epi32(w | ((1024 - w) << 16));
+}
 
 // Four 32-bit channel values (0..255) of two pixels into two packed pixels.
 inline __m128i PackTwo(__m128i a, __m128i b) {
@@ -98,7 +106,8 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
             keep = _mm_andnot_si128(_mm_cmpeq_epi32(alpha32, zero), keep);
         }
         const int keepBits = _mm_movemask_epi8(keep);
-        if (keepBits == 0) continue;
+        if (keepBits == 0)
+            continue;
 
         __m128i out = sv;
         if (F & (FAM_CONST | FAM_PIXEL)) {
@@ -107,12 +116,14 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
             const __m128i dLo = _mm_unpacklo_epi8(dv, zero), dHi = _mm_unpackhi_epi8(dv, zero);
             __m128i rLo, rHi;
             if (!(F & FAM_PIXEL)) {
-                rLo = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, constInv), _mm_mullo_epi16(sLo, constA)), round),
-                    8);
-                rHi = _mm_srli_epi16(
-                    _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, constInv), _mm_mullo_epi16(sHi, constA)), round),
-                    8);
+                rLo = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dLo, constInv),
+                                                                 _mm_mullo_epi16(sLo, constA)),
+                                                   round),
+                                     8);
+                rHi = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(dHi, constInv),
+                                                                 _mm_mullo_epi16(sHi, constA)),
+                                                   round),
+                                     8);
             } else {
                 // The weight of each pixel, then in all four of its channel lanes.
                 __m128i w32;
@@ -121,7 +132,8 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
                 else
                     w32 = _mm_add_epi32(alpha32, _mm_srli_epi32(_mm_add_epi32(alpha32, one32), 8));
                 const __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
-                const __m128i wLo = _mm_unpacklo_epi32(w16, w16), wHi = _mm_unpackhi_epi32(w16, w16);
+                const __m128i wLo = _mm_unpacklo_epi32(w16, w16),
+                              wHi = _mm_unpackhi_epi32(w16, w16);
                 __m128i sumLo = _mm_add_epi16(_mm_unpacklo_epi8(roundBytes, dv),
                                               _mm_mullo_epi16(_mm_sub_epi16(sLo, dLo), wLo));
                 __m128i sumHi = _mm_add_epi16(_mm_unpackhi_epi8(roundBytes, dv),
@@ -134,7 +146,8 @@ void RowRule(DWORD* d, const DWORD* s, int n, const PixelRuleCtx& c) {
                 rHi = _mm_srli_epi16(sumHi, 8);
             }
             out = _mm_or_si128(_mm_packus_epi16(rLo, rHi), topByte);
-            if (keepBits != 0xFFFF) out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, dv));
+            if (keepBits != 0xFFFF)
+                out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, dv));
         } else if (keepBits != 0xFFFF) {
             out = _mm_or_si128(_mm_and_si128(keep, out), _mm_andnot_si128(keep, Load4(d + j)));
         }
@@ -168,8 +181,9 @@ inline __m128i PixelAlphaFour(__m128i sv, __m128i dv, const PixelAlphaConsts& k)
     const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sAG, 0xF5), 0xF5);
     const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, k.low));
     const __m128i top = _mm_andnot_si128(_mm_cmpeq_epi16(a, k.zero), k.top);
-    const __m128i rb = _mm_add_epi16(_mm_or_si128(_mm_slli_epi16(dv, 8), k.round),
-                                     _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, k.low), _mm_and_si128(dv, k.low)), w));
+    const __m128i rb = _mm_add_epi16(
+        _mm_or_si128(_mm_slli_epi16(dv, 8), k.round),
+        _mm_mullo_epi16(_mm_sub_epi16(_mm_and_si128(sv, k.low), _mm_and_si128(dv, k.low)), w));
     const __m128i ag = _mm_add_epi16(_mm_or_si128(_mm_and_si128(dv, k.high), k.round),
                                      _mm_mullo_epi16(_mm_sub_epi16(sAG, dAG), w));
     return _mm_or_si128(_mm_or_si128(_mm_srli_epi16(rb, 8), _mm_and_si128(ag, k.high)), top);
@@ -180,17 +194,22 @@ inline __m128i PixelAlphaFour(__m128i sv, __m128i dv, const PixelAlphaConsts& k)
 // skipped or copied eight at a time. The sign bits of the eight alpha bytes
 // pick those runs out with one test, so that pixels of mixed alpha pay
 // little for it.
-inline __attribute__((always_inline)) void PixelAlphaRow(DWORD* d, const DWORD* s, int n, const PixelAlphaConsts& k) {
+inline __attribute__((always_inline)) void PixelAlphaRow(DWORD* d, const DWORD* s, int n,
+                                                         const PixelAlphaConsts& k) {
     int j = 0;
     for (; j + 8 <= n; j += 8) {
         const __m128i a = Load4(s + j), b = Load4(s + j + 4);
-        const int signs = _mm_movemask_ps(_mm_castsi128_ps(a)) | (_mm_movemask_ps(_mm_castsi128_ps(b)) << 4);
+        const int signs =
+            _mm_movemask_ps(_mm_castsi128_ps(a)) | (_mm_movemask_ps(_mm_castsi128_ps(b)) << 4);
         if (((signs + 1) & 0xFE) == 0) {  // all eight below 128, or all at or above
             // Alpha bytes are bits 3, 7, 11 and 15 of each mask.
             if (signs == 0) {
-                if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), k.zero)) & 0x8888) == 0x8888) continue;
-            } else if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(a, b), _mm_cmpeq_epi8(a, a))) & 0x8888) ==
-                       0x8888) {
+                if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a, b), k.zero)) & 0x8888) ==
+                    0x8888)
+                    continue;
+            } else if ((_mm_movemask_epi8(
+                            _mm_cmpeq_epi8(_mm_and_si128(a, b), _mm_cmpeq_epi8(a, a))) &
+                        0x8888) == 0x8888) {
                 Store4(d + j, a);
                 Store4(d + j + 4, b);
                 continue;
@@ -223,7 +242,7 @@ void RowRulePixelAlpha(DWORD* d, const DWORD* s, int n, const PixelRuleCtx&) {
     PixelAlphaRow(d, s, n, k);
 }
 
-const RowOp kRowRules[8] = {RowRule<0>, RowRule<1>, RowRule<2>, RowRule<3>,
+const RowOp kRowRules[8] = {RowRule<0>,        RowRule<1>, RowRule<2>, RowRule<3>,
                             RowRulePixelAlpha, RowRule<5>, RowRule<6>, RowRule<7>};
 
 // Two taps across one row: out[j] from row[c] and its neighbour.
@@ -236,14 +255,16 @@ void SampleAcross(DWORD* out, const DWORD* row, const StretchTable& cols, int wd
         const int c = cols[j].index;
         const int c1 = (!single && c + 1 < spanX) ? c + 1 : c;
         const __m128i p = _mm_unpacklo_epi8(
-            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row[c]), _mm_cvtsi32_si128((int)row[c1])), zero);
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row[c]), _mm_cvtsi32_si128((int)row[c1])),
+            zero);
         r[k++] = _mm_srli_epi32(_mm_madd_epi16(p, WeightPair(cols[j].weight)), 10);
         if (k == 2) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(out + j - 1), PackTwo(r[0], r[1]));
             k = 0;
         }
     }
-    if (k) out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
+    if (k)
+        out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
 }
 
 // Two taps down: out[j] from row0[j] and row1[j] with the row weight.
@@ -290,9 +311,12 @@ void VerticalPass(__m128i* pairs, const DWORD* row0, const DWORD* row1, int coun
     for (; c + 4 <= count; c += 4) {
         const __m128i a = Load4(row0 + c), b = Load4(row1 + c);
         const __m128i lo = _mm_unpacklo_epi8(a, b), hi = _mm_unpackhi_epi8(a, b);
-        const __m128i e0 = split(_mm_unpacklo_epi8(lo, zero)), e1 = split(_mm_unpackhi_epi8(lo, zero));
-        const __m128i e2 = split(_mm_unpacklo_epi8(hi, zero)), e3 = split(_mm_unpackhi_epi8(hi, zero));
-        if (c > 0) StorePair(pairs, c - 1, prev, e0);
+        const __m128i e0 = split(_mm_unpacklo_epi8(lo, zero)),
+                      e1 = split(_mm_unpackhi_epi8(lo, zero));
+        const __m128i e2 = split(_mm_unpacklo_epi8(hi, zero)),
+                      e3 = split(_mm_unpackhi_epi8(hi, zero));
+        if (c > 0)
+            StorePair(pairs, c - 1, prev, e0);
         StorePair(pairs, c, e0, e1);
         StorePair(pairs, c + 1, e1, e2);
         StorePair(pairs, c + 2, e2, e3);
@@ -300,14 +324,18 @@ void VerticalPass(__m128i* pairs, const DWORD* row0, const DWORD* row1, int coun
     }
     for (; c < count; ++c) {
         const __m128i e = split(_mm_unpacklo_epi8(
-            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])), zero));
-        if (c > 0) StorePair(pairs, c - 1, prev, e);
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row0[c]), _mm_cvtsi32_si128((int)row1[c])),
+            zero));
+        if (c > 0)
+            StorePair(pairs, c - 1, prev, e);
         prev = e;
     }
-    if (count > 0) StorePair(pairs, count - 1, prev, prev);
+    if (count > 0)
+        StorePair(pairs, count - 1, prev, prev);
 }
 
-void HorizontalPass(DWORD* out, const __m128i* pairs, const StretchTable& cols, const __m128i* weights, int wd) {
+void HorizontalPass(DWORD* out, const __m128i* pairs, const StretchTable& cols,
+                    const __m128i* weights, int wd) {
     __m128i r[2];
     int k = 0;
     for (int j = 0; j < wd; ++j) {
@@ -321,32 +349,40 @@ void HorizontalPass(DWORD* out, const __m128i* pairs, const StretchTable& cols, 
             k = 0;
         }
     }
-    if (k) out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
+    if (k)
+        out[wd - 1] = (DWORD)_mm_cvtsi128_si32(PackTwo(r[0], r[0]));
 }
 
-inline void ClearAlpha(DWORD* p) { *p &= 0x00FFFFFF; }
+inline void ClearAlpha(DWORD* p) {
+    *p &= 0x00FFFFFF;
+}
 
 // All rows of an unmirrored or vertically mirrored rectangle in one call, so
 // that small rectangles do not pay a call and the rule's set-up per row.
-typedef void (*RectOp)(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c);
+typedef void (*RectOp)(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip,
+                       const PixelRuleCtx& c);
 
 template <void (*Rule)(DWORD*, const DWORD*, int, const PixelRuleCtx&)>
-void RectRule(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx& c) {
-    for (int i = 0; i < h; ++i) Rule(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, c);
+void RectRule(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip,
+              const PixelRuleCtx& c) {
+    for (int i = 0; i < h; ++i)
+        Rule(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, c);
 }
 
 // Per-pixel alpha keeps its constants in registers across all rows.
-void RectPixelAlpha(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip, const PixelRuleCtx&) {
+void RectPixelAlpha(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bool vflip,
+                    const PixelRuleCtx&) {
     if (UseAvx2()) {
         PixelAlphaRectAvx2(d, pd, s, ps, w, h, vflip);
         return;
     }
     const PixelAlphaConsts k;
-    for (int i = 0; i < h; ++i) PixelAlphaRow(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, k);
+    for (int i = 0; i < h; ++i)
+        PixelAlphaRow(PixelRow(d, pd, vflip ? h - 1 - i : i), PixelRow(s, ps, i), w, k);
 }
 
-const RectOp kRectRules[8] = {RectRule<RowRule<0>>, RectRule<RowRule<1>>,        RectRule<RowRule<2>>,
-                              RectRule<RowRule<3>>, RectPixelAlpha, RectRule<RowRule<5>>,
+const RectOp kRectRules[8] = {RectRule<RowRule<0>>, RectRule<RowRule<1>>, RectRule<RowRule<2>>,
+                              RectRule<RowRule<3>>, RectPixelAlpha,       RectRule<RowRule<5>>,
                               RectRule<RowRule<6>>, RectRule<RowRule<7>>};
 
 bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx) {
@@ -357,7 +393,8 @@ bool RunUnstretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& c
         return true;
     }
     HeapArray<DWORD> line(F != 0 && hflip ? w : 0);
-    if (F != 0 && hflip && !line.p) return false;
+    if (F != 0 && hflip && !line.p)
+        return false;
     const RowOp rule = kRowRules[F];
     for (int i = 0; i < h; ++i) {
         const DWORD* s = PixelRow(a.src, a.ps, i);
@@ -385,11 +422,14 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
     const int hd = V == 4 ? (a.hd < a.hs ? a.hd : a.hs) : a.hd;
 
     StretchTable cols, rows;
-    if (V != 5 && !cols.Build(a.ws, wd)) return false;
-    if (V != 4 && !rows.Build(a.hs, hd)) return false;
+    if (V != 5 && !cols.Build(a.ws, wd))
+        return false;
+    if (V != 4 && !rows.Build(a.hs, hd))
+        return false;
     // Samples in natural order, and a mirrored copy when needed.
     HeapArray<DWORD> line(wd), mirror(hflip ? wd : 0);
-    if (!line.p || (hflip && !mirror.p)) return false;
+    if (!line.p || (hflip && !mirror.p))
+        return false;
     // Columns that the four-tap walk reads: the clipped source and, when
     // the buffer has it, one neighbour column.
     const int vertCount = a.ws + 1 < a.srcSpanX ? a.ws + 1 : a.srcSpanX;
@@ -398,7 +438,8 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
     __m128i* pairs = reinterpret_cast<__m128i*>(pairStore.p);
     __m128i* weights = reinterpret_cast<__m128i*>(weightStore.p);
     HeapArray<unsigned char> zeroCol(V >= 6 && pixelAlpha ? vertCount : 0);
-    if (V >= 6 && (!pairs || !weights || (pixelAlpha && !zeroCol.p))) return false;
+    if (V >= 6 && (!pairs || !weights || (pixelAlpha && !zeroCol.p)))
+        return false;
     if (V >= 6)
         for (int j = 0; j < wd; ++j) _mm_storeu_si128(weights + j, WeightPair(cols[j].weight));
 
@@ -425,7 +466,8 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
             SampleDown(out, s0, s1, wd, rows[i].weight);
             if (pixelAlpha) {
                 for (int j = 0; j < wd; ++j)
-                    if (AlphaZero(s0[j]) || (n && AlphaZero(s1[j]))) ClearAlpha(out + j);
+                    if (AlphaZero(s0[j]) || (n && AlphaZero(s1[j])))
+                        ClearAlpha(out + j);
             }
         } else {
             const int r = rows[i].index;
@@ -439,12 +481,14 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
                     zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));
                 for (int j = 0; j < wd; ++j) {
                     const int c = cols[j].index;
-                    if (zeroCol.p[c] || (c + 1 < a.srcSpanX && zeroCol.p[c + 1])) ClearAlpha(out + j);
+                    if (zeroCol.p[c] || (c + 1 < a.srcSpanX && zeroCol.p[c + 1]))
+                        ClearAlpha(out + j);
                 }
             }
         }
         if (F == 0) {
-            if (hflip) ReverseRow(d, out, wd);
+            if (hflip)
+                ReverseRow(d, out, wd);
         } else if (hflip) {
             ReverseRow(mirror.p, out, wd);
             rule(d, mirror.p, wd, ctx);
@@ -458,7 +502,8 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
 }  // namespace
 
 VECTOR_ENTRY bool RunBlitKernelVector(int kernel, const BlitKernelArgs& args) {
-    if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT) return false;
+    if (kernel < 0 || kernel >= BLIT_KERNEL_COUNT)
+        return false;
     const int F = kernel / 10, V = kernel % 10;
     // Whole rows go four pixels at a time; the blend tables serve the tails
     // (per-pixel alpha alone takes its tails through the vector rule).
@@ -475,12 +520,20 @@ bool SetBlitKernelAvx2(bool enable) {
     return old;
 }
 
-bool IsBlitKernelAvx2() { return UseAvx2(); }
+bool IsBlitKernelAvx2() {
+    return UseAvx2();
+}
 
 #else
 
-bool RunBlitKernelVector(int, const BlitKernelArgs&) { return false; }
-bool SetBlitKernelAvx2(bool) { return false; }
-bool IsBlitKernelAvx2() { return false; }
+bool RunBlitKernelVector(int, const BlitKernelArgs&) {
+    return false;
+}
+bool SetBlitKernelAvx2(bool) {
+    return false;
+}
+bool IsBlitKernelAvx2() {
+    return false;
+}
 
 #endif

@@ -23,10 +23,10 @@ enum BufferInfoMask : WORD {
     BIM_PIXELS = 0x080,
     BIM_ALWAYS = 0x100,  // no field; part of every buffer's mask
     BIM_OFFSET = 0x200,
-    BIM_FLAGS = 0x400,   // the 32-bit flag word replaces wMask and wReserved
-    BIM_NEW = 0x768,     // a buffer before it has pixels
+    BIM_FLAGS = 0x400,  // the 32-bit flag word replaces wMask and wReserved
+    BIM_NEW = 0x768,    // a buffer before it has pixels
     BIM_GEOMETRY = 0x087,
-    BIM_ALL = 0x7EF      // a buffer with pixels
+    BIM_ALL = 0x7EF  // a buffer with pixels
 };
 
 // Switch bits of a buffer's flag word (the low 16 bits are its field mask).
@@ -57,51 +57,52 @@ enum : DWORD {
 
 // The buffer information record exchanged by GetBufferInfo/SetBufferInfo.
 struct BufferInfo {
-    DWORD dwSize;        // size of the record, set by the caller
-    WORD wMask;          // fields requested or supplied
-    WORD wReserved;      // with BIM_FLAGS: the upper half of the flag word
-    LONG nHeight;        // 0x001
-    LONG nWidth;         // 0x002
-    LONG nPitch;         // 0x004 bytes from one row to the next
-    BYTE bConstAlpha;    // 0x008
-    BYTE bExtra;         // 0x040 stored and returned only
-    DWORD dwKeyLow;      // 0x020 colour-key range, 0x00RRGGBB
-    DWORD dwKeyHigh;     // 0x020
-    LONG nOffsetX;       // 0x200 logical + offset = buffer coordinate
-    LONG nOffsetY;       // 0x200
-    BYTE* pPixels;       // 0x080 first pixel of the top row, or null
+    DWORD dwSize;      // size of the record, set by the caller
+    WORD wMask;        // fields requested or supplied
+    WORD wReserved;    // with BIM_FLAGS: the upper half of the flag word
+    LONG nHeight;      // 0x001
+    LONG nWidth;       // 0x002
+    LONG nPitch;       // 0x004 bytes from one row to the next
+    BYTE bConstAlpha;  // 0x008
+    BYTE bExtra;       // 0x040 stored and returned only
+    DWORD dwKeyLow;    // 0x020 colour-key range, 0x00RRGGBB
+    DWORD dwKeyHigh;   // 0x020
+    LONG nOffsetX;     // 0x200 logical + offset = buffer coordinate
+    LONG nOffsetY;     // 0x200
+    BYTE* pPixels;     // 0x080 first pixel of the top row, or null
 };
 
 // {C0BC2601-1049-11D4-9EEB-00104B04B807}
 struct IPixelBuffer : public IUnknown {
-    STDMETHOD(GetBufferInfo)(BufferInfo* info) = 0;                                        // 3
-    STDMETHOD(SetBufferInfo)(const BufferInfo* info) = 0;                                  // 4
-    STDMETHOD(Blit)(const RECT* dest, IPixelBuffer* source, const RECT* src,
-                    DWORD reserved) = 0;                                                   // 5
-    STDMETHOD(GetDC)(HDC* dc) = 0;                                                         // 6
-    STDMETHOD(ReleaseDC)(HDC dc) = 0;                                                      // 7
-    STDMETHOD(AddDirtyRect)(const RECT* rect) = 0;                                         // 8
-    STDMETHOD(ClearDirty)() = 0;                                                           // 9
-    STDMETHOD(Reserved10)() = 0;                                                           // 10
-    STDMETHOD(Reserved11)() = 0;                                                           // 11
-    STDMETHOD(EnableColorKey)(BOOL on) = 0;                                                // 12
-    STDMETHOD(EnableConstAlpha)(BOOL on) = 0;                                              // 13
-    STDMETHOD(EnablePixelAlpha)(BOOL on) = 0;                                              // 14
+    STDMETHOD(GetBufferInfo)(BufferInfo* info) = 0;        // 3
+    STDMETHOD(SetBufferInfo)(const BufferInfo* info) = 0;  // 4
+    STDMETHOD(Blit)
+    (const RECT* dest, IPixelBuffer* source, const RECT* src,
+     DWORD reserved) = 0;                           // 5
+    STDMETHOD(GetDC)(HDC* dc) = 0;                  // 6
+    STDMETHOD(ReleaseDC)(HDC dc) = 0;               // 7
+    STDMETHOD(AddDirtyRect)(const RECT* rect) = 0;  // 8
+    STDMETHOD(ClearDirty)() = 0;                    // 9
+    STDMETHOD(Reserved10)() = 0;                    // 10
+    STDMETHOD(Reserved11)() = 0;                    // 11
+    STDMETHOD(EnableColorKey)(BOOL on) = 0;         // 12
+    STDMETHOD(EnableConstAlpha)(BOOL on) = 0;       // 13
+    STDMETHOD(EnablePixelAlpha)(BOOL on) = 0;       // 14
     // GDI buffers take a COLORREF, DirectDraw buffers a 0x00RRGGBB value.
-    STDMETHOD(FillRect)(const RECT* rect, DWORD color) = 0;                                // 15
-    STDMETHOD(Create)(int width, int height) = 0;                                          // 16
-    STDMETHOD(SetOrigin)(int x, int y) = 0;                                                // 17
-    STDMETHOD(Resize)(int width, int height) = 0;                                          // 18
-    STDMETHOD(Scroll)(int dx, int dy) = 0;                                                 // 19
-    STDMETHOD_(int, HasSurface)() = 0;                                                     // 20
-    STDMETHOD_(IDirectDrawSurface4*, GetSurface)() = 0;                                    // 21
-    STDMETHOD(SetOwner)(DXOwner* owner) = 0;                                               // 22
-    STDMETHOD(GetOwner)(DXOwner** owner) = 0;                                              // 23
-    STDMETHOD(Lock)(DWORD flags) = 0;                                                      // 24
-    STDMETHOD(Unlock)() = 0;                                                               // 25
+    STDMETHOD(FillRect)(const RECT* rect, DWORD color) = 0;  // 15
+    STDMETHOD(Create)(int width, int height) = 0;            // 16
+    STDMETHOD(SetOrigin)(int x, int y) = 0;                  // 17
+    STDMETHOD(Resize)(int width, int height) = 0;            // 18
+    STDMETHOD(Scroll)(int dx, int dy) = 0;                   // 19
+    STDMETHOD_(int, HasSurface)() = 0;                       // 20
+    STDMETHOD_(IDirectDrawSurface4*, GetSurface)() = 0;      // 21
+    STDMETHOD(SetOwner)(DXOwner* owner) = 0;                 // 22
+    STDMETHOD(GetOwner)(DXOwner** owner) = 0;                // 23
+    STDMETHOD(Lock)(DWORD flags) = 0;                        // 24
+    STDMETHOD(Unlock)() = 0;                                 // 25
     // The deleting destructor: bit 0 of flags frees the object as well.
-    STDMETHOD_(void, Destroy)(UINT flags) = 0;                                             // 26
-    STDMETHOD(ReleaseSurface)() = 0;                                                       // 27
+    STDMETHOD_(void, Destroy)(UINT flags) = 0;  // 26
+    STDMETHOD(ReleaseSurface)() = 0;            // 27
 };
 DECLARE_IID(IPixelBuffer, 0xC0BC2601, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8,
             0x07);
@@ -109,15 +110,15 @@ DECLARE_IID(IPixelBuffer, 0xC0BC2601, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x
 // {93B66312-65F3-4DCA-A4E9-F8DFB34517AE}
 // Maps a logical area onto a device area of the buffer for scaled drawing.
 struct IBufferView : public IUnknown {
-    STDMETHOD(SetLogicalRect)(const RECT* rect) = 0;                     // 3
-    STDMETHOD(GetLogicalRect)(RECT* rect) = 0;                           // 4
-    STDMETHOD(SetDeviceRect)(const RECT* rect) = 0;                      // 5
-    STDMETHOD(GetDeviceRect)(RECT* rect) = 0;                            // 6
-    STDMETHOD(SetClipToView)(BOOL on) = 0;                               // 7
-    STDMETHOD_(BOOL, GetClipToView)() = 0;                               // 8
-    STDMETHOD(CreateLike)(IPixelBuffer* other) = 0;                      // 9
-    STDMETHOD(CopyViewRect)(IPixelBuffer* other, BOOL fromOther) = 0;    // 10
-    STDMETHOD(GetViewportOrigin)(POINT* origin) = 0;                     // 11
+    STDMETHOD(SetLogicalRect)(const RECT* rect) = 0;                   // 3
+    STDMETHOD(GetLogicalRect)(RECT* rect) = 0;                         // 4
+    STDMETHOD(SetDeviceRect)(const RECT* rect) = 0;                    // 5
+    STDMETHOD(GetDeviceRect)(RECT* rect) = 0;                          // 6
+    STDMETHOD(SetClipToView)(BOOL on) = 0;                             // 7
+    STDMETHOD_(BOOL, GetClipToView)() = 0;                             // 8
+    STDMETHOD(CreateLike)(IPixelBuffer* other) = 0;                    // 9
+    STDMETHOD(CopyViewRect)(IPixelBuffer* other, BOOL fromOther) = 0;  // 10
+    STDMETHOD(GetViewportOrigin)(POINT* origin) = 0;                   // 11
 };
 DECLARE_IID(IBufferView, 0x93B66312, 0x65F3, 0x4DCA, 0xA4, 0xE9, 0xF8, 0xDF, 0xB3, 0x45, 0x17,
             0xAE);
@@ -125,14 +126,17 @@ DECLARE_IID(IBufferView, 0x93B66312, 0x65F3, 0x4DCA, 0xA4, 0xE9, 0xF8, 0xDF, 0xB
 // Direct pixel access is bracketed: AddRef + Lock(flags) ... Unlock + Release.
 // A failed lock leaves no reference behind.
 inline HRESULT ScopedUseBegin(IPixelBuffer* buffer, DWORD flags) {
-    if (!buffer) return E_POINTER;
+    if (!buffer)
+        return E_POINTER;
     buffer->AddRef();
     HRESULT hr = buffer->Lock(flags);
-    if (FAILED(hr)) buffer->Release();
+    if (FAILED(hr))
+        buffer->Release();
     return hr;
 }
 inline void ScopedUseEnd(IPixelBuffer* buffer) {
-    if (!buffer) return;
+    if (!buffer)
+        return;
     buffer->Unlock();
     buffer->Release();
 }

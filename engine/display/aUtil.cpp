@@ -17,35 +17,43 @@ enum { MESSAGE_TEXT_MAX = 80, MENU_TEXT_MAX = 260 };
 
 // Copies text[0..len) cut to the buffer; nothing for a null or empty buffer.
 void CopyCut(const char* text, size_t len, char* dest, int size) {
-    if (!dest || size <= 0) return;
+    if (!dest || size <= 0)
+        return;
     std::string part(text, len);
     size_t n = MbCutLength(part.c_str(), (size_t)size - 1);
     memcpy(dest, part.c_str(), n);
     dest[n] = 0;
 }
 
-HDC ScreenDC() { return GetDC(nullptr); }
+HDC ScreenDC() {
+    return GetDC(nullptr);
+}
 
 }  // namespace
 
 int ShowResourceMessage(HWND window, UINT captionId, UINT textId, UINT type) {
     char caption[512], text[512];
-    if (LoadResString(captionId, caption, sizeof(caption)) <= 0) caption[0] = 0;
-    if (LoadResString(textId, text, sizeof(text)) <= 0) text[0] = 0;
+    if (LoadResString(captionId, caption, sizeof(caption)) <= 0)
+        caption[0] = 0;
+    if (LoadResString(textId, text, sizeof(text)) <= 0)
+        text[0] = 0;
     caption[MbCutLength(caption, MESSAGE_TEXT_MAX)] = 0;
     text[MbCutLength(text, MESSAGE_TEXT_MAX)] = 0;
     return ShowTextMessage(window, caption, text, type);
 }
 
 int ShowTextMessage(HWND window, const char* caption, const char* text, UINT type) {
-    if (!text || !*text) return IDOK;
+    if (!text || !*text)
+        return IDOK;
     return SysMessageBox(window, text, caption, type);
 }
 
 void AppendMenuItems(HMENU target, HMENU source, int position) {
     TRACE_POINT();
-    if (!target || !source) return;
-    if (GetMenuItemCount(target) < position) position = -1;
+    if (!target || !source)
+        return;
+    if (GetMenuItemCount(target) < position)
+        position = -1;
     int count = GetMenuItemCount(source);
     for (int i = 0; i < count; ++i) {
         UINT id = GetMenuItemID(source, i);
@@ -75,19 +83,23 @@ void AppendMenuItems(HMENU target, HMENU source, int position) {
     }
 }
 
-HMENU GetSubMenuAt(HMENU menu, int index) { return GetSubMenu(menu, index); }
+HMENU GetSubMenuAt(HMENU menu, int index) {
+    return GetSubMenu(menu, index);
+}
 
 int GetFileVersion(const char* path, VS_FIXEDFILEINFO* out) {
-    if (!path || !out) return 0;
+    if (!path || !out)
+        return 0;
     DWORD handle = 0;
     DWORD size = GetFileVersionInfoSizeA(path, &handle);
-    if (!size) return 0;
+    if (!size)
+        return 0;
     std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoA(path, 0, size, block.data())) return 0;
+    if (!GetFileVersionInfoA(path, 0, size, block.data()))
+        return 0;
     void* info = nullptr;
     UINT len = 0;
-    if (!VerQueryValueA(block.data(), "\\", &info, &len) || !info ||
-        len < sizeof(VS_FIXEDFILEINFO))
+    if (!VerQueryValueA(block.data(), "\\", &info, &len) || !info || len < sizeof(VS_FIXEDFILEINFO))
         return 0;
     memcpy(out, info, sizeof(VS_FIXEDFILEINFO));
     return 1;
@@ -95,24 +107,30 @@ int GetFileVersion(const char* path, VS_FIXEDFILEINFO* out) {
 
 const void* LoadRCDataResource(UINT id, DWORD* sizeOut) {
     TRACE_POINT();
-    if (sizeOut) *sizeOut = 0;
+    if (sizeOut)
+        *sizeOut = 0;
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), (LPCSTR)RT_RCDATA);
-    if (!found) return nullptr;
+    if (!found)
+        return nullptr;
     HGLOBAL loaded = LoadResource(module, found);
-    if (!loaded) return nullptr;
-    if (sizeOut) *sizeOut = SizeofResource(module, found);
+    if (!loaded)
+        return nullptr;
+    if (sizeOut)
+        *sizeOut = SizeofResource(module, found);
     return LockResource(loaded);
 }
 
 int LoadResString(UINT id, char* buffer, int size) {
-    if (!buffer || size <= 0) return 0;
+    if (!buffer || size <= 0)
+        return 0;
     buffer[0] = 0;
     return LoadStringA(GetModuleHandleA(nullptr), id, buffer, size);
 }
 
 void SetCanonicalPath(std::string& out, const char* path) {
-    if (!path) path = "";
+    if (!path)
+        path = "";
     char full[MAX_PATH + 1];
     char* filePart = nullptr;
     DWORD n = GetFullPathNameA(path, MAX_PATH, full, &filePart);
@@ -133,22 +151,26 @@ void SetCanonicalPath(std::string& out, const char* path) {
                 ++i;
                 continue;
             }
-            if (full[i] == '\\') ++seps;
+            if (full[i] == '\\')
+                ++seps;
         }
         root.assign(full, i);
-        if (seps < 2) root += '\\';
+        if (seps < 2)
+            root += '\\';
     }
     DWORD flags = 0;
     if (!root.empty() &&
         GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) {
-        if (!(flags & FS_CASE_IS_PRESERVED)) CharUpperA(full);
+        if (!(flags & FS_CASE_IS_PRESERVED))
+            CharUpperA(full);
         if (!(flags & FS_UNICODE_STORED_ON_DISK) && filePart && *filePart) {
             WIN32_FIND_DATAA fd;
             HANDLE h = FindFirstFileA(full, &fd);
             if (h != INVALID_HANDLE_VALUE) {
                 FindClose(h);
                 size_t at = filePart - full;
-                if (at + strlen(fd.cFileName) < sizeof(full)) strcpy(full + at, fd.cFileName);
+                if (at + strlen(fd.cFileName) < sizeof(full))
+                    strcpy(full + at, fd.cFileName);
             }
         }
     }
@@ -157,7 +179,8 @@ void SetCanonicalPath(std::string& out, const char* path) {
 
 HRESULT SplitMemberPath(const char* text, char* prefix, int prefixSize, char* member,
                         int memberSize, DWORD* kindOut) {
-    if (!text || !*text) return E_INVALIDARG;
+    if (!text || !*text)
+        return E_INVALIDARG;
     size_t dot = (size_t)-1;
     for (size_t i = 0; text[i]; ++i) {
         if (IsDBCSLeadByte((BYTE)text[i]) && text[i + 1]) {
@@ -182,14 +205,17 @@ HRESULT SplitMemberPath(const char* text, char* prefix, int prefixSize, char* me
 }
 
 bool IsBlank(const char* text) {
-    if (!text) return true;
+    if (!text)
+        return true;
     for (; *text; ++text)
-        if (*text != ' ') return false;
+        if (*text != ' ')
+            return false;
     return true;
 }
 
 HRESULT GetObjectTypeInfo(IUnknown* object, ITypeInfo** out) {
-    if (!object || !out) return E_INVALIDARG;
+    if (!object || !out)
+        return E_INVALIDARG;
     *out = nullptr;
     IProvideClassInfo* pci = nullptr;
     HRESULT hr = object->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&pci));
@@ -199,16 +225,19 @@ HRESULT GetObjectTypeInfo(IUnknown* object, ITypeInfo** out) {
     }
     hr = pci->GetClassInfo(out);
     pci->Release();
-    if (FAILED(hr)) LOG_HRESULT(hr, "GetObjectTypeInfo::GetClassInfo failed");
+    if (FAILED(hr))
+        LOG_HRESULT(hr, "GetObjectTypeInfo::GetClassInfo failed");
     return hr;
 }
 
 HRESULT GetObjectEventInfo(IUnknown* object, ITypeInfo** out) {
-    if (!object || !out) return E_INVALIDARG;
+    if (!object || !out)
+        return E_INVALIDARG;
     *out = nullptr;
     ITypeInfo* classInfo = nullptr;
     HRESULT hr = GetObjectTypeInfo(object, &classInfo);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     TYPEATTR* attr = nullptr;
     hr = classInfo->GetTypeAttr(&attr);
     if (FAILED(hr)) {
@@ -218,13 +247,15 @@ HRESULT GetObjectEventInfo(IUnknown* object, ITypeInfo** out) {
     }
     for (UINT i = 0; i < attr->cImplTypes; ++i) {
         INT flags = 0;
-        if (FAILED(classInfo->GetImplTypeFlags(i, &flags))) continue;
+        if (FAILED(classInfo->GetImplTypeFlags(i, &flags)))
+            continue;
         if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) !=
             (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
             continue;
         HREFTYPE ref = 0;
         hr = classInfo->GetRefTypeOfImplType(i, &ref);
-        if (SUCCEEDED(hr)) hr = classInfo->GetRefTypeInfo(ref, out);
+        if (SUCCEEDED(hr))
+            hr = classInfo->GetRefTypeInfo(ref, out);
         break;
     }
     classInfo->ReleaseTypeAttr(attr);
@@ -233,11 +264,13 @@ HRESULT GetObjectEventInfo(IUnknown* object, ITypeInfo** out) {
 }
 
 HRESULT GetStockEventInfo(IUnknown* object, const char* tableName, ITypeInfo** out) {
-    if (!object || !tableName || !out) return E_INVALIDARG;
+    if (!object || !tableName || !out)
+        return E_INVALIDARG;
     *out = nullptr;
     ITypeInfo* classInfo = nullptr;
     HRESULT hr = GetObjectTypeInfo(object, &classInfo);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     ITypeLib* lib = nullptr;
     UINT index = 0;
     hr = classInfo->GetContainingTypeLib(&lib, &index);
@@ -253,7 +286,8 @@ HRESULT GetStockEventInfo(IUnknown* object, const char* tableName, ITypeInfo** o
     lib->Release();
     if (FAILED(hr) || found == 0 || !*out) {
         LOG_HRESULT(hr, "GetStockEventInfo::FindName failed: %s", tableName);
-        if (*out) (*out)->Release();
+        if (*out)
+            (*out)->Release();
         *out = nullptr;
         return FAILED(hr) ? hr : TYPE_E_ELEMENTNOTFOUND;
     }
@@ -306,7 +340,8 @@ int CALLBACK FirstFontProc(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPAR
 }  // namespace
 
 bool IsTrueTypeFace(const char* face) {
-    if (!face || !*face) return false;
+    if (!face || !*face)
+        return false;
     bool found = false;
     HDC dc = ScreenDC();
     EnumFontFamiliesA(dc, face, TrueTypeProc, reinterpret_cast<LPARAM>(&found));
@@ -315,9 +350,11 @@ bool IsTrueTypeFace(const char* face) {
 }
 
 bool MatchFontFace(const char* face, LOGFONTA* logFont) {
-    if (!logFont) return false;
+    if (!logFont)
+        return false;
     logFont->lfFaceName[0] = 0;
-    if (!face || !*face) return false;
+    if (!face || !*face)
+        return false;
     HDC dc = ScreenDC();
     EnumFontFamiliesA(dc, face, FirstFontProc, reinterpret_cast<LPARAM>(logFont));
     ReleaseDC(nullptr, dc);
@@ -325,7 +362,8 @@ bool MatchFontFace(const char* face, LOGFONTA* logFont) {
 }
 
 bool EnablePrivilege(const char* name, bool enable) {
-    if (!IsWindowsNT(false)) return true;
+    if (!IsWindowsNT(false))
+        return true;
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
         LOG_WIN32_ERROR(0, "OpenProcessToken failed");

@@ -16,10 +16,10 @@ namespace {
 // What the splitter knows of the last operand of a range.
 enum OperandKind {
     OPERAND_NONE,
-    OPERAND_GROUP,       // ( ... )
-    OPERAND_TOKEN,       // name or number
-    OPERAND_STRING,      // "..."
-    OPERAND_BRACKETED,   // name followed by ( ... ) or [ ... ]
+    OPERAND_GROUP,      // ( ... )
+    OPERAND_TOKEN,      // name or number
+    OPERAND_STRING,     // "..."
+    OPERAND_BRACKETED,  // name followed by ( ... ) or [ ... ]
 };
 
 // Operation codes of the postfix sequence.
@@ -54,30 +54,52 @@ const int kMaxIndexes = 64;
 // Longest function name.
 const size_t kMaxFunctionName = 255;
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 inline bool IsOperatorChar(char c) {
     switch (c) {
-    case '*': case '/': case '+': case '-': case '>': case '<': case '=': case '!': case '&':
-    case '|': return true;
-    default: return false;
+        case '*':
+        case '/':
+        case '+':
+        case '-':
+        case '>':
+        case '<':
+        case '=':
+        case '!':
+        case '&':
+        case '|':
+            return true;
+        default:
+            return false;
     }
 }
 
 inline bool IsNameChar(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           c == '_' || c == '.';
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+           c == '.';
 }
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int SplitPrecedence(const char* op, int len) {
     switch (op[0]) {
-    case '*': case '/': return 100;
-    case '+': case '-': return 90;
-    case '&': return 70;
-    case '|': return 60;
-    default: (void)len; return 80;  // > < >= <= == !=
+        case '*':
+        case '/':
+            return 100;
+        case '+':
+        case '-':
+            return 90;
+        case '&':
+            return 70;
+        case '|':
+            return 60;
+        default:
+            (void)len;
+            return 80;  // > < >= <= == !=
     }
 }
 
@@ -85,29 +107,46 @@ int OpCodeOf(const char* op, int len) {
     char a = op[0], b = len > 1 ? op[1] : '\0';
     if (len == 1) {
         switch (a) {
-        case '*': return OP_MULTIPLY;
-        case '/': return OP_DIVIDE;
-        case '+': return OP_PLUS;
-        case '-': return OP_MINUS;
-        case '>': return OP_GREATER;
-        case '<': return OP_LESS;
-        case '!': return OP_NOT;
-        case kNegate: return OP_NEGATE;
-        default: return OP_NONE;
+            case '*':
+                return OP_MULTIPLY;
+            case '/':
+                return OP_DIVIDE;
+            case '+':
+                return OP_PLUS;
+            case '-':
+                return OP_MINUS;
+            case '>':
+                return OP_GREATER;
+            case '<':
+                return OP_LESS;
+            case '!':
+                return OP_NOT;
+            case kNegate:
+                return OP_NEGATE;
+            default:
+                return OP_NONE;
         }
     }
-    if (len != 2) return OP_NONE;
+    if (len != 2)
+        return OP_NONE;
     if (b == '=') {
         switch (a) {
-        case '>': return OP_GREATER_EQUAL;
-        case '<': return OP_LESS_EQUAL;
-        case '=': return OP_EQUAL;
-        case '!': return OP_NOT_EQUAL;
-        default: return OP_NONE;
+            case '>':
+                return OP_GREATER_EQUAL;
+            case '<':
+                return OP_LESS_EQUAL;
+            case '=':
+                return OP_EQUAL;
+            case '!':
+                return OP_NOT_EQUAL;
+            default:
+                return OP_NONE;
         }
     }
-    if (a == '&' && b == '&') return OP_AND;
-    if (a == '|' && b == '|') return OP_OR;
+    if (a == '&' && b == '&')
+        return OP_AND;
+    if (a == '|' && b == '|')
+        return OP_OR;
     return OP_NONE;
 }
 
@@ -123,12 +162,16 @@ int NextTopLevelComma(const char* t, int pos, int end) {
     while (pos < end) {
         char c = t[pos];
         if (c == '"') {
-            if (!ScanStringLiteral(t, pos, end, nullptr)) return end;
+            if (!ScanStringLiteral(t, pos, end, nullptr))
+                return end;
             continue;
         }
-        if (c == '(' || c == '[') ++depth;
-        else if (c == ')' || c == ']') --depth;
-        else if (c == ',' && depth == 0) return pos;
+        if (c == '(' || c == '[')
+            ++depth;
+        else if (c == ')' || c == ']')
+            --depth;
+        else if (c == ',' && depth == 0)
+            return pos;
         pos = NextChar(t, pos, end);
     }
     return end;
@@ -140,11 +183,14 @@ int MatchingCloser(const char* t, int pos, int end) {
     while (pos < end) {
         char c = t[pos];
         if (c == '"') {
-            if (!ScanStringLiteral(t, pos, end, nullptr)) return -1;
+            if (!ScanStringLiteral(t, pos, end, nullptr))
+                return -1;
             continue;
         }
-        if (c == '(' || c == '[') ++depth;
-        else if ((c == ')' || c == ']') && --depth == 0) return pos;
+        if (c == '(' || c == '[')
+            ++depth;
+        else if ((c == ')' || c == ']') && --depth == 0)
+            return pos;
         pos = NextChar(t, pos, end);
     }
     return -1;
@@ -183,9 +229,11 @@ void CExpression::PopTo(size_t base) {
 }
 
 HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
-    if (!result) return E_POINTER;
+    if (!result)
+        return E_POINTER;
     VariantClear(result);
-    if (!text) return E_INVALIDARG;
+    if (!text)
+        return E_INVALIDARG;
     if (m_busy) {
         // Called again from inside an evaluation (through an object or a
         // function): the work block is in use, so a fresh evaluator does it.
@@ -196,11 +244,13 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
         return nested.Evaluate(text, result);
     }
     size_t length = strlen(text);
-    if (length >= (size_t)(INT_MAX / 3)) return E_OUTOFMEMORY;
+    if (length >= (size_t)(INT_MAX / 3))
+        return E_OUTOFMEMORY;
     if (m_capacity < (int)length + 1) {
         int capacity = std::max((int)length + 1, kMinCapacity);
         char* block = new (std::nothrow) char[(size_t)capacity * 3];
-        if (!block) return E_OUTOFMEMORY;
+        if (!block)
+            return E_OUTOFMEMORY;
         delete[] m_block;
         m_block = block;
         m_capacity = capacity;
@@ -222,7 +272,8 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
     ++m_busy;
     HRESULT hr = EvaluatePostfix(m_post, 0, m_postLen, value);
     --m_busy;
-    if (SUCCEEDED(hr)) *result = value;
+    if (SUCCEEDED(hr))
+        *result = value;
     return hr;
 }
 
@@ -232,7 +283,8 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
 bool CExpression::Emit(const char* bytes, int n) {
     // The postfix form never exceeds twice the source; the test guards the
     // buffer all the same.
-    if (m_postLen + n >= m_postCap) return false;
+    if (m_postLen + n >= m_postCap)
+        return false;
     memcpy(m_post + m_postLen, bytes, (size_t)n);
     m_postLen += n;
     return true;
@@ -246,7 +298,8 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
     }
     while (start < end && IsBlank(t[start])) ++start;
     while (end > start && IsBlank(t[end - 1])) --end;
-    if (start >= end) return false;
+    if (start >= end)
+        return false;
 
     const size_t splitBase = m_splits.size();
     int kind = OPERAND_NONE;
@@ -280,13 +333,15 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
                 break;
             }
             int len = pos - opPos;
-            bool prefix = (c == '!' && len == 1) || ((c == '+' || c == '-') && kind == OPERAND_NONE);
+            bool prefix =
+                (c == '!' && len == 1) || ((c == '+' || c == '-') && kind == OPERAND_NONE);
             if (prefix) {
                 if (kind != OPERAND_NONE) {  // "!" right after an operand
                     ok = false;
                     break;
                 }
-                if (runStart < 0) runStart = opPos;
+                if (runStart < 0)
+                    runStart = opPos;
             } else {
                 if (kind == OPERAND_NONE) {
                     ok = false;
@@ -294,13 +349,15 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
                 }
                 int prec = SplitPrecedence(t + opPos, len);
                 m_splits.push_back(Split{opPos, len, prec});
-                if (prec < minPrec) minPrec = prec;
+                if (prec < minPrec)
+                    minPrec = prec;
                 runStart = -1;
             }
             kind = OPERAND_NONE;
             int q = pos;
             while (q < end && IsBlank(t[q])) ++q;
-            if (q >= end) ok = false;  // an operator ends the range
+            if (q >= end)
+                ok = false;  // an operator ends the range
             continue;
         }
         if (c == '"') {
@@ -327,7 +384,8 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
         while (pos < end) {
             unsigned char b = (unsigned char)t[pos];
             if (IsExprLeadByte(b)) {
-                if (pos + 1 >= end) break;
+                if (pos + 1 >= end)
+                    break;
                 pos += 2;
             } else if (IsNameChar(b)) {
                 ++pos;
@@ -344,8 +402,10 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
         if (number) {
             int dots = 0;
             for (int i = tokStart; i < tokEnd && ok; ++i) {
-                if (t[i] == '.') ok = ++dots <= 1;
-                else ok = IsDigit(t[i]);
+                if (t[i] == '.')
+                    ok = ++dots <= 1;
+                else
+                    ok = IsDigit(t[i]);
             }
             continue;
         }
@@ -363,14 +423,17 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
             pos = cl + 1;
         }
     }
-    if (ok && kind == OPERAND_NONE && m_splits.size() == splitBase) ok = false;
+    if (ok && kind == OPERAND_NONE && m_splits.size() == splitBase)
+        ok = false;
 
     if (ok && m_splits.size() == splitBase) {
         ok = EmitOperand(kind, tokStart, tokEnd, open, close, depth);
         // Prefix operators, the one next to the operand first.
         for (int p = operandStart - 1; ok && runStart >= 0 && p >= runStart; --p) {
-            if (t[p] == '-') ok = EmitByte(kNegate) && EmitByte(' ');
-            else if (t[p] == '!') ok = EmitByte('!') && EmitByte(' ');
+            if (t[p] == '-')
+                ok = EmitByte(kNegate) && EmitByte(' ');
+            else if (t[p] == '!')
+                ok = EmitByte('!') && EmitByte(' ');
         }
     } else if (ok) {
         // Every operator of the lowest level splits the range; the parts go
@@ -381,15 +444,19 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
         bool havePrevious = false;
         for (size_t i = splitBase; ok && i < m_splits.size(); ++i) {
             Split s = m_splits[i];
-            if (s.prec != minPrec) continue;
+            if (s.prec != minPrec)
+                continue;
             ok = ToPostfix(partStart, s.pos, depth + 1);
-            if (ok && havePrevious) ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
+            if (ok && havePrevious)
+                ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
             previous = s;
             havePrevious = true;
             partStart = s.pos + s.len;
         }
-        if (ok) ok = ToPostfix(partStart, end, depth + 1);
-        if (ok) ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
+        if (ok)
+            ok = ToPostfix(partStart, end, depth + 1);
+        if (ok)
+            ok = Emit(t + previous.pos, previous.len) && EmitByte(' ');
     }
     m_splits.resize(splitBase);
     return ok;
@@ -398,28 +465,36 @@ bool CExpression::ToPostfix(int start, int end, int depth) {
 bool CExpression::EmitOperand(int kind, int tokStart, int tokEnd, int open, int close, int depth) {
     const char* t = m_source;
     switch (kind) {
-    case OPERAND_GROUP: return ToPostfix(open + 1, close, depth + 1);
-    case OPERAND_TOKEN:
-    case OPERAND_STRING: return Emit(t + tokStart, tokEnd - tokStart) && EmitByte(' ');
-    case OPERAND_BRACKETED: {
-        if (!Emit(t + tokStart, tokEnd - tokStart) || !EmitByte(t[open])) return false;
-        int p = open + 1;
-        while (p < close && IsBlank(t[p])) ++p;
-        if (p == close) {
-            if (t[open] == '[') return false;  // an element needs an index
-        } else {
-            int itemStart = open + 1;
-            for (;;) {
-                int comma = NextTopLevelComma(t, itemStart, close);
-                if (!ToPostfix(itemStart, comma, depth + 1)) return false;
-                if (comma >= close) break;
-                if (!EmitByte(',')) return false;
-                itemStart = comma + 1;
+        case OPERAND_GROUP:
+            return ToPostfix(open + 1, close, depth + 1);
+        case OPERAND_TOKEN:
+        case OPERAND_STRING:
+            return Emit(t + tokStart, tokEnd - tokStart) && EmitByte(' ');
+        case OPERAND_BRACKETED: {
+            if (!Emit(t + tokStart, tokEnd - tokStart) || !EmitByte(t[open]))
+                return false;
+            int p = open + 1;
+            while (p < close && IsBlank(t[p])) ++p;
+            if (p == close) {
+                if (t[open] == '[')
+                    return false;  // an element needs an index
+            } else {
+                int itemStart = open + 1;
+                for (;;) {
+                    int comma = NextTopLevelComma(t, itemStart, close);
+                    if (!ToPostfix(itemStart, comma, depth + 1))
+                        return false;
+                    if (comma >= close)
+                        break;
+                    if (!EmitByte(','))
+                        return false;
+                    itemStart = comma + 1;
+                }
             }
+            return EmitByte(t[close]) && EmitByte(' ');
         }
-        return EmitByte(t[close]) && EmitByte(' ');
-    }
-    default: return false;
+        default:
+            return false;
     }
 }
 
@@ -465,18 +540,42 @@ HRESULT CExpression::EvaluatePostfix(const char* post, int start, int end, VARIA
                 VARIANT& right = m_stack[m_stack.size() - 1];
                 VARIANT& left = m_stack[m_stack.size() - 2];
                 switch (code) {
-                case OP_MULTIPLY: done = ExprOp::VarMultiply(left, right, left); break;
-                case OP_DIVIDE: done = ExprOp::VarDivide(left, right, left); break;
-                case OP_PLUS: done = ExprOp::VarPlus(left, right, left); break;
-                case OP_MINUS: done = ExprOp::VarMinus(left, right, left); break;
-                case OP_GREATER: done = ExprOp::VarGreater(left, right, left); break;
-                case OP_LESS: done = ExprOp::VarLess(left, right, left); break;
-                case OP_GREATER_EQUAL: done = ExprOp::VarGreaterEqual(left, right, left); break;
-                case OP_LESS_EQUAL: done = ExprOp::VarLessEqual(left, right, left); break;
-                case OP_EQUAL: done = ExprOp::VarEqual(left, right, left); break;
-                case OP_NOT_EQUAL: done = ExprOp::VarNotEqual(left, right, left); break;
-                case OP_AND: done = ExprOp::VarAnd(left, right, left); break;
-                default: done = ExprOp::VarOr(left, right, left); break;
+                    case OP_MULTIPLY:
+                        done = ExprOp::VarMultiply(left, right, left);
+                        break;
+                    case OP_DIVIDE:
+                        done = ExprOp::VarDivide(left, right, left);
+                        break;
+                    case OP_PLUS:
+                        done = ExprOp::VarPlus(left, right, left);
+                        break;
+                    case OP_MINUS:
+                        done = ExprOp::VarMinus(left, right, left);
+                        break;
+                    case OP_GREATER:
+                        done = ExprOp::VarGreater(left, right, left);
+                        break;
+                    case OP_LESS:
+                        done = ExprOp::VarLess(left, right, left);
+                        break;
+                    case OP_GREATER_EQUAL:
+                        done = ExprOp::VarGreaterEqual(left, right, left);
+                        break;
+                    case OP_LESS_EQUAL:
+                        done = ExprOp::VarLessEqual(left, right, left);
+                        break;
+                    case OP_EQUAL:
+                        done = ExprOp::VarEqual(left, right, left);
+                        break;
+                    case OP_NOT_EQUAL:
+                        done = ExprOp::VarNotEqual(left, right, left);
+                        break;
+                    case OP_AND:
+                        done = ExprOp::VarAnd(left, right, left);
+                        break;
+                    default:
+                        done = ExprOp::VarOr(left, right, left);
+                        break;
                 }
                 VariantClear(&m_stack.back());
                 m_stack.pop_back();
@@ -509,7 +608,8 @@ HRESULT CExpression::EvaluatePostfix(const char* post, int start, int end, VARIA
         }
     }
     size_t have = m_stack.size() - base;
-    if (have == 0) return E_EXPR_EMPTY;
+    if (have == 0)
+        return E_EXPR_EMPTY;
     if (have > 1) {
         PopTo(base);
         return E_FAIL;
@@ -524,7 +624,8 @@ HRESULT CExpression::PushList(const char* post, int start, int end, bool reverse
     const size_t base = m_stack.size();
     int p = start;
     while (p < end && IsBlank(post[p])) ++p;
-    if (p >= end) return S_OK;
+    if (p >= end)
+        return S_OK;
     int itemStart = start;
     for (;;) {
         int comma = NextTopLevelComma(post, itemStart, end);
@@ -537,22 +638,25 @@ HRESULT CExpression::PushList(const char* post, int start, int end, bool reverse
         }
         Push(v);
         ++count;
-        if (comma >= end) break;
+        if (comma >= end)
+            break;
         itemStart = comma + 1;
     }
-    if (reverse) std::reverse(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    if (reverse)
+        std::reverse(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
     return S_OK;
 }
 
-HRESULT CExpression::EvaluateList(const char* postfix, VARIANT** values, int* count,
-                                  bool reverse) {
-    if (!postfix || !values || !count) return E_POINTER;
+HRESULT CExpression::EvaluateList(const char* postfix, VARIANT** values, int* count, bool reverse) {
+    if (!postfix || !values || !count)
+        return E_POINTER;
     *values = nullptr;
     *count = 0;
     const size_t base = m_stack.size();
     int n = 0;
     HRESULT hr = PushList(postfix, 0, (int)strlen(postfix), reverse, n);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     VARIANT* out = n ? new (std::nothrow) VARIANT[(size_t)n] : nullptr;
     if (n && !out) {
         PopTo(base);
@@ -573,28 +677,32 @@ HRESULT CExpression::PushName(const char* post, int& pos, int end) {
         if (IsExprLeadByte(b) && pos + 1 < end) {
             pos += 2;
         } else if (IsNameChar(b)) {
-            if (b == '.' && dot < 0) dot = pos - nameStart;
+            if (b == '.' && dot < 0)
+                dot = pos - nameStart;
             ++pos;
         } else {
             break;
         }
     }
-    if (pos == nameStart) return E_FAIL;  // not a name: a stray byte
+    if (pos == nameStart)
+        return E_FAIL;  // not a name: a stray byte
     std::string name(post + nameStart, (size_t)(pos - nameStart));
     int open = -1, close = -1;
     if (pos < end && (post[pos] == '(' || post[pos] == '[')) {
         open = pos;
         close = MatchingCloser(post, pos, end);
-        if (close < 0) return E_FAIL;
+        if (close < 0)
+            return E_FAIL;
         pos = close + 1;
     }
-    if (open >= 0 && post[open] == '(') return PushCall(name, post, open, close);
-    if (dot >= 0) return PushMember(name, post, open, close);
+    if (open >= 0 && post[open] == '(')
+        return PushCall(name, post, open, close);
+    if (dot >= 0)
+        return PushMember(name, post, open, close);
     return PushVariable(name, post, open, close);
 }
 
-HRESULT CExpression::PushVariable(const std::string& name, const char* post, int open,
-                                  int close) {
+HRESULT CExpression::PushVariable(const std::string& name, const char* post, int open, int close) {
     int id = m_vars ? m_vars->Find(name.c_str()) : VAR_NOT_FOUND;
     if (id == VAR_NOT_FOUND) {
         LOG_MSG("Variable '%s' does not exist", name.c_str());
@@ -603,7 +711,8 @@ HRESULT CExpression::PushVariable(const std::string& name, const char* post, int
     VARIANT v;
     VariantInit(&v);
     if (open < 0) {
-        if (!m_vars->GetValue(id, &v)) return E_FAIL;
+        if (!m_vars->GetValue(id, &v))
+            return E_FAIL;
         Push(v);
         return S_OK;
     }
@@ -615,7 +724,8 @@ HRESULT CExpression::PushVariable(const std::string& name, const char* post, int
     for (int i = 0; ok && i < count; ++i) {
         VARIANT& item = m_stack[base + (size_t)i];
         ok = V_VT(&item) == VT_I4 || SUCCEEDED(VariantChangeType(&item, &item, 0, VT_I4));
-        if (ok) indexes[i] = V_I4(&item);
+        if (ok)
+            indexes[i] = V_I4(&item);
     }
     PopTo(base);
     if (!ok) {
@@ -625,9 +735,8 @@ HRESULT CExpression::PushVariable(const std::string& name, const char* post, int
     // Only arrays of VARIANTs with as many dimensions as indexes are read:
     // anything else would make the fetch read or write out of bounds.
     const VARIANT* value = m_vars->PeekValue(id);
-    SAFEARRAY* psa = (value && (V_VT(value) & VT_ARRAY) && !(V_VT(value) & VT_BYREF))
-                         ? V_ARRAY(value)
-                         : nullptr;
+    SAFEARRAY* psa =
+        (value && (V_VT(value) & VT_ARRAY) && !(V_VT(value) & VT_BYREF)) ? V_ARRAY(value) : nullptr;
     VARTYPE elementType = VT_EMPTY;
     if (!psa || SafeArrayGetDim(psa) != (UINT)count ||
         FAILED(SafeArrayGetVartype(psa, &elementType)) || elementType != VT_VARIANT ||
@@ -662,13 +771,15 @@ HRESULT CExpression::PushMember(const std::string& name, const char* post, int o
     if (m_vars) {
         int id = m_vars->Find(object.c_str());
         const VARIANT* v = id != VAR_NOT_FOUND ? m_vars->PeekValue(id) : nullptr;
-        if (v && V_VT(v) == VT_BSTR) object = MultibyteFromBstr(V_BSTR(v));
+        if (v && V_VT(v) == VT_BSTR)
+            object = MultibyteFromBstr(V_BSTR(v));
     }
     const size_t base = m_stack.size();
     int count = 0;
     if (open >= 0) {
         HRESULT hr = PushList(post, open + 1, close, true, count);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     return CallWithArgs(base, E_FAIL, [&](VARIANT* args, VARIANT* result) {
         return m_objects &&
@@ -685,7 +796,8 @@ HRESULT CExpression::PushCall(const std::string& name, const char* post, int ope
     const size_t base = m_stack.size();
     int count = 0;
     HRESULT hr = PushList(post, open + 1, close, true, count);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return CallWithArgs(base, E_EXPR_CALL, [&](VARIANT* args, VARIANT* result) {
         return m_functions && m_functions->Execute(name.c_str(), args, count, result);
     });

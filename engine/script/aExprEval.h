@@ -112,7 +112,7 @@ private:
     void PopTo(size_t base);
 
     int m_capacity;
-    char* m_block;   // source copy, then postfix buffer
+    char* m_block;  // source copy, then postfix buffer
     char* m_source;
     char* m_post;
     int m_postLen;

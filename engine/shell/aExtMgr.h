@@ -27,19 +27,19 @@ typedef HRESULT (*PFNMODULECREATE)(IUnknown** out);
 
 // The creator record of a module (16 bytes in the 32-bit program).
 struct ModuleCreator {
-    DWORD dwFirst;            // 0 for built-in modules
+    DWORD dwFirst;  // 0 for built-in modules
     PFNMODULECREATE pfnCreate;
-    DWORD_PTR dwArgument;     // 0 for built-in modules
-    DWORD dwLast;             // 0 for built-in modules
+    DWORD_PTR dwArgument;  // 0 for built-in modules
+    DWORD dwLast;          // 0 for built-in modules
 };
 
 // One module (208 bytes in the 32-bit program).
 struct ModuleEntry {
-    DWORD dwFlag;             // 1 for built-in modules
-    WORD wType;               // ModuleType
+    DWORD dwFlag;  // 1 for built-in modules
+    WORD wType;    // ModuleType
     WORD wReserved;
     CLSID clsid;
-    IID iid;                  // interface or category identifier
+    IID iid;  // interface or category identifier
     ModuleCreator* pCreator;
     DWORD dwZero;             // 0 for built-in modules
     char szName[32];          // from the string table, when a name id is given
@@ -95,8 +95,8 @@ public:
 
 private:
     DWORD m_counts[4];
-    std::vector<ModuleEntry*> m_entries;       // grouped by type, in type order
-    std::vector<ModuleCreator*> m_creators;    // owned
+    std::vector<ModuleEntry*> m_entries;     // grouped by type, in type order
+    std::vector<ModuleCreator*> m_creators;  // owned
 };
 
 // The built-in modules, in the order of definition.

@@ -35,17 +35,20 @@ HWND CPlayerDoc::GetViewWindow() {
 
 HRESULT CPlayerDoc::Open(const char* path) {
     TRACE_POINT();
-    if (!path) return E_INVALIDARG;
+    if (!path)
+        return E_INVALIDARG;
     std::string full;
     SetCanonicalPath(full, path);
     lstrcpynA(m_path, full.c_str(), sizeof(m_path));
 
     CPackage* package = nullptr;
     HRESULT hr = CPackage::CreateInstance(&package);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     package->QueryInterface(__uuidof(IPackage), reinterpret_cast<void**>(&m_pPackage));
     package->Release();
-    if (!m_pPackage) return E_NOINTERFACE;
+    if (!m_pPackage)
+        return E_NOINTERFACE;
     hr = m_pPackage->Open(m_path, 1);
     if (FAILED(hr)) {
         m_pPackage->Release();
@@ -64,7 +67,8 @@ HRESULT CPlayerDoc::Open(const char* path) {
 
     // The entry page's canvas loads on demand through its stub.
     StructMan* pages = m_pProject->GetStructMan();
-    if (!pages || !pages->GetStartPage()) return E_FAIL;
+    if (!pages || !pages->GetStartPage())
+        return E_FAIL;
     // Canvases do not load from their stubs yet: nothing can be shown.
     return E_FAIL;
 }
@@ -78,6 +82,10 @@ BOOL CPlayerDoc::StartPresentation() {
     return TRUE;
 }
 
-void CPlayerDoc::StartRun() { TRACE_POINT(); }
+void CPlayerDoc::StartRun() {
+    TRACE_POINT();
+}
 
-void CPlayerDoc::StopRun() { TRACE_POINT(); }
+void CPlayerDoc::StopRun() {
+    TRACE_POINT();
+}

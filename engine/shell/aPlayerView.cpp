@@ -17,14 +17,17 @@ HWND CPlayerView::CreateMainWindow(const char* title) {
 
 void CPlayerView::AttachWindow() {
     TRACE_POINT();
-    if (!m_hWnd) return;
+    if (!m_hWnd)
+        return;
     // No caption and no border; still neither a child nor a pop-up, so the
     // window's destruction keeps ending the message loop.
     SetWindowLongA(m_hWnd, GWL_STYLE, WS_CLIPCHILDREN);
     ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
 }
 
-BOOL CPlayerView::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CPlayerView::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 LRESULT CPlayerView::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     LONG style = GetWindowLongA(m_hWnd, GWL_STYLE);

@@ -20,7 +20,7 @@ public:
     // While the window has its creation procedure: a destroyed top-level
     // window ends the message loop with 1.
     BEGIN_MSG_MAP(CPlayerView)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     END_MSG_MAP()
 
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);

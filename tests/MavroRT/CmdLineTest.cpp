@@ -14,13 +14,13 @@ struct SwitchCase {
 
 TEST(CmdLine, RuntimeSwitchCases) {
     const SwitchCase cases[] = {
-        {"-r C:\\a b\\w.mrt", true, "C:\\a b\\w.mrt"},        // blanks in an unquoted path stay
+        {"-r C:\\a b\\w.mrt", true, "C:\\a b\\w.mrt"},  // blanks in an unquoted path stay
         {"x/y -R \"C:\\w x.mrt\" more words", true, "C:\\w x.mrt"},  // "/y" is no switch
-        {"/r\"C:\\no end", true, "C:\\no end"},                // missing closing quote
+        {"/r\"C:\\no end", true, "C:\\no end"},                      // missing closing quote
         {"-X", false, ""},
         {"", false, ""},
         {"-r", true, ""},
-        {"--r   C:\\b.mrt", true, "C:\\b.mrt"},              // the second "-" is followed by r
+        {"--r   C:\\b.mrt", true, "C:\\b.mrt"},  // the second "-" is followed by r
     };
     for (const SwitchCase& c : cases) {
         char path[MAX_PATH] = "junk";

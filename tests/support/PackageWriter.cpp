@@ -5,42 +5,51 @@
 
 #include <string.h>
 
-CPackageWriter::CPackageWriter() : m_file(INVALID_HANDLE_VALUE), m_headerOffset(0), m_packageLength(0) {}
+CPackageWriter::CPackageWriter()
+    : m_file(INVALID_HANDLE_VALUE), m_headerOffset(0), m_packageLength(0) {}
 
-CPackageWriter::~CPackageWriter() { Finish(); }
+CPackageWriter::~CPackageWriter() {
+    Finish();
+}
 
 static bool WriteAll(HANDLE file, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size) {
         DWORD step = size > 0x100000 ? 0x100000 : (DWORD)size;
         DWORD put = 0;
-        if (!WriteFile(file, p, step, &put, nullptr) || put != step) return false;
+        if (!WriteFile(file, p, step, &put, nullptr) || put != step)
+            return false;
         p += step;
         size -= step;
     }
     return true;
 }
 
-HRESULT CPackageWriter::Create(const std::string& path, uint64_t headerOffset, const std::string& prefix) {
+HRESULT CPackageWriter::Create(const std::string& path, uint64_t headerOffset,
+                               const std::string& prefix) {
     Finish();
-    if (prefix.size() > headerOffset) return E_INVALIDARG;
+    if (prefix.size() > headerOffset)
+        return E_INVALIDARG;
     m_file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+    if (m_file == INVALID_HANDLE_VALUE)
+        return HRESULT_FROM_WIN32(GetLastError());
     m_headerOffset = headerOffset;
     m_packageLength = 0;
     std::string lead = prefix;
     lead.resize((size_t)headerOffset, '\0');
     CByteWriter header;
     header.U32(PAC_RUNTIME_HEADER_SIZE).U32(1).Bytes(PAC_MAGIC_RUNTIME, 8).U64(0).Zeros(232);
-    if (!WriteAll(m_file, lead.data(), lead.size()) || !WriteAll(m_file, header.Str().data(), header.Size())) {
+    if (!WriteAll(m_file, lead.data(), lead.size()) ||
+        !WriteAll(m_file, header.Str().data(), header.Size())) {
         CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
     CComObject<CPacStorage>* root = nullptr;
     HRESULT hr = CComObject<CPacStorage>::CreateInstance(&root);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     root->AddRef();
     hr = root->OpenNode(m_file, FALSE);
     if (FAILED(hr)) {
@@ -54,16 +63,19 @@ HRESULT CPackageWriter::Create(const std::string& path, uint64_t headerOffset, c
 }
 
 HRESULT CPackageWriter::BeginStorage(const char* name) {
-    if (m_stack.empty()) return E_UNEXPECTED;
+    if (m_stack.empty())
+        return E_UNEXPECTED;
     ITeskStorage* child = nullptr;
     HRESULT hr = m_stack.back()->CreateStorage(name, 0, &child);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     m_stack.push_back(child);
     return S_OK;
 }
 
 HRESULT CPackageWriter::EndStorage() {
-    if (m_stack.size() < 2) return E_UNEXPECTED;
+    if (m_stack.size() < 2)
+        return E_UNEXPECTED;
     m_stack.back()->Release();  // the last reference: closes the node
     m_stack.pop_back();
     return S_OK;
@@ -75,16 +87,19 @@ HRESULT CPackageWriter::AddStorage(const char* name) {
 }
 
 HRESULT CPackageWriter::CreateStream(const char* name, ITeskStream** out) {
-    if (!out) return E_POINTER;
+    if (!out)
+        return E_POINTER;
     *out = nullptr;
-    if (m_stack.empty()) return E_UNEXPECTED;
+    if (m_stack.empty())
+        return E_UNEXPECTED;
     return m_stack.back()->CreateStream(name, 0, out);
 }
 
 HRESULT CPackageWriter::AddStream(const char* name, const void* data, size_t size) {
     ITeskStream* stream = nullptr;
     HRESULT hr = CreateStream(name, &stream);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     const char* p = static_cast<const char*>(data);
     while (size) {
         ULONG step = size > 0x100000 ? 0x100000 : (ULONG)size;
@@ -100,7 +115,8 @@ HRESULT CPackageWriter::AddStream(const char* name, const void* data, size_t siz
 }
 
 HRESULT CPackageWriter::Finish() {
-    if (m_file == INVALID_HANDLE_VALUE) return S_FALSE;
+    if (m_file == INVALID_HANDLE_VALUE)
+        return S_FALSE;
     while (!m_stack.empty()) {
         m_stack.back()->Release();
         m_stack.pop_back();
@@ -111,8 +127,8 @@ HRESULT CPackageWriter::Finish() {
     at.QuadPart = (LONGLONG)(m_headerOffset + PAC_RUNTIME_HEADER_SIZE + 8);
     uint8_t size[8] = {0};
     DWORD got = 0;
-    if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !ReadFile(m_file, size, 8, &got, nullptr) ||
-        got != 8) {
+    if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) ||
+        !ReadFile(m_file, size, 8, &got, nullptr) || got != 8) {
         hr = E_FAIL;
     } else {
         uint64_t nodeSize = 0;
@@ -121,7 +137,8 @@ HRESULT CPackageWriter::Finish() {
         CByteWriter length;
         length.U64(m_packageLength);
         at.QuadPart = (LONGLONG)(m_headerOffset + 16);
-        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) || !WriteAll(m_file, length.Str().data(), 8))
+        if (!SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) ||
+            !WriteAll(m_file, length.Str().data(), 8))
             hr = E_FAIL;
     }
     CloseHandle(m_file);
@@ -136,7 +153,8 @@ CByteWriter& CByteWriter::WideFixed(const char* text, size_t units) {
         wide.resize((size_t)n);
         MultiByteToWideChar(CP_ACP, 0, text ? text : "", -1, &wide[0], n);
     }
-    for (size_t i = 0; i < units; ++i) U16(i + 1 < units && i < wide.size() ? (uint16_t)wide[i] : 0);
+    for (size_t i = 0; i < units; ++i)
+        U16(i + 1 < units && i < wide.size() ? (uint16_t)wide[i] : 0);
     return *this;
 }
 
@@ -145,15 +163,19 @@ std::string MakeBody(const std::string& raw, int mode) {
     ITeskStream* dest = nullptr;
     std::string out;
     if (SUCCEEDED(CreateMemStream(&source, 32000)) && SUCCEEDED(CreateMemStream(&dest, 32000))) {
-        if (!raw.empty()) source->Write(raw.data(), (ULONG)raw.size());
+        if (!raw.empty())
+            source->Write(raw.data(), (ULONG)raw.size());
         source->Seek(0, TESK_SEEK_SET);
         if (SUCCEEDED(AsMemStream(source)->SaveCompressed(dest, mode))) {
             out.resize((size_t)dest->GetSize());
             dest->Seek(0, TESK_SEEK_SET);
-            if (!out.empty()) dest->Read(&out[0], (ULONG)out.size());
+            if (!out.empty())
+                dest->Read(&out[0], (ULONG)out.size());
         }
     }
-    if (source) source->Release();
-    if (dest) dest->Release();
+    if (source)
+        source->Release();
+    if (dest)
+        dest->Release();
     return out;
 }

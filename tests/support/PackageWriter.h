@@ -31,7 +31,8 @@ public:
 
     // Starts the file: `prefix`, zeros up to headerOffset, the runtime
     // header, the root node. headerOffset must not be below prefix's size.
-    HRESULT Create(const std::string& path, uint64_t headerOffset = 0, const std::string& prefix = "");
+    HRESULT Create(const std::string& path, uint64_t headerOffset = 0,
+                   const std::string& prefix = "");
 
     // Creates a storage in the current one and makes it current.
     HRESULT BeginStorage(const char* name);
@@ -65,13 +66,25 @@ private:
 // Little-endian byte builder for records and fixtures.
 class CByteWriter {
 public:
-    CByteWriter& U8(uint8_t v) { m_bytes += (char)v; return *this; }
+    CByteWriter& U8(uint8_t v) {
+        m_bytes += (char)v;
+        return *this;
+    }
     CByteWriter& U16(uint16_t v) { return U8((uint8_t)v).U8((uint8_t)(v >> 8)); }
     CByteWriter& U32(uint32_t v) { return U16((uint16_t)v).U16((uint16_t)(v >> 16)); }
     CByteWriter& U64(uint64_t v) { return U32((uint32_t)v).U32((uint32_t)(v >> 32)); }
-    CByteWriter& Bytes(const void* p, size_t n) { m_bytes.append(static_cast<const char*>(p), n); return *this; }
-    CByteWriter& Bytes(const std::string& s) { m_bytes += s; return *this; }
-    CByteWriter& Zeros(size_t n) { m_bytes.append(n, '\0'); return *this; }
+    CByteWriter& Bytes(const void* p, size_t n) {
+        m_bytes.append(static_cast<const char*>(p), n);
+        return *this;
+    }
+    CByteWriter& Bytes(const std::string& s) {
+        m_bytes += s;
+        return *this;
+    }
+    CByteWriter& Zeros(size_t n) {
+        m_bytes.append(n, '\0');
+        return *this;
+    }
     // ANSI text as `units` UTF-16 units, NUL-terminated and zero-padded (cut when longer).
     CByteWriter& WideFixed(const char* text, size_t units);
     const std::string& Str() const { return m_bytes; }

@@ -30,7 +30,8 @@ public:
         }
     }
     Bytes Finish(int minCodeSize) {
-        if (m_count) m_bytes.push_back((uint8_t)m_acc);
+        if (m_count)
+            m_bytes.push_back((uint8_t)m_acc);
         Bytes out;
         out.push_back((uint8_t)minCodeSize);
         for (size_t i = 0; i < m_bytes.size(); i += 255) {
@@ -110,13 +111,15 @@ Bytes WriteGif(const GifSpec& spec) {
     w.U16(spec.screenWidth < 0 ? spec.width : spec.screenWidth);
     w.U16(spec.screenHeight < 0 ? spec.height : spec.screenHeight);
     w.U8((spec.globalTable ? 0x80 : 0) | (spec.colourBits - 1)).U8(0).U8(0);
-    if (spec.globalTable) w.Raw(table.data(), table.size());
+    if (spec.globalTable)
+        w.Raw(table.data(), table.size());
     w.Raw(spec.extensions);
     // Image descriptor: left, top, width, height, packed.
     w.U8(0x2C).U16(0).U16(0).U16(spec.width).U16(spec.height);
     w.U8((spec.localTable ? 0x80 : 0) | (spec.interlaced ? 0x40 : 0) |
          (spec.localTable ? spec.colourBits - 1 : 0));
-    if (spec.localTable) w.Raw(table.data(), table.size());
+    if (spec.localTable)
+        w.Raw(table.data(), table.size());
     // Rows in storage order.
     std::vector<uint8_t> stored;
     stored.reserve(spec.indexes.size());
@@ -148,7 +151,8 @@ Bytes WriteJpeg(int width, int height, int components, const uint8_t* pixels, in
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
-    if (components == 4) jpeg_set_colorspace(&cinfo, JCS_CMYK);
+    if (components == 4)
+        jpeg_set_colorspace(&cinfo, JCS_CMYK);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -254,7 +258,8 @@ struct TiffWriteStream {
 
 tmsize_t TiffStreamRead(thandle_t h, void* buffer, tmsize_t size) {
     TiffWriteStream* s = static_cast<TiffWriteStream*>(h);
-    if (s->position >= s->bytes.size()) return 0;
+    if (s->position >= s->bytes.size())
+        return 0;
     size_t n = std::min<size_t>((size_t)size, s->bytes.size() - (size_t)s->position);
     memcpy(buffer, s->bytes.data() + s->position, n);
     s->position += n;
@@ -262,31 +267,41 @@ tmsize_t TiffStreamRead(thandle_t h, void* buffer, tmsize_t size) {
 }
 tmsize_t TiffStreamWrite(thandle_t h, void* buffer, tmsize_t size) {
     TiffWriteStream* s = static_cast<TiffWriteStream*>(h);
-    if (s->position + size > s->bytes.size()) s->bytes.resize((size_t)(s->position + size));
+    if (s->position + size > s->bytes.size())
+        s->bytes.resize((size_t)(s->position + size));
     memcpy(s->bytes.data() + s->position, buffer, (size_t)size);
     s->position += size;
     return size;
 }
 toff_t TiffStreamSeek(thandle_t h, toff_t offset, int whence) {
     TiffWriteStream* s = static_cast<TiffWriteStream*>(h);
-    if (whence == SEEK_CUR) offset += s->position;
-    else if (whence == SEEK_END) offset += s->bytes.size();
+    if (whence == SEEK_CUR)
+        offset += s->position;
+    else if (whence == SEEK_END)
+        offset += s->bytes.size();
     s->position = offset;
     return offset;
 }
-int TiffStreamClose(thandle_t) { return 0; }
-toff_t TiffStreamSize(thandle_t h) { return static_cast<TiffWriteStream*>(h)->bytes.size(); }
-int TiffStreamMap(thandle_t, void**, toff_t*) { return 0; }
+int TiffStreamClose(thandle_t) {
+    return 0;
+}
+toff_t TiffStreamSize(thandle_t h) {
+    return static_cast<TiffWriteStream*>(h)->bytes.size();
+}
+int TiffStreamMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void TiffStreamUnmap(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
 Bytes WriteTiff(const TiffSpec& spec) {
     TiffWriteStream stream;
-    TIFF* tif = TIFFClientOpen("fixture", "w", &stream, TiffStreamRead, TiffStreamWrite,
-                               TiffStreamSeek, TiffStreamClose, TiffStreamSize, TiffStreamMap,
-                               TiffStreamUnmap);
-    if (!tif) return Bytes();
+    TIFF* tif =
+        TIFFClientOpen("fixture", "w", &stream, TiffStreamRead, TiffStreamWrite, TiffStreamSeek,
+                       TiffStreamClose, TiffStreamSize, TiffStreamMap, TiffStreamUnmap);
+    if (!tif)
+        return Bytes();
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, (uint32_t)spec.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, (uint32_t)spec.height);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, (uint16_t)spec.bitsPerSample);
@@ -300,7 +315,8 @@ Bytes WriteTiff(const TiffSpec& spec) {
         uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, (uint16_t)1, &extra);
     }
-    const size_t rowBytes = ((size_t)spec.width * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
+    const size_t rowBytes =
+        ((size_t)spec.width * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
     for (int y = 0; y < spec.height; ++y) {
         if (TIFFWriteScanline(tif, const_cast<uint8_t*>(spec.pixels.data() + y * rowBytes),
                               (uint32_t)y, 0) < 0) {
@@ -313,10 +329,12 @@ Bytes WriteTiff(const TiffSpec& spec) {
 }
 
 bool ReadDib32(HGLOBAL dib, Dib32* out) {
-    if (!dib) return false;
+    if (!dib)
+        return false;
     SIZE_T size = GlobalSize(dib);
     const BITMAPINFOHEADER* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib));
-    if (!bih) return false;
+    if (!bih)
+        return false;
     bool ok = size >= sizeof(BITMAPINFOHEADER) && bih->biSize == sizeof(BITMAPINFOHEADER) &&
               bih->biBitCount == 32 && bih->biCompression == BI_RGB && bih->biWidth > 0 &&
               bih->biHeight != 0;

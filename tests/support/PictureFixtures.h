@@ -72,10 +72,10 @@ struct GifSpec {
     bool globalTable = true;
     bool localTable = false;
     bool interlaced = false;
-    int minCodeSize = -1;                     // -1: max(2, colourBits)
-    std::vector<uint8_t> palette;             // R, G, B per entry; padded with zeros
-    std::vector<uint8_t> indexes;             // width x height, top row first
-    Bytes extensions;                         // raw bytes placed before the image
+    int minCodeSize = -1;          // -1: max(2, colourBits)
+    std::vector<uint8_t> palette;  // R, G, B per entry; padded with zeros
+    std::vector<uint8_t> indexes;  // width x height, top row first
+    Bytes extensions;              // raw bytes placed before the image
 };
 // A complete GIF87a/89a file; for an interlaced one the rows are stored in
 // pass order.
@@ -108,7 +108,7 @@ struct TiffSpec {
     int photometric = 2;  // PHOTOMETRIC_RGB
     int compression = 1;  // COMPRESSION_NONE
     bool extraAlpha = false;
-    int rowsPerStrip = 0;  // 0: the whole picture in one strip
+    int rowsPerStrip = 0;         // 0: the whole picture in one strip
     std::vector<uint8_t> pixels;  // contiguous samples, top row first
 };
 Bytes WriteTiff(const TiffSpec& spec);

@@ -19,14 +19,16 @@ std::string WideUnits(const std::string& text, size_t units) {
 std::string StreamString(const std::string& text) {
     CByteWriter w;
     w.U32((uint32_t)text.size());
-    if (!text.empty()) w.Bytes(WideUnits(text, text.size()));
+    if (!text.empty())
+        w.Bytes(WideUnits(text, text.size()));
     return w.Str();
 }
 
 std::string CountedText(const std::string& text) {
     CByteWriter w;
     w.U16((uint16_t)text.size());
-    if (!text.empty()) w.Bytes(WideUnits(text, text.size()));
+    if (!text.empty())
+        w.Bytes(WideUnits(text, text.size()));
     return w.Str();
 }
 
@@ -54,10 +56,12 @@ std::string MakePrjInfoHeader(const PrjInfoSpec& s) {
 }
 
 std::string MakePrjInfoBodyRaw(const PrjInfoSpec& s) {
-    if (s.rawBodySet) return s.rawBody;
+    if (s.rawBodySet)
+        return s.rawBody;
     CByteWriter w;
     w.U32(s.options).U32(s.holdTime).U32(s.backgroundColor).U32(s.flags);
-    if (s.flags & 0x10) w.Bytes(CountedText(s.extraText));
+    if (s.flags & 0x10)
+        w.Bytes(CountedText(s.extraText));
     for (const std::string& t : s.texts) w.Bytes(CountedText(t));
     if (s.flags & 0x40)
         for (const std::string& t : s.furtherTexts) w.Bytes(CountedText(t));
@@ -75,13 +79,13 @@ std::string MakePrjInfo(const PrjInfoSpec& s) {
 std::string MakeIndex(uint32_t count, uint32_t nextFree, const std::string& records, int mode) {
     std::string body = MakeBody(records, mode);
     CByteWriter w;
-    w.U32(32)                            // 0: header size
+    w.U32(32)                               // 0: header size
         .U32((uint32_t)(32 + body.size()))  // 4: whole stream
-        .U32(0)                          // 8
-        .U32(count)                      // 12: entries
-        .U32(nextFree)                   // 16
-        .U32((uint32_t)mode)             // 20
-        .Zeros(8);                       // 24
+        .U32(0)                             // 8
+        .U32(count)                         // 12: entries
+        .U32(nextFree)                      // 16
+        .U32((uint32_t)mode)                // 20
+        .Zeros(8);                          // 24
     return w.Str() + body;
 }
 
@@ -105,11 +109,17 @@ std::string MakeCanvasList(const std::vector<std::string>& names, uint32_t nextF
 // ---------------------------------------------------------------------------
 // Media
 
-std::string FolderRecordBytes(const FolderRecord& f) { return StreamString(f.name) + StreamString(f.location); }
+std::string FolderRecordBytes(const FolderRecord& f) {
+    return StreamString(f.name) + StreamString(f.location);
+}
 
 std::string ItemRecordBytes(const ItemRecord& i) {
     CByteWriter w;
-    w.Bytes(StreamString(i.name)).U32(0).U32((uint32_t)i.type).U32((uint32_t)i.subtype).U32(i.flags);
+    w.Bytes(StreamString(i.name))
+        .U32(0)
+        .U32((uint32_t)i.type)
+        .U32((uint32_t)i.subtype)
+        .U32(i.flags);
     if ((i.flags & 0x0F) == 2)
         w.U32(i.streamValue);
     else
@@ -117,7 +127,9 @@ std::string ItemRecordBytes(const ItemRecord& i) {
     return w.Str();
 }
 
-std::string ExFileRecordBytes(const ExFileRecord& e) { return StreamString(e.name) + StreamString(e.fileName); }
+std::string ExFileRecordBytes(const ExFileRecord& e) {
+    return StreamString(e.name) + StreamString(e.fileName);
+}
 
 std::string MakeMediaHeader(uint32_t count, int mode, uint32_t size) {
     CByteWriter w;
@@ -140,7 +152,8 @@ static std::string U32Bytes(uint32_t v) {
 
 std::string MakeMPathIndex(const std::vector<FolderRecord>& folders, int mode) {
     uint32_t n = (uint32_t)folders.size();
-    return MakeMediaHeader(n, mode) + MakeBody(U32Bytes(n) + Records(folders, FolderRecordBytes), mode);
+    return MakeMediaHeader(n, mode) +
+           MakeBody(U32Bytes(n) + Records(folders, FolderRecordBytes), mode);
 }
 
 std::string MakeMediaIndex(const std::vector<ItemRecord>& items, int mode) {
@@ -149,16 +162,19 @@ std::string MakeMediaIndex(const std::vector<ItemRecord>& items, int mode) {
 }
 
 std::string MakeExFileIndex(const std::vector<ExFileRecord>& files, int mode) {
-    return MakeMediaHeader((uint32_t)files.size(), mode) + MakeBody(Records(files, ExFileRecordBytes), mode);
+    return MakeMediaHeader((uint32_t)files.size(), mode) +
+           MakeBody(Records(files, ExFileRecordBytes), mode);
 }
 
-std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders, const std::vector<ItemRecord>& items) {
+std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders,
+                              const std::vector<ItemRecord>& items) {
     return U32Bytes((uint32_t)folders.size()) + Records(folders, FolderRecordBytes) +
            U32Bytes((uint32_t)items.size()) + Records(items, ItemRecordBytes);
 }
 
 std::string MakeMediaStream(const std::string& bytes, int minor, int mode) {
-    if (minor < 8) return bytes;
+    if (minor < 8)
+        return bytes;
     return MakeMediaHeader(0, mode) + MakeBody(bytes, mode);
 }
 
@@ -178,25 +194,33 @@ bool Omitted(const WorkSpec& w, const char* name) {
 }
 
 HRESULT Put(CPackageWriter& pw, const WorkSpec& w, const char* name, const std::string& made) {
-    if (Omitted(w, name)) return S_OK;
+    if (Omitted(w, name))
+        return S_OK;
     auto it = w.overrides.find(name);
     return pw.AddStream(name, it != w.overrides.end() ? it->second : made);
 }
 
 HRESULT PutCanvases(CPackageWriter& pw, const WorkSpec& w, const char* storage,
                     const std::vector<std::string>& names, int kind) {
-    if (Omitted(w, storage)) return S_OK;
+    if (Omitted(w, storage))
+        return S_OK;
     HRESULT hr = pw.BeginStorage(storage);
     for (const std::string& n : names) {
-        if (FAILED(hr)) break;
-        if (Omitted(w, n.c_str())) continue;
+        if (FAILED(hr))
+            break;
+        if (Omitted(w, n.c_str()))
+            continue;
         hr = pw.BeginStorage(n.c_str());
-        if (FAILED(hr)) break;
+        if (FAILED(hr))
+            break;
         auto it = w.canvasInfo.find(n);
-        hr = pw.AddStream("CanvasInfo", it != w.canvasInfo.end() ? it->second : MakeEmptyCanvasInfo(kind));
-        if (SUCCEEDED(hr)) hr = pw.AddStream("ObjData", std::string());
+        hr = pw.AddStream("CanvasInfo",
+                          it != w.canvasInfo.end() ? it->second : MakeEmptyCanvasInfo(kind));
+        if (SUCCEEDED(hr))
+            hr = pw.AddStream("ObjData", std::string());
         HRESULT end = pw.EndStorage();
-        if (SUCCEEDED(hr)) hr = end;
+        if (SUCCEEDED(hr))
+            hr = end;
     }
     HRESULT end = pw.EndStorage();
     return FAILED(hr) ? hr : end;
@@ -207,42 +231,57 @@ HRESULT PutCanvases(CPackageWriter& pw, const WorkSpec& w, const char* storage,
 HRESULT WriteWork(const std::string& path, const WorkSpec& w) {
     CPackageWriter pw;
     HRESULT hr = pw.Create(path, w.headerOffset, w.prefix);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     const int minor = w.prjInfo.minor;
     std::vector<std::string> pageNames;
     for (const PageRecord& p : w.pages) pageNames.push_back(p.name);
 
-    if (SUCCEEDED(hr)) hr = Put(pw, w, "PrjInfo", MakePrjInfo(w.prjInfo));
-    if (SUCCEEDED(hr)) hr = Put(pw, w, "bkgindex", MakeCanvasList(w.backgrounds));
-    if (SUCCEEDED(hr)) hr = Put(pw, w, "frmindex", MakeCanvasList(w.foregrounds));
-    if (SUCCEEDED(hr)) hr = Put(pw, w, "frgindex", MakePageIndex(w.pages));
+    if (SUCCEEDED(hr))
+        hr = Put(pw, w, "PrjInfo", MakePrjInfo(w.prjInfo));
+    if (SUCCEEDED(hr))
+        hr = Put(pw, w, "bkgindex", MakeCanvasList(w.backgrounds));
+    if (SUCCEEDED(hr))
+        hr = Put(pw, w, "frmindex", MakeCanvasList(w.foregrounds));
+    if (SUCCEEDED(hr))
+        hr = Put(pw, w, "frgindex", MakePageIndex(w.pages));
     if (minor < 8) {
-        if (SUCCEEDED(hr)) hr = Put(pw, w, "MediaIndex", MakeOldMediaIndex(w.folders, w.items));
+        if (SUCCEEDED(hr))
+            hr = Put(pw, w, "MediaIndex", MakeOldMediaIndex(w.folders, w.items));
     } else {
-        if (SUCCEEDED(hr)) hr = Put(pw, w, "MediaIndex", MakeMediaIndex(w.items));
-        if (SUCCEEDED(hr)) hr = Put(pw, w, "MPathIndex", MakeMPathIndex(w.folders));
-        if (SUCCEEDED(hr)) hr = Put(pw, w, "mm_exfile", MakeExFileIndex(w.exFiles));
+        if (SUCCEEDED(hr))
+            hr = Put(pw, w, "MediaIndex", MakeMediaIndex(w.items));
+        if (SUCCEEDED(hr))
+            hr = Put(pw, w, "MPathIndex", MakeMPathIndex(w.folders));
+        if (SUCCEEDED(hr))
+            hr = Put(pw, w, "mm_exfile", MakeExFileIndex(w.exFiles));
     }
     for (const auto& o : w.overrides) {
-        static const char* const kKnown[] = {"PrjInfo", "bkgindex", "frmindex", "frgindex",
+        static const char* const kKnown[] = {"PrjInfo",    "bkgindex",   "frmindex", "frgindex",
                                              "MediaIndex", "MPathIndex", "mm_exfile"};
         bool known = false;
         for (const char* k : kKnown) known = known || o.first == k;
-        if (!known && SUCCEEDED(hr)) hr = pw.AddStream(o.first.c_str(), o.second);
+        if (!known && SUCCEEDED(hr))
+            hr = pw.AddStream(o.first.c_str(), o.second);
     }
     if (w.writeCanvases) {
-        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "frgdata", pageNames, 1);
-        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "bkgdata", w.backgrounds, 2);
-        if (SUCCEEDED(hr)) hr = PutCanvases(pw, w, "frmdata", w.foregrounds, 3);
+        if (SUCCEEDED(hr))
+            hr = PutCanvases(pw, w, "frgdata", pageNames, 1);
+        if (SUCCEEDED(hr))
+            hr = PutCanvases(pw, w, "bkgdata", w.backgrounds, 2);
+        if (SUCCEEDED(hr))
+            hr = PutCanvases(pw, w, "frmdata", w.foregrounds, 3);
     }
     if (SUCCEEDED(hr) && !Omitted(w, "MediaData")) {
         hr = pw.BeginStorage("MediaData");
         for (const auto& m : w.mediaData) {
-            if (FAILED(hr)) break;
+            if (FAILED(hr))
+                break;
             hr = pw.AddStream(m.first.c_str(), MakeMediaStream(m.second, minor));
         }
         HRESULT end = pw.EndStorage();
-        if (SUCCEEDED(hr)) hr = end;
+        if (SUCCEEDED(hr))
+            hr = end;
     }
     HRESULT fin = pw.Finish();
     return FAILED(hr) ? hr : fin;

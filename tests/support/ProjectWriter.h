@@ -22,7 +22,9 @@
 // units; cut to `units` when longer (no NUL then).
 std::string WideUnits(const std::string& text, size_t units);
 // Byte length of text in the ANSI code page (it already is ANSI).
-inline size_t AnsiLength(const std::string& text) { return text.size(); }
+inline size_t AnsiLength(const std::string& text) {
+    return text.size();
+}
 // Stream string: u32 count n of ANSI bytes, then 2n bytes of UTF-16.
 std::string StreamString(const std::string& text);
 // Project-body text: i16 count n, then 2n bytes of UTF-16.
@@ -35,15 +37,15 @@ struct PrjInfoSpec {
     int16_t major = 1;
     int16_t minor = 16;
     int16_t mode = 2;
-    uint64_t created = 0x01D0000012345678ull;  // the work's identity
-    uint64_t createdBy = 0x0006000500000010ull; // 6.5.0.16
+    uint64_t created = 0x01D0000012345678ull;    // the work's identity
+    uint64_t createdBy = 0x0006000500000010ull;  // 6.5.0.16
     uint32_t options = 171;
     uint32_t holdTime = 10000;
     uint32_t backgroundColor = 0;
     uint32_t flags = 0;
-    std::string extraText;          // with flag 0x10
-    std::string texts[3];           // database path, password, workgroup path
-    std::string furtherTexts[4];    // with flag 0x40
+    std::string extraText;        // with flag 0x10
+    std::string texts[3];         // database path, password, workgroup path
+    std::string furtherTexts[4];  // with flag 0x40
     // Bytes after the texts: an empty event record and an empty variable list.
     std::string tail = std::string(8, '\0');
     // When set, the body exactly (the fields above are not used for it).
@@ -61,8 +63,10 @@ struct PageRecord {
 // 32-byte index header then the body in `mode`; count as given.
 std::string MakeIndex(uint32_t count, uint32_t nextFree, const std::string& records, int mode);
 std::string PageRecordBytes(const PageRecord& page);
-std::string MakePageIndex(const std::vector<PageRecord>& pages, uint32_t nextFree = 1, int mode = 2);
-std::string MakeCanvasList(const std::vector<std::string>& names, uint32_t nextFree = 1, int mode = 2);
+std::string MakePageIndex(const std::vector<PageRecord>& pages, uint32_t nextFree = 1,
+                          int mode = 2);
+std::string MakeCanvasList(const std::vector<std::string>& names, uint32_t nextFree = 1,
+                           int mode = 2);
 
 // Media index records and streams.
 struct FolderRecord {
@@ -72,8 +76,8 @@ struct ItemRecord {
     std::string name;
     int32_t type = -1, subtype = -1;
     uint32_t flags = 1;
-    std::string location;     // kind 1: "$folder\file"
-    uint32_t streamValue = 0; // kind 2
+    std::string location;      // kind 1: "$folder\file"
+    uint32_t streamValue = 0;  // kind 2
 };
 inline ItemRecord FileItem(const std::string& name, const std::string& location, int32_t type = -1,
                            int32_t subtype = -1) {
@@ -107,7 +111,8 @@ std::string MakeMPathIndex(const std::vector<FolderRecord>& folders, int mode = 
 std::string MakeMediaIndex(const std::vector<ItemRecord>& items, int mode = 2);
 std::string MakeExFileIndex(const std::vector<ExFileRecord>& files, int mode = 2);
 // Below version 8: plain folder count, folders, item count, items.
-std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders, const std::vector<ItemRecord>& items);
+std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders,
+                              const std::vector<ItemRecord>& items);
 // A "MediaData" stream: version 8 on, media header and body; else plain.
 std::string MakeMediaStream(const std::string& bytes, int minor = 16, int mode = 2);
 

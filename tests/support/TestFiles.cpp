@@ -12,7 +12,8 @@ static void RemoveTree(const std::string& dir) {
     if (h != INVALID_HANDLE_VALUE) {
         do {
             std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             std::string full = dir + "\\" + name;
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(full);
@@ -32,8 +33,8 @@ TempFolder::TempFolder() {
     static LONG counter = 0;
     for (;;) {
         char name[MAX_PATH];
-        snprintf(name, sizeof(name), "%smvt_%lu_%lu_%ld", base, GetCurrentProcessId(), GetTickCount(),
-                 InterlockedIncrement(&counter));
+        snprintf(name, sizeof(name), "%smvt_%lu_%lu_%ld", base, GetCurrentProcessId(),
+                 GetTickCount(), InterlockedIncrement(&counter));
         if (CreateDirectoryA(name, nullptr)) {
             m_path = name;
             break;
@@ -41,12 +42,15 @@ TempFolder::TempFolder() {
     }
 }
 
-TempFolder::~TempFolder() { RemoveTree(m_path); }
+TempFolder::~TempFolder() {
+    RemoveTree(m_path);
+}
 
 std::string ReadFileBytes(const std::string& path) {
     std::string bytes;
     FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return bytes;
+    if (!f)
+        return bytes;
     char buf[65536];
     size_t n;
     while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
@@ -56,7 +60,8 @@ std::string ReadFileBytes(const std::string& path) {
 
 static bool PutFile(const std::string& path, const void* bytes, size_t size, const char* how) {
     FILE* f = fopen(path.c_str(), how);
-    if (!f) return false;
+    if (!f)
+        return false;
     bool ok = size == 0 || fwrite(bytes, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
@@ -74,7 +79,8 @@ bool AppendFileBytes(const std::string& path, const std::string& bytes) {
 bool MakeFileOfSize(const std::string& path, ULONGLONG size) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
     DWORD ignored = 0;
     DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
     LARGE_INTEGER at;
@@ -83,9 +89,13 @@ bool MakeFileOfSize(const std::string& path, ULONGLONG size) {
     return CloseHandle(h) && ok;
 }
 
-LogCapture::LogCapture() { Start(m_folder.File("trace.log")); }
+LogCapture::LogCapture() {
+    Start(m_folder.File("trace.log"));
+}
 
-LogCapture::LogCapture(const std::string& path) { Start(path); }
+LogCapture::LogCapture(const std::string& path) {
+    Start(path);
+}
 
 void LogCapture::Start(const std::string& path) {
     m_path = path;
@@ -95,13 +105,17 @@ void LogCapture::Start(const std::string& path) {
     }
     CreateTraceLog(path.c_str());
     m_active = GetTraceLog() != nullptr;
-    if (!m_active) ADD_FAILURE() << "no trace log could be started at " << path;
+    if (!m_active)
+        ADD_FAILURE() << "no trace log could be started at " << path;
 }
 
-LogCapture::~LogCapture() { Text(); }
+LogCapture::~LogCapture() {
+    Text();
+}
 
 std::string LogCapture::Text() {
-    if (!m_active || m_finished) return m_text;
+    if (!m_active || m_finished)
+        return m_text;
     m_finished = true;
     char name[MAX_PATH] = "";
     GetTraceLog()->GetLogFileName(name, sizeof(name));

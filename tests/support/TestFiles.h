@@ -58,7 +58,8 @@ private:
 
 // Success when the text holds the message.
 inline ::testing::AssertionResult Logged(const std::string& text, const std::string& message) {
-    if (text.find(message) != std::string::npos) return ::testing::AssertionSuccess();
+    if (text.find(message) != std::string::npos)
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "\"" << message << "\" not logged in:\n" << text;
 }
 // A null message asks for nothing.

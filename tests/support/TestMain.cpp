@@ -3,7 +3,9 @@
 
 #include "bMsgBox.h"
 
-static int AnswerOk(HWND, const char*, const char*, UINT) { return IDOK; }
+static int AnswerOk(HWND, const char*, const char*, UINT) {
+    return IDOK;
+}
 
 int main(int argc, char** argv) {
     SetMessageBoxHandler(AnswerOk);

@@ -40,7 +40,8 @@ const CLSID CLSID_TwoFaces = {0x9abcdef0, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 
 
 TEST(ComBase, QueryInterfaceFollowsTheTable) {
     CComPtr<IAlpha> alpha;
-    ASSERT_EQ(S_OK, ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&alpha)));
+    ASSERT_EQ(S_OK,
+              ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&alpha)));
     EXPECT_EQ(1, alpha->Alpha());
 
     CComPtr<IBeta> beta;
@@ -54,7 +55,8 @@ TEST(ComBase, QueryInterfaceFollowsTheTable) {
     EXPECT_EQ(static_cast<void*>(alpha.get()), static_cast<void*>(u1.get()));
 
     INever* never = reinterpret_cast<INever*>(0x1);
-    EXPECT_EQ(E_NOINTERFACE, alpha->QueryInterface(__uuidof(INever), reinterpret_cast<void**>(&never)));
+    EXPECT_EQ(E_NOINTERFACE,
+              alpha->QueryInterface(__uuidof(INever), reinterpret_cast<void**>(&never)));
     EXPECT_EQ(nullptr, never);
     EXPECT_EQ(E_POINTER, alpha->QueryInterface(__uuidof(IBeta), nullptr));
 }
@@ -63,7 +65,8 @@ TEST(ComBase, LastReleaseDeletes) {
     g_live = 0;
     {
         CComPtr<IAlpha> a;
-        ASSERT_EQ(S_OK, ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
+        ASSERT_EQ(S_OK,
+                  ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
         CComPtr<IBeta> b;
         a.QueryInterface(&b);
         a.Release();
@@ -85,7 +88,8 @@ TEST(ComBase, ClassFactoryCreatesFromTable) {
     ASSERT_EQ(S_OK, ComDllGetClassObject(table, CLSID_TwoFaces, IID_IClassFactory,
                                          reinterpret_cast<void**>(&factory)));
     CComPtr<IBeta> beta;
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, __uuidof(IBeta), reinterpret_cast<void**>(&beta)));
+    ASSERT_EQ(S_OK,
+              factory->CreateInstance(nullptr, __uuidof(IBeta), reinterpret_cast<void**>(&beta)));
     EXPECT_EQ(2, beta->Beta());
     IUnknown* outer = reinterpret_cast<IUnknown*>(beta.get());
     void* p = nullptr;

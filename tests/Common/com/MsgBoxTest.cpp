@@ -24,9 +24,8 @@ TEST(MsgBox, UnattendedAnswerByEnvironment) {
         UINT type;
         int answer;
     } cases[] = {
-        {"yes", MB_YESNO, IDYES},     {"no", MB_YESNO, IDNO},
-        {"ok", MB_OKCANCEL, IDOK},    {"cancel", MB_OKCANCEL, IDCANCEL},
-        {"no", MB_OK, IDOK},          {"7", MB_YESNO, 7},
+        {"yes", MB_YESNO, IDYES},          {"no", MB_YESNO, IDNO}, {"ok", MB_OKCANCEL, IDOK},
+        {"cancel", MB_OKCANCEL, IDCANCEL}, {"no", MB_OK, IDOK},    {"7", MB_YESNO, 7},
     };
     for (const Case& c : cases) {
         SetEnvironmentVariableA("MAVRO_AUTOANSWER", c.value);

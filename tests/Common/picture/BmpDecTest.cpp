@@ -22,8 +22,8 @@ TEST(BmpDecoder, EightBitPictureDecodesToExactPixels) {
     ASSERT_EQ(d.hr, S_OK);
     ASSERT_TRUE(d.haveDib);
     EXPECT_TRUE(d.dib.topDown);
-    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{0x102030, 0x405060, 0x708090, 0x708090,
-                                                   0x405060, 0x102030}));
+    EXPECT_EQ(d.dib.pixels,
+              (std::vector<uint32_t>{0x102030, 0x405060, 0x708090, 0x708090, 0x405060, 0x102030}));
     EXPECT_EQ(d.alpha, 0);
     EXPECT_EQ(d.width, 3);
     EXPECT_EQ(d.height, 2);
@@ -71,8 +71,8 @@ TEST(BmpDecoder, RunLengthPictureDecodes) {
     s.rows = {4, 1, 0, 0, 2, 0, 2, 1, 0, 1};  // bottom: 4 green; top: 2 black, 2 green
     Decoded d = DecodeWith(kBmp, BmpFile(MakeDib(s), 0));
     ASSERT_EQ(d.hr, S_OK);
-    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{0, 0, 0xFF00, 0xFF00, 0xFF00, 0xFF00, 0xFF00,
-                                                   0xFF00}));
+    EXPECT_EQ(d.dib.pixels,
+              (std::vector<uint32_t>{0, 0, 0xFF00, 0xFF00, 0xFF00, 0xFF00, 0xFF00, 0xFF00}));
 }
 
 TEST(BmpDecoder, FilesThatAreNotWin30DibsAreRefused) {

@@ -22,7 +22,7 @@ const char kJoinedList[] = "dib;bmp;gif;jpg;jpeg;tif;tiff;tga;pic;grh;png;";
 class CModuleCodec : public CComObjectRootBase, public PictureCodec {
 public:
     BEGIN_COM_MAP(CModuleCodec)
-        COM_INTERFACE_ENTRY(PictureCodec)
+    COM_INTERFACE_ENTRY(PictureCodec)
     END_COM_MAP()
 
     static bool s_succeedWithoutPicture;
@@ -67,7 +67,8 @@ public:
     HRESULT CreateModuleInstance(REFCLSID clsid, REFIID iid, void** object) override {
         *object = nullptr;
         EXPECT_TRUE(IsEqualIID(iid, __uuidof(PictureCodec)));
-        if (!IsEqualCLSID(clsid, kGoodModule)) return REGDB_E_CLASSNOTREG;
+        if (!IsEqualCLSID(clsid, kGoodModule))
+            return REGDB_E_CLASSNOTREG;
         ++created;
         return ComCreateInstance<CModuleCodec>(iid, object);
     }
@@ -80,11 +81,13 @@ TEST(CodecList, FindCodecByExtension) {
         HRESULT hr;
         int index;
     } cases[] = {
-        {".JPEG", S_OK, 3}, {"jpeg", S_OK, 3},   {"JpG", S_OK, 3},   {".bmp", S_OK, 1},
-        {"DIB", S_OK, 1},   {"gif", S_OK, 2},    {".tif", S_OK, 4},  {"TIFF", S_OK, 4},
-        {"tga", S_OK, 5},   {"pic", S_OK, 6},    {".grh", S_OK, 7},  {"png", S_OK, 8},
-        {".mp3", S_FALSE, -1}, {"", S_FALSE, -1}, {".", S_FALSE, -1}, {"..bmp", S_FALSE, -1},
-        {"bm", S_FALSE, -1},  {"bmpx", S_FALSE, -1}, {"dib;bmp", S_FALSE, -1}, {"jpg ", S_FALSE, -1},
+        {".JPEG", S_OK, 3},       {"jpeg", S_OK, 3},     {"JpG", S_OK, 3},
+        {".bmp", S_OK, 1},        {"DIB", S_OK, 1},      {"gif", S_OK, 2},
+        {".tif", S_OK, 4},        {"TIFF", S_OK, 4},     {"tga", S_OK, 5},
+        {"pic", S_OK, 6},         {".grh", S_OK, 7},     {"png", S_OK, 8},
+        {".mp3", S_FALSE, -1},    {"", S_FALSE, -1},     {".", S_FALSE, -1},
+        {"..bmp", S_FALSE, -1},   {"bm", S_FALSE, -1},   {"bmpx", S_FALSE, -1},
+        {"dib;bmp", S_FALSE, -1}, {"jpg ", S_FALSE, -1},
     };
     for (const Case& c : cases) {
         int index = -1;
@@ -131,8 +134,13 @@ TEST(CodecList, ExtensionListIsCutToTheBuffer) {
     struct Case {
         int size;
         const char* text;
-    } cases[] = {{1, ""}, {2, "d"}, {8, "dib;bmp"}, {9, "dib;bmp;"}, {10, "dib;bmp;g"},
-                 {13, "dib;bmp;gif;"}, {46, "dib;bmp;gif;jpg;jpeg;tif;tiff;tga;pic;grh;png"}};
+    } cases[] = {{1, ""},
+                 {2, "d"},
+                 {8, "dib;bmp"},
+                 {9, "dib;bmp;"},
+                 {10, "dib;bmp;g"},
+                 {13, "dib;bmp;gif;"},
+                 {46, "dib;bmp;gif;jpg;jpeg;tif;tiff;tga;pic;grh;png"}};
     for (const Case& c : cases) {
         char buffer[64];
         memset(buffer, 'x', sizeof(buffer));
@@ -169,8 +177,10 @@ TEST(CodecList, BuiltInCodecsAnswerOnlyTheCodecInterface) {
         EXPECT_EQ(same, codec) << i;
         IUnknown* unknown = nullptr;
         EXPECT_EQ(codec->QueryInterface(IID_IUnknown, (void**)&unknown), S_OK) << i;
-        if (same) same->Release();
-        if (unknown) unknown->Release();
+        if (same)
+            same->Release();
+        if (unknown)
+            unknown->Release();
     }
 }
 

@@ -182,10 +182,18 @@ TEST(CorruptInput, CorruptedCopiesFailOrDecode) {
                 size_t at = rng.Below(2) ? rng.Below((uint32_t)std::min<size_t>(64, bad.size()))
                                          : rng.Below((uint32_t)bad.size());
                 switch (rng.Below(4)) {
-                case 0: bad[at] = (uint8_t)rng.Next(); break;
-                case 1: bad[at] = 0; break;
-                case 2: bad[at] = 0xFF; break;
-                default: bad[at] ^= (uint8_t)(1u << rng.Below(8)); break;
+                    case 0:
+                        bad[at] = (uint8_t)rng.Next();
+                        break;
+                    case 1:
+                        bad[at] = 0;
+                        break;
+                    case 2:
+                        bad[at] = 0xFF;
+                        break;
+                    default:
+                        bad[at] ^= (uint8_t)(1u << rng.Below(8));
+                        break;
                 }
             }
             std::string what = std::string(f.name) + " round " + std::to_string(round);

@@ -34,9 +34,9 @@ TEST(DibLayout, ColourCountAndPaletteSize) {
         UINT colours;
         DWORD paletteBytes;
     } cases[] = {
-        {40, 24, 0, 0, 0},    {40, 32, 0, 0, 0},  {40, 8, 0, 256, 1024}, {40, 4, 0, 16, 64},
-        {40, 1, 0, 2, 8},     {40, 8, 5, 5, 20},  {40, 24, 3, 3, 12},    {12, 8, 0, 256, 768},
-        {12, 1, 0, 2, 6},     {12, 24, 0, 0, 0},  {40, 16, 0, 0, 0},
+        {40, 24, 0, 0, 0}, {40, 32, 0, 0, 0}, {40, 8, 0, 256, 1024}, {40, 4, 0, 16, 64},
+        {40, 1, 0, 2, 8},  {40, 8, 5, 5, 20}, {40, 24, 3, 3, 12},    {12, 8, 0, 256, 768},
+        {12, 1, 0, 2, 6},  {12, 24, 0, 0, 0}, {40, 16, 0, 0, 0},
     };
     for (const Case& c : cases) {
         DibSpec s;
@@ -46,7 +46,8 @@ TEST(DibLayout, ColourCountAndPaletteSize) {
         Bytes dib = MakeDib(s);
         EXPECT_EQ(DibColorCount(dib.data()), c.colours) << c.headerSize << "/" << c.bits;
         EXPECT_EQ(DibPaletteSize(dib.data()), c.paletteBytes) << c.headerSize << "/" << c.bits;
-        EXPECT_EQ(DibBitsPointer(dib.data()) - dib.data(), (ptrdiff_t)(c.headerSize + c.paletteBytes));
+        EXPECT_EQ(DibBitsPointer(dib.data()) - dib.data(),
+                  (ptrdiff_t)(c.headerSize + c.paletteBytes));
     }
 }
 
@@ -221,12 +222,12 @@ TEST(DibConvert, EveryLayoutGivesTheExpectedPixels) {
         c.spec.clrUsed = 4;
         c.spec.palette = {0, kRed, kGreen, kBlue};
         c.spec.rows = {
-            3, 1,           // bottom row: 3 x red
-            0, 0,           // end of line
+            3, 1,              // bottom row: 3 x red
+            0, 0,              // end of line
             0, 3, 2, 3, 2, 0,  // literal 2, 3, 2 (padded to a word)
-            0, 2, 0, 1,     // delta: one row up
-            1, 3,           // top row, x 3: blue
-            0, 1,           // end of bitmap
+            0, 2, 0, 1,        // delta: one row up
+            1, 3,              // top row, x 3: blue
+            0, 1,              // end of bitmap
         };
         c.expected = {0, 0, 0, kBlue, kGreen, kBlue, kGreen, 0, kRed, kRed, kRed, 0};
         cases.push_back(c);
@@ -240,7 +241,7 @@ TEST(DibConvert, EveryLayoutGivesTheExpectedPixels) {
         c.spec.clrUsed = 4;
         c.spec.palette = {0, kRed, kGreen, kBlue};
         c.spec.rows = {3, 0x12, 0, 3, 0x31, 0x20, 0, 1};  // 1 2 1, then 3 1 2 (literal)
-        c.expected = {kRed, kGreen, kRed, kBlue, kRed};  // clipped at the width
+        c.expected = {kRed, kGreen, kRed, kBlue, kRed};   // clipped at the width
         cases.push_back(c);
     }
     for (const Case& c : cases) {
@@ -325,10 +326,10 @@ TEST(DibConvert, RleRunsPastThePictureAreClipped) {
     s.clrUsed = 2;
     s.palette = {0, 0xFF0000};
     s.rows = {
-        255, 1,       // a run far past the row
-        0, 2, 200, 200,  // a delta far outside
-        0, 5, 1, 1, 1, 1, 1, 0,  // a literal that runs past the row
-        1,            // cut in the middle of a code
+        255, 1,                        // a run far past the row
+        0,   2, 200, 200,              // a delta far outside
+        0,   5, 1,   1,   1, 1, 1, 0,  // a literal that runs past the row
+        1,                             // cut in the middle of a code
     };
     Dib32 out = Convert(MakeDib(s));
     EXPECT_EQ(out.pixels, (std::vector<uint32_t>{0, 0, 0xFF0000, 0xFF0000}));
@@ -338,7 +339,7 @@ TEST(DibCreate, RoundsTheBitCountAndFillsTheHeader) {
     struct Case {
         int request, bits;
         DWORD palette;
-    } cases[] = {{0, 1, 8}, {1, 1, 8}, {2, 4, 64}, {4, 4, 64}, {5, 8, 1024}, {8, 8, 1024},
+    } cases[] = {{0, 1, 8},   {1, 1, 8},   {2, 4, 64},  {4, 4, 64},  {5, 8, 1024}, {8, 8, 1024},
                  {16, 24, 0}, {24, 24, 0}, {32, 32, 0}, {30, 4, 64}, {48, 4, 64}};
     for (const Case& c : cases) {
         HGLOBAL h = DibCreate(5, 3, c.request);
@@ -387,8 +388,8 @@ TEST(DibConvert, MatchesGdiOnRandomPictures) {
     struct Layout {
         int bits;
         DWORD compression;
-    } layouts[] = {{1, BI_RGB}, {4, BI_RGB}, {8, BI_RGB}, {16, BI_RGB}, {24, BI_RGB},
-                   {32, BI_RGB}, {16, BI_BITFIELDS}, {32, BI_BITFIELDS}};
+    } layouts[] = {{1, BI_RGB},  {4, BI_RGB},  {8, BI_RGB},        {16, BI_RGB},
+                   {24, BI_RGB}, {32, BI_RGB}, {16, BI_BITFIELDS}, {32, BI_BITFIELDS}};
     HDC dc = CreateCompatibleDC(nullptr);
     for (int round = 0; round < 40; ++round) {
         const Layout& l = layouts[round % 8];
@@ -410,9 +411,12 @@ TEST(DibConvert, MatchesGdiOnRandomPictures) {
             uint8_t b = (uint8_t)rng.Next();
             // Keep palette indexes inside the palette: GDI's choice for
             // others is its own.
-            if (l.bits == 8) b = (uint8_t)(b % s.clrUsed);
-            if (l.bits == 4) b = (uint8_t)(((b >> 4) % s.clrUsed) << 4 | ((b & 15) % s.clrUsed));
-            if (l.bits == 1 && s.clrUsed == 1) b = 0;
+            if (l.bits == 8)
+                b = (uint8_t)(b % s.clrUsed);
+            if (l.bits == 4)
+                b = (uint8_t)(((b >> 4) % s.clrUsed) << 4 | ((b & 15) % s.clrUsed));
+            if (l.bits == 1 && s.clrUsed == 1)
+                b = 0;
             s.rows.push_back(b);
         }
         Bytes dib = MakeDib(s);

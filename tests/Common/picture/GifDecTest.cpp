@@ -14,7 +14,8 @@ using picfix::GifSpec;
 namespace {
 
 uint32_t Rgb(const std::vector<uint8_t>& palette, int index) {
-    if ((size_t)index * 3 + 2 >= palette.size()) return 0;
+    if ((size_t)index * 3 + 2 >= palette.size())
+        return 0;
     return Px(palette[3 * index], palette[3 * index + 1], palette[3 * index + 2]);
 }
 
@@ -27,7 +28,8 @@ GifSpec RandomGif(picfix::Rng& rng, int width, int height, int colourBits) {
     // Runs of repeated indexes make long LZW strings.
     g.indexes.resize((size_t)width * height);
     for (size_t i = 0; i < g.indexes.size(); ++i)
-        g.indexes[i] = (i && rng.Below(3)) ? g.indexes[i - 1] : (uint8_t)rng.Below(1u << colourBits);
+        g.indexes[i] =
+            (i && rng.Below(3)) ? g.indexes[i - 1] : (uint8_t)rng.Below(1u << colourBits);
     return g;
 }
 
@@ -41,8 +43,8 @@ std::vector<uint32_t> Expected(const GifSpec& g) {
 TEST(GifDecoder, HandMadeFileDecodesToExactPixels) {
     ByteWriter w;
     w.Text("GIF87a");
-    w.U16(3).U16(2).U8(0x80).U8(0).U8(0);      // screen 3x2, global table of 2
-    w.U8(255).U8(0).U8(0).U8(0).U8(0).U8(255);  // red, blue
+    w.U16(3).U16(2).U8(0x80).U8(0).U8(0);          // screen 3x2, global table of 2
+    w.U8(255).U8(0).U8(0).U8(0).U8(0).U8(255);     // red, blue
     w.U8(0x2C).U16(0).U16(0).U16(3).U16(2).U8(0);  // image descriptor
     // Minimum code size 2: clear 4, end 5, first free code 6. Codes 4 0 1 0
     // take 3 bits; after the third data code the table reaches 8 entries and
@@ -61,7 +63,8 @@ TEST(GifDecoder, HandMadeFileDecodesToExactPixels) {
             count -= 8;
         }
     }
-    if (count) data.push_back((uint8_t)bits);
+    if (count)
+        data.push_back((uint8_t)bits);
     w.U8(2).U8((unsigned)data.size()).Raw(data).U8(0).U8(0x3B);
     Decoded d = DecodeWith(kGif, w.Get());
     ASSERT_EQ(d.hr, S_OK);
@@ -167,8 +170,8 @@ TEST(GifDecoder, WithoutColourTablesDefaultPalettesAreUsed) {
     g.indexes = {1, 8, 9, 14};
     d = DecodeWith(kGif, picfix::WriteGif(g));
     ASSERT_EQ(d.hr, S_OK);
-    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{Px(0, 0, 128), Px(192, 192, 192),
-                                                   Px(0, 0, 255), Px(255, 255, 0)}));
+    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{Px(0, 0, 128), Px(192, 192, 192), Px(0, 0, 255),
+                                                   Px(255, 255, 0)}));
 
     g.colourBits = 8;  // 8 bits: the system palette
     g.indexes = {0, 7, 128, 255};
@@ -195,11 +198,11 @@ TEST(GifDecoder, ExtensionsAreSkippedAndUnknownLabelsLogged) {
     g.indexes = {0, 1, 1, 0};
     ByteWriter e;
     e.U8(0x21).U8(0xF9).U8(4).U8(1).U16(10).U8(1).U8(0);  // graphic control
-    e.U8(0x21).U8(0xFE).U8(3).Text(",;!").U8(0);           // comment holding block bytes
+    e.U8(0x21).U8(0xFE).U8(3).Text(",;!").U8(0);          // comment holding block bytes
     e.U8(0x21).U8(0xFF).U8(11).Text("NETSCAPE2.0").U8(3).U8(1).U16(0).U8(0);
-    e.U8(0x21).U8(0x01).U8(2).U8(0x2C).U8(0x3B).U8(0);    // plain text
-    e.U8(0x21).U8(0x00);                                   // label 0
-    e.U8(0x21).U8(0x99);                                   // unknown label
+    e.U8(0x21).U8(0x01).U8(2).U8(0x2C).U8(0x3B).U8(0);  // plain text
+    e.U8(0x21).U8(0x00);                                // label 0
+    e.U8(0x21).U8(0x99);                                // unknown label
     g.extensions = e.Get();
     Decoded d = DecodeWith(kGif, picfix::WriteGif(g));
     ASSERT_EQ(d.hr, S_OK);

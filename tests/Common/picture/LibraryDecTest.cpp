@@ -199,14 +199,30 @@ TEST(PngDecoder, GreyPicturesBecomeGreyRgb) {
         int trnsGrey;
         std::vector<uint32_t> expected;
     } cases[] = {
-        {"16-bit grey keeps the high byte", PNG_COLOR_TYPE_GRAY, 16, {0x12, 0x34, 0xFF, 0x00}, -1,
+        {"16-bit grey keeps the high byte",
+         PNG_COLOR_TYPE_GRAY,
+         16,
+         {0x12, 0x34, 0xFF, 0x00},
+         -1,
          {Px(0x12, 0x12, 0x12, 255), Px(255, 255, 255, 255)}},
-        {"2-bit grey is scaled", PNG_COLOR_TYPE_GRAY, 2, {0x1B}, -1,
+        {"2-bit grey is scaled",
+         PNG_COLOR_TYPE_GRAY,
+         2,
+         {0x1B},
+         -1,
          {Px(0, 0, 0, 255), Px(85, 85, 85, 255), Px(170, 170, 170, 255), Px(255, 255, 255, 255)}},
-        {"grey with a transparent value", PNG_COLOR_TYPE_GRAY, 8, {5, 6}, 6,
+        {"grey with a transparent value",
+         PNG_COLOR_TYPE_GRAY,
+         8,
+         {5, 6},
+         6,
          {Px(5, 5, 5, 255), Px(6, 6, 6, 0)}},
-        {"grey and alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {9, 10, 11, 12},
-         -1, {Px(9, 9, 9, 10), Px(11, 11, 11, 12)}},
+        {"grey and alpha",
+         PNG_COLOR_TYPE_GRAY_ALPHA,
+         8,
+         {9, 10, 11, 12},
+         -1,
+         {Px(9, 9, 9, 10), Px(11, 11, 11, 12)}},
     };
     for (const Case& c : cases) {
         PngSpec s;
@@ -246,7 +262,8 @@ TEST(PngDecoder, InterlacedPictureEqualsItsPlainTwin) {
     for (int i = 0; i < 13 * 11 * 4; ++i) s.rows.push_back((uint8_t)rng.Next());
     std::vector<uint32_t> expected;
     for (int i = 0; i < 13 * 11; ++i)
-        expected.push_back(Px(s.rows[4 * i], s.rows[4 * i + 1], s.rows[4 * i + 2], s.rows[4 * i + 3]));
+        expected.push_back(
+            Px(s.rows[4 * i], s.rows[4 * i + 1], s.rows[4 * i + 2], s.rows[4 * i + 3]));
     Decoded plain = DecodeWith(kPng, picfix::WritePng(s));
     s.interlaced = true;
     Decoded interlaced = DecodeWith(kPng, picfix::WritePng(s));
@@ -271,7 +288,9 @@ TEST(PngDecoder, LibraryErrorsEndInFailure) {
     struct Case {
         const char* name;
         Bytes file;
-    } cases[] = {{"signature", notPng}, {"cut in the data", cut}, {"header CRC", badCrc},
+    } cases[] = {{"signature", notPng},
+                 {"cut in the data", cut},
+                 {"header CRC", badCrc},
                  {"empty", Bytes()}};
     for (const Case& c : cases) {
         LogCapture log;
@@ -337,9 +356,10 @@ TEST(TiffDecoder, CompressionsGrayAndAlphaDecode) {
     for (int i = 0; i < 37 * 23 * 3; ++i) base.pixels.push_back((uint8_t)(rng.Below(4) * 60));
     std::vector<uint32_t> expected;
     for (int i = 0; i < 37 * 23; ++i)
-        expected.push_back(Px(base.pixels[3 * i], base.pixels[3 * i + 1], base.pixels[3 * i + 2], 255));
-    for (int compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_PACKBITS,
-                            COMPRESSION_ADOBE_DEFLATE}) {
+        expected.push_back(
+            Px(base.pixels[3 * i], base.pixels[3 * i + 1], base.pixels[3 * i + 2], 255));
+    for (int compression :
+         {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_PACKBITS, COMPRESSION_ADOBE_DEFLATE}) {
         TiffSpec s = base;
         s.compression = compression;
         s.rowsPerStrip = 5;
@@ -355,8 +375,8 @@ TEST(TiffDecoder, CompressionsGrayAndAlphaDecode) {
     grey.pixels = {0, 99, 255};
     Decoded d = DecodeWith(kTiff, picfix::WriteTiff(grey));
     ASSERT_EQ(d.hr, S_OK);
-    EXPECT_EQ(d.dib.pixels,
-              (std::vector<uint32_t>{Px(0, 0, 0, 255), Px(99, 99, 99, 255), Px(255, 255, 255, 255)}));
+    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{Px(0, 0, 0, 255), Px(99, 99, 99, 255),
+                                                   Px(255, 255, 255, 255)}));
     TiffSpec alpha;
     alpha.width = 2;
     alpha.height = 1;

@@ -36,17 +36,17 @@ Bytes Bmp1(int width, int height, bool rows = true) {
     s.height = height;
     s.bits = 1;
     s.palette = {0x000000, 0xFFFFFF};
-    if (rows) s.rows.assign((size_t)((width + 31) / 32) * 4 * (height < 0 ? -height : height), 0);
+    if (rows)
+        s.rows.assign((size_t)((width + 31) / 32) * 4 * (height < 0 ? -height : height), 0);
     return BmpFile(MakeDib(s), 62);
 }
 
 class PicBaseTest : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(CreatePicBaseInterface(&m_pic, &m_site), S_OK);
-    }
+    void SetUp() override { ASSERT_EQ(CreatePicBaseInterface(&m_pic, &m_site), S_OK); }
     void TearDown() override {
-        if (m_pic) m_pic->Release();
+        if (m_pic)
+            m_pic->Release();
     }
     std::string Write(const char* name, const Bytes& bytes) {
         std::string path = m_folder.File(name);
@@ -93,8 +93,7 @@ TEST_F(PicBaseTest, StartsEmptyAndAnswersOnlyItsInterface) {
 }
 
 TEST_F(PicBaseTest, LoadsAFileByItsExtensionAndHandsTheDibOver) {
-    std::string path =
-        Write("Picture.BMP", Bmp24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}));
+    std::string path = Write("Picture.BMP", Bmp24(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0x123456}));
     ASSERT_EQ(m_pic->LoadFile(path.c_str()), S_OK);
     EXPECT_STREQ(m_pic->m_szFileName, path.c_str());
     EXPECT_EQ(m_pic->GetWidth(), 2);
@@ -173,12 +172,9 @@ TEST_F(PicBaseTest, PixelLimitCountsPixelsWhateverTheShape) {
         int width, height;
         HRESULT hr;
     } cases[] = {
-        {4096, 4096, S_OK},
-        {8192, 2048, S_OK},
-        {4097, 4096, E_FAIL},
-        {4096, -4097, E_FAIL},  // top-down: counted by its absolute height
-        {1, 16777217, E_FAIL},
-        {65535, 65535, E_FAIL},
+        {4096, 4096, S_OK},    {8192, 2048, S_OK},
+        {4097, 4096, E_FAIL},  {4096, -4097, E_FAIL},  // top-down: counted by its absolute height
+        {1, 16777217, E_FAIL}, {65535, 65535, E_FAIL},
     };
     for (const Case& c : cases) {
         LogCapture log;

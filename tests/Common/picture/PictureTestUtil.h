@@ -43,7 +43,8 @@ inline Decoded DecodeWith(int codec, const Bytes& bytes) {
     static TestCodecSite site;
     Decoded d;
     PicBase* pic = nullptr;
-    if (FAILED(CreatePicBaseInterface(&pic, &site))) return d;
+    if (FAILED(CreatePicBaseInterface(&pic, &site)))
+        return d;
     d.hr = pic->DecodeMemory(bytes.empty() ? nullptr : bytes.data(), (DWORD)bytes.size(), codec);
     d.alpha = pic->GetAlphaFlag();
     d.width = pic->GetWidth();

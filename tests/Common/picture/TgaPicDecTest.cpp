@@ -53,8 +53,8 @@ TEST(TgaDecoder, EightBitPicturesUseTheColourMapOrAGreyRamp) {
     Decoded d = DecodeWith(kTga, w.Get());
     ASSERT_EQ(d.hr, S_OK);
     EXPECT_TRUE(d.dib.topDown);
-    EXPECT_EQ(d.dib.pixels,
-              (std::vector<uint32_t>{Px(30, 30, 30), Px(40, 40, 40), Px(10, 10, 10), Px(20, 20, 20)}));
+    EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{Px(30, 30, 30), Px(40, 40, 40), Px(10, 10, 10),
+                                                   Px(20, 20, 20)}));
     EXPECT_EQ(d.alpha, 0);
 
     // Colour-mapped (type 1): a 256-entry map of blue, green, red after the id.
@@ -122,10 +122,9 @@ TEST(PicMspDecoder, MspRowsTopFirstWithBlackZero) {
     ASSERT_EQ(d.hr, S_OK);
     EXPECT_TRUE(d.dib.topDown);
     const uint32_t black = 0, white = 0xFFFFFF;
-    EXPECT_EQ(d.dib.pixels,
-              Bits({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                    0, 0, 0, 0, 0, 0},
-                   black, white));
+    EXPECT_EQ(d.dib.pixels, Bits({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1,
+                                  1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                 black, white));
     EXPECT_EQ(d.alpha, 0);
 }
 

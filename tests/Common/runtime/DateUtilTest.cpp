@@ -14,18 +14,16 @@ TEST(DateUtil, FieldsBecomeOleDates) {
         bool ok;
         double date;
     } cases[] = {
-        {1899, 12, 30, 0, 0, 0, true, 0.0},
-        {2000, 1, 1, 12, 0, 0, true, 36526.5},
+        {1899, 12, 30, 0, 0, 0, true, 0.0},     {2000, 1, 1, 12, 0, 0, true, 36526.5},
         {1899, 12, 29, 18, 0, 0, true, -1.75},  // before day 0 the fraction counts forward
-        {100, 1, 1, 0, 0, 0, true, DATE_FIRST},
-        {9999, 12, 31, 0, 0, 0, true, DATE_LAST},
-        {2000, 13, 1, 0, 0, 0, false, 0},
-        {2000, 1, 1, 0, 0, -1, false, 0},
+        {100, 1, 1, 0, 0, 0, true, DATE_FIRST}, {9999, 12, 31, 0, 0, 0, true, DATE_LAST},
+        {2000, 13, 1, 0, 0, 0, false, 0},       {2000, 1, 1, 0, 0, -1, false, 0},
         {70000, 1, 1, 0, 0, 0, false, 0},
     };
     for (const Case& c : cases) {
         DATE date = -99;
-        EXPECT_EQ(DateFromFields(c.y, c.mo, c.d, c.h, c.mi, c.s, &date), c.ok) << c.y << "-" << c.mo;
+        EXPECT_EQ(DateFromFields(c.y, c.mo, c.d, c.h, c.mi, c.s, &date), c.ok)
+            << c.y << "-" << c.mo;
         if (c.ok) {
             EXPECT_DOUBLE_EQ(date, c.date) << c.y;
         }
@@ -74,8 +72,8 @@ TEST(DateUtil, FormatDateTimeTable) {
         {2958466.0, "%Y", ""},
         {DATE_FIRST - 0.5, "%Y", ""},  // below it
         {NAN, "%Y", ""},
-        {36526.5, "%Q", ""},   // a conversion the runtime does not know
-        {36526.5, "100%", ""}, // a lone percent sign at the end
+        {36526.5, "%Q", ""},    // a conversion the runtime does not know
+        {36526.5, "100%", ""},  // a lone percent sign at the end
         {36526.5, "%#d", "1"},
     };
     for (const Case& c : cases) {

@@ -15,7 +15,9 @@ namespace {
 // A GBK character whose trail byte is 0x5C, the code of a backslash.
 const char kTrailBackslash[] = "\x95\x5C";
 
-bool DoubleByteCodePage() { return IsDBCSLeadByte(0x95) != 0; }
+bool DoubleByteCodePage() {
+    return IsDBCSLeadByte(0x95) != 0;
+}
 
 TEST(PathParts, DirectoryNameAndExtension) {
     struct Case {
@@ -48,7 +50,8 @@ TEST(PathParts, DirectoryNameAndExtension) {
 }
 
 TEST(PathParts, TrailBytesAreNoSeparators) {
-    if (!DoubleByteCodePage()) GTEST_SKIP() << "needs a double-byte code page";
+    if (!DoubleByteCodePage())
+        GTEST_SKIP() << "needs a double-byte code page";
     // C:\<x5C-trail char>.bmp: the file name is the whole double-byte name.
     std::string path = std::string("C:\\d\\") + kTrailBackslash + ".bmp";
     char buf[MAX_PATH];
@@ -93,10 +96,8 @@ TEST(PathParts, CombineAndReplaceExtension) {
         const char* name;
         const char* out;
     } combines[] = {
-        {"C:\\a\\", "b", "C:\\a\\b"},
-        {"C:\\a", "b", "C:\\a\\b"},
-        {"C:/a/", "b", "C:/a/b"},
-        {"", "b", "b"},
+        {"C:\\a\\", "b", "C:\\a\\b"}, {"C:\\a", "b", "C:\\a\\b"},
+        {"C:/a/", "b", "C:/a/b"},     {"", "b", "b"},
         {"C:\\a", "", "C:\\a\\"},
     };
     char buf[MAX_PATH];
@@ -145,7 +146,8 @@ TEST(PathParts, SplitMatchesTheRuntimeOnRandomPaths) {
             EXPECT_EQ(std::string(buf), name) << path;
         }
         std::string folder = std::string(drive) + dir;
-        if (strlen(dir) > 0) folder.pop_back();
+        if (strlen(dir) > 0)
+            folder.pop_back();
         ASSERT_TRUE(PathDirectory(path.c_str(), buf, sizeof(buf)));
         EXPECT_EQ(std::string(buf), folder) << path;
     }
@@ -162,8 +164,8 @@ TEST(IsValidFileName, Cases) {
         {"C:\\", true},
         {"C:\\a\\", true},
         {"C:\\a\\\\b", false},
-        {"C:\\a\\ \\b", false},   // blanks between do not count
-        {"C:\\ \\a", false},      // backslash right after the beginning
+        {"C:\\a\\ \\b", false},  // blanks between do not count
+        {"C:\\ \\a", false},     // backslash right after the beginning
         {"C:\\\\a", false},
         {"\\\\\\server", false},
         {"C:", false},
@@ -259,7 +261,8 @@ TEST(Files, MappingWholeFiles) {
     // Read-only and shared for reading: a second reader may map it too.
     void* second = MapFileReadOnly(file.c_str(), nullptr, true);
     EXPECT_NE(second, nullptr);
-    if (second) UnmapViewOfFile(second);
+    if (second)
+        UnmapViewOfFile(second);
     UnmapViewOfFile(view);
 
     void* rw = MapFileReadOnly(file.c_str(), &size, false);

@@ -28,8 +28,12 @@ struct Witness {
     ~Witness() { g_unwound.push_back(name); }
 };
 
-__attribute__((noinline)) int ReadNull() { return *g_null; }
-__attribute__((noinline)) void WriteLow() { *g_low = 5; }
+__attribute__((noinline)) int ReadNull() {
+    return *g_null;
+}
+__attribute__((noinline)) void WriteLow() {
+    *g_low = 5;
+}
 __attribute__((noinline)) int DivideByZero(int a) {
     g_sink = a / g_zero;
     return g_sink;
@@ -38,7 +42,9 @@ __attribute__((noinline)) int DivideOverflow() {
     g_sink = g_intMin / g_minusOne;
     return g_sink;
 }
-__attribute__((noinline)) void Undefined() { __asm__ volatile("ud2"); }
+__attribute__((noinline)) void Undefined() {
+    __asm__ volatile("ud2");
+}
 // Called through a pointer so that the call is not taken for one that cannot
 // throw.
 void (*volatile g_undefined)() = Undefined;

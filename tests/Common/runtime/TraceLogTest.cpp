@@ -49,7 +49,8 @@ std::string SystemText(DWORD code) {
 std::vector<int> TraceLines(const std::string& text) {
     std::vector<int> out;
     for (const std::string& l : Lines(text)) {
-        if (l.size() < 11 || l[0] != '<' || l[9] != '>') continue;
+        if (l.size() < 11 || l[0] != '<' || l[9] != '>')
+            continue;
         size_t open = l.rfind(" (");
         out.push_back(atoi(l.c_str() + open + 2));
     }
@@ -90,7 +91,8 @@ TEST_F(TraceLogTest, HeaderEntriesAndClosingLine) {
     EXPECT_EQ(lines[0].rfind("Version: ", 0), 0u);
     EXPECT_EQ(lines[1].rfind("LogFile: " + base + ".lg0 start at: ", 0), 0u) << lines[1];
     char expect[256];
-    snprintf(expect, sizeof(expect), "<%08lX> a.cpp (10)\n<%08lX> b.cpp (20)\n\n>>LOG MESSAGE<<   hello 42\n\n",
+    snprintf(expect, sizeof(expect),
+             "<%08lX> a.cpp (10)\n<%08lX> b.cpp (20)\n\n>>LOG MESSAGE<<   hello 42\n\n",
              GetCurrentThreadId(), GetCurrentThreadId());
     EXPECT_NE(text.find(expect), std::string::npos) << text;
     EXPECT_NE(text.find("\n>>SYSTEM TERMINATED NORMALLY<<  Total Trace : 2   Total Logged : 2\n\n"),
@@ -109,8 +111,8 @@ TEST_F(TraceLogTest, ErrorHResultAndExceptionEntries) {
     std::string text = CloseAndRead();
 
     std::string sysText = SystemText(ERROR_ACCESS_DENIED);
-    EXPECT_NE(text.find("\n>>ERROR MESSAGE<<   Error(4:0x00000005) : CreateFile x failed -- " + sysText +
-                        "\n\n"),
+    EXPECT_NE(text.find("\n>>ERROR MESSAGE<<   Error(4:0x00000005) : CreateFile x failed -- " +
+                        sysText + "\n\n"),
               std::string::npos)
         << text;
     // No string table entry 14003 in the test program: the code as hex.
@@ -143,7 +145,8 @@ TEST_F(TraceLogTest, LastErrorKindAndCodeGoToTheThreadRecord) {
         << text;
     EXPECT_NE(text.find(">>ERROR MESSAGE<<   Error(4:0x00000077) : coded\n"), std::string::npos);
     std::string oom = SystemText((DWORD)E_OUTOFMEMORY);
-    if (oom.empty()) oom = "8007000E";
+    if (oom.empty())
+        oom = "8007000E";
     EXPECT_NE(text.find(">>ERROR MESSAGE<<   Error(5:0x8007000E) : alloc -- " + oom + "\n"),
               std::string::npos)
         << text;
@@ -184,7 +187,8 @@ TEST_F(TraceLogTest, RepeatedEntriesAreCountedIgnoringCase) {
 TEST_F(TraceLogTest, DoubleByteTextsRepeatOnlyWhenEqual) {
     // GBK: the trail bytes 0x41 and 0x61 look like 'A' and 'a' but make
     // different characters; folding them would merge two distinct texts.
-    if (!IsDBCSLeadByte(0x81)) GTEST_SKIP() << "needs a double-byte code page";
+    if (!IsDBCSLeadByte(0x81))
+        GTEST_SKIP() << "needs a double-byte code page";
     ITraceLog* log = Open();
     log->LogMessage("\x81\x41");
     log->LogMessage("\x81\x61");
@@ -249,11 +253,8 @@ TEST_F(TraceLogTest, LogFileNames) {
         const char* given;  // relative to the test folder
         const char* name;
     } cases[] = {
-        {"\\~x.lg0", "\\~x.lg0"},
-        {"\\~x", "\\~x.lg0"},
-        {"\\~x.log", "\\~x.lg0"},
-        {"\\a.b.c", "\\a.b.lg0"},
-        {"/~y.txt", "/~y.lg0"},
+        {"\\~x.lg0", "\\~x.lg0"}, {"\\~x", "\\~x.lg0"},   {"\\~x.log", "\\~x.lg0"},
+        {"\\a.b.c", "\\a.b.lg0"}, {"/~y.txt", "/~y.lg0"},
     };
     CreateDirectoryA((dir + "\\d.ir").c_str(), nullptr);
     for (const Case& c : cases) {
@@ -369,7 +370,8 @@ TEST_F(TraceLogTest, ConcurrentWritersNeverInterleave) {
     // Every line is one whole record of a known shape.
     int entries = 0;
     for (const std::string& l : Lines(text)) {
-        if (l.empty()) continue;
+        if (l.empty())
+            continue;
         bool trace = l.size() > 10 && l[0] == '<' && l[9] == '>' && l.find(" c.cpp (") == 10;
         bool entry = l.rfind(">>LOG MESSAGE<<   thread ", 0) == 0;
         bool other = l.rfind("Version:", 0) == 0 || l.rfind("LogFile:", 0) == 0 ||

@@ -20,13 +20,27 @@ struct Val {
     const wchar_t* str;  // VT_BSTR: null means a null BSTR
 };
 
-Val I(LONG v) { return {VT_I4, (double)v, nullptr}; }
-Val R(double v) { return {VT_R8, v, nullptr}; }
-Val S(const wchar_t* s) { return {VT_BSTR, 0, s}; }
-Val B(bool v) { return {VT_BOOL, v ? -1.0 : 0.0, nullptr}; }
-Val I2(SHORT v) { return {VT_I2, (double)v, nullptr}; }
-Val R4(float v) { return {VT_R4, (double)v, nullptr}; }
-Val Empty() { return {VT_EMPTY, 0, nullptr}; }
+Val I(LONG v) {
+    return {VT_I4, (double)v, nullptr};
+}
+Val R(double v) {
+    return {VT_R8, v, nullptr};
+}
+Val S(const wchar_t* s) {
+    return {VT_BSTR, 0, s};
+}
+Val B(bool v) {
+    return {VT_BOOL, v ? -1.0 : 0.0, nullptr};
+}
+Val I2(SHORT v) {
+    return {VT_I2, (double)v, nullptr};
+}
+Val R4(float v) {
+    return {VT_R4, (double)v, nullptr};
+}
+Val Empty() {
+    return {VT_EMPTY, 0, nullptr};
+}
 const Val kNone = {VT_ILLEGAL, 0, nullptr};  // "fails" in the result column
 
 // Owns the VARIANT built from a row.
@@ -36,13 +50,26 @@ struct Var {
         VariantInit(&v);
         V_VT(&v) = d.vt;
         switch (d.vt) {
-        case VT_I4: V_I4(&v) = (LONG)d.num; break;
-        case VT_R8: V_R8(&v) = d.num; break;
-        case VT_I2: V_I2(&v) = (SHORT)d.num; break;
-        case VT_R4: V_R4(&v) = (float)d.num; break;
-        case VT_BOOL: V_BOOL(&v) = (VARIANT_BOOL)d.num; break;
-        case VT_BSTR: V_BSTR(&v) = d.str ? SysAllocString(d.str) : nullptr; break;
-        default: break;
+            case VT_I4:
+                V_I4(&v) = (LONG)d.num;
+                break;
+            case VT_R8:
+                V_R8(&v) = d.num;
+                break;
+            case VT_I2:
+                V_I2(&v) = (SHORT)d.num;
+                break;
+            case VT_R4:
+                V_R4(&v) = (float)d.num;
+                break;
+            case VT_BOOL:
+                V_BOOL(&v) = (VARIANT_BOOL)d.num;
+                break;
+            case VT_BSTR:
+                V_BSTR(&v) = d.str ? SysAllocString(d.str) : nullptr;
+                break;
+            default:
+                break;
         }
     }
     Var() { VariantInit(&v); }
@@ -53,25 +80,29 @@ struct Var {
     if (V_VT(&got) != want.vt)
         return ::testing::AssertionFailure() << "type " << V_VT(&got) << " instead of " << want.vt;
     switch (want.vt) {
-    case VT_I4:
-        if (V_I4(&got) == (LONG)want.num) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "value " << V_I4(&got);
-    case VT_R8:
-        if (V_R8(&got) == want.num || (isnan(want.num) && isnan(V_R8(&got))))
+        case VT_I4:
+            if (V_I4(&got) == (LONG)want.num)
+                return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << "value " << V_I4(&got);
+        case VT_R8:
+            if (V_R8(&got) == want.num || (isnan(want.num) && isnan(V_R8(&got))))
+                return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << "value " << V_R8(&got);
+        case VT_BOOL:
+            if (V_BOOL(&got) == (VARIANT_BOOL)want.num)
+                return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << "value " << V_BOOL(&got);
+        case VT_BSTR:
+            if (!want.str) {
+                if (!V_BSTR(&got))
+                    return ::testing::AssertionSuccess();
+                return ::testing::AssertionFailure() << "non-null string";
+            }
+            if (V_BSTR(&got) && std::wstring(V_BSTR(&got), SysStringLen(V_BSTR(&got))) == want.str)
+                return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << "other string";
+        default:
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "value " << V_R8(&got);
-    case VT_BOOL:
-        if (V_BOOL(&got) == (VARIANT_BOOL)want.num) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "value " << V_BOOL(&got);
-    case VT_BSTR:
-        if (!want.str) {
-            if (!V_BSTR(&got)) return ::testing::AssertionSuccess();
-            return ::testing::AssertionFailure() << "non-null string";
-        }
-        if (V_BSTR(&got) && std::wstring(V_BSTR(&got), SysStringLen(V_BSTR(&got))) == want.str)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "other string";
-    default: return ::testing::AssertionSuccess();
     }
 }
 
@@ -197,7 +228,9 @@ const BinaryCase kBinaryCases[] = {
     {"S||I", ExprOp::VarOr, S(L"x"), I(1), kNone, "incompatible type to compare"},
 };
 
-void PrintTo(const BinaryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BinaryCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExprOpBinary : public ::testing::TestWithParam<BinaryCase> {};
 
@@ -245,7 +278,9 @@ const UnaryCase kUnaryCases[] = {
     {ExprOp::VarNegate, Empty(), kNone, "Wrong types"},
 };
 
-void PrintTo(const UnaryCase& c, std::ostream* os) { *os << "operand type " << c.operand.vt; }
+void PrintTo(const UnaryCase& c, std::ostream* os) {
+    *os << "operand type " << c.operand.vt;
+}
 
 class ExprOpUnary : public ::testing::TestWithParam<UnaryCase> {};
 
@@ -294,13 +329,15 @@ TEST(ExprOp, NormalisationChangesOnlyShortKinds) {
 // 936 cannot hold, so the shortcut and the code-page path both run.
 std::wstring RandomText(std::mt19937& rng) {
     static const wchar_t pool[] = L"azAZ09 _\"\\|\x4E2D\x6587\x554A\x5104\x4E57\x0E01\x00E9\x20AC";
-    std::uniform_int_distribution<int> len(0, 6), pick(0, (int)(sizeof(pool) / sizeof(pool[0])) - 2);
+    std::uniform_int_distribution<int> len(0, 6),
+        pick(0, (int)(sizeof(pool) / sizeof(pool[0])) - 2);
     std::uniform_int_distribution<int> asciiOnly(0, 1);
     bool ascii = asciiOnly(rng) != 0;
     std::wstring s;
     for (int n = len(rng); n > 0; --n) {
         wchar_t c = pool[pick(rng)];
-        if (ascii && c >= 0x80) c = L'q';
+        if (ascii && c >= 0x80)
+            c = L'q';
         s += c;
     }
     return s;
@@ -315,7 +352,8 @@ TEST(ExprOp, StringShortcutsAgreeWithTheCodePagePath) {
         BSTR fast = ExprOp::ConcatStrings(sa, sb), plain = ExprOp::ConcatStringsPlain(sa, sb);
         ASSERT_EQ(fast == nullptr, plain == nullptr);
         if (fast) {
-            ASSERT_EQ(std::wstring(fast, SysStringLen(fast)), std::wstring(plain, SysStringLen(plain)));
+            ASSERT_EQ(std::wstring(fast, SysStringLen(fast)),
+                      std::wstring(plain, SysStringLen(plain)));
         }
         int f = ExprOp::CompareStrings(sa, sb), p = ExprOp::CompareStringsPlain(sa, sb);
         ASSERT_EQ((f > 0) - (f < 0), (p > 0) - (p < 0)) << i;

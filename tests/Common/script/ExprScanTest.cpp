@@ -13,12 +13,14 @@
 namespace {
 
 // GBK characters whose second byte is an ASCII character.
-#define GBK_PIPE "\x83\x7C"      // 億, trail "|"
-#define GBK_BACKSLASH "\x81\x5C" // 乗, trail "\"
-#define GBK_OPEN "\xB0\x5B"      // 癧, trail "["
-#define GBK_CLOSE "\x81\x5D"     // 乚, trail "]"
+#define GBK_PIPE "\x83\x7C"       // 億, trail "|"
+#define GBK_BACKSLASH "\x81\x5C"  // 乗, trail "\"
+#define GBK_OPEN "\xB0\x5B"       // 癧, trail "["
+#define GBK_CLOSE "\x81\x5D"      // 乚, trail "]"
 
-bool IsGbk() { return GetACP() == 936; }
+bool IsGbk() {
+    return GetACP() == 936;
+}
 
 struct SplitCase {
     const char* text;
@@ -54,7 +56,8 @@ const std::vector<SplitCase>& SplitCases() {
 
 TEST(ExprScan, SplitParamListTable) {
     for (const SplitCase& c : SplitCases()) {
-        if (!IsGbk() && strchr(c.text, '\x81')) continue;
+        if (!IsGbk() && strchr(c.text, '\x81'))
+            continue;
         LogCapture log;
         std::vector<std::string> items;
         HRESULT hr = SplitParamList(c.text, items);
@@ -106,7 +109,8 @@ TEST(ExprScan, CheckBracketsFindsTheMatchingCloser) {
         {"(\")", 0, false, 0},
     };
     for (const Case& c : cases) {
-        if (!IsGbk() && (strchr(c.text, '\x81') || strchr(c.text, '\xB0'))) continue;
+        if (!IsGbk() && (strchr(c.text, '\x81') || strchr(c.text, '\xB0')))
+            continue;
         int pos = c.from;
         EXPECT_EQ(CheckBrackets(c.text, pos, (int)strlen(c.text)), c.ok) << c.text;
         if (c.ok) {
@@ -135,10 +139,10 @@ TEST(ExprScan, ScanOperatorTable) {
         bool ok;
         int length;
     } cases[] = {
-        {"!", true, 1}, {"!=", true, 2}, {"<", true, 1}, {"<=", true, 2}, {">=", true, 2},
-        {"<>", true, 1}, {"&&", true, 2}, {"||", true, 2}, {"==", true, 2}, {"*", true, 1},
-        {"--", true, 1}, {"&", false, 0}, {"=", false, 0}, {"|", false, 0}, {"=<", false, 0},
-        {"&|", false, 0},
+        {"!", true, 1},  {"!=", true, 2}, {"<", true, 1},   {"<=", true, 2},
+        {">=", true, 2}, {"<>", true, 1}, {"&&", true, 2},  {"||", true, 2},
+        {"==", true, 2}, {"*", true, 1},  {"--", true, 1},  {"&", false, 0},
+        {"=", false, 0}, {"|", false, 0}, {"=<", false, 0}, {"&|", false, 0},
     };
     for (const Case& c : cases) {
         LogCapture log;
@@ -174,11 +178,12 @@ TEST(ExprScan, ScanStringLiteralTable) {
         {"\"abc", false, 0, ""},
         {"\"abc\\\"", false, 0, ""},
         {"\"ab\\", false, 0, ""},
-        {"\"\x81", false, 0, ""},  // lead byte without its trail
-        {"\"\x81\"", false, 0, ""}, // the quote is taken as the trail byte
+        {"\"\x81", false, 0, ""},    // lead byte without its trail
+        {"\"\x81\"", false, 0, ""},  // the quote is taken as the trail byte
     };
     for (const Case& c : cases) {
-        if (!IsGbk() && (strchr(c.text, '\x81') || strchr(c.text, '\x83') || strchr(c.text, '\xB0')))
+        if (!IsGbk() &&
+            (strchr(c.text, '\x81') || strchr(c.text, '\x83') || strchr(c.text, '\xB0')))
             continue;
         LogCapture log;
         int pos = 0;
@@ -196,7 +201,8 @@ TEST(ExprScan, ScanStringLiteralTable) {
 }
 
 TEST(ExprScan, LeadBytesFollowTheCodePage) {
-    if (!IsGbk()) GTEST_SKIP() << "needs code page 936";
+    if (!IsGbk())
+        GTEST_SKIP() << "needs code page 936";
     EXPECT_FALSE(IsExprLeadByte(0x7F));
     EXPECT_FALSE(IsExprLeadByte(0x80));
     EXPECT_TRUE(IsExprLeadByte(0x81));
@@ -214,7 +220,8 @@ TEST(ExprScan, RandomListsSplitOrFailCleanly) {
     std::mt19937 rng(7);
     for (int i = 0; i < 20000; ++i) {
         std::string text;
-        for (int n = (int)(rng() % 20); n > 0; --n) text += alphabet[rng() % (sizeof(alphabet) - 1)];
+        for (int n = (int)(rng() % 20); n > 0; --n)
+            text += alphabet[rng() % (sizeof(alphabet) - 1)];
         std::vector<std::string> items;
         HRESULT hr = SplitParamList(text.c_str(), items);
         if (hr == S_OK) {
@@ -225,11 +232,13 @@ TEST(ExprScan, RandomListsSplitOrFailCleanly) {
             }
             EXPECT_LE(bytes, text.size());
         } else {
-            EXPECT_TRUE(hr == E_EXPR_EMPTYPARAM || hr == E_EXPR_BADSTRING || hr == E_EXPR_BRACKET) << text;
+            EXPECT_TRUE(hr == E_EXPR_EMPTYPARAM || hr == E_EXPR_BADSTRING || hr == E_EXPR_BRACKET)
+                << text;
             EXPECT_TRUE(items.empty());
         }
         for (int from = 0; from < (int)text.size(); ++from) {
-            if (text[from] != '(' && text[from] != '[') continue;
+            if (text[from] != '(' && text[from] != '[')
+                continue;
             int pos = from;
             if (CheckBrackets(text.c_str(), pos, (int)text.size())) {
                 EXPECT_GT(pos, from);

@@ -35,7 +35,9 @@ public:
         return *this;
     }
     // u32 length n, then n bytes of name (no terminator).
-    ListWriter& Name(const char* name) { return U32((uint32_t)strlen(name)).Raw(name, strlen(name)); }
+    ListWriter& Name(const char* name) {
+        return U32((uint32_t)strlen(name)).Raw(name, strlen(name));
+    }
     // u16 type, then 4 bytes.
     ListWriter& I4(int32_t v) { return U16(VT_I4).Raw(&v, 4); }
     // u16 type, then 8 bytes.
@@ -200,18 +202,30 @@ TEST(VarMgr, DeclareParsesTheInitialText) {
         ASSERT_EQ(V_VT(v), c.vt) << c.text;
         EXPECT_EQ(V_VT(m.local.GetInitial(0)), c.vt);
         switch (c.vt) {
-        case VT_I4: EXPECT_EQ(V_I4(v), (LONG)c.value) << c.text; break;
-        case VT_R8: EXPECT_EQ(V_R8(v), c.value); break;
-        case VT_BOOL: EXPECT_EQ(V_BOOL(v), (VARIANT_BOOL)c.value) << c.text; break;
-        case VT_DATE: EXPECT_EQ(V_DATE(v), 0.0); break;
-        case VT_CY: EXPECT_EQ(V_CY(v).int64, 0); break;
-        default: break;
+            case VT_I4:
+                EXPECT_EQ(V_I4(v), (LONG)c.value) << c.text;
+                break;
+            case VT_R8:
+                EXPECT_EQ(V_R8(v), c.value);
+                break;
+            case VT_BOOL:
+                EXPECT_EQ(V_BOOL(v), (VARIANT_BOOL)c.value) << c.text;
+                break;
+            case VT_DATE:
+                EXPECT_EQ(V_DATE(v), 0.0);
+                break;
+            case VT_CY:
+                EXPECT_EQ(V_CY(v).int64, 0);
+                break;
+            default:
+                break;
         }
     }
     Managed m;
     ASSERT_TRUE(m.vm.Declare("s", VT_BSTR, "\xD6\xD0\xCE\xC4", -1));  // 中文
-    EXPECT_EQ(std::wstring(V_BSTR(m.vm.PeekValue(m.vm.Find("s")))),
-              GetACP() == 936 ? std::wstring(L"\x4E2D\x6587") : WideFromMultibyte("\xD6\xD0\xCE\xC4"));
+    EXPECT_EQ(
+        std::wstring(V_BSTR(m.vm.PeekValue(m.vm.Find("s")))),
+        GetACP() == 936 ? std::wstring(L"\x4E2D\x6587") : WideFromMultibyte("\xD6\xD0\xCE\xC4"));
     // Position inserts before the existing entries.
     ASSERT_TRUE(m.vm.Declare("first", VT_I4, "1", 0));
     EXPECT_STREQ(m.local.GetName(0), "first");
@@ -339,13 +353,13 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
     };
     std::vector<Case> cases;
     cases.push_back({"count cut short", {1, 0}, "variable count cut short"});
-    cases.push_back({"name longer than the data", ListWriter().U32(1).U32(0x7FFFFFFF).bytes,
-                     "name length"});
-    cases.push_back({"name length wraps", ListWriter().U32(1).U32(0xFFFFFFFF).U16(0).bytes,
-                     "name length"});
+    cases.push_back(
+        {"name longer than the data", ListWriter().U32(1).U32(0x7FFFFFFF).bytes, "name length"});
+    cases.push_back(
+        {"name length wraps", ListWriter().U32(1).U32(0xFFFFFFFF).U16(0).bytes, "name length"});
     cases.push_back({"value type cut short", ListWriter().U32(1).Name("v").bytes, "cut short"});
-    cases.push_back({"I4 cut short", ListWriter().U32(1).Name("v").U16(VT_I4).U16(0).bytes,
-                     "cut short"});
+    cases.push_back(
+        {"I4 cut short", ListWriter().U32(1).Name("v").U16(VT_I4).U16(0).bytes, "cut short"});
     cases.push_back({"string length 0", OneVariable(ListWriter().U16(VT_BSTR).U32(0).bytes),
                      "bad string length 0"});
     cases.push_back({"string length 1", OneVariable(ListWriter().U16(VT_BSTR).U32(1).U16(0).bytes),
@@ -359,8 +373,7 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
     cases.push_back({"string past the end",
                      ListWriter().U32(1).Name("v").U16(VT_BSTR).U32(6).U16('a').bytes,
                      "bad string length 6"});
-    cases.push_back({"no dimensions",
-                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0).bytes),
+    cases.push_back({"no dimensions", OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0).bytes),
                      "bad dimension count 0"});
     cases.push_back({"too many dimensions",
                      OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0x40000000).bytes),
@@ -368,28 +381,32 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
     cases.push_back({"inverted bounds",
                      OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(5).U32(2).bytes),
                      "inverted bounds 5..2"});
-    cases.push_back({"bounds span more than 32 bits",
-                     OneVariable(ListWriter()
-                                     .U16(VT_ARRAY | VT_I4)
-                                     .U32(1)
-                                     .U32(0x80000000u)
-                                     .U32(0x7FFFFFFF)
-                                     .bytes),
-                     "element count overflows"});
+    cases.push_back(
+        {"bounds span more than 32 bits",
+         OneVariable(
+             ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0x80000000u).U32(0x7FFFFFFF).bytes),
+         "element count overflows"});
     {
         ListWriter w;
         w.U16(VT_ARRAY | VT_I4).U32(4);
         for (int d = 0; d < 4; ++d) w.U32(0).U32(0xFFFE);  // 65535^4 elements
         cases.push_back({"element count overflows", OneVariable(w.bytes), "element"});
     }
-    cases.push_back({"elements past the end",
-                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(99).I4(1).bytes),
-                     "exceed the data"});
+    cases.push_back(
+        {"elements past the end",
+         OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(99).I4(1).bytes),
+         "exceed the data"});
     cases.push_back({"array nested in array",
                      OneVariable(ListWriter()
                                      .U16(VT_ARRAY | VT_I4)
-                                     .U32(1).U32(0).U32(0)
-                                     .U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(0).I4(1)
+                                     .U32(1)
+                                     .U32(0)
+                                     .U32(0)
+                                     .U16(VT_ARRAY | VT_I4)
+                                     .U32(1)
+                                     .U32(0)
+                                     .U32(0)
+                                     .I4(1)
                                      .bytes),
                      "nested"});
 
@@ -475,8 +492,8 @@ TEST(VarMgr, SaveToIniWritesTypeAndText) {
     EXPECT_EQ(ReadIni(ini, section, "s"), "8,abc");
     EXPECT_EQ(ReadIni(ini, section, "n"), "3,-3");
     EXPECT_EQ(ReadIni(ini, section, "b").substr(0, 3), "11,");  // the text is the system's
-    EXPECT_EQ(ReadIni(ini, section, "a"), "<none>");    // no text form
-    EXPECT_EQ(ReadIni(ini, section, "loc"), "<none>");  // not global
+    EXPECT_EQ(ReadIni(ini, section, "a"), "<none>");            // no text form
+    EXPECT_EQ(ReadIni(ini, section, "loc"), "<none>");          // not global
 }
 
 TEST(VarMgr, LoadFromIniTakesTheStoredType) {
@@ -485,14 +502,15 @@ TEST(VarMgr, LoadFromIniTakesTheStoredType) {
     const char* section = "S";
     WritePrivateProfileStringA(section, "a", "8,abc", ini.c_str());
     WritePrivateProfileStringA(section, "b", "5,2.25", ini.c_str());
-    WritePrivateProfileStringA(section, "c", "3", ini.c_str());    // no comma
-    WritePrivateProfileStringA(section, "d", "3,", ini.c_str());   // nothing after it
-    WritePrivateProfileStringA(section, "e", "3,x", ini.c_str());  // does not convert
+    WritePrivateProfileStringA(section, "c", "3", ini.c_str());        // no comma
+    WritePrivateProfileStringA(section, "d", "3,", ini.c_str());       // nothing after it
+    WritePrivateProfileStringA(section, "e", "3,x", ini.c_str());      // does not convert
     WritePrivateProfileStringA(section, "f", "65539,7", ini.c_str());  // low 16 bits: VT_I4
 
     Managed m;
     m.vm.SetLocalList(&m.global);
-    for (const char* name : {"a", "b", "c", "d", "e", "f"}) ASSERT_TRUE(m.vm.Declare(name, VT_I4, "1", -1));
+    for (const char* name : {"a", "b", "c", "d", "e", "f"})
+        ASSERT_TRUE(m.vm.Declare(name, VT_I4, "1", -1));
 
     EXPECT_TRUE(m.vm.LoadFromIni(ini.c_str(), section, "a,b,c,d,e,f,missing"));
     const VARIANT* a = m.global.GetValue(0);
@@ -524,7 +542,8 @@ TEST(VarMgr, SavedVariablesLoadBack) {
     ASSERT_TRUE(back.vm.Declare("s", VT_I4, "0", -1));
     EXPECT_TRUE(back.vm.LoadFromIni(ini.c_str(), "V", "r,s"));
     EXPECT_EQ(V_R8(back.global.GetValue(0)), -0.125);
-    EXPECT_EQ(std::wstring(V_BSTR(back.global.GetValue(1))), std::wstring(V_BSTR(m.global.GetValue(1))));
+    EXPECT_EQ(std::wstring(V_BSTR(back.global.GetValue(1))),
+              std::wstring(V_BSTR(m.global.GetValue(1))));
 }
 
 TEST(VarMgr, AppStateIniAndSections) {

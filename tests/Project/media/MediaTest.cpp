@@ -23,7 +23,8 @@ public:
     explicit LoadedWork(const WorkSpec& w, HRESULT expected = S_OK, const std::string& ini = "")
         : m_path(m_tmp.File("work.mrt")), m_doc(m_path) {
         EXPECT_EQ(S_OK, WriteWork(m_path, w));
-        if (!ini.empty()) WriteFileBytes(m_tmp.File("work.ini"), ini);
+        if (!ini.empty())
+            WriteFileBytes(m_tmp.File("work.ini"), ini);
         CPackage* p = nullptr;
         m_result = OpenAndPreLoad(m_path, &m_doc, &p);
         EXPECT_EQ(expected, m_result);
@@ -44,11 +45,18 @@ private:
 
 WorkSpec MediaWork() {
     WorkSpec w;
-    w.folders = {{"r0", "whatever"}, {"snd", "$r0\\sounds\\"}, {"net", "\\\\server\\share\\"},
-                 {"bare", "$r0"}, {"noslash", "$r0\\plain"}};
-    w.items = {FileItem("click", "$snd\\click.wav", 4, 1020), FileItem("far", "$net\\x.avi", 16, 1040),
-               FileItem("full", "C:\\abs\\f.bmp", 2, 1010), EmbeddedItem("logo.png", 2, 1018),
-               EmbeddedItem("a.wav", 4, 1020), EmbeddedItem("name", 4, 1020), EmbeddedItem("empty.wav", 4, 1020),
+    w.folders = {{"r0", "whatever"},
+                 {"snd", "$r0\\sounds\\"},
+                 {"net", "\\\\server\\share\\"},
+                 {"bare", "$r0"},
+                 {"noslash", "$r0\\plain"}};
+    w.items = {FileItem("click", "$snd\\click.wav", 4, 1020),
+               FileItem("far", "$net\\x.avi", 16, 1040),
+               FileItem("full", "C:\\abs\\f.bmp", 2, 1010),
+               EmbeddedItem("logo.png", 2, 1018),
+               EmbeddedItem("a.wav", 4, 1020),
+               EmbeddedItem("name", 4, 1020),
+               EmbeddedItem("empty.wav", 4, 1020),
                EmbeddedItem("gone.wav", 4, 1020)};
     w.exFiles = {{"manual", "manual.pdf"}, {"notes", "notes.txt"}};
     w.mediaData = {{"logo.png", std::string("\x89PNG fake bytes", 15)},
@@ -61,7 +69,8 @@ WorkSpec MediaWork() {
 std::string FolderFull(CMediaManager* m, const char* name) {
     CRtMediaFolder* f = m->GetFolders().FindItem(name);
     char path[MAX_PATH] = "?";
-    if (!f || !f->GetFullPath(path, sizeof(path))) return "<none>";
+    if (!f || !f->GetFullPath(path, sizeof(path)))
+        return "<none>";
     return path;
 }
 
@@ -74,15 +83,15 @@ TEST(MediaTypes, ByExtension) {
         int type, subtype;
     };
     const Case cases[] = {
-        {"a.TIFF", S_OK, 2, 1013}, {"a.tif", S_OK, 2, 1013}, {"a.tiffany", S_OK, 2, 1013},
-        {"x.midi", S_OK, 4, 1024}, {"x.mid", S_OK, 4, 1024}, {"movie.mpeg", S_OK, 16, 1046},
+        {"a.TIFF", S_OK, 2, 1013}, {"a.tif", S_OK, 2, 1013},  {"a.tiffany", S_OK, 2, 1013},
+        {"x.midi", S_OK, 4, 1024}, {"x.mid", S_OK, 4, 1024},  {"movie.mpeg", S_OK, 16, 1046},
         {"a.gif", S_OK, 2, 1015},  // the picture list comes first
-        {"a.swf", S_OK, 8, 1034}, {"a.ico", S_OK, -1, -1}, {"a.aif", S_OK, -1, -1},
+        {"a.swf", S_OK, 8, 1034},  {"a.ico", S_OK, -1, -1},   {"a.aif", S_OK, -1, -1},
         {"a.pngx", S_OK, -1, -1},  // a list's last entry must match whole
-        {"a.mp2", S_OK, 4, 1026}, {"a.mp2x", S_OK, -1, -1}, {"A.JPEG", S_OK, 2, 1016},
-        {"a.rtf", S_OK, 1, 1000}, {"a.dat", S_OK, 16, 1047}, {"a.xls", S_OK, 128, 1073},
-        {"a.cur", S_OK, 64, 1060}, {"a.fli", S_OK, 8, 1031}, {"dir.x/b.wav", S_OK, 4, 1020},
-        {"a.", S_OK, -1, -1}, {"noext", E_FAIL, -1, -1}, {"C:\\a.b\\file", E_FAIL, -1, -1},
+        {"a.mp2", S_OK, 4, 1026},  {"a.mp2x", S_OK, -1, -1},  {"A.JPEG", S_OK, 2, 1016},
+        {"a.rtf", S_OK, 1, 1000},  {"a.dat", S_OK, 16, 1047}, {"a.xls", S_OK, 128, 1073},
+        {"a.cur", S_OK, 64, 1060}, {"a.fli", S_OK, 8, 1031},  {"dir.x/b.wav", S_OK, 4, 1020},
+        {"a.", S_OK, -1, -1},      {"noext", E_FAIL, -1, -1}, {"C:\\a.b\\file", E_FAIL, -1, -1},
     };
     for (const Case& c : cases) {
         int type = 7, subtype = 7;
@@ -101,13 +110,15 @@ TEST(MediaTypes, DefaultExtensions) {
         int type, subtype;
         const char* ext;  // null: none
     };
-    const Case cases[] = {{16, 1046, ".mpg"}, {16, 1041, ".mpeg"}, {16, -1, ".avi"}, {2, -1, ".bmp"},
-                          {2, 1032, ".gif"}, {8, 1015, ".gif"}, {8, -1, ".flc"}, {1, 1000, ".rtf"},
-                          {1, 5, ".txt"}, {4, 1024, ".mid"}, {32, 1051, ".emf"}, {64, 0, ".cur"},
-                          {128, 1070, nullptr}, {-1, -1, nullptr}, {3, 0, nullptr}};
+    const Case cases[] = {{16, 1046, ".mpg"},   {16, 1041, ".mpeg"}, {16, -1, ".avi"},
+                          {2, -1, ".bmp"},      {2, 1032, ".gif"},   {8, 1015, ".gif"},
+                          {8, -1, ".flc"},      {1, 1000, ".rtf"},   {1, 5, ".txt"},
+                          {4, 1024, ".mid"},    {32, 1051, ".emf"},  {64, 0, ".cur"},
+                          {128, 1070, nullptr}, {-1, -1, nullptr},   {3, 0, nullptr}};
     for (const Case& c : cases) {
         char buffer[16] = "junk";
-        EXPECT_EQ(c.ext != nullptr, !!CMTools::GetDefExtName(c.type, c.subtype, buffer, sizeof(buffer)))
+        EXPECT_EQ(c.ext != nullptr,
+                  !!CMTools::GetDefExtName(c.type, c.subtype, buffer, sizeof(buffer)))
             << c.type << "/" << c.subtype;
         if (c.ext) {
             EXPECT_STREQ(c.ext, buffer);
@@ -145,7 +156,10 @@ TEST(ExFiles, UniqueNames) {
     if (GetACP() == 936) {
         // 0x81 0x5D is one GBK character whose second byte is "]".
         t.MakeUniqueName("C:\\\x81\x5D[1].txt", &name);
-        EXPECT_EQ("\x81\x5D" "1.txt", name);
+        EXPECT_EQ(
+            "\x81\x5D"
+            "1.txt",
+            name);
     }
 }
 
@@ -188,8 +202,8 @@ TEST(ExFiles, LoadFaults) {
         {"last record short", MakeMediaHeader(2, 0) + two.substr(0, two.size() - 3), S_FALSE, 1},
         {"count above the body", MakeMediaHeader(1000, 0) + two, (HRESULT)0x8004500C, 0},
         {"short header", std::string(31, '\0'), (HRESULT)0x8004500C, 0},
-        {"name length past the end", MakeMediaHeader(1, 0) + std::string("\xff\xff\x00\x00xx", 6) + "123",
-         S_FALSE, 0},
+        {"name length past the end",
+         MakeMediaHeader(1, 0) + std::string("\xff\xff\x00\x00xx", 6) + "123", S_FALSE, 0},
         {"same name twice", MakeMediaHeader(2, 0) + dup, S_OK, 1},
         {"no records", MakeMediaHeader(0, 2), S_OK, 0},
     };
@@ -243,8 +257,10 @@ TEST(MediaIndex, StreamFaults) {
     };
     std::vector<FolderRecord> folders = {{"r0", ""}, {"m", "$r0\\m\\"}};
     std::string folderBody = FolderRecordBytes(folders[0]) + FolderRecordBytes(folders[1]);
-    std::vector<ItemRecord> items = {FileItem("a", "$m\\a.wav"), FileItem("b", "$m\\b.wav"), EmbeddedItem("c")};
-    std::string itemBody = ItemRecordBytes(items[0]) + ItemRecordBytes(items[1]) + ItemRecordBytes(items[2]);
+    std::vector<ItemRecord> items = {FileItem("a", "$m\\a.wav"), FileItem("b", "$m\\b.wav"),
+                                     EmbeddedItem("c")};
+    std::string itemBody =
+        ItemRecordBytes(items[0]) + ItemRecordBytes(items[1]) + ItemRecordBytes(items[2]);
     auto u32 = [](uint32_t v) { return std::string((const char*)&v, 4); };
     const Case cases[] = {
         {"good", "MPathIndex", MakeMPathIndex(folders), S_OK, 2, 3},
@@ -252,13 +268,17 @@ TEST(MediaIndex, StreamFaults) {
         {"header count wins", "MediaIndex", MakeMediaHeader(3, 0) + u32(1) + itemBody, S_OK, 2, 3},
         {"invalid folder location", "MPathIndex",
          MakeMPathIndex({{"r0", ""}, {"bad", "C:\\media\\"}, {"m", "$r0\\m\\"}}), E_FAIL, 2, 3},
-        {"wrong header size", "MPathIndex", MakeMediaHeader(2, 0, 36) + u32(2) + folderBody, E_FAIL, 0, 3},
-        {"folder count above the body", "MPathIndex", MakeMediaHeader(9999, 0) + u32(0) + folderBody, E_FAIL, 0, 3},
-        {"item count above the body", "MediaIndex", MakeMediaHeader(500, 0) + u32(0) + itemBody, E_FAIL, 2, 0},
-        {"item cut", "MediaIndex", MakeMediaHeader(3, 0) + u32(3) + itemBody.substr(0, itemBody.size() - 2),
-         E_FAIL, 2, 2},
-        {"folder cut", "MPathIndex", MakeMediaHeader(2, 0) + u32(2) + folderBody.substr(0, folderBody.size() - 1),
-         E_FAIL, 1, 3},
+        {"wrong header size", "MPathIndex", MakeMediaHeader(2, 0, 36) + u32(2) + folderBody, E_FAIL,
+         0, 3},
+        {"folder count above the body", "MPathIndex",
+         MakeMediaHeader(9999, 0) + u32(0) + folderBody, E_FAIL, 0, 3},
+        {"item count above the body", "MediaIndex", MakeMediaHeader(500, 0) + u32(0) + itemBody,
+         E_FAIL, 2, 0},
+        {"item cut", "MediaIndex",
+         MakeMediaHeader(3, 0) + u32(3) + itemBody.substr(0, itemBody.size() - 2), E_FAIL, 2, 2},
+        {"folder cut", "MPathIndex",
+         MakeMediaHeader(2, 0) + u32(2) + folderBody.substr(0, folderBody.size() - 1), E_FAIL, 1,
+         3},
         {"index header short", "MediaIndex", std::string(10, '\0'), E_FAIL, 2, 0},
         {"damaged zlib", "MediaIndex", MakeMediaHeader(3, 2) + std::string(40, 'z'), E_FAIL, 2, 0},
     };
@@ -311,7 +331,8 @@ TEST(MediaIndex, RecordReaders) {
 
     // Item record: name, u32, type, subtype, flags, then a u32 (kind 2) or
     // a location.
-    ItemRecord big = FileItem(std::string(50, 'n'), "$" + std::string(40, 'f') + "\\" + std::string(300, 'x'));
+    ItemRecord big =
+        FileItem(std::string(50, 'n'), "$" + std::string(40, 'f') + "\\" + std::string(300, 'x'));
     ItemRecord plain = FileItem("p", "C:\\abs\\p.wav");
     struct ItemCase {
         const char* what;
@@ -445,9 +466,7 @@ TEST(MediaIni, MissingIniIsOnlyLogged) {
     }
     std::string text = log.Text();
     ASSERT_TRUE(log.Active()) << "trace log";
-    {
-        EXPECT_NE(std::string::npos, text.find("work.ini not exists"));
-    }
+    { EXPECT_NE(std::string::npos, text.find("work.ini not exists")); }
 }
 
 TEST(MediaManager, MissingFilesAreReportedOnce) {
@@ -458,8 +477,8 @@ TEST(MediaManager, MissingFilesAreReportedOnce) {
     EXPECT_EQ(E_FAIL, m->GetMediaFilePath("click", 0, path, sizeof(path)));
     EXPECT_EQ(E_FAIL, m->GetMediaFilePath("CLICK", 0, path, sizeof(path)));
     ASSERT_EQ(1u, boxes.Boxes().size());
-    std::string expected = std::string("\xd5\xd2\xb2\xbb\xb5\xbd\xc3\xbd\xcc\xe5\xa3\xba") + "click\n" +
-                           work.Dir() + "\\sounds\\click.wav";
+    std::string expected = std::string("\xd5\xd2\xb2\xbb\xb5\xbd\xc3\xbd\xcc\xe5\xa3\xba") +
+                           "click\n" + work.Dir() + "\\sounds\\click.wav";
     EXPECT_EQ(expected, boxes.Boxes()[0].text);
     EXPECT_EQ(kErrorCaption, boxes.Boxes()[0].caption);
     EXPECT_EQ((UINT)MB_ICONWARNING, boxes.Boxes()[0].type);
@@ -475,7 +494,8 @@ TEST(MediaManager, MissingFilesAreReportedOnce) {
     EXPECT_EQ(E_FAIL, m->GetExternalFilePath("manual", path, sizeof(path)));
     EXPECT_EQ(E_FAIL, m->GetExternalFilePath("Manual", path, sizeof(path)));
     ASSERT_EQ(2u, boxes.Boxes().size());
-    EXPECT_EQ(std::string("\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda! :\n") + path, boxes.Boxes()[1].text);
+    EXPECT_EQ(std::string("\xce\xc4\xbc\xfe\xb2\xbb\xb4\xe6\xd4\xda! :\n") + path,
+              boxes.Boxes()[1].text);
 
     EXPECT_EQ(E_FAIL, m->GetMediaFilePath("nobody", 0, path, sizeof(path)));
     EXPECT_EQ(E_FAIL, m->GetExternalFilePath("nobody", path, sizeof(path)));
@@ -578,7 +598,8 @@ TEST(MediaManager, ReadMediaDataStaysInTheCallersBuffer) {
         CPackage* package = nullptr;
         ASSERT_EQ(S_OK, OpenAndPreLoad(path, &doc, &package));
         DWORD n = 0;
-        EXPECT_TRUE(FAILED(doc.Project().GetMediaManager()->ReadMediaData("bad.wav", 0, 0, nullptr, &n)));
+        EXPECT_TRUE(
+            FAILED(doc.Project().GetMediaManager()->ReadMediaData("bad.wav", 0, 0, nullptr, &n)));
         EXPECT_EQ(0u, n);
         package->Release();
     }
@@ -614,7 +635,8 @@ TEST(MediaManager, ExtractToTemporaryFiles) {
         EXPECT_EQ("", ReadFileBytes(path));
         // A media that cannot be read leaves no file behind.
         EXPECT_EQ((HRESULT)0x8004500E, m->ExtractMediaToTempFile("gone.wav", path, sizeof(path)));
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(temp.File("mvrmedia\\gone_0.wav").c_str()));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+                  GetFileAttributesA(temp.File("mvrmedia\\gone_0.wav").c_str()));
         // A tiny buffer gets a cut path and the call ends.
         char tiny[6];
         EXPECT_EQ(S_OK, m->ExtractMediaToTempFile("logo.png", tiny, sizeof(tiny)));

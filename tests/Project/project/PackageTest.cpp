@@ -116,8 +116,12 @@ TEST(Package, PrjInfoVersions) {
         int major, minor;
         HRESULT expected;
     };
-    const Case cases[] = {{1, 16, S_OK}, {1, 0, S_OK}, {1, 8, S_OK}, {1, 17, (HRESULT)0x80045003},
-                          {2, 0, (HRESULT)0x80045003}, {0, 16, (HRESULT)0x80045003},
+    const Case cases[] = {{1, 16, S_OK},
+                          {1, 0, S_OK},
+                          {1, 8, S_OK},
+                          {1, 17, (HRESULT)0x80045003},
+                          {2, 0, (HRESULT)0x80045003},
+                          {0, 16, (HRESULT)0x80045003},
                           {1, -1, (HRESULT)0x80045003}};
     for (const Case& c : cases) {
         TempFolder tmp;
@@ -197,11 +201,14 @@ TEST(Package, PrjInfoBodyTexts) {
     };
     const Case cases[] = {
         {"empty texts", head + u32(0) + i16(0) + i16(0) + i16(0) + u32(0) + u32(0), S_OK, ""},
-        {"extra text skipped", head + u32(0x10) + CountedText("skip me") + CountedText("db") + i16(0) + i16(0) + u32(0) + u32(0),
+        {"extra text skipped",
+         head + u32(0x10) + CountedText("skip me") + CountedText("db") + i16(0) + i16(0) + u32(0) +
+             u32(0),
          S_OK, "db"},
-        {"300 bytes cut to 259", head + u32(0) + CountedText(longText) + i16(0) + i16(0) + u32(0) + u32(0), S_OK,
-         "cut"},
-        {"negative count", head + u32(0) + i16(-2) + i16(0) + i16(0) + u32(0), (HRESULT)0x8004500C, nullptr},
+        {"300 bytes cut to 259",
+         head + u32(0) + CountedText(longText) + i16(0) + i16(0) + u32(0) + u32(0), S_OK, "cut"},
+        {"negative count", head + u32(0) + i16(-2) + i16(0) + i16(0) + u32(0), (HRESULT)0x8004500C,
+         nullptr},
         {"negative extra count", head + u32(0x10) + i16(-1), (HRESULT)0x8004500C, nullptr},
         {"count past the end", head + u32(0) + i16(100) + "ab", (HRESULT)0x8004500C, nullptr},
         {"texts missing", head + u32(0) + i16(0), (HRESULT)0x8004500C, nullptr},
@@ -300,8 +307,9 @@ TEST(Package, DamagedIndexBodiesFailPreLoad) {
         HRESULT expected;
     };
     const Case cases[] = {
-        {"frgindex", header(2, 0) + std::string(416, '\0'), (HRESULT)0x8004500C},  // one record of two
-        {"frgindex", std::string(20, '\0'), (HRESULT)0x8004500C},                  // short header
+        {"frgindex", header(2, 0) + std::string(416, '\0'),
+         (HRESULT)0x8004500C},                                     // one record of two
+        {"frgindex", std::string(20, '\0'), (HRESULT)0x8004500C},  // short header
         {"bkgindex", header(3, 0) + std::string(64, '\0'), (HRESULT)0x8004500C},
         {"frmindex", damaged, E_FAIL},
     };
@@ -387,7 +395,8 @@ namespace {
 
 class FakeCanvas : public ICanvasData {
 public:
-    FakeCanvas(int kind, const char* name, BOOL result) : m_kind(kind), m_name(name), m_result(result) {}
+    FakeCanvas(int kind, const char* name, BOOL result)
+        : m_kind(kind), m_name(name), m_result(result) {}
     int GetCanvasKind() override { return m_kind; }
     const char* GetStubName() override { return m_name; }
     BOOL LoadFromStorage(ITeskStorage* storage) override {
@@ -415,7 +424,8 @@ TEST(Package, LoadCanvasData) {
     ASSERT_EQ(S_OK, OpenAndPreLoad(path, &doc, &package));
     LogCapture log(tmp.File("log.txt"));
 
-    FakeCanvas page(1, "Ch1", TRUE), missing(2, "Green", TRUE), bad(3, "Bar", FALSE), blue(2, "Blue", TRUE);
+    FakeCanvas page(1, "Ch1", TRUE), missing(2, "Green", TRUE), bad(3, "Bar", FALSE),
+        blue(2, "Blue", TRUE);
     EXPECT_EQ(S_OK, package->LoadCanvasData(&page));
     EXPECT_TRUE(page.m_sawInfo);
     EXPECT_EQ(0, page.m_mode);
@@ -462,8 +472,14 @@ TEST(Package, ProjectVariablesLoadWithValues) {
     };
     std::string vars = CByteWriter()
                            .U32(2)
-                           .U32(5).Bytes("score").Bytes(i4(7)).Bytes(i4(0))
-                           .U32(4).Bytes("name").Bytes(bstr("abc")).Bytes(bstr(""))
+                           .U32(5)
+                           .Bytes("score")
+                           .Bytes(i4(7))
+                           .Bytes(i4(0))
+                           .U32(4)
+                           .Bytes("name")
+                           .Bytes(bstr("abc"))
+                           .Bytes(bstr(""))
                            .Str();
     struct Case {
         const char* what;
@@ -473,7 +489,8 @@ TEST(Package, ProjectVariablesLoadWithValues) {
     };
     const Case cases[] = {
         {"two variables", std::string(4, '\0') + vars, S_OK, 2},
-        {"variable list cut", std::string(4, '\0') + vars.substr(0, vars.size() - 3), (HRESULT)0x8004500C, 0},
+        {"variable list cut", std::string(4, '\0') + vars.substr(0, vars.size() - 3),
+         (HRESULT)0x8004500C, 0},
         {"no variable list", std::string(4, '\0'), (HRESULT)0x8004500C, 0},
         {"event entries left unread", CByteWriter().U32(2).Str() + vars, S_FALSE, 0},
         {"event record cut", std::string(2, '\0'), (HRESULT)0x8004500C, 0},

@@ -28,14 +28,18 @@ std::string TreeText(const CPageNode* first) {
     std::string out;
     int guard = 0;
     for (const CPageNode* n = first; n && guard++ < 1000; n = n->m_pNext) {
-        if (!out.empty()) out += ' ';
+        if (!out.empty())
+            out += ' ';
         out += n->m_pPage->GetName();
-        if (n->m_pChild) out += "(" + TreeText(n->m_pChild) + ")";
+        if (n->m_pChild)
+            out += "(" + TreeText(n->m_pChild) + ")";
     }
     return out;
 }
 
-std::string Tree(StructMan& s) { return TreeText(s.GetTree()->m_pChild); }
+std::string Tree(StructMan& s) {
+    return TreeText(s.GetTree()->m_pChild);
+}
 
 // Pages in the order GetNextPage gives them, at most `limit`.
 std::vector<std::string> WalkForward(StructMan& s, size_t limit = 1000) {
@@ -47,7 +51,8 @@ std::vector<std::string> WalkForward(StructMan& s, size_t limit = 1000) {
 
 std::vector<std::string> WalkBackward(StructMan& s, CPageStub* last, size_t limit = 1000) {
     std::vector<std::string> out;
-    for (CPageStub* p = last; p && out.size() < limit; p = s.GetPreviousPage(p)) out.push_back(p->GetName());
+    for (CPageStub* p = last; p && out.size() < limit; p = s.GetPreviousPage(p))
+        out.push_back(p->GetName());
     return out;
 }
 
@@ -79,7 +84,9 @@ std::vector<std::string> Names(std::initializer_list<const char*> names) {
 TEST(PageStruct, NextChainWithoutParentsHangsUnderRootInOrder) {
     StructMan s;
     // Stored in reverse: C, B, A with A -> B -> C.
-    ASSERT_EQ(S_OK, ReadPages(s, {{"C", "", "", "", "", ""}, {"B", "", "", "", "", "C"}, {"A", "", "", "", "", "B"}}));
+    ASSERT_EQ(S_OK, ReadPages(s, {{"C", "", "", "", "", ""},
+                                  {"B", "", "", "", "", "C"},
+                                  {"A", "", "", "", "", "B"}}));
     EXPECT_EQ("A B C", Tree(s));
     EXPECT_EQ(Names({"A", "B", "C"}), WalkForward(s));
     EXPECT_STREQ("C", (*s.GetPageList())[0]->GetName());  // list order as stored
@@ -120,23 +127,42 @@ TEST(PageStruct, RepairsOfContradictingLinks) {
         const char* log;  // a line the repair writes
     };
     const Case cases[] = {
-        {"child named twice", {{"A", "", "", "", "C", "B"}, {"B", "", "", "", "C", ""}, {"C", "", "", "", "", ""}},
-         "A(C) B", "StructMan: read(B): invalid child: C -- corrected"},
-        {"next named twice", {{"A", "", "", "", "", "C"}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", ""}},
-         "A C B", "StructMan: read(B): invalid nextPage: C -- corrected"},
-        {"next and child of one page", {{"A", "", "", "", "C", ""}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", ""}},
-         "A(C) B", "StructMan: read(B): invalid nextPage: C -- corrected"},
-        {"A next B, B next A", {{"A", "", "", "", "", "B"}, {"B", "", "", "", "", "A"}},
-         "A B", "StructMan: read(B): invalid nextPage: A -- corrected"},
-        {"own child", {{"A", "", "", "", "A", ""}, {"B", "", "", "", "", ""}},
-         "A B", "StructMan: read(A): invalid child: A -- corrected"},
-        {"own next", {{"A", "", "", "", "", "a"}}, "A", "StructMan: read(A): invalid nextPage: a -- corrected"},
-        {"own ancestor", {{"A", "", "", "", "B", ""}, {"B", "", "", "", "C", ""}, {"C", "", "", "", "A", ""}},
-         "A(B(C))", "StructMan: read(C): invalid child: A -- corrected"},
-        {"loop of three", {{"A", "", "", "", "", "B"}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", "A"}},
-         "A B C", "StructMan: read(C): invalid nextPage: A -- corrected"},
-        {"sibling becomes ancestor", {{"A", "", "", "", "", "B"}, {"B", "", "", "", "A", ""}},
-         "A B", "StructMan: read(B): invalid child: A -- corrected"},
+        {"child named twice",
+         {{"A", "", "", "", "C", "B"}, {"B", "", "", "", "C", ""}, {"C", "", "", "", "", ""}},
+         "A(C) B",
+         "StructMan: read(B): invalid child: C -- corrected"},
+        {"next named twice",
+         {{"A", "", "", "", "", "C"}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", ""}},
+         "A C B",
+         "StructMan: read(B): invalid nextPage: C -- corrected"},
+        {"next and child of one page",
+         {{"A", "", "", "", "C", ""}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", ""}},
+         "A(C) B",
+         "StructMan: read(B): invalid nextPage: C -- corrected"},
+        {"A next B, B next A",
+         {{"A", "", "", "", "", "B"}, {"B", "", "", "", "", "A"}},
+         "A B",
+         "StructMan: read(B): invalid nextPage: A -- corrected"},
+        {"own child",
+         {{"A", "", "", "", "A", ""}, {"B", "", "", "", "", ""}},
+         "A B",
+         "StructMan: read(A): invalid child: A -- corrected"},
+        {"own next",
+         {{"A", "", "", "", "", "a"}},
+         "A",
+         "StructMan: read(A): invalid nextPage: a -- corrected"},
+        {"own ancestor",
+         {{"A", "", "", "", "B", ""}, {"B", "", "", "", "C", ""}, {"C", "", "", "", "A", ""}},
+         "A(B(C))",
+         "StructMan: read(C): invalid child: A -- corrected"},
+        {"loop of three",
+         {{"A", "", "", "", "", "B"}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", "A"}},
+         "A B C",
+         "StructMan: read(C): invalid nextPage: A -- corrected"},
+        {"sibling becomes ancestor",
+         {{"A", "", "", "", "", "B"}, {"B", "", "", "", "A", ""}},
+         "A B",
+         "StructMan: read(B): invalid child: A -- corrected"},
         {"missing child", {{"A", "", "", "", "Q", ""}}, "A", "Child of A does not exist: Q "},
         {"missing next", {{"A", "", "", "", "", "Q"}}, "A", "nextPage of A does not exist: Q "},
     };
@@ -150,9 +176,7 @@ TEST(PageStruct, RepairsOfContradictingLinks) {
         EXPECT_EQ(c.tree, Tree(s)) << c.what;
         EXPECT_EQ(c.pages.size(), (size_t)s.GetCount()) << c.what;  // no page is dropped
         ExpectSoundTree(s, c.what);
-        {
-            EXPECT_NE(std::string::npos, text.find(c.log)) << c.what << "\n" << text;
-        }
+        { EXPECT_NE(std::string::npos, text.find(c.log)) << c.what << "\n" << text; }
     }
 }
 
@@ -171,8 +195,10 @@ TEST(PageStruct, RandomTreesComeBackWhole) {
         for (int i = 0; i < n; ++i) pages[(size_t)i].name = "P" + std::to_string(i);
         for (int p = 0; p <= n; ++p) {
             const std::vector<int>& c = children[(size_t)p];
-            if (p < n && !c.empty()) pages[(size_t)p].child = pages[(size_t)c[0]].name;
-            for (size_t k = 0; k + 1 < c.size(); ++k) pages[(size_t)c[k]].next = pages[(size_t)c[k + 1]].name;
+            if (p < n && !c.empty())
+                pages[(size_t)p].child = pages[(size_t)c[0]].name;
+            for (size_t k = 0; k + 1 < c.size(); ++k)
+                pages[(size_t)c[k]].next = pages[(size_t)c[k + 1]].name;
         }
         // Reference pre-order.
         std::vector<std::string> expected;
@@ -204,8 +230,10 @@ TEST(PageStruct, RandomLinksAlwaysEndInATree) {
         std::vector<PageRecord> pages((size_t)n);
         auto pick = [&]() -> std::string {
             unsigned r = rng() % (unsigned)(n + 2);
-            if (r == (unsigned)n) return "";
-            if (r == (unsigned)n + 1) return "nobody";
+            if (r == (unsigned)n)
+                return "";
+            if (r == (unsigned)n + 1)
+                return "nobody";
             return "p" + std::to_string(r);
         };
         for (int i = 0; i < n; ++i) {
@@ -379,7 +407,9 @@ TEST(PageStruct, WriteThenReadKeepsTreeAndLinks) {
 
 TEST(PageStruct, EditingOperations) {
     StructMan s;
-    ASSERT_EQ(S_OK, ReadPages(s, {{"A", "", "", "", "", "B"}, {"B", "", "", "", "", "C"}, {"C", "", "", "", "", ""}}));
+    ASSERT_EQ(S_OK, ReadPages(s, {{"A", "", "", "", "", "B"},
+                                  {"B", "", "", "", "", "C"},
+                                  {"C", "", "", "", "", ""}}));
     CPageStub* a = s.FindPage("A");
     CPageStub* b = s.FindPage("B");
     CPageStub* c = s.FindPage("C");

@@ -29,7 +29,10 @@ private:
 // Records the message boxes shown while alive and answers OK.
 class BoxRecorder {
 public:
-    BoxRecorder() { s_boxes.clear(); m_old = SetMessageBoxHandler(Answer); }
+    BoxRecorder() {
+        s_boxes.clear();
+        m_old = SetMessageBoxHandler(Answer);
+    }
     ~BoxRecorder() { SetMessageBoxHandler(m_old); }
     struct Box {
         std::string text, caption;
@@ -66,9 +69,11 @@ private:
 inline HRESULT OpenAndPreLoad(const std::string& path, TestDoc* doc, CPackage** out = nullptr) {
     CPackage* package = nullptr;
     HRESULT hr = CPackage::CreateInstance(&package);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = package->Open(path.c_str(), 1);
-    if (SUCCEEDED(hr)) hr = package->PreLoad(doc);
+    if (SUCCEEDED(hr))
+        hr = package->PreLoad(doc);
     if (out && SUCCEEDED(hr))
         *out = package;
     else

@@ -25,7 +25,8 @@ TEST(FileStream, OpenModes) {
     };
     for (const Case& c : cases) {
         DeleteFileA(path.c_str());
-        if (c.exists) WriteFileBytes(path, "old");
+        if (c.exists)
+            WriteFileBytes(path, "old");
         CComPtr<ITeskStream> s;
         EXPECT_EQ(c.expect, OpenFileStream(path.c_str(), c.mode, &s)) << c.mode;
         if (FAILED(c.expect)) {

@@ -22,7 +22,8 @@ CComPtr<ITeskStream> NewMem(int block = 32000) {
 
 CComPtr<ITeskStream> MemWith(const std::string& bytes, int block = 32000) {
     CComPtr<ITeskStream> s = NewMem(block);
-    if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
+    if (!bytes.empty())
+        s->Write(bytes.data(), (ULONG)bytes.size());
     s->Seek(0, TESK_SEEK_SET);
     return s;
 }
@@ -39,7 +40,8 @@ HRESULT Load(const std::string& stored, int mode, std::string* out, ULONGLONG le
     CComPtr<ITeskStream> src = MemWith(stored);
     CComPtr<ITeskStream> dst = NewMem();
     HRESULT hr = AsMemStream(dst)->LoadCompressed(src, length, mode);
-    if (out) *out = Contents(dst);
+    if (out)
+        *out = Contents(dst);
     return hr;
 }
 
@@ -77,8 +79,9 @@ TEST(MemStream, SeeksStayWithinTheContent) {
         int origin;
         ULONGLONG expect;
     } cases[] = {
-        {100, TESK_SEEK_SET, 50}, {60, TESK_SEEK_END, 0},  {10, TESK_SEEK_END, 40},
-        {-5, TESK_SEEK_CUR, 15},  {40, TESK_SEEK_CUR, 50}, {-30, TESK_SEEK_CUR, 0},
+        {100, TESK_SEEK_SET, 50}, {60, TESK_SEEK_END, 0},
+        {10, TESK_SEEK_END, 40},  {-5, TESK_SEEK_CUR, 15},
+        {40, TESK_SEEK_CUR, 50},  {-30, TESK_SEEK_CUR, 0},
         {-4, TESK_SEEK_SET, 0},   {7, 5, 20},  // unknown origin: unchanged
     };
     for (const Case& c : cases) {
@@ -98,32 +101,33 @@ TEST(MemStream, MatchesAPlainBufferOnRandomOperations) {
         size_t pos = 0;
         for (int op = 0; op < 3000; ++op) {
             switch (rng() % 3) {
-            case 0: {
-                std::string chunk = RandomBytes(rng, rng() % 200, false);
-                s->Write(chunk.data(), (ULONG)chunk.size());
-                if (model.size() < pos + chunk.size()) model.resize(pos + chunk.size());
-                model.replace(pos, chunk.size(), chunk);
-                pos += chunk.size();
-                break;
-            }
-            case 1: {
-                size_t n = rng() % 150;
-                std::string got(n, '\0');
-                if (pos + n > model.size()) {
-                    EXPECT_THROW(s->Read(&got[0], (ULONG)n), CTeskStreamExcept);
-                } else {
-                    EXPECT_EQ(n, s->Read(n ? &got[0] : nullptr, (ULONG)n));
-                    ASSERT_EQ(model.substr(pos, n), got) << "block " << block << " op " << op;
-                    pos += n;
+                case 0: {
+                    std::string chunk = RandomBytes(rng, rng() % 200, false);
+                    s->Write(chunk.data(), (ULONG)chunk.size());
+                    if (model.size() < pos + chunk.size())
+                        model.resize(pos + chunk.size());
+                    model.replace(pos, chunk.size(), chunk);
+                    pos += chunk.size();
+                    break;
                 }
-                break;
-            }
-            default: {
-                LONGLONG to = (LONGLONG)(rng() % (model.size() + 20));
-                s->Seek(to, TESK_SEEK_SET);
-                pos = std::min((size_t)to, model.size());
-                break;
-            }
+                case 1: {
+                    size_t n = rng() % 150;
+                    std::string got(n, '\0');
+                    if (pos + n > model.size()) {
+                        EXPECT_THROW(s->Read(&got[0], (ULONG)n), CTeskStreamExcept);
+                    } else {
+                        EXPECT_EQ(n, s->Read(n ? &got[0] : nullptr, (ULONG)n));
+                        ASSERT_EQ(model.substr(pos, n), got) << "block " << block << " op " << op;
+                        pos += n;
+                    }
+                    break;
+                }
+                default: {
+                    LONGLONG to = (LONGLONG)(rng() % (model.size() + 20));
+                    s->Seek(to, TESK_SEEK_SET);
+                    pos = std::min((size_t)to, model.size());
+                    break;
+                }
             }
             ASSERT_EQ(pos, s->GetPosition());
             ASSERT_EQ(model.size(), s->GetSize());
@@ -167,7 +171,9 @@ TEST(Body, UnsupportedModesAreTakenAsPlainWithALogLine) {
         const char* log;  // null: nothing logged
     } cases[] = {
         {0, nullptr},
-        {1, "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and cache data only"},
+        {1,
+         "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and "
+         "cache data only"},
         {7, "unknown stream compress mode:7 -- ignored and cache data only"},
         {-1, "unknown stream compress mode:-1 -- ignored and cache data only"},
     };
@@ -193,7 +199,9 @@ TEST(Body, SaveInUnsupportedModesWritesPlainBytesWithALogLine) {
         const char* log;
     } cases[] = {
         {0, nullptr},
-        {1, "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and copy data only"},
+        {1,
+         "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored and "
+         "copy data only"},
         {5, "unknown stream compress mode: 5-- ignored and copy data only"},
     };
     for (const Case& c : cases) {
@@ -266,7 +274,8 @@ TEST(Body, EmptyBodies) {
     EXPECT_EQ("", MakeBody("", BODY_ZLIB));  // not even the header
     std::string raw = "x";
     // raw length 0: nothing written, success
-    EXPECT_EQ(S_OK, Load(CByteWriter().U32(16).U32(0xFFFFFFFF).U32(0).U32(0).Str(), BODY_ZLIB, &raw));
+    EXPECT_EQ(S_OK,
+              Load(CByteWriter().U32(16).U32(0xFFFFFFFF).U32(0).U32(0).Str(), BODY_ZLIB, &raw));
     EXPECT_EQ("", raw);
 }
 
@@ -332,7 +341,8 @@ TEST(Body, DamagedZlibBodies) {
         {"zlib stream cut short", withU32(12, packed / 2), S_OK, "inflate with FINISH failed",
          16 + packed / 2},
         {"no zlib bytes", withU32(12, 0), S_OK, "inflate with FINISH failed", 16},
-        {"bytes after the zlib stream", withU32(12, packed + 3) + "xyz", S_OK, nullptr, good.size() + 3},
+        {"bytes after the zlib stream", withU32(12, packed + 3) + "xyz", S_OK, nullptr,
+         good.size() + 3},
     };
     for (const Case& c : cases) {
         TempFolder dir;
@@ -387,7 +397,8 @@ TEST(Body, EveryFlippedByteIsHandled) {
             }
             EXPECT_TRUE(hr == S_OK || hr == E_FAIL) << at;
             EXPECT_LE(dst->GetSize(), 0xFFFFFFFFull);
-            if (at >= 8 && at < 12) continue;  // raw length itself changed
+            if (at >= 8 && at < 12)
+                continue;  // raw length itself changed
             EXPECT_LE(dst->GetSize(), raw.size()) << at;
         }
     }

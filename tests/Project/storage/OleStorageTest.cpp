@@ -22,7 +22,8 @@ protected:
 std::string ReadAll(ITeskStream* s) {
     std::string out((size_t)s->GetSize(), '\0');
     s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty()) s->Read(&out[0], (ULONG)out.size());
+    if (!out.empty())
+        s->Read(&out[0], (ULONG)out.size());
     return out;
 }
 
@@ -41,23 +42,30 @@ struct Tree {
 HRESULT WriteTree(ITeskStorage* root, const Tree& t) {
     CComPtr<ITeskStream> s;
     HRESULT hr = root->CreateStream("PrjInfo", 10, &s);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     s->Write(t.prj.data(), (ULONG)t.prj.size());
     s.Release();
-    if (FAILED(hr = root->CreateStream("MediaIndex", 10, &s))) return hr;
+    if (FAILED(hr = root->CreateStream("MediaIndex", 10, &s)))
+        return hr;
     CComPtr<ITeskStream> mem;
     CreateMemStream(&mem, 32000);
     mem->Write(t.big.data(), (ULONG)t.big.size());
     mem->Seek(0, TESK_SEEK_SET);
-    if (FAILED(hr = AsMemStream(mem)->SaveCompressed(s, BODY_ZLIB))) return hr;
+    if (FAILED(hr = AsMemStream(mem)->SaveCompressed(s, BODY_ZLIB)))
+        return hr;
     s.Release();
     CComPtr<ITeskStorage> data, page;
-    if (FAILED(hr = root->CreateStorage("frgdata", 0, &data))) return hr;
-    if (FAILED(hr = data->CreateStorage("\xD6\xD0\xCE\xC4", 0, &page))) return hr;
-    if (FAILED(hr = page->CreateStream("CanvasInfo", 10, &s))) return hr;
+    if (FAILED(hr = root->CreateStorage("frgdata", 0, &data)))
+        return hr;
+    if (FAILED(hr = data->CreateStorage("\xD6\xD0\xCE\xC4", 0, &page)))
+        return hr;
+    if (FAILED(hr = page->CreateStream("CanvasInfo", 10, &s)))
+        return hr;
     WriteStringToStream("\xD6\xD0\xCE\xC4 canvas", s);
     s.Release();
-    if (FAILED(hr = page->CreateStream("ObjData", 10, &s))) return hr;
+    if (FAILED(hr = page->CreateStream("ObjData", 10, &s)))
+        return hr;
     s->Write(t.page1.data(), (ULONG)t.page1.size());
     s.Release();
     page.Release();
@@ -235,7 +243,8 @@ TEST_F(OleTest, CopyElementToAnotherCompoundFile) {
     EXPECT_EQ(E_INVALIDARG, a->CopyElementTo("src", nullptr, "x"));
     HRESULT hr = a->CopyElementTo("src", b, "dst");
     // Wine's compound files do not implement IStorage::MoveElementTo.
-    if (hr == E_NOTIMPL) GTEST_SKIP() << "IStorage::MoveElementTo is not implemented here";
+    if (hr == E_NOTIMPL)
+        GTEST_SKIP() << "IStorage::MoveElementTo is not implemented here";
     ASSERT_EQ(S_OK, hr);
     EXPECT_TRUE(a->ElementExists("src"));
     CComPtr<ITeskStream> s;

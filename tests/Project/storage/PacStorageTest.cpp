@@ -18,7 +18,8 @@ namespace {
 std::string ReadAll(ITeskStream* s) {
     std::string out((size_t)s->GetSize(), '\0');
     s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty()) s->Read(&out[0], (ULONG)out.size());
+    if (!out.empty())
+        s->Read(&out[0], (ULONG)out.size());
     return out;
 }
 
@@ -31,8 +32,12 @@ void WriteSmallPackage(const std::string& path, uint64_t at, const std::string& 
     ASSERT_EQ(S_OK, w.Finish());
 }
 
-std::string U32Bytes(uint32_t v) { return CByteWriter().U32(v).Str(); }
-std::string U64Bytes(uint64_t v) { return CByteWriter().U64(v).Str(); }
+std::string U32Bytes(uint32_t v) {
+    return CByteWriter().U32(v).Str();
+}
+std::string U64Bytes(uint64_t v) {
+    return CByteWriter().U64(v).Str();
+}
 
 }  // namespace
 
@@ -56,7 +61,8 @@ TEST(PacLocate, HeaderOnA4096ByteBoundaryWithinTheFirst128KB) {
         std::string program = "MZ" + std::string((size_t)c.at > 2 ? (size_t)c.at - 2 : 0, '\x90');
         WriteSmallPackage(path, c.at, c.at ? program : "");
         std::string bytes = ReadFileBytes(path);
-        if (c.fileSize > bytes.size()) AppendFileBytes(path, std::string((size_t)c.fileSize - bytes.size(), '\0'));
+        if (c.fileSize > bytes.size())
+            AppendFileBytes(path, std::string((size_t)c.fileSize - bytes.size(), '\0'));
         CComPtr<ITeskStorage> root;
         EXPECT_EQ(c.expect, OpenPacStorage(path.c_str(), &root)) << c.at;
         if (c.expect != S_OK) {
@@ -84,14 +90,16 @@ TEST(PacLocate, FilesThatAreNoPackage) {
         {"255 bytes", std::string(255, '\0'), false, E_FAIL, "Not a valid mrt/ext file"},
         {"300 bytes, no magic", std::string(300, 'y'), false, TESK_E_NOTRUNTIMEFILE,
          "Cannot locate header of RTFile("},
-        {"magic with a wrong size", CByteWriter().U32(255).U32(1).Bytes("TESK-RT2", 8).Zeros(300).Str(), false,
+        {"magic with a wrong size",
+         CByteWriter().U32(255).U32(1).Bytes("TESK-RT2", 8).Zeros(300).Str(), false,
          TESK_E_NOTRUNTIMEFILE, "Cannot locate header of RTFile("},
         {"missing file", std::string(), true, E_FAIL, "Cannot open file: "},
     };
     for (const Case& c : cases) {
         TempFolder dir;
         std::string path = dir.File("x.mrt");
-        if (!c.missing) WriteFileBytes(path, c.bytes);
+        if (!c.missing)
+            WriteFileBytes(path, c.bytes);
         LogCapture log(dir.File("log"));
         CComPtr<ITeskStorage> root;
         EXPECT_EQ(c.expect, OpenTeskStorage(path.c_str(), 1, TESK_STG_PACKED, &root)) << c.what;
@@ -133,10 +141,16 @@ TEST(PacLayout, DoubleByteNamesArePaddedAfterTheirNul) {
     ASSERT_EQ(S_OK, w.Finish());
     std::string bytes = ReadFileBytes(path);
     // root 256, empty storage at 288 (32 bytes), directory at 320
-    std::string dirBytes = CByteWriter().Bytes("STGI", 4).U64(32).U32(5).Bytes("\x2D\x4E\x87\x65\0\0\0\0\0\0", 10).Str();
+    std::string dirBytes = CByteWriter()
+                               .Bytes("STGI", 4)
+                               .U64(32)
+                               .U32(5)
+                               .Bytes("\x2D\x4E\x87\x65\0\0\0\0\0\0", 10)
+                               .Str();
     EXPECT_EQ(dirBytes, bytes.substr(320));
     // the empty storage: no directory, no entries
-    EXPECT_EQ(CByteWriter().U32(32).Bytes("STGB", 4).U64(32).U64(0).U32(0).U32(0).Str(), bytes.substr(288, 32));
+    EXPECT_EQ(CByteWriter().U32(32).Bytes("STGB", 4).U64(32).U64(0).U32(0).U32(0).Str(),
+              bytes.substr(288, 32));
 
     CComPtr<ITeskStorage> root;
     ASSERT_EQ(S_OK, OpenPacStorage(path.c_str(), &root));
@@ -164,8 +178,9 @@ TEST(PacLookup, IgnoresCaseOfSingleBytesOnly) {
         const char* name;
         const char* expect;  // null: not found
     } cases[] = {
-        {"prjinfo", "P"}, {"PRJINFO", "P"}, {"PrjInfo", "P"}, {"PrjInf", nullptr}, {"PrjInfo ", nullptr},
-        {"\x81\x61", "lower"}, {"\x81\x41", "upper"}, {"X\xD6\xD0Y", "mixed"}, {"x\xD6\xF0y", nullptr},
+        {"prjinfo", "P"},      {"PRJINFO", "P"},        {"PrjInfo", "P"},
+        {"PrjInf", nullptr},   {"PrjInfo ", nullptr},   {"\x81\x61", "lower"},
+        {"\x81\x41", "upper"}, {"X\xD6\xD0Y", "mixed"}, {"x\xD6\xF0y", nullptr},
     };
     for (const Case& c : cases) {
         CComPtr<ITeskStream> s;
@@ -249,48 +264,50 @@ TEST(PacStream, SharedPointerReadsMatchAPlainModel) {
         int i = (int)(rng() % kStreams);
         ITeskStream* s = streams[i];
         switch (s ? rng() % 4 : 0) {
-        case 0:  // (re)open: the pointer rests on the data
-            streams[i].Release();
-            ASSERT_EQ(S_OK, data->OpenStream(("s" + std::to_string(i)).c_str(), 1, &streams[i]));
-            start[i] = static_cast<CPacStream*>(streams[i].p)->DataStart();
-            size[i] = streams[i]->GetSize();
-            pointer = start[i];
-            break;
-        case 1: {  // seek from any origin, never before the data
-            int origin = (int)(rng() % 3);
-            LONGLONG offset = (LONGLONG)(rng() % 20000) - 8000;
-            LONGLONG base = origin == TESK_SEEK_SET   ? (LONGLONG)start[i]
-                            : origin == TESK_SEEK_CUR ? (LONGLONG)pointer
-                                                      : (LONGLONG)(start[i] + size[i]);
-            s->Seek(offset, origin);
-            pointer = (ULONGLONG)std::max(base + offset, (LONGLONG)start[i]);
-            break;
-        }
-        case 2: {  // read, past the data and the file's end too
-            ULONG n = (ULONG)(rng() % 3 == 0 ? rng() % 150000 : rng() % 3000);
-            ULONGLONG have = pointer < file.size() ? file.size() - pointer : 0;
-            ULONG expect = (ULONG)std::min<ULONGLONG>(n, have);
-            bool threw = false;
-            ULONG got = 0;
-            try {
-                got = s->Read(buf.data(), n);
-            } catch (const CTeskStreamExcept& e) {
-                EXPECT_EQ(12000, e.GetCode());
-                threw = true;
-                got = expect;
+            case 0:  // (re)open: the pointer rests on the data
+                streams[i].Release();
+                ASSERT_EQ(S_OK,
+                          data->OpenStream(("s" + std::to_string(i)).c_str(), 1, &streams[i]));
+                start[i] = static_cast<CPacStream*>(streams[i].p)->DataStart();
+                size[i] = streams[i]->GetSize();
+                pointer = start[i];
+                break;
+            case 1: {  // seek from any origin, never before the data
+                int origin = (int)(rng() % 3);
+                LONGLONG offset = (LONGLONG)(rng() % 20000) - 8000;
+                LONGLONG base = origin == TESK_SEEK_SET   ? (LONGLONG)start[i]
+                                : origin == TESK_SEEK_CUR ? (LONGLONG)pointer
+                                                          : (LONGLONG)(start[i] + size[i]);
+                s->Seek(offset, origin);
+                pointer = (ULONGLONG)std::max(base + offset, (LONGLONG)start[i]);
+                break;
             }
-            ASSERT_EQ(expect < n, threw) << step;
-            ASSERT_EQ(expect, got) << step;
-            ASSERT_EQ(0, memcmp(buf.data(), file.data() + pointer, expect)) << step;
-            pointer += expect;
-            break;
-        }
-        default:
-            break;
+            case 2: {  // read, past the data and the file's end too
+                ULONG n = (ULONG)(rng() % 3 == 0 ? rng() % 150000 : rng() % 3000);
+                ULONGLONG have = pointer < file.size() ? file.size() - pointer : 0;
+                ULONG expect = (ULONG)std::min<ULONGLONG>(n, have);
+                bool threw = false;
+                ULONG got = 0;
+                try {
+                    got = s->Read(buf.data(), n);
+                } catch (const CTeskStreamExcept& e) {
+                    EXPECT_EQ(12000, e.GetCode());
+                    threw = true;
+                    got = expect;
+                }
+                ASSERT_EQ(expect < n, threw) << step;
+                ASSERT_EQ(expect, got) << step;
+                ASSERT_EQ(0, memcmp(buf.data(), file.data() + pointer, expect)) << step;
+                pointer += expect;
+                break;
+            }
+            default:
+                break;
         }
         // Every open stream sees the one pointer.
         for (int k = 0; k < kStreams; ++k) {
-            if (!streams[k]) continue;
+            if (!streams[k])
+                continue;
             ULONGLONG expect = pointer >= start[k] ? pointer - start[k] : 0;
             ASSERT_EQ(expect, streams[k]->GetPosition()) << step << " " << k;
         }
@@ -488,34 +505,45 @@ TEST(PacDamage, EachDamageGivesItsCode) {
         HRESULT expect;
         const char* log;  // null: none required
     } cases[] = {
-        {"cut inside the runtime header", good.substr(0, 200), OPEN, E_FAIL, "Not a valid mrt/ext file"},
+        {"cut inside the runtime header", good.substr(0, 200), OPEN, E_FAIL,
+         "Not a valid mrt/ext file"},
         {"cut after the runtime header", good.substr(0, 256), OPEN, TESK_E_HEADERREAD, nullptr},
         {"cut inside the root header", good.substr(0, 270), OPEN, TESK_E_HEADERREAD, nullptr},
         {"runtime magic wrong", Patch(good, 8, "TESK-RT3"), OPEN, TESK_E_NOTRUNTIMEFILE,
          "Cannot locate header of RTFile("},
         {"root magic wrong", Patch(good, 260, "STGX"), OPEN, E_FAIL, nullptr},
-        {"root node size past the file", Patch(good, 264, U64Bytes(196)), OPEN, E_FAIL, "node size"},
-        {"root node size below its header", Patch(good, 264, U64Bytes(31)), OPEN, E_FAIL, "node size"},
-        {"root directory past the node", Patch(good, 272, U64Bytes(190)), OPEN, E_FAIL, "directory"},
-        {"root directory inside its header", Patch(good, 272, U64Bytes(8)), OPEN, E_FAIL, "directory"},
+        {"root node size past the file", Patch(good, 264, U64Bytes(196)), OPEN, E_FAIL,
+         "node size"},
+        {"root node size below its header", Patch(good, 264, U64Bytes(31)), OPEN, E_FAIL,
+         "node size"},
+        {"root directory past the node", Patch(good, 272, U64Bytes(190)), OPEN, E_FAIL,
+         "directory"},
+        {"root directory inside its header", Patch(good, 272, U64Bytes(8)), OPEN, E_FAIL,
+         "directory"},
         {"root directory at a wrong place", Patch(good, 272, U64Bytes(100)), OPEN, E_FAIL, nullptr},
         {"root directory magic wrong", Patch(good, 411, "STGX"), OPEN, E_FAIL, nullptr},
         {"entry count too large", Patch(good, 280, U32Bytes(3)), OPEN, E_FAIL, "directory"},
         {"entry count huge", Patch(good, 280, U32Bytes(0xFFFFFFFF)), OPEN, E_FAIL, "directory"},
-        {"child offset past the end", Patch(good, 415, U64Bytes(1000)), OPEN, E_FAIL, "outside the node"},
-        {"child offset into the directory", Patch(good, 415, U64Bytes(150)), OPEN, E_FAIL, "outside the node"},
-        {"child offset into the node header", Patch(good, 415, U64Bytes(8)), OPEN, E_FAIL, "outside the node"},
-        {"child offset 0: the node itself", Patch(good, 415, U64Bytes(0)), OPEN, E_FAIL, "outside the node"},
-        {"two children at one offset", Patch(good, 431, U64Bytes(32)), OPEN, E_FAIL, "share one offset"},
+        {"child offset past the end", Patch(good, 415, U64Bytes(1000)), OPEN, E_FAIL,
+         "outside the node"},
+        {"child offset into the directory", Patch(good, 415, U64Bytes(150)), OPEN, E_FAIL,
+         "outside the node"},
+        {"child offset into the node header", Patch(good, 415, U64Bytes(8)), OPEN, E_FAIL,
+         "outside the node"},
+        {"child offset 0: the node itself", Patch(good, 415, U64Bytes(0)), OPEN, E_FAIL,
+         "outside the node"},
+        {"two children at one offset", Patch(good, 431, U64Bytes(32)), OPEN, E_FAIL,
+         "share one offset"},
         {"name length 0", Patch(good, 423, U32Bytes(0)), OPEN, E_FAIL, "damaged"},
         {"name length 261", Patch(good, 423, U32Bytes(261)), OPEN, E_FAIL, "damaged"},
         {"name length past the node", Patch(good, 439, U32Bytes(9)), OPEN, E_FAIL, "damaged"},
         {"name without NUL", Patch(good, 429, std::string("Z\0", 2)), OPEN, E_FAIL, "has no end"},
         {"cut inside the root directory", good.substr(0, 440), OPEN, E_FAIL, "node size"},
         {"stream magic wrong", Patch(good, 292, "STMX"), OPEN_A, TESK_E_STREAMHEADER, nullptr},
-        {"stream header size 33", Patch(good, 288, U32Bytes(33)), OPEN_A, TESK_E_STREAMHEADER, nullptr},
-        {"stream length into its sibling", Patch(good, 296, U64Bytes(6)), OPEN_A, TESK_E_STREAMHEADER,
-         "passes its node's end"},
+        {"stream header size 33", Patch(good, 288, U32Bytes(33)), OPEN_A, TESK_E_STREAMHEADER,
+         nullptr},
+        {"stream length into its sibling", Patch(good, 296, U64Bytes(6)), OPEN_A,
+         TESK_E_STREAMHEADER, "passes its node's end"},
         {"stream length huge", Patch(good, 296, U64Bytes(~0ull)), OPEN_A, TESK_E_STREAMHEADER,
          "passes its node's end"},
         {"inner stream into the parent's directory", Patch(good, 365, U64Bytes(3)), OPEN_B,
@@ -535,8 +563,10 @@ TEST(PacDamage, EachDamageGivesItsCode) {
         HRESULT hr = OpenPacStorage(path.c_str(), &root);
         if (c.where != OPEN) {
             ASSERT_EQ(S_OK, hr) << c.what;
-            if (c.where == OPEN_A) hr = root->OpenStream("A", 1, &stm);
-            if (c.where == OPEN_S || c.where == OPEN_B) hr = root->OpenStorage("S", 1, &s);
+            if (c.where == OPEN_A)
+                hr = root->OpenStream("A", 1, &stm);
+            if (c.where == OPEN_S || c.where == OPEN_B)
+                hr = root->OpenStorage("S", 1, &s);
             if (c.where == OPEN_B) {
                 ASSERT_EQ(S_OK, hr) << c.what;
                 hr = s->OpenStream("B", 1, &stm);
@@ -612,7 +642,8 @@ void WalkPackage(const std::string& path, Walk* walk) {
         }
     }
     CComPtr<ITeskStorage> media;
-    if (FAILED(root->OpenStorage("MediaData", 1, &media))) ++walk->refused;
+    if (FAILED(root->OpenStorage("MediaData", 1, &media)))
+        ++walk->refused;
 }
 
 std::string CorruptionFixture(const std::string& path) {
@@ -666,8 +697,10 @@ TEST(PacDamage, FlippedBytesAnywhereInThePackage) {
             ASSERT_TRUE(WriteFileBytes(path, bad));
             Walk walk;
             WalkPackage(path, &walk);
-            if (HasFatalFailure()) return;
-            if (walk.refused) ++refusedSomewhere;
+            if (HasFatalFailure())
+                return;
+            if (walk.refused)
+                ++refusedSomewhere;
         }
     }
     EXPECT_GT(refusedSomewhere, 0);

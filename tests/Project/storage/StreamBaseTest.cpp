@@ -17,7 +17,8 @@ namespace {
 CComPtr<ITeskStream> MemWith(const std::string& bytes, ULONGLONG pos = 0) {
     CComPtr<ITeskStream> s;
     EXPECT_EQ(S_OK, CreateMemStream(&s, 16));
-    if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
+    if (!bytes.empty())
+        s->Write(bytes.data(), (ULONG)bytes.size());
     s->Seek((LONGLONG)pos, TESK_SEEK_SET);
     return s;
 }
@@ -26,7 +27,8 @@ std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : bytes) {
-        if (!out.empty()) out += ' ';
+        if (!out.empty())
+            out += ' ';
         out += digits[c >> 4];
         out += digits[c & 15];
     }
@@ -75,13 +77,11 @@ TEST(StreamMeasure, SeeksClampToTheMeasuredRange) {
         int origin;
         ULONGLONG expect;
     } cases[] = {
-        {3, TESK_SEEK_END, 47},   // counted back from the end
-        {-3, TESK_SEEK_END, 50},  // past the end: clamped
-        {-5, TESK_SEEK_SET, 0},   // negative: clamped
-        {70, TESK_SEEK_SET, 50},
-        {-25, TESK_SEEK_CUR, 0},  // from 20
-        {7, TESK_SEEK_CUR, 27},
-        {5, 9, 20},               // unknown origin only clamps
+        {3, TESK_SEEK_END, 47},                            // counted back from the end
+        {-3, TESK_SEEK_END, 50},                           // past the end: clamped
+        {-5, TESK_SEEK_SET, 0},                            // negative: clamped
+        {70, TESK_SEEK_SET, 50}, {-25, TESK_SEEK_CUR, 0},  // from 20
+        {7, TESK_SEEK_CUR, 27},  {5, 9, 20},               // unknown origin only clamps
     };
     for (const Case& c : cases) {
         CComPtr<ITeskStream> s = MemWith(std::string(50, 'x'), 20);

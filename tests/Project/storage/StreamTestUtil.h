@@ -10,7 +10,8 @@
 inline CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
     CComPtr<ITeskStream> s;
     CreateMemStream(&s, 32000);
-    if (!bytes.empty()) s->Write(bytes.data(), (ULONG)bytes.size());
+    if (!bytes.empty())
+        s->Write(bytes.data(), (ULONG)bytes.size());
     s->SetMode(0);
     s->Seek(0, TESK_SEEK_SET);
     return s;
@@ -20,6 +21,7 @@ inline CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
 inline std::string Contents(ITeskStream* s) {
     std::string out((size_t)s->GetSize(), '\0');
     s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty()) s->Read(&out[0], (ULONG)out.size());
+    if (!out.empty())
+        s->Read(&out[0], (ULONG)out.size());
     return out;
 }

@@ -25,19 +25,22 @@ const DWORD kCanary = 0x00ABCDEF;  // alpha 0: read as a neighbour it would show
 // inaccessible page before the block.
 class GuardedPixels {
 public:
-    GuardedPixels(int width, int height, int pitch) : width_(width), height_(height), pitch_(pitch) {
+    GuardedPixels(int width, int height, int pitch)
+        : width_(width), height_(height), pitch_(pitch) {
         const size_t bytes = (size_t)pitch * (height - 1) + (size_t)width * 4;
         const size_t page = 4096;
         const size_t dataPages = (bytes + page - 1) / page;
         total_ = (dataPages + 2) * page;
-        region_ = static_cast<BYTE*>(VirtualAlloc(nullptr, total_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        region_ = static_cast<BYTE*>(
+            VirtualAlloc(nullptr, total_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;
         VirtualProtect(region_, page, PAGE_NOACCESS, &old);
         VirtualProtect(region_ + (dataPages + 1) * page, page, PAGE_NOACCESS, &old);
         start_ = region_ + page;
         end_ = region_ + (dataPages + 1) * page;
         pixels_ = end_ - bytes;
-        for (DWORD* p = reinterpret_cast<DWORD*>(start_); p < reinterpret_cast<DWORD*>(end_); ++p) *p = kCanary;
+        for (DWORD* p = reinterpret_cast<DWORD*>(start_); p < reinterpret_cast<DWORD*>(end_); ++p)
+            *p = kCanary;
     }
     ~GuardedPixels() { VirtualFree(region_, 0, MEM_RELEASE); }
     GuardedPixels(const GuardedPixels&) = delete;
@@ -67,7 +70,8 @@ private:
 // A CGDIBuffer whose information points at the given pixel memory.
 CComPtr<IPixelBuffer> WrapPixels(const GuardedPixels& px, int offsetX, int offsetY) {
     CComPtr<IPixelBuffer> buffer;
-    EXPECT_EQ(S_OK, ComCreateInstance<CGDIBuffer>(__uuidof(IPixelBuffer), reinterpret_cast<void**>(&buffer)));
+    EXPECT_EQ(S_OK, ComCreateInstance<CGDIBuffer>(__uuidof(IPixelBuffer),
+                                                  reinterpret_cast<void**>(&buffer)));
     BufferInfo info = {};
     info.dwSize = sizeof(info);
     info.wMask = BIM_GEOMETRY | BIM_OFFSET;
@@ -97,18 +101,26 @@ private:
 DWORD RandomPixel(Rng& rng, DWORD keyLow, DWORD keyHigh) {
     DWORD colour = rng.Bits() & 0x00FFFFFF;
     const int pick = rng.In(0, 9);
-    if (pick < 2) colour = keyLow & 0x00FFFFFF;
-    else if (pick < 4) colour = keyHigh & 0x00FFFFFF;
-    else if (pick == 4) colour = 0x00FFFFFF;
+    if (pick < 2)
+        colour = keyLow & 0x00FFFFFF;
+    else if (pick < 4)
+        colour = keyHigh & 0x00FFFFFF;
+    else if (pick == 4)
+        colour = 0x00FFFFFF;
     DWORD alpha;
     const int a = rng.In(0, 9);
-    if (a < 2) alpha = 0;
-    else if (a < 5) alpha = 255;
-    else alpha = (DWORD)rng.In(1, 254);
+    if (a < 2)
+        alpha = 0;
+    else if (a < 5)
+        alpha = 255;
+    else
+        alpha = (DWORD)rng.In(1, 254);
     return colour | (alpha << 24);
 }
 
-int RandomSize(Rng& rng) { return rng.Chance(15) ? rng.In(1, 3) : rng.Chance(20) ? rng.In(30, 70) : rng.In(1, 24); }
+int RandomSize(Rng& rng) {
+    return rng.Chance(15) ? rng.In(1, 3) : rng.Chance(20) ? rng.In(30, 70) : rng.In(1, 24);
+}
 
 // A rectangle of w x h that mostly overlaps a buffer of width x height and
 // sometimes hangs off any side.
@@ -125,17 +137,22 @@ RECT RandomRect(Rng& rng, int width, int height, int w, int h) {
 int RelatedExtent(Rng& rng, int n, int limit) {
     switch (rng.In(0, 4)) {
         case 0:
-        case 4: return n;
-        case 1: return 2 * n;
-        case 2: return n > 1 ? n / 2 : 1;
-        default: return rng.In(1, limit);
+        case 4:
+            return n;
+        case 1:
+            return 2 * n;
+        case 2:
+            return n > 1 ? n / 2 : 1;
+        default:
+            return rng.In(1, limit);
     }
 }
 
 void RunRandomBlits(uint32_t seed, int rounds) {
     Rng rng(seed);
     for (int round = 0; round < rounds; ++round) {
-        const int sw = RandomSize(rng), sh = RandomSize(rng), dw = RandomSize(rng), dh = RandomSize(rng);
+        const int sw = RandomSize(rng), sh = RandomSize(rng), dw = RandomSize(rng),
+                  dh = RandomSize(rng);
         GuardedPixels src(sw, sh, sw * 4 + 4 * (rng.Chance(50) ? 0 : rng.In(1, 3)));
         GuardedPixels dst(dw, dh, dw * 4 + 4 * (rng.Chance(50) ? 0 : rng.In(1, 3)));
 
@@ -150,15 +167,18 @@ void RunRandomBlits(uint32_t seed, int rounds) {
         rs.alpha = rng.Chance(50) ? kAlphas[rng.In(0, 7)] : rng.In(0, 255);
         for (int n = 0; n < 3; ++n) {
             int lo = rng.In(0, 255), hi = rng.In(0, 255);
-            if (lo > hi && rng.Chance(80)) std::swap(lo, hi);
+            if (lo > hi && rng.Chance(80))
+                std::swap(lo, hi);
             rs.keyLow |= (uint32_t)lo << (8 * n);
             rs.keyHigh |= (uint32_t)hi << (8 * n);
         }
         rs.keyLow |= rng.Bits() & 0xFF000000;  // the top byte plays no part
-        const int dox = rng.Chance(70) ? 0 : rng.In(-5, 5), doy = rng.Chance(70) ? 0 : rng.In(-5, 5);
+        const int dox = rng.Chance(70) ? 0 : rng.In(-5, 5),
+                  doy = rng.Chance(70) ? 0 : rng.In(-5, 5);
 
         for (int y = 0; y < sh; ++y)
-            for (int x = 0; x < sw; ++x) rs.image.Set(x, y, RandomPixel(rng, rs.keyLow, rs.keyHigh));
+            for (int x = 0; x < sw; ++x)
+                rs.image.Set(x, y, RandomPixel(rng, rs.keyLow, rs.keyHigh));
         ref::Image di = dst.Image();
         for (int y = 0; y < dh; ++y)
             for (int x = 0; x < dw; ++x) di.Set(x, y, RandomPixel(rng, rs.keyLow, rs.keyHigh));
@@ -179,12 +199,17 @@ void RunRandomBlits(uint32_t seed, int rounds) {
         for (int blit = 0; blit < 8; ++blit) {
             // Each axis the same size, a simple ratio, or anything; sometimes
             // reversed, now and then empty.
-            const int w = rng.Chance(3) ? 0 : rng.In(1, sw + 3), h = rng.Chance(3) ? 0 : rng.In(1, sh + 3);
+            const int w = rng.Chance(3) ? 0 : rng.In(1, sw + 3),
+                      h = rng.Chance(3) ? 0 : rng.In(1, sh + 3);
             RECT s = RandomRect(rng, sw, sh, w, h);
-            RECT d = RandomRect(rng, dw, dh, RelatedExtent(rng, w, dw + 8), RelatedExtent(rng, h, dh + 8));
-            if (rng.Chance(25)) std::swap(s.left, s.right);
-            if (rng.Chance(25)) std::swap(s.top, s.bottom);
-            if (rng.Chance(3)) std::swap(d.left, d.right);
+            RECT d = RandomRect(rng, dw, dh, RelatedExtent(rng, w, dw + 8),
+                                RelatedExtent(rng, h, dh + 8));
+            if (rng.Chance(25))
+                std::swap(s.left, s.right);
+            if (rng.Chance(25))
+                std::swap(s.top, s.bottom);
+            if (rng.Chance(3))
+                std::swap(d.left, d.right);
 
             std::vector<BYTE> expected = dst.Snapshot();
             ref::Image expectedImage = dst.ImageIn(expected);
@@ -195,10 +220,11 @@ void RunRandomBlits(uint32_t seed, int rounds) {
             if (actual != expected) {
                 size_t at = 0;
                 while (actual[at] == expected[at]) ++at;
-                FAIL() << "seed " << seed << " round " << round << " blit " << blit << " code " << code
-                       << " src " << sw << "x" << sh << " (" << s.left << "," << s.top << ")-(" << s.right
-                       << "," << s.bottom << ") dst " << dw << "x" << dh << " (" << d.left << "," << d.top
-                       << ")-(" << d.right << "," << d.bottom << ") first difference at byte " << at;
+                FAIL() << "seed " << seed << " round " << round << " blit " << blit << " code "
+                       << code << " src " << sw << "x" << sh << " (" << s.left << "," << s.top
+                       << ")-(" << s.right << "," << s.bottom << ") dst " << dw << "x" << dh << " ("
+                       << d.left << "," << d.top << ")-(" << d.right << "," << d.bottom
+                       << ") first difference at byte " << at;
             }
         }
     }
@@ -231,12 +257,24 @@ TEST_P(BlitAlphaRuns, AgreeWithPlainReferenceByteForByte) {
             for (int i = 0; i < length && x < sw; ++i, ++x) {
                 int a;
                 switch (kind) {
-                    case 0: a = 0; break;
-                    case 1: a = 255; break;
-                    case 2: a = rng.In(0, 127); break;
-                    case 3: a = rng.In(128, 255); break;
-                    case 4: a = rng.Chance(50) ? 0 : 255; break;
-                    default: a = rng.In(0, 255); break;
+                    case 0:
+                        a = 0;
+                        break;
+                    case 1:
+                        a = 255;
+                        break;
+                    case 2:
+                        a = rng.In(0, 127);
+                        break;
+                    case 3:
+                        a = rng.In(128, 255);
+                        break;
+                    case 4:
+                        a = rng.Chance(50) ? 0 : 255;
+                        break;
+                    default:
+                        a = rng.In(0, 255);
+                        break;
                 }
                 si.Set(x, y, (rng.Bits() & 0x00FFFFFF) | ((uint32_t)a << 24));
             }
@@ -254,14 +292,17 @@ TEST_P(BlitAlphaRuns, AgreeWithPlainReferenceByteForByte) {
             const int sx = rng.In(0, sw - width), dx = rng.In(0, dw - width), rows = rng.In(1, sh);
             const int sy = rng.In(0, sh - rows), dy = rng.In(0, dh - rows);
             RECT s = {sx, sy, sx + width, sy + rows}, d = {dx, dy, dx + width, dy + rows};
-            if (blit & 1) std::swap(s.left, s.right);
-            if (blit & 2) std::swap(s.top, s.bottom);
+            if (blit & 1)
+                std::swap(s.left, s.right);
+            if (blit & 2)
+                std::swap(s.top, s.bottom);
             std::vector<BYTE> expected = dst.Snapshot();
             ref::Image expectedImage = dst.ImageIn(expected);
             const int code = ref::Blit(expectedImage, 0, 0, d, rs, s);
             ASSERT_EQ(S_OK, target->Blit(&d, source, &s, 0));
-            ASSERT_TRUE(dst.Snapshot() == expected) << "width " << width << " code " << code << " from " << sx
-                                                     << "," << sy << " to " << dx << "," << dy << " rows " << rows;
+            ASSERT_TRUE(dst.Snapshot() == expected)
+                << "width " << width << " code " << code << " from " << sx << "," << sy << " to "
+                << dx << "," << dy << " rows " << rows;
         }
     }
 }
@@ -311,7 +352,8 @@ TEST(BlitRandomWide, VectorAndPlainAgreeOnLargeStretches) {
                 const bool old = SetBlitKernelAvx2(avx2);
                 RunBlitKernel(kernel, a);
                 SetBlitKernelAvx2(old);
-                EXPECT_TRUE(plain == dst.Snapshot()) << "kernel " << kernel << (avx2 ? " AVX2" : " SSE2");
+                EXPECT_TRUE(plain == dst.Snapshot())
+                    << "kernel " << kernel << (avx2 ? " AVX2" : " SSE2");
             }
             EXPECT_TRUE(plain != start) << "kernel " << kernel << " drew nothing";
         }

@@ -132,8 +132,10 @@ TEST(GDIBuffer, FailuresAreLogged) {
         EXPECT_EQ(10, Info(bitmap).nWidth);
     }
     const std::string text = log.Text();
-    EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos) << text;
-    EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"), std::string::npos)
+    EXPECT_NE(text.find("GetBufferInfo failed: Invalid wMask: 07EF/0768"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("CreateDIBSectionUseMapping: CreateFileMapping : for (30000 x 30000)"),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find("Error(4:0x00000216) : CreateDIBSection -- "), std::string::npos) << text;
 }
@@ -167,7 +169,8 @@ TEST(GDIBuffer, SetBufferInfoCopiesSuppliedFields) {
 TEST(GDIBuffer, InterfacesAndGdiSlots) {
     auto base = Make<CGDIBuffer>();
     CComPtr<IBufferView> view;
-    EXPECT_EQ(E_NOINTERFACE, base->QueryInterface(__uuidof(IBufferView), reinterpret_cast<void**>(&view)));
+    EXPECT_EQ(E_NOINTERFACE,
+              base->QueryInterface(__uuidof(IBufferView), reinterpret_cast<void**>(&view)));
     EXPECT_EQ(nullptr, view.get());
     CComPtr<IUnknown> unknown;
     EXPECT_EQ(S_OK, base->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
@@ -312,8 +315,10 @@ TEST(GDIBitmapBuffer, Scroll) {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 10; ++x) {
                 const int sx = x - c.dx, sy = y + c.dy;  // where the pixel came from
-                if (sx < 0 || sx >= 10 || sy < 0 || sy >= 8) continue;
-                ASSERT_EQ((DWORD)(sy * 100 + sx), Pixel(bitmap, x, y)) << c.dx << "," << c.dy << " at " << x << "," << y;
+                if (sx < 0 || sx >= 10 || sy < 0 || sy >= 8)
+                    continue;
+                ASSERT_EQ((DWORD)(sy * 100 + sx), Pixel(bitmap, x, y))
+                    << c.dx << "," << c.dy << " at " << x << "," << y;
             }
         EXPECT_TRUE(RegionIs(bitmap->GetDirtyRegion(), c.dirty)) << c.dx << "," << c.dy;
     }
@@ -495,14 +500,14 @@ TEST(GDIBufferBlit, BadInput) {
 
     // Empty, inverted, zero-sized and far-away rectangles draw nothing.
     const RECT nothing[][2] = {
-        {Rect(0, 0, 8, 8), Rect(3, 3, 3, 8)},          // empty destination
-        {Rect(0, 0, 8, 8), Rect(5, 0, 2, 8)},          // inverted destination
-        {Rect(4, 0, 4, 8), Rect(0, 0, 8, 8)},          // zero-wide source
-        {Rect(0, 6, 8, 6), Rect(0, 0, 8, 8)},          // zero-high source
-        {Rect(0, 0, 8, 8), Rect(8, 0, 16, 8)},         // right of the destination
-        {Rect(0, 0, 8, 8), Rect(-8, -8, 0, 0)},        // above and left of it
-        {Rect(20, 20, 28, 28), Rect(0, 0, 8, 8)},      // outside the source
-        {Rect(-30, 0, -22, 8), Rect(0, 0, 8, 8)},      // outside the source, left
+        {Rect(0, 0, 8, 8), Rect(3, 3, 3, 8)},      // empty destination
+        {Rect(0, 0, 8, 8), Rect(5, 0, 2, 8)},      // inverted destination
+        {Rect(4, 0, 4, 8), Rect(0, 0, 8, 8)},      // zero-wide source
+        {Rect(0, 6, 8, 6), Rect(0, 0, 8, 8)},      // zero-high source
+        {Rect(0, 0, 8, 8), Rect(8, 0, 16, 8)},     // right of the destination
+        {Rect(0, 0, 8, 8), Rect(-8, -8, 0, 0)},    // above and left of it
+        {Rect(20, 20, 28, 28), Rect(0, 0, 8, 8)},  // outside the source
+        {Rect(-30, 0, -22, 8), Rect(0, 0, 8, 8)},  // outside the source, left
         {Rect(INT_MIN, INT_MIN, INT_MIN + 8, INT_MIN + 8), Rect(0, 0, 8, 8)},
         {Rect(0, 0, 8, 8), Rect(INT_MAX - 8, 0, INT_MAX, 8)},
     };
@@ -546,7 +551,8 @@ TEST(GDIBufferBlit, BadInput) {
 HGLOBAL MakeBlock(const std::vector<BYTE>& bytes) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size() ? bytes.size() : 1);
     void* p = GlobalLock(block);
-    if (!bytes.empty()) memcpy(p, bytes.data(), bytes.size());
+    if (!bytes.empty())
+        memcpy(p, bytes.data(), bytes.size());
     GlobalUnlock(block);
     return block;
 }
@@ -561,7 +567,8 @@ void Put32(std::vector<BYTE>& b, size_t at, long long v) {
 
 // BITMAPINFOHEADER (40 bytes): size, width, height, planes, bit count,
 // compression, image size, x and y resolution, colours used, important.
-std::vector<BYTE> DibHeader(int width, int height, int bits, DWORD compression = BI_RGB, DWORD used = 0) {
+std::vector<BYTE> DibHeader(int width, int height, int bits, DWORD compression = BI_RGB,
+                            DWORD used = 0) {
     std::vector<BYTE> b(40, 0);
     Put32(b, 0, 40);
     Put32(b, 4, width);
@@ -594,14 +601,15 @@ TEST(CreateGDIBufferFromDIB, ThirtyTwoBitsTopDownAndBottomUp) {
     Put32(bottom, 8, 2);  // rows run bottom-up
     CComPtr<IPixelBuffer> flipped = FromDib(bottom);
     ASSERT_TRUE(flipped);
-    EXPECT_EQ((std::vector<DWORD>{0x33333333, 0x44444444, 0x11111111, 0x22222222}), Pixels(flipped));
+    EXPECT_EQ((std::vector<DWORD>{0x33333333, 0x44444444, 0x11111111, 0x22222222}),
+              Pixels(flipped));
 }
 
 TEST(CreateGDIBufferFromDIB, OtherDepthsGoThroughGdi) {
     // 24 bits, 2 x 2 bottom-up: rows of 6 bytes padded to 8, blue first.
     std::vector<BYTE> dib = DibHeader(2, 2, 24);
-    const BYTE rows[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0,    // bottom row
-                         0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0};   // top row
+    const BYTE rows[] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0,   // bottom row
+                         0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0};  // top row
     dib.insert(dib.end(), rows, rows + sizeof(rows));
     CComPtr<IPixelBuffer> buffer = FromDib(dib);
     ASSERT_TRUE(buffer);

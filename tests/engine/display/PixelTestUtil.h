@@ -26,16 +26,19 @@ inline DWORD* Row(IPixelBuffer* buffer, int y) {
     return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
 }
 
-inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) { return Row(buffer, y)[x]; }
+inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) {
+    return Row(buffer, y)[x];
+}
 
 // A created CGDIBuffer of width x height whose pixels are given row by row
 // (or all set to fill when fewer are given).
-inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height, std::initializer_list<DWORD> pixels = {},
-                                        DWORD fill = 0) {
+inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height,
+                                        std::initializer_list<DWORD> pixels = {}, DWORD fill = 0) {
     CComPtr<IPixelBuffer> buffer;
     buffer.Attach(CreateGDIBuffer(width, height));
     EXPECT_TRUE(buffer != nullptr);
-    if (!buffer) return buffer;
+    if (!buffer)
+        return buffer;
     auto it = pixels.begin();
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) Pixel(buffer, x, y) = it != pixels.end() ? *it++ : fill;
@@ -60,11 +63,14 @@ inline bool SpareRowsAre(IPixelBuffer* buffer, DWORD value) {
     BufferInfo info = Info(buffer);
     for (int y = info.nHeight; y < info.nHeight + 2; ++y)
         for (int x = 0; x < info.nWidth; ++x)
-            if (Row(buffer, y)[x] != value) return false;
+            if (Row(buffer, y)[x] != value)
+                return false;
     return true;
 }
 
-inline RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
+inline RECT Rect(int l, int t, int r, int b) {
+    return RECT{l, t, r, b};
+}
 
 // A new object of class T held by its concrete type.
 template <class T>
@@ -85,7 +91,8 @@ protected:
     void SetUp() override {
         oldVector_ = SetBlitKernelVector(GetParam() != kPathPlain);
         oldAvx2_ = SetBlitKernelAvx2(GetParam() == kPathAvx2);
-        if (GetParam() == kPathAvx2 && !IsBlitKernelAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+        if (GetParam() == kPathAvx2 && !IsBlitKernelAvx2())
+            GTEST_SKIP() << "no AVX2 on this processor";
     }
     void TearDown() override {
         SetBlitKernelVector(oldVector_);
@@ -98,9 +105,10 @@ inline std::string KernelPathName(const testing::TestParamInfo<KernelPath>& p) {
     return p.param == kPathPlain ? "Plain" : p.param == kPathSse2 ? "Sse2" : "Avx2";
 }
 
-#define INSTANTIATE_KERNEL_PATHS(suite) \
-    INSTANTIATE_TEST_SUITE_P(Paths, suite,                                                           \
-                             testing::Values(pixtest::kPathPlain, pixtest::kPathSse2, pixtest::kPathAvx2), \
-                             pixtest::KernelPathName)
+#define INSTANTIATE_KERNEL_PATHS(suite)                                               \
+    INSTANTIATE_TEST_SUITE_P(                                                         \
+        Paths, suite,                                                                 \
+        testing::Values(pixtest::kPathPlain, pixtest::kPathSse2, pixtest::kPathAvx2), \
+        pixtest::KernelPathName)
 
 }  // namespace pixtest

@@ -175,10 +175,8 @@ TEST(Menus, AppendAndInsertItems) {
         int position;
         std::vector<std::string> expect;
     } cases[] = {
-        {-1, {"A#1", "B#2", "One#11", "-", "Sub>"}},
-        {0, {"One#11", "-", "Sub>", "A#1", "B#2"}},
-        {1, {"A#1", "One#11", "-", "Sub>", "B#2"}},
-        {2, {"A#1", "B#2", "One#11", "-", "Sub>"}},
+        {-1, {"A#1", "B#2", "One#11", "-", "Sub>"}}, {0, {"One#11", "-", "Sub>", "A#1", "B#2"}},
+        {1, {"A#1", "One#11", "-", "Sub>", "B#2"}},  {2, {"A#1", "B#2", "One#11", "-", "Sub>"}},
         {3, {"A#1", "B#2", "One#11", "-", "Sub>"}},  // beyond the count: appended
         {99, {"A#1", "B#2", "One#11", "-", "Sub>"}},
     };
@@ -323,7 +321,8 @@ ITypeInfo* MakeClassInfo(bool withEvents) {
     cls->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(&classInfo));
     cls->Release();
     for (ITypeInfo* t : {mainInfo, events, other, stock})
-        if (t) t->Release();
+        if (t)
+            t->Release();
     lib->Release();
     return classInfo;
 }
@@ -335,10 +334,12 @@ public:
     COM_INTERFACE_ENTRY_IID(IID_IProvideClassInfo, IProvideClassInfo)
     END_COM_MAP()
     ~CInfoObject() {
-        if (m_info) m_info->Release();
+        if (m_info)
+            m_info->Release();
     }
     STDMETHOD(GetClassInfo)(ITypeInfo** out) override {
-        if (!m_info) return E_FAIL;
+        if (!m_info)
+            return E_FAIL;
         m_info->AddRef();
         *out = m_info;
         return S_OK;
@@ -374,7 +375,8 @@ TEST(TypeInfo, EventInterfaceIsTheDefaultSource) {
     out = nullptr;
     ASSERT_EQ(GetObjectEventInfo(object, &out), S_OK);
     EXPECT_EQ(NameOf(out), "_Events");
-    if (out) out->Release();
+    if (out)
+        out->Release();
 
     // Without a default source interface: none, and no failure.
     CComPtr<IUnknown> plain = MakeObject(MakeClassInfo(false));

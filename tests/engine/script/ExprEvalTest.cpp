@@ -17,10 +17,10 @@
 namespace {
 
 // GBK characters whose trail byte equals a character the scanner reacts to.
-#define GBK_PIPE "\x83\x7C"      // 億, trail "|"
-#define GBK_BACKSLASH "\x81\x5C" // 乗, trail "\"
-#define GBK_OPEN "\xB0\x5B"      // 癧, trail "["
-#define GBK_CLOSE "\x81\x5D"     // 乚, trail "]"
+#define GBK_PIPE "\x83\x7C"       // 億, trail "|"
+#define GBK_BACKSLASH "\x81\x5C"  // 乗, trail "\"
+#define GBK_OPEN "\xB0\x5B"       // 癧, trail "["
+#define GBK_CLOSE "\x81\x5D"      // 乚, trail "]"
 
 // Function manager double: sums its integer arguments, records the calls.
 struct FakeFunctions : IExprFunctionAccess {
@@ -33,12 +33,14 @@ struct FakeFunctions : IExprFunctionAccess {
         Call call{name, {}};
         LONG sum = 0;
         for (int i = 0; i < count; ++i) {
-            if (V_VT(&args[i]) != VT_I4) return false;
+            if (V_VT(&args[i]) != VT_I4)
+                return false;
             call.args.push_back(V_I4(&args[i]));
             sum += V_I4(&args[i]);
         }
         calls.push_back(call);
-        if (strcmp(name, "fail") == 0) return false;
+        if (strcmp(name, "fail") == 0)
+            return false;
         if (strcmp(name, "text") == 0) {
             V_VT(result) = VT_BSTR;
             V_BSTR(result) = SysAllocString(L"t");
@@ -62,7 +64,8 @@ struct FakeObjects : IExprObjectAccess {
     int GetObjectProperty(const char* object, const char* member, int argCount, VARIANT* args,
                           VARIANT* result) override {
         Call call{object, member, {}};
-        for (int i = 0; i < argCount; ++i) call.args.push_back(V_VT(&args[i]) == VT_I4 ? V_I4(&args[i]) : -1);
+        for (int i = 0; i < argCount; ++i)
+            call.args.push_back(V_VT(&args[i]) == VT_I4 ? V_I4(&args[i]) : -1);
         calls.push_back(call);
         if (reenter) {
             VARIANT inner;
@@ -70,7 +73,8 @@ struct FakeObjects : IExprObjectAccess {
             EXPECT_EQ(reenter->Evaluate("1+1", &inner), S_OK);
             EXPECT_EQ(V_I4(&inner), 2);
         }
-        if (strcmp(member, "Empty") == 0) return 1;
+        if (strcmp(member, "Empty") == 0)
+            return 1;
         if (strcmp(member, "Count") == 0) {
             V_VT(result) = VT_I4;
             V_I4(result) = argCount;
@@ -120,7 +124,9 @@ struct Fixture {
     }
 
     // Declares a local variable for one test.
-    void Local(const char* name, VARTYPE type, const char* text) { vm.Declare(name, type, text, -1); }
+    void Local(const char* name, VARTYPE type, const char* text) {
+        vm.Declare(name, type, text, -1);
+    }
 };
 
 struct Value {
@@ -162,8 +168,8 @@ const GoodCase kGood[] = {
     {"!1==0", K_BOOL, -1, nullptr},  // (!1)==0
     {"1<2&&2<3", K_BOOL, -1, nullptr},
     {"1>2||2>=3", K_BOOL, 0, nullptr},
-    {"0||1&&0", K_BOOL, 0, nullptr},  // && binds tighter than ||
-    {"1!=1==0", K_BOOL, -1, nullptr}, // one level, left to right
+    {"0||1&&0", K_BOOL, 0, nullptr},   // && binds tighter than ||
+    {"1!=1==0", K_BOOL, -1, nullptr},  // one level, left to right
     {"2<=2", K_BOOL, -1, nullptr},
     {".5+.5", K_R8, 1.0, nullptr},
     {".", K_R8, 0.0, nullptr},
@@ -193,22 +199,22 @@ const GoodCase kGood[] = {
 
 void ExpectValue(const VARIANT& v, const GoodCase& c) {
     switch (c.kind) {
-    case K_I4:
-        ASSERT_EQ(V_VT(&v), VT_I4) << c.text;
-        EXPECT_EQ(V_I4(&v), (LONG)c.number) << c.text;
-        break;
-    case K_R8:
-        ASSERT_EQ(V_VT(&v), VT_R8) << c.text;
-        EXPECT_EQ(V_R8(&v), c.number) << c.text;
-        break;
-    case K_BOOL:
-        ASSERT_EQ(V_VT(&v), VT_BOOL) << c.text;
-        EXPECT_EQ(V_BOOL(&v), (VARIANT_BOOL)c.number) << c.text;
-        break;
-    case K_STR:
-        ASSERT_EQ(V_VT(&v), VT_BSTR) << c.text;
-        EXPECT_EQ(std::wstring(V_BSTR(&v), SysStringLen(V_BSTR(&v))), c.str) << c.text;
-        break;
+        case K_I4:
+            ASSERT_EQ(V_VT(&v), VT_I4) << c.text;
+            EXPECT_EQ(V_I4(&v), (LONG)c.number) << c.text;
+            break;
+        case K_R8:
+            ASSERT_EQ(V_VT(&v), VT_R8) << c.text;
+            EXPECT_EQ(V_R8(&v), c.number) << c.text;
+            break;
+        case K_BOOL:
+            ASSERT_EQ(V_VT(&v), VT_BOOL) << c.text;
+            EXPECT_EQ(V_BOOL(&v), (VARIANT_BOOL)c.number) << c.text;
+            break;
+        case K_STR:
+            ASSERT_EQ(V_VT(&v), VT_BSTR) << c.text;
+            EXPECT_EQ(std::wstring(V_BSTR(&v), SysStringLen(V_BSTR(&v))), c.str) << c.text;
+            break;
     }
 }
 
@@ -341,7 +347,8 @@ TEST(ExprEval, ReentryFromAMemberUsesAFreshEvaluator) {
 }
 
 TEST(ExprEval, GbkNamesAndStrings) {
-    if (GetACP() != 936) GTEST_SKIP() << "needs code page 936";
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs code page 936";
     Fixture f;
     f.Local(GBK_PIPE, VT_I4, "1");
     f.Local(GBK_BACKSLASH, VT_I4, "2");
@@ -433,8 +440,10 @@ TEST(ExprEval, WorkBlockGrowsOnly) {
     std::string text = "1";
     while (text.size() < 600) text += "+1";
     text.resize(599);  // ends in "1" or "+": keep it an expression
-    if (text.back() == '+') text += "1";
-    else text += " ";
+    if (text.back() == '+')
+        text += "1";
+    else
+        text += " ";
     ASSERT_EQ(text.size(), 600u);
     ASSERT_EQ(f.expr.Evaluate(text.c_str(), &r.v), S_OK);
     EXPECT_EQ(V_I4(&r.v), 300);
@@ -525,7 +534,8 @@ struct RandomExpr {
         if (pick == 0 || pick == 1) {
             n.op = 0;
             n.value = (LONG)(rng() % 3 == 0 ? rng() : rng() % 10);
-            if (n.value < 0) n.value = -(n.value + 1);
+            if (n.value < 0)
+                n.value = -(n.value + 1);
         } else if (pick == 2) {
             n.op = 1 + (int)(rng() % 2);
             n.left = Make(depth - 1);
@@ -542,16 +552,20 @@ struct RandomExpr {
 
     std::string Print(int i) const {
         const Node& n = nodes[i];
-        if (n.op == 0) return std::to_string(n.value);
+        if (n.op == 0)
+            return std::to_string(n.value);
         if (n.op <= 2) {
             std::string inner = Print(n.left);
-            if (Prec(n.left) < 1000) inner = "(" + inner + ")";
+            if (Prec(n.left) < 1000)
+                inner = "(" + inner + ")";
             return (n.op == 1 ? "-" : "!") + inner;
         }
         int p = Prec(i);
         std::string l = Print(n.left), r = Print(n.right);
-        if (Prec(n.left) < p) l = "(" + l + ")";
-        if (Prec(n.right) <= p) r = "(" + r + ")";
+        if (Prec(n.left) < p)
+            l = "(" + l + ")";
+        if (Prec(n.right) <= p)
+            r = "(" + r + ")";
         return l + kBinary[n.op - 3] + r;
     }
 
@@ -566,28 +580,58 @@ struct RandomExpr {
         }
         LONG a, b = 0;
         bool ba, bb;
-        if (!Eval(n.left, a, ba)) return false;
-        if (n.op >= 3 && !Eval(n.right, b, bb)) return false;
+        if (!Eval(n.left, a, ba))
+            return false;
+        if (n.op >= 3 && !Eval(n.right, b, bb))
+            return false;
         uint32_t ua = (uint32_t)a, ub = (uint32_t)b;
         isBool = n.op >= 3 + 4 || n.op == 2;
         switch (n.op) {
-        case 1: v = (LONG)(0u - ua); isBool = false; return true;
-        case 2: v = a == 0 ? -1 : 0; return true;
-        case 3: v = (LONG)(ua * ub); return true;
-        case 4:
-            if (b == 0) return false;
-            v = b == -1 ? (LONG)(0u - ua) : a / b;
-            return true;
-        case 5: v = (LONG)(ua + ub); return true;
-        case 6: v = (LONG)(ua - ub); return true;
-        case 7: v = a > b ? -1 : 0; return true;
-        case 8: v = a < b ? -1 : 0; return true;
-        case 9: v = a >= b ? -1 : 0; return true;
-        case 10: v = a <= b ? -1 : 0; return true;
-        case 11: v = a == b ? -1 : 0; return true;
-        case 12: v = a != b ? -1 : 0; return true;
-        case 13: v = (a && b) ? -1 : 0; return true;
-        default: v = (a || b) ? -1 : 0; return true;
+            case 1:
+                v = (LONG)(0u - ua);
+                isBool = false;
+                return true;
+            case 2:
+                v = a == 0 ? -1 : 0;
+                return true;
+            case 3:
+                v = (LONG)(ua * ub);
+                return true;
+            case 4:
+                if (b == 0)
+                    return false;
+                v = b == -1 ? (LONG)(0u - ua) : a / b;
+                return true;
+            case 5:
+                v = (LONG)(ua + ub);
+                return true;
+            case 6:
+                v = (LONG)(ua - ub);
+                return true;
+            case 7:
+                v = a > b ? -1 : 0;
+                return true;
+            case 8:
+                v = a < b ? -1 : 0;
+                return true;
+            case 9:
+                v = a >= b ? -1 : 0;
+                return true;
+            case 10:
+                v = a <= b ? -1 : 0;
+                return true;
+            case 11:
+                v = a == b ? -1 : 0;
+                return true;
+            case 12:
+                v = a != b ? -1 : 0;
+                return true;
+            case 13:
+                v = (a && b) ? -1 : 0;
+                return true;
+            default:
+                v = (a || b) ? -1 : 0;
+                return true;
         }
     }
 };
@@ -630,12 +674,14 @@ namespace {
 // bytes among them: every one must end in a result or a clean failure.
 TEST(ExprEval, RandomTextsNeverBreakTheEvaluator) {
     Fixture f;
-    static const char alphabet[] = "0123456789.l_fgarr()[],\"\\ +-*/<>=!&|%\x81\x83\xB0\x5B\x5D\x7C\xFE";
+    static const char alphabet[] =
+        "0123456789.l_fgarr()[],\"\\ +-*/<>=!&|%\x81\x83\xB0\x5B\x5D\x7C\xFE";
     std::mt19937 rng(99);
     int succeeded = 0;
     for (int i = 0; i < 20000; ++i) {
         std::string text;
-        for (int n = (int)(rng() % 24); n > 0; --n) text += alphabet[rng() % (sizeof(alphabet) - 1)];
+        for (int n = (int)(rng() % 24); n > 0; --n)
+            text += alphabet[rng() % (sizeof(alphabet) - 1)];
         Value r;
         HRESULT hr = f.expr.Evaluate(text.c_str(), &r.v);
         if (SUCCEEDED(hr)) {

@@ -70,11 +70,13 @@ TEST(ExtensionManager, ObjectModulesInTableOrder) {
     }
     // The ActiveX control and the two menus.
     const GUID ax = {0x45BD0741, 0xCA78, 0x11D5, {0x85, 0x58, 0xF8, 0xF4, 0x7C, 0x3F, 0x4C, 0x11}};
-    const GUID menu = {0x14E97CBE, 0xABFF, 0x43B3, {0xA0, 0xBE, 0x04, 0x5A, 0x4F, 0x1E, 0x31, 0xAC}};
+    const GUID menu = {
+        0x14E97CBE, 0xABFF, 0x43B3, {0xA0, 0xBE, 0x04, 0x5A, 0x4F, 0x1E, 0x31, 0xAC}};
     EXPECT_TRUE(IsEqualGUID(found[2]->iid, ax));
     EXPECT_TRUE(IsEqualGUID(found[25]->iid, menu));
     EXPECT_TRUE(IsEqualGUID(found[26]->iid, menu));
-    const GUID vert = {0xD0B9E93C, 0x4432, 0x44FF, {0xAC, 0x5B, 0xCB, 0x7B, 0x2C, 0xB1, 0xD4, 0xBA}};
+    const GUID vert = {
+        0xD0B9E93C, 0x4432, 0x44FF, {0xAC, 0x5B, 0xCB, 0x7B, 0x2C, 0xB1, 0xD4, 0xBA}};
     EXPECT_TRUE(IsEqualGUID(found[26]->clsid, vert));
 }
 
@@ -177,7 +179,9 @@ TEST(ExtensionManager, DefinedModulesJoinTheEndOfTheirGroup) {
     unk->Release();
 }
 
-HRESULT MakeGroupStandIn(IUnknown** out) { return MakeStream(out); }
+HRESULT MakeGroupStandIn(IUnknown** out) {
+    return MakeStream(out);
+}
 
 TEST(ExtensionManager, BuiltInCreatorsAnswerThroughTheirSlots) {
     CExtensionManager m;

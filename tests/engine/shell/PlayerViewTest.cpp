@@ -65,7 +65,8 @@ TEST(PlayerView, DestroyingTheTopLevelWindowEndsTheLoopWithOne) {
         if (c.prepare == ATTACHED) {
             view.AttachWindow();
             LONG style = GetWindowLongA(w, GWL_STYLE);
-            EXPECT_EQ(0, style & (WS_CAPTION | WS_THICKFRAME | WS_POPUP | WS_CHILD)) << std::hex << style;
+            EXPECT_EQ(0, style & (WS_CAPTION | WS_THICKFRAME | WS_POPUP | WS_CHILD))
+                << std::hex << style;
             EXPECT_NE(0, style & WS_CLIPCHILDREN);
         } else if (c.prepare == MADE_POPUP) {
             SetWindowLongA(w, GWL_STYLE, WS_POPUP | WS_CLIPCHILDREN);
