@@ -9,10 +9,12 @@
 #include "aCursor.h"
 #include "aObjItf.h"
 #include "aTTProp.h"
+#include "aPixBuf.h"
 #include "aablcont.h"
 #include "aevtbase.h"
 #include "arendimp.h"
 #include "bComBase.h"
+#include "bStorage.h"
 #include "bTraceLog.h"
 
 template <class Kind>
