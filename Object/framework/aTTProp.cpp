@@ -130,6 +130,7 @@ public:
             if (FAILED(hr))
                 return hr;
             stream->SetMode(0);
+            stream->Seek(0, TESK_SEEK_SET);
             return Load(stream);
         } catch (const CTeskStreamExcept&) {
             return E_FAIL;

@@ -96,6 +96,7 @@ STDMETHODIMP StaticAbility::CopyFrom(IAbilityCreate* source, DWORD flags) {
         if (FAILED(hr))
             return hr;
         stream->SetMode(0);
+        stream->Seek(0, TESK_SEEK_SET);
         return (flags & 1) ? LoadOwn(stream) : Load(stream);
     } catch (const CTeskStreamExcept&) {
         return E_FAIL;

@@ -8,20 +8,7 @@
 #include "aGDIBuf.h"
 #include "aObjStream.h"
 #include "aPixBuf.h"
-#if __has_include("bGrphLib.h")
 #include "bGrphLib.h"
-#else
-#include <math.h>
-// TEMPORARY until the geometry library lands.
-static void RotatePoints(int n, POINT* p, int cx, int cy, int angle) {
-    double a = angle * 3.14159265358979 / 18000.0, s = sin(a), c = cos(a);
-    for (int i = 0; i < n; ++i) {
-        double dx = p[i].x - cx, dy = p[i].y - cy;
-        p[i].x = cx + (LONG)lround(dx * c - dy * s);
-        p[i].y = cy + (LONG)lround(dx * s + dy * c);
-    }
-}
-#endif
 #include "bTraceLog.h"
 
 namespace {

@@ -14,10 +14,10 @@ struct ObjectPrefix {
     uint32_t alpha = 255;
     bool transitions = true;  // two 48-byte zero effect records and a decoration record
     uint32_t parts = 0;       // bit 1 cursor, bit 2 tooltip
-    std::vector<uint8_t> cursor, tooltip;  // their records, when announced
+    std::vector<uint8_t> cursor, tooltip;           // their records, when announced
     std::vector<uint8_t> eventProc = {0, 0, 0, 0};  // the test procedure's: length 0
-    uint32_t abilityCount = 1;  // counts "_EventProc", which has no record
-    std::vector<uint8_t> abilities;  // the records after the count
+    uint32_t abilityCount = 1;                      // counts "_EventProc", which has no record
+    std::vector<uint8_t> abilities;                 // the records after the count
 };
 
 class RecordBytes {

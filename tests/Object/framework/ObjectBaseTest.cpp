@@ -76,7 +76,7 @@ TEST_F(ObjectBaseTest, AnglesAlphaAndTable) {
         int op;  // 0 SetAngle, 1 RotateBy, 2 AddAngle
         LONG arg, angle;
     } rows[] = {
-        {0, 0, -100, -100}, {0, 0, 36100, 100}, {1, 1, 35999, 0},
+        {0, 0, -100, -100},   {0, 0, 36100, 100},      {1, 1, 35999, 0},
         {100, 1, -200, -100}, {35000, 2, 2000, 37000},
     };
     for (auto& row : rows) {
@@ -180,7 +180,8 @@ TEST_F(ObjectBaseTest, LoadSetsVisibleAndEndsAtStreamEnd) {
     p.alpha = 0xFFFFFF80;  // only the low byte counts
     std::vector<uint8_t> bytes = WriteObjectPrefix(p);
     CComPtr<ITeskStream> s = StreamOf(bytes);
-    ASSERT_EQ(obj->Load(s), S_OK);
+    LogCapture log;
+    ASSERT_EQ(obj->Load(s), S_OK) << log.Text();
     EXPECT_EQ(s->GetPosition(), s->GetSize());
     EXPECT_EQ(obj->IsVisible(), 0);
     EXPECT_EQ(obj->IsFlag8(), 0);
@@ -255,11 +256,10 @@ TEST_F(ObjectBaseTest, TickBringsTheStateTheClockCallsFor) {
         DWORD step;
         DWORD due;
     } rows[] = {
-        {0, RS_IDLE, RS_IDLE, 1, 1000},          // before its time: enter at s1
-        {1050, RS_IDLE, RS_IDLE, 1, 1051},       // due: enters now (moved one unit)
-        {1050, RS_HOLDING, RS_ENTERED, 2, 1100}, // wrong state is corrected
-        {1300, RS_ENTERED, RS_HOLDING, 3, 1600},
-        {1650, RS_HOLDING, RS_LEAVING, 4, 1700},
+        {0, RS_IDLE, RS_IDLE, 1, 1000},           // before its time: enter at s1
+        {1050, RS_IDLE, RS_IDLE, 1, 1051},        // due: enters now (moved one unit)
+        {1050, RS_HOLDING, RS_ENTERED, 2, 1100},  // wrong state is corrected
+        {1300, RS_ENTERED, RS_HOLDING, 3, 1600}, {1650, RS_HOLDING, RS_LEAVING, 4, 1700},
     };
     for (auto& row : rows) {
         site.sequencer.entries.clear();

@@ -20,6 +20,7 @@ inline CComPtr<ITeskStream> StreamOf(const std::vector<uint8_t>& bytes) {
     if (!bytes.empty())
         s->Write(bytes.data(), (ULONG)bytes.size());
     s->SetMode(0);
+    s->Seek(0, TESK_SEEK_SET);
     return s;
 }
 
