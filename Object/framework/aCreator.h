@@ -7,11 +7,14 @@
 
 #include <vector>
 
+#include "aEffectRender.h"
 #include "aModuleRec.h"
 #include "aObjItf.h"
 #include "bPicBase.h"
 
-class ObjectCreator : public IObjectCreator, public ICodecModuleCreator {
+// Also the plug-in creation of the renders (IModuleCreator) and of the
+// picture codec list (ICodecModuleCreator).
+class ObjectCreator : public IObjectCreator, public ICodecModuleCreator, public IModuleCreator {
 public:
     ObjectCreator();
     virtual ~ObjectCreator();

@@ -110,8 +110,8 @@ CRenderBase::CRenderBase()
       m_alphaBuffer(nullptr) {}
 
 CRenderBase::~CRenderBase() {
-    for (IUnknown** part :
-         {&m_showTransition, &m_hideTransition, &m_effect, &m_attached, &m_pathMotion})
+    ReleaseParts();
+    for (IUnknown** part : {&m_attached, &m_pathMotion})
         if (*part) {
             (*part)->Release();
             *part = nullptr;
@@ -797,11 +797,46 @@ STDMETHODIMP CRenderBase::OnTick(int arg) {
 
 // ---- parts and record ----
 
-STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
-    return S_OK;
+void CRenderBase::ReleaseParts() {
+    if (m_showTransition)
+        m_showTransition->Release();
+    if (m_hideTransition)
+        m_hideTransition->Release();
+    if (m_effect)
+        m_effect->Release();
+    m_showTransition = m_hideTransition = nullptr;
+    m_effect = nullptr;
 }
 
-HRESULT CRenderBase::LoadParts(ITeskStream*) {
+STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
+    ReleaseParts();
+    HRESULT hr = CreateEffectRender(&m_showTransition, this);
+    if (SUCCEEDED(hr))
+        hr = m_showTransition->SetEntering(TRUE);
+    if (SUCCEEDED(hr))
+        hr = CreateEffectRender(&m_hideTransition, this);
+    if (SUCCEEDED(hr))
+        hr = m_hideTransition->SetEntering(FALSE);
+    if (SUCCEEDED(hr))
+        hr = CreateDecorRender(&m_effect, this);
+    if (FAILED(hr)) {
+        LOG_HRESULT(hr, "CreateParts: render parts not made");
+        ReleaseParts();
+    }
+    return hr;
+}
+
+HRESULT CRenderBase::LoadParts(ITeskStream* stream) {
+    // Records without parts to read them cannot be passed over: refuse.
+    if (!m_showTransition || !m_hideTransition || !m_effect) {
+        LOG_MSG("Render record: no transition parts to read it");
+        return E_FAIL;
+    }
+    if (FAILED(m_showTransition->Load(stream)) || FAILED(m_hideTransition->Load(stream)) ||
+        FAILED(m_effect->Load(stream))) {
+        LOG_MSG("Render record: a transition part's record failed");
+        return E_FAIL;
+    }
     return S_OK;
 }
 

@@ -6,9 +6,10 @@
 // supplies the object's site, record and event interface.
 #pragma once
 
+#include "aEffectRender.h"
 #include "aObjItf.h"
 
-class CRenderBase : public II_IRender {
+class CRenderBase : public II_IRender, public IRenderTarget {
 public:
     CRenderBase();
     virtual ~CRenderBase();
@@ -76,6 +77,9 @@ public:
     STDMETHOD(OnNotify)(int code) override;
     STDMETHOD(Refresh)() override { return OnChange(0); }
     STDMETHOD(Invalidate)(const RECT* rect) override;
+    // IRenderTarget: what the show, hide and effect parts draw for.
+    HRESULT GetRect(RECT* rect) override { return GetBoundsRect(rect); }
+    HRESULT Redraw(const RECT* rect) override { return Invalidate(rect); }
     STDMETHOD(OnGeometryChanged)(const RECT* before, const RECT* after, int code) override;
     STDMETHOD(OnAngleChanged)(LONG) override { return S_OK; }
     STDMETHOD(OnChange)(int) override { return S_OK; }
@@ -109,6 +113,7 @@ protected:
 
     // The show, hide and effect parts' records.
     HRESULT LoadParts(ITeskStream* stream);
+    void ReleaseParts();
     void DoEnter();
     void DoHold();
     void DoLeave();
@@ -127,9 +132,9 @@ protected:
     LONG m_x, m_y;
     LONG m_width, m_height;
     int m_alpha;
-    IUnknown* m_showTransition;
-    IUnknown* m_hideTransition;
-    IUnknown* m_effect;
+    IEffectRender* m_showTransition;
+    IEffectRender* m_hideTransition;
+    IDecorRender* m_effect;
     IUnknown* m_attached;
     IUnknown* m_pathMotion;
     RECT m_invalid;

@@ -152,7 +152,6 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
     auto* obj = Make();
     obj->AddAbility(L"Value");
     ObjectPrefix p;
-    p.transitions = false;
     p.abilityCount = 3;
     RecordBytes data;
     data.I32(1234);
@@ -179,7 +178,6 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
         RecordBytes r;
         r.I32(42).U32(5).Wide(L"Value").U32(bad).I32(5);
         ObjectPrefix q;
-        q.transitions = false;
         q.abilityCount = 2;
         q.abilities = r.bytes;
         auto* other = Make();

@@ -175,7 +175,6 @@ TEST_F(ObjectBaseTest, RegionTest) {
 TEST_F(ObjectBaseTest, LoadSetsVisibleAndEndsAtStreamEnd) {
     auto* obj = Make();
     ObjectPrefix p;
-    p.transitions = false;
     p.flags = 0x08;
     p.alpha = 0xFFFFFF80;  // only the low byte counts
     std::vector<uint8_t> bytes = WriteObjectPrefix(p);
@@ -192,11 +191,11 @@ TEST_F(ObjectBaseTest, LoadSetsVisibleAndEndsAtStreamEnd) {
 
 TEST_F(ObjectBaseTest, TruncatedRecordsFail) {
     ObjectPrefix p;
-    p.transitions = false;
     p.abilityCount = 2;
     p.abilities = StaticAbilityRecord(5, L"Nope", {1, 2, 3, 4});
     std::vector<uint8_t> whole = WriteObjectPrefix(p);
-    for (size_t cut : {0u, 10u, 27u, 31u, 35u, 40u, 45u, (unsigned)whole.size() - 1}) {
+    for (size_t cut :
+         {0u, 10u, 27u, 31u, 60u, 100u, 130u, 135u, 140u, 150u, (unsigned)whole.size() - 1}) {
         auto* obj = Make();
         std::vector<uint8_t> part(whole.begin(), whole.begin() + cut);
         CComPtr<ITeskStream> s = StreamOf(part);
