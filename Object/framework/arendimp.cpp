@@ -496,15 +496,10 @@ HRESULT CRenderBase::DrawAlpha(IPixelBuffer* target, const RECT& bounds) {
             return E_FAIL;
         }
     }
-    // The buffer's origin sits on the bounds: the content draws in logical units.
-    info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_OFFSET;
-    info.nOffsetX = -bounds.left;
-    info.nOffsetY = -bounds.top;
-    m_alphaBuffer->SetBufferInfo(&info);
+    // The content is drawn at the buffer's top left.
     m_alphaBuffer->EnablePixelAlpha(FALSE);
-    HRESULT hr = DrawContent(m_alphaBuffer, &bounds);
+    RECT local = {0, 0, w, h};
+    HRESULT hr = DrawContent(m_alphaBuffer, &local);
     if (FAILED(hr))
         return hr;
     hr = ScopedUseBegin(m_alphaBuffer, PIXLOCK_WRITE);
@@ -523,7 +518,7 @@ HRESULT CRenderBase::DrawAlpha(IPixelBuffer* target, const RECT& bounds) {
     }
     ScopedUseEnd(m_alphaBuffer);
     m_alphaBuffer->EnablePixelAlpha(TRUE);
-    hr = target->Blit(&bounds, m_alphaBuffer, &bounds, 0);
+    hr = target->Blit(&bounds, m_alphaBuffer, &local, 0);
     m_alphaBuffer->EnablePixelAlpha(FALSE);
     return hr;
 }

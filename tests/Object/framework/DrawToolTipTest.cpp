@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "ObjectRecordWriter.h"
+#include "ObjectTestUtil.h"
+#include "aGDIBuf.h"
+#include "aToolTip.h"
+#include "bFillShd.h"
+#include "bdrawtxt.h"
+
+namespace {
+
+DWORD PixelAt(IPixelBuffer* buffer, int x, int y) {
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    buffer->GetBufferInfo(&info);
+    return reinterpret_cast<const DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch)[x] &
+           0x00FFFFFF;
+}
+
+using DrawTest = ObjectFixture;
+
+TEST_F(DrawTest, AlphaPathBlendsAndAlphaZeroDrawsNothing) {
+    auto* obj = Make();
+    obj->SetWidth(20);
+    obj->SetHeight(10);
+    obj->MoveTo(20, 20);
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(64, 64));
+    ASSERT_NE(target, nullptr);
+    RECT all = {0, 0, 64, 64};
+    target->FillRect(&all, 0);
+    obj->color = RGB(255, 255, 255);
+    obj->SetAlpha(0);
+    EXPECT_EQ(obj->Draw(target), S_OK);
+    EXPECT_EQ(obj->draws, 0);
+    EXPECT_EQ(PixelAt(target, 20, 20), 0u);
+    obj->SetAlpha(128);
+    EXPECT_EQ(obj->Draw(target), S_OK);
+    DWORD inside = PixelAt(target, 20, 20);
+    for (int shift : {0, 8, 16}) EXPECT_NEAR((int)((inside >> shift) & 0xFF), 128, 1);
+    EXPECT_EQ(PixelAt(target, 5, 5), 0u);
+    EXPECT_EQ(PixelAt(target, 30, 20), 0u);  // right edge is outside
+    obj->SetAlpha(255);
+    obj->Draw(target);
+    EXPECT_EQ(PixelAt(target, 20, 20), 0xFFFFFFu);
+}
+
+TEST(ToolTipTest, LayoutAndDrawing) {
+    IToolTipProp* props = nullptr;
+    ASSERT_EQ(CreateToolTipProp(&props), S_OK);
+    EXPECT_EQ(props->IsEnabled(), 1);
+    EXPECT_EQ(props->HasBorder(), 0);
+    EXPECT_EQ(props->GetShowDelay(), 500);
+    EXPECT_EQ(props->GetHideDelay(), 5000);
+    POINT p = {100, 10};
+    props->AdjustPoint(&p);
+    EXPECT_EQ(p.x, 116);
+    EXPECT_EQ(p.y, 10);
+    p = {100, 40};
+    props->AdjustPoint(&p);
+    EXPECT_EQ(p.x, 100);
+    EXPECT_EQ(p.y, 24);
+    ASSERT_NE(props->GetText(), nullptr);
+    props->GetText()->SetText("Tip");
+    props->LayoutAt({10, 10});
+    RECT r;
+    props->GetRect(&r);
+    EXPECT_EQ(r.left, 26);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_GT(r.right, r.left + 2);
+    EXPECT_GT(r.bottom, r.top + 2);
+    // Make it big enough to have fill pixels away from the text.
+    r = {4, 4, 60, 40};
+    props->SetRect(&r);
+    props->SetEnabled(TRUE);
+    props->SetShowDelay(0);
+    props->SetBorderColor(RGB(0, 0, 255));
+
+    TestPlayerSite site;
+    IToolTipWnd* tip = nullptr;
+    ASSERT_EQ(CreateToolTipWnd(&tip), S_OK);
+    SetToolTipWndSite(tip, &site);
+    tip->Begin(nullptr);
+    EXPECT_EQ(tip->Update(props), S_OK);
+    EXPECT_FALSE(site.invalidated.empty());
+    // Hide delay: a hide entry at the clock plus 5000.
+    ASSERT_EQ(site.sequencer.entries.size(), 1u);
+    EXPECT_EQ(site.sequencer.entries[0].time, 5000u);
+    EXPECT_EQ(site.sequencer.entries[0].entry.dwKind, 8192u);
+
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(64, 64));
+    RECT all = {0, 0, 64, 64};
+    target->FillRect(&all, 0);
+    tip->Draw(target);
+    EXPECT_EQ(PixelAt(target, 4, 20), 0x0000FFu);  // border, 0x00RRGGBB
+    EXPECT_EQ(PixelAt(target, 30, 4), 0x0000FFu);
+    EXPECT_EQ(PixelAt(target, 56, 36), 0xFFFFC0u);  // fill 0xC0FFFF: red 255, green 255, blue 192
+    EXPECT_EQ(PixelAt(target, 2, 2), 0u);
+
+    // Saved and loaded through a stream, the record ends where it says.
+    CComPtr<ITeskStream> s = StreamOf({});
+    s->SetMode(1);
+    ASSERT_EQ(props->Save(s), S_OK);
+    ULONGLONG size = s->GetSize();
+    s->SetMode(0);
+    s->Seek(0, TESK_SEEK_SET);
+    IToolTipProp* copy = nullptr;
+    CreateToolTipProp(&copy);
+    EXPECT_EQ(copy->Load(s), S_OK);
+    EXPECT_EQ(s->GetPosition(), size);
+    EXPECT_EQ(copy->IsEnabled(), 0);
+    EXPECT_EQ(copy->GetBorderColor(), RGB(0, 0, 255));
+    // A length past the stream is refused.
+    RecordBytes bad;
+    bad.U32(1).U32(0).U32(0).U32(0).U32(1000);
+    CComPtr<ITeskStream> t = StreamOf(bad.bytes);
+    EXPECT_EQ(copy->Load(t), E_FAIL);
+    copy->Release();
+    tip->Release();
+    props->Release();
+}
+
+}  // namespace
