@@ -8,6 +8,7 @@
 #include "aGDIBuf.h"
 #include "aObjStream.h"
 #include "aPixBuf.h"
+#include "aablbase.h"
 #include "bGrphLib.h"
 #include "bTraceLog.h"
 
@@ -83,6 +84,83 @@ bool PolygonTouchesRect(const POINT* p, int n, const RECT& r) {
     return false;
 }
 
+namespace {
+
+// Times a transition on the page sequencer: the ability base as the
+// render's clock; each tick also lets the render look at its time.
+class CTransitionClock : public CComObjectRootBase, public CAbility {
+public:
+    BEGIN_COM_MAP(CTransitionClock)
+    COM_INTERFACE_ENTRY(IAbility)
+    END_COM_MAP()
+
+    CTransitionClock() : m_client(nullptr) { m_adapter.owner = this; }
+    void FinalRelease() { Stop(); }
+
+    STDMETHOD(OnClock)() override {
+        CAbility::OnClock();
+        if (m_client)
+            m_client->OnTick();
+        return S_OK;
+    }
+    void Bind(IRenderClockClient* client) {
+        m_client = client;
+        if (client)
+            client->SetClock(&m_adapter);
+    }
+    void Unbind() {
+        if (m_client)
+            m_client->SetClock(nullptr);
+        m_client = nullptr;
+    }
+
+private:
+    struct Adapter : IRenderClock {
+        int GetState() override { return owner->m_state; }
+        DWORD GetElapsed() override { return owner->m_total; }
+        void UpdateFromSite() override {}
+        HRESULT Start() override { return owner->Start(); }
+        HRESULT Pause() override { return owner->Pause(); }
+        HRESULT Resume() override { return owner->Resume(); }
+        HRESULT Stop() override { return owner->Stop(); }
+        HRESULT OnEvent(int code) override { return owner->CAbility::OnEvent((LONG)code); }
+        void SetCodes(int startCode, int pauseCode) override {
+            owner->m_startCode = startCode;
+            owner->m_pauseCode = pauseCode;
+        }
+        HRESULT Load(ITeskStream* stream) override { return owner->LoadCodes(stream); }
+        HRESULT Save(ITeskStream* stream) override { return owner->SaveCodes(stream); }
+        CTransitionClock* owner = nullptr;
+    };
+    Adapter m_adapter;
+    IRenderClockClient* m_client;  // the render, which owns this clock
+};
+
+IAbility* MakeClock(IUnknown* render, IPlayerSite* site) {
+    CComPtr<IRenderClockClient> client;
+    if (!render || FAILED(render->QueryInterface(__uuidof(IRenderClockClient),
+                                                 reinterpret_cast<void**>(&client))))
+        return nullptr;
+    CComObject<CTransitionClock>* clock = nullptr;
+    if (FAILED(CComObject<CTransitionClock>::CreateInstance(&clock)))
+        return nullptr;
+    clock->AddRef();
+    clock->SetSite(site);
+    clock->Bind(client);
+    return clock;
+}
+
+void DropClock(IAbility*& clock) {
+    if (!clock)
+        return;
+    clock->Stop();
+    static_cast<CComObject<CTransitionClock>*>(clock)->Unbind();
+    clock->Release();
+    clock = nullptr;
+}
+
+}  // namespace
+
 CRenderBase::CRenderBase()
     : m_storedAngle(0),
       m_storedX(10),
@@ -107,7 +185,9 @@ CRenderBase::CRenderBase()
       m_enterTime(-1),
       m_leaveTime(-1),
       m_busy(0),
-      m_alphaBuffer(nullptr) {}
+      m_alphaBuffer(nullptr),
+      m_showClock(nullptr),
+      m_hideClock(nullptr) {}
 
 CRenderBase::~CRenderBase() {
     ReleaseParts();
@@ -475,51 +555,181 @@ STDMETHODIMP CRenderBase::Draw(IPixelBuffer* target) {
     GetBoundsRect(&bounds);
     if (RectEmpty(bounds) || m_alpha == 0)
         return S_OK;
-    HRESULT hr = m_alpha == 255 ? DrawContent(target, &bounds) : DrawAlpha(target, bounds);
+    IEffectRender* running = nullptr;
+    if (m_showTransition && !m_showTransition->IsIdle())
+        running = m_showTransition;
+    else if (m_hideTransition && !m_hideTransition->IsIdle())
+        running = m_hideTransition;
+    HRESULT hr = S_FALSE;
+    if (running) {
+        double progress = 1.0;
+        running->GetProgress(&progress);
+        hr = DrawTransition(target, bounds, running, progress);
+    }
+    if (hr == S_FALSE)
+        hr = m_alpha == 255 ? DrawContent(target, &bounds) : DrawAlpha(target, bounds);
+    if (SUCCEEDED(hr) && m_effect && !m_effect->IsIdle())
+        m_effect->Render(target);
     return FAILED(hr) ? hr : S_OK;
+}
+
+namespace {
+
+// A scratch buffer of at least w x h, kept in `slot` between draws.
+IPixelBuffer* ScratchBuffer(IPixelBuffer*& slot, int w, int h) {
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    if (slot && (FAILED(slot->GetBufferInfo(&info)) || info.nWidth < w || info.nHeight < h)) {
+        slot->Release();
+        slot = nullptr;
+    }
+    if (!slot)
+        slot = CreateGDIBuffer(w, h);
+    return slot;
+}
+
+void SetTopBytes(IPixelBuffer* buffer, const RECT& area, BYTE alpha) {
+    if (FAILED(ScopedUseBegin(buffer, PIXLOCK_WRITE)))
+        return;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    buffer->GetBufferInfo(&info);
+    if (info.pPixels) {
+        const DWORD top = (DWORD)alpha << 24;
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            DWORD* row = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
+            for (LONG x = area.left; x < area.right; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
+        }
+    }
+    ScopedUseEnd(buffer);
+}
+
+}  // namespace
+
+HRESULT CRenderBase::DrawTransition(IPixelBuffer* target, const RECT& bounds,
+                                    IEffectRender* transition, double progress) {
+    CComPtr<ITransitionMove> move;
+    CComPtr<ITransitionRegion> region;
+    CComPtr<ITransitionMask> mask;
+    transition->GetMove(&move);
+    transition->GetRegion(&region);
+    transition->GetMask(&mask);
+    if (progress == 1.0 || (!move && !region && !mask))
+        return S_FALSE;
+    int w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+    // The content and a view of the target's area, both at their top left.
+    IPixelBuffer* content = CreateGDIBuffer(w, h);
+    IPixelBuffer* view = CreateGDIBuffer(w, h);
+    if (!content || !view) {
+        if (content)
+            content->Release();
+        if (view)
+            view->Release();
+        LOG_MSG("Draw: transition buffers %d x %d not made", w, h);
+        return E_FAIL;
+    }
+    RECT whole = {0, 0, w, h};
+    RECT drawRect = bounds;
+    if (move) {
+        move->MoveRect(&bounds, progress, &drawRect);
+        IntersectRect(&drawRect, &drawRect, &bounds);
+    }
+    HRESULT hr = S_OK;
+    if (!RectEmpty(drawRect)) {
+        RECT local = drawRect;
+        OffsetRect(&local, -bounds.left, -bounds.top);
+        view->Blit(&whole, target, &bounds, 0);
+        hr = DrawContent(content, &whole);
+        if (SUCCEEDED(hr) && mask) {
+            BYTE* bytes = nullptr;
+            hr = mask->BuildTiledMask(&bytes, progress, &local, &local);
+            if (SUCCEEDED(hr) && bytes) {
+                if (m_alpha < 255 && (int)(progress * 100) != 0) {
+                    size_t n = (size_t)(local.right - local.left) * (local.bottom - local.top);
+                    for (size_t i = 0; i < n; ++i) bytes[i] = (BYTE)((bytes[i] * m_alpha) >> 8);
+                }
+                hr = mask->ApplyMask(view, content, bytes, progress, &local, &local);
+                FreeTransitionMask(bytes);
+            }
+        } else if (SUCCEEDED(hr)) {
+            // No mask: the content moves in, with the object's alpha.
+            if (m_alpha < 255) {
+                SetTopBytes(content, whole, (BYTE)m_alpha);
+                content->EnablePixelAlpha(TRUE);
+            }
+            hr = view->Blit(&local, content, &whole, 0);
+        }
+        if (SUCCEEDED(hr)) {
+            HRGN clip = nullptr;
+            if (region) {
+                RECT r = drawRect, b = bounds;
+                region->BuildTiledRegion(&clip, progress, &r, &b);
+            }
+            if (region && !clip) {
+                // An empty region shows nothing of the new content.
+            } else if (clip) {
+                HDC dc = nullptr, source = nullptr;
+                if (SUCCEEDED(target->GetDC(&dc)) && dc) {
+                    if (SUCCEEDED(view->GetDC(&source)) && source) {
+                        POINT origin;
+                        GetWindowOrgEx(dc, &origin);
+                        OffsetRgn(clip, -origin.x, -origin.y);
+                        SelectClipRgn(dc, clip);
+                        BitBlt(dc, bounds.left, bounds.top, w, h, source, 0, 0, SRCCOPY);
+                        SelectClipRgn(dc, nullptr);
+                        view->ReleaseDC(source);
+                    }
+                    target->ReleaseDC(dc);
+                }
+                DeleteObject(clip);
+            } else {
+                hr = target->Blit(&bounds, view, &whole, 0);
+            }
+        }
+    }
+    content->Release();
+    view->Release();
+    return FAILED(hr) ? E_FAIL : S_OK;
+}
+
+void CRenderBase::StartTransition(IEffectRender* transition, IAbility* clock, LONG duration) {
+    if (!transition || !clock || duration <= 0)
+        return;
+    RECT bounds;
+    GetBoundsRect(&bounds);
+    transition->SetDuration((DWORD)duration);
+    transition->SetRect(&bounds);
+    clock->Stop();
+    clock->Start();
+}
+
+void CRenderBase::StopTransition(IEffectRender* transition) {
+    CComPtr<IRenderClockClient> client;
+    if (transition && SUCCEEDED(transition->QueryInterface(__uuidof(IRenderClockClient),
+                                                           reinterpret_cast<void**>(&client))))
+        client->Stop();
 }
 
 HRESULT CRenderBase::DrawAlpha(IPixelBuffer* target, const RECT& bounds) {
     int w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    if (m_alphaBuffer &&
-        (FAILED(m_alphaBuffer->GetBufferInfo(&info)) || info.nWidth < w || info.nHeight < h)) {
-        m_alphaBuffer->Release();
-        m_alphaBuffer = nullptr;
+    IPixelBuffer* scratch = ScratchBuffer(m_alphaBuffer, w, h);
+    if (!scratch) {
+        LOG_MSG("Draw: alpha buffer %d x %d not made", w, h);
+        return E_FAIL;
     }
-    if (!m_alphaBuffer) {
-        m_alphaBuffer = CreateGDIBuffer(w, h);
-        if (!m_alphaBuffer) {
-            LOG_MSG("Draw: alpha buffer %d x %d not made", w, h);
-            return E_FAIL;
-        }
-    }
-    // The content is drawn at the buffer's top left.
-    m_alphaBuffer->EnablePixelAlpha(FALSE);
+    // The content is drawn at the buffer's top left; each pixel's top byte
+    // then carries the object's alpha for the per-pixel blit.
     RECT local = {0, 0, w, h};
-    HRESULT hr = DrawContent(m_alphaBuffer, &local);
+    scratch->EnablePixelAlpha(FALSE);
+    HRESULT hr = DrawContent(scratch, &local);
     if (FAILED(hr))
         return hr;
-    hr = ScopedUseBegin(m_alphaBuffer, PIXLOCK_WRITE);
-    if (FAILED(hr))
-        return E_FAIL;
-    info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    m_alphaBuffer->GetBufferInfo(&info);
-    if (info.pPixels) {
-        const DWORD top = (DWORD)m_alpha << 24;
-        for (int y = 0; y < h; ++y) {
-            DWORD* row = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
-            for (int x = 0; x < w; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
-        }
-    }
-    ScopedUseEnd(m_alphaBuffer);
-    m_alphaBuffer->EnablePixelAlpha(TRUE);
-    hr = target->Blit(&bounds, m_alphaBuffer, &local, 0);
-    m_alphaBuffer->EnablePixelAlpha(FALSE);
+    SetTopBytes(scratch, local, (BYTE)m_alpha);
+    scratch->EnablePixelAlpha(TRUE);
+    hr = target->Blit(&bounds, scratch, &local, 0);
+    scratch->EnablePixelAlpha(FALSE);
     return hr;
 }
 
@@ -632,9 +842,11 @@ void CRenderBase::DoEnter() {
     Fire(EVT_OBJECTENTER);
     LONG s2 = RenderSchedule(2);
     ScheduleStep(NOTIFY_HOLD, (long long)PageClock() + s2);
+    StartTransition(m_showTransition, m_showClock, s2);
 }
 
 void CRenderBase::DoHold() {
+    StopTransition(m_showTransition);
     if (m_effect)
         if (IObjectEvent* events = RenderEvent())
             events->AddListener(m_effect);
@@ -668,9 +880,10 @@ void CRenderBase::DoLeave() {
                 parent->QueryInterface(__uuidof(IGroupObject), reinterpret_cast<void**>(&group))))
             group->ChildLeave(RenderSelf());
     LONG s4 = RenderSchedule(4);
-    if (s4 != 0)
+    if (s4 != 0) {
         ScheduleStep(NOTIFY_EXIT, (long long)PageClock() + s4);
-    else if (m_state == RS_LEAVING)
+        StartTransition(m_hideTransition, m_hideClock, s4);
+    } else if (m_state == RS_LEAVING)
         DoExit(true);
 }
 
@@ -678,6 +891,8 @@ void CRenderBase::DoExit(bool withEvent) {
     if (ICursorAbility* cursor = RenderCursor())
         if (cursor->IsApplied() == 0)
             cursor->Restore();
+    StopTransition(m_hideTransition);
+    StopTransition(m_showTransition);
     IObjectEvent* events = RenderEvent();
     if (m_effect && events)
         events->RemoveListener(m_effect);
@@ -793,6 +1008,8 @@ STDMETHODIMP CRenderBase::OnTick(int arg) {
 // ---- parts and record ----
 
 void CRenderBase::ReleaseParts() {
+    DropClock(m_showClock);
+    DropClock(m_hideClock);
     if (m_showTransition)
         m_showTransition->Release();
     if (m_hideTransition)
@@ -817,8 +1034,14 @@ STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "CreateParts: render parts not made");
         ReleaseParts();
+        return hr;
     }
-    return hr;
+    IPlayerSite* play = nullptr;
+    if (IObjectSite* site = RenderObjectSite())
+        site->GetPlaySite(&play);
+    m_showClock = MakeClock(m_showTransition, play);
+    m_hideClock = MakeClock(m_hideTransition, play);
+    return S_OK;
 }
 
 HRESULT CRenderBase::LoadParts(ITeskStream* stream) {

@@ -123,6 +123,10 @@ protected:
     DWORD PageClock();
     void SetGeometry(LONG* field, LONG value, int code);
     HRESULT DrawAlpha(IPixelBuffer* target, const RECT& bounds);
+    HRESULT DrawTransition(IPixelBuffer* target, const RECT& bounds, IEffectRender* transition,
+                           double progress);
+    void StartTransition(IEffectRender* transition, IAbility* clock, LONG duration);
+    void StopTransition(IEffectRender* transition);
 
     LONG m_storedAngle;
     LONG m_storedX, m_storedY;
@@ -144,6 +148,8 @@ protected:
     long long m_leaveTime;
     int m_busy;
     IPixelBuffer* m_alphaBuffer;  // kept between draws of the alpha path
+    IAbility* m_showClock;        // the transitions' clocks on the page sequencer
+    IAbility* m_hideClock;
 };
 
 // Point-in-polygon by the winding rule (edges of the closed polygon).

@@ -13,6 +13,7 @@ struct ObjectPrefix {
     uint32_t flags = 0x10;  // visible bit left out: loading sets it
     uint32_t alpha = 255;
     bool transitions = true;  // two 48-byte zero effect records and a decoration record
+    std::vector<uint8_t> showTransition;  // replaces the show part's 48 zero bytes
     uint32_t parts = 0;       // bit 1 cursor, bit 2 tooltip
     std::vector<uint8_t> cursor, tooltip;           // their records, when announced
     std::vector<uint8_t> eventProc = {0, 0, 0, 0};  // the test procedure's: length 0
@@ -52,7 +53,11 @@ inline std::vector<uint8_t> WriteObjectPrefix(const ObjectPrefix& p) {
     RecordBytes r;
     r.I32(p.x).I32(p.y).I32(p.width).I32(p.height).I32(p.angle).U32(p.flags).U32(p.alpha);
     if (p.transitions) {
-        r.Zeros(48).Zeros(48);
+        if (p.showTransition.empty())
+            r.Zeros(48);
+        else
+            r.Bytes(p.showTransition);
+        r.Zeros(48);
         // decoration: time limit -1, start code 1201, pause code 1202, no plug-in
         r.I32(-1).I32(1201).I32(1202).Zeros(16);
     }
