@@ -82,12 +82,47 @@ HRESULT CreateTransitionPluginByClsid(REFCLSID clsid, REFIID iid, void** out) {
 
 // Masks
 
+namespace {
+
+// The last freed mask block is kept for the next frame: a fresh block of a
+// full frame's size costs more in page faults than building the mask.
+struct MaskBlock {
+    BYTE* data;
+    size_t size;
+};
+MaskBlock* volatile g_spareMask = nullptr;
+
+}  // namespace
+
 BYTE* AllocTransitionMask(size_t bytes) {
-    return (BYTE*)malloc(bytes ? bytes : 1);
+    if (!bytes)
+        bytes = 1;
+    MaskBlock* spare =
+        (MaskBlock*)InterlockedExchangePointer((void* volatile*)&g_spareMask, nullptr);
+    if (spare && spare->size >= bytes && spare->size <= bytes * 2)
+        return spare->data;
+    if (spare)
+        free(spare);
+    // The header sits before the bytes the caller sees.
+    const size_t head = (sizeof(MaskBlock) + 15) & ~(size_t)15;
+    if (bytes > ((size_t)-1) - head)
+        return nullptr;
+    MaskBlock* block = (MaskBlock*)malloc(head + bytes);
+    if (!block)
+        return nullptr;
+    block->data = (BYTE*)block + head;
+    block->size = bytes;
+    return block->data;
 }
 
 void FreeTransitionMask(BYTE* mask) {
-    free(mask);
+    if (!mask)
+        return;
+    const size_t head = (sizeof(MaskBlock) + 15) & ~(size_t)15;
+    MaskBlock* block = (MaskBlock*)(mask - head);
+    MaskBlock* old = (MaskBlock*)InterlockedExchangePointer((void* volatile*)&g_spareMask, block);
+    if (old)
+        free(old);
 }
 
 // Record fields
@@ -719,48 +754,6 @@ __attribute__((target("sse2"))) void AddClampSse2(const short* base, BYTE* out, 
     }
 }
 
-// One row: target = (t * m + s * (256 - m)) >> 8 on the colour bytes.
-__attribute__((target("sse2"))) void BlendRowSse2(DWORD* dst, const DWORD* src, const BYTE* m,
-                                                  int n) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i k256 = _mm_set1_epi16(256);
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
-        __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
-        // Each mask byte spread over its pixel's four channels.
-        DWORD m4;
-        memcpy(&m4, m + i, 4);
-        __m128i mm = _mm_cvtsi32_si128((int)m4);
-        mm = _mm_unpacklo_epi8(mm, mm);   // m0 m0 m1 m1 ...
-        mm = _mm_unpacklo_epi16(mm, mm);  // m0 x4, m1 x4, ...
-        __m128i mlo = _mm_unpacklo_epi8(mm, zero);
-        __m128i mhi = _mm_unpackhi_epi8(mm, zero);
-        __m128i dlo = _mm_unpacklo_epi8(d, zero), dhi = _mm_unpackhi_epi8(d, zero);
-        __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
-        __m128i rlo = _mm_add_epi16(_mm_mullo_epi16(dlo, mlo),
-                                    _mm_mullo_epi16(slo, _mm_sub_epi16(k256, mlo)));
-        __m128i rhi = _mm_add_epi16(_mm_mullo_epi16(dhi, mhi),
-                                    _mm_mullo_epi16(shi, _mm_sub_epi16(k256, mhi)));
-        rlo = _mm_srli_epi16(rlo, 8);
-        rhi = _mm_srli_epi16(rhi, 8);
-        __m128i r = _mm_packus_epi16(rlo, rhi);
-        r = _mm_or_si128(_mm_and_si128(r, colour), _mm_andnot_si128(colour, d));
-        _mm_storeu_si128((__m128i*)(dst + i), r);
-    }
-    for (; i < n; ++i) {
-        DWORD t = dst[i], s = src[i];
-        unsigned mv = m[i];
-        DWORD r = t & 0xFF000000u;
-        for (int sh = 0; sh < 24; sh += 8) {
-            unsigned tc = (t >> sh) & 0xFF, sc = (s >> sh) & 0xFF;
-            r |= ((tc * mv + sc * (256 - mv)) >> 8) << sh;
-        }
-        dst[i] = r;
-    }
-}
-
 void BlendRowPlain(DWORD* dst, const DWORD* src, const BYTE* m, int n) {
     for (int i = 0; i < n; ++i) {
         DWORD t = dst[i], s = src[i];
@@ -772,6 +765,38 @@ void BlendRowPlain(DWORD* dst, const DWORD* src, const BYTE* m, int n) {
         }
         dst[i] = r;
     }
+}
+
+// One row: target = (t * m + s * (256 - m)) >> 8 on the colour bytes,
+// computed as s + floor((t - s) * m / 256): the high half of
+// 2 (t - s) * 128 m gives that floor exactly with one multiply.
+__attribute__((target("sse2"))) void BlendRowSse2(DWORD* dst, const DWORD* src, const BYTE* m,
+                                                  int n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
+        __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+        DWORD m4;
+        memcpy(&m4, m + i, 4);
+        __m128i mm = _mm_cvtsi32_si128((int)m4);
+        mm = _mm_unpacklo_epi8(mm, mm);   // m0 m0 m1 m1 ...
+        mm = _mm_unpacklo_epi16(mm, mm);  // each mask byte over its pixel's channels
+        __m128i mlo = _mm_slli_epi16(_mm_unpacklo_epi8(mm, zero), 7);
+        __m128i mhi = _mm_slli_epi16(_mm_unpackhi_epi8(mm, zero), 7);
+        __m128i dlo = _mm_unpacklo_epi8(d, zero), dhi = _mm_unpackhi_epi8(d, zero);
+        __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
+        __m128i xlo = _mm_sub_epi16(dlo, slo), xhi = _mm_sub_epi16(dhi, shi);
+        xlo = _mm_add_epi16(xlo, xlo);
+        xhi = _mm_add_epi16(xhi, xhi);
+        __m128i rlo = _mm_add_epi16(slo, _mm_mulhi_epi16(xlo, mlo));
+        __m128i rhi = _mm_add_epi16(shi, _mm_mulhi_epi16(xhi, mhi));
+        __m128i r = _mm_packus_epi16(rlo, rhi);
+        r = _mm_or_si128(_mm_and_si128(r, colour), _mm_andnot_si128(colour, d));
+        _mm_storeu_si128((__m128i*)(dst + i), r);
+    }
+    BlendRowPlain(dst + i, src + i, m + i, n - i);
 }
 
 HRESULT ApplyMaskRows(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
