@@ -594,8 +594,9 @@ STDMETHODIMP CFillObject::CopyFrom(FillObject* other) {
         m_pInner->CopyFrom(other);
     other->GetMode(&mode);
     m_mode = mode;
-    other->GetPatternColor(&color);
+    bool readable = SUCCEEDED(other->GetPatternColor(&color));
     m_patternColor = color;
+    m_flags = (BYTE)((m_flags & ~FILLFLAG_PATTERN_COLOR) | (readable ? FILLFLAG_PATTERN_COLOR : 0));
     if (SUCCEEDED(other->GetPattern(&pattern)))
         m_pattern = pattern;
     other->GetPatternTransparent(&transparent);
