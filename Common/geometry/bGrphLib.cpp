@@ -490,6 +490,16 @@ bool HasMMX() {
     return (info[3] & (1 << 23)) != 0;
 }
 
+namespace {
+
+// One SSE instruction: a system that has not enabled SSE faults here, and
+// the structured-exception translator hands that to the caller.
+__attribute__((target("sse"), noinline)) void ProbeSse() {
+    __asm__ __volatile__("xorps %%xmm0, %%xmm0" ::: "xmm0");
+}
+
+}  // namespace
+
 bool HasIntelSSE() {
     int info[4];
     __cpuid(info, 0);
@@ -501,9 +511,6 @@ bool HasIntelSSE() {
     __cpuid(info, 1);
     if (!(info[3] & (1 << 25)) || strcmp(vendor, "GenuineIntel") != 0)
         return false;
-    // One SSE instruction: a system that has not enabled SSE faults here, and
-    // the structured-exception translator hands that to the caller.
-    volatile float v = 1.0f;
-    __asm__ __volatile__("xorps %%xmm0, %%xmm0" ::: "xmm0");
-    return v == 1.0f;
+    ProbeSse();
+    return true;
 }
