@@ -2,7 +2,8 @@
 """Writes MavroRT/aDrawRes.rc: the fill pattern table (5805) and the border
 tiles "FancyTable" (5804) as raw data. The tiles are the program's own:
 tile 2c is the edge of border code c (drawn along a top edge, outside at row
-0), tile 2c + 1 its corner (the top-left corner)."""
+0), tile 2c + 1 its corner (the top-right corner, outside at the top and the
+right)."""
 import os
 
 PATTERNS = """
@@ -77,7 +78,8 @@ def corner(c):
     for y in range(16):
         r = 0
         for x in range(16):
-            on = x < band or y < band or (band + 2 <= x < band + 6 and band + 2 <= y < band + 6)
+            rx = 15 - x  # distance from the right side
+            on = rx < band or y < band or (band + 2 <= rx < band + 6 and band + 2 <= y < band + 6)
             if on:
                 r |= 0x8000 >> x
         rows.append(r)

@@ -10,6 +10,7 @@
 #include "aPixBuf.h"
 #include "aUtil.h"
 #include "bFillInner.h"
+#include "bGrphLib.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -17,15 +18,6 @@ namespace {
 
 // Pattern table resource: 31 base rows, one empty row, 7 overlays.
 enum { PATTERN_RESOURCE = 5805, PATTERN_ROWS = 39 };
-
-// The raster operation of a ROP2 code with the pen read as the source.
-DWORD FillRasterOp(int rop2) {
-    static const DWORD ops[17] = {0x00CC0020, 0x00000042, 0x001100A6, 0x00220326, 0x00330008,
-                                  0x00440328, 0x00550009, 0x00660046, 0x007700E6, 0x008800C6,
-                                  0x00990066, 0x00AA0029, 0x00BB0226, 0x00CC0020, 0x00DD0228,
-                                  0x00EE0086, 0x00FF0062};
-    return rop2 >= 1 && rop2 <= 16 ? ops[rop2] : 0x00CC0020;
-}
 
 BufferInfo ReadInfo(IPixelBuffer* buffer, WORD mask) {
     BufferInfo info = {};
@@ -574,7 +566,7 @@ STDMETHODIMP CFillObject::RenderToDC(HDC dc, const RECT* bounds, const RECT* cli
     HDC source = nullptr;
     if (SUCCEEDED(temp->GetDC(&source)) && source) {
         BitBlt(dc, tc.left + b.left, tc.top + b.top, tc.right - tc.left, tc.bottom - tc.top, source,
-               tc.left, tc.top, FillRasterOp(GetROP2(dc)));
+               tc.left, tc.top, RasterOpFromROP2(GetROP2(dc)));
         temp->ReleaseDC(source);
     }
     return S_OK;
@@ -594,8 +586,9 @@ STDMETHODIMP CFillObject::CopyFrom(FillObject* other) {
         m_pInner->CopyFrom(other);
     other->GetMode(&mode);
     m_mode = mode;
-    other->GetPatternColor(&color);
+    bool readable = SUCCEEDED(other->GetPatternColor(&color));
     m_patternColor = color;
+    m_flags = (BYTE)((m_flags & ~FILLFLAG_PATTERN_COLOR) | (readable ? FILLFLAG_PATTERN_COLOR : 0));
     if (SUCCEEDED(other->GetPattern(&pattern)))
         m_pattern = pattern;
     other->GetPatternTransparent(&transparent);
