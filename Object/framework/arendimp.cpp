@@ -187,7 +187,9 @@ CRenderBase::CRenderBase()
       m_busy(0),
       m_alphaBuffer(nullptr),
       m_showClock(nullptr),
-      m_hideClock(nullptr) {}
+      m_hideClock(nullptr) {
+    m_target.owner = this;
+}
 
 CRenderBase::~CRenderBase() {
     ReleaseParts();
@@ -1022,15 +1024,15 @@ void CRenderBase::ReleaseParts() {
 
 STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
     ReleaseParts();
-    HRESULT hr = CreateEffectRender(&m_showTransition, this);
+    HRESULT hr = CreateEffectRender(&m_showTransition, &m_target);
     if (SUCCEEDED(hr))
         hr = m_showTransition->SetEntering(TRUE);
     if (SUCCEEDED(hr))
-        hr = CreateEffectRender(&m_hideTransition, this);
+        hr = CreateEffectRender(&m_hideTransition, &m_target);
     if (SUCCEEDED(hr))
         hr = m_hideTransition->SetEntering(FALSE);
     if (SUCCEEDED(hr))
-        hr = CreateDecorRender(&m_effect, this);
+        hr = CreateDecorRender(&m_effect, &m_target);
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "CreateParts: render parts not made");
         ReleaseParts();

@@ -115,6 +115,27 @@ TEST(CreatorModuleTest, ModuleWithoutClassObjectExportFails) {
     EXPECT_EQ(creator.CreateEventProc(0, nullptr, &proc), E_NOTIMPL);
 }
 
+TEST(CreatorModuleTest, CodecModulesAreThePluginsOfTheCodecInterface) {
+    CExtensionManager registry;
+    const CLSID codec = {0x1234ABCD, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
+    registry.DefModule(MODULE_PLUGIN, codec, __uuidof(PictureCodec), 0, 0, 0, 0, CreateSolidObject,
+                       0, 0);
+    ObjectCreator creator;
+    creator.Init(&registry, nullptr);
+    ICodecModuleCreator* codecs = &creator;
+    ASSERT_EQ(codecs->GetCodecModuleCount(), 1);
+    CLSID found = {};
+    EXPECT_TRUE(codecs->GetCodecModuleClassId(0, &found));
+    EXPECT_TRUE(IsEqualCLSID(found, codec));
+    EXPECT_FALSE(codecs->GetCodecModuleClassId(1, &found));
+    // The plug-in is matched by interface and class identifier.
+    CComPtr<IObjectBase> base;
+    EXPECT_EQ(creator.CreatePlugin(codec, __uuidof(PictureCodec), reinterpret_cast<void**>(&base)),
+              E_NOINTERFACE);
+    EXPECT_EQ(creator.CreatePlugin(codec, __uuidof(IObjectBase), reinterpret_cast<void**>(&base)),
+              E_FAIL);
+}
+
 // ---- cursors ----
 
 class CursorTest : public ::testing::Test {

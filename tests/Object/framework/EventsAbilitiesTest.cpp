@@ -90,6 +90,34 @@ TEST_F(ObjectEventsTest, ListenersOnceAndInOrder) {
     EXPECT_EQ(a->RefCount(), 1);
 }
 
+// The page variant: keys and clicks to the procedure, then the listeners.
+class PageEvents : public CComObjectRootBase, public CObjectEventB {
+public:
+    BEGIN_COM_MAP(PageEvents)
+    COM_INTERFACE_ENTRY(IObjectEvent)
+    END_COM_MAP()
+};
+
+TEST(PageEventsTest, KeysAndPointsOfThePageVariant) {
+    CComObject<PageEvents>* page = nullptr;
+    CComObject<PageEvents>::CreateInstance(&page);
+    CComPtr<IObjectEvent> keep(page);
+    CComObject<TestEventProc>* proc = nullptr;
+    CComObject<TestEventProc>::CreateInstance(&proc);
+    proc->AddRef();
+    page->m_pEventProc = proc;
+    // KeyDown of Return with the extended flag (bit 8 of the flags word).
+    page->FireEvent(EVT_KEYDOWN, 13, 0x01000000, 0);
+    page->FireEvent(EVT_LBUTTONUP, 0, 0xFFFE0003u, 0);
+    page->Notify(NOTIFY_TIMER, 250);
+    ASSERT_EQ(proc->calls.size(), 3u);
+    EXPECT_EQ(proc->calls[0].id, 1008);
+    EXPECT_EQ(proc->calls[0].types, (std::vector<VARTYPE>{VT_INT, VT_I2, VT_I2}));
+    EXPECT_EQ(proc->calls[0].values, (std::vector<LONG>{13, 13, 0x100}));
+    EXPECT_EQ(proc->calls[1].values, (std::vector<LONG>{3, -2}));
+    EXPECT_EQ(proc->calls[2].values, (std::vector<LONG>{250, 250}));
+}
+
 // ---- abilities ----
 
 // A static ability whose own record is a 32-bit value.

@@ -33,8 +33,9 @@ public:
         memset(*out, 0, n);
         return S_OK;
     }
-    STDMETHOD(ApplyMask)(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask, double,
-                         const RECT* rect, const RECT*) override {
+    STDMETHOD(ApplyMask)
+    (IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask, double, const RECT* rect,
+     const RECT*) override {
         BufferInfo t = {}, s = {};
         t.dwSize = s.dwSize = sizeof(BufferInfo);
         t.wMask = s.wMask = BIM_ALL;
@@ -56,8 +57,8 @@ public:
         ++applied;
         return S_OK;
     }
-    STDMETHOD(ApplyTiledMask)(IPixelBuffer*, IPixelBuffer*, const BYTE*, double, const RECT*,
-                              const RECT*) override {
+    STDMETHOD(ApplyTiledMask)
+    (IPixelBuffer*, IPixelBuffer*, const BYTE*, double, const RECT*, const RECT*) override {
         return E_NOTIMPL;
     }
     static std::vector<double> asked;
