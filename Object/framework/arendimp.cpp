@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "aObjStream.h"
 #include "aPixBuf.h"
@@ -524,6 +525,13 @@ STDMETHODIMP CRenderBase::GetAttachedPart(IUnknown** out) {
 }
 
 STDMETHODIMP CRenderBase::OnGeometryChanged(const RECT*, const RECT*, int) {
+    // Running transitions follow the object.
+    RECT bounds;
+    GetBoundsRect(&bounds);
+    if (m_showTransition && !m_showTransition->IsIdle())
+        m_showTransition->SetRect(&bounds);
+    if (m_hideTransition && !m_hideTransition->IsIdle())
+        m_hideTransition->SetRect(&bounds);
     return S_OK;
 }
 
@@ -622,8 +630,9 @@ HRESULT CRenderBase::DrawTransition(IPixelBuffer* target, const RECT& bounds,
         return S_FALSE;
     int w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
     // The content and a view of the target's area, both at their top left.
-    IPixelBuffer* content = CreateGDIBuffer(w, h);
-    IPixelBuffer* view = CreateGDIBuffer(w, h);
+    // Buffers of the target's kind: DirectDraw surfaces for a DirectDraw target.
+    IPixelBuffer* content = CreateBufferLike(w, h, target);
+    IPixelBuffer* view = CreateBufferLike(w, h, target);
     if (!content || !view) {
         if (content)
             content->Release();
