@@ -99,7 +99,9 @@ int Install() {
         snprintf(target, sizeof(target), "%s\\%s", system, file);
         bool handled = CopyStep(source, target, &code);
         LOG_MSG(handled ? "CopyFile: %s OK" : "CopyFile: %s failed", file);
-        if (handled && strcmp(file, CODEC) == 0) {
+        // A codec that is not there is not registered: a failure would only
+        // hide the missing file behind a restart and a RunOnce entry.
+        if (handled && strcmp(file, CODEC) == 0 && IsExistingFile(target)) {
             HRESULT result = S_OK;
             if (RegisterServerDll(target, true, &result)) {
                 LOG_MSG("Register %s -- OK", target);

@@ -44,3 +44,8 @@ std::string WaitForFileText(const std::string& path, DWORD timeoutMs);
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
+
+inline bool IsExistingFileForTest(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
