@@ -148,6 +148,10 @@ build_for() {
 }
 
 main() {
+  mkdir -p "$CACHE"
+  # One setup at a time: parallel builds (several checkouts) share the cache.
+  exec 9>"$CACHE/.lock"
+  flock 9
   install_packages
   add_deb_src
   local key
