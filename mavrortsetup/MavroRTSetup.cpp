@@ -370,9 +370,6 @@ int InstallFiles() {
                 LOG_MSG("CopyFile: %s  to %s", srcValue.c_str(), dstValue.c_str());
                 return SETUP_COPY_ABORTED;
             }
-            if (StartsWithIgnoringCase(GetFileNamePart(target), "MavroRt.exe"))
-                lstrcpynA(g_playerPath, target, MAX_PATH);
-
             char folder[MAX_PATH];
             if (GetFolder(target, folder, sizeof(folder)) && folder[0]) {
                 DWORD a = GetFileAttributesA(folder);
@@ -397,6 +394,10 @@ int InstallFiles() {
                 return SETUP_COPY_ABORTED;
             }
             if (outcome == COPY_DONE) {
+                // The player counts as installed only once its copy is done:
+                // an ignored failure must not leave records pointing at nothing.
+                if (StartsWithIgnoringCase(GetFileNamePart(target), "MavroRt.exe"))
+                    lstrcpynA(g_playerPath, target, MAX_PATH);
                 for (int n : registerNumbers) {
                     if (n == i) {
                         toRegister.push_back(target);

@@ -49,7 +49,7 @@ bool CRegKey::Open(HKEY root, const char* path, bool create, REGSAM access) {
 
 bool CRegKey::Close() {
     if (!m_hKey)
-        return Done(ERROR_INVALID_HANDLE);
+        return true;  // nothing held: nothing to close
     LONG r = RegCloseKey(m_hKey);
     m_hKey = nullptr;
     return Done(r);

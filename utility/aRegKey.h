@@ -15,6 +15,7 @@ public:
     // Creates or opens the key (a held key is closed first); the result is
     // kept and set as the thread's last error.
     bool Open(HKEY root, const char* path, bool create, REGSAM access);
+    // Closes the held key; true also when none is held.
     bool Close();
     bool CloseIfOpen();
     // Number of subkeys as read at opening; the longest subkey name through

@@ -26,6 +26,8 @@ protected:
         ASSERT_TRUE(CopyTo(FixturePath("fakeprogram.exe"), source.File("MavroRT.exe")));
         ASSERT_TRUE(CopyTo(FixturePath("fixture_v2.dll"), source.File("x.dll")));
         target = destination.Path() + "\\bin";
+        for (const char* name : {"\\x.dll", "\\MavroRt.exe", "\\z.dll"})
+            DeleteFileA((target + name).c_str());
         // Group 1: the player and a server to register.
         ini["InstallFiles"] = {{"DstPath", target}, {"num", "1"}, {"install1", "Group1"}};
         ini["Group1"] = {{"Regsvr", "2"},
@@ -299,4 +301,101 @@ TEST_F(RtSetupTest, OlderSourceAsksUnlessTold) {
     EXPECT_EQ(ReadFileBytes(FixturePath("fixture_v2.dll")), ReadFileBytes(target + "\\x.dll"));
     EXPECT_EQ(0, CountOf(log, "MessageBox answered unattended")) << log;
     EXPECT_TRUE(Contains(log, "skipped by user, src is old")) << log;
+}
+
+TEST_F(RtSetupTest, MissingSourceRetryIgnoreAbort) {
+    ini["Group1"]["SrcFile1"] = "$SrcPath\\none.exe";  // the player's source is missing
+    struct Case {
+        const char* answers;  // confirm, then the copy questions, then the end
+        int code;
+        int questions;
+        bool secondCopied;
+    } cases[] = {
+        {"yes,4,4,3,ok", ABORTED, 5, false},  // retry twice, then abort
+        {"yes,5,ok", 0, 3, true},             // ignore: on to the next file
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        ini["Group1"]["SrcFile1"] = "$SrcPath\\none.exe";
+        EXPECT_EQ(c.code, Run("", c.answers)) << c.answers;
+        EXPECT_EQ(c.questions, CountOf(log, "MessageBox answered unattended")) << log;
+        EXPECT_EQ(c.secondCopied, IsExistingFileForTest(target + "\\x.dll")) << c.answers;
+        EXPECT_TRUE(Contains(log, "CopyFile: (" + source.File("none.exe") + ") to (")) << log;
+        // No player was installed: no record.
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, RECORD)) << c.answers;
+        DeleteKeyTree(HKEY_CURRENT_USER, RUNTIME);
+    }
+}
+
+TEST_F(RtSetupTest, DamagedIniValues) {
+    std::string overlong(300, 'x');
+    struct Case {
+        const char* name;
+        const char* section;
+        const char* key;
+        std::string value;
+        int code;
+        bool installed;
+    } cases[] = {
+        {"num not numbers", "InstallFiles", "num", "abc", 0, false},
+        {"group section missing", "InstallFiles", "install1", "", 0, false},
+        {"negative FileNum", "Group1", "FileNum", "-5", 0, false},
+        {"Regsvr with junk", "Group1", "Regsvr", "x,,2,", 0, true},
+        {"overlong DstPath", "InstallFiles", "DstPath", "C:\\" + overlong, NO_FOLDER, false},
+        {"overlong DstFile", "Group1", "DstFile2", "C:\\" + overlong, ABORTED, false},
+        {"missing num", "InstallFiles", "num", "-", 0, true},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        if (c.value == "-")
+            ini[c.section].erase(c.key);
+        else
+            ini[c.section][c.key] = c.value;
+        EXPECT_EQ(c.code, Run("-s")) << c.name << "\n" << log;
+        EXPECT_EQ(c.installed, IsExistingFileForTest(target + "\\x.dll")) << c.name;
+        EXPECT_EQ(c.installed, KeyExists(HKEY_CURRENT_USER, RECORD)) << c.name;
+        if (c.installed && std::string(c.key) == "Regsvr") {
+            EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "MavroSetupFixture\\v2")) << c.name;
+        }
+        TearDown();
+    }
+}
+
+TEST_F(RtSetupTest, OlderOwnRecordIsReplacedWithoutAQuestion) {
+    // Older in the second group: collected without asking.
+    ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, RECORD, nullptr, "C:\\old\\mavrort.exe"));
+    ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, RECORD, "Version", "6.5-0.9.0.0-9.0.0.0"));
+    EXPECT_EQ(0, Run("", "yes,ok"));
+    EXPECT_EQ(2, CountOf(log, "MessageBox answered unattended")) << log;
+    EXPECT_EQ(Player(), RegText(HKEY_CURRENT_USER, RECORD, nullptr));
+    EXPECT_EQ(SETUP_VERSION, RegText(HKEY_CURRENT_USER, RECORD, "Version"));
+}
+
+TEST_F(RtSetupTest, OlderLineNewerInEveryGroupKeepsAnExistingPlayer) {
+    std::string kept = std::string(RUNTIME) + "\\6.0", gone = std::string(RUNTIME) + "\\6.1";
+    std::string existing = source.File("MavroRT.exe");
+    ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, kept.c_str(), nullptr, existing));
+    ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, gone.c_str(), nullptr, "C:\\gone\\mavrort.exe"));
+    for (const std::string& key : {kept, gone})
+        ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, key.c_str(), "Version", "7.0-9.9.9.9-9.9.9.9"));
+    EXPECT_EQ(0, Run("-s"));
+    EXPECT_EQ(existing, RegText(HKEY_CURRENT_USER, kept.c_str(), nullptr));
+    EXPECT_EQ(Player(), RegText(HKEY_CURRENT_USER, gone.c_str(), nullptr));
+    EXPECT_EQ(SETUP_VERSION, RegText(HKEY_CURRENT_USER, gone.c_str(), "Version"));
+}
+
+TEST_F(RtSetupTest, MissingSourceOverAnExistingTarget) {
+    // The version check finds the source missing: asked like a failed copy,
+    // and silent counts as Abort.
+    CreateDirectoryA(target.c_str(), nullptr);
+    WriteFileBytes(Player(), "installed");
+    ini["Group1"]["SrcFile1"] = "$SrcPath\\none.exe";
+    EXPECT_EQ(ABORTED, Run("-s"));
+    EXPECT_TRUE(Contains(log, "CopyFile: " + source.File("none.exe") + "  to " + Player())) << log;
+    EXPECT_FALSE(Contains(log, "CopyFile: (")) << log;
+    EXPECT_EQ("installed", ReadFileBytes(Player()));
+
+    EXPECT_EQ(0, Run("", "yes,5,ok"));  // Ignore: the rest installs
+    EXPECT_EQ(3, CountOf(log, "MessageBox answered unattended")) << log;
+    EXPECT_TRUE(IsExistingFileForTest(target + "\\x.dll"));
 }

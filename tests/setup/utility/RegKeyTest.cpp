@@ -67,6 +67,13 @@ TEST(RegKey, WriteFindAndRead) {
     key.Close();
 }
 
+TEST(RegKey, ClosingWithoutAKeySucceeds) {
+    CRegKey key;
+    EXPECT_TRUE(key.Close());
+    EXPECT_TRUE(key.CloseIfOpen());
+    EXPECT_EQ(nullptr, key.GetHandle());
+}
+
 TEST(RegKey, WrittenTextsCarryTheirNul) {
     TestKey k;
     CRegKey key;
