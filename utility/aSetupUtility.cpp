@@ -28,14 +28,11 @@ PFNEXITWINDOWS g_exitWindows = DefaultExitWindows;
 
 }  // namespace
 
-bool IsWin9x() {
-    return PlatformId() == VER_PLATFORM_WIN32_WINDOWS;
-}
+namespace {
 
-bool IsWinNT() {
-    return PlatformId() == VER_PLATFORM_WIN32_NT;
-}
-
+// Enables or disables a privilege of the process (Windows NT only; true at
+// once elsewhere); failures are logged with the Win32 error. Kept inside the
+// library: the player's own EnablePrivilege logs and answers differently.
 bool EnablePrivilege(const char* name, bool enable) {
     if (!IsWinNT())
         return true;
@@ -62,18 +59,32 @@ bool EnablePrivilege(const char* name, bool enable) {
     return ok;
 }
 
+}  // namespace
+
+bool IsWin9x() {
+    return PlatformId() == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+bool IsWinNT() {
+    return PlatformId() == VER_PLATFORM_WIN32_NT;
+}
+
 PFNEXITWINDOWS SetExitWindowsFunction(PFNEXITWINDOWS function) {
     PFNEXITWINDOWS old = g_exitWindows;
     g_exitWindows = function ? function : DefaultExitWindows;
     return old;
 }
 
+BOOL EndWindowsSession(UINT flags, DWORD reason) {
+    return g_exitWindows(flags, reason);
+}
+
 bool RebootWindows() {
     if (IsWin9x())
-        return g_exitWindows(EWX_REBOOT, 0) != 0;
+        return EndWindowsSession(EWX_REBOOT, 0) != 0;
     if (!EnablePrivilege(SE_SHUTDOWN_NAME, true))
         return false;
-    bool ok = g_exitWindows(EWX_REBOOT, 0) != 0;
+    bool ok = EndWindowsSession(EWX_REBOOT, 0) != 0;
     EnablePrivilege(SE_SHUTDOWN_NAME, false);
     return ok;
 }

@@ -10,16 +10,16 @@
 bool IsWin9x();
 bool IsWinNT();
 
-// Enables or disables a privilege of the process (Windows NT only; true at
-// once elsewhere). Failures are logged with the Win32 error.
-bool EnablePrivilege(const char* name, bool enable);
-
 // The function that ends the Windows session (ExitWindowsEx by default).
 typedef BOOL(WINAPI* PFNEXITWINDOWS)(UINT flags, DWORD reason);
 // Replaces it; returns the previous one. Null restores ExitWindowsEx.
 PFNEXITWINDOWS SetExitWindowsFunction(PFNEXITWINDOWS function);
-// Restarts Windows, on NT with the shutdown privilege enabled for the call;
-// false when the privilege cannot be had or the restart is refused.
+// Ends the session through that function: every restart or shutdown of the
+// system goes through here.
+BOOL EndWindowsSession(UINT flags, DWORD reason);
+// Restarts Windows, on NT with the shutdown privilege enabled for the call
+// (failures of the privilege logged with the Win32 error); false when the
+// privilege cannot be had or the restart is refused.
 bool RebootWindows();
 
 // Loads the library, calls its DllRegisterServer and frees it; with OLE

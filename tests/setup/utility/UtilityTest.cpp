@@ -67,10 +67,16 @@ TEST(SetupUtility, RebootGoesThroughTheReplaceableFunction) {
     SetExitWindowsFunction(old);
 }
 
-TEST(SetupUtility, UnknownPrivilegeFailsWithItsLogLine) {
-    LogCapture log;
-    EXPECT_FALSE(EnablePrivilege("NoSuchPrivilege", true));
-    EXPECT_LOGGED(log, "LookupPrivilegeValue (NoSuchPrivilege) failed");
+TEST(SetupUtility, SessionEndsOnlyThroughTheReplaceableFunction) {
+    PFNEXITWINDOWS old = SetExitWindowsFunction(FakeExitWindows);
+    g_exitCalls = 0;
+    g_exitAnswer = TRUE;
+    EXPECT_TRUE(EndWindowsSession(EWX_LOGOFF, 0));
+    EXPECT_EQ(1, g_exitCalls);
+    EXPECT_EQ((UINT)EWX_LOGOFF, g_exitFlags);
+    // Null puts ExitWindowsEx back: the previous function is ours.
+    EXPECT_EQ(&FakeExitWindows, SetExitWindowsFunction(nullptr));
+    SetExitWindowsFunction(old);
 }
 
 TEST(SetupUtility, RegisterServerDll) {
