@@ -399,3 +399,14 @@ TEST_F(RtSetupTest, MissingSourceOverAnExistingTarget) {
     EXPECT_EQ(3, CountOf(log, "MessageBox answered unattended")) << log;
     EXPECT_TRUE(IsExistingFileForTest(target + "\\x.dll"));
 }
+
+TEST_F(RtSetupTest, RepeatedLogLinesAreAllWritten) {
+    // The same server listed twice: two equal lines in a row, both written.
+    ini["Group1"]["FileNum"] = "3";
+    ini["Group1"]["SrcFile3"] = "$SrcPath\\x.dll";
+    ini["Group1"]["DstFile3"] = "$DstPath\\x.dll";
+    ini["Group1"]["Regsvr"] = "2,3";
+    EXPECT_EQ(0, Run("-s"));
+    EXPECT_EQ(2, CountOf(log, "RegisterFile " + target + "\\x.dll succeeded")) << log;
+    EXPECT_EQ(0, CountOf(log, ">>REPEAT<<")) << log;
+}
