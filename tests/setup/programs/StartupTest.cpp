@@ -3,6 +3,7 @@
 
 #include "SetupProcess.h"
 #include "TestFiles.h"
+#include "aLauncher.h"
 #include "bFileUtil.h"
 
 namespace {
@@ -156,4 +157,55 @@ TEST_F(StartupTest, TheRealPlayerOpensTheAppendedWork) {
         bool failed = Contains(log, "Cannot open rtFile") || Contains(log, "Cannot locate header");
         EXPECT_EQ(!appended, failed) << log;
     }
+}
+
+TEST(Launcher, CommandLines) {
+    struct Case {
+        const char* player;
+        const char* expect;
+    } cases[] = {
+        {"mavrort.exe", "mavrort.exe /r \"C:\\w\\Work.exe\""},
+        {"C:\\PROGRA~1\\MAVRO\\MAVRORT.EXE",
+         "C:\\PROGRA~1\\MAVRO\\MAVRORT.EXE /r \"C:\\w\\Work.exe\""},
+        {"C:\\Program Files\\Mavro\\mavrort.exe",
+         "\"C:\\Program Files\\Mavro\\mavrort.exe\" /r \"C:\\w\\Work.exe\""},
+    };
+    for (const Case& c : cases) {
+        char out[600];
+        FormatLaunchCommand(c.player, "C:\\w\\Work.exe", out, sizeof(out));
+        EXPECT_STREQ(c.expect, out);
+    }
+}
+
+TEST(Launcher, ErrorTextsByWinExecResult) {
+    HMODULE module = LoadLibraryExA(WinPath(SETUP_STARTUP_EXE).c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    // The texts in the ANSI code page, as LoadStringA gives them.
+    auto ansi = [](const char* utf8) {
+        WCHAR wide[512];
+        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 512);
+        char out[1024];
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof(out), nullptr, nullptr);
+        return std::string(out);
+    };
+    std::string cannot = ansi("不能启动应用程序: ");
+    std::string notFound = ansi("Mavro运行时刻库没有找到\n请重新安装Mavro运行环境");
+    struct Case {
+        UINT result;
+        std::string text;
+    } cases[] = {{0, cannot + notFound},    {2, cannot + notFound},   {3, cannot + notFound},
+                 {11, cannot + notFound},   {5, cannot + "Error: 5"}, {8, cannot + "Error: 8"},
+                 {31, cannot + "Error: 31"}};
+    for (const Case& c : cases) {
+        char title[64], text[512];
+        LaunchErrorText(module, c.result, title, sizeof(title), text, sizeof(text));
+        EXPECT_EQ(ansi("错误"), title) << c.result;
+        EXPECT_EQ(c.text, text) << c.result;
+    }
+    char small[8];
+    char title[64];
+    LaunchErrorText(module, 5, title, sizeof(title), small, sizeof(small));
+    EXPECT_LT(strlen(small), sizeof(small));
+    FreeLibrary(module);
 }
