@@ -217,3 +217,39 @@ TEST(CopyFileReplace, EveryFailureSetsTheFlag) {
     EXPECT_NE(1u, flag);
     EXPECT_EQ("old", ReadFileBytes(target));
 }
+
+TEST(CopyFileReplace, OnWindows9xTheRenameGoesToWininit) {
+    const char defaults[] = "Software\\Wine\\AppDefaults\\replacetool.exe";
+    ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, defaults, "Version", "win98"));
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string wininit = std::string(windows) + "\\wininit.ini";
+    DeleteFileA(wininit.c_str());
+
+    TempFolder folder;
+    std::string tool = folder.File("replacetool.exe");
+    ASSERT_TRUE(CopyTo(FixturePath("replacetool.exe"), tool));
+    std::string source = folder.File("s.bin"), target = folder.File("t.dll");
+    WriteFileBytes(source, "new");
+    WriteFileBytes(target, "old");
+    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ProcessResult r = RunProgram(tool, "\"" + source + "\" \"" + target + "\"", folder.Path());
+    CloseHandle(held);
+    DeleteKeyTree(HKEY_CURRENT_USER, defaults);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(1001u, r.exitCode);  // Windows 9x, flag 1, copied
+
+    char shortTarget[MAX_PATH];
+    GetShortPathNameA(target.c_str(), shortTarget, MAX_PATH);
+    char temporary[MAX_PATH] = "";
+    GetPrivateProfileStringA("rename", shortTarget, "", temporary, MAX_PATH, wininit.c_str());
+    std::string upper = temporary;
+    CharUpperA(&upper[0]);
+    EXPECT_TRUE(EndsWith(upper, "\\T.TM!")) << temporary;
+    EXPECT_EQ("new", ReadFileBytes(temporary));
+    EXPECT_TRUE(PendingRenames().empty());
+    DeleteFileA(temporary);
+    DeleteFileA(wininit.c_str());
+}
