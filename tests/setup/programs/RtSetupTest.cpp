@@ -410,3 +410,29 @@ TEST_F(RtSetupTest, RepeatedLogLinesAreAllWritten) {
     EXPECT_EQ(2, CountOf(log, "RegisterFile " + target + "\\x.dll succeeded")) << log;
     EXPECT_EQ(0, CountOf(log, ">>REPEAT<<")) << log;
 }
+
+TEST_F(RtSetupTest, OldLineRewrittenUnlessNewerInAllGroups) {
+    struct Case {
+        const char* stored;
+        bool kept;
+    } cases[] = {
+        {"7.0-9.9.9.9-9.9.9.9", true},
+        {"7.0-9.9.9.9-0.0.0.0", false},
+        {"6.5-9.9.9.9-9.9.9.9", false},
+        {"", false},
+        {"garbage", false},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, OLD_LINE, nullptr, "C:\\old\\mavrort.exe"));
+        ASSERT_TRUE(RegWrite(HKEY_CURRENT_USER, OLD_LINE, "Version", c.stored));
+        ASSERT_EQ(0, Run("-s")) << c.stored;
+        EXPECT_EQ(c.kept ? "C:\\old\\mavrort.exe" : Player(),
+                  RegText(HKEY_CURRENT_USER, OLD_LINE, nullptr))
+            << c.stored;
+        EXPECT_EQ(c.kept ? c.stored : SETUP_VERSION,
+                  RegText(HKEY_CURRENT_USER, OLD_LINE, "Version"))
+            << c.stored;
+        TearDown();
+    }
+}
