@@ -7,6 +7,8 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "aPrjUtil.h"
 #include "aStorage.h"
@@ -84,8 +86,24 @@ public:
     int GetCount() const { return (int)m_items.size(); }
 
 private:
+    // The index by full path follows every change of an item's folder or
+    // file name, so a lookup by path costs no walk over the table.
+    void IndexPath(CExFileItem* item);
+    void UnindexPath(CExFileItem* item);
+    void RebuildPathIndex();
+
     void* m_pOwner;
     std::map<std::string, CExFileItem*, MbsILess> m_items;
+    // Folded full path -> the items with that path.
+    std::unordered_map<std::string, std::vector<CExFileItem*>> m_byPath;
+    // Folded base name -> the last try of MakeUniqueName found taken, and
+    // its name: names never leave the table but by Clear, so the next
+    // search for that base goes on from there.
+    struct UniqueTry {
+        int n;
+        std::string name;
+    };
+    mutable std::unordered_map<std::string, UniqueTry> m_tries;
 };
 
 // The default folder of external files (".\Media\ExFile" at start-up),

@@ -200,7 +200,8 @@ TEST(ExFiles, LoadFaults) {
         {"good", MakeMediaHeader(2, 2) + MakeBody(two, 2), S_OK, 2},
         {"plain", MakeMediaHeader(2, 0) + two, S_OK, 2},
         {"last record short", MakeMediaHeader(2, 0) + two.substr(0, two.size() - 3), S_FALSE, 1},
-        {"count above the body", MakeMediaHeader(1000, 0) + two, (HRESULT)0x8004500C, 0},
+        // The records there are load; the first short one is dropped.
+        {"count above the body", MakeMediaHeader(1000, 0) + two, S_FALSE, 2},
         {"short header", std::string(31, '\0'), (HRESULT)0x8004500C, 0},
         {"name length past the end",
          MakeMediaHeader(1, 0) + std::string("\xff\xff\x00\x00xx", 6) + "123", S_FALSE, 0},
