@@ -246,7 +246,7 @@ bool CStoredListReader<R>::ReadArray(VARTYPE vt, VARIANT& out, const char* name)
     }
     // Every stored element takes at least its two-byte type.
     if (total > m_r.Remaining() / 2) {
-        LOG_MSG("LoadList: %llu elements of '%s' exceed the %llu bytes left",
+        LOG_MSG("LoadList: %llu elements of '%s' exceed the data (%llu bytes left)",
                 (unsigned long long)total, name, (unsigned long long)m_r.Remaining());
         return false;
     }
