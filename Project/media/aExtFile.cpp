@@ -305,25 +305,34 @@ void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const
     if (!Find(name->c_str()))
         return;
     // Each try lengthens the name, so this ends within count + 1 tries;
-    // tries an earlier search found taken are not made again.
+    // tries an earlier search found taken are not made again. A name that
+    // would pass MAX_PATH - 1 bytes no longer grows: from there each try
+    // puts its number into the plain name (a_N.txt), so the names of many
+    // files of one name stay short.
     const std::string base = *name;
-    int n = 1;
+    UniqueTry at{0, base, false};
     auto memo = m_tries.find(base);
-    if (memo != m_tries.end()) {
-        n = memo->second.n + 1;
-        *name = memo->second.name;
-    }
-    for (;; ++n) {
+    if (memo != m_tries.end())
+        at = memo->second;
+    for (int n = at.n + 1;; ++n) {
         char suffix[16];
         wsprintfA(suffix, "_%d", n);
-        const char* dot = MbsRChr(name->c_str(), '.');
+        if (!at.numbered && at.name.size() + strlen(suffix) > MAX_PATH - 1)
+            at.numbered = true;
+        std::string next = at.numbered ? base : at.name;
+        const char* dot = MbsRChr(next.c_str(), '.');
         if (dot)
-            name->insert((size_t)(dot - name->c_str()), suffix);
+            next.insert((size_t)(dot - next.c_str()), suffix);
         else
-            name->append(suffix);
-        if (!Find(name->c_str()))
-            break;
-        m_tries[base] = UniqueTry{n, *name};
+            next.append(suffix);
+        if (!Find(next.c_str())) {
+            *name = next;
+            return;
+        }
+        at.n = n;
+        if (!at.numbered)
+            at.name = next;
+        m_tries[base] = at;
     }
 }
 

@@ -70,7 +70,8 @@ public:
     // First item whose full path equals the given one (ignoring case).
     CExFileItem* FindByPath(const char* fullPath) const;
     // The file name of the path without "[" and "]", with "_N" inserted
-    // before its last "." while the table already holds the name.
+    // before its last "." while the table already holds the name (into the
+    // name as the last try left it, while that stays below MAX_PATH bytes).
     void MakeUniqueName(const char* fullPath, std::string* name) const;
     // 1 with the existing item when one has this full path; otherwise adds
     // a new item under a unique name and returns 0 (-1 for a bad path).
@@ -96,12 +97,14 @@ private:
     std::map<std::string, CExFileItem*, MbsILess> m_items;
     // Folded full path -> the items with that path.
     std::unordered_map<std::string, std::vector<CExFileItem*>> m_byPath;
-    // Folded base name -> the last try of MakeUniqueName found taken, and
-    // its name: names never leave the table but by Clear, so the next
-    // search for that base goes on from there.
+    // Base name -> the last try of MakeUniqueName found taken, the name its
+    // lengthening reached and whether the tries number the plain name: names
+    // never leave the table but by Clear, so the next search for that base
+    // goes on from there.
     struct UniqueTry {
         int n;
         std::string name;
+        bool numbered;
     };
     mutable std::unordered_map<std::string, UniqueTry> m_tries;
 };

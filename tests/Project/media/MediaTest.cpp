@@ -2,6 +2,10 @@
 // manager's paths, bytes and temporary files.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
+
+#include <random>
+#include <set>
 #include <string>
 
 #include "PrjTestDoc.h"
@@ -649,4 +653,44 @@ TEST(MediaManager, ExtractToTemporaryFiles) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(nameOnly.c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(temp.File("mvrmedia\\a_0.wav").c_str()));
+}
+
+// The unique names of many files of few names, against a plain search that
+// starts every time from the first try: the same names, none longer than
+// MAX_PATH - 1 bytes, the long ones numbered on the plain name.
+TEST(ExFiles, UniqueNamesMatchAPlainSearch) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = (char)tolower((unsigned char)c);
+        return s;
+    };
+    std::set<std::string> taken;
+    auto plain = [&](const std::string& base) {
+        std::string name = base, cumulative = base;
+        bool numbered = false;
+        for (int n = 1; taken.count(lower(name)); ++n) {
+            std::string suffix = "_" + std::to_string(n);
+            if (cumulative.size() + suffix.size() > MAX_PATH - 1)
+                numbered = true;
+            name = numbered ? base : cumulative;
+            size_t dot = name.rfind('.');
+            name.insert(dot == std::string::npos ? name.size() : dot, suffix);
+            if (!numbered)
+                cumulative = name;
+        }
+        return name;
+    };
+    const char* bases[] = {"a.txt", "A.TXT", "b", "c.d.e", "a_1.txt"};
+    std::mt19937 rng(77);
+    CExFileTable t;
+    for (int i = 0; i < 400; ++i) {
+        std::string base = bases[rng() % 5];
+        std::string path = "C:\\d" + std::to_string(i) + "\\" + base;
+        std::string expected = plain(base);
+        CExFileItem* item = nullptr;
+        ASSERT_EQ(0, t.AddByPath(path.c_str(), &item)) << i;
+        ASSERT_EQ(expected, item->m_name) << i;
+        EXPECT_LE(item->m_name.size(), (size_t)MAX_PATH - 1);
+        taken.insert(lower(expected));
+    }
+    EXPECT_EQ(400, t.GetCount());
 }
