@@ -57,7 +57,7 @@ public:
         : m_stream(stream), m_left(size), m_pos(0), m_failed(false) {}
     bool Failed() const { return m_failed; }
     bool Has(size_t n) const { return !m_failed && n <= m_left; }
-    size_t Remaining() const { return (size_t)m_left; }
+    size_t Remaining() const { return m_left > (uint64_t)SIZE_MAX ? SIZE_MAX : (size_t)m_left; }
     size_t Position() const { return (size_t)m_pos; }
     const uint8_t* Take(size_t n) {
         if (!Has(n) || n > 0xFFFFFFFFu) {
