@@ -288,8 +288,6 @@ const ULONGLONG kMostRecord = 2 * (4 + 2 * 65535ull) + 20;
 const ULONGLONG kMinFolderRecord = 8;
 const ULONGLONG kMinItemRecord = 24;
 
-// Reads `count` folder records; false when any was invalid (the others are
-// still read) or when the records end early.
 // The records read so far go into the table in one merge on every way out.
 template <class T>
 class CBatchInsert {
@@ -302,6 +300,9 @@ private:
     CRtSortedArray<T>& m_table;
     std::vector<T*> m_batch;
 };
+
+// Reads `count` folder records; false when any was invalid (the others are
+// still read) or when the records end early.
 
 bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
     bool ok = true;

@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include <algorithm>
-
 #include <vector>
 
 #include "aMemStm.h"

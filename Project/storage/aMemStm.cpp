@@ -247,15 +247,6 @@ HRESULT CMemStream::CacheFrom(ITeskStream* source, ULONGLONG length) {
     return S_OK;
 }
 
-void LogPlainBodyMode(int mode) {
-    if (mode == BODY_CAB)
-        LOG_MSG(
-            "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored "
-            "and cache data only");
-    else if (mode != BODY_PLAIN && mode != BODY_ZLIB)
-        LOG_MSG("unknown stream compress mode:%d -- ignored and cache data only", mode);
-}
-
 HRESULT CMemStream::LoadCompressed(ITeskStream* source, ULONGLONG length, int mode) {
     TRACE_POINT();
     if (!source)
@@ -268,7 +259,12 @@ HRESULT CMemStream::LoadCompressed(ITeskStream* source, ULONGLONG length, int mo
         hr = UncompressBuffer(source, this);
         RawSeek(0, TESK_SEEK_SET);
     } else {
-        LogPlainBodyMode(mode);
+        if (mode == BODY_CAB)
+            LOG_MSG(
+                "Compress-CAB_1 is supported in 6.0.0.5, and is not supported currently-- ignored "
+                "and cache data only");
+        else if (mode != BODY_PLAIN)
+            LOG_MSG("unknown stream compress mode:%d -- ignored and cache data only", mode);
         hr = CacheFrom(source, length);
     }
     if (FAILED(hr))

@@ -66,9 +66,5 @@ private:
     int m_currentStart;  // stream offset of the current block's first byte
 };
 
-// Logs what loading a body in a mode other than 0 and 2 logs: such a body
-// is taken as plain data.
-void LogPlainBodyMode(int mode);
-
 // The memory stream behind an interface from CreateMemStream, or null.
 CMemStream* AsMemStream(ITeskStream* stream);

@@ -694,3 +694,34 @@ TEST(ExFiles, UniqueNamesMatchAPlainSearch) {
     }
     EXPECT_EQ(400, t.GetCount());
 }
+
+// Loading a batch of records in one merge puts them where inserting them
+// one by one puts them: a later equal name before an earlier one.
+TEST(MediaIndex, BatchInsertMatchesOneByOne) {
+    std::mt19937 rng(31);
+    const char* names[] = {"a", "A", "b", "\xB2\xE2", "c1", "C1", "zz", "Zz", "m"};
+    for (int round = 0; round < 50; ++round) {
+        CRtMediaFolderArray oneByOne, merged;
+        std::vector<CRtMediaFolder*> batch;
+        int before = (int)(rng() % 20), added = (int)(rng() % 40);
+        for (int i = 0; i < before + added; ++i) {
+            const char* name = names[rng() % 9];
+            CRtMediaFolder* x = new CRtMediaFolder;
+            CRtMediaFolder* y = new CRtMediaFolder;
+            strcpy(x->m_name, name);
+            strcpy(y->m_name, name);
+            snprintf(x->m_path, sizeof(x->m_path), "%d", i);
+            snprintf(y->m_path, sizeof(y->m_path), "%d", i);
+            oneByOne.Insert(x);
+            if (i < before)
+                merged.Insert(y);
+            else
+                batch.push_back(y);
+        }
+        merged.InsertMany(batch);
+        EXPECT_TRUE(batch.empty());
+        ASSERT_EQ(oneByOne.GetCount(), merged.GetCount());
+        for (int i = 0; i < oneByOne.GetCount(); ++i)
+            ASSERT_STREQ(oneByOne.GetAt(i)->m_path, merged.GetAt(i)->m_path) << round << " " << i;
+    }
+}
