@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include <set>
-#include <unordered_set>
 #include <string>
+#include <unordered_set>
 
 #include "aExtFile.h"
 #include "aMemStm.h"
