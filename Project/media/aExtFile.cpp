@@ -251,32 +251,20 @@ CExFileItem* CExFileTable::FindByPath(const char* fullPath) const {
     if (!fullPath)
         return nullptr;
     auto it = m_byPath.find(PacFoldName(fullPath));
-    if (it == m_byPath.end())
-        return nullptr;
     // The first in name order, as a walk over the table finds it.
-    CExFileItem* first = nullptr;
-    for (CExFileItem* item : it->second)
-        if (!first || MbsICmp(item->m_name.c_str(), first->m_name.c_str()) < 0)
-            first = item;
-    return first;
+    return it == m_byPath.end() || it->second.empty() ? nullptr : *it->second.begin();
 }
 
 void CExFileTable::IndexPath(CExFileItem* item) {
-    m_byPath[PacFoldName(item->GetFullPath().c_str())].push_back(item);
+    m_byPath[PacFoldName(item->GetFullPath().c_str())].insert(item);
 }
 
 void CExFileTable::UnindexPath(CExFileItem* item) {
     auto it = m_byPath.find(PacFoldName(item->GetFullPath().c_str()));
     if (it == m_byPath.end())
         return;
-    std::vector<CExFileItem*>& list = it->second;
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (list[i] == item) {
-            list.erase(list.begin() + (ptrdiff_t)i);
-            break;
-        }
-    }
-    if (list.empty())
+    it->second.erase(item);
+    if (it->second.empty())
         m_byPath.erase(it);
 }
 

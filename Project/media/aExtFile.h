@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -95,8 +96,14 @@ private:
 
     void* m_pOwner;
     std::map<std::string, CExFileItem*, MbsILess> m_items;
-    // Folded full path -> the items with that path.
-    std::unordered_map<std::string, std::vector<CExFileItem*>> m_byPath;
+    // Items in the table's order of names (names are unique in the table).
+    struct ItemNameLess {
+        bool operator()(const CExFileItem* a, const CExFileItem* b) const {
+            return MbsICmp(a->m_name.c_str(), b->m_name.c_str()) < 0;
+        }
+    };
+    // Folded full path -> the items with that path, first name first.
+    std::unordered_map<std::string, std::set<CExFileItem*, ItemNameLess>> m_byPath;
     // Base name -> the last try of MakeUniqueName found taken, the name its
     // lengthening reached and whether the tries number the plain name: names
     // never leave the table but by Clear, so the next search for that base

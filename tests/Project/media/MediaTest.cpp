@@ -725,3 +725,28 @@ TEST(MediaIndex, BatchInsertMatchesOneByOne) {
             ASSERT_STREQ(oneByOne.GetAt(i)->m_path, merged.GetAt(i)->m_path) << round << " " << i;
     }
 }
+
+// Several names for one file: a lookup by path finds the first name in the
+// table's order, and follows redirections and folder changes.
+TEST(ExFiles, LookupByPathFollowsChanges) {
+    SetDefaultExFileFolder("Q:\\ex");
+    CExFileTable t;
+    // media header counting 3, plain body: three records naming one file
+    CComPtr<ITeskStream> s =
+        MemStreamOf(MakeMediaHeader(3, 0) + ExFileRecordBytes({"c", "x.txt"}) +
+                    ExFileRecordBytes({"B", "x.txt"}) + ExFileRecordBytes({"d", "y.txt"}));
+    ASSERT_EQ(S_OK, t.Load(s));
+    SetDefaultExFileFolder(".\\Media\\ExFile");
+    ASSERT_NE(nullptr, t.FindByPath("q:\\EX\\X.TXT"));
+    EXPECT_EQ("B", t.FindByPath("q:\\EX\\X.TXT")->m_name);
+    EXPECT_EQ(S_OK, t.AddOrRedirect("b", "R:\\moved\\x.txt"));
+    EXPECT_EQ("c", t.FindByPath("Q:\\ex\\x.txt")->m_name);
+    EXPECT_EQ("B", t.FindByPath("R:\\moved\\x.txt")->m_name);
+    EXPECT_EQ(1, t.AddByPath("R:\\MOVED\\x.txt", nullptr));  // known already
+    EXPECT_EQ(S_OK, t.SetFolder("S:\\all"));
+    EXPECT_EQ("B", t.FindByPath("S:\\all\\x.txt")->m_name);
+    EXPECT_EQ("d", t.FindByPath("S:\\all\\y.txt")->m_name);
+    EXPECT_EQ(nullptr, t.FindByPath("Q:\\ex\\x.txt"));
+    t.Clear();
+    EXPECT_EQ(nullptr, t.FindByPath("S:\\all\\x.txt"));
+}
