@@ -231,3 +231,39 @@ TEST_F(CursorTest, RecordsRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(CursorTest, ApplySetsTheViewClassCursorAndRestoreTheArrow) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MavroCursorTestView";
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    HWND view = CreateWindowA("MavroCursorTestView", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ASSERT_NE(view, nullptr);
+    TestPlayerSite site;
+    site.view = view;
+    SetCursorSite(cursor, &site);
+    cursor->FromText("1,3");
+    ASSERT_EQ(cursor->Apply(), S_OK);
+    EXPECT_EQ(cursor->IsApplied(), 0);
+    HCURSOR library4 = LoadCursorA(library, MAKEINTRESOURCEA(4));
+    EXPECT_EQ((HCURSOR)GetClassLongPtrA(view, GCLP_HCURSOR), library4);
+    EXPECT_EQ(cursor->Restore(), S_OK);
+    EXPECT_EQ(cursor->IsApplied(), 1);
+    EXPECT_NE((HCURSOR)GetClassLongPtrA(view, GCLP_HCURSOR), library4);
+    // Kind 2 has no loader: it never shows.
+    cursor->FromText("2,1");
+    EXPECT_EQ(cursor->Apply(), E_NOTIMPL);
+    DestroyWindow(view);
+    UnregisterClassA("MavroCursorTestView", wc.hInstance);
+}
+
+}  // namespace

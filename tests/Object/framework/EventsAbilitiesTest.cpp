@@ -130,6 +130,10 @@ public:
         stream->Read(&value, 4);
         return S_OK;
     }
+    STDMETHOD(SaveOwn)(ITeskStream* stream) override {
+        stream->Write(&value, 4);
+        return S_OK;
+    }
     LONG value = 0;
 };
 
@@ -164,6 +168,10 @@ TEST_F(AbilityTest, BuiltinsAndNamedEntries) {
     found.Release();
     const GUID unknown = {0x11111111, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
     EXPECT_EQ(obj->AbilityContainer::QueryAbility(unknown, &found), 1);
+    // Through the interfaces: the container answers 1, the identity E_FAIL.
+    EXPECT_EQ(static_cast<IAbilityContainer*>(obj)->QueryAbility(unknown, &found), 1);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(unknown, &found), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(unknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(obj->AddAbility(L"_EventProc"), S_OK);
     EXPECT_EQ(obj->EntryCount(), 2);
     EXPECT_EQ(obj->AddAbility(L"Mine"), S_OK);
@@ -199,7 +207,9 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
     entry->Get()->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&ability));
     EXPECT_EQ(static_cast<CComObject<ValueAbility>*>(ability.p)->value, 1234);
     CComPtr<IUnknown> found;
-    EXPECT_EQ(obj->QueryAbility(kValueIid, &found), S_OK);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(kValueIid, &found), S_OK);
+    found.Release();
+    EXPECT_EQ(static_cast<IAbilityContainer*>(obj)->QueryAbility(kValueIid, &found), S_OK);
 
     // Data lengths below 4 or past the stream are refused.
     for (uint32_t bad : {1u, 3u, 100u}) {
@@ -213,6 +223,44 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
         CComPtr<ITeskStream> t = StreamOf(WriteObjectPrefix(q));
         EXPECT_EQ(other->Load(t), E_FAIL) << bad;
     }
+}
+
+TEST_F(AbilityTest, CopyAbilityMakesCopiesAndRemoves) {
+    auto* from = Make();
+    auto* to = Make();
+    // Entries named for the module's id.
+    for (auto* obj : {from, to}) {
+        obj->AddAbility(L"Value");
+        obj->SetAbility(L"Value", 42, nullptr);
+    }
+    CComPtr<IUnknown> made;
+    ASSERT_EQ(from->CreateAbility(kValueIid, &made), S_OK);
+    CComPtr<IAbilityCreate> source;
+    made->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&source));
+    static_cast<CComObject<ValueAbility>*>(source.p)->value = 77;
+    for (DWORD flags : {0u, 1u}) {
+        EXPECT_EQ(to->CopyAbility(kValueIid, from, flags), S_OK);
+        const AbilityEntry* e = to->FindEntry(L"Value");
+        ASSERT_NE(e, nullptr);
+        ASSERT_NE(e->Get(), nullptr);
+        CComPtr<IAbilityCreate> copy;
+        e->Get()->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&copy));
+        EXPECT_EQ(static_cast<CComObject<ValueAbility>*>(copy.p)->value, 77) << flags;
+        EXPECT_NE(copy.p, source.p);
+    }
+    // The source without it: the copy's entry goes.
+    from->RemoveAbility(L"Value");
+    from->AddAbility(L"Value");
+    from->SetAbility(L"Value", 42, nullptr);
+    EXPECT_EQ(to->CopyAbility(kValueIid, from, 0), S_OK);
+    EXPECT_EQ(to->FindEntry(L"Value"), nullptr);
+    // Not supported on either side: ignored, logged.
+    LogCapture log;
+    const GUID none = {0x22222222, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
+    EXPECT_EQ(to->CopyAbility(none, from, 0), S_OK);
+    EXPECT_TRUE(Logged(log.Text(), "CopyAbility ignored"));
+    CComPtr<IUnknown> nothing;
+    EXPECT_EQ(to->CreateAbility(none, &nothing), E_FAIL);
 }
 
 // The clock client on the sequencer double.
