@@ -11,6 +11,7 @@
 
 #include "PixelTestUtil.h"
 #include "aStorage.h"
+#include "aFrameCompose.h"
 #include "aTransPlugin.h"
 
 using namespace pixtest;
@@ -631,6 +632,128 @@ TEST(TransitionShadow, DefaultSizeRuleAndRefusal) {
     params->SetParam(1, 30);  // dy = sin(30) * 5 = 2.5 -> 3
     ASSERT_EQ(shadow->GetOutputRect(&in, &out), S_OK);
     EXPECT_EQ(out.bottom, 13);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TransitionRegion, ShapeTypesFromNothingToTheWhole) {
+    CComPtr<ITransitionRegion> shape = Make<ITransitionRegion>(3);
+    CComPtr<ITransitionRegionRole> role;
+    ASSERT_EQ(shape->GetRole(&role), S_OK);
+    const RECT R = {10, 20, 110, 71};
+    for (int type = 0; type <= 11; ++type) {
+        Params(shape)->SetParam(0, type);
+        Params(shape)->SetParam(1, 0);
+        HRGN rgn = nullptr;
+        ASSERT_EQ(role->BuildRegion(&rgn, 0.0, &R, nullptr), S_OK);
+        EXPECT_TRUE(RegionEmpty(rgn)) << type;
+        if (rgn)
+            DeleteObject(rgn);
+        rgn = nullptr;
+        ASSERT_EQ(role->BuildRegion(&rgn, 1.0, &R, nullptr), S_OK);
+        if (type != 5) {  // an ellipse through the corners leaves them out
+            EXPECT_TRUE(RegionIs(rgn, R)) << type;
+        }
+        if (rgn)
+            DeleteObject(rgn);
+        // Half way: something, but not all, and never outside R.
+        ASSERT_EQ(role->BuildRegion(&rgn, 0.5, &R, nullptr), S_OK);
+        ASSERT_TRUE(rgn) << type;
+        RECT box;
+        ASSERT_NE(GetRgnBox(rgn, &box), NULLREGION) << type;
+        RECT inR;
+        IntersectRect(&inR, &box, &R);
+        EXPECT_TRUE(EqualRect(&inR, &box)) << type;
+        EXPECT_FALSE(RegionIs(rgn, R)) << type;
+        DeleteObject(rgn);
+    }
+}
+
+// Plug-in creation through the display layer's own classes.
+struct PluginCreator : IModuleCreator {
+    HRESULT CreateModuleInstance(REFCLSID clsid, REFIID iid, void** out) override {
+        HRESULT hr = CreateTransitionPluginByClsid(clsid, iid, out);
+        return hr == CLASS_E_CLASSNOTAVAILABLE ? E_FAIL : hr;
+    }
+};
+
+TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
+    PluginCreator creator;
+    IModuleCreator* previous = SetModuleCreator(&creator);
+    CComPtr<IEffectRender> fx;
+    ASSERT_EQ(CreateEffectRender(&fx, nullptr), S_OK);
+    CComPtr<ITransitionMove> move = Make<ITransitionMove>(1);
+    CComPtr<ITransitionRegion> region = Make<ITransitionRegion>(3);
+    CComPtr<ITransitionMask> mask = Make<ITransitionMask>(8);
+    Params(move)->SetParam(0, 5);
+    Params(region)->SetParam(0, 6);
+    Params(mask)->SetParam(3, 4);  // twist, saved because flags bit 1 is set
+    CComPtr<ITransitionTiling> tiling;
+    region->QueryInterface(__uuidof(ITransitionTiling), (void**)&tiling);
+    TransitionTiling t = {4, 3, 0.5, 5, 1};
+    tiling->SetTiling(&t);
+    fx->SetMove(move);
+    fx->SetRegion(region);
+    fx->SetMask(mask);
+    CComPtr<ITeskStream> s = NewStream();
+    ASSERT_EQ(fx->Save(s), S_OK);
+    std::vector<BYTE> bytes = Contents(s);
+    // move: 16 + 4; region: 16 + 24 tiling + 8; mask: 16 + 24 tiling + 5 u32.
+    ASSERT_EQ(bytes.size(), 20u + 48u + 60u);
+    CComPtr<IEffectRender> copy;
+    ASSERT_EQ(CreateEffectRender(&copy, nullptr), S_OK);
+    ASSERT_EQ(copy->Load(StreamOf(bytes)), S_OK);
+    CComPtr<ITeskStream> s2 = NewStream();
+    ASSERT_EQ(copy->Save(s2), S_OK);
+    EXPECT_EQ(Contents(s2), bytes);
+    CComPtr<ITransitionRegion> loaded;
+    copy->GetRegion(&loaded);
+    CComPtr<ITransitionTiling> lt;
+    loaded->QueryInterface(__uuidof(ITransitionTiling), (void**)&lt);
+    TransitionTiling got;
+    lt->GetTiling(&got);
+    EXPECT_EQ(got.columns, 4u);
+    EXPECT_EQ(got.order, 5u);
+    // Every cut is a short read; fields set to 0, -1, 0x7FFFFFFF and NaN
+    // load and draw.
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        CComPtr<IEffectRender> r;
+        CreateEffectRender(&r, nullptr);
+        bool thrown = false;
+        try {
+            r->Load(StreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
+        } catch (const CTeskStreamExcept&) {
+            thrown = true;
+        }
+        EXPECT_TRUE(thrown) << cut;
+    }
+    const DWORD words[] = {0, 0xFFFFFFFF, 0x7FFFFFFF};
+    for (DWORD w : words) {
+        std::vector<BYTE> b = bytes;
+        // Every field after each class identifier (region record at 36,
+        // mask record at 84); the tilings' overlap doubles become NaN.
+        auto put = [&](size_t at, DWORD v) { memcpy(&b[at], &v, 4); };
+        put(16, w);
+        for (size_t at = 36; at < 68; at += 4) put(at, w);
+        for (size_t at = 84; at < 128; at += 4) put(at, w);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        memcpy(&b[36 + 8], &nan, 8);
+        memcpy(&b[84 + 8], &nan, 8);
+        CComPtr<IEffectRender> r;
+        CreateEffectRender(&r, nullptr);
+        ASSERT_EQ(r->Load(StreamOf(b)), S_OK) << w;
+        CComPtr<IPixelBuffer> back = MakeBuffer(64, 40), fill = MakeBuffer(64, 40),
+                              page = MakeBuffer(64, 40);
+        CComPtr<IRenderClockClient> client;
+        r->QueryInterface(__uuidof(IRenderClockClient), (void**)&client);
+        r->SetDuration(100);
+        client->GetClock()->Start();
+        static_cast<CRenderClock*>(client->GetClock())->Advance(50);
+        ComposeTransitionFrame(back, fill, page, r);
+    }
+    SetModuleCreator(previous);
 }
 
 }  // namespace
