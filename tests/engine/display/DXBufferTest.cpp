@@ -293,4 +293,36 @@ TEST_F(DirectDraw, TransitionFramesMatchTheGdiFrames) {
     }
 }
 
+TEST_F(DirectDraw, ViewBufferCopiesTheAreaInsideBoth) {
+    // A GDI target wider than the view: each buffer stepped with its own pitch.
+    CComPtr<IPixelBuffer> target = MakeBuffer(9, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 9; ++x) Pixel(target, x, y) = (DWORD)(y * 16 + x);
+    CComPtr<IPixelBuffer> view;
+    ASSERT_EQ(ComCreateInstance<CDXSurfaceBuffer>(__uuidof(IPixelBuffer), (void**)&view), S_OK);
+    view->SetOwner(&owner);
+    ASSERT_EQ(view->Create(5, 6), S_OK);
+    CComPtr<IBufferView> bv;
+    ASSERT_EQ(view->QueryInterface(__uuidof(IBufferView), (void**)&bv), S_OK);
+    const RECT all = {0, 0, 100, 100};
+    bv->SetLogicalRect(&all);
+    bv->SetDeviceRect(&all);
+    ASSERT_EQ(bv->CopyViewRect(target, TRUE), S_OK);
+    std::vector<DWORD> px = Read(view, 5, 6);
+    EXPECT_EQ(px[0], 0u);
+    EXPECT_EQ(px[4], 4u);
+    EXPECT_EQ(px[5 * 3 + 2], 50u);  // row 3, column 2
+    // CreateLike takes the other's size, offset and owner.
+    CComPtr<IPixelBuffer> model = New<CDXBackBuffer>(7, 3);
+    model->SetOrigin(-2, -1);
+    ASSERT_EQ(bv->CreateLike(model), S_OK);
+    BufferInfo info = Info(view, BIM_WIDTH | BIM_HEIGHT | BIM_OFFSET);
+    EXPECT_EQ(info.nWidth, 7);
+    EXPECT_EQ(info.nHeight, 3);
+    EXPECT_EQ(info.nOffsetX, 2);
+    DXOwner* o = nullptr;
+    view->GetOwner(&o);
+    EXPECT_EQ(o, &owner);
+}
+
 }  // namespace
