@@ -136,7 +136,7 @@ TEST_F(DirectDraw, GdiSourceFallsBackToSoftware) {
 
 TEST_F(DirectDraw, SeededRandomBlitsMatchTheGdiBuffers) {
     srand(2024);
-    for (int trial = 0; trial < 150; ++trial) {
+    for (int trial = 0; trial < 300; ++trial) {
         const int sw = 1 + rand() % 24, sh = 1 + rand() % 16, dw = 1 + rand() % 24,
                   dh = 1 + rand() % 16;
         std::vector<DWORD> sp((size_t)sw * sh), dp((size_t)dw * dh);
@@ -155,12 +155,12 @@ TEST_F(DirectDraw, SeededRandomBlitsMatchTheGdiBuffers) {
         set.dwKeyLow = sp[0] & 0x7F7F7F;
         set.dwKeyHigh = set.dwKeyLow | 0x202020;
         set.bConstAlpha = (BYTE)(1 + rand() % 254);
-        const int sw2 = rand() % 3;
+        const int switches = rand() % 8;  // key, constant alpha, per-pixel alpha
         for (IPixelBuffer* b : {gs.p, xs.p}) {
             b->SetBufferInfo(&set);
-            b->EnableColorKey(sw2 == 1);
-            b->EnableConstAlpha(sw2 == 2);
-            b->EnablePixelAlpha(rand() % 4 == 0 && false);
+            b->EnableColorKey(switches & 1);
+            b->EnableConstAlpha((switches >> 1) & 1);
+            b->EnablePixelAlpha((switches >> 2) & 1);
         }
         RECT s = {rand() % sw, rand() % sh, 0, 0}, d = {rand() % dw - 3, rand() % dh - 3, 0, 0};
         s.right = s.left + 1 + rand() % sw;

@@ -838,3 +838,78 @@ TEST(TransitionMaskTest, TiledMasksTakeEachTilesLocalProgress) {
 }
 
 }  // namespace
+
+namespace {
+
+class CFakeShadowProps : public CComObjectRootBase, public IShadowProperties {
+public:
+    BEGIN_COM_MAP(CFakeShadowProps)
+    COM_INTERFACE_ENTRY(IShadowProperties)
+    END_COM_MAP()
+    STDMETHOD(GetColor)(DWORD* c) override {
+        *c = 0x80102030;
+        return S_OK;
+    }
+    STDMETHOD(GetAngle)(int* a) override {
+        *a = 90;
+        return S_OK;
+    }
+    STDMETHOD(GetSoftness)(int* s) override {
+        *s = 0;
+        return S_OK;
+    }
+    STDMETHOD(GetDistance)(int* d) override {
+        *d = 3;
+        return S_OK;
+    }
+    STDMETHOD(GetSpread)(int* s) override {
+        *s = 50;
+        return S_OK;
+    }
+};
+
+TEST(TransitionShadow, CopyFromShadowProperties) {
+    CComPtr<ITransitionBlend> shadow = Make<ITransitionBlend>(13);
+    CComPtr<IShadowProperties> props;
+    ASSERT_EQ(ComCreateInstance<CFakeShadowProps>(__uuidof(IShadowProperties), (void**)&props),
+              S_OK);
+    ASSERT_EQ(shadow->CopyFrom(props), S_OK);
+    RECT in = {0, 0, 4, 4}, out;
+    shadow->GetOutputRect(&in, &out);
+    // Angle 90: dx = -cos 90 * 3 rounds to 0, dy = 3; no softness.
+    const RECT want = {0, 0, 4, 7};
+    EXPECT_TRUE(EqualRect(&out, &want));
+    CComPtr<IPixelBuffer> src = MakeBuffer(4, 4, {}, 0xFF0000FF), dst = MakeBuffer(4, 7);
+    ASSERT_EQ(shadow->Render(src, dst), S_OK);
+    // Below the source the shadow: colour 0x302010 with alpha 0x80 * 255 / 255.
+    EXPECT_EQ(Pixel(dst, 1, 5), 0x80302010u);
+    EXPECT_EQ(Pixel(dst, 1, 1), 0xFF0000FFu);
+}
+
+TEST(TransitionMaskTest, FadeComposeOfKindOne) {
+    CComPtr<ITransitionMask> fade = Make<ITransitionMask>(9);
+    Params(fade)->SetParam(0, 1);
+    CComPtr<IPixelBuffer> target = MakeBuffer(2, 1, {0x00804020, 0x00FFFFFF});
+    CComPtr<IPixelBuffer> source = MakeBuffer(2, 1, {0x00102030, 0x00000000});
+    const RECT r = {0, 0, 2, 1};
+    BYTE* m = nullptr;
+    ASSERT_EQ(fade->BuildTiledMask(&m, 0.75, &r, nullptr), S_OK);
+    EXPECT_EQ(m[0], 255);
+    ASSERT_EQ(fade->ApplyTiledMask(target, source, m, 0.75, &r, nullptr), S_OK);
+    FreeTransitionMask(m);
+    // k = trunc(0.75 * 510 - 255) = 127; c' = clamp(c + k); m = 255:
+    // ((m * c' / 256) * (c - s) + s * 256) / 256 per channel.
+    auto channel = [](int c, int s) {
+        int cp = c + 127 > 255 ? 255 : c + 127;
+        return ((255 * cp / 256) * (c - s) + s * 256) / 256;
+    };
+    const DWORD want0 =
+        (DWORD)(channel(0x80, 0x10) << 16 | channel(0x40, 0x20) << 8 | channel(0x20, 0x30));
+    EXPECT_EQ(Pixel(target, 0, 0), want0);
+    // Other kinds have no compose.
+    Params(fade)->SetParam(0, 2);
+    BYTE zero[2] = {0, 0};
+    EXPECT_EQ(fade->ApplyMask(target, source, zero, 0.5, &r, nullptr), E_NOTIMPL);
+}
+
+}  // namespace
