@@ -913,3 +913,41 @@ TEST(TransitionMaskTest, FadeComposeOfKindOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TransitionRegion, ClockFansTurnFromTheLeftTowardsTheBottom) {
+    CComPtr<ITransitionRegion> clock = Make<ITransitionRegion>(4);
+    const RECT R = {0, 0, 100, 100};
+    HRGN rgn = nullptr;
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.25, &R, nullptr), S_OK);
+    ASSERT_TRUE(rgn);
+    EXPECT_TRUE(PtInRegion(rgn, 10, 60));   // below the left ray
+    EXPECT_TRUE(PtInRegion(rgn, 40, 95));   // left of the downward ray
+    EXPECT_FALSE(PtInRegion(rgn, 60, 95));  // right of it
+    EXPECT_FALSE(PtInRegion(rgn, 10, 40));  // above the left ray
+    EXPECT_FALSE(PtInRegion(rgn, 90, 10));
+    DeleteObject(rgn);
+    // Start at 90 degrees, reversed: at x = 0 the clip minus the full fan
+    // is nothing, at x = 1 (no fan) the whole clip.
+    Params(clock)->SetParam(1, 90);
+    Params(clock)->SetParam(2, 1);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 1.0, &R, nullptr), S_OK);
+    EXPECT_TRUE(RegionIs(rgn, R));
+    DeleteObject(rgn);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.0, &R, nullptr), S_OK);
+    EXPECT_TRUE(RegionEmpty(rgn));
+    if (rgn)
+        DeleteObject(rgn);
+    // Four sectors at 0.5: half of each quadrant's fan.
+    Params(clock)->SetParam(0, 4);
+    Params(clock)->SetParam(1, 0);
+    Params(clock)->SetParam(2, 0);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.5, &R, nullptr), S_OK);
+    EXPECT_TRUE(PtInRegion(rgn, 5, 55));    // just below the left ray
+    EXPECT_FALSE(PtInRegion(rgn, 45, 95));  // late in the first quarter
+    EXPECT_TRUE(PtInRegion(rgn, 55, 95));   // early in the second
+    DeleteObject(rgn);
+}
+
+}  // namespace
