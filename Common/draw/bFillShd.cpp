@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "aPixBuf.h"
 #include "aUtil.h"
@@ -66,8 +67,8 @@ HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
     return S_OK;
 }
 
-IPixelBuffer* CreateFillBufferLike(int width, int height, IPixelBuffer*) {
-    return CreateGDIBuffer(width, height);
+IPixelBuffer* CreateFillBufferLike(int width, int height, IPixelBuffer* model) {
+    return CreateBufferLike(width, height, model);
 }
 
 const BYTE* GetFillPatternTable() {
@@ -127,16 +128,9 @@ public:
                    IPlayerSite*) override {
         m_alpha = alpha;
         DWORD value = FillPixel(m_color, alpha);
-        if (alpha == 255 && buffer->HasSurface()) {
-            if (IDirectDrawSurface4* surface = buffer->GetSurface()) {
-                DDBLTFX fx;
-                memset(&fx, 0, sizeof(fx));
-                fx.dwSize = sizeof(fx);
-                fx.dwFillColor = value;
-                RECT r = *clip;
-                return surface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-            }
-        }
+        // A surface's colour-fill blit drops the alpha byte (the surface has
+        // no alpha mask), so both kinds of buffer are filled through a lock:
+        // the same pixels on either.
         return FillBufferRect(buffer, clip, value);
     }
     HRESULT CopyFrom(FillObject* other) override {
