@@ -48,6 +48,17 @@ COLORREF BlendColor(COLORREF a, COLORREF b, int percent) {
     return out;
 }
 
+void FillPixels(DWORD* pixels, int n, DWORD value) {
+    int done = std::min(n, 16);
+    for (int i = 0; i < done; ++i) pixels[i] = value;
+    // Doubling copies of what is already there.
+    while (done < n) {
+        int step = std::min(done, n - done);
+        memcpy(pixels + done, pixels, step * sizeof(DWORD));
+        done += step;
+    }
+}
+
 HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
@@ -58,7 +69,7 @@ HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
         DWORD* first =
             reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)r.top * info.nPitch) + r.left;
         int width = r.right - r.left;
-        std::fill(first, first + width, value);
+        FillPixels(first, width, value);
         for (int y = r.top + 1; y < r.bottom; ++y)
             memcpy(reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch) + r.left,
                    first, width * sizeof(DWORD));
