@@ -240,7 +240,7 @@ void GradientFill::Paint(const RECT& b, const RECT& c, BYTE* pixels, int pitch,
             }
             // Inside the bounds every index lies in 0..L: truncation is the
             // floor, and a ramp with its last entry doubled needs no cap.
-            const bool inside =
+            [[maybe_unused]] const bool inside =
                 c.left >= b.left && c.top >= b.top && c.right <= b.right && c.bottom <= b.bottom;
             std::vector<DWORD> padded(ramp);
             padded.push_back(ramp.back());
