@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "aDXBuf.h"
 #include "aFrameCompose.h"
 #include "aGDIBuf.h"
 #include "aTransPlugin.h"
@@ -35,18 +36,57 @@ CComPtr<IPixelBuffer> Bitmap(DWORD seed) {
     return b;
 }
 
+// IID_IDirectDraw4, without the dxguid library.
+const IID kIDirectDraw4 = {
+    0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
+
+CComPtr<IPixelBuffer> Surface(DXOwner* owner, DWORD seed) {
+    CComPtr<IPixelBuffer> b;
+    ComCreateInstance<CDXBackBuffer>(__uuidof(IPixelBuffer), (void**)&b);
+    b->SetOwner(owner);
+    b->Create(kW, kH);
+    b->Lock(DDLOCK_WAIT);
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    b->GetBufferInfo(&info);
+    for (int y = 0; y < kH; ++y) {
+        DWORD* row = (DWORD*)(info.pPixels + (size_t)y * info.nPitch);
+        for (int x = 0; x < kW; ++x) row[x] = seed ^ (DWORD)(x * 2654435761u + y * 40503u);
+    }
+    b->Unlock();
+    return b;
+}
+
 struct Case {
     const char* name;
     int plugin;     // 1 move, 2..4 region, 5..10 mask
     double param0;  // kind or type
     TransitionTiling tiling;
     bool isMask;
+    bool directDraw = false;
 };
 
 }  // namespace
 
 int main() {
     CComPtr<IPixelBuffer> back = Bitmap(0), fill = Bitmap(0x5A5A5A), page = Bitmap(0xA5A5A5);
+    // The same frames on DirectDraw buffers with an all-software owner.
+    DXOwner owner;
+    memset(&owner, 0, sizeof(owner));
+    owner.caps.dwSize = sizeof(owner.caps);
+    CComPtr<IPixelBuffer> dxBack, dxFill, dxPage;
+    IDirectDraw* dd = nullptr;
+    if (DirectDrawCreate(nullptr, &dd, nullptr) == DD_OK) {
+        dd->QueryInterface(kIDirectDraw4, (void**)&owner.pDirectDraw);
+        dd->Release();
+        if (owner.pDirectDraw) {
+            owner.pDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+            dxBack = Surface(&owner, 0);
+            dxFill = Surface(&owner, 0x5A5A5A);
+            dxPage = Surface(&owner, 0xA5A5A5);
+        }
+    }
     // The reference: a plain copy of the frame's pixels.
     const RECT full = {0, 0, kW, kH};
     double copyMs = 1e9;
@@ -61,20 +101,35 @@ int main() {
 
     const TransitionTiling one = {1, 1, 1.0, 0, 0};
     const Case cases[] = {
-        {"move kind 0", 1, 0, one, false},
-        {"move kind 16", 1, 16, one, false},
-        {"region 2 kind 1", 2, 1, one, false},
-        {"region 4", 4, 1, one, false},
-        {"region 2 spiral 8x6", 2, 0, {8, 6, 0.5, 7, 0}, false},
-        {"mask 5 dissolve", 5, 0, one, true},
-        {"mask 6 ramp", 6, 2, one, true},
-        {"mask 7 ellipse", 7, 1, one, true},
-        {"mask 8 clock", 8, 0, one, true},
-        {"mask 9 fade", 9, 0, one, true},
-        {"mask 10 sine", 10, 1, one, true},
-        {"mask 6 random 8x6", 6, 1, {8, 6, 0.5, 9, 0}, true},
+        {"move kind 0", 1, 0, one, false, false},
+        {"move kind 16", 1, 16, one, false, false},
+        {"region 2 kind 1", 2, 1, one, false, false},
+        {"region 4", 4, 1, one, false, false},
+        {"region 2 spiral 8x6", 2, 0, {8, 6, 0.5, 7, 0}, false, false},
+        {"mask 5 dissolve", 5, 0, one, true, false},
+        {"mask 6 ramp", 6, 2, one, true, false},
+        {"mask 7 ellipse", 7, 1, one, true, false},
+        {"mask 8 clock", 8, 0, one, true, false},
+        {"mask 9 fade", 9, 0, one, true, false},
+        {"mask 10 sine", 10, 1, one, true, false},
+        {"mask 6 random 8x6", 6, 1, {8, 6, 0.5, 9, 0}, true, false},
+        {"DirectDraw move 0", 1, 0, one, false, true},
+        {"DirectDraw region 2/1", 2, 1, one, false, true},
+        {"DirectDraw mask 5", 5, 0, one, true, true},
     };
     for (const Case& c : cases) {
+        IPixelBuffer* b = back;
+        IPixelBuffer* f = fill;
+        IPixelBuffer* pg = page;
+        if (c.directDraw) {
+            if (!dxBack) {
+                printf("%-22s DirectDraw not available\n", c.name);
+                continue;
+            }
+            b = dxBack;
+            f = dxFill;
+            pg = dxPage;
+        }
         CComPtr<IEffectRender> effect;
         CreateEffectRender(&effect, nullptr);
         CComPtr<IUnknown> plugin;
@@ -101,7 +156,7 @@ int main() {
         clock->Start();
         clock->Advance(1);
         double first = Now();
-        ComposeTransitionFrame(back, fill, page, effect);
+        ComposeTransitionFrame(b, f, pg, effect);
         first = (Now() - first) * 1000;
         double total = 0, worst = 0;
         int frames = 0;
@@ -111,7 +166,7 @@ int main() {
                 clock->Start();
                 clock->Advance(step * 10);
                 const double t0 = Now();
-                ComposeTransitionFrame(back, fill, page, effect);
+                ComposeTransitionFrame(b, f, pg, effect);
                 const double t = (Now() - t0) * 1000;
                 total += t;
                 ++frames;
@@ -152,6 +207,11 @@ int main() {
         }
         ms[k] = best;
     }
+    dxBack.Release();
+    dxFill.Release();
+    dxPage.Release();
+    if (owner.pDirectDraw)
+        owner.pDirectDraw->Release();
     printf("shadow 512x512: softness 2 %.3f ms, softness 32 %.3f ms, ratio %.2f\n", ms[0], ms[1],
            ms[1] / ms[0]);
     return 0;

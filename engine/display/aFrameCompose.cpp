@@ -114,7 +114,15 @@ HRESULT ComposeTransitionFrame(IPixelBuffer* back, IPixelBuffer* fill, IPixelBuf
     back->SetOrigin(0, 0);
     fill->SetOrigin(0, 0);
     page->SetOrigin(0, 0);
+    // One lock of each surface for the whole frame: the blits and the
+    // mask inside nest their own locks in it instead of each taking one.
+    IPixelBuffer* held[3] = {back, fill, page};
+    bool locked[3] = {false, false, false};
+    for (int i = 0; i < 3; ++i) locked[i] = SUCCEEDED(ScopedUseBegin(held[i], DDLOCK_WAIT));
     hr = Compose(back, fill, page, effect, bi.nWidth, bi.nHeight);
+    for (int i = 2; i >= 0; --i)
+        if (locked[i])
+            ScopedUseEnd(held[i]);
     // The back buffer's origin for all three again.
     const int ox = -bi.nOffsetX, oy = -bi.nOffsetY;
     back->SetOrigin(ox, oy);
