@@ -188,7 +188,9 @@ CRenderBase::CRenderBase()
       m_busy(0),
       m_alphaBuffer(nullptr),
       m_showClock(nullptr),
-      m_hideClock(nullptr) {
+      m_hideClock(nullptr),
+      m_effectClock(nullptr),
+      m_effectAttached(false) {
     m_target.owner = this;
 }
 
@@ -756,6 +758,12 @@ DWORD CRenderBase::PageClock() {
 void CRenderBase::Fire(DWORD id) {
     if (IObjectEvent* events = RenderEvent())
         events->FireEvent(id, 0, 0, 0);
+    // The effect part hears the object's events through its clock client.
+    CComPtr<IRenderClockClient> client;
+    if (m_effectAttached && m_effect &&
+        SUCCEEDED(m_effect->QueryInterface(__uuidof(IRenderClockClient),
+                                           reinterpret_cast<void**>(&client))))
+        client->OnEvent((int)id, 0, 0);
 }
 
 void CRenderBase::ScheduleStep(DWORD code, long long due) {
@@ -858,9 +866,11 @@ void CRenderBase::DoEnter() {
 
 void CRenderBase::DoHold() {
     StopTransition(m_showTransition);
-    if (m_effect)
+    if (m_effect) {
+        m_effectAttached = true;
         if (IObjectEvent* events = RenderEvent())
             events->AddListener(m_effect);
+    }
     BeforeHold();
     m_state = RS_HOLDING;
     Fire(EVT_OBJECTHOLD);
@@ -882,6 +892,7 @@ void CRenderBase::DoLeave() {
     m_state = RS_LEAVING;
     m_leaveTime = PageClock();
     Fire(EVT_OBJECTLEAVE);
+    m_effectAttached = false;
     if (m_effect)
         if (IObjectEvent* events = RenderEvent())
             events->RemoveListener(m_effect);
@@ -904,6 +915,9 @@ void CRenderBase::DoExit(bool withEvent) {
             cursor->Restore();
     StopTransition(m_hideTransition);
     StopTransition(m_showTransition);
+    m_effectAttached = false;
+    if (m_effectClock)
+        m_effectClock->Stop();
     IObjectEvent* events = RenderEvent();
     if (m_effect && events)
         events->RemoveListener(m_effect);
@@ -1021,6 +1035,7 @@ STDMETHODIMP CRenderBase::OnTick(int arg) {
 void CRenderBase::ReleaseParts() {
     DropClock(m_showClock);
     DropClock(m_hideClock);
+    DropClock(m_effectClock);
     if (m_showTransition)
         m_showTransition->Release();
     if (m_hideTransition)
@@ -1052,6 +1067,7 @@ STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
         site->GetPlaySite(&play);
     m_showClock = MakeClock(m_showTransition, play);
     m_hideClock = MakeClock(m_hideTransition, play);
+    m_effectClock = MakeClock(m_effect, play);
     return S_OK;
 }
 
