@@ -23,8 +23,8 @@ const ComClassEntry kClasses[] = {
 
 LONG SetValue(const char* path, const char* name, const char* value) {
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr);
+    LONG rc =
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
     if (rc != ERROR_SUCCESS)
         return rc;
     if (value)

@@ -48,10 +48,8 @@ std::string FieldText(const char* field, size_t size) {
 CDBCore::CDBCore() {}
 
 CDBCore::~CDBCore() {
-    for (auto& e : m_tables)
-        CloseEntry(e.get());
-    for (auto& e : m_queries)
-        CloseEntry(e.get());
+    for (auto& e : m_tables) CloseEntry(e.get());
+    for (auto& e : m_queries) CloseEntry(e.get());
     m_tables.clear();
     m_queries.clear();
     try {
@@ -108,8 +106,8 @@ int CDBCore::OpenDatabaseCore(const char* path, const char* workgroupPath, const
             login.m_mode = 1;
             login.DoModal(nullptr);
             try {
-                m_workspace.reset(
-                    new CdbWorkspace(m_engine.get(), "MavroWorkspace", login.m_name, login.m_second));
+                m_workspace.reset(new CdbWorkspace(m_engine.get(), "MavroWorkspace", login.m_name,
+                                                   login.m_second));
                 break;
             } catch (const CdbException& e) {
                 ShowEngineError(e);
@@ -131,8 +129,7 @@ int CDBCore::OpenDatabaseCore(const char* path, const char* workgroupPath, const
         if (prompt)
             promptPassword();
         try {
-            m_database =
-                m_workspace->OpenDatabase(file, exclusive != 0, readOnly != 0, connect);
+            m_database = m_workspace->OpenDatabase(file, exclusive != 0, readOnly != 0, connect);
             break;
         } catch (const CdbException& e) {
             if (e.Number() == dbErrBadPassword) {
@@ -164,7 +161,9 @@ int CDBCore::FillLists() {
                 continue;
             std::unique_ptr<DataSourceEntry> e(new DataSourceEntry());
             e->name = t.name;
-            e->kind = (t.attributes & dbAttachedTable) ? 1 : (t.attributes & dbAttachedODBC) ? 2 : -1;
+            e->kind = (t.attributes & dbAttachedTable)  ? 1
+                      : (t.attributes & dbAttachedODBC) ? 2
+                                                        : -1;
             m_tables.push_back(std::move(e));
         }
         for (const CdbQueryDefInfo& q : m_database->QueryDefs()) {
@@ -883,8 +882,7 @@ int CDBCore::AddNewRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
         rs->Update();
         if (m_site && GetMediaManager()) {
             std::vector<const FieldValuePair*> list;
-            for (int i = 0; i < count; ++i)
-                list.push_back(&pairs[i]);
+            for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
             ReportMediaNames(list.data(), count, 1);
         }
         entry->recordCount = (int)rs->GetRecordCount();
@@ -933,8 +931,7 @@ int CDBCore::UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
         PostNotice(entry->name.c_str(), nullptr, object.c_str(), d->isQuery, 3);
         if (m_site && GetMediaManager()) {
             std::vector<const FieldValuePair*> list;
-            for (int i = 0; i < count; ++i)
-                list.push_back(&pairs[i]);
+            for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
             ReportMediaNames(previous.data(), (int)previous.size(), 2);
             ReportMediaNames(list.data(), count, 1);
         }
@@ -993,8 +990,7 @@ int CDBCore::SafeArrayToText(const VARIANT* value, int linkFlag, std::string* te
     }
     // The name is read within the array's bytes, never past them.
     size_t bytes = a->cbElements;
-    for (UINT dim = 0; dim < a->cDims; ++dim)
-        bytes *= a->rgsabound[dim].cElements;
+    for (UINT dim = 0; dim < a->cDims; ++dim) bytes *= a->rgsabound[dim].cElements;
     size_t offset = linkFlag ? 0 : 4;
     text->clear();
     if (bytes > offset) {
@@ -1048,8 +1044,7 @@ void CDBCore::CapturePreviousValues(CdbRecordset* rs, FieldValueList* previous,
     }
 }
 
-void CDBCore::PutValueEntry(FieldValueList* list, const char* name, int linkFlag,
-                            VARIANT* value) {
+void CDBCore::PutValueEntry(FieldValueList* list, const char* name, int linkFlag, VARIANT* value) {
     for (FieldValuePair* p : *list) {
         if (strncmp(p->fieldName, name, sizeof(p->fieldName)) == 0) {
             VariantClear(&p->value);
@@ -1155,13 +1150,13 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
         return 1;
     }
     static const char* names[] = {
-        "VT_DISPATCH", "VT_ERROR", nullptr, "VT_VARIANT", "VT_UNKNOWN", nullptr, nullptr,
-        "VT_I1", nullptr, "VT_UI2", "VT_UI4", "VT_I8", "VT_UI8", "VT_INT", "VT_UINT", "VT_VOID",
-        "VT_HRESULT", "VT_PTR", "VT_SAFEARRAY", "VT_CARRAY", "VT_USERDEFINED", "VT_LPSTR",
-        "VT_LPWSTR"};
-    static const char* names64[] = {"VT_FILETIME",        "VT_BLOB",          "VT_STREAM",
-                                    "VT_STORAGE",         "VT_STREAMED_OBJECT", "VT_STORED_OBJECT",
-                                    "VT_BLOB_OBJECT",     "VT_CF",            "VT_CLSID"};
+        "VT_DISPATCH",  "VT_ERROR",  nullptr,          "VT_VARIANT", "VT_UNKNOWN", nullptr,
+        nullptr,        "VT_I1",     nullptr,          "VT_UI2",     "VT_UI4",     "VT_I8",
+        "VT_UI8",       "VT_INT",    "VT_UINT",        "VT_VOID",    "VT_HRESULT", "VT_PTR",
+        "VT_SAFEARRAY", "VT_CARRAY", "VT_USERDEFINED", "VT_LPSTR",   "VT_LPWSTR"};
+    static const char* names64[] = {
+        "VT_FILETIME",      "VT_BLOB",        "VT_STREAM", "VT_STORAGE", "VT_STREAMED_OBJECT",
+        "VT_STORED_OBJECT", "VT_BLOB_OBJECT", "VT_CF",     "VT_CLSID"};
     char buf[64];
     VARTYPE vt = V_VT(value);
     switch (vt) {
@@ -1195,8 +1190,7 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
                 out += '.';
                 dot = out.size() - 1;
             }
-            while (out.size() - dot - 1 < 3)
-                out += '0';
+            while (out.size() - dot - 1 < 3) out += '0';
             break;
         }
         case VT_DATE: {
@@ -1209,8 +1203,8 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
         }
         case VT_BSTR:
             if (V_BSTR(value))
-                out.assign((const char*)V_BSTR(value), strnlen((const char*)V_BSTR(value),
-                                                               SysStringByteLen(V_BSTR(value))));
+                out.assign((const char*)V_BSTR(value),
+                           strnlen((const char*)V_BSTR(value), SysStringByteLen(V_BSTR(value))));
             break;
         case VT_BOOL:
             out = DBLoadString(V_BOOL(value) ? IDS_DB_TRUE : IDS_DB_FALSE);

@@ -25,8 +25,8 @@ struct DataSourceEntry {
     int position = 0;
     int recordCount = -1;
     int secondCount = -1;
-    int busy = 0;              // set while the table design dialog changes it
-    HWND browser = nullptr;    // the browser window showing it, if any
+    int busy = 0;            // set while the table design dialog changes it
+    HWND browser = nullptr;  // the browser window showing it, if any
 };
 
 // A previous or collected field value (the FieldValuePair layout, owned).
@@ -102,8 +102,7 @@ public:
     IMediaManager* GetMediaManager();
     void CapturePreviousValues(CdbRecordset* rs, FieldValueList* previous,
                                const FieldValuePair* pairs, int count, long position);
-    static void PutValueEntry(FieldValueList* list, const char* name, int linkFlag,
-                              VARIANT* value);
+    static void PutValueEntry(FieldValueList* list, const char* name, int linkFlag, VARIANT* value);
     static void ClearValueList(FieldValueList* list);
     void CollectLinkedMediaValues(FieldValueList* list, CdbRecordset* rs, long position,
                                   const DataSourceDescriptor* d);

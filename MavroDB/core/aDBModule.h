@@ -39,8 +39,8 @@ void SetDBCore(CDBCore* core);
             dbTrace_->TracePoint("BaseCore", __LINE__); \
     } while (0)
 
-#define DB_LOG(...)                                           \
-    do {                                                      \
-        if (ITraceLog* dbTrace_ = GetDBTraceLog())            \
+#define DB_LOG(...)                                             \
+    do {                                                        \
+        if (ITraceLog* dbTrace_ = GetDBTraceLog())              \
             dbTrace_->LogAt("BaseCore", __LINE__, __VA_ARGS__); \
     } while (0)

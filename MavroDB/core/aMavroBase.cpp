@@ -11,15 +11,15 @@ namespace {
 
 // Every entry ends here: nothing thrown inside crosses the interface.
 #define DB_ENTRY_BEGIN try {
-#define DB_ENTRY_END(failure)                                \
-    }                                                        \
-    catch (const CdbException& e) {                          \
+#define DB_ENTRY_END(failure)                                                 \
+    }                                                                         \
+    catch (const CdbException& e) {                                           \
         DB_LOG("Engine error at the interface: %s", e.Description().c_str()); \
-        return failure;                                      \
-    }                                                        \
-    catch (...) {                                            \
-        DB_LOG("Exception stopped at the interface");        \
-        return failure;                                      \
+        return failure;                                                       \
+    }                                                                         \
+    catch (...) {                                                             \
+        DB_LOG("Exception stopped at the interface");                         \
+        return failure;                                                       \
     }
 
 // A descriptor of the automation interface: name (ANSI, cut to 63 bytes),
@@ -469,8 +469,7 @@ STDMETHODIMP CMavroBase::ChangeQrySQL(BSTR query, BSTR sql) {
     DB_ENTRY_BEGIN
     if (Empty(query) || !m_core)
         return E_FAIL;
-    return m_core->ChangeQuerySQL(MultibyteFromBstr(sql).c_str(),
-                                  MultibyteFromBstr(query).c_str())
+    return m_core->ChangeQuerySQL(MultibyteFromBstr(sql).c_str(), MultibyteFromBstr(query).c_str())
                ? S_OK
                : E_FAIL;
     DB_ENTRY_END(E_FAIL)
@@ -509,8 +508,8 @@ static HRESULT ArrayElement(const VARIANT& array, LONG i, VARIANT* out) {
 static LONG ArrayCount(const VARIANT& v) {
     if (!(V_VT(&v) & VT_ARRAY))
         return -1;
-    SAFEARRAY* a = (V_VT(&v) & VT_BYREF) ? (V_ARRAYREF(&v) ? *V_ARRAYREF(&v) : nullptr)
-                                         : V_ARRAY(&v);
+    SAFEARRAY* a =
+        (V_VT(&v) & VT_BYREF) ? (V_ARRAYREF(&v) ? *V_ARRAYREF(&v) : nullptr) : V_ARRAY(&v);
     LONG lo = 0, hi = -1;
     if (!a || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayGetLBound(a, 1, &lo)) ||
         FAILED(SafeArrayGetUBound(a, 1, &hi)))
@@ -555,8 +554,7 @@ STDMETHODIMP CMavroBase::AddRecord(BSTR source, long isQuery, VARIANT names, VAR
         MakeDescriptor(&d, source, nullptr, 0, 0, isQuery);
         ok = m_core->AddNewRecord(&d, pairs.data(), (int)count);
     }
-    for (FieldValuePair& p : pairs)
-        VariantClear(&p.value);
+    for (FieldValuePair& p : pairs) VariantClear(&p.value);
     if (FAILED(hr))
         return E_FAIL;
     return ok ? S_OK : DB_E_FAILED;

@@ -21,7 +21,8 @@ struct IMDBase : public IDispatch {
     STDMETHOD(IsTableRsOpen)(BSTR table, long* flag) = 0;
     STDMETHOD(OpenTableRs)(BSTR table) = 0;
     STDMETHOD(CloseTableRs)(BSTR table) = 0;
-    STDMETHOD(GetTableFieldValue)(BSTR table, BSTR field, long relative, long pos, VARIANT* value) = 0;
+    STDMETHOD(GetTableFieldValue)
+    (BSTR table, BSTR field, long relative, long pos, VARIANT* value) = 0;
     STDMETHOD(UpdateTabRsData)(BSTR table, BSTR field, long relative, long pos, VARIANT* value) = 0;
     STDMETHOD(AddTabRsRecord)(BSTR table) = 0;
     STDMETHOD(DelTabRsRecord)(BSTR table, long pos, long relative) = 0;
@@ -33,7 +34,8 @@ struct IMDBase : public IDispatch {
     STDMETHOD(OpenQueryRs)(BSTR query) = 0;
     STDMETHOD(CloseQueryRs)(BSTR query) = 0;
     STDMETHOD(GetQueryRsPos)(BSTR query, long* pos) = 0;
-    STDMETHOD(GetQueryFieldValue)(BSTR query, BSTR field, long relative, long pos, VARIANT* value) = 0;
+    STDMETHOD(GetQueryFieldValue)
+    (BSTR query, BSTR field, long relative, long pos, VARIANT* value) = 0;
     STDMETHOD(UpdateQryRsData)(BSTR query, BSTR field, long relative, long pos, VARIANT* value) = 0;
     STDMETHOD(QueryRsMoveTo)(BSTR query, long pos) = 0;
     STDMETHOD(QueryRsMoveFirst)(BSTR query) = 0;
@@ -69,10 +71,11 @@ public:
     // IDispatch through the embedded type library.
     STDMETHOD(GetTypeInfoCount)(UINT* count) override;
     STDMETHOD(GetTypeInfo)(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                             DISPID* ids) override;
-    STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
+    STDMETHOD(GetIDsOfNames)
+    (REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    STDMETHOD(Invoke)
+    (DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+     EXCEPINFO* excep, UINT* argErr) override;
 
     // IMDBase
     STDMETHOD(GetTableCount)(long* count) override;
@@ -86,7 +89,8 @@ public:
     STDMETHOD(CloseTableRs)(BSTR table) override;
     STDMETHOD(GetTableFieldValue)
     (BSTR table, BSTR field, long relative, long pos, VARIANT* value) override;
-    STDMETHOD(UpdateTabRsData)(BSTR table, BSTR field, long relative, long pos, VARIANT* value) override;
+    STDMETHOD(UpdateTabRsData)
+    (BSTR table, BSTR field, long relative, long pos, VARIANT* value) override;
     STDMETHOD(AddTabRsRecord)(BSTR table) override;
     STDMETHOD(DelTabRsRecord)(BSTR table, long pos, long relative) override;
     STDMETHOD(GetTableRsPos)(BSTR table, long* pos) override;
@@ -99,12 +103,14 @@ public:
     STDMETHOD(GetQueryRsPos)(BSTR query, long* pos) override;
     STDMETHOD(GetQueryFieldValue)
     (BSTR query, BSTR field, long relative, long pos, VARIANT* value) override;
-    STDMETHOD(UpdateQryRsData)(BSTR query, BSTR field, long relative, long pos, VARIANT* value) override;
+    STDMETHOD(UpdateQryRsData)
+    (BSTR query, BSTR field, long relative, long pos, VARIANT* value) override;
     STDMETHOD(QueryRsMoveTo)(BSTR query, long pos) override;
     STDMETHOD(QueryRsMoveFirst)(BSTR query) override;
     STDMETHOD(QueryRsMoveLast)(BSTR query) override;
     STDMETHOD(ChangeQrySQL)(BSTR query, BSTR sql) override;
-    STDMETHOD(AddRecord)(BSTR source, long isQuery, VARIANT names, VARIANT values, long count) override;
+    STDMETHOD(AddRecord)
+    (BSTR source, long isQuery, VARIANT names, VARIANT values, long count) override;
 
     // IDBCore
     STDMETHOD(InitDataBase)
@@ -112,7 +118,8 @@ public:
      IPlayerSite* site, HWND window) override;
     STDMETHOD(ChangeDatabasePassword)(const char* oldPassword, const char* newPassword) override;
     STDMETHOD(Reserved5)() override;
-    STDMETHOD(CreateMediaTypeDef)(const char* oldPath, const char* newPath, IPlayerSite* site) override;
+    STDMETHOD(CreateMediaTypeDef)
+    (const char* oldPath, const char* newPath, IPlayerSite* site) override;
     STDMETHOD(AddDatabasePage)(void* sheet, HINSTANCE resource, void* toolBar) override;
     STDMETHOD(AttachDatabaseView)(void* document) override;
     STDMETHOD(LoadDatabaseToolBar)(void* toolBar) override;
@@ -123,9 +130,11 @@ public:
     STDMETHOD(GetDataSourceRecordCount)(DataSourceDescriptor* d, int* count) override;
     STDMETHOD(GetDataSourceFieldName)(DataSourceDescriptor* d, int index) override;
     STDMETHOD(GetDataSourceFieldValue)(DataSourceDescriptor* d, VARIANT* value) override;
-    STDMETHOD(UpdateDataSourceRecord)(DataSourceDescriptor* d, FieldValuePair* pairs, int count) override;
+    STDMETHOD(UpdateDataSourceRecord)
+    (DataSourceDescriptor* d, FieldValuePair* pairs, int count) override;
     STDMETHOD(DeleteDataSourceRecord)(DataSourceDescriptor* d) override;
-    STDMETHOD(AddDataSourceRecord)(DataSourceDescriptor* d, FieldValuePair* pairs, int count) override;
+    STDMETHOD(AddDataSourceRecord)
+    (DataSourceDescriptor* d, FieldValuePair* pairs, int count) override;
     STDMETHOD(GetDataSourcePosition)(DataSourceDescriptor* d, int* position) override;
     STDMETHOD(MoveDataSource)(DataSourceDescriptor* d) override;
     STDMETHOD(RequeryDataSource)(DataSourceDescriptor* d) override;
@@ -136,7 +145,8 @@ public:
     STDMETHOD(IsQueryName)(const char* name) override;
     STDMETHOD(WalkTables)(IDBTableWalkSink* sink) override;
     STDMETHOD(TextToVariant)(VARIANT* value, const char* text, int fieldType) override;
-    STDMETHOD(VariantToTextBuffer)(const VARIANT* value, char** text, int fieldType, int* flag) override;
+    STDMETHOD(VariantToTextBuffer)
+    (const VARIANT* value, char** text, int fieldType, int* flag) override;
     STDMETHOD(FreeDBBlock)(void* block) override;
     STDMETHOD(FreeDBNotice)(DataSourceNotice* notice) override;
 

@@ -102,12 +102,16 @@ std::string Utf8Path(const std::string& ansiPath) {
     return Utf8FromAnsi(ansiPath);
 }
 
-bool FileExists(const std::string& ansiPath) {
+DWORD FileAttributes(const std::string& ansiPath) {
     std::string u = Utf8Path(ansiPath);
     int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
     std::wstring wide(w > 0 ? w : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
-    DWORD a = GetFileAttributesW(wide.c_str());
+    return GetFileAttributesW(wide.c_str());
+}
+
+bool FileExists(const std::string& ansiPath) {
+    DWORD a = FileAttributes(ansiPath);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -214,8 +218,7 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
             if (msg.compare(0, sizeof(kNoColumn) - 1, kNoColumn) == 0) {
                 std::string name = msg.substr(sizeof(kNoColumn) - 1);
                 bool known = false;
-                for (const std::string& e : extra)
-                    known = known || SameName(e, name);
+                for (const std::string& e : extra) known = known || SameName(e, name);
                 if (!known && name.find('.') == std::string::npos) {
                     extra.push_back(name);
                     continue;
@@ -286,8 +289,7 @@ std::string DbPasswordHash(const std::string& salt, const std::string& passwordU
 // ---- connection
 
 CdbConnection::~CdbConnection() {
-    for (auto& s : m_statements)
-        sqlite3_finalize(s.second);
+    for (auto& s : m_statements) sqlite3_finalize(s.second);
     sqlite3_close_v2(m_db);
 }
 
@@ -366,8 +368,7 @@ CdbWorkspace::CdbWorkspace(CdbDBEngine* engine, const std::string& name, const s
 }
 
 std::unique_ptr<CdbDatabase> CdbWorkspace::OpenDatabase(const std::string& path, bool exclusive,
-                                                        bool readOnly,
-                                                        const std::string& connect) {
+                                                        bool readOnly, const std::string& connect) {
     return CdbDatabase::Open(path, exclusive, readOnly, connect);
 }
 
@@ -379,6 +380,9 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
                                                bool readOnly, const std::string& connect) {
     if (path.empty() || !FileExists(path))
         ThrowDbError(dbErrCannotFindFile, path);
+    // A file marked read-only is not opened for writing, whoever may write it.
+    if (!readOnly && (FileAttributes(path) & FILE_ATTRIBUTE_READONLY))
+        ThrowDbError(dbErrFileInUse, path);
     sqlite3* db = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(Utf8Path(path).c_str(), &db, flags, nullptr);
@@ -486,7 +490,8 @@ std::vector<CdbTableDefInfo> CdbDatabase::TableDefs() {
             DbValue connect = DbValueFromColumn(links, 1);
             CdbTableDefInfo t;
             t.name = AnsiFromUtf8(name.s);
-            t.attributes = StartsWithNoCase(connect.s, "ODBC;") ? (uint32_t)dbAttachedODBC : (uint32_t)dbAttachedTable;
+            t.attributes = StartsWithNoCase(connect.s, "ODBC;") ? (uint32_t)dbAttachedODBC
+                                                                : (uint32_t)dbAttachedTable;
             out.push_back(t);
         }
         if (rc != SQLITE_DONE)
@@ -545,7 +550,8 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
         return Quote(utf8Table);
     std::string connect, source, name;
     {
-        sqlite3_stmt* stmt = m_conn->Prepare("SELECT Name, Connect, SourceTable FROM MavroSysLinks");
+        sqlite3_stmt* stmt =
+            m_conn->Prepare("SELECT Name, Connect, SourceTable FROM MavroSysLinks");
         CdbStatementScope scope(stmt);
         int rc;
         bool found = false;
@@ -724,8 +730,8 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
         std::string schema = "main";
         if (linked)
             schema = rs->m_tableRef.substr(1, rs->m_tableRef.find("\".\"") - 1);
-        sqlite3_stmt* stmt = m_conn->Prepare(
-            "SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
+        sqlite3_stmt* stmt =
+            m_conn->Prepare("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
         CdbStatementScope scope(stmt);
         sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
         sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);

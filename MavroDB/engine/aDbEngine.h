@@ -151,8 +151,8 @@ public:
     ~CdbDatabase();
     // Opens a .mvb: exclusive (a second open gets 3051), shared or read-only;
     // connect is ";pwd=..." (3031 for a wrong password).
-    static std::unique_ptr<CdbDatabase> Open(const std::string& path, bool exclusive,
-                                             bool readOnly, const std::string& connect);
+    static std::unique_ptr<CdbDatabase> Open(const std::string& path, bool exclusive, bool readOnly,
+                                             const std::string& connect);
     void Close();
     bool IsReadOnly() const { return m_conn->readOnly; }
     const std::string& Name() const { return m_path; }
@@ -278,7 +278,7 @@ private:
     std::string m_rowSql;     // one record by rowid
     std::vector<DbValue> m_params;
     std::vector<CdbFieldInfo> m_fields;
-    std::vector<std::string> m_baseColumns;  // UTF-8 column of each field in the table
+    std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
     std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
     std::vector<int64_t> m_rowids;
     std::vector<std::vector<DbValue>> m_rows;  // read-only results, materialised

@@ -37,8 +37,7 @@ void CdbRecordset::LoadSnapshot() {
     m_rows.clear();
     sqlite3_stmt* stmt = m_conn->Prepare(m_selectSql);
     CdbStatementScope scope(stmt);
-    for (size_t i = 0; i < m_params.size(); ++i)
-        BindDbValue(stmt, (int)i + 1, m_params[i]);
+    for (size_t i = 0; i < m_params.size(); ++i) BindDbValue(stmt, (int)i + 1, m_params[i]);
     bool materialise = m_table.empty();
     int columns = (int)m_fields.size();
     int rc;
@@ -46,8 +45,7 @@ void CdbRecordset::LoadSnapshot() {
         if (materialise) {
             std::vector<DbValue> row;
             row.reserve(columns);
-            for (int i = 0; i < columns; ++i)
-                row.push_back(DbValueFromColumn(stmt, i));
+            for (int i = 0; i < columns; ++i) row.push_back(DbValueFromColumn(stmt, i));
             m_rows.push_back(std::move(row));
             m_rowids.push_back((int64_t)m_rowids.size());
         } else {
@@ -70,8 +68,7 @@ bool CdbRecordset::ReadRow(int64_t rowid, std::vector<DbValue>* row) {
     sqlite3_stmt* stmt = m_conn->Prepare(m_rowSql);
     CdbStatementScope scope(stmt);
     int n = (int)m_params.size();
-    for (int i = 0; i < n; ++i)
-        BindDbValue(stmt, i + 1, m_params[i]);
+    for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
     sqlite3_bind_int64(stmt, n + 1, rowid);
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
@@ -81,8 +78,7 @@ bool CdbRecordset::ReadRow(int64_t rowid, std::vector<DbValue>* row) {
     // A query's row carries the rowid first.
     int skip = sqlite3_column_count(stmt) > (int)m_fields.size() ? 1 : 0;
     row->resize(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        (*row)[i] = DbValueFromColumn(stmt, (int)i + skip);
+    for (size_t i = 0; i < m_fields.size(); ++i) (*row)[i] = DbValueFromColumn(stmt, (int)i + skip);
     return true;
 }
 
@@ -206,8 +202,7 @@ void CdbRecordset::GetValue(int index, VARIANT* value) {
     sqlite3_stmt* stmt = m_conn->Prepare(m_rowSql);
     CdbStatementScope scope(stmt);
     int n = (int)m_params.size();
-    for (int i = 0; i < n; ++i)
-        BindDbValue(stmt, i + 1, m_params[i]);
+    for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
     sqlite3_bind_int64(stmt, n + 1, m_rowids[(size_t)m_pos]);
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
@@ -303,8 +298,8 @@ void CdbRecordset::Update() {
                 values.push_back(&m_edit[i]);
             }
             if (!values.empty()) {
-                sql = "UPDATE " + m_tableRef + " SET " + sql +
-                      " WHERE rowid = ?" + std::to_string(values.size() + 1);
+                sql = "UPDATE " + m_tableRef + " SET " + sql + " WHERE rowid = ?" +
+                      std::to_string(values.size() + 1);
                 sqlite3_stmt* stmt = m_conn->Prepare(sql);
                 CdbStatementScope scope(stmt);
                 for (size_t i = 0; i < values.size(); ++i)
@@ -328,8 +323,7 @@ void CdbRecordset::Update() {
                                   : " (" + names + ") VALUES (" + marks + ")");
             sqlite3_stmt* stmt = m_conn->Prepare(sql);
             CdbStatementScope scope(stmt);
-            for (size_t i = 0; i < values.size(); ++i)
-                BindDbValue(stmt, (int)i + 1, *values[i]);
+            for (size_t i = 0; i < values.size(); ++i) BindDbValue(stmt, (int)i + 1, *values[i]);
             int rc = sqlite3_step(stmt);
             if (rc != SQLITE_DONE)
                 m_conn->Fail(rc);

@@ -60,8 +60,7 @@ int DaoTypeFromDeclared(const char* declared, long* size) {
     char word[32];
     int n = 0;
     const char* p = declared;
-    while (*p == ' ')
-        ++p;
+    while (*p == ' ') ++p;
     while (n < 31 && (isalnum((unsigned char)*p) || *p == '_'))
         word[n++] = (char)toupper((unsigned char)*p++);
     word[n] = 0;
@@ -69,22 +68,21 @@ int DaoTypeFromDeclared(const char* declared, long* size) {
         const char* word;
         int type;
         long size;
-    } types[] = {{"BIT", dbBoolean, 1},        {"BOOLEAN", dbBoolean, 1},  {"YESNO", dbBoolean, 1},
-                 {"BYTE", dbByte, 1},          {"SHORT", dbInteger, 2},    {"SMALLINT", dbInteger, 2},
-                 {"LONG", dbLong, 4},          {"INTEGER", dbLong, 4},     {"INT", dbLong, 4},
-                 {"COUNTER", dbLong, 4},       {"CURRENCY", dbCurrency, 8}, {"MONEY", dbCurrency, 8},
-                 {"SINGLE", dbSingle, 4},      {"REAL", dbSingle, 4},      {"DOUBLE", dbDouble, 8},
-                 {"FLOAT", dbDouble, 8},       {"DATETIME", dbDate, 8},    {"DATE", dbDate, 8},
-                 {"BINARY", dbBinary, 255},    {"TEXT", dbText, 255},      {"CHAR", dbText, 255},
-                 {"VARCHAR", dbText, 255},     {"LONGBINARY", dbLongBinary, 0},
-                 {"OLEOBJECT", dbLongBinary, 0}, {"MEMO", dbMemo, 0},      {"LONGTEXT", dbMemo, 0},
-                 {"GUID", dbGUID, 16}};
+    } types[] = {
+        {"BIT", dbBoolean, 1},     {"BOOLEAN", dbBoolean, 1},       {"YESNO", dbBoolean, 1},
+        {"BYTE", dbByte, 1},       {"SHORT", dbInteger, 2},         {"SMALLINT", dbInteger, 2},
+        {"LONG", dbLong, 4},       {"INTEGER", dbLong, 4},          {"INT", dbLong, 4},
+        {"COUNTER", dbLong, 4},    {"CURRENCY", dbCurrency, 8},     {"MONEY", dbCurrency, 8},
+        {"SINGLE", dbSingle, 4},   {"REAL", dbSingle, 4},           {"DOUBLE", dbDouble, 8},
+        {"FLOAT", dbDouble, 8},    {"DATETIME", dbDate, 8},         {"DATE", dbDate, 8},
+        {"BINARY", dbBinary, 255}, {"TEXT", dbText, 255},           {"CHAR", dbText, 255},
+        {"VARCHAR", dbText, 255},  {"LONGBINARY", dbLongBinary, 0}, {"OLEOBJECT", dbLongBinary, 0},
+        {"MEMO", dbMemo, 0},       {"LONGTEXT", dbMemo, 0},         {"GUID", dbGUID, 16}};
     for (const auto& t : types) {
         if (strcmp(t.word, word) != 0)
             continue;
         *size = t.size;
-        while (*p == ' ')
-            ++p;
+        while (*p == ' ') ++p;
         if ((t.type == dbText || t.type == dbBinary) && *p == '(') {
             long s = strtol(p + 1, nullptr, 10);
             if (s > 0 && s <= 255)
@@ -215,8 +213,7 @@ bool DbValueToVariant(const DbValue& v, int daoType, VARIANT* out) {
             return true;
         case dbCurrency:
             V_VT(out) = VT_CY;
-            return SUCCEEDED(VarCyFromR8(AsDouble(v), &V_CY(out))) ||
-                   (V_VT(out) = VT_NULL, true);
+            return SUCCEEDED(VarCyFromR8(AsDouble(v), &V_CY(out))) || (V_VT(out) = VT_NULL, true);
         case dbSingle:
             V_VT(out) = VT_R4;
             V_R4(out) = (float)AsDouble(v);
@@ -287,8 +284,8 @@ bool VariantToDbValue(const VARIANT& value, int daoType, long size, DbValue* out
             out->kind = DbValue::Text;
             out->s = Utf8FromAnsi((const char*)b, n);
             if (daoType == dbText && size > 0) {
-                int chars = MultiByteToWideChar(CP_UTF8, 0, out->s.data(), (int)out->s.size(),
-                                                nullptr, 0);
+                int chars =
+                    MultiByteToWideChar(CP_UTF8, 0, out->s.data(), (int)out->s.size(), nullptr, 0);
                 if (chars > size) {
                     *error = 3163;
                     return false;

@@ -31,8 +31,7 @@ bool Tokenize(const std::string& s, std::vector<Token>* out, std::string* error)
     while (i < n) {
         unsigned char c = s[i];
         if (isspace(c)) {
-            while (i < n && isspace((unsigned char)s[i]))
-                ++i;
+            while (i < n && isspace((unsigned char)s[i])) ++i;
             out->push_back({TK_SPACE, " "});
         } else if (c == '[') {
             size_t e = s.find(']', i + 1);
@@ -72,24 +71,21 @@ bool Tokenize(const std::string& s, std::vector<Token>* out, std::string* error)
             i = e + 1;
         } else if (isdigit(c) || (c == '.' && i + 1 < n && isdigit((unsigned char)s[i + 1]))) {
             size_t j = i;
-            while (j < n && (isdigit((unsigned char)s[j]) || s[j] == '.'))
-                ++j;
+            while (j < n && (isdigit((unsigned char)s[j]) || s[j] == '.')) ++j;
             if (j < n && (s[j] == 'e' || s[j] == 'E')) {
                 size_t k = j + 1;
                 if (k < n && (s[k] == '+' || s[k] == '-'))
                     ++k;
                 if (k < n && isdigit((unsigned char)s[k])) {
                     j = k;
-                    while (j < n && isdigit((unsigned char)s[j]))
-                        ++j;
+                    while (j < n && isdigit((unsigned char)s[j])) ++j;
                 }
             }
             out->push_back({TK_NUMBER, s.substr(i, j - i)});
             i = j;
         } else if (IsWordStart(c)) {
             size_t j = i;
-            while (j < n && IsWordChar((unsigned char)s[j]))
-                ++j;
+            while (j < n && IsWordChar((unsigned char)s[j])) ++j;
             out->push_back({TK_WORD, s.substr(i, j - i)});
             i = j;
         } else {
@@ -102,8 +98,8 @@ bool Tokenize(const std::string& s, std::vector<Token>* out, std::string* error)
                 *error = std::string("unexpected character ") + (char)c;
                 return false;
             }
-            if (c == '?' || c == '@' || c == '{' || c == '}' || c == '`' || c == '|' ||
-                c == '~' || c == '%' || c == '$' || c == ':') {
+            if (c == '?' || c == '@' || c == '{' || c == '}' || c == '`' || c == '|' || c == '~' ||
+                c == '%' || c == '$' || c == ':') {
                 // SQLite's own placeholder and quoting marks would let a text
                 // through unbound; Jet has no use for them.
                 *error = std::string("unexpected character ") + (char)c;
@@ -145,8 +141,7 @@ bool InList(const std::string& name, const std::vector<std::string>& list) {
 
 // Index of the next token that is not a space, or size.
 size_t NextSolid(const std::vector<Token>& t, size_t i) {
-    while (i < t.size() && t[i].kind == TK_SPACE)
-        ++i;
+    while (i < t.size() && t[i].kind == TK_SPACE) ++i;
     return i;
 }
 
@@ -156,16 +151,16 @@ int JetTypeFromWord(const std::string& w) {
     static const struct {
         const char* word;
         int type;
-    } words[] = {{"BIT", 1},          {"BOOLEAN", 1},   {"YESNO", 1},     {"LOGICAL", 1},
-                 {"BYTE", 2},         {"SHORT", 3},     {"SMALLINT", 3},  {"INTEGER2", 3},
-                 {"LONG", 4},         {"INT", 4},       {"INTEGER", 4},   {"INTEGER4", 4},
-                 {"COUNTER", 4},      {"AUTOINCREMENT", 4}, {"CURRENCY", 5}, {"MONEY", 5},
-                 {"SINGLE", 6},       {"REAL", 6},      {"FLOAT4", 6},    {"DOUBLE", 7},
-                 {"FLOAT", 7},        {"FLOAT8", 7},    {"NUMBER", 7},    {"IEEEDOUBLE", 7},
-                 {"DATETIME", 8},     {"DATE", 8},      {"TIME", 8},      {"BINARY", 9},
-                 {"TEXT", 10},        {"CHAR", 10},     {"VARCHAR", 10},  {"STRING", 10},
-                 {"ALPHANUMERIC", 10}, {"LONGBINARY", 11}, {"OLEOBJECT", 11}, {"GENERAL", 11},
-                 {"MEMO", 12},        {"LONGTEXT", 12}, {"NOTE", 12},     {"GUID", 15}};
+    } words[] = {{"BIT", 1},           {"BOOLEAN", 1},       {"YESNO", 1},      {"LOGICAL", 1},
+                 {"BYTE", 2},          {"SHORT", 3},         {"SMALLINT", 3},   {"INTEGER2", 3},
+                 {"LONG", 4},          {"INT", 4},           {"INTEGER", 4},    {"INTEGER4", 4},
+                 {"COUNTER", 4},       {"AUTOINCREMENT", 4}, {"CURRENCY", 5},   {"MONEY", 5},
+                 {"SINGLE", 6},        {"REAL", 6},          {"FLOAT4", 6},     {"DOUBLE", 7},
+                 {"FLOAT", 7},         {"FLOAT8", 7},        {"NUMBER", 7},     {"IEEEDOUBLE", 7},
+                 {"DATETIME", 8},      {"DATE", 8},          {"TIME", 8},       {"BINARY", 9},
+                 {"TEXT", 10},         {"CHAR", 10},         {"VARCHAR", 10},   {"STRING", 10},
+                 {"ALPHANUMERIC", 10}, {"LONGBINARY", 11},   {"OLEOBJECT", 11}, {"GENERAL", 11},
+                 {"MEMO", 12},         {"LONGTEXT", 12},     {"NOTE", 12},      {"GUID", 15}};
     for (const auto& e : words)
         if (_stricmp(e.word, w.c_str()) == 0)
             return e.type;
@@ -199,8 +194,7 @@ bool JetDateLiteral(const std::string& text, double* date) {
                 return false;
             r += 1 + got2;
         }
-        while (*r == ' ')
-            ++r;
+        while (*r == ' ') ++r;
         if (*r)
             return false;
     }
@@ -369,7 +363,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                         break;
                     }
                     // Aggregates make a grouped, read-only result.
-                    static const char* aggregates[] = {"Count", "Sum", "Avg", "Min",
+                    static const char* aggregates[] = {"Count", "Sum",   "Avg",  "Min",
                                                        "Max",   "First", "Last", nullptr};
                     for (int a = 0; aggregates[a]; ++a)
                         if (SameWord(w, aggregates[a])) {
@@ -379,16 +373,16 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                         }
                     bool isKeyword = false;
                     static const char* keywords[] = {
-                        "SELECT", "FROM",  "WHERE", "ORDER", "BY",      "GROUP",  "HAVING",
-                        "AS",     "AND",   "OR",    "NOT",   "LIKE",    "IN",     "BETWEEN",
-                        "IS",     "NULL",  "INNER", "LEFT",  "RIGHT",   "OUTER",  "JOIN",
-                        "ON",     "UNION", "ALL",   "DISTINCT", "ASC",  "DESC",   "INSERT",
-                        "INTO",   "VALUES", "UPDATE", "SET",  "DELETE", "CREATE", "TABLE",
-                        "DROP",   "ALTER", "TOP",   "TRANSFORM", "PIVOT", "IIF",  "MOD",
-                        "COUNT",  "SUM",   "AVG",   "MIN",   "MAX",     "FIRST",  "LAST",
-                        "EXISTS", "ANY",   "SOME",  "CASE",  "WHEN",    "THEN",   "ELSE",
-                        "END",    "INDEX", "ADD",   "COLUMN", "UCASE",  "LCASE",  "LEN",
-                        "ABS",    "TRIM",  "INT",   nullptr};
+                        "SELECT", "FROM",   "WHERE",  "ORDER",     "BY",     "GROUP",  "HAVING",
+                        "AS",     "AND",    "OR",     "NOT",       "LIKE",   "IN",     "BETWEEN",
+                        "IS",     "NULL",   "INNER",  "LEFT",      "RIGHT",  "OUTER",  "JOIN",
+                        "ON",     "UNION",  "ALL",    "DISTINCT",  "ASC",    "DESC",   "INSERT",
+                        "INTO",   "VALUES", "UPDATE", "SET",       "DELETE", "CREATE", "TABLE",
+                        "DROP",   "ALTER",  "TOP",    "TRANSFORM", "PIVOT",  "IIF",    "MOD",
+                        "COUNT",  "SUM",    "AVG",    "MIN",       "MAX",    "FIRST",  "LAST",
+                        "EXISTS", "ANY",    "SOME",   "CASE",      "WHEN",   "THEN",   "ELSE",
+                        "END",    "INDEX",  "ADD",    "COLUMN",    "UCASE",  "LCASE",  "LEN",
+                        "ABS",    "TRIM",   "INT",    nullptr};
                     for (int a = 0; keywords[a]; ++a)
                         if (SameWord(w, keywords[a]))
                             isKeyword = true;
@@ -442,8 +436,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                     size_t nx = NextSolid(t, i + 1);
                     bool textNext = nx < t.size() && t[nx].kind == TK_STRING;
                     size_t pv = i;
-                    while (pv > 0 && t[pv - 1].kind == TK_SPACE)
-                        --pv;
+                    while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
                     bool textPrev = pv > 0 && t[pv - 1].kind == TK_STRING;
                     out += (textNext || textPrev) ? "||" : "+";
                 } else if (o == "!") {
@@ -492,8 +485,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     else
         r.queryType = 0;
     // Declared parameters that the text never uses still take a value.
-    for (const JetSqlParameter& p : declared)
-        paramIndex(p.name, p.type);
+    for (const JetSqlParameter& p : declared) paramIndex(p.name, p.type);
     r.singleTable = r.queryType == 0 && fromTables == 1 && !joined && !grouped && !setOp;
     if (!r.singleTable)
         r.baseTable.clear();
@@ -510,8 +502,7 @@ unsigned NextChar(const char*& p) {
         return (unsigned)tolower(c);
     int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
     unsigned v = c & (0x3F >> extra);
-    while (extra-- > 0 && (*p & 0xC0) == 0x80)
-        v = (v << 6) | ((unsigned char)*p++ & 0x3F);
+    while (extra-- > 0 && (*p & 0xC0) == 0x80) v = (v << 6) | ((unsigned char)*p++ & 0x3F);
     return v;
 }
 
@@ -525,8 +516,7 @@ bool JetLikeMatch(const char* pattern, const char* text) {
     const char* s = text;
     for (;;) {
         if (*p == '*') {
-            while (*p == '*')
-                ++p;
+            while (*p == '*') ++p;
             if (!*p)
                 return true;
             starP = p;

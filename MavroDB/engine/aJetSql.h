@@ -13,19 +13,18 @@ struct JetSqlParameter {
 };
 
 struct JetSqlResult {
-    std::string sql;                        // SQLite text; placeholders ?1, ?2 ...
-    std::vector<JetSqlParameter> params;    // placeholder i+1 is params[i]
-    int queryType = 0;                      // DAO query type (0 select, 16 crosstab, 128 union ...)
-    bool singleTable = false;               // one table in FROM, no join, grouping or union
-    std::string baseTable;                  // that table
-    std::string error;                      // empty when the text was understood
+    std::string sql;                      // SQLite text; placeholders ?1, ?2 ...
+    std::vector<JetSqlParameter> params;  // placeholder i+1 is params[i]
+    int queryType = 0;                    // DAO query type (0 select, 16 crosstab, 128 union ...)
+    bool singleTable = false;             // one table in FROM, no join, grouping or union
+    std::string baseTable;                // that table
+    std::string error;                    // empty when the text was understood
 };
 
 // Rewrites UTF-8 Jet SQL. Names in `parameters` (case-insensitive) that are
 // written as bare or bracketed names become placeholders too: the engine
 // learns them from SQLite's "no such column" answer, as Jet asks for them.
-JetSqlResult RewriteJetSql(const std::string& sql,
-                           const std::vector<std::string>& parameters = {});
+JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string>& parameters = {});
 
 // DAO type of a PARAMETERS type word (BIT, BYTE, SHORT, LONG, CURRENCY,
 // SINGLE, Double, DATETIME, TEXT, GUID, LONGBINARY and their synonyms); 0
