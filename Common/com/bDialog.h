@@ -8,7 +8,8 @@
 
 class CDialogImplBase {
 public:
-    CDialogImplBase(HINSTANCE module, int templateId) : m_module(module), m_templateId(templateId) {}
+    CDialogImplBase(HINSTANCE module, int templateId)
+        : m_module(module), m_templateId(templateId) {}
     virtual ~CDialogImplBase() {}
 
     // Shows the dialog modally (or hands it to the seam's handler).

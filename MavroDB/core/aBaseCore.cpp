@@ -20,8 +20,15 @@ const int kMoveLast = DB_MOVE_LAST;
 
 // Multibyte-aware name comparison without case.
 bool SameName(const std::string& a, const char* b) {
+    // Folding case keeps a name's byte length: only equal lengths can match,
+    // and equal bytes match without asking the system.
+    size_t n = strlen(b);
+    if (n != a.size())
+        return false;
+    if (memcmp(a.data(), b, n) == 0)
+        return true;
     return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.c_str(), (int)a.size(), b,
-                          -1) == CSTR_EQUAL;
+                          (int)n) == CSTR_EQUAL;
 }
 
 // Copies text into a fixed field, cut without splitting a character; a text

@@ -1,6 +1,7 @@
 #include "aDbEngine.h"
 
 #include <wincrypt.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -291,6 +292,37 @@ std::string DbPasswordHash(const std::string& salt, const std::string& passwordU
 CdbConnection::~CdbConnection() {
     for (auto& s : m_statements) sqlite3_finalize(s.second);
     sqlite3_close_v2(m_db);
+    if (m_generation)
+        UnmapViewOfFile((void*)m_generation);
+    if (m_mapping)
+        CloseHandle(m_mapping);
+}
+
+void CdbConnection::OpenGeneration(const std::string& path) {
+    // Named after the file's full path, folded to lower case.
+    std::string u = Utf8Path(path);
+    int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
+    std::wstring wide(w > 0 ? w : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
+    WCHAR full[1024];
+    DWORD n = GetFullPathNameW(wide.c_str(), 1024, full, nullptr);
+    if (n == 0 || n >= 1024)
+        return;
+    CharLowerBuffW(full, n);
+    uint64_t h = 1469598103934665603ull;
+    for (DWORD i = 0; i < n; ++i) h = (h ^ full[i]) * 1099511628211ull;
+    char name[64];
+    snprintf(name, sizeof(name), "Local\\MavroDB-%016llx", (unsigned long long)h);
+    m_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name);
+    if (m_mapping)
+        m_generation = (volatile LONG64*)MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 8);
+}
+
+void CdbConnection::BumpGeneration() {
+    if (m_generation)
+        InterlockedIncrement64(m_generation);
+    else
+        ++m_localGeneration;
 }
 
 sqlite3_stmt* CdbConnection::Prepare(const std::string& sql) {
@@ -396,6 +428,7 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
     if (!readOnly && sqlite3_db_readonly(db, "main") == 1)
         ThrowDbError(dbErrFileInUse, path);
     d->m_conn->readOnly = readOnly;
+    d->m_conn->OpenGeneration(path);
     RegisterFunctions(db);
     auto probe = [&]() {
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
@@ -751,6 +784,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     }
     rs->m_selectSql = "SELECT rowid FROM " + rs->m_tableRef + " ORDER BY " + order;
     rs->m_rowSql = "SELECT " + columns + " FROM " + rs->m_tableRef + " WHERE rowid = ?1";
+    rs->m_windowSql = "SELECT rowid, " + columns + " FROM " + rs->m_tableRef + " WHERE rowid IN (";
     for (size_t i = 0; i < rs->m_fields.size(); ++i) {
         std::string key = rs->m_fields[i].name;
         CharUpperBuffA(&key[0], (DWORD)key.size());
@@ -803,6 +837,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
             std::string rid = "?" + std::to_string(q.rewrite.params.size() + 1);
             rs->m_selectSql = "SELECT \"mavro_rowid_\" FROM (" + s + ")";
             rs->m_rowSql = "SELECT * FROM (" + s + ") WHERE \"mavro_rowid_\" = " + rid;
+            rs->m_windowSql = "SELECT * FROM (" + s + ") WHERE \"mavro_rowid_\" IN (";
             rs->m_tableRef = baseRef;
             rs->m_baseColumns = q.baseColumns;
         }

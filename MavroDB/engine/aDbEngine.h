@@ -116,6 +116,12 @@ class CdbConnection {
 public:
     explicit CdbConnection(sqlite3* db) : m_db(db) {}
     ~CdbConnection();
+    // The change count every connection of the layer to this file shares
+    // (across processes): bumped after each write, so records read earlier
+    // are read again once anyone has written.
+    void OpenGeneration(const std::string& path);
+    int64_t Generation() const { return m_generation ? *m_generation : m_localGeneration; }
+    void BumpGeneration();
     sqlite3* Handle() const { return m_db; }
     // A cached statement, reset and unbound; throws on a bad text.
     sqlite3_stmt* Prepare(const std::string& sql);
@@ -130,6 +136,9 @@ public:
 private:
     sqlite3* m_db;
     std::map<std::string, sqlite3_stmt*> m_statements;
+    HANDLE m_mapping = nullptr;
+    volatile LONG64* m_generation = nullptr;
+    int64_t m_localGeneration = 0;
 };
 
 // Resets a statement on every way out of a scope, so none stays open.
@@ -263,8 +272,11 @@ private:
     void CheckOpen() const;
     void CheckCurrent() const;
     void LoadSnapshot();
-    // Reads the current record into m_row; false when it is gone.
+    // Reads one record from the file; false when it is gone.
     bool ReadRow(int64_t rowid, std::vector<DbValue>* row);
+    // The cached record at a position, read with its neighbours when the
+    // cache does not hold it or someone wrote since; null when it is gone.
+    const std::vector<DbValue>* CachedRow(long position);
     void BeginWrite();
     void Commit();
     void Rollback();
@@ -276,6 +288,7 @@ private:
     std::string m_tableRef;   // its SQL reference
     std::string m_selectSql;  // the source with the rowid as column 0
     std::string m_rowSql;     // one record by rowid
+    std::string m_windowSql;  // rowid first, then the fields, for a list of rowids
     std::vector<DbValue> m_params;
     std::vector<CdbFieldInfo> m_fields;
     std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
@@ -287,6 +300,12 @@ private:
     std::vector<DbValue> m_original;
     std::vector<DbValue> m_edit;
     std::vector<bool> m_changed;
+    // Records read ahead from the file, valid while the generation holds.
+    std::string m_windowFull;  // m_windowSql with its placeholders
+    long m_cacheStart = 0;
+    int64_t m_cacheGeneration = -1;
+    std::vector<std::vector<DbValue>> m_cacheRows;
+    std::vector<bool> m_cachePresent;
 };
 
 // Salted password hash of the catalogue and the workgroup file.

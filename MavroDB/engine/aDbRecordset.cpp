@@ -56,6 +56,7 @@ void CdbRecordset::LoadSnapshot() {
         m_conn->Fail(rc);
     m_pos = m_rowids.empty() ? -1 : 0;
     m_editMode = EditNone;
+    m_cacheGeneration = -1;
 }
 
 bool CdbRecordset::ReadRow(int64_t rowid, std::vector<DbValue>* row) {
@@ -197,20 +198,60 @@ void CdbRecordset::GetValue(int index, VARIANT* value) {
         DbValueToVariant(m_rows[(size_t)m_pos][(size_t)index], f.type, value);
         return;
     }
-    // The record is read from the file at every call: another connection's
-    // change or deletion shows at once.
-    sqlite3_stmt* stmt = m_conn->Prepare(m_rowSql);
-    CdbStatementScope scope(stmt);
-    int n = (int)m_params.size();
-    for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
-    sqlite3_bind_int64(stmt, n + 1, m_rowids[(size_t)m_pos]);
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_DONE)
+    const std::vector<DbValue>* row = CachedRow(m_pos);
+    if (!row)
         ThrowDbError(dbErrRecordDeleted);
-    if (rc != SQLITE_ROW)
-        m_conn->Fail(rc);
-    int skip = sqlite3_column_count(stmt) > (int)m_fields.size() ? 1 : 0;
-    DbValueToVariant(DbValueFromColumn(stmt, index + skip), f.type, value);
+    DbValueToVariant((*row)[(size_t)index], f.type, value);
+}
+
+const std::vector<DbValue>* CdbRecordset::CachedRow(long position) {
+    // Records are read from the file in windows; a write by any connection
+    // of the layer to this file (its generation) makes them read again.
+    const long kWindow = 64;
+    int64_t generation = m_conn->Generation();
+    if (generation != m_cacheGeneration || position < m_cacheStart ||
+        position >= m_cacheStart + (long)m_cacheRows.size()) {
+        long count = std::min<long>(kWindow, (long)m_rowids.size() - position);
+        m_cacheRows.assign((size_t)count, std::vector<DbValue>());
+        m_cachePresent.assign((size_t)count, false);
+        m_cacheStart = position;
+        m_cacheGeneration = generation;
+        int n = (int)m_params.size();
+        if (m_windowFull.empty()) {
+            m_windowFull = m_windowSql;
+            for (long i = 0; i < kWindow; ++i)
+                m_windowFull += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
+            m_windowFull += ")";
+        }
+        sqlite3_stmt* stmt = m_conn->Prepare(m_windowFull);
+        CdbStatementScope scope(stmt);
+        for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
+        // Rowids of the window in order; the unused places stay Null.
+        std::vector<std::pair<int64_t, long>> order;
+        for (long i = 0; i < count; ++i) {
+            sqlite3_bind_int64(stmt, n + 1 + (int)i, m_rowids[(size_t)(position + i)]);
+            order.emplace_back(m_rowids[(size_t)(position + i)], i);
+        }
+        std::sort(order.begin(), order.end());
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            int64_t rowid = sqlite3_column_int64(stmt, 0);
+            auto it = std::lower_bound(order.begin(), order.end(), std::make_pair(rowid, 0L));
+            if (it == order.end() || it->first != rowid)
+                continue;
+            std::vector<DbValue>& row = m_cacheRows[(size_t)it->second];
+            row.resize(m_fields.size());
+            for (size_t i = 0; i < m_fields.size(); ++i)
+                row[i] = DbValueFromColumn(stmt, (int)i + 1);
+            m_cachePresent[(size_t)it->second] = true;
+        }
+        if (rc != SQLITE_DONE) {
+            m_cacheGeneration = -1;
+            m_conn->Fail(rc);
+        }
+    }
+    size_t i = (size_t)(position - m_cacheStart);
+    return m_cachePresent[i] ? &m_cacheRows[i] : nullptr;
 }
 
 void CdbRecordset::Edit() {
@@ -266,6 +307,7 @@ void CdbRecordset::Commit() {
         Rollback();
         m_conn->Fail(rc, dbErrLocked);
     }
+    m_conn->BumpGeneration();
 }
 
 void CdbRecordset::Rollback() {

@@ -49,11 +49,12 @@ MvbWriter::MvbWriter(const std::string& path) {
         m_db = nullptr;
         return;
     }
-    Exec("CREATE TABLE MavroSysQueries(Name TEXT PRIMARY KEY, SQL TEXT NOT NULL);"
-         "CREATE TABLE MavroSysProperties(Object TEXT NOT NULL, Field TEXT NOT NULL DEFAULT '',"
-         " Name TEXT NOT NULL, Value, PRIMARY KEY(Object, Field, Name));"
-         "CREATE TABLE MavroSysLinks(Name TEXT PRIMARY KEY, Connect TEXT NOT NULL,"
-         " SourceTable TEXT NOT NULL);");
+    Exec(
+        "CREATE TABLE MavroSysQueries(Name TEXT PRIMARY KEY, SQL TEXT NOT NULL);"
+        "CREATE TABLE MavroSysProperties(Object TEXT NOT NULL, Field TEXT NOT NULL DEFAULT '',"
+        " Name TEXT NOT NULL, Value, PRIMARY KEY(Object, Field, Name));"
+        "CREATE TABLE MavroSysLinks(Name TEXT PRIMARY KEY, Connect TEXT NOT NULL,"
+        " SourceTable TEXT NOT NULL);");
 }
 
 MvbWriter::~MvbWriter() {
