@@ -713,6 +713,9 @@ void CdbDatabase::SetQuerySQL(const std::string& query, const std::string& sql) 
     JetSqlResult r = RewriteJetSql(u);
     if (!r.error.empty())
         ThrowDbError(dbErrSyntax, AnsiFromUtf8(r.error));
+    // A select must read as one here, as Jet checks a query's text when it is set.
+    if (r.queryType == dbQSelect || r.queryType == dbQSetOperation)
+        PrepareJetQuery(m_conn->Handle(), u);
     sqlite3_stmt* stmt = m_conn->Prepare("UPDATE MavroSysQueries SET SQL=?1 WHERE Name=?2");
     CdbStatementScope scope(stmt);
     sqlite3_bind_text(stmt, 1, u.c_str(), (int)u.size(), SQLITE_TRANSIENT);
