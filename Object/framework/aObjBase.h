@@ -17,9 +17,21 @@
 #include "bStorage.h"
 #include "bTraceLog.h"
 
+// IObjectBase's QueryAbility kept apart from the container's slot of the
+// same name, which answers 1 (not E_FAIL) for none.
+class ObjectBaseItf : public IObjectBase {
+public:
+    STDMETHOD(QueryAbility)(REFIID iid, IUnknown** out) override {
+        return QueryObjectAbility(iid, out);
+    }
+
+protected:
+    virtual HRESULT QueryObjectAbility(REFIID iid, IUnknown** out) = 0;
+};
+
 template <class Kind>
 class ObjectBase : public CComObjectRootBase,
-                   public IObjectBase,
+                   public ObjectBaseItf,
                    public AbilityContainer,
                    public CRenderBase,
                    public CObjectEventA {
@@ -162,7 +174,7 @@ public:
         return CRenderBase::CollectFiles(collector);
     }
     STDMETHOD(Reserved24)() override { return E_NOTIMPL; }
-    STDMETHOD(QueryAbility)(REFIID iid, IUnknown** out) override {
+    HRESULT QueryObjectAbility(REFIID iid, IUnknown** out) override {
         if (!out)
             return E_INVALIDARG;
         return AbilityContainer::QueryAbility(iid, out) == S_OK ? S_OK : E_FAIL;

@@ -203,7 +203,8 @@ STDMETHODIMP AbilityContainer::CopyAbility(REFIID iid, IAbilityContainer* source
     if (!source)
         return E_POINTER;
     CComPtr<IUnknown> mine, theirs;
-    if (QueryAbility(iid, &mine) == 1 || source->QueryAbility(iid, &theirs) == 1) {
+    if (AbilityContainer::QueryAbility(iid, &mine) != S_OK ||
+        source->QueryAbility(iid, &theirs) != S_OK) {
         LOG_MSG("CopyAbility ignored since either dst or src does not support this feature");
         return S_OK;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "aObjStream.h"
 #include "aPixBuf.h"
@@ -187,7 +188,11 @@ CRenderBase::CRenderBase()
       m_busy(0),
       m_alphaBuffer(nullptr),
       m_showClock(nullptr),
-      m_hideClock(nullptr) {}
+      m_hideClock(nullptr),
+      m_effectClock(nullptr),
+      m_effectAttached(false) {
+    m_target.owner = this;
+}
 
 CRenderBase::~CRenderBase() {
     ReleaseParts();
@@ -522,6 +527,13 @@ STDMETHODIMP CRenderBase::GetAttachedPart(IUnknown** out) {
 }
 
 STDMETHODIMP CRenderBase::OnGeometryChanged(const RECT*, const RECT*, int) {
+    // Running transitions follow the object.
+    RECT bounds;
+    GetBoundsRect(&bounds);
+    if (m_showTransition && !m_showTransition->IsIdle())
+        m_showTransition->SetRect(&bounds);
+    if (m_hideTransition && !m_hideTransition->IsIdle())
+        m_hideTransition->SetRect(&bounds);
     return S_OK;
 }
 
@@ -620,8 +632,9 @@ HRESULT CRenderBase::DrawTransition(IPixelBuffer* target, const RECT& bounds,
         return S_FALSE;
     int w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
     // The content and a view of the target's area, both at their top left.
-    IPixelBuffer* content = CreateGDIBuffer(w, h);
-    IPixelBuffer* view = CreateGDIBuffer(w, h);
+    // Buffers of the target's kind: DirectDraw surfaces for a DirectDraw target.
+    IPixelBuffer* content = CreateBufferLike(w, h, target);
+    IPixelBuffer* view = CreateBufferLike(w, h, target);
     if (!content || !view) {
         if (content)
             content->Release();
@@ -745,6 +758,12 @@ DWORD CRenderBase::PageClock() {
 void CRenderBase::Fire(DWORD id) {
     if (IObjectEvent* events = RenderEvent())
         events->FireEvent(id, 0, 0, 0);
+    // The effect part hears the object's events through its clock client.
+    CComPtr<IRenderClockClient> client;
+    if (m_effectAttached && m_effect &&
+        SUCCEEDED(m_effect->QueryInterface(__uuidof(IRenderClockClient),
+                                           reinterpret_cast<void**>(&client))))
+        client->OnEvent((int)id, 0, 0);
 }
 
 void CRenderBase::ScheduleStep(DWORD code, long long due) {
@@ -847,9 +866,11 @@ void CRenderBase::DoEnter() {
 
 void CRenderBase::DoHold() {
     StopTransition(m_showTransition);
-    if (m_effect)
+    if (m_effect) {
+        m_effectAttached = true;
         if (IObjectEvent* events = RenderEvent())
             events->AddListener(m_effect);
+    }
     BeforeHold();
     m_state = RS_HOLDING;
     Fire(EVT_OBJECTHOLD);
@@ -871,6 +892,7 @@ void CRenderBase::DoLeave() {
     m_state = RS_LEAVING;
     m_leaveTime = PageClock();
     Fire(EVT_OBJECTLEAVE);
+    m_effectAttached = false;
     if (m_effect)
         if (IObjectEvent* events = RenderEvent())
             events->RemoveListener(m_effect);
@@ -893,6 +915,9 @@ void CRenderBase::DoExit(bool withEvent) {
             cursor->Restore();
     StopTransition(m_hideTransition);
     StopTransition(m_showTransition);
+    m_effectAttached = false;
+    if (m_effectClock)
+        m_effectClock->Stop();
     IObjectEvent* events = RenderEvent();
     if (m_effect && events)
         events->RemoveListener(m_effect);
@@ -1010,6 +1035,7 @@ STDMETHODIMP CRenderBase::OnTick(int arg) {
 void CRenderBase::ReleaseParts() {
     DropClock(m_showClock);
     DropClock(m_hideClock);
+    DropClock(m_effectClock);
     if (m_showTransition)
         m_showTransition->Release();
     if (m_hideTransition)
@@ -1022,15 +1048,15 @@ void CRenderBase::ReleaseParts() {
 
 STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
     ReleaseParts();
-    HRESULT hr = CreateEffectRender(&m_showTransition, this);
+    HRESULT hr = CreateEffectRender(&m_showTransition, &m_target);
     if (SUCCEEDED(hr))
         hr = m_showTransition->SetEntering(TRUE);
     if (SUCCEEDED(hr))
-        hr = CreateEffectRender(&m_hideTransition, this);
+        hr = CreateEffectRender(&m_hideTransition, &m_target);
     if (SUCCEEDED(hr))
         hr = m_hideTransition->SetEntering(FALSE);
     if (SUCCEEDED(hr))
-        hr = CreateDecorRender(&m_effect, this);
+        hr = CreateDecorRender(&m_effect, &m_target);
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "CreateParts: render parts not made");
         ReleaseParts();
@@ -1041,6 +1067,7 @@ STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
         site->GetPlaySite(&play);
     m_showClock = MakeClock(m_showTransition, play);
     m_hideClock = MakeClock(m_hideTransition, play);
+    m_effectClock = MakeClock(m_effect, play);
     return S_OK;
 }
 

@@ -9,7 +9,7 @@
 #include "aEffectRender.h"
 #include "aObjItf.h"
 
-class CRenderBase : public II_IRender, public IRenderTarget {
+class CRenderBase : public II_IRender {
 public:
     CRenderBase();
     virtual ~CRenderBase();
@@ -77,9 +77,6 @@ public:
     STDMETHOD(OnNotify)(int code) override;
     STDMETHOD(Refresh)() override { return OnChange(0); }
     STDMETHOD(Invalidate)(const RECT* rect) override;
-    // IRenderTarget: what the show, hide and effect parts draw for.
-    HRESULT GetRect(RECT* rect) override { return GetBoundsRect(rect); }
-    HRESULT Redraw(const RECT* rect) override { return Invalidate(rect); }
     STDMETHOD(OnGeometryChanged)(const RECT* before, const RECT* after, int code) override;
     STDMETHOD(OnAngleChanged)(LONG) override { return S_OK; }
     STDMETHOD(OnChange)(int) override { return S_OK; }
@@ -150,6 +147,15 @@ protected:
     IPixelBuffer* m_alphaBuffer;  // kept between draws of the alpha path
     IAbility* m_showClock;        // the transitions' clocks on the page sequencer
     IAbility* m_hideClock;
+    IAbility* m_effectClock;
+    bool m_effectAttached;  // the effect part takes the object's events while it holds
+    // What the show, hide and effect parts draw for: this render.
+    struct Target : IRenderTarget {
+        HRESULT GetRect(RECT* rect) override { return owner->GetBoundsRect(rect); }
+        HRESULT Redraw(const RECT* rect) override { return owner->Invalidate(rect); }
+        HRESULT Invalidate(const RECT* rect) override { return owner->Invalidate(rect); }
+        CRenderBase* owner = nullptr;
+    } m_target;
 };
 
 // Point-in-polygon by the winding rule (edges of the closed polygon).

@@ -343,6 +343,7 @@ public:
         return S_OK;
     }
     bool ApplyUsesProgress() const override { return m_params.U32(0) == 1; }
+    bool IsStandardCompose() const override { return m_params.U32(0) == 0; }
 
     HRESULT Apply(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask, double progress,
                   const RECT* rect, const RECT* clip) override {

@@ -154,9 +154,12 @@ private:
             case 5: {
                 const double sv = (type == 4 ? M : H) * p * kCircle;
                 const double sh = (type == 4 ? M : W) * p * kCircle;
-                return AndClip(CreateEllipticRgn((int)Low(ch, sh), (int)Low(cv, sv),
-                                                 (int)High(ch, sh), (int)High(cv, sv)),
-                               clip);
+                const long long l = Low(ch, sh), t = Low(cv, sv), r = High(ch, sh),
+                                b = High(cv, sv);
+                // An ellipse without width or height covers nothing.
+                if (r <= l || b <= t)
+                    return CreateRectRgn(0, 0, 0, 0);
+                return AndClip(CreateEllipticRgn((int)l, (int)t, (int)r, (int)b), clip);
             }
             case 6: {
                 const long long dy = (long long)((H + 1) * p), dx = (long long)((W + 1) * p);

@@ -12,9 +12,9 @@ struct ObjectPrefix {
     int32_t x = 100, y = 50, width = 200, height = 100, angle = 0;
     uint32_t flags = 0x10;  // visible bit left out: loading sets it
     uint32_t alpha = 255;
-    bool transitions = true;  // two 48-byte zero effect records and a decoration record
+    bool transitions = true;              // two 48-byte zero effect records and a decoration record
     std::vector<uint8_t> showTransition;  // replaces the show part's 48 zero bytes
-    uint32_t parts = 0;       // bit 1 cursor, bit 2 tooltip
+    uint32_t parts = 0;                   // bit 1 cursor, bit 2 tooltip
     std::vector<uint8_t> cursor, tooltip;           // their records, when announced
     std::vector<uint8_t> eventProc = {0, 0, 0, 0};  // the test procedure's: length 0
     uint32_t abilityCount = 1;                      // counts "_EventProc", which has no record

@@ -115,6 +115,27 @@ TEST(CreatorModuleTest, ModuleWithoutClassObjectExportFails) {
     EXPECT_EQ(creator.CreateEventProc(0, nullptr, &proc), E_NOTIMPL);
 }
 
+TEST(CreatorModuleTest, CodecModulesAreThePluginsOfTheCodecInterface) {
+    CExtensionManager registry;
+    const CLSID codec = {0x1234ABCD, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
+    registry.DefModule(MODULE_PLUGIN, codec, __uuidof(PictureCodec), 0, 0, 0, 0, CreateSolidObject,
+                       0, 0);
+    ObjectCreator creator;
+    creator.Init(&registry, nullptr);
+    ICodecModuleCreator* codecs = &creator;
+    ASSERT_EQ(codecs->GetCodecModuleCount(), 1);
+    CLSID found = {};
+    EXPECT_TRUE(codecs->GetCodecModuleClassId(0, &found));
+    EXPECT_TRUE(IsEqualCLSID(found, codec));
+    EXPECT_FALSE(codecs->GetCodecModuleClassId(1, &found));
+    // The plug-in is matched by interface and class identifier.
+    CComPtr<IObjectBase> base;
+    EXPECT_EQ(creator.CreatePlugin(codec, __uuidof(PictureCodec), reinterpret_cast<void**>(&base)),
+              E_NOINTERFACE);
+    EXPECT_EQ(creator.CreatePlugin(codec, __uuidof(IObjectBase), reinterpret_cast<void**>(&base)),
+              E_FAIL);
+}
+
 // ---- cursors ----
 
 class CursorTest : public ::testing::Test {
@@ -207,6 +228,82 @@ TEST_F(CursorTest, RecordsRoundTrip) {
     r.U32(3).U32(100).Wide(L"ab");
     CComPtr<ITeskStream> t = StreamOf(r.bytes);
     EXPECT_EQ(cursor->Load(t), E_FAIL);
+}
+
+}  // namespace
+
+namespace {
+
+LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+TEST_F(CursorTest, ApplySetsTheViewClassCursorAndRestoreTheArrow) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MavroCursorTestView";
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    RegisterClassA(&wc);
+    HWND view = CreateWindowA("MavroCursorTestView", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ASSERT_NE(view, nullptr);
+    TestPlayerSite site;
+    site.view = view;
+    SetCursorSite(cursor, &site);
+    cursor->FromText("1,3");
+    ASSERT_EQ(cursor->Apply(), S_OK);
+    EXPECT_EQ(cursor->IsApplied(), 0);
+    HCURSOR library4 = LoadCursorA(library, MAKEINTRESOURCEA(4));
+    EXPECT_EQ((HCURSOR)GetClassLongPtrA(view, GCLP_HCURSOR), library4);
+    EXPECT_EQ(cursor->Restore(), S_OK);
+    EXPECT_EQ(cursor->IsApplied(), 1);
+    EXPECT_NE((HCURSOR)GetClassLongPtrA(view, GCLP_HCURSOR), library4);
+    // Kind 2 has no loader: it never shows.
+    cursor->FromText("2,1");
+    EXPECT_EQ(cursor->Apply(), E_NOTIMPL);
+    DestroyWindow(view);
+    UnregisterClassA("MavroCursorTestView", wc.hInstance);
+}
+
+}  // namespace
+
+namespace {
+
+class FileList : public CComObjectRootBase, public IFileCollector {
+public:
+    BEGIN_COM_MAP(FileList)
+    COM_INTERFACE_ENTRY(IFileCollector)
+    END_COM_MAP()
+    STDMETHOD(AddFile)(int code, const char* path) override {
+        files.push_back(std::to_string(code) + ":" + path);
+        return S_OK;
+    }
+    std::vector<std::string> files;
+};
+
+using CollectTest = ObjectFixture;
+
+TEST_F(CollectTest, CursorFilesAreReportedWithTheirCodes) {
+    auto* obj = Make();
+    CComObject<FileList>* list = nullptr;
+    CComObject<FileList>::CreateInstance(&list);
+    CComPtr<IFileCollector> keep(list);
+    struct {
+        const char* cursor;
+        const char* reported;
+    } rows[] = {{"3,a.cur", "64:a.cur"}, {"1,5", "2000:5"}, {"0", nullptr}, {"2,4", nullptr}};
+    for (auto& row : rows) {
+        list->files.clear();
+        obj->Cursor()->FromText(row.cursor);
+        EXPECT_EQ(static_cast<IObjectBase*>(obj)->CollectFiles(list), S_OK);
+        if (row.reported) {
+            ASSERT_EQ(list->files.size(), 1u) << row.cursor;
+            EXPECT_EQ(list->files[0], row.reported);
+        } else {
+            EXPECT_TRUE(list->files.empty()) << row.cursor;
+        }
+    }
 }
 
 }  // namespace

@@ -123,3 +123,79 @@ TEST(ToolTipTest, LayoutAndDrawing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pointer over an object: its tooltip shows at once with a show delay of
+// 0 and, with a hide delay of 0, stays until the pointer leaves.
+TEST_F(DrawTest, PointerShowsAndHidesTheObjectsToolTip) {
+    auto* obj = Make();
+    CComPtr<IToolTipWnd> tip;
+    ASSERT_EQ(CreateToolTipWnd(&tip), S_OK);
+    SetToolTipWndSite(tip, &site);
+    site.toolTip = tip;
+    IToolTipProp* props = obj->ToolTip();
+    props->GetText()->SetText("Hello");
+    props->SetShowDelay(0);
+    props->SetHideDelay(0);
+    IObjectEvent* ev = static_cast<IObjectEvent*>(obj);
+
+    // Disabled: the move does nothing visible.
+    ev->FireEvent(EVT_MOUSEENTER, 0, 0, 0);
+    ev->FireEvent(EVT_MOUSEMOVE, 0, (5 << 16) | 40, 0);
+    EXPECT_TRUE(site.invalidated.empty());
+
+    props->SetEnabled(TRUE);
+    ev->FireEvent(EVT_MOUSEENTER, 0, 0, 0);
+    ev->FireEvent(EVT_MOUSEMOVE, 0, (5 << 16) | 40, 0);
+    ASSERT_FALSE(site.invalidated.empty());
+    EXPECT_EQ(site.invalidated.back().left, 56);  // 16 right of a point near the top
+    EXPECT_EQ(site.invalidated.back().top, 5);
+    EXPECT_TRUE(site.sequencer.entries.empty());  // no hide entry
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(200, 100));
+    RECT all = {0, 0, 200, 100};
+    target->FillRect(&all, 0);
+    tip->Draw(target);
+    EXPECT_EQ(PixelAt(target, 56, 5), 0u);  // border colour 0
+    EXPECT_EQ(PixelAt(target, 57, 6), 0xFFFFC0u);
+    // The pointer leaves: hidden, its area redrawn.
+    size_t before = site.invalidated.size();
+    ev->FireEvent(EVT_MOUSELEAVE, 0, 0, 0);
+    EXPECT_EQ(site.invalidated.size(), before + 1);
+    target->FillRect(&all, 0);
+    tip->Draw(target);
+    EXPECT_EQ(PixelAt(target, 57, 6), 0u);
+    // Procedure calls: MouseEnter twice and MouseLeave, no move events.
+    std::vector<DISPID> ids;
+    for (auto& c : procs.last->calls) ids.push_back(c.id);
+    EXPECT_EQ(ids, (std::vector<DISPID>{1111, 1111, 1112}));
+    site.toolTip = nullptr;
+}
+
+TEST_F(DrawTest, ExitDropsOnlyItsOwnToolTip) {
+    auto* a = Make();
+    auto* b = Make();
+    CComPtr<IToolTipWnd> tip;
+    CreateToolTipWnd(&tip);
+    SetToolTipWndSite(tip, &site);
+    a->ToolTip()->SetEnabled(TRUE);
+    a->ToolTip()->SetShowDelay(0);
+    a->ToolTip()->GetText()->SetText("A");
+    tip->Begin(a->GetUnknown());
+    tip->Update(a->ToolTip());
+    size_t shown = site.invalidated.size();
+    tip->Drop(b->GetUnknown());
+    EXPECT_EQ(site.invalidated.size(), shown);
+    tip->Drop(a->GetUnknown());
+    EXPECT_EQ(site.invalidated.size(), shown + 1);
+    // The hide entry of a hidden tooltip changes nothing.
+    IObjectEvent* tipEvents = nullptr;
+    tip->QueryInterface(__uuidof(IObjectEvent), reinterpret_cast<void**>(&tipEvents));
+    ASSERT_NE(tipEvents, nullptr);
+    tipEvents->Notify(8192, 0);
+    EXPECT_EQ(site.invalidated.size(), shown + 1);
+    tipEvents->Release();
+}
+
+}  // namespace

@@ -90,6 +90,34 @@ TEST_F(ObjectEventsTest, ListenersOnceAndInOrder) {
     EXPECT_EQ(a->RefCount(), 1);
 }
 
+// The page variant: keys and clicks to the procedure, then the listeners.
+class PageEvents : public CComObjectRootBase, public CObjectEventB {
+public:
+    BEGIN_COM_MAP(PageEvents)
+    COM_INTERFACE_ENTRY(IObjectEvent)
+    END_COM_MAP()
+};
+
+TEST(PageEventsTest, KeysAndPointsOfThePageVariant) {
+    CComObject<PageEvents>* page = nullptr;
+    CComObject<PageEvents>::CreateInstance(&page);
+    CComPtr<IObjectEvent> keep(page);
+    CComObject<TestEventProc>* proc = nullptr;
+    CComObject<TestEventProc>::CreateInstance(&proc);
+    proc->AddRef();
+    page->m_pEventProc = proc;
+    // KeyDown of Return with the extended flag (bit 8 of the flags word).
+    page->FireEvent(EVT_KEYDOWN, 13, 0x01000000, 0);
+    page->FireEvent(EVT_LBUTTONUP, 0, 0xFFFE0003u, 0);
+    page->Notify(NOTIFY_TIMER, 250);
+    ASSERT_EQ(proc->calls.size(), 3u);
+    EXPECT_EQ(proc->calls[0].id, 1008);
+    EXPECT_EQ(proc->calls[0].types, (std::vector<VARTYPE>{VT_INT, VT_I2, VT_I2}));
+    EXPECT_EQ(proc->calls[0].values, (std::vector<LONG>{13, 13, 0x100}));
+    EXPECT_EQ(proc->calls[1].values, (std::vector<LONG>{3, -2}));
+    EXPECT_EQ(proc->calls[2].values, (std::vector<LONG>{250, 250}));
+}
+
 // ---- abilities ----
 
 // A static ability whose own record is a 32-bit value.
@@ -100,6 +128,10 @@ public:
     END_COM_MAP()
     STDMETHOD(LoadOwn)(ITeskStream* stream) override {
         stream->Read(&value, 4);
+        return S_OK;
+    }
+    STDMETHOD(SaveOwn)(ITeskStream* stream) override {
+        stream->Write(&value, 4);
         return S_OK;
     }
     LONG value = 0;
@@ -136,6 +168,10 @@ TEST_F(AbilityTest, BuiltinsAndNamedEntries) {
     found.Release();
     const GUID unknown = {0x11111111, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
     EXPECT_EQ(obj->AbilityContainer::QueryAbility(unknown, &found), 1);
+    // Through the interfaces: the container answers 1, the identity E_FAIL.
+    EXPECT_EQ(static_cast<IAbilityContainer*>(obj)->QueryAbility(unknown, &found), 1);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(unknown, &found), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(unknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(obj->AddAbility(L"_EventProc"), S_OK);
     EXPECT_EQ(obj->EntryCount(), 2);
     EXPECT_EQ(obj->AddAbility(L"Mine"), S_OK);
@@ -171,7 +207,9 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
     entry->Get()->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&ability));
     EXPECT_EQ(static_cast<CComObject<ValueAbility>*>(ability.p)->value, 1234);
     CComPtr<IUnknown> found;
-    EXPECT_EQ(obj->QueryAbility(kValueIid, &found), S_OK);
+    EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(kValueIid, &found), S_OK);
+    found.Release();
+    EXPECT_EQ(static_cast<IAbilityContainer*>(obj)->QueryAbility(kValueIid, &found), S_OK);
 
     // Data lengths below 4 or past the stream are refused.
     for (uint32_t bad : {1u, 3u, 100u}) {
@@ -185,6 +223,44 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
         CComPtr<ITeskStream> t = StreamOf(WriteObjectPrefix(q));
         EXPECT_EQ(other->Load(t), E_FAIL) << bad;
     }
+}
+
+TEST_F(AbilityTest, CopyAbilityMakesCopiesAndRemoves) {
+    auto* from = Make();
+    auto* to = Make();
+    // Entries named for the module's id.
+    for (auto* obj : {from, to}) {
+        obj->AddAbility(L"Value");
+        obj->SetAbility(L"Value", 42, nullptr);
+    }
+    CComPtr<IUnknown> made;
+    ASSERT_EQ(from->CreateAbility(kValueIid, &made), S_OK);
+    CComPtr<IAbilityCreate> source;
+    made->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&source));
+    static_cast<CComObject<ValueAbility>*>(source.p)->value = 77;
+    for (DWORD flags : {0u, 1u}) {
+        EXPECT_EQ(to->CopyAbility(kValueIid, from, flags), S_OK);
+        const AbilityEntry* e = to->FindEntry(L"Value");
+        ASSERT_NE(e, nullptr);
+        ASSERT_NE(e->Get(), nullptr);
+        CComPtr<IAbilityCreate> copy;
+        e->Get()->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&copy));
+        EXPECT_EQ(static_cast<CComObject<ValueAbility>*>(copy.p)->value, 77) << flags;
+        EXPECT_NE(copy.p, source.p);
+    }
+    // The source without it: the copy's entry goes.
+    from->RemoveAbility(L"Value");
+    from->AddAbility(L"Value");
+    from->SetAbility(L"Value", 42, nullptr);
+    EXPECT_EQ(to->CopyAbility(kValueIid, from, 0), S_OK);
+    EXPECT_EQ(to->FindEntry(L"Value"), nullptr);
+    // Not supported on either side: ignored, logged.
+    LogCapture log;
+    const GUID none = {0x22222222, 0, 0, {0, 0, 0, 0, 0, 0, 0, 2}};
+    EXPECT_EQ(to->CopyAbility(none, from, 0), S_OK);
+    EXPECT_TRUE(Logged(log.Text(), "CopyAbility ignored"));
+    CComPtr<IUnknown> nothing;
+    EXPECT_EQ(to->CreateAbility(none, &nothing), E_FAIL);
 }
 
 // The clock client on the sequencer double.
