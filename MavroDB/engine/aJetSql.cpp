@@ -8,6 +8,9 @@
 
 namespace {
 
+// The layer's connections know this collation (Chinese order, no case).
+const char kCollate[] = " COLLATE JET";
+
 enum TokKind { TK_WORD, TK_NAME, TK_STRING, TK_NUMBER, TK_DATE, TK_PARAM, TK_OP, TK_SPACE };
 
 struct Token {
@@ -292,7 +295,8 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 out += ' ';
                 break;
             case TK_STRING:
-                out += QuoteText(k.text);
+                // Texts compare as Jet compares them: without case.
+                out += QuoteText(k.text) + kCollate;
                 break;
             case TK_NUMBER:
                 out += k.text;
@@ -312,7 +316,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 int type = declaredType(k.text);
                 bool dotted = !out.empty() && out.back() == '.';
                 if (!dotted && (type || InList(k.text, parameters))) {
-                    out += "?" + std::to_string(paramIndex(k.text, type ? type : 10));
+                    out += "?" + std::to_string(paramIndex(k.text, type ? type : 10)) + kCollate;
                 } else {
                     out += QuoteName(k.text);
                     if (inFrom && depth == 0 && !dotted && fromTables == 0) {
@@ -335,7 +339,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                     out += "0";
                 } else if (declaredType(w) || InList(w, parameters)) {
                     int type = declaredType(w);
-                    out += "?" + std::to_string(paramIndex(w, type ? type : 10));
+                    out += "?" + std::to_string(paramIndex(w, type ? type : 10)) + kCollate;
                 } else {
                     if (SameWord(w, "SELECT"))
                         sawSelect = true;
