@@ -387,6 +387,10 @@ TEST(DBCore, OldQueryParametersReadTheNamedObjectsMember) {
 
 TEST(DBCore, TextConversions) {
     CComPtr<IDBCore> db = NewDatabase();
+    // The library's strings come from its own resources.
+    EXPECT_EQ("BLINK", DBLoadString(57658));
+    EXPECT_EQ(DBAnsi("假"), DBLoadString(57781));
+    EXPECT_EQ(DBAnsi("数据库错误的密码,是否重新输入?"), DBLoadString(57772));
     struct {
         VARTYPE vt;
         double number;
