@@ -288,8 +288,35 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     bool setOp = false, transform = false, action = false, into = false;
     int actionType = 0;
     std::string firstWord;
+    // ORDER BY terms sort texts as Jet sorts them: each term gets the
+    // collation before its ASC/DESC, its comma or the end.
+    bool inOrder = false, termOpen = false;
+    auto closeTerm = [&]() {
+        if (!termOpen)
+            return;
+        bool space = !out.empty() && out.back() == ' ';
+        if (space)
+            out.pop_back();
+        out += kCollate;
+        if (space)
+            out += ' ';
+        termOpen = false;
+    };
     for (; i < t.size(); ++i) {
         const Token& k = t[i];
+        if (inOrder && depth == 0 && k.kind != TK_SPACE) {
+            if ((k.kind == TK_OP && (k.text == "," || k.text == ";")) ||
+                (k.kind == TK_WORD && (SameWord(k.text, "ASC") || SameWord(k.text, "DESC"))))
+                closeTerm();
+            else
+                termOpen = true;
+        }
+        if (k.kind == TK_WORD && depth == 0 && SameWord(k.text, "BY")) {
+            size_t pv = i;
+            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
+            inOrder = pv > 0 && t[pv - 1].kind == TK_WORD && SameWord(t[pv - 1].text, "ORDER");
+            termOpen = false;
+        }
         switch (k.kind) {
             case TK_SPACE:
                 out += ' ';
@@ -464,6 +491,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
         r.error = "unbalanced (";
         return r;
     }
+    closeTerm();
     if (SameWord(firstWord, "INSERT"))
         action = true, actionType = 64;
     else if (SameWord(firstWord, "UPDATE"))

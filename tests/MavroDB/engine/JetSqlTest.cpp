@@ -31,7 +31,11 @@ TEST(JetSql, RewritesJetTextTokenByToken) {
          "AND NOT \"Z\""},
         {"SELECT IIf(A > 1, \"big\", \"small\") FROM T",
          "SELECT IIf(\"A\" > 1, 'big' COLLATE JET, 'small' COLLATE JET) FROM \"T\""},
-        {"SELECT A FROM T ORDER BY A DESC;", "SELECT \"A\" FROM \"T\" ORDER BY \"A\" DESC"},
+        {"SELECT A FROM T ORDER BY A DESC;",
+         "SELECT \"A\" FROM \"T\" ORDER BY \"A\" COLLATE JET DESC"},
+        {"SELECT A FROM T ORDER BY T.A, Len(B) ASC, C",
+         "SELECT \"A\" FROM \"T\" ORDER BY \"T\".\"A\" COLLATE JET, length(\"B\") COLLATE JET "
+         "ASC, \"C\" COLLATE JET"},
         {"SELECT [Staff]![Name] FROM Staff", "SELECT \"Staff\".\"Name\" FROM \"Staff\""},
     };
     for (const auto& r : rows) {

@@ -229,3 +229,29 @@ TEST(Recordset, LinksReadThroughAnotherDatabase) {
     EXPECT_EQ(dbErrNoIsam, ErrorOf([&] { db->OpenTable("Sheet"); }));
     EXPECT_EQ(dbErrNoOdbc, ErrorOf([&] { db->OpenTable("Remote"); }));
 }
+
+TEST(Recordset, TextKeysAndOrderBySortWithoutCase) {
+    TempFolder dir;
+    std::string path = dir.File("words.mvb");
+    {
+        MvbWriter w(path);
+        w.Exec("CREATE TABLE Words(W TEXT(10) PRIMARY KEY, N LONG)");
+        w.Exec("INSERT INTO Words VALUES('c', 1), ('B', 2), ('a', 3)");
+        w.Query("Sorted", "SELECT W FROM Words ORDER BY W");
+        w.Query("Picked", "SELECT W FROM Words WHERE W = 'b' OR W Like 'A*'");
+    }
+    auto db = CdbDatabase::Open(path, false, false, "");
+    for (const char* source : {"Words", "Sorted"}) {
+        auto rs =
+            std::string(source) == "Words" ? db->OpenTable(source) : db->OpenQuery(source, {});
+        std::string order;
+        for (rs->MoveFirst(); !rs->GetEOF(); rs->MoveNext()) {
+            VARIANT v;
+            rs->GetValue("W", &v);
+            order += std::string((const char*)V_BSTR(&v), SysStringByteLen(V_BSTR(&v)));
+            VariantClear(&v);
+        }
+        EXPECT_EQ("aBc", order) << source;
+    }
+    EXPECT_EQ(2, db->OpenQuery("Picked", {})->GetRecordCount());
+}
