@@ -10,40 +10,15 @@
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
-// ---- CCanvasObject ----
-
-CCanvasObject::~CCanvasObject() {
-    if (pEvent)
-        pEvent->Release();
-    if (pRender)
-        pRender->Release();
-    if (pBase)
-        pBase->Release();
-    if (pObject)
-        pObject->Release();
-}
-
-bool CCanvasObject::Attach(IUnknown* object) {
-    if (!object)
-        return false;
-    if (FAILED(object->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&pBase))) ||
-        !pBase)
-        return false;
-    object->AddRef();
-    pObject = object;
-    object->QueryInterface(__uuidof(II_IRender), reinterpret_cast<void**>(&pRender));
-    object->QueryInterface(__uuidof(IObjectEvent), reinterpret_cast<void**>(&pEvent));
-    return true;
-}
-
-bool CCanvasObject::IsActive() const {
-    return pRender && pRender->IsActive() == 0;
-}
-
 // ---- CCanvas ----
 
 CCanvas::CCanvas(IPlayerSite* site, int kind, CanvasStub* stub)
-    : m_pSite(site), m_kind(kind), m_pStub(stub), m_pObjectSite(nullptr), m_pCreator(nullptr) {
+    : m_pSite(site),
+      m_kind(kind),
+      m_pStub(stub),
+      m_pObjectSite(nullptr),
+      m_pCreator(nullptr),
+      m_pList(new CObjWrapperList) {
     SetOwner(site);
     if (!site)
         return;
@@ -58,8 +33,7 @@ CCanvas::CCanvas(IPlayerSite* site, int kind, CanvasStub* stub)
 }
 
 CCanvas::~CCanvas() {
-    for (CCanvasObject* o : m_objects) delete o;
-    m_objects.clear();
+    m_pList->Release();
     ReleaseListeners();
     if (m_pEventProc) {
         m_pEventProc->Release();
@@ -196,8 +170,8 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
                 LOG_MSG("Error objIndex in %s while reading %s", name, rec.szName);
             }
         }
-        // A group index must name an entry of this table.
-        if (group >= (LONG)h.count) {
+        // A group index must name an earlier entry of this table.
+        if (group >= (LONG)h.count || group >= (LONG)i) {
             LOG_MSG("Canvas %s: group index %ld of %s out of range", name, (long)group, rec.szName);
             group = -1;
         }
@@ -220,74 +194,71 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
     return LoadProperty(info) ? TRUE : FALSE;
 }
 
-CCanvasObject* CCanvas::LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream) {
-    CCanvasObject* o = new CCanvasObject;
-    o->record = record;
-    o->group = group;
-    ObjectCreationRecord creation = {&o->record, m_pObjectSite};
+CObjWrapper* CCanvas::LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream) {
+    CObjWrapper* w = record.dwTypeId == GROUP_OBJECT_TYPE
+                         ? new CObjGroupWrapper(record.dwTypeId, record.szName)
+                         : new CObjWrapper(record.dwTypeId, record.szName);
+    w->m_record = record;
+    ObjectCreationRecord creation = {&w->m_record, m_pObjectSite};
     IUnknown* unknown = nullptr;
     HRESULT hr = m_pCreator ? m_pCreator->CreateObject(record.dwTypeId, &creation, IID_IUnknown,
                                                        reinterpret_cast<void**>(&unknown))
                             : E_FAIL;
-    if (FAILED(hr) || !unknown || !o->Attach(unknown)) {
+    if (SUCCEEDED(hr) && unknown)
+        hr = w->IsGroup() ? w->AttachWithSink(unknown, m_pList) : w->Attach(unknown);
+    if (unknown)
+        unknown->Release();
+    if (FAILED(hr) || !unknown || !w->m_base) {
         LOG_MSG("CreateObject(ObjType: %08X) failed", (unsigned)record.dwTypeId);
-        if (unknown)
-            unknown->Release();
-        delete o;
+        delete w;
         return nullptr;
     }
-    unknown->Release();
     try {
-        hr = o->pBase->Load(stream);
-        if (FAILED(hr)) {
-            delete o;
-            return nullptr;
-        }
-        m_objects.push_back(o);
-        return o;
+        hr = w->m_base->Load(stream);
     } catch (CTeskExcept&) {
         if (ITraceLog* log = GetTraceLog())
             log->FormatOnly(0, 0, "Warning: Loading Object Error! Press OK to continue.");
         // Kept out of the list; nothing else holds it.
-        delete o;
+        delete w;
         return nullptr;
     }
-}
-
-CCanvasObject* CCanvas::HitTest(LONG x, LONG y) const {
-    for (size_t i = m_objects.size(); i-- > 0;) {
-        CCanvasObject* o = m_objects[i];
-        if (o->pRender && o->pRender->IsVisible() == 0 && o->pRender->HitTestPoint(x, y) == 0)
-            return o;
-    }
-    return nullptr;
-}
-
-CCanvasObject* CCanvas::FindByName(const char* name) const {
-    if (!name)
+    if (FAILED(hr) || FAILED(m_pList->Append(w))) {
+        delete w;
         return nullptr;
-    for (CCanvasObject* o : m_objects)
-        if (MbsIEqual(o->record.szName, name))
-            return o;
-    return nullptr;
+    }
+    if (group >= 0) {
+        CObjWrapper* parent = m_pList->GetAt(group);
+        if (parent && parent->IsGroup())
+            parent->AddChild(w);
+    }
+    return w;
+}
+
+CObjWrapper* CCanvas::HitTest(LONG x, LONG y) const {
+    POINT pt = {x, y};
+    return m_pList->HitTest(pt, TRUE);
+}
+
+CObjWrapper* CCanvas::FindByName(const char* name) const {
+    return m_pList->FindByName(name, nullptr);
 }
 
 STDMETHODIMP CCanvas::Notify(DWORD code, DWORD_PTR param) {
     if (code == 1) {
-        if (CCanvasObject* o = GetObjectAt((int)param))
-            o->pBase->Notify(1, 0);
+        if (CObjWrapper* o = GetObjectAt((int)param))
+            o->m_base->Notify(1, 0);
     } else if (code == 0x10000) {
-        for (CCanvasObject* o : m_objects) o->pBase->Notify((int)0x10000, 0);
+        for (int i = 0; i < GetObjectCount(); ++i) GetObjectAt(i)->m_base->Notify((int)0x10000, 0);
     }
     return CObjectEventB::Notify(code, param);
 }
 
 void CCanvas::StopObjects() {
-    for (CCanvasObject* o : m_objects)
-        if (o->IsActive()) {
-            o->pBase->Exit();
-            if (o->pRender)
-                o->pRender->SetState(RS_IDLE);
+    for (int i = 0; i < GetObjectCount(); ++i)
+        if (CObjWrapper* o = GetObjectAt(i); o->IsActive()) {
+            o->m_base->Exit();
+            if (o->m_render)
+                o->m_render->SetState(RS_IDLE);
         }
 }
 
@@ -297,7 +268,7 @@ HRESULT CCanvas::OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c)
             StartTimers(static_cast<IObjectEvent*>(this));
             {
                 HRESULT hr = FireEvent(event, a, b, c);
-                for (CCanvasObject* o : m_objects) o->pBase->Enter();
+                for (int i = 0; i < GetObjectCount(); ++i) GetObjectAt(i)->m_base->Enter();
                 return hr;
             }
         case 1223:
@@ -309,9 +280,9 @@ HRESULT CCanvas::OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c)
 }
 
 void CCanvas::Draw(IPixelBuffer* target, const RECT*) {
-    for (CCanvasObject* o : m_objects)
-        if (o->pRender && o->pRender->IsVisible() == 0)
-            o->pRender->Draw(target);
+    for (int i = 0; i < GetObjectCount(); ++i)
+        if (CObjWrapper* o = GetObjectAt(i); o->IsVisible())
+            o->Draw(target);
 }
 
 // ---- CBackground ----
@@ -463,11 +434,11 @@ void CCanvasSet::Notify(DWORD code, DWORD_PTR param) {
             c->Notify(code, param);
 }
 
-CCanvasObject* CCanvasSet::HitTestCanvasSet(POINT pt, CCanvas** canvas) const {
+CObjWrapper* CCanvasSet::HitTestCanvasSet(POINT pt, CCanvas** canvas) const {
     CCanvas* order[3] = {foreground, page, background};
     for (CCanvas* c : order)
         if (c)
-            if (CCanvasObject* o = c->HitTest(pt.x, pt.y)) {
+            if (CObjWrapper* o = c->HitTest(pt.x, pt.y)) {
                 if (canvas)
                     *canvas = c;
                 return o;
@@ -477,7 +448,7 @@ CCanvasObject* CCanvasSet::HitTestCanvasSet(POINT pt, CCanvas** canvas) const {
     return nullptr;
 }
 
-CCanvasObject* CCanvasSet::FindObjectByName(const char* name, CCanvas** canvas) const {
+CObjWrapper* CCanvasSet::FindObjectByName(const char* name, CCanvas** canvas) const {
     if (canvas)
         *canvas = nullptr;
     if (!name)
@@ -494,7 +465,7 @@ CCanvasObject* CCanvasSet::FindObjectByName(const char* name, CCanvas** canvas) 
     for (CCanvas* c : order) {
         if (canvas)
             *canvas = c;
-        if (CCanvasObject* o = c->FindByName(name))
+        if (CObjWrapper* o = c->FindByName(name))
             return o;
     }
     return nullptr;

@@ -9,6 +9,7 @@
 #include "aCnvStub.h"
 #include "aEffectRender.h"
 #include "aObjItf.h"
+#include "aObjWrap.h"
 #include "aPackage.h"
 #include "aevtbase.h"
 #include "bFillShd.h"
@@ -18,23 +19,6 @@
 enum { CANVAS_PAGE = 1, CANVAS_BACKGROUND = 2, CANVAS_FOREGROUND = 3 };
 
 #define OBJDATA_MARKER 0x55667788u
-
-// One object of a canvas: its table record and its parts.
-struct CCanvasObject {
-    ObjectRecord record;
-    LONG group = -1;  // index of its group in the table, -1 none
-    IUnknown* pObject = nullptr;
-    IObjectBase* pBase = nullptr;
-    II_IRender* pRender = nullptr;
-    IObjectEvent* pEvent = nullptr;
-    CCanvasObject() { memset(&record, 0, sizeof(record)); }
-    ~CCanvasObject();
-    CCanvasObject(const CCanvasObject&) = delete;
-    CCanvasObject& operator=(const CCanvasObject&) = delete;
-    // Keeps the object's parts; false when it has no identity part.
-    bool Attach(IUnknown* object);
-    bool IsActive() const;
-};
 
 // The canvas's event part: the keyboard variant of pages and the
 // application, with the canvas's event procedure.
@@ -66,16 +50,15 @@ public:
 
     BOOL ReadCanvas(ITeskStorage* storage);
     // Creates and loads one object; appended to the list when it loaded.
-    CCanvasObject* LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream);
+    CObjWrapper* LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream);
     virtual bool LoadProperty(ITeskStream* stream) = 0;
 
-    int GetObjectCount() const { return (int)m_objects.size(); }
-    CCanvasObject* GetObjectAt(int i) const {
-        return i >= 0 && i < (int)m_objects.size() ? m_objects[(size_t)i] : nullptr;
-    }
+    int GetObjectCount() const { return m_pList->GetCount(); }
+    CObjWrapper* GetObjectAt(int i) const { return m_pList->GetAt(i); }
+    IObjWrapperList* GetList() const { return m_pList; }
     // The topmost object under the logical point, or none.
-    CCanvasObject* HitTest(LONG x, LONG y) const;
-    CCanvasObject* FindByName(const char* name) const;
+    CObjWrapper* HitTest(LONG x, LONG y) const;
+    CObjWrapper* FindByName(const char* name) const;
 
     // Page events 1220 to 1223 and others; the fire's result.
     virtual HRESULT OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c);
@@ -93,7 +76,7 @@ protected:
     CanvasStub* m_pStub;  // the owner
     IObjectSite* m_pObjectSite;
     IObjectCreator* m_pCreator;  // the site's, not counted
-    std::vector<CCanvasObject*> m_objects;
+    CObjWrapperList* m_pList;    // owns the wrappers
     CVarList m_variables;
 };
 
@@ -189,7 +172,7 @@ public:
     void StopObjects();
     void Notify(DWORD code, DWORD_PTR param);
     // Foreground, page, background; the object and its canvas.
-    CCanvasObject* HitTestCanvasSet(POINT pt, CCanvas** canvas) const;
+    CObjWrapper* HitTestCanvasSet(POINT pt, CCanvas** canvas) const;
     // "_name": foreground then background; other names: the page only.
-    CCanvasObject* FindObjectByName(const char* name, CCanvas** canvas) const;
+    CObjWrapper* FindObjectByName(const char* name, CCanvas** canvas) const;
 };

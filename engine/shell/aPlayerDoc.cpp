@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "aCnvStub.h"
@@ -31,6 +32,35 @@ struct IDBCoreOpen : public IUnknown {
     STDMETHOD(InitDataBase)
     (const char* path, const char* password, const char* system, DWORD flags, IPlayerSite* site,
      HWND window) = 0;  // 3
+    STDMETHOD(Reserved4)() = 0;
+    STDMETHOD(Reserved5)() = 0;
+    STDMETHOD(Reserved6)() = 0;
+    STDMETHOD(Reserved7)() = 0;
+    STDMETHOD(Reserved8)() = 0;
+    STDMETHOD(Reserved9)() = 0;
+    STDMETHOD(Reserved10)() = 0;
+    STDMETHOD(Reserved11)() = 0;
+    STDMETHOD(Reserved12)() = 0;
+    STDMETHOD(Reserved13)() = 0;
+    STDMETHOD(Reserved14)() = 0;
+    STDMETHOD(Reserved15)() = 0;
+    STDMETHOD(Reserved16)() = 0;
+    STDMETHOD(Reserved17)() = 0;
+    STDMETHOD(Reserved18)() = 0;
+    STDMETHOD(Reserved19)() = 0;
+    STDMETHOD(Reserved20)() = 0;
+    STDMETHOD(Reserved21)() = 0;
+    STDMETHOD(Reserved22)() = 0;
+    STDMETHOD(Reserved23)() = 0;
+    STDMETHOD(Reserved24)() = 0;
+    STDMETHOD(Reserved25)() = 0;
+    STDMETHOD(Reserved26)() = 0;
+    STDMETHOD(Reserved27)() = 0;
+    STDMETHOD(Reserved28)() = 0;
+    STDMETHOD(Reserved29)() = 0;
+    STDMETHOD(Reserved30)() = 0;
+    STDMETHOD(Reserved31)() = 0;
+    STDMETHOD(FreeDBNotice)(void* notice) = 0;  // 32
 };
 
 // The player's type library 1, registered at start.
@@ -99,6 +129,10 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
 
 CPlayerDoc::~CPlayerDoc() {
     TRACE_POINT();
+    // Objects stop (their clocks leave the sequencer) before the canvases go.
+    if (m_pSet)
+        m_pSet->StopObjects();
+    m_pSequencer->Clear();
     if (m_pSet) {
         CCanvasSet* set = m_pSet;
         m_pSet = nullptr;
@@ -188,9 +222,9 @@ bool CPlayerDoc::FindShownObject(const char* name, DWORD* typeId) {
     CCanvas* order[3] = {m_pSet->page, m_pSet->background, m_pSet->foreground};
     for (CCanvas* c : order)
         if (c)
-            if (CCanvasObject* o = c->FindByName(name)) {
+            if (CObjWrapper* o = c->FindByName(name)) {
                 if (typeId)
-                    *typeId = o->record.dwTypeId;
+                    *typeId = o->m_record.dwTypeId;
                 return true;
             }
     return false;
@@ -573,14 +607,22 @@ bool CPlayerDoc::ChangeCanvasTo(CanvasStub* stub) {
 }
 
 void CPlayerDoc::OnDatabaseNotice(WPARAM wParam, LPARAM lParam) {
+    const DataSourceNotice* notice = reinterpret_cast<const DataSourceNotice*>(lParam);
+    std::vector<CCanvas*> canvases;
     if (m_pSet) {
-        CCanvas* order[3] = {m_pSet->page, m_pSet->background, m_pSet->foreground};
-        for (CCanvas* c : order)
-            if (c)
-                for (int i = 0; i < c->GetObjectCount(); ++i)
-                    c->GetObjectAt(i)->pBase->NotifySite((DWORD_PTR)lParam);
+        canvases.push_back(m_pSet->page);
+        canvases.push_back(m_pSet->background);
+        if (m_pSet->foreground)
+            canvases.push_back(m_pSet->foreground);
     }
-    (void)wParam;
+    if (m_pCurrent && std::find(canvases.begin(), canvases.end(), m_pCurrent) == canvases.end())
+        canvases.push_back(m_pCurrent);
+    for (CCanvas* c : canvases)
+        if (c && notice)
+            c->GetList()->ForEachDbLink(notice);
+    // The component allocated the notice: only it frees it.
+    if (wParam == 1 && lParam && m_pDatabase)
+        static_cast<IDBCoreOpen*>(m_pDatabase)->FreeDBNotice(reinterpret_cast<void*>(lParam));
 }
 
 CBackground* CPlayerDoc::ShownBackground() const {
@@ -674,12 +716,12 @@ void CPlayerDoc::RedrawRegion(const RECT* rect) {
     // Bottom to top: background objects, page, foreground.
     for (CCanvas* c : canvases) {
         for (int i = 0; i < c->GetObjectCount(); ++i) {
-            CCanvasObject* o = c->GetObjectAt(i);
-            if (!o->pRender || o->pRender->IsVisible() != 0)
+            CObjWrapper* o = c->GetObjectAt(i);
+            if (!o->m_render || o->m_render->IsVisible() != 0)
                 continue;
-            if (o->pRender->TestRegion(m_dirty) == 1)
+            if (o->m_render->TestRegion(m_dirty) == 1)
                 continue;
-            o->pRender->Draw(m_pBack);
+            o->m_render->Draw(m_pBack);
         }
     }
     IUnknown* tip = nullptr;

@@ -76,11 +76,11 @@ public:
         return S_OK;
     }
     STDMETHOD(GetTypeIdByName)(const char* name, DWORD* typeId) override {
-        CCanvasObject* o = m_canvas ? m_canvas->FindByName(name) : nullptr;
+        CObjWrapper* o = m_canvas ? m_canvas->FindByName(name) : nullptr;
         if (!o)
             return E_FAIL;
         if (typeId)
-            *typeId = o->record.dwTypeId;
+            *typeId = o->m_record.dwTypeId;
         return S_OK;
     }
     STDMETHOD(GetCanvasObject)(IUnknown** out) override {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bAppModule.h"
+#include "bDBRecords.h"
 #include "bWindow.h"
 
 class CPlayerDoc;
@@ -15,9 +16,9 @@ enum {
     IDS_DISPLAY_NAME = 34501,
 };
 
-// The player's window message carrying a command packet, and the database
-// component's notices.
-enum { WM_PLAYER_COMMAND = 2047, WM_DB_NOTICE = 1127 };
+// The player's window message carrying a command packet (the database
+// component's notices are WM_DB_NOTICE of its records).
+enum { WM_PLAYER_COMMAND = 2047 };
 
 class CPlayerView : public CWindowImplBase, public CMessageFilter {
 public:

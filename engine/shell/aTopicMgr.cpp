@@ -176,15 +176,15 @@ STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
     }
 }
 
-HRESULT CTopicManager::FireObjectEvent(CCanvasObject* object, DWORD id, WPARAM wParam,
+HRESULT CTopicManager::FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wParam,
                                        LPARAM lParam) {
-    if (!object || !object->pEvent)
+    if (!object || !object->m_event)
         return 0;
-    HRESULT r = object->pEvent->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
+    HRESULT r = object->m_event->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
     // Then the parent group, and on while the last one answered non-zero.
     CComPtr<IUnknown> parent;
-    if (object->pBase)
-        object->pBase->GetParent(&parent);
+    if (object->m_base)
+        object->m_base->GetParent(&parent);
     bool first = true;
     while (parent && (first || r)) {
         first = false;
@@ -258,7 +258,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
                 FireObjectEvent(m_pressed, 1116, wParam, Packed(pt.x, pt.y));
             } else {
                 m_leftDownHere = m_rightDown = false;
-                CCanvasObject* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
+                CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
                 if (hit != m_hover) {
                     if (m_hover)
                         FireObjectEvent(m_hover, 1112, wParam, lParam);
@@ -278,8 +278,8 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
             m_downY = pt.y;
             m_leftDownHere = true;
             m_rightDown = false;
-            CCanvasObject* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
-            CCanvasObject* previous = m_pressed;
+            CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
+            CObjWrapper* previous = m_pressed;
             m_pressed = hit;
             if (hit != previous) {
                 if (previous)
@@ -291,7 +291,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
                 FireObjectEvent(hit, 1100, wParam, Packed(pt.x, pt.y));
                 handled = true;
                 HWND view = m_pDoc->GetViewHandle();
-                if (hit->record.dwTypeId != kActiveXType && view && GetFocus() != view)
+                if (hit->m_record.dwTypeId != kActiveXType && view && GetFocus() != view)
                     SetFocus(view);
             }
             break;

