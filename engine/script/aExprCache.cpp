@@ -75,11 +75,6 @@ void CExprCache::Add(std::unique_ptr<ExprProgram>& program) {
     m_bytes += bytes;
 }
 
-void CExprCache::Unpin() {
-    if (m_pins > 0 && --m_pins == 0)
-        m_dropped.clear();
-}
-
 void CExprCache::Clear() {
     m_haveLast = false;
     m_index.clear();

@@ -88,7 +88,10 @@ public:
     // While pinned, dropped programs live on: an evaluation runs one while
     // a nested evaluation may add others.
     void Pin() { ++m_pins; }
-    void Unpin();
+    void Unpin() {
+        if (m_pins > 0 && --m_pins == 0 && !m_dropped.empty())
+            m_dropped.clear();
+    }
 
     size_t Count() const { return m_index.size(); }
     size_t Bytes() const { return m_bytes; }

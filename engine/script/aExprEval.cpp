@@ -1,6 +1,7 @@
 #include "aExprEval.h"
 
 #include <limits.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -683,6 +684,17 @@ HRESULT CExpression::ApplyOperator(int code, size_t base) {
         PopTo(base);
         return E_FAIL;
     }
+    if (!unary) {
+        // Two integers, the most common case, are computed here with the
+        // integer rules of the operators (division keeps its checks there).
+        VARIANT& left = m_stack[m_stack.size() - 2];
+        const VARIANT& right = m_stack.back();
+        if (V_VT(&left) == VT_I4 && V_VT(&right) == VT_I4 && IntegerOperator(code, left)) {
+            m_stack.pop_back();
+            m_lent.pop_back();
+            return S_OK;
+        }
+    }
     // A lent operand is only read: the result goes to a fresh value.
     const size_t first = m_stack.size() - (unary ? 1 : 2);
     const bool fresh = m_lent[first] != 0;
@@ -745,6 +757,54 @@ HRESULT CExpression::ApplyOperator(int code, size_t base) {
         m_lent[first] = 0;
     }
     return S_OK;
+}
+
+// left = left op right for two VT_I4 values on top of the stack, as the
+// operator functions compute it; false (nothing done) for division.
+bool CExpression::IntegerOperator(int code, VARIANT& left) {
+    const LONG a = V_I4(&left), b = V_I4(&m_stack.back());
+    const uint32_t ua = (uint32_t)a, ub = (uint32_t)b;
+    bool truth;
+    switch (code) {
+        case OP_MULTIPLY:
+            V_I4(&left) = (LONG)(ua * ub);
+            return true;
+        case OP_PLUS:
+            V_I4(&left) = (LONG)(ua + ub);
+            return true;
+        case OP_MINUS:
+            V_I4(&left) = (LONG)(ua - ub);
+            return true;
+        case OP_GREATER:
+            truth = a > b;
+            break;
+        case OP_LESS:
+            truth = a < b;
+            break;
+        case OP_GREATER_EQUAL:
+            truth = a >= b;
+            break;
+        case OP_LESS_EQUAL:
+            truth = a <= b;
+            break;
+        case OP_EQUAL:
+            truth = a == b;
+            break;
+        case OP_NOT_EQUAL:
+            truth = a != b;
+            break;
+        case OP_AND:
+            truth = a != 0 && b != 0;
+            break;
+        case OP_OR:
+            truth = a != 0 || b != 0;
+            break;
+        default:
+            return false;
+    }
+    V_VT(&left) = VT_BOOL;
+    V_BOOL(&left) = truth ? VARIANT_TRUE : VARIANT_FALSE;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -912,8 +972,9 @@ bool CExpression::Compile(ExprProgram& program) {
 
 HRESULT CExpression::RunProgram(const ExprProgram& program, ExprRange range, VARIANT& result) {
     const size_t base = m_stack.size();
+    const ExprStep* const steps = program.steps.data();
     for (int k = range.begin; k < range.end; ++k) {
-        const ExprStep& step = program.steps[(size_t)k];
+        const ExprStep& step = steps[k];
         HRESULT hr = S_OK;
         switch (step.kind) {
             case ExprStep::INTEGER: {
