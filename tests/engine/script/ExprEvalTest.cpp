@@ -12,6 +12,7 @@
 
 #include "TestFiles.h"
 #include "aExprEval.h"
+#include "bExprOp.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 
@@ -1008,6 +1009,54 @@ TEST(ExprEval, ANestedEvaluationMayDropTheRunningForm) {
         ASSERT_EQ(f.expr.Evaluate("\"<\"+obj.Caption+\">\"+text()", &r.v), S_OK);
         EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"<obj.Caption>t");
         EXPECT_EQ(f.expr.GetCache().Count(), 1u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The evaluator computes two integers itself: every operator on seeded
+// random pairs, extremes among them, gives what the operator function gives.
+TEST(ExprEval, IntegerPairsMatchTheOperatorFunctions) {
+    Fixture f;
+    f.Local("x", VT_I4, "0");
+    f.Local("y", VT_I4, "0");
+    typedef bool (*Binary)(const VARIANT&, const VARIANT&, VARIANT&);
+    const struct {
+        const char* text;
+        Binary op;
+    } ops[] = {
+        {"x*y", ExprOp::VarMultiply},      {"x/y", ExprOp::VarDivide},
+        {"x+y", ExprOp::VarPlus},          {"x-y", ExprOp::VarMinus},
+        {"x>y", ExprOp::VarGreater},       {"x<y", ExprOp::VarLess},
+        {"x>=y", ExprOp::VarGreaterEqual}, {"x<=y", ExprOp::VarLessEqual},
+        {"x==y", ExprOp::VarEqual},        {"x!=y", ExprOp::VarNotEqual},
+        {"x&&y", ExprOp::VarAnd},          {"x||y", ExprOp::VarOr},
+    };
+    const LONG extremes[] = {0, 1, -1, 2, INT_MAX, INT_MIN, INT_MIN + 1, 65536, -65536};
+    std::mt19937 rng(31);
+    for (int n = 0; n < 400; ++n) {
+        const LONG a = n < 81 ? extremes[n % 9] : (LONG)rng();
+        const LONG b = n < 81 ? extremes[n / 9] : (n % 3 ? (LONG)rng() : (LONG)(rng() % 5) - 2);
+        VARIANT va, vb;
+        V_VT(&va) = VT_I4;
+        V_I4(&va) = a;
+        V_VT(&vb) = VT_I4;
+        V_I4(&vb) = b;
+        ASSERT_TRUE(f.vm.SetValue(f.vm.Find("x"), va));
+        ASSERT_TRUE(f.vm.SetValue(f.vm.Find("y"), vb));
+        for (const auto& op : ops) {
+            Value want;
+            const bool ok = op.op(va, vb, want.v);
+            Value got;
+            const HRESULT hr = f.expr.Evaluate(op.text, &got.v);
+            ASSERT_EQ(hr, ok ? S_OK : E_EXPR_OPERATOR) << op.text << " " << a << ", " << b;
+            if (!ok)
+                continue;
+            ASSERT_EQ(V_VT(&got.v), V_VT(&want.v)) << op.text << " " << a << ", " << b;
+            EXPECT_EQ(ValueBytes(got.v), ValueBytes(want.v)) << op.text << " " << a << ", " << b;
+        }
     }
 }
 
