@@ -474,8 +474,13 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
             const bool n = r + 1 < a.srcSpanY;
             const DWORD* s0 = PixelRow(a.src, a.ps, r);
             const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
-            VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
-            HorizontalPass(out, pairs, cols, weights, wd);
+            if (UseAvx2()) {
+                StretchVerticalAvx2(pairs, s0, s1, vertCount, rows[i].weight);
+                StretchHorizontalAvx2(out, pairs, cols.points, weights, wd);
+            } else {
+                VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
+                HorizontalPass(out, pairs, cols, weights, wd);
+            }
             if (pixelAlpha) {
                 for (int c = 0; c < vertCount; ++c)
                     zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));
