@@ -257,13 +257,15 @@ int main() {
     }
     src.p->EnablePixelAlpha(FALSE);
 
-    // Bilinear stretch: code 12.
+    // Bilinear stretch: code 12, and one axis only: codes 4 and 8.
     struct Stretch {
         const char* name;
         RECT from, to;
     } stretches[] = {
         {"bilinear 1024x768->1920x1080 (code 12)", {0, 0, 1024, 768}, {0, 0, W, H}},
         {"bilinear 34x24->64x64 (code 12)", {0, 0, 34, 24}, {64, 64, 64 + S, 64 + S}},
+        {"bilinear across 1024x768->1920x768 (code 4)", {0, 0, 1024, 768}, {0, 0, W, 768}},
+        {"bilinear down 1024x768->1024x1080 (code 8)", {0, 0, 1024, 768}, {0, 0, 1024, H}},
     };
     for (const Stretch& st : stretches) {
         const int dw = st.to.right - st.to.left, dh = st.to.bottom - st.to.top;
