@@ -74,13 +74,3 @@ void CExprCache::Add(std::unique_ptr<ExprProgram>& program) {
     m_haveLast = true;
     m_bytes += bytes;
 }
-
-void CExprCache::Clear() {
-    m_haveLast = false;
-    m_index.clear();
-    if (m_pins > 0)
-        m_dropped.splice(m_dropped.end(), m_order);
-    else
-        m_order.clear();
-    m_bytes = 0;
-}

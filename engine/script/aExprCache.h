@@ -20,7 +20,7 @@ struct ExprStep {
     enum Kind : unsigned char {
         INTEGER,   // push integer
         REAL,      // push real
-        STRING,    // push a copy of strings[text]
+        STRING,    // push strings[text], lent
         OPERATOR,  // apply operator code
         VARIABLE,  // names[text], with an index list when bracketed
         CALL,      // function names[text] with its arguments
@@ -70,6 +70,7 @@ public:
     // Texts longer than this are not kept.
     enum { MAX_TEXT = 4096 };
 
+    // A document's texts: 1024 of them and 4 MB at most by default.
     explicit CExprCache(size_t maxEntries = 1024, size_t maxBytes = 4u << 20);
     CExprCache(const CExprCache&) = delete;
     CExprCache& operator=(const CExprCache&) = delete;
@@ -83,7 +84,6 @@ public:
     // the bounds. One larger than the whole budget, or whose text is kept
     // already, stays with the caller.
     void Add(std::unique_ptr<ExprProgram>& program);
-    void Clear();
 
     // While pinned, dropped programs live on: an evaluation runs one while
     // a nested evaluation may add others.
@@ -95,8 +95,6 @@ public:
 
     size_t Count() const { return m_index.size(); }
     size_t Bytes() const { return m_bytes; }
-    size_t MaxEntries() const { return m_maxEntries; }
-    size_t MaxBytes() const { return m_maxBytes; }
 
 private:
     typedef std::list<std::unique_ptr<ExprProgram>> Order;

@@ -265,7 +265,8 @@ void ClearValues(std::vector<VARIANT>& values) {
 }  // namespace
 
 CExpression::CExpression() : CExpression(nullptr) {
-    m_ownCache.reset(new CExprCache);
+    // Without memory for it nothing is kept: every text is converted.
+    m_ownCache.reset(new (std::nothrow) CExprCache);
     m_cache = m_ownCache.get();
 }
 
@@ -293,7 +294,7 @@ CExpression::~CExpression() {
 void CExpression::SetCacheLimits(size_t maxEntries, size_t maxBytes) {
     if (m_busy || !m_ownCache)
         return;
-    m_ownCache.reset(new CExprCache(maxEntries, maxBytes));
+    m_ownCache.reset(new (std::nothrow) CExprCache(maxEntries, maxBytes));
     m_cache = m_ownCache.get();
     m_postSerial = 0;
 }
@@ -324,7 +325,8 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
         nested.SetFunctions(m_functions);
         return nested.Evaluate(text, result);
     }
-    const ExprProgram* program = m_keepForms ? m_cache->FindLast(text) : nullptr;
+    const bool useCache = m_keepForms && m_cache;
+    const ExprProgram* program = useCache ? m_cache->FindLast(text) : nullptr;
     size_t length = program ? program->text.size() : strlen(text);
     if (length >= (size_t)(INT_MAX / 3))
         return E_OUTOFMEMORY;
@@ -342,7 +344,7 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
         m_postSerial = 0;
     }
     std::unique_ptr<ExprProgram> fresh;  // a program the cache did not take
-    const bool keep = m_keepForms && length <= (size_t)CExprCache::MAX_TEXT;
+    const bool keep = useCache && length <= (size_t)CExprCache::MAX_TEXT;
     if (!program && keep)
         program = m_cache->Find(text, length);
     if (program) {
@@ -373,6 +375,7 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
                 if (Compile(*fresh)) {
                     program = fresh.get();
                     m_cache->Add(fresh);
+                    m_postSerial = program->serial;  // 0 when not taken
                 }
             }
         }
@@ -381,10 +384,12 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
     ExprOp::InitValue(value);
     ++m_busy;
     // A nested evaluation may drop the program from the cache meanwhile.
-    m_cache->Pin();
+    if (m_cache)
+        m_cache->Pin();
     HRESULT hr = program ? RunProgram(*program, program->root, value)
                          : EvaluatePostfix(m_post, 0, m_postLen, value);
-    m_cache->Unpin();
+    if (m_cache)
+        m_cache->Unpin();
     --m_busy;
     if (SUCCEEDED(hr))
         *result = value;

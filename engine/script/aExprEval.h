@@ -83,7 +83,7 @@ public:
     std::string GetPostfix() const { return std::string(m_post, (size_t)m_postLen); }
 
     // The kept forms of evaluated texts (for tests and benchmarks).
-    const CExprCache& GetCache() const { return *m_cache; }
+    const CExprCache* GetCache() const { return m_cache; }
     // Texts scanned and split so far; a text found in the cache is not.
     int GetConversionCount() const { return m_conversions; }
     // Test hooks: false evaluates every text from its postfix form, as

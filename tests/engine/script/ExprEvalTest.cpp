@@ -958,11 +958,12 @@ TEST(ExprEval, AStringReadBeforeACallThatAssignsItKeepsItsValue) {
 TEST(ExprEval, KeptFormsAreBounded) {
     Fixture f;
     f.expr.SetCacheLimits(16, 1 << 20);
+    ASSERT_NE(f.expr.GetCache(), nullptr);
     for (int i = 0; i < 100; ++i) {
         Value r;
         ASSERT_EQ(f.expr.Evaluate((std::to_string(i) + "+l").c_str(), &r.v), S_OK);
         EXPECT_EQ(V_I4(&r.v), i + 3);
-        EXPECT_LE(f.expr.GetCache().Count(), 16u);
+        EXPECT_LE(f.expr.GetCache()->Count(), 16u);
     }
     EXPECT_EQ(f.expr.GetConversionCount(), 100);
     // The oldest went first: the last sixteen are kept, the first is not.
@@ -980,21 +981,21 @@ TEST(ExprEval, KeptFormsAreBounded) {
     for (int i = 0; i < 200; ++i) {
         std::string text = "\"" + std::string(200, 'a') + std::to_string(i) + "\"";
         ASSERT_EQ(f.expr.Evaluate(text.c_str(), &r.v), S_OK);
-        EXPECT_LE(f.expr.GetCache().Bytes(), 8192u);
+        EXPECT_LE(f.expr.GetCache()->Bytes(), 8192u);
     }
-    EXPECT_GT(f.expr.GetCache().Count(), 0u);
-    EXPECT_LT(f.expr.GetCache().Count(), 200u);
+    EXPECT_GT(f.expr.GetCache()->Count(), 0u);
+    EXPECT_LT(f.expr.GetCache()->Count(), 200u);
 
     // A text longer than any kept one is converted every time.
     std::string longText = "1";
     while (longText.size() <= (size_t)CExprCache::MAX_TEXT) longText += "+1";
-    const size_t count = f.expr.GetCache().Count();
+    const size_t count = f.expr.GetCache()->Count();
     const int conversions = f.expr.GetConversionCount();
     for (int n = 0; n < 2; ++n) {
         ASSERT_EQ(f.expr.Evaluate(longText.c_str(), &r.v), S_OK);
         EXPECT_EQ(V_I4(&r.v), (LONG)(longText.size() + 1) / 2);
     }
-    EXPECT_EQ(f.expr.GetCache().Count(), count);
+    EXPECT_EQ(f.expr.GetCache()->Count(), count);
     EXPECT_EQ(f.expr.GetConversionCount(), conversions + 2);
 }
 
@@ -1008,7 +1009,7 @@ TEST(ExprEval, ANestedEvaluationMayDropTheRunningForm) {
         Value r;
         ASSERT_EQ(f.expr.Evaluate("\"<\"+obj.Caption+\">\"+text()", &r.v), S_OK);
         EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"<obj.Caption>t");
-        EXPECT_EQ(f.expr.GetCache().Count(), 1u);
+        EXPECT_EQ(f.expr.GetCache()->Count(), 1u);
     }
 }
 
