@@ -123,8 +123,9 @@ void Case(const char* name, const std::function<void()>& blit, double pixels,
     for (auto& r : refs) ops.push_back(r.second);
     const std::vector<double> mps = Measure(ops, pixels);
     SetBlitKernelVector(true);
-    // Five percent for the noise of a shared machine.
-    if (mps[0] < 0.95 * std::max(mps[1], mps[2]))
+    // Ten percent for the noise of a shared machine: the columns of a case
+    // that runs the same code on two paths differ by that much at times.
+    if (mps[0] < 0.9 * std::max(mps[1], mps[2]))
         g_slowerChoice.push_back(name);
     if (refs.empty())
         printf("%-44s %9.1f %9.1f %9.1f\n", name, mps[0], mps[1], mps[2]);

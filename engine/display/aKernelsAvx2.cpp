@@ -141,6 +141,20 @@ inline __m256i PairChannels(__m256i a, __m256i b) {
     return _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(high, 10), low), 20);
 }
 
+// Two taps across for pixels j and j + 1 (lanes 0 and 1), whose neighbours
+// lie in the row: each pixel is loaded with its neighbour and pairUp puts
+// their channels side by side in 16-bit lanes.
+inline __m256i AcrossTwo(const DWORD* row, const StretchPoint* cols, const __m128i* weights, int j,
+                         __m256i pairUp) {
+    const __m128i first = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + cols[j].index));
+    const __m128i second =
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + cols[j + 1].index));
+    const __m256i pixels = _mm256_inserti128_si256(_mm256_castsi128_si256(first), second, 1);
+    const __m256i weight = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(weights + j)), _mm_loadu_si128(weights + j + 1), 1);
+    return _mm256_srli_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(pixels, pairUp), weight), 10);
+}
+
 inline const DWORD* RowOf(const BYTE* base, int pitch, int row) {
     return reinterpret_cast<const DWORD*>(base + (ptrdiff_t)pitch * row);
 }
@@ -242,6 +256,33 @@ AVX2_ENTRY void StretchHorizontalAvx2(DWORD* out, const void* pairStore, const S
     }
 }
 
+AVX2_ENTRY void StretchAcrossAvx2(DWORD* out, const DWORD* row, const StretchPoint* cols,
+                                  const void* weightStore, int wd, int span) {
+    const __m128i* weights = static_cast<const __m128i*>(weightStore);
+    // Bytes of a pixel and its neighbour to (pixel, neighbour) channel pairs.
+    const __m256i pairUp = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,
+                                            0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int j = 0;
+    // Four pixels whose neighbours all lie in the span (the indexes grow).
+    for (; j + 4 <= wd && cols[j + 3].index + 1 < span; j += 4) {
+        const __m256i words = _mm256_packs_epi32(AcrossTwo(row, cols, weights, j, pairUp),
+                                                 AcrossTwo(row, cols, weights, j + 2, pairUp));
+        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), order);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), _mm256_castsi256_si128(bytes));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (; j < wd; ++j) {
+        const int c = cols[j].index, c1 = c + 1 < span ? c + 1 : c;
+        const __m128i p = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128((int)row[c]), _mm_cvtsi32_si128((int)row[c1])),
+            zero);
+        const __m128i v = _mm_srli_epi32(_mm_madd_epi16(p, _mm_loadu_si128(weights + j)), 10);
+        const __m128i words = _mm_packs_epi32(v, v);
+        out[j] = (DWORD)_mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+    }
+}
+
 #else
 
 bool CpuHasAvx2() {
@@ -251,5 +292,6 @@ void PixelAlphaRowAvx2(DWORD*, const DWORD*, int) {}
 void PixelAlphaRectAvx2(BYTE*, int, const BYTE*, int, int, int, bool) {}
 void StretchVerticalAvx2(void*, const DWORD*, const DWORD*, int, int) {}
 void StretchHorizontalAvx2(DWORD*, const void*, const StretchPoint*, const void*, int) {}
+void StretchAcrossAvx2(DWORD*, const DWORD*, const StretchPoint*, const void*, int, int) {}
 
 #endif

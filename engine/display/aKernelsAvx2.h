@@ -27,3 +27,9 @@ void PixelAlphaRectAvx2(BYTE* d, int pd, const BYTE* s, int ps, int w, int h, bo
 void StretchVerticalAvx2(void* pairs, const DWORD* row0, const DWORD* row1, int count, int wy);
 void StretchHorizontalAvx2(DWORD* out, const void* pairs, const StretchPoint* cols,
                            const void* weights, int wd);
+
+// Two taps across one row as the SSE2 form: out[j] from row[c] and its
+// neighbour row[c + 1] (c itself where c + 1 reaches span) with the weight
+// pair of weights[j] (16 bytes each), c = cols[j].index.
+void StretchAcrossAvx2(DWORD* out, const DWORD* row, const StretchPoint* cols, const void* weights,
+                       int wd, int span);
