@@ -347,6 +347,10 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
     const bool keep = useCache && length <= (size_t)CExprCache::MAX_TEXT;
     if (!program && keep)
         program = m_cache->Find(text, length);
+    // Kept by an evaluator with a larger block, a postfix form could in
+    // principle outgrow this one's buffer: then the text is converted here.
+    if (program && program->postfix.size() >= (size_t)m_postCap)
+        program = nullptr;
     if (program) {
         // The postfix buffer as the conversion would have left it (it may
         // hold it from the last evaluation already).
