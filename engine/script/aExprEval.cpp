@@ -693,16 +693,12 @@ HRESULT CExpression::ApplyOperator(int code, size_t base) {
         PopTo(base);
         return E_FAIL;
     }
-    if (!unary) {
-        // Two integers, the most common case, are computed here with the
-        // integer rules of the operators (division keeps its checks there).
-        VARIANT& left = m_stack[m_stack.size() - 2];
-        const VARIANT& right = m_stack.back();
-        if (V_VT(&left) == VT_I4 && V_VT(&right) == VT_I4 && IntegerOperator(code, left)) {
-            m_stack.pop_back();
-            m_lent.pop_back();
-            return S_OK;
-        }
+    // Two numbers or truth values, the most common case, are computed here
+    // by the rules of the operators (division keeps its checks there).
+    if (!unary && ScalarOperator(code, m_stack[m_stack.size() - 2], m_stack.back())) {
+        m_stack.pop_back();
+        m_lent.pop_back();
+        return S_OK;
     }
     // A lent operand is only read: the result goes to a fresh value.
     const size_t first = m_stack.size() - (unary ? 1 : 2);
@@ -768,48 +764,73 @@ HRESULT CExpression::ApplyOperator(int code, size_t base) {
     return S_OK;
 }
 
-// left = left op right for two VT_I4 values on top of the stack, as the
-// operator functions compute it; false (nothing done) for division.
-bool CExpression::IntegerOperator(int code, VARIANT& left) {
-    const LONG a = V_I4(&left), b = V_I4(&m_stack.back());
-    const uint32_t ua = (uint32_t)a, ub = (uint32_t)b;
-    bool truth;
+namespace {
+
+// Truth of an ordered or equality comparison; false when code is not one.
+template <class T>
+bool CompareNumbers(int code, T a, T b, bool& truth) {
     switch (code) {
-        case OP_MULTIPLY:
-            V_I4(&left) = (LONG)(ua * ub);
-            return true;
-        case OP_PLUS:
-            V_I4(&left) = (LONG)(ua + ub);
-            return true;
-        case OP_MINUS:
-            V_I4(&left) = (LONG)(ua - ub);
-            return true;
         case OP_GREATER:
             truth = a > b;
-            break;
+            return true;
         case OP_LESS:
             truth = a < b;
-            break;
+            return true;
         case OP_GREATER_EQUAL:
             truth = a >= b;
-            break;
+            return true;
         case OP_LESS_EQUAL:
             truth = a <= b;
-            break;
+            return true;
         case OP_EQUAL:
-            truth = a == b;
-            break;
+            truth = a == b;  // a NaN equals nothing
+            return true;
         case OP_NOT_EQUAL:
-            truth = a != b;
-            break;
-        case OP_AND:
-            truth = a != 0 && b != 0;
-            break;
-        case OP_OR:
-            truth = a != 0 || b != 0;
-            break;
+            truth = !(a == b);
+            return true;
         default:
             return false;
+    }
+}
+
+}  // namespace
+
+// left = left op right, as the operator functions compute it, for two
+// VT_I4 values, a VT_R8 with a VT_R8 or VT_I4 (both as doubles), and the
+// VT_I4 or VT_BOOL operands of the logical operators. False, with nothing
+// done, for anything else and for division.
+bool CExpression::ScalarOperator(int code, VARIANT& left, const VARIANT& right) {
+    const VARTYPE lt = V_VT(&left), rt = V_VT(&right);
+    bool truth;
+    if (code == OP_AND || code == OP_OR) {
+        if ((lt != VT_I4 && lt != VT_BOOL) || (rt != VT_I4 && rt != VT_BOOL))
+            return false;
+        const bool a = lt == VT_I4 ? V_I4(&left) != 0 : V_BOOL(&left) != 0;
+        const bool b = rt == VT_I4 ? V_I4(&right) != 0 : V_BOOL(&right) != 0;
+        truth = code == OP_AND ? a && b : a || b;
+    } else if (lt == VT_I4 && rt == VT_I4) {
+        const LONG a = V_I4(&left), b = V_I4(&right);
+        const uint32_t ua = (uint32_t)a, ub = (uint32_t)b;
+        if (code == OP_MULTIPLY || code == OP_PLUS || code == OP_MINUS) {
+            V_I4(&left) = (LONG)(code == OP_MULTIPLY ? ua * ub
+                                 : code == OP_PLUS   ? ua + ub
+                                                     : ua - ub);
+            return true;
+        }
+        if (!CompareNumbers(code, a, b, truth))
+            return false;
+    } else if ((lt == VT_R8 || lt == VT_I4) && (rt == VT_R8 || rt == VT_I4)) {
+        const double a = lt == VT_R8 ? V_R8(&left) : (double)V_I4(&left);
+        const double b = rt == VT_R8 ? V_R8(&right) : (double)V_I4(&right);
+        if (code == OP_MULTIPLY || code == OP_PLUS || code == OP_MINUS) {
+            V_VT(&left) = VT_R8;
+            V_R8(&left) = code == OP_MULTIPLY ? a * b : code == OP_PLUS ? a + b : a - b;
+            return true;
+        }
+        if (!CompareNumbers(code, a, b, truth))
+            return false;
+    } else {
+        return false;
     }
     V_VT(&left) = VT_BOOL;
     V_BOOL(&left) = truth ? VARIANT_TRUE : VARIANT_FALSE;

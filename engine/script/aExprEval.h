@@ -135,7 +135,7 @@ private:
     // Applies an operator to the top of the stack; values pushed since base
     // are dropped on failure.
     HRESULT ApplyOperator(int code, size_t base);
-    bool IntegerOperator(int code, VARIANT& left);
+    bool ScalarOperator(int code, VARIANT& left, const VARIANT& right);
     // Evaluates the comma list [start, end) of post onto the stack; count
     // receives the number of values pushed.
     HRESULT PushList(const char* post, int start, int end, bool reverse, int& count);

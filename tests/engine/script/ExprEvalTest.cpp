@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits.h>
+#include <math.h>
 #include <stdint.h>
 
 #include <random>
@@ -1017,48 +1018,64 @@ TEST(ExprEval, ANestedEvaluationMayDropTheRunningForm) {
 
 namespace {
 
-// The evaluator computes two integers itself: every operator on seeded
-// random pairs, extremes among them, gives what the operator function gives.
-TEST(ExprEval, IntegerPairsMatchTheOperatorFunctions) {
+// The evaluator computes two numbers or truth values itself: every
+// operator on seeded random pairs of integers, doubles and booleans, with
+// extremes, infinities, NaN and -0 among them, gives what the operator
+// function gives.
+TEST(ExprEval, ScalarPairsMatchTheOperatorFunctions) {
     Fixture f;
-    f.Local("x", VT_I4, "0");
-    f.Local("y", VT_I4, "0");
+    const char* const names[2][3] = {{"xi", "xr", "xb"}, {"yi", "yr", "yb"}};
+    const VARTYPE types[3] = {VT_I4, VT_R8, VT_BOOL};
+    for (int side = 0; side < 2; ++side)
+        for (int t = 0; t < 3; ++t) f.Local(names[side][t], types[t], "0");
     typedef bool (*Binary)(const VARIANT&, const VARIANT&, VARIANT&);
     const struct {
-        const char* text;
+        const char* symbol;
         Binary op;
     } ops[] = {
-        {"x*y", ExprOp::VarMultiply},      {"x/y", ExprOp::VarDivide},
-        {"x+y", ExprOp::VarPlus},          {"x-y", ExprOp::VarMinus},
-        {"x>y", ExprOp::VarGreater},       {"x<y", ExprOp::VarLess},
-        {"x>=y", ExprOp::VarGreaterEqual}, {"x<=y", ExprOp::VarLessEqual},
-        {"x==y", ExprOp::VarEqual},        {"x!=y", ExprOp::VarNotEqual},
-        {"x&&y", ExprOp::VarAnd},          {"x||y", ExprOp::VarOr},
+        {"*", ExprOp::VarMultiply},      {"/", ExprOp::VarDivide},     {"+", ExprOp::VarPlus},
+        {"-", ExprOp::VarMinus},         {">", ExprOp::VarGreater},    {"<", ExprOp::VarLess},
+        {">=", ExprOp::VarGreaterEqual}, {"<=", ExprOp::VarLessEqual}, {"==", ExprOp::VarEqual},
+        {"!=", ExprOp::VarNotEqual},     {"&&", ExprOp::VarAnd},       {"||", ExprOp::VarOr},
     };
-    const LONG extremes[] = {0, 1, -1, 2, INT_MAX, INT_MIN, INT_MIN + 1, 65536, -65536};
+    const LONG integers[] = {0, 1, -1, 2, INT_MAX, INT_MIN, INT_MIN + 1, 65536, -65536};
+    const double reals[] = {0.0, -0.0, 1.0, -1.5, 2.0, 1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN};
     std::mt19937 rng(31);
-    for (int n = 0; n < 400; ++n) {
-        const LONG a = n < 81 ? extremes[n % 9] : (LONG)rng();
-        const LONG b = n < 81 ? extremes[n / 9] : (n % 3 ? (LONG)rng() : (LONG)(rng() % 5) - 2);
-        VARIANT va, vb;
-        V_VT(&va) = VT_I4;
-        V_I4(&va) = a;
-        V_VT(&vb) = VT_I4;
-        V_I4(&vb) = b;
-        ASSERT_TRUE(f.vm.SetValue(f.vm.Find("x"), va));
-        ASSERT_TRUE(f.vm.SetValue(f.vm.Find("y"), vb));
-        for (const auto& op : ops) {
-            Value want;
-            const bool ok = op.op(va, vb, want.v);
-            Value got;
-            const HRESULT hr = f.expr.Evaluate(op.text, &got.v);
-            ASSERT_EQ(hr, ok ? S_OK : E_EXPR_OPERATOR) << op.text << " " << a << ", " << b;
-            if (!ok)
-                continue;
-            ASSERT_EQ(V_VT(&got.v), V_VT(&want.v)) << op.text << " " << a << ", " << b;
-            EXPECT_EQ(ValueBytes(got.v), ValueBytes(want.v)) << op.text << " " << a << ", " << b;
-        }
+    auto randomValue = [&](int t, int n) {
+        VARIANT v;
+        V_VT(&v) = types[t];
+        if (t == 0)
+            V_I4(&v) = n < 40 ? integers[rng() % 9] : (LONG)rng();
+        else if (t == 1)
+            V_R8(&v) = n < 40 ? reals[rng() % 10] : ((double)(LONG)rng()) / (1 + rng() % 1000);
+        else
+            V_BOOL(&v) = rng() % 2 ? VARIANT_TRUE : VARIANT_FALSE;
+        return v;
+    };
+    int compared = 0;
+    for (int n = 0; n < 200; ++n) {
+        for (int lt = 0; lt < 3; ++lt)
+            for (int rt = 0; rt < 3; ++rt) {
+                const VARIANT a = randomValue(lt, n), b = randomValue(rt, n);
+                ASSERT_TRUE(f.vm.SetValue(f.vm.Find(names[0][lt]), a));
+                ASSERT_TRUE(f.vm.SetValue(f.vm.Find(names[1][rt]), b));
+                for (const auto& op : ops) {
+                    const std::string text = std::string(names[0][lt]) + op.symbol + names[1][rt];
+                    Value want;
+                    VARIANT ca = a, cb = b;
+                    const bool ok = op.op(ca, cb, want.v);
+                    Value got;
+                    const HRESULT hr = f.expr.Evaluate(text.c_str(), &got.v);
+                    ASSERT_EQ(hr, ok ? S_OK : E_EXPR_OPERATOR) << text << " round " << n;
+                    if (!ok)
+                        continue;
+                    ASSERT_EQ(V_VT(&got.v), V_VT(&want.v)) << text << " round " << n;
+                    EXPECT_EQ(ValueBytes(got.v), ValueBytes(want.v)) << text << " round " << n;
+                    ++compared;
+                }
+            }
     }
+    EXPECT_GT(compared, 15000);
 }
 
 }  // namespace
