@@ -284,7 +284,8 @@ CExpression::CExpression(CExprCache* cache)
       m_conversions(0),
       m_keepForms(true),
       m_postSerial(0),
-      m_cache(cache) {}
+      m_cache(cache),
+      m_busyThread(0) {}
 
 CExpression::~CExpression() {
     PopTo(0);
@@ -317,8 +318,9 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
     if (m_busy) {
         // Called again from inside an evaluation (through an object or a
         // function): the work block is in use, so a fresh evaluator does it,
-        // with the kept forms of this one.
-        CExpression nested(m_cache);
+        // with the kept forms of this one. Called meanwhile from another
+        // thread, it keeps nothing: the kept forms belong to this thread.
+        CExpression nested(GetCurrentThreadId() == m_busyThread ? m_cache : nullptr);
         nested.m_keepForms = m_keepForms;
         nested.SetVariables(m_vars);
         nested.SetCommandSender(m_objects);
@@ -387,6 +389,7 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
     VARIANT value;
     ExprOp::InitValue(value);
     ++m_busy;
+    m_busyThread = GetCurrentThreadId();
     // A nested evaluation may drop the program from the cache meanwhile.
     if (m_cache)
         m_cache->Pin();

@@ -189,6 +189,7 @@ private:
     unsigned long long m_postSerial;  // the kept program whose postfix m_post holds
     std::unique_ptr<CExprCache> m_ownCache;
     CExprCache* m_cache;  // own, or that of the evaluator this one is nested in
+    DWORD m_busyThread;   // the thread of the running evaluation
 
     std::vector<VARIANT> m_stack;       // evaluation stack shared by nested lists
     std::vector<unsigned char> m_lent;  // per stack entry: lent, not owned

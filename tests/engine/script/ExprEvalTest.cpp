@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestFiles.h"
@@ -72,6 +73,7 @@ struct FakeObjects : IExprObjectAccess {
     };
     std::vector<Call> calls;
     CExpression* reenter = nullptr;  // evaluates "1+1" from inside the call
+    bool reenterOnThread = false;    // ... from another thread
     int GetObjectProperty(const char* object, const char* member, int argCount, VARIANT* args,
                           VARIANT* result) override {
         Call call{object, member, {}};
@@ -79,10 +81,16 @@ struct FakeObjects : IExprObjectAccess {
             call.args.push_back(V_VT(&args[i]) == VT_I4 ? V_I4(&args[i]) : -1);
         calls.push_back(call);
         if (reenter) {
-            VARIANT inner;
-            VariantInit(&inner);
-            EXPECT_EQ(reenter->Evaluate("1+1", &inner), S_OK);
-            EXPECT_EQ(V_I4(&inner), 2);
+            auto evaluate = [this] {
+                VARIANT inner;
+                VariantInit(&inner);
+                EXPECT_EQ(reenter->Evaluate("1+1", &inner), S_OK);
+                EXPECT_EQ(V_I4(&inner), 2);
+            };
+            if (reenterOnThread)
+                std::thread(evaluate).join();
+            else
+                evaluate();
         }
         if (strcmp(member, "Empty") == 0)
             return 1;
@@ -998,6 +1006,25 @@ TEST(ExprEval, KeptFormsAreBounded) {
     }
     EXPECT_EQ(f.expr.GetCache()->Count(), count);
     EXPECT_EQ(f.expr.GetConversionCount(), conversions + 2);
+}
+
+// An evaluation called from another thread while one runs keeps nothing:
+// the kept forms are not shared across threads.
+TEST(ExprEval, AnEvaluationFromAnotherThreadMeanwhileKeepsNothing) {
+    Fixture f;
+    f.objects.reenter = &f.expr;
+    f.objects.reenterOnThread = true;
+    for (int n = 0; n < 2; ++n) {
+        Value r;
+        ASSERT_EQ(f.expr.Evaluate("obj.Caption+\"!\"", &r.v), S_OK);
+        EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"obj.Caption!");
+        EXPECT_EQ(f.expr.GetCache()->Count(), 1u);  // the outer text only
+    }
+    // On the evaluator's own thread the nested text is kept.
+    f.objects.reenterOnThread = false;
+    Value r;
+    ASSERT_EQ(f.expr.Evaluate("obj.Caption+\"!\"", &r.v), S_OK);
+    EXPECT_EQ(f.expr.GetCache()->Count(), 2u);
 }
 
 // A nested evaluation shares the kept forms and may drop the one that is
