@@ -1,7 +1,9 @@
-// AVX2 per-pixel alpha: the rule of the SSE2 kernel on eight pixels per
-// register. Only this file is compiled for AVX2; nothing here is called
-// unless CpuHasAvx2() said so. The functions keep their values in registers
-// (no 32-byte value ever goes to the stack, which Windows aligns to 16).
+// AVX2 forms of the SSE2 kernels' inner loops: per-pixel alpha on eight
+// pixels per register, and the two- and four-tap stretch samples two
+// pixels per register, with the same bytes. Only this file is compiled for
+// AVX2; nothing here is called unless CpuHasAvx2() said so. The functions
+// keep their values in registers (no 32-byte value ever goes to the stack,
+// which 64-bit Windows aligns to 16 only).
 #include "aKernelsAvx2.h"
 
 #if defined(__x86_64__) || defined(__i386__)

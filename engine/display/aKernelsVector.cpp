@@ -2,7 +2,9 @@
 // the variant's walk gives a line of source colours (a source row, its
 // mirror, or the stretch samples), then the family's rule is applied to the
 // destination row four pixels at a time. The arithmetic is the same integer
-// arithmetic as the plain kernels, so both give the same bytes.
+// arithmetic as the plain kernels, so both give the same bytes. Where the
+// processor has AVX2, the per-pixel alpha rule and the stretch samples
+// across (two and four taps) take their AVX2 forms.
 #include "aKernelsVector.h"
 
 #include <string.h>
