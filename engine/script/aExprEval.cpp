@@ -1232,9 +1232,8 @@ HRESULT CExpression::PushVariable(const char* name, const ArgList& list, bool le
     SAFEARRAY* psa =
         (value && (V_VT(value) & VT_ARRAY) && !(V_VT(value) & VT_BYREF)) ? V_ARRAY(value) : nullptr;
     VARTYPE elementType = VT_EMPTY;
-    if (!psa || SafeArrayGetDim(psa) != (UINT)count ||
-        FAILED(SafeArrayGetVartype(psa, &elementType)) || elementType != VT_VARIANT ||
-        FAILED(FetchElement(psa, indexes, &v))) {
+    if (!psa || psa->cDims != (USHORT)count || FAILED(SafeArrayGetVartype(psa, &elementType)) ||
+        elementType != VT_VARIANT || FAILED(FetchElement(psa, indexes, &v))) {
         LOG_MSG("Array operation fault\n");
         return E_FAIL;
     }
