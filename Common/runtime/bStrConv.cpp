@@ -49,17 +49,3 @@ BSTR BstrFromMultibyte(const char* text, size_t length) {
 std::string MultibyteFromBstr(BSTR s) {
     return MultibyteFromWide(s, s ? SysStringLen(s) : 0);
 }
-
-size_t MbCutLength(const char* text, size_t limit) {
-    size_t i = 0;
-    while (i < limit && text[i]) {
-        if (IsDBCSLeadByte((BYTE)text[i])) {
-            if (i + 1 >= limit || !text[i + 1])
-                break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}

@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <string>
 
+#include "bTextCut.h"  // MbCutLength, MbCopyCut, MbIEqual
+
 // UTF-16 of length bytes of multibyte text (embedded NULs kept).
 std::wstring WideFromMultibyte(const char* text, size_t length);
 // UTF-16 of a NUL-terminated multibyte text; null is empty.
@@ -26,8 +28,3 @@ inline BSTR BstrFromMultibyte(const std::string& text) {
 }
 // Multibyte text of a BSTR; null is empty.
 std::string MultibyteFromBstr(BSTR s);
-
-// Length of the longest prefix of a NUL-terminated text within `limit` bytes
-// that does not end inside a double-byte character (a lead byte without its
-// trail byte is left out).
-size_t MbCutLength(const char* text, size_t limit);
