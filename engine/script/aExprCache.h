@@ -22,6 +22,10 @@ struct ExprStep {
         REAL,      // push real
         STRING,    // push strings[text], lent
         OPERATOR,  // apply operator code
+        // Push integer or real and apply binary operator code: a number
+        // right operand, the most common one, in one step.
+        OPERATE_INTEGER,
+        OPERATE_REAL,
         VARIABLE,  // names[text], with an index list when bracketed
         CALL,      // function names[text] with its arguments
         MEMBER,    // object names[text], member names[member], index list when bracketed

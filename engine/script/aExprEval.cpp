@@ -892,7 +892,17 @@ bool Compiler::Block(int start, int end, ExprRange& out) {
                 Add(steps, ExprStep::FAILURE, E_FAIL);
                 break;
             }
-            Add(steps, ExprStep::OPERATOR, code);
+            const bool unary = code == OP_NOT || code == OP_NEGATE;
+            ExprStep::Kind last = steps.empty() ? ExprStep::FAILURE : steps.back().kind;
+            if (!unary && last == ExprStep::INTEGER) {
+                steps.back().kind = ExprStep::OPERATE_INTEGER;
+                steps.back().code = code;
+            } else if (!unary && last == ExprStep::REAL) {
+                steps.back().kind = ExprStep::OPERATE_REAL;
+                steps.back().code = code;
+            } else {
+                Add(steps, ExprStep::OPERATOR, code);
+            }
             continue;
         }
         if (IsDigit(c) || c == '.') {
@@ -1034,6 +1044,26 @@ HRESULT CExpression::RunProgram(const ExprProgram& program, ExprRange range, VAR
                 if (FAILED(hr))
                     return hr;
                 break;
+            case ExprStep::OPERATE_INTEGER:
+            case ExprStep::OPERATE_REAL: {
+                VARIANT number;
+                if (step.kind == ExprStep::OPERATE_INTEGER) {
+                    V_VT(&number) = VT_I4;
+                    V_I4(&number) = step.integer;
+                } else {
+                    V_VT(&number) = VT_R8;
+                    V_R8(&number) = step.real;
+                }
+                // Computed in place when it can be; else as the two steps.
+                if (m_stack.size() > base && !m_lent.back() &&
+                    ScalarOperator(step.code, m_stack.back(), number))
+                    break;
+                Push(number);
+                hr = ApplyOperator(step.code, base);
+                if (FAILED(hr))
+                    return hr;
+                break;
+            }
             case ExprStep::VARIABLE:
                 hr = PushVariable(program.names[(size_t)step.text].c_str(),
                                   ProgramArgs(program, step), step.lendable);
