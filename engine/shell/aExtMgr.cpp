@@ -194,7 +194,10 @@ CExtensionManager::~CExtensionManager() {
         else
             delete e;
     }
-    for (ModuleCreator* c : m_creators) delete c;
+    for (ModuleCreator* c : m_creators) {
+        ReleaseModuleRecord(c);
+        delete c;
+    }
 }
 
 int CExtensionManager::DefModule(WORD type, REFCLSID classId, REFIID categoryId, DWORD flagWord,
@@ -231,6 +234,21 @@ int CExtensionManager::DefModule(WORD type, REFCLSID classId, REFIID categoryId,
     for (WORD t = MODULE_OBJECT; t <= type; ++t) at += m_counts[t - 1];
     m_entries.insert(m_entries.begin() + at, entry);
     return (int)++m_counts[type - 1];
+}
+
+int CExtensionManager::DefModulePath(WORD type, REFCLSID classId, REFIID categoryId,
+                                     const char* path, DWORD objectType) {
+    if (!path || !*path)
+        return 0;
+    int count = DefModule(type, classId, categoryId, 0, 0, 0, 0, nullptr, 0, objectType);
+    ModuleCreator* loaded = NewModuleRecordForPath(path);
+    // DefModule made a built-in record last; the path record takes its place.
+    ModuleCreator* made = m_creators.back();
+    made->dwFirst = loaded->dwFirst;
+    made->dwArgument = loaded->dwArgument;
+    made->dwLast = loaded->dwLast;
+    delete loaded;
+    return count;
 }
 
 ModuleEntry* CExtensionManager::FindFirst(WORD type, WORD flags, ModuleSearch* search) {

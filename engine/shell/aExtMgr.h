@@ -8,72 +8,14 @@
 
 #include <vector>
 
-// Module types.
-enum ModuleType : WORD {
-    MODULE_OBJECT = 1,
-    MODULE_ABILITY = 2,
-    MODULE_PLUGIN = 3,
-    MODULE_PAGE = 4,
-};
+#include "aModuleRec.h"
 
-// Match flags of a search.
-enum ModuleMatch : WORD {
-    MODULE_MATCH_CLSID = 0x1,
-    MODULE_MATCH_IID = 0x2,
-};
-
-// Makes a new instance of a module's class and stores its IUnknown in *out.
-typedef HRESULT (*PFNMODULECREATE)(IUnknown** out);
-
-// The creator record of a module (16 bytes in the 32-bit program).
-struct ModuleCreator {
-    DWORD dwFirst;  // 0 for built-in modules
-    PFNMODULECREATE pfnCreate;
-    DWORD_PTR dwArgument;  // 0 for built-in modules
-    DWORD dwLast;          // 0 for built-in modules
-};
-
-// One module (208 bytes in the 32-bit program).
-struct ModuleEntry {
-    DWORD dwFlag;  // 1 for built-in modules
-    WORD wType;    // ModuleType
-    WORD wReserved;
-    CLSID clsid;
-    IID iid;  // interface or category identifier
-    ModuleCreator* pCreator;
-    DWORD dwZero;             // 0 for built-in modules
-    char szName[32];          // from the string table, when a name id is given
-    char szDescription[128];  // likewise
-};
-
-// Object and ability modules carry an object type code (212 bytes).
-struct ObjectModuleEntry : ModuleEntry {
-    DWORD dwObjectType;
-};
-
-#if defined(__i386__)
-static_assert(sizeof(ModuleCreator) == 16, "creator record is 16 bytes");
-static_assert(sizeof(ModuleEntry) == 208, "module entry is 208 bytes");
-static_assert(sizeof(ObjectModuleEntry) == 212, "object module entry is 212 bytes");
-#endif
-
-// The state of a search: the caller fills the identifiers to match, FindFirst
-// the rest.
-struct ModuleSearch {
-    WORD wType;
-    WORD wFlags;  // ModuleMatch bits
-    IID iid;
-    CLSID clsid;
-    int nCurrent;
-    int nEnd;
-};
-
-class CExtensionManager {
+class CExtensionManager : public IModuleRegistry {
 public:
     // Empty tables, then the built-in modules: objects, the ability, the
     // plug-ins.
     CExtensionManager();
-    ~CExtensionManager();
+    virtual ~CExtensionManager();
     CExtensionManager(const CExtensionManager&) = delete;
     CExtensionManager& operator=(const CExtensionManager&) = delete;
 
@@ -87,9 +29,14 @@ public:
 
     // The first module of `type` that matches the identifiers the caller put
     // into `search` (as `flags` asks), or null.
-    ModuleEntry* FindFirst(WORD type, WORD flags, ModuleSearch* search);
+    ModuleEntry* FindFirst(WORD type, WORD flags, ModuleSearch* search) override;
     // The next match after the current one, or null.
-    ModuleEntry* FindNext(ModuleSearch* search);
+    ModuleEntry* FindNext(ModuleSearch* search) override;
+
+    // Adds a module whose class comes from the DLL at `path`, loaded on first
+    // use (a kind-2 creator record owning the path). Answers as DefModule.
+    int DefModulePath(WORD type, REFCLSID classId, REFIID categoryId, const char* path,
+                      DWORD objectType);
 
     int GetCount(WORD type) const;
 

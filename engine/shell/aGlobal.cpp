@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "aCursor.h"
 #include "aExtMgr.h"
 #include "aUtil.h"
 #include "bFileUtil.h"
@@ -59,8 +60,11 @@ CGlobal::CGlobal()
 CGlobal::~CGlobal() {
     delete m_pExtMgr;
     m_pExtMgr = nullptr;
-    if (m_hCursorLib)
+    if (m_hCursorLib) {
+        if (GetCursorLibrary() == m_hCursorLib)
+            SetCursorLibrary(nullptr);
         FreeLibrary(m_hCursorLib);
+    }
     for (void* p : m_blocks) free(p);
     m_blocks.clear();
     DeleteCriticalSection(&m_cs);
@@ -112,6 +116,8 @@ BOOL CGlobal::Start() {
     m_hCursorLib = LoadLibraryA(g_cursorLibPath);
     if (!m_hCursorLib)
         LOG_WIN32_ERROR(0, "Load CursorLib Failed! (%s)", g_cursorLibPath);
+    else
+        SetCursorLibrary(m_hCursorLib);
     return TRUE;
 }
 

@@ -1,0 +1,142 @@
+// The player's services as objects see them: the play site (IPlayerSite),
+// the per-canvas object site (IObjectSite), the page sequencer with its clock
+// clients, and the event procedure made for each object. Declared here, below
+// the engine that implements them.
+#pragma once
+
+#include "bComBase.h"
+
+struct ITeskStream;
+struct IObjectEvent;
+struct IObjectCreator;
+struct IPixelBuffer;
+
+#define TESK_IID(name, lo)                                                                         \
+    DECLARE_IID(name, 0xC0BC2600 | (lo), 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, \
+                0x07)
+
+// An entry of the sequencer: delivered at its due time to target->Notify
+// (code, argument). A null target runs the action list in `argument`.
+struct SequencerEntry {
+    IObjectEvent* pTarget;
+    DWORD dwUnused;
+    DWORD dwKind;  // the notify code; bits 16 to 23 take part in replacement
+    DWORD_PTR dwParam;
+};
+
+// {C0BC2608-1049-11D4-9EEB-00104B04B807} The page sequencer.
+struct ISequencer : public IUnknown {
+    // Replaces the target's entry of the same kind bits 16 to 23, then inserts.
+    STDMETHOD(Schedule)(DWORD time, const SequencerEntry* entry) = 0;      // 3
+    STDMETHOD(ScheduleFor)(DWORD time, const SequencerEntry* entry) = 0;   // 4
+    STDMETHOD(Unschedule)(IObjectEvent* target) = 0;                       // 5
+    STDMETHOD(AddClockClient)(IUnknown* client, IUnknown** out) = 0;       // 6
+    STDMETHOD(RemoveClockClient)(IUnknown* client) = 0;                    // 7
+    STDMETHOD(AddDeferredCall)(IUnknown* object, DWORD_PTR argument) = 0;  // 8
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                          // 9
+};
+TESK_IID(ISequencer, 0x08);
+
+// What the sequencer ticks: abilities and media (called through the
+// IUnknown given to AddClockClient).
+struct IClockClient : public IUnknown {
+    STDMETHOD(OnPause)() = 0;   // 3
+    STDMETHOD(OnResume)() = 0;  // 4
+    STDMETHOD(OnTick)() = 0;    // 5
+};
+
+// {C0BC2690-1049-11D4-9EEB-00104B04B807} The play site (50 slots). Borrowed
+// by every object, never added to. Out arguments of getters are not counted
+// unless said.
+struct IPlayerSite : public IUnknown {
+    STDMETHOD(InvalidateRect)(const RECT* rect) = 0;                                 // 3
+    STDMETHOD(InvalidateRgn)(HRGN region) = 0;                                       // 4
+    STDMETHOD(GetMediaManager)(void** out) = 0;                                      // 5
+    STDMETHOD(GetDocument)(void** out) = 0;                                          // 6
+    STDMETHOD(GetTickThread)(void** out) = 0;                                        // 7
+    STDMETHOD(GetSequencer)(ISequencer** out) = 0;                                   // 8
+    STDMETHOD(GetRootCreator)(IObjectCreator** out) = 0;                             // 9
+    STDMETHOD(GetEventProcessor)(void** out) = 0;                                    // 10
+    STDMETHOD(GetScriptContext)(void** out) = 0;                                     // 11
+    STDMETHOD(GetFunctionManager)(void** out) = 0;                                   // 12
+    STDMETHOD(GetProjectService)(void** out) = 0;                                    // 13
+    STDMETHOD(GetCodecManager)(void** out) = 0;                                      // 14
+    STDMETHOD(GetExpression)(void** out) = 0;                                        // 15
+    STDMETHOD(GetExpression2)(void** out) = 0;                                       // 16
+    STDMETHOD(GetPageClock)(DWORD* out) = 0;                                         // 17
+    STDMETHOD(GetCurrentCanvas)(void** out) = 0;                                     // 18
+    STDMETHOD(GetDatabase)(void** out) = 0;                                          // 19
+    STDMETHOD(GetProject)(void** out) = 0;                                           // 20
+    STDMETHOD(GetMediaService)(void** out) = 0;                                      // 21
+    STDMETHOD(GetSoundRecorder)(void** out) = 0;                                     // 22
+    STDMETHOD(GetVideoCapture)(void** out) = 0;                                      // 23
+    STDMETHOD(GetDirectDraw)(void** out) = 0;                                        // 24
+    STDMETHOD(SetDirectDraw)(void* object) = 0;                                      // 25
+    STDMETHOD(GetToolTipWindow)(IUnknown** out) = 0;                                 // 26
+    STDMETHOD(CreateForwarder)(void* canvas, IUnknown* target, IUnknown** out) = 0;  // 27
+    STDMETHOD(GetTraceLog)(void** out) = 0;                                          // 28
+    STDMETHOD(Stub29)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 29
+    STDMETHOD(Stub30)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 30
+    STDMETHOD(Stub31)(DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d) = 0;       // 31
+    STDMETHOD(Stub32)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 32
+    // The kind word (object type id) of the named object of the shown pages.
+    STDMETHOD(FindObject)(const char* name, DWORD* typeId) = 0;  // 33
+    STDMETHOD_(BOOL, UsesDirectDraw)() = 0;                      // 34
+    STDMETHOD_(HWND, GetViewWindow)() = 0;                       // 35
+    STDMETHOD_(void*, GetView)() = 0;                            // 36
+    STDMETHOD(SetView)(void* view) = 0;                          // 37
+    STDMETHOD_(int, GetProjectMinorVersion)() = 0;               // 38
+    STDMETHOD_(BOOL, GetProjectFlag7)() = 0;                     // 39
+    STDMETHOD(SetProjectFlag7)(BOOL on) = 0;                     // 40
+    STDMETHOD_(BOOL, IsPlayer)() = 0;                            // 41
+    STDMETHOD_(BOOL, IsRunning)() = 0;                           // 42
+    STDMETHOD(SetPlayState)(DWORD state) = 0;                    // 43
+    STDMETHOD_(BOOL, IsPlaying)() = 0;                           // 44
+    STDMETHOD_(BOOL, IsPaused)() = 0;                            // 45
+    STDMETHOD_(BOOL, IsStateTwo)() = 0;                          // 46
+    STDMETHOD_(DWORD, GetSpareValue)() = 0;                      // 47
+    STDMETHOD(SetSpareValue)(DWORD value) = 0;                   // 48
+    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                // 49
+};
+TESK_IID(IPlayerSite, 0x90);
+
+// {C0BC2691-1049-11D4-9EEB-00104B04B807} The object site: the canvas's
+// forwarder to the play site that every object of the canvas holds.
+struct IObjectSite : public IUnknown {
+    STDMETHOD(InvalidateRect)(const RECT* rect) = 0;      // 3: site 3
+    STDMETHOD(InvalidateRgn)(HRGN region) = 0;            // 4: site 4
+    STDMETHOD(GetMediaManager)(void** out) = 0;           // 5: site 5
+    STDMETHOD(GetSequencer)(ISequencer** out) = 0;        // 6: site 8
+    STDMETHOD(GetRootCreator)(IObjectCreator** out) = 0;  // 7: site 9
+    STDMETHOD(GetDatabase)(void** out) = 0;               // 8: site 19
+    STDMETHOD(Stub29)(DWORD_PTR a) = 0;                   // 9: site 29
+    STDMETHOD(GetPageClock)(DWORD* out) = 0;              // 10
+    // A time equal to the page clock moves one unit later.
+    STDMETHOD(AdjustTime)(DWORD* time) = 0;                           // 11
+    STDMETHOD(GetTypeIdByName)(const char* name, DWORD* typeId) = 0;  // 12
+    STDMETHOD(GetCanvasObject)(IUnknown** out) = 0;                   // 13
+    STDMETHOD(GetPlaySite)(IPlayerSite** out) = 0;                    // 14
+};
+TESK_IID(IObjectSite, 0x91);
+
+// {C0BC2607-1049-11D4-9EEB-00104B04B807} The stored side of an event
+// procedure: its record in the object stream and its timers.
+struct IEventProcStore : public IUnknown {
+    STDMETHOD(LoadRecord)(ITeskStream* stream) = 0;  // 3
+    STDMETHOD(SaveRecord)(ITeskStream* stream) = 0;  // 4
+    // Schedules the Timer (1000) entries for the event interface; S_FALSE
+    // when the procedure has none.
+    STDMETHOD(StartTimers)(IObjectEvent* target) = 0;  // 5
+};
+TESK_IID(IEventProcStore, 0x07);
+
+// Makes the event procedure of an object, page or application (event types
+// 0, 1, 2, 4) as an IDispatch that also answers IEventProcStore. The player's
+// event sets set one on the root creator.
+class IEventProcFactory {
+public:
+    virtual HRESULT CreateEventProc(int type, IUnknown* object, IDispatch** out) = 0;
+
+protected:
+    ~IEventProcFactory() {}
+};

@@ -1,0 +1,80 @@
+// Writes the shared prefix of object stream records, field by field, for
+// object tests and modules.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct ObjectPrefix {
+    int32_t x = 100, y = 50, width = 200, height = 100, angle = 0;
+    uint32_t flags = 0x10;  // visible bit left out: loading sets it
+    uint32_t alpha = 255;
+    bool transitions = true;              // two 48-byte zero effect records and a decoration record
+    std::vector<uint8_t> showTransition;  // replaces the show part's 48 zero bytes
+    uint32_t parts = 0;                   // bit 1 cursor, bit 2 tooltip
+    std::vector<uint8_t> cursor, tooltip;           // their records, when announced
+    std::vector<uint8_t> eventProc = {0, 0, 0, 0};  // the test procedure's: length 0
+    uint32_t abilityCount = 1;                      // counts "_EventProc", which has no record
+    std::vector<uint8_t> abilities;                 // the records after the count
+};
+
+class RecordBytes {
+public:
+    RecordBytes& U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes.push_back((uint8_t)(v >> (8 * i)));
+        return *this;
+    }
+    RecordBytes& I32(int32_t v) { return U32((uint32_t)v); }
+    RecordBytes& Zeros(size_t n) {
+        bytes.insert(bytes.end(), n, 0);
+        return *this;
+    }
+    RecordBytes& Bytes(const std::vector<uint8_t>& b) {
+        bytes.insert(bytes.end(), b.begin(), b.end());
+        return *this;
+    }
+    // A UTF-16 text of n characters (no terminator).
+    RecordBytes& Wide(const std::wstring& text) {
+        for (wchar_t c : text) {
+            bytes.push_back((uint8_t)(c & 0xFF));
+            bytes.push_back((uint8_t)(c >> 8));
+        }
+        return *this;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+// render record (28), [show 48, hide 48, decoration 28], parts word, cursor,
+// tooltip, event procedure, reserved word, ability count, ability records.
+inline std::vector<uint8_t> WriteObjectPrefix(const ObjectPrefix& p) {
+    RecordBytes r;
+    r.I32(p.x).I32(p.y).I32(p.width).I32(p.height).I32(p.angle).U32(p.flags).U32(p.alpha);
+    if (p.transitions) {
+        if (p.showTransition.empty())
+            r.Zeros(48);
+        else
+            r.Bytes(p.showTransition);
+        r.Zeros(48);
+        // decoration: time limit -1, start code 1201, pause code 1202, no plug-in
+        r.I32(-1).I32(1201).I32(1202).Zeros(16);
+    }
+    r.U32(p.parts);
+    if (p.parts & 2)
+        r.Bytes(p.cursor);
+    if (p.parts & 4)
+        r.Bytes(p.tooltip);
+    r.Bytes(p.eventProc);
+    r.U32(0).U32(p.abilityCount).Bytes(p.abilities);
+    return r.bytes;
+}
+
+// One static ability record: id, name, data length L (counting itself), data.
+inline std::vector<uint8_t> StaticAbilityRecord(int32_t id, const std::wstring& name,
+                                                const std::vector<uint8_t>& data) {
+    RecordBytes r;
+    r.I32(id).U32((uint32_t)name.size()).Wide(name).U32((uint32_t)data.size() + 4).Bytes(data);
+    return r.bytes;
+}
