@@ -206,10 +206,11 @@ private:
     void Unlock() { LeaveCriticalSection(&m_lock); }
     // Formats the error text of an ErrorAt-style call: message, " -- ", and
     // the code's text.
-    static void FormatWithCode(char* text, const char* format, va_list args);
+    static void FormatWithCode(char* text, const char* format, va_list args) LOG_FORMAT(2, 0);
     // Records a Win32 failure as the thread's last error and formats its
     // entry: the message and the system's text of the code.
-    static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args);
+    static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args)
+        LOG_FORMAT(3, 0);
 
     ULONG m_repeat;
     char m_lastText[ENTRY_BUFFER];

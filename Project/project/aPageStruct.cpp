@@ -62,7 +62,7 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
         return hr;
     ULONGLONG size = cache->GetSize();
     if ((ULONGLONG)header->count * recordSize > size) {
-        LOG_MSG("%s: %u entries do not fit in %u bytes -- refused", what, header->count,
+        LOG_MSG("%s: %u entries do not fit in %u bytes -- refused", what, (unsigned)header->count,
                 (unsigned)size);
         return TESK_E_STREAMHEADER;
     }

@@ -184,7 +184,7 @@ HRESULT CProject::ReadBody(ITeskStream* body, ITeskStorage* storage) {
             DWORD entries = 0;
             body->Read(&entries, sizeof(entries));
             if (entries) {
-                LOG_MSG("PrjInfo: %u project event entries left unread", entries);
+                LOG_MSG("PrjInfo: %u project event entries left unread", (unsigned)entries);
                 hr = S_FALSE;
             }
         }
