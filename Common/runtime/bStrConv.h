@@ -29,5 +29,16 @@ std::string MultibyteFromBstr(BSTR s);
 
 // Length of the longest prefix of a NUL-terminated text within `limit` bytes
 // that does not end inside a double-byte character (a lead byte without its
-// trail byte is left out).
+// trail byte is left out). Null text has none.
 size_t MbCutLength(const char* text, size_t limit);
+
+// The one case rule of names and keys: ASCII letters fold, the bytes of a
+// double-byte character stay as they are. MbsICmp(a, b) == 0 exactly when
+// MbFoldCase(a) == MbFoldCase(b). Null counts as empty.
+std::string MbFoldCase(const char* text);
+int MbsICmp(const char* a, const char* b);
+inline bool MbsIEqual(const char* a, const char* b) {
+    return MbsICmp(a, b) == 0;
+}
+// The same over the first n bytes (a character cut by n compares its bytes).
+int MbsNICmp(const char* a, const char* b, size_t n);

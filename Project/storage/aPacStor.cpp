@@ -169,22 +169,6 @@ static bool WriteNewNodeHeader(HANDLE file, BYTE* header, uint32_t magic) {
 // Stream header: the data length at 8.
 enum { STM_LENGTH = 8 };
 
-std::string PacFoldName(const char* name) {
-    std::string folded;
-    if (!name)
-        return folded;
-    for (const char* p = name; *p; ++p) {
-        BYTE c = (BYTE)*p;
-        if (IsDBCSLeadByte(c) && p[1]) {
-            folded += *p++;
-            folded += *p;
-        } else {
-            folded += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
-        }
-    }
-    return folded;
-}
-
 // ---------------------------------------------------------------- CPacStream
 
 CPacStream::CPacStream()
@@ -354,14 +338,14 @@ void CPacStorage::SeekInNode(ULONGLONG offset) {
 
 void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
     m_entries.push_back(Entry{offset, name});
-    m_index.emplace(PacFoldName(name.c_str()), m_entries.size() - 1);
+    m_index.emplace(MbFoldCase(name.c_str()), m_entries.size() - 1);
 }
 
 // First entry whose name equals the given one ignoring case; its offset or 0.
 ULONGLONG CPacStorage::Lookup(const char* name) const {
     if (!name)
         return 0;
-    auto it = m_index.find(PacFoldName(name));
+    auto it = m_index.find(MbFoldCase(name));
     return it == m_index.end() ? 0 : m_entries[it->second].offset;
 }
 
@@ -688,7 +672,7 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
     }
     if (size <= 255) {
         UnmapViewOfFile(view);
-        LOG_MSG("Not a valid mrt/ext file", fileName);
+        LOG_MSG("Not a valid mrt/ext file");
         return E_FAIL;
     }
     CByteReader r(view, (size_t)span);
