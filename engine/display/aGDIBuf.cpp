@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "bByteReader.h"
+#include "bDib.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -818,83 +819,21 @@ struct PackedDib {
 };
 
 bool ParsePackedDib(const BYTE* block, size_t size, PackedDib* out) {
-    CByteReader reader(block, size);
-    const DWORD headerSize = reader.U32LE();
-    long long width = 0, height = 0;
-    int planes = 0, bitCount = 0;
-    DWORD compression = BI_RGB, sizeImage = 0, colorsUsed = 0;
-    size_t entrySize = 4;
-    if (headerSize == sizeof(BITMAPCOREHEADER)) {
-        width = reader.U16LE();
-        height = reader.U16LE();
-        planes = reader.U16LE();
-        bitCount = reader.U16LE();
-        entrySize = 3;
-    } else if (headerSize >= sizeof(BITMAPINFOHEADER)) {
-        width = reader.I32LE();
-        height = reader.I32LE();
-        planes = reader.U16LE();
-        bitCount = reader.U16LE();
-        compression = reader.U32LE();
-        sizeImage = reader.U32LE();
-        reader.Skip(8);  // resolution
-        colorsUsed = reader.U32LE();
-    } else {
+    DibLayout layout;
+    if (!DibCheckLayout(block, size, &layout, nullptr))
         return false;
-    }
-    if (reader.Failed() || headerSize > size)
+    // GDI takes one plane only, and reads exactly biSizeImage bytes of RLE.
+    if (layout.planes != 1)
         return false;
-    if (width <= 0 || height == 0 || height < -INT_MAX || planes != 1)
-        return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
-        bitCount != 32)
-        return false;
-
-    size_t entries = colorsUsed;
-    if (bitCount <= 8) {
-        if (entries == 0)
-            entries = (size_t)1 << bitCount;
-        if (entries > ((size_t)1 << bitCount))
-            return false;
-    } else if (entries > 256) {
-        return false;
-    }
-    size_t masks = 0;
-    if (compression == BI_BITFIELDS) {
-        if (bitCount != 16 && bitCount != 32)
-            return false;
-        if (headerSize == sizeof(BITMAPINFOHEADER))
-            masks = 12;
-    }
-    const size_t rows = (size_t)(height < 0 ? -height : height);
-    size_t image = 0;
-    if (compression == BI_RGB || compression == BI_BITFIELDS) {
-        size_t rowBits, stride;
-        if (!CheckedMul((size_t)width, (size_t)bitCount, &rowBits) ||
-            !CheckedAdd(rowBits, 31, &rowBits))
-            return false;
-        stride = rowBits / 32 * 4;
-        if (!CheckedMul(stride, rows, &image))
-            return false;
-    } else if ((compression == BI_RLE8 && bitCount == 8) ||
-               (compression == BI_RLE4 && bitCount == 4)) {
-        if (height < 0 || sizeImage == 0)
-            return false;
-        image = sizeImage;
-    } else {
-        return false;
-    }
-    size_t offset, end;
-    if (!CheckedMul(entries, entrySize, &offset) ||
-        !CheckedAdd(offset, headerSize + masks, &offset) || !CheckedAdd(offset, image, &end) ||
-        end > size)
+    if ((layout.compression == BI_RLE8 || layout.compression == BI_RLE4) &&
+        (layout.sizeImage == 0 || layout.sizeImage > layout.bitsSize))
         return false;
     out->info = reinterpret_cast<const BITMAPINFO*>(block);
-    out->bits = block + offset;
-    out->width = (int)width;
-    out->height = (int)height;
-    out->bitCount = bitCount;
-    out->compression = compression;
+    out->bits = block + layout.bitsOffset;
+    out->width = (int)layout.width;
+    out->height = (int)layout.height;
+    out->bitCount = layout.bitCount;
+    out->compression = layout.compression;
     return true;
 }
 

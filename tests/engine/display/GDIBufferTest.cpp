@@ -10,6 +10,7 @@
 
 #include "PixelTestUtil.h"
 #include "TestFiles.h"
+#include "bDib.h"
 #include "bTraceLog.h"
 
 using namespace pixtest;
@@ -631,6 +632,63 @@ TEST(CreateGDIBufferFromDIB, OtherDepthsGoThroughGdi) {
     px = Pixels(indexed);
     EXPECT_EQ(0xFF0000u, px[0] & 0xFFFFFF);
     EXPECT_EQ(0x0000FFu, px[1] & 0xFFFFFF);
+}
+
+// BITMAPCOREHEADER (12 bytes): size, then 16-bit width, height, planes and
+// bit count; a palette of 3-byte entries follows.
+std::vector<BYTE> CoreHeader(int width, int height, int bits) {
+    std::vector<BYTE> b(12, 0);
+    Put32(b, 0, 12);
+    Put16(b, 4, width);
+    Put16(b, 6, height);
+    Put16(b, 8, 1);
+    Put16(b, 10, bits);
+    return b;
+}
+
+// The buffer and the 32-bit conversion read a packed DIB through one layout:
+// they take and refuse the same blocks, the core header's 16- and 32-bit
+// cases (which GDI does not take) and larger headers among them.
+TEST(CreateGDIBufferFromDIB, TakesWhatTheConversionTakes) {
+    struct Case {
+        const char* name;
+        std::vector<BYTE> dib;
+        bool usable;
+    };
+    std::vector<Case> cases;
+    auto rows = [](std::vector<BYTE> b, size_t n) {
+        b.resize(b.size() + n, 0x5A);
+        return b;
+    };
+    cases.push_back({"core, 24 bits", rows(CoreHeader(2, 2, 24), 16), true});
+    // 256 entries of 3 bytes, then one row of 2 indexes padded to 4.
+    cases.push_back({"core, 8 bits", rows(CoreHeader(2, 1, 8), 768 + 4), true});
+    cases.push_back({"core, 8 bits, palette cut", rows(CoreHeader(2, 1, 8), 700), false});
+    cases.push_back({"core, 16 bits", rows(CoreHeader(2, 2, 16), 16), false});
+    cases.push_back({"core, 32 bits", rows(CoreHeader(2, 2, 32), 16), false});
+    cases.push_back({"info, 32 bits", rows(DibHeader(2, 2, 32), 16), true});
+    cases.push_back({"info, 16 bits", rows(DibHeader(2, 2, 16), 8), true});
+    // Masks, then 7 colours that are not read: the rows start right after the masks.
+    std::vector<BYTE> fields = DibHeader(2, 1, 16, BI_BITFIELDS, 7);
+    fields.resize(52, 0);
+    Put32(fields, 40, 0xF800);
+    Put32(fields, 44, 0x07E0);
+    Put32(fields, 48, 0x001F);
+    cases.push_back({"bit fields, colours used ignored", rows(fields, 4), true});
+    std::vector<BYTE> v4 = rows(DibHeader(2, 2, 32), 68 + 16);
+    Put32(v4, 0, 108);
+    cases.push_back({"108-byte header", v4, false});
+    cases.push_back(
+        {"8 bits, 257 colours", rows(DibHeader(1, 1, 8, BI_RGB, 257), 1028 + 4), false});
+    cases.push_back(
+        {"24 bits, 300 colours", rows(DibHeader(1, 1, 24, BI_RGB, 300), 1200 + 4), false});
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.usable, !!FromDib(c.dib)) << c.name;
+        HGLOBAL converted = ConvertPackedDib32Checked(c.dib.data(), c.dib.size());
+        EXPECT_EQ(c.usable, converted != nullptr) << c.name;
+        if (converted)
+            GlobalFree(converted);
+    }
 }
 
 TEST(CreateGDIBufferFromDIB, CorruptBlocksGiveNull) {
