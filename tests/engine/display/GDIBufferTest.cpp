@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "ByteWriter.h"
 #include "PixelTestUtil.h"
 #include "TestFiles.h"
 #include "bDib.h"
@@ -570,15 +571,17 @@ void Put32(std::vector<BYTE>& b, size_t at, long long v) {
 // compression, image size, x and y resolution, colours used, important.
 std::vector<BYTE> DibHeader(int width, int height, int bits, DWORD compression = BI_RGB,
                             DWORD used = 0) {
-    std::vector<BYTE> b(40, 0);
-    Put32(b, 0, 40);
-    Put32(b, 4, width);
-    Put32(b, 8, height);
-    Put16(b, 12, 1);
-    Put16(b, 14, bits);
-    Put32(b, 16, compression);
-    Put32(b, 32, used);
-    return b;
+    return CByteWriter()
+        .U32(40)
+        .U32((uint32_t)width)
+        .U32((uint32_t)height)
+        .U16(1)
+        .U16((uint16_t)bits)
+        .U32(compression)
+        .Zeros(12)
+        .U32(used)
+        .U32(0)
+        .Vector();
 }
 
 CComPtr<IPixelBuffer> FromDib(const std::vector<BYTE>& bytes) {
@@ -637,13 +640,13 @@ TEST(CreateGDIBufferFromDIB, OtherDepthsGoThroughGdi) {
 // BITMAPCOREHEADER (12 bytes): size, then 16-bit width, height, planes and
 // bit count; a palette of 3-byte entries follows.
 std::vector<BYTE> CoreHeader(int width, int height, int bits) {
-    std::vector<BYTE> b(12, 0);
-    Put32(b, 0, 12);
-    Put16(b, 4, width);
-    Put16(b, 6, height);
-    Put16(b, 8, 1);
-    Put16(b, 10, bits);
-    return b;
+    return CByteWriter()
+        .U32(12)
+        .U16((uint16_t)width)
+        .U16((uint16_t)height)
+        .U16(1)
+        .U16((uint16_t)bits)
+        .Vector();
 }
 
 // The buffer and the 32-bit conversion read a packed DIB through one layout:
