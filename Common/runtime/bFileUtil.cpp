@@ -323,3 +323,18 @@ void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
     CloseHandle(file);
     return view;
 }
+
+bool IsWindowsNTVersion(const OSVERSIONINFOA& version, bool exactlyNT4) {
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return false;
+    return exactlyNT4 ? version.dwMajorVersion == 4 : version.dwMajorVersion > 3;
+}
+
+bool IsWindowsNT(bool exactlyNT4) {
+    OSVERSIONINFOA vi;
+    ZeroMemory(&vi, sizeof(vi));
+    vi.dwOSVersionInfoSize = sizeof(vi);
+    if (!GetVersionExA(&vi))
+        return false;
+    return IsWindowsNTVersion(vi, exactlyNT4);
+}

@@ -60,3 +60,8 @@ void* MapFileView(const char* path, DWORD* size);
 // Read-only (shared for reading) or read-write (unshared) mapping of the
 // whole file; the file and mapping handles are closed at once.
 void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly);
+
+// NT family (any version above 3, or exactly 4 when asked) from a version record.
+bool IsWindowsNTVersion(const OSVERSIONINFOA& version, bool exactlyNT4);
+// The same for the running system.
+bool IsWindowsNT(bool exactlyNT4);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "aGDIBuf.h"
+#include "bFileUtil.h"
 #include "bMsgBox.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"

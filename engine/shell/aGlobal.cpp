@@ -24,19 +24,6 @@ const char* GetCursorLibPath() {
     return g_cursorLibPath;
 }
 
-bool IsWindowsNT(bool exactlyNT4) {
-    if (g_appGlobal)
-        return g_appGlobal->IsWindowsNT(exactlyNT4);
-    OSVERSIONINFOA vi;
-    ZeroMemory(&vi, sizeof(vi));
-    vi.dwOSVersionInfoSize = sizeof(vi);
-    if (!GetVersionExA(&vi))
-        return false;
-    if (vi.dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return false;
-    return exactlyNT4 ? vi.dwMajorVersion == 4 : vi.dwMajorVersion > 3;
-}
-
 const char* const CGlobal::kClipboardFormatNames[GLOBAL_CLIPBOARD_FORMATS] = {"CF_TeskFRG",
                                                                               "CF_TeskFRM",
                                                                               "CF_TeskBKG",
@@ -90,9 +77,7 @@ void* CGlobal::AllocBlock(size_t size) {
 }
 
 bool CGlobal::IsWindowsNT(bool exactlyNT4) const {
-    if (m_osVersion.dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return false;
-    return exactlyNT4 ? m_osVersion.dwMajorVersion == 4 : m_osVersion.dwMajorVersion > 3;
+    return IsWindowsNTVersion(m_osVersion, exactlyNT4);
 }
 
 BOOL CGlobal::Start() {

@@ -58,4 +58,3 @@ CGlobal* GetAppGlobal();
 void SetAppGlobal(CGlobal* global);
 // The full path of the cursor library, once the global object has started.
 const char* GetCursorLibPath();
-bool IsWindowsNT(bool exactlyNT4);

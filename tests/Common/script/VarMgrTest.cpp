@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "bStorage.h"
+#include "aStorage.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 
