@@ -2,6 +2,7 @@
 // storage nodes with their directories, and stream nodes.
 #include "aPacStor.h"
 
+#include "bByteOrder.h"
 #include "bByteReader.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
@@ -138,23 +139,6 @@ static bool FileWriteAll(HANDLE file, const void* buffer, ULONG n) {
     return WriteFile(file, buffer, n, &put, nullptr) && put == n;
 }
 
-static ULONG GetU32(const BYTE* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24);
-}
-static ULONGLONG GetU64(const BYTE* p) {
-    return GetU32(p) | ((ULONGLONG)GetU32(p + 4) << 32);
-}
-static void PutU32(BYTE* p, ULONG v) {
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-    p[2] = (BYTE)(v >> 16);
-    p[3] = (BYTE)(v >> 24);
-}
-static void PutU64(BYTE* p, ULONGLONG v) {
-    PutU32(p, (ULONG)v);
-    PutU32(p + 4, (ULONG)(v >> 32));
-}
-
 // Node header fields.
 enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_COUNT = 24 };
 
@@ -162,8 +146,8 @@ enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_CO
 // file's position.
 static bool WriteNewNodeHeader(HANDLE file, BYTE* header, uint32_t magic) {
     memset(header, 0, PAC_NODE_HEADER_SIZE);
-    PutU32(header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
-    PutU32(header + HDR_MAGIC, magic);
+    PutU32LE(header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
+    PutU32LE(header + HDR_MAGIC, magic);
     return FileWriteAll(file, header, PAC_NODE_HEADER_SIZE);
 }
 // Stream header: the data length at 8.
@@ -207,15 +191,15 @@ HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
-        GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
+    if (GetU32LE(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
+        GetU32LE(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_STREAMHEADER;
     }
     // The data must lie within the node's room in the file.
     ULONGLONG limit = m_limit ? m_limit : PacLength(file, m_reader.get());
     ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
-    ULONGLONG length = GetU64(m_header + STM_LENGTH);
+    ULONGLONG length = GetU64LE(m_header + STM_LENGTH);
     if (data > limit || length > limit - data) {
         LOG_MSG("Stream at %lu: data length %lu passes its node's end", (unsigned long)m_start,
                 (unsigned long)length);
@@ -230,7 +214,7 @@ STDMETHODIMP CPacStream::Close() {
     if (m_file == INVALID_HANDLE_VALUE)
         return S_OK;
     if (!m_readOnly) {
-        PutU64(m_header + STM_LENGTH, RawGetSize());
+        PutU64LE(m_header + STM_LENGTH, RawGetSize());
         if (FileSeek(m_file, m_start))
             FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
     }
@@ -248,7 +232,7 @@ STDMETHODIMP_(ULONGLONG) CPacStream::RawGetPosition() {
 
 STDMETHODIMP_(ULONGLONG) CPacStream::RawGetSize() {
     if (m_readOnly)
-        return GetU64(m_header + STM_LENGTH);
+        return GetU64LE(m_header + STM_LENGTH);
     ULONGLONG size = FileLength(m_file);
     return size > m_dataStart ? size - m_dataStart : 0;
 }
@@ -285,7 +269,7 @@ STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
             break;
         }
         case TESK_SEEK_END:
-            base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
+            base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64LE(m_header + STM_LENGTH))
                               : (LONGLONG)PacLength(m_file, m_reader.get());
             break;
         default:
@@ -394,22 +378,22 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STORAGE) {
+    if (GetU32LE(m_header + HDR_MAGIC) != PAC_MAGIC_STORAGE) {
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
     // The node must fit in the room its parent gives it.
     ULONGLONG limit = m_limit ? m_limit : FileSize();
-    ULONGLONG nodeSize = GetU64(m_header + HDR_NODESIZE);
+    ULONGLONG nodeSize = GetU64LE(m_header + HDR_NODESIZE);
     if (m_start > limit || nodeSize < PAC_NODE_HEADER_SIZE || nodeSize > limit - m_start) {
         LOG_MSG("Storage at %lu: node size %lu passes its room", (unsigned long)m_start,
                 (unsigned long)nodeSize);
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
-    ULONG count = GetU32(m_header + HDR_COUNT);
+    ULONG count = GetU32LE(m_header + HDR_COUNT);
     if (count) {
-        HRESULT hr = ReadDirectory(nodeSize, GetU64(m_header + HDR_DIROFFSET), count);
+        HRESULT hr = ReadDirectory(nodeSize, GetU64LE(m_header + HDR_DIROFFSET), count);
         if (FAILED(hr)) {
             m_entries.clear();
             m_index.clear();
@@ -418,7 +402,7 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
             return hr;
         }
     }
-    SeekInNode(GetU32(m_header + HDR_SIZE));
+    SeekInNode(GetU32LE(m_header + HDR_SIZE));
     return S_OK;
 }
 
@@ -495,29 +479,26 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
 
 HRESULT CPacStorage::WriteDirectory() {
     std::vector<BYTE> bytes(4);
-    PutU32(bytes.data(), PAC_MAGIC_DIR);
+    PutU32LE(bytes.data(), PAC_MAGIC_DIR);
     for (const Entry& e : m_entries) {
         ULONG units = (ULONG)e.name.size() + 1;
         size_t at = bytes.size();
         bytes.resize(at + 12 + 2 * (size_t)units, 0);
-        PutU64(&bytes[at], e.offset);
-        PutU32(&bytes[at + 8], units);
+        PutU64LE(&bytes[at], e.offset);
+        PutU32LE(&bytes[at + 8], units);
         // The stored count is the ANSI length plus one; the wide name is
         // never longer and the rest is NUL.
         std::wstring wide = WideFromMultibyte(e.name.c_str());
         wide.resize(units - 1, 0);
         wide.push_back(0);
-        for (ULONG u = 0; u < units; ++u) {
-            bytes[at + 12 + 2 * u] = (BYTE)wide[u];
-            bytes[at + 13 + 2 * u] = (BYTE)(wide[u] >> 8);
-        }
+        for (ULONG u = 0; u < units; ++u) PutU16LE(&bytes[at + 12 + 2 * u], (uint16_t)wide[u]);
     }
     ULONGLONG dirOffset = GetNodeSize();
     SeekInNode(dirOffset);
     if (!FileWriteAll(m_file, bytes.data(), (ULONG)bytes.size()))
         return TESK_E_HEADERWRITE;
-    PutU64(m_header + HDR_DIROFFSET, dirOffset);
-    PutU32(m_header + HDR_COUNT, (ULONG)m_entries.size());
+    PutU64LE(m_header + HDR_DIROFFSET, dirOffset);
+    PutU32LE(m_header + HDR_COUNT, (ULONG)m_entries.size());
     return S_OK;
 }
 
@@ -527,12 +508,12 @@ STDMETHODIMP CPacStorage::Close() {
             if (!m_entries.empty())
                 WriteDirectory();
             ULONGLONG nodeSize = GetNodeSize();
-            PutU64(m_header + HDR_NODESIZE, nodeSize);
+            PutU64LE(m_header + HDR_NODESIZE, nodeSize);
             SeekInNode(0);
             FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
             // A root that owns its file records the package's length.
             if (m_ownFile != INVALID_HANDLE_VALUE) {
-                PutU64(m_runtimeHeader + 16, nodeSize + PAC_RUNTIME_HEADER_SIZE);
+                PutU64LE(m_runtimeHeader + 16, nodeSize + PAC_RUNTIME_HEADER_SIZE);
                 if (FileSeek(m_ownFile, m_headerOffset))
                     FileWriteAll(m_ownFile, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE);
             }
@@ -681,7 +662,8 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
     for (ULONGLONG c = 0; c <= limit; c += PAC_HEADER_ALIGN) {
         r.Seek((size_t)c);
         const BYTE* p = r.Peek(16);
-        if (p && GetU32(p) == PAC_RUNTIME_HEADER_SIZE && memcmp(p + 8, PAC_MAGIC_RUNTIME, 8) == 0) {
+        if (p && GetU32LE(p) == PAC_RUNTIME_HEADER_SIZE &&
+            memcmp(p + 8, PAC_MAGIC_RUNTIME, 8) == 0) {
             *headerOffset = c;
             hr = S_OK;
             break;
@@ -721,7 +703,7 @@ HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
         CloseHandle(file);
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
+    if (GetU32LE(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
         memcmp(m_runtimeHeader + 8, PAC_MAGIC_RUNTIME, 8) != 0) {
         LOG_MSG("Not mrtFile");
         m_reader.reset();
