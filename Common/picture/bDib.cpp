@@ -11,6 +11,7 @@
 #include <new>
 
 #include "bByteReader.h"
+#include "bHandles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -245,13 +246,12 @@ HGLOBAL Convert(const BYTE* block, size_t size, const BYTE* rows) {
         if (!result) {
             LOG_WIN32_ERROR(0, "ConvertFormat32::GlobalAlloc failed");
         } else {
-            BYTE* dib = static_cast<BYTE*>(GlobalLock(result));
-            uint32_t* out = reinterpret_cast<uint32_t*>(dib + kInfoHeaderSize);
+            CGlobalLock<BYTE> dib(result);
+            uint32_t* out = reinterpret_cast<uint32_t*>(dib.Get() + kInfoHeaderSize);
             if (src->compression == BI_RLE8 || src->compression == BI_RLE4)
                 ExpandRle(*src, out);
             else
                 ExpandRows(*src, out);
-            GlobalUnlock(result);
         }
     }
     delete src;
@@ -284,14 +284,9 @@ HGLOBAL DibDuplicate(HGLOBAL dib) {
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (!copy)
         return nullptr;
-    void* from = GlobalLock(dib);
-    void* to = GlobalLock(copy);
-    if (from && to)
-        memcpy(to, from, size);
-    if (from)
-        GlobalUnlock(dib);
-    if (to)
-        GlobalUnlock(copy);
+    CGlobalLock<> from(dib), to(copy);
+    if (from.Get() && to.Get())
+        memcpy(to.Get(), from.Get(), size);
     return copy;
 }
 
@@ -443,11 +438,12 @@ HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palett
     DWORD stride = 0;
     if (height < 0 || !DibRowStride(header.biWidth, header.biBitCount, &stride))
         return nullptr;
-    HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                               sizeof(header) + paletteBytes + (size_t)stride * height);
-    if (!work)
+    CGlobalBlock work(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                  sizeof(header) + paletteBytes + (size_t)stride * height));
+    if (!work.Get())
         return nullptr;
-    BYTE* p = static_cast<BYTE*>(GlobalLock(work));
+    CGlobalLock<BYTE> locked(work.Get());
+    BYTE* p = locked.Get();
     memcpy(p, &header, sizeof(header));
     memcpy(p + sizeof(header), palette, paletteBytes);
     BYTE* bits = DibBitsPointer(p);
@@ -455,10 +451,7 @@ HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palett
         LONG to = firstRowIsTop ? height - 1 - y : y;
         memcpy(bits + (size_t)to * stride, rows + (size_t)y * rowSize, rowSize);
     }
-    HGLOBAL dib = ConvertPackedDib32(p);
-    GlobalUnlock(work);
-    GlobalFree(work);
-    return dib;
+    return ConvertPackedDib32(p);
 }
 
 void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCount) {
@@ -484,7 +477,8 @@ HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
     if (!block)
         return nullptr;
-    BITMAPINFOHEADER* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+    CGlobalLock<BITMAPINFOHEADER> locked(block);
+    BITMAPINFOHEADER* bih = locked.Get();
     bih->biSize = kInfoHeaderSize;
     bih->biWidth = width;
     bih->biHeight = height;
@@ -492,7 +486,6 @@ HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
     bih->biBitCount = 32;
     bih->biCompression = BI_RGB;
     bih->biSizeImage = setSizeImage ? (DWORD)image : 0;
-    GlobalUnlock(block);
     return block;
 }
 
@@ -533,8 +526,6 @@ HGLOBAL DibCreate(int width, int height, int bitCount) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
     if (!block)
         return nullptr;
-    void* p = GlobalLock(block);
-    memcpy(p, &bih, sizeof(bih));
-    GlobalUnlock(block);
+    memcpy(CGlobalLock<>(block).Get(), &bih, sizeof(bih));
     return block;
 }

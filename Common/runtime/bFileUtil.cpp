@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bHandles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -161,13 +162,12 @@ DWORD FileSizeOf(const char* path, DWORD* high) {
         *high = 0;
     if (!path || !*path)
         return (DWORD)-1;
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    CHandle h(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.IsValid())
         return (DWORD)-1;
     DWORD hi = 0;
-    DWORD lo = GetFileSize(h, &hi);
-    CloseHandle(h);
+    DWORD lo = GetFileSize(h.Get(), &hi);
     if (high)
         *high = hi;
     return lo;
@@ -292,35 +292,31 @@ void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
         *size = 0;
     if (!path)
         path = "";
-    HANDLE file = CreateFileA(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                              readOnly ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                             readOnly ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", path);
         return nullptr;
     }
     // The size is reported in 32 bits: a file of 4 GB or more is refused.
     DWORD high = 0;
-    DWORD fileSize = GetFileSize(file, &high);
+    DWORD fileSize = GetFileSize(file.Get(), &high);
     if (high != 0 || fileSize == INVALID_FILE_SIZE) {
         LOG_MSG("Cannot open file: %s -- too large", path);
-        CloseHandle(file);
         return nullptr;
     }
     if (size)
         *size = fileSize;
-    HANDLE mapping =
-        CreateFileMappingA(file, nullptr, readOnly ? PAGE_READONLY : PAGE_READWRITE, 0, 0, nullptr);
-    if (!mapping) {
+    CHandle mapping(CreateFileMappingA(file.Get(), nullptr,
+                                       readOnly ? PAGE_READONLY : PAGE_READWRITE, 0, 0, nullptr));
+    if (!mapping.IsValid()) {
         LOG_WIN32_ERROR(0, "CreateFileMapping failed: %s", path);
-        CloseHandle(file);
         return nullptr;
     }
-    void* view = MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
+    void* view = MapViewOfFile(mapping.Get(), readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
     if (!view)
         LOG_WIN32_ERROR(0, "MapViewOfFile failed: %s", path);
-    CloseHandle(mapping);
-    CloseHandle(file);
     return view;
 }
 

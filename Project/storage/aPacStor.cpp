@@ -4,6 +4,7 @@
 
 #include "bByteOrder.h"
 #include "bByteReader.h"
+#include "bHandles.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -627,32 +628,31 @@ STDMETHODIMP CPacStorage::OpenStream(const char* name, int mode, ITeskStream** o
 // Finds the first 4096-byte boundary c <= min(size, 128 KB) - 256 whose bytes
 // start a runtime header. The file is mapped read-only for the search.
 static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) {
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
         return E_FAIL;
     }
-    ULONGLONG size = FileLength(file);
+    ULONGLONG size = FileLength(file.Get());
     ULONGLONG span = size < (ULONGLONG)PAC_HEADER_SEARCH ? size : (ULONGLONG)PAC_HEADER_SEARCH;
     // The file is mapped before its size is judged: an empty file fails here.
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CHandle mapping(CreateFileMappingA(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     DWORD err = GetLastError();
-    CloseHandle(file);
-    if (!mapping) {
+    file.Close();
+    if (!mapping.IsValid()) {
         LOG_WIN32_ERROR(err, "CreateFileMapping failed: %s", fileName);
         return E_FAIL;
     }
-    const BYTE* view =
-        static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    CMappedView mapped(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    const BYTE* view = static_cast<const BYTE*>(mapped.Get());
     err = GetLastError();
-    CloseHandle(mapping);
+    mapping.Close();
     if (!view) {
         LOG_WIN32_ERROR(err, "MapViewOfFile failed: %s", fileName);
         return E_FAIL;
     }
     if (size <= 255) {
-        UnmapViewOfFile(view);
         LOG_MSG("Not a valid mrt/ext file");
         return E_FAIL;
     }
@@ -669,7 +669,6 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
             break;
         }
     }
-    UnmapViewOfFile(view);
     if (FAILED(hr))
         LOG_HRESULT(hr, "Cannot locate header of RTFile(%s)", fileName);
     return hr;
@@ -684,42 +683,40 @@ HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
     if (FAILED(hr))
         return hr;
 
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
         return E_FAIL;
     }
     try {
-        m_reader = std::make_shared<CPacReader>(file);
+        m_reader = std::make_shared<CPacReader>(file.Get());
     } catch (const std::bad_alloc&) {
-        CloseHandle(file);
         return E_OUTOFMEMORY;
     }
-    if (PacReadAt(file, m_reader.get(), h, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) !=
+    if (PacReadAt(file.Get(), m_reader.get(), h, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) !=
         PAC_RUNTIME_HEADER_SIZE) {
         LOG_MSG("Cannot read mrtFile");
         m_reader.reset();
-        CloseHandle(file);
         return TESK_E_HEADERREAD;
     }
     if (GetU32LE(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
         memcmp(m_runtimeHeader + 8, PAC_MAGIC_RUNTIME, 8) != 0) {
         LOG_MSG("Not mrtFile");
         m_reader.reset();
-        CloseHandle(file);
         return TESK_E_NOTRUNTIMEFILE;
     }
-    m_ownFile = file;
+    m_ownFile = file.Get();
     m_headerOffset = h;
     m_readOnly = 1;
     m_limit = 0;
-    hr = OpenForReadingAt(file, h + PAC_RUNTIME_HEADER_SIZE);
+    hr = OpenForReadingAt(file.Get(), h + PAC_RUNTIME_HEADER_SIZE);
     if (FAILED(hr)) {
         m_reader.reset();
-        CloseHandle(file);
         m_ownFile = INVALID_HANDLE_VALUE;
         return hr;
     }
+    // The storage closes it from here on.
+    file.Detach();
     return S_OK;
 }
