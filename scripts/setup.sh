@@ -39,6 +39,18 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Wine takes the character set of command lines and file names from the Unix
+# locale: without zh_CN.UTF-8 a Chinese path reaches the player mangled.
+generate_locales() {
+  if locale -a 2>/dev/null | grep -qix 'zh_CN\.utf8'; then
+    return
+  fi
+  log "generating locale zh_CN.UTF-8"
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+}
+
 add_deb_src() {
   local f=/etc/apt/sources.list.d/mavro-deb-src.sources
   [ -f "$f" ] && return
@@ -153,6 +165,7 @@ main() {
   exec 9>"$CACHE/.lock"
   flock 9
   install_packages
+  generate_locales
   add_deb_src
   local key
   # Keyed by the build steps only, so edits elsewhere keep the cache.

@@ -12,6 +12,8 @@
 
 static const ULONG kChunk = 32000;
 static const ULONG kHeaderSize = 16;
+// Most bytes one byte of deflate data can stand for.
+static const ULONGLONG kMaxRatio = 1032;
 
 static void WriteHeader(ITeskStream* dest, ULONG raw, ULONG packed) {
     BYTE header[kHeaderSize];
@@ -101,8 +103,19 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     TRACE_POINT();
     if (!source || !dest)
         return E_INVALIDARG;
+    // Callers stay within the source's size: a packed-container stream would
+    // read on into the next element. A header or zlib data passing what is
+    // left is a short read before anything is read.
+    ULONGLONG size = source->GetSize();
+    ULONGLONG pos = source->GetPosition();
+    ULONGLONG left = pos < size ? size - pos : 0;
+    if (left < kHeaderSize) {
+        LOG_MSG("compressed body: header cut short (%llu of 16 bytes)", (unsigned long long)left);
+        ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    }
     BYTE header[kHeaderSize];
     source->Read(header, kHeaderSize);
+    left -= kHeaderSize;
     if (GetU32LE(header) != kHeaderSize) {
         LOG_MSG("compressed body: header size %u is not 16", (unsigned)GetU32LE(header));
         return E_FAIL;
@@ -111,6 +124,19 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     ULONG packed = GetU32LE(header + 12);
     if (raw == 0)
         return S_OK;
+    if (packed > left) {
+        LOG_MSG("compressed body: packed length %u passes the %llu bytes left in its stream",
+                (unsigned)packed, (unsigned long long)left);
+        ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");
+    }
+    // No zlib stream inflates beyond about 1032 times its size: a larger raw
+    // length is not believed, and output past that bound fails the body.
+    ULONGLONG most = (ULONGLONG)packed * kMaxRatio + kHeaderSize;
+    if ((ULONGLONG)raw > most) {
+        LOG_MSG("compressed body: raw length %u cannot come from %u packed bytes -- %llu at most",
+                (unsigned)raw, (unsigned)packed, (unsigned long long)most);
+        raw = (ULONG)most;
+    }
 
     z_stream z;
     memset(&z, 0, sizeof(z));

@@ -10,6 +10,8 @@ struct ITeskStream;
 // its position. An empty source writes nothing.
 HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest);
 // Reads one body from the source and writes the raw bytes to the destination.
-// A damaged zlib stream, or one that inflates past its raw length, is E_FAIL;
-// a short source throws from the source's Read.
+// A damaged zlib stream, or one that inflates past its raw length (never
+// believed beyond what the packed length can inflate to), is E_FAIL; a header
+// or packed length passing what is left of the source throws 12000 before
+// reading it.
 HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest);

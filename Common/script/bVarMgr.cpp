@@ -45,10 +45,59 @@ char* CopyText(const char* text) {
     return p;
 }
 
-// Reader of the stored list format; every refusal is logged once.
+// Most elements a stored array may declare: a bigger one is refused.
+const uint64_t kMaxArrayElements = 1048576;
+
+// The stored list read straight from a stream, so that a list is held once
+// (as variables), not also as a copy of its bytes. Reads within what the
+// stream has left; a short one fails like a cut record.
+class CStreamListSource {
+public:
+    CStreamListSource(ITeskStream* stream, uint64_t size)
+        : m_stream(stream), m_left(size), m_pos(0), m_failed(false) {}
+    bool Failed() const { return m_failed; }
+    bool Has(size_t n) const { return !m_failed && n <= m_left; }
+    size_t Remaining() const { return m_left > (uint64_t)SIZE_MAX ? SIZE_MAX : (size_t)m_left; }
+    size_t Position() const { return (size_t)m_pos; }
+    const uint8_t* Take(size_t n) {
+        if (!Has(n) || n > 0xFFFFFFFFu) {
+            m_failed = true;
+            return nullptr;
+        }
+        m_buffer.resize(n ? n : 1);
+        if (n && m_stream->Read(m_buffer.data(), (ULONG)n) != n) {
+            m_failed = true;
+            return nullptr;
+        }
+        m_left -= n;
+        m_pos += n;
+        return m_buffer.data();
+    }
+    uint16_t U16LE() {
+        const uint8_t* p = Take(2);
+        return p ? (uint16_t)(p[0] | (p[1] << 8)) : 0;
+    }
+    uint32_t U32LE() {
+        const uint8_t* p = Take(4);
+        return p ? (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
+                       ((uint32_t)p[3] << 24)
+                 : 0;
+    }
+
+private:
+    ITeskStream* m_stream;
+    uint64_t m_left;
+    uint64_t m_pos;
+    bool m_failed;
+    std::vector<uint8_t> m_buffer;
+};
+
+// Reader of the stored list format over bytes in memory (CByteReader) or a
+// stream (CStreamListSource); every refusal is logged once.
+template <class R>
 class CStoredListReader {
 public:
-    explicit CStoredListReader(CByteReader& r) : m_r(r) {}
+    explicit CStoredListReader(R& r) : m_r(r) {}
 
     // One stored value into out (empty on entry). Arrays are allowed at the
     // top level only: their elements are scalars.
@@ -57,11 +106,14 @@ public:
 private:
     bool ReadArray(VARTYPE vt, VARIANT& out, const char* name);
     bool ReadString(VARTYPE vt, VARIANT& out, const char* name);
+    // Reads past the stored elements of an array that is not kept.
+    bool SkipElements(uint64_t total, const char* name);
 
-    CByteReader& m_r;
+    R& m_r;
 };
 
-bool CStoredListReader::ReadValue(VARIANT& out, const char* name, bool element) {
+template <class R>
+bool CStoredListReader<R>::ReadValue(VARIANT& out, const char* name, bool element) {
     VariantInit(&out);
     if (!m_r.Has(2)) {
         LOG_MSG("LoadList: value of '%s' cut short", name);
@@ -110,7 +162,8 @@ bool CStoredListReader::ReadValue(VARIANT& out, const char* name, bool element) 
     return true;
 }
 
-bool CStoredListReader::ReadString(VARTYPE vt, VARIANT& out, const char* name) {
+template <class R>
+bool CStoredListReader<R>::ReadString(VARTYPE vt, VARIANT& out, const char* name) {
     if (!m_r.Has(4)) {
         LOG_MSG("LoadList: value of '%s' cut short", name);
         return false;
@@ -145,7 +198,19 @@ bool CStoredListReader::ReadString(VARTYPE vt, VARIANT& out, const char* name) {
     return true;
 }
 
-bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
+template <class R>
+bool CStoredListReader<R>::SkipElements(uint64_t total, const char* name) {
+    for (uint64_t n = 0; n < total; ++n) {
+        VARIANT element;
+        if (!ReadValue(element, name, true))
+            return false;
+        VariantClear(&element);
+    }
+    return true;
+}
+
+template <class R>
+bool CStoredListReader<R>::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
     uint32_t dims = m_r.U32LE();
     size_t pairBytes;
     if (m_r.Failed() || dims == 0 || dims > MAX_STORED_DIMS || !CheckedMul(dims, 8, &pairBytes) ||
@@ -154,7 +219,8 @@ bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
         return false;
     }
     SAFEARRAYBOUND bounds[MAX_STORED_DIMS];
-    size_t total = 1;
+    uint64_t total = 1;
+    bool overflow = false;
     for (uint32_t d = 0; d < dims; ++d) {
         LONG lower = (LONG)m_r.U32LE();
         LONG upper = (LONG)m_r.U32LE();
@@ -163,17 +229,38 @@ bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
             LOG_MSG("LoadList: inverted bounds %ld..%ld in '%s'", (long)lower, (long)upper, name);
             return false;
         }
-        if (extent > (int64_t)ULONG_MAX || !CheckedMul(total, (size_t)extent, &total)) {
+        if (extent > (int64_t)ULONG_MAX) {
             LOG_MSG("LoadList: element count overflows in '%s'", name);
             return false;
         }
+        if (extent && total > UINT64_MAX / (uint64_t)extent)
+            overflow = true;
+        else
+            total *= (uint64_t)extent;
         bounds[d].lLbound = lower;
         bounds[d].cElements = (ULONG)extent;
     }
+    if (overflow) {
+        LOG_MSG("LoadList: element count of '%s' overflows 64 bits", name);
+        return false;
+    }
     // Every stored element takes at least its two-byte type.
     if (total > m_r.Remaining() / 2) {
-        LOG_MSG("LoadList: %u elements of '%s' exceed the data", (unsigned)total, name);
+        LOG_MSG("LoadList: %llu elements of '%s' exceed the data (%llu bytes left)",
+                (unsigned long long)total, name, (unsigned long long)m_r.Remaining());
         return false;
+    }
+    // An array holds VARIANTs under its base type; by-reference and other
+    // flags cannot be copied or freed as an array. Such an array, or one
+    // beyond the element bound, is read past and kept empty.
+    const bool badType = (vt & ~(VARTYPE)(VT_ARRAY | VT_TYPEMASK)) != 0;
+    if (badType || total > kMaxArrayElements) {
+        if (badType)
+            LOG_MSG("LoadList: array type 0x%04X of '%s' refused", (unsigned)vt, name);
+        else
+            LOG_MSG("LoadList: array '%s' of %llu elements refused (at most %llu)", name,
+                    (unsigned long long)total, (unsigned long long)kMaxArrayElements);
+        return SkipElements(total, name);
     }
     SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, dims, bounds);
     if (!psa) {
@@ -191,7 +278,7 @@ bool CStoredListReader::ReadArray(VARTYPE vt, VARIANT& out, const char* name) {
     }
     ULONG index[MAX_STORED_DIMS] = {};
     bool ok = true;
-    for (size_t n = 0; n < total && ok; ++n) {
+    for (uint64_t n = 0; n < total && ok; ++n) {
         size_t offset = 0;
         for (uint32_t d = 0; d < dims; ++d) offset += index[d] * stride[d];
         ok = ReadValue(cells[offset], name, true);
@@ -272,7 +359,15 @@ VARIANT* CVarList::GetInitial(int index) {
 }
 
 bool CVarList::Grow() {
-    int capacity = m_capacity + VAR_BLOCK;
+    // Doubling: a list of n variables is copied about once, not n / 8 times.
+    if (m_capacity >= INT_MAX / 2)
+        return Reserve(INT_MAX);
+    return Reserve(m_capacity ? m_capacity * 2 : VAR_BLOCK);
+}
+
+bool CVarList::Reserve(int capacity) {
+    if (capacity <= m_capacity)
+        return true;
     Record* records = new (std::nothrow) Record[capacity];
     VARIANT* initial = new (std::nothrow) VARIANT[capacity];
     if (!records || !initial) {
@@ -293,9 +388,19 @@ bool CVarList::Grow() {
     return true;
 }
 
+bool CVarList::TakeAll(CVarList& from) {
+    if (from.m_count > INT_MAX - m_count || !Reserve(m_count + from.m_count))
+        return false;
+    memcpy(&m_records[m_count], from.m_records, sizeof(Record) * (size_t)from.m_count);
+    memcpy(&m_initial[m_count], from.m_initial, sizeof(VARIANT) * (size_t)from.m_count);
+    m_count += from.m_count;
+    from.m_count = 0;
+    return true;
+}
+
 bool CVarList::Insert(int position, const char* name, const VARIANT& value,
                       const VARIANT& initial) {
-    if (m_count == m_capacity && !Grow())
+    if (m_count == INT_MAX || (m_count == m_capacity && !Grow()))
         return false;
     char* copy = CopyText(name);
     if (!copy)
@@ -559,30 +664,35 @@ void VariableManager::Clear(CVarList* list) {
         list->Clear();
 }
 
-bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, size_t* used,
-                               bool reset) {
-    if (used)
-        *used = 0;
-    if (!list)
-        return false;
-    CByteReader r(data, size);
+namespace {
+
+// Reads a whole stored list into `loaded`; false (logged) when damaged.
+template <class R>
+bool ReadStoredList(R& r, CVarList& loaded, bool reset) {
     uint32_t count = r.U32LE();
     if (r.Failed()) {
         LOG_MSG("LoadList: variable count cut short");
         return false;
     }
-    // Read the whole list before touching the target, so a damaged list
-    // leaves it as it was.
-    CVarList loaded;
+    // Every variable starts with its four-byte name length.
+    if (count > r.Remaining() / 4) {
+        LOG_MSG("LoadList: %u variables cannot fit in %llu bytes", count,
+                (unsigned long long)r.Remaining());
+        return false;
+    }
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t n = r.U32LE();
-        const uint8_t* p = r.Failed() ? nullptr : r.Take(n);
+        if (r.Failed()) {
+            LOG_MSG("LoadList: variable %u of %u has no name length", i, count);
+            return false;
+        }
+        const uint8_t* p = r.Take(n);
         if (!p) {
             LOG_MSG("LoadList: name length %u of variable %u exceeds the data", n, i);
             return false;
         }
         std::string name(reinterpret_cast<const char*>(p), n);
-        CStoredListReader reader(r);
+        CStoredListReader<R> reader(r);
         VARIANT value, initial;
         if (!reader.ReadValue(value, name.c_str(), false))
             return false;
@@ -606,11 +716,26 @@ bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, si
             return false;
         }
     }
-    for (int i = 0; i < loaded.GetCount(); ++i) {
-        if (!list->Insert(-1, loaded.GetName(i), *loaded.GetValue(i), *loaded.GetInitial(i))) {
-            LOG_MSG("Out of memory !");
-            return false;
-        }
+    return true;
+}
+
+}  // namespace
+
+bool VariableManager::LoadList(CVarList* list, const void* data, size_t size, size_t* used,
+                               bool reset) {
+    if (used)
+        *used = 0;
+    if (!list)
+        return false;
+    CByteReader r(data, size);
+    // Read the whole list before touching the target, so a damaged list
+    // leaves it as it was.
+    CVarList loaded;
+    if (!ReadStoredList(r, loaded, reset))
+        return false;
+    if (!list->TakeAll(loaded)) {
+        LOG_MSG("Out of memory !");
+        return false;
     }
     if (used)
         *used = r.Position();
@@ -622,29 +747,26 @@ bool VariableManager::LoadList(CVarList* list, ITeskStream* stream, bool reset) 
         return false;
     ULONGLONG start = stream->GetPosition();
     ULONGLONG size = stream->GetSize();
-    // The rest of the stream bounds every length inside the list.
-    if (start > size || size - start > 0xFFFFFFFFull || size - start > (ULONGLONG)(size_t)-1) {
+    if (start > size) {
         LOG_MSG("LoadList: stream position %llu beyond size %llu", (unsigned long long)start,
                 (unsigned long long)size);
         return false;
     }
-    std::vector<uint8_t> bytes;
+    CStreamListSource r(stream, size - start);
+    CVarList loaded;
+    bool ok;
     try {
-        bytes.resize((size_t)(size - start));
-        if (!bytes.empty() && stream->Read(bytes.data(), (ULONG)bytes.size()) != bytes.size()) {
-            LOG_MSG("LoadList: variable list not read");
-            stream->Seek((LONGLONG)start, 0);
-            return false;
-        }
+        ok = ReadStoredList(r, loaded, reset);
     } catch (...) {
         // Short reads throw; the list is refused like any damaged one.
         LOG_MSG("LoadList: variable list not read");
-        stream->Seek((LONGLONG)start, 0);
-        return false;
+        ok = false;
     }
-    size_t used = 0;
-    bool ok = LoadList(list, bytes.data(), bytes.size(), &used, reset);
-    stream->Seek((LONGLONG)(start + used), 0);
+    if (ok && !list->TakeAll(loaded)) {
+        LOG_MSG("Out of memory !");
+        ok = false;
+    }
+    stream->Seek((LONGLONG)(ok ? start + r.Position() : start), 0);
     return ok;
 }
 

@@ -42,6 +42,11 @@ public:
     bool Insert(int position, const char* name, const VARIANT& value, const VARIANT& initial);
     void RemoveAt(int index);
     void Clear();
+    // Room for `capacity` records without growing again.
+    bool Reserve(int capacity);
+    // Moves every record of `from` to the end of this list; `from` is left
+    // empty. False (nothing moved) when there is no room.
+    bool TakeAll(CVarList& from);
 
 private:
     struct Record {

@@ -187,11 +187,27 @@ CExFileItem* CExFileTable::Find(const char* name) const {
 CExFileItem* CExFileTable::FindByPath(const char* fullPath) const {
     if (!fullPath)
         return nullptr;
-    for (const auto& entry : m_items) {
-        if (MbsIEqual(entry.second->GetFullPath().c_str(), fullPath))
-            return entry.second;
-    }
-    return nullptr;
+    auto it = m_byPath.find(MbFoldCase(fullPath));
+    // The first in name order, as a walk over the table finds it.
+    return it == m_byPath.end() || it->second.empty() ? nullptr : *it->second.begin();
+}
+
+void CExFileTable::IndexPath(CExFileItem* item) {
+    m_byPath[MbFoldCase(item->GetFullPath().c_str())].insert(item);
+}
+
+void CExFileTable::UnindexPath(CExFileItem* item) {
+    auto it = m_byPath.find(MbFoldCase(item->GetFullPath().c_str()));
+    if (it == m_byPath.end())
+        return;
+    it->second.erase(item);
+    if (it->second.empty())
+        m_byPath.erase(it);
+}
+
+void CExFileTable::RebuildPathIndex() {
+    m_byPath.clear();
+    for (auto& entry : m_items) IndexPath(entry.second);
 }
 
 void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const {
@@ -211,15 +227,37 @@ void CExFileTable::MakeUniqueName(const char* fullPath, std::string* name) const
             name->push_back((char)*p);
         ++p;
     }
-    // Each try lengthens the name, so this ends within count + 1 tries.
-    for (int n = 1; Find(name->c_str()); ++n) {
+    if (!Find(name->c_str()))
+        return;
+    // Each try lengthens the name, so this ends within count + 1 tries;
+    // tries an earlier search found taken are not made again. A name that
+    // would pass MAX_PATH - 1 bytes no longer grows: from there each try
+    // puts its number into the plain name (a_N.txt), so the names of many
+    // files of one name stay short.
+    const std::string base = *name;
+    UniqueTry at{0, base, false};
+    auto memo = m_tries.find(base);
+    if (memo != m_tries.end())
+        at = memo->second;
+    for (int n = at.n + 1;; ++n) {
         char suffix[16];
         wsprintfA(suffix, "_%d", n);
-        const char* dot = MbsRChr(name->c_str(), '.');
+        if (!at.numbered && at.name.size() + strlen(suffix) > MAX_PATH - 1)
+            at.numbered = true;
+        std::string next = at.numbered ? base : at.name;
+        const char* dot = MbsRChr(next.c_str(), '.');
         if (dot)
-            name->insert((size_t)(dot - name->c_str()), suffix);
+            next.insert((size_t)(dot - next.c_str()), suffix);
         else
-            name->append(suffix);
+            next.append(suffix);
+        if (!Find(next.c_str())) {
+            *name = next;
+            return;
+        }
+        at.n = n;
+        if (!at.numbered)
+            at.name = next;
+        m_tries[base] = at;
     }
 }
 
@@ -244,6 +282,7 @@ int CExFileTable::AddByPath(const char* fullPath, CExFileItem** item) {
     }
     MakeUniqueName(fullPath, &added->m_name);
     m_items[added->m_name] = added;
+    IndexPath(added);
     if (item)
         *item = added;
     return 0;
@@ -256,6 +295,7 @@ HRESULT CExFileTable::AddOrRedirect(const char* name, const char* path) {
     if (!FullPathOf(path, &full))
         return E_FAIL;
     if (CExFileItem* item = Find(name)) {
+        UnindexPath(item);
         const char* slash = MbsRChr(full.c_str(), '\\');
         if (slash) {
             item->m_folder.assign(full.c_str(), (size_t)(slash - full.c_str()));
@@ -264,6 +304,7 @@ HRESULT CExFileTable::AddOrRedirect(const char* name, const char* path) {
             item->m_folder.clear();
             item->m_fileName = full;
         }
+        IndexPath(item);
         return S_OK;
     }
     // AddByPath's answer: 0 (S_OK) for a new item, 1 (S_FALSE) when the
@@ -280,12 +321,15 @@ HRESULT CExFileTable::SetFolder(const char* path) {
         full = path;
     DropTrailingBackslash(full);
     for (auto& entry : m_items) entry.second->m_folder = full;
+    RebuildPathIndex();
     return S_OK;
 }
 
 void CExFileTable::Clear() {
     for (auto& entry : m_items) delete entry.second;
     m_items.clear();
+    m_byPath.clear();
+    m_tries.clear();
 }
 
 HRESULT CExFileTable::Load(ITeskStream* stream) {
@@ -295,12 +339,11 @@ HRESULT CExFileTable::Load(ITeskStream* stream) {
     if (!ReadMediaHeader(stream, &header))
         return TESK_E_STREAMHEADER;
     CComPtr<ITeskStream> body;
-    HRESULT hr = CacheRestOfStream(stream, (int)header.mode, &body);
+    // Two stream strings of at most 65535 units each per record.
+    HRESULT hr =
+        CacheCountedBody(stream, (int)header.mode, header.count, 2 * (4 + 2 * 65535ull), 0, &body);
     if (FAILED(hr))
         return hr;
-    // Each record holds two counts at least.
-    if (!CountFitsStream(body, header.count, 8, "mm_exfile"))
-        return TESK_E_STREAMHEADER;
     std::string folder = GetDefaultExFileFolderFull();
     HRESULT result = S_OK;
     for (DWORD i = 0; i < header.count; ++i) {
@@ -315,7 +358,9 @@ HRESULT CExFileTable::Load(ITeskStream* stream) {
             ok = false;
         }
         if (!ok) {
-            // A short record ends the table: nothing after it can be read.
+            // The short item is dropped; nothing after it can be read.
+            LOG_MSG("mm_exfile: record %u of %u is short -- dropped", (unsigned)i,
+                    (unsigned)header.count);
             delete item;
             result = S_FALSE;
             break;
@@ -327,6 +372,7 @@ HRESULT CExFileTable::Load(ITeskStream* stream) {
             continue;
         }
         m_items[item->m_name] = item;
+        IndexPath(item);
     }
     return result;
 }

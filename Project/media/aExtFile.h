@@ -6,7 +6,10 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "aPrjUtil.h"
 #include "aStorage.h"
@@ -68,7 +71,8 @@ public:
     // First item whose full path equals the given one (ignoring case).
     CExFileItem* FindByPath(const char* fullPath) const;
     // The file name of the path without "[" and "]", with "_N" inserted
-    // before its last "." while the table already holds the name.
+    // before its last "." while the table already holds the name (into the
+    // name as the last try left it, while that stays below MAX_PATH bytes).
     void MakeUniqueName(const char* fullPath, std::string* name) const;
     // 1 with the existing item when one has this full path; otherwise adds
     // a new item under a unique name and returns 0 (-1 for a bad path).
@@ -84,8 +88,32 @@ public:
     int GetCount() const { return (int)m_items.size(); }
 
 private:
+    // The index by full path follows every change of an item's folder or
+    // file name, so a lookup by path costs no walk over the table.
+    void IndexPath(CExFileItem* item);
+    void UnindexPath(CExFileItem* item);
+    void RebuildPathIndex();
+
     void* m_pOwner;
     std::map<std::string, CExFileItem*, MbsILess> m_items;
+    // Items in the table's order of names (names are unique in the table).
+    struct ItemNameLess {
+        bool operator()(const CExFileItem* a, const CExFileItem* b) const {
+            return MbsICmp(a->m_name.c_str(), b->m_name.c_str()) < 0;
+        }
+    };
+    // Folded full path -> the items with that path, first name first.
+    std::unordered_map<std::string, std::set<CExFileItem*, ItemNameLess>> m_byPath;
+    // Base name -> the last try of MakeUniqueName found taken, the name its
+    // lengthening reached and whether the tries number the plain name: names
+    // never leave the table but by Clear, so the next search for that base
+    // goes on from there.
+    struct UniqueTry {
+        int n;
+        std::string name;
+        bool numbered;
+    };
+    mutable std::unordered_map<std::string, UniqueTry> m_tries;
 };
 
 // The default folder of external files (".\Media\ExFile" at start-up),

@@ -2,8 +2,11 @@
 
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
+#include <unordered_map>
 
 #include "aExtFile.h"
 #include "aMediaMgr.h"
@@ -22,8 +25,8 @@ bool ReadMediaHeader(ITeskStream* stream, MEDIA_HEADER* header) {
 bool CountFitsStream(ITeskStream* stream, ULONGLONG count, ULONGLONG minRecord, const char* what) {
     ULONGLONG left = StreamRemaining(stream);
     if (minRecord && count > left / minRecord) {
-        LOG_MSG("%s: %u records cannot fit in %u bytes -- refused", what, (unsigned)count,
-                (unsigned)left);
+        LOG_MSG("%s: %llu records cannot fit in %llu bytes -- refused", what,
+                (unsigned long long)count, (unsigned long long)left);
         return false;
     }
     return true;
@@ -238,6 +241,22 @@ int CRtSortedArray<T>::Insert(T* element) {
 }
 
 template <class T>
+void CRtSortedArray<T>::InsertMany(std::vector<T*>& batch) {
+    batch.erase(std::remove(batch.begin(), batch.end(), nullptr), batch.end());
+    // Among equal names the one inserted last comes first.
+    std::reverse(batch.begin(), batch.end());
+    auto less = [](const T* a, const T* b) { return MbsICmp(a->m_name, b->m_name) < 0; };
+    std::stable_sort(batch.begin(), batch.end(), less);
+    std::vector<T*> merged;
+    merged.reserve(m_items.size() + batch.size());
+    // The batch goes first among equals: it was inserted after the table.
+    std::merge(batch.begin(), batch.end(), m_items.begin(), m_items.end(),
+               std::back_inserter(merged), less);
+    m_items.swap(merged);
+    batch.clear();
+}
+
+template <class T>
 void CRtSortedArray<T>::Clear() {
     for (T* item : m_items) delete item;
     m_items.clear();
@@ -261,15 +280,33 @@ private:
     HCURSOR m_old;
 };
 
+// Most bytes of a stored folder or item record: two stream strings of at
+// most 65535 units and four 32-bit values.
+const ULONGLONG kMostRecord = 2 * (4 + 2 * 65535ull) + 20;
 // Least bytes of a stored folder record (two counts) and item record.
 const ULONGLONG kMinFolderRecord = 8;
 const ULONGLONG kMinItemRecord = 24;
 
+// The records read so far go into the table in one merge on every way out.
+template <class T>
+class CBatchInsert {
+public:
+    explicit CBatchInsert(CRtSortedArray<T>& table) : m_table(table) {}
+    ~CBatchInsert() { m_table.InsertMany(m_batch); }
+    void Add(T* element) { m_batch.push_back(element); }
+
+private:
+    CRtSortedArray<T>& m_table;
+    std::vector<T*> m_batch;
+};
+
 // Reads `count` folder records; false when any was invalid (the others are
 // still read) or when the records end early.
+
 bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
     bool ok = true;
     const char* runtimePath = manager->GetRuntimePath();
+    CBatchInsert<CRtMediaFolder> batch(manager->GetFolders());
     for (DWORD i = 0; i < count; ++i) {
         CRtMediaFolder* folder = new CRtMediaFolder;
         folder->m_pTable = &manager->GetFolders();
@@ -286,12 +323,13 @@ bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
             ok = false;
             continue;
         }
-        manager->GetFolders().Insert(folder);
+        batch.Add(folder);
     }
     return ok;
 }
 
 bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
+    CBatchInsert<CRtMediaItem> batch(manager->GetItems());
     for (DWORD i = 0; i < count; ++i) {
         CRtMediaItem* item = new CRtMediaItem;
         item->m_pTable = &manager->GetItems();
@@ -300,7 +338,7 @@ bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
             delete item;
             return false;
         }
-        manager->GetItems().Insert(item);
+        batch.Add(item);
     }
     return true;
 }
@@ -339,7 +377,7 @@ HRESULT ReadIndexBody(ITeskStream* stream, MEDIA_HEADER* header, bool checkSize,
         return E_FAIL;
     if (checkSize && header->size != sizeof(MEDIA_HEADER))
         return E_FAIL;
-    return CacheRestOfStream(stream, (int)header->mode, body);
+    return CacheCountedBody(stream, (int)header->mode, header->count, kMostRecord, 4, body);
 }
 
 // Reads one index stream of format version 8 on: a 32-bit value, then the
@@ -415,7 +453,8 @@ HRESULT ReadMediaInfoFromExe(CMediaManager* manager, ITeskStorage* storage) {
 
 namespace {
 
-// The keys of a section: NUL-separated, ending with two NULs.
+// The keys of a section: NUL-separated, ending with two NULs. The buffer
+// doubles while the answer fills it.
 std::vector<char> ReadKeys(const char* path, const char* section) {
     DWORD size = 1024;
     std::vector<char> keys;
@@ -424,7 +463,7 @@ std::vector<char> ReadKeys(const char* path, const char* section) {
         DWORD n = GetPrivateProfileStringA(section, nullptr, "", keys.data(), size, path);
         if (n != size - 2 || size >= (64u << 20))
             break;
-        size += 1024;
+        size *= 2;
     }
     keys.push_back(0);
     keys.push_back(0);
@@ -437,11 +476,58 @@ std::string ReadValue(const char* path, const char* section, const char* key, co
     return value;
 }
 
+}  // namespace
+
+CIniSection::CIniSection(const char* path, const char* section) {
+    m_keys = ReadKeys(path, section);
+    DWORD size = 4096;
+    std::vector<char> lines;
+    for (;;) {
+        lines.assign(size, 0);
+        DWORD n = GetPrivateProfileSectionA(section, lines.data(), size, path);
+        if (n != size - 2 || size >= (256u << 20))
+            break;
+        size *= 2;
+    }
+    lines.push_back(0);
+    lines.push_back(0);
+    for (const char* line = lines.data(); *line; line += strlen(line) + 1) {
+        const char* equal = strchr(line, '=');
+        std::string key = equal ? std::string(line, (size_t)(equal - line)) : std::string(line);
+        // The profile answers the first entry of a key.
+        m_values.emplace(MbFoldCase(key.c_str()), equal ? std::string(equal + 1) : std::string());
+    }
+}
+
+std::string CIniSection::Value(const char* key) const {
+    auto it = key ? m_values.find(MbFoldCase(key)) : m_values.end();
+    if (it == m_values.end())
+        return std::string();
+    // As the profile gives a value into 1024 bytes: one pair of enclosing
+    // quotes stripped, the text cut to 1023 bytes.
+    const std::string& stored = it->second;
+    const size_t kLength = 1024;
+    size_t from = 0;
+    bool quoted = false;
+    if (stored.size() > 1 && (stored[0] == '"' || stored[0] == '\'') &&
+        stored.back() == stored[0]) {
+        quoted = true;
+        from = 1;
+    }
+    size_t left = stored.size() - from;
+    std::string value = stored.substr(from, left < kLength - 1 ? left : kLength - 1);
+    if (quoted && kLength >= left && !value.empty())
+        value.pop_back();
+    return value;
+}
+
+namespace {
+
 template <class F>
 void ForEachKey(const char* path, const char* section, F f) {
-    std::vector<char> keys = ReadKeys(path, section);
-    for (const char* k = keys.data(); *k; k += strlen(k) + 1)
-        f(k, ReadValue(path, section, k, "").c_str());
+    CIniSection values(path, section);
+    const std::vector<char>& keys = values.Keys();
+    for (const char* k = keys.data(); *k; k += strlen(k) + 1) f(k, values.Value(k).c_str());
 }
 
 }  // namespace
@@ -453,6 +539,10 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     CRtMediaFolderArray& folders = manager->GetFolders();
     CRtMediaItemArray& items = manager->GetItems();
 
+    // New folders and items go into their tables in one merge after their
+    // section; until then later keys find them here.
+    std::unordered_map<std::string, CRtMediaFolder*> newFolders;
+    std::vector<CRtMediaFolder*> addedFolders;
     ForEachKey(iniPath, "MediaPath", [&](const char* key, const char* value) {
         CRtMediaFolder update;
         MbsCopyCut(update.m_name, sizeof(update.m_name), key);
@@ -463,16 +553,22 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         MbsCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
         CRtMediaFolder* folder = folders.FindItem(update.m_name);
         if (!folder) {
-            folder = new CRtMediaFolder;
-            folder->m_pTable = &folders;
-            memcpy(folder->m_name, update.m_name, sizeof(folder->m_name));
-            folders.Insert(folder);
+            CRtMediaFolder*& added = newFolders[MbFoldCase(update.m_name)];
+            if (!added) {
+                added = new CRtMediaFolder;
+                added->m_pTable = &folders;
+                addedFolders.push_back(added);
+            }
+            folder = added;
         }
         memcpy(folder->m_name, update.m_name, sizeof(folder->m_name));
         memcpy(folder->m_path, update.m_path, sizeof(folder->m_path));
         memcpy(folder->m_parent, update.m_parent, sizeof(folder->m_parent));
     });
+    folders.InsertMany(addedFolders);
 
+    std::unordered_map<std::string, CRtMediaItem*> newItems;
+    std::vector<CRtMediaItem*> addedItems;
     ForEachKey(iniPath, "MediaIndex", [&](const char* key, const char* value) {
         char name[32];
         MbsCopyCut(name, sizeof(name), key);
@@ -482,11 +578,14 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
             file = value;
         CRtMediaItem* item = items.FindItem(name);
         if (!item) {
-            item = new CRtMediaItem;
-            item->m_pTable = &items;
-            memcpy(item->m_name, name, sizeof(name));
-            CMTools::GetMediaType(file.c_str(), 0, &item->m_mediaType, &item->m_mediaSubType);
-            items.Insert(item);
+            CRtMediaItem*& added = newItems[MbFoldCase(name)];
+            if (!added) {
+                added = new CRtMediaItem;
+                added->m_pTable = &items;
+                CMTools::GetMediaType(file.c_str(), 0, &added->m_mediaType, &added->m_mediaSubType);
+                addedItems.push_back(added);
+            }
+            item = added;
         }
         memcpy(item->m_name, name, sizeof(name));
         item->m_flags = (item->m_flags & ~0x0Fu) | MEDIAKIND_FILE;
@@ -494,6 +593,7 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         memcpy(item->m_folder, folderName, sizeof(folderName));
         MbsCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
     });
+    items.InsertMany(addedItems);
 
     std::string exPath = ReadValue(iniPath, "ExternalFile", "path", ".\\Media\\ExFile");
     manager->GetExFiles().SetFolder(exPath.c_str());

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "aStorage.h"
@@ -93,6 +95,10 @@ public:
     int Insert(T* element);
     // Inserts at a given index; false (not taken) outside 0..count.
     bool InsertAt(int index, T* element);
+    // Inserts every element as Insert would one after another (a later
+    // element goes before an equal name already there), in one merge; the
+    // batch is emptied.
+    void InsertMany(std::vector<T*>& batch);
     void Clear();
 
     void SetOwner(CMediaManager* owner) { m_pOwner = owner; }
@@ -106,6 +112,21 @@ protected:
 
 class CRtMediaFolderArray : public CRtSortedArray<CRtMediaFolder> {};
 class CRtMediaItemArray : public CRtSortedArray<CRtMediaItem> {};
+
+// One section of an ini file read in two profile calls: its keys as the
+// profile lists them, and each key's value as GetPrivateProfileStringA gives
+// it into 1024 bytes (empty for a key not there).
+class CIniSection {
+public:
+    CIniSection(const char* path, const char* section);
+    // NUL-separated keys ending with two NULs.
+    const std::vector<char>& Keys() const { return m_keys; }
+    std::string Value(const char* key) const;
+
+private:
+    std::vector<char> m_keys;
+    std::unordered_map<std::string, std::string> m_values;  // folded key -> stored value
+};
 
 // Reads the package's media index into the media manager, opens
 // "MediaData" and applies the media ini beside the runtime file.

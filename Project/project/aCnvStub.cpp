@@ -66,6 +66,21 @@ void CUsedStub::RemoveUser(CPageStub* page) {
     --m_userCount;
 }
 
+void CUsedStub::RemoveUsers(const std::unordered_set<CPageStub*>& pages) {
+    std::unordered_set<CPageStub*> removed;
+    size_t kept = 0;
+    for (CPageStub* page : m_users) {
+        if (pages.count(page)) {
+            removed.insert(page);
+            page->DetachStub(this);
+        } else {
+            m_users[kept++] = page;
+        }
+    }
+    m_users.resize(kept);
+    m_userCount -= (int)removed.size();
+}
+
 CPageStub::CPageStub()
     : m_pBackground(nullptr), m_pForeground(nullptr), m_pNode(nullptr), m_flag(1) {
     m_title[0] = 0;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <unordered_set>
 #include <vector>
 
 #include "bComBase.h"
@@ -67,6 +68,9 @@ public:
     void AddUser(CPageStub* page);
     // Removes every entry of the page; the count drops by one.
     void RemoveUser(CPageStub* page);
+    // RemoveUser for each of many pages, in one pass over the list; the
+    // pages forget this stub.
+    void RemoveUsers(const std::unordered_set<CPageStub*>& pages);
     const std::vector<CPageStub*>& GetUsers() const { return m_users; }
     int GetUserCount() const { return m_userCount; }
 

@@ -4,6 +4,8 @@
 #include "aProject.h"
 #include "bTraceLog.h"
 
+#include <new>
+
 CPackage::CPackage() : m_pSite(nullptr), m_pRoot(nullptr), m_pDocument(nullptr) {}
 
 CPackage::~CPackage() {
@@ -61,9 +63,26 @@ STDMETHODIMP CPackage::PreLoad(IProjectDocument* document) {
         return E_UNEXPECTED;
     m_pDocument = document;
     CProject* project = document->GetProject();
+    // A stream that ends inside a record fails the pre-load with the code of
+    // a body not read; nothing of the storage layer escapes it.
+    try {
+        return ReadIndexes(project);
+    } catch (const CTeskExcept& e) {
+        LOG_MSG("PreLoad: a stream ended inside its records (%d)", e.GetCode());
+        return TESK_E_STREAMHEADER;
+    } catch (const std::bad_alloc&) {
+        LOG_MSG("PreLoad: out of memory");
+        return E_OUTOFMEMORY;
+    }
+}
 
+HRESULT CPackage::ReadIndexes(CProject* project) {
     // A damaged project header leaves the defaults; loading goes on.
-    project->ReadPrjInfo(m_pRoot);
+    try {
+        project->ReadPrjInfo(m_pRoot);
+    } catch (const CTeskExcept& e) {
+        LOG_MSG("PrjInfo: a stream ended inside its records (%d)", e.GetCode());
+    }
 
     CComPtr<ITeskStream> stream;
     HRESULT hr = m_pRoot->OpenStream("frgindex", TESK_MODE_READ, &stream);
@@ -100,7 +119,7 @@ STDMETHODIMP CPackage::PreLoad(IProjectDocument* document) {
 
     project->GetStructMan()->Link(project->GetCanvasLists());
 
-    if (document->IsRuntime()) {
+    if (m_pDocument->IsRuntime()) {
         hr = ReadMediaInfoFromExe(project->GetMediaManager(), m_pRoot);
         if (FAILED(hr))
             return hr;

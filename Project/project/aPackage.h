@@ -66,6 +66,8 @@ public:
     static HRESULT CreateInstance(CPackage** out);
 
 private:
+    HRESULT ReadIndexes(CProject* project);
+
     IUnknown* m_pSite;              // not owned
     ITeskStorage* m_pRoot;          // owned
     IProjectDocument* m_pDocument;  // not owned

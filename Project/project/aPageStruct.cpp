@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "aExtFile.h"
 #include "aMemStm.h"
@@ -11,6 +12,10 @@
 #include "bTraceLog.h"
 
 static const int kNameBytes = 16;  // a 16-unit name kept as 15 bytes and a NUL
+
+std::string CStubNameIndex::Fold(const char* name) {
+    return MbFoldCase(name);
+}
 
 CPageNode* CPageNode::LastChild() const {
     CPageNode* c = m_pChild;
@@ -56,14 +61,28 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
         LOG_MSG("%s: index header is short", what);
         return TESK_E_STREAMHEADER;
     }
+    const ULONGLONG need = (ULONGLONG)header->count * recordSize;
     CComPtr<ITeskStream> cache;
-    HRESULT hr = CacheRestOfStream(stream, (int)header->mode, &cache);
+    HRESULT hr;
+    if (header->mode == BODY_ZLIB) {
+        hr = CacheRestOfStream(stream, (int)header->mode, &cache);
+    } else {
+        // Plain records: check the count against the stream before reading,
+        // and read only the records it counts.
+        ULONGLONG left = StreamRemaining(stream);
+        if (need > left) {
+            LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what,
+                    (unsigned)header->count, (unsigned long long)left);
+            return TESK_E_STREAMHEADER;
+        }
+        hr = CacheStreamBody(stream, need, (int)header->mode, &cache);
+    }
     if (FAILED(hr))
         return hr;
     ULONGLONG size = cache->GetSize();
-    if ((ULONGLONG)header->count * recordSize > size) {
-        LOG_MSG("%s: %u entries do not fit in %u bytes -- refused", what, (unsigned)header->count,
-                (unsigned)size);
+    if (need > size) {
+        LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what, (unsigned)header->count,
+                (unsigned long long)size);
         return TESK_E_STREAMHEADER;
     }
     *body = cache.Detach();
@@ -85,8 +104,20 @@ void StructMan::DeleteThis(UINT flags) {
 }
 
 void StructMan::Clear() {
+    // The pages leave the user lists of their backgrounds and foregrounds
+    // in one pass per list, not one search of the list per page.
+    std::unordered_set<CPageStub*> pages(m_pages.begin(), m_pages.end());
+    std::unordered_set<CUsedStub*> used;
+    for (CPageStub* page : m_pages) {
+        if (page->GetBackground())
+            used.insert(page->GetBackground());
+        if (page->GetForeground())
+            used.insert(page->GetForeground());
+    }
+    for (CUsedStub* stub : used) stub->RemoveUsers(pages);
     for (CPageStub* page : m_pages) delete page;
     m_pages.clear();
+    m_byName.Invalidate();
     for (CPageNode* node : m_nodes) delete node;
     m_nodes.clear();
     m_root = CPageNode(nullptr);
@@ -96,21 +127,14 @@ void StructMan::Clear() {
 }
 
 CPageStub* StructMan::FindPage(const char* name) {
-    if (!name)
-        return nullptr;
-    for (CPageStub* page : m_pages)
-        if (MbsIEqual(page->GetName(), name))
-            return page;
-    return nullptr;
+    int i = IndexOfPage(name);
+    return i < 0 ? nullptr : m_pages[(size_t)i];
 }
 
 int StructMan::IndexOfPage(const char* name) {
     if (!name)
         return -1;
-    for (size_t i = 0; i < m_pages.size(); ++i)
-        if (MbsIEqual(m_pages[i]->GetName(), name))
-            return (int)i;
-    return -1;
+    return m_byName.Find(m_pages, name);
 }
 
 void StructMan::SetModifiedAll(BOOL flag) {
@@ -190,45 +214,65 @@ HRESULT StructMan::Read(ITeskStream* stream) {
 
     // Links in list order. A link into a page that already has an incoming
     // link, or one that would close a loop, is refused like a repeated name.
+    // Every page has at most one incoming link, so the pages form trees
+    // along the links; `top` finds the page at the head of a page's tree (a
+    // page without incoming link), and a link closes a loop exactly when
+    // its target heads the tree of the page that links to it.
+    std::vector<size_t> top(count);
+    for (size_t i = 0; i < count; ++i) top[i] = i;
+    auto headOf = [&top](size_t i) {
+        size_t h = i;
+        while (top[h] != h) h = top[h];
+        while (top[i] != h) {
+            size_t up = top[i];
+            top[i] = h;
+            i = up;
+        }
+        return h;
+    };
     for (size_t i = 0; i < count; ++i) {
         CPageStub* page = m_pages[i];
         CPageNode* node = page->GetNode();
         const char* child = &childNames[i * kNameBytes];
         if (*child) {
-            CPageStub* target = FindPage(child);
-            if (!target) {
+            int target = IndexOfPage(child);
+            if (target < 0) {
                 LOG_MSG("Child of %s does not exist: %s ", page->GetName(), child);
             } else {
-                CPageNode* c = target->GetNode();
-                if (c == node || c->m_pParent || c->m_pPrev || ReachesUpward(node, c)) {
+                CPageNode* c = m_pages[(size_t)target]->GetNode();
+                if (c->m_pParent || c->m_pPrev || headOf(i) == (size_t)target) {
                     LOG_MSG("StructMan: read(%s): invalid child: %s -- corrected", page->GetName(),
                             child);
                 } else {
                     node->m_pChild = c;
                     c->m_pParent = node;
+                    top[(size_t)target] = headOf(i);
                 }
             }
         }
         const char* next = &nextNames[i * kNameBytes];
         if (*next) {
-            CPageStub* target = FindPage(next);
-            if (!target) {
+            int target = IndexOfPage(next);
+            if (target < 0) {
                 LOG_MSG("nextPage of %s does not exist: %s ", page->GetName(), next);
             } else {
-                CPageNode* n = target->GetNode();
-                if (n == node || n->m_pParent || n->m_pPrev || ReachesUpward(node, n)) {
+                CPageNode* n = m_pages[(size_t)target]->GetNode();
+                if (n->m_pParent || n->m_pPrev || headOf(i) == (size_t)target) {
                     LOG_MSG("StructMan: read(%s): invalid nextPage: %s -- corrected",
                             page->GetName(), next);
                 } else {
                     node->m_pNext = n;
                     n->m_pPrev = node;
+                    top[(size_t)target] = headOf(i);
                 }
             }
         }
     }
 
     // Parents: a sibling chain whose first page has no parent hangs under
-    // the root; every later sibling takes the first one's parent.
+    // the root; every later sibling takes the first one's parent. Each chain
+    // is walked once: its later pages then have their parent.
+    CPageNode* lastOfRoot = m_root.LastChild();
     for (size_t i = 0; i < count; ++i) {
         CPageNode* node = m_pages[i]->GetNode();
         if (node->m_pParent)
@@ -236,14 +280,15 @@ HRESULT StructMan::Read(ITeskStream* stream) {
         CPageNode* first = node;
         while (first->m_pPrev) first = first->m_pPrev;
         if (!first->m_pParent) {
-            CPageNode* last = m_root.LastChild();
-            if (last) {
-                last->m_pNext = first;
-                first->m_pPrev = last;
+            if (lastOfRoot) {
+                lastOfRoot->m_pNext = first;
+                first->m_pPrev = lastOfRoot;
             } else {
                 m_root.m_pChild = first;
             }
             first->m_pParent = &m_root;
+            lastOfRoot = first;
+            while (lastOfRoot->m_pNext) lastOfRoot = lastOfRoot->m_pNext;
         }
         for (CPageNode* s = first->m_pNext; s; s = s->m_pNext) s->m_pParent = first->m_pParent;
     }
@@ -367,6 +412,7 @@ void StructMan::RemoveFromList(CPageStub* page) {
     for (auto it = m_pages.begin(); it != m_pages.end(); ++it) {
         if (*it == page) {
             m_pages.erase(it);
+            m_byName.Invalidate();
             return;
         }
     }
@@ -545,6 +591,8 @@ void CCanvasLists::Clear() {
     for (CForegroundStub* s : m_foregrounds) delete s;
     m_backgrounds.clear();
     m_foregrounds.clear();
+    m_backgroundNames.Invalidate();
+    m_foregroundNames.Invalidate();
 }
 
 void CCanvasLists::AddForeground(CForegroundStub* stub) {
@@ -578,15 +626,11 @@ CanvasStub* CCanvasLists::FindByName(const char* name, BOOL isBackground) {
     if (!name)
         return nullptr;
     if (isBackground) {
-        for (CBackgroundStub* s : m_backgrounds)
-            if (MbsIEqual(s->GetName(), name))
-                return s;
-    } else {
-        for (CForegroundStub* s : m_foregrounds)
-            if (MbsIEqual(s->GetName(), name))
-                return s;
+        int i = m_backgroundNames.Find(m_backgrounds, name);
+        return i < 0 ? nullptr : m_backgrounds[(size_t)i];
     }
-    return nullptr;
+    int i = m_foregroundNames.Find(m_foregrounds, name);
+    return i < 0 ? nullptr : m_foregrounds[(size_t)i];
 }
 
 void CCanvasLists::NumberBackgrounds() {

@@ -7,9 +7,12 @@
 
 #include <windows.h>
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "aCnvStub.h"
+#include "aPrjUtil.h"
 #include "aStorage.h"
 
 // Header of the page index and of both canvas-list indexes.
@@ -50,6 +53,50 @@ public:
 
 class CCanvasLists;
 typedef std::vector<CPageStub*> CPageList;
+
+// Lookup of stubs by name (ignoring case, double-byte aware) in a list:
+// the first stub of a name wins, as a walk in list order would find it.
+// Built on first use; the owner invalidates it when the list changes.
+class CStubNameIndex {
+public:
+    CStubNameIndex() : m_built(false) {}
+    void Invalidate() {
+        m_built = false;
+        m_map.clear();
+    }
+    // Index of the first stub of the name, or -1.
+    template <class T>
+    int Find(const std::vector<T*>& list, const char* name) {
+        for (int pass = 0; pass < 2; ++pass) {
+            if (!m_built || m_size > list.size())
+                Build(list, 0);
+            else if (m_size < list.size())
+                Build(list, m_size);  // stubs appended since
+            auto it = m_map.find(Fold(name));
+            if (it == m_map.end())
+                return -1;
+            // A stub renamed since the index was built: build it again.
+            if (it->second < list.size() && MbsIEqual(list[it->second]->GetName(), name))
+                return (int)it->second;
+            m_built = false;
+        }
+        return -1;
+    }
+
+private:
+    static std::string Fold(const char* name);
+    template <class T>
+    void Build(const std::vector<T*>& list, size_t from) {
+        if (from == 0)
+            m_map.clear();
+        for (size_t i = from; i < list.size(); ++i) m_map.emplace(Fold(list[i]->GetName()), i);
+        m_size = list.size();
+        m_built = true;
+    }
+    std::unordered_map<std::string, size_t> m_map;
+    size_t m_size = 0;
+    bool m_built;
+};
 
 // {C0BC2622-1049-11D4-9EEB-00104B04B807}
 struct IStructMan : public IUnknown {
@@ -149,6 +196,7 @@ private:
     std::vector<CPageNode*> m_nodes;  // owned
     DWORD m_nextFree;
     CPageStub* m_pStartPage;  // none unless set
+    CStubNameIndex m_byName;
     // While reading: background and foreground names per page.
     std::vector<char> m_bkgNames;
     std::vector<char> m_frmNames;
@@ -217,6 +265,8 @@ private:
     std::vector<CForegroundStub*> m_foregrounds;  // owned
     DWORD m_nextFreeBackground;
     DWORD m_nextFreeForeground;
+    CStubNameIndex m_backgroundNames;
+    CStubNameIndex m_foregroundNames;
 };
 
 // Writes an index header, the records through a memory stream in mode 2,

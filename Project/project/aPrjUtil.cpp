@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "aMemStm.h"
@@ -133,7 +134,14 @@ HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskSt
         return E_UNEXPECTED;
     cache->SetMode(1);
     if (length) {
-        hr = mem->LoadCompressed(source, length, mode);
+        // A body passing the end of its stream is a body not read, never an
+        // exception for the reader of the records.
+        try {
+            hr = mem->LoadCompressed(source, length, mode);
+        } catch (const CTeskExcept& e) {
+            LOG_MSG("body passes the end of its stream (%d)", e.GetCode());
+            hr = TESK_E_STREAMHEADER;
+        }
         if (FAILED(hr))
             return hr;
     }
@@ -150,6 +158,20 @@ HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out) {
         return E_INVALIDARG;
     }
     return CacheStreamBody(source, StreamRemaining(source), mode, out);
+}
+
+HRESULT CacheCountedBody(ITeskStream* source, int mode, ULONGLONG count, ULONGLONG mostPerRecord,
+                         ULONGLONG extra, ITeskStream** out) {
+    if (!source) {
+        if (out)
+            *out = nullptr;
+        return E_INVALIDARG;
+    }
+    ULONGLONG left = StreamRemaining(source);
+    if (mode != BODY_ZLIB && mostPerRecord &&
+        count <= (left - std::min(left, extra)) / mostPerRecord)
+        left = count * mostPerRecord + extra;
+    return CacheStreamBody(source, left, mode, out);
 }
 
 bool ReadExact(ITeskStream* stream, void* buffer, ULONG n) {

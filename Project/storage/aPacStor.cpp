@@ -202,8 +202,8 @@ HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
     ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
     ULONGLONG length = GetU64LE(m_header + STM_LENGTH);
     if (data > limit || length > limit - data) {
-        LOG_MSG("Stream at %lu: data length %lu passes its node's end", (unsigned long)m_start,
-                (unsigned long)length);
+        LOG_MSG("Stream at %llu: data length %llu passes its node's end",
+                (unsigned long long)m_start, (unsigned long long)length);
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_STREAMHEADER;
     }
@@ -387,8 +387,8 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
     ULONGLONG limit = m_limit ? m_limit : FileSize();
     ULONGLONG nodeSize = GetU64LE(m_header + HDR_NODESIZE);
     if (m_start > limit || nodeSize < PAC_NODE_HEADER_SIZE || nodeSize > limit - m_start) {
-        LOG_MSG("Storage at %lu: node size %lu passes its room", (unsigned long)m_start,
-                (unsigned long)nodeSize);
+        LOG_MSG("Storage at %llu: node size %llu passes its room", (unsigned long long)m_start,
+                (unsigned long long)nodeSize);
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
@@ -416,8 +416,9 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
     const ULONGLONG maxEntry = 8 + 4 + 2 * PAC_MAX_NAME_UNITS;
     if (dirOffset < PAC_NODE_HEADER_SIZE || dirOffset > nodeSize - 4 ||
         (ULONGLONG)count * minEntry > nodeSize - dirOffset - 4) {
-        LOG_MSG("Storage at %lu: directory (offset %lu, %lu entries) passes the node's end",
-                (unsigned long)m_start, (unsigned long)dirOffset, (unsigned long)count);
+        LOG_MSG("Storage at %llu: directory (offset %llu, %llu entries) passes the node's end",
+                (unsigned long long)m_start, (unsigned long long)dirOffset,
+                (unsigned long long)count);
         return E_FAIL;
     }
     ULONGLONG span = nodeSize - dirOffset;
@@ -425,8 +426,8 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
     ULONGLONG cap = span < most ? span : most;
     // Far beyond any real directory; keeps the allocation sane.
     if (cap > 0x10000000ULL) {
-        LOG_MSG("Storage at %lu: directory of %lu entries is too large", (unsigned long)m_start,
-                (unsigned long)count);
+        LOG_MSG("Storage at %llu: directory of %llu entries is too large",
+                (unsigned long long)m_start, (unsigned long long)count);
         return E_FAIL;
     }
     size_t want = (size_t)cap;
@@ -449,20 +450,20 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
         ULONGLONG offset = r.U64LE();
         ULONG units = r.U32LE();
         if (r.Failed() || units == 0 || units > PAC_MAX_NAME_UNITS || !r.Has(2 * (size_t)units)) {
-            LOG_MSG("Storage at %lu: directory entry %lu is damaged", (unsigned long)m_start,
-                    (unsigned long)i);
+            LOG_MSG("Storage at %llu: directory entry %llu is damaged", (unsigned long long)m_start,
+                    (unsigned long long)i);
             return E_FAIL;
         }
         name.assign(units, 0);
         for (ULONG u = 0; u < units; ++u) name[u] = r.U16LE();
         if (std::find(name.begin(), name.end(), (WCHAR)0) == name.end()) {
-            LOG_MSG("Storage at %lu: name of directory entry %lu has no end",
-                    (unsigned long)m_start, (unsigned long)i);
+            LOG_MSG("Storage at %llu: name of directory entry %llu has no end",
+                    (unsigned long long)m_start, (unsigned long long)i);
             return E_FAIL;
         }
         if (offset < PAC_NODE_HEADER_SIZE || offset > dirOffset - PAC_NODE_HEADER_SIZE) {
-            LOG_MSG("Storage at %lu: child %lu at offset %lu lies outside the node",
-                    (unsigned long)m_start, (unsigned long)i, (unsigned long)offset);
+            LOG_MSG("Storage at %llu: child %llu at offset %llu lies outside the node",
+                    (unsigned long long)m_start, (unsigned long long)i, (unsigned long long)offset);
             return E_FAIL;
         }
         AddEntry(offset, MultibyteFromWide(name.data()));
@@ -471,7 +472,7 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
     std::sort(m_sortedOffsets.begin(), m_sortedOffsets.end());
     if (std::adjacent_find(m_sortedOffsets.begin(), m_sortedOffsets.end()) !=
         m_sortedOffsets.end()) {
-        LOG_MSG("Storage at %lu: two children share one offset", (unsigned long)m_start);
+        LOG_MSG("Storage at %llu: two children share one offset", (unsigned long long)m_start);
         return E_FAIL;
     }
     m_dirOffset = dirOffset;

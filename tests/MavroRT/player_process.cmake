@@ -98,3 +98,56 @@ string(FIND "${text}" "Cannot open rtFile" at)
 if(NOT at EQUAL -1)
   message(FATAL_ERROR "a written work failed to open:\n${text}")
 endif()
+
+# A work whose page index body is damaged: the pre-load fails with the
+# document's line and the player ends normally with 0; no exception leaves
+# the open.
+function(expect_no_log needle)
+  file(READ ${log} text)
+  string(FIND "${text}" "${needle}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "trace log holds '${needle}':\n${text}")
+  endif()
+endfunction()
+
+foreach(damage cut-index past-index)
+  execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/damaged.mrt ${damage}
+                  RESULT_VARIABLE rc TIMEOUT 60)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "mkwork ${damage}: exit ${rc}")
+  endif()
+  execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/damaged.mrt RESULT_VARIABLE rc
+                  TIMEOUT 60)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${damage}: exit ${rc}")
+  endif()
+  expect_log("PreLoad PackedFile failed: ")
+  expect_log(">>SYSTEM TERMINATED NORMALLY<<")
+  expect_no_log("Unknown Exception")
+endforeach()
+
+# A work in a folder of a Chinese name, passed on the command line as a
+# relative path under the Chinese code page: it opens and pre-loads, and the
+# log names its ini ("演示.ini" in GBK: D1DD CABE) beside it.
+set(cnenv ${CMAKE_COMMAND} -E env LC_ALL=zh_CN.UTF-8)
+file(REMOVE_RECURSE "${WORK}/作品")
+file(MAKE_DIRECTORY "${WORK}/作品")
+execute_process(COMMAND ${cnenv} ${EMULATOR} ${MKWORK} "作品\\演示.mrt"
+                WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0 OR NOT EXISTS "${WORK}/作品/演示.mrt")
+  message(FATAL_ERROR "mkwork into a Chinese folder: exit ${rc}")
+endif()
+execute_process(COMMAND ${cnenv} ${EMULATOR} ${player} -r "作品\\演示.mrt"
+                WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "Chinese path: exit ${rc}")
+endif()
+expect_no_log("Cannot open rtFile")
+expect_no_log("PreLoad PackedFile failed")
+file(READ ${log} hex HEX)
+# "\xd1\xdd\xca\xbe.ini not exists"
+string(FIND "${hex}" "d1ddcabe2e696e69206e6f7420657869737473" at)
+if(at EQUAL -1)
+  file(READ ${log} text)
+  message(FATAL_ERROR "the log does not name 演示.ini:\n${text}")
+endif()

@@ -197,7 +197,24 @@ HRESULT Put(CPackageWriter& pw, const WorkSpec& w, const char* name, const std::
     if (Omitted(w, name))
         return S_OK;
     auto it = w.overrides.find(name);
-    return pw.AddStream(name, it != w.overrides.end() ? it->second : made);
+    const std::string& bytes = it != w.overrides.end() ? it->second : made;
+    auto tail = w.sparseTails.find(name);
+    if (tail == w.sparseTails.end())
+        return pw.AddStream(name, bytes);
+    CComPtr<ITeskStream> stream;
+    HRESULT hr = pw.CreateStream(name, &stream);
+    if (FAILED(hr))
+        return hr;
+    if (!bytes.empty() && stream->Write(bytes.data(), (ULONG)bytes.size()) != bytes.size())
+        return E_FAIL;
+    // Skip the tail but its last byte, which makes the file that long.
+    const char zero = 0;
+    if (tail->second) {
+        stream->Seek((LONGLONG)(bytes.size() + tail->second - 1), TESK_SEEK_SET);
+        if (stream->Write(&zero, 1) != 1)
+            return E_FAIL;
+    }
+    return S_OK;
 }
 
 HRESULT PutCanvases(CPackageWriter& pw, const WorkSpec& w, const char* storage,

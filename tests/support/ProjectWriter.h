@@ -132,6 +132,9 @@ struct WorkSpec {
     std::map<std::string, std::string> canvasInfo;
     bool writeCanvases = true;
     std::map<std::string, std::string> overrides;  // stream name -> exact bytes
+    // Stream name -> bytes of zeros that follow its content without being
+    // written (a hole in the file where the file system allows).
+    std::map<std::string, uint64_t> sparseTails;
     std::vector<std::string> omit;
     uint64_t headerOffset = 0;
     std::string prefix;  // bytes before the package (an executable)

@@ -1,6 +1,8 @@
 // Writes the sample work: a runtime package with a project header, a small
 // page tree over two backgrounds and a foreground, a media folder and an
-// embedded sound. Usage: mkwork <package path>
+// embedded sound. Usage: mkwork <package path> [damage]
+// where damage is "cut-index" (the page index body's zlib header cut short)
+// or "past-index" (its packed length running past the file's end).
 #include <stdio.h>
 
 #include <string>
@@ -19,7 +21,7 @@ static std::string SilentWave() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: mkwork <package path>\n");
+        fprintf(stderr, "usage: mkwork <package path> [cut-index|past-index]\n");
         return 2;
     }
     CoInitialize(nullptr);
@@ -38,6 +40,21 @@ int main(int argc, char** argv) {
     w.folders = {{"r0", ""}, {"media", "$r0\\media\\"}};
     w.items = {EmbeddedItem("beep.wav", 4, 1020), FileItem("music", "$media\\music.mid", 4, 1024)};
     w.mediaData = {{"beep.wav", SilentWave()}};
+    if (argc > 2) {
+        // Index header (32 bytes), then the body's 16-byte zlib header with
+        // the packed length at 12.
+        std::string index = MakePageIndex(w.pages);
+        std::string damage = argv[2];
+        if (damage == "cut-index") {
+            index.resize(32 + 10);
+        } else if (damage == "past-index") {
+            for (int i = 0; i < 4; ++i) index[32 + 12 + i] = (char)(0x7FFFFFF0u >> (8 * i));
+        } else {
+            fprintf(stderr, "mkwork: unknown damage %s\n", argv[2]);
+            return 2;
+        }
+        w.overrides["frgindex"] = index;
+    }
     HRESULT hr = WriteWork(argv[1], w);
     CoUninitialize();
     if (FAILED(hr)) {

@@ -425,6 +425,102 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
     }
 }
 
+// Refusals state the figure that was read and the cause.
+TEST(VarMgr, LoadListLogsTheRealFigures) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* message;
+        const char* notMessage;
+    };
+    ListWriter cube;  // VT_ARRAY | VT_I4, three dimensions 0..65535: 2^48 elements
+    cube.U16(VT_ARRAY | VT_I4).U32(3);
+    for (int d = 0; d < 3; ++d) cube.U32(0).U32(0xFFFF);
+    std::vector<Case> cases = {
+        {"count 0xFFFFFFFF and no data", ListWriter().U32(0xFFFFFFFF).bytes,
+         "4294967295 variables cannot fit in 0 bytes", "name length"},
+        {"second name length cut short", ListWriter().U32(2).Name("a").Empty().Empty().U16(0).bytes,
+         "variable 1 of 2 has no name length", "name length 0"},
+        {"2^48 elements", OneVariable(cube.bytes),
+         "281474976710656 elements of 'v' exceed the data", nullptr},
+    };
+    for (const Case& c : cases) {
+        CVarList list;
+        VariableManager vm;
+        LogCapture log;
+        EXPECT_FALSE(vm.LoadList(&list, c.bytes.data(), c.bytes.size(), nullptr, false)) << c.what;
+        std::string text = log.Text();
+        EXPECT_TRUE(Logged(text, c.message)) << c.what << text;
+        if (c.notMessage) {
+            EXPECT_FALSE(Logged(text, c.notMessage)) << c.what;
+        }
+    }
+}
+
+// An array type with flags beyond VT_ARRAY (0x3003 is by reference), or an
+// array of more than 1,048,576 elements, is read past and kept empty; the
+// variables after it load.
+TEST(VarMgr, RefusedArraysLeaveTheRestOfTheList) {
+    struct Case {
+        const char* what;
+        ListWriter array;
+        const char* message;
+    };
+    std::vector<Case> cases(2);
+    cases[0].what = "by-reference array";
+    cases[0].array.U16(0x3003).U32(1).U32(0).U32(1).I4(1).I4(2);
+    cases[0].message = "array type 0x3003 of 'v' refused";
+    cases[1].what = "1,048,577 elements";
+    cases[1].array.U16(VT_ARRAY | VT_I4).U32(2).U32(0).U32(1).U32(0).U32(524288);
+    for (int i = 0; i < 2 * 524289; ++i) cases[1].array.Empty();
+    cases[1].message = "array 'v' of 1048578 elements refused (at most 1048576)";
+    for (const Case& c : cases) {
+        ListWriter w;
+        w.U32(2).Name("v");
+        w.Raw(c.array.bytes.data(), c.array.bytes.size()).Empty();
+        w.Name("after").I4(7).I4(8);
+        CVarList list;
+        VariableManager vm;
+        LogCapture log;
+        size_t used = 0;
+        ASSERT_TRUE(vm.LoadList(&list, w.bytes.data(), w.bytes.size(), &used, false)) << c.what;
+        EXPECT_EQ(w.bytes.size(), used) << c.what;
+        EXPECT_TRUE(Logged(log.Text(), c.message)) << c.what;
+        ASSERT_EQ(2, list.GetCount()) << c.what;
+        EXPECT_EQ(VT_EMPTY, V_VT(list.GetValue(0))) << c.what;
+        EXPECT_EQ(7, V_I4(list.GetValue(1))) << c.what;
+    }
+    // The bound itself loads.
+    ListWriter w;
+    w.U32(1).Name("v").U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(1048575);
+    for (int i = 0; i < 1048576; ++i) w.Empty();
+    w.Empty();
+    CVarList list;
+    VariableManager vm;
+    ASSERT_TRUE(vm.LoadList(&list, w.bytes.data(), w.bytes.size(), nullptr, false));
+    EXPECT_EQ(1048576u, V_ARRAY(list.GetValue(0))->rgsabound[0].cElements);
+}
+
+// A list grows by doubling and keeps its order; moving one list into
+// another takes every record with its values.
+TEST(VarMgr, ListsGrowAndMoveWhole) {
+    CVarList a, b;
+    for (int i = 0; i < 1000; ++i) {
+        VARIANT v = MakeI4(i);
+        ASSERT_TRUE(a.Insert(-1, ("v" + std::to_string(i)).c_str(), v, v));
+    }
+    VARIANT first = MakeI4(-1);
+    ASSERT_TRUE(b.Insert(-1, "first", first, first));
+    ASSERT_TRUE(b.TakeAll(a));
+    EXPECT_EQ(0, a.GetCount());
+    ASSERT_EQ(1001, b.GetCount());
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_STREQ(("v" + std::to_string(i)).c_str(), b.GetName(i + 1));
+        EXPECT_EQ(i, V_I4(b.GetValue(i + 1)));
+    }
+    EXPECT_EQ(1000, b.Find("v999"));
+}
+
 TEST(VarMgr, LoadListSurvivesEveryCutAndRandomDamage) {
     std::vector<uint8_t> good = GoodList();
     VariableManager vm;

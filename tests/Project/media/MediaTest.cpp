@@ -2,6 +2,10 @@
 // manager's paths, bytes and temporary files.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
+
+#include <random>
+#include <set>
 #include <string>
 
 #include "PrjTestDoc.h"
@@ -223,7 +227,8 @@ TEST(ExFiles, LoadFaults) {
         {"good", MakeMediaHeader(2, 2) + MakeBody(two, 2), S_OK, 2},
         {"plain", MakeMediaHeader(2, 0) + two, S_OK, 2},
         {"last record short", MakeMediaHeader(2, 0) + two.substr(0, two.size() - 3), S_FALSE, 1},
-        {"count above the body", MakeMediaHeader(1000, 0) + two, (HRESULT)0x8004500C, 0},
+        // The records there are load; the first short one is dropped.
+        {"count above the body", MakeMediaHeader(1000, 0) + two, S_FALSE, 2},
         {"short header", std::string(31, '\0'), (HRESULT)0x8004500C, 0},
         {"name length past the end",
          MakeMediaHeader(1, 0) + std::string("\xff\xff\x00\x00xx", 6) + "123", S_FALSE, 0},
@@ -671,4 +676,100 @@ TEST(MediaManager, ExtractToTemporaryFiles) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(first.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(nameOnly.c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(temp.File("mvrmedia\\a_0.wav").c_str()));
+}
+
+// The unique names of many files of few names, against a plain search that
+// starts every time from the first try: the same names, none longer than
+// MAX_PATH - 1 bytes, the long ones numbered on the plain name.
+TEST(ExFiles, UniqueNamesMatchAPlainSearch) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = (char)tolower((unsigned char)c);
+        return s;
+    };
+    std::set<std::string> taken;
+    auto plain = [&](const std::string& base) {
+        std::string name = base, cumulative = base;
+        bool numbered = false;
+        for (int n = 1; taken.count(lower(name)); ++n) {
+            std::string suffix = "_" + std::to_string(n);
+            if (cumulative.size() + suffix.size() > MAX_PATH - 1)
+                numbered = true;
+            name = numbered ? base : cumulative;
+            size_t dot = name.rfind('.');
+            name.insert(dot == std::string::npos ? name.size() : dot, suffix);
+            if (!numbered)
+                cumulative = name;
+        }
+        return name;
+    };
+    const char* bases[] = {"a.txt", "A.TXT", "b", "c.d.e", "a_1.txt"};
+    std::mt19937 rng(77);
+    CExFileTable t;
+    for (int i = 0; i < 400; ++i) {
+        std::string base = bases[rng() % 5];
+        std::string path = "C:\\d" + std::to_string(i) + "\\" + base;
+        std::string expected = plain(base);
+        CExFileItem* item = nullptr;
+        ASSERT_EQ(0, t.AddByPath(path.c_str(), &item)) << i;
+        ASSERT_EQ(expected, item->m_name) << i;
+        EXPECT_LE(item->m_name.size(), (size_t)MAX_PATH - 1);
+        taken.insert(lower(expected));
+    }
+    EXPECT_EQ(400, t.GetCount());
+}
+
+// Loading a batch of records in one merge puts them where inserting them
+// one by one puts them: a later equal name before an earlier one.
+TEST(MediaIndex, BatchInsertMatchesOneByOne) {
+    std::mt19937 rng(31);
+    const char* names[] = {"a", "A", "b", "\xB2\xE2", "c1", "C1", "zz", "Zz", "m"};
+    for (int round = 0; round < 50; ++round) {
+        CRtMediaFolderArray oneByOne, merged;
+        std::vector<CRtMediaFolder*> batch;
+        int before = (int)(rng() % 20), added = (int)(rng() % 40);
+        for (int i = 0; i < before + added; ++i) {
+            const char* name = names[rng() % 9];
+            CRtMediaFolder* x = new CRtMediaFolder;
+            CRtMediaFolder* y = new CRtMediaFolder;
+            strcpy(x->m_name, name);
+            strcpy(y->m_name, name);
+            snprintf(x->m_path, sizeof(x->m_path), "%d", i);
+            snprintf(y->m_path, sizeof(y->m_path), "%d", i);
+            oneByOne.Insert(x);
+            if (i < before)
+                merged.Insert(y);
+            else
+                batch.push_back(y);
+        }
+        merged.InsertMany(batch);
+        EXPECT_TRUE(batch.empty());
+        ASSERT_EQ(oneByOne.GetCount(), merged.GetCount());
+        for (int i = 0; i < oneByOne.GetCount(); ++i)
+            ASSERT_STREQ(oneByOne.GetAt(i)->m_path, merged.GetAt(i)->m_path) << round << " " << i;
+    }
+}
+
+// Several names for one file: a lookup by path finds the first name in the
+// table's order, and follows redirections and folder changes.
+TEST(ExFiles, LookupByPathFollowsChanges) {
+    SetDefaultExFileFolder("Q:\\ex");
+    CExFileTable t;
+    // media header counting 3, plain body: three records naming one file
+    CComPtr<ITeskStream> s =
+        MemStreamOf(MakeMediaHeader(3, 0) + ExFileRecordBytes({"c", "x.txt"}) +
+                    ExFileRecordBytes({"B", "x.txt"}) + ExFileRecordBytes({"d", "y.txt"}));
+    ASSERT_EQ(S_OK, t.Load(s));
+    SetDefaultExFileFolder(".\\Media\\ExFile");
+    ASSERT_NE(nullptr, t.FindByPath("q:\\EX\\X.TXT"));
+    EXPECT_EQ("B", t.FindByPath("q:\\EX\\X.TXT")->m_name);
+    EXPECT_EQ(S_OK, t.AddOrRedirect("b", "R:\\moved\\x.txt"));
+    EXPECT_EQ("c", t.FindByPath("Q:\\ex\\x.txt")->m_name);
+    EXPECT_EQ("B", t.FindByPath("R:\\moved\\x.txt")->m_name);
+    EXPECT_EQ(1, t.AddByPath("R:\\MOVED\\x.txt", nullptr));  // known already
+    EXPECT_EQ(S_OK, t.SetFolder("S:\\all"));
+    EXPECT_EQ("B", t.FindByPath("S:\\all\\x.txt")->m_name);
+    EXPECT_EQ("d", t.FindByPath("S:\\all\\y.txt")->m_name);
+    EXPECT_EQ(nullptr, t.FindByPath("Q:\\ex\\x.txt"));
+    t.Clear();
+    EXPECT_EQ(nullptr, t.FindByPath("S:\\all\\x.txt"));
 }

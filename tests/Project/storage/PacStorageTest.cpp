@@ -546,6 +546,11 @@ TEST(PacDamage, EachDamageGivesItsCode) {
          TESK_E_STREAMHEADER, "passes its node's end"},
         {"stream length huge", Patch(good, 296, U64Bytes(~0ull)), OPEN_A, TESK_E_STREAMHEADER,
          "passes its node's end"},
+        // 64-bit sizes are logged whole.
+        {"root node size 2^63", Patch(good, 264, U64Bytes(0x8000000000000000ull)), OPEN, E_FAIL,
+         "node size 9223372036854775808 passes its room"},
+        {"stream length 2^63 - 1", Patch(good, 296, U64Bytes(0x7FFFFFFFFFFFFFFFull)), OPEN_A,
+         TESK_E_STREAMHEADER, "data length 9223372036854775807 passes its node's end"},
         {"inner stream into the parent's directory", Patch(good, 365, U64Bytes(3)), OPEN_B,
          TESK_E_STREAMHEADER, "passes its node's end"},
         {"inner node size over the root directory", Patch(good, 333, U64Bytes(87)), OPEN_S, E_FAIL,
