@@ -5,39 +5,73 @@
 
 #include <windows.h>
 
-// A kernel handle (file, mapping, event, thread...) closed with CloseHandle.
-// Null and INVALID_HANDLE_VALUE both count as empty.
-class CHandle {
+// One owned handle; Traits names its type, when it counts as empty and how
+// it is released.
+template <class Traits>
+class COwnedHandle {
 public:
-    CHandle() : m_h(nullptr) {}
-    explicit CHandle(HANDLE h) : m_h(h) {}
-    ~CHandle() { Close(); }
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
+    typedef typename Traits::Type Type;
+    COwnedHandle() : m_h(nullptr) {}
+    explicit COwnedHandle(Type h) : m_h(h) {}
+    ~COwnedHandle() { Close(); }
+    COwnedHandle(const COwnedHandle&) = delete;
+    COwnedHandle& operator=(const COwnedHandle&) = delete;
 
-    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    void Attach(HANDLE h) {
-        Close();
-        m_h = h;
-    }
-    HANDLE Detach() {
-        HANDLE h = m_h;
+    bool IsValid() const { return Traits::Valid(m_h); }
+    Type Get() const { return m_h; }
+    Type Detach() {
+        Type h = m_h;
         m_h = nullptr;
         return h;
     }
-    // Closes now; false when CloseHandle failed.
+    // Releases what is held and takes h.
+    void Reset(Type h = nullptr) {
+        Close();
+        m_h = h;
+    }
+    // Releases now; false when the release failed.
     bool Close() {
-        BOOL ok = TRUE;
-        if (IsValid())
-            ok = CloseHandle(m_h);
+        bool ok = !IsValid() || Traits::Release(m_h);
         m_h = nullptr;
-        return ok != FALSE;
+        return ok;
     }
 
 private:
-    HANDLE m_h;
+    Type m_h;
 };
+
+struct KernelHandleTraits {
+    typedef HANDLE Type;
+    static bool Valid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
+    static bool Release(HANDLE h) { return CloseHandle(h) != FALSE; }
+};
+struct MemoryDCTraits {
+    typedef HDC Type;
+    static bool Valid(HDC dc) { return dc != nullptr; }
+    static bool Release(HDC dc) { return DeleteDC(dc) != FALSE; }
+};
+template <class T>
+struct GdiObjectTraits {
+    typedef T Type;
+    static bool Valid(T h) { return h != nullptr; }
+    static bool Release(T h) { return DeleteObject(h) != FALSE; }
+};
+struct GlobalBlockTraits {
+    typedef HGLOBAL Type;
+    static bool Valid(HGLOBAL h) { return h != nullptr; }
+    static bool Release(HGLOBAL h) { return GlobalFree(h) == nullptr; }
+};
+
+// A kernel handle (file, mapping, event, thread...) closed with CloseHandle;
+// null and INVALID_HANDLE_VALUE both count as empty.
+typedef COwnedHandle<KernelHandleTraits> CHandle;
+// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
+typedef COwnedHandle<MemoryDCTraits> CMemoryDC;
+// A GDI object (bitmap, brush, pen, font, region) deleted with DeleteObject.
+typedef COwnedHandle<GdiObjectTraits<HBITMAP>> CBitmapHandle;
+typedef COwnedHandle<GdiObjectTraits<HRGN>> CRegionHandle;
+// A global memory block freed with GlobalFree unless handed on with Detach.
+typedef COwnedHandle<GlobalBlockTraits> CGlobalBlock;
 
 // A view of a file mapping, unmapped with UnmapViewOfFile.
 class CMappedView {
@@ -72,56 +106,6 @@ private:
     HWND m_window;
     HDC m_dc;
 };
-
-// A memory device context from CreateCompatibleDC, deleted with DeleteDC.
-class CMemoryDC {
-public:
-    CMemoryDC() : m_dc(nullptr) {}
-    explicit CMemoryDC(HDC like) : m_dc(CreateCompatibleDC(like)) {}
-    ~CMemoryDC() { Reset(); }
-    CMemoryDC(const CMemoryDC&) = delete;
-    CMemoryDC& operator=(const CMemoryDC&) = delete;
-    HDC Get() const { return m_dc; }
-    HDC Detach() {
-        HDC dc = m_dc;
-        m_dc = nullptr;
-        return dc;
-    }
-    void Reset() {
-        if (m_dc)
-            DeleteDC(m_dc);
-        m_dc = nullptr;
-    }
-
-private:
-    HDC m_dc;
-};
-
-// A GDI object (bitmap, brush, pen, font, region) deleted with DeleteObject.
-template <class T>
-class CGdiObject {
-public:
-    explicit CGdiObject(T h = nullptr) : m_h(h) {}
-    ~CGdiObject() { Reset(); }
-    CGdiObject(const CGdiObject&) = delete;
-    CGdiObject& operator=(const CGdiObject&) = delete;
-    T Get() const { return m_h; }
-    T Detach() {
-        T h = m_h;
-        m_h = nullptr;
-        return h;
-    }
-    void Reset(T h = nullptr) {
-        if (m_h)
-            DeleteObject(m_h);
-        m_h = h;
-    }
-
-private:
-    T m_h;
-};
-typedef CGdiObject<HBITMAP> CBitmapHandle;
-typedef CGdiObject<HRGN> CRegionHandle;
 
 // An object selected into a device context for a scope; the previous one is
 // selected back on the way out.
@@ -158,27 +142,6 @@ public:
 private:
     HGLOBAL m_block;
     T* m_p;
-};
-
-// A global memory block freed with GlobalFree unless handed on with Detach.
-class CGlobalBlock {
-public:
-    explicit CGlobalBlock(HGLOBAL block = nullptr) : m_block(block) {}
-    ~CGlobalBlock() {
-        if (m_block)
-            GlobalFree(m_block);
-    }
-    CGlobalBlock(const CGlobalBlock&) = delete;
-    CGlobalBlock& operator=(const CGlobalBlock&) = delete;
-    HGLOBAL Get() const { return m_block; }
-    HGLOBAL Detach() {
-        HGLOBAL block = m_block;
-        m_block = nullptr;
-        return block;
-    }
-
-private:
-    HGLOBAL m_block;
 };
 
 // A critical section held for a scope.

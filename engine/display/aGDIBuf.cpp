@@ -274,7 +274,7 @@ STDMETHODIMP CGDIBuffer::GetDC(HDC* dc) {
     *dc = nullptr;
     if (!m_hDIB)
         return E_FAIL;
-    CMemoryDC mem(CClientDC().Get());
+    CMemoryDC mem(CreateCompatibleDC(CClientDC().Get()));
     if (!mem.Get())
         return E_FAIL;
     // Fails while another DC of this buffer holds the section.
@@ -523,7 +523,7 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     HBITMAP dib = nullptr;
     DWORD error = 0;
     {
-        CMemoryDC temp(CClientDC().Get());
+        CMemoryDC temp(CreateCompatibleDC(CClientDC().Get()));
         dib = temp.Get() ? CreateDIBSectionUseMapping(temp.Get(), width, height, &bits, &mapping)
                          : nullptr;
         error = dib ? 0 : GetLastError();

@@ -36,6 +36,11 @@ public:
 
 const CLSID CLSID_TwoFaces = {0x9abcdef0, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
 
+const ComClassEntry kClassTable[] = {
+    {&CLSID_TwoFaces, ComCreateInstance<CTwoFaces>, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
 }  // namespace
 
 TEST(ComBase, QueryInterfaceFollowsTheTable) {
@@ -80,12 +85,8 @@ TEST(ComBase, LastReleaseDeletes) {
 }
 
 TEST(ComBase, ClassFactoryCreatesFromTable) {
-    const ComClassEntry table[] = {
-        {&CLSID_TwoFaces, ComCreateInstance<CTwoFaces>, nullptr, nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
-    };
     CComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, ComDllGetClassObject(table, CLSID_TwoFaces, IID_IClassFactory,
+    ASSERT_EQ(S_OK, ComDllGetClassObject(kClassTable, CLSID_TwoFaces, IID_IClassFactory,
                                          reinterpret_cast<void**>(&factory)));
     CComPtr<IBeta> beta;
     ASSERT_EQ(S_OK,
@@ -97,7 +98,7 @@ TEST(ComBase, ClassFactoryCreatesFromTable) {
 
     void* none = nullptr;
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              ComDllGetClassObject(table, __uuidof(IAlpha), IID_IClassFactory, &none));
+              ComDllGetClassObject(kClassTable, __uuidof(IAlpha), IID_IClassFactory, &none));
 }
 
 TEST(ComBase, GuidText) {
@@ -122,18 +123,14 @@ public:
 
 TEST(ComBase, LiveObjectsAndServerLocksKeepTheServerLoaded) {
     const LONG base = ComModuleLockCount();
-    const ComClassEntry table[] = {
-        {&CLSID_TwoFaces, ComCreateInstance<CTwoFaces>, nullptr, nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
-    };
     {
         CComPtr<IClassFactory> factory;
-        ASSERT_EQ(S_OK, ComDllGetClassObject(table, CLSID_TwoFaces, IID_IClassFactory,
+        ASSERT_EQ(S_OK, ComDllGetClassObject(kClassTable, CLSID_TwoFaces, IID_IClassFactory,
                                              reinterpret_cast<void**>(&factory)));
         CComPtr<IAlpha> a;
-        ASSERT_EQ(S_OK,
-                  factory->CreateInstance(nullptr, __uuidof(IAlpha), reinterpret_cast<void**>(&a)));
         CComPtr<IBeta> b;
+        ASSERT_EQ(S_OK,
+                  ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
         ASSERT_EQ(S_OK,
                   ComCreateInstance<CTwoFaces>(__uuidof(IBeta), reinterpret_cast<void**>(&b)));
         EXPECT_EQ(base + 2, ComModuleLockCount());

@@ -66,7 +66,7 @@ TEST(Handles, DeviceContextsAndGdiObjectsAreGivenBack) {
     {
         CClientDC screen;
         ASSERT_TRUE(screen.Get());
-        CMemoryDC dc(screen.Get());
+        CMemoryDC dc(CreateCompatibleDC(screen.Get()));
         ASSERT_TRUE(dc.Get());
         memory = dc.Get();
         CBitmapHandle owned(CreateCompatibleBitmap(screen.Get(), 4, 4));
