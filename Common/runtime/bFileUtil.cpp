@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bHandles.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -59,22 +60,6 @@ bool EndsWithSep(const char* text) {
     return last;
 }
 
-// Length of the longest prefix of text[0..len) within `limit` bytes that
-// does not end inside a double-byte character.
-size_t FitDbcs(const char* text, size_t len, size_t limit) {
-    size_t i = 0;
-    while (i < len && i < limit) {
-        if (IsDBCSLeadByte((BYTE)text[i]) && i + 1 < len) {
-            if (i + 2 > limit)
-                break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}
-
 bool CopyIfFits(const std::string& text, char* dest, int size) {
     if (!dest || size <= 0 || text.size() + 1 > (size_t)size)
         return false;
@@ -120,7 +105,7 @@ bool PathExtension(const char* path, char* dest, int size) {
         memcpy(dest, ext, len + 1);
         return true;
     }
-    size_t n = FitDbcs(ext, len, (size_t)size - 1);
+    size_t n = MbCutLength(ext, (size_t)size - 1);  // cuts inside the extension
     memcpy(dest, ext, n);
     dest[n] = 0;
     return false;
@@ -189,7 +174,7 @@ ULONGLONG GetDiskFree(const char* path) {
     }
     if (colon != (size_t)-1 && colon + 2 < len)
         len = colon + 2;
-    len = FitDbcs(src, len, sizeof(root) - 1);
+    len = MbCutLength(src, len < sizeof(root) - 1 ? len : sizeof(root) - 1);
     memcpy(root, src, len);
     root[len] = 0;
 
