@@ -1,6 +1,8 @@
 // The codec base shared by the built-in codecs, and the "grh" placeholder.
 #include "bPicCodec.h"
 
+#include "bStrConv.h"
+
 #include <string.h>
 
 #include "bTraceLog.h"
@@ -81,13 +83,7 @@ int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
         return 0;
     }
     // Cut at a character boundary so no lead byte is left alone.
-    int cut = 0;
-    while (cut < size - 1) {
-        int step = IsDBCSLeadByte((BYTE)m_extensions[cut]) ? 2 : 1;
-        if (cut + step > size - 1)
-            break;
-        cut += step;
-    }
+    size_t cut = MbCutLength(m_extensions, (size_t)size - 1);
     memcpy(buffer, m_extensions, cut);
     buffer[cut] = 0;
     return 1;
