@@ -8,25 +8,7 @@
 #include "bTraceLog.h"
 
 bool MbTextEqualNoCase(const char* a, size_t lenA, const char* b, size_t lenB) {
-    if (lenA != lenB)
-        return false;
-    for (size_t i = 0; i < lenA; ++i) {
-        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
-        if (IsDBCSLeadByte(ca) && i + 1 < lenA) {
-            // A double-byte character has no case: both bytes must match.
-            if (ca != cb || a[i + 1] != b[i + 1])
-                return false;
-            ++i;
-            continue;
-        }
-        if (ca >= 'a' && ca <= 'z')
-            ca -= 'a' - 'A';
-        if (cb >= 'a' && cb <= 'z')
-            cb -= 'a' - 'A';
-        if (ca != cb)
-            return false;
-    }
-    return true;
+    return lenA == lenB && MbsNICmp(a, b, lenA) == 0;
 }
 
 CPictureCodecBase::CPictureCodecBase() : m_hHeader(nullptr), m_alpha(0) {
