@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ByteWriter.h"
+#include "bByteOrder.h"
 #include "PixelTestUtil.h"
 #include "TestFiles.h"
 #include "bDib.h"
@@ -559,14 +560,6 @@ HGLOBAL MakeBlock(const std::vector<BYTE>& bytes) {
     return block;
 }
 
-void Put16(std::vector<BYTE>& b, size_t at, int v) {
-    b[at] = (BYTE)v;
-    b[at + 1] = (BYTE)(v >> 8);
-}
-void Put32(std::vector<BYTE>& b, size_t at, long long v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = (BYTE)(v >> (8 * i));
-}
-
 // BITMAPINFOHEADER (40 bytes): size, width, height, planes, bit count,
 // compression, image size, x and y resolution, colours used, important.
 std::vector<BYTE> DibHeader(int width, int height, int bits, DWORD compression = BI_RGB,
@@ -602,7 +595,7 @@ TEST(CreateGDIBufferFromDIB, ThirtyTwoBitsTopDownAndBottomUp) {
     EXPECT_EQ((std::vector<DWORD>{0x11111111, 0x22222222, 0x33333333, 0x44444444}), Pixels(buffer));
 
     std::vector<BYTE> bottom = top;
-    Put32(bottom, 8, 2);  // rows run bottom-up
+    PutU32LE(&bottom[8], 2);  // rows run bottom-up
     CComPtr<IPixelBuffer> flipped = FromDib(bottom);
     ASSERT_TRUE(flipped);
     EXPECT_EQ((std::vector<DWORD>{0x33333333, 0x44444444, 0x11111111, 0x22222222}),
@@ -674,12 +667,12 @@ TEST(CreateGDIBufferFromDIB, TakesWhatTheConversionTakes) {
     // Masks, then 7 colours that are not read: the rows start right after the masks.
     std::vector<BYTE> fields = DibHeader(2, 1, 16, BI_BITFIELDS, 7);
     fields.resize(52, 0);
-    Put32(fields, 40, 0xF800);
-    Put32(fields, 44, 0x07E0);
-    Put32(fields, 48, 0x001F);
+    PutU32LE(&fields[40], 0xF800);
+    PutU32LE(&fields[44], 0x07E0);
+    PutU32LE(&fields[48], 0x001F);
     cases.push_back({"bit fields, colours used ignored", rows(fields, 4), true});
     std::vector<BYTE> v4 = rows(DibHeader(2, 2, 32), 68 + 16);
-    Put32(v4, 0, 108);
+    PutU32LE(&v4[0], 108);
     cases.push_back({"108-byte header", v4, false});
     cases.push_back(
         {"8 bits, 257 colours", rows(DibHeader(1, 1, 8, BI_RGB, 257), 1028 + 4), false});
@@ -731,9 +724,9 @@ TEST(CreateGDIBufferFromDIB, CorruptBlocksGiveNull) {
         if (c.bytes == 0)
             b.resize(c.at);
         else if (c.bytes == 2)
-            Put16(b, c.at, (int)c.value);
+            PutU16LE(&b[c.at], (uint16_t)c.value);
         else
-            Put32(b, c.at, c.value);
+            PutU32LE(&b[c.at], (uint32_t)c.value);
         EXPECT_FALSE(FromDib(b)) << c.name;
     }
     EXPECT_EQ(nullptr, CreateGDIBufferFromDIB(nullptr));
