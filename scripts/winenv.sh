@@ -61,6 +61,10 @@ mavro_wine_start() {
 
 mavro_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
+  # The setup tests' own prefix beside it has a server of its own.
+  local setup
+  setup="$(dirname "${MAVRO_WINEPREFIX:-/nonexistent/x}")/setupprefix"
+  if [ -d "$setup" ]; then WINEPREFIX="$setup" wineserver -k >/dev/null 2>&1 || true; fi
   [ -n "${MAVRO_XVFB_PID:-}" ] && kill "$MAVRO_XVFB_PID" >/dev/null 2>&1 || true
   [ -n "${MAVRO_ALSA_CONF:-}" ] && rm -f "$MAVRO_ALSA_CONF"
   return 0

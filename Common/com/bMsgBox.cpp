@@ -30,13 +30,38 @@ static int AnswerFor(UINT type, bool yes) {
     }
 }
 
+// Questions answered so far from a list of answers.
+static LONG g_asked = 0;
+
+// The list item for the next question: the item at the count of questions
+// asked, or the last one.
+static void TakeListItem(char* value) {
+    LONG index = InterlockedIncrement(&g_asked) - 1;
+    char* item = value;
+    for (LONG i = 0; i < index; ++i) {
+        char* comma = strchr(item, ',');
+        if (!comma)
+            break;
+        item = comma + 1;
+    }
+    char* end = strchr(item, ',');
+    if (end)
+        *end = 0;
+    memmove(value, item, strlen(item) + 1);
+}
+
+void RestartUnattendedAnswers() {
+    InterlockedExchange(&g_asked, 0);
+}
+
 int UnattendedAnswer(UINT type, bool* answered) {
     *answered = false;
-    char value[32];
+    char value[256];
     DWORD n = GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value));
     if (n == 0 || n >= sizeof(value))
         return 0;
     *answered = true;
+    TakeListItem(value);
     if (_stricmp(value, "yes") == 0 || _stricmp(value, "ok") == 0)
         return AnswerFor(type, true);
     if (_stricmp(value, "no") == 0 || _stricmp(value, "cancel") == 0)
@@ -45,14 +70,22 @@ int UnattendedAnswer(UINT type, bool* answered) {
     return v > 0 ? v : AnswerFor(type, true);
 }
 
-int SysMessageBox(HWND window, const char* text, const char* caption, UINT type) {
-    if (g_handler)
-        return g_handler(window, text, caption, type);
-    bool answered = false;
-    int answer = UnattendedAnswer(type, &answered);
-    if (answered) {
-        LOG_MSG("MessageBox answered unattended (%d): %s", answer, text ? text : "");
-        return answer;
+bool AnswerWithoutWindow(HWND window, const char* text, const char* caption, UINT type,
+                         int* answer) {
+    if (g_handler) {
+        *answer = g_handler(window, text, caption, type);
+        return true;
     }
+    bool answered = false;
+    *answer = UnattendedAnswer(type, &answered);
+    if (answered)
+        LOG_MSG("MessageBox answered unattended (%d): %s", *answer, text ? text : "");
+    return answered;
+}
+
+int SysMessageBox(HWND window, const char* text, const char* caption, UINT type) {
+    int answer = 0;
+    if (AnswerWithoutWindow(window, text, caption, type, &answer))
+        return answer;
     return MessageBoxA(window, text, caption, type);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#ifndef RC_INVOKED
+
 typedef int (*PFNMESSAGEBOXHANDLER)(HWND window, const char* text, const char* caption, UINT type);
 
 // Shows (or answers) a message box; the answer is an ID* value.
@@ -15,5 +17,19 @@ PFNMESSAGEBOXHANDLER SetMessageBoxHandler(PFNMESSAGEBOXHANDLER handler);
 
 // The answer an unattended run gives to a box of this type: the environment
 // variable MAVRO_AUTOANSWER ("yes", "no", "ok", "cancel" or a number) chooses
-// it; without it the box is shown.
+// it; without it the box is shown. A list separated by commas answers the
+// questions of the process in order, its last answer every later one.
 int UnattendedAnswer(UINT type, bool* answered);
+// Starts the list over at its first answer.
+void RestartUnattendedAnswers();
+
+// The answer of the installed handler or of an unattended run; false when
+// the question has to be shown. Programs with a dialog of their own in place
+// of a message box ask here first, with the box type its buttons stand for.
+bool AnswerWithoutWindow(HWND window, const char* text, const char* caption, UINT type,
+                         int* answer);
+
+#endif
+
+// The "Yes to all" answer of a three-button question (Yes, Yes to all, No).
+#define IDYESTOALL 0x100

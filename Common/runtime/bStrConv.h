@@ -8,6 +8,8 @@
 #include <stddef.h>
 #include <string>
 
+#include "bTextCut.h"  // MbCutLength, MbCopyCut, the case rule
+
 // UTF-16 of length bytes of multibyte text (embedded NULs kept).
 std::wstring WideFromMultibyte(const char* text, size_t length);
 // UTF-16 of a NUL-terminated multibyte text; null is empty.
@@ -27,18 +29,6 @@ inline BSTR BstrFromMultibyte(const std::string& text) {
 // Multibyte text of a BSTR; null is empty.
 std::string MultibyteFromBstr(BSTR s);
 
-// Length of the longest prefix of a NUL-terminated text within `limit` bytes
-// that does not end inside a double-byte character (a lead byte without its
-// trail byte is left out). Null text has none.
-size_t MbCutLength(const char* text, size_t limit);
-
-// The one case rule of names and keys: ASCII letters fold, the bytes of a
-// double-byte character stay as they are. MbsICmp(a, b) == 0 exactly when
-// MbFoldCase(a) == MbFoldCase(b). Null counts as empty.
+// The key of a name under the one case rule of bTextCut.h: MbIEqual(a, b)
+// exactly when MbFoldCase(a) == MbFoldCase(b). Null counts as empty.
 std::string MbFoldCase(const char* text);
-int MbsICmp(const char* a, const char* b);
-inline bool MbsIEqual(const char* a, const char* b) {
-    return MbsICmp(a, b) == 0;
-}
-// The same over the first n bytes (a character cut by n compares its bytes).
-int MbsNICmp(const char* a, const char* b, size_t n);

@@ -129,7 +129,7 @@ public:
     COM_INTERFACE_ENTRY(ITraceLog)
     END_COM_MAP()
 
-    CTraceLog();
+    explicit CTraceLog(DWORD options);
 
     // IUnknown (slots 0-2)
     STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
@@ -178,7 +178,7 @@ public:
     STDMETHOD_(int, Reserved23)(int, int) override { return 0; }
     STDMETHOD(GetOptions)(DWORD* out) override {
         if (out)
-            *out = 0;
+            *out = m_options;
         return S_OK;
     }
     STDMETHOD_(void, DeleteThis)() override {
@@ -213,6 +213,7 @@ private:
     static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args)
         LOG_FORMAT(3, 0);
 
+    DWORD m_options;
     ULONG m_repeat;
     char m_lastText[ENTRY_BUFFER];
     char m_fileName[MAX_PATH];
@@ -227,8 +228,9 @@ private:
     CRITICAL_SECTION m_lock;
 };
 
-CTraceLog::CTraceLog()
-    : m_repeat(0),
+CTraceLog::CTraceLog(DWORD options)
+    : m_options(options),
+      m_repeat(0),
       m_writeIndex(0),
       m_pending(0),
       m_totalTrace(0),
@@ -387,7 +389,7 @@ int CTraceLog::WriteEntry(const char* text, int type) {
     }
     CutAt(entry, ENTRY_CUT);
 
-    if (SameTextIgnoringCase(entry, m_lastText)) {
+    if (!(m_options & TRACE_OPTION_KEEP_REPEATS) && SameTextIgnoringCase(entry, m_lastText)) {
         ++m_repeat;
     } else {
         if (m_repeat) {
@@ -534,18 +536,15 @@ int CTraceLog::FormatOnly(int, int, const char* format, ...) {
     return 0;
 }
 
-ITraceLog* g_traceLog = nullptr;
-
 }  // namespace
 
-ITraceLog* GetTraceLog() {
-    return g_traceLog;
-}
+// The process-wide object, kept with its accessor in bTraceLogAccessor.cpp.
+extern ITraceLog* g_traceLog;
 
-int CreateTraceLog(const char* path) {
+int CreateTraceLog(const char* path, DWORD options) {
     if (g_traceLog)
         ReleaseTraceLog();
-    CTraceLog* log = new (std::nothrow) CTraceLog();
+    CTraceLog* log = new (std::nothrow) CTraceLog(options);
     if (!log)
         return 0;
     g_traceLog = log;

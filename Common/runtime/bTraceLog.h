@@ -67,8 +67,15 @@ struct ITraceLog : public IUnknown {
 };
 DECLARE_IID(ITraceLog, 0xC0BC2631, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 
+// Options of CreateTraceLog, answered by GetOptions.
+enum {
+    // Every entry is written, also one equal to the entry before it (the
+    // setup programs' logs, where a repeated step is itself the news).
+    TRACE_OPTION_KEEP_REPEATS = 1,
+};
+
 // Creates the log object and opens the file; 0 on return.
-int CreateTraceLog(const char* path);
+int CreateTraceLog(const char* path, DWORD options = 0);
 // Writes the closing line and releases the object.
 void ReleaseTraceLog();
 ITraceLog* GetTraceLog();

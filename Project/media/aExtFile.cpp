@@ -156,7 +156,7 @@ BOOL CMTools::GetDefExtName(int type, int subtype, char* buffer, int length) {
     const std::string ext = std::string(".") + named->extension;
     if (!buffer || length <= 0)
         return FALSE;
-    MbsCopyCut(buffer, (size_t)length, ext.c_str());
+    MbCopyCut(buffer, (size_t)length, ext.c_str());
     return TRUE;
 }
 

@@ -58,7 +58,7 @@ static bool FullPathInto(const std::string& path, char* buffer, int length) {
         return false;
     }
     if (buffer && length > 0)
-        MbsCopyCut(buffer, (size_t)length, full);
+        MbCopyCut(buffer, (size_t)length, full);
     return true;
 }
 
@@ -69,7 +69,7 @@ static bool SplitDollar(const std::string& value, char* name, size_t nameSize, s
     std::string tail = value.substr(1);
     const char* slash = MbsChr(tail.c_str(), '\\');
     std::string head = slash ? tail.substr(0, (size_t)(slash - tail.c_str())) : tail;
-    MbsCopyCut(name, nameSize, head.c_str());
+    MbCopyCut(name, nameSize, head.c_str());
     *rest = slash ? std::string(slash + 1) : std::string();
     return true;
 }
@@ -85,11 +85,11 @@ bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
     std::string name, location;
     ReadStringFromStream(name, stream);
     ReadStringFromStream(location, stream);
-    MbsCopyCut(m_name, sizeof(m_name), name.c_str());
+    MbCopyCut(m_name, sizeof(m_name), name.c_str());
     m_parent[0] = 0;
     if (MbsNICmp(m_name, "r0", 2) == 0) {
         // The root: the runtime file's folder, whatever is stored.
-        MbsCopyCut(m_path, sizeof(m_path), PathDirectoryWithSlash(runtimePath).c_str());
+        MbCopyCut(m_path, sizeof(m_path), PathDirectoryWithSlash(runtimePath).c_str());
         return true;
     }
     std::string path;
@@ -100,7 +100,7 @@ bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
         return false;
     }
     DropTrailingBackslash(path);
-    MbsCopyCut(m_path, sizeof(m_path), path.c_str());
+    MbCopyCut(m_path, sizeof(m_path), path.c_str());
     return true;
 }
 
@@ -117,7 +117,7 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
             return false;
         }
         std::string path = f->m_path;
-        if (MbsIEqual(path.c_str(), "."))
+        if (MbIEqual(path.c_str(), "."))
             path = PathDirectoryWithSlash(runtimePath);
         built = JoinPath(path, built);
         if (!f->m_parent[0] || !m_pTable)
@@ -148,7 +148,7 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
     try {
         std::string name;
         ReadStringFromStream(name, stream);
-        MbsCopyCut(m_name, sizeof(m_name), name.c_str());
+        MbCopyCut(m_name, sizeof(m_name), name.c_str());
         DWORD ignored = 0;
         stream->Read(&ignored, 4);
         stream->Read(&m_mediaType, 4);
@@ -166,7 +166,7 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
         ReadStringFromStream(location, stream);
         if (!SplitDollar(location, m_folder, sizeof(m_folder), &file))
             file = location;
-        MbsCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
+        MbCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
         return true;
     } catch (const CTeskExcept&) {
         return false;
@@ -545,12 +545,12 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     std::vector<CRtMediaFolder*> addedFolders;
     ForEachKey(iniPath, "MediaPath", [&](const char* key, const char* value) {
         CRtMediaFolder update;
-        MbsCopyCut(update.m_name, sizeof(update.m_name), key);
+        MbCopyCut(update.m_name, sizeof(update.m_name), key);
         std::string path;
         if (!SplitDollar(value, update.m_parent, sizeof(update.m_parent), &path))
             path = value;
         DropTrailingBackslash(path);
-        MbsCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
+        MbCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
         CRtMediaFolder* folder = folders.FindItem(update.m_name);
         if (!folder) {
             CRtMediaFolder*& added = newFolders[MbFoldCase(update.m_name)];
@@ -571,7 +571,7 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     std::vector<CRtMediaItem*> addedItems;
     ForEachKey(iniPath, "MediaIndex", [&](const char* key, const char* value) {
         char name[32];
-        MbsCopyCut(name, sizeof(name), key);
+        MbCopyCut(name, sizeof(name), key);
         char folderName[32] = {0};
         std::string file;
         if (!SplitDollar(value, folderName, sizeof(folderName), &file))
@@ -591,7 +591,7 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         item->m_flags = (item->m_flags & ~0x0Fu) | MEDIAKIND_FILE;
         ZeroMemory(item->m_folder, sizeof(item->m_folder));
         memcpy(item->m_folder, folderName, sizeof(folderName));
-        MbsCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
+        MbCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
     });
     items.InsertMany(addedItems);
 

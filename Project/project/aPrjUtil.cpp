@@ -13,15 +13,6 @@ static inline bool IsLead(unsigned char c) {
     return c >= 0x80 && IsDBCSLeadByte(c);
 }
 
-void MbsCopyCut(char* dest, size_t size, const char* text) {
-    if (!dest || size == 0)
-        return;
-    size_t n = MbCutLength(text, size - 1);
-    if (n)
-        memcpy(dest, text, n);
-    dest[n] = 0;
-}
-
 const char* MbsLastChar(const char* text) {
     if (!text || !*text)
         return nullptr;
@@ -189,7 +180,7 @@ void ReadFixedWide(ITeskStream* stream, ULONG units, char* dest, size_t size) {
     std::vector<char> text(units + 1, 0);
     stream->ReadWideString(text.data(), units);
     text[units] = 0;
-    MbsCopyCut(dest, size, text.data());
+    MbCopyCut(dest, size, text.data());
 }
 
 void WriteFixedWide(ITeskStream* stream, ULONG units, const char* text) {

@@ -11,9 +11,6 @@
 #include "aStorage.h"
 #include "bStrConv.h"
 
-// Copies text into dest (size bytes with the NUL), cut before a character
-// that would not fit. Null text gives an empty dest. Nothing for size 0.
-void MbsCopyCut(char* dest, size_t size, const char* text);
 // Pointer to the last character of text (lead-byte aware), or null when empty.
 const char* MbsLastChar(const char* text);
 // First occurrence of a single-byte character, skipping double-byte ones.

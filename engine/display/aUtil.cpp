@@ -85,24 +85,6 @@ HMENU GetSubMenuAt(HMENU menu, int index) {
     return GetSubMenu(menu, index);
 }
 
-int GetFileVersion(const char* path, VS_FIXEDFILEINFO* out) {
-    if (!path || !out)
-        return 0;
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
-    if (!size)
-        return 0;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoA(path, 0, size, block.data()))
-        return 0;
-    void* info = nullptr;
-    UINT len = 0;
-    if (!VerQueryValueA(block.data(), "\\", &info, &len) || !info || len < sizeof(VS_FIXEDFILEINFO))
-        return 0;
-    memcpy(out, info, sizeof(VS_FIXEDFILEINFO));
-    return 1;
-}
-
 const void* LoadRCDataResource(UINT id, DWORD* sizeOut) {
     TRACE_POINT();
     if (sizeOut)

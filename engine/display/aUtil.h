@@ -9,7 +9,8 @@
 
 #include <string>
 
-#include "bErrorText.h"  // FormatErrorCode
+#include "bErrorText.h"    // FormatErrorCode
+#include "bFileVersion.h"  // GetFileVersion
 
 struct IPixelBuffer;
 struct IPlayerSite;
@@ -34,8 +35,6 @@ HMENU GetSubMenuAt(HMENU menu, int index);
 
 // Files and resources.
 
-// The 52-byte fixed version information of a file; 1 on success, else 0.
-int GetFileVersion(const char* path, VS_FIXEDFILEINFO* out);
 // The program's RT_RCDATA resource `id`: its locked data and size, or null
 // and 0.
 const void* LoadRCDataResource(UINT id, DWORD* sizeOut);

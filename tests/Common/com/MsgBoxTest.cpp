@@ -38,3 +38,31 @@ TEST(MsgBox, UnattendedAnswerByEnvironment) {
     UnattendedAnswer(MB_OK, &answered);
     EXPECT_FALSE(answered);
 }
+
+TEST(MsgBox, UnattendedListAnswersInOrderThenRepeatsItsLast) {
+    SetEnvironmentVariableA("MAVRO_AUTOANSWER", "no,yes,4");
+    RestartUnattendedAnswers();
+    bool answered = false;
+    // One answer per question; the types decide what "yes" and "no" mean.
+    EXPECT_EQ(IDNO, UnattendedAnswer(MB_YESNO, &answered));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(IDIGNORE, UnattendedAnswer(MB_ABORTRETRYIGNORE, &answered));
+    EXPECT_EQ(4, UnattendedAnswer(MB_YESNO, &answered));
+    EXPECT_EQ(4, UnattendedAnswer(MB_OK, &answered));
+    RestartUnattendedAnswers();
+    EXPECT_EQ(IDCANCEL, UnattendedAnswer(MB_OKCANCEL, &answered));
+    SetEnvironmentVariableA("MAVRO_AUTOANSWER", nullptr);
+    RestartUnattendedAnswers();
+}
+
+TEST(MsgBox, AnswerWithoutWindowAsksTheHandlerFirst) {
+    PFNMESSAGEBOXHANDLER old = SetMessageBoxHandler(AnswerNo);
+    int answer = 0;
+    EXPECT_TRUE(AnswerWithoutWindow(nullptr, "t", "c", MB_YESNOCANCEL, &answer));
+    EXPECT_EQ(IDNO, answer);
+    // Without a handler or an unattended answer the question must be shown.
+    SetMessageBoxHandler(nullptr);
+    SetEnvironmentVariableA("MAVRO_AUTOANSWER", nullptr);
+    EXPECT_FALSE(AnswerWithoutWindow(nullptr, "t", "c", MB_YESNO, &answer));
+    SetMessageBoxHandler(old);
+}

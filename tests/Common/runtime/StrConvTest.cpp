@@ -99,7 +99,7 @@ TEST(StrConv, FoldedKeysAgreeWithTheComparison) {
         EXPECT_EQ(MbsICmp(a.c_str(), b.c_str()), -MbsICmp(b.c_str(), a.c_str()));
     }
     EXPECT_EQ(MbFoldCase("ReadMe.TXT"), "readme.txt");
-    EXPECT_TRUE(MbsIEqual("ReadMe.TXT", "readme.txt"));
+    EXPECT_TRUE(MbIEqual("ReadMe.TXT", "readme.txt"));
     EXPECT_EQ(MbFoldCase(nullptr), "");
     EXPECT_EQ(MbsICmp(nullptr, ""), 0);
     if (IsDBCSLeadByte(0x81)) {

@@ -184,6 +184,27 @@ TEST_F(TraceLogTest, RepeatedEntriesAreCountedIgnoringCase) {
     }
 }
 
+TEST_F(TraceLogTest, KeepRepeatsWritesEveryEntry) {
+    CreateTraceLog(base.c_str(), TRACE_OPTION_KEEP_REPEATS);
+    ITraceLog* log = GetTraceLog();
+    ASSERT_NE(log, nullptr);
+    DWORD options = 0;
+    EXPECT_EQ(log->GetOptions(&options), S_OK);
+    EXPECT_EQ(options, (DWORD)TRACE_OPTION_KEEP_REPEATS);
+    for (const char* m : {"same", "same", "SAME", "other", "other"}) log->LogMessage("%s", m);
+    std::string text = CloseAndRead();
+    EXPECT_EQ(CountOf(text, ">>LOG MESSAGE<<   same\n"), 2) << text;
+    EXPECT_EQ(CountOf(text, ">>LOG MESSAGE<<   SAME\n"), 1) << text;
+    EXPECT_EQ(CountOf(text, ">>LOG MESSAGE<<   other\n"), 2) << text;
+    EXPECT_EQ(CountOf(text, ">>REPEAT<<"), 0) << text;
+
+    // The next log made without the option suppresses again.
+    ITraceLog* plain = Open();
+    for (const char* m : {"same", "same"}) plain->LogMessage("%s", m);
+    text = CloseAndRead();
+    EXPECT_EQ(CountOf(text, ">>LOG MESSAGE<<   same\n"), 1) << text;
+}
+
 TEST_F(TraceLogTest, DoubleByteTextsRepeatOnlyWhenEqual) {
     // GBK: the trail bytes 0x41 and 0x61 look like 'A' and 'a' but make
     // different characters; folding them would merge two distinct texts.

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "aPrjUtil.h"
+#include "bTextCut.h"
 
 CRegKey::CRegKey()
     : m_lastResult(ERROR_SUCCESS),
@@ -27,7 +27,7 @@ bool CRegKey::Done(LONG result) {
 
 bool CRegKey::Open(HKEY root, const char* path, bool create, REGSAM access) {
     CloseIfOpen();
-    MbsCopyCut(m_path, sizeof(m_path), path);
+    MbCopyCut(m_path, sizeof(m_path), path);
     HKEY key = nullptr;
     LONG r;
     if (create) {
@@ -49,7 +49,7 @@ bool CRegKey::Open(HKEY root, const char* path, bool create, REGSAM access) {
 
 bool CRegKey::Close() {
     if (!m_hKey)
-        return Done(ERROR_INVALID_HANDLE);
+        return true;  // nothing held: nothing to close
     LONG r = RegCloseKey(m_hKey);
     m_hKey = nullptr;
     return Done(r);
@@ -57,6 +57,27 @@ bool CRegKey::Close() {
 
 bool CRegKey::CloseIfOpen() {
     return m_hKey ? Close() : true;
+}
+
+DWORD CRegKey::GetSubkeyCount(DWORD* maxNameLength) const {
+    if (maxNameLength)
+        *maxNameLength = m_maxSubKeyLength;
+    return m_subKeys;
+}
+
+bool CRegKey::EnumSubkey(DWORD index, char* name, DWORD size) {
+    if (!name || size == 0)
+        return Done(ERROR_INVALID_PARAMETER);
+    name[0] = 0;
+    if (!m_hKey)
+        return Done(ERROR_INVALID_HANDLE);
+    DWORD length = size;
+    LONG r = RegEnumKeyExA(m_hKey, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (r != ERROR_SUCCESS)
+        name[0] = 0;
+    else
+        name[length < size ? length : size - 1] = 0;
+    return Done(r);
 }
 
 bool CRegKey::FindValue(const char* name, DWORD* index, DWORD* type) {
@@ -74,7 +95,7 @@ bool CRegKey::FindValue(const char* name, DWORD* index, DWORD* type) {
             return false;
         }
         valueName[sizeof(valueName) - 1] = 0;
-        bool match = name ? MbsIEqual(valueName, name) : valueName[0] == 0;
+        bool match = name ? MbIEqual(valueName, name) : valueName[0] == 0;
         if (match) {
             if (index)
                 *index = i;
@@ -113,6 +134,56 @@ bool CRegKey::WriteString(const char* name, const char* text) {
         return Done(ERROR_INVALID_HANDLE);
     if (!text)
         text = "";
+    // The NUL belongs to the data: readers that trust the stored length
+    // would otherwise get an unterminated text.
     return Done(RegSetValueExA(m_hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                               (DWORD)strlen(text)));
+                               (DWORD)strlen(text) + 1));
+}
+
+namespace {
+
+// The root named at the start of a full path, and the rest after its
+// backslash; null for any other beginning.
+HKEY SplitRegistryPath(const char* fullPath, const char** rest) {
+    static const struct {
+        const char* prefix;
+        HKEY root;
+    } roots[] = {{"HKLM\\", HKEY_LOCAL_MACHINE},
+                 {"HKCU\\", HKEY_CURRENT_USER},
+                 {"HKCR\\", HKEY_CLASSES_ROOT}};
+    if (!fullPath)
+        return nullptr;
+    for (const auto& r : roots) {
+        if (_strnicmp(fullPath, r.prefix, 5) == 0) {
+            *rest = fullPath + 5;
+            return r.root;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool GetRegistryValueByPath(const char* fullPath, const char* name, char* buffer, DWORD size) {
+    if (buffer && size)
+        buffer[0] = 0;
+    const char* path = nullptr;
+    HKEY root = SplitRegistryPath(fullPath, &path);
+    if (!root)
+        return false;
+    CRegKey key;
+    if (!key.Open(root, path, false, KEY_ALL_ACCESS))
+        return false;
+    return key.ReadString(name, buffer, size);
+}
+
+bool SetRegistryValueByPath(const char* fullPath, const char* name, const char* text) {
+    const char* path = nullptr;
+    HKEY root = SplitRegistryPath(fullPath, &path);
+    if (!root)
+        return false;
+    CRegKey key;
+    if (!key.Open(root, path, true, KEY_ALL_ACCESS))
+        return false;
+    return key.WriteString(name, text);
 }

@@ -1,0 +1,9 @@
+// String table of the launcher.
+#pragma once
+
+#define IDS_START_APPLICATION 57344
+#define IDS_CANNOT_START 57345
+#define IDS_OUT_OF_MEMORY 57346
+#define IDS_BAD_EXECUTABLE 57347
+#define IDS_RUNTIME_NOT_FOUND 57348
+#define IDS_ERROR_TITLE 57349
