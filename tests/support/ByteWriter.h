@@ -1,5 +1,6 @@
 // The one little-endian byte builder of the test fixtures: records, package
-// and project files, pictures.
+// and project files, pictures. A fixture writer of one format derives from
+// CByteWriterBase<itself>, so its own fields chain with the plain ones.
 #pragma once
 
 #include <stddef.h>
@@ -8,36 +9,42 @@
 #include <string>
 #include <vector>
 
-class CByteWriter {
+template <class Self>
+class CByteWriterBase {
 public:
-    CByteWriter& U8(uint8_t v) {
+    Self& U8(uint8_t v) {
         m_bytes += (char)v;
-        return *this;
+        return self();
     }
-    CByteWriter& U16(uint16_t v) { return U8((uint8_t)v).U8((uint8_t)(v >> 8)); }
-    CByteWriter& U32(uint32_t v) { return U16((uint16_t)v).U16((uint16_t)(v >> 16)); }
-    CByteWriter& U64(uint64_t v) { return U32((uint32_t)v).U32((uint32_t)(v >> 32)); }
-    CByteWriter& Bytes(const void* p, size_t n) {
+    Self& U16(uint16_t v) { return U8((uint8_t)v).U8((uint8_t)(v >> 8)); }
+    Self& U32(uint32_t v) { return U16((uint16_t)v).U16((uint16_t)(v >> 16)); }
+    Self& U64(uint64_t v) { return U32((uint32_t)v).U32((uint32_t)(v >> 32)); }
+    Self& Bytes(const void* p, size_t n) {
         m_bytes.append(static_cast<const char*>(p), n);
-        return *this;
+        return self();
     }
-    CByteWriter& Bytes(const std::string& s) {
+    Self& Bytes(const std::string& s) {
         m_bytes += s;
-        return *this;
+        return self();
     }
-    CByteWriter& Bytes(const std::vector<uint8_t>& b) { return Bytes(b.data(), b.size()); }
+    Self& Bytes(const std::vector<uint8_t>& b) { return Bytes(b.data(), b.size()); }
     // The characters of a text, without its NUL.
-    CByteWriter& Text(const char* s) {
+    Self& Text(const char* s) {
         m_bytes += s;
-        return *this;
+        return self();
     }
-    CByteWriter& Fill(uint8_t v, size_t n) {
+    Self& Fill(uint8_t v, size_t n) {
         m_bytes.append(n, (char)v);
-        return *this;
+        return self();
     }
-    CByteWriter& Zeros(size_t n) { return Fill(0, n); }
+    Self& Zeros(size_t n) { return Fill(0, n); }
     // ANSI text as `units` UTF-16 units, NUL-terminated and zero-padded (cut when longer).
-    CByteWriter& WideFixed(const char* text, size_t units);
+    Self& WideFixed(const char* text, size_t units) {
+        const std::wstring wide = WideOf(text);
+        for (size_t i = 0; i < units; ++i)
+            U16(i + 1 < units && i < wide.size() ? (uint16_t)wide[i] : 0);
+        return self();
+    }
 
     const std::string& Str() const { return m_bytes; }
     std::vector<uint8_t> Vector() const {
@@ -46,5 +53,17 @@ public:
     size_t Size() const { return m_bytes.size(); }
 
 private:
+    Self& self() { return static_cast<Self&>(*this); }
+    static std::wstring WideOf(const char* text);
+
     std::string m_bytes;
 };
+
+// UTF-16 of an ANSI text (the code page's conversion); defined in ByteWriter.cpp.
+std::wstring ByteWriterWide(const char* text);
+template <class Self>
+std::wstring CByteWriterBase<Self>::WideOf(const char* text) {
+    return ByteWriterWide(text);
+}
+
+class CByteWriter : public CByteWriterBase<CByteWriter> {};
