@@ -4,12 +4,7 @@
 #pragma once
 
 #include "bComBase.h"
-
-// printf-style checking of a format argument and the arguments after it
-// (positions count from 1). The C library's vsnprintf is the one the format
-// goes to, so its dialect is the one checked.
-#define LOG_FORMAT(formatArg, firstArg) \
-    __attribute__((format(__MINGW_PRINTF_FORMAT, formatArg, firstArg)))
+#include "bFormatCheck.h"
 
 // Win32 structured exceptions turned into C++ exceptions.
 class CSE_Exception {
