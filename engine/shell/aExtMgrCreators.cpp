@@ -5,3 +5,28 @@
 #include "aExtMgr.h"
 
 PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
+
+// The thirteen transition plug-ins, in the order of their modules.
+#include "aTransition.h"
+
+namespace {
+
+template <int N>
+HRESULT CreateTransitionModule(IUnknown** out) {
+    return CreateTransitionPlugin(N, IID_IUnknown, reinterpret_cast<void**>(out));
+}
+
+struct TransitionSlots {
+    TransitionSlots() {
+        static const PFNMODULECREATE creators[TRANSITION_CLASS_COUNT] = {
+            CreateTransitionModule<1>,  CreateTransitionModule<2>,  CreateTransitionModule<3>,
+            CreateTransitionModule<4>,  CreateTransitionModule<5>,  CreateTransitionModule<6>,
+            CreateTransitionModule<7>,  CreateTransitionModule<8>,  CreateTransitionModule<9>,
+            CreateTransitionModule<10>, CreateTransitionModule<11>, CreateTransitionModule<12>,
+            CreateTransitionModule<13>};
+        for (int i = 0; i < TRANSITION_CLASS_COUNT; ++i)
+            g_builtinClassCreators[BUILTIN_MOVE_PLUGIN + i] = creators[i];
+    }
+} g_transitionSlots;
+
+}  // namespace

@@ -1,0 +1,442 @@
+// The gradient fill (see bFillGrd.h).
+#include "bFillGrd.h"
+
+#include <math.h>
+#include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <string.h>
+
+#include <algorithm>
+
+#include "aPixBuf.h"
+#include "bFillInner.h"
+#include "bStorage.h"
+#include "bTraceLog.h"
+
+namespace {
+
+// floor(v + 0.5) for values within int range, without the library call
+// that floor costs on processors before SSE4.1.
+inline int RoundHalfUp(double v) {
+    double h = v + 0.5;
+    int t = (int)h;
+    return t > h ? t - 1 : t;
+}
+
+inline int Mod(long long a, int c) {
+    long long m = a % c;
+    return (int)(m < 0 ? m + c : m);
+}
+
+}  // namespace
+
+void BuildGradientRamp(int repeat, int balance, int offset, int longest, std::vector<int>& ramp) {
+    int c = (repeat + std::max(longest, 1) - 1) / repeat;
+    ramp.assign((size_t)repeat * c, 0);
+    if (c == 1) {
+        // Weights stay within 0..255 whatever the offset.
+        int w = std::max(0, std::min(255, (int)((long long)offset * 255 / 200)));
+        std::fill(ramp.begin(), ramp.end(), w);
+        return;
+    }
+    int r = (c - 1) * (balance + 100) / 200;
+    int f = c - r - 1;
+    long long s = c + (long long)c * offset / 200;
+    if (r == 0)
+        ramp[Mod(s, c)] = 0;
+    for (int i = 0; i < r; ++i) ramp[Mod(s + i, c)] = std::min(255, RoundHalfUp(i * 255.0 / r));
+    ramp[Mod(s + r, c)] = 255;
+    if (f == 0)
+        ramp[Mod(s + c - 1, c)] = 0;
+    for (int j = 0; j < f; ++j)
+        ramp[Mod(s + c - 1 - j, c)] = std::min(255, RoundHalfUp(j * 255.0 / f));
+    for (int k = 1; k < repeat; ++k)
+        std::copy(ramp.begin(), ramp.begin() + c, ramp.begin() + (size_t)k * c);
+}
+
+namespace {
+
+class GradientFill : public FillBase, public IGradientFillParams {
+public:
+    GradientFill()
+        : m_gradType(0), m_offset(0), m_balance(0), m_repeat(1), m_color1(0xFFFFFF), m_color2(0) {}
+
+    HRESULT Load(ITeskStream* stream) override {
+        int v[6];
+        stream->Read(v, sizeof(v));
+        m_gradType = v[0];
+        m_offset = v[1];
+        m_balance = v[2];
+        m_repeat = v[3];
+        m_color1 = (COLORREF)v[4];
+        m_color2 = (COLORREF)v[5];
+        return S_OK;
+    }
+    HRESULT Save(ITeskStream* stream) override {
+        int v[6] = {m_gradType, m_offset, m_balance, m_repeat, (int)m_color1, (int)m_color2};
+        stream->Write(v, sizeof(v));
+        return S_OK;
+    }
+    HRESULT Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha, const RECT* clip,
+                   IPlayerSite* site) override;
+    HRESULT CopyFrom(FillObject* other) override {
+        IGradientFillParams* p = nullptr;
+        if (FAILED(other->GetFillParams(reinterpret_cast<void**>(&p))) || !p)
+            return E_FAIL;
+        p->GetGradType(&m_gradType);
+        p->GetColor1(&m_color1);
+        p->GetColor2(&m_color2);
+        p->GetRepeat(&m_repeat);
+        p->GetBalance(&m_balance);
+        p->GetOffset(&m_offset);
+        return S_OK;
+    }
+    HRESULT Interpolate(FillObject* a, FillObject* b, int percent) override;
+    void* GetParams() override { return static_cast<IGradientFillParams*>(this); }
+
+    STDMETHOD(SetGradType)(int v) override { return Set(m_gradType, v); }
+    STDMETHOD(GetGradType)(int* v) override { return Get(m_gradType, v); }
+    STDMETHOD(SetColor1)(COLORREF v) override { return Set(m_color1, v); }
+    STDMETHOD(GetColor1)(COLORREF* v) override { return Get(m_color1, v); }
+    STDMETHOD(SetColor2)(COLORREF v) override { return Set(m_color2, v); }
+    STDMETHOD(GetColor2)(COLORREF* v) override { return Get(m_color2, v); }
+    STDMETHOD(SetRepeat)(int v) override { return Set(m_repeat, v); }
+    STDMETHOD(GetRepeat)(int* v) override { return Get(m_repeat, v); }
+    STDMETHOD(SetBalance)(int v) override { return Set(m_balance, v); }
+    STDMETHOD(GetBalance)(int* v) override { return Get(m_balance, v); }
+    STDMETHOD(SetOffset)(int v) override { return Set(m_offset, v); }
+    STDMETHOD(GetOffset)(int* v) override { return Get(m_offset, v); }
+
+private:
+    template <class T>
+    static HRESULT Set(T& field, T v) {
+        field = v;
+        return S_OK;
+    }
+    template <class T>
+    static HRESULT Get(const T& field, T* v) {
+        if (!v)
+            return E_POINTER;
+        *v = field;
+        return S_OK;
+    }
+    void Paint(const RECT& b, const RECT& c, BYTE* pixels, int pitch,
+               const std::vector<DWORD>& ramp);
+
+    int m_gradType;
+    int m_offset;
+    int m_balance;
+    int m_repeat;
+    COLORREF m_color1;
+    COLORREF m_color2;
+};
+
+HRESULT GradientFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha, const RECT* clip,
+                             IPlayerSite*) {
+    m_alpha = alpha;
+    if (!bounds || !buffer || !clip)
+        return E_POINTER;
+    if (m_color1 == m_color2)
+        return FillBufferRect(buffer, clip, FillPixel(m_color1, alpha));
+    if (m_gradType < GRAD_HORIZONTAL || m_gradType > GRAD_ANGULAR) {
+        LOG_MSG("GradFill render failed -- unknown type!");
+        return E_INVALIDARG;
+    }
+    if (m_repeat == 0)
+        return E_OUTOFMEMORY;
+    m_repeat = std::max(1, std::min(20, m_repeat));
+    m_balance = std::max(-100, std::min(100, m_balance));
+
+    HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
+    if (FAILED(hr))
+        return hr;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    buffer->GetBufferInfo(&info);
+    RECT c = *clip, whole = {0, 0, info.nWidth, info.nHeight};
+    if (info.pPixels && IntersectRect(&c, &c, &whole)) {
+        int W = bounds->right - bounds->left, H = bounds->bottom - bounds->top;
+        std::vector<int> weights;
+        BuildGradientRamp(m_repeat, m_balance, m_offset, std::max(W, H), weights);
+        // Weight to pixel once per weight; the ramp then holds pixels.
+        DWORD lut[256];
+        int c1[3] = {(int)(m_color1 & 0xFF), (int)((m_color1 >> 8) & 0xFF),
+                     (int)((m_color1 >> 16) & 0xFF)};
+        int c2[3] = {(int)(m_color2 & 0xFF), (int)((m_color2 >> 8) & 0xFF),
+                     (int)((m_color2 >> 16) & 0xFF)};
+        for (int w = 0; w < 256; ++w) {
+            int ch[3];
+            for (int k = 0; k < 3; ++k) ch[k] = c2[k] + ((w * (c1[k] - c2[k])) >> 8);
+            lut[w] = ((DWORD)alpha << 24) | ((DWORD)ch[0] << 16) | ((DWORD)ch[1] << 8) | ch[2];
+        }
+        std::vector<DWORD> ramp(weights.size());
+        for (size_t i = 0; i < weights.size(); ++i) ramp[i] = lut[weights[i] & 0xFF];
+        Paint(*bounds, c, info.pPixels, info.nPitch, ramp);
+    }
+    ScopedUseEnd(buffer);
+    return S_OK;
+}
+
+void GradientFill::Paint(const RECT& b, const RECT& c, BYTE* pixels, int pitch,
+                         const std::vector<DWORD>& ramp) {
+    const int W = b.right - b.left, H = b.bottom - b.top;
+    const int L = (int)ramp.size();
+    const int cw = c.right - c.left;
+    auto cap = [L](long long i) { return (int)(i < 0 ? 0 : i >= L ? L - 1 : i); };
+    auto row = [&](int y) {
+        return reinterpret_cast<DWORD*>(pixels + (ptrdiff_t)y * pitch) + c.left;
+    };
+    // Per-column and per-row terms of the profiles, x and y relative to the
+    // bounds' left and top.
+    std::vector<double> us(cw);
+    switch (m_gradType) {
+        case GRAD_HORIZONTAL: {
+            if (W == 1)
+                return;
+            DWORD* first = row(c.top);
+            for (int i = 0; i < cw; ++i) {
+                int x = c.left + i - b.left;
+                first[i] = ramp[cap(RoundHalfUp((double)L * x / (W - 1)))];
+            }
+            for (int y = c.top + 1; y < c.bottom; ++y) memcpy(row(y), first, cw * sizeof(DWORD));
+            return;
+        }
+        case GRAD_VERTICAL: {
+            if (H == 1)
+                return;
+            for (int y = c.top; y < c.bottom; ++y) {
+                DWORD v = ramp[cap(RoundHalfUp((double)L * (y - b.top) / (H - 1)))];
+                FillPixels(row(y), cw, v);
+            }
+            return;
+        }
+        case GRAD_BOX: {
+            // Rounding keeps order, so the index of the larger term is the
+            // larger index of the two terms.
+            std::vector<int> ix(cw);
+            for (int i = 0; i < cw; ++i) {
+                int x = c.left + i - b.left;
+                ix[i] = RoundHalfUp(L * ((double)abs(2 * x - W) / W));
+            }
+            for (int y = c.top; y < c.bottom; ++y) {
+                int yy = y - b.top;
+                int iy = RoundHalfUp(L * ((double)abs(2 * yy - H) / H));
+                DWORD* d = row(y);
+                for (int i = 0; i < cw; ++i) d[i] = ramp[cap(std::max(ix[i], iy))];
+            }
+            return;
+        }
+        case GRAD_CORNERS:
+        case GRAD_CORNER: {
+            if (W == 1 || H == 1)
+                return;
+            std::vector<double> oneMinus(cw);
+            for (int i = 0; i < cw; ++i) {
+                us[i] = (double)(c.left + i - b.left) / (W - 1);
+                oneMinus[i] = 1 - us[i];
+            }
+            // Inside the bounds every index lies in 0..L: truncation is the
+            // floor, and a ramp with its last entry doubled needs no cap.
+            [[maybe_unused]] const bool inside =
+                c.left >= b.left && c.top >= b.top && c.right <= b.right && c.bottom <= b.bottom;
+            std::vector<DWORD> padded(ramp);
+            padded.push_back(ramp.back());
+            for (int y = c.top; y < c.bottom; ++y) {
+                double v = (double)(y - b.top) / (H - 1);
+                DWORD* d = row(y);
+                int i = 0;
+#if defined(__SSE2__)
+                // Four pixels at a time with the same double operations as the
+                // plain loops below, so the indices are identical.
+                if (inside) {
+                    const __m128d one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
+                    const __m128d V = _mm_set1_pd(v), A = _mm_set1_pd(1 - v);
+                    const __m128d LL = _mm_set1_pd((double)L);
+                    const __m128d L1 = _mm_set1_pd((double)(L - 1));
+                    const __m128d k95 = _mm_set1_pd(0.95), zero = _mm_setzero_pd();
+                    const bool corners = m_gradType == GRAD_CORNERS;
+                    alignas(16) int idx[4];
+                    for (; i + 3 < cw; i += 4) {
+                        __m128d f[2];
+                        for (int k = 0; k < 2; ++k) {
+                            __m128d u = _mm_loadu_pd(&us[i + 2 * k]);
+                            __m128d m = _mm_loadu_pd(&oneMinus[i + 2 * k]);
+                            if (corners) {
+                                f[k] =
+                                    _mm_mul_pd(LL, _mm_add_pd(_mm_mul_pd(A, m), _mm_mul_pd(V, u)));
+                            } else {
+                                __m128d t = _mm_mul_pd(k95, _mm_sub_pd(one, _mm_mul_pd(V, m)));
+                                t = _mm_min_pd(_mm_max_pd(t, zero), one);
+                                f[k] = _mm_mul_pd(t, L1);
+                            }
+                        }
+                        __m128i n = _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_add_pd(f[0], half)),
+                                                       _mm_cvttpd_epi32(_mm_add_pd(f[1], half)));
+                        _mm_store_si128(reinterpret_cast<__m128i*>(idx), n);
+                        d[i] = padded[idx[0]];
+                        d[i + 1] = padded[idx[1]];
+                        d[i + 2] = padded[idx[2]];
+                        d[i + 3] = padded[idx[3]];
+                    }
+                }
+#endif
+                if (m_gradType == GRAD_CORNERS) {
+                    for (; i < cw; ++i) {
+                        double u = us[i];
+                        d[i] = ramp[cap(RoundHalfUp(L * ((1 - v) * oneMinus[i] + v * u)))];
+                    }
+                } else {
+                    for (; i < cw; ++i) {
+                        double t = 0.95 * (1 - v * oneMinus[i]);
+                        t = t < 0 ? 0 : t > 1 ? 1 : t;
+                        d[i] = ramp[cap(RoundHalfUp(t * (L - 1)))];
+                    }
+                }
+            }
+            return;
+        }
+        case GRAD_RADIAL: {
+            if (W == 1 || H == 1)
+                return;
+            // The square-root table, already turned into ramp pixels.
+            std::vector<DWORD> root(32768);
+            for (int k = 0; k < 32768; ++k)
+                root[k] = ramp[cap(RoundHalfUp(sqrt(k / 32767.0) * (L - 1)))];
+            for (int i = 0; i < cw; ++i) {
+                double u = 2.0 * (c.left + i - b.left) / (W - 1) - 1;
+                us[i] = u * u;
+            }
+            for (int y = c.top; y < c.bottom; ++y) {
+                double v = 2.0 * (y - b.top) / (H - 1) - 1;
+                double v2 = v * v;
+                DWORD* d = row(y);
+                int i = 0;
+#if defined(__SSE2__)
+                // q is never negative; q above 1 and q = 1 both give 32767.
+                const __m128d V2 = _mm_set1_pd(v2), two = _mm_set1_pd(2.0);
+                const __m128d one = _mm_set1_pd(1.0), top = _mm_set1_pd(32767.0);
+                alignas(16) int idx[4];
+                for (; i + 3 < cw; i += 4) {
+                    __m128d q0 = _mm_div_pd(_mm_add_pd(_mm_loadu_pd(&us[i]), V2), two);
+                    __m128d q1 = _mm_div_pd(_mm_add_pd(_mm_loadu_pd(&us[i + 2]), V2), two);
+                    q0 = _mm_mul_pd(_mm_min_pd(q0, one), top);
+                    q1 = _mm_mul_pd(_mm_min_pd(q1, one), top);
+                    _mm_store_si128(reinterpret_cast<__m128i*>(idx),
+                                    _mm_unpacklo_epi64(_mm_cvttpd_epi32(q0), _mm_cvttpd_epi32(q1)));
+                    d[i] = root[idx[0]];
+                    d[i + 1] = root[idx[1]];
+                    d[i + 2] = root[idx[2]];
+                    d[i + 3] = root[idx[3]];
+                }
+#endif
+                for (; i < cw; ++i) {
+                    double q = (us[i] + v2) / 2;
+                    int k = q > 1 ? 32767 : (int)(q * 32767);
+                    d[i] = root[k];
+                }
+            }
+            return;
+        }
+        case GRAD_ANGULAR: {
+            // A one-pixel side has no direction to measure.
+            if (W == 1 || H == 1)
+                return;
+            const float twoPi = 6.28318530717958647692f;
+            for (int y = c.top; y < c.bottom; ++y) {
+                float dv = (float)(y - b.top) / (H - 1) - 0.5f;
+                DWORD* d = row(y);
+                for (int i = 0; i < cw; ++i) {
+                    float du = (float)(c.left + i - b.left) / (W - 1) - 0.5f;
+                    float a = atan2f(dv, du);
+                    if (a <= 0)
+                        a += twoPi;
+                    d[i] = ramp[cap(RoundHalfUp(a / twoPi * L))];
+                }
+            }
+            return;
+        }
+    }
+}
+
+int BlendNumber(int x, int y, int p) {
+    return x == y ? x : x + ((y - x) * p + 50) / 100;
+}
+
+COLORREF AverageColor(COLORREF a, COLORREF b, COLORREF c, COLORREF d) {
+    COLORREF out = 0;
+    for (int s = 0; s < 24; s += 8) {
+        int sum = ((a >> s) & 0xFF) + ((b >> s) & 0xFF) + ((c >> s) & 0xFF) + ((d >> s) & 0xFF);
+        out |= (COLORREF)(sum / 4) << s;
+    }
+    return out;
+}
+
+HRESULT GradientFill::Interpolate(FillObject* a, FillObject* b, int p) {
+    IGradientFillParams* pa = nullptr;
+    if (FAILED(a->GetFillParams(reinterpret_cast<void**>(&pa))) || !pa)
+        return E_FAIL;
+    int tA = 0, rA = 1, balA = 0, offA = 0;
+    COLORREF a1 = 0, a2 = 0;
+    pa->GetGradType(&tA);
+    pa->GetColor1(&a1);
+    pa->GetColor2(&a2);
+    pa->GetRepeat(&rA);
+    pa->GetBalance(&balA);
+    pa->GetOffset(&offA);
+    int tB = tA, rB = rA, balB = balA, offB = offA;
+    COLORREF b1 = 0, b2 = 0;
+    int typeB = -1;
+    b->GetFillType(&typeB);
+    if (typeB == FILL_GRADIENT) {
+        IGradientFillParams* pb = nullptr;
+        if (FAILED(b->GetFillParams(reinterpret_cast<void**>(&pb))) || !pb)
+            return E_FAIL;
+        pb->GetGradType(&tB);
+        pb->GetColor1(&b1);
+        pb->GetColor2(&b2);
+        pb->GetRepeat(&rB);
+        pb->GetBalance(&balB);
+        pb->GetOffset(&offB);
+    } else {
+        ISolidFillParams* pb = nullptr;
+        if (FAILED(b->GetFillParams(reinterpret_cast<void**>(&pb))) || !pb)
+            return E_FAIL;
+        pb->GetColor(&b1);
+        b2 = b1;
+    }
+    if (tA == tB) {
+        m_gradType = tA;
+        m_color1 = BlendColor(a1, b1, p);
+        m_color2 = BlendColor(a2, b2, p);
+    } else {
+        COLORREF m = AverageColor(a1, a2, b1, b2);
+        int p2 = 2 * p;
+        if (p2 >= 100) {
+            m_gradType = tB;
+            m_color1 = BlendColor(m, b1, p2 - 100);
+            m_color2 = BlendColor(m, b2, p2 - 100);
+        } else {
+            m_gradType = tA;
+            m_color1 = BlendColor(a1, m, p2);
+            m_color2 = BlendColor(a2, m, p2);
+        }
+    }
+    m_repeat = BlendNumber(rA, rB, p);
+    m_balance = BlendNumber(balA, balB, p);
+    m_offset = BlendNumber(offA, offB, p);
+    return S_OK;
+}
+
+// Inside the namespace the class hides the system's GradientFill function.
+FillBase* NewGradientFill() {
+    return new (std::nothrow) GradientFill();
+}
+
+}  // namespace
+
+FillBase* CreateGradientFill() {
+    return NewGradientFill();
+}

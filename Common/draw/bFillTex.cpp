@@ -1,0 +1,263 @@
+// The texture fill (see bFillTex.h).
+#include "bFillTex.h"
+
+#include <math.h>
+#include <string.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "aPixBuf.h"
+#include "bFillInner.h"
+#include "bGrphLib.h"
+#include "bStorage.h"
+#include "bTraceLog.h"
+
+namespace {
+
+inline int RoundHalfUp(double v) {
+    return (int)floor(v + 0.5);
+}
+
+inline DWORD Entry(int blue, int green, int red, BYTE alpha) {
+    return ((DWORD)alpha << 24) | ((DWORD)(red & 0xFF) << 16) | ((DWORD)(green & 0xFF) << 8) |
+           (DWORD)(blue & 0xFF);
+}
+
+// The generator every field starts from, so that a size always gives the
+// same field.
+class FieldRandom {
+public:
+    FieldRandom() : m_x(1) {}
+    int Next() {
+        m_x = m_x * 214013u + 2531011u;
+        return (int)((m_x >> 16) & 0x7FFF);
+    }
+
+private:
+    unsigned m_x;
+};
+
+class FieldBuilder {
+public:
+    FieldBuilder(BYTE* field, int width) : m_field(field), m_width(width) {}
+
+    void Corners(int w, int h) {
+        At(0, 0) = (BYTE)(m_rand.Next() % 254 + 1);
+        At(w - 1, 0) = (BYTE)(m_rand.Next() % 254 + 1);
+        At(w - 1, h - 1) = (BYTE)(m_rand.Next() % 254 + 1);
+        At(0, h - 1) = (BYTE)(m_rand.Next() % 254 + 1);
+    }
+
+    void Subdivide(int x0, int y0, int x1, int y1) {
+        while (x1 - x0 > 1 || y1 - y0 > 1) {
+            int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+            Edge(mx, y0, At(x0, y0), At(x1, y0), x1 - x0);
+            Edge(x1, my, At(x1, y0), At(x1, y1), y1 - y0);
+            Edge(mx, y1, At(x0, y1), At(x1, y1), x1 - x0);
+            Edge(x0, my, At(x0, y0), At(x0, y1), y1 - y0);
+            At(mx, my) = (BYTE)((At(x0, y0) + At(x1, y0) + At(x1, y1) + At(x0, y1) + 2) / 4);
+            // A quadrant equal to one already done would change nothing (its
+            // edges are set and its corners unchanged): it is skipped, so a
+            // one-pixel-wide field costs no more than its size.
+            Subdivide(x0, y0, mx, my);
+            if (x0 != x1)
+                Subdivide(mx, y0, x1, my);
+            if (y0 != y1)
+                Subdivide(mx, my, x1, y1);
+            if (x0 == x1 || y0 == y1)
+                return;
+            x1 = mx;
+            y0 = my;
+        }
+    }
+
+private:
+    BYTE& At(int x, int y) { return m_field[(size_t)y * m_width + x]; }
+
+    void Edge(int x, int y, int a, int b, int span) {
+        BYTE& v = At(x, y);
+        if (v != 0)
+            return;
+        int d = (short)span;
+        int value = (a + b + 1) / 2;
+        if (d == 0)
+            value += 1;
+        else
+            value += m_rand.Next() % (2 * d) - d;
+        v = (BYTE)std::max(1, std::min(255, value));
+    }
+
+    BYTE* m_field;
+    int m_width;
+    FieldRandom m_rand;
+};
+
+}  // namespace
+
+void GenerateTextureField(BYTE* field, int width, int height) {
+    if (!field || width <= 0 || height <= 0)
+        return;
+    memset(field, 0, (size_t)width * height);
+    FieldBuilder builder(field, width);
+    builder.Corners(width, height);
+    builder.Subdivide(0, 0, width - 1, height - 1);
+}
+
+void BuildTexturePalette(int type, BYTE alpha, DWORD palette[256]) {
+    int b[256] = {}, g[256] = {}, r[256] = {};
+    int scale = 4;
+    switch (type) {
+        case 0:
+            for (int i = 0; i < 256; ++i) {
+                b[i] = 63;
+                g[i] = r[i] = RoundHalfUp(abs(i - 127) * 63.0 / 127);
+            }
+            break;
+        case 1:
+            scale = 1;
+            for (int i = 0; i < 256; ++i) {
+                b[i] = 255;
+                int v = SinCent(RoundHalfUp(i * 18000.0 / 255)) * 255 / 10000;
+                g[i] = r[i] = std::max(0, std::min(255, v));
+            }
+            break;
+        case 2:
+            b[0] = 63;
+            g[0] = 1;
+            for (int k = 1; k <= 85; ++k) {
+                int p = RoundHalfUp(63.0 * k / 85), q = RoundHalfUp(63.0 * (86 - k) / 85);
+                b[k] = q, g[k] = p, r[k] = 0;
+                b[85 + k] = 0, g[85 + k] = q, r[85 + k] = p;
+                b[170 + k] = p, g[170 + k] = 0, r[170 + k] = q;
+            }
+            for (int i = 0; i < 256; ++i) {
+                b[i] = std::min(63, b[i]);
+                g[i] = std::min(63, g[i]);
+                r[i] = std::min(63, r[i]);
+            }
+            break;
+        case 3:
+            for (int i = -18; i <= 0; ++i) {
+                b[118 + i] = 32;
+                g[118 + i] = RoundHalfUp(21.0 * -i / 18);
+                r[118 + i] = RoundHalfUp(63.0 * -i / 18);
+            }
+            break;
+        default:
+            // Seven bands; entries 252-255 stay black.
+            for (int band = 0; band < 7; ++band)
+                for (int j = 0; j < 36; ++j) {
+                    int i = band * 36 + j, v = RoundHalfUp(1.8 * j);
+                    int bits = band + 1;  // 1 blue, 2 green, 4 red
+                    b[i] = (bits & 1) ? v : 0;
+                    g[i] = (bits & 2) ? v : 0;
+                    r[i] = (bits & 4) ? v : 0;
+                }
+            break;
+    }
+    for (int i = 0; i < 256; ++i)
+        palette[i] = Entry(b[i] * scale, g[i] * scale, r[i] * scale, alpha);
+}
+
+namespace {
+
+class CTextureFill : public FillBase, public ITextureFillParams {
+public:
+    CTextureFill() : m_textureType(0), m_width(0), m_height(0) {
+        memset(m_palette, 0, sizeof(m_palette));
+    }
+
+    HRESULT Load(ITeskStream* stream) override {
+        int type;
+        stream->Read(&type, 4);
+        SetTextureType(type);
+        return S_OK;
+    }
+    HRESULT Save(ITeskStream* stream) override {
+        stream->Write(&m_textureType, 4);
+        return S_OK;
+    }
+    HRESULT Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha, const RECT* clip,
+                   IPlayerSite*) override;
+    HRESULT CopyFrom(FillObject* other) override {
+        ITextureFillParams* p = nullptr;
+        if (FAILED(other->GetFillParams(reinterpret_cast<void**>(&p))) || !p)
+            return E_FAIL;
+        int type = 0;
+        p->GetTextureType(&type);
+        return SetTextureType(type);
+    }
+    HRESULT Interpolate(FillObject*, FillObject*, int) override {
+        LOG_MSG("CTextureFill::InterpolateFill not support now");
+        return E_NOTIMPL;
+    }
+    void* GetParams() override { return static_cast<ITextureFillParams*>(this); }
+
+    STDMETHOD(SetTextureType)(int type) override {
+        m_textureType = type;
+        m_field.clear();
+        m_field.shrink_to_fit();
+        m_width = m_height = 0;
+        return S_OK;
+    }
+    STDMETHOD(GetTextureType)(int* type) override {
+        if (!type)
+            return E_POINTER;
+        *type = m_textureType;
+        return S_OK;
+    }
+
+private:
+    int m_textureType;
+    DWORD m_palette[256];
+    std::vector<BYTE> m_field;
+    int m_width;
+    int m_height;
+};
+
+HRESULT CTextureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha, const RECT* clip,
+                             IPlayerSite*) {
+    m_alpha = alpha;
+    if (!bounds || !buffer || !clip)
+        return E_POINTER;
+    int w = bounds->right - bounds->left, h = bounds->bottom - bounds->top;
+    if (w <= 0 || h <= 0)
+        return S_OK;
+    HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
+    if (FAILED(hr))
+        return hr;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_ALL;
+    buffer->GetBufferInfo(&info);
+    if (m_field.empty() || m_width != w || m_height != h) {
+        try {
+            m_field.resize((size_t)w * h);
+        } catch (const std::bad_alloc&) {
+            ScopedUseEnd(buffer);
+            m_width = m_height = 0;
+            return E_OUTOFMEMORY;
+        }
+        m_width = w;
+        m_height = h;
+        BuildTexturePalette(m_textureType, alpha, m_palette);
+        GenerateTextureField(m_field.data(), w, h);
+    }
+    RECT c = *clip, whole = {0, 0, info.nWidth, info.nHeight};
+    if (info.pPixels && IntersectRect(&c, &c, &whole) && IntersectRect(&c, &c, bounds)) {
+        for (int y = c.top; y < c.bottom; ++y) {
+            DWORD* d = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
+            const BYTE* f = m_field.data() + (size_t)(y - bounds->top) * w - bounds->left;
+            for (int x = c.left; x < c.right; ++x) d[x] = m_palette[f[x]];
+        }
+    }
+    ScopedUseEnd(buffer);
+    return S_OK;
+}
+
+}  // namespace
+
+FillBase* CreateTextureFill() {
+    return new (std::nothrow) CTextureFill();
+}

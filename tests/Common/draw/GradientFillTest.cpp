@@ -1,0 +1,286 @@
+// The gradient fill: ramp shapes, the profiles against a plain evaluation of
+// their formulas, interpolation and the clamped parameters.
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <algorithm>
+
+#include "DrawTestUtil.h"
+#include "TestFiles.h"
+#include "bFillGrd.h"
+#include "bFillShd.h"
+
+using namespace drawtest;
+
+namespace {
+
+struct Gradient {
+    Gradient() {
+        fill.Attach(CreateFillObject());
+        fill->SetFillType(1);
+        void* p = nullptr;
+        fill->GetFillParams(&p);
+        params = static_cast<IGradientFillParams*>(p);
+    }
+    CComPtr<FillObject> fill;
+    IGradientFillParams* params = nullptr;
+};
+
+int RoundUp(double v) {
+    return (int)floor(v + 0.5);
+}
+
+// The ramp written out plainly, step by step.
+std::vector<int> PlainRamp(int repeat, int balance, int offset, int longest) {
+    int c = (repeat + longest - 1) / repeat;
+    std::vector<int> period(c, 0);
+    auto at = [c](long long i) { return (int)(((i % c) + c) % c); };
+    if (c == 1) {
+        period[0] = std::min(255, std::max(0, offset * 255 / 200));
+    } else {
+        int r = (c - 1) * (balance + 100) / 200, f = c - r - 1;
+        long long s = c + (long long)c * offset / 200;
+        if (r == 0)
+            period[at(s)] = 0;
+        for (int i = 0; i < r; ++i) period[at(s + i)] = std::min(255, RoundUp(255.0 * i / r));
+        period[at(s + r)] = 255;
+        if (f == 0)
+            period[at(s + c - 1)] = 0;
+        for (int j = 0; j < f; ++j)
+            period[at(s + c - 1 - j)] = std::min(255, RoundUp(255.0 * j / f));
+    }
+    std::vector<int> ramp;
+    for (int k = 0; k < repeat; ++k) ramp.insert(ramp.end(), period.begin(), period.end());
+    return ramp;
+}
+
+DWORD PlainPixel(int w, COLORREF c1, COLORREF c2) {
+    DWORD out = 0xFF000000;
+    for (int k = 0; k < 3; ++k) {
+        int a = (c1 >> (8 * k)) & 0xFF, b = (c2 >> (8 * k)) & 0xFF;
+        int v = b + (int)floor(w * (a - b) / 256.0);
+        out |= (DWORD)v << (16 - 8 * k);
+    }
+    return out;
+}
+
+// The index of the ramp for pixel (x, y) of a W x H bounds; -1 draws nothing.
+int PlainIndex(int type, int x, int y, int W, int H, int L) {
+    auto cap = [L](int i) { return std::max(0, std::min(L - 1, i)); };
+    switch (type) {
+        case 0:
+            return W == 1 ? -1 : cap(RoundUp((double)L * x / (W - 1)));
+        case 1:
+            return H == 1 ? -1 : cap(RoundUp((double)L * y / (H - 1)));
+        case 2:
+            return cap(
+                RoundUp(L * std::max((double)abs(2 * x - W) / W, (double)abs(2 * y - H) / H)));
+        case 3: {
+            if (W == 1 || H == 1)
+                return -1;
+            double u = (double)x / (W - 1), v = (double)y / (H - 1);
+            return cap(RoundUp(L * ((1 - v) * (1 - u) + v * u)));
+        }
+        case 4: {
+            if (W == 1 || H == 1)
+                return -1;
+            double u = (double)x / (W - 1), v = (double)y / (H - 1);
+            double t = std::min(1.0, std::max(0.0, 0.95 * (1 - v * (1 - u))));
+            return cap(RoundUp(t * (L - 1)));
+        }
+        case 5: {
+            if (W == 1 || H == 1)
+                return -1;
+            double u = 2.0 * x / (W - 1) - 1, v = 2.0 * y / (H - 1) - 1;
+            double q = (u * u + v * v) / 2;
+            int k = q > 1 ? 32767 : (int)(q * 32767);
+            return cap(RoundUp(sqrt(k / 32767.0) * (L - 1)));
+        }
+        case 6: {
+            if (W == 1 || H == 1)
+                return -1;
+            float du = (float)x / (W - 1) - 0.5f, dv = (float)y / (H - 1) - 0.5f;
+            const float twoPi = 6.28318530717958647692f;
+            float a = atan2f(dv, du);
+            if (a <= 0)
+                a += twoPi;
+            return cap(RoundUp(a / twoPi * L));
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(GradientFill, DefaultProfileEdgesAndMiddle) {
+    Gradient g;
+    CComPtr<IPixelBuffer> buffer = MakeBuffer(101, 3, 0);
+    RECT r = {0, 0, 101, 3};
+    EXPECT_EQ(S_OK, g.fill->Render(&r, buffer, nullptr, nullptr));
+    EXPECT_EQ(0xFF000000u, Pixel(buffer, 0, 1));  // colour 2 at both edges
+    EXPECT_EQ(0xFF000000u, Pixel(buffer, 100, 1));
+    EXPECT_EQ(0xFFF9F9F9u, Pixel(buffer, 50, 1));  // weight 250: 250 * 255 >> 8
+    std::vector<int> ramp;
+    BuildGradientRamp(1, 0, 0, 101, ramp);
+    EXPECT_EQ(250, ramp[51]);
+    EXPECT_EQ(255, ramp[50]);
+}
+
+TEST(GradientFill, BalanceShapesTheRamp) {
+    std::vector<int> ramp;
+    BuildGradientRamp(1, -100, 0, 50, ramp);  // falling: colour 1 to colour 2
+    EXPECT_EQ(255, ramp.front());
+    EXPECT_EQ(0, ramp.back());
+    for (size_t i = 1; i < ramp.size(); ++i) EXPECT_LE(ramp[i], ramp[i - 1]);
+    BuildGradientRamp(2, 100, 0, 100, ramp);  // rising, each period ending in 0
+    ASSERT_EQ(100u, ramp.size());
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(0, ramp[k * 50]);
+        EXPECT_EQ(0, ramp[k * 50 + 49]);
+        for (int i = 1; i < 49; ++i) EXPECT_GT(ramp[k * 50 + i], ramp[k * 50 + i - 1]);
+    }
+}
+
+TEST(GradientFill, RepeatGivesIdenticalPeriods) {
+    std::vector<int> ramp;
+    BuildGradientRamp(3, 0, 0, 300, ramp);
+    ASSERT_EQ(300u, ramp.size());
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(ramp[i], ramp[100 + i]);
+        EXPECT_EQ(ramp[i], ramp[200 + i]);
+    }
+    EXPECT_EQ(0, ramp[0]);
+    EXPECT_EQ(255, ramp[49]);
+}
+
+TEST(GradientFill, OffsetsFarBelowStayInsideThePeriod) {
+    std::vector<int> base, shifted;
+    BuildGradientRamp(1, 20, 0, 50, base);
+    for (int offset : {-450, -201, -1000000, 250, 1000000}) {
+        BuildGradientRamp(1, 20, offset, 50, shifted);
+        ASSERT_EQ(base.size(), shifted.size());
+        long long s = 50 + 50LL * offset / 200;
+        int shift = (int)(((s % 50) + 50) % 50);
+        for (int i = 0; i < 50; ++i) EXPECT_EQ(base[(i - shift + 50) % 50], shifted[i]) << offset;
+    }
+}
+
+TEST(GradientFill, EqualColoursPaintFlatEvenForAnUnknownType) {
+    Gradient g;
+    g.params->SetGradType(42);
+    g.params->SetColor1(RGB(5, 6, 7));
+    g.params->SetColor2(RGB(5, 6, 7));
+    CComPtr<IPixelBuffer> buffer = MakeBuffer(9, 9, 0);
+    RECT r = {0, 0, 9, 9};
+    EXPECT_EQ(S_OK, g.fill->Render(&r, buffer, nullptr, nullptr));
+    for (DWORD p : Pixels(buffer)) ASSERT_EQ(0xFF050607u, p);
+    g.params->SetColor2(0);
+    LogCapture log;
+    EXPECT_EQ(E_INVALIDARG, g.fill->Render(&r, buffer, nullptr, nullptr));
+    EXPECT_LOGGED(log, "GradFill render failed -- unknown type!");
+}
+
+TEST(GradientFill, RepeatAndBalanceAreClampedWhenDrawing) {
+    Gradient g;
+    CComPtr<IPixelBuffer> buffer = MakeBuffer(8, 8, 0x01020304);
+    RECT r = {0, 0, 8, 8};
+    g.params->SetRepeat(0);
+    EXPECT_EQ(E_OUTOFMEMORY, g.fill->Render(&r, buffer, nullptr, nullptr));
+    for (DWORD p : Pixels(buffer)) ASSERT_EQ(0x01020304u, p);
+    g.params->SetRepeat(50);
+    g.params->SetBalance(-300);
+    EXPECT_EQ(S_OK, g.fill->Render(&r, buffer, nullptr, nullptr));
+    int repeat = 0, balance = 0;
+    g.params->GetRepeat(&repeat);
+    g.params->GetBalance(&balance);
+    EXPECT_EQ(20, repeat);
+    EXPECT_EQ(-100, balance);
+}
+
+TEST(GradientFill, EveryProfileEqualsThePlainFormulas) {
+    unsigned seed = 99;
+    auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 70; ++round) {
+        int type = round % 7;
+        int W = 1 + rnd() % 90, H = 1 + rnd() % 70;
+        int repeat = 1 + rnd() % 4, balance = (int)(rnd() % 201) - 100;
+        int offset = (int)(rnd() % 801) - 400;
+        COLORREF c1 = RGB(rnd() & 255, rnd() & 255, rnd() & 255);
+        COLORREF c2 = RGB(rnd() & 255, rnd() & 255, rnd() & 255);
+        if (c1 == c2)
+            c2 ^= 1;
+        Gradient g;
+        g.params->SetGradType(type);
+        g.params->SetRepeat(repeat);
+        g.params->SetBalance(balance);
+        g.params->SetOffset(offset);
+        g.params->SetColor1(c1);
+        g.params->SetColor2(c2);
+        // Bounds placed inside a larger buffer; a clip cutting into them.
+        CComPtr<IPixelBuffer> buffer = MakeBuffer(W + 20, H + 20, 0x0BADF00D);
+        RECT bounds = {7, 5, 7 + W, 5 + H};
+        RECT clip = {7 + (int)(rnd() % (W / 2 + 1)), 5 + (int)(rnd() % (H / 2 + 1)), 7 + W, 5 + H};
+        ASSERT_EQ(S_OK, g.fill->Render(&bounds, buffer, &clip, nullptr));
+        std::vector<int> ramp = PlainRamp(repeat, balance, offset, std::max(W, H));
+        int L = (int)ramp.size();
+        for (int y = 0; y < H + 20; ++y)
+            for (int x = 0; x < W + 20; ++x) {
+                DWORD want = 0x0BADF00D;
+                if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+                    int i = PlainIndex(type, x - bounds.left, y - bounds.top, W, H, L);
+                    if (i >= 0)
+                        want = PlainPixel(ramp[i], c1, c2);
+                }
+                ASSERT_EQ(want, Pixel(buffer, x, y))
+                    << "type " << type << " W " << W << " H " << H << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(GradientFill, Interpolation) {
+    Gradient a, b, out;
+    a.params->SetGradType(0);
+    a.params->SetColor1(RGB(0, 0, 0));
+    a.params->SetColor2(RGB(100, 100, 100));
+    a.params->SetRepeat(1);
+    b.params->SetGradType(5);
+    b.params->SetColor1(RGB(200, 200, 200));
+    b.params->SetColor2(RGB(100, 20, 0));
+    b.params->SetRepeat(4);
+    EXPECT_EQ(S_OK, out.fill->InterpolateFill(a.fill, b.fill, 50));
+    int type = -1, repeat = 0;
+    COLORREF c1 = 0, c2 = 0;
+    out.params->GetGradType(&type);
+    out.params->GetColor1(&c1);
+    out.params->GetColor2(&c2);
+    out.params->GetRepeat(&repeat);
+    // Average of the four colours: (0+100+200+100)/4, (0+100+200+20)/4, (0+100+200+0)/4.
+    EXPECT_EQ(5, type);
+    EXPECT_EQ(RGB(100, 80, 75), c1);
+    EXPECT_EQ(RGB(100, 80, 75), c2);
+    EXPECT_EQ(1 + (3 * 50 + 50) / 100, repeat);
+    out.fill->InterpolateFill(a.fill, b.fill, 49);
+    out.params->GetGradType(&type);
+    out.params->GetColor1(&c1);
+    EXPECT_EQ(0, type);
+    EXPECT_EQ(RGB(98, 78, 73), c1);  // trunc(0.98 * M)
+
+    // A solid second fill: same type, both colours its colour.
+    CComPtr<FillObject> solid;
+    solid.Attach(CreateFillObject());
+    void* p = nullptr;
+    solid->GetFillParams(&p);
+    static_cast<ISolidFillParams*>(p)->SetColor(RGB(50, 50, 50));
+    EXPECT_EQ(S_OK, out.fill->InterpolateFill(a.fill, solid, 100));
+    out.params->GetGradType(&type);
+    out.params->GetColor1(&c1);
+    out.params->GetColor2(&c2);
+    EXPECT_EQ(0, type);
+    EXPECT_EQ(RGB(50, 50, 50), c1);
+    EXPECT_EQ(RGB(50, 50, 50), c2);
+    // The solid fill first: the result is still the gradient's, reversed.
+    EXPECT_EQ(S_OK, out.fill->InterpolateFill(solid, a.fill, 0));
+    out.params->GetColor2(&c2);
+    EXPECT_EQ(RGB(50, 50, 50), c2);
+}
