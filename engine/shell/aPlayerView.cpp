@@ -8,6 +8,7 @@
 #include "aPlayerDoc.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
+#include "bHandles.h"
 #include "bMsgBox.h"
 #include "bTraceLog.h"
 
@@ -475,38 +476,26 @@ WndMap& TheWndMap() {
 
 bool WndMapAdd(HWND window, CPlayerView* view) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
-    bool added = m.views.emplace(window, view).second;
-    LeaveCriticalSection(&m.cs);
-    return added;
+    CCriticalSectionLock lock(&m.cs);
+    return m.views.emplace(window, view).second;
 }
 
 void WndMapRemove(HWND window) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
+    CCriticalSectionLock lock(&m.cs);
     m.views.erase(window);
-    LeaveCriticalSection(&m.cs);
 }
 
 CPlayerView* WndMapLookup(HWND window) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
-    CPlayerView* v = nullptr;
+    CCriticalSectionLock lock(&m.cs);
     auto it = m.views.find(window);
-    if (it != m.views.end()) {
-        v = it->second;
-    } else {
-        // A child of a mapped window finds its view through its ancestors.
-        for (auto& e : m.views) {
-            for (HWND p = GetParent(window); p; p = GetParent(p))
-                if (p == e.first) {
-                    v = e.second;
-                    break;
-                }
-            if (v)
-                break;
-        }
-    }
-    LeaveCriticalSection(&m.cs);
-    return v;
+    if (it != m.views.end())
+        return it->second;
+    // A child of a mapped window finds its view through its ancestors.
+    for (auto& e : m.views)
+        for (HWND p = GetParent(window); p; p = GetParent(p))
+            if (p == e.first)
+                return e.second;
+    return nullptr;
 }
