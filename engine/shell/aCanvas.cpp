@@ -374,7 +374,7 @@ bool CPageCanvas::LoadProperty(ITeskStream* stream) {
     path.resize(strlen(path.c_str()));
     // Paths longer than the record's 259 bytes are cut.
     if (path.size() > 259)
-        path.resize(MbsCutLength(path.c_str(), 259));
+        path.resize(MbCutLength(path.c_str(), 259));
     m_sound.path = path;
     if (stream->Read(m_sound.values, sizeof(m_sound.values)) < sizeof(m_sound.values))
         return false;

@@ -60,11 +60,15 @@ public:
     }
     STDMETHOD(InvalidateRect)(const RECT* rect) override { return m_play->InvalidateRect(rect); }
     STDMETHOD(InvalidateRgn)(HRGN region) override { return m_play->InvalidateRgn(region); }
-    STDMETHOD(GetMediaManager)(void** out) override { return m_play->GetMediaManager(out); }
+    STDMETHOD(GetMediaManager)(void** out) override {
+        return m_play->GetMediaManager(reinterpret_cast<IMediaManager**>(out));
+    }
     STDMETHOD(GetSequencer)(ISequencer** out) override { return m_play->GetSequencer(out); }
     STDMETHOD(GetRootCreator)(IObjectCreator** out) override { return m_play->GetRootCreator(out); }
     STDMETHOD(GetDatabase)(void** out) override { return m_play->GetDatabase(out); }
-    STDMETHOD(Stub29)(DWORD_PTR a) override { return m_play->Stub29(a, 0); }
+    STDMETHOD(Stub29)(DWORD_PTR a) override {
+        return m_play->Stub29(reinterpret_cast<void*>(a), nullptr);
+    }
     STDMETHOD(GetPageClock)(DWORD* out) override { return m_play->GetPageClock(out); }
     STDMETHOD(AdjustTime)(DWORD* time) override {
         if (!time)
@@ -198,8 +202,8 @@ STDMETHODIMP CPlayerSite::InvalidateRgn(HRGN region) {
     return S_OK;
 }
 
-STDMETHODIMP CPlayerSite::GetMediaManager(void** out) {
-    return Give(out, m_pDoc ? m_pDoc->GetMediaManagerObject() : nullptr);
+STDMETHODIMP CPlayerSite::GetMediaManager(IMediaManager** out) {
+    return Give(reinterpret_cast<void**>(out), m_pDoc ? m_pDoc->GetMediaManagerObject() : nullptr);
 }
 
 STDMETHODIMP CPlayerSite::GetDocument(void** out) {
@@ -238,11 +242,11 @@ STDMETHODIMP CPlayerSite::GetCodecManager(void** out) {
     return Give(out, m_pCodecs);
 }
 
-STDMETHODIMP CPlayerSite::GetExpression(void** out) {
-    return Give(out, nullptr);
+STDMETHODIMP CPlayerSite::GetExpression(IExpression** out) {
+    return Give(reinterpret_cast<void**>(out), nullptr);
 }
 
-STDMETHODIMP CPlayerSite::GetExpression2(void** out) {
+STDMETHODIMP CPlayerSite::GetExpression2(IExpression** out) {
     return GetExpression(out);
 }
 
@@ -314,8 +318,8 @@ STDMETHODIMP CPlayerSite::CreateForwarder(void* canvas, IUnknown* target, IUnkno
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-STDMETHODIMP CPlayerSite::GetTraceLog(void** out) {
-    return Give(out, ::GetTraceLog());
+STDMETHODIMP CPlayerSite::GetTraceLog(ITraceLog** out) {
+    return Give(reinterpret_cast<void**>(out), ::GetTraceLog());
 }
 
 STDMETHODIMP CPlayerSite::FindObject(const char* name, DWORD* typeId) {

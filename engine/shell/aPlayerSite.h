@@ -67,7 +67,7 @@ public:
     STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(InvalidateRect)(const RECT* rect) override;
     STDMETHOD(InvalidateRgn)(HRGN region) override;
-    STDMETHOD(GetMediaManager)(void** out) override;
+    STDMETHOD(GetMediaManager)(IMediaManager** out) override;
     STDMETHOD(GetDocument)(void** out) override;
     STDMETHOD(GetTickThread)(void** out) override;
     STDMETHOD(GetSequencer)(ISequencer** out) override;
@@ -77,8 +77,8 @@ public:
     STDMETHOD(GetFunctionManager)(void** out) override;
     STDMETHOD(GetProjectService)(void** out) override;
     STDMETHOD(GetCodecManager)(void** out) override;
-    STDMETHOD(GetExpression)(void** out) override;
-    STDMETHOD(GetExpression2)(void** out) override;
+    STDMETHOD(GetExpression)(IExpression** out) override;
+    STDMETHOD(GetExpression2)(IExpression** out) override;
     STDMETHOD(GetPageClock)(DWORD* out) override;
     STDMETHOD(GetCurrentCanvas)(void** out) override;
     STDMETHOD(GetDatabase)(void** out) override;
@@ -90,11 +90,11 @@ public:
     STDMETHOD(SetDirectDraw)(void* object) override;
     STDMETHOD(GetToolTipWindow)(IUnknown** out) override;
     STDMETHOD(CreateForwarder)(void* canvas, IUnknown* target, IUnknown** out) override;
-    STDMETHOD(GetTraceLog)(void** out) override;
-    STDMETHOD(Stub29)(DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub30)(DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub31)(DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub32)(DWORD_PTR, DWORD_PTR) override { return 0; }
+    STDMETHOD(GetTraceLog)(ITraceLog** out) override;
+    STDMETHOD(Stub29)(void*, void*) override { return 0; }
+    STDMETHOD(SetProjectFlag)(int, void*) override { return 0; }
+    STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
+    STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
     STDMETHOD(FindObject)(const char* name, DWORD* typeId) override;
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return m_pDirectDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override;

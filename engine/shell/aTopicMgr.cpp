@@ -7,6 +7,7 @@
 #include "aPlayerSite.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -99,7 +100,7 @@ bool CTopicManager::CanForward() const {
 
 bool CTopicManager::IsPageVisited(const char* name) const {
     for (CanvasStub* s : m_history)
-        if (s && MbsIEqual(s->GetName(), name))
+        if (s && MbIEqual(s->GetName(), name))
             return true;
     return false;
 }
