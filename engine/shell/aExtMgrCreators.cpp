@@ -7,6 +7,8 @@
 PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 
 // The thirteen transition plug-ins, in the order of their modules.
+#include "aGroupObj.h"
+#include "aPicObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -28,5 +30,13 @@ struct TransitionSlots {
             g_builtinClassCreators[BUILTIN_MOVE_PLUGIN + i] = creators[i];
     }
 } g_transitionSlots;
+
+// The object classes built here.
+struct ObjectSlots {
+    ObjectSlots() {
+        g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+    }
+} g_objectSlots;
 
 }  // namespace

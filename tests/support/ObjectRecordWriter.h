@@ -78,3 +78,29 @@ inline std::vector<uint8_t> StaticAbilityRecord(int32_t id, const std::wstring& 
     r.I32(id).U32((uint32_t)name.size()).Wide(name).U32((uint32_t)data.size() + 4).Bytes(data);
     return r.bytes;
 }
+
+// The picture object's record after the shared prefix: flags, media name as a
+// stream string (count with the NUL), media size, ratio, 8 reserved, clip
+// left and top, 8 reserved, start and end colour, tolerance, then the
+// database link's record (flags, position, two empty names).
+struct PictureRecord {
+    uint32_t flags = 4;
+    std::wstring name;
+    int32_t mediaWidth = 0, mediaHeight = 0, ratio = 100;
+    int32_t clipLeft = 0, clipTop = 0;
+    uint32_t startColor = 0, endColor = 0;
+    int32_t tolerance = 0;
+};
+inline std::vector<uint8_t> WritePictureRecord(const PictureRecord& p) {
+    RecordBytes r;
+    r.U32(p.flags);
+    if (p.name.empty())
+        r.U32(0);
+    else
+        r.U32((uint32_t)p.name.size() + 1).Wide(p.name).Zeros(2);
+    r.I32(p.mediaWidth).I32(p.mediaHeight).I32(p.ratio).Zeros(8);
+    r.I32(p.clipLeft).I32(p.clipTop).Zeros(8);
+    r.U32(p.startColor).U32(p.endColor).I32(p.tolerance);
+    r.U32(0).I32(0).U32(0).U32(0);
+    return r.bytes;
+}
