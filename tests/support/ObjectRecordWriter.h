@@ -104,3 +104,18 @@ inline std::vector<uint8_t> WritePictureRecord(const PictureRecord& p) {
     r.U32(0).I32(0).U32(0).U32(0);
     return r.bytes;
 }
+
+// The group object's record (read by the container extension's load, after
+// the event procedure's record): not used, flags, entry child, exit child,
+// initial child, current child, third value, delay in milliseconds.
+struct GroupRecord {
+    uint32_t flags = 0;
+    int32_t entryChild = 0, exitChild = 0, initialChild = 0, currentChild = 0;
+    int32_t thirdValue = 0, delay = 100;
+};
+inline std::vector<uint8_t> WriteGroupRecord(const GroupRecord& g) {
+    RecordBytes r;
+    r.U32(0).U32(g.flags).I32(g.entryChild).I32(g.exitChild).I32(g.initialChild);
+    r.I32(g.currentChild).I32(g.thirdValue).I32(g.delay);
+    return r.bytes;
+}
