@@ -1,6 +1,9 @@
 #include "arendimp.h"
 
 #include <stdlib.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <vector>
@@ -612,7 +615,15 @@ void SetTopBytes(IPixelBuffer* buffer, const RECT& area, BYTE alpha) {
         const DWORD top = (DWORD)alpha << 24;
         for (LONG y = area.top; y < area.bottom; ++y) {
             DWORD* row = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
-            for (LONG x = area.left; x < area.right; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
+            LONG x = area.left;
+#ifdef __SSE2__
+            const __m128i keep = _mm_set1_epi32(0x00FFFFFF), high = _mm_set1_epi32((int)top);
+            for (; x + 4 <= area.right; x += 4) {
+                __m128i* p = reinterpret_cast<__m128i*>(row + x);
+                _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(p), keep), high));
+            }
+#endif
+            for (; x < area.right; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
         }
     }
     ScopedUseEnd(buffer);

@@ -4,7 +4,7 @@
 
 namespace {
 
-const ParamSpec kDecorParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 3}, {PF_U32, 255, PCHK_NONE, 0, 0}};
+const ParamDef kDecorParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 3}, {PF_U32, 255, PCHK_NONE, 0, 0}};
 
 class CDecorBase : public CComObjectRootBase, public ITransitionParams, public ITransitionDecor {
 public:

@@ -167,27 +167,26 @@ bool IntersectRects(RECT* out, const RECT& a, const RECT& b) {
 
 // CParamSet
 
-CParamSet::CParamSet(const ParamSpec* specs, int count)
-    : m_specs(specs), m_count(count), m_version(0) {
-    for (int i = 0; i < 8; ++i) m_values[i] = i < count ? specs[i].def : 0.0;
+CParamSet::CParamSet(const ParamDef* defs, int count) : m_defs(defs), m_count(count), m_version(0) {
+    for (int i = 0; i < 8; ++i) m_values[i] = i < count ? defs[i].def : 0.0;
 }
 
 HRESULT CParamSet::Set(int index, double value) {
     if (index < 0 || index >= m_count)
         return E_INVALIDARG;
-    const ParamSpec& spec = m_specs[index];
-    switch (spec.check) {
+    const ParamDef& def = m_defs[index];
+    switch (def.check) {
         case PCHK_NONE:
             break;
         case PCHK_FAIL:
-            if (!(value >= spec.lo && value <= spec.hi))
+            if (!(value >= def.lo && value <= def.hi))
                 return E_FAIL;
             break;
         case PCHK_CLAMP:
-            if (!(value >= spec.lo))
-                value = spec.lo;
-            if (value > spec.hi)
-                value = spec.hi;
+            if (!(value >= def.lo))
+                value = def.lo;
+            if (value > def.hi)
+                value = def.hi;
             break;
         case PCHK_MOD360:
             if (!(fabs(value) < 1e15))
@@ -203,7 +202,7 @@ HRESULT CParamSet::Set(int index, double value) {
                 return S_FALSE;
             break;
     }
-    if (spec.field != PF_DBL)
+    if (def.field != PF_DBL)
         value = (double)(long long)value;
     m_values[index] = value;
     ++m_version;
@@ -223,7 +222,7 @@ HRESULT CParamSet::LoadFields(ITeskStream* stream) {
     if (!stream)
         return E_POINTER;
     for (int i = 0; i < m_count; ++i) {
-        switch (m_specs[i].field) {
+        switch (m_defs[i].field) {
             case PF_I32:
                 m_values[i] = (double)(int)ReadU32(stream);
                 break;
@@ -249,7 +248,7 @@ HRESULT CParamSet::SaveFields(ITeskStream* stream) const {
     if (!stream)
         return E_POINTER;
     for (int i = 0; i < m_count; ++i) {
-        switch (m_specs[i].field) {
+        switch (m_defs[i].field) {
             case PF_I32:
             case PF_U32:
                 WriteU32(stream, (DWORD)(long long)m_values[i]);
@@ -452,8 +451,8 @@ double TileProgress(const TransitionTiling& tiling, int column, int row, double 
 
 // CRegionPlugin
 
-CRegionPlugin::CRegionPlugin(const CLSID& clsid, const ParamSpec* specs, int count)
-    : m_clsid(clsid), m_params(specs, count) {}
+CRegionPlugin::CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+    : m_clsid(clsid), m_params(defs, count) {}
 
 HRESULT CRegionPlugin::SetTiling(const TransitionTiling* tiling) {
     if (!tiling)
@@ -552,8 +551,8 @@ HRESULT CRegionPlugin::BuildTiled(HRGN* out, double x, const RECT* rect, const R
 
 // CMaskPlugin
 
-CMaskPlugin::CMaskPlugin(const CLSID& clsid, const ParamSpec* specs, int count)
-    : m_clsid(clsid), m_params(specs, count) {}
+CMaskPlugin::CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+    : m_clsid(clsid), m_params(defs, count) {}
 
 HRESULT CMaskPlugin::SetTiling(const TransitionTiling* tiling) {
     if (!tiling)

@@ -18,7 +18,7 @@ enum ParamCheck {
     PCHK_FAILNEG,    // E_FAIL below 0
     PCHK_SFALSENEG,  // S_FALSE below 0
 };
-struct ParamSpec {
+struct ParamDef {
     ParamField field;
     double def;
     ParamCheck check;
@@ -28,7 +28,7 @@ struct ParamSpec {
 // The parameters of a plug-in, kept as doubles and stored as their fields.
 class CParamSet {
 public:
-    CParamSet(const ParamSpec* specs, int count);
+    CParamSet(const ParamDef* defs, int count);
     HRESULT Set(int index, double value);
     HRESULT Get(int index, double* value) const;
     // Reads or writes every field in order (short reads throw).
@@ -42,7 +42,7 @@ public:
     void Touch() { ++m_version; }
 
 protected:
-    const ParamSpec* m_specs;
+    const ParamDef* m_defs;
     int m_count;
     double m_values[8];
     unsigned m_version;
@@ -139,7 +139,7 @@ public:
     COM_INTERFACE_ENTRY(ITransitionRegionRole)
     END_COM_MAP()
 
-    CRegionPlugin(const CLSID& clsid, const ParamSpec* specs, int count);
+    CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count);
     virtual ~CRegionPlugin() {}
 
     STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
@@ -233,7 +233,7 @@ public:
     COM_INTERFACE_ENTRY(ITransitionMaskCompose)
     END_COM_MAP()
 
-    CMaskPlugin(const CLSID& clsid, const ParamSpec* specs, int count);
+    CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count);
     virtual ~CMaskPlugin() {}
 
     STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }

@@ -325,4 +325,21 @@ TEST_F(DirectDraw, ViewBufferCopiesTheAreaInsideBoth) {
     EXPECT_EQ(o, &owner);
 }
 
+TEST_F(DirectDraw, AFailedLockIsReported) {
+    CComPtr<IPixelBuffer> src = New<CDXBuffer>(4, 4), dst = New<CDXBuffer>(4, 4);
+    const RECT r = {0, 0, 4, 4};
+    ASSERT_EQ(dst->Blit(&r, src, &r, 0), S_OK);
+    // A source whose surface is gone cannot be locked: the blit says so.
+    src->ReleaseSurface();
+    EXPECT_TRUE(FAILED(dst->Blit(&r, src, &r, 0)));
+    EXPECT_EQ(src->Lock(DDLOCK_WAIT), E_FAIL);
+    // Locks nest: the pixels stay until the last unlock.
+    ASSERT_EQ(dst->Lock(DDLOCK_WAIT), S_OK);
+    ASSERT_EQ(dst->Lock(DDLOCK_WAIT), S_OK);
+    dst->Unlock();
+    EXPECT_NE(Info(dst, BIM_PIXELS).pPixels, nullptr);
+    dst->Unlock();
+    EXPECT_EQ(Info(dst, BIM_PIXELS).pPixels, nullptr);
+}
+
 }  // namespace
