@@ -408,6 +408,6 @@ using GridObjectClass =
 template <class K>
 using ScrollBarObjectClass = CObjectClass<K, OBJCLASS_SCROLLBAR, IScrollBarDispObj, CAbility>;
 template <class K>
-using ButtonObjectClass = CObjectClass<K, OBJCLASS_BUTTON, IButtonDispObj>;
+using ButtonObjectClass = CObjectClass<K, OBJCLASS_BUTTON, ButtonDispDefaults>;
 template <class K>
 using MenuObjectClass = CObjectClass<K, OBJCLASS_MENU, IMenuDispObj, CWndMsgPart>;

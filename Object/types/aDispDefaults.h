@@ -90,3 +90,38 @@ protected:
         return E_NOTIMPL;
     }
 };
+
+struct IPixelBuffer;
+struct ButtonFace;
+
+// The button's dual interface, then its private operations in slot order.
+class ButtonDispDefaults : public IButtonDispObj {
+public:
+    STDMETHOD(get_ObjMaxValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEnable)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEnable)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjDrawFrame)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjDrawFrame)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMaxType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStyle)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStyle)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMaxStyle)(INT, LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjFrameColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjFrameColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextAlign)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextAlign)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextContent)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextContent)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextColor)(LONG) override { return E_NOTIMPL; }
+
+    // New slots, in this order.
+    STDMETHOD(GetLook)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetMaxValue)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetFace)(LONG, LONG, ButtonFace**) { return E_NOTIMPL; }
+    STDMETHOD(GetStyleName)(LONG, BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(RenderFacePreview)(LONG, LONG, ButtonFace*, IPixelBuffer**) { return E_NOTIMPL; }
+};
