@@ -123,7 +123,7 @@ DWORD FadeAlpha(DWORD p, double coverage) {
         return p;
     if (coverage <= 0)
         return kOutside;
-    DWORD a = (DWORD)((p >> 24) * coverage + 0.5);
+    DWORD a = (DWORD)((p >> 24) * coverage);
     return (a << 24) | (p & 0xFFFFFF);
 }
 

@@ -119,3 +119,24 @@ inline std::vector<uint8_t> WriteGroupRecord(const GroupRecord& g) {
     r.I32(g.currentChild).I32(g.thirdValue).I32(g.delay);
     return r.bytes;
 }
+
+// The button object's record (read by the container extension's load, after
+// the event procedure's record): value, max value, flags, type, style, frame
+// colour, the caption's font record, face count n, n alias indexes, then n
+// faces (the fill's record, effect count m, m times class identifier and the
+// effect's record).
+struct ButtonRecord {
+    int32_t value = 0, maxValue = 0, flags = 1, type = 0, style = 0;
+    uint32_t frameColor = 0;
+    std::vector<uint8_t> caption;  // the font object's record
+    std::vector<int32_t> alias;
+    std::vector<std::vector<uint8_t>> faces;  // each: fill record, count, effects
+};
+inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
+    RecordBytes r;
+    r.I32(b.value).I32(b.maxValue).I32(b.flags).I32(b.type).I32(b.style).U32(b.frameColor);
+    r.Bytes(b.caption).U32((uint32_t)b.alias.size());
+    for (int32_t a : b.alias) r.I32(a);
+    for (const auto& f : b.faces) r.Bytes(f);
+    return r.bytes;
+}
