@@ -124,9 +124,10 @@ INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc
         }
         return answer;
     }
-    bool answered = false;
-    UnattendedAnswer(MB_OKCANCEL, &answered);
-    if (answered) {
+    // An unattended run cancels a dialog; its list of answers is for boxes
+    // and stays untouched.
+    char value[8];
+    if (GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0) {
         LOG_MSG("Dialog %d answered unattended", templateId);
         return IDCANCEL;
     }

@@ -766,8 +766,8 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
         std::string schema = "main";
         if (linked)
             schema = rs->m_tableRef.substr(1, rs->m_tableRef.find("\".\"") - 1);
-        sqlite3_stmt* stmt =
-            m_conn->Prepare("SELECT name FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
+        sqlite3_stmt* stmt = m_conn->Prepare(
+            "SELECT name, type FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
         CdbStatementScope scope(stmt);
         sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
         sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
@@ -775,6 +775,11 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
             if (!order.empty())
                 order += ", ";
             order += Quote((const char*)sqlite3_column_text(stmt, 0));
+            // Text keys in Jet's order, without case.
+            long size = 0;
+            int type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &size);
+            if (type == dbText || type == dbMemo)
+                order += " COLLATE JET";
         }
     }
     if (order.empty())

@@ -301,7 +301,8 @@ private:
     std::vector<DbValue> m_edit;
     std::vector<bool> m_changed;
     // Records read ahead from the file, valid while the generation holds.
-    std::string m_windowFull;  // m_windowSql with its placeholders
+    std::map<long, std::string> m_windowFull;  // m_windowSql with n placeholders
+    long m_windowSize = 16;
     long m_cacheStart = 0;
     int64_t m_cacheGeneration = -1;
     std::vector<std::vector<DbValue>> m_cacheRows;

@@ -207,23 +207,27 @@ void CdbRecordset::GetValue(int index, VARIANT* value) {
 const std::vector<DbValue>* CdbRecordset::CachedRow(long position) {
     // Records are read from the file in windows; a write by any connection
     // of the layer to this file (its generation) makes them read again.
-    const long kWindow = 64;
+    // A walk that reads on past its window doubles the next one (up to 512
+    // records); a jump elsewhere starts again at 16.
     int64_t generation = m_conn->Generation();
     if (generation != m_cacheGeneration || position < m_cacheStart ||
         position >= m_cacheStart + (long)m_cacheRows.size()) {
-        long count = std::min<long>(kWindow, (long)m_rowids.size() - position);
+        bool onward = position == m_cacheStart + (long)m_cacheRows.size();
+        m_windowSize = onward ? std::min<long>(m_windowSize * 2, 512) : 16;
+        long window = m_windowSize;
+        long count = std::min<long>(window, (long)m_rowids.size() - position);
         m_cacheRows.assign((size_t)count, std::vector<DbValue>());
         m_cachePresent.assign((size_t)count, false);
         m_cacheStart = position;
         m_cacheGeneration = generation;
         int n = (int)m_params.size();
-        if (m_windowFull.empty()) {
-            m_windowFull = m_windowSql;
-            for (long i = 0; i < kWindow; ++i)
-                m_windowFull += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
-            m_windowFull += ")";
+        std::string& sql = m_windowFull[window];
+        if (sql.empty()) {
+            sql = m_windowSql;
+            for (long i = 0; i < window; ++i) sql += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
+            sql += ")";
         }
-        sqlite3_stmt* stmt = m_conn->Prepare(m_windowFull);
+        sqlite3_stmt* stmt = m_conn->Prepare(sql);
         CdbStatementScope scope(stmt);
         for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
         // Rowids of the window in order; the unused places stay Null.

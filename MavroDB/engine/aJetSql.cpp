@@ -8,6 +8,9 @@
 
 namespace {
 
+// The layer's connections know this collation (Chinese order, no case).
+const char kCollate[] = " COLLATE JET";
+
 enum TokKind { TK_WORD, TK_NAME, TK_STRING, TK_NUMBER, TK_DATE, TK_PARAM, TK_OP, TK_SPACE };
 
 struct Token {
@@ -285,14 +288,42 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     bool setOp = false, transform = false, action = false, into = false;
     int actionType = 0;
     std::string firstWord;
+    // ORDER BY terms sort texts as Jet sorts them: each term gets the
+    // collation before its ASC/DESC, its comma or the end.
+    bool inOrder = false, termOpen = false;
+    auto closeTerm = [&]() {
+        if (!termOpen)
+            return;
+        bool space = !out.empty() && out.back() == ' ';
+        if (space)
+            out.pop_back();
+        out += kCollate;
+        if (space)
+            out += ' ';
+        termOpen = false;
+    };
     for (; i < t.size(); ++i) {
         const Token& k = t[i];
+        if (inOrder && depth == 0 && k.kind != TK_SPACE) {
+            if ((k.kind == TK_OP && (k.text == "," || k.text == ";")) ||
+                (k.kind == TK_WORD && (SameWord(k.text, "ASC") || SameWord(k.text, "DESC"))))
+                closeTerm();
+            else
+                termOpen = true;
+        }
+        if (k.kind == TK_WORD && depth == 0 && SameWord(k.text, "BY")) {
+            size_t pv = i;
+            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
+            inOrder = pv > 0 && t[pv - 1].kind == TK_WORD && SameWord(t[pv - 1].text, "ORDER");
+            termOpen = false;
+        }
         switch (k.kind) {
             case TK_SPACE:
                 out += ' ';
                 break;
             case TK_STRING:
-                out += QuoteText(k.text);
+                // Texts compare as Jet compares them: without case.
+                out += QuoteText(k.text) + kCollate;
                 break;
             case TK_NUMBER:
                 out += k.text;
@@ -312,7 +343,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 int type = declaredType(k.text);
                 bool dotted = !out.empty() && out.back() == '.';
                 if (!dotted && (type || InList(k.text, parameters))) {
-                    out += "?" + std::to_string(paramIndex(k.text, type ? type : 10));
+                    out += "?" + std::to_string(paramIndex(k.text, type ? type : 10)) + kCollate;
                 } else {
                     out += QuoteName(k.text);
                     if (inFrom && depth == 0 && !dotted && fromTables == 0) {
@@ -335,7 +366,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                     out += "0";
                 } else if (declaredType(w) || InList(w, parameters)) {
                     int type = declaredType(w);
-                    out += "?" + std::to_string(paramIndex(w, type ? type : 10));
+                    out += "?" + std::to_string(paramIndex(w, type ? type : 10)) + kCollate;
                 } else {
                     if (SameWord(w, "SELECT"))
                         sawSelect = true;
@@ -460,6 +491,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
         r.error = "unbalanced (";
         return r;
     }
+    closeTerm();
     if (SameWord(firstWord, "INSERT"))
         action = true, actionType = 64;
     else if (SameWord(firstWord, "UPDATE"))

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <new>
 
 #include "adblink.h"
 #include "bStrConv.h"
@@ -133,6 +134,13 @@ HRESULT CObjGroupWrapper::AttachWithSink(IUnknown* object, IObjWrapperList* list
 }
 
 // ---- CObjWrapperList ----
+
+HRESULT CreateObjWrapperList(IObjWrapperList** out) {
+    if (!out)
+        return E_POINTER;
+    *out = new (std::nothrow) CObjWrapperList;
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
 
 CObjWrapperList::CObjWrapperList() : m_ref(1), m_uses(0) {
     m_items.reserve(10);

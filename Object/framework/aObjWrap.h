@@ -173,3 +173,6 @@ private:
     LONG m_ref;
     int m_uses;
 };
+
+// A new, empty object list with one reference.
+HRESULT CreateObjWrapperList(IObjWrapperList** out);

@@ -387,6 +387,10 @@ TEST(DBCore, OldQueryParametersReadTheNamedObjectsMember) {
 
 TEST(DBCore, TextConversions) {
     CComPtr<IDBCore> db = NewDatabase();
+    // The library's strings come from its own resources.
+    EXPECT_EQ("BLINK", DBLoadString(57658));
+    EXPECT_EQ(DBAnsi("假"), DBLoadString(57781));
+    EXPECT_EQ(DBAnsi("数据库错误的密码,是否重新输入?"), DBLoadString(57772));
     struct {
         VARTYPE vt;
         double number;
@@ -434,6 +438,27 @@ TEST(DBCore, TextConversions) {
         }
         EXPECT_EQ(r.flag, flag);
     }
+    // A memo's null value: success, and the caller's pointer is left alone.
+    VARIANT memo;
+    V_VT(&memo) = VT_NULL;
+    char* untouched = (char*)&memo;
+    int flag = 0;
+    EXPECT_EQ(S_OK, db->VariantToTextBuffer(&memo, &untouched, 12, &flag));
+    EXPECT_EQ((char*)&memo, untouched);
+    EXPECT_EQ(1, flag);
+    // The editing clients' slots answer E_NOTIMPL here.
+    EXPECT_EQ(E_NOTIMPL, db->ChangeDatabasePassword("a", "b"));
+    EXPECT_EQ(E_NOTIMPL, db->CreateMediaTypeDef("a", "b", nullptr));
+    EXPECT_EQ(E_NOTIMPL, db->AddDatabasePage(nullptr, nullptr, nullptr));
+    EXPECT_EQ(E_NOTIMPL, db->AttachDatabaseView(nullptr));
+    EXPECT_EQ(E_NOTIMPL, db->LoadDatabaseToolBar(nullptr));
+    EXPECT_EQ(S_OK, db->Reserved5());
+    // Without InitDataBase every data-source slot fails instead of crashing.
+    DataSourceDescriptor none = Desc("Staff");
+    int n = 0;
+    EXPECT_EQ(E_FAIL, db->GetDataSourceRecordCount(&none, &n));
+    EXPECT_EQ(E_FAIL, db->MoveDataSource(&none));
+    EXPECT_EQ(E_FAIL, db->GetDataSourceCount(&n));
     // Text to VARIANT.
     VARIANT v;
     ASSERT_EQ(S_OK, db->TextToVariant(&v, "7x", 4));

@@ -216,9 +216,9 @@ inline DataSourceDescriptor Desc(const char* source, const char* field = "", LON
                                  LONG relative = 0, const char* object = "") {
     DataSourceDescriptor d;
     memset(&d, 0, sizeof(d));
-    strncpy(d.sourceName, source, sizeof(d.sourceName) - 1);
-    strncpy(d.fieldName, field, sizeof(d.fieldName) - 1);
-    strncpy(d.objectName, object, sizeof(d.objectName) - 1);
+    memcpy(d.sourceName, source, strnlen(source, sizeof(d.sourceName) - 1));
+    memcpy(d.fieldName, field, strnlen(field, sizeof(d.fieldName) - 1));
+    memcpy(d.objectName, object, strnlen(object, sizeof(d.objectName) - 1));
     d.position = position;
     d.relative = relative;
     return d;

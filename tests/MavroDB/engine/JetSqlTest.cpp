@@ -12,23 +12,30 @@ TEST(JetSql, RewritesJetTextTokenByToken) {
     } rows[] = {
         {"SELECT [Name] FROM [Staff]", "SELECT \"Name\" FROM \"Staff\""},
         {"SELECT [T].[F] FROM T", "SELECT \"T\".\"F\" FROM \"T\""},
-        {"SELECT * FROM T WHERE Name = \"Bob\"", "SELECT * FROM \"T\" WHERE \"Name\" = 'Bob'"},
-        {"SELECT * FROM T WHERE N = 'it''s'", "SELECT * FROM \"T\" WHERE \"N\" = 'it''s'"},
+        {"SELECT * FROM T WHERE Name = \"Bob\"",
+         "SELECT * FROM \"T\" WHERE \"Name\" = 'Bob' COLLATE JET"},
+        {"SELECT * FROM T WHERE N = 'it''s'",
+         "SELECT * FROM \"T\" WHERE \"N\" = 'it''s' COLLATE JET"},
         {"SELECT * FROM T WHERE N = \"say \"\"hi\"\"\"",
-         "SELECT * FROM \"T\" WHERE \"N\" = 'say \"hi\"'"},
+         "SELECT * FROM \"T\" WHERE \"N\" = 'say \"hi\"' COLLATE JET"},
         {"SELECT * FROM T WHERE D = #1/2/2000#", "SELECT * FROM \"T\" WHERE \"D\" = 36527"},
         {"SELECT * FROM T WHERE D > #2000-01-01 12:00#",
          "SELECT * FROM \"T\" WHERE \"D\" > 36526.5"},
         {"SELECT * FROM T WHERE A = True OR B = False",
          "SELECT * FROM \"T\" WHERE \"A\" = -1 OR \"B\" = 0"},
         {"SELECT A & B FROM T", "SELECT \"A\" || \"B\" FROM \"T\""},
-        {"SELECT \"x\" + A, A + 1 FROM T", "SELECT 'x' || \"A\", \"A\" + 1 FROM \"T\""},
+        {"SELECT \"x\" + A, A + 1 FROM T", "SELECT 'x' COLLATE JET || \"A\", \"A\" + 1 FROM \"T\""},
         {"SELECT * FROM T WHERE N Like \"B*\" AND X Between 1 And 2 AND Y In (1,2) AND NOT Z",
-         "SELECT * FROM \"T\" WHERE \"N\" Like 'B*' AND \"X\" Between 1 And 2 AND \"Y\" In (1,2) "
+         "SELECT * FROM \"T\" WHERE \"N\" Like 'B*' COLLATE JET AND \"X\" Between 1 And 2 AND "
+         "\"Y\" In (1,2) "
          "AND NOT \"Z\""},
         {"SELECT IIf(A > 1, \"big\", \"small\") FROM T",
-         "SELECT IIf(\"A\" > 1, 'big', 'small') FROM \"T\""},
-        {"SELECT A FROM T ORDER BY A DESC;", "SELECT \"A\" FROM \"T\" ORDER BY \"A\" DESC"},
+         "SELECT IIf(\"A\" > 1, 'big' COLLATE JET, 'small' COLLATE JET) FROM \"T\""},
+        {"SELECT A FROM T ORDER BY A DESC;",
+         "SELECT \"A\" FROM \"T\" ORDER BY \"A\" COLLATE JET DESC"},
+        {"SELECT A FROM T ORDER BY T.A, Len(B) ASC, C",
+         "SELECT \"A\" FROM \"T\" ORDER BY \"T\".\"A\" COLLATE JET, length(\"B\") COLLATE JET "
+         "ASC, \"C\" COLLATE JET"},
         {"SELECT [Staff]![Name] FROM Staff", "SELECT \"Staff\".\"Name\" FROM \"Staff\""},
     };
     for (const auto& r : rows) {
@@ -43,18 +50,21 @@ TEST(JetSql, ParametersAreBoundNeverPasted) {
         "PARAMETERS [Who] Text(20), Low Long; SELECT * FROM T WHERE N = [Who] AND S > Low "
         "AND M = [who]");
     ASSERT_EQ("", r.error);
-    EXPECT_EQ(" SELECT * FROM \"T\" WHERE \"N\" = ?1 AND \"S\" > ?2 AND \"M\" = ?1", r.sql);
+    EXPECT_EQ(
+        " SELECT * FROM \"T\" WHERE \"N\" = ?1 COLLATE JET AND \"S\" > ?2 COLLATE JET AND \"M\" = "
+        "?1 COLLATE JET",
+        r.sql);
     ASSERT_EQ(2u, r.params.size());
     EXPECT_EQ("Who", r.params[0].name);
     EXPECT_EQ(10, r.params[0].type);
     EXPECT_EQ(4, r.params[1].type);
     // Undeclared names the engine did not know become parameters too.
     JetSqlResult u = RewriteJetSql("SELECT * FROM T WHERE N = [Enter name]", {"Enter name"});
-    EXPECT_EQ("SELECT * FROM \"T\" WHERE \"N\" = ?1", u.sql);
+    EXPECT_EQ("SELECT * FROM \"T\" WHERE \"N\" = ?1 COLLATE JET", u.sql);
     ASSERT_EQ(1u, u.params.size());
     // A text holding SQL stays a text.
     JetSqlResult t = RewriteJetSql("SELECT * FROM T WHERE N = \"x'); DROP TABLE T; --\"");
-    EXPECT_EQ("SELECT * FROM \"T\" WHERE \"N\" = 'x''); DROP TABLE T; --'", t.sql);
+    EXPECT_EQ("SELECT * FROM \"T\" WHERE \"N\" = 'x''); DROP TABLE T; --' COLLATE JET", t.sql);
 }
 
 TEST(JetSql, KindsAndWritability) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <random>
 
 #include "../core/StaffDatabase.h"
 #include "TestFiles.h"
@@ -228,4 +229,93 @@ TEST(Recordset, LinksReadThroughAnotherDatabase) {
     EXPECT_FALSE(people->GetUpdatable());
     EXPECT_EQ(dbErrNoIsam, ErrorOf([&] { db->OpenTable("Sheet"); }));
     EXPECT_EQ(dbErrNoOdbc, ErrorOf([&] { db->OpenTable("Remote"); }));
+}
+
+TEST(Recordset, TextKeysAndOrderBySortWithoutCase) {
+    TempFolder dir;
+    std::string path = dir.File("words.mvb");
+    {
+        MvbWriter w(path);
+        w.Exec("CREATE TABLE Words(W TEXT(10) PRIMARY KEY, N LONG)");
+        w.Exec("INSERT INTO Words VALUES('c', 1), ('B', 2), ('a', 3)");
+        w.Query("Sorted", "SELECT W FROM Words ORDER BY W");
+        w.Query("Picked", "SELECT W FROM Words WHERE W = 'b' OR W Like 'A*'");
+    }
+    auto db = CdbDatabase::Open(path, false, false, "");
+    for (const char* source : {"Words", "Sorted"}) {
+        auto rs =
+            std::string(source) == "Words" ? db->OpenTable(source) : db->OpenQuery(source, {});
+        std::string order;
+        for (rs->MoveFirst(); !rs->GetEOF(); rs->MoveNext()) {
+            VARIANT v;
+            rs->GetValue("W", &v);
+            order += std::string((const char*)V_BSTR(&v), SysStringByteLen(V_BSTR(&v)));
+            VariantClear(&v);
+        }
+        EXPECT_EQ("aBc", order) << source;
+    }
+    EXPECT_EQ(2, db->OpenQuery("Picked", {})->GetRecordCount());
+}
+
+// Records read ahead in windows against a plain read of each record, while
+// another connection of the layer writes and deletes in between.
+TEST(Recordset, ReadAheadMatchesPlainReadsUnderForeignWrites) {
+    TempFolder dir;
+    std::string path = dir.File("walk.mvb");
+    {
+        MvbWriter w(path);
+        w.Exec("CREATE TABLE T(ID LONG PRIMARY KEY, V LONG, S TEXT(20))");
+        w.Exec("BEGIN");
+        for (int i = 0; i < 1500; ++i)
+            w.Exec("INSERT INTO T VALUES(" + std::to_string(i) + ", " + std::to_string(i * 3) +
+                   ", 's" + std::to_string(i) + "')");
+        w.Exec("COMMIT");
+    }
+    auto readerDb = CdbDatabase::Open(path, false, false, "");
+    auto writerDb = CdbDatabase::Open(path, false, false, "");
+    auto reader = readerDb->OpenTable("T");
+    auto writer = writerDb->OpenTable("T");
+    sqlite3* plain = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path.c_str(), &plain, SQLITE_OPEN_READONLY, nullptr));
+    sqlite3_stmt* one = nullptr;
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_prepare_v2(plain, "SELECT V FROM T WHERE rowid = ?1", -1, &one, nullptr));
+    std::mt19937 rng(7);
+    long pos = 0;
+    for (int step = 0; step < 4000; ++step) {
+        int op = (int)(rng() % 100);
+        if (op < 3) {
+            writer->SetAbsolutePosition((long)(rng() % writer->GetRecordCount()));
+            writer->Edit();
+            VARIANT v = Long((LONG)(rng() % 100000));
+            writer->SetValue("V", v);
+            writer->Update();
+        } else if (op < 4 && writer->GetRecordCount() > 10) {
+            writer->SetAbsolutePosition((long)(rng() % writer->GetRecordCount()));
+            writer->Delete();
+        } else {
+            // Mostly walk on, sometimes jump.
+            pos = op < 80 ? pos + 1 : (long)(rng() % reader->GetRecordCount());
+            if (pos >= reader->GetRecordCount())
+                pos = 0;
+            reader->SetAbsolutePosition(pos);
+            int64_t rowid = reader->GetBookmark();
+            sqlite3_reset(one);
+            sqlite3_bind_int64(one, 1, rowid);
+            int rc = sqlite3_step(one);
+            int plainValue = rc == SQLITE_ROW ? sqlite3_column_int(one, 0) : 0;
+            // No read lock may stay behind to block the writer.
+            sqlite3_reset(one);
+            VARIANT v;
+            long error = ErrorOf([&] { reader->GetValue("V", &v); });
+            if (rc == SQLITE_ROW) {
+                ASSERT_EQ(0, error) << "step " << step;
+                ASSERT_EQ(plainValue, V_I4(&v)) << "step " << step;
+            } else {
+                ASSERT_EQ(dbErrRecordDeleted, error) << "step " << step;
+            }
+        }
+    }
+    sqlite3_finalize(one);
+    sqlite3_close(plain);
 }

@@ -234,6 +234,14 @@ TEST_F(WrapListTest, FindByNameAndLookups) {
     delete b;
     EXPECT_EQ(S_OK, list->Delete(c));
     EXPECT_EQ(1, list->GetCount());
+
+    IObjWrapperList* made = nullptr;
+    ASSERT_EQ(S_OK, CreateObjWrapperList(&made));
+    EXPECT_EQ(0, made->GetCount());
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(S_OK, made->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+    EXPECT_EQ(1u, unknown->Release());
+    EXPECT_EQ(0u, made->Release());
 }
 
 TEST_F(WrapListTest, SchedulingAndRelease) {
