@@ -260,23 +260,25 @@ STDMETHODIMP MediaFrame::Draw(IPixelBuffer* target, const RECT* rect, const RECT
     LONG w = r.right - r.left, h = r.bottom - r.top;
     LONG m = w < h ? w : h;
     if (m_flags & MFFLAG_SHOWN) {
-        HDC dc = nullptr;
-        if (FAILED(target->GetDC(&dc)) || !dc)
-            return S_OK;
-        bool stopped = false;
         if (m_flags & MFFLAG_OUTLINE) {
-            HPEN pen = CreatePen(PS_SOLID, 1, m_outline);
-            HGDIOBJ oldPen = SelectObject(dc, pen);
-            HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-            Rectangle(dc, r.left, r.top, r.right, r.bottom);
-            SelectObject(dc, oldBrush);
-            SelectObject(dc, oldPen);
-            DeleteObject(pen);
+            // The one-pixel rectangle a pen of width 1 draws, without a DC.
+            RECT edges[4] = {{r.left, r.top, r.right, r.top + 1},
+                             {r.left, r.bottom - 1, r.right, r.bottom},
+                             {r.left, r.top, r.left + 1, r.bottom},
+                             {r.right - 1, r.top, r.right, r.bottom}};
+            for (const RECT& e : edges)
+                if (e.right > e.left && e.bottom > e.top)
+                    target->FillRect(&e, m_outline);
             InflateRect(&r, -1, -1);
             m -= 2;
-            stopped = m <= 0;
+            if (m <= 0)
+                return S_OK;
         }
-        if (!stopped) {
+        if (m_outerWidth > 0 || m_middleWidth > 0 || m_innerWidth > 0) {
+            HDC dc = nullptr;
+            if (FAILED(target->GetDC(&dc)) || !dc)
+                return S_OK;
+            bool stopped = false;
             HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
             if (m_outerWidth > 0) {
                 RECT copy = r;
@@ -297,10 +299,10 @@ STDMETHODIMP MediaFrame::Draw(IPixelBuffer* target, const RECT* rect, const RECT
                 m -= 2 * m_innerWidth;
             }
             SelectObject(dc, oldPen);
+            target->ReleaseDC(dc);
+            if (stopped)
+                return S_OK;
         }
-        target->ReleaseDC(dc);
-        if (stopped)
-            return S_OK;
     }
     if (m < 0 || !m_fill)
         return S_OK;
