@@ -222,8 +222,23 @@ STDMETHODIMP GroupObject::MoveTo(LONG x, LONG y) {
 }
 
 STDMETHODIMP GroupObject::Offset(LONG x, LONG y) {
-    MoveChildren(x, y);
     return MoveBy(x, y);
+}
+
+STDMETHODIMP GroupObject::MoveBy(LONG dx, LONG dy) {
+    MoveChildren(dx, dy);
+    // The base's move goes through MoveTo, which is the group's own here.
+    return CRenderBase::MoveTo(GetXCenter() + dx, GetYCenter() + dy);
+}
+
+STDMETHODIMP GroupObject::SetXCenter(LONG x) {
+    MoveChildren(x - GetXCenter(), 0);
+    return ClassBase::SetXCenter(x);
+}
+
+STDMETHODIMP GroupObject::SetYCenter(LONG y) {
+    MoveChildren(0, y - GetYCenter());
+    return ClassBase::SetYCenter(y);
 }
 
 STDMETHODIMP GroupObject::SetSelectMode(LONG on) {

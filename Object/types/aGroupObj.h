@@ -39,6 +39,10 @@ public:
     STDMETHOD(get_ObjYCenter)(LONG* out) override;
     STDMETHOD(MoveTo)(LONG x, LONG y) override;
     STDMETHOD(Offset)(LONG x, LONG y) override;
+    // The render part's moves take the children along.
+    STDMETHOD(MoveBy)(LONG dx, LONG dy) override;
+    STDMETHOD(SetXCenter)(LONG x) override;
+    STDMETHOD(SetYCenter)(LONG y) override;
     STDMETHOD(SetSelectMode)(LONG on) override;
     STDMETHOD(SwitchSelectMode)() override;
     STDMETHOD(SetDelayTime)(LONG ms) override;

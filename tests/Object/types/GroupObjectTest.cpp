@@ -237,6 +237,31 @@ TEST_F(GroupObjectTest, ChildCallsReachTheGroupThroughItsPrivateInterface) {
     EXPECT_EQ(parent, static_cast<IUnknown*>(static_cast<IObjectBase*>(g)));
 }
 
+TEST_F(GroupObjectTest, MovesTakeTheChildrenAlong) {
+    GroupObject* g = MakeGroup(0, 2);
+    g->SetWidth(100);
+    g->SetHeight(100);
+    static_cast<II_IRender*>(g)->MoveTo(50, 50);
+    wrappers[0]->m_render->MoveTo(10, 20);
+    wrappers[1]->m_render->MoveTo(60, 70);
+    ASSERT_EQ(g->Offset(5, -3), S_OK);
+    EXPECT_EQ(wrappers[0]->m_render->GetXCenter(), 15);
+    EXPECT_EQ(wrappers[0]->m_render->GetYCenter(), 17);
+    EXPECT_EQ(wrappers[1]->m_render->GetXCenter(), 65);
+    LONG cx = 0, cy = 0;
+    g->get_ObjXCenter(&cx);
+    g->get_ObjYCenter(&cy);
+    EXPECT_EQ(cx, 55);
+    EXPECT_EQ(cy, 47);
+    g->put_ObjXCenter(75);
+    EXPECT_EQ(wrappers[0]->m_render->GetXCenter(), 35);
+    g->get_ObjXCenter(&cx);
+    EXPECT_EQ(cx, 75);
+    g->MoveTo(0, 0);
+    EXPECT_EQ(wrappers[1]->m_render->GetXCenter(), 10);
+    EXPECT_EQ(wrappers[1]->m_render->GetYCenter(), 20);
+}
+
 TEST_F(GroupObjectTest, ScriptsCallMembersByName) {
     GroupObject* g = MakeGroup(kSelectGroup, 3);
     CComPtr<IDispatch> d;
