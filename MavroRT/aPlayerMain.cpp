@@ -104,7 +104,7 @@ int RunWinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RuntimeTitle(runtimePath, title, sizeof(title));
     HWND window = view ? view->CreateMainWindow(title) : nullptr;
     if (!window) {
-        LOG_WIN32_ERROR(0, "");
+        LOG_WIN32_ERROR(0, "%s", "");
     } else {
         doc->GetSite()->SetView(view);
         WndMapAdd(window, view);

@@ -201,14 +201,14 @@ int main() {
     for (int bits : {8, 24, 32}) {
         const int w = 2048, h = 2048;
         const size_t stride = ((size_t)w * bits + 31) / 32 * 4;
-        picfix::ByteWriter b;
+        CByteWriter b;
         const uint32_t palette = bits == 8 ? 256 * 4 : 0;
         b.U8('B').U8('M').U32((uint32_t)(54 + palette + stride * h)).U32(0).U32(54 + palette);
         b.U32(40).U32(w).U32(h).U16(1).U16(bits).U32(0).U32(0).U32(0).U32(0).U32(0).U32(0);
         for (uint32_t i = 0; i < palette / 4; ++i) b.U32(i * 0x010203);
         std::vector<uint8_t> rows = Photo((int)stride, h, 1, 4);
-        b.Raw(rows.data(), rows.size());
-        Bytes bmp = b.Get();
+        b.Bytes(rows.data(), rows.size());
+        Bytes bmp = b.Vector();
         double t = Best(5, [&] { DecodeThroughPicture(bmp, 1); });
         char name[64];
         snprintf(name, sizeof(name), "BMP 2048x2048 %d-bit", bits);

@@ -202,6 +202,7 @@ bool ExecuteCommand(const char* application, const char* commandLine, const char
 
 namespace {
 
+LOG_FORMAT(4, 0)
 int ShowFormatted(HWND window, const char* title, UINT type, const char* format, va_list args) {
     char text[1024];
     vsnprintf(text, sizeof(text), format ? format : "", args);

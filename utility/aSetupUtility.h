@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "bFormatCheck.h"
+
 // Platform identifier 1 (Windows 9x) or 2 (Windows NT) of GetVersionEx,
 // read once and kept.
 bool IsWin9x();
@@ -41,7 +43,8 @@ bool ExecuteCommand(const char* application, const char* commandLine, const char
 void PumpMessages();
 
 // A message box (through SysMessageBox) of at most 1023 formatted characters.
-int MessageBoxFormat(HWND window, const char* title, UINT type, const char* format, ...);
+int MessageBoxFormat(HWND window, const char* title, UINT type, const char* format, ...)
+    LOG_FORMAT(4, 5);
 // The same with the title (at most 128 characters) and the format (at most
 // 256) loaded from the program's string table.
 int MessageBoxIds(HWND window, UINT titleId, UINT type, UINT formatId, ...);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "bHandles.h"
+
 template <class T>
 static BOOL RemoveFrom(std::vector<T*>& list, T* item) {
     auto it = std::find(list.begin(), list.end(), item);
@@ -98,9 +100,10 @@ HRESULT CAppModuleBase::Init(HINSTANCE instance) {
 }
 
 void CAppModuleBase::Term() {
-    Lock();
-    m_loops.clear();
-    Unlock();
+    {
+        CCriticalSectionLock lock(&m_cs);
+        m_loops.clear();
+    }
     m_initialised = false;
 }
 
@@ -108,42 +111,32 @@ BOOL CAppModuleBase::AddMessageLoop(CMessageLoop* loop) {
     if (!loop)
         return FALSE;
     DWORD id = GetCurrentThreadId();
-    Lock();
+    CCriticalSectionLock lock(&m_cs);
     for (const LoopEntry& e : m_loops) {
-        if (e.threadId == id) {
-            Unlock();
+        if (e.threadId == id)
             return FALSE;  // one loop per thread
-        }
     }
     m_loops.push_back({id, loop});
-    Unlock();
     return TRUE;
 }
 
 BOOL CAppModuleBase::RemoveMessageLoop() {
     DWORD id = GetCurrentThreadId();
-    BOOL found = FALSE;
-    Lock();
+    CCriticalSectionLock lock(&m_cs);
     for (auto it = m_loops.begin(); it != m_loops.end(); ++it) {
         if (it->threadId == id) {
             m_loops.erase(it);
-            found = TRUE;
-            break;
+            return TRUE;
         }
     }
-    Unlock();
-    return found;
+    return FALSE;
 }
 
 CMessageLoop* CAppModuleBase::GetMessageLoop(DWORD threadId) {
-    CMessageLoop* loop = nullptr;
-    Lock();
+    CCriticalSectionLock lock(&m_cs);
     for (const LoopEntry& e : m_loops) {
-        if (e.threadId == threadId) {
-            loop = e.loop;
-            break;
-        }
+        if (e.threadId == threadId)
+            return e.loop;
     }
-    Unlock();
-    return loop;
+    return nullptr;
 }

@@ -11,6 +11,7 @@
 #include <stddef.h>
 #include <memory>
 #include <new>
+#include <stdexcept>
 
 // Attach an interface identifier to a type: DECLARE_IID(IFoo, 0x12345678,
 // 0x1234, 0x1234, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0).
@@ -68,13 +69,20 @@ public:                                                                         
     return _entries;  \
     }
 
+void ComModuleLock();
+void ComModuleUnlock();
+
 // The concrete, heap-allocated object: IUnknown on top of a class that has a
-// COM map. Deleted when its count reaches 0.
+// COM map. Deleted when its count reaches 0. Holds one module lock while it
+// lives, so a DLL server is not unloaded under its objects.
 template <class Base>
 class CComObject : public Base {
 public:
-    CComObject() {}
-    virtual ~CComObject() { this->FinalRelease(); }
+    CComObject() { ComModuleLock(); }
+    virtual ~CComObject() {
+        this->FinalRelease();
+        ComModuleUnlock();
+    }
 
     STDMETHOD_(ULONG, AddRef)() override { return this->InternalAddRef(); }
     STDMETHOD_(ULONG, Release)() override {
@@ -168,7 +176,13 @@ public:
         p = nullptr;
         return t;
     }
-    T** operator&() { return &p; }
+    // The address to fill in; a held pointer would be overwritten and leak,
+    // so that is refused.
+    T** operator&() {
+        if (p)
+            throw std::logic_error("CComPtr: address of a pointer that is not empty");
+        return &p;
+    }
     T* operator->() const { return p; }
     operator T*() const { return p; }
     T* get() const { return p; }
@@ -221,9 +235,11 @@ HRESULT ComDllGetClassObject(const ComClassEntry* table, REFCLSID clsid, REFIID 
 HRESULT ComDllRegisterServer(const ComClassEntry* table, HMODULE module, const char* threading);
 HRESULT ComDllUnregisterServer(const ComClassEntry* table);
 // Count of live objects and locks of the server, for DllCanUnloadNow.
-void ComModuleLock();
-void ComModuleUnlock();
 LONG ComModuleLockCount();
+// A server's DllCanUnloadNow: S_OK when no object and no lock is left.
+inline HRESULT ComDllCanUnloadNow() {
+    return ComModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
 
 // GUID to and from its registry text "{XXXXXXXX-XXXX-...}".
 void GuidToString(REFGUID guid, char* buffer, int size);

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "bByteReader.h"
+#include "bHandles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -115,112 +116,36 @@ bool RefuseDib(const char* why) {
     return false;
 }
 
-// Reads the header (and masks and palette) at the start of hdr; rows is the
-// pixel data. Everything is checked against the two readers.
-bool ParseDib(CByteReader hdr, CByteReader rows, DibSource* src) {
-    DWORD headerSize = hdr.U32LE();
-    bool core = headerSize == kCoreHeaderSize;
-    if (hdr.Failed() || (!core && headerSize != kInfoHeaderSize))
-        return RefuseDib("unsupported DIB header");
-    int64_t height;
-    DWORD clrUsed = 0;
-    if (core) {
-        src->width = hdr.U16LE();
-        height = hdr.U16LE();
-        hdr.U16LE();  // planes
-        src->bits = hdr.U16LE();
-        src->compression = BI_RGB;
-    } else {
-        src->width = hdr.I32LE();
-        height = hdr.I32LE();
-        hdr.U16LE();  // planes
-        src->bits = hdr.U16LE();
-        src->compression = hdr.U32LE();
-        hdr.Skip(12);  // size image, resolution
-        clrUsed = hdr.U32LE();
-        hdr.U32LE();  // colours important
-    }
-    if (hdr.Failed())
-        return RefuseDib("DIB header is cut short");
-    if (src->width <= 0 || height == 0)
-        return RefuseDib("DIB has no pixels");
-    src->topDown = height < 0;
-    height = height < 0 ? -height : height;
-    if (height > 0x7FFFFFFF)
-        return RefuseDib("DIB height out of range");
-    src->height = (LONG)height;
-
-    switch (src->bits) {
-        case 1:
-        case 4:
-        case 8:
-        case 24:
-            break;
-        case 16:
-        case 32:
-            if (core)
-                return RefuseDib("unsupported bit count");
-            break;
-        default:
-            return RefuseDib("unsupported bit count");
-    }
-    switch (src->compression) {
-        case BI_RGB:
-            break;
-        case BI_RLE8:
-            if (src->bits != 8 || src->topDown)
-                return RefuseDib("bad RLE8 picture");
-            break;
-        case BI_RLE4:
-            if (src->bits != 4 || src->topDown)
-                return RefuseDib("bad RLE4 picture");
-            break;
-        case BI_BITFIELDS:
-            if (src->bits != 16 && src->bits != 32)
-                return RefuseDib("bad BI_BITFIELDS picture");
-            break;
-        default:
-            return RefuseDib("unsupported compression");
-    }
+// Fills the source from a checked layout: masks and palette from the block,
+// rows from `rows` (the layout's own rows when null).
+bool ParseDib(const BYTE* block, size_t size, const BYTE* rows, DibSource* src) {
+    DibLayout layout;
+    const char* why = nullptr;
+    if (!DibCheckLayout(block, size, &layout, &why))
+        return RefuseDib(why);
+    src->width = layout.width;
+    src->topDown = layout.height < 0;
+    src->height = layout.height < 0 ? -layout.height : layout.height;
+    src->bits = layout.bitCount;
+    src->compression = layout.compression;
+    src->stride = layout.stride;
 
     memset(src->palette, 0, sizeof(src->palette));
     if (src->compression == BI_BITFIELDS) {
-        src->red.Init(hdr.U32LE());
-        src->green.Init(hdr.U32LE());
-        src->blue.Init(hdr.U32LE());
-        if (hdr.Failed())
-            return RefuseDib("DIB colour masks are cut short");
+        CByteReader masks(block + layout.masksOffset, 12);
+        src->red.Init(masks.U32LE());
+        src->green.Init(masks.U32LE());
+        src->blue.Init(masks.U32LE());
     } else if (src->bits == 16) {
         src->red.Init(0x7C00);
         src->green.Init(0x03E0);
         src->blue.Init(0x001F);
     }
-    if (src->bits <= 8) {
-        // The header's colour count decides where the rows begin; only the
-        // entries a pixel can reach are read.
-        uint64_t count = clrUsed ? clrUsed : (1u << src->bits);
-        uint64_t used = count < (1u << src->bits) ? count : (1u << src->bits);
-        const size_t entry = core ? sizeof(RGBTRIPLE) : sizeof(RGBQUAD);
-        if (!hdr.Has((size_t)used * entry))
-            return RefuseDib("DIB palette is cut short");
-        for (uint64_t i = 0; i < used; ++i) {
-            const uint8_t* p = hdr.Take(entry);
-            src->palette[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
-        }
-    }
-
-    if (!DibRowStride(src->width, src->bits, &src->stride))
-        return RefuseDib("DIB too large");
-    if (src->compression == BI_RLE8 || src->compression == BI_RLE4) {
-        src->rows = rows;
-    } else {
-        size_t need;
-        if (!CheckedMul(src->stride, (size_t)src->height, &need))
-            return RefuseDib("DIB too large");
-        if (!rows.Has(need))
-            return RefuseDib("DIB rows are cut short");
-        src->rows = rows.Sub(need);
-    }
+    const BYTE* entry = block + layout.paletteOffset;
+    for (size_t i = 0; i < layout.paletteEntries; ++i, entry += layout.entrySize)
+        src->palette[i] =
+            (uint32_t)entry[0] | ((uint32_t)entry[1] << 8) | ((uint32_t)entry[2] << 16);
+    src->rows = CByteReader(rows ? rows : block + layout.bitsOffset, layout.bitsSize);
     return true;
 }
 
@@ -311,23 +236,22 @@ void ExpandRows(DibSource& src, uint32_t* out) {
     }
 }
 
-HGLOBAL Convert(CByteReader hdr, CByteReader rows) {
+HGLOBAL Convert(const BYTE* block, size_t size, const BYTE* rows) {
     DibSource* src = new (std::nothrow) DibSource;
     if (!src)
         return nullptr;
     HGLOBAL result = nullptr;
-    if (ParseDib(hdr, rows, src)) {
+    if (ParseDib(block, size, rows, src)) {
         result = DibAlloc32(src->width, -src->height, true);
         if (!result) {
             LOG_WIN32_ERROR(0, "ConvertFormat32::GlobalAlloc failed");
         } else {
-            BYTE* dib = static_cast<BYTE*>(GlobalLock(result));
-            uint32_t* out = reinterpret_cast<uint32_t*>(dib + kInfoHeaderSize);
+            CGlobalLock<BYTE> dib(result);
+            uint32_t* out = reinterpret_cast<uint32_t*>(dib.Get() + kInfoHeaderSize);
             if (src->compression == BI_RLE8 || src->compression == BI_RLE4)
                 ExpandRle(*src, out);
             else
                 ExpandRows(*src, out);
-            GlobalUnlock(result);
         }
     }
     delete src;
@@ -360,21 +284,16 @@ HGLOBAL DibDuplicate(HGLOBAL dib) {
     HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (!copy)
         return nullptr;
-    void* from = GlobalLock(dib);
-    void* to = GlobalLock(copy);
-    if (from && to)
-        memcpy(to, from, size);
-    if (from)
-        GlobalUnlock(dib);
-    if (to)
-        GlobalUnlock(copy);
+    CGlobalLock<> from(dib), to(copy);
+    if (from.Get() && to.Get())
+        memcpy(to.Get(), from.Get(), size);
     return copy;
 }
 
 HGLOBAL ConvertFormat32(const void* header, const void* bits) {
     if (!header || !bits)
         return nullptr;
-    return Convert(CByteReader(header, kUnbounded), CByteReader(bits, kUnbounded));
+    return Convert(static_cast<const BYTE*>(header), kUnbounded, static_cast<const BYTE*>(bits));
 }
 
 HGLOBAL ConvertPackedDib32(const void* header) {
@@ -384,24 +303,122 @@ HGLOBAL ConvertPackedDib32(const void* header) {
 }
 
 HGLOBAL ConvertPackedDib32Checked(const void* dib, size_t size) {
-    CByteReader all(dib, size);
-    DWORD headerSize = all.U32LE();
-    if (all.Failed() || (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize) ||
-        size < headerSize) {
-        LOG_MSG("ConvertFormat32: unsupported DIB header");
-        return nullptr;
+    return Convert(static_cast<const BYTE*>(dib), size, nullptr);
+}
+
+bool DibCheckLayout(const void* block, size_t size, DibLayout* out, const char** why) {
+    auto refuse = [why](const char* reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    DibLayout l;
+    memset(&l, 0, sizeof(l));
+    CByteReader hdr(block, size);
+    l.headerSize = hdr.U32LE();
+    const bool core = l.headerSize == kCoreHeaderSize;
+    if (hdr.Failed() || (!core && l.headerSize != kInfoHeaderSize))
+        return refuse("unsupported DIB header");
+    int64_t height;
+    if (core) {
+        l.width = hdr.U16LE();
+        height = hdr.U16LE();
+        l.planes = hdr.U16LE();
+        l.bitCount = hdr.U16LE();
+        l.compression = BI_RGB;
+        l.entrySize = sizeof(RGBTRIPLE);
+    } else {
+        l.width = hdr.I32LE();
+        height = hdr.I32LE();
+        l.planes = hdr.U16LE();
+        l.bitCount = hdr.U16LE();
+        l.compression = hdr.U32LE();
+        l.sizeImage = hdr.U32LE();
+        hdr.Skip(8);  // resolution
+        l.colorsUsed = hdr.U32LE();
+        hdr.U32LE();  // colours important
+        l.entrySize = sizeof(RGBQUAD);
     }
-    // The header may sit at any byte of a file image: look at an aligned copy.
-    BITMAPINFOHEADER copy;
-    memset(&copy, 0, sizeof(copy));
-    memcpy(&copy, dib, headerSize);
-    uint64_t offset = BitsOffset64(&copy);
-    if (offset > size) {
-        LOG_MSG("ConvertFormat32: DIB palette is cut short");
-        return nullptr;
+    if (hdr.Failed())
+        return refuse("DIB header is cut short");
+    if (l.width <= 0 || height == 0)
+        return refuse("DIB has no pixels");
+    if (height < -0x7FFFFFFF)
+        return refuse("DIB height out of range");
+    l.height = (LONG)height;
+    const bool topDown = height < 0;
+
+    switch (l.bitCount) {
+        case 1:
+        case 4:
+        case 8:
+        case 24:
+            break;
+        case 16:
+        case 32:
+            // A core header has no compression field and GDI takes none of
+            // these depths with it.
+            if (core)
+                return refuse("unsupported bit count");
+            break;
+        default:
+            return refuse("unsupported bit count");
     }
-    CByteReader rows(static_cast<const BYTE*>(dib) + offset, size - (size_t)offset);
-    return Convert(CByteReader(dib, (size_t)offset), rows);
+    switch (l.compression) {
+        case BI_RGB:
+            break;
+        case BI_RLE8:
+            if (l.bitCount != 8 || topDown)
+                return refuse("bad RLE8 picture");
+            break;
+        case BI_RLE4:
+            if (l.bitCount != 4 || topDown)
+                return refuse("bad RLE4 picture");
+            break;
+        case BI_BITFIELDS:
+            if (l.bitCount != 16 && l.bitCount != 32)
+                return refuse("bad BI_BITFIELDS picture");
+            break;
+        default:
+            return refuse("unsupported compression");
+    }
+
+    // GDI reads no more entries than the pixels reach (256 above 8 bits): a
+    // larger count would put the rows elsewhere for it than for us.
+    const uint64_t reach = l.bitCount <= 8 ? (1u << l.bitCount) : 256;
+    if (l.colorsUsed > reach)
+        return refuse("DIB colour count out of range");
+    if (l.compression == BI_BITFIELDS && !core) {
+        l.masksOffset = kInfoHeaderSize;
+        if (size < kInfoHeaderSize + 3 * sizeof(DWORD))
+            return refuse("DIB colour masks are cut short");
+    }
+    l.paletteOffset = l.headerSize;
+    if (l.bitCount <= 8)
+        l.paletteEntries = l.colorsUsed ? l.colorsUsed : (size_t)reach;
+    BITMAPINFOHEADER aligned;  // the header may sit at any byte of a file image
+    memset(&aligned, 0, sizeof(aligned));
+    memcpy(&aligned, block, l.headerSize);
+    const uint64_t bitsOffset = BitsOffset64(&aligned);
+    // The palette must lie before the rows and within the block.
+    if (l.paletteOffset + (uint64_t)l.paletteEntries * l.entrySize > bitsOffset ||
+        bitsOffset > size)
+        return refuse("DIB palette is cut short");
+    l.bitsOffset = (size_t)bitsOffset;
+
+    if (!DibRowStride(l.width, l.bitCount, &l.stride))
+        return refuse("DIB too large");
+    const size_t rest = size - l.bitsOffset;
+    if (l.compression == BI_RLE8 || l.compression == BI_RLE4) {
+        l.bitsSize = rest;
+    } else {
+        if (!CheckedMul(l.stride, (size_t)(topDown ? -height : height), &l.bitsSize))
+            return refuse("DIB too large");
+        if (l.bitsSize > rest)
+            return refuse("DIB rows are cut short");
+    }
+    *out = l;
+    return true;
 }
 
 bool DibRowStride(LONG width, int bitCount, DWORD* stride) {
@@ -421,11 +438,12 @@ HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palett
     DWORD stride = 0;
     if (height < 0 || !DibRowStride(header.biWidth, header.biBitCount, &stride))
         return nullptr;
-    HGLOBAL work = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                               sizeof(header) + paletteBytes + (size_t)stride * height);
-    if (!work)
+    CGlobalBlock work(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                  sizeof(header) + paletteBytes + (size_t)stride * height));
+    if (!work.Get())
         return nullptr;
-    BYTE* p = static_cast<BYTE*>(GlobalLock(work));
+    CGlobalLock<BYTE> locked(work.Get());
+    BYTE* p = locked.Get();
     memcpy(p, &header, sizeof(header));
     memcpy(p + sizeof(header), palette, paletteBytes);
     BYTE* bits = DibBitsPointer(p);
@@ -433,10 +451,7 @@ HGLOBAL DibFromIndexedRows(const BITMAPINFOHEADER& header, const RGBQUAD* palett
         LONG to = firstRowIsTop ? height - 1 - y : y;
         memcpy(bits + (size_t)to * stride, rows + (size_t)y * rowSize, rowSize);
     }
-    HGLOBAL dib = ConvertPackedDib32(p);
-    GlobalUnlock(work);
-    GlobalFree(work);
-    return dib;
+    return ConvertPackedDib32(p);
 }
 
 void DibInitHeader(BITMAPINFOHEADER* header, LONG width, LONG height, int bitCount) {
@@ -462,7 +477,8 @@ HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
     if (!block)
         return nullptr;
-    BITMAPINFOHEADER* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+    CGlobalLock<BITMAPINFOHEADER> locked(block);
+    BITMAPINFOHEADER* bih = locked.Get();
     bih->biSize = kInfoHeaderSize;
     bih->biWidth = width;
     bih->biHeight = height;
@@ -470,7 +486,6 @@ HGLOBAL DibAlloc32(LONG width, LONG height, bool setSizeImage) {
     bih->biBitCount = 32;
     bih->biCompression = BI_RGB;
     bih->biSizeImage = setSizeImage ? (DWORD)image : 0;
-    GlobalUnlock(block);
     return block;
 }
 
@@ -511,8 +526,6 @@ HGLOBAL DibCreate(int width, int height, int bitCount) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, total);
     if (!block)
         return nullptr;
-    void* p = GlobalLock(block);
-    memcpy(p, &bih, sizeof(bih));
-    GlobalUnlock(block);
+    memcpy(CGlobalLock<>(block).Get(), &bih, sizeof(bih));
     return block;
 }

@@ -7,6 +7,31 @@
 #include <windows.h>
 #include <stddef.h>
 
+// Where the parts of a packed DIB lie, each checked against the block.
+struct DibLayout {
+    DWORD headerSize;   // 12 (core header) or 40
+    LONG width;         // above 0
+    LONG height;        // as stored: negative for top-down rows, never 0
+    int planes;         // as stored (not checked)
+    int bitCount;       // 1, 4, 8, 16, 24 or 32; 16 and 32 not after a core header
+    DWORD compression;  // BI_RGB, BI_RLE8, BI_RLE4 (bottom-up) or BI_BITFIELDS
+    DWORD sizeImage;
+    DWORD colorsUsed;       // biClrUsed (0 for a core header)
+    size_t masksOffset;     // the three BI_BITFIELDS masks after a 40-byte header, else 0
+    size_t paletteOffset;   // the palette follows the header
+    size_t paletteEntries;  // entries the pixels can reach (none above 8 bits)
+    size_t entrySize;       // 4 (RGBQUAD), 3 (RGBTRIPLE) after a core header
+    size_t bitsOffset;      // the first row, where DibBitsPointer puts it
+    DWORD stride;           // bytes of a row padded to 4
+    size_t bitsSize;        // stride x rows; for RLE all bytes after bitsOffset
+};
+// Checks the packed DIB in `size` bytes (it may sit at any byte of a file
+// image) and fills its layout. False with a short reason for the log when
+// the block does not hold a picture: an unknown header, bit count or
+// compression, no pixels, a colour count beyond what the bit count reaches
+// (256 above 8 bits), or masks, palette or rows past the block.
+bool DibCheckLayout(const void* block, size_t size, DibLayout* layout, const char** why);
+
 // Palette entries of the DIB whose header is given.
 UINT DibColorCount(const void* header);
 // Palette size in bytes (4 per entry after a 40-byte header, 3 after a

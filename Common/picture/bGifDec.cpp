@@ -14,6 +14,7 @@
 
 #include "bByteReader.h"
 #include "bDib.h"
+#include "bHandles.h"
 #include "bPicCodec.h"
 #include "bTraceLog.h"
 
@@ -155,12 +156,9 @@ bool GifScan(const BYTE* data, size_t size, GifImage* image) {
     } else {
         PALETTEENTRY system[256];
         memset(system, 0, sizeof(system));
-        HWND window = GetActiveWindow();
-        HDC dc = GetDC(window);
-        if (dc) {
-            GetSystemPaletteEntries(dc, 0, 256, system);
-            ReleaseDC(window, dc);
-        }
+        CClientDC dc(GetActiveWindow());
+        if (dc.Get())
+            GetSystemPaletteEntries(dc.Get(), 0, 256, system);
         for (int i = 0; i < 256; ++i)
             image->palette[i] = PixelWord(system[i].peRed, system[i].peGreen, system[i].peBlue);
     }

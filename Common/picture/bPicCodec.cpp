@@ -1,30 +1,14 @@
 // The codec base shared by the built-in codecs, and the "grh" placeholder.
 #include "bPicCodec.h"
 
+#include "bStrConv.h"
+
 #include <string.h>
 
 #include "bTraceLog.h"
 
 bool MbTextEqualNoCase(const char* a, size_t lenA, const char* b, size_t lenB) {
-    if (lenA != lenB)
-        return false;
-    for (size_t i = 0; i < lenA; ++i) {
-        unsigned char ca = (unsigned char)a[i], cb = (unsigned char)b[i];
-        if (IsDBCSLeadByte(ca) && i + 1 < lenA) {
-            // A double-byte character has no case: both bytes must match.
-            if (ca != cb || a[i + 1] != b[i + 1])
-                return false;
-            ++i;
-            continue;
-        }
-        if (ca >= 'a' && ca <= 'z')
-            ca -= 'a' - 'A';
-        if (cb >= 'a' && cb <= 'z')
-            cb -= 'a' - 'A';
-        if (ca != cb)
-            return false;
-    }
-    return true;
+    return lenA == lenB && MbsNICmp(a, b, lenA) == 0;
 }
 
 CPictureCodecBase::CPictureCodecBase() : m_hHeader(nullptr), m_alpha(0) {
@@ -81,13 +65,7 @@ int CPictureCodecBase::GetExtensionList(char* buffer, int size) {
         return 0;
     }
     // Cut at a character boundary so no lead byte is left alone.
-    int cut = 0;
-    while (cut < size - 1) {
-        int step = IsDBCSLeadByte((BYTE)m_extensions[cut]) ? 2 : 1;
-        if (cut + step > size - 1)
-            break;
-        cut += step;
-    }
+    size_t cut = MbCutLength(m_extensions, (size_t)size - 1);
     memcpy(buffer, m_extensions, cut);
     buffer[cut] = 0;
     return 1;

@@ -57,8 +57,8 @@ HRESULT CreateCodec(PictureCodec** codec) {
                                                      reinterpret_cast<void**>(codec));
 }
 
-// Case-insensitive comparison of multibyte texts (double-byte characters
-// compared as they stand); true when equal.
+// Equality of two counted multibyte texts under the one case rule of
+// MbsICmp (double-byte characters compared as they stand).
 bool MbTextEqualNoCase(const char* a, size_t lenA, const char* b, size_t lenB);
 
 // JPEG over libjpeg. bitCount is 24 or 32 (others give 24); the result is a

@@ -28,6 +28,7 @@ struct TiffMemHandle {
 char g_tiffMessage[256];
 
 // The module name (at most 128 characters), then directly the message.
+LOG_FORMAT(2, 0)
 void TiffMessageHandler(const char* module, const char* format, va_list args) {
     int n = 0;
     if (module) {
@@ -38,7 +39,7 @@ void TiffMessageHandler(const char* module, const char* format, va_list args) {
     vsnprintf(g_tiffMessage + n, sizeof(g_tiffMessage) - n, format, args);
 }
 
-void TiffReport(const char* module, const char* format, ...) {
+LOG_FORMAT(2, 3) void TiffReport(const char* module, const char* format, ...) {
     va_list args;
     va_start(args, format);
     TiffMessageHandler(module, format, args);

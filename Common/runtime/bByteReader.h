@@ -1,24 +1,32 @@
 // The one checked reader of bytes held in memory (records, file images,
 // decoded bodies). Every read knows how much is left; a read past the end
 // fails, leaves the output zeroed and makes the reader stay failed, so a
-// decoder can read a whole header and test Failed() once.
+// decoder can read a whole header and test Failed() once. A sub-reader
+// keeps its place within the outermost data, so a report about bad data can
+// say at which offset of the file it lies.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
+#include "bByteOrder.h"
+
 class CByteReader {
 public:
-    CByteReader() : m_data(nullptr), m_size(0), m_pos(0), m_failed(false) {}
-    CByteReader(const void* data, size_t size)
+    CByteReader() : m_data(nullptr), m_size(0), m_pos(0), m_base(0), m_failed(false) {}
+    // `base`: the offset of data[0] within the file it was read from.
+    CByteReader(const void* data, size_t size, uint64_t base = 0)
         : m_data(static_cast<const uint8_t*>(data)),
           m_size(data ? size : 0),
           m_pos(0),
+          m_base(base),
           m_failed(false) {}
 
     size_t Size() const { return m_size; }
     size_t Position() const { return m_pos; }
+    // The current position as an offset within the file (for log lines).
+    uint64_t FileOffset() const { return m_base + m_pos; }
     size_t Remaining() const { return m_size - m_pos; }
     bool AtEnd() const { return m_pos >= m_size; }
     bool Failed() const { return m_failed; }
@@ -67,8 +75,9 @@ public:
     const uint8_t* Peek(size_t n) const { return Has(n) ? m_data + m_pos : nullptr; }
     // A reader over the next n bytes; this one moves past them.
     CByteReader Sub(size_t n) {
+        const uint64_t at = FileOffset();
         const uint8_t* p = Take(n);
-        CByteReader r(p, p ? n : 0);
+        CByteReader r(p, p ? n : 0, at);
         if (!p)
             r.m_failed = true;
         return r;
@@ -80,7 +89,7 @@ public:
     }
     uint16_t U16LE() {
         const uint8_t* p = Take(2);
-        return p ? (uint16_t)(p[0] | (p[1] << 8)) : 0;
+        return p ? GetU16LE(p) : 0;
     }
     uint16_t U16BE() {
         const uint8_t* p = Take(2);
@@ -88,9 +97,7 @@ public:
     }
     uint32_t U32LE() {
         const uint8_t* p = Take(4);
-        return p ? (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) |
-                       ((uint32_t)p[3] << 24)
-                 : 0;
+        return p ? GetU32LE(p) : 0;
     }
     uint32_t U32BE() {
         const uint8_t* p = Take(4);
@@ -126,6 +133,7 @@ private:
     const uint8_t* m_data;
     size_t m_size;
     size_t m_pos;
+    uint64_t m_base;
     bool m_failed;
 };
 

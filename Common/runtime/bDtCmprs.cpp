@@ -1,6 +1,7 @@
 // zlib compression of stored bodies.
 #include "bDtCmprs.h"
 
+#include "bByteOrder.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -14,23 +15,12 @@ static const ULONG kHeaderSize = 16;
 // Most bytes one byte of deflate data can stand for.
 static const ULONGLONG kMaxRatio = 1032;
 
-static void PutU32(BYTE* p, ULONG v) {
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-    p[2] = (BYTE)(v >> 16);
-    p[3] = (BYTE)(v >> 24);
-}
-
-static ULONG GetU32(const BYTE* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24);
-}
-
 static void WriteHeader(ITeskStream* dest, ULONG raw, ULONG packed) {
     BYTE header[kHeaderSize];
-    PutU32(header, kHeaderSize);
-    PutU32(header + 4, (ULONG)Z_DEFAULT_COMPRESSION);
-    PutU32(header + 8, raw);
-    PutU32(header + 12, packed);
+    PutU32LE(header, kHeaderSize);
+    PutU32LE(header + 4, (ULONG)Z_DEFAULT_COMPRESSION);
+    PutU32LE(header + 8, raw);
+    PutU32LE(header + 12, packed);
     dest->Write(header, kHeaderSize);
 }
 
@@ -126,12 +116,12 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     BYTE header[kHeaderSize];
     source->Read(header, kHeaderSize);
     left -= kHeaderSize;
-    if (GetU32(header) != kHeaderSize) {
-        LOG_MSG("compressed body: header size %u is not 16", (unsigned)GetU32(header));
+    if (GetU32LE(header) != kHeaderSize) {
+        LOG_MSG("compressed body: header size %u is not 16", (unsigned)GetU32LE(header));
         return E_FAIL;
     }
-    ULONG raw = GetU32(header + 8);
-    ULONG packed = GetU32(header + 12);
+    ULONG raw = GetU32LE(header + 8);
+    ULONG packed = GetU32LE(header + 12);
     if (raw == 0)
         return S_OK;
     if (packed > left) {

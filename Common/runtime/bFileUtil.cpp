@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "bHandles.h"
+#include "bStrConv.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -58,22 +60,6 @@ bool EndsWithSep(const char* text) {
     return last;
 }
 
-// Length of the longest prefix of text[0..len) within `limit` bytes that
-// does not end inside a double-byte character.
-size_t FitDbcs(const char* text, size_t len, size_t limit) {
-    size_t i = 0;
-    while (i < len && i < limit) {
-        if (IsDBCSLeadByte((BYTE)text[i]) && i + 1 < len) {
-            if (i + 2 > limit)
-                break;
-            i += 2;
-        } else {
-            ++i;
-        }
-    }
-    return i;
-}
-
 bool CopyIfFits(const std::string& text, char* dest, int size) {
     if (!dest || size <= 0 || text.size() + 1 > (size_t)size)
         return false;
@@ -119,7 +105,7 @@ bool PathExtension(const char* path, char* dest, int size) {
         memcpy(dest, ext, len + 1);
         return true;
     }
-    size_t n = FitDbcs(ext, len, (size_t)size - 1);
+    size_t n = MbCutLength(ext, (size_t)size - 1);  // cuts inside the extension
     memcpy(dest, ext, n);
     dest[n] = 0;
     return false;
@@ -161,13 +147,12 @@ DWORD FileSizeOf(const char* path, DWORD* high) {
         *high = 0;
     if (!path || !*path)
         return (DWORD)-1;
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    CHandle h(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.IsValid())
         return (DWORD)-1;
     DWORD hi = 0;
-    DWORD lo = GetFileSize(h, &hi);
-    CloseHandle(h);
+    DWORD lo = GetFileSize(h.Get(), &hi);
     if (high)
         *high = hi;
     return lo;
@@ -189,7 +174,7 @@ ULONGLONG GetDiskFree(const char* path) {
     }
     if (colon != (size_t)-1 && colon + 2 < len)
         len = colon + 2;
-    len = FitDbcs(src, len, sizeof(root) - 1);
+    len = MbCutLength(src, len < sizeof(root) - 1 ? len : sizeof(root) - 1);
     memcpy(root, src, len);
     root[len] = 0;
 
@@ -292,35 +277,31 @@ void* MapFileReadOnly(const char* path, DWORD* size, bool readOnly) {
         *size = 0;
     if (!path)
         path = "";
-    HANDLE file = CreateFileA(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                              readOnly ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                             readOnly ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", path);
         return nullptr;
     }
     // The size is reported in 32 bits: a file of 4 GB or more is refused.
     DWORD high = 0;
-    DWORD fileSize = GetFileSize(file, &high);
+    DWORD fileSize = GetFileSize(file.Get(), &high);
     if (high != 0 || fileSize == INVALID_FILE_SIZE) {
         LOG_MSG("Cannot open file: %s -- too large", path);
-        CloseHandle(file);
         return nullptr;
     }
     if (size)
         *size = fileSize;
-    HANDLE mapping =
-        CreateFileMappingA(file, nullptr, readOnly ? PAGE_READONLY : PAGE_READWRITE, 0, 0, nullptr);
-    if (!mapping) {
+    CHandle mapping(CreateFileMappingA(file.Get(), nullptr,
+                                       readOnly ? PAGE_READONLY : PAGE_READWRITE, 0, 0, nullptr));
+    if (!mapping.IsValid()) {
         LOG_WIN32_ERROR(0, "CreateFileMapping failed: %s", path);
-        CloseHandle(file);
         return nullptr;
     }
-    void* view = MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
+    void* view = MapViewOfFile(mapping.Get(), readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
     if (!view)
         LOG_WIN32_ERROR(0, "MapViewOfFile failed: %s", path);
-    CloseHandle(mapping);
-    CloseHandle(file);
     return view;
 }
 

@@ -49,3 +49,18 @@ BSTR BstrFromMultibyte(const char* text, size_t length) {
 std::string MultibyteFromBstr(BSTR s) {
     return MultibyteFromWide(s, s ? SysStringLen(s) : 0);
 }
+
+std::string MbFoldCase(const char* text) {
+    std::string folded;
+    if (!text)
+        return folded;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (MbIsLeadByte(*p) && p[1]) {
+            folded += (char)*p++;
+            folded += (char)*p;
+        } else {
+            folded += (char)MbFoldByte(*p);
+        }
+    }
+    return folded;
+}

@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <string>
 
-#include "bTextCut.h"  // MbCutLength, MbCopyCut, MbIEqual
+#include "bTextCut.h"  // MbCutLength, MbCopyCut, the case rule
 
 // UTF-16 of length bytes of multibyte text (embedded NULs kept).
 std::wstring WideFromMultibyte(const char* text, size_t length);
@@ -28,3 +28,7 @@ inline BSTR BstrFromMultibyte(const std::string& text) {
 }
 // Multibyte text of a BSTR; null is empty.
 std::string MultibyteFromBstr(BSTR s);
+
+// The key of a name under the one case rule of bTextCut.h: MbIEqual(a, b)
+// exactly when MbFoldCase(a) == MbFoldCase(b). Null counts as empty.
+std::string MbFoldCase(const char* text);

@@ -3,6 +3,8 @@
 #include <string.h>
 
 size_t MbCutLength(const char* text, size_t limit) {
+    if (!text)
+        return 0;
     size_t i = 0;
     while (i < limit && text[i]) {
         if (IsDBCSLeadByte((BYTE)text[i])) {
@@ -25,29 +27,27 @@ void MbCopyCut(char* dest, size_t size, const char* text) {
     dest[n] = 0;
 }
 
-bool MbIEqual(const char* a, const char* b) {
+int MbsNICmp(const char* a, const char* b, size_t n) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(a ? a : "");
     const unsigned char* q = reinterpret_cast<const unsigned char*>(b ? b : "");
-    for (;;) {
-        unsigned char c = *p, d = *q;
-        if (c >= 0x80 && IsDBCSLeadByte(c)) {
-            if (c != d || p[1] != q[1])
-                return false;
-            if (!p[1])
-                return true;
-            p += 2;
-            q += 2;
-            continue;
+    size_t i = 0;
+    bool inDouble = false;  // the previous byte was a lead byte of both texts
+    while (i < n) {
+        unsigned char c = p[i], d = q[i];
+        if (!inDouble) {
+            c = MbFoldByte(c);
+            d = MbFoldByte(d);
         }
-        if (c >= 'A' && c <= 'Z')
-            c = (unsigned char)(c + 32);
-        if (d >= 'A' && d <= 'Z')
-            d = (unsigned char)(d + 32);
         if (c != d)
-            return false;
-        if (!c)
-            return true;
-        ++p;
-        ++q;
+            return c < d ? -1 : 1;
+        if (c == 0)
+            return 0;
+        inDouble = !inDouble && MbIsLeadByte(p[i]);
+        ++i;
     }
+    return 0;
+}
+
+int MbsICmp(const char* a, const char* b) {
+    return MbsNICmp(a, b, (size_t)-1);
 }

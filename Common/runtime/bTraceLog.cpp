@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include "bErrorText.h"
+#include "bFileUtil.h"
 #include "bStrConv.h"
 
 namespace {
@@ -206,10 +207,11 @@ private:
     void Unlock() { LeaveCriticalSection(&m_lock); }
     // Formats the error text of an ErrorAt-style call: message, " -- ", and
     // the code's text.
-    static void FormatWithCode(char* text, const char* format, va_list args);
+    static void FormatWithCode(char* text, const char* format, va_list args) LOG_FORMAT(2, 0);
     // Records a Win32 failure as the thread's last error and formats its
     // entry: the message and the system's text of the code.
-    static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args);
+    static void FormatWin32Error(char* text, DWORD code, const char* format, va_list args)
+        LOG_FORMAT(3, 0);
 
     DWORD m_options;
     ULONG m_repeat;
@@ -251,22 +253,11 @@ HRESULT CTraceLog::OpenLogFile(const char* path) {
         size_t len = MbCutLength(path, NAME_MAX_COPY);
         memcpy(m_fileName, path, len);
         m_fileName[len] = 0;
-        // The extension starts at the last point of the file-name part.
-        size_t nameStart = 0, dot = (size_t)-1;
-        for (size_t i = 0; i < len; ++i) {
-            if (IsDBCSLeadByte((BYTE)m_fileName[i]) && i + 1 < len) {
-                ++i;
-                continue;
-            }
-            if (IsSeparator(m_fileName[i])) {
-                nameStart = i + 1;
-                dot = (size_t)-1;
-            } else if (m_fileName[i] == '.') {
-                dot = i;
-            }
-        }
-        (void)nameStart;
-        size_t extAt = dot != (size_t)-1 ? dot : len;
+        // The extension starts at the last point of the file-name part (the
+        // name is under MAX_PATH, so the extension always fits).
+        char ext[MAX_PATH];
+        PathExtension(m_fileName, ext, sizeof(ext));
+        const size_t extAt = len - strlen(ext);
         strcpy(m_fileName + extAt, ".lg0");
         char* digit = m_fileName + extAt + 3;
 

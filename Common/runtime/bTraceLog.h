@@ -4,6 +4,7 @@
 #pragma once
 
 #include "bComBase.h"
+#include "bFormatCheck.h"
 
 // Win32 structured exceptions turned into C++ exceptions.
 class CSE_Exception {
@@ -44,17 +45,20 @@ struct ITraceLog : public IUnknown {
     STDMETHOD_(int, TracePoint)(const char* file, int line) = 0;                               // 14
     STDMETHOD_(int, Reserved15)(int a, int b, int c) = 0;                                      // 15
     STDMETHOD_(int, ReportException)(const CSE_Exception* e, const char* file, int line) = 0;  // 16
-    // Variadic slots use the C calling convention, as on Windows.
-    virtual int LogMessage(const char* format, ...) = 0;                                       // 17
-    virtual int LogLastError(DWORD code, const char* format, ...) = 0;                         // 18
-    virtual int LogAt(const char* file, int line, const char* format, ...) = 0;                // 19
-    virtual int ErrorAt(const char* file, int line, DWORD code, const char* format, ...) = 0;  // 20
-    virtual int HResultErrorAt(const char* file, int line, HRESULT hr, const char* format,
-                               ...) = 0;                                // 21
-    virtual int FormatOnly(int a, int b, const char* format, ...) = 0;  // 22
-    STDMETHOD_(int, Reserved23)(int a, int b) = 0;                      // 23
-    STDMETHOD(GetOptions)(DWORD* out) = 0;                              // 24
-    STDMETHOD_(void, DeleteThis)() = 0;                                 // 25
+    // Variadic slots use the C calling convention, as on Windows. Their
+    // formats are checked at compile time (argument 1 is the object).
+    virtual int LogMessage(const char* format, ...) LOG_FORMAT(2, 3) = 0;                // 17
+    virtual int LogLastError(DWORD code, const char* format, ...) LOG_FORMAT(3, 4) = 0;  // 18
+    virtual int LogAt(const char* file, int line, const char* format, ...)
+        LOG_FORMAT(4, 5) = 0;  // 19
+    virtual int ErrorAt(const char* file, int line, DWORD code, const char* format, ...)
+        LOG_FORMAT(5, 6) = 0;  // 20
+    virtual int HResultErrorAt(const char* file, int line, HRESULT hr, const char* format, ...)
+        LOG_FORMAT(5, 6) = 0;                                                            // 21
+    virtual int FormatOnly(int a, int b, const char* format, ...) LOG_FORMAT(4, 5) = 0;  // 22
+    STDMETHOD_(int, Reserved23)(int a, int b) = 0;                                       // 23
+    STDMETHOD(GetOptions)(DWORD* out) = 0;                                               // 24
+    STDMETHOD_(void, DeleteThis)() = 0;                                                  // 25
 };
 DECLARE_IID(ITraceLog, 0xC0BC2631, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 

@@ -36,31 +36,31 @@ bool Normalised(const VARIANT& in, VARIANT& tmp, const VARIANT*& use) {
     return true;
 }
 
-// Puts a finished scalar or string into out, releasing what out held.
-inline void Store(VARIANT& out, const VARIANT& result) {
-    VariantClear(&out);
-    out = result;
+// Puts a finished scalar or string into out, releasing what out held. The
+// fields are written in place: a VARIANT built aside and copied whole would
+// be read back before its narrow stores reach memory.
+inline void StoreBstr(VARIANT& out, BSTR value) {
+    ClearValue(out);
+    V_VT(&out) = VT_BSTR;
+    V_BSTR(&out) = value;
 }
 
 inline void StoreI4(VARIANT& out, LONG value) {
-    VARIANT r;
-    V_VT(&r) = VT_I4;
-    V_I4(&r) = value;
-    Store(out, r);
+    ClearValue(out);
+    V_VT(&out) = VT_I4;
+    V_I4(&out) = value;
 }
 
 inline void StoreR8(VARIANT& out, double value) {
-    VARIANT r;
-    V_VT(&r) = VT_R8;
-    V_R8(&r) = value;
-    Store(out, r);
+    ClearValue(out);
+    V_VT(&out) = VT_R8;
+    V_R8(&out) = value;
 }
 
 inline void StoreBool(VARIANT& out, bool value) {
-    VARIANT r;
-    V_VT(&r) = VT_BOOL;
-    V_BOOL(&r) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    Store(out, r);
+    ClearValue(out);
+    V_VT(&out) = VT_BOOL;
+    V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
 // Two's complement arithmetic without signed overflow.
@@ -282,10 +282,7 @@ bool VarPlus(const VARIANT& left, const VARIANT& right, VARIANT& out) {
             LOG_MSG("Out of memory !");
             return false;
         }
-        VARIANT res;
-        V_VT(&res) = VT_BSTR;
-        V_BSTR(&res) = joined;
-        Store(out, res);
+        StoreBstr(out, joined);
         return true;
     }
     LOG_MSG("Incompatible data type to plus");

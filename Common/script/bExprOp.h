@@ -13,6 +13,47 @@
 
 namespace ExprOp {
 
+// True for the types whose values own nothing (no string, array, object or
+// reference): copying the VARIANT copies the value, clearing frees nothing.
+inline bool OwnsNothing(VARTYPE vt) {
+    switch (vt) {
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_ERROR:
+        case VT_BOOL:
+        case VT_I1:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_I8:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// VariantInit without the call.
+inline void InitValue(VARIANT& value) {
+    V_VT(&value) = VT_EMPTY;
+}
+
+// VariantClear, without the call where there is nothing to free.
+inline void ClearValue(VARIANT& value) {
+    if (OwnsNothing(V_VT(&value)))
+        V_VT(&value) = VT_EMPTY;
+    else
+        VariantClear(&value);
+}
+
 // VT_I2 and VT_BOOL become VT_I4, VT_R4 becomes VT_R8, anything else stays.
 // False (logged) when the conversion fails.
 bool VarChangeTypeChecked(VARIANT& value);

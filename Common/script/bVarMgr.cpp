@@ -340,9 +340,15 @@ CVarList::~CVarList() {
 int CVarList::Find(const char* name) const {
     if (!name)
         return -1;
-    for (int i = 0; i < m_count; ++i)
-        if (strcmp(m_records[i].name, name) == 0)
+    // Names are compared here rather than by a call per record: the
+    // expression evaluator looks names up on every evaluation.
+    for (int i = 0; i < m_count; ++i) {
+        const char* a = m_records[i].name;
+        const char* b = name;
+        while (*a && *a == *b) ++a, ++b;
+        if (*a == *b)
             return i;
+    }
     return -1;
 }
 

@@ -311,7 +311,7 @@ int CDBCore::PrepareQryParam(const std::string& query, std::vector<CdbParameter>
         if (oldQuery) {
             expression.clear();
             DWORD kind = 0;
-            if (m_site->FindObjectByName(name.c_str(), &kind) == S_OK) {
+            if (m_site->FindObject(name.c_str(), &kind) == S_OK) {
                 if (kind == 0x10000)
                     expression = name + ".ObjContent";
                 else if (kind == 0x2020004 || kind == 0x2020005)

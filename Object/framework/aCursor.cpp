@@ -328,7 +328,7 @@ private:
         snprintf(m_path, sizeof(m_path), "%s", m_text);
         IPlayerSite* site = Site();
         IMediaManager* media = nullptr;
-        if (!site || FAILED(site->GetMediaManager(reinterpret_cast<void**>(&media))) || !media)
+        if (!site || FAILED(site->GetMediaManager(&media)) || !media)
             return;
         char path[260] = "";
         if (SUCCEEDED(media->GetMediaFilePath(m_text, 1, path, sizeof(path))) && path[0])

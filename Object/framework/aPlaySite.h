@@ -5,6 +5,7 @@
 #pragma once
 
 #include "bComBase.h"
+#include "bPlayerSite.h"
 
 struct ITeskStream;
 struct IObjectEvent;
@@ -45,60 +46,7 @@ struct IClockClient : public IUnknown {
     STDMETHOD(OnTick)() = 0;    // 5
 };
 
-// {C0BC2690-1049-11D4-9EEB-00104B04B807} The play site (50 slots). Borrowed
-// by every object, never added to. Out arguments of getters are not counted
-// unless said.
-struct IPlayerSite : public IUnknown {
-    STDMETHOD(InvalidateRect)(const RECT* rect) = 0;                                 // 3
-    STDMETHOD(InvalidateRgn)(HRGN region) = 0;                                       // 4
-    STDMETHOD(GetMediaManager)(void** out) = 0;                                      // 5
-    STDMETHOD(GetDocument)(void** out) = 0;                                          // 6
-    STDMETHOD(GetTickThread)(void** out) = 0;                                        // 7
-    STDMETHOD(GetSequencer)(ISequencer** out) = 0;                                   // 8
-    STDMETHOD(GetRootCreator)(IObjectCreator** out) = 0;                             // 9
-    STDMETHOD(GetEventProcessor)(void** out) = 0;                                    // 10
-    STDMETHOD(GetScriptContext)(void** out) = 0;                                     // 11
-    STDMETHOD(GetFunctionManager)(void** out) = 0;                                   // 12
-    STDMETHOD(GetProjectService)(void** out) = 0;                                    // 13
-    STDMETHOD(GetCodecManager)(void** out) = 0;                                      // 14
-    STDMETHOD(GetExpression)(void** out) = 0;                                        // 15
-    STDMETHOD(GetExpression2)(void** out) = 0;                                       // 16
-    STDMETHOD(GetPageClock)(DWORD* out) = 0;                                         // 17
-    STDMETHOD(GetCurrentCanvas)(void** out) = 0;                                     // 18
-    STDMETHOD(GetDatabase)(void** out) = 0;                                          // 19
-    STDMETHOD(GetProject)(void** out) = 0;                                           // 20
-    STDMETHOD(GetMediaService)(void** out) = 0;                                      // 21
-    STDMETHOD(GetSoundRecorder)(void** out) = 0;                                     // 22
-    STDMETHOD(GetVideoCapture)(void** out) = 0;                                      // 23
-    STDMETHOD(GetDirectDraw)(void** out) = 0;                                        // 24
-    STDMETHOD(SetDirectDraw)(void* object) = 0;                                      // 25
-    STDMETHOD(GetToolTipWindow)(IUnknown** out) = 0;                                 // 26
-    STDMETHOD(CreateForwarder)(void* canvas, IUnknown* target, IUnknown** out) = 0;  // 27
-    STDMETHOD(GetTraceLog)(void** out) = 0;                                          // 28
-    STDMETHOD(Stub29)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 29
-    STDMETHOD(Stub30)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 30
-    STDMETHOD(Stub31)(DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d) = 0;       // 31
-    STDMETHOD(Stub32)(DWORD_PTR a, DWORD_PTR b) = 0;                                 // 32
-    // The kind word (object type id) of the named object of the shown pages.
-    STDMETHOD(FindObject)(const char* name, DWORD* typeId) = 0;  // 33
-    STDMETHOD_(BOOL, UsesDirectDraw)() = 0;                      // 34
-    STDMETHOD_(HWND, GetViewWindow)() = 0;                       // 35
-    STDMETHOD_(void*, GetView)() = 0;                            // 36
-    STDMETHOD(SetView)(void* view) = 0;                          // 37
-    STDMETHOD_(int, GetProjectMinorVersion)() = 0;               // 38
-    STDMETHOD_(BOOL, GetProjectFlag7)() = 0;                     // 39
-    STDMETHOD(SetProjectFlag7)(BOOL on) = 0;                     // 40
-    STDMETHOD_(BOOL, IsPlayer)() = 0;                            // 41
-    STDMETHOD_(BOOL, IsRunning)() = 0;                           // 42
-    STDMETHOD(SetPlayState)(DWORD state) = 0;                    // 43
-    STDMETHOD_(BOOL, IsPlaying)() = 0;                           // 44
-    STDMETHOD_(BOOL, IsPaused)() = 0;                            // 45
-    STDMETHOD_(BOOL, IsStateTwo)() = 0;                          // 46
-    STDMETHOD_(DWORD, GetSpareValue)() = 0;                      // 47
-    STDMETHOD(SetSpareValue)(DWORD value) = 0;                   // 48
-    STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                // 49
-};
-TESK_IID(IPlayerSite, 0x90);
+// IPlayerSite is the base library's (bPlayerSite.h): the database library calls it too.
 
 // {C0BC2691-1049-11D4-9EEB-00104B04B807} The object site: the canvas's
 // forwarder to the play site that every object of the canvas holds.

@@ -167,10 +167,9 @@ STDMETHODIMP PictureObject::TakeData(const void* bytes, DWORD count, const char*
     CComPtr<PicBase> picture;
     if (FAILED(CreatePicBaseInterface(&picture, &m_codecSite)) || !picture)
         return E_FAIL;
-    void* media = nullptr;
     IMediaManager* manager = nullptr;
-    if (site && SUCCEEDED(site->GetMediaManager(&media)))
-        manager = static_cast<IMediaManager*>(media);
+    if (!site || FAILED(site->GetMediaManager(&manager)))
+        manager = nullptr;
     if (!manager)
         return E_FAIL;
     if (!name)

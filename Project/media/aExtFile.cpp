@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "aMediaIdx.h"
-#include "aPacStor.h"
+#include "bFileUtil.h"
 #include "bTraceLog.h"
 
 // ---------------------------------------------------------------------------
@@ -28,25 +28,64 @@ const TypeList kTypeLists[] = {
     {MEDIATYPE_DATABASE, "mvb,dbf,mdb,xls"},
 };
 
-struct SubTypeTest {
+// What a row of the subtype table serves: finding a subtype from an
+// extension, naming the extension of its subtype, or naming the extension of
+// any subtype of its type that has no row of its own.
+enum { SUB_MATCH = 1, SUB_NAME = 2, SUB_DEFAULT = 4 };
+
+struct SubTypeRow {
     int type;
-    const char* prefix;  // compared over its own length
     int subtype;
+    const char* extension;  // without its point; matched over its own length
+    int use;
 };
 
-// Tried in this order; "tiff", "jpeg", "midi" and "mpeg" compare 4 bytes,
+// Matched in this order; "tiff", "jpeg", "midi" and "mpeg" compare 4 bytes,
 // "rm" 2, all others 3.
-const SubTypeTest kSubTypes[] = {
-    {1, "rtf", 1000},   {1, "txt", 1001},   {1, "lmt", 1002},   {2, "bmp", 1010},
-    {2, "dib", 1011},   {2, "tga", 1012},   {2, "tif", 1013},   {2, "tiff", 1013},
-    {2, "pic", 1014},   {2, "gif", 1015},   {2, "jpg", 1016},   {2, "jpeg", 1016},
-    {2, "ico", 1017},   {2, "png", 1018},   {4, "wav", 1020},   {4, "aif", 1021},
-    {4, "mid", 1024},   {4, "midi", 1024},  {4, "mp3", 1025},   {4, "mp2", 1026},
-    {8, "flc", 1030},   {8, "fli", 1031},   {8, "gif", 1032},   {8, "mmm", 1033},
-    {8, "swf", 1034},   {16, "avi", 1040},  {16, "mov", 1042},  {16, "asf", 1043},
-    {16, "rm", 1044},   {16, "mpg", 1046},  {16, "mpeg", 1046}, {16, "dat", 1047},
-    {32, "wmf", 1050},  {32, "emf", 1051},  {32, "dxf", 1052},  {64, "cur", 1060},
-    {128, "mvb", 1070}, {128, "dbf", 1071}, {128, "mdb", 1072}, {128, "xls", 1073},
+const SubTypeRow kSubTypes[] = {
+    {MEDIATYPE_TEXT, 1000, "rtf", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_TEXT, 1001, "txt", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_TEXT, 1002, "lmt", SUB_MATCH},
+    {MEDIATYPE_PICTURE, 1010, "bmp", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_PICTURE, 1011, "dib", SUB_MATCH},
+    {MEDIATYPE_PICTURE, 1012, "tga", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1013, "tif", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1013, "tiff", SUB_MATCH},
+    {MEDIATYPE_PICTURE, 1014, "pic", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1015, "gif", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1016, "jpg", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1016, "jpeg", SUB_MATCH},
+    {MEDIATYPE_PICTURE, 1017, "ico", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1018, "png", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_PICTURE, 1032, "gif", SUB_NAME},  // an animated GIF kept as a picture
+    {MEDIATYPE_SOUND, 1020, "wav", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_SOUND, 1021, "aif", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_SOUND, 1024, "mid", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_SOUND, 1024, "midi", SUB_MATCH},
+    {MEDIATYPE_SOUND, 1025, "mp3", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_SOUND, 1026, "mp2", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_ANIMATION, 1030, "flc", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_ANIMATION, 1031, "fli", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_ANIMATION, 1032, "gif", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_ANIMATION, 1015, "gif", SUB_NAME},  // a still GIF kept as an animation
+    {MEDIATYPE_ANIMATION, 1033, "mmm", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_ANIMATION, 1034, "swf", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_VIDEO, 1040, "avi", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_VIDEO, 1041, "mpeg", SUB_NAME},
+    {MEDIATYPE_VIDEO, 1042, "mov", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_VIDEO, 1043, "asf", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_VIDEO, 1044, "rm", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_VIDEO, 1046, "mpg", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_VIDEO, 1046, "mpeg", SUB_MATCH},
+    {MEDIATYPE_VIDEO, 1047, "dat", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_DRAWING, 1050, "wmf", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_DRAWING, 1051, "emf", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_DRAWING, 1052, "dxf", SUB_MATCH | SUB_NAME},
+    {MEDIATYPE_CURSOR, 1060, "cur", SUB_MATCH | SUB_DEFAULT},
+    {MEDIATYPE_DATABASE, 1070, "mvb", SUB_MATCH},
+    {MEDIATYPE_DATABASE, 1071, "dbf", SUB_MATCH},
+    {MEDIATYPE_DATABASE, 1072, "mdb", SUB_MATCH},
+    {MEDIATYPE_DATABASE, 1073, "xls", SUB_MATCH},
 };
 
 // Whether the extension matches a list: an entry followed by a comma is a
@@ -70,11 +109,11 @@ int CMTools::GetSubType(int type, const char* extension) {
     if (!extension)
         return -1;
     size_t extLen = strlen(extension);
-    for (const SubTypeTest& t : kSubTypes) {
-        if (t.type != type)
+    for (const SubTypeRow& t : kSubTypes) {
+        if (t.type != type || !(t.use & SUB_MATCH))
             continue;
-        size_t len = strlen(t.prefix);
-        if (extLen >= len && MbsNICmp(t.prefix, extension, len) == 0)
+        size_t len = strlen(t.extension);
+        if (extLen >= len && MbsNICmp(t.extension, extension, len) == 0)
             return t.subtype;
     }
     return -1;
@@ -86,13 +125,14 @@ HRESULT CMTools::GetMediaType(const char* fileName, int /*flag*/, int* type, int
     *type = -1;
     *subtype = -1;
     const char* slash = MbsRChr(fileName, '/');
-    std::string ext;
-    if (!PathExtensionNoDot(slash ? slash + 1 : fileName, &ext))
+    char dotted[MAX_PATH];
+    if (!PathExtension(slash ? slash + 1 : fileName, dotted, sizeof(dotted)) || dotted[0] != '.')
         return E_FAIL;
+    const char* ext = dotted + 1;
     for (const TypeList& list : kTypeLists) {
-        if (ListMatches(list.extensions, ext.c_str())) {
+        if (ListMatches(list.extensions, ext)) {
             *type = list.type;
-            *subtype = GetSubType(list.type, ext.c_str());
+            *subtype = GetSubType(list.type, ext);
             return S_OK;
         }
     }
@@ -100,126 +140,23 @@ HRESULT CMTools::GetMediaType(const char* fileName, int /*flag*/, int* type, int
 }
 
 BOOL CMTools::GetDefExtName(int type, int subtype, char* buffer, int length) {
-    const char* ext = nullptr;
-    switch (type) {
-        case 1:
-            ext = subtype == 1000 ? ".rtf" : ".txt";
+    const SubTypeRow* named = nullptr;
+    for (const SubTypeRow& t : kSubTypes) {
+        if (t.type != type)
+            continue;
+        if ((t.use & SUB_NAME) && t.subtype == subtype) {
+            named = &t;
             break;
-        case 2:
-            switch (subtype) {
-                case 1012:
-                    ext = ".tga";
-                    break;
-                case 1013:
-                    ext = ".tif";
-                    break;
-                case 1014:
-                    ext = ".pic";
-                    break;
-                case 1015:
-                case 1032:
-                    ext = ".gif";
-                    break;
-                case 1016:
-                    ext = ".jpg";
-                    break;
-                case 1017:
-                    ext = ".ico";
-                    break;
-                case 1018:
-                    ext = ".png";
-                    break;
-                default:
-                    ext = ".bmp";
-                    break;
-            }
-            break;
-        case 4:
-            switch (subtype) {
-                case 1021:
-                    ext = ".aif";
-                    break;
-                case 1024:
-                    ext = ".mid";
-                    break;
-                case 1025:
-                    ext = ".mp3";
-                    break;
-                case 1026:
-                    ext = ".mp2";
-                    break;
-                default:
-                    ext = ".wav";
-                    break;
-            }
-            break;
-        case 8:
-            switch (subtype) {
-                case 1015:
-                case 1032:
-                    ext = ".gif";
-                    break;
-                case 1031:
-                    ext = ".fli";
-                    break;
-                case 1033:
-                    ext = ".mmm";
-                    break;
-                case 1034:
-                    ext = ".swf";
-                    break;
-                default:
-                    ext = ".flc";
-                    break;
-            }
-            break;
-        case 16:
-            switch (subtype) {
-                case 1041:
-                    ext = ".mpeg";
-                    break;
-                case 1042:
-                    ext = ".mov";
-                    break;
-                case 1043:
-                    ext = ".asf";
-                    break;
-                case 1044:
-                    ext = ".rm";
-                    break;
-                case 1046:
-                    ext = ".mpg";
-                    break;
-                case 1047:
-                    ext = ".dat";
-                    break;
-                default:
-                    ext = ".avi";
-                    break;
-            }
-            break;
-        case 32:
-            switch (subtype) {
-                case 1050:
-                    ext = ".wmf";
-                    break;
-                case 1052:
-                    ext = ".dxf";
-                    break;
-                default:
-                    ext = ".emf";
-                    break;
-            }
-            break;
-        case 64:
-            ext = ".cur";
-            break;
-        default:
-            return FALSE;
+        }
+        if ((t.use & SUB_DEFAULT) && !named)
+            named = &t;
     }
+    if (!named)
+        return FALSE;
+    const std::string ext = std::string(".") + named->extension;
     if (!buffer || length <= 0)
         return FALSE;
-    MbsCopyCut(buffer, (size_t)length, ext);
+    MbCopyCut(buffer, (size_t)length, ext.c_str());
     return TRUE;
 }
 
@@ -250,17 +187,17 @@ CExFileItem* CExFileTable::Find(const char* name) const {
 CExFileItem* CExFileTable::FindByPath(const char* fullPath) const {
     if (!fullPath)
         return nullptr;
-    auto it = m_byPath.find(PacFoldName(fullPath));
+    auto it = m_byPath.find(MbFoldCase(fullPath));
     // The first in name order, as a walk over the table finds it.
     return it == m_byPath.end() || it->second.empty() ? nullptr : *it->second.begin();
 }
 
 void CExFileTable::IndexPath(CExFileItem* item) {
-    m_byPath[PacFoldName(item->GetFullPath().c_str())].insert(item);
+    m_byPath[MbFoldCase(item->GetFullPath().c_str())].insert(item);
 }
 
 void CExFileTable::UnindexPath(CExFileItem* item) {
-    auto it = m_byPath.find(PacFoldName(item->GetFullPath().c_str()));
+    auto it = m_byPath.find(MbFoldCase(item->GetFullPath().c_str()));
     if (it == m_byPath.end())
         return;
     it->second.erase(item);

@@ -10,7 +10,6 @@
 
 #include "aExtFile.h"
 #include "aMediaMgr.h"
-#include "aPacStor.h"
 #include "aPrjUtil.h"
 #include "bFileUtil.h"
 #include "bTraceLog.h"
@@ -59,7 +58,7 @@ static bool FullPathInto(const std::string& path, char* buffer, int length) {
         return false;
     }
     if (buffer && length > 0)
-        MbsCopyCut(buffer, (size_t)length, full);
+        MbCopyCut(buffer, (size_t)length, full);
     return true;
 }
 
@@ -70,7 +69,7 @@ static bool SplitDollar(const std::string& value, char* name, size_t nameSize, s
     std::string tail = value.substr(1);
     const char* slash = MbsChr(tail.c_str(), '\\');
     std::string head = slash ? tail.substr(0, (size_t)(slash - tail.c_str())) : tail;
-    MbsCopyCut(name, nameSize, head.c_str());
+    MbCopyCut(name, nameSize, head.c_str());
     *rest = slash ? std::string(slash + 1) : std::string();
     return true;
 }
@@ -86,11 +85,11 @@ bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
     std::string name, location;
     ReadStringFromStream(name, stream);
     ReadStringFromStream(location, stream);
-    MbsCopyCut(m_name, sizeof(m_name), name.c_str());
+    MbCopyCut(m_name, sizeof(m_name), name.c_str());
     m_parent[0] = 0;
     if (MbsNICmp(m_name, "r0", 2) == 0) {
         // The root: the runtime file's folder, whatever is stored.
-        MbsCopyCut(m_path, sizeof(m_path), PathDirectoryWithSlash(runtimePath).c_str());
+        MbCopyCut(m_path, sizeof(m_path), PathDirectoryWithSlash(runtimePath).c_str());
         return true;
     }
     std::string path;
@@ -101,7 +100,7 @@ bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
         return false;
     }
     DropTrailingBackslash(path);
-    MbsCopyCut(m_path, sizeof(m_path), path.c_str());
+    MbCopyCut(m_path, sizeof(m_path), path.c_str());
     return true;
 }
 
@@ -118,7 +117,7 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
             return false;
         }
         std::string path = f->m_path;
-        if (MbsIEqual(path.c_str(), "."))
+        if (MbIEqual(path.c_str(), "."))
             path = PathDirectoryWithSlash(runtimePath);
         built = JoinPath(path, built);
         if (!f->m_parent[0] || !m_pTable)
@@ -149,7 +148,7 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
     try {
         std::string name;
         ReadStringFromStream(name, stream);
-        MbsCopyCut(m_name, sizeof(m_name), name.c_str());
+        MbCopyCut(m_name, sizeof(m_name), name.c_str());
         DWORD ignored = 0;
         stream->Read(&ignored, 4);
         stream->Read(&m_mediaType, 4);
@@ -167,7 +166,7 @@ bool CRtMediaItem::Load(ITeskStream* stream) {
         ReadStringFromStream(location, stream);
         if (!SplitDollar(location, m_folder, sizeof(m_folder), &file))
             file = location;
-        MbsCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
+        MbCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
         return true;
     } catch (const CTeskExcept&) {
         return false;
@@ -496,12 +495,12 @@ CIniSection::CIniSection(const char* path, const char* section) {
         const char* equal = strchr(line, '=');
         std::string key = equal ? std::string(line, (size_t)(equal - line)) : std::string(line);
         // The profile answers the first entry of a key.
-        m_values.emplace(PacFoldName(key.c_str()), equal ? std::string(equal + 1) : std::string());
+        m_values.emplace(MbFoldCase(key.c_str()), equal ? std::string(equal + 1) : std::string());
     }
 }
 
 std::string CIniSection::Value(const char* key) const {
-    auto it = key ? m_values.find(PacFoldName(key)) : m_values.end();
+    auto it = key ? m_values.find(MbFoldCase(key)) : m_values.end();
     if (it == m_values.end())
         return std::string();
     // As the profile gives a value into 1024 bytes: one pair of enclosing
@@ -546,15 +545,15 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     std::vector<CRtMediaFolder*> addedFolders;
     ForEachKey(iniPath, "MediaPath", [&](const char* key, const char* value) {
         CRtMediaFolder update;
-        MbsCopyCut(update.m_name, sizeof(update.m_name), key);
+        MbCopyCut(update.m_name, sizeof(update.m_name), key);
         std::string path;
         if (!SplitDollar(value, update.m_parent, sizeof(update.m_parent), &path))
             path = value;
         DropTrailingBackslash(path);
-        MbsCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
+        MbCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
         CRtMediaFolder* folder = folders.FindItem(update.m_name);
         if (!folder) {
-            CRtMediaFolder*& added = newFolders[PacFoldName(update.m_name)];
+            CRtMediaFolder*& added = newFolders[MbFoldCase(update.m_name)];
             if (!added) {
                 added = new CRtMediaFolder;
                 added->m_pTable = &folders;
@@ -572,14 +571,14 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     std::vector<CRtMediaItem*> addedItems;
     ForEachKey(iniPath, "MediaIndex", [&](const char* key, const char* value) {
         char name[32];
-        MbsCopyCut(name, sizeof(name), key);
+        MbCopyCut(name, sizeof(name), key);
         char folderName[32] = {0};
         std::string file;
         if (!SplitDollar(value, folderName, sizeof(folderName), &file))
             file = value;
         CRtMediaItem* item = items.FindItem(name);
         if (!item) {
-            CRtMediaItem*& added = newItems[PacFoldName(name)];
+            CRtMediaItem*& added = newItems[MbFoldCase(name)];
             if (!added) {
                 added = new CRtMediaItem;
                 added->m_pTable = &items;
@@ -592,7 +591,7 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
         item->m_flags = (item->m_flags & ~0x0Fu) | MEDIAKIND_FILE;
         ZeroMemory(item->m_folder, sizeof(item->m_folder));
         memcpy(item->m_folder, folderName, sizeof(folderName));
-        MbsCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
+        MbCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
     });
     items.InsertMany(addedItems);
 

@@ -108,7 +108,7 @@ STDMETHODIMP CMediaManager::GetMediaFilePath(const char* name, int /*unused*/, c
     // caller's buffer cuts it.
     char full[MAX_PATH];
     item->GetFullPath(full, sizeof(full));
-    MbsCopyCut(path, (size_t)length, full);
+    MbCopyCut(path, (size_t)length, full);
     if (item->GetKind() != MEDIAKIND_FILE)
         return S_FALSE;
     if (FileExists(full))
@@ -139,7 +139,7 @@ STDMETHODIMP CMediaManager::GetExternalFilePath(const char* name, char* path, in
         return E_FAIL;
     }
     std::string full = item->GetFullPath();
-    MbsCopyCut(path, (size_t)length, full.c_str());
+    MbCopyCut(path, (size_t)length, full.c_str());
     if (FileExists(full.c_str()))
         return S_OK;
     if (!item->m_missingReported) {
@@ -252,8 +252,8 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
     if (!name || !*name || !path || length <= 0)
         return E_INVALIDARG;
     for (TempFile* t : m_tempFiles) {
-        if (MbsIEqual(t->name, name)) {
-            MbsCopyCut(path, (size_t)length, t->path);
+        if (MbIEqual(t->name, name)) {
+            MbCopyCut(path, (size_t)length, t->path);
             return S_OK;
         }
     }
@@ -272,7 +272,7 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
     }
 
     TempFile* record = new TempFile;
-    MbsCopyCut(record->name, sizeof(record->name), name);
+    MbCopyCut(record->name, sizeof(record->name), name);
     std::string base = record->name, ext;
     const char* dot = MbsRChr(record->name, '.');
     if (dot) {
@@ -328,9 +328,9 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
         delete record;
         return hr;
     }
-    MbsCopyCut(record->path, sizeof(record->path), candidate);
+    MbCopyCut(record->path, sizeof(record->path), candidate);
     m_tempFiles.push_back(record);
-    MbsCopyCut(path, (size_t)length, candidate);
+    MbCopyCut(path, (size_t)length, candidate);
     return S_OK;
 }
 

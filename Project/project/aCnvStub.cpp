@@ -30,7 +30,7 @@ STDMETHODIMP CanvasStub::QueryInterface(REFIID iid, void** ppv) {
 }
 
 void CanvasStub::SetName(const char* name) {
-    MbsCopyCut(m_name, sizeof(m_name), name);
+    MbCopyCut(m_name, sizeof(m_name), name);
 }
 
 void CanvasStub::SetModified(BOOL on) {
@@ -94,7 +94,7 @@ CPageStub::~CPageStub() {
 }
 
 void CPageStub::SetTitle(const char* title) {
-    MbsCopyCut(m_title, sizeof(m_title), title);
+    MbCopyCut(m_title, sizeof(m_title), title);
 }
 
 void CPageStub::SetBackground(CBackgroundStub* stub) {

@@ -8,14 +8,13 @@
 
 #include "aExtFile.h"
 #include "aMemStm.h"
-#include "aPacStor.h"
 #include "aPrjUtil.h"
 #include "bTraceLog.h"
 
 static const int kNameBytes = 16;  // a 16-unit name kept as 15 bytes and a NUL
 
 std::string CStubNameIndex::Fold(const char* name) {
-    return PacFoldName(name);
+    return MbFoldCase(name);
 }
 
 CPageNode* CPageNode::LastChild() const {
@@ -72,8 +71,8 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
         // and read only the records it counts.
         ULONGLONG left = StreamRemaining(stream);
         if (need > left) {
-            LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what, header->count,
-                    (unsigned long long)left);
+            LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what,
+                    (unsigned)header->count, (unsigned long long)left);
             return TESK_E_STREAMHEADER;
         }
         hr = CacheStreamBody(stream, need, (int)header->mode, &cache);
@@ -82,7 +81,7 @@ static HRESULT ReadIndex(ITeskStream* stream, INDEX_HEADER* header, ULONGLONG re
         return hr;
     ULONGLONG size = cache->GetSize();
     if (need > size) {
-        LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what, header->count,
+        LOG_MSG("%s: %u entries do not fit in %llu bytes -- refused", what, (unsigned)header->count,
                 (unsigned long long)size);
         return TESK_E_STREAMHEADER;
     }

@@ -76,7 +76,7 @@ public:
             if (it == m_map.end())
                 return -1;
             // A stub renamed since the index was built: build it again.
-            if (it->second < list.size() && MbsIEqual(list[it->second]->GetName(), name))
+            if (it->second < list.size() && MbIEqual(list[it->second]->GetName(), name))
                 return (int)it->second;
             m_built = false;
         }

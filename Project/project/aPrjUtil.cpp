@@ -12,59 +12,6 @@
 static inline bool IsLead(unsigned char c) {
     return c >= 0x80 && IsDBCSLeadByte(c);
 }
-static inline unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? (unsigned char)(c + ('a' - 'A')) : c;
-}
-
-int MbsNICmp(const char* a, const char* b, size_t n) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(a ? a : "");
-    const unsigned char* q = reinterpret_cast<const unsigned char*>(b ? b : "");
-    size_t i = 0;
-    bool inDouble = false;  // the previous byte was a lead byte of both texts
-    while (i < n) {
-        unsigned char c = p[i], d = q[i];
-        if (!inDouble) {
-            c = FoldAscii(c);
-            d = FoldAscii(d);
-        }
-        if (c != d)
-            return c < d ? -1 : 1;
-        if (c == 0)
-            return 0;
-        inDouble = !inDouble && IsLead(p[i]);
-        ++i;
-    }
-    return 0;
-}
-
-int MbsICmp(const char* a, const char* b) {
-    return MbsNICmp(a, b, (size_t)-1);
-}
-
-size_t MbsCutLength(const char* text, size_t max) {
-    if (!text)
-        return 0;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    size_t i = 0;
-    while (p[i]) {
-        size_t step = (IsLead(p[i]) && p[i + 1]) ? 2 : 1;
-        if (step == 1 && IsLead(p[i]))
-            break;  // a lone lead byte at the end
-        if (i + step > max)
-            break;
-        i += step;
-    }
-    return i;
-}
-
-void MbsCopyCut(char* dest, size_t size, const char* text) {
-    if (!dest || size == 0)
-        return;
-    size_t n = MbsCutLength(text, size - 1);
-    if (n)
-        memcpy(dest, text, n);
-    dest[n] = 0;
-}
 
 const char* MbsLastChar(const char* text) {
     if (!text || !*text)
@@ -136,17 +83,6 @@ std::string PathDirectoryWithSlash(const char* path) {
     if (last && *last != '\\' && *last != '/')
         out += '\\';
     return out;
-}
-
-bool PathExtensionNoDot(const char* path, std::string* ext) {
-    if (ext)
-        ext->clear();
-    char buffer[MAX_PATH];
-    if (!path || !PathExtension(path, buffer, sizeof(buffer)) || buffer[0] != '.')
-        return false;
-    if (ext)
-        *ext = buffer + 1;
-    return true;
 }
 
 std::string PathWithExtension(const char* path, const char* ext) {
@@ -244,7 +180,7 @@ void ReadFixedWide(ITeskStream* stream, ULONG units, char* dest, size_t size) {
     std::vector<char> text(units + 1, 0);
     stream->ReadWideString(text.data(), units);
     text[units] = 0;
-    MbsCopyCut(dest, size, text.data());
+    MbCopyCut(dest, size, text.data());
 }
 
 void WriteFixedWide(ITeskStream* stream, ULONG units, const char* text) {

@@ -1,6 +1,7 @@
-// Small text, path and body helpers shared by the project model: multibyte
-// comparison and bounded copies that never split a double-byte character,
-// and the cached body of a stored stream.
+// Small text, path and body helpers shared by the project model: bounded
+// copies that never split a double-byte character, path pieces, and the
+// cached body of a stored stream. Comparison and cutting rules are those of
+// bStrConv.h.
 #pragma once
 
 #include <windows.h>
@@ -8,22 +9,8 @@
 #include <string>
 
 #include "aStorage.h"
+#include "bStrConv.h"
 
-// Case-insensitive comparison of multibyte texts: ASCII letters fold, double-
-// byte characters compare as they are. Null counts as empty.
-int MbsICmp(const char* a, const char* b);
-inline bool MbsIEqual(const char* a, const char* b) {
-    return MbsICmp(a, b) == 0;
-}
-// The same over the first n bytes (a character cut by n compares its bytes).
-int MbsNICmp(const char* a, const char* b, size_t n);
-
-// Number of bytes of text that fit into max bytes without splitting a
-// double-byte character.
-size_t MbsCutLength(const char* text, size_t max);
-// Copies text into dest (size bytes with the NUL), cut before a character
-// that would not fit. Null text gives an empty dest. Nothing for size 0.
-void MbsCopyCut(char* dest, size_t size, const char* text);
 // Pointer to the last character of text (lead-byte aware), or null when empty.
 const char* MbsLastChar(const char* text);
 // First occurrence of a single-byte character, skipping double-byte ones.
@@ -38,9 +25,6 @@ bool DropTrailingBackslash(char* path);
 // Path pieces over the file helpers (multibyte, lead-byte aware).
 // Drive and directory of a path with a trailing backslash ("" when none).
 std::string PathDirectoryWithSlash(const char* path);
-// The extension without its dot, after the last separator; false when the
-// name has no ".".
-bool PathExtensionNoDot(const char* path, std::string* ext);
 // The path with its extension replaced (ext without the dot); "" when the
 // result does not fit.
 std::string PathWithExtension(const char* path, const char* ext);

@@ -58,17 +58,17 @@ void CProject::SetSite(IUnknown* site) {
 STDMETHODIMP CProject::GetWorkgroupPath(char* buffer, int size) {
     if (!buffer || size <= 0)
         return E_INVALIDARG;
-    MbsCopyCut(buffer, (size_t)size, m_workgroupPath);
+    MbCopyCut(buffer, (size_t)size, m_workgroupPath);
     return S_OK;
 }
 
 STDMETHODIMP CProject::SetWorkgroupPath(const char* path) {
-    MbsCopyCut(m_workgroupPath, sizeof(m_workgroupPath), path);
+    MbCopyCut(m_workgroupPath, sizeof(m_workgroupPath), path);
     return S_OK;
 }
 
 void CProject::SetDatabasePath(const char* path) {
-    MbsCopyCut(m_databasePath, sizeof(m_databasePath), path);
+    MbCopyCut(m_databasePath, sizeof(m_databasePath), path);
 }
 
 void CProject::InitNew(ULONGLONG programVersion) {
@@ -106,7 +106,7 @@ bool ReadFixedText(ITeskStream* body, char* dest, size_t size) {
     std::string text;
     if (!ReadCountedText(body, &text))
         return false;
-    MbsCopyCut(dest, size, text.c_str());
+    MbCopyCut(dest, size, text.c_str());
     return true;
 }
 
@@ -184,7 +184,7 @@ HRESULT CProject::ReadBody(ITeskStream* body, ITeskStorage* storage) {
             DWORD entries = 0;
             body->Read(&entries, sizeof(entries));
             if (entries) {
-                LOG_MSG("PrjInfo: %u project event entries left unread", entries);
+                LOG_MSG("PrjInfo: %u project event entries left unread", (unsigned)entries);
                 hr = S_FALSE;
             }
         }

@@ -2,7 +2,9 @@
 // storage nodes with their directories, and stream nodes.
 #include "aPacStor.h"
 
+#include "bByteOrder.h"
 #include "bByteReader.h"
+#include "bHandles.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -138,23 +140,6 @@ static bool FileWriteAll(HANDLE file, const void* buffer, ULONG n) {
     return WriteFile(file, buffer, n, &put, nullptr) && put == n;
 }
 
-static ULONG GetU32(const BYTE* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | ((ULONG)p[3] << 24);
-}
-static ULONGLONG GetU64(const BYTE* p) {
-    return GetU32(p) | ((ULONGLONG)GetU32(p + 4) << 32);
-}
-static void PutU32(BYTE* p, ULONG v) {
-    p[0] = (BYTE)v;
-    p[1] = (BYTE)(v >> 8);
-    p[2] = (BYTE)(v >> 16);
-    p[3] = (BYTE)(v >> 24);
-}
-static void PutU64(BYTE* p, ULONGLONG v) {
-    PutU32(p, (ULONG)v);
-    PutU32(p + 4, (ULONG)(v >> 32));
-}
-
 // Node header fields.
 enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_COUNT = 24 };
 
@@ -162,28 +147,12 @@ enum { HDR_SIZE = 0, HDR_MAGIC = 4, HDR_NODESIZE = 8, HDR_DIROFFSET = 16, HDR_CO
 // file's position.
 static bool WriteNewNodeHeader(HANDLE file, BYTE* header, uint32_t magic) {
     memset(header, 0, PAC_NODE_HEADER_SIZE);
-    PutU32(header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
-    PutU32(header + HDR_MAGIC, magic);
+    PutU32LE(header + HDR_SIZE, PAC_NODE_HEADER_SIZE);
+    PutU32LE(header + HDR_MAGIC, magic);
     return FileWriteAll(file, header, PAC_NODE_HEADER_SIZE);
 }
 // Stream header: the data length at 8.
 enum { STM_LENGTH = 8 };
-
-std::string PacFoldName(const char* name) {
-    std::string folded;
-    if (!name)
-        return folded;
-    for (const char* p = name; *p; ++p) {
-        BYTE c = (BYTE)*p;
-        if (IsDBCSLeadByte(c) && p[1]) {
-            folded += *p++;
-            folded += *p;
-        } else {
-            folded += (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : (char)c;
-        }
-    }
-    return folded;
-}
 
 // ---------------------------------------------------------------- CPacStream
 
@@ -223,15 +192,15 @@ HRESULT CPacStream::OpenForReadingAt(HANDLE file, ULONGLONG start) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
-        GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
+    if (GetU32LE(m_header + HDR_SIZE) != PAC_NODE_HEADER_SIZE ||
+        GetU32LE(m_header + HDR_MAGIC) != PAC_MAGIC_STREAM) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_STREAMHEADER;
     }
     // The data must lie within the node's room in the file.
     ULONGLONG limit = m_limit ? m_limit : PacLength(file, m_reader.get());
     ULONGLONG data = m_start + PAC_NODE_HEADER_SIZE;
-    ULONGLONG length = GetU64(m_header + STM_LENGTH);
+    ULONGLONG length = GetU64LE(m_header + STM_LENGTH);
     if (data > limit || length > limit - data) {
         LOG_MSG("Stream at %llu: data length %llu passes its node's end",
                 (unsigned long long)m_start, (unsigned long long)length);
@@ -246,7 +215,7 @@ STDMETHODIMP CPacStream::Close() {
     if (m_file == INVALID_HANDLE_VALUE)
         return S_OK;
     if (!m_readOnly) {
-        PutU64(m_header + STM_LENGTH, RawGetSize());
+        PutU64LE(m_header + STM_LENGTH, RawGetSize());
         if (FileSeek(m_file, m_start))
             FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
     }
@@ -264,7 +233,7 @@ STDMETHODIMP_(ULONGLONG) CPacStream::RawGetPosition() {
 
 STDMETHODIMP_(ULONGLONG) CPacStream::RawGetSize() {
     if (m_readOnly)
-        return GetU64(m_header + STM_LENGTH);
+        return GetU64LE(m_header + STM_LENGTH);
     ULONGLONG size = FileLength(m_file);
     return size > m_dataStart ? size - m_dataStart : 0;
 }
@@ -301,7 +270,7 @@ STDMETHODIMP CPacStream::RawSeek(LONGLONG offset, int origin) {
             break;
         }
         case TESK_SEEK_END:
-            base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64(m_header + STM_LENGTH))
+            base = m_readOnly ? (LONGLONG)(m_dataStart + GetU64LE(m_header + STM_LENGTH))
                               : (LONGLONG)PacLength(m_file, m_reader.get());
             break;
         default:
@@ -354,14 +323,14 @@ void CPacStorage::SeekInNode(ULONGLONG offset) {
 
 void CPacStorage::AddEntry(ULONGLONG offset, const std::string& name) {
     m_entries.push_back(Entry{offset, name});
-    m_index.emplace(PacFoldName(name.c_str()), m_entries.size() - 1);
+    m_index.emplace(MbFoldCase(name.c_str()), m_entries.size() - 1);
 }
 
 // First entry whose name equals the given one ignoring case; its offset or 0.
 ULONGLONG CPacStorage::Lookup(const char* name) const {
     if (!name)
         return 0;
-    auto it = m_index.find(PacFoldName(name));
+    auto it = m_index.find(MbFoldCase(name));
     return it == m_index.end() ? 0 : m_entries[it->second].offset;
 }
 
@@ -410,22 +379,22 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
         m_file = INVALID_HANDLE_VALUE;
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_header + HDR_MAGIC) != PAC_MAGIC_STORAGE) {
+    if (GetU32LE(m_header + HDR_MAGIC) != PAC_MAGIC_STORAGE) {
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
     // The node must fit in the room its parent gives it.
     ULONGLONG limit = m_limit ? m_limit : FileSize();
-    ULONGLONG nodeSize = GetU64(m_header + HDR_NODESIZE);
+    ULONGLONG nodeSize = GetU64LE(m_header + HDR_NODESIZE);
     if (m_start > limit || nodeSize < PAC_NODE_HEADER_SIZE || nodeSize > limit - m_start) {
         LOG_MSG("Storage at %llu: node size %llu passes its room", (unsigned long long)m_start,
                 (unsigned long long)nodeSize);
         m_file = INVALID_HANDLE_VALUE;
         return E_FAIL;
     }
-    ULONG count = GetU32(m_header + HDR_COUNT);
+    ULONG count = GetU32LE(m_header + HDR_COUNT);
     if (count) {
-        HRESULT hr = ReadDirectory(nodeSize, GetU64(m_header + HDR_DIROFFSET), count);
+        HRESULT hr = ReadDirectory(nodeSize, GetU64LE(m_header + HDR_DIROFFSET), count);
         if (FAILED(hr)) {
             m_entries.clear();
             m_index.clear();
@@ -434,7 +403,7 @@ HRESULT CPacStorage::OpenForReadingAt(HANDLE file, ULONGLONG start) {
             return hr;
         }
     }
-    SeekInNode(GetU32(m_header + HDR_SIZE));
+    SeekInNode(GetU32LE(m_header + HDR_SIZE));
     return S_OK;
 }
 
@@ -512,29 +481,26 @@ HRESULT CPacStorage::ReadDirectory(ULONGLONG nodeSize, ULONGLONG dirOffset, ULON
 
 HRESULT CPacStorage::WriteDirectory() {
     std::vector<BYTE> bytes(4);
-    PutU32(bytes.data(), PAC_MAGIC_DIR);
+    PutU32LE(bytes.data(), PAC_MAGIC_DIR);
     for (const Entry& e : m_entries) {
         ULONG units = (ULONG)e.name.size() + 1;
         size_t at = bytes.size();
         bytes.resize(at + 12 + 2 * (size_t)units, 0);
-        PutU64(&bytes[at], e.offset);
-        PutU32(&bytes[at + 8], units);
+        PutU64LE(&bytes[at], e.offset);
+        PutU32LE(&bytes[at + 8], units);
         // The stored count is the ANSI length plus one; the wide name is
         // never longer and the rest is NUL.
         std::wstring wide = WideFromMultibyte(e.name.c_str());
         wide.resize(units - 1, 0);
         wide.push_back(0);
-        for (ULONG u = 0; u < units; ++u) {
-            bytes[at + 12 + 2 * u] = (BYTE)wide[u];
-            bytes[at + 13 + 2 * u] = (BYTE)(wide[u] >> 8);
-        }
+        for (ULONG u = 0; u < units; ++u) PutU16LE(&bytes[at + 12 + 2 * u], (uint16_t)wide[u]);
     }
     ULONGLONG dirOffset = GetNodeSize();
     SeekInNode(dirOffset);
     if (!FileWriteAll(m_file, bytes.data(), (ULONG)bytes.size()))
         return TESK_E_HEADERWRITE;
-    PutU64(m_header + HDR_DIROFFSET, dirOffset);
-    PutU32(m_header + HDR_COUNT, (ULONG)m_entries.size());
+    PutU64LE(m_header + HDR_DIROFFSET, dirOffset);
+    PutU32LE(m_header + HDR_COUNT, (ULONG)m_entries.size());
     return S_OK;
 }
 
@@ -544,12 +510,12 @@ STDMETHODIMP CPacStorage::Close() {
             if (!m_entries.empty())
                 WriteDirectory();
             ULONGLONG nodeSize = GetNodeSize();
-            PutU64(m_header + HDR_NODESIZE, nodeSize);
+            PutU64LE(m_header + HDR_NODESIZE, nodeSize);
             SeekInNode(0);
             FileWriteAll(m_file, m_header, PAC_NODE_HEADER_SIZE);
             // A root that owns its file records the package's length.
             if (m_ownFile != INVALID_HANDLE_VALUE) {
-                PutU64(m_runtimeHeader + 16, nodeSize + PAC_RUNTIME_HEADER_SIZE);
+                PutU64LE(m_runtimeHeader + 16, nodeSize + PAC_RUNTIME_HEADER_SIZE);
                 if (FileSeek(m_ownFile, m_headerOffset))
                     FileWriteAll(m_ownFile, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE);
             }
@@ -663,33 +629,32 @@ STDMETHODIMP CPacStorage::OpenStream(const char* name, int mode, ITeskStream** o
 // Finds the first 4096-byte boundary c <= min(size, 128 KB) - 256 whose bytes
 // start a runtime header. The file is mapped read-only for the search.
 static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) {
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
         return E_FAIL;
     }
-    ULONGLONG size = FileLength(file);
+    ULONGLONG size = FileLength(file.Get());
     ULONGLONG span = size < (ULONGLONG)PAC_HEADER_SEARCH ? size : (ULONGLONG)PAC_HEADER_SEARCH;
     // The file is mapped before its size is judged: an empty file fails here.
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CHandle mapping(CreateFileMappingA(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     DWORD err = GetLastError();
-    CloseHandle(file);
-    if (!mapping) {
+    file.Close();
+    if (!mapping.IsValid()) {
         LOG_WIN32_ERROR(err, "CreateFileMapping failed: %s", fileName);
         return E_FAIL;
     }
-    const BYTE* view =
-        static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    CMappedView mapped(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, (SIZE_T)span));
+    const BYTE* view = static_cast<const BYTE*>(mapped.Get());
     err = GetLastError();
-    CloseHandle(mapping);
+    mapping.Close();
     if (!view) {
         LOG_WIN32_ERROR(err, "MapViewOfFile failed: %s", fileName);
         return E_FAIL;
     }
     if (size <= 255) {
-        UnmapViewOfFile(view);
-        LOG_MSG("Not a valid mrt/ext file", fileName);
+        LOG_MSG("Not a valid mrt/ext file");
         return E_FAIL;
     }
     CByteReader r(view, (size_t)span);
@@ -698,13 +663,13 @@ static HRESULT FindRuntimeHeader(const char* fileName, ULONGLONG* headerOffset) 
     for (ULONGLONG c = 0; c <= limit; c += PAC_HEADER_ALIGN) {
         r.Seek((size_t)c);
         const BYTE* p = r.Peek(16);
-        if (p && GetU32(p) == PAC_RUNTIME_HEADER_SIZE && memcmp(p + 8, PAC_MAGIC_RUNTIME, 8) == 0) {
+        if (p && GetU32LE(p) == PAC_RUNTIME_HEADER_SIZE &&
+            memcmp(p + 8, PAC_MAGIC_RUNTIME, 8) == 0) {
             *headerOffset = c;
             hr = S_OK;
             break;
         }
     }
-    UnmapViewOfFile(view);
     if (FAILED(hr))
         LOG_HRESULT(hr, "Cannot locate header of RTFile(%s)", fileName);
     return hr;
@@ -719,42 +684,40 @@ HRESULT CPacStorage::LocateRuntimeHeader(const char* fileName) {
     if (FAILED(hr))
         return hr;
 
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    CHandle file(CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
         LOG_WIN32_ERROR(0, "Cannot open file: %s", fileName);
         return E_FAIL;
     }
     try {
-        m_reader = std::make_shared<CPacReader>(file);
+        m_reader = std::make_shared<CPacReader>(file.Get());
     } catch (const std::bad_alloc&) {
-        CloseHandle(file);
         return E_OUTOFMEMORY;
     }
-    if (PacReadAt(file, m_reader.get(), h, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) !=
+    if (PacReadAt(file.Get(), m_reader.get(), h, m_runtimeHeader, PAC_RUNTIME_HEADER_SIZE) !=
         PAC_RUNTIME_HEADER_SIZE) {
         LOG_MSG("Cannot read mrtFile");
         m_reader.reset();
-        CloseHandle(file);
         return TESK_E_HEADERREAD;
     }
-    if (GetU32(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
+    if (GetU32LE(m_runtimeHeader) != PAC_RUNTIME_HEADER_SIZE ||
         memcmp(m_runtimeHeader + 8, PAC_MAGIC_RUNTIME, 8) != 0) {
         LOG_MSG("Not mrtFile");
         m_reader.reset();
-        CloseHandle(file);
         return TESK_E_NOTRUNTIMEFILE;
     }
-    m_ownFile = file;
+    m_ownFile = file.Get();
     m_headerOffset = h;
     m_readOnly = 1;
     m_limit = 0;
-    hr = OpenForReadingAt(file, h + PAC_RUNTIME_HEADER_SIZE);
+    hr = OpenForReadingAt(file.Get(), h + PAC_RUNTIME_HEADER_SIZE);
     if (FAILED(hr)) {
         m_reader.reset();
-        CloseHandle(file);
         m_ownFile = INVALID_HANDLE_VALUE;
         return hr;
     }
+    // The storage closes it from here on.
+    file.Detach();
     return S_OK;
 }

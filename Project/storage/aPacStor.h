@@ -191,7 +191,3 @@ private:
     BYTE m_runtimeHeader[PAC_RUNTIME_HEADER_SIZE];
     ULONGLONG m_headerOffset;  // H
 };
-
-// Case folding of the lookup: ASCII letters upper-cased, double-byte
-// characters kept as they are.
-std::string PacFoldName(const char* name);

@@ -1,5 +1,6 @@
 // Stream strings: the text encoding of every object record.
 #include "aStorage.h"
+#include "bByteOrder.h"
 
 #include <string.h>
 #include <vector>
@@ -14,7 +15,8 @@ bool WriteStringToStream(const char* text, ITeskStream* stream) {
     if (len > 0xFFFF)
         return false;
     ULONG n = (ULONG)len;
-    BYTE count[4] = {(BYTE)n, (BYTE)(n >> 8), (BYTE)(n >> 16), (BYTE)(n >> 24)};
+    BYTE count[4];
+    PutU32LE(count, n);
     stream->Write(count, 4);
     if (n)
         stream->WriteWideString(text, n);
@@ -30,7 +32,7 @@ bool ReadStringFromStream(std::string& text, ITeskStream* stream) {
         return false;
     BYTE count[4] = {0, 0, 0, 0};
     stream->Read(count, 4);
-    ULONG n = count[0] | (count[1] << 8) | (count[2] << 16) | ((ULONG)count[3] << 24);
+    ULONG n = GetU32LE(count);
     if (n == 0) {
         text.clear();
         return true;

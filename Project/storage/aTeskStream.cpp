@@ -66,14 +66,7 @@ STDMETHODIMP_(ULONG) CStreamBase::ReadWideString(char* buffer, ULONG n) {
     if (!buffer)
         return n;
     // Copy at most n bytes without splitting a double-byte character.
-    ULONG len = (ULONG)ansi.size();
-    ULONG take = 0;
-    while (take < len && take < n) {
-        ULONG step = IsDBCSLeadByte((BYTE)ansi[take]) && take + 1 < len ? 2 : 1;
-        if (take + step > n)
-            break;
-        take += step;
-    }
+    size_t take = MbCutLength(ansi.c_str(), n);
     memcpy(buffer, ansi.data(), take);
     buffer[take] = 0;
     return n;

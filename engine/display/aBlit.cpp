@@ -135,8 +135,8 @@ HRESULT PlanBlit(const RECT* dest, IPixelBuffer* source, const RECT* src, int wi
     }
     const DWORD flags = (DWORD)info.wMask | ((DWORD)info.wReserved << 16);
     if (info.nWidth < 0 || info.nHeight < 0 || (long long)info.nPitch < 4LL * info.nWidth) {
-        LOG_MSG("Blit: source buffer %d x %d with pitch %d", info.nWidth, info.nHeight,
-                info.nPitch);
+        LOG_MSG("Blit: source buffer %d x %d with pitch %d", (int)info.nWidth, (int)info.nHeight,
+                (int)info.nPitch);
         return E_FAIL;
     }
 

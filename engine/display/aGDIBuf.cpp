@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "bByteReader.h"
+#include "bDib.h"
+#include "bHandles.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -90,9 +92,9 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
         SetLastError(ERROR_ARITHMETIC_OVERFLOW);
         return nullptr;
     }
-    HANDLE section =
-        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr);
-    if (!section) {
+    CHandle section(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, nullptr));
+    if (!section.IsValid()) {
         const DWORD error = GetLastError();
         LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping: CreateFileMapping : for (%d x %d)",
                         width, height);
@@ -108,20 +110,20 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, section, kMappingHeader);
-    if (!dib || !bits) {
+    CBitmapHandle dib(
+        CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, section.Get(), kMappingHeader));
+    if (!dib.Get() || !bits) {
         DWORD error = GetLastError();
-        if (dib)
-            DeleteObject(dib);
-        CloseHandle(section);
+        dib.Reset();
+        section.Close();
         LOG_WIN32_ERROR(error, "CreateDIBSectionUseMapping:CreateDIBSection failed: %d x %d", width,
                         height);
         SetLastError(error);
         return nullptr;
     }
     *pixels = static_cast<BYTE*>(bits);
-    *mapping = section;
-    return dib;
+    *mapping = section.Detach();
+    return dib.Detach();
 }
 
 // ---------------------------------------------------------------------------
@@ -272,20 +274,16 @@ STDMETHODIMP CGDIBuffer::GetDC(HDC* dc) {
     *dc = nullptr;
     if (!m_hDIB)
         return E_FAIL;
-    HDC screen = ::GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
-    if (!mem)
+    CMemoryDC mem(CreateCompatibleDC(CClientDC().Get()));
+    if (!mem.Get())
         return E_FAIL;
     // Fails while another DC of this buffer holds the section.
-    HGDIOBJ old = SelectObject(mem, m_hDIB);
-    if (!old) {
-        DeleteDC(mem);
+    HGDIOBJ old = SelectObject(mem.Get(), m_hDIB);
+    if (!old)
         return E_FAIL;
-    }
     m_hSavedBitmap = (HBITMAP)old;
-    SetWindowOrgEx(mem, -m_nOffsetX, -m_nOffsetY, nullptr);
-    *dc = mem;
+    SetWindowOrgEx(mem.Get(), -m_nOffsetX, -m_nOffsetY, nullptr);
+    *dc = mem.Detach();
     return S_OK;
 }
 
@@ -385,10 +383,7 @@ STDMETHODIMP CGDIBuffer::Create(int width, int height) {
     CloseMapping();
     if (width == 0 || height == 0)
         return S_OK;
-    HDC screen = ::GetDC(nullptr);
-    HRESULT hr = MakePixels(screen, width, height);
-    ::ReleaseDC(nullptr, screen);
-    return hr;
+    return MakePixels(CClientDC().Get(), width, height);
 }
 
 STDMETHODIMP CGDIBuffer::SetOrigin(int, int) {
@@ -443,9 +438,7 @@ STDMETHODIMP CGDIBuffer::ReleaseSurface() {
 CGDIBitmapBuffer::CGDIBitmapBuffer() : m_hDC(nullptr) {}
 
 HRESULT CGDIBitmapBuffer::FinalConstruct() {
-    HDC screen = ::GetDC(nullptr);
-    m_hDC = CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
+    m_hDC = CreateCompatibleDC(CClientDC().Get());
     if (!m_hDC) {
         LOG_WIN32_ERROR(0, "CGDIBitmapBuffer: CreateCompatibleDC failed");
         return E_FAIL;
@@ -525,15 +518,16 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
             AddDirtyBufferRect(RECT{0, 0, width, height});
         return hr;
     }
-    HDC screen = ::GetDC(nullptr);
-    HDC temp = CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
     BYTE* bits = nullptr;
     HANDLE mapping = nullptr;
-    HBITMAP dib = temp ? CreateDIBSectionUseMapping(temp, width, height, &bits, &mapping) : nullptr;
-    const DWORD error = dib ? 0 : GetLastError();
-    if (temp)
-        DeleteDC(temp);
+    HBITMAP dib = nullptr;
+    DWORD error = 0;
+    {
+        CMemoryDC temp(CreateCompatibleDC(CClientDC().Get()));
+        dib = temp.Get() ? CreateDIBSectionUseMapping(temp.Get(), width, height, &bits, &mapping)
+                         : nullptr;
+        error = dib ? 0 : GetLastError();
+    }
     if (!dib) {
         LOG_WIN32_ERROR(error, "CreateDIBSection");
         return E_FAIL;
@@ -818,83 +812,21 @@ struct PackedDib {
 };
 
 bool ParsePackedDib(const BYTE* block, size_t size, PackedDib* out) {
-    CByteReader reader(block, size);
-    const DWORD headerSize = reader.U32LE();
-    long long width = 0, height = 0;
-    int planes = 0, bitCount = 0;
-    DWORD compression = BI_RGB, sizeImage = 0, colorsUsed = 0;
-    size_t entrySize = 4;
-    if (headerSize == sizeof(BITMAPCOREHEADER)) {
-        width = reader.U16LE();
-        height = reader.U16LE();
-        planes = reader.U16LE();
-        bitCount = reader.U16LE();
-        entrySize = 3;
-    } else if (headerSize >= sizeof(BITMAPINFOHEADER)) {
-        width = reader.I32LE();
-        height = reader.I32LE();
-        planes = reader.U16LE();
-        bitCount = reader.U16LE();
-        compression = reader.U32LE();
-        sizeImage = reader.U32LE();
-        reader.Skip(8);  // resolution
-        colorsUsed = reader.U32LE();
-    } else {
+    DibLayout layout;
+    if (!DibCheckLayout(block, size, &layout, nullptr))
         return false;
-    }
-    if (reader.Failed() || headerSize > size)
+    // GDI takes one plane only, and reads exactly biSizeImage bytes of RLE.
+    if (layout.planes != 1)
         return false;
-    if (width <= 0 || height == 0 || height < -INT_MAX || planes != 1)
-        return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
-        bitCount != 32)
-        return false;
-
-    size_t entries = colorsUsed;
-    if (bitCount <= 8) {
-        if (entries == 0)
-            entries = (size_t)1 << bitCount;
-        if (entries > ((size_t)1 << bitCount))
-            return false;
-    } else if (entries > 256) {
-        return false;
-    }
-    size_t masks = 0;
-    if (compression == BI_BITFIELDS) {
-        if (bitCount != 16 && bitCount != 32)
-            return false;
-        if (headerSize == sizeof(BITMAPINFOHEADER))
-            masks = 12;
-    }
-    const size_t rows = (size_t)(height < 0 ? -height : height);
-    size_t image = 0;
-    if (compression == BI_RGB || compression == BI_BITFIELDS) {
-        size_t rowBits, stride;
-        if (!CheckedMul((size_t)width, (size_t)bitCount, &rowBits) ||
-            !CheckedAdd(rowBits, 31, &rowBits))
-            return false;
-        stride = rowBits / 32 * 4;
-        if (!CheckedMul(stride, rows, &image))
-            return false;
-    } else if ((compression == BI_RLE8 && bitCount == 8) ||
-               (compression == BI_RLE4 && bitCount == 4)) {
-        if (height < 0 || sizeImage == 0)
-            return false;
-        image = sizeImage;
-    } else {
-        return false;
-    }
-    size_t offset, end;
-    if (!CheckedMul(entries, entrySize, &offset) ||
-        !CheckedAdd(offset, headerSize + masks, &offset) || !CheckedAdd(offset, image, &end) ||
-        end > size)
+    if ((layout.compression == BI_RLE8 || layout.compression == BI_RLE4) &&
+        (layout.sizeImage == 0 || layout.sizeImage > layout.bitsSize))
         return false;
     out->info = reinterpret_cast<const BITMAPINFO*>(block);
-    out->bits = block + offset;
-    out->width = (int)width;
-    out->height = (int)height;
-    out->bitCount = bitCount;
-    out->compression = compression;
+    out->bits = block + layout.bitsOffset;
+    out->width = (int)layout.width;
+    out->height = (int)layout.height;
+    out->bitCount = layout.bitCount;
+    out->compression = layout.compression;
     return true;
 }
 
@@ -926,12 +858,11 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
         return buffer;
     }
 
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP ddb =
-        CreateDIBitmap(screen, &dib.info->bmiHeader, CBM_INIT, dib.bits, dib.info, DIB_RGB_COLORS);
-    if (!ddb) {
+    CClientDC screen;
+    CBitmapHandle ddb(CreateDIBitmap(screen.Get(), &dib.info->bmiHeader, CBM_INIT, dib.bits,
+                                     dib.info, DIB_RGB_COLORS));
+    if (!ddb.Get()) {
         LOG_WIN32_ERROR(0, "CreateGDIBufferFromDIB: CreateDIBitmap failed");
-        ::ReleaseDC(nullptr, screen);
         buffer->Release();
         return nullptr;
     }
@@ -944,9 +875,7 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
     out.bmiHeader.biBitCount = 32;
     out.bmiHeader.biCompression = BI_RGB;
     out.bmiHeader.biSizeImage = (DWORD)height * dib.width * 4;
-    GetDIBits(screen, ddb, 0, height, info.pPixels, &out, DIB_RGB_COLORS);
-    DeleteObject(ddb);
-    ::ReleaseDC(nullptr, screen);
+    GetDIBits(screen.Get(), ddb.Get(), 0, height, info.pPixels, &out, DIB_RGB_COLORS);
     return buffer;
 }
 
@@ -956,10 +885,8 @@ IPixelBuffer* CreateGDIBufferFromDIB(HGLOBAL dib) {
     TRACE_POINT();
     if (!dib)
         return nullptr;
-    const BYTE* block = static_cast<const BYTE*>(GlobalLock(dib));
-    if (!block)
+    CGlobalLock<const BYTE> block(dib);
+    if (!block.Get())
         return nullptr;
-    IPixelBuffer* buffer = BufferFromPackedDib(block, GlobalSize(dib));
-    GlobalUnlock(dib);
-    return buffer;
+    return BufferFromPackedDib(block.Get(), GlobalSize(dib));
 }

@@ -194,7 +194,9 @@ void RunBlitKernelPlain(int kernel, const BlitKernelArgs& args) {
 void RunBlitKernel(int kernel, const BlitKernelArgs& args) {
     if (!ArgsUsable(kernel, args))
         return;
-    if (g_vectorEnabled && g_vectorAvailable && RunBlitKernelVector(kernel, args))
+    // A plain copy is a memcpy per row on either path: the vector path only
+    // adds its set-up.
+    if (kernel != 0 && g_vectorEnabled && g_vectorAvailable && RunBlitKernelVector(kernel, args))
         return;
     kPlainFamilies[kernel / 10][kernel % 10](args);
 }

@@ -2,7 +2,9 @@
 // the variant's walk gives a line of source colours (a source row, its
 // mirror, or the stretch samples), then the family's rule is applied to the
 // destination row four pixels at a time. The arithmetic is the same integer
-// arithmetic as the plain kernels, so both give the same bytes.
+// arithmetic as the plain kernels, so both give the same bytes. Where the
+// processor has AVX2, the per-pixel alpha rule and the stretch samples
+// across (two and four taps) take their AVX2 forms.
 #include "aKernelsVector.h"
 
 #include <string.h>
@@ -433,14 +435,17 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
     // Columns that the four-tap walk reads: the clipped source and, when
     // the buffer has it, one neighbour column.
     const int vertCount = a.ws + 1 < a.srcSpanX ? a.ws + 1 : a.srcSpanX;
-    // 32 bytes per column and 16 per destination weight, used unaligned.
-    HeapArray<DWORD> pairStore(V >= 6 ? vertCount * 8 : 0), weightStore(V >= 6 ? wd * 4 : 0);
+    // 32 bytes per column and 16 per destination weight, used unaligned;
+    // the AVX2 form of the two taps across takes the weights too.
+    const bool avx2Across = V == 4 && UseAvx2();
+    const bool needWeights = V >= 6 || avx2Across;
+    HeapArray<DWORD> pairStore(V >= 6 ? vertCount * 8 : 0), weightStore(needWeights ? wd * 4 : 0);
     __m128i* pairs = reinterpret_cast<__m128i*>(pairStore.p);
     __m128i* weights = reinterpret_cast<__m128i*>(weightStore.p);
     HeapArray<unsigned char> zeroCol(V >= 6 && pixelAlpha ? vertCount : 0);
-    if (V >= 6 && (!pairs || !weights || (pixelAlpha && !zeroCol.p)))
+    if ((V >= 6 && (!pairs || (pixelAlpha && !zeroCol.p))) || (needWeights && !weights))
         return false;
-    if (V >= 6)
+    if (needWeights)
         for (int j = 0; j < wd; ++j) _mm_storeu_si128(weights + j, WeightPair(cols[j].weight));
 
     for (int i = 0; i < hd; ++i) {
@@ -450,7 +455,10 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
         if (V == 4) {
             const DWORD* s = PixelRow(a.src, a.ps, i);
             const bool single = a.ws == 1;
-            SampleAcross(out, s, cols, wd, a.srcSpanX, single);
+            if (avx2Across)
+                StretchAcrossAvx2(out, s, cols.points, weights, wd, single ? 1 : a.srcSpanX);
+            else
+                SampleAcross(out, s, cols, wd, a.srcSpanX, single);
             if (pixelAlpha) {
                 for (int j = 0; j < wd; ++j) {
                     const int c = cols[j].index;
@@ -474,8 +482,13 @@ bool RunStretched(int F, int V, const BlitKernelArgs& a, const PixelRuleCtx& ctx
             const bool n = r + 1 < a.srcSpanY;
             const DWORD* s0 = PixelRow(a.src, a.ps, r);
             const DWORD* s1 = n ? PixelRow(a.src, a.ps, r + 1) : s0;
-            VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
-            HorizontalPass(out, pairs, cols, weights, wd);
+            if (UseAvx2()) {
+                StretchVerticalAvx2(pairs, s0, s1, vertCount, rows[i].weight);
+                StretchHorizontalAvx2(out, pairs, cols.points, weights, wd);
+            } else {
+                VerticalPass(pairs, s0, s1, vertCount, rows[i].weight);
+                HorizontalPass(out, pairs, cols, weights, wd);
+            }
             if (pixelAlpha) {
                 for (int c = 0; c < vertCount; ++c)
                     zeroCol.p[c] = AlphaZero(s0[c]) || (n && AlphaZero(s1[c]));

@@ -8,6 +8,7 @@
 
 #include "aGDIBuf.h"
 #include "bFileUtil.h"
+#include "bHandles.h"
 #include "bMsgBox.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
@@ -24,10 +25,6 @@ void CopyCut(const char* text, size_t len, char* dest, int size) {
     size_t n = MbCutLength(part.c_str(), (size_t)size - 1);
     memcpy(dest, part.c_str(), n);
     dest[n] = 0;
-}
-
-HDC ScreenDC() {
-    return GetDC(nullptr);
 }
 
 }  // namespace
@@ -288,20 +285,20 @@ HRESULT GetAppStockEventInfo(IUnknown* object, ITypeInfo** out) {
 }
 
 int FontHeightToPoints(int height) {
-    HDC dc = ScreenDC();
+    CClientDC screen;
+    HDC dc = screen.Get();
     int saved = SetMapMode(dc, MM_TEXT);
     int points = abs(MulDiv(-height, 72, GetDeviceCaps(dc, LOGPIXELSY)));
     SetMapMode(dc, saved);
-    ReleaseDC(nullptr, dc);
     return points;
 }
 
 int PointsToFontHeight(int points) {
-    HDC dc = ScreenDC();
+    CClientDC screen;
+    HDC dc = screen.Get();
     int saved = SetMapMode(dc, MM_TEXT);
     int height = abs(MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72));
     SetMapMode(dc, saved);
-    ReleaseDC(nullptr, dc);
     return height;
 }
 
@@ -326,9 +323,7 @@ bool IsTrueTypeFace(const char* face) {
     if (!face || !*face)
         return false;
     bool found = false;
-    HDC dc = ScreenDC();
-    EnumFontFamiliesA(dc, face, TrueTypeProc, reinterpret_cast<LPARAM>(&found));
-    ReleaseDC(nullptr, dc);
+    EnumFontFamiliesA(CClientDC().Get(), face, TrueTypeProc, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -338,33 +333,30 @@ bool MatchFontFace(const char* face, LOGFONTA* logFont) {
     logFont->lfFaceName[0] = 0;
     if (!face || !*face)
         return false;
-    HDC dc = ScreenDC();
-    EnumFontFamiliesA(dc, face, FirstFontProc, reinterpret_cast<LPARAM>(logFont));
-    ReleaseDC(nullptr, dc);
+    EnumFontFamiliesA(CClientDC().Get(), face, FirstFontProc, reinterpret_cast<LPARAM>(logFont));
     return logFont->lfFaceName[0] && lstrcmpiA(logFont->lfFaceName, face) == 0;
 }
 
 bool EnablePrivilege(const char* name, bool enable) {
     if (!IsWindowsNT(false))
         return true;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) {
         LOG_WIN32_ERROR(0, "OpenProcessToken failed");
         return false;
     }
+    CHandle token(opened);
     TOKEN_PRIVILEGES tp;
     tp.PrivilegeCount = 1;
     if (!LookupPrivilegeValueA(nullptr, name ? name : "", &tp.Privileges[0].Luid)) {
         LOG_WIN32_ERROR(0, "LookupPrivilegeValue:%s failed", name ? name : "");
-        CloseHandle(token);
         return false;
     }
     tp.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
     SetLastError(ERROR_SUCCESS);
-    if (!AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr) ||
+    if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) ||
         GetLastError() != ERROR_SUCCESS)
         LOG_WIN32_ERROR(0, "AdjustTokenPrivileges :%s failed", name);
-    CloseHandle(token);
     return true;
 }
 

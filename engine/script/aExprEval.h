@@ -4,15 +4,18 @@
 // postfix order by a recursive splitter and the postfix sequence is then
 // evaluated on a stack; operators are the ExprOp functions, variables come
 // from the variable manager, object members and calls from the interfaces
-// below.
+// below. The postfix form of a text is compiled into steps and kept, so a
+// text evaluated again is not scanned again.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "aExprCache.h"
 #include "bExprScan.h"
 #include "bExpression.h"
 
@@ -71,6 +74,15 @@ public:
     // The postfix form of the last converted text (for tests).
     std::string GetPostfix() const { return std::string(m_post, (size_t)m_postLen); }
 
+    // The kept forms of evaluated texts (for tests and benchmarks).
+    const CExprCache* GetCache() const { return m_cache; }
+    // Texts scanned and split so far; a text found in the cache is not.
+    int GetConversionCount() const { return m_conversions; }
+    // Test hooks: false evaluates every text from its postfix form, as
+    // converted each time, and keeps nothing; new bounds empty the cache.
+    void SetKeepForms(bool keep) { m_keepForms = keep; }
+    void SetCacheLimits(size_t maxEntries, size_t maxBytes);
+
     // Deepest recursion of the splitter: brackets, calls and operator
     // levels together.
     enum { MAX_SPLIT_DEPTH = 2048 };
@@ -82,20 +94,70 @@ private:
         int prec;
     };
 
+    // The bracketed argument list of a call, element or member: a range of
+    // a postfix text, or items of a compiled program.
+    struct ArgList {
+        const char* post;
+        int open, close;  // the brackets in post, or open < 0 for none
+        const ExprProgram* program;
+        int firstItem, itemCount;
+    };
+    static ArgList PostfixArgs(const char* post, int open, int close) {
+        return ArgList{post, open, close, nullptr, 0, 0};
+    }
+    static ArgList ProgramArgs(const ExprProgram& program, const ExprStep& step) {
+        return ArgList{nullptr,  step.bracketed ? 0 : -1, 0,
+                       &program, step.firstItem,          step.itemCount};
+    }
+
+    // Shares the kept forms of an evaluator that is busy (for a nested one).
+    explicit CExpression(CExprCache* cache);
+
     bool ToPostfix(int start, int end, int depth);
     bool EmitOperand(int kind, int tokStart, int tokEnd, int open, int close, int depth);
     bool Emit(const char* bytes, int n);
     bool EmitByte(char c) { return Emit(&c, 1); }
 
     HRESULT EvaluatePostfix(const char* post, int start, int end, VARIANT& result);
+    // The same evaluation over compiled steps.
+    HRESULT RunProgram(const ExprProgram& program, ExprRange range, VARIANT& result);
+    // Compiles the postfix form in program; false when it is not one the
+    // splitter makes (then it is evaluated from its text).
+    static bool Compile(ExprProgram& program);
+    // Applies an operator to the top of the stack; values pushed since base
+    // are dropped on failure.
+    HRESULT ApplyOperator(int code, size_t base);
+    bool ScalarOperator(int code, VARIANT& left, const VARIANT& right);
     // Evaluates the comma list [start, end) of post onto the stack; count
     // receives the number of values pushed.
     HRESULT PushList(const char* post, int start, int end, bool reverse, int& count);
+    // The same for an argument list in either form.
+    HRESULT PushArgs(const ArgList& list, bool reverse, int& count);
     HRESULT PushName(const char* post, int& pos, int end);
-    HRESULT PushVariable(const std::string& name, const char* post, int open, int close);
-    HRESULT PushMember(const std::string& name, const char* post, int open, int close);
-    HRESULT PushCall(const std::string& name, const char* post, int open, int close);
-    void Push(const VARIANT& v) { m_stack.push_back(v); }
+    HRESULT PushVariable(const char* name, const ArgList& list, bool lend = false);
+    HRESULT PushMember(std::string object, const char* member, const ArgList& list);
+    HRESULT PushCall(const std::string& name, const ArgList& list);
+    void Push(const VARIANT& v) {
+        m_stack.push_back(v);
+        m_lent.push_back(0);
+    }
+    // A new empty entry on the stack, to be filled in place.
+    VARIANT& PushEmpty() {
+        m_stack.emplace_back();
+        m_lent.push_back(0);
+        return m_stack.back();
+    }
+    // Pushes a string that the program or a variable keeps: it is neither
+    // copied nor freed, and copied only when it becomes the result.
+    void Lend(const VARIANT& v) {
+        m_stack.push_back(v);
+        m_lent.push_back(1);
+    }
+    // Takes the values from base on off the stack as they are.
+    void Forget(size_t base) {
+        m_stack.resize(base);
+        m_lent.resize(base);
+    }
     // Takes the values pushed since base off the stack (the call may evaluate
     // other expressions), calls call(args, result) and pushes its result;
     // failure when the call fails.
@@ -114,7 +176,14 @@ private:
     IExprObjectAccess* m_objects;
     IExprFunctionAccess* m_functions;
     int m_busy;  // evaluations running on this object
+    int m_conversions;
+    bool m_keepForms;
+    unsigned long long m_postSerial;  // the kept program whose postfix m_post holds
+    std::unique_ptr<CExprCache> m_ownCache;
+    CExprCache* m_cache;  // own, or that of the evaluator this one is nested in
+    DWORD m_busyThread;   // the thread of the running evaluation
 
-    std::vector<VARIANT> m_stack;  // evaluation stack shared by nested lists
-    std::vector<Split> m_splits;   // split operators of the open splitter frames
+    std::vector<VARIANT> m_stack;       // evaluation stack shared by nested lists
+    std::vector<unsigned char> m_lent;  // per stack entry: lent, not owned
+    std::vector<Split> m_splits;        // split operators of the open splitter frames
 };

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "bHandles.h"
 #include "bTraceLog.h"
 
 const char CPlayerView::kClassName[] = "MavroRTView";
@@ -54,24 +55,19 @@ WndMap& TheWndMap() {
 
 bool WndMapAdd(HWND window, CPlayerView* view) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
-    bool added = m.views.emplace(window, view).second;
-    LeaveCriticalSection(&m.cs);
-    return added;
+    CCriticalSectionLock lock(&m.cs);
+    return m.views.emplace(window, view).second;
 }
 
 void WndMapRemove(HWND window) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
+    CCriticalSectionLock lock(&m.cs);
     m.views.erase(window);
-    LeaveCriticalSection(&m.cs);
 }
 
 CPlayerView* WndMapLookup(HWND window) {
     WndMap& m = TheWndMap();
-    EnterCriticalSection(&m.cs);
+    CCriticalSectionLock lock(&m.cs);
     auto it = m.views.find(window);
-    CPlayerView* v = it == m.views.end() ? nullptr : it->second;
-    LeaveCriticalSection(&m.cs);
-    return v;
+    return it == m.views.end() ? nullptr : it->second;
 }

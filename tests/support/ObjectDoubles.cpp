@@ -100,7 +100,7 @@ STDMETHODIMP TestPlayerSite::InvalidateRect(const RECT* rect) {
     return S_OK;
 }
 
-STDMETHODIMP TestPlayerSite::GetMediaManager(void** out) {
+STDMETHODIMP TestPlayerSite::GetMediaManager(IMediaManager** out) {
     *out = media;
     return media ? S_OK : E_FAIL;
 }

@@ -44,7 +44,7 @@ public:
     STDMETHOD_(ULONG, Release)() override { return 1; }
     STDMETHOD(InvalidateRect)(const RECT* rect) override;
     STDMETHOD(InvalidateRgn)(HRGN) override { return S_OK; }
-    STDMETHOD(GetMediaManager)(void** out) override;
+    STDMETHOD(GetMediaManager)(IMediaManager** out) override;
     STDMETHOD(GetDocument)(void** out) override { return Nothing(out); }
     STDMETHOD(GetTickThread)(void** out) override { return Nothing(out); }
     STDMETHOD(GetSequencer)(ISequencer** out) override;
@@ -60,8 +60,8 @@ public:
         *out = codecs;
         return S_OK;
     }
-    STDMETHOD(GetExpression)(void** out) override { return Nothing(out); }
-    STDMETHOD(GetExpression2)(void** out) override { return Nothing(out); }
+    STDMETHOD(GetExpression)(IExpression** out) override { return Nothing(out); }
+    STDMETHOD(GetExpression2)(IExpression** out) override { return Nothing(out); }
     STDMETHOD(GetPageClock)(DWORD* out) override;
     STDMETHOD(GetCurrentCanvas)(void** out) override { return Nothing(out); }
     STDMETHOD(GetDatabase)(void** out) override { return Nothing(out); }
@@ -75,11 +75,11 @@ public:
     STDMETHOD(CreateForwarder)(void*, IUnknown*, IUnknown** out) override {
         return Nothing(reinterpret_cast<void**>(out));
     }
-    STDMETHOD(GetTraceLog)(void** out) override { return Nothing(out); }
-    STDMETHOD(Stub29)(DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub30)(DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub31)(DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) override { return 0; }
-    STDMETHOD(Stub32)(DWORD_PTR, DWORD_PTR) override { return 0; }
+    STDMETHOD(GetTraceLog)(ITraceLog** out) override { return Nothing(out); }
+    STDMETHOD(Stub29)(void*, void*) override { return 0; }
+    STDMETHOD(SetProjectFlag)(int, void*) override { return 0; }
+    STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
+    STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
     STDMETHOD(FindObject)(const char*, DWORD*) override { return E_FAIL; }
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
     STDMETHOD_(HWND, GetViewWindow)() override { return view; }
@@ -98,7 +98,8 @@ public:
     STDMETHOD(SetSpareValue)(DWORD) override { return S_OK; }
     STDMETHOD_(void, DeleteThis)(UINT) override {}
 
-    static HRESULT Nothing(void** out) {
+    template <class T>
+    static HRESULT Nothing(T** out) {
         if (out)
             *out = nullptr;
         return E_FAIL;
@@ -108,7 +109,7 @@ public:
     TestSequencer sequencer;
     IObjectCreator* creator = nullptr;
     IUnknown* toolTip = nullptr;
-    void* media = nullptr;
+    IMediaManager* media = nullptr;
     void* codecs = nullptr;
     HWND view = nullptr;
     std::vector<RECT> invalidated;
@@ -123,7 +124,9 @@ public:
     STDMETHOD_(ULONG, Release)() override { return 1; }
     STDMETHOD(InvalidateRect)(const RECT* rect) override { return play->InvalidateRect(rect); }
     STDMETHOD(InvalidateRgn)(HRGN region) override { return play->InvalidateRgn(region); }
-    STDMETHOD(GetMediaManager)(void** out) override { return play->GetMediaManager(out); }
+    STDMETHOD(GetMediaManager)(void** out) override {
+        return play->GetMediaManager(reinterpret_cast<IMediaManager**>(out));
+    }
     STDMETHOD(GetSequencer)(ISequencer** out) override { return play->GetSequencer(out); }
     STDMETHOD(GetRootCreator)(IObjectCreator** out) override { return play->GetRootCreator(out); }
     STDMETHOD(GetDatabase)(void** out) override { return play->GetDatabase(out); }

@@ -16,6 +16,7 @@
 // before starting its next sibling (the file layout requires it).
 #pragma once
 
+#include "ByteWriter.h"
 #include "aStorage.h"
 
 #include <stdint.h>
@@ -61,37 +62,6 @@ private:
     uint64_t m_headerOffset;
     uint64_t m_packageLength;
     std::vector<ITeskStorage*> m_stack;  // root first; one reference each
-};
-
-// Little-endian byte builder for records and fixtures.
-class CByteWriter {
-public:
-    CByteWriter& U8(uint8_t v) {
-        m_bytes += (char)v;
-        return *this;
-    }
-    CByteWriter& U16(uint16_t v) { return U8((uint8_t)v).U8((uint8_t)(v >> 8)); }
-    CByteWriter& U32(uint32_t v) { return U16((uint16_t)v).U16((uint16_t)(v >> 16)); }
-    CByteWriter& U64(uint64_t v) { return U32((uint32_t)v).U32((uint32_t)(v >> 32)); }
-    CByteWriter& Bytes(const void* p, size_t n) {
-        m_bytes.append(static_cast<const char*>(p), n);
-        return *this;
-    }
-    CByteWriter& Bytes(const std::string& s) {
-        m_bytes += s;
-        return *this;
-    }
-    CByteWriter& Zeros(size_t n) {
-        m_bytes.append(n, '\0');
-        return *this;
-    }
-    // ANSI text as `units` UTF-16 units, NUL-terminated and zero-padded (cut when longer).
-    CByteWriter& WideFixed(const char* text, size_t units);
-    const std::string& Str() const { return m_bytes; }
-    size_t Size() const { return m_bytes.size(); }
-
-private:
-    std::string m_bytes;
 };
 
 // A stored body in a compression mode (0 plain, 2 zlib) as the memory

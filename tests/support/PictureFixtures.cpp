@@ -102,7 +102,7 @@ Bytes GifLzwEncode(const uint8_t* indexes, size_t count, int s, int clearEvery) 
 }
 
 Bytes WriteGif(const GifSpec& spec) {
-    ByteWriter w;
+    CByteWriter w;
     const int entries = 1 << spec.colourBits;
     std::vector<uint8_t> table(spec.palette);
     table.resize(3 * entries, 0);
@@ -112,14 +112,14 @@ Bytes WriteGif(const GifSpec& spec) {
     w.U16(spec.screenHeight < 0 ? spec.height : spec.screenHeight);
     w.U8((spec.globalTable ? 0x80 : 0) | (spec.colourBits - 1)).U8(0).U8(0);
     if (spec.globalTable)
-        w.Raw(table.data(), table.size());
-    w.Raw(spec.extensions);
+        w.Bytes(table.data(), table.size());
+    w.Bytes(spec.extensions);
     // Image descriptor: left, top, width, height, packed.
     w.U8(0x2C).U16(0).U16(0).U16(spec.width).U16(spec.height);
     w.U8((spec.localTable ? 0x80 : 0) | (spec.interlaced ? 0x40 : 0) |
          (spec.localTable ? spec.colourBits - 1 : 0));
     if (spec.localTable)
-        w.Raw(table.data(), table.size());
+        w.Bytes(table.data(), table.size());
     // Rows in storage order.
     std::vector<uint8_t> stored;
     stored.reserve(spec.indexes.size());
@@ -133,9 +133,9 @@ Bytes WriteGif(const GifSpec& spec) {
         stored = spec.indexes;
     }
     int minCode = spec.minCodeSize >= 0 ? spec.minCodeSize : std::max(2, spec.colourBits);
-    w.Raw(GifLzwEncode(stored.data(), stored.size(), minCode));
+    w.Bytes(GifLzwEncode(stored.data(), stored.size(), minCode));
     w.U8(0x3B);
-    return w.Get();
+    return w.Vector();
 }
 
 Bytes WriteJpeg(int width, int height, int components, const uint8_t* pixels, int quality) {

@@ -10,39 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "ByteWriter.h"
+
 namespace picfix {
 
 typedef std::vector<uint8_t> Bytes;
-
-// Appends little-endian values.
-class ByteWriter {
-public:
-    ByteWriter& U8(unsigned v) {
-        m_bytes.push_back((uint8_t)v);
-        return *this;
-    }
-    ByteWriter& U16(unsigned v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
-    ByteWriter& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-    ByteWriter& Text(const char* s) {
-        while (*s) U8((uint8_t)*s++);
-        return *this;
-    }
-    ByteWriter& Raw(const void* p, size_t n) {
-        const uint8_t* b = static_cast<const uint8_t*>(p);
-        m_bytes.insert(m_bytes.end(), b, b + n);
-        return *this;
-    }
-    ByteWriter& Raw(const Bytes& b) { return Raw(b.data(), b.size()); }
-    ByteWriter& Fill(uint8_t v, size_t n) {
-        m_bytes.insert(m_bytes.end(), n, v);
-        return *this;
-    }
-    size_t Size() const { return m_bytes.size(); }
-    Bytes& Get() { return m_bytes; }
-
-private:
-    Bytes m_bytes;
-};
 
 // A deterministic generator for seeded random inputs.
 class Rng {

@@ -36,6 +36,11 @@ public:
 
 const CLSID CLSID_TwoFaces = {0x9abcdef0, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
 
+const ComClassEntry kClassTable[] = {
+    {&CLSID_TwoFaces, ComCreateInstance<CTwoFaces>, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
 }  // namespace
 
 TEST(ComBase, QueryInterfaceFollowsTheTable) {
@@ -80,12 +85,8 @@ TEST(ComBase, LastReleaseDeletes) {
 }
 
 TEST(ComBase, ClassFactoryCreatesFromTable) {
-    const ComClassEntry table[] = {
-        {&CLSID_TwoFaces, ComCreateInstance<CTwoFaces>, nullptr, nullptr},
-        {nullptr, nullptr, nullptr, nullptr},
-    };
     CComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, ComDllGetClassObject(table, CLSID_TwoFaces, IID_IClassFactory,
+    ASSERT_EQ(S_OK, ComDllGetClassObject(kClassTable, CLSID_TwoFaces, IID_IClassFactory,
                                          reinterpret_cast<void**>(&factory)));
     CComPtr<IBeta> beta;
     ASSERT_EQ(S_OK,
@@ -97,11 +98,75 @@ TEST(ComBase, ClassFactoryCreatesFromTable) {
 
     void* none = nullptr;
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              ComDllGetClassObject(table, __uuidof(IAlpha), IID_IClassFactory, &none));
+              ComDllGetClassObject(kClassTable, __uuidof(IAlpha), IID_IClassFactory, &none));
 }
 
 TEST(ComBase, GuidText) {
     char text[64];
     GuidToString(CLSID_TwoFaces, text, sizeof(text));
     EXPECT_STREQ("{9ABCDEF0-1234-5678-0102-030405060708}", text);
+}
+
+namespace {
+
+// Fails its construction, so creation must give the object back.
+class CFailsToConstruct : public CComObjectRootBase, public IAlpha {
+public:
+    BEGIN_COM_MAP(CFailsToConstruct)
+    COM_INTERFACE_ENTRY(IAlpha)
+    END_COM_MAP()
+    HRESULT FinalConstruct() { return E_OUTOFMEMORY; }
+    STDMETHOD_(int, Alpha)() override { return 3; }
+};
+
+}  // namespace
+
+TEST(ComBase, LiveObjectsAndServerLocksKeepTheServerLoaded) {
+    const LONG base = ComModuleLockCount();
+    {
+        CComPtr<IClassFactory> factory;
+        ASSERT_EQ(S_OK, ComDllGetClassObject(kClassTable, CLSID_TwoFaces, IID_IClassFactory,
+                                             reinterpret_cast<void**>(&factory)));
+        CComPtr<IAlpha> a;
+        CComPtr<IBeta> b;
+        ASSERT_EQ(S_OK,
+                  ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
+        ASSERT_EQ(S_OK,
+                  ComCreateInstance<CTwoFaces>(__uuidof(IBeta), reinterpret_cast<void**>(&b)));
+        EXPECT_EQ(base + 2, ComModuleLockCount());
+        EXPECT_EQ(S_FALSE, ComDllCanUnloadNow());
+
+        factory->LockServer(TRUE);
+        a.Release();
+        b.Release();
+        EXPECT_EQ(base + 1, ComModuleLockCount());
+        EXPECT_EQ(S_FALSE, ComDllCanUnloadNow());
+        factory->LockServer(FALSE);
+    }
+    EXPECT_EQ(base, ComModuleLockCount());
+    if (base == 0) {
+        EXPECT_EQ(S_OK, ComDllCanUnloadNow());
+    }
+
+    // Neither a failed construction nor a refused interface leaves a lock.
+    void* p = nullptr;
+    EXPECT_EQ(E_OUTOFMEMORY, ComCreateInstance<CFailsToConstruct>(__uuidof(IAlpha), &p));
+    EXPECT_EQ(E_NOINTERFACE, ComCreateInstance<CTwoFaces>(__uuidof(INever), &p));
+    EXPECT_EQ(base, ComModuleLockCount());
+}
+
+TEST(ComBase, AddressOfAHeldPointerIsRefused) {
+    g_live = 0;
+    CComPtr<IAlpha> a;
+    ASSERT_EQ(S_OK, ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
+    IAlpha* held = a.get();
+    // Filling it again would lose the reference it holds.
+    EXPECT_THROW(ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)),
+                 std::logic_error);
+    EXPECT_EQ(held, a.get());
+    EXPECT_EQ(1, g_live);
+    a.Release();
+    EXPECT_EQ(0, g_live);
+    EXPECT_EQ(S_OK, ComCreateInstance<CTwoFaces>(__uuidof(IAlpha), reinterpret_cast<void**>(&a)));
+    EXPECT_EQ(1, a->Alpha());
 }

@@ -9,7 +9,6 @@
 #include "PictureTestUtil.h"
 
 using namespace pictest;
-using picfix::ByteWriter;
 
 namespace {
 
@@ -66,32 +65,32 @@ std::vector<Fixture> MakeFixtures() {
         g.palette = randomBytes(96);
         g.interlaced = true;
         for (int i = 0; i < 23 * 17; ++i) g.indexes.push_back((uint8_t)rng.Below(32));
-        ByteWriter e;
+        CByteWriter e;
         e.U8(0x21).U8(0xF9).U8(4).U8(1).U16(10).U8(1).U8(0);
         e.U8(0x21).U8(0xFE).U8(5).Text("hello").U8(0);
-        g.extensions = e.Get();
+        g.extensions = e.Vector();
         f.push_back({"gif interlaced", kGif, picfix::WriteGif(g), false});
     }
     {
-        ByteWriter t;
+        CByteWriter t;
         t.U8(0).U8(1).U8(1).Fill(0, 9).U16(9).U16(5).U8(8).U8(0);
-        t.Raw(randomBytes(768 + 45));
-        f.push_back({"tga 8-bit mapped", kTga, t.Get(), true});
+        t.Bytes(randomBytes(768 + 45));
+        f.push_back({"tga 8-bit mapped", kTga, t.Vector(), true});
         for (int depth : {16, 24, 32}) {
-            ByteWriter v;
+            CByteWriter v;
             v.U8(2).U8(0).U8(2).Fill(0, 9).U16(9).U16(5).U8(depth).U8(0).U16(0);
-            v.Raw(randomBytes(9 * 5 * depth / 8));
-            f.push_back({"tga true colour", kTga, v.Get(), true});
+            v.Bytes(randomBytes(9 * 5 * depth / 8));
+            f.push_back({"tga true colour", kTga, v.Vector(), true});
         }
     }
     {
-        ByteWriter m;
-        m.Text("DanM").U16(24).U16(6).Fill(0, 24).Raw(randomBytes(18));
-        f.push_back({"msp", kPic, m.Get(), true});
-        ByteWriter p;
+        CByteWriter m;
+        m.Text("DanM").U16(24).U16(6).Fill(0, 24).Bytes(randomBytes(18));
+        f.push_back({"msp", kPic, m.Vector(), true});
+        CByteWriter p;
         p.Fill(0, 512).U16(0xC004).U16(0).U16(16).U16(5).Fill(0, 14).U8(0x18).Fill(0, 9);
-        p.Raw(randomBytes(10));
-        f.push_back({"pic prefixed", kPic, p.Get(), false});
+        p.Bytes(randomBytes(10));
+        f.push_back({"pic prefixed", kPic, p.Vector(), false});
     }
     {
         std::vector<uint8_t> px(40 * 24 * 3);

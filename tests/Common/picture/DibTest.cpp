@@ -8,7 +8,6 @@
 #include "bDib.h"
 
 using namespace pictest;
-using picfix::ByteWriter;
 
 namespace {
 

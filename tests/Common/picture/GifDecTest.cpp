@@ -8,7 +8,6 @@
 #include "bPicCodec.h"
 
 using namespace pictest;
-using picfix::ByteWriter;
 using picfix::GifSpec;
 
 namespace {
@@ -41,7 +40,7 @@ std::vector<uint32_t> Expected(const GifSpec& g) {
 
 // A 3x2 picture by hand: header, screen, 2-colour table, image, data.
 TEST(GifDecoder, HandMadeFileDecodesToExactPixels) {
-    ByteWriter w;
+    CByteWriter w;
     w.Text("GIF87a");
     w.U16(3).U16(2).U8(0x80).U8(0).U8(0);          // screen 3x2, global table of 2
     w.U8(255).U8(0).U8(0).U8(0).U8(0).U8(255);     // red, blue
@@ -65,8 +64,8 @@ TEST(GifDecoder, HandMadeFileDecodesToExactPixels) {
     }
     if (count)
         data.push_back((uint8_t)bits);
-    w.U8(2).U8((unsigned)data.size()).Raw(data).U8(0).U8(0x3B);
-    Decoded d = DecodeWith(kGif, w.Get());
+    w.U8(2).U8((unsigned)data.size()).Bytes(data).U8(0).U8(0x3B);
+    Decoded d = DecodeWith(kGif, w.Vector());
     ASSERT_EQ(d.hr, S_OK);
     EXPECT_TRUE(d.dib.topDown);
     const uint32_t red = Px(255, 0, 0), blue = Px(0, 0, 255);
@@ -89,13 +88,13 @@ TEST(GifDecoder, RandomPicturesDecodeToTheirIndexes) {
         EXPECT_EQ(d.dib.pixels, Expected(g));
         // And with clear codes in the middle of the data.
         Bytes file = picfix::WriteGif(g);
-        picfix::ByteWriter w;
+        CByteWriter w;
         Bytes head(file.begin(), file.begin() + 13 + (3 << bits) + 10);
-        w.Raw(head);
-        w.Raw(picfix::GifLzwEncode(g.indexes.data(), g.indexes.size(), std::max(2, bits),
-                                   1 + (int)rng.Below(600)));
+        w.Bytes(head);
+        w.Bytes(picfix::GifLzwEncode(g.indexes.data(), g.indexes.size(), std::max(2, bits),
+                                     1 + (int)rng.Below(600)));
         w.U8(0x3B);
-        Decoded c = DecodeWith(kGif, w.Get());
+        Decoded c = DecodeWith(kGif, w.Vector());
         ASSERT_EQ(c.hr, S_OK);
         EXPECT_EQ(c.dib.pixels, Expected(g));
     }
@@ -196,14 +195,14 @@ TEST(GifDecoder, ExtensionsAreSkippedAndUnknownLabelsLogged) {
     g.colourBits = 2;
     g.palette = {0, 0, 0, 255, 255, 255};
     g.indexes = {0, 1, 1, 0};
-    ByteWriter e;
+    CByteWriter e;
     e.U8(0x21).U8(0xF9).U8(4).U8(1).U16(10).U8(1).U8(0);  // graphic control
     e.U8(0x21).U8(0xFE).U8(3).Text(",;!").U8(0);          // comment holding block bytes
     e.U8(0x21).U8(0xFF).U8(11).Text("NETSCAPE2.0").U8(3).U8(1).U16(0).U8(0);
     e.U8(0x21).U8(0x01).U8(2).U8(0x2C).U8(0x3B).U8(0);  // plain text
     e.U8(0x21).U8(0x00);                                // label 0
     e.U8(0x21).U8(0x99);                                // unknown label
-    g.extensions = e.Get();
+    g.extensions = e.Vector();
     Decoded d = DecodeWith(kGif, picfix::WriteGif(g));
     ASSERT_EQ(d.hr, S_OK);
     EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{0, 0xFFFFFF, 0xFFFFFF, 0}));
@@ -228,12 +227,12 @@ TEST(GifDecoder, ImageLargerThanItsScreenIsPassedOver) {
     // A second image that fits is taken.
     Bytes file = picfix::WriteGif(big);
     file.pop_back();  // trailer
-    ByteWriter w;
-    w.Raw(file);
+    CByteWriter w;
+    w.Bytes(file);
     w.U8(0x2C).U16(0).U16(0).U16(1).U16(1).U8(0);
     const uint8_t one = 1;
-    w.Raw(picfix::GifLzwEncode(&one, 1, 2)).U8(0x3B);
-    d = DecodeWith(kGif, w.Get());
+    w.Bytes(picfix::GifLzwEncode(&one, 1, 2)).U8(0x3B);
+    d = DecodeWith(kGif, w.Vector());
     ASSERT_EQ(d.hr, S_OK);
     EXPECT_EQ(d.width, 1);
     EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{0xFFFFFF}));
@@ -287,16 +286,16 @@ TEST(GifDecoder, BadCodeSizesAndCodesEndDecoding) {
         EXPECT_LOGGED(log, "LoadGif failed");
     }
     // A first code that is not a colour, and a code far past the table.
-    ByteWriter w;
+    CByteWriter w;
     w.Text("GIF89a").U16(2).U16(1).U8(0x80).U8(0).U8(0).Fill(0, 6);
     w.U8(0x2C).U16(0).U16(0).U16(2).U16(1).U8(0);
     w.U8(2).U8(1).U8(0x3C).U8(0).U8(0x3B);  // codes 4 (clear), 7: nothing to start from
-    EXPECT_EQ(DecodeWith(kGif, w.Get()).hr, E_FAIL);
-    ByteWriter v;
+    EXPECT_EQ(DecodeWith(kGif, w.Vector()).hr, E_FAIL);
+    CByteWriter v;
     v.Text("GIF89a").U16(2).U16(1).U8(0x80).U8(0).U8(0).U8(9).Fill(0, 5);
     v.U8(0x2C).U16(0).U16(0).U16(2).U16(1).U8(0);
     v.U8(2).U8(1).U8(0x38).U8(0).U8(0x3B);  // codes 0, 7: 7 is past the table
-    Decoded d = DecodeWith(kGif, v.Get());
+    Decoded d = DecodeWith(kGif, v.Vector());
     ASSERT_EQ(d.hr, S_OK);  // one pixel decoded, the damaged rest in colour 0
     EXPECT_EQ(d.dib.pixels, (std::vector<uint32_t>{Px(9, 0, 0), Px(9, 0, 0)}));
 }

@@ -71,7 +71,7 @@ struct DibSpec {
 
 // A packed DIB: header, masks or palette, rows.
 inline Bytes MakeDib(const DibSpec& s) {
-    picfix::ByteWriter w;
+    CByteWriter w;
     if (s.headerSize == 12) {
         w.U32(12).U16(s.width).U16(s.height).U16(1).U16(s.bits);
         for (uint32_t c : s.palette) w.U8(c & 0xFF).U8((c >> 8) & 0xFF).U8(c >> 16);
@@ -81,17 +81,17 @@ inline Bytes MakeDib(const DibSpec& s) {
         for (uint32_t m : s.masks) w.U32(m);
         for (uint32_t c : s.palette) w.U32(c);
     }
-    w.Raw(s.rows);
-    return w.Get();
+    w.Bytes(s.rows);
+    return w.Vector();
 }
 
 // A BMP file: the 14-byte file header ("BM", file size, two reserved
 // words, data offset), then the packed DIB.
 inline Bytes BmpFile(const Bytes& dib, uint32_t dataOffset) {
-    picfix::ByteWriter w;
+    CByteWriter w;
     w.U8('B').U8('M').U32((uint32_t)(14 + dib.size())).U16(0).U16(0).U32(dataOffset);
-    w.Raw(dib);
-    return w.Get();
+    w.Bytes(dib);
+    return w.Vector();
 }
 
 // Pixel word 0xAARRGGBB.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ByteWriter.h"
 #include "TestFiles.h"
 #include "aStorage.h"
 #include "bStrConv.h"
@@ -17,41 +18,25 @@
 namespace {
 
 // Writer of stored variable lists, little-endian as the player reads them.
-class ListWriter {
+class ListWriter : public CByteWriterBase<ListWriter> {
 public:
-    std::vector<uint8_t> bytes;
-
-    ListWriter& U16(uint16_t v) {
-        bytes.push_back((uint8_t)v);
-        bytes.push_back((uint8_t)(v >> 8));
-        return *this;
-    }
-    ListWriter& U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes.push_back((uint8_t)(v >> (8 * i)));
-        return *this;
-    }
-    ListWriter& Raw(const void* p, size_t n) {
-        bytes.insert(bytes.end(), (const uint8_t*)p, (const uint8_t*)p + n);
-        return *this;
-    }
     // u32 length n, then n bytes of name (no terminator).
-    ListWriter& Name(const char* name) {
-        return U32((uint32_t)strlen(name)).Raw(name, strlen(name));
-    }
+    ListWriter& Name(const char* name) { return U32((uint32_t)strlen(name)).Text(name); }
     // u16 type, then 4 bytes.
-    ListWriter& I4(int32_t v) { return U16(VT_I4).Raw(&v, 4); }
+    ListWriter& I4(int32_t v) { return U16(VT_I4).Bytes(&v, 4); }
     // u16 type, then 8 bytes.
-    ListWriter& R8(double v) { return U16(VT_R8).Raw(&v, 8); }
+    ListWriter& R8(double v) { return U16(VT_R8).Bytes(&v, 8); }
     // u16 type, then 2 bytes.
-    ListWriter& Bool(int16_t v) { return U16(VT_BOOL).Raw(&v, 2); }
+    ListWriter& Bool(int16_t v) { return U16(VT_BOOL).Bytes(&v, 2); }
     ListWriter& Empty() { return U16(VT_EMPTY); }
     // u16 type, u32 byte length L = 2 * units + 2, the UTF-16 text, a
     // two-byte terminator.
     ListWriter& Text(VARTYPE vt, const wchar_t* s) {
         uint32_t units = (uint32_t)wcslen(s);
-        U16(vt).U32(units * 2 + 2).Raw(s, units * 2);
+        U16(vt).U32(units * 2 + 2).Bytes(s, units * 2);
         return U16(0);
     }
+    using CByteWriterBase<ListWriter>::Text;
 };
 
 // A list of every kind of stored value:
@@ -74,7 +59,7 @@ std::vector<uint8_t> GoodList() {
     w.Name("arr").U16(VT_ARRAY | VT_I4).U32(2).U32(0).U32(1).U32(0).U32(2);
     for (int i = 0; i < 6; ++i) w.I4(i);
     w.I4(9);
-    return w.bytes;
+    return w.Vector();
 }
 
 LONG ElementI4(const VARIANT* arrayValue, LONG i, LONG j) {
@@ -340,9 +325,9 @@ TEST(VarMgr, LoadListFromAStreamLeavesItAfterTheList) {
 std::vector<uint8_t> OneVariable(const std::vector<uint8_t>& value) {
     ListWriter w;
     w.U32(1).Name("v");
-    w.Raw(value.data(), value.size());
+    w.Bytes(value);
     w.I4(0);
-    return w.bytes;
+    return w.Vector();
 }
 
 TEST(VarMgr, LoadListRefusesDamagedRecords) {
@@ -354,47 +339,49 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
     std::vector<Case> cases;
     cases.push_back({"count cut short", {1, 0}, "variable count cut short"});
     cases.push_back(
-        {"name longer than the data", ListWriter().U32(1).U32(0x7FFFFFFF).bytes, "name length"});
+        {"name longer than the data", ListWriter().U32(1).U32(0x7FFFFFFF).Vector(), "name length"});
     cases.push_back(
-        {"name length wraps", ListWriter().U32(1).U32(0xFFFFFFFF).U16(0).bytes, "name length"});
-    cases.push_back({"value type cut short", ListWriter().U32(1).Name("v").bytes, "cut short"});
+        {"name length wraps", ListWriter().U32(1).U32(0xFFFFFFFF).U16(0).Vector(), "name length"});
+    cases.push_back({"value type cut short", ListWriter().U32(1).Name("v").Vector(), "cut short"});
     cases.push_back(
-        {"I4 cut short", ListWriter().U32(1).Name("v").U16(VT_I4).U16(0).bytes, "cut short"});
-    cases.push_back({"string length 0", OneVariable(ListWriter().U16(VT_BSTR).U32(0).bytes),
+        {"I4 cut short", ListWriter().U32(1).Name("v").U16(VT_I4).U16(0).Vector(), "cut short"});
+    cases.push_back({"string length 0", OneVariable(ListWriter().U16(VT_BSTR).U32(0).Vector()),
                      "bad string length 0"});
-    cases.push_back({"string length 1", OneVariable(ListWriter().U16(VT_BSTR).U32(1).U16(0).bytes),
+    cases.push_back({"string length 1",
+                     OneVariable(ListWriter().U16(VT_BSTR).U32(1).U16(0).Vector()),
                      "bad string length 1"});
     cases.push_back({"odd string length",
-                     OneVariable(ListWriter().U16(VT_BSTR).U32(3).U16('a').U16(0).bytes),
+                     OneVariable(ListWriter().U16(VT_BSTR).U32(3).U16('a').U16(0).Vector()),
                      "bad string length 3"});
     cases.push_back({"huge string length",
-                     OneVariable(ListWriter().U16(VT_BSTR).U32(0xFFFFFFFE).U16(0).bytes),
+                     OneVariable(ListWriter().U16(VT_BSTR).U32(0xFFFFFFFE).U16(0).Vector()),
                      "bad string length 4294967294"});
     cases.push_back({"string past the end",
-                     ListWriter().U32(1).Name("v").U16(VT_BSTR).U32(6).U16('a').bytes,
+                     ListWriter().U32(1).Name("v").U16(VT_BSTR).U32(6).U16('a').Vector(),
                      "bad string length 6"});
-    cases.push_back({"no dimensions", OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0).bytes),
+    cases.push_back({"no dimensions",
+                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0).Vector()),
                      "bad dimension count 0"});
     cases.push_back({"too many dimensions",
-                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0x40000000).bytes),
+                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(0x40000000).Vector()),
                      "bad dimension count"});
     cases.push_back({"inverted bounds",
-                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(5).U32(2).bytes),
+                     OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(5).U32(2).Vector()),
                      "inverted bounds 5..2"});
     cases.push_back(
         {"bounds span more than 32 bits",
          OneVariable(
-             ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0x80000000u).U32(0x7FFFFFFF).bytes),
+             ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0x80000000u).U32(0x7FFFFFFF).Vector()),
          "element count overflows"});
     {
         ListWriter w;
         w.U16(VT_ARRAY | VT_I4).U32(4);
         for (int d = 0; d < 4; ++d) w.U32(0).U32(0xFFFE);  // 65535^4 elements
-        cases.push_back({"element count overflows", OneVariable(w.bytes), "element"});
+        cases.push_back({"element count overflows", OneVariable(w.Vector()), "element"});
     }
     cases.push_back(
         {"elements past the end",
-         OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(99).I4(1).bytes),
+         OneVariable(ListWriter().U16(VT_ARRAY | VT_I4).U32(1).U32(0).U32(99).I4(1).Vector()),
          "exceed the data"});
     cases.push_back({"array nested in array",
                      OneVariable(ListWriter()
@@ -407,7 +394,7 @@ TEST(VarMgr, LoadListRefusesDamagedRecords) {
                                      .U32(0)
                                      .U32(0)
                                      .I4(1)
-                                     .bytes),
+                                     .Vector()),
                      "nested"});
 
     for (const Case& c : cases) {
@@ -437,11 +424,12 @@ TEST(VarMgr, LoadListLogsTheRealFigures) {
     cube.U16(VT_ARRAY | VT_I4).U32(3);
     for (int d = 0; d < 3; ++d) cube.U32(0).U32(0xFFFF);
     std::vector<Case> cases = {
-        {"count 0xFFFFFFFF and no data", ListWriter().U32(0xFFFFFFFF).bytes,
+        {"count 0xFFFFFFFF and no data", ListWriter().U32(0xFFFFFFFF).Vector(),
          "4294967295 variables cannot fit in 0 bytes", "name length"},
-        {"second name length cut short", ListWriter().U32(2).Name("a").Empty().Empty().U16(0).bytes,
+        {"second name length cut short",
+         ListWriter().U32(2).Name("a").Empty().Empty().U16(0).Vector(),
          "variable 1 of 2 has no name length", "name length 0"},
-        {"2^48 elements", OneVariable(cube.bytes),
+        {"2^48 elements", OneVariable(cube.Vector()),
          "281474976710656 elements of 'v' exceed the data", nullptr},
     };
     for (const Case& c : cases) {
@@ -477,14 +465,15 @@ TEST(VarMgr, RefusedArraysLeaveTheRestOfTheList) {
     for (const Case& c : cases) {
         ListWriter w;
         w.U32(2).Name("v");
-        w.Raw(c.array.bytes.data(), c.array.bytes.size()).Empty();
+        w.Bytes(c.array.Str()).Empty();
         w.Name("after").I4(7).I4(8);
         CVarList list;
         VariableManager vm;
         LogCapture log;
         size_t used = 0;
-        ASSERT_TRUE(vm.LoadList(&list, w.bytes.data(), w.bytes.size(), &used, false)) << c.what;
-        EXPECT_EQ(w.bytes.size(), used) << c.what;
+        ASSERT_TRUE(vm.LoadList(&list, w.Vector().data(), w.Vector().size(), &used, false))
+            << c.what;
+        EXPECT_EQ(w.Vector().size(), used) << c.what;
         EXPECT_TRUE(Logged(log.Text(), c.message)) << c.what;
         ASSERT_EQ(2, list.GetCount()) << c.what;
         EXPECT_EQ(VT_EMPTY, V_VT(list.GetValue(0))) << c.what;
@@ -497,7 +486,7 @@ TEST(VarMgr, RefusedArraysLeaveTheRestOfTheList) {
     w.Empty();
     CVarList list;
     VariableManager vm;
-    ASSERT_TRUE(vm.LoadList(&list, w.bytes.data(), w.bytes.size(), nullptr, false));
+    ASSERT_TRUE(vm.LoadList(&list, w.Vector().data(), w.Vector().size(), nullptr, false));
     EXPECT_EQ(1048576u, V_ARRAY(list.GetValue(0))->rgsabound[0].cElements);
 }
 
@@ -556,7 +545,7 @@ TEST(VarMgr, StoredTextConvertsToItsType) {
     w.Name("x").Text(VT_I2, L"zz").Empty();
     CVarList list;
     VariableManager vm;
-    ASSERT_TRUE(vm.LoadList(&list, w.bytes.data(), w.bytes.size(), nullptr, false));
+    ASSERT_TRUE(vm.LoadList(&list, w.Vector().data(), w.Vector().size(), nullptr, false));
     EXPECT_EQ(V_VT(list.GetValue(0)), VT_UI1);
     EXPECT_EQ(V_UI1(list.GetValue(0)), 200);
     EXPECT_EQ(V_VT(list.GetValue(1)), VT_EMPTY);

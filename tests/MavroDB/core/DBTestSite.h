@@ -123,8 +123,8 @@ public:
     }
     STDMETHOD(GetDocument)(void**) override { return E_NOTIMPL; }
     STDMETHOD(GetTickThread)(void**) override { return E_NOTIMPL; }
-    STDMETHOD(GetSequencer)(void**) override { return E_NOTIMPL; }
-    STDMETHOD(GetRootCreator)(void**) override { return E_NOTIMPL; }
+    STDMETHOD(GetSequencer)(ISequencer**) override { return E_NOTIMPL; }
+    STDMETHOD(GetRootCreator)(IObjectCreator**) override { return E_NOTIMPL; }
     STDMETHOD(GetEventProcessor)(void**) override { return E_NOTIMPL; }
     STDMETHOD(GetScriptContext)(void**) override { return E_NOTIMPL; }
     STDMETHOD(GetFunctionManager)(void**) override { return E_NOTIMPL; }
@@ -144,8 +144,8 @@ public:
     STDMETHOD(GetVideoCapture)(void**) override { return S_OK; }
     STDMETHOD(GetDirectDraw)(void**) override { return E_NOTIMPL; }
     STDMETHOD(SetDirectDraw)(void*) override { return E_NOTIMPL; }
-    STDMETHOD(GetToolTipWindow)(void**) override { return E_NOTIMPL; }
-    STDMETHOD(CreateForwarder)(void*, IUnknown*, void**) override { return E_NOTIMPL; }
+    STDMETHOD(GetToolTipWindow)(IUnknown**) override { return E_NOTIMPL; }
+    STDMETHOD(CreateForwarder)(void*, IUnknown*, IUnknown**) override { return E_NOTIMPL; }
     STDMETHOD(GetTraceLog)(ITraceLog** out) override {
         *out = ::GetTraceLog();
         return *out ? S_OK : E_FAIL;
@@ -154,7 +154,7 @@ public:
     STDMETHOD(SetProjectFlag)(int, void*) override { return 0; }
     STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
     STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
-    STDMETHOD(FindObjectByName)(const char* name, DWORD* kind) override {
+    STDMETHOD(FindObject)(const char* name, DWORD* kind) override {
         auto it = kinds.find(name ? name : "");
         if (it == kinds.end())
             return E_FAIL;
@@ -164,18 +164,18 @@ public:
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
     STDMETHOD_(HWND, GetViewWindow)() override { return nullptr; }
     STDMETHOD_(void*, GetView)() override { return nullptr; }
-    STDMETHOD_(void, SetView)(void*) override {}
+    STDMETHOD(SetView)(void*) override { return S_OK; }
     STDMETHOD_(int, GetProjectMinorVersion)() override { return -1; }
     STDMETHOD_(BOOL, GetProjectFlag7)() override { return FALSE; }
-    STDMETHOD_(void, SetProjectFlag7)(BOOL) override {}
+    STDMETHOD(SetProjectFlag7)(BOOL) override { return S_OK; }
     STDMETHOD_(BOOL, IsPlayer)() override { return TRUE; }
     STDMETHOD_(BOOL, IsRunning)() override { return TRUE; }
-    STDMETHOD_(void, SetPlayState)(DWORD) override {}
+    STDMETHOD(SetPlayState)(DWORD) override { return S_OK; }
     STDMETHOD_(BOOL, IsPlaying)() override { return TRUE; }
     STDMETHOD_(BOOL, IsPaused)() override { return FALSE; }
     STDMETHOD_(BOOL, IsStateTwo)() override { return FALSE; }
     STDMETHOD_(DWORD, GetSpareValue)() override { return 0; }
-    STDMETHOD_(void, SetSpareValue)(DWORD) override {}
+    STDMETHOD(SetSpareValue)(DWORD) override { return S_OK; }
     STDMETHOD_(void, DeleteThis)(UINT) override {}
 
     long refs = 1;

@@ -114,11 +114,34 @@ TEST(MediaTypes, DefaultExtensions) {
         int type, subtype;
         const char* ext;  // null: none
     };
-    const Case cases[] = {{16, 1046, ".mpg"},   {16, 1041, ".mpeg"}, {16, -1, ".avi"},
-                          {2, -1, ".bmp"},      {2, 1032, ".gif"},   {8, 1015, ".gif"},
-                          {8, -1, ".flc"},      {1, 1000, ".rtf"},   {1, 5, ".txt"},
-                          {4, 1024, ".mid"},    {32, 1051, ".emf"},  {64, 0, ".cur"},
-                          {128, 1070, nullptr}, {-1, -1, nullptr},   {3, 0, nullptr}};
+    const Case cases[] = {{16, 1046, ".mpg"},
+                          {16, 1041, ".mpeg"},
+                          {16, -1, ".avi"},
+                          {2, -1, ".bmp"},
+                          {2, 1032, ".gif"},
+                          {8, 1015, ".gif"},
+                          {8, -1, ".flc"},
+                          {1, 1000, ".rtf"},
+                          {1, 5, ".txt"},
+                          {4, 1024, ".mid"},
+                          {32, 1051, ".emf"},
+                          {64, 0, ".cur"},
+                          {128, 1070, nullptr},
+                          {-1, -1, nullptr},
+                          {3, 0, nullptr},
+                          // Subtypes named by another row, or by their type's default.
+                          {1, 1002, ".txt"},
+                          {2, 1011, ".bmp"},
+                          {2, 1013, ".tif"},
+                          {2, 1016, ".jpg"},
+                          {4, 1020, ".wav"},
+                          {4, 1026, ".mp2"},
+                          {8, 1032, ".gif"},
+                          {8, 1034, ".swf"},
+                          {16, 1044, ".rm"},
+                          {32, 1050, ".wmf"},
+                          {32, 1052, ".dxf"},
+                          {64, 1099, ".cur"}};
     for (const Case& c : cases) {
         char buffer[16] = "junk";
         EXPECT_EQ(c.ext != nullptr,

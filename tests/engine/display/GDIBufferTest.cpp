@@ -8,8 +8,11 @@
 
 #include <vector>
 
+#include "ByteWriter.h"
+#include "bByteOrder.h"
 #include "PixelTestUtil.h"
 #include "TestFiles.h"
+#include "bDib.h"
 #include "bTraceLog.h"
 
 using namespace pixtest;
@@ -557,27 +560,21 @@ HGLOBAL MakeBlock(const std::vector<BYTE>& bytes) {
     return block;
 }
 
-void Put16(std::vector<BYTE>& b, size_t at, int v) {
-    b[at] = (BYTE)v;
-    b[at + 1] = (BYTE)(v >> 8);
-}
-void Put32(std::vector<BYTE>& b, size_t at, long long v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = (BYTE)(v >> (8 * i));
-}
-
 // BITMAPINFOHEADER (40 bytes): size, width, height, planes, bit count,
 // compression, image size, x and y resolution, colours used, important.
 std::vector<BYTE> DibHeader(int width, int height, int bits, DWORD compression = BI_RGB,
                             DWORD used = 0) {
-    std::vector<BYTE> b(40, 0);
-    Put32(b, 0, 40);
-    Put32(b, 4, width);
-    Put32(b, 8, height);
-    Put16(b, 12, 1);
-    Put16(b, 14, bits);
-    Put32(b, 16, compression);
-    Put32(b, 32, used);
-    return b;
+    return CByteWriter()
+        .U32(40)
+        .U32((uint32_t)width)
+        .U32((uint32_t)height)
+        .U16(1)
+        .U16((uint16_t)bits)
+        .U32(compression)
+        .Zeros(12)
+        .U32(used)
+        .U32(0)
+        .Vector();
 }
 
 CComPtr<IPixelBuffer> FromDib(const std::vector<BYTE>& bytes) {
@@ -598,7 +595,7 @@ TEST(CreateGDIBufferFromDIB, ThirtyTwoBitsTopDownAndBottomUp) {
     EXPECT_EQ((std::vector<DWORD>{0x11111111, 0x22222222, 0x33333333, 0x44444444}), Pixels(buffer));
 
     std::vector<BYTE> bottom = top;
-    Put32(bottom, 8, 2);  // rows run bottom-up
+    PutU32LE(&bottom[8], 2);  // rows run bottom-up
     CComPtr<IPixelBuffer> flipped = FromDib(bottom);
     ASSERT_TRUE(flipped);
     EXPECT_EQ((std::vector<DWORD>{0x33333333, 0x44444444, 0x11111111, 0x22222222}),
@@ -631,6 +628,63 @@ TEST(CreateGDIBufferFromDIB, OtherDepthsGoThroughGdi) {
     px = Pixels(indexed);
     EXPECT_EQ(0xFF0000u, px[0] & 0xFFFFFF);
     EXPECT_EQ(0x0000FFu, px[1] & 0xFFFFFF);
+}
+
+// BITMAPCOREHEADER (12 bytes): size, then 16-bit width, height, planes and
+// bit count; a palette of 3-byte entries follows.
+std::vector<BYTE> CoreHeader(int width, int height, int bits) {
+    return CByteWriter()
+        .U32(12)
+        .U16((uint16_t)width)
+        .U16((uint16_t)height)
+        .U16(1)
+        .U16((uint16_t)bits)
+        .Vector();
+}
+
+// The buffer and the 32-bit conversion read a packed DIB through one layout:
+// they take and refuse the same blocks, the core header's 16- and 32-bit
+// cases (which GDI does not take) and larger headers among them.
+TEST(CreateGDIBufferFromDIB, TakesWhatTheConversionTakes) {
+    struct Case {
+        const char* name;
+        std::vector<BYTE> dib;
+        bool usable;
+    };
+    std::vector<Case> cases;
+    auto rows = [](std::vector<BYTE> b, size_t n) {
+        b.resize(b.size() + n, 0x5A);
+        return b;
+    };
+    cases.push_back({"core, 24 bits", rows(CoreHeader(2, 2, 24), 16), true});
+    // 256 entries of 3 bytes, then one row of 2 indexes padded to 4.
+    cases.push_back({"core, 8 bits", rows(CoreHeader(2, 1, 8), 768 + 4), true});
+    cases.push_back({"core, 8 bits, palette cut", rows(CoreHeader(2, 1, 8), 700), false});
+    cases.push_back({"core, 16 bits", rows(CoreHeader(2, 2, 16), 16), false});
+    cases.push_back({"core, 32 bits", rows(CoreHeader(2, 2, 32), 16), false});
+    cases.push_back({"info, 32 bits", rows(DibHeader(2, 2, 32), 16), true});
+    cases.push_back({"info, 16 bits", rows(DibHeader(2, 2, 16), 8), true});
+    // Masks, then 7 colours that are not read: the rows start right after the masks.
+    std::vector<BYTE> fields = DibHeader(2, 1, 16, BI_BITFIELDS, 7);
+    fields.resize(52, 0);
+    PutU32LE(&fields[40], 0xF800);
+    PutU32LE(&fields[44], 0x07E0);
+    PutU32LE(&fields[48], 0x001F);
+    cases.push_back({"bit fields, colours used ignored", rows(fields, 4), true});
+    std::vector<BYTE> v4 = rows(DibHeader(2, 2, 32), 68 + 16);
+    PutU32LE(&v4[0], 108);
+    cases.push_back({"108-byte header", v4, false});
+    cases.push_back(
+        {"8 bits, 257 colours", rows(DibHeader(1, 1, 8, BI_RGB, 257), 1028 + 4), false});
+    cases.push_back(
+        {"24 bits, 300 colours", rows(DibHeader(1, 1, 24, BI_RGB, 300), 1200 + 4), false});
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.usable, !!FromDib(c.dib)) << c.name;
+        HGLOBAL converted = ConvertPackedDib32Checked(c.dib.data(), c.dib.size());
+        EXPECT_EQ(c.usable, converted != nullptr) << c.name;
+        if (converted)
+            GlobalFree(converted);
+    }
 }
 
 TEST(CreateGDIBufferFromDIB, CorruptBlocksGiveNull) {
@@ -670,9 +724,9 @@ TEST(CreateGDIBufferFromDIB, CorruptBlocksGiveNull) {
         if (c.bytes == 0)
             b.resize(c.at);
         else if (c.bytes == 2)
-            Put16(b, c.at, (int)c.value);
+            PutU16LE(&b[c.at], (uint16_t)c.value);
         else
-            Put32(b, c.at, c.value);
+            PutU32LE(&b[c.at], (uint32_t)c.value);
         EXPECT_FALSE(FromDib(b)) << c.name;
     }
     EXPECT_EQ(nullptr, CreateGDIBufferFromDIB(nullptr));

@@ -7,10 +7,24 @@
 #include "PixelTestUtil.h"
 #include "aBlit.h"
 #include "aKernels.h"
+#include "aKernelsAvx2.h"
 
 using namespace pixtest;
 
 namespace {
+
+// The path chosen at run time is the fastest there is: the vector kernels
+// whenever the processor has SSE2, with their AVX2 forms (per-pixel alpha,
+// four-tap stretch) whenever it has AVX2.
+TEST(KernelDispatch, RunTimePathIsTheFastestAvailable) {
+    const bool oldVector = SetBlitKernelVector(true), oldAvx2 = SetBlitKernelAvx2(true);
+#if defined(__x86_64__)
+    EXPECT_TRUE(IsBlitKernelVector());
+#endif
+    EXPECT_EQ(IsBlitKernelAvx2(), IsBlitKernelVector() && CpuHasAvx2());
+    SetBlitKernelVector(oldVector);
+    SetBlitKernelAvx2(oldAvx2);
+}
 
 TEST(MapStretchPoints, SampleTables) {
     struct Case {

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <limits.h>
+#include <math.h>
 #include <stdint.h>
 
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestFiles.h"
 #include "aExprEval.h"
+#include "bExprOp.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 
@@ -29,7 +33,15 @@ struct FakeFunctions : IExprFunctionAccess {
         std::vector<LONG> args;  // in the order received (last argument first)
     };
     std::vector<Call> calls;
+    VariableManager* vars = nullptr;  // "reassign" sets s to "changed" in it
     bool Execute(const char* name, VARIANT* args, int count, VARIANT* result) override {
+        if (vars && strcmp(name, "reassign") == 0) {
+            VARIANT text;
+            V_VT(&text) = VT_BSTR;
+            V_BSTR(&text) = SysAllocString(L"changed");
+            vars->SetValue(vars->Find("s"), text);
+            VariantClear(&text);
+        }
         Call call{name, {}};
         LONG sum = 0;
         for (int i = 0; i < count; ++i) {
@@ -61,6 +73,7 @@ struct FakeObjects : IExprObjectAccess {
     };
     std::vector<Call> calls;
     CExpression* reenter = nullptr;  // evaluates "1+1" from inside the call
+    bool reenterOnThread = false;    // ... from another thread
     int GetObjectProperty(const char* object, const char* member, int argCount, VARIANT* args,
                           VARIANT* result) override {
         Call call{object, member, {}};
@@ -68,10 +81,16 @@ struct FakeObjects : IExprObjectAccess {
             call.args.push_back(V_VT(&args[i]) == VT_I4 ? V_I4(&args[i]) : -1);
         calls.push_back(call);
         if (reenter) {
-            VARIANT inner;
-            VariantInit(&inner);
-            EXPECT_EQ(reenter->Evaluate("1+1", &inner), S_OK);
-            EXPECT_EQ(V_I4(&inner), 2);
+            auto evaluate = [this] {
+                VARIANT inner;
+                VariantInit(&inner);
+                EXPECT_EQ(reenter->Evaluate("1+1", &inner), S_OK);
+                EXPECT_EQ(V_I4(&inner), 2);
+            };
+            if (reenterOnThread)
+                std::thread(evaluate).join();
+            else
+                evaluate();
         }
         if (strcmp(member, "Empty") == 0)
             return 1;
@@ -121,6 +140,7 @@ struct Fixture {
         expr.SetVariables(&vm);
         expr.SetFunctions(&functions);
         expr.SetCommandSender(&objects);
+        functions.vars = &vm;
     }
 
     // Declares a local variable for one test.
@@ -397,11 +417,14 @@ TEST(ExprEval, PostfixForm) {
         {"f(1, x[2] ,\"s\")", "f(1 ,x[2 ] ,\"s\" ) "},
         {"a||b&&c==d+e*f", "a b c d e f * + == && || "},
     };
-    for (const Case& c : cases) {
-        Value r;
-        f.expr.Evaluate(c.text, &r.v);
-        EXPECT_EQ(f.expr.GetPostfix(), c.postfix) << c.text;
-    }
+    // Converted, then found kept: the postfix form is the same.
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : cases) {
+            Value r;
+            f.expr.Evaluate(c.text, &r.v);
+            EXPECT_EQ(f.expr.GetPostfix(), c.postfix) << c.text << " round " << round;
+        }
+    EXPECT_EQ(f.expr.GetConversionCount(), (int)(sizeof(cases) / sizeof(cases[0])));
 }
 
 TEST(ExprEval, EvaluateList) {
@@ -636,7 +659,9 @@ struct RandomExpr {
     }
 };
 
-TEST(ExprEval, RandomExpressionsMatchATreeEvaluator) {
+// Evaluates 3,000 random expressions, each the given number of times, and
+// checks every result against the tree evaluator.
+void CheckRandomExpressions(int times) {
     Fixture f;
     std::mt19937 rng(1234567);
     int failures = 0;
@@ -647,23 +672,38 @@ TEST(ExprEval, RandomExpressionsMatchATreeEvaluator) {
         LONG want;
         bool isBool;
         bool ok = e.Eval(root, want, isBool);
-        Value r;
-        HRESULT hr = f.expr.Evaluate(text.c_str(), &r.v);
-        if (!ok) {
-            EXPECT_EQ(hr, E_EXPR_OPERATOR) << text;
-            ++failures;
-            continue;
-        }
-        ASSERT_EQ(hr, S_OK) << text;
-        if (isBool) {
-            ASSERT_EQ(V_VT(&r.v), VT_BOOL) << text;
-            EXPECT_EQ(V_BOOL(&r.v), (VARIANT_BOOL)want) << text;
-        } else {
-            ASSERT_EQ(V_VT(&r.v), VT_I4) << text;
-            EXPECT_EQ(V_I4(&r.v), want) << text;
+        int conversions = 0;
+        for (int n = 0; n < times; ++n) {
+            Value r;
+            HRESULT hr = f.expr.Evaluate(text.c_str(), &r.v);
+            // Scanned and split the first time at most, however often evaluated.
+            if (n == 0)
+                conversions = f.expr.GetConversionCount();
+            EXPECT_EQ(f.expr.GetConversionCount(), conversions) << text;
+            if (!ok) {
+                EXPECT_EQ(hr, E_EXPR_OPERATOR) << text;
+                ++failures;
+                continue;
+            }
+            ASSERT_EQ(hr, S_OK) << text << " evaluation " << n;
+            if (isBool) {
+                ASSERT_EQ(V_VT(&r.v), VT_BOOL) << text;
+                EXPECT_EQ(V_BOOL(&r.v), (VARIANT_BOOL)want) << text;
+            } else {
+                ASSERT_EQ(V_VT(&r.v), VT_I4) << text;
+                EXPECT_EQ(V_I4(&r.v), want) << text;
+            }
         }
     }
     EXPECT_GT(failures, 0);  // division by zero came up
+}
+
+TEST(ExprEval, RandomExpressionsMatchATreeEvaluator) {
+    CheckRandomExpressions(1);
+}
+
+TEST(ExprEval, RandomExpressionsEvaluatedTwiceMatchATreeEvaluator) {
+    CheckRandomExpressions(2);
 }
 
 }  // namespace
@@ -692,6 +732,377 @@ TEST(ExprEval, RandomTextsNeverBreakTheEvaluator) {
         }
     }
     EXPECT_GT(succeeded, 100);
+}
+
+}  // namespace
+
+namespace {
+
+// One evaluation as the caller sees it.
+struct Outcome {
+    HRESULT hr;
+    VARTYPE vt;
+    std::string value;  // the bytes of the value (a string's characters)
+    std::string postfix;
+    bool operator==(const Outcome& o) const {
+        return hr == o.hr && vt == o.vt && value == o.value && postfix == o.postfix;
+    }
+};
+
+std::string ValueBytes(const VARIANT& v) {
+    switch (V_VT(&v)) {
+        case VT_BSTR:
+            return V_BSTR(&v) ? std::string(reinterpret_cast<const char*>(V_BSTR(&v)),
+                                            SysStringByteLen(V_BSTR(&v)))
+                              : std::string("(null)");
+        case VT_I4:
+            return std::string(reinterpret_cast<const char*>(&V_I4(&v)), sizeof(LONG));
+        case VT_R8:
+            return std::string(reinterpret_cast<const char*>(&V_R8(&v)), sizeof(double));
+        case VT_BOOL:
+            return std::string(reinterpret_cast<const char*>(&V_BOOL(&v)), sizeof(VARIANT_BOOL));
+        case VT_EMPTY:
+            return std::string();
+        default:
+            return "(other)";
+    }
+}
+
+Outcome EvaluateOnce(Fixture& f, const std::string& text) {
+    Value r;
+    V_VT(&r.v) = VT_I4;  // a value in the result is cleared
+    Outcome o;
+    o.hr = f.expr.Evaluate(text.c_str(), &r.v);
+    o.vt = V_VT(&r.v);
+    o.value = ValueBytes(r.v);
+    o.postfix = f.expr.GetPostfix();
+    return o;
+}
+
+// Operands of every kind the evaluator knows, failing ones among them.
+const char* const kOperands[] = {
+    "1",
+    "07",
+    "2.5",
+    ".5",
+    "0",
+    "l",
+    "g",
+    "c",
+    "s",
+    "\"ab\"",
+    "\"\"",
+    "\"a\\\"b\"",
+    "arr[1,2]",
+    "arr[l-3,(0)]",
+    "arr[0]",
+    "arr[\"a\",1]",
+    "f(1,2)",
+    "f()",
+    "f(l,f(2))",
+    "text()",
+    "fail(1)",
+    "obj.Caption",
+    "s.Count[1,l]",
+    "obj.Empty",
+    "this.Left",
+    "nothing",
+    "reassign()",
+    "(1+l)",
+    "99999999999",
+    "text(reassign())",
+};
+const char* const kOperators[] = {"+", "-", "*", "/", "==", "!=", "<", ">", "<=", ">=", "&&", "||"};
+
+std::string RandomText(std::mt19937& rng) {
+    std::string text;
+    const int n = 1 + (int)(rng() % 4);
+    for (int i = 0; i < n; ++i) {
+        if (i)
+            text += kOperators[rng() % (sizeof(kOperators) / sizeof(kOperators[0]))];
+        if (rng() % 5 == 0)
+            text += rng() % 2 ? "-" : "!";
+        text += kOperands[rng() % (sizeof(kOperands) / sizeof(kOperands[0]))];
+    }
+    if (rng() % 6 == 0)
+        text = "(" + text + ")*2";
+    if (rng() % 15 == 0)
+        text += ")";  // a syntax error now and then
+    return text;
+}
+
+// The same texts through an evaluator that keeps their forms and one that
+// converts every time: codes, values, postfix forms, log texts and the calls
+// made of the function manager and the command sender agree.
+TEST(ExprEval, KeptFormsAgreeWithThePlainPathByteForByte) {
+    Fixture plain, kept;
+    plain.expr.SetKeepForms(false);
+    kept.expr.SetCacheLimits(4096, 16 << 20);  // room for every text
+    std::vector<std::string> texts;
+    for (const GoodCase& c : kGood) texts.push_back(c.text);
+    for (const BadCase& c : kBad) texts.push_back(c.text);
+    std::mt19937 rng(2024);
+    for (int i = 0; i < 1500; ++i) texts.push_back(RandomText(rng));
+
+    // Each text twice in a row, then all once more: found by the last-text
+    // check, then through the index.
+    auto runAll = [&](Fixture& f, std::vector<Outcome>& outcomes) {
+        LogCapture log;
+        for (const std::string& t : texts) {
+            outcomes.push_back(EvaluateOnce(f, t));
+            outcomes.push_back(EvaluateOnce(f, t));
+        }
+        for (const std::string& t : texts) outcomes.push_back(EvaluateOnce(f, t));
+        // Without the header, which names the file and the time.
+        const std::string text = log.Text();
+        const size_t body = text.find("start at:");
+        return body == std::string::npos ? text : text.substr(text.find('\n', body));
+    };
+    std::vector<Outcome> expected, actual;
+    const std::string plainLog = runAll(plain, expected);
+    const std::string keptLog = runAll(kept, actual);
+
+    ASSERT_EQ(expected.size(), actual.size());
+    int succeeded = 0;
+    // A text is converted once; one that does not convert, every time.
+    std::set<std::string> converted;
+    int failedConversions = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string& text = texts[i < 2 * texts.size() ? i / 2 : i - 2 * texts.size()];
+        EXPECT_TRUE(expected[i] == actual[i])
+            << text << ": 0x" << std::hex << expected[i].hr << " / 0x" << actual[i].hr;
+        succeeded += SUCCEEDED(expected[i].hr);
+        if (expected[i].postfix.empty())
+            ++failedConversions;
+        else
+            converted.insert(text);
+    }
+    EXPECT_GT(succeeded, 1000);
+    EXPECT_EQ(plainLog, keptLog);
+    ASSERT_EQ(plain.functions.calls.size(), kept.functions.calls.size());
+    for (size_t i = 0; i < plain.functions.calls.size(); ++i) {
+        EXPECT_EQ(plain.functions.calls[i].name, kept.functions.calls[i].name);
+        EXPECT_EQ(plain.functions.calls[i].args, kept.functions.calls[i].args);
+    }
+    ASSERT_EQ(plain.objects.calls.size(), kept.objects.calls.size());
+    for (size_t i = 0; i < plain.objects.calls.size(); ++i) {
+        EXPECT_EQ(plain.objects.calls[i].object, kept.objects.calls[i].object);
+        EXPECT_EQ(plain.objects.calls[i].member, kept.objects.calls[i].member);
+        EXPECT_EQ(plain.objects.calls[i].args, kept.objects.calls[i].args);
+    }
+    EXPECT_EQ(plain.expr.GetConversionCount(), (int)expected.size());
+    EXPECT_EQ(kept.expr.GetConversionCount(), (int)converted.size() + failedConversions);
+    EXPECT_GT(failedConversions, 100);
+}
+
+TEST(ExprEval, KeptFormsReadVariablesOnEveryEvaluation) {
+    Fixture f;
+    auto number = [&](const char* text) {
+        Value r;
+        EXPECT_EQ(f.expr.Evaluate(text, &r.v), S_OK) << text;
+        return V_VT(&r.v) == VT_I4 ? (long)V_I4(&r.v) : -999L;
+    };
+    auto text = [&](const char* expression) {
+        Value r;
+        EXPECT_EQ(f.expr.Evaluate(expression, &r.v), S_OK) << expression;
+        return V_VT(&r.v) == VT_BSTR ? std::wstring(V_BSTR(&r.v)) : std::wstring(L"?");
+    };
+    auto set = [&](const char* name, VARIANT value) {
+        ASSERT_TRUE(f.vm.SetValue(f.vm.Find(name), value));
+        VariantClear(&value);
+    };
+    VARIANT v;
+
+    EXPECT_EQ(number("g*2"), 400);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = 7;
+    set("g", v);
+    EXPECT_EQ(number("g*2"), 14);
+    f.Local("g", VT_I4, "1");  // a local now hides the canvas variable
+    EXPECT_EQ(number("g*2"), 2);
+
+    EXPECT_EQ(text("s+\"!\""), L"button1!");
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(L"x");
+    set("s", v);
+    EXPECT_EQ(text("s+\"!\""), L"x!");
+    EXPECT_EQ(text("s"), L"x");
+    EXPECT_EQ(text("s"), L"x");  // the result was the caller's own copy
+
+    {
+        LogCapture log;
+        Value r;
+        EXPECT_EQ(f.expr.Evaluate("zz+1", &r.v), E_FAIL);
+        EXPECT_EQ(f.expr.Evaluate("zz+1", &r.v), E_FAIL);
+        EXPECT_EQ(f.expr.Evaluate("1/0", &r.v), E_EXPR_OPERATOR);
+        std::string logged = log.Text();
+        EXPECT_TRUE(Logged(logged, "Variable 'zz' does not exist"));
+        // Logged again by the second evaluation.
+        EXPECT_TRUE(Logged(logged, "Last message repeated by 1 time(s)"));
+    }
+    f.Local("zz", VT_I4, "5");
+    EXPECT_EQ(number("zz+1"), 6);
+
+    EXPECT_EQ(number("arr[1,2]"), 12);
+    LONG index[2] = {1, 2};
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = 40;
+    ASSERT_EQ(SafeArrayPutElement(V_ARRAY(f.global.GetValue(2)), index, &v), S_OK);
+    EXPECT_EQ(number("arr[1,2]"), 40);
+
+    EXPECT_EQ(f.expr.GetConversionCount(), 6);  // g*2, s+"!", s, zz+1, 1/0, arr[1,2]
+}
+
+// A string variable read before a call that assigns it keeps the value it
+// had when it was read, as when every value was copied at once.
+TEST(ExprEval, AStringReadBeforeACallThatAssignsItKeepsItsValue) {
+    Fixture f;
+    Value r;
+    ASSERT_EQ(f.expr.Evaluate("s+text(reassign())", &r.v), S_OK);
+    EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"button1t");
+    ASSERT_EQ(f.expr.Evaluate("s+text(reassign())", &r.v), S_OK);
+    EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"changedt");
+}
+
+TEST(ExprEval, KeptFormsAreBounded) {
+    Fixture f;
+    f.expr.SetCacheLimits(16, 1 << 20);
+    ASSERT_NE(f.expr.GetCache(), nullptr);
+    for (int i = 0; i < 100; ++i) {
+        Value r;
+        ASSERT_EQ(f.expr.Evaluate((std::to_string(i) + "+l").c_str(), &r.v), S_OK);
+        EXPECT_EQ(V_I4(&r.v), i + 3);
+        EXPECT_LE(f.expr.GetCache()->Count(), 16u);
+    }
+    EXPECT_EQ(f.expr.GetConversionCount(), 100);
+    // The oldest went first: the last sixteen are kept, the first is not.
+    Value r;
+    ASSERT_EQ(f.expr.Evaluate("99+l", &r.v), S_OK);
+    EXPECT_EQ(f.expr.GetConversionCount(), 100);
+    ASSERT_EQ(f.expr.Evaluate("84+l", &r.v), S_OK);
+    EXPECT_EQ(f.expr.GetConversionCount(), 100);
+    ASSERT_EQ(f.expr.Evaluate("0+l", &r.v), S_OK);
+    EXPECT_EQ(V_I4(&r.v), 3);
+    EXPECT_EQ(f.expr.GetConversionCount(), 101);
+
+    // The byte budget holds too.
+    f.expr.SetCacheLimits(1000, 8192);
+    for (int i = 0; i < 200; ++i) {
+        std::string text = "\"" + std::string(200, 'a') + std::to_string(i) + "\"";
+        ASSERT_EQ(f.expr.Evaluate(text.c_str(), &r.v), S_OK);
+        EXPECT_LE(f.expr.GetCache()->Bytes(), 8192u);
+    }
+    EXPECT_GT(f.expr.GetCache()->Count(), 0u);
+    EXPECT_LT(f.expr.GetCache()->Count(), 200u);
+
+    // A text longer than any kept one is converted every time.
+    std::string longText = "1";
+    while (longText.size() <= (size_t)CExprCache::MAX_TEXT) longText += "+1";
+    const size_t count = f.expr.GetCache()->Count();
+    const int conversions = f.expr.GetConversionCount();
+    for (int n = 0; n < 2; ++n) {
+        ASSERT_EQ(f.expr.Evaluate(longText.c_str(), &r.v), S_OK);
+        EXPECT_EQ(V_I4(&r.v), (LONG)(longText.size() + 1) / 2);
+    }
+    EXPECT_EQ(f.expr.GetCache()->Count(), count);
+    EXPECT_EQ(f.expr.GetConversionCount(), conversions + 2);
+}
+
+// An evaluation called from another thread while one runs keeps nothing:
+// the kept forms are not shared across threads.
+TEST(ExprEval, AnEvaluationFromAnotherThreadMeanwhileKeepsNothing) {
+    Fixture f;
+    f.objects.reenter = &f.expr;
+    f.objects.reenterOnThread = true;
+    for (int n = 0; n < 2; ++n) {
+        Value r;
+        ASSERT_EQ(f.expr.Evaluate("obj.Caption+\"!\"", &r.v), S_OK);
+        EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"obj.Caption!");
+        EXPECT_EQ(f.expr.GetCache()->Count(), 1u);  // the outer text only
+    }
+    // On the evaluator's own thread the nested text is kept.
+    f.objects.reenterOnThread = false;
+    Value r;
+    ASSERT_EQ(f.expr.Evaluate("obj.Caption+\"!\"", &r.v), S_OK);
+    EXPECT_EQ(f.expr.GetCache()->Count(), 2u);
+}
+
+// A nested evaluation shares the kept forms and may drop the one that is
+// running; the running one lives on until its evaluation ends.
+TEST(ExprEval, ANestedEvaluationMayDropTheRunningForm) {
+    Fixture f;
+    f.expr.SetCacheLimits(1, 1 << 20);
+    f.objects.reenter = &f.expr;
+    for (int n = 0; n < 3; ++n) {
+        Value r;
+        ASSERT_EQ(f.expr.Evaluate("\"<\"+obj.Caption+\">\"+text()", &r.v), S_OK);
+        EXPECT_EQ(std::wstring(V_BSTR(&r.v)), L"<obj.Caption>t");
+        EXPECT_EQ(f.expr.GetCache()->Count(), 1u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The evaluator computes two numbers or truth values itself: every
+// operator on seeded random pairs of integers, doubles and booleans, with
+// extremes, infinities, NaN and -0 among them, gives what the operator
+// function gives.
+TEST(ExprEval, ScalarPairsMatchTheOperatorFunctions) {
+    Fixture f;
+    const char* const names[2][3] = {{"xi", "xr", "xb"}, {"yi", "yr", "yb"}};
+    const VARTYPE types[3] = {VT_I4, VT_R8, VT_BOOL};
+    for (int side = 0; side < 2; ++side)
+        for (int t = 0; t < 3; ++t) f.Local(names[side][t], types[t], "0");
+    typedef bool (*Binary)(const VARIANT&, const VARIANT&, VARIANT&);
+    const struct {
+        const char* symbol;
+        Binary op;
+    } ops[] = {
+        {"*", ExprOp::VarMultiply},      {"/", ExprOp::VarDivide},     {"+", ExprOp::VarPlus},
+        {"-", ExprOp::VarMinus},         {">", ExprOp::VarGreater},    {"<", ExprOp::VarLess},
+        {">=", ExprOp::VarGreaterEqual}, {"<=", ExprOp::VarLessEqual}, {"==", ExprOp::VarEqual},
+        {"!=", ExprOp::VarNotEqual},     {"&&", ExprOp::VarAnd},       {"||", ExprOp::VarOr},
+    };
+    const LONG integers[] = {0, 1, -1, 2, INT_MAX, INT_MIN, INT_MIN + 1, 65536, -65536};
+    const double reals[] = {0.0, -0.0, 1.0, -1.5, 2.0, 1e300, -1e300, HUGE_VAL, -HUGE_VAL, NAN};
+    std::mt19937 rng(31);
+    auto randomValue = [&](int t, int n) {
+        VARIANT v;
+        V_VT(&v) = types[t];
+        if (t == 0)
+            V_I4(&v) = n < 40 ? integers[rng() % 9] : (LONG)rng();
+        else if (t == 1)
+            V_R8(&v) = n < 40 ? reals[rng() % 10] : ((double)(LONG)rng()) / (1 + rng() % 1000);
+        else
+            V_BOOL(&v) = rng() % 2 ? VARIANT_TRUE : VARIANT_FALSE;
+        return v;
+    };
+    int compared = 0;
+    for (int n = 0; n < 200; ++n) {
+        for (int lt = 0; lt < 3; ++lt)
+            for (int rt = 0; rt < 3; ++rt) {
+                const VARIANT a = randomValue(lt, n), b = randomValue(rt, n);
+                ASSERT_TRUE(f.vm.SetValue(f.vm.Find(names[0][lt]), a));
+                ASSERT_TRUE(f.vm.SetValue(f.vm.Find(names[1][rt]), b));
+                for (const auto& op : ops) {
+                    const std::string text = std::string(names[0][lt]) + op.symbol + names[1][rt];
+                    Value want;
+                    VARIANT ca = a, cb = b;
+                    const bool ok = op.op(ca, cb, want.v);
+                    Value got;
+                    const HRESULT hr = f.expr.Evaluate(text.c_str(), &got.v);
+                    ASSERT_EQ(hr, ok ? S_OK : E_EXPR_OPERATOR) << text << " round " << n;
+                    if (!ok)
+                        continue;
+                    ASSERT_EQ(V_VT(&got.v), V_VT(&want.v)) << text << " round " << n;
+                    EXPECT_EQ(ValueBytes(got.v), ValueBytes(want.v)) << text << " round " << n;
+                    ++compared;
+                }
+            }
+    }
+    EXPECT_GT(compared, 15000);
 }
 
 }  // namespace
