@@ -178,6 +178,15 @@ TEST(ObjectClasses, EachClassAnswersExactlyItsTable) {
 }
 
 TEST(ObjectClasses, TypeInformation) {
+    // The library as the player registers it: Mavro 1.0 under its own identifier.
+    ITypeLib* lib = GetObjectTypeLib();
+    ASSERT_NE(nullptr, lib);
+    TLIBATTR* libAttr = nullptr;
+    ASSERT_EQ(S_OK, lib->GetLibAttr(&libAttr));
+    EXPECT_TRUE(IsEqualGUID(Lib(0x00), libAttr->guid));
+    EXPECT_EQ(1, libAttr->wMajorVerNum);
+    EXPECT_EQ(0, libAttr->wMinorVerNum);
+    lib->ReleaseTLibAttr(libAttr);
     for (const Expected& c : Classes()) {
         SCOPED_TRACE(c.name);
         IUnknown* o = nullptr;

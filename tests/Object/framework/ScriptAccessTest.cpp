@@ -241,6 +241,23 @@ TEST_F(ScriptAccessTest, BindThroughTheScriptMember) {
     EXPECT_EQ(S_OK, text->get_ObjRecordPos(&pos));
     EXPECT_EQ(2u, core.asked.size());
     EXPECT_EQ(3, core.asked[1].position);
+
+    // Database notices reach the object through the canvas's list.
+    IObjWrapperList* list = nullptr;
+    ASSERT_EQ(S_OK, CreateObjWrapperList(&list));
+    CObjWrapper* w = new CObjWrapper(0x00010000, "Title");
+    w->Attach(object);
+    list->Append(w);
+    CObjWrapper* plain = new CObjWrapper(kSolidType, "Solid1");
+    plain->Attach(Make()->GetUnknown());
+    list->Append(plain);
+    DataSourceNotice same = FakeDBCore::Notice("Scores", "", "");
+    DataSourceNotice other = FakeDBCore::Notice("Teams", "", "");
+    EXPECT_EQ(S_OK, list->ForEachDbLink(&same));
+    EXPECT_EQ(3u, core.asked.size());
+    EXPECT_EQ(S_OK, list->ForEachDbLink(&other));
+    EXPECT_EQ(3u, core.asked.size());
+    list->Release();
     SysFreeString(table);
     SysFreeString(field);
     base->SetEventSite(&site);
