@@ -62,11 +62,10 @@ STDMETHODIMP MediaDataHolder::LoadMediaData(const char* name) {
     IPlayerSite* site = GetSite();
     if (!site)
         return E_FAIL;
-    void* media = nullptr;
-    HRESULT hr = site->GetMediaManager(&media);
+    IMediaManager* manager = nullptr;
+    HRESULT hr = site->GetMediaManager(&manager);
     if (FAILED(hr))
         return hr;
-    IMediaManager* manager = static_cast<IMediaManager*>(media);
     if (!manager)
         return E_FAIL;
     BYTE external = 1;
