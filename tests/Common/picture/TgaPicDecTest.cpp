@@ -59,8 +59,8 @@ TEST(TgaDecoder, RowsStoredFromTheTopAreShownUpright) {
     for (const auto& c : cases) {
         Decoded decoded[2];
         for (int top = 0; top < 2; ++top) {
-            ByteWriter w = TgaHeader(0, 0, c.imageType, 2, 2, c.depth);
-            std::vector<uint8_t> bytes = w.Get();
+            CByteWriter w = TgaHeader(0, 0, c.imageType, 2, 2, c.depth);
+            std::vector<uint8_t> bytes = w.Vector();
             bytes[17] = top ? 0x20 : 0;  // descriptor
             const auto& first = top ? c.topRow : c.bottomRow;
             const auto& second = top ? c.bottomRow : c.topRow;
