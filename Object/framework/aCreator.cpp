@@ -49,7 +49,7 @@ HRESULT ObjectCreator::InitPOCT(ITeskStream* stream) {
     if (stream) {
         DWORD n = 0;
         if (!StreamReadValue(stream, &n) || !StreamHas(stream, (ULONGLONG)n * kPoctRecordSize)) {
-            LOG_MSG("InitPOCT: class table count %lu past the stream's end", n);
+            LOG_MSG("InitPOCT: class table count %u past the stream's end", (unsigned)n);
             return E_FAIL;
         }
         for (DWORD i = 0; i < n; ++i) {
@@ -86,9 +86,9 @@ HRESULT ObjectCreator::InitPOCT(ITeskStream* stream) {
             }
         if (duplicate) {
             LOG_MSG(
-                "InitPOCT: duplicate CLSID for different objType(%08lX) -- ignored currently, "
+                "InitPOCT: duplicate CLSID for different objType(%08X) -- ignored currently, "
                 "should be changed later",
-                typeId);
+                (unsigned)typeId);
             continue;
         }
         ClassEntry entry = {e->clsid, e->iid, e->pCreator, typeId, 0};
@@ -109,19 +109,19 @@ STDMETHODIMP ObjectCreator::CreateObject(DWORD typeId, ObjectCreationRecord* rec
             break;
         }
     if (!entry) {
-        LOG_MSG("CreateObject: objID not found: %08lX", typeId);
+        LOG_MSG("CreateObject: objID not found: %08X", (unsigned)typeId);
         return E_FAIL;
     }
     IUnknown* unknown = nullptr;
     HRESULT hr = CreateFromModule(entry->clsid, entry->pModule, &unknown);
     if (FAILED(hr) || !unknown) {
-        LOG_MSG("CreateFromModule: FAILD: %08lX", typeId);
+        LOG_MSG("CreateFromModule: FAILD: %08X", (unsigned)typeId);
         return FAILED(hr) ? hr : E_FAIL;
     }
     IObjectBase* base = nullptr;
     hr = unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
     if (FAILED(hr) || !base) {
-        LOG_MSG("Query IObjectBase FAILD: %08lX", typeId);
+        LOG_MSG("Query IObjectBase FAILD: %08X", (unsigned)typeId);
         unknown->Release();
         return FAILED(hr) ? hr : E_FAIL;
     }
@@ -136,7 +136,7 @@ STDMETHODIMP ObjectCreator::CreateObject(DWORD typeId, ObjectCreationRecord* rec
     }
     hr = unknown->QueryInterface(iid, out);
     if (FAILED(hr))
-        LOG_MSG("Query iid FAILD: %08lX", typeId);
+        LOG_MSG("Query iid FAILD: %08X", (unsigned)typeId);
     unknown->Release();
     return hr;
 }

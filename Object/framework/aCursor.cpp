@@ -69,7 +69,7 @@ public:
                 SetKindByte((BYTE)kind);
                 return kind == KIND_SECOND ? E_NOTIMPL : S_OK;
             default:
-                LOG_MSG("Cursor record: kind %ld", kind);
+                LOG_MSG("Cursor record: kind %d", (int)kind);
                 return E_FAIL;
         }
     }

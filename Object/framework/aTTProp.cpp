@@ -15,7 +15,7 @@ enum { TIP_ENABLED = 1, TIP_BORDER = 2, TIP_STAY = 4 };
 HRESULT LoadPart(ITeskStream* stream, IUnknown* part, HRESULT (*load)(IUnknown*, ITeskStream*)) {
     DWORD length = 0;
     if (!StreamReadValue(stream, &length) || !StreamHas(stream, length)) {
-        LOG_MSG("ToolTip record: part length %lu past the stream's end", length);
+        LOG_MSG("ToolTip record: part length %u past the stream's end", (unsigned)length);
         return E_FAIL;
     }
     ULONGLONG end = stream->GetPosition() + length;

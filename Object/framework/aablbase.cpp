@@ -271,7 +271,7 @@ HRESULT AbilityContainer::LoadStaticAbilities(ITeskStream* stream) {
     // Every record takes at least its id, name length and data length.
     ULONGLONG records = count > 1 ? count - 1 : 0;
     if (!StreamHas(stream, records * 12)) {
-        LOG_MSG("Static abilities: count %lu past the stream's end", count);
+        LOG_MSG("Static abilities: count %u past the stream's end", (unsigned)count);
         return E_FAIL;
     }
     IObjectCreator* creator = ContainerCreator();
@@ -291,7 +291,7 @@ HRESULT AbilityContainer::LoadStaticAbilities(ITeskStream* stream) {
         if (length == 0)
             continue;
         if (length < 4 || !StreamHas(stream, length - 4)) {
-            LOG_MSG("Static abilities: data length %lu of %s refused", length,
+            LOG_MSG("Static abilities: data length %u of %s refused", (unsigned)length,
                     MultibyteFromWide(name.c_str()).c_str());
             return E_FAIL;
         }
@@ -299,7 +299,7 @@ HRESULT AbilityContainer::LoadStaticAbilities(ITeskStream* stream) {
         std::string text = MultibyteFromWide(name.c_str());
         AbilityEntry* entry = FindEntry(name.c_str());
         if (!entry) {
-            LOG_MSG("Unsupported static ability: %s(%ld) -- discarded", text.c_str(), id);
+            LOG_MSG("Unsupported static ability: %s(%d) -- discarded", text.c_str(), (int)id);
         } else {
             CComPtr<IAbilityCreate> ability;
             HRESULT hr = creator ? creator->CreateAbilityById(id, ContainerObject(),
@@ -312,7 +312,7 @@ HRESULT AbilityContainer::LoadStaticAbilities(ITeskStream* stream) {
                     hr = SetAbility(name.c_str(), id, ability);
             }
             if (FAILED(hr) || !ability)
-                LOG_MSG("Cannot create static ability: %s(%ld)", text.c_str(), id);
+                LOG_MSG("Cannot create static ability: %s(%d)", text.c_str(), (int)id);
         }
         // Each record ends where its length says, whatever its reader took.
         stream->Seek((LONGLONG)end, TESK_SEEK_SET);
