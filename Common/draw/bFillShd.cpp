@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "aPixBuf.h"
 #include "aUtil.h"
@@ -47,6 +48,17 @@ COLORREF BlendColor(COLORREF a, COLORREF b, int percent) {
     return out;
 }
 
+void FillPixels(DWORD* pixels, int n, DWORD value) {
+    int done = std::min(n, 16);
+    for (int i = 0; i < done; ++i) pixels[i] = value;
+    // Doubling copies of what is already there.
+    while (done < n) {
+        int step = std::min(done, n - done);
+        memcpy(pixels + done, pixels, step * sizeof(DWORD));
+        done += step;
+    }
+}
+
 HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
@@ -57,7 +69,7 @@ HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
         DWORD* first =
             reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)r.top * info.nPitch) + r.left;
         int width = r.right - r.left;
-        std::fill(first, first + width, value);
+        FillPixels(first, width, value);
         for (int y = r.top + 1; y < r.bottom; ++y)
             memcpy(reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch) + r.left,
                    first, width * sizeof(DWORD));
@@ -66,8 +78,8 @@ HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
     return S_OK;
 }
 
-IPixelBuffer* CreateFillBufferLike(int width, int height, IPixelBuffer*) {
-    return CreateGDIBuffer(width, height);
+IPixelBuffer* CreateFillBufferLike(int width, int height, IPixelBuffer* model) {
+    return CreateBufferLike(width, height, model);
 }
 
 const BYTE* GetFillPatternTable() {
@@ -127,16 +139,9 @@ public:
                    IPlayerSite*) override {
         m_alpha = alpha;
         DWORD value = FillPixel(m_color, alpha);
-        if (alpha == 255 && buffer->HasSurface()) {
-            if (IDirectDrawSurface4* surface = buffer->GetSurface()) {
-                DDBLTFX fx;
-                memset(&fx, 0, sizeof(fx));
-                fx.dwSize = sizeof(fx);
-                fx.dwFillColor = value;
-                RECT r = *clip;
-                return surface->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
-            }
-        }
+        // A surface's colour-fill blit drops the alpha byte (the surface has
+        // no alpha mask), so both kinds of buffer are filled through a lock:
+        // the same pixels on either.
         return FillBufferRect(buffer, clip, value);
     }
     HRESULT CopyFrom(FillObject* other) override {

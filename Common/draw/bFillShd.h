@@ -113,6 +113,9 @@ inline DWORD FillPixel(COLORREF color, BYTE alpha) {
 // clamped; equal colours unchanged.
 COLORREF BlendColor(COLORREF a, COLORREF b, int percent);
 
+// n pixels of one value, at memcpy speed for long runs.
+void FillPixels(DWORD* pixels, int n, DWORD value);
+
 // Fills the clip of a locked buffer with one value: first row, then copies.
 // clip in pixel coordinates, intersected with the buffer here.
 HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value);

@@ -399,20 +399,14 @@ void CLineStyleObject::SmoothShape(HDC dc, int kind, const std::vector<POINT>& p
         }
         case SHAPE_BEZIER:
         case SHAPE_BEZIER2: {
-            // Each cubic segment at 51 points, in 1/256 units.
             std::vector<POINT> up(pts);
             ScalePointsUp(up.data(), (int)up.size());
-            std::vector<POINT> flat;
-            for (size_t k = 0; k + 3 < up.size(); k += 3)
-                for (int i = (k == 0 ? 0 : 1); i <= 50; ++i) {
-                    double t = i / 50.0, m = 1 - t;
-                    double a = m * m * m, b = 3 * m * m * t, c = 3 * m * t * t, d = t * t * t;
-                    flat.push_back(
-                        {(LONG)(a * up[k].x + b * up[k + 1].x + c * up[k + 2].x + d * up[k + 3].x),
-                         (LONG)(a * up[k].y + b * up[k + 1].y + c * up[k + 2].y +
-                                d * up[k + 3].y)});
-                }
-            addScaled(flat.data(), (int)flat.size());
+            POINT* flat = nullptr;
+            int n = 0;
+            if (SUCCEEDED(FlattenBezier(up.data(), (int)up.size(), &flat, &n)) && flat) {
+                addScaled(flat, n);
+                free(flat);
+            }
             break;
         }
         default:

@@ -78,8 +78,9 @@ bool PolylineRecorder::AddPoint(double x, double y) {
     POINT p;
     if (!ToDevice((x + m_xOffset) * m_xScale, &p.x) || !ToDevice((y + m_yOffset) * m_yScale, &p.y))
         return false;
-    // The slack behind the capacity takes the point at the capacity itself.
-    if (m_count > m_capacity && !Grow())
+    // A full buffer grows before the point goes in; the slack behind the
+    // capacity is never written.
+    if (m_count >= m_capacity && !Grow())
         return false;
     m_pPoints[m_count++] = p;
     short sx = (short)p.x, sy = (short)p.y;

@@ -165,6 +165,10 @@ bool CDXBuffer::TryHardwareBlit(const BlitPlan& plan, IPixelBuffer* source) {
     if (!from)
         return false;
     const DDCAPS& caps = owner->caps;
+    // An owner without blitting hardware (capabilities of zero) draws
+    // everything in software, plain copies included.
+    if (!(caps.dwCaps & DDCAPS_BLT))
+        return false;
     const int sw = plan.src.right - plan.src.left, sh = plan.src.bottom - plan.src.top;
     const int dw = plan.dst.right - plan.dst.left, dh = plan.dst.bottom - plan.dst.top;
     const bool sx = ScaleOk(caps.dwFXCaps, sw, dw, FX_STRETCHX, FX_SHRINKX);

@@ -71,20 +71,33 @@ HRESULT Compose(IPixelBuffer* back, IPixelBuffer* fill, IPixelBuffer* page, IEff
     RECT target = full;
     if (move && FAILED(move->MoveRect(&full, p, &target)))
         target = full;
-    if (target.right > target.left && target.bottom > target.top) {
-        hr = back->Blit(&target, page, &pageRect, 0);
+    const bool any = target.right > target.left && target.bottom > target.top;
+    BYTE* bytes = nullptr;
+    if (mask && any) {
+        hr = mask->BuildTiledMask(&bytes, p, &target, &full);
         if (FAILED(hr))
             return hr;
     }
-    if (mask && target.right > target.left && target.bottom > target.top) {
-        BYTE* bytes = nullptr;
-        hr = mask->BuildTiledMask(&bytes, p, &target, &full);
+    // A page of the back buffer's size under a standard mask: page and fill
+    // blend straight into the back buffer, without the page's copy first.
+    bool composed = false;
+    BufferInfo fi = {};
+    fi.dwSize = sizeof(fi);
+    fi.wMask = BIM_WIDTH | BIM_HEIGHT;
+    if (bytes && !move && EqualRect(&pageRect, &full) && SUCCEEDED(fill->GetBufferInfo(&fi)) &&
+        fi.nWidth >= width && fi.nHeight >= height) {
+        CComPtr<ITransitionMaskCompose> direct;
+        if (SUCCEEDED(mask->QueryInterface(__uuidof(ITransitionMaskCompose), (void**)&direct)))
+            composed = direct->ComposeFrom(back, page, fill, bytes, p, &target, &full) == S_OK;
+    }
+    if (!composed && any) {
+        hr = back->Blit(&target, page, &pageRect, 0);
         if (SUCCEEDED(hr) && bytes)
             hr = mask->ApplyTiledMask(back, fill, bytes, p, &target, &full);
-        FreeTransitionMask(bytes);
-        if (FAILED(hr))
-            return hr;
     }
+    FreeTransitionMask(bytes);
+    if (FAILED(hr))
+        return hr;
     if (region) {
         HRGN rgn = nullptr;
         hr = region->BuildTiledRegion(&rgn, p, &target, &full);

@@ -4,7 +4,7 @@
 
 namespace {
 
-const ParamSpec kDecorParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 3}, {PF_U32, 255, PCHK_NONE, 0, 0}};
+const ParamDef kDecorParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 3}, {PF_U32, 255, PCHK_NONE, 0, 0}};
 
 class CDecorBase : public CComObjectRootBase, public ITransitionParams, public ITransitionDecor {
 public:
@@ -157,6 +157,14 @@ public:
 }  // namespace
 
 HBITMAP LoadEdgeBitmap(int id) {
+    // The program's own resources first; the same patterns in memory where
+    // the module has none (the tests).
+    if (id == 6111 || id == 6112) {
+        HBITMAP res = (HBITMAP)LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
+                                          IMAGE_BITMAP, 0, 0, LR_MONOCHROME);
+        if (res)
+            return res;
+    }
     // Our own patterns: a column 8 wide and 16 high (6112) and its row form
     // 16 wide and 8 high (6111): a thin solid edge with a dotted fringe.
     // Rows are 16 bits; 0 bits take the colour.

@@ -24,8 +24,8 @@ int K(double p) {
 // A mask class with a cached base table.
 class CBaseMask : public CMaskPlugin {
 public:
-    CBaseMask(const CLSID& clsid, const ParamSpec* specs, int count)
-        : CMaskPlugin(clsid, specs, count), m_w(0), m_h(0), m_version(~0u), m_key(0) {}
+    CBaseMask(const CLSID& clsid, const ParamDef* defs, int count)
+        : CMaskPlugin(clsid, defs, count), m_w(0), m_h(0), m_version(~0u), m_key(0) {}
 
     HRESULT Fill(BYTE* out, double x, int w, int h) override {
         int key = 0, t = 0;
@@ -81,7 +81,7 @@ const BYTE kDissolveOrder[64] = {47, 15, 39, 3,  45, 10, 37, 1,  29, 63, 20, 55,
                                  35, 7,  43, 12, 33, 5,  41, 11, 24, 52, 17, 59, 19, 49, 28, 57,
                                  44, 8,  36, 0,  46, 13, 38, 2,  23, 60, 16, 52, 18, 62, 21, 54,
                                  32, 4,  40, 9,  34, 6,  42, 14, 31, 48, 22, 56, 25, 50, 30, 58};
-const ParamSpec kDissolveParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 1}, {PF_DBL, 0.0, PCHK_FAIL, 0, 1}};
+const ParamDef kDissolveParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 1}, {PF_DBL, 0.0, PCHK_FAIL, 0, 1}};
 
 class CTransDissolve : public CMaskPlugin {
 public:
@@ -135,7 +135,7 @@ private:
 };
 
 // Mask 6: linear ramps.
-const ParamSpec kKindReverse[] = {{PF_U32, 0, PCHK_NONE, 0, 0}, {PF_U32, 0, PCHK_NONE, 0, 0}};
+const ParamDef kKindReverse[] = {{PF_U32, 0, PCHK_NONE, 0, 0}, {PF_U32, 0, PCHK_NONE, 0, 0}};
 
 class CTransRamp : public CBaseMask {
 public:
@@ -239,11 +239,11 @@ protected:
 };
 
 // Mask 8: clock and spiral ramps.
-const ParamSpec kSpiralParams[] = {{PF_U32, 0, PCHK_NONE, 0, 0},
-                                   {PF_U32, 1, PCHK_NONE, 0, 0},
-                                   {PF_U32, 0, PCHK_NONE, 0, 0},
-                                   {PF_U32, 1, PCHK_NONE, 0, 0},
-                                   {PF_U32, 2, PCHK_NONE, 0, 0}};
+const ParamDef kSpiralParams[] = {{PF_U32, 0, PCHK_NONE, 0, 0},
+                                  {PF_U32, 1, PCHK_NONE, 0, 0},
+                                  {PF_U32, 0, PCHK_NONE, 0, 0},
+                                  {PF_U32, 1, PCHK_NONE, 0, 0},
+                                  {PF_U32, 2, PCHK_NONE, 0, 0}};
 
 class CTransSpiral : public CBaseMask {
 public:
@@ -321,7 +321,7 @@ protected:
 };
 
 // Mask 9: uniform fade, with its own compose for kind 1.
-const ParamSpec kFadeParams[] = {{PF_U32, 0, PCHK_NONE, 0, 0}};
+const ParamDef kFadeParams[] = {{PF_U32, 0, PCHK_NONE, 0, 0}};
 
 class CTransFade : public CMaskPlugin {
 public:
@@ -343,6 +343,7 @@ public:
         return S_OK;
     }
     bool ApplyUsesProgress() const override { return m_params.U32(0) == 1; }
+    bool IsStandardCompose() const override { return m_params.U32(0) == 0; }
 
     HRESULT Apply(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask, double progress,
                   const RECT* rect, const RECT* clip) override {

@@ -6,7 +6,7 @@
 
 namespace {
 
-const ParamSpec kMoveParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 16}};
+const ParamDef kMoveParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 16}};
 
 // trunc(x * n + 0.5) for x clamped to 0..1, in 64 bits.
 long long Part(double x, long long n) {

@@ -167,27 +167,26 @@ bool IntersectRects(RECT* out, const RECT& a, const RECT& b) {
 
 // CParamSet
 
-CParamSet::CParamSet(const ParamSpec* specs, int count)
-    : m_specs(specs), m_count(count), m_version(0) {
-    for (int i = 0; i < 8; ++i) m_values[i] = i < count ? specs[i].def : 0.0;
+CParamSet::CParamSet(const ParamDef* defs, int count) : m_defs(defs), m_count(count), m_version(0) {
+    for (int i = 0; i < 8; ++i) m_values[i] = i < count ? defs[i].def : 0.0;
 }
 
 HRESULT CParamSet::Set(int index, double value) {
     if (index < 0 || index >= m_count)
         return E_INVALIDARG;
-    const ParamSpec& spec = m_specs[index];
-    switch (spec.check) {
+    const ParamDef& def = m_defs[index];
+    switch (def.check) {
         case PCHK_NONE:
             break;
         case PCHK_FAIL:
-            if (!(value >= spec.lo && value <= spec.hi))
+            if (!(value >= def.lo && value <= def.hi))
                 return E_FAIL;
             break;
         case PCHK_CLAMP:
-            if (!(value >= spec.lo))
-                value = spec.lo;
-            if (value > spec.hi)
-                value = spec.hi;
+            if (!(value >= def.lo))
+                value = def.lo;
+            if (value > def.hi)
+                value = def.hi;
             break;
         case PCHK_MOD360:
             if (!(fabs(value) < 1e15))
@@ -203,7 +202,7 @@ HRESULT CParamSet::Set(int index, double value) {
                 return S_FALSE;
             break;
     }
-    if (spec.field != PF_DBL)
+    if (def.field != PF_DBL)
         value = (double)(long long)value;
     m_values[index] = value;
     ++m_version;
@@ -223,7 +222,7 @@ HRESULT CParamSet::LoadFields(ITeskStream* stream) {
     if (!stream)
         return E_POINTER;
     for (int i = 0; i < m_count; ++i) {
-        switch (m_specs[i].field) {
+        switch (m_defs[i].field) {
             case PF_I32:
                 m_values[i] = (double)(int)ReadU32(stream);
                 break;
@@ -249,7 +248,7 @@ HRESULT CParamSet::SaveFields(ITeskStream* stream) const {
     if (!stream)
         return E_POINTER;
     for (int i = 0; i < m_count; ++i) {
-        switch (m_specs[i].field) {
+        switch (m_defs[i].field) {
             case PF_I32:
             case PF_U32:
                 WriteU32(stream, (DWORD)(long long)m_values[i]);
@@ -452,8 +451,8 @@ double TileProgress(const TransitionTiling& tiling, int column, int row, double 
 
 // CRegionPlugin
 
-CRegionPlugin::CRegionPlugin(const CLSID& clsid, const ParamSpec* specs, int count)
-    : m_clsid(clsid), m_params(specs, count) {}
+CRegionPlugin::CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+    : m_clsid(clsid), m_params(defs, count) {}
 
 HRESULT CRegionPlugin::SetTiling(const TransitionTiling* tiling) {
     if (!tiling)
@@ -552,8 +551,8 @@ HRESULT CRegionPlugin::BuildTiled(HRGN* out, double x, const RECT* rect, const R
 
 // CMaskPlugin
 
-CMaskPlugin::CMaskPlugin(const CLSID& clsid, const ParamSpec* specs, int count)
-    : m_clsid(clsid), m_params(specs, count) {}
+CMaskPlugin::CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+    : m_clsid(clsid), m_params(defs, count) {}
 
 HRESULT CMaskPlugin::SetTiling(const TransitionTiling* tiling) {
     if (!tiling)
@@ -754,9 +753,11 @@ __attribute__((target("sse2"))) void AddClampSse2(const short* base, BYTE* out, 
     }
 }
 
-void BlendRowPlain(DWORD* dst, const DWORD* src, const BYTE* m, int n) {
+// One row: dst = (t * m + s * (256 - m)) >> 8 on the colour bytes, t from
+// `first` (which may be dst itself), with first's alpha byte.
+void BlendRowPlain(DWORD* dst, const DWORD* first, const DWORD* src, const BYTE* m, int n) {
     for (int i = 0; i < n; ++i) {
-        DWORD t = dst[i], s = src[i];
+        DWORD t = first[i], s = src[i];
         unsigned mv = m[i];
         DWORD r = t & 0xFF000000u;
         for (int sh = 0; sh < 24; sh += 8) {
@@ -767,16 +768,15 @@ void BlendRowPlain(DWORD* dst, const DWORD* src, const BYTE* m, int n) {
     }
 }
 
-// One row: target = (t * m + s * (256 - m)) >> 8 on the colour bytes,
-// computed as s + floor((t - s) * m / 256): the high half of
+// The same computed as s + floor((t - s) * m / 256): the high half of
 // 2 (t - s) * 128 m gives that floor exactly with one multiply.
-__attribute__((target("sse2"))) void BlendRowSse2(DWORD* dst, const DWORD* src, const BYTE* m,
-                                                  int n) {
+__attribute__((target("sse2"))) void BlendRowSse2(DWORD* dst, const DWORD* first, const DWORD* src,
+                                                  const BYTE* m, int n) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
     int i = 0;
     for (; i + 4 <= n; i += 4) {
-        __m128i d = _mm_loadu_si128((const __m128i*)(dst + i));
+        __m128i d = _mm_loadu_si128((const __m128i*)(first + i));
         __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
         DWORD m4;
         memcpy(&m4, m + i, 4);
@@ -796,56 +796,61 @@ __attribute__((target("sse2"))) void BlendRowSse2(DWORD* dst, const DWORD* src, 
         r = _mm_or_si128(_mm_and_si128(r, colour), _mm_andnot_si128(colour, d));
         _mm_storeu_si128((__m128i*)(dst + i), r);
     }
-    BlendRowPlain(dst + i, src + i, m + i, n - i);
+    BlendRowPlain(dst + i, first + i, src + i, m + i, n - i);
 }
 
-HRESULT ApplyMaskRows(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
-                      const RECT* rect, const RECT* clip, bool fast) {
+// target = blend(first, source) through the mask over clip ∩ rect and every
+// buffer; first null: the target itself.
+HRESULT ApplyMaskRows(IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source,
+                      const BYTE* mask, const RECT* rect, const RECT* clip, bool fast) {
     if (!target || !source || !mask || !rect)
         return E_POINTER;
     RECT area;
     if (!IntersectRects(&area, *rect, clip ? *clip : *rect))
         return S_OK;
-    HRESULT hr = ScopedUseBegin(target, PIXLOCK_WRITE);
-    if (FAILED(hr))
-        return hr;
-    hr = ScopedUseBegin(source, PIXLOCK_READ);
-    if (FAILED(hr)) {
-        ScopedUseEnd(target);
-        return hr;
+    IPixelBuffer* bufs[3] = {target, source, first};
+    const DWORD flags[3] = {PIXLOCK_WRITE, PIXLOCK_READ, PIXLOCK_READ};
+    const int count = first ? 3 : 2;
+    BufferInfo info[3] = {};
+    HRESULT hr = S_OK;
+    int locked = 0;
+    for (; locked < count; ++locked) {
+        hr = ScopedUseBegin(bufs[locked], flags[locked]);
+        if (FAILED(hr))
+            break;
     }
-    BufferInfo ti = {}, si = {};
-    ti.dwSize = si.dwSize = sizeof(BufferInfo);
-    ti.wMask = si.wMask = BIM_GEOMETRY | BIM_OFFSET;
-    hr = target->GetBufferInfo(&ti);
-    if (SUCCEEDED(hr))
-        hr = source->GetBufferInfo(&si);
-    if (SUCCEEDED(hr) && (!ti.pPixels || !si.pPixels))
-        hr = E_FAIL;
-    if (SUCCEEDED(hr)) {
-        // Inside both buffers, each stepped with its own pitch.
-        RECT sExt = {-si.nOffsetX, -si.nOffsetY, si.nWidth - si.nOffsetX, si.nHeight - si.nOffsetY};
-        RECT tExt = {-ti.nOffsetX, -ti.nOffsetY, ti.nWidth - ti.nOffsetX, ti.nHeight - ti.nOffsetY};
-        if (IntersectRects(&area, area, sExt) && IntersectRects(&area, area, tExt)) {
-            const long long mw = (long long)rect->right - rect->left;
-            const int n = area.right - area.left;
-            const bool sse = fast && HaveSse2();
-            for (LONG y = area.top; y < area.bottom; ++y) {
-                DWORD* d = (DWORD*)(ti.pPixels + (size_t)(y + ti.nOffsetY) * ti.nPitch) +
-                           (area.left + ti.nOffsetX);
-                const DWORD* s =
-                    (const DWORD*)(si.pPixels + (size_t)(y + si.nOffsetY) * si.nPitch) +
-                    (area.left + si.nOffsetX);
-                const BYTE* m = mask + (size_t)((y - rect->top) * mw) + (area.left - rect->left);
-                if (sse)
-                    BlendRowSse2(d, s, m, n);
-                else
-                    BlendRowPlain(d, s, m, n);
-            }
+    for (int i = 0; SUCCEEDED(hr) && i < count; ++i) {
+        info[i].dwSize = sizeof(BufferInfo);
+        info[i].wMask = BIM_GEOMETRY | BIM_OFFSET;
+        hr = bufs[i]->GetBufferInfo(&info[i]);
+        if (SUCCEEDED(hr) && !info[i].pPixels)
+            hr = E_FAIL;
+        // Inside every buffer, each stepped with its own pitch.
+        const RECT ext = {-info[i].nOffsetX, -info[i].nOffsetY, info[i].nWidth - info[i].nOffsetX,
+                          info[i].nHeight - info[i].nOffsetY};
+        if (SUCCEEDED(hr) && !IntersectRects(&area, area, ext))
+            area = RECT{0, 0, 0, 0};
+    }
+    if (SUCCEEDED(hr) && area.right > area.left) {
+        const long long mw = (long long)rect->right - rect->left;
+        const int n = area.right - area.left;
+        const bool sse = fast && HaveSse2();
+        auto row = [&](int i, LONG y) {
+            return (DWORD*)(info[i].pPixels + (size_t)(y + info[i].nOffsetY) * info[i].nPitch) +
+                   (area.left + info[i].nOffsetX);
+        };
+        for (LONG y = area.top; y < area.bottom; ++y) {
+            DWORD* d = row(0, y);
+            const DWORD* s = row(1, y);
+            const DWORD* f = first ? row(2, y) : d;
+            const BYTE* m = mask + (size_t)((y - rect->top) * mw) + (area.left - rect->left);
+            if (sse)
+                BlendRowSse2(d, f, s, m, n);
+            else
+                BlendRowPlain(d, f, s, m, n);
         }
     }
-    ScopedUseEnd(source);
-    ScopedUseEnd(target);
+    while (locked-- > 0) ScopedUseEnd(bufs[locked]);
     return hr;
 }
 
@@ -868,10 +873,22 @@ void AddClampBytes(const short* base, BYTE* out, size_t count, int t) {
 
 HRESULT ApplyMaskStandard(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
                           const RECT* rect, const RECT* clip) {
-    return ApplyMaskRows(target, source, mask, rect, clip, true);
+    return ApplyMaskRows(target, nullptr, source, mask, rect, clip, true);
 }
 
 HRESULT ApplyMaskReference(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
                            const RECT* rect, const RECT* clip) {
-    return ApplyMaskRows(target, source, mask, rect, clip, false);
+    return ApplyMaskRows(target, nullptr, source, mask, rect, clip, false);
+}
+
+HRESULT ApplyMaskFrom(IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source,
+                      const BYTE* mask, const RECT* rect, const RECT* clip) {
+    return ApplyMaskRows(target, first, source, mask, rect, clip, true);
+}
+
+HRESULT CMaskPlugin::ComposeFrom(IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source,
+                                 const BYTE* mask, double, const RECT* rect, const RECT* clip) {
+    if (!IsStandardCompose())
+        return E_NOTIMPL;
+    return ApplyMaskFrom(target, first, source, mask, rect, clip);
 }

@@ -18,7 +18,7 @@ enum ParamCheck {
     PCHK_FAILNEG,    // E_FAIL below 0
     PCHK_SFALSENEG,  // S_FALSE below 0
 };
-struct ParamSpec {
+struct ParamDef {
     ParamField field;
     double def;
     ParamCheck check;
@@ -28,7 +28,7 @@ struct ParamSpec {
 // The parameters of a plug-in, kept as doubles and stored as their fields.
 class CParamSet {
 public:
-    CParamSet(const ParamSpec* specs, int count);
+    CParamSet(const ParamDef* defs, int count);
     HRESULT Set(int index, double value);
     HRESULT Get(int index, double* value) const;
     // Reads or writes every field in order (short reads throw).
@@ -42,7 +42,7 @@ public:
     void Touch() { ++m_version; }
 
 protected:
-    const ParamSpec* m_specs;
+    const ParamDef* m_defs;
     int m_count;
     double m_values[8];
     unsigned m_version;
@@ -139,7 +139,7 @@ public:
     COM_INTERFACE_ENTRY(ITransitionRegionRole)
     END_COM_MAP()
 
-    CRegionPlugin(const CLSID& clsid, const ParamSpec* specs, int count);
+    CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count);
     virtual ~CRegionPlugin() {}
 
     STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
@@ -207,20 +207,33 @@ struct CMaskRolePart : public ITransitionMaskRole {
     virtual HRESULT Build(BYTE** out, double x, const RECT* rect) = 0;
 };
 
+// The frame composition's shortcut to a mask's compose: the page image and
+// the fill image blended straight into the back buffer.
+// {38C9486A-BFB3-4171-A74A-8BBC903E50F4}
+struct ITransitionMaskCompose : public IUnknown {
+    STDMETHOD(ComposeFrom)
+    (IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source, const BYTE* mask,
+     double progress, const RECT* rect, const RECT* clip) = 0;
+};
+DECLARE_IID(ITransitionMaskCompose, 0x38C9486A, 0xBFB3, 0x4171, 0xA7, 0x4A, 0x8B, 0xBC, 0x90, 0x3E,
+            0x50, 0xF4);
+
 class CMaskPlugin : public CComObjectRootBase,
                     public ITransitionParams,
                     public ITransitionTiling,
                     public CMaskOuterPart,
-                    public CMaskRolePart {
+                    public CMaskRolePart,
+                    public ITransitionMaskCompose {
 public:
     BEGIN_COM_MAP(CMaskPlugin)
     COM_INTERFACE_ENTRY(ITransitionParams)
     COM_INTERFACE_ENTRY(ITransitionTiling)
     COM_INTERFACE_ENTRY(ITransitionMask)
     COM_INTERFACE_ENTRY(ITransitionMaskRole)
+    COM_INTERFACE_ENTRY(ITransitionMaskCompose)
     END_COM_MAP()
 
-    CMaskPlugin(const CLSID& clsid, const ParamSpec* specs, int count);
+    CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count);
     virtual ~CMaskPlugin() {}
 
     STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
@@ -232,6 +245,14 @@ public:
     virtual HRESULT Fill(BYTE* out, double x, int w, int h) = 0;
     // Whether Apply looks at the progress (the tiled form then goes tile by tile).
     virtual bool ApplyUsesProgress() const { return false; }
+    // Whether Apply is the standard compose.
+    virtual bool IsStandardCompose() const { return true; }
+
+    // The compose of the class into a target that has not yet received a
+    // copy of `first` (the frame's page image): E_NOTIMPL unless standard.
+    STDMETHOD(ComposeFrom)
+    (IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source, const BYTE* mask,
+     double progress, const RECT* rect, const RECT* clip) override;
 
     HRESULT OuterClassID(CLSID* clsid) override;
     HRESULT LoadWhole(ITeskStream* stream) override;
@@ -266,6 +287,10 @@ void AddClampBytes(const short* base, BYTE* out, size_t count, int t);
 // per colour byte, over clip ∩ rect ∩ both buffers.
 HRESULT ApplyMaskStandard(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
                           const RECT* rect, const RECT* clip);
-// The plain per-pixel form of the same, for checks against the fast one.
+// target = (first * m + source * (256 - m)) / 256, alpha from first: the
+// standard compose of a target that would first receive a copy of `first`.
+HRESULT ApplyMaskFrom(IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source,
+                      const BYTE* mask, const RECT* rect, const RECT* clip);
+// The plain per-pixel form of the standard compose, for checks.
 HRESULT ApplyMaskReference(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
                            const RECT* rect, const RECT* clip);

@@ -52,7 +52,7 @@ HRGN ClipMinus(HRGN shape, const RECT& clip) {
 }
 
 // Region 2: straight and diagonal wipes.
-const ParamSpec kWipeParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 7}};
+const ParamDef kWipeParams[] = {{PF_U32, 0, PCHK_FAIL, 0, 7}};
 
 class CTransWipe : public CRegionPlugin {
 public:
@@ -108,7 +108,7 @@ public:
 };
 
 // Region 3: shapes from the centre.
-const ParamSpec kShapeParams[] = {{PF_U32, 0, PCHK_CLAMP, 0, 11}, {PF_U32, 0, PCHK_NONE, 0, 0}};
+const ParamDef kShapeParams[] = {{PF_U32, 0, PCHK_CLAMP, 0, 11}, {PF_U32, 0, PCHK_NONE, 0, 0}};
 const double kCircle = 0.7072135785007072;
 
 class CTransShape : public CRegionPlugin {
@@ -154,9 +154,12 @@ private:
             case 5: {
                 const double sv = (type == 4 ? M : H) * p * kCircle;
                 const double sh = (type == 4 ? M : W) * p * kCircle;
-                return AndClip(CreateEllipticRgn((int)Low(ch, sh), (int)Low(cv, sv),
-                                                 (int)High(ch, sh), (int)High(cv, sv)),
-                               clip);
+                const long long l = Low(ch, sh), t = Low(cv, sv), r = High(ch, sh),
+                                b = High(cv, sv);
+                // An ellipse without width or height covers nothing.
+                if (r <= l || b <= t)
+                    return CreateRectRgn(0, 0, 0, 0);
+                return AndClip(CreateEllipticRgn((int)l, (int)t, (int)r, (int)b), clip);
             }
             case 6: {
                 const long long dy = (long long)((H + 1) * p), dx = (long long)((W + 1) * p);
@@ -190,7 +193,7 @@ private:
 };
 
 // Region 4: clock wipe, one fan per sector.
-const ParamSpec kClockParams[] = {
+const ParamDef kClockParams[] = {
     {PF_U32, 1, PCHK_FAILNEG, 0, 0}, {PF_U32, 0, PCHK_MOD360, 0, 0}, {PF_U32, 0, PCHK_NONE, 0, 0}};
 
 class CTransClock : public CRegionPlugin {

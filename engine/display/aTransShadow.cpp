@@ -11,11 +11,11 @@ namespace {
 
 // colour 0xAABBGGRR, angle in degrees, softness and distance in pixels,
 // spread in percent; record order.
-const ParamSpec kShadowParams[] = {{PF_U32, (double)0xFF000000u, PCHK_NONE, 0, 0},
-                                   {PF_U16, 135, PCHK_SFALSENEG, 0, 0},
-                                   {PF_U16, 5, PCHK_SFALSENEG, 0, 0},
-                                   {PF_U16, 5, PCHK_SFALSENEG, 0, 0},
-                                   {PF_U16, 0, PCHK_SFALSENEG, 0, 0}};
+const ParamDef kShadowParams[] = {{PF_U32, (double)0xFF000000u, PCHK_NONE, 0, 0},
+                                  {PF_U16, 135, PCHK_SFALSENEG, 0, 0},
+                                  {PF_U16, 5, PCHK_SFALSENEG, 0, 0},
+                                  {PF_U16, 5, PCHK_SFALSENEG, 0, 0},
+                                  {PF_U16, 0, PCHK_SFALSENEG, 0, 0}};
 enum { P_COLOR, P_ANGLE, P_SOFTNESS, P_DISTANCE, P_SPREAD };
 
 long long AwayFromZero(double v) {

@@ -124,7 +124,7 @@ DECLARE_IID(ITransitionBlend, 0xC0BC2642, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10
 // sectors, start, reverse; dissolve: random, softness; masks 6, 7, 10:
 // kind, reverse; mask 8: kind, count, start, twist, flags; mask 9: kind;
 // decorations: corner or direction, colour; blend: colour, angle,
-// distance, softness, spread). Setters check their ranges.
+// softness, distance, spread). Setters check their ranges.
 struct ITransitionParams : public IUnknown {
     STDMETHOD(SetParam)(int index, double value) = 0;   // 3
     STDMETHOD(GetParam)(int index, double* value) = 0;  // 4

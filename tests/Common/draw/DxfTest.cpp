@@ -258,10 +258,11 @@ TEST(PolylineRecorder, EdgeCases) {
     dc = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
     {
         PolylineRecorder r(dc, 0, 0, 1, 1, nullptr);
-        for (int i = 0; i < 1025; ++i) EXPECT_TRUE(r.AddPoint(i, i % 7));
-        EXPECT_EQ(1024, r.GetCapacity());  // the slack holds point 1025
+        for (int i = 0; i < 1024; ++i) EXPECT_TRUE(r.AddPoint(i, i % 7));
+        EXPECT_EQ(1024, r.GetCapacity());
+        EXPECT_TRUE(r.AddPoint(1024, 0));
+        EXPECT_EQ(2048, r.GetCapacity());  // grown once
         EXPECT_TRUE(r.AddPoint(1, 1));
-        EXPECT_EQ(2048, r.GetCapacity());
         EXPECT_EQ(1026, r.GetCount());
         EXPECT_FALSE(r.AddPoint(1e300, 0));
         EXPECT_FALSE(r.AddPoint(0, -3e9));

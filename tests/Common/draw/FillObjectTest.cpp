@@ -4,6 +4,7 @@
 
 #include "DrawTestUtil.h"
 #include "bFillGrd.h"
+#include "bFillPic.h"
 #include "bFillShd.h"
 
 using namespace drawtest;
@@ -278,6 +279,25 @@ TEST(FillObject, StoredForm) {
 }
 
 TEST(FillObject, CorruptedStoredFormsFailAndLeaveTheObject) {
+    // Every inner type, truncated anywhere.
+    for (int type = 0; type < 4; ++type) {
+        CComPtr<FillObject> fill = NewFill();
+        fill->SetFillType(type);
+        if (type == 2) {
+            void* p = nullptr;
+            fill->GetFillParams(&p);
+            static_cast<IPictureFillParams*>(p)->SetPictureName("picture");
+        }
+        std::string good = SavedBytes(fill.p);
+        for (size_t n = 0; n < good.size(); ++n) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " cut at " << n);
+            CComPtr<FillObject> target = NewFill();
+            Solid(target)->SetColor(RGB(9, 9, 9));
+            std::string before = SavedBytes(target.p);
+            EXPECT_TRUE(FAILED(LoadFrom(target.p, good.substr(0, n))));
+            EXPECT_EQ(before, SavedBytes(target.p));
+        }
+    }
     CComPtr<FillObject> grad = NewFill();
     grad->SetFillType(1);
     std::string good = SavedBytes(grad.p);
@@ -337,4 +357,38 @@ TEST(FillObject, InterpolateSolidFills) {
     int type = 0;
     out->GetFillType(&type);
     EXPECT_EQ(1, type);
+}
+
+TEST(FillObject, RenderToDCCopiesTheClipWithTheContextsRasterOperation) {
+    CComPtr<FillObject> fill = NewFill();
+    Solid(fill)->SetColor(RGB(0x10, 0x20, 0x30));
+    fill->SetMode(2);
+    fill->SetPatternColor(RGB(0xF0, 0, 0));
+    fill->SetPattern(0x0100 | (4 << 3));
+    CComPtr<IPixelBuffer> target = MakeBuffer(30, 20, 0x00010101);
+    HDC dc = nullptr;
+    target->GetDC(&dc);
+    RECT bounds = {20, 15, 4, 2};  // not normalised
+    RECT clip = {6, 3, 14, 9};
+    EXPECT_EQ(S_OK, fill->RenderToDC(dc, &bounds, &clip, nullptr));
+    SetROP2(dc, R2_MERGEPEN);  // OR: the source is OR-ed onto what is there
+    RECT second = {0, 0, 30, 20}, band = {20, 0, 30, 2};
+    EXPECT_EQ(S_OK, fill->RenderToDC(dc, &second, &band, nullptr));
+    GdiFlush();
+    target->ReleaseDC(dc);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            DWORD p = Pixel(target, x, y) & 0xFFFFFF, want = 0x010101;
+            if (Inside(clip, x, y)) {
+                // The pattern keeps its phase relative to the bounds' buffer.
+                bool set = (0x99 & (0x80 >> ((x - 4) & 7))) != 0;
+                want = set ? 0xF00000 : 0x102030;
+            } else if (Inside(band, x, y)) {
+                bool set = (0x99 & (0x80 >> (x & 7))) != 0;
+                want = 0x010101 | (set ? 0xF00000 : 0x102030);
+            }
+            ASSERT_EQ(want, p) << x << "," << y;
+        }
+    fill->SetMode(0);
+    EXPECT_EQ(S_OK, fill->RenderToDC(dc, &second, nullptr, nullptr));
 }

@@ -355,3 +355,48 @@ TEST(LineStyle, StoredFormRoundTripsAndSkipsTheReservedBytes) {
         EXPECT_EQ(before, SavedBytes(keep.p));
     }
 }
+
+TEST(LineStyle, SmoothShapesStayOnTheirOutline) {
+    POINT two[2] = {{10, 8}, {70, 48}};
+    POINT poly[4] = {{10, 8}, {70, 12}, {30, 48}, {66, 40}};
+    POINT bez[4] = {{10, 40}, {25, 0}, {55, 60}, {70, 8}};
+    struct Shape {
+        int kind;
+        const POINT* pts;
+        int count;
+    } shapes[] = {{SHAPE_LINE, two, 2},    {SHAPE_POLYLINE, poly, 4}, {SHAPE_ROUNDRECT, two, 2},
+                  {SHAPE_ELLIPSE, two, 2}, {SHAPE_BEZIER, bez, 4},    {SHAPE_POLYGON, poly, 4}};
+    for (WORD width : {1, 6})
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(testing::Message() << "kind " << shape.kind << " width " << width);
+            CComPtr<LineStyleObject> s = NewStyle();
+            s->SetWidth(width);
+            s->SetColor(RGB(0, 0, 0));
+            CComPtr<IPixelBuffer> b = Painted(80, 60, [&](HDC dc) {
+                EXPECT_EQ(S_OK, s->Draw(dc, shape.kind, shape.pts, shape.count, 30, 0));
+            });
+            int ink = 0, grey = 0;
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) {
+                    DWORD p = Pixel(b, x, y) & 0xFFFFFF;
+                    if (p == 0xFFFFFF)
+                        continue;
+                    ++ink;
+                    grey += p != 0;
+                    // Nothing far from the shape's box.
+                    ASSERT_GE(x, 10 - width - 2);
+                    ASSERT_LE(x, 70 + width + 2);
+                    ASSERT_GE(y, 0);
+                    ASSERT_LE(y, 48 + width + 2);
+                }
+            EXPECT_GT(ink, 40);
+            EXPECT_GT(grey, 0);  // smoothed edges
+        }
+    // The ellipse passes through the middle of its top side.
+    CComPtr<LineStyleObject> s = NewStyle();
+    CComPtr<IPixelBuffer> e =
+        Painted(80, 60, [&](HDC dc) { s->Draw(dc, SHAPE_ELLIPSE, two, 2, 0, 0); });
+    int darkest = 255;
+    for (int y = 6; y <= 10; ++y) darkest = std::min<int>(darkest, Pixel(e, 40, y) & 0xFF);
+    EXPECT_LT(darkest, 128);
+}

@@ -136,7 +136,7 @@ TEST_F(DirectDraw, GdiSourceFallsBackToSoftware) {
 
 TEST_F(DirectDraw, SeededRandomBlitsMatchTheGdiBuffers) {
     srand(2024);
-    for (int trial = 0; trial < 150; ++trial) {
+    for (int trial = 0; trial < 300; ++trial) {
         const int sw = 1 + rand() % 24, sh = 1 + rand() % 16, dw = 1 + rand() % 24,
                   dh = 1 + rand() % 16;
         std::vector<DWORD> sp((size_t)sw * sh), dp((size_t)dw * dh);
@@ -155,12 +155,12 @@ TEST_F(DirectDraw, SeededRandomBlitsMatchTheGdiBuffers) {
         set.dwKeyLow = sp[0] & 0x7F7F7F;
         set.dwKeyHigh = set.dwKeyLow | 0x202020;
         set.bConstAlpha = (BYTE)(1 + rand() % 254);
-        const int sw2 = rand() % 3;
+        const int switches = rand() % 8;  // key, constant alpha, per-pixel alpha
         for (IPixelBuffer* b : {gs.p, xs.p}) {
             b->SetBufferInfo(&set);
-            b->EnableColorKey(sw2 == 1);
-            b->EnableConstAlpha(sw2 == 2);
-            b->EnablePixelAlpha(rand() % 4 == 0 && false);
+            b->EnableColorKey(switches & 1);
+            b->EnableConstAlpha((switches >> 1) & 1);
+            b->EnablePixelAlpha((switches >> 2) & 1);
         }
         RECT s = {rand() % sw, rand() % sh, 0, 0}, d = {rand() % dw - 3, rand() % dh - 3, 0, 0};
         s.right = s.left + 1 + rand() % sw;
@@ -291,6 +291,55 @@ TEST_F(DirectDraw, TransitionFramesMatchTheGdiFrames) {
         }
         ASSERT_EQ(Read(frames[1], w, h), Pixels(frames[0])) << number;
     }
+}
+
+TEST_F(DirectDraw, ViewBufferCopiesTheAreaInsideBoth) {
+    // A GDI target wider than the view: each buffer stepped with its own pitch.
+    CComPtr<IPixelBuffer> target = MakeBuffer(9, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 9; ++x) Pixel(target, x, y) = (DWORD)(y * 16 + x);
+    CComPtr<IPixelBuffer> view;
+    ASSERT_EQ(ComCreateInstance<CDXSurfaceBuffer>(__uuidof(IPixelBuffer), (void**)&view), S_OK);
+    view->SetOwner(&owner);
+    ASSERT_EQ(view->Create(5, 6), S_OK);
+    CComPtr<IBufferView> bv;
+    ASSERT_EQ(view->QueryInterface(__uuidof(IBufferView), (void**)&bv), S_OK);
+    const RECT all = {0, 0, 100, 100};
+    bv->SetLogicalRect(&all);
+    bv->SetDeviceRect(&all);
+    ASSERT_EQ(bv->CopyViewRect(target, TRUE), S_OK);
+    std::vector<DWORD> px = Read(view, 5, 6);
+    EXPECT_EQ(px[0], 0u);
+    EXPECT_EQ(px[4], 4u);
+    EXPECT_EQ(px[5 * 3 + 2], 50u);  // row 3, column 2
+    // CreateLike takes the other's size, offset and owner.
+    CComPtr<IPixelBuffer> model = New<CDXBackBuffer>(7, 3);
+    model->SetOrigin(-2, -1);
+    ASSERT_EQ(bv->CreateLike(model), S_OK);
+    BufferInfo info = Info(view, BIM_WIDTH | BIM_HEIGHT | BIM_OFFSET);
+    EXPECT_EQ(info.nWidth, 7);
+    EXPECT_EQ(info.nHeight, 3);
+    EXPECT_EQ(info.nOffsetX, 2);
+    DXOwner* o = nullptr;
+    view->GetOwner(&o);
+    EXPECT_EQ(o, &owner);
+}
+
+TEST_F(DirectDraw, AFailedLockIsReported) {
+    CComPtr<IPixelBuffer> src = New<CDXBuffer>(4, 4), dst = New<CDXBuffer>(4, 4);
+    const RECT r = {0, 0, 4, 4};
+    ASSERT_EQ(dst->Blit(&r, src, &r, 0), S_OK);
+    // A source whose surface is gone cannot be locked: the blit says so.
+    src->ReleaseSurface();
+    EXPECT_TRUE(FAILED(dst->Blit(&r, src, &r, 0)));
+    EXPECT_EQ(src->Lock(DDLOCK_WAIT), E_FAIL);
+    // Locks nest: the pixels stay until the last unlock.
+    ASSERT_EQ(dst->Lock(DDLOCK_WAIT), S_OK);
+    ASSERT_EQ(dst->Lock(DDLOCK_WAIT), S_OK);
+    dst->Unlock();
+    EXPECT_NE(Info(dst, BIM_PIXELS).pPixels, nullptr);
+    dst->Unlock();
+    EXPECT_EQ(Info(dst, BIM_PIXELS).pPixels, nullptr);
 }
 
 }  // namespace

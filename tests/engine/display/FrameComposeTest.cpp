@@ -123,3 +123,54 @@ TEST(FrameCompose, DissolveMaskAtHalf) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FrameCompose, MaskFramesEqualThePageCopyThenTheCompose) {
+    const int w = 200, h = 120;
+    srand(11);
+    auto buffer = [&](bool random) {
+        CComPtr<IPixelBuffer> b = MakeBuffer(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                Pixel(b, x, y) = random ? ((DWORD)rand() << 16) ^ (DWORD)rand() : 0;
+        return b;
+    };
+    CComPtr<IPixelBuffer> fill = buffer(true), page = buffer(true);
+    CComPtr<IPixelBuffer> smallFill = MakeBuffer(150, 100, {}, 0x00123456);
+    for (int number = 5; number <= 10; ++number) {
+        for (int kind = 0; kind < 3; ++kind) {
+            for (IPixelBuffer* f : {fill.p, smallFill.p}) {
+                CComPtr<ITransitionMask> mask;
+                ASSERT_EQ(CreateTransitionPlugin(number, __uuidof(ITransitionMask), (void**)&mask),
+                          S_OK);
+                CComPtr<ITransitionParams> params;
+                mask->QueryInterface(__uuidof(ITransitionParams), (void**)&params);
+                params->SetParam(0, kind);
+                CComPtr<IEffectRender> effect;
+                ASSERT_EQ(CreateEffectRender(&effect, nullptr), S_OK);
+                effect->SetMask(mask);
+                effect->SetDuration(1000);
+                CComPtr<IRenderClockClient> client;
+                effect->QueryInterface(__uuidof(IRenderClockClient), (void**)&client);
+                client->GetClock()->Start();
+                static_cast<CRenderClock*>(client->GetClock())->Advance(630);
+                CComPtr<IPixelBuffer> back = buffer(false), expected = buffer(false);
+                const HRESULT hr = ComposeTransitionFrame(back, f, page, effect);
+                // The same by the steps: the page copied, then the compose.
+                const RECT full = {0, 0, w, h};
+                expected->Blit(&full, page, &full, 0);
+                BYTE* m = nullptr;
+                ASSERT_EQ(mask->BuildTiledMask(&m, 0.63, &full, &full), S_OK);
+                const HRESULT want = mask->ApplyTiledMask(expected, f, m, 0.63, &full, &full);
+                FreeTransitionMask(m);
+                ASSERT_EQ(hr, want) << number << " kind " << kind;
+                if (SUCCEEDED(hr)) {
+                    ASSERT_EQ(Pixels(back), Pixels(expected)) << number << " kind " << kind;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace

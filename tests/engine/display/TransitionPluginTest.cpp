@@ -11,6 +11,7 @@
 
 #include "PixelTestUtil.h"
 #include "aStorage.h"
+#include "aFrameCompose.h"
 #include "aTransPlugin.h"
 
 using namespace pixtest;
@@ -631,6 +632,322 @@ TEST(TransitionShadow, DefaultSizeRuleAndRefusal) {
     params->SetParam(1, 30);  // dy = sin(30) * 5 = 2.5 -> 3
     ASSERT_EQ(shadow->GetOutputRect(&in, &out), S_OK);
     EXPECT_EQ(out.bottom, 13);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TransitionRegion, ShapeTypesFromNothingToTheWhole) {
+    CComPtr<ITransitionRegion> shape = Make<ITransitionRegion>(3);
+    CComPtr<ITransitionRegionRole> role;
+    ASSERT_EQ(shape->GetRole(&role), S_OK);
+    const RECT R = {10, 20, 110, 71};
+    for (int type = 0; type <= 11; ++type) {
+        Params(shape)->SetParam(0, type);
+        Params(shape)->SetParam(1, 0);
+        HRGN rgn = nullptr;
+        ASSERT_EQ(role->BuildRegion(&rgn, 0.0, &R, nullptr), S_OK);
+        EXPECT_TRUE(RegionEmpty(rgn)) << type;
+        if (rgn)
+            DeleteObject(rgn);
+        rgn = nullptr;
+        ASSERT_EQ(role->BuildRegion(&rgn, 1.0, &R, nullptr), S_OK);
+        if (type != 5) {  // an ellipse through the corners leaves them out
+            EXPECT_TRUE(RegionIs(rgn, R)) << type;
+        }
+        if (rgn)
+            DeleteObject(rgn);
+        // Half way: something, but not all, and never outside R.
+        ASSERT_EQ(role->BuildRegion(&rgn, 0.5, &R, nullptr), S_OK);
+        ASSERT_TRUE(rgn) << type;
+        RECT box;
+        ASSERT_NE(GetRgnBox(rgn, &box), NULLREGION) << type;
+        RECT inR;
+        IntersectRect(&inR, &box, &R);
+        EXPECT_TRUE(EqualRect(&inR, &box)) << type;
+        EXPECT_FALSE(RegionIs(rgn, R)) << type;
+        DeleteObject(rgn);
+    }
+}
+
+// Plug-in creation through the display layer's own classes.
+struct PluginCreator : IModuleCreator {
+    HRESULT CreateModuleInstance(REFCLSID clsid, REFIID iid, void** out) override {
+        HRESULT hr = CreateTransitionPluginByClsid(clsid, iid, out);
+        return hr == CLASS_E_CLASSNOTAVAILABLE ? E_FAIL : hr;
+    }
+};
+
+TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
+    PluginCreator creator;
+    IModuleCreator* previous = SetModuleCreator(&creator);
+    CComPtr<IEffectRender> fx;
+    ASSERT_EQ(CreateEffectRender(&fx, nullptr), S_OK);
+    CComPtr<ITransitionMove> move = Make<ITransitionMove>(1);
+    CComPtr<ITransitionRegion> region = Make<ITransitionRegion>(3);
+    CComPtr<ITransitionMask> mask = Make<ITransitionMask>(8);
+    Params(move)->SetParam(0, 5);
+    Params(region)->SetParam(0, 6);
+    Params(mask)->SetParam(3, 4);  // twist, saved because flags bit 1 is set
+    CComPtr<ITransitionTiling> tiling;
+    region->QueryInterface(__uuidof(ITransitionTiling), (void**)&tiling);
+    TransitionTiling t = {4, 3, 0.5, 5, 1};
+    tiling->SetTiling(&t);
+    fx->SetMove(move);
+    fx->SetRegion(region);
+    fx->SetMask(mask);
+    CComPtr<ITeskStream> s = NewStream();
+    ASSERT_EQ(fx->Save(s), S_OK);
+    std::vector<BYTE> bytes = Contents(s);
+    // move: 16 + 4; region: 16 + 24 tiling + 8; mask: 16 + 24 tiling + 5 u32.
+    ASSERT_EQ(bytes.size(), 20u + 48u + 60u);
+    CComPtr<IEffectRender> copy;
+    ASSERT_EQ(CreateEffectRender(&copy, nullptr), S_OK);
+    ASSERT_EQ(copy->Load(StreamOf(bytes)), S_OK);
+    CComPtr<ITeskStream> s2 = NewStream();
+    ASSERT_EQ(copy->Save(s2), S_OK);
+    EXPECT_EQ(Contents(s2), bytes);
+    CComPtr<ITransitionRegion> loaded;
+    copy->GetRegion(&loaded);
+    CComPtr<ITransitionTiling> lt;
+    loaded->QueryInterface(__uuidof(ITransitionTiling), (void**)&lt);
+    TransitionTiling got;
+    lt->GetTiling(&got);
+    EXPECT_EQ(got.columns, 4u);
+    EXPECT_EQ(got.order, 5u);
+    // Every cut is a short read; fields set to 0, -1, 0x7FFFFFFF and NaN
+    // load and draw.
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        CComPtr<IEffectRender> r;
+        CreateEffectRender(&r, nullptr);
+        bool thrown = false;
+        try {
+            r->Load(StreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
+        } catch (const CTeskStreamExcept&) {
+            thrown = true;
+        }
+        EXPECT_TRUE(thrown) << cut;
+    }
+    const DWORD words[] = {0, 0xFFFFFFFF, 0x7FFFFFFF};
+    for (DWORD w : words) {
+        std::vector<BYTE> b = bytes;
+        // Every field after each class identifier (region record at 36,
+        // mask record at 84); the tilings' overlap doubles become NaN.
+        auto put = [&](size_t at, DWORD v) { memcpy(&b[at], &v, 4); };
+        put(16, w);
+        for (size_t at = 36; at < 68; at += 4) put(at, w);
+        for (size_t at = 84; at < 128; at += 4) put(at, w);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        memcpy(&b[36 + 8], &nan, 8);
+        memcpy(&b[84 + 8], &nan, 8);
+        CComPtr<IEffectRender> r;
+        CreateEffectRender(&r, nullptr);
+        ASSERT_EQ(r->Load(StreamOf(b)), S_OK) << w;
+        CComPtr<IPixelBuffer> back = MakeBuffer(64, 40), fill = MakeBuffer(64, 40),
+                              page = MakeBuffer(64, 40);
+        CComPtr<IRenderClockClient> client;
+        r->QueryInterface(__uuidof(IRenderClockClient), (void**)&client);
+        r->SetDuration(100);
+        client->GetClock()->Start();
+        static_cast<CRenderClock*>(client->GetClock())->Advance(50);
+        ComposeTransitionFrame(back, fill, page, r);
+    }
+    SetModuleCreator(previous);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TransitionMaskTest, ReusedPluginsAgreeWithFreshOnes) {
+    // A plug-in that built masks of other sizes and parameters before gives
+    // the same bytes as a new one: its cached tables follow every change.
+    srand(77);
+    for (int number = 5; number <= 10; ++number) {
+        CComPtr<ITransitionMask> reused = Make<ITransitionMask>(number);
+        for (int trial = 0; trial < 25; ++trial) {
+            const double p[5] = {(double)(rand() % 4), (double)(rand() % 3), (double)(rand() % 360),
+                                 (double)(rand() % 3), (double)(rand() % 4)};
+            const int w = 1 + rand() % 40, h = 1 + rand() % 30;
+            const double x = (rand() % 101) / 100.0;
+            CComPtr<ITransitionMask> fresh = Make<ITransitionMask>(number);
+            for (int i = 0; i < 5; ++i) {
+                const double v = number == 5 && i == 1 ? p[i] / 4 : p[i];
+                Params(reused)->SetParam(i, v);
+                Params(fresh)->SetParam(i, v);
+            }
+            if (number == 5) {  // no random order: the two would differ
+                Params(reused)->SetParam(0, 0);
+                Params(fresh)->SetParam(0, 0);
+            }
+            const RECT r = {3, 4, 3 + w, 4 + h};
+            BYTE *a = nullptr, *b = nullptr;
+            const HRESULT ha = reused->BuildTiledMask(&a, x, &r, nullptr);
+            const HRESULT hb = fresh->BuildTiledMask(&b, x, &r, nullptr);
+            ASSERT_EQ(ha, hb) << number;
+            if (SUCCEEDED(ha)) {
+                ASSERT_EQ(memcmp(a, b, (size_t)w * h), 0) << number << " trial " << trial;
+            }
+            FreeTransitionMask(a);
+            FreeTransitionMask(b);
+        }
+    }
+}
+
+TEST(TransitionMaskTest, TiledMasksTakeEachTilesLocalProgress) {
+    CComPtr<ITransitionMask> ramp = Make<ITransitionMask>(6);
+    Params(ramp)->SetParam(0, 1);
+    CComPtr<ITransitionTiling> tiling;
+    ramp->QueryInterface(__uuidof(ITransitionTiling), (void**)&tiling);
+    TransitionTiling t = {3, 2, 0.5, 1, 0};
+    tiling->SetTiling(&t);
+    CComPtr<ITransitionMaskRole> role;
+    ramp->GetRole(&role);
+    const RECT R = {0, 0, 61, 25};
+    const RECT clip = {5, 2, 50, 25};
+    for (double x : {0.1, 0.4, 0.77}) {
+        BYTE* whole = nullptr;
+        ASSERT_EQ(ramp->BuildTiledMask(&whole, x, &R, &clip), S_OK);
+        for (int j = 0; j < 2; ++j) {
+            for (int i = 0; i < 3; ++i) {
+                // Tile edges at L + (i + 1) W / columns.
+                const RECT tile = {i * 61 / 3, j * 25 / 2, (i + 1) * 61 / 3, (j + 1) * 25 / 2};
+                const int h = i + 3 * j;
+                double local = (x - h / 6.0 * 0.5) / 0.5;
+                local = local < 0 ? 0 : local > 1 ? 1 : local;
+                BYTE* part = nullptr;
+                if (local < 1) {
+                    ASSERT_EQ(role->BuildMask(&part, local, &tile, 0), S_OK);
+                }
+                const int tw = tile.right - tile.left;
+                for (int y = tile.top; y < tile.bottom; ++y) {
+                    for (int xx = tile.left; xx < tile.right; ++xx) {
+                        const bool inClip = xx >= clip.left && xx < clip.right && y >= clip.top;
+                        const int want = !inClip ? 0
+                                         : part  ? part[(y - tile.top) * tw + (xx - tile.left)]
+                                                 : 255;
+                        ASSERT_EQ(whole[y * 61 + xx], want) << x << " tile " << i << j;
+                    }
+                }
+                FreeTransitionMask(part);
+            }
+        }
+        FreeTransitionMask(whole);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+class CFakeShadowProps : public CComObjectRootBase, public IShadowProperties {
+public:
+    BEGIN_COM_MAP(CFakeShadowProps)
+    COM_INTERFACE_ENTRY(IShadowProperties)
+    END_COM_MAP()
+    STDMETHOD(GetColor)(DWORD* c) override {
+        *c = 0x80102030;
+        return S_OK;
+    }
+    STDMETHOD(GetAngle)(int* a) override {
+        *a = 90;
+        return S_OK;
+    }
+    STDMETHOD(GetSoftness)(int* s) override {
+        *s = 0;
+        return S_OK;
+    }
+    STDMETHOD(GetDistance)(int* d) override {
+        *d = 3;
+        return S_OK;
+    }
+    STDMETHOD(GetSpread)(int* s) override {
+        *s = 50;
+        return S_OK;
+    }
+};
+
+TEST(TransitionShadow, CopyFromShadowProperties) {
+    CComPtr<ITransitionBlend> shadow = Make<ITransitionBlend>(13);
+    CComPtr<IShadowProperties> props;
+    ASSERT_EQ(ComCreateInstance<CFakeShadowProps>(__uuidof(IShadowProperties), (void**)&props),
+              S_OK);
+    ASSERT_EQ(shadow->CopyFrom(props), S_OK);
+    RECT in = {0, 0, 4, 4}, out;
+    shadow->GetOutputRect(&in, &out);
+    // Angle 90: dx = -cos 90 * 3 rounds to 0, dy = 3; no softness.
+    const RECT want = {0, 0, 4, 7};
+    EXPECT_TRUE(EqualRect(&out, &want));
+    CComPtr<IPixelBuffer> src = MakeBuffer(4, 4, {}, 0xFF0000FF), dst = MakeBuffer(4, 7);
+    ASSERT_EQ(shadow->Render(src, dst), S_OK);
+    // Below the source the shadow: colour 0x302010 with alpha 0x80 * 255 / 255.
+    EXPECT_EQ(Pixel(dst, 1, 5), 0x80302010u);
+    EXPECT_EQ(Pixel(dst, 1, 1), 0xFF0000FFu);
+}
+
+TEST(TransitionMaskTest, FadeComposeOfKindOne) {
+    CComPtr<ITransitionMask> fade = Make<ITransitionMask>(9);
+    Params(fade)->SetParam(0, 1);
+    CComPtr<IPixelBuffer> target = MakeBuffer(2, 1, {0x00804020, 0x00FFFFFF});
+    CComPtr<IPixelBuffer> source = MakeBuffer(2, 1, {0x00102030, 0x00000000});
+    const RECT r = {0, 0, 2, 1};
+    BYTE* m = nullptr;
+    ASSERT_EQ(fade->BuildTiledMask(&m, 0.75, &r, nullptr), S_OK);
+    EXPECT_EQ(m[0], 255);
+    ASSERT_EQ(fade->ApplyTiledMask(target, source, m, 0.75, &r, nullptr), S_OK);
+    FreeTransitionMask(m);
+    // k = trunc(0.75 * 510 - 255) = 127; c' = clamp(c + k); m = 255:
+    // ((m * c' / 256) * (c - s) + s * 256) / 256 per channel.
+    auto channel = [](int c, int s) {
+        int cp = c + 127 > 255 ? 255 : c + 127;
+        return ((255 * cp / 256) * (c - s) + s * 256) / 256;
+    };
+    const DWORD want0 =
+        (DWORD)(channel(0x80, 0x10) << 16 | channel(0x40, 0x20) << 8 | channel(0x20, 0x30));
+    EXPECT_EQ(Pixel(target, 0, 0), want0);
+    // Other kinds have no compose.
+    Params(fade)->SetParam(0, 2);
+    BYTE zero[2] = {0, 0};
+    EXPECT_EQ(fade->ApplyMask(target, source, zero, 0.5, &r, nullptr), E_NOTIMPL);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TransitionRegion, ClockFansTurnFromTheLeftTowardsTheBottom) {
+    CComPtr<ITransitionRegion> clock = Make<ITransitionRegion>(4);
+    const RECT R = {0, 0, 100, 100};
+    HRGN rgn = nullptr;
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.25, &R, nullptr), S_OK);
+    ASSERT_TRUE(rgn);
+    EXPECT_TRUE(PtInRegion(rgn, 10, 60));   // below the left ray
+    EXPECT_TRUE(PtInRegion(rgn, 40, 95));   // left of the downward ray
+    EXPECT_FALSE(PtInRegion(rgn, 60, 95));  // right of it
+    EXPECT_FALSE(PtInRegion(rgn, 10, 40));  // above the left ray
+    EXPECT_FALSE(PtInRegion(rgn, 90, 10));
+    DeleteObject(rgn);
+    // Start at 90 degrees, reversed: at x = 0 the clip minus the full fan
+    // is nothing, at x = 1 (no fan) the whole clip.
+    Params(clock)->SetParam(1, 90);
+    Params(clock)->SetParam(2, 1);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 1.0, &R, nullptr), S_OK);
+    EXPECT_TRUE(RegionIs(rgn, R));
+    DeleteObject(rgn);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.0, &R, nullptr), S_OK);
+    EXPECT_TRUE(RegionEmpty(rgn));
+    if (rgn)
+        DeleteObject(rgn);
+    // Four sectors at 0.5: half of each quadrant's fan.
+    Params(clock)->SetParam(0, 4);
+    Params(clock)->SetParam(1, 0);
+    Params(clock)->SetParam(2, 0);
+    ASSERT_EQ(clock->BuildTiledRegion(&rgn, 0.5, &R, nullptr), S_OK);
+    EXPECT_TRUE(PtInRegion(rgn, 5, 55));    // just below the left ray
+    EXPECT_FALSE(PtInRegion(rgn, 45, 95));  // late in the first quarter
+    EXPECT_TRUE(PtInRegion(rgn, 55, 95));   // early in the second
+    DeleteObject(rgn);
 }
 
 }  // namespace
