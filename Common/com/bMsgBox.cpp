@@ -89,3 +89,47 @@ int SysMessageBox(HWND window, const char* text, const char* caption, UINT type)
         return answer;
     return MessageBoxA(window, text, caption, type);
 }
+
+static PFNDIALOGHANDLER g_dialogHandler = nullptr;
+static const char kDialogResult[] = "SysDialogResult";
+static const char kDialogEnded[] = "SysDialogEnded";
+
+PFNDIALOGHANDLER SetDialogHandler(PFNDIALOGHANDLER handler) {
+    PFNDIALOGHANDLER old = g_dialogHandler;
+    g_dialogHandler = handler;
+    return old;
+}
+
+void EndSysDialog(HWND dialog, INT_PTR result) {
+    SetPropA(dialog, kDialogResult, (HANDLE)result);
+    SetPropA(dialog, kDialogEnded, (HANDLE)1);
+    EndDialog(dialog, result);
+}
+
+INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc, LPARAM param) {
+    if (g_dialogHandler) {
+        HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(templateId), parent, proc, param);
+        if (!dialog) {
+            LOG_WIN32_ERROR(0, "Dialog %d not created", templateId);
+            return -1;
+        }
+        ShowWindow(dialog, SW_HIDE);
+        INT_PTR answer = g_dialogHandler(templateId, dialog);
+        if (IsWindow(dialog)) {
+            if (GetPropA(dialog, kDialogEnded))
+                answer = (INT_PTR)GetPropA(dialog, kDialogResult);
+            RemovePropA(dialog, kDialogResult);
+            RemovePropA(dialog, kDialogEnded);
+            DestroyWindow(dialog);
+        }
+        return answer;
+    }
+    // An unattended run cancels a dialog; its list of answers is for boxes
+    // and stays untouched.
+    char value[8];
+    if (GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0) {
+        LOG_MSG("Dialog %d answered unattended", templateId);
+        return IDCANCEL;
+    }
+    return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), parent, proc, param);
+}

@@ -1,5 +1,5 @@
-// Every message box and question of the system passes through here, so that
-// tests and unattended runs answer without a window.
+// Every message box, question and modal dialog of the system passes through
+// here, so that tests and unattended runs answer without a blocking window.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,23 @@ PFNMESSAGEBOXHANDLER SetMessageBoxHandler(PFNMESSAGEBOXHANDLER handler);
 // it; without it the box is shown. A list separated by commas answers the
 // questions of the process in order, its last answer every later one.
 int UnattendedAnswer(UINT type, bool* answered);
+
+// Drives a live dialog instead of the user: the dialog is created modeless
+// and hidden, the handler types into it and presses its buttons (or answers
+// at once), and the dialog is destroyed afterwards.
+typedef INT_PTR (*PFNDIALOGHANDLER)(int templateId, HWND dialog);
+
+// Installs a dialog handler; returns the previous one. Null shows dialogs.
+PFNDIALOGHANDLER SetDialogHandler(PFNDIALOGHANDLER handler);
+
+// Shows a modal dialog of the module's template. Under a handler the result
+// is the one the dialog ended with (EndSysDialog), else the handler's own;
+// an unattended run answers IDCANCEL without a window.
+INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc, LPARAM param);
+
+// Ends a dialog shown by SysDialogBox with its result.
+void EndSysDialog(HWND dialog, INT_PTR result);
+
 // Starts the list over at its first answer.
 void RestartUnattendedAnswers();
 

@@ -333,3 +333,25 @@ STDMETHODIMP CMediaManager::ExtractMediaToTempFile(const char* name, char* path,
     MbsCopyCut(path, (size_t)length, candidate);
     return S_OK;
 }
+
+// The editing host keeps its books of stored media names; the player only
+// notes the calls.
+STDMETHODIMP CMediaManager::MediaNameStored(const char*) {
+    TRACE_POINT();
+    return S_OK;
+}
+
+STDMETHODIMP CMediaManager::MediaNameRemoved(const char*) {
+    TRACE_POINT();
+    return S_OK;
+}
+
+STDMETHODIMP CMediaManager::RegisterLinkedFile(const char*, int, char*, int) {
+    TRACE_POINT();
+    return S_OK;
+}
+
+STDMETHODIMP CMediaManager::StoreMediaData(int, int, const void*, int, int, char*, int) {
+    TRACE_POINT();
+    return S_OK;
+}

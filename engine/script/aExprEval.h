@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bExprScan.h"
+#include "bExpression.h"
 
 class VariableManager;
 
@@ -41,15 +42,6 @@ struct IExprFunctionAccess {
 
 protected:
     ~IExprFunctionAccess() {}
-};
-
-// The evaluator as the play site hands it out (to the database component).
-struct IExpression {
-    virtual HRESULT Evaluate(const char* text, VARIANT* result) = 0;
-    virtual void DeleteThis() = 0;  // deleting destructor
-
-protected:
-    ~IExpression() {}
 };
 
 class CExpression : public IExpression {

@@ -1,0 +1,145 @@
+// CDBCore: the one class of MavroDB that talks to the database layer. It
+// opens a database (with password and login retries), keeps one entry per
+// table and stored query, and reads, writes and moves them for the player
+// (IDBCore) and scripts (IMDBase). Engine exceptions stop in each operation.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "aDbEngine.h"
+#include "bDBCore.h"
+
+struct IPlayerSite;
+struct IMediaManager;
+
+// The record of an open table or query.
+struct DataSourceEntry {
+    std::string name;
+    std::unique_ptr<CdbRecordset> recordset;  // null until opened on demand
+    int kind = -1;  // table: 1 linked, 2 linked ODBC, -1 local; query: its type
+    int position = 0;
+    int recordCount = -1;
+    int secondCount = -1;
+    int busy = 0;            // set while the table design dialog changes it
+    HWND browser = nullptr;  // the browser window showing it, if any
+};
+
+// A previous or collected field value (the FieldValuePair layout, owned).
+typedef std::vector<FieldValuePair*> FieldValueList;
+
+class CDBCore {
+public:
+    CDBCore();
+    ~CDBCore();
+    CDBCore(const CDBCore&) = delete;
+    CDBCore& operator=(const CDBCore&) = delete;
+
+    void SetSite(IPlayerSite* site);
+    IPlayerSite* GetSite() const { return m_site; }
+    void SetNoticeWindow(HWND window) { m_window = window; }
+
+    // Opening and the lists.
+    int OpenDatabaseCore(const char* path, const char* workgroupPath, const char* password,
+                         BOOL exclusive, BOOL multiUser, BOOL justCreated, BOOL readOnly);
+    DataSourceEntry* FindTableByName(const char* name);
+    DataSourceEntry* FindQueryByName(const char* name);
+    DataSourceEntry* FindEntry(const DataSourceDescriptor* d);
+    void CloseEntry(DataSourceEntry* entry);
+    int OpenTableSource(DataSourceEntry* entry);
+    int OpenQuerySource(DataSourceEntry* entry);
+    int GetTableCount() const { return (int)m_tables.size(); }
+    int GetQueryCount() const { return (int)m_queries.size(); }
+    DataSourceEntry* TableAt(int i) { return m_tables[(size_t)i].get(); }
+    DataSourceEntry* QueryAt(int i) { return m_queries[(size_t)i].get(); }
+    CdbDatabase* GetDatabase() { return m_database.get(); }
+
+    // Query parameters.
+    int PrepareQryParam(const std::string& query, std::vector<CdbParameter>* params);
+    static int SetParameterValue(CdbParameter* parameter, const VARIANT* value);
+
+    // Reading.
+    int GetFieldCount(DataSourceDescriptor* d);
+    int GetFieldName(DataSourceDescriptor* d, int index);
+    int GetFieldType(DataSourceDescriptor* d, int* type);
+    int GetFieldValue(DataSourceDescriptor* d, VARIANT* value);
+    int GetRecordCount(DataSourceDescriptor* d, int* count);
+    int GetRecordPosition(DataSourceDescriptor* d, int* position);
+    int IsUpdatable(DataSourceDescriptor* d);
+    int DeleteRecord(DataSourceDescriptor* d);
+    static void VariantToText(const VARIANT* value, std::string* text, int fieldType);
+
+    // Moves and notices.
+    int MoveToRecord(DataSourceDescriptor* d);
+    void PostNotice(const char* sourceName, const char* fieldName, const char* objectName,
+                    int isQuery, int kind);
+
+    // Single-field writes and empty records.
+    int SetFieldValue(DataSourceDescriptor* d, VARIANT* value);
+    int AddEmptyRecord(DataSourceDescriptor* d, VARIANT* value);
+    int CloseDataSource(DataSourceDescriptor* d);
+    int ChangeQuerySQL(const char* sql, const char* query);
+
+    // Lookups and moves of the automation interface.
+    int GetTableNameAt(std::string* name, std::string* error, int index);
+    int GetQueryNameAt(std::string* name, std::string* error, int index);
+    int FindDataSource(const char* name, int isQuery, int* flag);
+    int EnsureTableOpen(DataSourceDescriptor* d, std::string* error);
+    int EnsureQueryOpen(DataSourceDescriptor* d, std::string* error);
+    int MoveSourceFirst(DataSourceDescriptor* d);
+    int MoveSourceLast(DataSourceDescriptor* d);
+    int IsActivePaneView() { return 0; }
+
+    // Whole-record writes and media names.
+    int AddNewRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, int count);
+    int UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, int count);
+    static int SafeArrayToText(const VARIANT* value, int linkFlag, std::string* text);
+    int ReportMediaNames(const FieldValuePair* const* list, int count, int direction);
+    IMediaManager* GetMediaManager();
+    void CapturePreviousValues(CdbRecordset* rs, FieldValueList* previous,
+                               const FieldValuePair* pairs, int count, long position);
+    static void PutValueEntry(FieldValueList* list, const char* name, int linkFlag, VARIANT* value);
+    static void ClearValueList(FieldValueList* list);
+    void CollectLinkedMediaValues(FieldValueList* list, CdbRecordset* rs, long position,
+                                  const DataSourceDescriptor* d);
+    void ReportTableMediaNames(const char* tableName, int stored);
+
+    // Text and VARIANT conversion.
+    static int VariantToTextBuffer(const VARIANT* value, char** text, int fieldType, int* flag);
+    static int TextToVariant(VARIANT* value, const char* text, int fieldType);
+
+    // Link flag, requery, names, walk.
+    int QueryFieldLinkFlag(DataSourceDescriptor* d, int* flag);
+    int RequeryQuery(DataSourceEntry* entry);
+    int RequeryTable(DataSourceEntry* entry);
+    HRESULT IsQueryName(const char* name);
+    HRESULT WalkTables(IDBTableWalkSink* sink);
+    int CloseBrowsedDataSources();
+
+private:
+    int RequeryEntry(DataSourceEntry* entry, int isQuery);
+    int FillLists();
+    void ShowEngineError(const CdbException& e);
+    int ReadFieldValue(DataSourceEntry* entry, DataSourceDescriptor* d, int isQuery,
+                       VARIANT* value);
+    void SetPairs(CdbRecordset* rs, const FieldValuePair* pairs, int count);
+    bool TableFieldOf(DataSourceDescriptor* d, CdbFieldInfo* field, std::string* table,
+                      bool* fromQuery);
+
+    std::unique_ptr<CdbDBEngine> m_engine;
+    IPlayerSite* m_site = nullptr;
+    BOOL m_multiUser = FALSE;
+    HINSTANCE m_callerResource = nullptr;
+    std::vector<std::unique_ptr<DataSourceEntry>> m_tables;
+    std::vector<std::unique_ptr<DataSourceEntry>> m_queries;
+    std::unique_ptr<CdbDatabase> m_database;
+    std::unique_ptr<CdbWorkspace> m_workspace;
+    HWND m_window = nullptr;
+};
+
+// A name field of a record read within its size (no NUL needed).
+std::string FieldText(const char* field, size_t size);

@@ -1,0 +1,313 @@
+// The DAO-named database layer of MavroDB over SQLite: engine, workspace,
+// database, table and query definitions, dynaset recordsets and the engine
+// exception. A .mvb is an SQLite file; its catalogue tables MavroSys... hold
+// the queries, properties, links and the password hash. Names and texts
+// crossing this layer are ANSI; the file holds UTF-8.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <map>
+#include <memory>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+#include "aDbValue.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Jet error numbers raised by the layer.
+enum {
+    dbErrInvalidArgument = 3001,
+    dbErrNoCurrentRecord = 3021,
+    dbErrCannotFindFile = 3024,
+    dbErrReadOnly = 3027,
+    dbErrBadAccount = 3029,
+    dbErrBadPassword = 3031,
+    dbErrFileInUse = 3051,
+    dbErrSyntax = 3075,
+    dbErrNoSuchObject = 3078,
+    dbErrFieldTooSmall = 3163,
+    dbErrRecordDeleted = 3167,
+    dbErrNoOdbc = 3151,
+    dbErrNoIsam = 3170,
+    dbErrWriteConflict = 3197,
+    dbErrUnsupported = 3251,
+    dbErrLocked = 3260,
+    dbErrItemNotFound = 3265,
+    dbErrPropertyNotFound = 3270,
+    dbErrBadFormat = 3343,
+    dbErrObjectClosed = 3420,
+    dbErrTypeConversion = 3421,
+    dbErrEngine = 3000,
+};
+
+// Table attributes and query types.
+enum : uint32_t {
+    dbSystemObject = 0x80000002u,
+    dbAttachedTable = 0x40000000u,
+    dbAttachedODBC = 0x20000000u,
+};
+enum { dbQSelect = 0, dbQCrosstab = 16, dbQSetOperation = 128 };
+enum { dbOpenDynaset = 2 };
+
+class CdbException {
+public:
+    CdbException(long number, const std::string& description)
+        : m_number(number), m_description(description) {}
+    long Number() const { return m_number; }
+    // The HRESULT form the DAO wrapper reports: 0x800A0000 + number.
+    HRESULT Code() const { return (HRESULT)(0x800A0000u + (uint32_t)m_number); }
+    // ANSI text.
+    const std::string& Description() const { return m_description; }
+
+private:
+    long m_number;
+    std::string m_description;
+};
+
+// Raises the engine exception with the layer's text for the number.
+[[noreturn]] void ThrowDbError(long number, const std::string& detail = std::string());
+
+struct CdbFieldInfo {
+    std::string name;  // ANSI
+    int type = 0;      // DAO type; 0 for a computed column of no declared type
+    long size = 0;
+    std::string sourceTable;  // ANSI; empty for a computed column
+    std::string sourceField;
+};
+
+struct CdbTableDefInfo {
+    std::string name;  // ANSI
+    uint32_t attributes = 0;
+};
+
+struct CdbQueryDefInfo {
+    std::string name;  // ANSI
+    std::string sql;   // ANSI
+    int type = 0;
+};
+
+// A query parameter and the value the caller gives it.
+struct CdbParameter {
+    std::string name;  // ANSI, as written without brackets
+    int type = dbText;
+    VARIANT value;
+    CdbParameter() { VariantInit(&value); }
+    CdbParameter(const CdbParameter& o) : name(o.name), type(o.type) {
+        VariantInit(&value);
+        VariantCopy(&value, const_cast<VARIANT*>(&o.value));
+    }
+    CdbParameter& operator=(const CdbParameter& o) {
+        name = o.name;
+        type = o.type;
+        VariantCopy(&value, const_cast<VARIANT*>(&o.value));
+        return *this;
+    }
+    ~CdbParameter() { VariantClear(&value); }
+};
+
+// One open SQLite connection shared by a database and its recordsets, with
+// its prepared statements kept reset between calls.
+class CdbConnection {
+public:
+    explicit CdbConnection(sqlite3* db) : m_db(db) {}
+    ~CdbConnection();
+    // The change count every connection of the layer to this file shares
+    // (across processes): bumped after each write, so records read earlier
+    // are read again once anyone has written.
+    void OpenGeneration(const std::string& path);
+    int64_t Generation() const { return m_generation ? *m_generation : m_localGeneration; }
+    void BumpGeneration();
+    sqlite3* Handle() const { return m_db; }
+    // A cached statement, reset and unbound; throws on a bad text.
+    sqlite3_stmt* Prepare(const std::string& sql);
+    // Runs a statement text without results.
+    void Exec(const std::string& sql);
+    // Raises the engine exception for an SQLite result code.
+    [[noreturn]] void Fail(int rc, long fallback = dbErrEngine);
+    bool readOnly = false;
+    // Linked .mvb files attached under schema names, by link name (lower case).
+    std::map<std::string, std::string> linkSchemas;
+
+private:
+    sqlite3* m_db;
+    std::map<std::string, sqlite3_stmt*> m_statements;
+    HANDLE m_mapping = nullptr;
+    volatile LONG64* m_generation = nullptr;
+    int64_t m_localGeneration = 0;
+};
+
+// Resets a statement on every way out of a scope, so none stays open.
+class CdbStatementScope {
+public:
+    explicit CdbStatementScope(sqlite3_stmt* s) : m_stmt(s) {}
+    ~CdbStatementScope();
+    CdbStatementScope(const CdbStatementScope&) = delete;
+    CdbStatementScope& operator=(const CdbStatementScope&) = delete;
+
+private:
+    sqlite3_stmt* m_stmt;
+};
+
+class CdbRecordset;
+
+class CdbDatabase {
+public:
+    ~CdbDatabase();
+    // Opens a .mvb: exclusive (a second open gets 3051), shared or read-only;
+    // connect is ";pwd=..." (3031 for a wrong password).
+    static std::unique_ptr<CdbDatabase> Open(const std::string& path, bool exclusive, bool readOnly,
+                                             const std::string& connect);
+    void Close();
+    bool IsReadOnly() const { return m_conn->readOnly; }
+    const std::string& Name() const { return m_path; }
+
+    std::vector<CdbTableDefInfo> TableDefs();
+    std::vector<CdbQueryDefInfo> QueryDefs();
+    // Fields of a table definition (3265 when there is none).
+    std::vector<CdbFieldInfo> TableFields(const std::string& table);
+    // Fields of a stored query's result, with their source table and field.
+    std::vector<CdbFieldInfo> QueryFields(const std::string& query);
+    std::vector<CdbParameter> QueryParameters(const std::string& query);
+    std::string GetQuerySQL(const std::string& query);
+    // Stores new SQL (3075 when it cannot be read).
+    void SetQuerySQL(const std::string& query, const std::string& sql);
+    int GetQueryType(const std::string& query);
+    // A property of a table, query or field (field empty for the object's
+    // own); 3270 when it is not there.
+    void GetProperty(const std::string& object, const std::string& field, const std::string& name,
+                     VARIANT* value);
+
+    // Dynasets of a table or a stored query (parameters by position).
+    std::unique_ptr<CdbRecordset> OpenTable(const std::string& table);
+    std::unique_ptr<CdbRecordset> OpenQuery(const std::string& query,
+                                            const std::vector<CdbParameter>& params);
+
+    std::shared_ptr<CdbConnection> Connection() const { return m_conn; }
+
+private:
+    CdbDatabase() {}
+    void CheckOpen() const;
+    void CheckPassword(const std::string& connect);
+    bool FindQuery(const std::string& query, std::string* utf8Name, std::string* sql);
+    // The SQL reference of a table: a linked table reads through its file.
+    std::string TableReference(const std::string& utf8Table, std::string* realTable);
+
+    std::shared_ptr<CdbConnection> m_conn;
+    std::string m_path;
+};
+
+// The engine object: its workgroup file checks logins of multi-user opens.
+class CdbDBEngine {
+public:
+    void SetSystemDB(const std::string& path) { m_systemDB = path; }
+    const std::string& SystemDB() const { return m_systemDB; }
+    // Checks a login: without a workgroup file only "admin" with no password
+    // is known; 3029 otherwise.
+    void CheckLogin(const std::string& user, const std::string& password);
+
+private:
+    std::string m_systemDB;
+};
+
+class CdbWorkspace {
+public:
+    CdbWorkspace(CdbDBEngine* engine, const std::string& name, const std::string& user,
+                 const std::string& password);
+    std::unique_ptr<CdbDatabase> OpenDatabase(const std::string& path, bool exclusive,
+                                              bool readOnly, const std::string& connect);
+    const std::string& User() const { return m_user; }
+
+private:
+    CdbDBEngine* m_engine;
+    std::string m_name;
+    std::string m_user;
+};
+
+// Dynaset: the rowids taken at open in key order; each record is read from
+// the file when asked, so changes of other connections show at once.
+class CdbRecordset {
+public:
+    ~CdbRecordset();
+    bool GetBOF() const;
+    bool GetEOF() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    long GetAbsolutePosition() const;
+    void SetAbsolutePosition(long position);  // 3001 out of range
+    int64_t GetBookmark() const;
+    void SetBookmark(int64_t bookmark);
+    long GetRecordCount() const;
+    bool GetUpdatable() const;
+
+    int FieldCount() const;
+    const CdbFieldInfo& Field(int index) const;
+    // Index of a field (case-insensitive); 3265 when there is none.
+    int FieldIndex(const std::string& name) const;
+    // Value of a field of the current record (3021 without one, 3167 when
+    // another connection deleted it).
+    void GetValue(int index, VARIANT* value);
+    void GetValue(const std::string& name, VARIANT* value) { GetValue(FieldIndex(name), value); }
+
+    void Edit();
+    void AddNew();
+    void SetValue(const std::string& name, const VARIANT& value);
+    // Saves the edit or the new record: 3197 when the record changed since
+    // Edit, 3167 when it was deleted, 3260 when the file stays locked.
+    void Update();
+    void CancelUpdate();
+    void Delete();
+    void Requery();
+    void Close();
+
+private:
+    friend class CdbDatabase;
+    CdbRecordset() {}
+    void CheckOpen() const;
+    void CheckCurrent() const;
+    void LoadSnapshot();
+    // Reads one record from the file; false when it is gone.
+    bool ReadRow(int64_t rowid, std::vector<DbValue>* row);
+    // The cached record at a position, read with its neighbours when the
+    // cache does not hold it or someone wrote since; null when it is gone.
+    const std::vector<DbValue>* CachedRow(long position);
+    void BeginWrite();
+    void Commit();
+    void Rollback();
+
+    std::shared_ptr<CdbConnection> m_conn;
+    bool m_open = true;
+    bool m_updatable = false;
+    std::string m_table;      // UTF-8 base table of a writable source
+    std::string m_tableRef;   // its SQL reference
+    std::string m_selectSql;  // the source with the rowid as column 0
+    std::string m_rowSql;     // one record by rowid
+    std::string m_windowSql;  // rowid first, then the fields, for a list of rowids
+    std::vector<DbValue> m_params;
+    std::vector<CdbFieldInfo> m_fields;
+    std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
+    std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
+    std::vector<int64_t> m_rowids;
+    std::vector<std::vector<DbValue>> m_rows;  // read-only results, materialised
+    long m_pos = -1;                           // -1 BOF, size EOF
+    enum { EditNone, EditEdit, EditAdd } m_editMode = EditNone;
+    std::vector<DbValue> m_original;
+    std::vector<DbValue> m_edit;
+    std::vector<bool> m_changed;
+    // Records read ahead from the file, valid while the generation holds.
+    std::map<long, std::string> m_windowFull;  // m_windowSql with n placeholders
+    long m_windowSize = 16;
+    long m_cacheStart = 0;
+    int64_t m_cacheGeneration = -1;
+    std::vector<std::vector<DbValue>> m_cacheRows;
+    std::vector<bool> m_cachePresent;
+};
+
+// Salted password hash of the catalogue and the workgroup file.
+std::string DbPasswordHash(const std::string& salt, const std::string& passwordUtf8);
