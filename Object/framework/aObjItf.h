@@ -72,10 +72,14 @@ enum RenderFlags : DWORD {
     RF_FLAG16 = 0x10,
 };
 
-// Receives the external files an object needs.
+// Receives the external files an object needs (code 2000 a library
+// cursor, 64 a cursor file, else a media type).
+// {7B3E2A91-5C44-4D1E-8F0B-6A2D9C1E4B57}
 struct IFileCollector : public IUnknown {
     STDMETHOD(AddFile)(int code, const char* path) = 0;  // 3
 };
+DECLARE_IID(IFileCollector, 0x7B3E2A91, 0x5C44, 0x4D1E, 0x8F, 0x0B, 0x6A, 0x2D, 0x9C, 0x1E, 0x4B,
+            0x57);
 
 struct IObjectCreator;
 

@@ -1,6 +1,9 @@
 #include "arendimp.h"
 
 #include <stdlib.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <vector>
@@ -188,7 +191,9 @@ CRenderBase::CRenderBase()
       m_busy(0),
       m_alphaBuffer(nullptr),
       m_showClock(nullptr),
-      m_hideClock(nullptr) {
+      m_hideClock(nullptr),
+      m_effectClock(nullptr),
+      m_effectAttached(false) {
     m_target.owner = this;
 }
 
@@ -610,7 +615,15 @@ void SetTopBytes(IPixelBuffer* buffer, const RECT& area, BYTE alpha) {
         const DWORD top = (DWORD)alpha << 24;
         for (LONG y = area.top; y < area.bottom; ++y) {
             DWORD* row = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
-            for (LONG x = area.left; x < area.right; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
+            LONG x = area.left;
+#ifdef __SSE2__
+            const __m128i keep = _mm_set1_epi32(0x00FFFFFF), high = _mm_set1_epi32((int)top);
+            for (; x + 4 <= area.right; x += 4) {
+                __m128i* p = reinterpret_cast<__m128i*>(row + x);
+                _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(p), keep), high));
+            }
+#endif
+            for (; x < area.right; ++x) row[x] = (row[x] & 0x00FFFFFF) | top;
         }
     }
     ScopedUseEnd(buffer);
@@ -756,6 +769,12 @@ DWORD CRenderBase::PageClock() {
 void CRenderBase::Fire(DWORD id) {
     if (IObjectEvent* events = RenderEvent())
         events->FireEvent(id, 0, 0, 0);
+    // The effect part hears the object's events through its clock client.
+    CComPtr<IRenderClockClient> client;
+    if (m_effectAttached && m_effect &&
+        SUCCEEDED(m_effect->QueryInterface(__uuidof(IRenderClockClient),
+                                           reinterpret_cast<void**>(&client))))
+        client->OnEvent((int)id, 0, 0);
 }
 
 void CRenderBase::ScheduleStep(DWORD code, long long due) {
@@ -858,9 +877,11 @@ void CRenderBase::DoEnter() {
 
 void CRenderBase::DoHold() {
     StopTransition(m_showTransition);
-    if (m_effect)
+    if (m_effect) {
+        m_effectAttached = true;
         if (IObjectEvent* events = RenderEvent())
             events->AddListener(m_effect);
+    }
     BeforeHold();
     m_state = RS_HOLDING;
     Fire(EVT_OBJECTHOLD);
@@ -882,6 +903,7 @@ void CRenderBase::DoLeave() {
     m_state = RS_LEAVING;
     m_leaveTime = PageClock();
     Fire(EVT_OBJECTLEAVE);
+    m_effectAttached = false;
     if (m_effect)
         if (IObjectEvent* events = RenderEvent())
             events->RemoveListener(m_effect);
@@ -904,6 +926,9 @@ void CRenderBase::DoExit(bool withEvent) {
             cursor->Restore();
     StopTransition(m_hideTransition);
     StopTransition(m_showTransition);
+    m_effectAttached = false;
+    if (m_effectClock)
+        m_effectClock->Stop();
     IObjectEvent* events = RenderEvent();
     if (m_effect && events)
         events->RemoveListener(m_effect);
@@ -1021,6 +1046,7 @@ STDMETHODIMP CRenderBase::OnTick(int arg) {
 void CRenderBase::ReleaseParts() {
     DropClock(m_showClock);
     DropClock(m_hideClock);
+    DropClock(m_effectClock);
     if (m_showTransition)
         m_showTransition->Release();
     if (m_hideTransition)
@@ -1052,6 +1078,7 @@ STDMETHODIMP CRenderBase::CreateParts(ObjectCreationRecord*) {
         site->GetPlaySite(&play);
     m_showClock = MakeClock(m_showTransition, play);
     m_hideClock = MakeClock(m_hideTransition, play);
+    m_effectClock = MakeClock(m_effect, play);
     return S_OK;
 }
 

@@ -147,6 +147,8 @@ protected:
     IPixelBuffer* m_alphaBuffer;  // kept between draws of the alpha path
     IAbility* m_showClock;        // the transitions' clocks on the page sequencer
     IAbility* m_hideClock;
+    IAbility* m_effectClock;
+    bool m_effectAttached;  // the effect part takes the object's events while it holds
     // What the show, hide and effect parts draw for: this render.
     struct Target : IRenderTarget {
         HRESULT GetRect(RECT* rect) override { return owner->GetBoundsRect(rect); }

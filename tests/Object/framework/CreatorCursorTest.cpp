@@ -267,3 +267,43 @@ TEST_F(CursorTest, ApplySetsTheViewClassCursorAndRestoreTheArrow) {
 }
 
 }  // namespace
+
+namespace {
+
+class FileList : public CComObjectRootBase, public IFileCollector {
+public:
+    BEGIN_COM_MAP(FileList)
+    COM_INTERFACE_ENTRY(IFileCollector)
+    END_COM_MAP()
+    STDMETHOD(AddFile)(int code, const char* path) override {
+        files.push_back(std::to_string(code) + ":" + path);
+        return S_OK;
+    }
+    std::vector<std::string> files;
+};
+
+using CollectTest = ObjectFixture;
+
+TEST_F(CollectTest, CursorFilesAreReportedWithTheirCodes) {
+    auto* obj = Make();
+    CComObject<FileList>* list = nullptr;
+    CComObject<FileList>::CreateInstance(&list);
+    CComPtr<IFileCollector> keep(list);
+    struct {
+        const char* cursor;
+        const char* reported;
+    } rows[] = {{"3,a.cur", "64:a.cur"}, {"1,5", "2000:5"}, {"0", nullptr}, {"2,4", nullptr}};
+    for (auto& row : rows) {
+        list->files.clear();
+        obj->Cursor()->FromText(row.cursor);
+        EXPECT_EQ(static_cast<IObjectBase*>(obj)->CollectFiles(list), S_OK);
+        if (row.reported) {
+            ASSERT_EQ(list->files.size(), 1u) << row.cursor;
+            EXPECT_EQ(list->files[0], row.reported);
+        } else {
+            EXPECT_TRUE(list->files.empty()) << row.cursor;
+        }
+    }
+}
+
+}  // namespace

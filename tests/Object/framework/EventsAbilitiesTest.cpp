@@ -174,6 +174,13 @@ TEST_F(AbilityTest, BuiltinsAndNamedEntries) {
     EXPECT_EQ(static_cast<IObjectBase*>(obj)->QueryAbility(unknown, nullptr), E_INVALIDARG);
     EXPECT_EQ(obj->AddAbility(L"_EventProc"), S_OK);
     EXPECT_EQ(obj->EntryCount(), 2);
+    // By name: the bound procedure, an empty slot (1), an unknown name.
+    CComPtr<IDispatch> proc;
+    EXPECT_EQ(obj->GetAbility(L"_EventProc", IID_IDispatch, reinterpret_cast<void**>(&proc)), S_OK);
+    EXPECT_EQ(proc, static_cast<IDispatch*>(procs.last));
+    void* none = nullptr;
+    EXPECT_EQ(obj->GetAbility(L"PathAnimate", IID_IUnknown, &none), 1);
+    EXPECT_EQ(obj->GetAbility(L"Nope", IID_IUnknown, &none), E_FAIL);
     EXPECT_EQ(obj->AddAbility(L"Mine"), S_OK);
     EXPECT_EQ(obj->AddAbility(L"Mine"), E_FAIL);
     EXPECT_EQ(obj->RemoveAbility(L"PathAnimate"), S_OK);

@@ -227,6 +227,41 @@ TEST_F(ObjectBaseTest, HoldForeverKeepsHolding) {
     EXPECT_EQ(ids, (std::vector<DISPID>{1200, 1201}));
 }
 
+// The decoration record of the prefix starts on ObjectHold (1201) and pauses
+// on ObjectLeave (1202): its clock runs on the sequencer while the object holds.
+TEST_F(ObjectBaseTest, EffectPartRunsWhileHolding) {
+    record.nSchedule[2] = 300;
+    auto* obj = Make();
+    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(ObjectPrefix()));
+    ASSERT_EQ(obj->Load(s), S_OK);
+    obj->Enter();
+    EXPECT_EQ(site.sequencer.clients.size(), 1u);  // the show transition's clock
+    IUnknown* showClock = site.sequencer.clients[0];
+    site.clock = 100;
+    site.sequencer.RunDue(100);
+    ASSERT_EQ(obj->GetState(), RS_HOLDING);
+    ASSERT_EQ(site.sequencer.clients.size(), 1u);  // now the effect's
+    EXPECT_NE(site.sequencer.clients[0], showClock);
+    IUnknown* effectClock = site.sequencer.clients[0];
+    CComPtr<IUnknown> effect;
+    obj->GetEffect(&effect);
+    CComPtr<IDecorRender> decor;
+    effect->QueryInterface(__uuidof(IDecorRender), reinterpret_cast<void**>(&decor));
+    ASSERT_NE(decor, nullptr);
+    EXPECT_FALSE(decor->IsIdle());
+    site.clock = 400;
+    site.sequencer.RunDue(400);
+    EXPECT_EQ(obj->GetState(), RS_LEAVING);
+    // The effect paused; the hide transition's clock runs.
+    ASSERT_EQ(site.sequencer.clients.size(), 1u);
+    EXPECT_NE(site.sequencer.clients[0], effectClock);
+    site.clock = 500;
+    site.sequencer.RunDue(500);
+    EXPECT_EQ(obj->GetState(), RS_EXITED);
+    EXPECT_TRUE(decor->IsIdle());
+    EXPECT_TRUE(site.sequencer.clients.empty());
+}
+
 TEST_F(ObjectBaseTest, HoldZeroAndLeaveZeroReachExit) {
     record.nSchedule[2] = 0;
     record.nSchedule[3] = 0;

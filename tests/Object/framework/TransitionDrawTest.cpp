@@ -132,9 +132,77 @@ TEST_F(TransitionDrawTest, ShowTransitionAsksTheMaskAtItsProgress) {
     // Holding stops the show transition: the plain path again.
     site.sequencer.RunDue(400);
     EXPECT_EQ(obj->GetState(), RS_HOLDING);
-    EXPECT_TRUE(site.sequencer.clients.empty());
+    EXPECT_EQ(site.sequencer.clients.size(), 1u);  // the effect part, not the show transition
     obj->Draw(target);
     EXPECT_EQ(TestMask::asked.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// {6A1F0C56-0B2E-4C7D-8E9F-1A2B3C4D5E6F}
+const CLSID kTestRegionClsid = {
+    0x6A1F0C56, 0x0B2E, 0x4C7D, {0x8E, 0x9F, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F}};
+
+// A region plug-in that shows the left part of the rectangle in proportion
+// to the progress.
+class TestRegion : public CComObjectRootBase, public ITransitionRegion {
+public:
+    BEGIN_COM_MAP(TestRegion)
+    COM_INTERFACE_ENTRY(ITransitionRegion)
+    END_COM_MAP()
+    STDMETHOD(GetClassID)(CLSID* clsid) override {
+        *clsid = kTestRegionClsid;
+        return S_OK;
+    }
+    STDMETHOD(Load)(ITeskStream*) override { return S_OK; }
+    STDMETHOD(Save)(ITeskStream*) override { return S_OK; }
+    STDMETHOD(GetRole)(ITransitionRegionRole**) override { return E_NOTIMPL; }
+    STDMETHOD(BuildTiledRegion)(HRGN* out, double x, const RECT* rect, const RECT*) override {
+        LONG right = rect->left + (LONG)((rect->right - rect->left) * x);
+        *out = CreateRectRgn(rect->left, rect->top, right, rect->bottom);
+        return S_OK;
+    }
+};
+
+HRESULT CreateTestRegion(IUnknown** out) {
+    return ComCreateInstance<TestRegion>(IID_IUnknown, reinterpret_cast<void**>(out));
+}
+
+TEST_F(TransitionDrawTest, RegionShowsItsPartOnly) {
+    registry.DefModule(MODULE_PLUGIN, kTestRegionClsid, __uuidof(ITransitionRegion), 0, 0, 0, 0,
+                       CreateTestRegion, 0, 0);
+    creator.Init(&registry, nullptr);
+    record.nSchedule[1] = 400;
+    auto* obj = Make();
+    ObjectPrefix p;
+    p.x = 30;
+    p.y = 20;
+    p.width = 40;
+    p.height = 10;
+    // show part: move none, region = the test region, mask none
+    RecordBytes show;
+    const BYTE* g = reinterpret_cast<const BYTE*>(&kTestRegionClsid);
+    show.Zeros(16).Bytes(std::vector<uint8_t>(g, g + 16)).Zeros(16);
+    p.showTransition = show.bytes;
+    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(p));
+    ASSERT_EQ(obj->Load(s), S_OK);
+    obj->color = RGB(255, 255, 255);
+    obj->Enter();
+    site.clock = 100;
+    site.sequencer.TickClients();  // a quarter of the way
+
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(64, 64));
+    RECT all = {0, 0, 64, 64};
+    target->FillRect(&all, RGB(0, 0, 64));
+    ASSERT_EQ(obj->Draw(target), S_OK);
+    // Bounds 10..50 x 15..25: the first 10 columns show the object.
+    EXPECT_EQ(PixelAt(target, 10, 20), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(target, 19, 20), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(target, 20, 20), 0x000040u);
+    EXPECT_EQ(PixelAt(target, 49, 24), 0x000040u);
 }
 
 }  // namespace
