@@ -96,8 +96,12 @@ public:
     }
     FAKE_EDIT(7)
     FAKE_EDIT(8)
-    FAKE_EDIT(9)
-    FAKE_EDIT(10)
+    STDMETHOD(MediaNameStored)(const char*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(MediaNameRemoved)(const char*) override {
+        return E_NOTIMPL;
+    }
     FAKE_EDIT(11)
     FAKE_EDIT(12)
     STDMETHOD(EditOp13)(void**) override {
@@ -111,10 +115,14 @@ public:
     }
     FAKE_EDIT(16)
     FAKE_EDIT(17)
-    FAKE_EDIT(18)
+    STDMETHOD(ChooseMedia)(int, int, char*, int) override {
+        return E_NOTIMPL;
+    }
     FAKE_EDIT(19)
     FAKE_EDIT(20)
-    FAKE_EDIT(21)
+    STDMETHOD(RegisterLinkedFile)(const char*, int, char*, int) override {
+        return E_NOTIMPL;
+    }
     FAKE_EDIT(22)
     FAKE_EDIT(23)
     FAKE_EDIT(24)
@@ -125,8 +133,10 @@ public:
         return S_OK;
     }
     FAKE_EDIT(28)
-    FAKE_EDIT(29)
-    STDMETHOD(IsMediaName)(const char*, BOOL*) override {
+    STDMETHOD(StoreMediaData)(int, int, const void*, int, int, char*, int) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(IsMediaName)(const char*) override {
         return E_NOTIMPL;
     }
     FAKE_EDIT(31)
