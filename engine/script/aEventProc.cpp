@@ -299,8 +299,11 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                 break;
             case ACT_RETURN:
                 VariantClear(&run->result);
-                if (item.has0 && !Eval(item.text0, &run->result))
+                // A value that cannot be computed fails a function's call.
+                if (item.has0 && !Eval(item.text0, &run->result)) {
                     LOG_MSG("Expression %s has an error", item.text0.c_str());
+                    result = E_FAIL;
+                }
                 done = true;
                 break;
             case ACT_PROCESS: {
@@ -409,8 +412,13 @@ HRESULT CEventProcessor::ExecCommand(CActionRun* run, const CActionItem& item) {
         VariantInit(&value);
         bool ok = !item0.empty() && Eval(item0, &list) && V_VT(&list) == VT_BSTR;
         std::string varName;
-        if (ok)
+        if (ok) {
             varName = GetParamListItem(MultibyteFromBstr(V_BSTR(&list)).c_str(), 1);
+            size_t first = varName.find_first_not_of(" \t");
+            size_t last = varName.find_last_not_of(" \t");
+            varName = first == std::string::npos ? std::string()
+                                                 : varName.substr(first, last - first + 1);
+        }
         ok = ok && !item1.empty() && !varName.empty() && Eval(item1, &value) &&
              SUCCEEDED(VariantChangeType(&value, &value, 0, VT_I4));
         if (!ok) {

@@ -10,6 +10,7 @@
 #include "aGlobal.h"
 #include "aPackage.h"
 #include "aPageStruct.h"
+#include "aScriptHost.h"
 #include "aPlayerView.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
@@ -70,7 +71,8 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
       m_pCurrent(nullptr),
       m_pSet(nullptr),
       m_pSequencer(nullptr),
-      m_pDatabase(nullptr) {
+      m_pDatabase(nullptr),
+      m_pScript(nullptr) {
     m_path[0] = 0;
     TRACE_POINT();
     m_dirty = CreateRectRgn(0, 0, 0, 0);
@@ -91,6 +93,10 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     m_pSequencer = new CSequencer(m_pSite, this);
     m_pProject = new CProject(this);
     m_pProject->SetSite(m_pSite);
+    m_pScript = new CScriptHost(this);
+    m_pProject->SetParts(m_pScript);
+    m_pScript->Init();
+    m_pSite->SetEventProcessor(m_pScript->GetProcessor());
     CanvasStub::SetCanvasHost(this);
     RECT desk = {0, 0, 0, 0};
     GetWindowRect(GetDesktopWindow(), &desk);
@@ -111,6 +117,11 @@ CPlayerDoc::~CPlayerDoc() {
         delete set;
     }
     m_pCurrent = nullptr;
+    if (m_pScript) {
+        m_pSite->SetEventProcessor(nullptr);
+        delete m_pScript;
+        m_pScript = nullptr;
+    }
     delete m_pProject;
     m_pProject = nullptr;
     if (CanvasStub::GetCanvasHost() == this)
@@ -418,10 +429,18 @@ BOOL CPlayerDoc::StartPresentation() {
 
 void CPlayerDoc::StartRun() {
     TRACE_POINT();
+    m_pScript->Attach(GetViewWindow());
 }
 
 void CPlayerDoc::StopRun() {
     TRACE_POINT();
+    m_pScript->Detach();
+}
+
+LRESULT CPlayerDoc::ExecuteCommand(HWND window, WPARAM command, LPARAM packet) {
+    m_pScript->GetExecutor()->ExecuteCommand(window, (UINT)command,
+                                             reinterpret_cast<CCmdPacket*>(packet));
+    return 0;
 }
 
 void CPlayerDoc::OnCommand(UINT id) {

@@ -46,3 +46,25 @@ std::string RoutineTableBytes(const std::vector<RoutineSpec>& routines) {
     for (const RoutineSpec& r : routines) out += ActionListBytes(r.actions);
     return out;
 }
+
+std::string IntVariableListBytes(const std::vector<std::pair<std::string, int32_t>>& vars) {
+    std::string out;
+    U32(out, (DWORD)vars.size());
+    for (const auto& v : vars) {
+        U32(out, (DWORD)v.first.size());
+        out += v.first;
+        for (int k = 0; k < 2; ++k) {
+            out.push_back((char)VT_I4);
+            out.push_back(0);
+            U32(out, (DWORD)v.second);
+        }
+    }
+    return out;
+}
+
+std::string PageEnterRecord(const std::vector<ActionSpec>& actions) {
+    std::string out;
+    U32(out, 5);
+    for (int i = 0; i < 4; ++i) U32(out, 0);
+    return out + ActionListBytes(actions);
+}

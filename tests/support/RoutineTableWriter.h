@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 // One action: kind and two texts (null: no text).
@@ -34,3 +37,13 @@ std::string ActionListBytes(const std::vector<ActionSpec>& actions);
 // and name with NUL, per parameter u32 type, u32 name length and name),
 // then each entry's action list.
 std::string RoutineTableBytes(const std::vector<RoutineSpec>& routines);
+
+// A stored variable list of 32-bit integers: u32 count; per variable u32
+// name length, the name, then the current and the initial value (u16
+// VT_I4 and the 4 bytes each).
+std::string IntVariableListBytes(const std::vector<std::pair<std::string, int32_t>>& vars);
+
+// A page's event record with a PageEnter list: the page stock entries in
+// order (Timer, KeyDown, KeyUp, KeyPress stored empty, u32 0 each), then
+// PageEnter's list.
+std::string PageEnterRecord(const std::vector<ActionSpec>& actions);

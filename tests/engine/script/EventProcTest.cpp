@@ -234,7 +234,7 @@ TEST_F(EventProcTest, ReturnEndsTheRunWithItsValue) {
 }
 
 TEST_F(EventProcTest, ParseArgsAndDimensions) {
-    DISPPARAMS* args = rig.processor.ParseArgs("1, \"a\", (2, 3)");
+    DISPPARAMS* args = rig.processor.ParseArgs("1,\"a\",(2,3)");
     ASSERT_NE(nullptr, args);
     ASSERT_EQ(4u, args->cArgs);
     EXPECT_EQ("I4:3", VariantText(args->rgvarg[0]));

@@ -93,9 +93,10 @@ protected:
 
 TEST_F(FunctionTest, LibrariesInOrderWithTheirFunctions) {
     ASSERT_EQ(3, mgr.GetLibraryCount());
-    EXPECT_EQ(20, mgr.GetFunctionCount(0));
-    EXPECT_EQ(12, mgr.GetFunctionCount(1));
-    EXPECT_EQ(40, mgr.GetFunctionCount(2));
+    // The dual interfaces' information counts IDispatch's seven too.
+    EXPECT_EQ(7 + 20, mgr.GetFunctionCount(0));
+    EXPECT_EQ(7 + 12, mgr.GetFunctionCount(1));
+    EXPECT_EQ(7 + 40, mgr.GetFunctionCount(2));
 }
 
 struct Case {
@@ -200,7 +201,7 @@ TEST_F(FunctionTest, CountAndTypeFailuresAreLogged) {
     EXPECT_EQ("FAIL", Eval("sqrt(0)"));
     EXPECT_EQ("FAIL", Eval("nosuchfunction(1)"));
     std::string text = log.Text();
-    EXPECT_NE(std::string::npos, text.find("parameter number fault! \n")) << text;
+    EXPECT_NE(std::string::npos, text.find("parameter number fault! ")) << text;
     EXPECT_NE(std::string::npos, text.find("Function: 'abs' -- invalid parameter type: 0"));
     EXPECT_NE(std::string::npos, text.find("Exec function failed: 'sqrt'"));
 }
