@@ -40,6 +40,15 @@ ITypeLib* LoadPlayerTypeLib() {
     ITypeLib* t = nullptr;
     if (SUCCEEDED(LoadRegTypeLib(lib, 1, 0, 0, &t)))
         return t;
+    // The registered identity can differ from the one compiled in: the
+    // program's own resource is the library either way.
+    WCHAR self[MAX_PATH + 4] = L"";
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    lstrcatW(self, L"\\1");
+    if (SUCCEEDED(LoadTypeLibEx(self, REGKIND_NONE, &t)))
+        return t;
     return nullptr;
 }
 
@@ -419,6 +428,10 @@ BOOL CPlayerDoc::StartPresentation() {
     CPlayerView* view = GetView();
     if (view)
         view->AttachWindow();
+    // The entry page's lists run during the enter below: commands need the
+    // window already.
+    if (view && view->m_hWnd)
+        m_pScript->Attach(view->m_hWnd);
     if (m_pSet && m_pSet->page)
         m_topics.PushHistory(m_pSet->page->GetStub());
     m_topics.Notify(TOPIC_ENTER, 0);
@@ -429,7 +442,8 @@ BOOL CPlayerDoc::StartPresentation() {
 
 void CPlayerDoc::StartRun() {
     TRACE_POINT();
-    m_pScript->Attach(GetViewWindow());
+    if (!m_pScript->GetProcessor()->GetSender())
+        m_pScript->Attach(GetViewWindow());
 }
 
 void CPlayerDoc::StopRun() {
