@@ -28,9 +28,7 @@ struct FakeDB : IDBCore {
     STDMETHOD_(ULONG, AddRef)() override { return 1; }
     STDMETHOD_(ULONG, Release)() override { return 1; }
     STDMETHOD(InitDataBase)
-    (const char*, const char*, const char*, int, IPlayerSite*, HWND) override {
-        return S_OK;
-    }
+    (const char*, const char*, const char*, int, IPlayerSite*, HWND) override { return S_OK; }
     STDMETHOD(ChangeDatabasePassword)(const char*, const char*) override { return E_NOTIMPL; }
     STDMETHOD(Reserved5)() override { return E_NOTIMPL; }
     STDMETHOD(CreateMediaTypeDef)(const char*, const char*, IPlayerSite*) override {
