@@ -48,3 +48,18 @@ if [ -f "$TEMPDIR/~mvrt40.lg0" ]; then
   echo "---- trace log ($TEMPDIR/~mvrt40.lg0)"
   cat "$TEMPDIR/~mvrt40.lg0"
 fi
+# The scripted sample, played twice: its page-entry lists count the visits
+# in the application-state ini, which is shown after each run.
+if [ -e "$BUILD/x86_64/tests/mkwork.exe" ]; then
+  "$WINE" "$BUILD/x86_64/tests/mkwork.exe" "$(winepath -w "$RUN/scripts.mrt" 2>/dev/null || echo "$RUN/scripts.mrt")" scripts
+  INI="$MAVRO_WINEPREFIX/drive_c/windows/mavroappl.ini"
+  rm -f "$INI"
+  for n in 1 2; do
+    set +e
+    timeout "${MAVRO_RUN_SECONDS:-20}" "$WINE" "$RUN/MavroRT.exe" /r "$RUN/scripts.mrt"
+    rc=$?
+    set -e
+    echo "scripts run $n: MavroRT exited with $rc"
+    [ -f "$INI" ] && grep -A3 -i '^\[APPL_01d0000012345678' "$INI" | tr -d '\r'
+  done
+fi

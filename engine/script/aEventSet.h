@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "aPlaySite.h"
@@ -38,10 +39,25 @@ private:
 // event's arguments as local variables named after the parameters, and the
 // owner of the set that fired.
 struct CActionRun {
+    CActionRun() { VariantInit(&result); }
+    ~CActionRun() { VariantClear(&result); }
+    CActionRun(const CActionRun&) = delete;
+    CActionRun& operator=(const CActionRun&) = delete;
+
     const CActionItemList* pList = nullptr;
     CVarList locals;
     int ownerKind = 0;
     IUnknown* pOwner = nullptr;  // not counted
+    // Interpreter state: the next action, the loop starts and counters
+    // (remaining, loop index), the process this run called and the run that
+    // called it, the return value and the depth of routine calls.
+    int pc = 0;
+    std::vector<int> loopStarts;
+    std::vector<std::pair<int, int>> loopCounters;
+    CActionRun* pCallee = nullptr;
+    CActionRun* pCaller = nullptr;
+    VARIANT result;
+    int depth = 0;
 };
 
 // The event processor's queue as the event sets see it; reached through

@@ -263,6 +263,9 @@ void CCanvas::StopObjects() {
 }
 
 HRESULT CCanvas::OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c) {
+    // The canvas's own lists for the page's enter, hold, leave and exit.
+    if (event >= 1220 && event <= 1223)
+        FireNoArgs(event);
     switch (event) {
         case 1220:
             StartTimers(static_cast<IObjectEvent*>(this));

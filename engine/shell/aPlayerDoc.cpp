@@ -11,6 +11,7 @@
 #include "aGlobal.h"
 #include "aPackage.h"
 #include "aPageStruct.h"
+#include "aScriptHost.h"
 #include "aPlayerView.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
@@ -69,6 +70,15 @@ ITypeLib* LoadPlayerTypeLib() {
     ITypeLib* t = nullptr;
     if (SUCCEEDED(LoadRegTypeLib(lib, 1, 0, 0, &t)))
         return t;
+    // The registered identity can differ from the one compiled in: the
+    // program's own resource is the library either way.
+    WCHAR self[MAX_PATH + 4] = L"";
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    lstrcatW(self, L"\\1");
+    if (SUCCEEDED(LoadTypeLibEx(self, REGKIND_NONE, &t)))
+        return t;
     return nullptr;
 }
 
@@ -100,7 +110,8 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
       m_pCurrent(nullptr),
       m_pSet(nullptr),
       m_pSequencer(nullptr),
-      m_pDatabase(nullptr) {
+      m_pDatabase(nullptr),
+      m_pScript(nullptr) {
     m_path[0] = 0;
     TRACE_POINT();
     m_dirty = CreateRectRgn(0, 0, 0, 0);
@@ -121,6 +132,10 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     m_pSequencer = new CSequencer(m_pSite, this);
     m_pProject = new CProject(this);
     m_pProject->SetSite(m_pSite);
+    m_pScript = new CScriptHost(this);
+    m_pProject->SetParts(m_pScript);
+    m_pScript->Init();
+    m_pSite->SetEventProcessor(m_pScript->GetProcessor());
     CanvasStub::SetCanvasHost(this);
     RECT desk = {0, 0, 0, 0};
     GetWindowRect(GetDesktopWindow(), &desk);
@@ -145,6 +160,11 @@ CPlayerDoc::~CPlayerDoc() {
         delete set;
     }
     m_pCurrent = nullptr;
+    if (m_pScript) {
+        m_pSite->SetEventProcessor(nullptr);
+        delete m_pScript;
+        m_pScript = nullptr;
+    }
     delete m_pProject;
     m_pProject = nullptr;
     if (CanvasStub::GetCanvasHost() == this)
@@ -442,6 +462,10 @@ BOOL CPlayerDoc::StartPresentation() {
     CPlayerView* view = GetView();
     if (view)
         view->AttachWindow();
+    // The entry page's lists run during the enter below: commands need the
+    // window already.
+    if (view && view->m_hWnd)
+        m_pScript->Attach(view->m_hWnd);
     if (m_pSet && m_pSet->page)
         m_topics.PushHistory(m_pSet->page->GetStub());
     m_topics.Notify(TOPIC_ENTER, 0);
@@ -452,10 +476,19 @@ BOOL CPlayerDoc::StartPresentation() {
 
 void CPlayerDoc::StartRun() {
     TRACE_POINT();
+    if (!m_pScript->GetProcessor()->GetSender())
+        m_pScript->Attach(GetViewWindow());
 }
 
 void CPlayerDoc::StopRun() {
     TRACE_POINT();
+    m_pScript->Detach();
+}
+
+LRESULT CPlayerDoc::ExecuteCommand(HWND window, WPARAM command, LPARAM packet) {
+    m_pScript->GetExecutor()->ExecuteCommand(window, (UINT)command,
+                                             reinterpret_cast<CCmdPacket*>(packet));
+    return 0;
 }
 
 void CPlayerDoc::OnCommand(UINT id) {

@@ -15,6 +15,7 @@ class CProject;
 struct IPackage;
 struct IPixelBuffer;
 class CPlayerView;
+class CScriptHost;
 
 // Database class and interface of the database component.
 extern const CLSID CLSID_MavroDBCore;
@@ -96,6 +97,10 @@ public:
     // Device to logical through the view (unchanged without one).
     void DPtoLP(POINT* pt);
     CPendingRuns* GetPendingRuns() { return &m_runs; }
+    // The event processor, evaluator, functions, routines and commands.
+    CScriptHost* GetScript() const { return m_pScript; }
+    // Message 2047: the executor runs the packet's command.
+    LRESULT ExecuteCommand(HWND window, WPARAM command, LPARAM packet);
 
 private:
     void DrawSnapshot(const RECT* box);
@@ -117,4 +122,5 @@ private:
     CCanvasSet* m_pSet;
     CSequencer* m_pSequencer;
     IUnknown* m_pDatabase;
+    CScriptHost* m_pScript;
 };

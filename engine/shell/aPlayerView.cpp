@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "aCmdPacket.h"
 #include "aGlobal.h"
 #include "aPixBuf.h"
 #include "aPlayerDoc.h"
@@ -440,7 +441,11 @@ LRESULT CPlayerView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 m_pDoc->OnDatabaseNotice(wParam, lParam);
             return 0;
         case WM_PLAYER_COMMAND:
-            // The command executor comes with the action lists.
+            if (m_pDoc)
+                return m_pDoc->ExecuteCommand(m_hWnd, wParam, lParam);
+            // Nobody to run it: the packet is still released.
+            if (lParam)
+                reinterpret_cast<CCmdPacket*>(lParam)->Release();
             return 0;
         case WM_NCDESTROY: {
             WNDPROC previous = m_previous;

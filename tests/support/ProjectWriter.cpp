@@ -361,6 +361,10 @@ HRESULT WriteWork(const std::string& path, const WorkSpec& w) {
         if (SUCCEEDED(hr))
             hr = Put(pw, w, "mm_exfile", MakeExFileIndex(w.exFiles));
     }
+    if (SUCCEEDED(hr) && !w.functions.empty())
+        hr = pw.AddStream("FunctionTable", RoutineTableBytes(w.functions));
+    if (SUCCEEDED(hr) && !w.processes.empty())
+        hr = pw.AddStream("ProcessTable", RoutineTableBytes(w.processes));
     for (const auto& o : w.overrides) {
         static const char* const kKnown[] = {"PrjInfo",    "bkgindex",   "frmindex", "frgindex",
                                              "MediaIndex", "MPathIndex", "mm_exfile"};

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "PackageWriter.h"
+#include "RoutineTableWriter.h"
 
 // ANSI text as exactly `units` UTF-16 units: the UTF-16 form, then zero
 // units; cut to `units` when longer (no NUL then).
@@ -178,6 +179,9 @@ struct WorkSpec {
     // written (a hole in the file where the file system allows).
     std::map<std::string, uint64_t> sparseTails;
     std::vector<std::string> omit;
+    // "FunctionTable" and "ProcessTable", written when not empty (the
+    // project then needs flag 0x20).
+    std::vector<RoutineSpec> functions, processes;
     uint64_t headerOffset = 0;
     std::string prefix;  // bytes before the package (an executable)
 };

@@ -3,7 +3,10 @@
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
 // goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
-// or "past-index" (its packed length running past the file's end).
+// or "past-index" (its packed length running past the file's end); or
+// "scripts": Home's entry counts the visits in the application-state ini,
+// keeps the chapter, calls a process and a function and goes to Part2,
+// whose entry waits 50 ms and ends the run.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -72,7 +75,27 @@ int main(int argc, char** argv) {
     }
     w.items = {EmbeddedItem("beep.wav", 4, 1020), FileItem("music", "$media\\music.mid", 4, 1024)};
     w.mediaData = {{"beep.wav", SilentWave()}};
-    if (argc > 2) {
+    if (argc > 2 && std::string(argv[2]) == "scripts") {
+        w.prjInfo.flags |= 0x20;  // routine tables
+        w.prjInfo.tail = std::string(4, '\0') + IntVariableListBytes({{"visits", 0}, {"last", 0}});
+        w.processes = {{"note", {{VT_I4, "by"}}, {{8, "last", "by"}}}};
+        w.functions = {{"twice", {{VT_I4, "v"}}, {{9, "v * 2", nullptr}}}};
+        CanvasSpec home, part2;
+        PageProps props;
+        props.flags = 0;
+        props.hold = 2000;
+        home.properties = part2.properties = PageProperties(props);
+        home.eventRecord = PageEnterRecord({{1804, nullptr, "\"visits\""},
+                                            {8, "visits", "visits + 1"},
+                                            {404, "note", "visits"},
+                                            {8, "last", "twice(last)"},
+                                            {1805, nullptr, "\"visits\""},
+                                            {1807, "\"chapter\"", nullptr},
+                                            {1105, nullptr, "\"Part2\""}});
+        part2.eventRecord = PageEnterRecord({{6, nullptr, "50"}, {1003, nullptr, nullptr}});
+        w.canvasInfo["Home"] = MakeCanvasInfo(home);
+        w.canvasInfo["Part2"] = MakeCanvasInfo(part2);
+    } else if (argc > 2) {
         // Index header (32 bytes), then the body's 16-byte zlib header with
         // the packed length at 12.
         std::string index = MakePageIndex(w.pages);

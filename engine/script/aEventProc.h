@@ -1,0 +1,114 @@
+// The event processor: runs the action lists of fired events one at a time
+// on the UI thread, and the interpreter of their actions (conditions,
+// loops, waits, assignments, declarations, process calls and commands).
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "aCmdPacket.h"
+#include "aEventSet.h"
+
+class CExpression;
+class CRoutineTables;
+class VariableManager;
+
+// The run as the interpreter calls it.
+typedef CActionRun CActionList;
+
+// Where a run's owner lives: the document answers.
+class IRunContext {
+public:
+    // Variables of the canvas that holds the owner (the current page's
+    // canvas unless the owner names another); null for none.
+    virtual CVarList* GetCanvasVariables(int ownerKind, IUnknown* owner) = 0;
+    // The object's name, which "this" stands for (empty for pages and the
+    // application).
+    virtual std::string GetOwnerName(int ownerKind, IUnknown* owner) = 0;
+
+protected:
+    ~IRunContext() {}
+};
+
+// Failure codes of the interpreter.
+#define E_SCRIPT_NULLEXPR ((HRESULT)0x80045030L)    // assignment without expression
+#define E_SCRIPT_UNDECLARED ((HRESULT)0x80045031L)  // undeclared variable or not an array
+
+class CEventProcessor : public IActionQueue {
+public:
+    CEventProcessor();
+    virtual ~CEventProcessor();
+    CEventProcessor(const CEventProcessor&) = delete;
+    CEventProcessor& operator=(const CEventProcessor&) = delete;
+
+    // Borrowed parts.
+    void SetSite(IPlayerSite* site) { m_site = site; }
+    void SetExpression(CExpression* expr) { m_expr = expr; }
+    CExpression* GetExpression() const { return m_expr; }
+    void SetVariables(VariableManager* vars) { m_vars = vars; }
+    VariableManager* GetVariables() const { return m_vars; }
+    void SetRoutineTables(CRoutineTables* tables) { m_routines = tables; }
+    void SetContext(IRunContext* context) { m_context = context; }
+
+    // Makes the command sender for the player window and wires the
+    // evaluator to the variables and the sender.
+    void Attach(HWND window);
+    // The same with a given sender (taken).
+    void AttachSender(CCmdSender* sender);
+    void Detach();
+    CCmdSender* GetSender() const { return m_sender.get(); }
+
+    void QueueActionList(CActionRun* run) override;
+    HRESULT RunPending() override;
+    // 0 ended, 1 suspended, E_FAIL a wait could not be scheduled,
+    // E_INVALIDARG a bad curve argument.
+    HRESULT ExecuteActionList(CActionRun* run);
+    HRESULT ExecAssignment(const CActionItem& item);
+    // Replaces the name by the text of a string variable of that name.
+    void GetStringVariable(std::string& name);
+    // The evaluated list in call order (last first) or null (logged).
+    DISPPARAMS* ParseArgs(const char* text);
+    // Integer dimensions in source order; E_FAIL for an empty text.
+    HRESULT GetDimensionOffset(const char* text, std::vector<int>& out);
+
+    // The context of a run: variable scopes, "this", the routine owner.
+    void Bind(CActionRun* run);
+
+    CActionRun* GetCurrentRun() const { return m_current; }
+    void SetCurrentRun(CActionRun* run) { m_current = run; }
+    void SetSuspend(bool on) { m_suspend = on; }
+    bool IsSuspended() const { return m_suspend; }
+    // Set when a wait was refused inside a function (the call fails).
+    bool TakeWaitRefused() {
+        bool r = m_waitRefused;
+        m_waitRefused = false;
+        return r;
+    }
+    void EnterFunction() { ++m_functionDepth; }
+    void LeaveFunction() { --m_functionDepth; }
+    size_t GetPendingCount() const { return m_pending.size(); }
+
+    // Deadline of a run and the actions allowed past it.
+    enum { WATCHDOG_MS = 10000, WATCHDOG_STEPS = 10000, MIN_WAIT_MS = 10 };
+
+private:
+    HRESULT ExecCommand(CActionRun* run, const CActionItem& item);
+    HRESULT Wait(CActionRun* run, const CActionItem& item);
+    bool Eval(const std::string& text, VARIANT* out);
+    bool EvalBool(const CActionItem& item, bool* value);
+
+    IPlayerSite* m_site;
+    CExpression* m_expr;
+    VariableManager* m_vars;
+    CRoutineTables* m_routines;
+    IRunContext* m_context;
+    std::unique_ptr<CCmdSender> m_sender;
+    CActionRun* m_current;
+    bool m_suspend;
+    bool m_running;
+    bool m_waitRefused;
+    int m_functionDepth;
+    std::deque<CActionRun*> m_pending;  // owned
+};

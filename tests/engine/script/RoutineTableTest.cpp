@@ -1,0 +1,151 @@
+// Routine tables: stored tables with renaming and damaged counts, process
+// calls that wait with their caller, functions called from expressions with
+// converted arguments, return values and the nesting limit.
+#include <gtest/gtest.h>
+
+#include "RoutineTableWriter.h"
+#include "ScriptRig.h"
+#include "TestFiles.h"
+#include "aStorage.h"
+#include "bStorage.h"
+
+namespace {
+
+CComPtr<ITeskStream> StreamOf(const std::string& bytes) {
+    CComPtr<ITeskStream> s;
+    CreateMemStream(&s, 256);
+    s->SetMode(1);
+    if (!bytes.empty())
+        s->Write(bytes.data(), (ULONG)bytes.size());
+    s->Seek(0, TESK_SEEK_SET);
+    s->SetMode(0);
+    return s;
+}
+
+class RoutineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rig.functionsLoaded);
+        rig.Global("n", 0);
+    }
+    HRESULT Load(CRoutineTable& table, const std::vector<RoutineSpec>& specs) {
+        CComPtr<ITeskStream> s = StreamOf(RoutineTableBytes(specs));
+        return rig.routines.ReadTable(s, table, "FunctionTable");
+    }
+    std::string Eval(const char* text) {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(rig.expr.Evaluate(text, &v)))
+            return "FAIL";
+        std::string s = VariantText(v);
+        VariantClear(&v);
+        return s;
+    }
+    ScriptRig rig;
+};
+
+TEST_F(RoutineTest, ZeroCountLoadsEmptyWithoutReadingTheBody) {
+    std::string bytes(32, '\0');
+    bytes += "garbage that is never read";
+    CComPtr<ITeskStream> s = StreamOf(bytes);
+    EXPECT_EQ(S_OK, rig.routines.ReadTable(s, rig.routines.Processes(), "ProcessTable"));
+    EXPECT_EQ(0, rig.routines.Processes().GetCount());
+    CComPtr<ITeskStream> shortHeader = StreamOf(std::string(31, '\0'));
+    EXPECT_EQ(TESK_E_STREAMHEADER,
+              rig.routines.ReadTable(shortHeader, rig.routines.Processes(), "ProcessTable"));
+}
+
+TEST_F(RoutineTest, DuplicateNamesAreRenamed) {
+    std::vector<RoutineSpec> specs = {{"calc", {}, {{9, "1", nullptr}}},
+                                      {"calc", {}, {{9, "2", nullptr}}},
+                                      {"calc", {}, {{9, "3", nullptr}}}};
+    ASSERT_EQ(S_OK, Load(rig.routines.Functions(), specs));
+    ASSERT_EQ(3, rig.routines.Functions().GetCount());
+    EXPECT_EQ("calc_1", rig.routines.Functions().GetAt(1)->name);
+    EXPECT_EQ("calc_1_1", rig.routines.Functions().GetAt(2)->name);
+    EXPECT_EQ("I4:1", Eval("calc()"));
+    EXPECT_EQ("I4:2", Eval("calc_1()"));
+    EXPECT_EQ("I4:3", Eval("calc_1_1()"));
+}
+
+TEST_F(RoutineTest, DamagedTablesAreRefusedWithALogLine) {
+    std::string good = RoutineTableBytes({{"f", {{VT_I4, "a"}}, {{9, "a", nullptr}}}});
+    // Offsets in the body (after the 32-byte header): 0 unused, 4 parameter
+    // count, 8 name length, 12 "f\0", 14 parameter type, 18 parameter name
+    // length, 22 "a\0", 24 the list's item count, 28 kind, 32 first text
+    // length.
+    struct Cut {
+        int at;
+        DWORD value;
+        const char* why;
+    } cuts[] = {{20 - 32, 0x10000000, "entry count"}, {4, 0x10000000, "parameter count"},
+                {8, 0x7FFFFFF0, "name length"},       {18, 5000, "parameter name length"},
+                {24, 0x01000000, "item count"},       {32, 100000, "text length"}};
+    for (const Cut& c : cuts) {
+        std::string bytes = good;
+        memcpy(&bytes[(size_t)(32 + c.at)], &c.value, 4);
+        TempFolder dir;
+        LogCapture log(dir.File("r.lg0"));
+        CRoutineTable table;
+        CComPtr<ITeskStream> s = StreamOf(bytes);
+        EXPECT_EQ(TESK_E_STREAMHEADER, rig.routines.ReadTable(s, table, "FunctionTable")) << c.why;
+        EXPECT_EQ(0, table.GetCount()) << c.why;
+        EXPECT_FALSE(log.Text().empty()) << c.why;
+    }
+    CRoutineTable table;
+    CComPtr<ITeskStream> s = StreamOf(good);
+    EXPECT_EQ(S_OK, rig.routines.ReadTable(s, table, "FunctionTable"));
+    EXPECT_EQ(1, table.GetCount());
+}
+
+TEST_F(RoutineTest, FunctionArgumentsAreConverted) {
+    ASSERT_EQ(S_OK, Load(rig.routines.Functions(),
+                         {{"twice", {{VT_I4, "v"}}, {{9, "v * 2", nullptr}}},
+                          {"join", {{VT_BSTR, "a"}, {VT_I4, "b"}}, {{9, "a + \"-\"", nullptr}}},
+                          {"nothing", {}, {{7, nullptr, nullptr}}},
+                          {"sleepy", {}, {{6, nullptr, "100"}, {9, "1", nullptr}}}}));
+    EXPECT_EQ("I4:24", Eval("twice(\"12\")"));
+    EXPECT_EQ("FAIL", Eval("twice(\"x\")"));
+    EXPECT_EQ("FAIL", Eval("twice(1, 2)"));
+    EXPECT_EQ("S:p-", Eval("join(\"p\", 3)"));
+    EXPECT_EQ("I4:12", Eval("twice(twice(3))"));
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_TRUE(rig.functions.Execute("nothing", nullptr, 0, &v));
+    EXPECT_EQ(VT_EMPTY, V_VT(&v));
+    // A wait inside a function fails the call and leaves nothing scheduled.
+    EXPECT_EQ("FAIL", Eval("sleepy()"));
+    EXPECT_TRUE(rig.site.sequencer.entries.empty());
+}
+
+TEST_F(RoutineTest, ProcessWaitsTogetherWithItsCaller) {
+    ASSERT_EQ(S_OK, Load(rig.routines.Processes(),
+                         {{"step",
+                           {{VT_I4, "by"}},
+                           {{8, "n", "n + by"}, {6, nullptr, "20"}, {8, "n", "n * 10"}}}}));
+    CActionItemList list;
+    MakeList(list, {{404, "step", "2"}, {8, "n", "n + 1"}, {404, "missing", "1"}});
+    rig.Run(list);
+    EXPECT_EQ(2, rig.GlobalInt("n"));
+    ASSERT_EQ(1u, rig.site.sequencer.entries.size());
+    rig.Advance(20);
+    // The process finished, then its caller went on after the call.
+    EXPECT_EQ(21, rig.GlobalInt("n"));
+    EXPECT_TRUE(rig.site.sequencer.entries.empty());
+}
+
+TEST_F(RoutineTest, EndlessRecursionFailsAtTheNestingLimit) {
+    ASSERT_EQ(S_OK, Load(rig.routines.Functions(), {{"down", {}, {{9, "down()", nullptr}}}}));
+    ASSERT_EQ(S_OK, Load(rig.routines.Processes(),
+                         {{"again", {}, {{8, "n", "n + 1"}, {404, "again", nullptr}}}}));
+    TempFolder dir;
+    LogCapture log(dir.File("r.lg0"));
+    EXPECT_EQ("FAIL", Eval("down()"));
+    CActionItemList list;
+    MakeList(list, {{404, "again", nullptr}});
+    rig.Run(list);
+    EXPECT_EQ((LONG)CRoutineTables::MAX_CALL_DEPTH, rig.GlobalInt("n"));
+    EXPECT_NE(std::string::npos, log.Text().find("nesting deeper than 64"));
+}
+
+}  // namespace

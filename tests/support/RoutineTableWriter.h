@@ -1,0 +1,49 @@
+// Bytes of the work's routine tables ("FunctionTable", "ProcessTable") and of
+// stored action lists, from compact descriptions.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// One action: kind and two texts (null: no text).
+struct ActionSpec {
+    DWORD kind;
+    const char* text0;
+    const char* text1;
+};
+
+struct RoutineParamSpec {
+    WORD vt;
+    std::string name;
+};
+
+struct RoutineSpec {
+    std::string name;
+    std::vector<RoutineParamSpec> params;
+    std::vector<ActionSpec> actions;
+};
+
+// u32 count; per item u32 kind, u32 length (NUL included, 0 none) and bytes
+// of each text.
+std::string ActionListBytes(const std::vector<ActionSpec>& actions);
+
+// A table stream: 32-byte header (u32 entry count at 20, u32 body mode 0 at
+// 24), then the entries (u32 unused, u32 parameter count, u32 name length
+// and name with NUL, per parameter u32 type, u32 name length and name),
+// then each entry's action list.
+std::string RoutineTableBytes(const std::vector<RoutineSpec>& routines);
+
+// A stored variable list of 32-bit integers: u32 count; per variable u32
+// name length, the name, then the current and the initial value (u16
+// VT_I4 and the 4 bytes each).
+std::string IntVariableListBytes(const std::vector<std::pair<std::string, int32_t>>& vars);
+
+// A page's event record with a PageEnter list: the page stock entries in
+// order (Timer, KeyDown, KeyUp, KeyPress stored empty, u32 0 each), then
+// PageEnter's list.
+std::string PageEnterRecord(const std::vector<ActionSpec>& actions);
