@@ -158,6 +158,14 @@ void CPixelBufferBase::AddGrownDirty(int oldWidth, int oldHeight) {
         AddDirtyBufferRect(RECT{0, oldHeight, m_nWidth, m_nHeight});
 }
 
+bool CPixelBufferBase::ScrollsOutWholly(int dx, int dy) {
+    const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
+    if (adx < m_nWidth && ady < m_nHeight)
+        return false;
+    AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
+    return true;
+}
+
 void CPixelBufferBase::MoveRows(int dx, int dy) {
     const long long adx = dx < 0 ? -(long long)dx : dx;
     const size_t bytes = (size_t)(m_nWidth - adx) * 4;

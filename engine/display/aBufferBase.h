@@ -41,6 +41,9 @@ protected:
     void AddDirtyDrawRect(const RECT& rect);
     // Marks what grew past the old size as dirty.
     void AddGrownDirty(int oldWidth, int oldHeight);
+    // True, with the whole buffer marked dirty, when a move by (dx, dy)
+    // leaves none of the old pixels in the buffer.
+    bool ScrollsOutWholly(int dx, int dy);
     // Moves the pixels so that (x, y) goes to (x + dx, y - dy); the pixels
     // must be addressable and the move smaller than the buffer.
     void MoveRows(int dx, int dy);

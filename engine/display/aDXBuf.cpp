@@ -430,11 +430,8 @@ STDMETHODIMP CDXBackBuffer::Scroll(int dx, int dy) {
         return S_FALSE;
     if (!m_pSurface)
         return E_FAIL;
-    const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
-    if (adx >= m_nWidth || ady >= m_nHeight) {
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
+    if (ScrollsOutWholly(dx, dy))
         return S_OK;
-    }
     HRESULT hr = Lock(DDLOCK_WAIT);
     if (FAILED(hr))
         return hr;

@@ -384,11 +384,8 @@ STDMETHODIMP CGDIBitmapBuffer::Scroll(int dx, int dy) {
         return S_FALSE;
     if (!m_pPixels)
         return E_FAIL;
-    const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
-    if (adx >= m_nWidth || ady >= m_nHeight) {
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
+    if (ScrollsOutWholly(dx, dy))
         return S_OK;
-    }
     GdiFlush();
     MoveRows(dx, dy);
     AddScrolledDirty(dx, dy);
