@@ -106,7 +106,7 @@ int RunWinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (!window) {
         LOG_WIN32_ERROR(0, "%s", "");
     } else {
-        doc->GetSite()->SetView(view);
+        doc->SetView(view);
         WndMapAdd(window, view);
         if (SUCCEEDED(doc->Open(runtimePath))) {
             doc->StartRun();

@@ -35,7 +35,11 @@ namespace {
 class TickIdleHandler : public CIdleHandler {
 public:
     explicit TickIdleHandler(CPlayerSite* site) : m_pSite(site) {}
-    BOOL OnIdle() override { return 0; }
+    BOOL OnIdle() override {
+        if (m_pSite && m_pSite->GetTicks())
+            m_pSite->GetTicks()->Acknowledge();
+        return 0;
+    }
 
 private:
     CPlayerSite* m_pSite;
@@ -49,10 +53,13 @@ int RunMessageLoop(CPlayerSite* site) {
     loop.AddIdleHandler(&idle);
     _Module.AddMessageLoop(&loop);
 
-    CPlayerDoc* doc = site ? site->GetDocument() : nullptr;
+    void* d = nullptr;
+    if (site)
+        site->GetDocument(&d);
+    CPlayerDoc* doc = static_cast<CPlayerDoc*>(d);
     if (doc)
         doc->StartPresentation();
-    CPlayerView* view = site ? site->GetView() : nullptr;
+    CPlayerView* view = site ? static_cast<CPlayerView*>(site->GetView()) : nullptr;
     if (view)
         loop.AddMessageFilter(view);
 

@@ -1,8 +1,10 @@
 // TGA codec: uncompressed colour-mapped, true-colour and grey pictures of 8,
-// 16, 24 or 32 bits. Rows are taken bottom row first; the descriptor's
-// origin bits are not consulted.
+// 16, 24 or 32 bits. Rows are taken bottom row first unless the descriptor
+// says they start at the top (bit 5), as many tools write them.
 #include <stdint.h>
 #include <string.h>
+
+#include <vector>
 
 #include "bByteReader.h"
 #include "bDib.h"
@@ -19,6 +21,7 @@ struct TgaLayout {
     RGBQUAD palette[256];  // 8-bit pictures only
     size_t dataOffset;
     size_t rowSize;  // bytes of one file row
+    bool topFirst;   // descriptor bit 5: the first file row is the top one
 };
 
 // Reads and checks the header; the colour map and every row must lie inside
@@ -32,7 +35,7 @@ bool ParseTga(const BYTE* data, size_t size, TgaLayout* t) {
     unsigned width = r.U16LE();
     unsigned height = r.U16LE();
     t->depth = r.U8();
-    r.U8();  // descriptor
+    t->topFirst = (r.U8() & 0x20) != 0;  // descriptor
     if (r.Failed() || mapType > 1) {
         LOG_MSG("Not tga File");
         return false;
@@ -106,9 +109,8 @@ public:
         const BYTE* rows = data + t.dataOffset;
 
         if (t.depth == 8) {
-            // File rows from the bottom.
-            *dib =
-                DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), rows, t.rowSize, false);
+            *dib = DibFromIndexedRows(t.header, t.palette, sizeof(t.palette), rows, t.rowSize,
+                                      t.topFirst);
             return *dib ? S_OK : E_FAIL;
         }
 
@@ -119,7 +121,27 @@ public:
         const size_t pixels = (size_t)width * height;
         const uint8_t* s = rows;
         uint8_t* d = bits;
-        switch (t.depth) {
+        ConvertRows(t.depth, s, d, pixels);
+        // The DIB runs bottom-up: rows stored top first are turned over.
+        if (t.topFirst) {
+            const size_t stride = (size_t)width * 4;
+            std::vector<uint8_t> swap(stride);
+            for (LONG y = 0; y < height / 2; ++y) {
+                uint8_t* a = bits + stride * y;
+                uint8_t* b = bits + stride * (height - 1 - y);
+                memcpy(swap.data(), a, stride);
+                memcpy(a, b, stride);
+                memcpy(b, swap.data(), stride);
+            }
+        }
+        GlobalUnlock(out);
+        *dib = out;
+        return S_OK;
+    }
+
+private:
+    void ConvertRows(int depth, const uint8_t* s, uint8_t* d, size_t pixels) {
+        switch (depth) {
             case 16:  // 5 bits per channel
                 for (size_t i = 0; i < pixels; ++i, s += 2, d += 4) {
                     unsigned v = s[0] | (s[1] << 8);
@@ -143,9 +165,6 @@ public:
                 m_alpha = 1;
                 break;
         }
-        GlobalUnlock(out);
-        *dib = out;
-        return S_OK;
     }
 };
 

@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "MavroRT_h.h"
+#include "aDispDefaults.h"
 #include "aEventSinkTable.h"
 #include "aMediaData.h"
 #include "aObjBase.h"
@@ -373,7 +374,7 @@ HRESULT CreateObjectOfClass(IUnknown** out) {
 
 // The class of each kind, for the kinds to derive from.
 template <class K>
-using GroupObjectClass = CObjectClass<K, OBJCLASS_GROUP, IGroupDispObj, CGroupChildrenPart>;
+using GroupObjectClass = CObjectClass<K, OBJCLASS_GROUP, GroupDispDefaults, CGroupChildrenPart>;
 template <class K>
 using VectorObjectClass = CObjectClass<K, OBJCLASS_VECTOR, IVectorDispObj, CAbility, CVectorPart>;
 template <class K>
@@ -385,7 +386,7 @@ template <class K>
 using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, IRTFDispObj, DbLinkAbility, CEventSinkTable,
                                     CAbility, MediaDataHolder>;
 template <class K>
-using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, IPictureDispObj, DbLinkAbility,
+using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, PictureDispDefaults, DbLinkAbility,
                                         MediaDataHolder, CEventSinkTable>;
 template <class K>
 using SoundObjectClass = CObjectClass<K, OBJCLASS_SOUND, ISoundDispObj, DbLinkAbility, CAbility,
@@ -407,6 +408,6 @@ using GridObjectClass =
 template <class K>
 using ScrollBarObjectClass = CObjectClass<K, OBJCLASS_SCROLLBAR, IScrollBarDispObj, CAbility>;
 template <class K>
-using ButtonObjectClass = CObjectClass<K, OBJCLASS_BUTTON, IButtonDispObj>;
+using ButtonObjectClass = CObjectClass<K, OBJCLASS_BUTTON, ButtonDispDefaults>;
 template <class K>
 using MenuObjectClass = CObjectClass<K, OBJCLASS_MENU, IMenuDispObj, CWndMsgPart>;

@@ -3,15 +3,35 @@
 #include <algorithm>
 
 #include "aPrjUtil.h"
+#include "bStorage.h"
 #include "bTraceLog.h"
 
+namespace {
+ICanvasHost* g_canvasHost = nullptr;
+}
+
+void CanvasStub::SetCanvasHost(ICanvasHost* host) {
+    g_canvasHost = host;
+}
+
+ICanvasHost* CanvasStub::GetCanvasHost() {
+    return g_canvasHost;
+}
+
 CanvasStub::CanvasStub()
-    : m_pSite(nullptr), m_temporary(0), m_modified(0), m_refCount(0), m_number(-1) {
+    : m_pSite(nullptr),
+      m_pCanvas(nullptr),
+      m_temporary(0),
+      m_modified(0),
+      m_refCount(0),
+      m_number(-1) {
     m_name[0] = 0;
 }
 
 CanvasStub::~CanvasStub() {
-    if (m_refCount != 0) {
+    if (m_pCanvas) {
+        UnloadCanvas();
+    } else if (m_refCount != 0) {
         if (ITraceLog* log = GetTraceLog())
             log->FormatOnly(0, 0, "CanvasStub::~CanvasStub(%s): refCount = %d", m_name, m_refCount);
     }
@@ -27,6 +47,74 @@ STDMETHODIMP CanvasStub::QueryInterface(REFIID iid, void** ppv) {
     }
     *ppv = nullptr;
     return E_NOINTERFACE;
+}
+
+HRESULT CanvasStub::LoadCommon() {
+    HRESULT hr = E_FAIL;
+    if (!g_canvasHost || !m_pCanvas)
+        return hr;
+    try {
+        hr = g_canvasHost->LoadCanvasData(m_pCanvas->GetCanvasData());
+    } catch (CTeskExcept&) {
+        LOG_MSG("LoadCanvas failed: %s", m_name);
+        hr = E_FAIL;
+    }
+    return hr;
+}
+
+HRESULT CanvasStub::LoadCanvas() {
+    if (!m_pCanvas) {
+        if (!g_canvasHost)
+            return E_FAIL;
+        m_pCanvas = g_canvasHost->MakeCanvas(this);
+        if (!m_pCanvas)
+            return E_OUTOFMEMORY;
+    }
+    return LoadCommon();
+}
+
+HRESULT CPageStub::LoadCanvas() {
+    if (!m_pCanvas) {
+        if (!g_canvasHost)
+            return E_FAIL;
+        m_pCanvas = g_canvasHost->MakeCanvas(this);
+        if (!m_pCanvas)
+            return E_OUTOFMEMORY;
+    }
+    m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
+    if (FAILED(LoadCommon())) {
+        SetTemporary(TRUE);
+        LOG_MSG("Load Page %s Failed,Create a temp page for opening", m_name);
+    }
+    return S_OK;
+}
+
+void CanvasStub::UnloadCanvas() {
+    IStubCanvas* c = m_pCanvas;
+    m_pCanvas = nullptr;
+    if (c)
+        c->DeleteCanvas();
+}
+
+IStubCanvas* CanvasStub::GetCanvas() {
+    AddRef();
+    if (!m_pCanvas && FAILED(LoadCanvas())) {
+        Release();
+        return nullptr;
+    }
+    return m_pCanvas;
+}
+
+IStubCanvas* CBackgroundStub::GetCanvas() {
+    AddRef();
+    if (!m_pCanvas)
+        LoadCanvas();
+    return m_pCanvas;
+}
+
+void CanvasStub::ReleaseCanvas() {
+    if (Release() == 0)
+        UnloadCanvas();
 }
 
 void CanvasStub::SetName(const char* name) {
@@ -105,6 +193,8 @@ void CPageStub::SetBackground(CBackgroundStub* stub) {
     m_pBackground = stub;
     if (stub)
         stub->AddUser(this);
+    if (m_pCanvas)
+        m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
 }
 
 void CPageStub::SetForeground(CForegroundStub* stub) {
@@ -115,6 +205,8 @@ void CPageStub::SetForeground(CForegroundStub* stub) {
     m_pForeground = stub;
     if (stub)
         stub->AddUser(this);
+    if (m_pCanvas)
+        m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
 }
 
 void CPageStub::DetachStub(const CanvasStub* stub) {

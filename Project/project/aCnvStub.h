@@ -13,6 +13,33 @@
 
 class CPageNode;
 class CPageStub;
+class CanvasStub;
+class CBackgroundStub;
+class CForegroundStub;
+class ICanvasData;
+
+// A loaded canvas as its stub owns it; made above the project layer.
+class IStubCanvas {
+public:
+    virtual ICanvasData* GetCanvasData() = 0;
+    // Page canvases: the stubs of their background and foreground.
+    virtual void SetLayerStubs(CBackgroundStub* background, CForegroundStub* foreground) = 0;
+    virtual void DeleteCanvas() = 0;
+
+protected:
+    ~IStubCanvas() {}
+};
+
+// The document as the stubs see it: makes the canvas of a stub and loads its
+// data from the package. One per process.
+class ICanvasHost {
+public:
+    virtual IStubCanvas* MakeCanvas(CanvasStub* stub) = 0;
+    virtual HRESULT LoadCanvasData(ICanvasData* canvas) = 0;
+
+protected:
+    ~ICanvasHost() {}
+};
 
 // Stub kinds (GetKind), the same numbers as the canvas kinds.
 enum { STUB_PAGE = 1, STUB_BACKGROUND = 2, STUB_FOREGROUND = 3 };
@@ -46,12 +73,28 @@ public:
     void SetTemporary(BOOL on);
     BOOL IsTemporary() const { return m_temporary; }
     int GetRefCount() const { return m_refCount; }
+
+    // Makes and loads the canvas; see the kinds.
+    virtual HRESULT LoadCanvas();
+    void UnloadCanvas();
+    // AddRef and load on demand; null when a page or foreground failed.
+    virtual IStubCanvas* GetCanvas();
+    // Release; at 0 the canvas is unloaded.
+    void ReleaseCanvas();
+    IStubCanvas* GetLoadedCanvas() const { return m_pCanvas; }
+    static void SetCanvasHost(ICanvasHost* host);
+    static ICanvasHost* GetCanvasHost();
+
     // Position in its list, given by the numbering operations.
     int GetNumber() const { return m_number; }
     void SetNumber(int n) { m_number = n; }
 
 protected:
-    IUnknown* m_pSite;  // not owned
+    // The common part of loading, once the canvas exists.
+    HRESULT LoadCommon();
+
+    IUnknown* m_pSite;       // not owned
+    IStubCanvas* m_pCanvas;  // owned while loaded
     char m_name[16];
     BYTE m_temporary;
     BYTE m_modified;
@@ -83,6 +126,8 @@ protected:
 class CBackgroundStub : public CUsedStub {
 public:
     int GetKind() const override { return STUB_BACKGROUND; }
+    // The load's result is ignored: the canvas shows what was read.
+    IStubCanvas* GetCanvas() override;
 };
 
 class CForegroundStub : public CUsedStub {
@@ -99,6 +144,8 @@ public:
     // Cut to 127 bytes.
     void SetTitle(const char* title) override;
     int GetKind() const override { return STUB_PAGE; }
+    // A page that cannot load opens empty and temporary.
+    HRESULT LoadCanvas() override;
 
     // The page leaves the old stub's users and enters the new one's.
     void SetBackground(CBackgroundStub* stub);

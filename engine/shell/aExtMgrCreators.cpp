@@ -7,6 +7,9 @@
 PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 
 // The thirteen transition plug-ins, in the order of their modules.
+#include "aBtnObj.h"
+#include "aGroupObj.h"
+#include "aPicObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -28,5 +31,15 @@ struct TransitionSlots {
             g_builtinClassCreators[BUILTIN_MOVE_PLUGIN + i] = creators[i];
     }
 } g_transitionSlots;
+
+// The object classes built here.
+struct ObjectSlots {
+    ObjectSlots() {
+        g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+        for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
+            g_builtinClassCreators[i] = CreateButtonObject;
+    }
+} g_objectSlots;
 
 }  // namespace

@@ -1,56 +1,120 @@
-// The document and its play site. The site here offers only what start-up
-// needs (document, view); objects reach the document through it.
+// The player's one document: the runtime file, the package and project, the
+// canvases shown, the sequencer and topic manager, the back buffer and its
+// dirty region, and the database object; with its play site.
 #pragma once
 
 #include <windows.h>
 
+#include "aCanvas.h"
+#include "aPlayerSite.h"
 #include "aPrjDoc.h"
+#include "aSequencer.h"
+#include "aTopicMgr.h"
 
-class CPlayerDoc;
 class CProject;
 struct IPackage;
+struct IPixelBuffer;
 class CPlayerView;
 
-class CPlayerSite {
-public:
-    explicit CPlayerSite(CPlayerDoc* doc) : m_pDoc(doc), m_pView(nullptr) {}
-    CPlayerDoc* GetDocument() const { return m_pDoc; }
-    CPlayerView* GetView() const { return m_pView; }
-    void SetView(CPlayerView* view) { m_pView = view; }
+// Database class and interface of the database component.
+extern const CLSID CLSID_MavroDBCore;
+extern const IID IID_IDBCoreItf;
 
-private:
-    CPlayerDoc* m_pDoc;
-    CPlayerView* m_pView;
-};
-
-class CPlayerDoc : public IProjectDocument {
+class CPlayerDoc : public IProjectDocument,
+                   public ICanvasHost,
+                   public ISequencerOwner,
+                   public ISiteDocument {
 public:
-    CPlayerDoc();
+    // The registry of object classes and the player's type library 1; by
+    // default the application's and the registered one.
+    explicit CPlayerDoc(IModuleRegistry* registry = nullptr, ITypeLib* typeLib = nullptr);
     virtual ~CPlayerDoc();
     CPlayerDoc(const CPlayerDoc&) = delete;
     CPlayerDoc& operator=(const CPlayerDoc&) = delete;
 
-    // What the project model asks of its document.
+    // IProjectDocument
     CProject* GetProject() override { return m_pProject; }
     const char* GetRuntimePath() override { return m_path; }
     HWND GetViewWindow() override;
     BOOL IsRuntime() override { return TRUE; }
+    // ICanvasHost
+    IStubCanvas* MakeCanvas(CanvasStub* stub) override;
+    HRESULT LoadCanvasData(ICanvasData* canvas) override;
+    // ISequencerOwner
+    void GivePageClock(DWORD ms) override { m_clock = ms; }
+    void NotifyCanvases(DWORD code) override;
+    void ResetCanvasObjects() override;
+    // ISiteDocument
+    DWORD GetPageClockValue() override { return m_clock; }
+    void* GetCurrentCanvasObject() override { return m_pCurrent; }
+    void* GetProjectObject() override { return m_pProject; }
+    void* GetMediaManagerObject() override;
+    void* GetDatabaseObject() override { return m_pDatabase; }
+    ISequencer* GetSequencerObject() override { return m_pSequencer; }
+    bool FindShownObject(const char* name, DWORD* typeId) override;
+    void InvalidateLogical(const RECT* rect) override;
+    HWND GetViewHandle() override { return GetViewWindow(); }
 
     // Opens the runtime package and prepares the entry page.
     HRESULT Open(const char* path);
     BOOL StartPresentation();
     void StartRun();
     void StopRun();
+    void OnCommand(UINT id);
+    void OnNavigate(UINT id);
+    void GoHistory(UINT id);
+    CanvasStub* FindPageFor(UINT id, CanvasStub* stub);
+    void ShowPage(CanvasStub* stub, bool record);
+    void OnPageAction();
+    bool ChangeCanvasTo(CanvasStub* stub);
+    void SetCurrentCanvas(CCanvas* canvas) { m_pCurrent = canvas; }
+    void SetPageClock(DWORD ms) { m_clock = ms; }
+    // The update region in logical units: objects (or the transition
+    // frame) drawn into the back buffer.
+    void InvalidateRegion(HRGN region);
+    void RedrawRegion(const RECT* rect);
+    void OnDatabaseNotice(WPARAM wParam, LPARAM lParam);
+    HRESULT InitDatabase(bool allowDisable);
+    HRESULT InitialDatabase(const char* path, const char* password, const char* systemPath,
+                            DWORD flags);
+    HRESULT ReRegistryMavroDBIfNot();
+    HRESULT ReRegistryMavroDBIfErr();
 
-    CPlayerSite* GetSite() { return &m_site; }
-    CPlayerView* GetView() const { return m_site.GetView(); }
+    CPlayerSite* GetSite() { return m_pSite; }
+    CPlayerSite* GetPlaySite() { return m_pSite; }
+    CPlayerView* GetView() const;
+    void SetView(CPlayerView* view);
     const char* GetPath() const { return m_path; }
     bool IsOpened() const { return m_opened; }
+    CCanvasSet* GetCanvasSet() const { return m_pSet; }
+    CCanvas* GetCurrentCanvas() const { return m_pCurrent; }
+    CSequencer* GetSequencer() const { return m_pSequencer; }
+    CTopicManager* GetTopics() { return &m_topics; }
+    IPixelBuffer* GetBackBuffer() const { return m_pBack; }
+    // Makes a back buffer for the logical rectangle (origin at its corner).
+    void CreateBackBuffer(const RECT* logical);
+    // Device to logical through the view (unchanged without one).
+    void DPtoLP(POINT* pt);
+    CPendingRuns* GetPendingRuns() { return &m_runs; }
 
 private:
-    CPlayerSite m_site;
+    void DrawSnapshot(const RECT* box);
+    bool MakeSnapshot();
+    CBackground* ShownBackground() const;
+
+    CPlayerSite* m_pSite;
+    CTopicManager m_topics;
+    CPendingRuns m_runs;
     CProject* m_pProject;
     IPackage* m_pPackage;  // open for the document's whole life
     char m_path[MAX_PATH];
     bool m_opened;
+    DWORD m_clock;
+    HRGN m_dirty;
+    IPixelBuffer* m_pBack;
+    IPixelBuffer* m_pSnapshot;
+    CCanvas* m_pCurrent;
+    CCanvasSet* m_pSet;
+    CSequencer* m_pSequencer;
+    IUnknown* m_pDatabase;
 };

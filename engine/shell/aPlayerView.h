@@ -2,18 +2,36 @@
 #pragma once
 
 #include "bAppModule.h"
+#include "bDBRecords.h"
 #include "bWindow.h"
 
 class CPlayerDoc;
 
+// Resources of the view.
+enum {
+    IDR_VIEW_MENU = 133,
+    IDR_VIEW_ACCEL = 202,
+    IDS_DB_CAPTION = 31495,
+    IDS_DB_WARNING = 34500,
+    IDS_DISPLAY_NAME = 34501,
+};
+
+// The player's window message carrying a command packet (the database
+// component's notices are WM_DB_NOTICE of its records).
+enum { WM_PLAYER_COMMAND = 2047 };
+
 class CPlayerView : public CWindowImplBase, public CMessageFilter {
 public:
-    explicit CPlayerView(CPlayerDoc* doc) : m_pDoc(doc) {}
+    explicit CPlayerView(CPlayerDoc* doc);
+    ~CPlayerView() override;
 
     // Creates the top-level window, not shown yet.
     HWND CreateMainWindow(const char* title);
-    // Shows the window borderless and maximised.
-    void AttachWindow();
+    // Takes the window over: borderless, maximised, ticking.
+    BOOL AttachWindow();
+    void Refresh();
+    void UpdateLayout();
+    void SetTicking();
 
     BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -25,13 +43,45 @@ public:
 
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled);
 
+    // Logical page units centred in the client area.
+    void PrepareDC(HDC dc);
+    void LPtoDPRect(RECT* rect);
+    void LPtoDPPoint(POINT* pt);
+    void DPtoLPPoint(POINT* pt);
+    void DPtoLPPoints(POINT* pts);
+
+    void OnPaint();
+    LRESULT EraseBackground(HDC dc);
+    void Render(HDC paint);
+    // The context menu as the project's options build it (the caller
+    // destroys it); null when the options show none.
+    HMENU BuildContextMenu();
+    void SetPageSize(LONG w, LONG h) {
+        m_pageWidth = w;
+        m_pageHeight = h;
+    }
+    LONG GetPageWidth() const { return m_pageWidth; }
+    LONG GetPageHeight() const { return m_pageHeight; }
+    CPlayerDoc* GetDocument() const { return m_pDoc; }
+
+    static LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static const char kClassName[];
 
 private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowContextMenu(LPARAM lParam);
+
     CPlayerDoc* m_pDoc;
+    WNDPROC m_previous;
+    LONG m_pageWidth, m_pageHeight;
+    HRGN m_update;
+    HCURSOR m_savedCursor;
+    HACCEL m_accel;
 };
 
 // Window-handle map: process-wide, guarded by one critical section.
 bool WndMapAdd(HWND window, CPlayerView* view);
 void WndMapRemove(HWND window);
+// The view of the window, or of its nearest mapped ancestor; null when none.
 CPlayerView* WndMapLookup(HWND window);

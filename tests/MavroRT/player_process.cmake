@@ -82,17 +82,21 @@ file(WRITE ${WORK}/nohead.mrt "${kb}")
 execute_process(COMMAND ${EMULATOR} ${player} /r "${WORK}/nohead.mrt" RESULT_VARIABLE rc TIMEOUT 60)
 expect_log("Cannot locate header of RTFile(")
 
-# A written work opens and pre-loads (its media ini is looked for beside it);
-# the run ends where page canvases would load.
+# A written work opens and pre-loads (its media ini is looked for beside it),
+# shows its pages one after another on their hold times and ends itself with
+# the last page's automatic action: exit code 1.
 execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/work.mrt RESULT_VARIABLE rc TIMEOUT 60)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "mkwork: exit ${rc}")
 endif()
 execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/work.mrt RESULT_VARIABLE rc TIMEOUT 60)
-if(NOT rc EQUAL 0)
+if(NOT rc EQUAL 1)
   message(FATAL_ERROR "work: exit ${rc}")
 endif()
 expect_log("work.ini not exists")
+foreach(page Part1 Part1a Part2 End)
+  expect_log("ChangeCanvasTo: ${page}")
+endforeach()
 file(READ ${log} text)
 string(FIND "${text}" "Cannot open rtFile" at)
 if(NOT at EQUAL -1)
@@ -139,7 +143,7 @@ if(NOT rc EQUAL 0 OR NOT EXISTS "${WORK}/作品/演示.mrt")
 endif()
 execute_process(COMMAND ${cnenv} ${EMULATOR} ${player} -r "作品\\演示.mrt"
                 WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc TIMEOUT 60)
-if(NOT rc EQUAL 0)
+if(NOT rc EQUAL 1)
   message(FATAL_ERROR "Chinese path: exit ${rc}")
 endif()
 expect_no_log("Cannot open rtFile")

@@ -53,7 +53,13 @@ public:
     STDMETHOD(GetScriptContext)(void** out) override { return Nothing(out); }
     STDMETHOD(GetFunctionManager)(void** out) override { return Nothing(out); }
     STDMETHOD(GetProjectService)(void** out) override { return Nothing(out); }
-    STDMETHOD(GetCodecManager)(void** out) override { return Nothing(out); }
+    // The picture codec list (a PictureCodecManager), when a test gives one.
+    STDMETHOD(GetCodecManager)(void** out) override {
+        if (!codecs)
+            return Nothing(out);
+        *out = codecs;
+        return S_OK;
+    }
     STDMETHOD(GetExpression)(IExpression** out) override { return Nothing(out); }
     STDMETHOD(GetExpression2)(IExpression** out) override { return Nothing(out); }
     STDMETHOD(GetPageClock)(DWORD* out) override;
@@ -104,6 +110,7 @@ public:
     IObjectCreator* creator = nullptr;
     IUnknown* toolTip = nullptr;
     IMediaManager* media = nullptr;
+    void* codecs = nullptr;
     HWND view = nullptr;
     std::vector<RECT> invalidated;
 };

@@ -78,3 +78,65 @@ inline std::vector<uint8_t> StaticAbilityRecord(int32_t id, const std::wstring& 
     r.I32(id).U32((uint32_t)name.size()).Wide(name).U32((uint32_t)data.size() + 4).Bytes(data);
     return r.bytes;
 }
+
+// The picture object's record after the shared prefix: flags, media name as a
+// stream string (count with the NUL), media size, ratio, 8 reserved, clip
+// left and top, 8 reserved, start and end colour, tolerance, then the
+// database link's record (flags, position, two empty names).
+struct PictureRecord {
+    uint32_t flags = 4;
+    std::wstring name;
+    int32_t mediaWidth = 0, mediaHeight = 0, ratio = 100;
+    int32_t clipLeft = 0, clipTop = 0;
+    uint32_t startColor = 0, endColor = 0;
+    int32_t tolerance = 0;
+};
+inline std::vector<uint8_t> WritePictureRecord(const PictureRecord& p) {
+    RecordBytes r;
+    r.U32(p.flags);
+    if (p.name.empty())
+        r.U32(0);
+    else
+        r.U32((uint32_t)p.name.size() + 1).Wide(p.name).Zeros(2);
+    r.I32(p.mediaWidth).I32(p.mediaHeight).I32(p.ratio).Zeros(8);
+    r.I32(p.clipLeft).I32(p.clipTop).Zeros(8);
+    r.U32(p.startColor).U32(p.endColor).I32(p.tolerance);
+    r.U32(0).I32(0).U32(0).U32(0);
+    return r.bytes;
+}
+
+// The group object's record (read by the container extension's load, after
+// the event procedure's record): not used, flags, entry child, exit child,
+// initial child, current child, third value, delay in milliseconds.
+struct GroupRecord {
+    uint32_t flags = 0;
+    int32_t entryChild = 0, exitChild = 0, initialChild = 0, currentChild = 0;
+    int32_t thirdValue = 0, delay = 100;
+};
+inline std::vector<uint8_t> WriteGroupRecord(const GroupRecord& g) {
+    RecordBytes r;
+    r.U32(0).U32(g.flags).I32(g.entryChild).I32(g.exitChild).I32(g.initialChild);
+    r.I32(g.currentChild).I32(g.thirdValue).I32(g.delay);
+    return r.bytes;
+}
+
+// The button object's record (read by the container extension's load, after
+// the event procedure's record): value, max value, flags, type, style, frame
+// colour, the caption's font record, face count n, n alias indexes, then n
+// faces (the fill's record, effect count m, m times class identifier and the
+// effect's record).
+struct ButtonRecord {
+    int32_t value = 0, maxValue = 0, flags = 1, type = 0, style = 0;
+    uint32_t frameColor = 0;
+    std::vector<uint8_t> caption;  // the font object's record
+    std::vector<int32_t> alias;
+    std::vector<std::vector<uint8_t>> faces;  // each: fill record, count, effects
+};
+inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
+    RecordBytes r;
+    r.I32(b.value).I32(b.maxValue).I32(b.flags).I32(b.type).I32(b.style).U32(b.frameColor);
+    r.Bytes(b.caption).U32((uint32_t)b.alias.size());
+    for (int32_t a : b.alias) r.I32(a);
+    for (const auto& f : b.faces) r.Bytes(f);
+    return r.bytes;
+}

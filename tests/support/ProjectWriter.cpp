@@ -189,6 +189,93 @@ std::string MakeEmptyCanvasInfo(int kind) {
 
 namespace {
 
+// The records of ObjData one after another, and where each begins.
+std::string ObjDataBody(const CanvasSpec& c, std::vector<uint32_t>* offsets) {
+    CByteWriter d;
+    for (const CanvasObjectSpec& o : c.objects) {
+        offsets->push_back((uint32_t)d.Size());
+        d.U32(o.marker).Bytes(o.record);
+    }
+    return d.Str();
+}
+
+}  // namespace
+
+std::string MakeCanvasInfo(const CanvasSpec& c) {
+    std::vector<uint32_t> offsets;
+    ObjDataBody(c, &offsets);
+    CByteWriter body;
+    for (size_t i = 0; i < c.objects.size(); ++i) {
+        const CanvasObjectSpec& o = c.objects[i];
+        body.U32(o.kept).U32(o.typeId);  // the 24-byte object record
+        for (int32_t v : o.schedule) body.U32((uint32_t)v);
+        body.WideFixed(o.name.c_str(), 32)                          // 24: name
+            .U32((uint32_t)o.group)                                 // 88: group index
+            .U32(o.offset >= 0 ? (uint32_t)o.offset : offsets[i]);  // 92: record offset
+    }
+    body.Bytes(c.eventRecord).Bytes(c.variables).Bytes(c.properties);
+    std::string packed = MakeBody(body.Str(), c.mode);
+    uint32_t count = c.count >= 0 ? (uint32_t)c.count : (uint32_t)c.objects.size();
+    CByteWriter w;
+    w.U32(32)                                 // 0: header size
+        .U32((uint32_t)(32 + packed.size()))  // 4: whole stream
+        .U32((uint32_t)c.kind)                // 8: kind
+        .U32(c.version)                       // 12: record format version
+        .U32(96 * count)                      // 16: table size
+        .U32(count)                           // 20: objects
+        .U32((uint32_t)c.mode)                // 24: body mode
+        .U32(0);                              // 28
+    return w.Str() + packed;
+}
+
+std::string MakeObjData(const CanvasSpec& c) {
+    if (c.objects.empty())
+        return std::string();
+    std::vector<uint32_t> offsets;
+    return MakeBody(ObjDataBody(c, &offsets), c.mode);
+}
+
+std::string SolidFillRecord(uint32_t color, int mode, int pattern, uint32_t patternColor,
+                            uint8_t flags) {
+    CByteWriter w;
+    w.U8(255)
+        .U8(flags)
+        .U16(0)                  // alpha, flags
+        .U32(0)                  // 4: type solid
+        .U32((uint32_t)mode)     // 8: mode (1 fill, 2 pattern)
+        .U32((uint32_t)pattern)  // 12: pattern
+        .U32(patternColor)       // 16: pattern colour
+        .U32(4)                  // 20: inner size
+        .U32(color);             // the solid fill's colour
+    return w.Str();
+}
+
+std::string BackgroundProperties(int32_t width, int32_t height, const std::string& fill) {
+    CByteWriter w;
+    w.U32((uint32_t)width).U32((uint32_t)height).Bytes(fill);
+    return w.Str();
+}
+
+std::string PageProperties(const PageProps& p) {
+    CByteWriter w;
+    w.U32(p.flags).U32(p.hold).U32(p.enter).U32(p.leave).U32(p.action);
+    w.WideFixed(p.label.c_str(), 16);
+    w.Zeros(48).Zeros(48);  // enter and leave effects: no plug-ins
+    uint32_t n = p.soundPath.empty() ? 0 : (uint32_t)p.soundPath.size() + 1;
+    w.U32(p.soundFirst).U32(n);
+    if (n)
+        w.WideFixed(p.soundPath.c_str(), n);
+    for (uint32_t v : p.soundValues) w.U32(v);
+    if (p.flags & 8) {
+        w.U32((uint32_t)p.text.size());
+        if (!p.text.empty())
+            w.Bytes(WideUnits(p.text, p.text.size()));
+    }
+    return w.Str();
+}
+
+namespace {
+
 bool Omitted(const WorkSpec& w, const char* name) {
     return std::find(w.omit.begin(), w.omit.end(), std::string(name)) != w.omit.end();
 }
@@ -233,8 +320,9 @@ HRESULT PutCanvases(CPackageWriter& pw, const WorkSpec& w, const char* storage,
         auto it = w.canvasInfo.find(n);
         hr = pw.AddStream("CanvasInfo",
                           it != w.canvasInfo.end() ? it->second : MakeEmptyCanvasInfo(kind));
+        auto data = w.objData.find(n);
         if (SUCCEEDED(hr))
-            hr = pw.AddStream("ObjData", std::string());
+            hr = pw.AddStream("ObjData", data != w.objData.end() ? data->second : std::string());
         HRESULT end = pw.EndStorage();
         if (SUCCEEDED(hr))
             hr = end;

@@ -116,6 +116,47 @@ std::string MakeOldMediaIndex(const std::vector<FolderRecord>& folders,
 // A "MediaData" stream: version 8 on, media header and body; else plain.
 std::string MakeMediaStream(const std::string& bytes, int minor = 16, int mode = 2);
 
+// A canvas's streams: "CanvasInfo" (32-byte header, then in `mode` the
+// object table, the event record, the variables and the kind's properties)
+// and "ObjData" (in `mode`: per object the marker 0x55667788 and its record).
+struct CanvasObjectSpec {
+    uint32_t kept = 0;
+    uint32_t typeId = 0;
+    int32_t schedule[4] = {0, 100, -1, 100};
+    std::string name;
+    int32_t group = -1;
+    std::string record;   // the bytes after the marker
+    int64_t offset = -1;  // the table's offset; -1: where the record lies
+    uint32_t marker = 0x55667788;
+};
+struct CanvasSpec {
+    int kind = 1;
+    uint32_t version = 3;
+    int mode = 2;
+    std::vector<CanvasObjectSpec> objects;
+    int64_t count = -1;                              // the header's object count; -1: the objects'
+    std::string eventRecord = std::string(4, '\0');  // an event set of no lists
+    std::string variables = std::string(4, '\0');    // no variables
+    std::string properties;
+};
+std::string MakeCanvasInfo(const CanvasSpec& canvas);
+std::string MakeObjData(const CanvasSpec& canvas);
+// A fill record: alpha, flags, type 0 (solid), mode, pattern, pattern
+// colour, inner size 4, the colour.
+std::string SolidFillRecord(uint32_t color, int mode = 1, int pattern = 0,
+                            uint32_t patternColor = 0, uint8_t flags = 0);
+std::string BackgroundProperties(int32_t width, int32_t height, const std::string& fill);
+struct PageProps {
+    uint32_t flags = 3;
+    uint32_t hold = 10000, enter = 0, leave = 0, action = 1108;
+    std::string label;
+    uint32_t soundFirst = 0;
+    std::string soundPath;
+    uint32_t soundValues[10] = {0, 0, 0, 0, 0, 0, 0, 0, 1000, 0};
+    std::string text;  // with flag bit 3
+};
+std::string PageProperties(const PageProps& page);
+
 // A whole work. Streams left empty are written from the lists; a stream
 // named in `omit` is not written at all.
 struct WorkSpec {
@@ -130,6 +171,7 @@ struct WorkSpec {
     // Canvas storages: stub name -> CanvasInfo bytes (ObjData is empty).
     // Without an entry a stub gets a storage with a minimal CanvasInfo.
     std::map<std::string, std::string> canvasInfo;
+    std::map<std::string, std::string> objData;  // stub name -> ObjData bytes
     bool writeCanvases = true;
     std::map<std::string, std::string> overrides;  // stream name -> exact bytes
     // Stream name -> bytes of zeros that follow its content without being

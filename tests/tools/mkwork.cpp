@@ -1,9 +1,12 @@
 // Writes the sample work: a runtime package with a project header, a small
-// page tree over two backgrounds and a foreground, a media folder and an
-// embedded sound. Usage: mkwork <package path> [damage]
+// page tree over two backgrounds (a green fill, a patterned one) and a
+// foreground, a media folder and an embedded sound. Each page holds 2 s and
+// goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
 // or "past-index" (its packed length running past the file's end).
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <string>
 
@@ -25,6 +28,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     CoInitialize(nullptr);
+    // "hold=<ms>" sets the pages' hold time (2000 by default).
+    uint32_t hold = 2000;
+    if (argc > 2 && strncmp(argv[2], "hold=", 5) == 0) {
+        hold = (uint32_t)strtoul(argv[2] + 5, nullptr, 10);
+        --argc;
+    }
     WorkSpec w;
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
@@ -38,6 +47,29 @@ int main(int argc, char** argv) {
     w.backgrounds = {"Paper", "Night"};
     w.foregrounds = {"Bar"};
     w.folders = {{"r0", ""}, {"media", "$r0\\media\\"}};
+    // The pages go on alone (option bit 6) after their hold time; the last
+    // one ends the run (automatic action 1003).
+    w.prjInfo.options = 171 | 0x40;
+    CanvasSpec paper, night, bar;
+    paper.kind = night.kind = 2;
+    bar.kind = 3;
+    paper.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
+    // Night: dark blue with a yellow pattern (mode 2, pattern 3).
+    night.properties =
+        BackgroundProperties(800, 600, SolidFillRecord(0x00400000, 2, 3, 0x0000FFFF));
+    w.canvasInfo["Paper"] = MakeCanvasInfo(paper);
+    w.canvasInfo["Night"] = MakeCanvasInfo(night);
+    w.canvasInfo["Bar"] = MakeCanvasInfo(bar);
+    const char* names[] = {"Home", "Part1", "Part1a", "Part2", "End"};
+    for (const char* n : names) {
+        CanvasSpec page;
+        PageProps props;
+        props.flags = 0;
+        props.hold = hold;
+        props.action = std::string(n) == "End" ? 1003 : 1108;
+        page.properties = PageProperties(props);
+        w.canvasInfo[n] = MakeCanvasInfo(page);
+    }
     w.items = {EmbeddedItem("beep.wav", 4, 1020), FileItem("music", "$media\\music.mid", 4, 1024)};
     w.mediaData = {{"beep.wav", SilentWave()}};
     if (argc > 2) {

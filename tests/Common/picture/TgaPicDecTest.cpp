@@ -45,6 +45,44 @@ TEST(TgaDecoder, TrueColourRowsAreTakenBottomRowFirst) {
     EXPECT_EQ(d.alpha, 1);
 }
 
+TEST(TgaDecoder, RowsStoredFromTheTopAreShownUpright) {
+    // The same 2 x 2 picture, rows stored bottom first (descriptor 0) and top
+    // first (descriptor bit 5), in 24, 32 and 8 bits.
+    const struct {
+        int depth, imageType;
+        std::vector<uint8_t> bottomRow, topRow;
+    } cases[] = {
+        {24, 2, {1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}},
+        {32, 2, {1, 2, 3, 255, 4, 5, 6, 255}, {7, 8, 9, 255, 10, 11, 12, 255}},
+        {8, 3, {10, 20}, {30, 40}},
+    };
+    for (const auto& c : cases) {
+        Decoded decoded[2];
+        for (int top = 0; top < 2; ++top) {
+            CByteWriter w = TgaHeader(0, 0, c.imageType, 2, 2, c.depth);
+            std::vector<uint8_t> bytes = w.Vector();
+            bytes[17] = top ? 0x20 : 0;  // descriptor
+            const auto& first = top ? c.topRow : c.bottomRow;
+            const auto& second = top ? c.bottomRow : c.topRow;
+            bytes.insert(bytes.end(), first.begin(), first.end());
+            bytes.insert(bytes.end(), second.begin(), second.end());
+            decoded[top] = DecodeWith(kTga, bytes);
+            ASSERT_EQ(decoded[top].hr, S_OK) << c.depth << " " << top;
+        }
+        // Compared as shown: top row first.
+        std::vector<uint32_t> shown[2];
+        for (int k = 0; k < 2; ++k) {
+            const picfix::Dib32& d = decoded[k].dib;
+            for (int y = 0; y < d.height; ++y) {
+                int row = d.topDown ? y : d.height - 1 - y;
+                for (int x = 0; x < d.width; ++x) shown[k].push_back(d.At(x, row));
+            }
+        }
+        EXPECT_EQ(shown[0], shown[1]) << c.depth;
+        EXPECT_NE(shown[0][0], shown[0][2]) << "the two rows differ";
+    }
+}
+
 TEST(TgaDecoder, EightBitPicturesUseTheColourMapOrAGreyRamp) {
     // Grey (type 3, no map): index i is (i, i, i); output is top-down.
     CByteWriter w = TgaHeader(0, 0, 3, 2, 2, 8);

@@ -1,0 +1,127 @@
+// The members a kind's dual interface adds after the common ones, answered
+// with E_NOTIMPL until the kind gives its own: a class of the kind that has
+// no behaviour of its own (test and placeholder kinds) stays complete.
+#pragma once
+
+#include "MavroRT_h.h"
+
+class PictureDispDefaults : public IPictureDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMuti)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMuti)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSameProportion)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSameProportion)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(MultipleObj)(LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjClipTop)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjClipTop)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjClipLeft)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjClipLeft)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAutoZoom)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAutoZoom)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjColorKey)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjColorKey)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStartColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStartColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEndColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEndColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjColorKeyRange)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjColorKeyRange)(LONG) override { return E_NOTIMPL; }
+};
+
+// The group's dual interface with the slots after it: three editing members,
+// then the calls its children make (entering 41, holding 42, leaving 43,
+// exiting 44) and the radio button's radio-select (45), as the group's
+// private interface reaches them on the same pointer.
+class GroupDispDefaults : public IGroupDispObj {
+public:
+    STDMETHOD(SetSelectMode)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SwitchSelectMode)() override { return E_NOTIMPL; }
+    STDMETHOD(SetDelayTime)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SelectSubObject)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(SelectFirstSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(SelectLastSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(SelectPreviousSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(SelectNextSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(PlayAnimation)() override { return E_NOTIMPL; }
+    STDMETHOD(StopAndRewind)() override { return E_NOTIMPL; }
+    STDMETHOD(Pause)() override { return E_NOTIMPL; }
+    STDMETHOD(SwitchAnimationMode)() override { return E_NOTIMPL; }
+    STDMETHOD(VisibleFirstSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(VisibleLastSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(VisiblePreviousSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(VisibleNextSubObject)() override { return E_NOTIMPL; }
+    STDMETHOD(SetRadioState)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(get_SubObjCount)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_CurrentSubObj)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_CurrentRadioState)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_SelectMode)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_AnimationMode)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_DelayTime)(LONG*) override { return E_NOTIMPL; }
+
+    // New slots, in this order.
+    STDMETHOD(GetSequenceFlag)(LONG* out) { return Nothing(out); }  // 38
+    STDMETHOD(SetSequenceFlag)(LONG) { return E_NOTIMPL; }          // 39
+    STDMETHOD(GetEntryRule)(LONG* out) { return Nothing(out); }     // 40
+    STDMETHOD_(int, ChildEnter)(IUnknown*) { return 0; }            // 41
+    STDMETHOD(ChildHold)(IUnknown*) { return S_OK; }                // 42
+    STDMETHOD(ChildLeave)(IUnknown*) { return S_OK; }               // 43
+    STDMETHOD(ChildExit)(IUnknown*) { return S_OK; }                // 44
+    STDMETHOD(RadioSelect)(IDispatch*) { return S_OK; }             // 45
+    STDMETHOD(SetEntryRule)(LONG) { return E_NOTIMPL; }             // 46
+    STDMETHOD(GetExitRule)(LONG* out) { return Nothing(out); }      // 47
+    STDMETHOD(SetExitRule)(LONG) { return E_NOTIMPL; }              // 48
+    STDMETHOD(GetEntryChild)(LONG* out) { return Nothing(out); }    // 49
+    STDMETHOD(SetEntryChild)(LONG) { return E_NOTIMPL; }            // 50
+    STDMETHOD(GetExitChild)(LONG* out) { return Nothing(out); }     // 51
+    STDMETHOD(SetExitChild)(LONG) { return E_NOTIMPL; }             // 52
+    STDMETHOD(GetInitialChild)(LONG* out) { return Nothing(out); }  // 53
+    STDMETHOD(SetInitialChild)(LONG) { return E_NOTIMPL; }          // 54
+    STDMETHOD(GetThirdValue)(LONG* out) { return Nothing(out); }    // 55
+    STDMETHOD(SetThirdValue)(LONG) { return E_NOTIMPL; }            // 56
+
+protected:
+    static HRESULT Nothing(LONG* out) {
+        if (out)
+            *out = 0;
+        return E_NOTIMPL;
+    }
+};
+
+struct IPixelBuffer;
+struct ButtonFace;
+
+// The button's dual interface, then its private operations in slot order.
+class ButtonDispDefaults : public IButtonDispObj {
+public:
+    STDMETHOD(get_ObjMaxValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEnable)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEnable)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjDrawFrame)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjDrawFrame)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMaxType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStyle)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStyle)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMaxStyle)(INT, LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjFrameColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjFrameColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextAlign)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextAlign)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextContent)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextContent)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextColor)(LONG) override { return E_NOTIMPL; }
+
+    // New slots, in this order.
+    STDMETHOD(GetLook)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetMaxValue)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetFace)(LONG, LONG, ButtonFace**) { return E_NOTIMPL; }
+    STDMETHOD(GetStyleName)(LONG, BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(RenderFacePreview)(LONG, LONG, ButtonFace*, IPixelBuffer**) { return E_NOTIMPL; }
+};

@@ -1,0 +1,143 @@
+// The play site: the one object through which presentation objects, the
+// project's services and the database component reach the running document;
+// and the per-canvas object site it makes (slot 27).
+#pragma once
+
+#include "aEventSet.h"
+#include "aObjItf.h"
+#include "aSequencer.h"
+
+class CPlayerDoc;
+class ObjectCreator;
+class PictureCodecManager;
+class IModuleRegistry;
+
+// What the site asks of its document beyond the project model.
+class ISiteDocument {
+public:
+    virtual DWORD GetPageClockValue() = 0;
+    virtual void* GetCurrentCanvasObject() = 0;
+    virtual void* GetProjectObject() = 0;
+    virtual void* GetMediaManagerObject() = 0;
+    virtual void* GetDatabaseObject() = 0;
+    virtual ISequencer* GetSequencerObject() = 0;
+    // The kind word of the named object of the shown pages; false when none.
+    virtual bool FindShownObject(const char* name, DWORD* typeId) = 0;
+    // Invalidates a device rectangle of the view window (with erase).
+    virtual void InvalidateLogical(const RECT* rect) = 0;
+    virtual HWND GetViewHandle() = 0;
+
+protected:
+    ~ISiteDocument() {}
+};
+
+// The action queue of the event processor until the interpreter lands:
+// runs are kept and dropped by RunPending.
+class CPendingRuns : public IActionQueue {
+public:
+    virtual ~CPendingRuns();
+    void QueueActionList(CActionRun* run) override;
+    HRESULT RunPending() override;
+    int RunCount() const { return m_ran; }
+
+private:
+    std::vector<CActionRun*> m_pending;
+    int m_ran = 0;
+};
+
+class CPlayerSite : public IPlayerSite {
+public:
+    CPlayerSite();
+    virtual ~CPlayerSite();
+    CPlayerSite(const CPlayerSite&) = delete;
+    CPlayerSite& operator=(const CPlayerSite&) = delete;
+
+    void SetDocument(ISiteDocument* doc, void* docObject) {
+        m_pDoc = doc;
+        m_pDocObject = docObject;
+    }
+    // Root creator (over the registry), codec manager, tooltip, tick thread.
+    HRESULT CreateRoot(IModuleRegistry* registry, ITypeLib* typeLib);
+    CEventProcFactory* GetEventProcFactory() { return &m_procs; }
+    TickThread* GetTicks() { return m_pTicks; }
+    void SetEventProcessor(IActionQueue* queue) { m_pQueue = queue; }
+
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
+    STDMETHOD(InvalidateRect)(const RECT* rect) override;
+    STDMETHOD(InvalidateRgn)(HRGN region) override;
+    STDMETHOD(GetMediaManager)(IMediaManager** out) override;
+    STDMETHOD(GetDocument)(void** out) override;
+    STDMETHOD(GetTickThread)(void** out) override;
+    STDMETHOD(GetSequencer)(ISequencer** out) override;
+    STDMETHOD(GetRootCreator)(IObjectCreator** out) override;
+    STDMETHOD(GetEventProcessor)(void** out) override;
+    STDMETHOD(GetScriptContext)(void** out) override;
+    STDMETHOD(GetFunctionManager)(void** out) override;
+    STDMETHOD(GetProjectService)(void** out) override;
+    STDMETHOD(GetCodecManager)(void** out) override;
+    STDMETHOD(GetExpression)(IExpression** out) override;
+    STDMETHOD(GetExpression2)(IExpression** out) override;
+    STDMETHOD(GetPageClock)(DWORD* out) override;
+    STDMETHOD(GetCurrentCanvas)(void** out) override;
+    STDMETHOD(GetDatabase)(void** out) override;
+    STDMETHOD(GetProject)(void** out) override;
+    STDMETHOD(GetMediaService)(void** out) override;
+    STDMETHOD(GetSoundRecorder)(void** out) override;
+    STDMETHOD(GetVideoCapture)(void** out) override;
+    STDMETHOD(GetDirectDraw)(void** out) override;
+    STDMETHOD(SetDirectDraw)(void* object) override;
+    STDMETHOD(GetToolTipWindow)(IUnknown** out) override;
+    STDMETHOD(CreateForwarder)(void* canvas, IUnknown* target, IUnknown** out) override;
+    STDMETHOD(GetTraceLog)(ITraceLog** out) override;
+    STDMETHOD(Stub29)(void*, void*) override { return 0; }
+    STDMETHOD(SetProjectFlag)(int, void*) override { return 0; }
+    STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
+    STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
+    STDMETHOD(FindObject)(const char* name, DWORD* typeId) override;
+    STDMETHOD_(BOOL, UsesDirectDraw)() override { return m_pDirectDraw != nullptr; }
+    STDMETHOD_(HWND, GetViewWindow)() override;
+    STDMETHOD_(void*, GetView)() override { return m_pView; }
+    STDMETHOD(SetView)(void* view) override {
+        m_pView = view;
+        return S_OK;
+    }
+    STDMETHOD_(int, GetProjectMinorVersion)() override;
+    STDMETHOD_(BOOL, GetProjectFlag7)() override;
+    STDMETHOD(SetProjectFlag7)(BOOL on) override;
+    STDMETHOD_(BOOL, IsPlayer)() override { return TRUE; }
+    STDMETHOD_(BOOL, IsRunning)() override { return TRUE; }
+    STDMETHOD(SetPlayState)(DWORD state) override {
+        m_playState = state;
+        return S_OK;
+    }
+    STDMETHOD_(BOOL, IsPlaying)() override { return IsRunning() && m_playState == 0; }
+    STDMETHOD_(BOOL, IsPaused)() override { return IsRunning() && m_playState == 1; }
+    STDMETHOD_(BOOL, IsStateTwo)() override { return IsRunning() && m_playState == 2; }
+    STDMETHOD_(DWORD, GetSpareValue)() override { return m_spare; }
+    STDMETHOD(SetSpareValue)(DWORD value) override {
+        m_spare = value;
+        return S_OK;
+    }
+    STDMETHOD_(void, DeleteThis)(UINT flags) override;
+
+private:
+    LONG m_refs;
+    ISiteDocument* m_pDoc;  // back pointer
+    void* m_pDocObject;
+    void* m_pView;
+    ObjectCreator* m_pCreator;
+    PictureCodecManager* m_pCodecs;
+    IToolTipWnd* m_pToolTip;
+    TickThread* m_pTicks;
+    void* m_pDirectDraw;
+    IActionQueue* m_pQueue;  // not owned
+    CEventProcFactory m_procs;
+    DWORD m_spare;
+    DWORD m_playState;
+};
+
+// The object site of one canvas (site slot 27): seven slots passed to the
+// target, five answered from the canvas.
+IObjectSite* CreateObjectSite(IPlayerSite* play, void* canvas, IUnknown* target);

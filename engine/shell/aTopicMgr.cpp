@@ -1,0 +1,387 @@
+#include "aTopicMgr.h"
+
+#include <stdlib.h>
+
+#include "aCanvas.h"
+#include "aPlayerDoc.h"
+#include "aPlayerSite.h"
+#include "aPrjUtil.h"
+#include "aProject.h"
+#include "bStrConv.h"
+#include "bTraceLog.h"
+
+namespace {
+
+const DWORD kActiveXType = 0x03010000;
+
+LPARAM Packed(LONG x, LONG y) {
+    return (LPARAM)(DWORD)(((DWORD)(WORD)y << 16) | (WORD)x);
+}
+
+}  // namespace
+
+CTopicManager::CTopicManager(CPlayerDoc* doc)
+    : m_pDoc(doc),
+      m_pressed(nullptr),
+      m_hover(nullptr),
+      m_leftDownHere(false),
+      m_rightDown(false),
+      m_dragging(false),
+      m_downX(0),
+      m_downY(0),
+      m_dragX(0),
+      m_dragY(0),
+      m_index(-1),
+      m_holdTimer(false),
+      m_savedCursor(nullptr),
+      m_cursorLoaded(false) {}
+
+CTopicManager::~CTopicManager() {}
+
+STDMETHODIMP CTopicManager::QueryInterface(REFIID iid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IObjectEvent))) {
+        *ppv = static_cast<IObjectEvent*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP CTopicManager::FireEvent(DWORD id, DWORD_PTR, DWORD_PTR, DWORD_PTR skip) {
+    if (!skip)
+        if (CCanvasSet* set = m_pDoc->GetCanvasSet())
+            set->OnPageEvent(id);
+    // The application's event part comes with the project's event record.
+    return 0;
+}
+
+void CTopicManager::Init() {
+    TRACE_POINT();
+    CProject* project = m_pDoc->GetProject();
+    m_holdTimer = project && (project->GetOptions() & 0x40);
+    m_pressed = m_hover = nullptr;
+    m_leftDownHere = m_rightDown = m_dragging = false;
+    ClearHistory();
+}
+
+void CTopicManager::PushHistory(CanvasStub* stub) {
+    if (m_index >= 0 && m_index < (int)m_history.size() - 1)
+        m_history.resize((size_t)m_index + 1);
+    m_history.push_back(stub);
+    m_index = (int)m_history.size() - 1;
+}
+
+void CTopicManager::ClearHistory() {
+    m_history.clear();
+    m_index = -1;
+}
+
+CanvasStub* CTopicManager::Back() {
+    if (!CanBack())
+        return nullptr;
+    return m_history[(size_t)--m_index];
+}
+
+CanvasStub* CTopicManager::Forward() {
+    if (!CanForward())
+        return nullptr;
+    return m_history[(size_t)++m_index];
+}
+
+bool CTopicManager::CanBack() const {
+    return !m_history.empty() && m_index > 0;
+}
+
+bool CTopicManager::CanForward() const {
+    return !m_history.empty() && m_index < (int)m_history.size() - 1;
+}
+
+bool CTopicManager::IsPageVisited(const char* name) const {
+    for (CanvasStub* s : m_history)
+        if (s && MbIEqual(s->GetName(), name))
+            return true;
+    return false;
+}
+
+void CTopicManager::ArmPageTimer(bool on) {
+    m_holdTimer = on;
+    DWORD delay = 0xFFFFFFFF;
+    CSequencer* seq = m_pDoc->GetSequencer();
+    if (!seq)
+        return;
+    if (on) {
+        CCanvasSet* set = m_pDoc->GetCanvasSet();
+        CProject* project = m_pDoc->GetProject();
+        CPageCanvas* page = set ? set->page : nullptr;
+        if (page && (page->GetFlags() & PAGE_USE_PROJECT_HOLD) && project)
+            delay = project->GetHoldTime();
+        else if (page)
+            delay = page->GetHoldTime();
+        if (delay != 0xFFFFFFFF)
+            delay += seq->GetClock();
+    }
+    SequencerEntry e = {this, 0, TOPIC_LEAVE, 0};
+    seq->Schedule(delay, &e);
+}
+
+void CTopicManager::HideToolTip() {
+    IUnknown* tip = nullptr;
+    if (CPlayerSite* site = m_pDoc->GetPlaySite())
+        if (SUCCEEDED(site->GetToolTipWindow(&tip)) && tip)
+            static_cast<IToolTipWnd*>(tip)->Hide();
+}
+
+STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
+    CSequencer* seq = m_pDoc->GetSequencer();
+    switch (code) {
+        case TOPIC_ENTER:
+            m_pressed = m_hover = nullptr;
+            if (seq) {
+                seq->Clear();
+                seq->ResetClock();
+            }
+            FireEvent(1220, 0, 0, 0);
+            if (seq)
+                seq->SetClock(0);
+            // Transitions compose with the renders of the display layer; a
+            // page without one holds at once.
+            return Notify(TOPIC_HOLD, 0);
+        case TOPIC_HOLD:
+            if (seq && seq->InTransition())
+                seq->SetTransitionMode(false);
+            FireEvent(1221, 0, 0, 0);
+            if (m_holdTimer)
+                ArmPageTimer(true);
+            return S_OK;
+        case TOPIC_LEAVE:
+            HideToolTip();
+            if (!param) {
+                m_pDoc->OnPageAction();
+                return S_OK;
+            }
+            FireEvent(1222, 0, 0, 0);
+            return Notify(TOPIC_EXIT, param);
+        case TOPIC_EXIT:
+            HideToolTip();
+            if (seq && seq->InTransition())
+                seq->SetTransitionMode(false);
+            FireEvent(1223, 0, 0, 0);
+            if (!m_pDoc->ChangeCanvasTo(reinterpret_cast<CanvasStub*>(param)) && seq)
+                seq->Rewind();
+            m_pressed = m_hover = nullptr;
+            return S_OK;
+        default:
+            return S_OK;
+    }
+}
+
+HRESULT CTopicManager::FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wParam,
+                                       LPARAM lParam) {
+    if (!object || !object->m_event)
+        return 0;
+    HRESULT r = object->m_event->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
+    // Then the parent group, and on while the last one answered non-zero.
+    CComPtr<IUnknown> parent;
+    if (object->m_base)
+        object->m_base->GetParent(&parent);
+    bool first = true;
+    while (parent && (first || r)) {
+        first = false;
+        CComPtr<IObjectEvent> ev;
+        parent->QueryInterface(__uuidof(IObjectEvent), reinterpret_cast<void**>(&ev));
+        if (!ev)
+            break;
+        r = ev->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
+        CComPtr<IObjectBase> base;
+        parent->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
+        CComPtr<IUnknown> next;
+        if (base)
+            base->GetParent(&next);
+        parent = next;
+    }
+    return r;
+}
+
+void CTopicManager::ToPageLevels(DWORD id, DWORD secondId, WPARAM wParam, LPARAM lParam) {
+    CCanvasSet* set = m_pDoc->GetCanvasSet();
+    if (set) {
+        CCanvas* order[3] = {set->foreground, set->page, set->background};
+        for (CCanvas* c : order) {
+            if (!c)
+                continue;
+            HRESULT a = c->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
+            HRESULT b = 1;
+            if (secondId)
+                b = c->FireEvent(secondId, wParam, (DWORD_PTR)lParam, 0);
+            if (a == 0 || b == 0)
+                return;
+        }
+    }
+    FireEvent(id, wParam, (DWORD_PTR)lParam, 1);
+}
+
+LRESULT CTopicManager::OnInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CSequencer* seq = m_pDoc->GetSequencer();
+    if (seq && seq->InTransition())
+        return 1;
+    return DispatchInput(window, message, wParam, lParam);
+}
+
+LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!m_cursorLoaded) {
+        m_savedCursor = LoadCursor(nullptr, IDC_ARROW);
+        m_cursorLoaded = true;
+    }
+    POINT pt = {(SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam)};
+    m_pDoc->DPtoLP(&pt);
+    LRESULT result = 0;
+    bool handled = false;
+    DWORD id = 0, second = 0;
+    CCanvasSet* set = m_pDoc->GetCanvasSet();
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+        case WM_CHAR:
+            id = (message == WM_CHAR)                                  ? 1010
+                 : (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) ? 1008
+                                                                       : 1009;
+            if (m_pressed)
+                FireObjectEvent(m_pressed, id, wParam, lParam);
+            break;
+        case WM_MOUSEMOVE:
+            id = (wParam & MK_LBUTTON) && m_pressed ? 1116 : 1115;
+            if (id == 1116) {
+                // Without a drag ability the move just goes to the object.
+                FireObjectEvent(m_pressed, 1116, wParam, Packed(pt.x, pt.y));
+            } else {
+                m_leftDownHere = m_rightDown = false;
+                CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
+                if (hit != m_hover) {
+                    if (m_hover)
+                        FireObjectEvent(m_hover, 1112, wParam, lParam);
+                    if (hit)
+                        FireObjectEvent(hit, 1111, wParam, lParam);
+                    m_hover = hit;
+                }
+                if (m_hover) {
+                    FireObjectEvent(m_hover, 1115, wParam, Packed(pt.x, pt.y));
+                    handled = true;
+                }
+            }
+            break;
+        case WM_LBUTTONDOWN: {
+            id = 1100;
+            m_downX = pt.x;
+            m_downY = pt.y;
+            m_leftDownHere = true;
+            m_rightDown = false;
+            CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
+            CObjWrapper* previous = m_pressed;
+            m_pressed = hit;
+            if (hit != previous) {
+                if (previous)
+                    FireObjectEvent(previous, 1114, wParam, lParam);
+                if (hit)
+                    FireObjectEvent(hit, 1113, wParam, lParam);
+            }
+            if (hit) {
+                FireObjectEvent(hit, 1100, wParam, Packed(pt.x, pt.y));
+                handled = true;
+                HWND view = m_pDoc->GetViewHandle();
+                if (hit->m_record.dwTypeId != kActiveXType && view && GetFocus() != view)
+                    SetFocus(view);
+            }
+            break;
+        }
+        case WM_LBUTTONUP:
+            id = 1101;
+            if (m_dragging) {
+                m_dragging = false;
+                if (m_savedCursor) {
+                    if (HWND v = m_pDoc->GetViewHandle())
+                        SetClassLongPtrA(v, GCLP_HCURSOR, (LONG_PTR)m_savedCursor);
+                    SetCursor(m_savedCursor);
+                }
+                FireObjectEvent(m_pressed, 1118, wParam, lParam);
+            }
+            if (m_pressed) {
+                FireObjectEvent(m_pressed, 1101, wParam, Packed(pt.x, pt.y));
+                handled = true;
+            }
+            if (m_leftDownHere && labs(pt.x - m_downX) <= 2 && labs(pt.y - m_downY) <= 2) {
+                second = 1103;
+                if (m_pressed)
+                    FireObjectEvent(m_pressed, 1103, wParam, lParam);
+            }
+            m_leftDownHere = m_rightDown = false;
+            break;
+        case WM_LBUTTONDBLCLK:
+            id = 1102;
+            m_leftDownHere = m_rightDown = false;
+            if (m_pressed) {
+                FireObjectEvent(m_pressed, 1102, wParam, lParam);
+                handled = true;
+            }
+            break;
+        case WM_RBUTTONDOWN:
+            id = 1104;
+            m_downX = pt.x;
+            m_downY = pt.y;
+            m_leftDownHere = false;
+            m_rightDown = true;
+            if (m_pressed) {
+                FireObjectEvent(m_pressed, 1104, wParam, lParam);
+                handled = true;
+            }
+            break;
+        case WM_RBUTTONUP:
+            id = 1105;
+            result = 1;
+            if (m_pressed) {
+                FireObjectEvent(m_pressed, 1105, wParam, lParam);
+                handled = true;
+            }
+            if (m_rightDown && pt.x == m_downX && pt.y == m_downY) {
+                second = 1107;
+                if (m_pressed)
+                    FireObjectEvent(m_pressed, 1107, wParam, lParam);
+            }
+            m_leftDownHere = m_rightDown = false;
+            break;
+        case WM_RBUTTONDBLCLK:
+            id = 1106;
+            m_leftDownHere = m_rightDown = false;
+            if (m_pressed) {
+                FireObjectEvent(m_pressed, 1106, wParam, lParam);
+                handled = true;
+            }
+            break;
+        default:
+            return 0;
+    }
+    if (!handled && id)
+        ToPageLevels(id, second, wParam, lParam);
+    return result;
+}
+
+BOOL CTopicManager::PreFilter(MSG* message) {
+    if (!message)
+        return 1;
+    HWND view = m_pDoc->GetViewHandle();
+    if (message->hwnd != view && message->message >= 0x200 && message->message <= 0x209 && view) {
+        POINT p = {(SHORT)LOWORD(message->lParam), (SHORT)HIWORD(message->lParam)};
+        ClientToScreen(message->hwnd, &p);
+        ScreenToClient(view, &p);
+        DispatchInput(view, message->message, message->wParam, MAKELPARAM(p.x, p.y));
+    }
+    return 1;
+}
+
+BOOL CTopicManager::FocusFilter(MSG*) {
+    // ActiveX control objects come with the object types.
+    return 0;
+}

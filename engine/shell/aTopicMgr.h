@@ -1,0 +1,93 @@
+// The topic manager: the page state machine with its page events, the page
+// history, the hold timer and the routing of mouse and keyboard input to
+// objects, pages and the application level.
+#pragma once
+
+#include <vector>
+
+#include "aObjItf.h"
+#include "aevtbase.h"
+
+class CPlayerDoc;
+class CanvasStub;
+class CObjWrapper;
+
+// Page state codes of Notify.
+enum { TOPIC_ENTER = 16, TOPIC_HOLD = 32, TOPIC_LEAVE = 48, TOPIC_EXIT = 64 };
+
+// The drag record handed to the drag ability's listener with event 1119.
+struct DragRecord {
+    LPARAM lParam;
+    LONG x, y;
+    LONG startX, startY;
+    LONG downX, downY;
+};
+
+// The drag part of the path-motion ability as input routing uses it: begin
+// (operation 7) and end (operation 8) of a drag; bound by the path-motion
+// ability.
+struct IDragControl : public IUnknown {
+    STDMETHOD(Load)(ITeskStream* stream) = 0;       // 3
+    STDMETHOD(Save)(ITeskStream* stream) = 0;       // 4
+    STDMETHOD(Attach)(IUnknown* object) = 0;        // 5
+    STDMETHOD(GetTwoValues)(LONG* a, LONG* b) = 0;  // 6
+    STDMETHOD(BeginDrag)() = 0;                     // 7
+    STDMETHOD(EndDrag)() = 0;                       // 8
+    STDMETHOD(Reserved9)() = 0;                     // 9
+    STDMETHOD(Reserved10)() = 0;                    // 10
+    STDMETHOD(Reserved11)() = 0;                    // 11
+    STDMETHOD(Reserved12)() = 0;                    // 12
+    STDMETHOD_(WORD, GetFlags)() = 0;               // 13 bit 0: dragging allowed
+};
+
+class CTopicManager : public CObjectEvent {
+public:
+    explicit CTopicManager(CPlayerDoc* doc);
+    ~CTopicManager() override;
+
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // skipCanvases 0: the canvas set first; then the project's event part.
+    STDMETHOD(FireEvent)(DWORD id, DWORD_PTR wParam, DWORD_PTR lParam, DWORD_PTR skip) override;
+    // The page state machine.
+    STDMETHOD(Notify)(DWORD code, DWORD_PTR param) override;
+
+    void Init();
+    void PushHistory(CanvasStub* stub);
+    void ClearHistory();
+    CanvasStub* Back();
+    CanvasStub* Forward();
+    bool CanBack() const;
+    bool CanForward() const;
+    bool IsPageVisited(const char* name) const;
+    void ArmPageTimer(bool on);
+
+    LRESULT OnInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DispatchInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HRESULT FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wParam, LPARAM lParam);
+    BOOL PreFilter(MSG* message);
+    BOOL FocusFilter(MSG* message);
+
+    CObjWrapper* GetPressed() const { return m_pressed; }
+    void ForgetObjects() { m_pressed = m_hover = nullptr; }
+    bool IsHoldTimerArmed() const { return m_holdTimer; }
+
+private:
+    // Foreground, page, background, then the application; stops when a
+    // canvas answers 0.
+    void ToPageLevels(DWORD id, DWORD secondId, WPARAM wParam, LPARAM lParam);
+    void HideToolTip();
+
+    CPlayerDoc* m_pDoc;
+    CObjWrapper* m_pressed;
+    CObjWrapper* m_hover;
+    bool m_leftDownHere, m_rightDown, m_dragging;
+    LONG m_downX, m_downY;
+    LONG m_dragX, m_dragY;
+    std::vector<CanvasStub*> m_history;
+    int m_index;
+    bool m_holdTimer;
+    HCURSOR m_savedCursor;
+    bool m_cursorLoaded;
+};

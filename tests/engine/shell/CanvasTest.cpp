@@ -1,0 +1,234 @@
+// Canvases loaded from a written work through their stubs and the document:
+// object tables, bad records, backgrounds with their fill, the stub counts,
+// the redraw into the back buffer and page changes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "ObjectRecordWriter.h"
+#include "ProjectWriter.h"
+#include "SolidObject.h"
+#include "TestFiles.h"
+#include "aCanvas.h"
+#include "aExtMgr.h"
+#include "aPageStruct.h"
+#include "aPixBuf.h"
+#include "aPlayerDoc.h"
+#include "aProject.h"
+
+namespace {
+
+const uint32_t kSolid = 0x7F000001;
+
+ITypeLib* PlayerTypeLib() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path);
+    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
+    std::wstring w(p.begin(), p.end());
+    ITypeLib* lib = nullptr;
+    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
+    return lib;
+}
+
+std::string Bytes(const std::vector<uint8_t>& v) {
+    return std::string(v.begin(), v.end());
+}
+
+// A solid object at (x, y) of size w x h (centre coordinates).
+CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
+    CanvasObjectSpec o;
+    o.typeId = kSolid;
+    o.name = name;
+    ObjectPrefix p;
+    p.x = x;
+    p.y = y;
+    p.width = w;
+    p.height = h;
+    o.record = Bytes(WriteObjectPrefix(p));
+    return o;
+}
+
+class CanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
+                           CreateSolidObject, 0, kSolid);
+        lib = PlayerTypeLib();
+        ASSERT_NE(lib, nullptr);
+        work.prjInfo.backgroundColor = 0x00402010;
+        work.pages = {{"A", "First", "Bkg", "", "", "B"}, {"B", "Second", "Bkg", "", "", ""}};
+        work.backgrounds = {"Bkg"};
+        CanvasSpec bg;
+        bg.kind = 2;
+        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
+        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+    }
+    void TearDown() override {
+        delete doc;
+        if (lib)
+            lib->Release();
+    }
+    void SetPage(const std::string& name, const CanvasSpec& c) {
+        work.canvasInfo[name] = MakeCanvasInfo(c);
+        work.objData[name] = MakeObjData(c);
+    }
+    HRESULT Open() {
+        std::string path = folder.File("w.mrt");
+        EXPECT_EQ(WriteWork(path, work), S_OK);
+        doc = new CPlayerDoc(&registry, lib);
+        return doc->Open(path.c_str());
+    }
+    CPageStub* Page(const char* name) { return doc->GetProject()->GetStructMan()->FindPage(name); }
+
+    TempFolder folder;
+    CExtensionManager registry;
+    ITypeLib* lib = nullptr;
+    WorkSpec work;
+    CPlayerDoc* doc = nullptr;
+};
+
+// The first page opens with its background: size, fill and objects in
+// table order; an unknown type and a record 4 bytes short are logged and
+// the rest loads.
+TEST_F(CanvasTest, ObjectTableWithBadEntries) {
+    CanvasSpec a;
+    a.objects = {Solid("one", 100, 100, 40, 40), Solid("short", 200, 200, 40, 40),
+                 Solid("unknown", 0, 0, 10, 10), Solid("three", 300, 300, 40, 40)};
+    // The second object's record is 4 bytes short: the third's marker is read
+    // in its place and the loader realigns at the next table offset.
+    a.objects[1].record.resize(a.objects[1].record.size() - 4);
+    a.objects[2].typeId = 0x12345678;
+    SetPage("A", a);
+    LogCapture log;
+    ASSERT_EQ(Open(), S_OK);
+    CCanvasSet* set = doc->GetCanvasSet();
+    ASSERT_NE(set, nullptr);
+    ASSERT_NE(set->background, nullptr);
+    EXPECT_EQ(set->background->GetWidth(), 800);
+    EXPECT_EQ(set->background->GetHeight(), 600);
+    ASSERT_NE(set->page, nullptr);
+    std::string text = log.Text();
+    EXPECT_TRUE(Logged(text, "CreateObject(ObjType: 12345678) failed"));
+    EXPECT_TRUE(Logged(text, "Error data in A while reading unknown"));
+    // The short object's loader reads the next marker as its ability count
+    // and refuses itself.
+    ASSERT_EQ(set->page->GetObjectCount(), 2);
+    EXPECT_STREQ(set->page->GetObjectAt(0)->m_record.szName, "one");
+    EXPECT_STREQ(set->page->GetObjectAt(1)->m_record.szName, "three");
+    EXPECT_EQ(set->page->GetObjectAt(1)->m_render->GetXCenter(), 300);
+    // Objects not entered yet are not hit.
+    POINT pt = {300, 300};
+    EXPECT_EQ(set->HitTestCanvasSet(pt, nullptr), nullptr);
+    EXPECT_NE(set->FindObjectByName("one", nullptr), nullptr);
+    EXPECT_EQ(set->FindObjectByName("_one", nullptr), nullptr);
+}
+
+// Counts, offsets and lengths beyond their streams are refused with a log
+// line; the canvas keeps what is sound; a page that cannot load opens empty.
+TEST_F(CanvasTest, CorruptCanvasTable) {
+    struct {
+        const char* what;
+        int64_t count;
+        int64_t offset;
+        const char* log;
+    } rows[] = {
+        {"count past the table", 5000, -1, "Load-obj in canvas failed"},
+        {"offset past ObjData", -1, 0x7FFFFFF0, "Error data in A while reading one"},
+    };
+    for (auto& row : rows) {
+        delete doc;
+        doc = nullptr;
+        CanvasSpec a;
+        a.objects = {Solid("one", 100, 100, 40, 40)};
+        a.count = row.count;
+        a.objects[0].offset = row.offset;
+        SetPage("A", a);
+        LogCapture log;
+        ASSERT_EQ(Open(), S_OK) << row.what;
+        EXPECT_TRUE(Logged(log.Text(), row.log)) << row.what;
+    }
+    // A page without its storage opens empty and temporary.
+    delete doc;
+    doc = nullptr;
+    work.omit = {"A"};
+    LogCapture log;
+    ASSERT_EQ(Open(), S_OK);
+    EXPECT_TRUE(Logged(log.Text(), "Load Page A Failed,Create a temp page for opening"));
+    EXPECT_TRUE(Page("A")->IsTemporary());
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetObjectCount(), 0);
+}
+
+// Two GetCanvas calls and one ReleaseCanvas leave the canvas loaded with
+// count 1; the second unloads it.
+TEST_F(CanvasTest, StubCounts) {
+    ASSERT_EQ(Open(), S_OK);
+    CPageStub* b = Page("B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetLoadedCanvas(), nullptr);
+    IStubCanvas* first = b->GetCanvas();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(b->GetCanvas(), first);
+    b->ReleaseCanvas();
+    EXPECT_EQ(b->GetRefCount(), 1);
+    EXPECT_EQ(b->GetLoadedCanvas(), first);
+    b->ReleaseCanvas();
+    EXPECT_EQ(b->GetRefCount(), 0);
+    EXPECT_EQ(b->GetLoadedCanvas(), nullptr);
+}
+
+// The redraw fills the dirty area from the background snapshot (the fill
+// over the picture, the project colour around it) and draws the objects.
+TEST_F(CanvasTest, RedrawFromSnapshot) {
+    CanvasSpec a;
+    a.objects = {Solid("box", 400, 300, 400, 300)};
+    SetPage("A", a);
+    ASSERT_EQ(Open(), S_OK);
+    // A 1024 x 768 window over the 800 x 600 page: logical (-112, -84).
+    RECT logical = {-112, -84, 912, 684};
+    doc->CreateBackBuffer(&logical);
+    CObjWrapper* box = doc->GetCanvasSet()->page->GetObjectAt(0);
+    ASSERT_NE(box, nullptr);
+    static_cast<CComObject<SolidObject>*>(box->m_base)->color = 0x000000FF;
+    box->m_render->SetVisible(TRUE);
+    doc->RedrawRegion(&logical);
+    IPixelBuffer* back = doc->GetBackBuffer();
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
+    ASSERT_TRUE(SUCCEEDED(back->Lock(PIXLOCK_READ)));
+    back->GetBufferInfo(&info);
+    auto at = [&](int x, int y) {
+        return *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4) & 0xFFFFFF;
+    };
+    struct {
+        int x, y;
+        DWORD pixel;
+    } rows[] = {{112, 84, 0x00FF00},  {911, 683, 0x00FF00}, {111, 83, 0x102040},
+                {912, 684, 0x102040}, {0, 0, 0x102040},     {512, 384, 0xFF0000}};
+    for (auto& r : rows) EXPECT_EQ(at(r.x, r.y), r.pixel) << r.x << "," << r.y;
+    back->Unlock();
+}
+
+// Navigation: "next page" shows B and logs the change; going back returns
+// without recording.
+TEST_F(CanvasTest, NextPageChangesCanvas) {
+    ASSERT_EQ(Open(), S_OK);
+    doc->GetTopics()->Init();
+    doc->GetTopics()->PushHistory(Page("A"));
+    LogCapture log;
+    doc->OnNavigate(32813);
+    EXPECT_TRUE(Logged(log.Text(), "ChangeCanvasTo: B"));
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), Page("B"));
+    EXPECT_EQ(Page("A")->GetRefCount(), 0);
+    EXPECT_EQ(Page("A")->GetLoadedCanvas(), nullptr);
+    EXPECT_TRUE(doc->GetTopics()->CanBack());
+    doc->OnNavigate(32817);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), Page("A"));
+    EXPECT_TRUE(doc->GetTopics()->CanForward());
+}
+
+}  // namespace
