@@ -12,6 +12,7 @@
 
 #include "aPixBuf.h"
 #include "bFillInner.h"
+#include "bPropertyAccess.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -96,32 +97,20 @@ public:
     HRESULT Interpolate(FillObject* a, FillObject* b, int percent) override;
     void* GetParams() override { return static_cast<IGradientFillParams*>(this); }
 
-    STDMETHOD(SetGradType)(int v) override { return Set(m_gradType, v); }
-    STDMETHOD(GetGradType)(int* v) override { return Get(m_gradType, v); }
-    STDMETHOD(SetColor1)(COLORREF v) override { return Set(m_color1, v); }
-    STDMETHOD(GetColor1)(COLORREF* v) override { return Get(m_color1, v); }
-    STDMETHOD(SetColor2)(COLORREF v) override { return Set(m_color2, v); }
-    STDMETHOD(GetColor2)(COLORREF* v) override { return Get(m_color2, v); }
-    STDMETHOD(SetRepeat)(int v) override { return Set(m_repeat, v); }
-    STDMETHOD(GetRepeat)(int* v) override { return Get(m_repeat, v); }
-    STDMETHOD(SetBalance)(int v) override { return Set(m_balance, v); }
-    STDMETHOD(GetBalance)(int* v) override { return Get(m_balance, v); }
-    STDMETHOD(SetOffset)(int v) override { return Set(m_offset, v); }
-    STDMETHOD(GetOffset)(int* v) override { return Get(m_offset, v); }
+    STDMETHOD(SetGradType)(int v) override { return SetProperty(m_gradType, v); }
+    STDMETHOD(GetGradType)(int* v) override { return GetProperty(m_gradType, v); }
+    STDMETHOD(SetColor1)(COLORREF v) override { return SetProperty(m_color1, v); }
+    STDMETHOD(GetColor1)(COLORREF* v) override { return GetProperty(m_color1, v); }
+    STDMETHOD(SetColor2)(COLORREF v) override { return SetProperty(m_color2, v); }
+    STDMETHOD(GetColor2)(COLORREF* v) override { return GetProperty(m_color2, v); }
+    STDMETHOD(SetRepeat)(int v) override { return SetProperty(m_repeat, v); }
+    STDMETHOD(GetRepeat)(int* v) override { return GetProperty(m_repeat, v); }
+    STDMETHOD(SetBalance)(int v) override { return SetProperty(m_balance, v); }
+    STDMETHOD(GetBalance)(int* v) override { return GetProperty(m_balance, v); }
+    STDMETHOD(SetOffset)(int v) override { return SetProperty(m_offset, v); }
+    STDMETHOD(GetOffset)(int* v) override { return GetProperty(m_offset, v); }
 
 private:
-    template <class T>
-    static HRESULT Set(T& field, T v) {
-        field = v;
-        return S_OK;
-    }
-    template <class T>
-    static HRESULT Get(const T& field, T* v) {
-        if (!v)
-            return E_POINTER;
-        *v = field;
-        return S_OK;
-    }
     void Paint(const RECT& b, const RECT& c, BYTE* pixels, int pitch,
                const std::vector<DWORD>& ramp);
 

@@ -11,6 +11,7 @@
 #include "aUtil.h"
 #include "bFillInner.h"
 #include "bPicBase.h"
+#include "bPropertyAccess.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -101,16 +102,8 @@ public:
         strcpy(buffer, m_path);
         return S_OK;
     }
-    STDMETHOD(SetMode)(int mode) override {
-        m_mode = mode;
-        return S_OK;
-    }
-    STDMETHOD(GetMode)(int* mode) override {
-        if (!mode)
-            return E_POINTER;
-        *mode = m_mode;
-        return S_OK;
-    }
+    STDMETHOD(SetMode)(int mode) override { return SetProperty(m_mode, mode); }
+    STDMETHOD(GetMode)(int* mode) override { return GetProperty(m_mode, mode); }
     STDMETHOD(ReportMedia)(IMediaCollector* collector) override {
         char name[260] = {};
         GetPictureName(name);

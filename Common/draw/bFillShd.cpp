@@ -12,6 +12,7 @@
 #include "aUtil.h"
 #include "bFillInner.h"
 #include "bGrphLib.h"
+#include "bPropertyAccess.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -164,16 +165,8 @@ public:
     }
     void* GetParams() override { return static_cast<ISolidFillParams*>(this); }
 
-    STDMETHOD(SetColor)(COLORREF color) override {
-        m_color = color;
-        return S_OK;
-    }
-    STDMETHOD(GetColor)(COLORREF* color) override {
-        if (!color)
-            return E_POINTER;
-        *color = m_color;
-        return S_OK;
-    }
+    STDMETHOD(SetColor)(COLORREF color) override { return SetProperty(m_color, color); }
+    STDMETHOD(GetColor)(COLORREF* color) override { return GetProperty(m_color, color); }
 
 private:
     COLORREF m_color;
@@ -224,12 +217,7 @@ public:
     STDMETHOD(CopyFrom)(FillObject* other) override;
     STDMETHOD(InterpolateFill)(FillObject* a, FillObject* b, int percent) override;
     STDMETHOD(SetFillType)(int type) override;
-    STDMETHOD(GetFillType)(int* type) override {
-        if (!type)
-            return E_POINTER;
-        *type = m_fillType;
-        return S_OK;
-    }
+    STDMETHOD(GetFillType)(int* type) override { return GetProperty(m_fillType, type); }
     STDMETHOD(GetFillParams)(void** params) override {
         if (!params)
             return E_POINTER;
@@ -240,16 +228,8 @@ public:
             *params = m_pInner->GetParams();
         return S_OK;
     }
-    STDMETHOD(SetMode)(int mode) override {
-        m_mode = mode;
-        return S_OK;
-    }
-    STDMETHOD(GetMode)(int* mode) override {
-        if (!mode)
-            return E_POINTER;
-        *mode = m_mode;
-        return S_OK;
-    }
+    STDMETHOD(SetMode)(int mode) override { return SetProperty(m_mode, mode); }
+    STDMETHOD(GetMode)(int* mode) override { return GetProperty(m_mode, mode); }
     STDMETHOD(SetPattern)(int pattern) override {
         if (m_mode != FILLMODE_PATTERN)
             return E_INVALIDARG;
@@ -290,16 +270,8 @@ public:
         *color = m_patternColor;
         return (m_flags & FILLFLAG_PATTERN_COLOR) ? S_OK : E_INVALIDARG;
     }
-    STDMETHOD(SetAlpha)(BYTE alpha) override {
-        m_alpha = alpha;
-        return S_OK;
-    }
-    STDMETHOD(GetAlpha)(BYTE* alpha) override {
-        if (!alpha)
-            return E_POINTER;
-        *alpha = m_alpha;
-        return S_OK;
-    }
+    STDMETHOD(SetAlpha)(BYTE alpha) override { return SetProperty(m_alpha, alpha); }
+    STDMETHOD(GetAlpha)(BYTE* alpha) override { return GetProperty(m_alpha, alpha); }
     STDMETHOD(ScaleAlpha)(const RECT* rect, IPixelBuffer* buffer, BYTE a) override;
     STDMETHOD(ReportMedia)(IMediaCollector* collector) override;
     STDMETHOD(Reserved25)() override { return E_NOTIMPL; }

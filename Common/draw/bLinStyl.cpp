@@ -12,6 +12,7 @@
 #include "aUtil.h"
 #include "bFillShd.h"
 #include "bGrphLib.h"
+#include "bPropertyAccess.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -242,14 +243,14 @@ public:
     STDMETHOD(AddOutlineRegion)(int kind, const RECT* rect, int percent, HRGN target) override;
     STDMETHOD(InterpolateLineStyle)(LineStyleObject* a, LineStyleObject* b, int p) override;
     STDMETHOD(CopyFrom)(LineStyleObject* other) override;
-    STDMETHOD(GetLineType)(int* v) override { return Get(m_lineType, v); }
-    STDMETHOD(SetLineType)(int v) override { return Set(m_lineType, v); }
-    STDMETHOD(GetWidth)(WORD* v) override { return Get(m_width, v); }
-    STDMETHOD(SetWidth)(WORD v) override { return Set(m_width, v); }
-    STDMETHOD(GetColor)(COLORREF* v) override { return Get(m_color, v); }
-    STDMETHOD(SetColor)(COLORREF v) override { return Set(m_color, v); }
-    STDMETHOD(GetColor2)(COLORREF* v) override { return Get(m_color2, v); }
-    STDMETHOD(SetColor2)(COLORREF v) override { return Set(m_color2, v); }
+    STDMETHOD(GetLineType)(int* v) override { return GetProperty(m_lineType, v); }
+    STDMETHOD(SetLineType)(int v) override { return SetProperty(m_lineType, v); }
+    STDMETHOD(GetWidth)(WORD* v) override { return GetProperty(m_width, v); }
+    STDMETHOD(SetWidth)(WORD v) override { return SetProperty(m_width, v); }
+    STDMETHOD(GetColor)(COLORREF* v) override { return GetProperty(m_color, v); }
+    STDMETHOD(SetColor)(COLORREF v) override { return SetProperty(m_color, v); }
+    STDMETHOD(GetColor2)(COLORREF* v) override { return GetProperty(m_color2, v); }
+    STDMETHOD(SetColor2)(COLORREF v) override { return SetProperty(m_color2, v); }
     STDMETHOD(GetTransparent)(int* v) override {
         if (!v)
             return E_POINTER;
@@ -260,10 +261,10 @@ public:
         m_flags = (WORD)((m_flags & ~LINEFLAG_OPAQUE_GAPS) | (v == 0 ? LINEFLAG_OPAQUE_GAPS : 0));
         return S_OK;
     }
-    STDMETHOD(GetBackColor)(COLORREF* v) override { return Get(m_backColor, v); }
-    STDMETHOD(SetBackColor)(COLORREF v) override { return Set(m_backColor, v); }
-    STDMETHOD(GetTileCode)(WORD* v) override { return Get(m_tileCode, v); }
-    STDMETHOD(SetTileCode)(WORD v) override { return Set(m_tileCode, v); }
+    STDMETHOD(GetBackColor)(COLORREF* v) override { return GetProperty(m_backColor, v); }
+    STDMETHOD(SetBackColor)(COLORREF v) override { return SetProperty(m_backColor, v); }
+    STDMETHOD(GetTileCode)(WORD* v) override { return GetProperty(m_tileCode, v); }
+    STDMETHOD(SetTileCode)(WORD v) override { return SetProperty(m_tileCode, v); }
     STDMETHOD(GetSmooth)(int* v) override {
         if (!v)
             return E_POINTER;
@@ -280,19 +281,6 @@ public:
     }
 
 private:
-    template <class T>
-    static HRESULT Set(T& field, T v) {
-        field = v;
-        return S_OK;
-    }
-    template <class T>
-    static HRESULT Get(const T& field, T* v) {
-        if (!v)
-            return E_POINTER;
-        *v = field;
-        return S_OK;
-    }
-
     int PenWidth(int type, int py) const;
     // The shape in plain logical units with the current type and colour.
     HRESULT DrawPen(HDC dc, int kind, const std::vector<POINT>& pts, int percent);

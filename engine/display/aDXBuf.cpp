@@ -13,22 +13,6 @@ static_assert(sizeof(DDBLTFX) == 100, "the effects record of the 32-bit program 
 
 namespace {
 
-LONG ClampToLong(long long v) {
-    if (v < LONG_MIN)
-        return LONG_MIN;
-    if (v > LONG_MAX)
-        return LONG_MAX;
-    return (LONG)v;
-}
-
-int TruncToInt(double v) {
-    if (!(v > (double)INT_MIN))
-        return INT_MIN;
-    if (!(v < (double)INT_MAX))
-        return INT_MAX;
-    return (int)v;
-}
-
 // Capability bits the hardware tests read.
 enum : DWORD {
     CAPS_ALIGNSIZEDEST = 0x4,
@@ -54,103 +38,19 @@ bool ScaleOk(DWORD fx, int src, int dst, DWORD stretch, DWORD shrink) {
 // ---------------------------------------------------------------------------
 // CDXBuffer
 
-CDXBuffer::CDXBuffer()
-    : m_pOwner(nullptr),
-      m_pSurface(nullptr),
-      m_pPixels(nullptr),
-      m_nHeight(0),
-      m_nWidth(0),
-      m_nPitch(0),
-      m_dwFlags(BIM_NEW),
-      m_bConstAlpha(0),
-      m_bExtra(0),
-      m_dwKeyLow(0),
-      m_dwKeyHigh(0),
-      m_nOffsetX(0),
-      m_nOffsetY(0),
-      m_hDirty(nullptr),
-      m_nLocks(0),
-      m_nDCs(0) {
+CDXBuffer::CDXBuffer() : m_pOwner(nullptr), m_pSurface(nullptr), m_nLocks(0), m_nDCs(0) {
     memset(&m_desc, 0, sizeof(m_desc));
     m_desc.dwSize = sizeof(m_desc);
-    memset(&m_work, 0, sizeof(m_work));
 }
 
 CDXBuffer::~CDXBuffer() {
-    if (m_hDirty)
-        DeleteObject(m_hDirty);
+    ClearDirty();
     ReleaseSurface();
 }
 
 void CDXBuffer::RestoreIfLost() {
     if (m_pSurface && m_pSurface->IsLost() == DDERR_SURFACELOST)
         m_pSurface->Restore();
-}
-
-STDMETHODIMP CDXBuffer::GetBufferInfo(BufferInfo* info) {
-    if (!info)
-        return E_POINTER;
-    const WORD requested = info->wMask;
-    const WORD mask = (WORD)(m_dwFlags & BUFFLAG_MASK);
-    const WORD known = requested & mask;
-    if (known & BIM_HEIGHT)
-        info->nHeight = m_nHeight;
-    if (known & BIM_WIDTH)
-        info->nWidth = m_nWidth;
-    if (known & BIM_PITCH)
-        info->nPitch = m_nPitch;
-    if (known & BIM_CONSTALPHA)
-        info->bConstAlpha = m_bConstAlpha;
-    if (known & BIM_EXTRA)
-        info->bExtra = m_bExtra;
-    if (known & BIM_COLORKEY) {
-        info->dwKeyLow = m_dwKeyLow;
-        info->dwKeyHigh = m_dwKeyHigh;
-    }
-    if (known & BIM_OFFSET) {
-        info->nOffsetX = m_nOffsetX;
-        info->nOffsetY = m_nOffsetY;
-    }
-    if (known & BIM_PIXELS)
-        info->pPixels = m_pPixels;
-    if (known & BIM_FLAGS) {
-        info->wMask = (WORD)(m_dwFlags & 0xFFFF);
-        info->wReserved = (WORD)(m_dwFlags >> 16);
-    }
-    if (requested & ~mask) {
-        LOG_MSG("GetBufferInfo failed: Invalid wMask: %04X/%04X", requested, mask);
-        return E_INVALIDARG;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CDXBuffer::SetBufferInfo(const BufferInfo* info) {
-    if (!info)
-        return E_POINTER;
-    const WORD m = info->wMask;
-    if (m & BIM_HEIGHT)
-        m_nHeight = info->nHeight;
-    if (m & BIM_WIDTH)
-        m_nWidth = info->nWidth;
-    if (m & BIM_PITCH)
-        m_nPitch = info->nPitch;
-    if (m & BIM_CONSTALPHA)
-        m_bConstAlpha = info->bConstAlpha;
-    if (m & BIM_COLORKEY) {
-        m_dwKeyLow = info->dwKeyLow;
-        m_dwKeyHigh = info->dwKeyHigh;
-    }
-    if (m & BIM_EXTRA)
-        m_bExtra = info->bExtra;
-    if (m & BIM_PIXELS)
-        m_pPixels = info->pPixels;
-    if (m & BIM_OFFSET) {
-        m_nOffsetX = info->nOffsetX;
-        m_nOffsetY = info->nOffsetY;
-    }
-    m_dwFlags |= m & (BIM_HEIGHT | BIM_WIDTH | BIM_PITCH | BIM_CONSTALPHA | BIM_COLORKEY |
-                      BIM_EXTRA | BIM_PIXELS | BIM_OFFSET);
-    return S_OK;
 }
 
 bool CDXBuffer::TryHardwareBlit(const BlitPlan& plan, IPixelBuffer* source) {
@@ -294,50 +194,6 @@ STDMETHODIMP CDXBuffer::ReleaseDC(HDC dc) {
     if (!m_pSurface)
         return E_FAIL;
     return m_pSurface->ReleaseDC(dc);
-}
-
-void CDXBuffer::AddDirtyBufferRect(const RECT& rect) {
-    RECT bounds = {0, 0, m_nWidth, m_nHeight}, clipped;
-    if (!IntersectRect(&clipped, &rect, &bounds))
-        return;
-    if (!m_hDirty) {
-        m_hDirty = CreateRectRgnIndirect(&clipped);
-        return;
-    }
-    HRGN add = CreateRectRgnIndirect(&clipped);
-    if (!add)
-        return;
-    CombineRgn(m_hDirty, m_hDirty, add, RGN_OR);
-    DeleteObject(add);
-}
-
-STDMETHODIMP CDXBuffer::AddDirtyRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    AddDirtyBufferRect(*rect);
-    return S_OK;
-}
-
-STDMETHODIMP CDXBuffer::ClearDirty() {
-    if (m_hDirty)
-        DeleteObject(m_hDirty);
-    m_hDirty = nullptr;
-    return S_OK;
-}
-
-STDMETHODIMP CDXBuffer::EnableColorKey(BOOL on) {
-    m_dwFlags = on ? m_dwFlags | BUFFLAG_COLORKEY : m_dwFlags & ~(DWORD)BUFFLAG_COLORKEY;
-    return S_OK;
-}
-
-STDMETHODIMP CDXBuffer::EnableConstAlpha(BOOL on) {
-    m_dwFlags = on ? m_dwFlags | BUFFLAG_CONSTALPHA : m_dwFlags & ~(DWORD)BUFFLAG_CONSTALPHA;
-    return S_OK;
-}
-
-STDMETHODIMP CDXBuffer::EnablePixelAlpha(BOOL on) {
-    m_dwFlags = on ? m_dwFlags | BUFFLAG_PIXELALPHA : m_dwFlags & ~(DWORD)BUFFLAG_PIXELALPHA;
-    return S_OK;
 }
 
 STDMETHODIMP CDXBuffer::FillRect(const RECT* rect, DWORD color) {
@@ -507,11 +363,7 @@ STDMETHODIMP CDXBackBuffer::ReleaseDC(HDC) {
 STDMETHODIMP CDXBackBuffer::AddDirtyRect(const RECT* rect) {
     if (!rect)
         return E_POINTER;
-    RECT r = {ClampToLong((long long)rect->left + m_nOffsetX),
-              ClampToLong((long long)rect->top + m_nOffsetY),
-              ClampToLong((long long)rect->right + m_nOffsetX),
-              ClampToLong((long long)rect->bottom + m_nOffsetY)};
-    AddDirtyBufferRect(r);
+    AddDirtyDrawRect(*rect);
     return S_OK;
 }
 
@@ -568,10 +420,7 @@ STDMETHODIMP CDXBackBuffer::Resize(int width, int height) {
     m_nHeight = fresh->m_nHeight;
     m_nPitch = fresh->m_nPitch;
     fresh->Release();
-    if (m_nWidth > oldWidth)
-        AddDirtyBufferRect(RECT{oldWidth, 0, m_nWidth, m_nHeight});
-    if (m_nHeight > oldHeight)
-        AddDirtyBufferRect(RECT{0, oldHeight, m_nWidth, m_nHeight});
+    AddGrownDirty(oldWidth, oldHeight);
     return S_OK;
 }
 
@@ -581,89 +430,32 @@ STDMETHODIMP CDXBackBuffer::Scroll(int dx, int dy) {
         return S_FALSE;
     if (!m_pSurface)
         return E_FAIL;
-    const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
-    if (adx >= m_nWidth || ady >= m_nHeight) {
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
+    if (ScrollsOutWholly(dx, dy))
         return S_OK;
-    }
     HRESULT hr = Lock(DDLOCK_WAIT);
     if (FAILED(hr))
         return hr;
-    // The pixel (x, y) goes to (x + dx, y - dy).
-    const size_t bytes = (size_t)(m_nWidth - adx) * 4;
-    const int dstX = dx > 0 ? dx : 0, srcX = dx > 0 ? 0 : -dx;
-    auto moveRow = [&](int y) {
-        memmove(m_pPixels + (ptrdiff_t)y * m_nPitch + 4 * dstX,
-                m_pPixels + (ptrdiff_t)(y + dy) * m_nPitch + 4 * srcX, bytes);
-    };
-    if (dy >= 0) {
-        for (int y = 0; y < m_nHeight - dy; ++y) moveRow(y);
-    } else {
-        for (int y = m_nHeight - 1; y >= -dy; --y) moveRow(y);
-    }
+    MoveRows(dx, dy);
     Unlock();
-    if (dx > 0)
-        AddDirtyBufferRect(RECT{0, 0, dx, m_nHeight});
-    if (dx < 0)
-        AddDirtyBufferRect(RECT{m_nWidth + dx, 0, m_nWidth, m_nHeight});
-    if (dy > 0)
-        AddDirtyBufferRect(RECT{0, m_nHeight - dy, m_nWidth, m_nHeight});
-    if (dy < 0)
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, -dy});
+    AddScrolledDirty(dx, dy);
     return S_OK;
 }
 
 // ---------------------------------------------------------------------------
 // CDXSurfaceBuffer
 
-CDXSurfaceBuffer::CDXSurfaceBuffer() : m_bClipToView(1) {
-    SetRect(&m_rcLogical, 0, 0, 1, 1);
-    SetRect(&m_rcDevice, 0, 0, 1, 1);
-}
+CDXSurfaceBuffer::CDXSurfaceBuffer() {}
 
 STDMETHODIMP CDXSurfaceBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT* src,
                                     DWORD) {
     TRACE_POINT();
     if (!dest || !source || !src)
         return E_POINTER;
-    const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
-    const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
-    const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
-    const long long dh = (long long)m_rcDevice.bottom - m_rcDevice.top;
-    if (lw == 0 || lh == 0)
-        return E_FAIL;
-    auto mapX = [&](long long x) {
-        return ClampToLong((dw * (x - m_rcLogical.left) + lw * m_rcDevice.left) / lw);
-    };
-    auto mapY = [&](long long y) {
-        return ClampToLong((dh * (y - m_rcLogical.top) + lh * m_rcDevice.top) / lh);
-    };
-    RECT mapped = {mapX(dest->left), mapY(dest->top), mapX(dest->right), mapY(dest->bottom)};
-    if (!m_bClipToView) {
-        if (mapped.right <= mapped.left || mapped.bottom <= mapped.top)
-            return S_OK;
-        if (src->right == src->left || src->bottom == src->top)
-            return S_OK;
-        return BlitMapped(&mapped, source, src);
-    }
-    RECT view, clipped;
-    if (!IntersectRect(&view, &m_rcLogical, &m_rcDevice))
-        return S_OK;
-    if (!IntersectRect(&clipped, &mapped, &view))
-        return S_OK;
-    CDoublePrecision precision;
-    const double kx = (double)((long long)src->right - src->left) /
-                      (double)((long long)mapped.right - mapped.left);
-    const double ky = (double)((long long)src->bottom - src->top) /
-                      (double)((long long)mapped.bottom - mapped.top);
-    RECT shrunk;
-    shrunk.left = TruncToInt(src->left + kx * (clipped.left - mapped.left) + 0.5);
-    shrunk.right = TruncToInt(src->left + kx * (clipped.right - mapped.left) + 0.5);
-    shrunk.top = TruncToInt(src->top + ky * (clipped.top - mapped.top) + 0.5);
-    shrunk.bottom = TruncToInt(src->top + ky * (clipped.bottom - mapped.top) + 0.5);
-    if (shrunk.right <= shrunk.left || shrunk.bottom <= shrunk.top)
-        return S_OK;
-    return BlitMapped(&clipped, source, &shrunk);
+    RECT mappedDest, mappedSrc;
+    const HRESULT hr = MapViewBlit(*dest, *src, &mappedDest, &mappedSrc);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
+    return BlitMapped(&mappedDest, source, &mappedSrc);
 }
 
 STDMETHODIMP CDXSurfaceBuffer::GetDC(HDC* dc) {
@@ -679,18 +471,7 @@ STDMETHODIMP CDXSurfaceBuffer::GetDC(HDC* dc) {
     hr = m_pSurface->GetDC(&m_hDC);
     if (FAILED(hr))
         return hr;
-    SetMapMode(m_hDC, MM_ANISOTROPIC);
-    SetWindowOrgEx(m_hDC, -m_nOffsetX, -m_nOffsetY, nullptr);
-    SetWindowExtEx(m_hDC, m_rcLogical.right - m_rcLogical.left,
-                   m_rcLogical.bottom - m_rcLogical.top, nullptr);
-    SetViewportExtEx(m_hDC, m_rcDevice.right - m_rcDevice.left, m_rcDevice.bottom - m_rcDevice.top,
-                     nullptr);
-    SetViewportOrgEx(m_hDC, origin.x, origin.y, nullptr);
-    if (m_bClipToView) {
-        RECT bounds;
-        IntersectRect(&bounds, &m_rcLogical, &m_rcDevice);
-        SetBoundsRect(m_hDC, &bounds, DCB_RESET | DCB_ACCUMULATE);
-    }
+    PrepareViewDC(m_hDC, m_nOffsetX, m_nOffsetY, origin);
     *dc = m_hDC;
     return S_OK;
 }
@@ -700,38 +481,6 @@ STDMETHODIMP CDXSurfaceBuffer::ReleaseDC(HDC dc) {
         return E_FAIL;
     m_hDC = nullptr;
     return m_pSurface->ReleaseDC(dc);
-}
-
-STDMETHODIMP CDXSurfaceBuffer::SetLogicalRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    m_rcLogical = *rect;
-    return S_OK;
-}
-STDMETHODIMP CDXSurfaceBuffer::GetLogicalRect(RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    *rect = m_rcLogical;
-    return S_OK;
-}
-STDMETHODIMP CDXSurfaceBuffer::SetDeviceRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    m_rcDevice = *rect;
-    return S_OK;
-}
-STDMETHODIMP CDXSurfaceBuffer::GetDeviceRect(RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    *rect = m_rcDevice;
-    return S_OK;
-}
-STDMETHODIMP CDXSurfaceBuffer::SetClipToView(BOOL on) {
-    m_bClipToView = on;
-    return S_OK;
-}
-STDMETHODIMP_(BOOL) CDXSurfaceBuffer::GetClipToView() {
-    return m_bClipToView;
 }
 
 STDMETHODIMP CDXSurfaceBuffer::CreateLike(IPixelBuffer* other) {
@@ -772,27 +521,13 @@ STDMETHODIMP CDXSurfaceBuffer::CopyViewRect(IPixelBuffer* other, BOOL fromOther)
     hr = other->GetBufferInfo(&info);
     if (SUCCEEDED(hr) && (!info.pPixels || !m_pPixels || info.nPitch < 4LL * info.nWidth))
         hr = E_FAIL;
-    RECT area = m_rcDevice;
-    bool any = SUCCEEDED(hr) && (!m_bClipToView || IntersectRect(&area, &m_rcDevice, &m_rcLogical));
-    if (any) {
-        area = RECT{ClampToLong((long long)area.left + m_nOffsetX),
-                    ClampToLong((long long)area.top + m_nOffsetY),
-                    ClampToLong((long long)area.right + m_nOffsetX),
-                    ClampToLong((long long)area.bottom + m_nOffsetY)};
-        const RECT otherBounds = {0, 0, info.nWidth, info.nHeight};
-        const RECT ownBounds = {0, 0, m_nWidth, m_nHeight};
-        any = IntersectRect(&area, &area, &otherBounds) && IntersectRect(&area, &area, &ownBounds);
-    }
-    if (any) {
-        const size_t bytes = (size_t)(area.right - area.left) * 4;
-        for (int y = area.top; y < area.bottom; ++y) {
-            BYTE* own = m_pPixels + (ptrdiff_t)y * m_nPitch + 4 * (ptrdiff_t)area.left;
-            BYTE* theirs = info.pPixels + (ptrdiff_t)y * info.nPitch + 4 * (ptrdiff_t)area.left;
-            if (fromOther)
-                memcpy(own, theirs, bytes);
-            else
-                memcpy(theirs, own, bytes);
-        }
+    RECT area;
+    if (SUCCEEDED(hr) && ViewCopyArea(m_nOffsetX, m_nOffsetY, RECT{0, 0, m_nWidth, m_nHeight},
+                                      RECT{0, 0, info.nWidth, info.nHeight}, &area)) {
+        if (fromOther)
+            CopyPixelRows(m_pPixels, m_nPitch, info.pPixels, info.nPitch, area);
+        else
+            CopyPixelRows(info.pPixels, info.nPitch, m_pPixels, m_nPitch, area);
     }
     ScopedUseEnd(this);
     ScopedUseEnd(other);
@@ -800,19 +535,7 @@ STDMETHODIMP CDXSurfaceBuffer::CopyViewRect(IPixelBuffer* other, BOOL fromOther)
 }
 
 STDMETHODIMP CDXSurfaceBuffer::GetViewportOrigin(POINT* origin) {
-    if (!origin)
-        return E_POINTER;
-    const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
-    const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
-    if (lw == 0 || lh == 0)
-        return E_FAIL;
-    const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
-    const long long dh = (long long)m_rcDevice.bottom - m_rcDevice.top;
-    origin->x = ClampToLong(m_nOffsetX + (long long)m_rcDevice.left -
-                            dw * (m_nOffsetX + (long long)m_rcLogical.left) / lw);
-    origin->y = ClampToLong(m_nOffsetY + (long long)m_rcDevice.top -
-                            dh * (m_nOffsetY + (long long)m_rcLogical.top) / lh);
-    return S_OK;
+    return ViewportOrigin(m_nOffsetX, m_nOffsetY, origin);
 }
 
 // ---------------------------------------------------------------------------

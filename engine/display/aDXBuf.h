@@ -9,8 +9,7 @@
 
 #include <ddraw.h>
 
-#include "aBlit.h"
-#include "aPixBuf.h"
+#include "aBufferBase.h"
 
 // The play site's DirectDraw record: the interface first, then the driver's
 // hardware capabilities that decide hardware blits.
@@ -19,28 +18,19 @@ struct DXOwner {
     DDCAPS caps;
 };
 
-class CDXBuffer : public CComObjectRootBase, public IPixelBuffer {
+class CDXBuffer : public CPixelBufferBase {
 public:
     BEGIN_COM_MAP(CDXBuffer)
     COM_INTERFACE_ENTRY(IPixelBuffer)
     END_COM_MAP()
 
     CDXBuffer();
-    virtual ~CDXBuffer();
+    ~CDXBuffer() override;
 
-    STDMETHOD(GetBufferInfo)(BufferInfo* info) override;
-    STDMETHOD(SetBufferInfo)(const BufferInfo* info) override;
     STDMETHOD(Blit)
     (const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
     STDMETHOD(GetDC)(HDC* dc) override;
     STDMETHOD(ReleaseDC)(HDC dc) override;
-    STDMETHOD(AddDirtyRect)(const RECT* rect) override;
-    STDMETHOD(ClearDirty)() override;
-    STDMETHOD(Reserved10)() override { return S_OK; }
-    STDMETHOD(Reserved11)() override { return S_OK; }
-    STDMETHOD(EnableColorKey)(BOOL on) override;
-    STDMETHOD(EnableConstAlpha)(BOOL on) override;
-    STDMETHOD(EnablePixelAlpha)(BOOL on) override;
     // The colour is the pixel value 0x00RRGGBB itself.
     STDMETHOD(FillRect)(const RECT* rect, DWORD color) override;
     STDMETHOD(Create)(int width, int height) override;
@@ -57,15 +47,11 @@ public:
     STDMETHOD_(void, Destroy)(UINT flags) override;
     STDMETHOD(ReleaseSurface)() override;
 
-    HRGN GetDirtyRegion() const { return m_hDirty; }
-    const BlitWork& GetBlitWork() const { return m_work; }
-
 protected:
     // Blits with the destination already mapped to buffer coordinates.
     HRESULT BlitMapped(const RECT* dest, IPixelBuffer* source, const RECT* src);
     // The hardware path of families 0 and 1; false when it does not apply.
     bool TryHardwareBlit(const BlitPlan& plan, IPixelBuffer* source);
-    void AddDirtyBufferRect(const RECT& rect);
     // A new surface of the size (the width already aligned).
     HRESULT MakeSurface(int width, int height, IDirectDrawSurface4** out);
     void RestoreIfLost();
@@ -73,19 +59,6 @@ protected:
     DXOwner* m_pOwner;
     IDirectDrawSurface4* m_pSurface;
     DDSURFACEDESC2 m_desc;
-    BYTE* m_pPixels;
-    LONG m_nHeight;
-    LONG m_nWidth;
-    LONG m_nPitch;
-    DWORD m_dwFlags;
-    BYTE m_bConstAlpha;
-    BYTE m_bExtra;
-    DWORD m_dwKeyLow;
-    DWORD m_dwKeyHigh;
-    LONG m_nOffsetX;
-    LONG m_nOffsetY;
-    HRGN m_hDirty;
-    BlitWork m_work;
     int m_nLocks;
     int m_nDCs;
 };
@@ -107,7 +80,7 @@ protected:
     HDC m_hDC;
 };
 
-class CDXSurfaceBuffer : public CDXBackBuffer, public IBufferView {
+class CDXSurfaceBuffer : public CDXBackBuffer, public CBufferViewBase {
 public:
     BEGIN_COM_MAP(CDXSurfaceBuffer)
     COM_INTERFACE_ENTRY(IPixelBuffer)
@@ -121,21 +94,10 @@ public:
     STDMETHOD(GetDC)(HDC* dc) override;
     STDMETHOD(ReleaseDC)(HDC dc) override;
 
-    STDMETHOD(SetLogicalRect)(const RECT* rect) override;
-    STDMETHOD(GetLogicalRect)(RECT* rect) override;
-    STDMETHOD(SetDeviceRect)(const RECT* rect) override;
-    STDMETHOD(GetDeviceRect)(RECT* rect) override;
-    STDMETHOD(SetClipToView)(BOOL on) override;
-    STDMETHOD_(BOOL, GetClipToView)() override;
     STDMETHOD(CreateLike)(IPixelBuffer* other) override;
     // The area inside both buffers, each stepped with its own pitch.
     STDMETHOD(CopyViewRect)(IPixelBuffer* other, BOOL fromOther) override;
     STDMETHOD(GetViewportOrigin)(POINT* origin) override;
-
-protected:
-    RECT m_rcLogical;
-    RECT m_rcDevice;
-    int m_bClipToView;
 };
 
 // A new CDXBuffer with a surface (one reference), or null when a size is 0

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "aStorage.h"
+#include "bPropertyAccess.h"
 #include "bTraceLog.h"
 
 // CRenderClock
@@ -193,26 +194,10 @@ public:
     STDMETHOD(CopyFrom)(IEffectRender* other) override {
         return CopyThroughStream<IEffectRender>(other, this, 4096);
     }
-    STDMETHOD(SetDuration)(DWORD ms) override {
-        m_duration = ms;
-        return S_OK;
-    }
-    STDMETHOD(GetDuration)(DWORD* ms) override {
-        if (!ms)
-            return E_POINTER;
-        *ms = m_duration;
-        return S_OK;
-    }
-    STDMETHOD(SetEntering)(BOOL entering) override {
-        m_entering = entering;
-        return S_OK;
-    }
-    STDMETHOD(GetEntering)(BOOL* entering) override {
-        if (!entering)
-            return E_POINTER;
-        *entering = m_entering;
-        return S_OK;
-    }
+    STDMETHOD(SetDuration)(DWORD ms) override { return SetProperty(m_duration, ms); }
+    STDMETHOD(GetDuration)(DWORD* ms) override { return GetProperty(m_duration, ms); }
+    STDMETHOD(SetEntering)(BOOL entering) override { return SetProperty(m_entering, entering); }
+    STDMETHOD(GetEntering)(BOOL* entering) override { return GetProperty(m_entering, entering); }
     STDMETHOD(GetProgress)(double* progress) override {
         if (!progress)
             return E_POINTER;
@@ -232,12 +217,7 @@ public:
         m_rect = *rect;
         return S_OK;
     }
-    STDMETHOD(GetRect)(RECT* rect) override {
-        if (!rect)
-            return E_POINTER;
-        *rect = m_rect;
-        return S_OK;
-    }
+    STDMETHOD(GetRect)(RECT* rect) override { return GetProperty(m_rect, rect); }
     STDMETHOD(SetTarget)(IRenderTarget* target) override {
         m_pTarget = target;
         return S_OK;
@@ -337,16 +317,8 @@ public:
     STDMETHOD(CopyFrom)(IDecorRender* other) override {
         return CopyThroughStream<IDecorRender>(other, this, 30000);
     }
-    STDMETHOD(SetTimeLimit)(int ms) override {
-        m_limit = ms;
-        return S_OK;
-    }
-    STDMETHOD(GetTimeLimit)(int* ms) override {
-        if (!ms)
-            return E_POINTER;
-        *ms = m_limit;
-        return S_OK;
-    }
+    STDMETHOD(SetTimeLimit)(int ms) override { return SetProperty(m_limit, ms); }
+    STDMETHOD(GetTimeLimit)(int* ms) override { return GetProperty(m_limit, ms); }
     STDMETHOD(SetTarget)(IRenderTarget* target) override {
         m_pTarget = target;
         return S_OK;

@@ -17,39 +17,6 @@ DWORD ColorRefToPixel(DWORD color) {
     return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
 }
 
-LONG ClampToLong(long long v) {
-    if (v < LONG_MIN)
-        return LONG_MIN;
-    if (v > LONG_MAX)
-        return LONG_MAX;
-    return (LONG)v;
-}
-
-int TruncToInt(double v) {
-    if (!(v > (double)INT_MIN))
-        return INT_MIN;
-    if (!(v < (double)INT_MAX))
-        return INT_MAX;
-    return (int)v;
-}
-
-RECT OffsetClamped(const RECT& r, long long dx, long long dy) {
-    RECT out;
-    out.left = ClampToLong(r.left + dx);
-    out.right = ClampToLong(r.right + dx);
-    out.top = ClampToLong(r.top + dy);
-    out.bottom = ClampToLong(r.bottom + dy);
-    return out;
-}
-
-// Row copy between two pixel blocks, each stepped with its own pitch.
-void CopyRows(BYTE* dst, int dstPitch, const BYTE* src, int srcPitch, const RECT& area) {
-    const size_t bytes = (size_t)(area.right - area.left) * 4;
-    for (int y = area.top; y < area.bottom; ++y)
-        memcpy(dst + (ptrdiff_t)y * dstPitch + 4 * (ptrdiff_t)area.left,
-               src + (ptrdiff_t)y * srcPitch + 4 * (ptrdiff_t)area.left, bytes);
-}
-
 void FreeSection(HBITMAP dib, HANDLE mapping) {
     if (dib)
         DeleteObject(dib);
@@ -129,29 +96,10 @@ HBITMAP CreateDIBSectionUseMapping(HDC dc, int width, int height, BYTE** pixels,
 // ---------------------------------------------------------------------------
 // CGDIBuffer
 
-CGDIBuffer::CGDIBuffer()
-    : m_pPixels(nullptr),
-      m_nHeight(0),
-      m_nWidth(0),
-      m_nPitch(0),
-      m_dwFlags(BIM_NEW),
-      m_bConstAlpha(0),
-      m_bExtra(0),
-      m_dwKeyLow(0),
-      m_dwKeyHigh(0),
-      m_nOffsetX(0),
-      m_nOffsetY(0),
-      m_hDirty(nullptr),
-      m_hSavedBitmap(nullptr),
-      m_hDIB(nullptr),
-      m_hMapping(nullptr) {
-    memset(&m_work, 0, sizeof(m_work));
-}
+CGDIBuffer::CGDIBuffer() : m_hSavedBitmap(nullptr), m_hDIB(nullptr), m_hMapping(nullptr) {}
 
 CGDIBuffer::~CGDIBuffer() {
-    if (m_hDirty)
-        DeleteObject(m_hDirty);
-    m_hDirty = nullptr;
+    ClearDirty();
     CloseMapping();
 }
 
@@ -178,72 +126,6 @@ HRESULT CGDIBuffer::MakePixels(HDC dc, int width, int height) {
     m_nHeight = height;
     m_nPitch = width * 4;
     m_dwFlags |= BIM_GEOMETRY;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIBuffer::GetBufferInfo(BufferInfo* info) {
-    if (!info)
-        return E_POINTER;
-    const WORD requested = info->wMask;
-    const WORD mask = (WORD)(m_dwFlags & BUFFLAG_MASK);
-    const WORD known = requested & mask;
-    if (known & BIM_HEIGHT)
-        info->nHeight = m_nHeight;
-    if (known & BIM_WIDTH)
-        info->nWidth = m_nWidth;
-    if (known & BIM_PITCH)
-        info->nPitch = m_nPitch;
-    if (known & BIM_CONSTALPHA)
-        info->bConstAlpha = m_bConstAlpha;
-    if (known & BIM_EXTRA)
-        info->bExtra = m_bExtra;
-    if (known & BIM_COLORKEY) {
-        info->dwKeyLow = m_dwKeyLow;
-        info->dwKeyHigh = m_dwKeyHigh;
-    }
-    if (known & BIM_OFFSET) {
-        info->nOffsetX = m_nOffsetX;
-        info->nOffsetY = m_nOffsetY;
-    }
-    if (known & BIM_PIXELS)
-        info->pPixels = m_pPixels;
-    if (known & BIM_FLAGS) {
-        info->wMask = (WORD)(m_dwFlags & 0xFFFF);
-        info->wReserved = (WORD)(m_dwFlags >> 16);
-    }
-    if (requested & ~mask) {
-        LOG_MSG("GetBufferInfo failed: Invalid wMask: %04X/%04X", requested, mask);
-        return E_INVALIDARG;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CGDIBuffer::SetBufferInfo(const BufferInfo* info) {
-    if (!info)
-        return E_POINTER;
-    const WORD m = info->wMask;
-    if (m & BIM_HEIGHT)
-        m_nHeight = info->nHeight;
-    if (m & BIM_WIDTH)
-        m_nWidth = info->nWidth;
-    if (m & BIM_PITCH)
-        m_nPitch = info->nPitch;
-    if (m & BIM_CONSTALPHA)
-        m_bConstAlpha = info->bConstAlpha;
-    if (m & BIM_COLORKEY) {
-        m_dwKeyLow = info->dwKeyLow;
-        m_dwKeyHigh = info->dwKeyHigh;
-    }
-    if (m & BIM_EXTRA)
-        m_bExtra = info->bExtra;
-    if (m & BIM_PIXELS)
-        m_pPixels = info->pPixels;
-    if (m & BIM_OFFSET) {
-        m_nOffsetX = info->nOffsetX;
-        m_nOffsetY = info->nOffsetY;
-    }
-    m_dwFlags |= m & (BIM_HEIGHT | BIM_WIDTH | BIM_PITCH | BIM_CONSTALPHA | BIM_COLORKEY |
-                      BIM_EXTRA | BIM_PIXELS | BIM_OFFSET);
     return S_OK;
 }
 
@@ -296,62 +178,6 @@ STDMETHODIMP CGDIBuffer::ReleaseDC(HDC dc) {
     m_hSavedBitmap = nullptr;
     DeleteDC(dc);
     return S_OK;
-}
-
-void CGDIBuffer::AddDirtyBufferRect(const RECT& rect) {
-    RECT bounds = {0, 0, m_nWidth, m_nHeight}, clipped;
-    if (!IntersectRect(&clipped, &rect, &bounds))
-        return;
-    if (!m_hDirty) {
-        m_hDirty = CreateRectRgnIndirect(&clipped);
-        return;
-    }
-    HRGN add = CreateRectRgnIndirect(&clipped);
-    if (!add)
-        return;
-    CombineRgn(m_hDirty, m_hDirty, add, RGN_OR);
-    DeleteObject(add);
-}
-
-STDMETHODIMP CGDIBuffer::AddDirtyRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    AddDirtyBufferRect(*rect);
-    return S_OK;
-}
-
-STDMETHODIMP CGDIBuffer::ClearDirty() {
-    if (m_hDirty)
-        DeleteObject(m_hDirty);
-    m_hDirty = nullptr;
-    return S_OK;
-}
-
-HRESULT CGDIBuffer::SetFlag(DWORD flag, BOOL on) {
-    if (on)
-        m_dwFlags |= flag;
-    else
-        m_dwFlags &= ~flag;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIBuffer::Reserved10() {
-    return S_OK;
-}
-STDMETHODIMP CGDIBuffer::Reserved11() {
-    return S_OK;
-}
-
-STDMETHODIMP CGDIBuffer::EnableColorKey(BOOL on) {
-    return SetFlag(BUFFLAG_COLORKEY, on);
-}
-
-STDMETHODIMP CGDIBuffer::EnableConstAlpha(BOOL on) {
-    return SetFlag(BUFFLAG_CONSTALPHA, on);
-}
-
-STDMETHODIMP CGDIBuffer::EnablePixelAlpha(BOOL on) {
-    return SetFlag(BUFFLAG_PIXELALPHA, on);
 }
 
 STDMETHODIMP CGDIBuffer::FillRect(const RECT* rect, DWORD color) {
@@ -475,7 +301,7 @@ STDMETHODIMP CGDIBitmapBuffer::ReleaseDC(HDC) {
 STDMETHODIMP CGDIBitmapBuffer::AddDirtyRect(const RECT* rect) {
     if (!rect)
         return E_POINTER;
-    AddDirtyBufferRect(OffsetClamped(*rect, m_nOffsetX, m_nOffsetY));
+    AddDirtyDrawRect(*rect);
     return S_OK;
 }
 
@@ -548,10 +374,7 @@ STDMETHODIMP CGDIBitmapBuffer::Resize(int width, int height) {
     m_nWidth = width;
     m_nHeight = height;
     m_nPitch = width * 4;
-    if (width > oldWidth)
-        AddDirtyBufferRect(RECT{oldWidth, 0, width, height});
-    if (height > oldHeight)
-        AddDirtyBufferRect(RECT{0, oldHeight, width, height});
+    AddGrownDirty(oldWidth, oldHeight);
     return S_OK;
 }
 
@@ -561,34 +384,11 @@ STDMETHODIMP CGDIBitmapBuffer::Scroll(int dx, int dy) {
         return S_FALSE;
     if (!m_pPixels)
         return E_FAIL;
-    const long long adx = dx < 0 ? -(long long)dx : dx, ady = dy < 0 ? -(long long)dy : dy;
-    if (adx >= m_nWidth || ady >= m_nHeight) {
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, m_nHeight});
+    if (ScrollsOutWholly(dx, dy))
         return S_OK;
-    }
     GdiFlush();
-    // The pixel (x, y) goes to (x + dx, y - dy).
-    const size_t bytes = (size_t)(m_nWidth - adx) * 4;
-    const int dstX = dx > 0 ? dx : 0, srcX = dx > 0 ? 0 : -dx;
-    auto moveRow = [&](int y) {
-        memmove(m_pPixels + (ptrdiff_t)y * m_nPitch + 4 * dstX,
-                m_pPixels + (ptrdiff_t)(y + dy) * m_nPitch + 4 * srcX, bytes);
-    };
-    if (dy >= 0) {
-        for (int y = 0; y < m_nHeight - dy; ++y) moveRow(y);
-    } else {
-        for (int y = m_nHeight - 1; y >= -dy; --y) moveRow(y);
-    }
-    // What the move left stale: the columns it did not write and the rows
-    // at the edge it moved away from.
-    if (dx > 0)
-        AddDirtyBufferRect(RECT{0, 0, dx, m_nHeight});
-    if (dx < 0)
-        AddDirtyBufferRect(RECT{m_nWidth + dx, 0, m_nWidth, m_nHeight});
-    if (dy > 0)
-        AddDirtyBufferRect(RECT{0, m_nHeight - dy, m_nWidth, m_nHeight});
-    if (dy < 0)
-        AddDirtyBufferRect(RECT{0, 0, m_nWidth, -dy});
+    MoveRows(dx, dy);
+    AddScrolledDirty(dx, dy);
     return S_OK;
 }
 
@@ -603,58 +403,20 @@ STDMETHODIMP_(void) CGDIBitmapBuffer::Destroy(UINT flags) {
 // ---------------------------------------------------------------------------
 // CGDIViewBuffer
 
-CGDIViewBuffer::CGDIViewBuffer() : m_bClipToView(1) {
-    SetRect(&m_rcLogical, 0, 0, 1, 1);
-    SetRect(&m_rcDevice, 0, 0, 1, 1);
-}
+CGDIViewBuffer::CGDIViewBuffer() {}
 
 STDMETHODIMP CGDIViewBuffer::Blit(const RECT* dest, IPixelBuffer* source, const RECT* src,
                                   DWORD reserved) {
     TRACE_POINT();
     if (!dest || !source || !src)
         return E_POINTER;
-    const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
-    const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
-    const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
-    const long long dh = (long long)m_rcDevice.bottom - m_rcDevice.top;
-    if (lw == 0 || lh == 0) {
+    RECT mappedDest, mappedSrc;
+    const HRESULT hr = MapViewBlit(*dest, *src, &mappedDest, &mappedSrc);
+    if (hr == E_FAIL)
         LOG_MSG("CGDIViewBuffer::Blit: empty logical rectangle");
-        return E_FAIL;
-    }
-    auto mapX = [&](long long x) {
-        return ClampToLong((dw * (x - m_rcLogical.left) + lw * m_rcDevice.left) / lw);
-    };
-    auto mapY = [&](long long y) {
-        return ClampToLong((dh * (y - m_rcLogical.top) + lh * m_rcDevice.top) / lh);
-    };
-    RECT mapped = {mapX(dest->left), mapY(dest->top), mapX(dest->right), mapY(dest->bottom)};
-
-    if (!m_bClipToView) {
-        if (mapped.right <= mapped.left || mapped.bottom <= mapped.top)
-            return S_OK;
-        if (src->right == src->left || src->bottom == src->top)
-            return S_OK;
-        return CGDIBuffer::Blit(&mapped, source, src, reserved);
-    }
-    RECT view, clipped;
-    if (!IntersectRect(&view, &m_rcLogical, &m_rcDevice))
-        return S_OK;
-    if (!IntersectRect(&clipped, &mapped, &view))
-        return S_OK;
-    // The source shrinks in proportion to the cut destination.
-    CDoublePrecision precision;
-    const double kx = (double)((long long)src->right - src->left) /
-                      (double)((long long)mapped.right - mapped.left);
-    const double ky = (double)((long long)src->bottom - src->top) /
-                      (double)((long long)mapped.bottom - mapped.top);
-    RECT shrunk;
-    shrunk.left = TruncToInt(src->left + kx * (clipped.left - mapped.left) + 0.5);
-    shrunk.right = TruncToInt(src->left + kx * (clipped.right - mapped.left) + 0.5);
-    shrunk.top = TruncToInt(src->top + ky * (clipped.top - mapped.top) + 0.5);
-    shrunk.bottom = TruncToInt(src->top + ky * (clipped.bottom - mapped.top) + 0.5);
-    if (shrunk.right <= shrunk.left || shrunk.bottom <= shrunk.top)
-        return S_OK;
-    return CGDIBuffer::Blit(&clipped, source, &shrunk, reserved);
+    if (hr != S_OK)
+        return FAILED(hr) ? hr : S_OK;
+    return CGDIBuffer::Blit(&mappedDest, source, &mappedSrc, reserved);
 }
 
 STDMETHODIMP CGDIViewBuffer::GetDC(HDC* dc) {
@@ -667,57 +429,9 @@ STDMETHODIMP CGDIViewBuffer::GetDC(HDC* dc) {
     HRESULT hr = GetViewportOrigin(&origin);
     if (FAILED(hr))
         return hr;
-    SetMapMode(m_hDC, MM_ANISOTROPIC);
-    SetWindowOrgEx(m_hDC, -m_nOffsetX, -m_nOffsetY, nullptr);
-    SetWindowExtEx(m_hDC, m_rcLogical.right - m_rcLogical.left,
-                   m_rcLogical.bottom - m_rcLogical.top, nullptr);
-    SetViewportExtEx(m_hDC, m_rcDevice.right - m_rcDevice.left, m_rcDevice.bottom - m_rcDevice.top,
-                     nullptr);
-    SetViewportOrgEx(m_hDC, origin.x, origin.y, nullptr);
-    if (m_bClipToView) {
-        RECT bounds;
-        IntersectRect(&bounds, &m_rcLogical, &m_rcDevice);
-        SetBoundsRect(m_hDC, &bounds, DCB_RESET | DCB_ACCUMULATE);
-    }
+    PrepareViewDC(m_hDC, m_nOffsetX, m_nOffsetY, origin);
     *dc = m_hDC;
     return S_OK;
-}
-
-STDMETHODIMP CGDIViewBuffer::SetLogicalRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    m_rcLogical = *rect;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIViewBuffer::GetLogicalRect(RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    *rect = m_rcLogical;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIViewBuffer::SetDeviceRect(const RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    m_rcDevice = *rect;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIViewBuffer::GetDeviceRect(RECT* rect) {
-    if (!rect)
-        return E_POINTER;
-    *rect = m_rcDevice;
-    return S_OK;
-}
-
-STDMETHODIMP CGDIViewBuffer::SetClipToView(BOOL on) {
-    m_bClipToView = on;
-    return S_OK;
-}
-
-STDMETHODIMP_(BOOL) CGDIViewBuffer::GetClipToView() {
-    return m_bClipToView;
 }
 
 STDMETHODIMP CGDIViewBuffer::CreateLike(IPixelBuffer* other) {
@@ -749,37 +463,20 @@ STDMETHODIMP CGDIViewBuffer::CopyViewRect(IPixelBuffer* other, BOOL fromOther) {
         return hr;
     if (!info.pPixels || !m_pPixels || info.nPitch < 4LL * info.nWidth)
         return E_FAIL;
-    RECT area = m_rcDevice;
-    if (m_bClipToView && !IntersectRect(&area, &m_rcDevice, &m_rcLogical))
-        return S_OK;
-    area = OffsetClamped(area, m_nOffsetX, m_nOffsetY);
-    // Both buffers take the same area: it must lie inside each of them.
-    const RECT otherBounds = {0, 0, info.nWidth, info.nHeight};
-    const RECT ownBounds = {0, 0, m_nWidth, m_nHeight};
-    if (!IntersectRect(&area, &area, &otherBounds) || !IntersectRect(&area, &area, &ownBounds))
+    RECT area;
+    if (!ViewCopyArea(m_nOffsetX, m_nOffsetY, RECT{0, 0, m_nWidth, m_nHeight},
+                      RECT{0, 0, info.nWidth, info.nHeight}, &area))
         return S_OK;
     GdiFlush();
     if (fromOther)
-        CopyRows(m_pPixels, m_nPitch, info.pPixels, info.nPitch, area);
+        CopyPixelRows(m_pPixels, m_nPitch, info.pPixels, info.nPitch, area);
     else
-        CopyRows(info.pPixels, info.nPitch, m_pPixels, m_nPitch, area);
+        CopyPixelRows(info.pPixels, info.nPitch, m_pPixels, m_nPitch, area);
     return S_OK;
 }
 
 STDMETHODIMP CGDIViewBuffer::GetViewportOrigin(POINT* origin) {
-    if (!origin)
-        return E_POINTER;
-    const long long lw = (long long)m_rcLogical.right - m_rcLogical.left;
-    const long long lh = (long long)m_rcLogical.bottom - m_rcLogical.top;
-    if (lw == 0 || lh == 0)
-        return E_FAIL;
-    const long long dw = (long long)m_rcDevice.right - m_rcDevice.left;
-    const long long dh = (long long)m_rcDevice.bottom - m_rcDevice.top;
-    origin->x = ClampToLong(m_nOffsetX + (long long)m_rcDevice.left -
-                            dw * (m_nOffsetX + (long long)m_rcLogical.left) / lw);
-    origin->y = ClampToLong(m_nOffsetY + (long long)m_rcDevice.top -
-                            dh * (m_nOffsetY + (long long)m_rcLogical.top) / lh);
-    return S_OK;
+    return ViewportOrigin(m_nOffsetX, m_nOffsetY, origin);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,32 +6,22 @@
 //   CGDIViewBuffer    + IBufferView: a logical area mapped onto a device area
 #pragma once
 
-#include "aBlit.h"
-#include "aPixBuf.h"
+#include "aBufferBase.h"
 
-class CGDIBuffer : public CComObjectRootBase, public IPixelBuffer {
+class CGDIBuffer : public CPixelBufferBase {
 public:
     BEGIN_COM_MAP(CGDIBuffer)
     COM_INTERFACE_ENTRY(IPixelBuffer)
     END_COM_MAP()
 
     CGDIBuffer();
-    virtual ~CGDIBuffer();
+    ~CGDIBuffer() override;
 
     // IPixelBuffer
-    STDMETHOD(GetBufferInfo)(BufferInfo* info) override;
-    STDMETHOD(SetBufferInfo)(const BufferInfo* info) override;
     STDMETHOD(Blit)
     (const RECT* dest, IPixelBuffer* source, const RECT* src, DWORD reserved) override;
     STDMETHOD(GetDC)(HDC* dc) override;
     STDMETHOD(ReleaseDC)(HDC dc) override;
-    STDMETHOD(AddDirtyRect)(const RECT* rect) override;
-    STDMETHOD(ClearDirty)() override;
-    STDMETHOD(Reserved10)() override;
-    STDMETHOD(Reserved11)() override;
-    STDMETHOD(EnableColorKey)(BOOL on) override;
-    STDMETHOD(EnableConstAlpha)(BOOL on) override;
-    STDMETHOD(EnablePixelAlpha)(BOOL on) override;
     STDMETHOD(FillRect)(const RECT* rect, DWORD color) override;
     STDMETHOD(Create)(int width, int height) override;
     STDMETHOD(SetOrigin)(int x, int y) override;
@@ -48,37 +38,15 @@ public:
 
     // Frees the DIB section and the mapping; the buffer has no pixels after.
     void CloseMapping();
-    // The dirty region in buffer coordinates (null: nothing is dirty). The
-    // buffer keeps it; callers copy it with CombineRgn.
-    HRGN GetDirtyRegion() const { return m_hDirty; }
-    // The working values of the last blit into this buffer.
-    const BlitWork& GetBlitWork() const { return m_work; }
 
 protected:
-    // Sets or clears one of the source switches.
-    HRESULT SetFlag(DWORD flag, BOOL on);
     // Makes pixels of the given size in the DC's format; the old ones must
     // be gone.
     HRESULT MakePixels(HDC dc, int width, int height);
-    // Adds a rectangle in buffer coordinates, clipped to the buffer.
-    void AddDirtyBufferRect(const RECT& rect);
 
-    BYTE* m_pPixels;
-    LONG m_nHeight;
-    LONG m_nWidth;
-    LONG m_nPitch;
-    DWORD m_dwFlags;
-    BYTE m_bConstAlpha;
-    BYTE m_bExtra;
-    DWORD m_dwKeyLow;
-    DWORD m_dwKeyHigh;
-    LONG m_nOffsetX;
-    LONG m_nOffsetY;
-    HRGN m_hDirty;
     HBITMAP m_hSavedBitmap;
     HBITMAP m_hDIB;
     HANDLE m_hMapping;
-    BlitWork m_work;
 };
 
 class CGDIBitmapBuffer : public CGDIBuffer {
@@ -100,7 +68,7 @@ protected:
     HDC m_hDC;
 };
 
-class CGDIViewBuffer : public CGDIBitmapBuffer, public IBufferView {
+class CGDIViewBuffer : public CGDIBitmapBuffer, public CBufferViewBase {
 public:
     BEGIN_COM_MAP(CGDIViewBuffer)
     COM_INTERFACE_ENTRY(IPixelBuffer)
@@ -114,20 +82,9 @@ public:
     STDMETHOD(GetDC)(HDC* dc) override;
 
     // IBufferView
-    STDMETHOD(SetLogicalRect)(const RECT* rect) override;
-    STDMETHOD(GetLogicalRect)(RECT* rect) override;
-    STDMETHOD(SetDeviceRect)(const RECT* rect) override;
-    STDMETHOD(GetDeviceRect)(RECT* rect) override;
-    STDMETHOD(SetClipToView)(BOOL on) override;
-    STDMETHOD_(BOOL, GetClipToView)() override;
     STDMETHOD(CreateLike)(IPixelBuffer* other) override;
     STDMETHOD(CopyViewRect)(IPixelBuffer* other, BOOL fromOther) override;
     STDMETHOD(GetViewportOrigin)(POINT* origin) override;
-
-protected:
-    RECT m_rcLogical;
-    RECT m_rcDevice;
-    int m_bClipToView;
 };
 
 // Size of the mapping behind a width x height buffer: two spare rows after
