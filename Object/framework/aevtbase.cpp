@@ -278,7 +278,8 @@ STDMETHODIMP CObjectEventA::FireEvent(DWORD id, DWORD_PTR arg1, DWORD_PTR arg2, 
     LONG y = (SHORT)HIWORD((DWORD)arg2);
     CComPtr<IToolTipWnd> tip;
     if (IPlayerSite* site = GetOwner()) {
-        CComPtr<IUnknown> unknown;
+        // The site lends its tooltip window uncounted: not ours to release.
+        IUnknown* unknown = nullptr;
         if (SUCCEEDED(site->GetToolTipWindow(&unknown)) && unknown)
             unknown->QueryInterface(__uuidof(IToolTipWnd), reinterpret_cast<void**>(&tip));
     }

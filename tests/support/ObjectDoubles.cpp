@@ -121,9 +121,8 @@ STDMETHODIMP TestPlayerSite::GetPageClock(DWORD* out) {
 }
 
 STDMETHODIMP TestPlayerSite::GetToolTipWindow(IUnknown** out) {
+    // Lent uncounted, as the player's site does.
     *out = toolTip;
-    if (toolTip)
-        toolTip->AddRef();
     return toolTip ? S_OK : E_FAIL;
 }
 

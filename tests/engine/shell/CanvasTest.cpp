@@ -231,4 +231,20 @@ TEST_F(CanvasTest, NextPageChangesCanvas) {
     EXPECT_TRUE(doc->GetTopics()->CanForward());
 }
 
+// A page whose object has entered (its steps are on the sequencer) closes
+// cleanly: the document stops the object and lets it go without a crash.
+TEST_F(CanvasTest, CloseAfterObjectEntered) {
+    CanvasSpec a;
+    a.objects = {Solid("box", 400, 300, 40, 40)};
+    SetPage("A", a);
+    ASSERT_EQ(Open(), S_OK);
+    doc->GetTopics()->Init();
+    doc->GetTopics()->Notify(TOPIC_ENTER, 0);
+    CObjWrapper* box = doc->GetCanvasSet()->page->GetObjectAt(0);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->IsActive());
+    delete doc;
+    doc = nullptr;
+}
+
 }  // namespace
