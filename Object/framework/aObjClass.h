@@ -20,6 +20,14 @@
 #include "aablbase.h"
 #include "adblink.h"
 
+// What the view hands an object when the object takes its window over: the
+// window and a device context mapped to page units.
+struct WndHookRecord {
+    DWORD cbSize;
+    HWND hWnd;
+    HDC hDC;
+};
+
 // {C0BC2637-...} The window messages of an object that takes over the player
 // window's messages while it is edited.
 struct IWndMsgHandler : public IUnknown {

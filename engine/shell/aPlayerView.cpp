@@ -27,6 +27,7 @@ CPlayerView::CPlayerView(CPlayerDoc* doc)
 }
 
 CPlayerView::~CPlayerView() {
+    DropHook();
     if (m_update)
         DeleteObject(m_update);
 }
@@ -98,6 +99,8 @@ void CPlayerView::UpdateLayout() {
 }
 
 void CPlayerView::Refresh() {
+    if (m_hook)
+        ChangeWndProc(FALSE, nullptr);
     UpdateLayout();
     if (m_hWnd)
         InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -335,6 +338,9 @@ BOOL CPlayerView::PreTranslateMessage(MSG* msg) {
     t->FocusFilter(msg);
     if (!goesOn)
         return TRUE;
+    // Ctrl+C, V and X reach an editing object only.
+    if (m_hook && m_accel)
+        return TranslateAcceleratorA(m_hWnd, m_accel, msg) ? TRUE : FALSE;
     return FALSE;
 }
 
@@ -451,9 +457,9 @@ LRESULT CPlayerView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             WNDPROC previous = m_previous;
             LRESULT r = CallWindowProcA(previous, m_hWnd, message, wParam, lParam);
             HWND w = m_hWnd;
+            WNDPROC now = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC));
             if (w && previous != DefWindowProcA &&
-                reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC)) ==
-                    &CPlayerView::ViewWindowProc)
+                (now == &CPlayerView::ViewWindowProc || now == &CPlayerView::HookedWindowProc))
                 SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
             m_hWnd = nullptr;
             WndMapRemove(w);

@@ -6,6 +6,7 @@
 #include "bWindow.h"
 
 class CPlayerDoc;
+struct IWndMsgHandler;
 
 // Resources of the view.
 enum {
@@ -67,6 +68,13 @@ public:
     static LRESULT CALLBACK ViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static const char kClassName[];
 
+    // An editing object takes the window's messages over while it is set
+    // (aPlayerViewHook.cpp); true when the object has no message interface.
+    BOOL ChangeWndProc(BOOL on, IUnknown* object);
+    bool IsHooked() const { return m_hook != nullptr; }
+    static LRESULT CALLBACK HookedWindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
@@ -78,6 +86,13 @@ private:
     HRGN m_update;
     HCURSOR m_savedCursor;
     HACCEL m_accel;
+
+    LRESULT HandleHooked(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT ToHook(UINT message, WPARAM wParam, LPARAM lParam, LPARAM hookLParam);
+    bool InstallWndProc(WNDPROC proc);
+    // Lets the hook go without its end calls (the window is gone).
+    void DropHook();
+    IWndMsgHandler* m_hook = nullptr;
 };
 
 // Window-handle map: process-wide, guarded by one critical section.

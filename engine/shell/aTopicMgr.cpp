@@ -255,8 +255,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
         case WM_MOUSEMOVE:
             id = (wParam & MK_LBUTTON) && m_pressed ? 1116 : 1115;
             if (id == 1116) {
-                // Without a drag ability the move just goes to the object.
-                FireObjectEvent(m_pressed, 1116, wParam, Packed(pt.x, pt.y));
+                DragMove(wParam, lParam, pt);
             } else {
                 m_leftDownHere = m_rightDown = false;
                 CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
@@ -282,32 +281,28 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
             CObjWrapper* hit = set ? set->HitTestCanvasSet(pt, nullptr) : nullptr;
             CObjWrapper* previous = m_pressed;
             m_pressed = hit;
+            // Read before the events: their actions may change the page and
+            // take the object away (the page change clears the pressed one).
+            bool activeX = hit && hit->m_record.dwTypeId == kActiveXType;
             if (hit != previous) {
                 if (previous)
                     FireObjectEvent(previous, 1114, wParam, lParam);
-                if (hit)
+                if (hit && m_pressed == hit)
                     FireObjectEvent(hit, 1113, wParam, lParam);
             }
-            if (hit) {
+            if (hit && m_pressed == hit)
                 FireObjectEvent(hit, 1100, wParam, Packed(pt.x, pt.y));
-                handled = true;
-                HWND view = m_pDoc->GetViewHandle();
-                if (hit->m_record.dwTypeId != kActiveXType && view && GetFocus() != view)
-                    SetFocus(view);
-            }
+            handled = hit != nullptr;
+            // A press outside every object takes the focus back too.
+            HWND view = m_pDoc->GetViewHandle();
+            if (!activeX && view && GetFocus() != view)
+                SetFocus(view);
             break;
         }
         case WM_LBUTTONUP:
             id = 1101;
-            if (m_dragging) {
-                m_dragging = false;
-                if (m_savedCursor) {
-                    if (HWND v = m_pDoc->GetViewHandle())
-                        SetClassLongPtrA(v, GCLP_HCURSOR, (LONG_PTR)m_savedCursor);
-                    SetCursor(m_savedCursor);
-                }
-                FireObjectEvent(m_pressed, 1118, wParam, lParam);
-            }
+            if (m_dragging)
+                EndDragging(wParam, lParam);
             if (m_pressed) {
                 FireObjectEvent(m_pressed, 1101, wParam, Packed(pt.x, pt.y));
                 handled = true;
@@ -366,22 +361,4 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
     if (!handled && id)
         ToPageLevels(id, second, wParam, lParam);
     return result;
-}
-
-BOOL CTopicManager::PreFilter(MSG* message) {
-    if (!message)
-        return 1;
-    HWND view = m_pDoc->GetViewHandle();
-    if (message->hwnd != view && message->message >= 0x200 && message->message <= 0x209 && view) {
-        POINT p = {(SHORT)LOWORD(message->lParam), (SHORT)HIWORD(message->lParam)};
-        ClientToScreen(message->hwnd, &p);
-        ScreenToClient(view, &p);
-        DispatchInput(view, message->message, message->wParam, MAKELPARAM(p.x, p.y));
-    }
-    return 1;
-}
-
-BOOL CTopicManager::FocusFilter(MSG*) {
-    // ActiveX control objects come with the object types.
-    return 0;
 }

@@ -23,9 +23,10 @@ struct DragRecord {
     LONG downX, downY;
 };
 
-// The drag part of the path-motion ability as input routing uses it: begin
-// (operation 7) and end (operation 8) of a drag; bound by the path-motion
-// ability.
+// {CCAD623C-52E4-4DBB-9BBE-9CEE9E40A014} The drag part of the path-motion
+// ability as input routing uses it: begin (operation 7) and end (operation 8)
+// of a drag. Its own identifier: the ability's common interface has other
+// members in those slots.
 struct IDragControl : public IUnknown {
     STDMETHOD(Load)(ITeskStream* stream) = 0;       // 3
     STDMETHOD(Save)(ITeskStream* stream) = 0;       // 4
@@ -39,6 +40,8 @@ struct IDragControl : public IUnknown {
     STDMETHOD(Reserved12)() = 0;                    // 12
     STDMETHOD_(WORD, GetFlags)() = 0;               // 13 bit 0: dragging allowed
 };
+DECLARE_IID(IDragControl, 0xCCAD623C, 0x52E4, 0x4DBB, 0x9B, 0xBE, 0x9C, 0xEE, 0x9E, 0x40, 0xA0,
+            0x14);
 
 class CTopicManager : public CObjectEvent {
 public:
@@ -90,4 +93,12 @@ private:
     bool m_holdTimer;
     HCURSOR m_savedCursor;
     bool m_cursorLoaded;
+
+    // Dragging (aTopicInput.cpp). The drag ends on the control it began on,
+    // even when the pressed object went meanwhile.
+    HRESULT GetDragAbility(CObjWrapper* object, IUnknown** out);
+    void DragMove(WPARAM wParam, LPARAM lParam, POINT pt);
+    void BeginDragging(IUnknown* ability, WPARAM wParam, LPARAM lParam);
+    void EndDragging(WPARAM wParam, LPARAM lParam);
+    CComPtr<IDragControl> m_dragControl;
 };
