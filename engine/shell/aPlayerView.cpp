@@ -454,9 +454,10 @@ LRESULT CPlayerView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 reinterpret_cast<CCmdPacket*>(lParam)->Release();
             return 0;
         case WM_NCDESTROY: {
-            WNDPROC previous = m_previous;
-            LRESULT r = CallWindowProcA(previous, m_hWnd, message, wParam, lParam);
+            // Taken first: the creation procedure forgets the window here.
             HWND w = m_hWnd;
+            WNDPROC previous = m_previous;
+            LRESULT r = CallWindowProcA(previous, w, message, wParam, lParam);
             WNDPROC now = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC));
             if (w && previous != DefWindowProcA &&
                 (now == &CPlayerView::ViewWindowProc || now == &CPlayerView::HookedWindowProc))

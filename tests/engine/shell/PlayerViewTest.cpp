@@ -72,6 +72,8 @@ TEST(PlayerView, DestroyingTheTopLevelWindowEndsTheLoopWithOne) {
             SetWindowLongA(w, GWL_STYLE, WS_POPUP | WS_CLIPCHILDREN);
         }
         view.DestroyWindow();
+        // A destroyed window leaves the window-handle map.
+        EXPECT_EQ(WndMapLookup(w), nullptr) << c.prepare;
         code = 0;
         EXPECT_EQ(c.quits, TakeQuit(&code)) << c.prepare;
         if (c.quits) {

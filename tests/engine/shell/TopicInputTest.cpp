@@ -704,4 +704,26 @@ TEST_F(TopicInputTest, WindowMapLookup) {
     DestroyWindow(child);
 }
 
+// A window destroyed while hooked still ends the message loop with 1 and
+// leaves the map; the view lets the hook go when it is deleted.
+TEST_F(TopicInputTest, DestroyedWhileHooked) {
+    CComObject<FakeHook>* hook = Make<FakeHook>();
+    ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
+    HWND window = view->m_hWnd;
+    view->DestroyWindow();
+    EXPECT_EQ(view->m_hWnd, nullptr);
+    EXPECT_EQ(WndMapLookup(window), nullptr);
+    bool quit = false;
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+        if (m.message == WM_QUIT)
+            quit = m.wParam == 1;
+    EXPECT_TRUE(quit);
+    delete view;
+    view = nullptr;
+    doc->SetView(nullptr);
+    EXPECT_EQ(hook->RefCount(), 1);
+    hook->Release();
+}
+
 }  // namespace
