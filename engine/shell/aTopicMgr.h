@@ -88,12 +88,6 @@ private:
     bool m_leftDownHere, m_rightDown, m_dragging;
     LONG m_downX, m_downY;
     LONG m_dragX, m_dragY;
-    std::vector<CanvasStub*> m_history;
-    int m_index;
-    bool m_holdTimer;
-    HCURSOR m_savedCursor;
-    bool m_cursorLoaded;
-
     // Dragging (aTopicInput.cpp). The drag ends on the control it began on,
     // even when the pressed object went meanwhile.
     HRESULT GetDragAbility(CObjWrapper* object, IUnknown** out);
@@ -101,4 +95,9 @@ private:
     void BeginDragging(IUnknown* ability, WPARAM wParam, LPARAM lParam);
     void EndDragging(WPARAM wParam, LPARAM lParam);
     CComPtr<IDragControl> m_dragControl;
+    std::vector<CanvasStub*> m_history;
+    int m_index;
+    bool m_holdTimer;
+    HCURSOR m_savedCursor;
+    bool m_cursorLoaded;
 };
