@@ -345,6 +345,32 @@ TEST_F(TopicInputTest, ClickTolerance) {
     }
 }
 
+// A right click only where the button went down, and only without a pointer
+// move (without the left button) in between.
+TEST_F(TopicInputTest, RightClick) {
+    const struct {
+        bool moveBetween;
+        LONG upDx;
+        Log expected;
+    } cases[] = {
+        {false, 0, {"1104", "1105", "1107"}},
+        {false, 1, {"1104", "1105"}},
+        {true, 0, {"1104", "1111", "1115", "1105"}},
+    };
+    for (const auto& c : cases) {
+        doc->GetTopics()->ForgetObjects();
+        // The right button presses no new object: the left one chooses it.
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
+        Send(WM_LBUTTONUP, 0, Device(400, 300));
+        log.clear();
+        Send(WM_RBUTTONDOWN, MK_RBUTTON, Device(400, 300));
+        if (c.moveBetween)
+            Send(WM_MOUSEMOVE, MK_RBUTTON, Device(400, 300));
+        Send(WM_RBUTTONUP, 0, Device(400 + c.upDx, 300));
+        EXPECT_EQ(log, c.expected) << c.moveBetween << " " << c.upDx;
+    }
+}
+
 // Press, moves with the button held and release on an object whose drag
 // ability allows dragging (or not): the events and the ability's calls in
 // their order; no click after a drag; the size-all cursor while dragging.
