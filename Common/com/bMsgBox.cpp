@@ -133,3 +133,22 @@ INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc
     }
     return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), parent, proc, param);
 }
+
+static PFNPOPUPMENUHANDLER g_menuHandler = nullptr;
+
+PFNPOPUPMENUHANDLER SetPopupMenuHandler(PFNPOPUPMENUHANDLER handler) {
+    PFNPOPUPMENUHANDLER old = g_menuHandler;
+    g_menuHandler = handler;
+    return old;
+}
+
+BOOL SysTrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
+    if (g_menuHandler)
+        return g_menuHandler(menu, flags, x, y, owner);
+    char value[8];
+    if (GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0) {
+        LOG_MSG("Pop-up menu answered unattended");
+        return 0;
+    }
+    return TrackPopupMenu(menu, flags, x, y, 0, owner, nullptr);
+}

@@ -40,6 +40,16 @@ void EndSysDialog(HWND dialog, INT_PTR result);
 // Starts the list over at its first answer.
 void RestartUnattendedAnswers();
 
+// Pop-up menus pass here too: a handler sees the menu and answers with the
+// command chosen (0: none); an unattended run chooses nothing.
+typedef BOOL (*PFNPOPUPMENUHANDLER)(HMENU menu, UINT flags, int x, int y, HWND owner);
+
+// Returns the previous handler. Null shows menus.
+PFNPOPUPMENUHANDLER SetPopupMenuHandler(PFNPOPUPMENUHANDLER handler);
+
+// TrackPopupMenu through the handler; its answer.
+BOOL SysTrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner);
+
 // The answer of the installed handler or of an unattended run; false when
 // the question has to be shown. Programs with a dialog of their own in place
 // of a message box ask here first, with the box type its buttons stand for.

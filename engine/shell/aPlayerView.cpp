@@ -325,8 +325,7 @@ void CPlayerView::ShowContextMenu(LPARAM lParam) {
     HMENU menu = BuildContextMenu();
     if (!menu)
         return;
-    TrackPopupMenu(menu, TPM_RIGHTBUTTON, (SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam), 0, m_hWnd,
-                   nullptr);
+    SysTrackPopupMenu(menu, TPM_RIGHTBUTTON, (SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam), m_hWnd);
     DestroyMenu(menu);
 }
 

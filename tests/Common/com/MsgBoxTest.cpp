@@ -66,3 +66,28 @@ TEST(MsgBox, AnswerWithoutWindowAsksTheHandlerFirst) {
     EXPECT_FALSE(AnswerWithoutWindow(nullptr, "t", "c", MB_YESNO, &answer));
     SetMessageBoxHandler(old);
 }
+
+namespace {
+int g_menuItems = -1;
+BOOL ChooseSecond(HMENU menu, UINT, int, int, HWND) {
+    g_menuItems = GetMenuItemCount(menu);
+    return (BOOL)GetMenuItemID(menu, 1);
+}
+}  // namespace
+
+// Pop-up menus: the handler's choice, or none in an unattended run, never a
+// menu loop.
+TEST(MsgBox, PopupMenuAnsweredWithoutWindow) {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, 101, "one");
+    AppendMenuA(menu, MF_STRING, 102, "two");
+    PFNPOPUPMENUHANDLER previous = SetPopupMenuHandler(ChooseSecond);
+    EXPECT_EQ(SysTrackPopupMenu(menu, TPM_RETURNCMD, 5, 5, nullptr), 102);
+    EXPECT_EQ(g_menuItems, 2);
+    SetPopupMenuHandler(nullptr);
+    SetEnvironmentVariableA("MAVRO_AUTOANSWER", "yes");
+    EXPECT_EQ(SysTrackPopupMenu(menu, TPM_RETURNCMD, 5, 5, nullptr), 0);
+    SetEnvironmentVariableA("MAVRO_AUTOANSWER", nullptr);
+    SetPopupMenuHandler(previous);
+    DestroyMenu(menu);
+}

@@ -22,6 +22,7 @@
 #include "aPlayerDoc.h"
 #include "aPlayerView.h"
 #include "aProject.h"
+#include "bMsgBox.h"
 
 namespace {
 
@@ -556,6 +557,49 @@ TEST_F(TopicInputTest, HookedRouting) {
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(view->m_hWnd, &dirty, FALSE));
     view->ChangeWndProc(FALSE, nullptr);
+    hook->Release();
+}
+
+struct MenuSeen {
+    int shown = 0;
+    POINT at = {0, 0};
+    HWND owner = nullptr;
+    std::vector<UINT> ids;
+};
+MenuSeen g_menu;
+
+BOOL RecordMenu(HMENU menu, UINT, int x, int y, HWND owner) {
+    ++g_menu.shown;
+    g_menu.at = {x, y};
+    g_menu.owner = owner;
+    g_menu.ids.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) g_menu.ids.push_back(GetMenuItemID(menu, i));
+    return 0;
+}
+
+// The context menu reaches the view through the hook only when the hook
+// answers 1; it is shown through the pop-up menu seam at the message's
+// screen point.
+TEST_F(TopicInputTest, ContextMenuThroughTheHook) {
+    PFNPOPUPMENUHANDLER previous = SetPopupMenuHandler(RecordMenu);
+    g_menu = MenuSeen();
+    doc->GetProject()->SetOptions(1 | 2);  // the menu, with exit
+    CComObject<FakeHook>* hook = Make<FakeHook>();
+    ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
+    hook->answers[WM_CONTEXTMENU] = 0;
+    Send(WM_CONTEXTMENU, (WPARAM)view->m_hWnd, MAKELPARAM(600, 400));
+    EXPECT_EQ(g_menu.shown, 0);
+    hook->answers[WM_CONTEXTMENU] = 1;
+    Send(WM_CONTEXTMENU, (WPARAM)view->m_hWnd, MAKELPARAM(600, 400));
+    EXPECT_EQ(g_menu.shown, 1);
+    EXPECT_EQ(g_menu.at.x, 600);
+    EXPECT_EQ(g_menu.at.y, 400);
+    EXPECT_EQ(g_menu.owner, view->m_hWnd);
+    EXPECT_EQ(g_menu.ids, std::vector<UINT>{32950});
+    view->ChangeWndProc(FALSE, nullptr);
+    Send(WM_CONTEXTMENU, (WPARAM)view->m_hWnd, MAKELPARAM(10, 20));
+    EXPECT_EQ(g_menu.shown, 2);
+    SetPopupMenuHandler(previous);
     hook->Release();
 }
 
