@@ -22,6 +22,7 @@
 #include "aPlayerDoc.h"
 #include "aPlayerView.h"
 #include "aProject.h"
+#include "aSequencer.h"
 #include "bMsgBox.h"
 
 namespace {
@@ -271,7 +272,10 @@ protected:
         recorder = Make<Recorder>();
         recorder->log = &log;
         box->m_event->AddListener(recorder->GetUnknown());
+        // The window may get a pointer move where it appeared: not a test's.
         Drain();
+        doc->GetTopics()->ForgetObjects();
+        log.clear();
     }
     void TearDown() override {
         if (view && view->m_hWnd)
@@ -344,6 +348,20 @@ TEST_F(TopicInputTest, ClickTolerance) {
             log.erase(log.begin());
         EXPECT_EQ(log, expected) << c.dx << "," << c.dy;
     }
+}
+
+// During a page transition input is not routed: the view answers with the
+// default procedure and no object hears of it.
+TEST_F(TopicInputTest, NoInputDuringTransition) {
+    doc->GetSequencer()->SetTransitionMode(true);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
+    Send(WM_LBUTTONUP, 0, Device(400, 300));
+    Send(WM_KEYDOWN, 'A', 1);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(doc->GetTopics()->GetPressed(), nullptr);
+    doc->GetSequencer()->SetTransitionMode(false);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
+    EXPECT_EQ(log, (Log{"1113", "1100"}));
 }
 
 // A right click only where the button went down, and only without a pointer
