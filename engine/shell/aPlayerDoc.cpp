@@ -7,6 +7,7 @@
 
 #include "aCnvStub.h"
 #include "aExtMgr.h"
+#include "aFrameCompose.h"
 #include "aGDIBuf.h"
 #include "aGlobal.h"
 #include "aPackage.h"
@@ -107,6 +108,9 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
       m_dirty(nullptr),
       m_pBack(nullptr),
       m_pSnapshot(nullptr),
+      m_pFillImage(nullptr),
+      m_pPageImage(nullptr),
+      m_pTransition(nullptr),
       m_pCurrent(nullptr),
       m_pSet(nullptr),
       m_pSequencer(nullptr),
@@ -148,6 +152,8 @@ CPlayerDoc::~CPlayerDoc() {
     if (m_pSet)
         m_pSet->StopObjects();
     m_pSequencer->Clear();
+    SetTransition(nullptr);
+    ReleasePageImages();
     if (m_pSet) {
         CCanvasSet* set = m_pSet;
         m_pSet = nullptr;
@@ -721,7 +727,99 @@ void CPlayerDoc::InvalidateRegion(HRGN region) {
         return;
     if (region)
         CombineRgn(m_dirty, region, nullptr, RGN_COPY);
+    if (m_pTransition) {
+        if (m_pBack && m_pFillImage && m_pPageImage)
+            ComposeTransitionFrame(m_pBack, m_pFillImage, m_pPageImage, m_pTransition);
+        SetRectRgn(m_dirty, 0, 0, 0, 0);
+        return;
+    }
     RedrawRegion(nullptr);
+}
+
+IPixelBuffer* CPlayerDoc::NewBufferLikeBack() {
+    if (!m_pBack)
+        return nullptr;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_OFFSET;
+    if (FAILED(m_pBack->GetBufferInfo(&info)))
+        return nullptr;
+    IPixelBuffer* b = NewPageBuffer(info.nWidth, info.nHeight);
+    if (b)
+        b->SetOrigin(-info.nOffsetX, -info.nOffsetY);
+    return b;
+}
+
+void CPlayerDoc::SetTransition(IEffectRender* effect) {
+    if (effect)
+        effect->AddRef();
+    IEffectRender* old = m_pTransition;
+    m_pTransition = effect;
+    if (old) {
+        // The effect belongs to its page again.
+        CComPtr<IRenderClockClient> client;
+        old->QueryInterface(__uuidof(IRenderClockClient), reinterpret_cast<void**>(&client));
+        if (client)
+            client->SetClock(nullptr);
+        old->SetTarget(nullptr);
+        old->Release();
+    }
+}
+
+void CPlayerDoc::ReleasePageImages() {
+    if (m_pFillImage) {
+        m_pFillImage->Release();
+        m_pFillImage = nullptr;
+    }
+    if (m_pPageImage) {
+        m_pPageImage->Release();
+        m_pPageImage = nullptr;
+    }
+}
+
+void CPlayerDoc::ReleaseSnapshot() {
+    if (m_pSnapshot) {
+        m_pSnapshot->Release();
+        m_pSnapshot = nullptr;
+    }
+}
+
+namespace {
+
+// The render's region test: the object covers the whole region.
+const int REGION_COVERED = 0x45000;
+
+// Entered (render state 1 to 3) and visible.
+bool IsShown(const CObjWrapper* o) {
+    return o && o->IsActive() && o->IsVisible();
+}
+
+}  // namespace
+
+void CPlayerDoc::CollectShown(CCanvas* canvas, HRGN dirty, std::vector<CObjWrapper*>* out) {
+    IObjWrapperList* list = canvas->GetList();
+    // Topmost first; an object that covers the whole region hides the rest.
+    for (int i = list->GetCount() - 1; i >= 0; --i) {
+        CObjWrapper* o = list->GetAt(i);
+        if (!o)
+            continue;
+        if (CObjWrapper* group = o->GetOwner(); group && !IsShown(group)) {
+            // The rest of the hidden group's children lie between it and here.
+            int at = list->IndexOf(group);
+            if (at >= 0 && at < i)
+                i = at + 1;
+            continue;
+        }
+        if (!IsShown(o))
+            continue;
+        int hit = o->m_render->TestRegion(dirty);
+        if (hit == 0) {
+            out->push_back(o);
+        } else if (hit == REGION_COVERED) {
+            out->push_back(o);
+            return;
+        }
+    }
 }
 
 void CPlayerDoc::RedrawRegion(const RECT* rect) {
@@ -738,25 +836,18 @@ void CPlayerDoc::RedrawRegion(const RECT* rect) {
     DrawSnapshot(&box);
     std::vector<CCanvas*> canvases;
     if (m_pCurrent && m_pCurrent->GetKind() == CANVAS_PAGE && m_pSet) {
-        if (m_pSet->background)
-            canvases.push_back(m_pSet->background);
-        canvases.push_back(m_pSet->page);
         if (m_pSet->foreground)
             canvases.push_back(m_pSet->foreground);
+        canvases.push_back(m_pSet->page);
+        if (m_pSet->background)
+            canvases.push_back(m_pSet->background);
     } else if (m_pCurrent) {
         canvases.push_back(m_pCurrent);
     }
-    // Bottom to top: background objects, page, foreground.
-    for (CCanvas* c : canvases) {
-        for (int i = 0; i < c->GetObjectCount(); ++i) {
-            CObjWrapper* o = c->GetObjectAt(i);
-            if (!o->m_render || o->m_render->IsVisible() != 0)
-                continue;
-            if (o->m_render->TestRegion(m_dirty) == 1)
-                continue;
-            o->m_render->Draw(m_pBack);
-        }
-    }
+    std::vector<CObjWrapper*> collected;
+    for (CCanvas* c : canvases) CollectShown(c, m_dirty, &collected);
+    // Bottom to top.
+    for (size_t i = collected.size(); i-- > 0;) collected[i]->m_render->Draw(m_pBack);
     IUnknown* tip = nullptr;
     if (SUCCEEDED(m_pSite->GetToolTipWindow(&tip)) && tip)
         static_cast<IToolTipWnd*>(tip)->Draw(m_pBack);

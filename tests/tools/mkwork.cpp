@@ -1,7 +1,8 @@
 // Writes the sample work: a runtime package with a project header, a small
 // page tree over two backgrounds (a green fill, a patterned one) and a
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
-// goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
+// goes on to the next (Part1 slides in from the left over 1 s first); the
+// last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
 // or "past-index" (its packed length running past the file's end); or
 // "scripts": Home's entry counts the visits in the application-state ini,
@@ -14,6 +15,15 @@
 #include <string>
 
 #include "ProjectWriter.h"
+#include "aTransition.h"
+
+// An effect record whose move entry is the built-in move plug-in (kind 0:
+// from the left), without region and mask.
+static std::string SlideFromLeft() {
+    CByteWriter w;
+    w.Bytes(&CLSID_TransMove, sizeof(CLSID)).U32(0).Zeros(32);
+    return w.Str();
+}
 
 // A tenth of a second of silence: 8 kHz, 8-bit mono PCM.
 static std::string SilentWave() {
@@ -70,6 +80,10 @@ int main(int argc, char** argv) {
         props.flags = 0;
         props.hold = hold;
         props.action = std::string(n) == "End" ? 1003 : 1108;
+        if (std::string(n) == "Part1") {
+            props.enter = 1000;
+            props.enterEffect = SlideFromLeft();
+        }
         page.properties = PageProperties(props);
         w.canvasInfo[n] = MakeCanvasInfo(page);
     }
