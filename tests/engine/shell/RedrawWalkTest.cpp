@@ -19,7 +19,23 @@
 
 namespace {
 
-const uint32_t kSolid = 0x7F000001;
+const uint32_t kSolid = 0x7F000001, kCover = 0x7F000002;
+
+// A solid that, while `covering` is set, answers the region test as an
+// object that covers the whole region.
+class CoverObject : public SolidObject {
+public:
+    STDMETHOD_(int, TestRegion)(HRGN region) override {
+        int hit = SolidObject::TestRegion(region);
+        return covering && hit == 0 ? 0x45000 : hit;
+    }
+    static bool covering;
+};
+bool CoverObject::covering = false;
+
+HRESULT CreateCoverObject(IUnknown** out) {
+    return ComCreateInstance<CoverObject>(IID_IUnknown, reinterpret_cast<void**>(out));
+}
 
 CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
     CanvasObjectSpec o;
@@ -40,6 +56,12 @@ protected:
     void SetUp() override {
         registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
                            CreateSolidObject, 0, kSolid);
+        // {8E2C4A17-3B5D-4F60-9A71-C2D3E4F50617}
+        const CLSID cover = {
+            0x8E2C4A17, 0x3B5D, 0x4F60, {0x9A, 0x71, 0xC2, 0xD3, 0xE4, 0xF5, 0x06, 0x17}};
+        registry.DefModule(MODULE_OBJECT, cover, IID_IUnknown, 0, 0, 0, 0, CreateCoverObject, 0,
+                           kCover);
+        CoverObject::covering = false;
         work.prjInfo.backgroundColor = 0x00402010;
         work.pages = {{"A", "", "Bkg", "Fg", "", ""}};
         work.backgrounds = {"Bkg"};
@@ -55,6 +77,7 @@ protected:
         CanvasSpec a;
         a.objects = {Solid("group", 100, 100, 20, 20), Solid("child1", 150, 100, 20, 20),
                      Solid("child2", 200, 100, 20, 20), Solid("top", 400, 300, 100, 100)};
+        a.objects[3].typeId = kCover;
         Put("A", a);
         CanvasSpec fg;
         fg.kind = 3;
@@ -90,9 +113,7 @@ protected:
         work.canvasInfo[name] = MakeCanvasInfo(c);
         work.objData[name] = MakeObjData(c);
     }
-    CComObject<SolidObject>* Obj(size_t i) {
-        return static_cast<CComObject<SolidObject>*>(objects[i]->m_base);
-    }
+    SolidObject* Obj(size_t i) { return dynamic_cast<SolidObject*>(objects[i]->m_base); }
     // Which objects one full redraw draws.
     std::vector<std::string> Drawn() {
         std::vector<int> before;
@@ -158,6 +179,23 @@ TEST_F(RedrawWalkTest, ShownObjectsOfAllThreeCanvases) {
         r->SetVisible(TRUE);
         r->SetState(state);
     }
+}
+
+// An object that covers the whole dirty region ends the walk of its own
+// canvas (the page's objects under it are not drawn), not of the others.
+TEST_F(RedrawWalkTest, CoveringObjectEndsItsCanvas) {
+    CoverObject::covering = true;
+    EXPECT_EQ(Drawn(), (Names{"under", "top", "over"}));
+    // A region the covering object misses: the walk goes past it.
+    RECT left = {0, 0, 320, 220};
+    std::vector<int> before;
+    for (size_t i = 0; i < objects.size(); ++i) before.push_back(Obj(i)->draws);
+    doc->RedrawRegion(&left);
+    Names drawn;
+    for (size_t i = 0; i < objects.size(); ++i)
+        if (Obj(i)->draws > before[i])
+            drawn.push_back(names[i]);
+    EXPECT_EQ(drawn, (Names{"under", "group", "child1", "child2"}));
 }
 
 // Bottom to top: the background's object under the page's, the snapshot
