@@ -1,8 +1,8 @@
 // Writes the sample work: a runtime package with a project header, a small
 // page tree over two backgrounds (a green fill, a patterned one) and a
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
-// goes on to the next (Part1 slides in from the left over 1 s first); the
-// last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
+// goes on to the next (Part1a slides in from the left over Part1 during 1 s
+// first); the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
 // or "past-index" (its packed length running past the file's end); or
 // "scripts": Home's entry counts the visits in the application-state ini,
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         props.flags = 0;
         props.hold = hold;
         props.action = std::string(n) == "End" ? 1003 : 1108;
-        if (std::string(n) == "Part1") {
+        if (std::string(n) == "Part1a") {
             props.enter = 1000;
             props.enterEffect = SlideFromLeft();
         }
