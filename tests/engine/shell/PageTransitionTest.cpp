@@ -121,7 +121,13 @@ protected:
         work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
         g_now = 0;
     }
-    void Start(const PageProps& a) {
+    // A with the red strip; B, when given, plain.
+    void Start(const PageProps& a, const PageProps* b = nullptr) {
+        if (b) {
+            CanvasSpec plain;
+            plain.properties = PageProperties(*b);
+            work.canvasInfo["B"] = MakeCanvasInfo(plain);
+        }
         CanvasSpec page;
         page.objects = {RedStrip()};
         page.properties = PageProperties(a);
@@ -255,6 +261,29 @@ TEST_F(PageTransitionTest, LeaveChangesPageAfterTheTime) {
     EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
     EXPECT_FALSE(doc->GetSequencer()->InTransition());
     EXPECT_EQ(doc->GetTransition(), nullptr);
+}
+
+// A page left without a transition stays on screen as the fill of the next
+// page's entry: at half time the strip left of B shows A with its red strip.
+TEST_F(PageTransitionTest, NextPageEntersOverTheLastOne) {
+    PageProps a, b;
+    b.enter = 1000;
+    b.enterEffect = MoveEffectRecord();
+    Start(a, &b);
+    doc->OnNavigate(32813);
+    StructMan* pages = doc->GetProject()->GetStructMan();
+    ASSERT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
+    ASSERT_NE(doc->GetTransition(), nullptr);
+    Advance(500);
+    struct {
+        int x, y;
+        DWORD pixel;
+    } rows[] = {
+        {111, 300, kProject}, {112, 300, kRed},     {211, 300, kRed},     {212, 300, kGreen},  // A
+        {511, 300, kGreen},   {512, 300, kProject}, {623, 300, kProject},  // B's band
+        {624, 300, kGreen},   {1023, 300, kGreen},                         // B
+    };
+    for (auto& r : rows) EXPECT_EQ(Pixel(r.x, r.y), r.pixel) << r.x << "," << r.y;
 }
 
 // A page without transition times enters and holds at once.
