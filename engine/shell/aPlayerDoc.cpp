@@ -751,6 +751,8 @@ IPixelBuffer* CPlayerDoc::NewBufferLikeBack() {
 }
 
 void CPlayerDoc::SetTransition(IEffectRender* effect) {
+    if (effect == m_pTransition)
+        return;
     if (effect)
         effect->AddRef();
     IEffectRender* old = m_pTransition;

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 
 #include "aCanvas.h"
-#include "aGDIBuf.h"
 #include "aPlayerDoc.h"
 #include "aPlayerSite.h"
 #include "aPrjUtil.h"

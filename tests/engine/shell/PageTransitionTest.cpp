@@ -263,6 +263,27 @@ TEST_F(PageTransitionTest, LeaveChangesPageAfterTheTime) {
     EXPECT_EQ(doc->GetTransition(), nullptr);
 }
 
+// Asked to leave again while leaving, the page starts its leave afresh: the
+// frames follow the new start and the change comes a full time after it.
+TEST_F(PageTransitionTest, LeaveAskedAgainStartsAfresh) {
+    PageProps a;
+    a.leave = 1000;
+    a.leaveEffect = MoveEffectRecord();
+    Start(a);
+    StructMan* pages = doc->GetProject()->GetStructMan();
+    doc->OnNavigate(32813);
+    Advance(600);
+    doc->OnNavigate(32813);
+    Advance(500);
+    EXPECT_EQ(Pixel(300, 300), kProject);
+    EXPECT_EQ(Pixel(650, 300), kRed);
+    EXPECT_EQ(Pixel(800, 300), kGreen);
+    Advance(499);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("A"));
+    Advance(1);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
+}
+
 // A page left without a transition stays on screen as the fill of the next
 // page's entry: at half time the strip left of B shows A with its red strip.
 TEST_F(PageTransitionTest, NextPageEntersOverTheLastOne) {
