@@ -370,3 +370,36 @@ TEST_F(PlayerDatabaseTest, NoticeReachesObjectsAndReturns) {
     doc->OnDatabaseNotice(1, 0);
     EXPECT_EQ(1u, db.freed.size());
 }
+
+// A caller that allows disabling gets success and a project without the
+// database when the open fails; the component still never sees bit 0, which
+// would make it create a new database file.
+TEST_F(PlayerDatabaseTest, AllowDisableStaysInside) {
+    struct Case {
+        uint32_t projectFlags;
+        int flags;
+    } cases[] = {
+        {0x01, 0},
+        {0x03, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.projectFlags);
+        db = RecordingDB();
+        db.initResult = DB_E_FAILED;
+        question = Question();
+        question.answer = IDCANCEL;  // go on with the options unchanged
+        delete doc;
+        doc = new CPlayerDoc(&registry, lib);
+        ASSERT_EQ(S_OK, doc->Open(Work(c.projectFlags).c_str()));
+        ASSERT_EQ(c.projectFlags, doc->GetProject()->GetFlags() & 0x03);
+        EXPECT_EQ(S_OK, doc->InitDatabase(true));
+        EXPECT_EQ(2, db.initCalls);
+        EXPECT_EQ(c.flags, db.flags);
+        EXPECT_EQ(0u, doc->GetProject()->GetFlags() & 0x01);
+        EXPECT_EQ(1, question.count);
+        EXPECT_EQ(0, db.refs);
+        // Nothing is used any more: no third call.
+        EXPECT_EQ(S_OK, doc->InitDatabase(true));
+        EXPECT_EQ(2, db.initCalls);
+    }
+}
