@@ -105,6 +105,24 @@ if(at EQUAL -1)
   message(FATAL_ERROR "the repair did not point the class at the 3.0 path:\n${server}")
 endif()
 
+# The same repair with the type library's path naming a server elsewhere:
+# the third creation finds it, and the server is not asked to register.
+forget_class()
+file(MAKE_DIRECTORY ${WORK}/lib)
+file(COPY_FILE ${FAKEDB} ${WORK}/lib/fakedb.dll)
+reg_add("HKCR\\TypeLib\\${libid}\\3.0\\0\\win64" "${winwork}\\lib\\fakedb.dll")
+play(bare no 1 work.mrt)
+expect_log("InitialDatabase:: CreateInstance failed after ReRegistryMavroDBIfNot")
+expect_no_log("after ReRegistryMavroDBIfErr")
+expect_log("ChangeCanvasTo: End")
+file(STRINGS ${WORK}/bare/record.txt lines)
+list(GET lines 0 init)
+string(TOUPPER "${init}" init_upper)
+string(TOUPPER "InitDataBase path=${winwork}\\bare\\work.mvb workgroup=C:\\stored\\system.mdw password=secret flags=0 site=1 window=1" want)
+if(NOT init_upper STREQUAL want)
+  message(FATAL_ERROR "after the repair InitDataBase got\n  ${init}\nexpected\n  ${want}")
+endif()
+
 # Yes goes on without the database: the pages play and the last one ends
 # the run with 1.
 forget_class()
