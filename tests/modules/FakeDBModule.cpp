@@ -1,13 +1,16 @@
 // A database server that stands in for the database library beside the
 // player: the fake core behind the real class identifier, with the four
 // exports of an in-process server. It writes what the player hands it, one
-// line each, to the file that MAVRO_FAKEDB_RECORD names, and posts one data
-// source notice to the player's window from InitDataBase.
+// line each, to the file that MAVRO_FAKEDB_RECORD names, writes a line into
+// the host's trace log and posts one data source notice to the player's
+// window from InitDataBase.
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "ServiceFakes.h"
+#include "bPlayerSite.h"
+#include "bTraceLog.h"
 
 namespace {
 
@@ -41,6 +44,16 @@ public:
         Record("InitDataBase path=%s workgroup=%s password=%s flags=%d site=%d window=%d",
                path ? path : "(null)", workgroupPath ? workgroupPath : "(null)",
                password ? password : "(null)", flags, site ? 1 : 0, IsWindow(window) ? 1 : 0);
+        // The host's services as the real library reaches them: its trace log
+        // (slot 28) and, already during this call, this object (slot 19).
+        ITraceLog* log = nullptr;
+        if (site && SUCCEEDED(site->GetTraceLog(&log)) && log)
+            log->WriteEntry("Fake database: opened through the play site", TRACE_ENTRY_LOG);
+        void* self = nullptr;
+        HRESULT hr = site ? site->GetDatabase(&self) : E_POINTER;
+        Record("GetDatabase %s", SUCCEEDED(hr) && self == static_cast<IDBCore*>(this)
+                                     ? "answers this object"
+                                     : "fails");
         DataSourceNotice* notice = new DataSourceNotice(Notice("Staff", "Name", ""));
         notice->kind = 1;
         if (PostMessageA(window, WM_DB_NOTICE, 1, reinterpret_cast<LPARAM>(notice)))
