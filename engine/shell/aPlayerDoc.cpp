@@ -17,53 +17,11 @@
 #include "aPrjUtil.h"
 #include "aProject.h"
 #include "aUtil.h"
+#include "bDBCore.h"
 #include "bMsgBox.h"
 #include "bTraceLog.h"
 
-// {700F47F0-1C71-4E07-95BA-59F3D8EA366A}
-const CLSID CLSID_MavroDBCore = {
-    0x700F47F0, 0x1C71, 0x4E07, {0x95, 0xBA, 0x59, 0xF3, 0xD8, 0xEA, 0x36, 0x6A}};
-// {5EF38440-E101-11D2-9CAD-0060976DD7A2}
-const IID IID_IDBCoreItf = {
-    0x5EF38440, 0xE101, 0x11D2, {0x9C, 0xAD, 0x00, 0x60, 0x97, 0x6D, 0xD7, 0xA2}};
-
 namespace {
-
-// The two operations of the database interface the document calls.
-struct IDBCoreOpen : public IUnknown {
-    STDMETHOD(InitDataBase)
-    (const char* path, const char* password, const char* system, DWORD flags, IPlayerSite* site,
-     HWND window) = 0;  // 3
-    STDMETHOD(Reserved4)() = 0;
-    STDMETHOD(Reserved5)() = 0;
-    STDMETHOD(Reserved6)() = 0;
-    STDMETHOD(Reserved7)() = 0;
-    STDMETHOD(Reserved8)() = 0;
-    STDMETHOD(Reserved9)() = 0;
-    STDMETHOD(Reserved10)() = 0;
-    STDMETHOD(Reserved11)() = 0;
-    STDMETHOD(Reserved12)() = 0;
-    STDMETHOD(Reserved13)() = 0;
-    STDMETHOD(Reserved14)() = 0;
-    STDMETHOD(Reserved15)() = 0;
-    STDMETHOD(Reserved16)() = 0;
-    STDMETHOD(Reserved17)() = 0;
-    STDMETHOD(Reserved18)() = 0;
-    STDMETHOD(Reserved19)() = 0;
-    STDMETHOD(Reserved20)() = 0;
-    STDMETHOD(Reserved21)() = 0;
-    STDMETHOD(Reserved22)() = 0;
-    STDMETHOD(Reserved23)() = 0;
-    STDMETHOD(Reserved24)() = 0;
-    STDMETHOD(Reserved25)() = 0;
-    STDMETHOD(Reserved26)() = 0;
-    STDMETHOD(Reserved27)() = 0;
-    STDMETHOD(Reserved28)() = 0;
-    STDMETHOD(Reserved29)() = 0;
-    STDMETHOD(Reserved30)() = 0;
-    STDMETHOD(Reserved31)() = 0;
-    STDMETHOD(FreeDBNotice)(void* notice) = 0;  // 32
-};
 
 // The player's type library 1, registered at start.
 ITypeLib* LoadPlayerTypeLib() {
@@ -364,24 +322,30 @@ HRESULT CPlayerDoc::InitDatabase(bool allowDisable) {
     return S_OK;
 }
 
+namespace {
+
+HRESULT CreateDatabaseObject(IDBCore** db) {
+    const DWORD ctx = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
+    return CoCreateInstance(CLSID_MavroBase, nullptr, ctx, __uuidof(IDBCore),
+                            reinterpret_cast<void**>(db));
+}
+
+}  // namespace
+
 HRESULT CPlayerDoc::InitialDatabase(const char* path, const char* password, const char* systemPath,
                                     DWORD flags) {
     TRACE_POINT();
-    const DWORD ctx = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
-    IUnknown* db = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                                  reinterpret_cast<void**>(&db));
+    IDBCore* db = nullptr;
+    HRESULT hr = CreateDatabaseObject(&db);
     if (hr == REGDB_E_CLASSNOTREG) {
         LOG_MSG("Database not registed, -- try to regiter");
         ReRegistryMavroDBIfNot();
-        hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                              reinterpret_cast<void**>(&db));
+        hr = CreateDatabaseObject(&db);
         if (FAILED(hr)) {
             LOG_HRESULT(hr, "InitialDatabase:: CreateInstance failed after ReRegistryMavroDBIfNot");
             ReRegistryMavroDBIfErr();
             Sleep(1000);
-            hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                                  reinterpret_cast<void**>(&db));
+            hr = CreateDatabaseObject(&db);
             if (FAILED(hr)) {
                 LOG_MSG("InitialDatabase:: CreateInstance failed after ReRegistryMavroDBIfErr");
                 return hr;
@@ -391,8 +355,8 @@ HRESULT CPlayerDoc::InitialDatabase(const char* path, const char* password, cons
     if (FAILED(hr) || !db)
         return FAILED(hr) ? hr : E_FAIL;
     m_pDatabase = db;
-    hr = static_cast<IDBCoreOpen*>(db)->InitDataBase(path, password, systemPath, flags, m_pSite,
-                                                     GetViewWindow());
+    // The component takes the workgroup path before the password.
+    hr = db->InitDataBase(path, systemPath, password, (int)flags, m_pSite, GetViewWindow());
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "InitDataBase failed");
         m_pDatabase->Release();
@@ -661,7 +625,7 @@ void CPlayerDoc::OnDatabaseNotice(WPARAM wParam, LPARAM lParam) {
             c->GetList()->ForEachDbLink(notice);
     // The component allocated the notice: only it frees it.
     if (wParam == 1 && lParam && m_pDatabase)
-        static_cast<IDBCoreOpen*>(m_pDatabase)->FreeDBNotice(reinterpret_cast<void*>(lParam));
+        m_pDatabase->FreeDBNotice(reinterpret_cast<DataSourceNotice*>(lParam));
 }
 
 CBackground* CPlayerDoc::ShownBackground() const {

@@ -14,14 +14,11 @@
 #include "aTopicMgr.h"
 
 class CProject;
+struct IDBCore;
 struct IPackage;
 struct IPixelBuffer;
 class CPlayerView;
 class CScriptHost;
-
-// Database class and interface of the database component.
-extern const CLSID CLSID_MavroDBCore;
-extern const IID IID_IDBCoreItf;
 
 class CPlayerDoc : public IProjectDocument,
                    public ICanvasHost,
@@ -140,6 +137,6 @@ private:
     CCanvas* m_pCurrent;
     CCanvasSet* m_pSet;
     CSequencer* m_pSequencer;
-    IUnknown* m_pDatabase;
+    IDBCore* m_pDatabase;
     CScriptHost* m_pScript;
 };
