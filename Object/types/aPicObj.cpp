@@ -219,9 +219,25 @@ STDMETHODIMP PictureObject::OnEnter() {
     HRESULT hr = ClassBase::OnEnter();
     if (!m_buffer) {
         if (Linked())
-            DbLinkAbility::Refresh(DB_REFRESH_BIND);
+            DbRefresh(DB_REFRESH_BIND);
         else if (MediaName()[0])
             LoadMediaData(MediaName());
+    }
+    return hr;
+}
+
+HRESULT PictureObject::DbRefresh(int code) {
+    if (code == DB_REFRESH_BIND && !Linked()) {
+        // The field's picture goes; the object's own item comes back.
+        ReleaseBuffer();
+        HRESULT hr = MediaName()[0] ? LoadMediaData(MediaName()) : S_OK;
+        Redraw();
+        return hr;
+    }
+    HRESULT hr = DbLinkAbility::DbRefresh(code);
+    if (FAILED(hr) && Linked()) {
+        ReleaseBuffer();
+        Redraw();
     }
     return hr;
 }
