@@ -1,7 +1,6 @@
-// The files of fills: a fill reports its media to the draw layer's
-// collector, an object to the render part's file collector. Both are told
-// (kind, name) in their first own slot, so a fill's report passes through
-// unchanged.
+// The files of fills: a fill reports its media to a collector of the draw
+// layer, an object its files to one of the render part. Both take (kind,
+// name) in their first own slot, so a fill's report is passed on unchanged.
 #pragma once
 
 #include "aObjItf.h"
