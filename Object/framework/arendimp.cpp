@@ -520,6 +520,20 @@ STDMETHODIMP CRenderBase::GetEffect(IUnknown** out) {
     return S_OK;
 }
 
+void CRenderBase::AttachPart(IUnknown* part) {
+    if (part)
+        part->AddRef();
+    if (m_attached)
+        m_attached->Release();
+    m_attached = part;
+}
+
+HRESULT CRenderBase::LoadAttachedPart(ITeskStream*) {
+    // A type without a part cannot say how long its record is.
+    LOG_MSG("Render record: attached part announced without a part");
+    return E_FAIL;
+}
+
 STDMETHODIMP CRenderBase::GetAttachedPart(IUnknown** out) {
     if (!out)
         return E_POINTER;
@@ -1125,11 +1139,8 @@ HRESULT CRenderBase::LoadRender(ITeskStream* stream) {
         LOG_MSG("Render record: parts word past the stream's end");
         return E_FAIL;
     }
-    if (parts & 1) {
-        // No type attaches a shape part yet: its record cannot be read.
-        LOG_MSG("Render record: attached part announced without a part");
+    if ((parts & 1) && FAILED(LoadAttachedPart(stream)))
         return E_FAIL;
-    }
     if (parts & 2) {
         ICursorAbility* cursor = RenderCursor();
         if (!cursor || FAILED(cursor->Load(stream)))

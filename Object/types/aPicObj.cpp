@@ -87,7 +87,17 @@ HRESULT PictureObject::SetUp() {
         return E_FAIL;
     }
     m_frame->SetOwner(static_cast<II_IRender*>(this));
+    AttachPart(m_frame);
     return S_OK;
+}
+
+HRESULT PictureObject::LoadAttachedPart(ITeskStream* stream) {
+    if (!m_frame)
+        return ClassBase::LoadAttachedPart(stream);
+    HRESULT hr = m_frame->Load(stream);
+    if (FAILED(hr))
+        LOG_MSG("Picture record: frame not read");
+    return hr;
 }
 
 STDMETHODIMP PictureObject::CodecSite::GetCodecManager(PictureCodecManager** manager) {

@@ -82,6 +82,8 @@ public:
 protected:
     // The link's refresh: unlinked, a bind reloads the named item.
     HRESULT DbRefresh(int code) override;
+    // The frame's record, announced by the render record.
+    HRESULT LoadAttachedPart(ITeskStream* stream) override;
 
 private:
     LONG KeyMode() const { return (LONG)((m_flags & PICFLAG_KEYMODE) >> PICFLAG_KEYSHIFT); }

@@ -521,4 +521,67 @@ TEST_F(PictureObjectTest, PictureOfAWrittenPackageThroughTheWorksMediaManager) {
     site.media = static_cast<IMediaManager*>(&media);
 }
 
+TEST_F(PictureObjectTest, FrameRecordAnnouncedByTheRenderRecordIsTheFramesOwn) {
+    // The frame as a work stores it: outline on, outer width 3 (thickness 4).
+    CComPtr<IMediaFrame> stored;
+    ASSERT_EQ(CreateMediaFrame(&stored), S_OK);
+    stored->SetWidth(MFPART_OUTER, 3);
+    CComPtr<ITeskStream> out = StreamOf({});
+    out->SetMode(1);
+    ASSERT_EQ(stored->Save(out), S_OK);
+    std::vector<uint8_t> frame((size_t)out->GetPosition());
+    out->SetMode(0);
+    out->Seek(0, TESK_SEEK_SET);
+    out->Read(frame.data(), (ULONG)frame.size());
+
+    ObjectPrefix prefix;
+    prefix.parts = 1;  // the frame's record follows the render record
+    prefix.attached = frame;
+    PictureRecord rec;  // no media name
+    std::vector<uint8_t> bytes = WriteObjectPrefix(prefix);
+    std::vector<uint8_t> own = WritePictureRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    PictureObject* p = MakePicture();
+    CComPtr<ITeskStream> s = StreamOf(bytes);
+    ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(s), S_OK);
+    EXPECT_EQ(s->GetPosition(), s->GetSize());
+    WORD thickness = 0;
+    p->Frame()->GetThickness(&thickness);
+    EXPECT_EQ(thickness, 4);
+    CComPtr<IUnknown> attached;
+    static_cast<II_IRender*>(p)->GetAttachedPart(&attached);
+    CComPtr<IMediaFrame> same;
+    ASSERT_NE(attached, nullptr);
+    attached->QueryInterface(__uuidof(IMediaFrame), reinterpret_cast<void**>(&same));
+    EXPECT_EQ(same.p, p->Frame());
+
+    // The picture sits inside the wider frame, 1:1.
+    p->MoveTo(100, 100);
+    ASSERT_EQ(SetName(p, L"Photo"), S_OK);
+    EXPECT_EQ(p->GetWidth(), 72);
+    EXPECT_EQ(p->GetHeight(), 56);
+    RECT bounds;
+    p->GetBoundsRect(&bounds);
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(200, 200));
+    ASSERT_EQ(p->DrawContent(target, &bounds), S_OK);
+    EXPECT_EQ(PixelOf(target, bounds.left + 4, bounds.top + 4), PicturePixel(0, 0));
+    EXPECT_EQ(PixelOf(target, bounds.left + 4 + 63, bounds.top + 4 + 47), PicturePixel(63, 47));
+
+    // A frame record cut short fails the load without reading past it.
+    // After the parts word: the procedure record and the two ability words follow it.
+    size_t frameStart = WriteObjectPrefix(ObjectPrefix()).size() - 12;
+    for (size_t n = frameStart; n < frameStart + frame.size(); ++n) {
+        PictureObject* cut = MakePicture();
+        CComPtr<ITeskStream> t = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        EXPECT_NE(static_cast<IObjectBase*>(cut)->Load(t), S_OK) << n;
+        EXPECT_LE(t->GetPosition(), n);
+    }
+    // A kind without an attached part refuses the announcement.
+    LogCapture log;
+    auto* solid = Make();
+    EXPECT_EQ(static_cast<IObjectBase*>(solid)->Load(StreamOf(WriteObjectPrefix(prefix))), E_FAIL);
+    EXPECT_LOGGED(log, "attached part announced without a part");
+}
+
 }  // namespace
