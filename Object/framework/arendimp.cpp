@@ -761,6 +761,9 @@ HRESULT CRenderBase::DrawAlpha(IPixelBuffer* target, const RECT& bounds) {
     // then carries the object's alpha for the per-pixel blit.
     RECT local = {0, 0, w, h};
     scratch->EnablePixelAlpha(FALSE);
+    // The content lands on a copy of what it covers, so the pixels a shaped
+    // content leaves alone blend back to themselves, not to older drawings.
+    scratch->Blit(&local, target, &bounds, 0);
     HRESULT hr = DrawContent(scratch, &local);
     if (FAILED(hr))
         return hr;

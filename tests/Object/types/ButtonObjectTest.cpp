@@ -241,6 +241,30 @@ TEST_F(ButtonObjectTest, FacesDrawTheirLooks) {
     EXPECT_EQ(PixelOf(target, r.left + 1, r.top + 5), 0x8398B1u);
 }
 
+TEST_F(ButtonObjectTest, HalfTransparentEllipseLeavesItsCornersAlone) {
+    ButtonObject* b = MakeButton(kPush);
+    ASSERT_EQ(b->put_ObjStyle(2), S_OK);
+    b->SetAlpha(128);
+    RECT r;
+    b->GetBoundsRect(&r);
+    // Twice: the second draw must not show what the first left behind.
+    for (DWORD key : {0x00563412u, 0x00000000u}) {
+        CComPtr<IPixelBuffer> target;
+        target.Attach(CreateGDIBuffer(300, 200));
+        target->FillRect(nullptr, key);
+        ASSERT_EQ(static_cast<II_IRender*>(b)->Draw(target), S_OK);
+        const DWORD pixel = ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF);
+        EXPECT_EQ(PixelOf(target, r.left, r.top), pixel) << key;
+        EXPECT_EQ(PixelOf(target, r.right - 1, r.bottom - 1), pixel) << key;
+        // Inside: the normal face colour 0x8398B1 half over the key.
+        DWORD mid = PixelOf(target, (r.left + r.right) / 2, r.top + 3);
+        for (int shift : {0, 8, 16}) {
+            int face = (0x8398B1 >> shift) & 0xFF, under = (pixel >> shift) & 0xFF;
+            EXPECT_NEAR((int)((mid >> shift) & 0xFF), (face + under) / 2, 2) << key << " " << shift;
+        }
+    }
+}
+
 TEST(ButtonShapes, HitTestsAgreeWithTheCut) {
     std::mt19937 random(103);
     for (int round = 0; round < 40; ++round) {
