@@ -8,6 +8,7 @@
 
 #include "aGDIBuf.h"
 #include "aStorage.h"
+#include "StreamFixtures.h"
 #include "bComBase.h"
 
 namespace drawtest {
@@ -46,28 +47,10 @@ inline std::vector<DWORD> Pixels(IPixelBuffer* buffer) {
     return out;
 }
 
-inline CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 4096);
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
-    return s;
-}
-
 inline CComPtr<ITeskStream> NewStream() {
     CComPtr<ITeskStream> s;
     CreateMemStream(&s, 4096);
     return s;
-}
-
-inline std::string Contents(ITeskStream* s) {
-    std::string out((size_t)s->GetSize(), '\0');
-    s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty())
-        s->Read(&out[0], (ULONG)out.size());
-    return out;
 }
 
 // A Load through the stream interface: its answer, or E_ABORT when the
