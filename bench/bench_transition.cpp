@@ -25,10 +25,7 @@ CComPtr<IPixelBuffer> Bitmap(DWORD seed) {
     CComPtr<IPixelBuffer> b;
     ComCreateInstance<CGDIBitmapBuffer>(__uuidof(IPixelBuffer), (void**)&b);
     b->Create(kW, kH);
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    b->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(b);
     for (int y = 0; y < kH; ++y) {
         DWORD* row = (DWORD*)(info.pPixels + (size_t)y * info.nPitch);
         for (int x = 0; x < kW; ++x) row[x] = seed ^ (DWORD)(x * 2654435761u + y * 40503u);
@@ -46,10 +43,7 @@ CComPtr<IPixelBuffer> Surface(DXOwner* owner, DWORD seed) {
     b->SetOwner(owner);
     b->Create(kW, kH);
     b->Lock(DDLOCK_WAIT);
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    b->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(b);
     for (int y = 0; y < kH; ++y) {
         DWORD* row = (DWORD*)(info.pPixels + (size_t)y * info.nPitch);
         for (int x = 0; x < kW; ++x) row[x] = seed ^ (DWORD)(x * 2654435761u + y * 40503u);
@@ -106,10 +100,7 @@ int main() {
         best = FastestRun(
                    [&] {
                        dxBack->Lock(DDLOCK_WAIT);
-                       BufferInfo li = {};
-                       li.dwSize = sizeof(li);
-                       li.wMask = BIM_PIXELS;
-                       dxBack->GetBufferInfo(&li);
+                       BufferInfo li = ReadBufferInfo(dxBack, BIM_PIXELS);
                        li.pPixels[i * 4] = (BYTE)i;
                        ++i;
                        dxBack->Unlock();

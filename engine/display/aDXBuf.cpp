@@ -569,11 +569,7 @@ IPixelBuffer* BufferFromRows(DXOwner* owner, int width, int height, const BYTE* 
         buffer->Release();
         return nullptr;
     }
-    BufferInfo info;
-    memset(&info, 0, sizeof(info));
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_GEOMETRY;
-    buffer->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_GEOMETRY);
     const size_t rowBytes = (size_t)width * 4;
     for (int y = 0; y < height; ++y) {
         const int from = topDown ? y : height - 1 - y;

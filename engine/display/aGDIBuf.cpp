@@ -537,11 +537,7 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
     IPixelBuffer* buffer = CreateGDIBuffer(dib.width, height);
     if (!buffer)
         return nullptr;
-    BufferInfo info;
-    memset(&info, 0, sizeof(info));
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_GEOMETRY;
-    buffer->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_GEOMETRY);
 
     if (dib.bitCount == 32 && dib.compression == BI_RGB) {
         const size_t rowBytes = (size_t)dib.width * 4;

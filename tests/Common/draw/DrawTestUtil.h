@@ -17,11 +17,7 @@ namespace drawtest {
 constexpr const char* kSongTi = "\xCB\xCE\xCC\xE5";
 
 inline BufferInfo Info(IPixelBuffer* buffer) {
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    buffer->GetBufferInfo(&info);
-    return info;
+    return ReadBufferInfo(buffer);
 }
 
 inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) {

@@ -14,11 +14,7 @@
 namespace pixtest {
 
 inline BufferInfo Info(IPixelBuffer* buffer, WORD mask = BIM_ALL) {
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = mask;
-    buffer->GetBufferInfo(&info);
-    return info;
+    return ReadBufferInfo(buffer, mask);
 }
 
 inline DWORD* Row(IPixelBuffer* buffer, int y) {
