@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "DirectDrawFixture.h"
 #include "DrawTestUtil.h"
 #include "aDXBuf.h"
 #include "bFillGrd.h"
@@ -13,35 +14,8 @@ using namespace drawtest;
 
 namespace {
 
-// IID_IDirectDraw4, without the dxguid library.
-const IID kIDirectDraw4 = {
-    0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
-
-class FillDirectDraw : public testing::Test {
+class FillDirectDraw : public DirectDrawFixture {
 protected:
-    void SetUp() override {
-        memset(&owner, 0, sizeof(owner));
-        IDirectDraw* dd = nullptr;
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        ASSERT_EQ(dd->QueryInterface(kIDirectDraw4, (void**)&owner.pDirectDraw), S_OK);
-        dd->Release();
-        ASSERT_EQ(owner.pDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-        owner.caps.dwSize = sizeof(DDCAPS);
-    }
-    void TearDown() override {
-        if (owner.pDirectDraw)
-            owner.pDirectDraw->Release();
-    }
-    static std::vector<DWORD> Read(IPixelBuffer* b, int w, int h) {
-        std::vector<DWORD> out;
-        EXPECT_EQ(b->Lock(PIXLOCK_READ), S_OK);
-        BufferInfo info = Info(b);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                out.push_back(((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x]);
-        b->Unlock();
-        return out;
-    }
     static void Write(IPixelBuffer* b, int w, int h, DWORD value) {
         ASSERT_EQ(b->Lock(PIXLOCK_WRITE), S_OK);
         BufferInfo info = Info(b);
@@ -50,7 +24,6 @@ protected:
                 ((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x] = value;
         b->Unlock();
     }
-    DXOwner owner;
 };
 
 }  // namespace
