@@ -24,12 +24,28 @@ protected:
                 ((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x] = value;
         b->Unlock();
     }
+    // Two fills set up alike, rendered into a GDI and a DirectDraw buffer
+    // holding the same pixels, leave the same pixels.
+    void ExpectSamePixels(FillObject* gdiFill, FillObject* dxFill) {
+        const int W = 53, H = 37;
+        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
+        CComPtr<IPixelBuffer> dx;
+        dx.Attach(CreateDXBuffer(&owner, W, H));
+        ASSERT_TRUE(dx != nullptr);
+        Write(dx, W, H, 0x00445566);
+        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
+        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
+        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
+        std::vector<DWORD> a = Pixels(gdi), b = Read(dx, W, H);
+        int differ = 0;
+        for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
+        EXPECT_EQ(0, differ);
+    }
 };
 
 }  // namespace
 
 TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
-    const int W = 53, H = 37;
     struct Setup {
         const char* name;
         void (*apply)(FillObject*);
@@ -65,15 +81,7 @@ TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
             g->SetColor1(RGB(250, 10, 90));
             g->SetColor2(RGB(0, 60, 200));
         }
-        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
-        CComPtr<IPixelBuffer> dx;
-        dx.Attach(CreateDXBuffer(&owner, W, H));
-        ASSERT_TRUE(dx != nullptr);
-        Write(dx, W, H, 0x00445566);
-        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
-        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
-        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
-        EXPECT_TRUE(Pixels(gdi) == Read(dx, W, H));
+        ExpectSamePixels(gdiFill, dxFill);
     }
     for (const Setup& s : all) {
         SCOPED_TRACE(s.name);
@@ -82,17 +90,6 @@ TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
         dxFill.Attach(CreateFillObject());
         s.apply(gdiFill);
         s.apply(dxFill);
-        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
-        CComPtr<IPixelBuffer> dx;
-        dx.Attach(CreateDXBuffer(&owner, W, H));
-        ASSERT_TRUE(dx != nullptr);
-        Write(dx, W, H, 0x00445566);
-        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
-        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
-        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
-        std::vector<DWORD> a = Pixels(gdi), b = Read(dx, W, H);
-        int differ = 0;
-        for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
-        EXPECT_EQ(0, differ);
+        ExpectSamePixels(gdiFill, dxFill);
     }
 }

@@ -426,40 +426,27 @@ TEST(TransitionRecords, EveryPluginRoundTrips) {
             TransitionTiling t = {3, 2, 0.25, 7, 1};
             tiling->SetTiling(&t);
         }
-        auto save = [&](IUnknown* u, ITeskStream* s) {
+        // A save or a load through whichever record interface the plug-in has.
+        auto record = [&](IUnknown* u, ITeskStream* s, bool saving) {
+            auto through = [&](auto& itf) { return saving ? itf->Save(s) : itf->Load(s); };
             CComPtr<ITransitionMove> mv;
             CComPtr<ITransitionRegion> rg;
             CComPtr<ITransitionMask> mk;
             CComPtr<ITransitionDecor> dc;
             CComPtr<ITransitionBlend> bl;
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMove), (void**)&mv)))
-                return mv->Save(s);
+                return through(mv);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionRegion), (void**)&rg)))
-                return rg->Save(s);
+                return through(rg);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMask), (void**)&mk)))
-                return mk->Save(s);
+                return through(mk);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionDecor), (void**)&dc)))
-                return dc->Save(s);
+                return through(dc);
             u->QueryInterface(__uuidof(ITransitionBlend), (void**)&bl);
-            return bl->Save(s);
+            return through(bl);
         };
-        auto load = [&](IUnknown* u, ITeskStream* s) {
-            CComPtr<ITransitionMove> mv;
-            CComPtr<ITransitionRegion> rg;
-            CComPtr<ITransitionMask> mk;
-            CComPtr<ITransitionDecor> dc;
-            CComPtr<ITransitionBlend> bl;
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMove), (void**)&mv)))
-                return mv->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionRegion), (void**)&rg)))
-                return rg->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMask), (void**)&mk)))
-                return mk->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionDecor), (void**)&dc)))
-                return dc->Load(s);
-            u->QueryInterface(__uuidof(ITransitionBlend), (void**)&bl);
-            return bl->Load(s);
-        };
+        auto save = [&](IUnknown* u, ITeskStream* s) { return record(u, s, true); };
+        auto load = [&](IUnknown* u, ITeskStream* s) { return record(u, s, false); };
         CComPtr<ITeskStream> s1 = NewStream();
         ASSERT_EQ(save(p, s1), S_OK) << number;
         std::vector<BYTE> bytes = ContentBytes(s1);
