@@ -8,6 +8,7 @@
 
 #include "aGDIBuf.h"
 #include "aStorage.h"
+#include "PixelFixtures.h"
 #include "StreamFixtures.h"
 #include "bComBase.h"
 
@@ -16,31 +17,12 @@ namespace drawtest {
 // "宋体" in code page 936; the test machines map it to WenQuanYi Micro Hei.
 constexpr const char* kSongTi = "\xCB\xCE\xCC\xE5";
 
-inline BufferInfo Info(IPixelBuffer* buffer) {
-    return ReadBufferInfo(buffer);
-}
-
-inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) {
-    BufferInfo info = Info(buffer);
-    return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch)[x];
-}
+using pixtest::Info;
+using pixtest::Pixel;
+using pixtest::Pixels;
 
 inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height, DWORD fill) {
-    CComPtr<IPixelBuffer> buffer;
-    buffer.Attach(CreateGDIBuffer(width, height));
-    EXPECT_TRUE(buffer != nullptr);
-    if (buffer)
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) Pixel(buffer, x, y) = fill;
-    return buffer;
-}
-
-inline std::vector<DWORD> Pixels(IPixelBuffer* buffer) {
-    BufferInfo info = Info(buffer);
-    std::vector<DWORD> out;
-    for (int y = 0; y < info.nHeight; ++y)
-        for (int x = 0; x < info.nWidth; ++x) out.push_back(Pixel(buffer, x, y));
-    return out;
+    return pixtest::MakeBuffer(width, height, {}, fill);
 }
 
 inline CComPtr<ITeskStream> NewStream() {
