@@ -570,11 +570,7 @@ IPixelBuffer* BufferFromRows(DXOwner* owner, int width, int height, const BYTE* 
         return nullptr;
     }
     BufferInfo info = ReadBufferInfo(buffer, BIM_GEOMETRY);
-    const size_t rowBytes = (size_t)width * 4;
-    for (int y = 0; y < height; ++y) {
-        const int from = topDown ? y : height - 1 - y;
-        memcpy(info.pPixels + (ptrdiff_t)y * info.nPitch, rows + (size_t)from * rowBytes, rowBytes);
-    }
+    CopyDibRows(info.pPixels, info.nPitch, rows, width, height, topDown);
     buffer->Unlock();
     return buffer;
 }
