@@ -186,22 +186,22 @@ int CDBCore::FillLists() {
     return 1;
 }
 
-DataSourceEntry* CDBCore::FindTableByName(const char* name) {
+static DataSourceEntry* FindByName(const std::vector<std::unique_ptr<DataSourceEntry>>& list,
+                                   const char* name) {
     if (!name)
         return nullptr;
-    for (auto& e : m_tables)
+    for (auto& e : list)
         if (e && SameName(e->name, name))
             return e.get();
     return nullptr;
 }
 
+DataSourceEntry* CDBCore::FindTableByName(const char* name) {
+    return FindByName(m_tables, name);
+}
+
 DataSourceEntry* CDBCore::FindQueryByName(const char* name) {
-    if (!name)
-        return nullptr;
-    for (auto& e : m_queries)
-        if (e && SameName(e->name, name))
-            return e.get();
-    return nullptr;
+    return FindByName(m_queries, name);
 }
 
 DataSourceEntry* CDBCore::FindEntry(const DataSourceDescriptor* d) {
