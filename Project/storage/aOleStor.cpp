@@ -273,19 +273,31 @@ STDMETHODIMP CStrStorage::DestroyElement(const char* name) {
     return m_storage->DestroyElement(WideFromMultibyte(name).c_str());
 }
 
-STDMETHODIMP_(int) CStrStorage::CountElements() {
-    if (!m_storage)
-        return 0;
+namespace {
+
+// Hands each element's name to visit until it answers false.
+template <class Visit>
+void EachElement(IStorage* storage, Visit visit) {
     IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
-        return 0;
-    int count = 0;
+    if (!storage || FAILED(storage->EnumElements(0, nullptr, 0, &e)) || !e)
+        return;
+    bool more = true;
     STATSTG stat;
-    while (e->Next(1, &stat, nullptr) == S_OK) {
+    while (more && e->Next(1, &stat, nullptr) == S_OK) {
+        more = visit(stat.pwcsName);
         CoTaskMemFree(stat.pwcsName);
-        ++count;
     }
     e->Release();
+}
+
+}  // namespace
+
+STDMETHODIMP_(int) CStrStorage::CountElements() {
+    int count = 0;
+    EachElement(m_storage, [&](const wchar_t*) {
+        ++count;
+        return true;
+    });
     return count;
 }
 
@@ -293,17 +305,11 @@ STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
     if (!m_storage)
         return FALSE;
     std::wstring wide = WideFromMultibyte(name);
-    IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
-        return FALSE;
     BOOL found = FALSE;
-    STATSTG stat;
-    while (!found && e->Next(1, &stat, nullptr) == S_OK) {
-        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.c_str()) == 0)
-            found = TRUE;
-        CoTaskMemFree(stat.pwcsName);
-    }
-    e->Release();
+    EachElement(m_storage, [&](const wchar_t* element) {
+        found = element && wcscmp(element, wide.c_str()) == 0;
+        return !found;
+    });
     return found;
 }
 
