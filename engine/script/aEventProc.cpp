@@ -5,6 +5,7 @@
 
 #include "aExprEval.h"
 #include "aRoutineTable.h"
+#include "bExprOp.h"
 #include "bExprScan.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
@@ -563,6 +564,6 @@ HRESULT CEventProcessor::ExecAssignment(const CActionItem& item) {
     }
     if (FAILED(hr))
         LOG_HRESULT(hr, "Exec: Assignment failed: %s = %s", item.text0.c_str(), item.text1.c_str());
-    VariantClear(&value);
+    ExprOp::ClearValue(value);
     return hr;
 }
