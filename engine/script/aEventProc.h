@@ -99,6 +99,8 @@ public:
 
     // Deadline of a run and the actions allowed past it.
     enum { WATCHDOG_MS = 10000, WATCHDOG_STEPS = 10000, MIN_WAIT_MS = 10 };
+    // Actions between two readings of the clock before the deadline.
+    enum { CLOCK_EVERY = 16 };
 
 private:
     HRESULT ExecCommand(CActionRun* run, const CActionItem& item);
