@@ -55,6 +55,8 @@ public:
     virtual int GetVolume() = 0;            // 0 to 1000
     virtual HRESULT SetVolume(int v) = 0;   // 0 to 1000
     virtual HRESULT SetBalance(int b) = 0;  // -10000 to 10000
+    // The active flag: whether the sound is on.
+    virtual bool IsActive() = 0;
 
 protected:
     ~ISysSoundDevice() {}

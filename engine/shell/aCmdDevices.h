@@ -14,6 +14,7 @@ public:
     void SetSite(IPlayerSite* site) { m_site = site; }
     void SetSysSound(ISysSoundDevice* sound) { m_sysSound = sound; }
     void SetMixer(IMixerDevice* mixer) { m_mixer = mixer; }
+    ISysSoundDevice* GetSysSound() const { return m_sysSound; }
     // Null when the site has none.
     ISoundRecorder* GetRecorder();
     IVideoCapture* GetCapture();

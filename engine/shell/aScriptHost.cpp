@@ -217,6 +217,14 @@ bool CScriptHost::GetMediaFileName(const char* name, bool external, std::string&
     return true;
 }
 
+HRESULT CScriptHost::IsSysSoundEnabled(bool* on) {
+    ISysSoundDevice* sound = m_devices.GetSysSound();
+    if (!sound || !on)
+        return E_FAIL;
+    *on = sound->IsActive();
+    return S_OK;
+}
+
 HRESULT CScriptHost::GetRecorderState(LONG* state) {
     ISoundRecorder* recorder = m_devices.GetRecorder();
     if (!recorder || !state)

@@ -69,7 +69,7 @@ public:
     bool IsAutoPlay() override { return GetPageHoldFlag(); }
     bool GetObjectState(const char* name, int* renderState, bool* visible) override;
     bool IsPageVisited(const char* pageName) override;
-    HRESULT IsSysSoundEnabled(bool*) override { return E_FAIL; }
+    HRESULT IsSysSoundEnabled(bool* on) override;
     HRESULT GetRecorderState(LONG* state) override;
     std::string GetProjectText(int which) override;
     bool GetMediaFileName(const char* name, bool external, std::string& out) override;

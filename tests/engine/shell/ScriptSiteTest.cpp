@@ -172,6 +172,7 @@ struct FakeSysSound : ISysSoundDevice {
         Add("SetBalance " + std::to_string(b));
         return S_OK;
     }
+    bool IsActive() override { return true; }
 };
 
 struct FakeMixer : IMixerDevice {
@@ -321,9 +322,18 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     ASSERT_EQ(Open(), S_OK);
     EXPECT_EQ(Command(1301), 0);
     EXPECT_EQ(Command(1201, {Int(1)}), 0);
+    void* f = nullptr;
+    doc->GetSite()->GetFunctionManager(&f);
+    ASSERT_TRUE(static_cast<CFunctionManager*>(f)->LoadLibraries(Beside("FuncLib.tlb").c_str()));
+    IExpression* expr = doc->GetScript()->GetExpression();
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_NE(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
     FakeSysSound sound;
     FakeMixer mixer;
     doc->GetScript()->GetDeviceParts()->SetSysSound(&sound);
+    ASSERT_EQ(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
+    EXPECT_EQ(V_I4(&v), 1);
     doc->GetScript()->GetDeviceParts()->SetMixer(&mixer);
     EXPECT_EQ(Command(1301), 1);
     EXPECT_EQ(Command(1303), 1);  // playing: stops
