@@ -16,6 +16,7 @@
 #include "aPlayerDoc.h"
 #include "aProject.h"
 #include "aScriptHost.h"
+#include "aSequencer.h"
 #include "bMediaDevices.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
@@ -363,6 +364,21 @@ TEST_F(ScriptSiteTest, ApplicationKeyPressRunsItsList) {
     topics->FireEvent(1010, 'y', 0, 1);  // no list for 'y'
     topics->FireEvent(1010, 'x', 0, 0);  // the page levels first, then the application
     EXPECT_EQ(Global("hits"), 2);
+}
+
+// The application's timers start when a page enters and fire on the page
+// clock.
+TEST_F(ScriptSiteTest, ApplicationTimerStartsAtPageEnter) {
+    work.prjInfo.tail =
+        AppTimerRecord(50, {{8, "hits", "hits + 50"}}) + IntVariableListBytes({{"hits", 0}});
+    ASSERT_EQ(Open(), S_OK);
+    CSequencer* seq = doc->GetSequencer();
+    seq->SetClock(0);
+    doc->GetTopics()->FireEvent(1220, 0, 0, 1);
+    seq->SetClock(40);
+    EXPECT_EQ(Global("hits"), 0);
+    seq->SetClock(60);
+    EXPECT_EQ(Global("hits"), 50);
 }
 
 // More stored lists than the application has entries: refused with a log
