@@ -17,16 +17,19 @@ if [ -e "$BUILD/x86_64/tests/mkwork.exe" ]; then
 fi
 # Questions are answered unattended. The sample's pages hold 2 s each and
 # the last one ends the run; a screenshot of the screen is taken in the
-# middle of each page's hold (page-1.png ...).
+# middle of each page's hold (page-1.png ...), and one in the middle of the
+# third page's 1 s entering slide (transition.png).
 export MAVRO_AUTOANSWER=yes
 echo "Starting: MavroRT.exe /r sample.mrt"
 "$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt" &
 player=$!
-sleep 1.5
-for page in 1 2 3 4 5; do
+# Seconds from the start: page 1 at 1.5, page 2 at 3.5, the slide at 4.5,
+# then pages 3, 4 and 5 at 6, 8 and 10.
+for shot in "1.5 page-1" "2 page-2" "1 transition" "1.5 page-3" "2 page-4" "2 page-5"; do
+  set -- $shot
+  sleep "$1"
   if kill -0 "$player" 2>/dev/null; then
-    import -window root "$RUN/page-$page.png" 2>/dev/null && echo "screenshot: $RUN/page-$page.png"
-    sleep 2
+    import -window root "$RUN/$2.png" 2>/dev/null && echo "screenshot: $RUN/$2.png"
   fi
 done
 # Ends by itself; stopped after MAVRO_RUN_SECONDS (default 20) at the latest.

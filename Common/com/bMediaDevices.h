@@ -1,6 +1,6 @@
 // The media devices that scripts drive through numbered commands: the sound
 // recorder and the video capture that the play site hands out (slots 22 and
-// 23), the work's system sound and the output mixer. Their objects are made
+// 23) and the output mixer. Their objects are made
 // by the media library; the command executor reaches them only through these.
 #pragma once
 
@@ -44,23 +44,6 @@ struct IVideoCapture : public IUnknown {
 };
 DECLARE_IID(IVideoCapture, 0x660602AD, 0x5920, 0x4DE8, 0xBC, 0x3F, 0x54, 0x75, 0xEC, 0x4B, 0xEF,
             0x97);
-
-// The work's own sound player: the operations the commands use.
-class ISysSoundDevice {
-public:
-    virtual HRESULT Play() = 0;
-    virtual HRESULT Stop() = 0;
-    // 0 stopped, 1 playing, 2 paused.
-    virtual int GetPlayState() = 0;
-    virtual int GetVolume() = 0;            // 0 to 1000
-    virtual HRESULT SetVolume(int v) = 0;   // 0 to 1000
-    virtual HRESULT SetBalance(int b) = 0;  // -10000 to 10000
-    // The active flag: whether the sound is on.
-    virtual bool IsActive() = 0;
-
-protected:
-    ~ISysSoundDevice() {}
-};
 
 // The output mixer of the speaker and headphone lines: operation 1 a volume
 // step, 3 mute, 4 mute toggled, others an absolute level.

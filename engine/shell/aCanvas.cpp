@@ -1,6 +1,7 @@
 #include "aCanvas.h"
 
 #include <ocidl.h>
+#include <string.h>
 
 #include "aPrjUtil.h"
 #include "aProject.h"
@@ -8,6 +9,7 @@
 #include "aPixBuf.h"
 #include "bStorage.h"
 #include "bStrConv.h"
+#include "bSysSound.h"
 #include "bTraceLog.h"
 
 // ---- CCanvas ----
@@ -397,6 +399,33 @@ bool CPageCanvas::LoadProperty(ITeskStream* stream) {
         }
     }
     return true;
+}
+
+HRESULT CPageCanvas::OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c) {
+    if (event == 1220)
+        HandlePageSound();
+    return CCanvas::OnPageEvent(event, a, b, c);
+}
+
+void CPageCanvas::HandlePageSound() {
+    if (m_flags & PAGE_KEEP_SOUND)
+        return;
+    ISysSoundPlayer* player = nullptr;
+    if (m_pSite)
+        m_pSite->GetMediaService(reinterpret_cast<void**>(&player));
+    if (!player)
+        return;
+    if ((m_flags & PAGE_HAS_SOUND) && (!m_sound.path.empty() || m_sound.values[5] == 0)) {
+        SysSoundProperties props;
+        props.first = m_sound.first;
+        props.path = m_sound.path.c_str();
+        memcpy(props.values, m_sound.values, sizeof(props.values));
+        player->CopyProperties(&props);
+        if (SUCCEEDED(player->Open(m_pSite->GetViewWindow())))
+            player->Play();
+        return;
+    }
+    player->Stop();
 }
 
 // ---- CCanvasSet ----

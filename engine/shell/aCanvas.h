@@ -122,6 +122,9 @@ public:
     CPageCanvas(IPlayerSite* site, CanvasStub* stub);
     ~CPageCanvas() override;
     bool LoadProperty(ITeskStream* stream) override;
+    // Page enter first starts or stops the page's sound.
+    HRESULT OnPageEvent(DWORD event, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c) override;
+    void HandlePageSound();
     void SetLayerStubs(CBackgroundStub* background, CForegroundStub* foreground) override {
         m_pBackgroundStub = background;
         m_pForegroundStub = foreground;

@@ -33,6 +33,13 @@ bool Text(const VARIANT* v, std::string* out) {
 
 }  // namespace
 
+ISysSoundPlayer* CCmdDevices::GetSysSound() {
+    void* p = nullptr;
+    if (!m_site || FAILED(m_site->GetMediaService(&p)))
+        return nullptr;
+    return static_cast<ISysSoundPlayer*>(p);
+}
+
 ISoundRecorder* CCmdDevices::GetRecorder() {
     void* p = nullptr;
     if (!m_site || FAILED(m_site->GetSoundRecorder(&p)))
@@ -55,30 +62,37 @@ bool CCmdDevices::SetMixerVolume(int kind, LONG value) {
 }
 
 bool CCmdDevices::SysSoundPlay() {
-    return m_sysSound && SUCCEEDED(m_sysSound->Play());
+    ISysSoundPlayer* sound = GetSysSound();
+    return sound && SUCCEEDED(sound->Play());
 }
 
 bool CCmdDevices::SysSoundStop() {
-    return m_sysSound && SUCCEEDED(m_sysSound->Stop());
+    ISysSoundPlayer* sound = GetSysSound();
+    return sound && SUCCEEDED(sound->Stop());
 }
 
 bool CCmdDevices::SysSoundIsPlaying() {
-    return m_sysSound && m_sysSound->GetPlayState() == 1;
+    ISysSoundPlayer* sound = GetSysSound();
+    return sound && sound->GetPlayState() == 1;
 }
 
 bool CCmdDevices::SysSoundGetVolume(LONG* volume) {
-    if (!m_sysSound || !volume)
+    ISysSoundPlayer* sound = GetSysSound();
+    int v = 0;
+    if (!sound || !volume || FAILED(sound->GetVolume(&v)))
         return false;
-    *volume = m_sysSound->GetVolume();
+    *volume = v;
     return true;
 }
 
 bool CCmdDevices::SysSoundSetVolume(LONG volume) {
-    return m_sysSound && SUCCEEDED(m_sysSound->SetVolume((int)volume));
+    ISysSoundPlayer* sound = GetSysSound();
+    return sound && SUCCEEDED(sound->SetVolume((int)volume));
 }
 
 bool CCmdDevices::SysSoundSetBalance(LONG balance) {
-    return m_sysSound && SUCCEEDED(m_sysSound->SetBalance((int)balance));
+    ISysSoundPlayer* sound = GetSysSound();
+    return sound && SUCCEEDED(sound->SetBalance((int)balance));
 }
 
 bool CCmdDevices::SoundObjectShow(IUnknown*, SHORT) {

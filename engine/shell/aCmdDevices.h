@@ -1,21 +1,21 @@
-// The devices of the command executor: the sound recorder and the video
-// capture as the play site hands them out (slots 22 and 23), the work's
-// system sound and the output mixer. A device that is absent answers false.
+// The devices of the command executor: the work's system sound, the sound
+// recorder and the video capture as the play site hands them out (slots 21
+// to 23), and the output mixer. A device that is absent answers false.
 #pragma once
 
 #include "aCmdExec.h"
 #include "bMediaDevices.h"
+#include "bSysSound.h"
 
 class CCmdDevices : public ICmdDevices {
 public:
-    CCmdDevices() : m_site(nullptr), m_sysSound(nullptr), m_mixer(nullptr) {}
+    CCmdDevices() : m_site(nullptr), m_mixer(nullptr) {}
 
     // Borrowed.
     void SetSite(IPlayerSite* site) { m_site = site; }
-    void SetSysSound(ISysSoundDevice* sound) { m_sysSound = sound; }
     void SetMixer(IMixerDevice* mixer) { m_mixer = mixer; }
-    ISysSoundDevice* GetSysSound() const { return m_sysSound; }
     // Null when the site has none.
+    ISysSoundPlayer* GetSysSound();
     ISoundRecorder* GetRecorder();
     IVideoCapture* GetCapture();
 
@@ -33,6 +33,5 @@ public:
 
 private:
     IPlayerSite* m_site;
-    ISysSoundDevice* m_sysSound;
     IMixerDevice* m_mixer;
 };

@@ -7,6 +7,7 @@
 
 #include "aCnvStub.h"
 #include "aExtMgr.h"
+#include "aFrameCompose.h"
 #include "aGDIBuf.h"
 #include "aGlobal.h"
 #include "aPackage.h"
@@ -16,53 +17,11 @@
 #include "aPrjUtil.h"
 #include "aProject.h"
 #include "aUtil.h"
+#include "bDBCore.h"
 #include "bMsgBox.h"
 #include "bTraceLog.h"
 
-// {700F47F0-1C71-4E07-95BA-59F3D8EA366A}
-const CLSID CLSID_MavroDBCore = {
-    0x700F47F0, 0x1C71, 0x4E07, {0x95, 0xBA, 0x59, 0xF3, 0xD8, 0xEA, 0x36, 0x6A}};
-// {5EF38440-E101-11D2-9CAD-0060976DD7A2}
-const IID IID_IDBCoreItf = {
-    0x5EF38440, 0xE101, 0x11D2, {0x9C, 0xAD, 0x00, 0x60, 0x97, 0x6D, 0xD7, 0xA2}};
-
 namespace {
-
-// The two operations of the database interface the document calls.
-struct IDBCoreOpen : public IUnknown {
-    STDMETHOD(InitDataBase)
-    (const char* path, const char* password, const char* system, DWORD flags, IPlayerSite* site,
-     HWND window) = 0;  // 3
-    STDMETHOD(Reserved4)() = 0;
-    STDMETHOD(Reserved5)() = 0;
-    STDMETHOD(Reserved6)() = 0;
-    STDMETHOD(Reserved7)() = 0;
-    STDMETHOD(Reserved8)() = 0;
-    STDMETHOD(Reserved9)() = 0;
-    STDMETHOD(Reserved10)() = 0;
-    STDMETHOD(Reserved11)() = 0;
-    STDMETHOD(Reserved12)() = 0;
-    STDMETHOD(Reserved13)() = 0;
-    STDMETHOD(Reserved14)() = 0;
-    STDMETHOD(Reserved15)() = 0;
-    STDMETHOD(Reserved16)() = 0;
-    STDMETHOD(Reserved17)() = 0;
-    STDMETHOD(Reserved18)() = 0;
-    STDMETHOD(Reserved19)() = 0;
-    STDMETHOD(Reserved20)() = 0;
-    STDMETHOD(Reserved21)() = 0;
-    STDMETHOD(Reserved22)() = 0;
-    STDMETHOD(Reserved23)() = 0;
-    STDMETHOD(Reserved24)() = 0;
-    STDMETHOD(Reserved25)() = 0;
-    STDMETHOD(Reserved26)() = 0;
-    STDMETHOD(Reserved27)() = 0;
-    STDMETHOD(Reserved28)() = 0;
-    STDMETHOD(Reserved29)() = 0;
-    STDMETHOD(Reserved30)() = 0;
-    STDMETHOD(Reserved31)() = 0;
-    STDMETHOD(FreeDBNotice)(void* notice) = 0;  // 32
-};
 
 // The player's type library 1, registered at start.
 ITypeLib* LoadPlayerTypeLib() {
@@ -107,6 +66,9 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
       m_dirty(nullptr),
       m_pBack(nullptr),
       m_pSnapshot(nullptr),
+      m_pFillImage(nullptr),
+      m_pPageImage(nullptr),
+      m_pTransition(nullptr),
       m_pCurrent(nullptr),
       m_pSet(nullptr),
       m_pSequencer(nullptr),
@@ -148,6 +110,8 @@ CPlayerDoc::~CPlayerDoc() {
     if (m_pSet)
         m_pSet->StopObjects();
     m_pSequencer->Clear();
+    SetTransition(nullptr);
+    ReleasePageImages();
     if (m_pSet) {
         CCanvasSet* set = m_pSet;
         m_pSet = nullptr;
@@ -358,24 +322,30 @@ HRESULT CPlayerDoc::InitDatabase(bool allowDisable) {
     return S_OK;
 }
 
+namespace {
+
+HRESULT CreateDatabaseObject(IDBCore** db) {
+    const DWORD ctx = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
+    return CoCreateInstance(CLSID_MavroBase, nullptr, ctx, __uuidof(IDBCore),
+                            reinterpret_cast<void**>(db));
+}
+
+}  // namespace
+
 HRESULT CPlayerDoc::InitialDatabase(const char* path, const char* password, const char* systemPath,
                                     DWORD flags) {
     TRACE_POINT();
-    const DWORD ctx = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
-    IUnknown* db = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                                  reinterpret_cast<void**>(&db));
+    IDBCore* db = nullptr;
+    HRESULT hr = CreateDatabaseObject(&db);
     if (hr == REGDB_E_CLASSNOTREG) {
         LOG_MSG("Database not registed, -- try to regiter");
         ReRegistryMavroDBIfNot();
-        hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                              reinterpret_cast<void**>(&db));
+        hr = CreateDatabaseObject(&db);
         if (FAILED(hr)) {
             LOG_HRESULT(hr, "InitialDatabase:: CreateInstance failed after ReRegistryMavroDBIfNot");
             ReRegistryMavroDBIfErr();
             Sleep(1000);
-            hr = CoCreateInstance(CLSID_MavroDBCore, nullptr, ctx, IID_IDBCoreItf,
-                                  reinterpret_cast<void**>(&db));
+            hr = CreateDatabaseObject(&db);
             if (FAILED(hr)) {
                 LOG_MSG("InitialDatabase:: CreateInstance failed after ReRegistryMavroDBIfErr");
                 return hr;
@@ -385,8 +355,8 @@ HRESULT CPlayerDoc::InitialDatabase(const char* path, const char* password, cons
     if (FAILED(hr) || !db)
         return FAILED(hr) ? hr : E_FAIL;
     m_pDatabase = db;
-    hr = static_cast<IDBCoreOpen*>(db)->InitDataBase(path, password, systemPath, flags, m_pSite,
-                                                     GetViewWindow());
+    // The component takes the workgroup path before the password.
+    hr = db->InitDataBase(path, systemPath, password, (int)flags, m_pSite, GetViewWindow());
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "InitDataBase failed");
         m_pDatabase->Release();
@@ -661,7 +631,7 @@ void CPlayerDoc::OnDatabaseNotice(WPARAM wParam, LPARAM lParam) {
             c->GetList()->ForEachDbLink(notice);
     // The component allocated the notice: only it frees it.
     if (wParam == 1 && lParam && m_pDatabase)
-        static_cast<IDBCoreOpen*>(m_pDatabase)->FreeDBNotice(reinterpret_cast<void*>(lParam));
+        m_pDatabase->FreeDBNotice(reinterpret_cast<DataSourceNotice*>(lParam));
 }
 
 CBackground* CPlayerDoc::ShownBackground() const {
@@ -727,7 +697,101 @@ void CPlayerDoc::InvalidateRegion(HRGN region) {
         return;
     if (region)
         CombineRgn(m_dirty, region, nullptr, RGN_COPY);
+    if (m_pTransition) {
+        if (m_pBack && m_pFillImage && m_pPageImage)
+            ComposeTransitionFrame(m_pBack, m_pFillImage, m_pPageImage, m_pTransition);
+        SetRectRgn(m_dirty, 0, 0, 0, 0);
+        return;
+    }
     RedrawRegion(nullptr);
+}
+
+IPixelBuffer* CPlayerDoc::NewBufferLikeBack() {
+    if (!m_pBack)
+        return nullptr;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_OFFSET;
+    if (FAILED(m_pBack->GetBufferInfo(&info)))
+        return nullptr;
+    IPixelBuffer* b = NewPageBuffer(info.nWidth, info.nHeight);
+    if (b)
+        b->SetOrigin(-info.nOffsetX, -info.nOffsetY);
+    return b;
+}
+
+void CPlayerDoc::SetTransition(IEffectRender* effect) {
+    if (effect == m_pTransition)
+        return;
+    if (effect)
+        effect->AddRef();
+    IEffectRender* old = m_pTransition;
+    m_pTransition = effect;
+    if (old) {
+        // The effect belongs to its page again.
+        CComPtr<IRenderClockClient> client;
+        old->QueryInterface(__uuidof(IRenderClockClient), reinterpret_cast<void**>(&client));
+        if (client)
+            client->SetClock(nullptr);
+        old->SetTarget(nullptr);
+        old->Release();
+    }
+}
+
+void CPlayerDoc::ReleasePageImages() {
+    if (m_pFillImage) {
+        m_pFillImage->Release();
+        m_pFillImage = nullptr;
+    }
+    if (m_pPageImage) {
+        m_pPageImage->Release();
+        m_pPageImage = nullptr;
+    }
+}
+
+void CPlayerDoc::ReleaseSnapshot() {
+    if (m_pSnapshot) {
+        m_pSnapshot->Release();
+        m_pSnapshot = nullptr;
+    }
+}
+
+namespace {
+
+// The render's region test: the object covers the whole region.
+const int REGION_COVERED = 0x45000;
+
+// Entered (render state 1 to 3) and visible.
+bool IsShown(const CObjWrapper* o) {
+    return o && o->IsActive() && o->IsVisible();
+}
+
+}  // namespace
+
+void CPlayerDoc::CollectShown(CCanvas* canvas, HRGN dirty, std::vector<CObjWrapper*>* out) {
+    IObjWrapperList* list = canvas->GetList();
+    // Topmost first; an object that covers the whole region hides the rest.
+    for (int i = list->GetCount() - 1; i >= 0; --i) {
+        CObjWrapper* o = list->GetAt(i);
+        if (!o)
+            continue;
+        if (CObjWrapper* group = o->GetOwner(); group && !IsShown(group)) {
+            // The rest of the hidden group's children lie between it and here.
+            int at = list->IndexOf(group);
+            if (at >= 0 && at < i)
+                i = at + 1;
+            continue;
+        }
+        if (!IsShown(o))
+            continue;
+        int hit = o->m_render->TestRegion(dirty);
+        if (hit == 0) {
+            out->push_back(o);
+        } else if (hit == REGION_COVERED) {
+            out->push_back(o);
+            return;
+        }
+    }
 }
 
 void CPlayerDoc::RedrawRegion(const RECT* rect) {
@@ -744,25 +808,18 @@ void CPlayerDoc::RedrawRegion(const RECT* rect) {
     DrawSnapshot(&box);
     std::vector<CCanvas*> canvases;
     if (m_pCurrent && m_pCurrent->GetKind() == CANVAS_PAGE && m_pSet) {
-        if (m_pSet->background)
-            canvases.push_back(m_pSet->background);
-        canvases.push_back(m_pSet->page);
         if (m_pSet->foreground)
             canvases.push_back(m_pSet->foreground);
+        canvases.push_back(m_pSet->page);
+        if (m_pSet->background)
+            canvases.push_back(m_pSet->background);
     } else if (m_pCurrent) {
         canvases.push_back(m_pCurrent);
     }
-    // Bottom to top: background objects, page, foreground.
-    for (CCanvas* c : canvases) {
-        for (int i = 0; i < c->GetObjectCount(); ++i) {
-            CObjWrapper* o = c->GetObjectAt(i);
-            if (!o->m_render || o->m_render->IsVisible() != 0)
-                continue;
-            if (o->m_render->TestRegion(m_dirty) == 1)
-                continue;
-            o->m_render->Draw(m_pBack);
-        }
-    }
+    std::vector<CObjWrapper*> collected;
+    for (CCanvas* c : canvases) CollectShown(c, m_dirty, &collected);
+    // Bottom to top.
+    for (size_t i = collected.size(); i-- > 0;) collected[i]->m_render->Draw(m_pBack);
     IUnknown* tip = nullptr;
     if (SUCCEEDED(m_pSite->GetToolTipWindow(&tip)) && tip)
         static_cast<IToolTipWnd*>(tip)->Draw(m_pBack);

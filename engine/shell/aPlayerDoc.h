@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "aCanvas.h"
 #include "aPlayerSite.h"
 #include "aPrjDoc.h"
@@ -12,14 +14,11 @@
 #include "aTopicMgr.h"
 
 class CProject;
+struct IDBCore;
 struct IPackage;
 struct IPixelBuffer;
 class CPlayerView;
 class CScriptHost;
-
-// Database class and interface of the database component.
-extern const CLSID CLSID_MavroDBCore;
-extern const IID IID_IDBCoreItf;
 
 class CPlayerDoc : public IProjectDocument,
                    public ICanvasHost,
@@ -92,6 +91,11 @@ public:
     CSequencer* GetSequencer() const { return m_pSequencer; }
     CTopicManager* GetTopics() { return &m_topics; }
     IPixelBuffer* GetBackBuffer() const { return m_pBack; }
+    // The running page transition (its presence makes a redraw compose the
+    // frame) and the two page images it composes from.
+    IEffectRender* GetTransition() const { return m_pTransition; }
+    IPixelBuffer* GetFillImage() const { return m_pFillImage; }
+    IPixelBuffer* GetPageImage() const { return m_pPageImage; }
     // Makes a back buffer for the logical rectangle (origin at its corner).
     void CreateBackBuffer(const RECT* logical);
     // Device to logical through the view (unchanged without one).
@@ -102,7 +106,16 @@ public:
     // Message 2047: the executor runs the packet's command.
     LRESULT ExecuteCommand(HWND window, WPARAM command, LPARAM packet);
 
+    // The shown objects of a canvas the dirty region touches, topmost first.
+    static void CollectShown(CCanvas* canvas, HRGN dirty, std::vector<CObjWrapper*>* out);
+
 private:
+    friend class CTopicManager;
+    // A buffer of the back buffer's size and origin.
+    IPixelBuffer* NewBufferLikeBack();
+    void SetTransition(IEffectRender* effect);
+    void ReleasePageImages();
+    void ReleaseSnapshot();
     void DrawSnapshot(const RECT* box);
     bool MakeSnapshot();
     CBackground* ShownBackground() const;
@@ -118,9 +131,12 @@ private:
     HRGN m_dirty;
     IPixelBuffer* m_pBack;
     IPixelBuffer* m_pSnapshot;
+    IPixelBuffer* m_pFillImage;
+    IPixelBuffer* m_pPageImage;
+    IEffectRender* m_pTransition;
     CCanvas* m_pCurrent;
     CCanvasSet* m_pSet;
     CSequencer* m_pSequencer;
-    IUnknown* m_pDatabase;
+    IDBCore* m_pDatabase;
     CScriptHost* m_pScript;
 };

@@ -141,12 +141,15 @@ CPlayerSite::CPlayerSite()
       m_pMediaService(nullptr),
       m_pRecorder(nullptr),
       m_pCapture(nullptr),
+      m_services(this),
       m_spare(0),
       m_playState(0) {
     m_procs.SetSite(this);
 }
 
 CPlayerSite::~CPlayerSite() {
+    if (GetModuleCreator() == &m_services)
+        SetModuleCreator(nullptr);
     delete m_pTicks;
     if (m_pToolTip)
         m_pToolTip->Release();
@@ -160,7 +163,10 @@ HRESULT CPlayerSite::CreateRoot(IModuleRegistry* registry, ITypeLib* typeLib) {
         m_pCreator->Init(registry, nullptr);
     m_procs.SetTypeLib(typeLib);
     m_pCreator->SetEventProcFactory(&m_procs);
+    // Renders make their plug-ins through the root creator.
+    SetModuleCreator(&m_services);
     m_pCodecs = new PictureCodecManager;
+    m_pCodecs->Init(m_pCreator);
     CreateToolTipWnd(&m_pToolTip);
     m_pTicks = new TickThread;
     m_pTicks->SetOwner(this);
@@ -173,6 +179,11 @@ STDMETHODIMP CPlayerSite::QueryInterface(REFIID iid, void** ppv) {
         return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IPlayerSite))) {
         *ppv = static_cast<IPlayerSite*>(this);
+        AddRef();
+        return S_OK;
+    }
+    if (IsEqualIID(iid, __uuidof(IFillMediaSite))) {
+        *ppv = static_cast<IFillMediaSite*>(&m_services);
         AddRef();
         return S_OK;
     }
@@ -360,4 +371,44 @@ STDMETHODIMP CPlayerSite::SetProjectFlag7(BOOL on) {
     DWORD o = project->GetOptions();
     project->SetOptions(on ? (o | 0x80) : (o & ~0x80u));
     return S_OK;
+}
+
+// ---- CSiteServices ----
+
+STDMETHODIMP CSiteServices::QueryInterface(REFIID iid, void** ppv) {
+    return m_site->QueryInterface(iid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CSiteServices::AddRef() {
+    return m_site->AddRef();
+}
+
+STDMETHODIMP_(ULONG) CSiteServices::Release() {
+    return m_site->Release();
+}
+
+STDMETHODIMP CSiteServices::GetMediaManager(IMediaManager** manager) {
+    return m_site->GetMediaManager(manager);
+}
+
+STDMETHODIMP CSiteServices::GetCodecSite(IPictureCodecSite** codecs) {
+    if (!codecs)
+        return E_POINTER;
+    *codecs = this;
+    return S_OK;
+}
+
+STDMETHODIMP CSiteServices::GetCodecManager(PictureCodecManager** manager) {
+    if (!manager)
+        return E_POINTER;
+    *manager = m_site->GetCodecs();
+    return *manager ? S_OK : E_FAIL;
+}
+
+HRESULT CSiteServices::CreateModuleInstance(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    ObjectCreator* creator = m_site->GetCreator();
+    return creator ? creator->CreateModuleInstance(clsid, iid, out) : E_FAIL;
 }

@@ -3,9 +3,12 @@
 // and the per-canvas object site it makes (slot 27).
 #pragma once
 
+#include "aEffectRender.h"
 #include "aEventSet.h"
 #include "aObjItf.h"
 #include "aSequencer.h"
+#include "bFillPic.h"
+#include "bPicBase.h"
 
 class CPlayerDoc;
 class ObjectCreator;
@@ -43,6 +46,26 @@ public:
 private:
     std::vector<CActionRun*> m_pending;
     int m_ran = 0;
+};
+
+class CPlayerSite;
+
+// What layers below the site reach through their own seams: picture fills
+// ask for the media manager and the codec list, effect renders create their
+// plug-ins by class id through the root creator.
+class CSiteServices : public IFillMediaSite, public IPictureCodecSite, public IModuleCreator {
+public:
+    explicit CSiteServices(CPlayerSite* site) : m_site(site) {}
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override;
+    STDMETHOD_(ULONG, Release)() override;
+    STDMETHOD(GetMediaManager)(IMediaManager** manager) override;
+    STDMETHOD(GetCodecSite)(IPictureCodecSite** codecs) override;
+    STDMETHOD(GetCodecManager)(PictureCodecManager** manager) override;
+    HRESULT CreateModuleInstance(REFCLSID clsid, REFIID iid, void** out) override;
+
+private:
+    CPlayerSite* m_site;
 };
 
 class CPlayerSite : public IPlayerSite {
@@ -135,6 +158,10 @@ public:
     }
     STDMETHOD_(void, DeleteThis)(UINT flags) override;
 
+    ObjectCreator* GetCreator() const { return m_pCreator; }
+    PictureCodecManager* GetCodecs() const { return m_pCodecs; }
+    CSiteServices* GetServices() { return &m_services; }
+
 private:
     LONG m_refs;
     ISiteDocument* m_pDoc;  // back pointer
@@ -154,6 +181,7 @@ private:
     void* m_pRecorder;
     void* m_pCapture;
     CEventProcFactory m_procs;
+    CSiteServices m_services;
     DWORD m_spare;
     DWORD m_playState;
 };

@@ -218,7 +218,7 @@ bool CScriptHost::GetMediaFileName(const char* name, bool external, std::string&
 }
 
 HRESULT CScriptHost::IsSysSoundEnabled(bool* on) {
-    ISysSoundDevice* sound = m_devices.GetSysSound();
+    ISysSoundPlayer* sound = m_devices.GetSysSound();
     if (!sound || !on)
         return E_FAIL;
     *on = sound->IsActive();

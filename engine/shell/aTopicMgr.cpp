@@ -35,7 +35,8 @@ CTopicManager::CTopicManager(CPlayerDoc* doc)
       m_index(-1),
       m_holdTimer(false),
       m_savedCursor(nullptr),
-      m_cursorLoaded(false) {}
+      m_cursorLoaded(false),
+      m_driver(doc) {}
 
 CTopicManager::~CTopicManager() {}
 
@@ -135,10 +136,17 @@ void CTopicManager::HideToolTip() {
             static_cast<IToolTipWnd*>(tip)->Hide();
 }
 
+CPageCanvas* CTopicManager::Page() const {
+    CCanvasSet* set = m_pDoc->GetCanvasSet();
+    return set ? set->page : nullptr;
+}
+
 STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
     CSequencer* seq = m_pDoc->GetSequencer();
+    CPlayerSite* site = m_pDoc->GetPlaySite();
+    const bool running = site && site->IsRunning();
     switch (code) {
-        case TOPIC_ENTER:
+        case TOPIC_ENTER: {
             m_pressed = m_hover = nullptr;
             if (seq) {
                 seq->Clear();
@@ -147,28 +155,55 @@ STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
             FireEvent(1220, 0, 0, 0);
             if (seq)
                 seq->SetClock(0);
-            // Transitions compose with the renders of the display layer; a
-            // page without one holds at once.
+            CPageCanvas* page = Page();
+            const DWORD time = page ? page->GetEnterTime() : 0;
+            if (time && running && seq) {
+                seq->SetTransitionMode(true);
+                SequencerEntry e = {this, 0, TOPIC_HOLD, 0};
+                seq->Schedule(time, &e);
+                seq->AddClockClient(static_cast<IClockClient*>(&m_driver), nullptr);
+                BeginEntering(time);
+                return S_OK;
+            }
             return Notify(TOPIC_HOLD, 0);
+        }
         case TOPIC_HOLD:
+            if (running)
+                EndEntering();
             if (seq && seq->InTransition())
                 seq->SetTransitionMode(false);
             FireEvent(1221, 0, 0, 0);
-            if (m_holdTimer)
+            if (m_holdTimer && running)
                 ArmPageTimer(true);
             return S_OK;
-        case TOPIC_LEAVE:
+        case TOPIC_LEAVE: {
             HideToolTip();
             if (!param) {
                 m_pDoc->OnPageAction();
                 return S_OK;
             }
             FireEvent(1222, 0, 0, 0);
+            CPageCanvas* page = Page();
+            const DWORD time = page ? page->GetLeaveTime() : 0;
+            if (time && running && seq) {
+                // Due at the page's present time plus the transition's.
+                const DWORD due = seq->GetClock() + time;
+                seq->SetTransitionMode(true);
+                SequencerEntry e = {this, 0, TOPIC_EXIT, param};
+                seq->Schedule(due, &e);
+                seq->AddClockClient(static_cast<IClockClient*>(&m_driver), nullptr);
+                BeginLeaving(time);
+                return S_OK;
+            }
             return Notify(TOPIC_EXIT, param);
+        }
         case TOPIC_EXIT:
             HideToolTip();
-            if (seq && seq->InTransition())
-                seq->SetTransitionMode(false);
+            if (running) {
+                EndLeaving();
+                if (seq && seq->InTransition())
+                    seq->SetTransitionMode(false);
+            }
             FireEvent(1223, 0, 0, 0);
             if (!m_pDoc->ChangeCanvasTo(reinterpret_cast<CanvasStub*>(param)) && seq)
                 seq->Rewind();
@@ -177,6 +212,207 @@ STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
         default:
             return S_OK;
     }
+}
+
+// ---- transition composing ----
+
+void CTopicManager::StartEffect(IEffectRender* effect, DWORD time) {
+    if (!effect)
+        return;
+    StopEffect(effect);
+    CComPtr<IRenderClockClient> client;
+    effect->QueryInterface(__uuidof(IRenderClockClient), reinterpret_cast<void**>(&client));
+    if (!client)
+        return;
+    effect->SetTarget(&m_driver);
+    client->SetClock(&m_driver);
+    effect->SetDuration(time);
+    RECT rect;
+    if (SUCCEEDED(m_driver.GetRect(&rect)))
+        effect->SetRect(&rect);
+    m_driver.Start();
+}
+
+void CTopicManager::StopEffect(IEffectRender* effect) {
+    if (!effect || effect->IsIdle())
+        return;
+    CComPtr<IRenderClockClient> client;
+    effect->QueryInterface(__uuidof(IRenderClockClient), reinterpret_cast<void**>(&client));
+    if (client)
+        client->Stop();
+}
+
+IPixelBuffer* CTopicManager::MakeFillImage() {
+    CPlayerDoc& d = *m_pDoc;
+    if (!d.m_pFillImage) {
+        d.m_pFillImage = d.NewBufferLikeBack();
+        if (d.m_pFillImage) {
+            CProject* project = d.GetProject();
+            d.m_pFillImage->FillRect(nullptr, project ? project->GetBackgroundColor() : 0);
+        }
+    }
+    return d.m_pFillImage;
+}
+
+void CTopicManager::RedrawWholeBuffer() {
+    RECT whole;
+    if (SUCCEEDED(m_driver.GetRect(&whole)))
+        m_pDoc->RedrawRegion(&whole);
+}
+
+void CTopicManager::TradePageImage() {
+    CPlayerDoc& d = *m_pDoc;
+    if (!d.m_pPageImage) {
+        IPixelBuffer* fresh = d.NewBufferLikeBack();
+        if (!fresh)
+            return;
+        d.m_pPageImage = d.m_pBack;
+        d.m_pBack = fresh;
+        return;
+    }
+    IPixelBuffer* t = d.m_pPageImage;
+    d.m_pPageImage = d.m_pBack;
+    d.m_pBack = t;
+}
+
+void CTopicManager::BeginEntering(DWORD time) {
+    CPlayerDoc& d = *m_pDoc;
+    CPageCanvas* page = Page();
+    IEffectRender* effect = page ? page->GetEnterEffect() : nullptr;
+    StopEffect(effect);
+    MakeFillImage();
+    RedrawWholeBuffer();
+    TradePageImage();
+    if (!effect || !d.m_pFillImage || !d.m_pPageImage)
+        return;
+    StartEffect(effect, time);
+    d.SetTransition(effect);
+}
+
+void CTopicManager::EndEntering() {
+    CPlayerDoc& d = *m_pDoc;
+    if (IEffectRender* running = d.m_pTransition) {
+        StopEffect(running);
+        d.SetTransition(nullptr);
+    }
+    d.ReleasePageImages();
+    // The last composed frame leaves the window for the page itself.
+    if (HWND view = d.GetViewHandle())
+        ::InvalidateRect(view, nullptr, FALSE);
+}
+
+void CTopicManager::BeginLeaving(DWORD time) {
+    CPlayerDoc& d = *m_pDoc;
+    CPageCanvas* page = Page();
+    IEffectRender* effect = page ? page->GetLeaveEffect() : nullptr;
+    StopEffect(d.m_pTransition);
+    StopEffect(effect);
+    MakeFillImage();
+    if (!d.m_pPageImage)
+        d.m_pPageImage = d.NewBufferLikeBack();
+    RedrawWholeBuffer();
+    TradePageImage();
+    if (!effect || !d.m_pFillImage || !d.m_pPageImage)
+        return;
+    StartEffect(effect, time);
+    d.SetTransition(effect);
+}
+
+void CTopicManager::EndLeaving() {
+    CPlayerDoc& d = *m_pDoc;
+    if (IEffectRender* running = d.m_pTransition) {
+        running->AddRef();
+        StopEffect(running);
+        if (HWND view = d.GetViewHandle())
+            UpdateWindow(view);
+        d.SetTransition(nullptr);
+        running->Release();
+    }
+    // What the page showed last stays as the fill of the next page's entry.
+    if (!d.m_pFillImage) {
+        RedrawWholeBuffer();
+        IPixelBuffer* fresh = d.NewBufferLikeBack();
+        if (fresh) {
+            d.m_pFillImage = d.m_pBack;
+            d.m_pBack = fresh;
+        }
+    }
+    d.ReleaseSnapshot();
+}
+
+// ---- CTransitionDriver ----
+
+STDMETHODIMP CTransitionDriver::QueryInterface(REFIID iid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        *ppv = static_cast<IClockClient*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+DWORD CTransitionDriver::PageClock() const {
+    CSequencer* seq = m_pDoc->GetSequencer();
+    return seq ? seq->GetClock() : 0;
+}
+
+DWORD CTransitionDriver::GetElapsed() {
+    return m_state == RENDER_STOPPED ? 0 : PageClock() - m_start;
+}
+
+HRESULT CTransitionDriver::Start() {
+    m_start = PageClock();
+    m_state = RENDER_RUNNING;
+    return S_OK;
+}
+
+HRESULT CTransitionDriver::Pause() {
+    if (m_state == RENDER_RUNNING)
+        m_state = RENDER_PAUSED;
+    return S_OK;
+}
+
+HRESULT CTransitionDriver::Resume() {
+    if (m_state == RENDER_PAUSED)
+        m_state = RENDER_RUNNING;
+    return S_OK;
+}
+
+HRESULT CTransitionDriver::Stop() {
+    m_state = RENDER_STOPPED;
+    return S_OK;
+}
+
+STDMETHODIMP CTransitionDriver::OnTick() {
+    if (m_state == RENDER_RUNNING)
+        Redraw(nullptr);
+    return S_OK;
+}
+
+HRESULT CTransitionDriver::GetRect(RECT* rect) {
+    if (!rect)
+        return E_POINTER;
+    IPixelBuffer* back = m_pDoc->GetBackBuffer();
+    if (!back)
+        return E_FAIL;
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_OFFSET;
+    HRESULT hr = back->GetBufferInfo(&info);
+    if (FAILED(hr))
+        return hr;
+    SetRect(rect, 0, 0, info.nWidth, info.nHeight);
+    OffsetRect(rect, -info.nOffsetX, -info.nOffsetY);
+    return S_OK;
+}
+
+HRESULT CTransitionDriver::Redraw(const RECT*) {
+    // Every frame covers the whole buffer.
+    if (HWND view = m_pDoc->GetViewHandle())
+        ::InvalidateRect(view, nullptr, FALSE);
+    return S_OK;
 }
 
 HRESULT CTopicManager::FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wParam,

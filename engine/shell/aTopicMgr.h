@@ -5,12 +5,57 @@
 
 #include <vector>
 
+#include "aEffectRender.h"
 #include "aObjItf.h"
+#include "aPlaySite.h"
 #include "aevtbase.h"
 
 class CPlayerDoc;
 class CanvasStub;
 class CObjWrapper;
+class CPageCanvas;
+
+// What drives a running page transition: its clock follows the page clock
+// from the start of the transition, the sequencer ticks it (it then asks for
+// a new frame), and it is the effect's render target (the whole window).
+class CTransitionDriver : public IClockClient, public IRenderTarget, public IRenderClock {
+public:
+    explicit CTransitionDriver(CPlayerDoc* doc)
+        : m_pDoc(doc), m_start(0), m_state(RENDER_STOPPED) {}
+    virtual ~CTransitionDriver() {}
+
+    // Embedded in the topic manager: no counting.
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // IClockClient
+    STDMETHOD(OnPause)() override { return Pause(); }
+    STDMETHOD(OnResume)() override { return Resume(); }
+    STDMETHOD(OnTick)() override;
+    // IRenderTarget
+    HRESULT GetRect(RECT* rect) override;
+    HRESULT Redraw(const RECT* rect) override;
+    HRESULT Invalidate(const RECT* rect) override { return Redraw(rect); }
+    // IRenderClock
+    int GetState() override { return m_state; }
+    DWORD GetElapsed() override;
+    void UpdateFromSite() override {}
+    HRESULT Start() override;
+    HRESULT Pause() override;
+    HRESULT Resume() override;
+    HRESULT Stop() override;
+    HRESULT OnEvent(int) override { return S_OK; }
+    void SetCodes(int, int) override {}
+    HRESULT Load(ITeskStream*) override { return S_OK; }
+    HRESULT Save(ITeskStream*) override { return S_OK; }
+
+private:
+    DWORD PageClock() const;
+
+    CPlayerDoc* m_pDoc;
+    DWORD m_start;
+    int m_state;
+};
 
 // Page state codes of Notify.
 enum { TOPIC_ENTER = 16, TOPIC_HOLD = 32, TOPIC_LEAVE = 48, TOPIC_EXIT = 64 };
@@ -69,6 +114,12 @@ public:
     BOOL PreFilter(MSG* message);
     BOOL FocusFilter(MSG* message);
 
+    // The effect gets the target, the time and the back buffer's rectangle
+    // and starts; stopping only acts on a running effect.
+    void StartEffect(IEffectRender* effect, DWORD time);
+    void StopEffect(IEffectRender* effect);
+    CTransitionDriver* GetTransitionDriver() { return &m_driver; }
+
     CObjWrapper* GetPressed() const { return m_pressed; }
     void ForgetObjects() { m_pressed = m_hover = nullptr; }
     bool IsHoldTimerArmed() const { return m_holdTimer; }
@@ -78,6 +129,16 @@ private:
     // canvas answers 0.
     void ToPageLevels(DWORD id, DWORD secondId, WPARAM wParam, LPARAM lParam);
     void HideToolTip();
+    // Transition composing around the page states.
+    void BeginEntering(DWORD time);
+    void EndEntering();
+    void BeginLeaving(DWORD time);
+    void EndLeaving();
+    // The page image gets what the back buffer holds.
+    void TradePageImage();
+    IPixelBuffer* MakeFillImage();
+    void RedrawWholeBuffer();
+    CPageCanvas* Page() const;
 
     CPlayerDoc* m_pDoc;
     CObjWrapper* m_pressed;
@@ -90,4 +151,5 @@ private:
     bool m_holdTimer;
     HCURSOR m_savedCursor;
     bool m_cursorLoaded;
+    CTransitionDriver m_driver;
 };

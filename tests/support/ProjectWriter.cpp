@@ -260,7 +260,14 @@ std::string PageProperties(const PageProps& p) {
     CByteWriter w;
     w.U32(p.flags).U32(p.hold).U32(p.enter).U32(p.leave).U32(p.action);
     w.WideFixed(p.label.c_str(), 16);
-    w.Zeros(48).Zeros(48);  // enter and leave effects: no plug-ins
+    // Enter and leave effects: move, region and mask entries (a class id and
+    // the plug-in's record, or 16 zero bytes each); empty: no plug-ins.
+    for (const std::string* e : {&p.enterEffect, &p.leaveEffect}) {
+        if (e->empty())
+            w.Zeros(48);
+        else
+            w.Bytes(*e);
+    }
     uint32_t n = p.soundPath.empty() ? 0 : (uint32_t)p.soundPath.size() + 1;
     w.U32(p.soundFirst).U32(n);
     if (n)

@@ -154,7 +154,8 @@ struct PageProps {
     uint32_t soundFirst = 0;
     std::string soundPath;
     uint32_t soundValues[10] = {0, 0, 0, 0, 0, 0, 0, 0, 1000, 0};
-    std::string text;  // with flag bit 3
+    std::string text;                      // with flag bit 3
+    std::string enterEffect, leaveEffect;  // the effects' records; empty: 48 zero bytes
 };
 std::string PageProperties(const PageProps& page);
 

@@ -10,9 +10,17 @@ DEFINE_GUID(CLSID_SolidObject, 0x5B0E7C31, 0x6F1D, 0x4E52, 0x9C, 0x6A, 0x0B, 0x7
 
 class SolidObject : public ObjectBase<SolidObject> {
 public:
+    // The rectangle is logical; FillRect takes buffer pixels, which are
+    // moved by the buffer's offset.
     HRESULT DrawContent(IPixelBuffer* target, const RECT* rect) override {
         ++draws;
-        return target->FillRect(rect, color);
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_OFFSET;
+        RECT r = *rect;
+        if (SUCCEEDED(target->GetBufferInfo(&info)))
+            OffsetRect(&r, info.nOffsetX, info.nOffsetY);
+        return target->FillRect(&r, color);
     }
     COLORREF color = 0xFFFFFF;
     int draws = 0;

@@ -1,12 +1,14 @@
 // Writes the sample work: a runtime package with a project header, a small
 // page tree over two backgrounds (a green fill, a patterned one) and a
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
-// goes on to the next; the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
+// goes on to the next (Part1a slides in from the left over Part1 during 1 s
+// first); the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
 // where damage is "cut-index" (the page index body's zlib header cut short)
 // or "past-index" (its packed length running past the file's end); or
 // "scripts": Home's entry counts the visits in the application-state ini,
 // keeps the chapter, calls a process and a function and goes to Part2,
-// whose entry waits 50 ms and ends the run.
+// whose entry waits 50 ms and ends the run; or "db" / "db-multi": the
+// project uses a single-user / multi-user database (pages hold 300 ms).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -14,6 +16,15 @@
 #include <string>
 
 #include "ProjectWriter.h"
+#include "aTransition.h"
+
+// An effect record whose move entry is the built-in move plug-in (kind 0:
+// from the left), without region and mask.
+static std::string SlideFromLeft() {
+    CByteWriter w;
+    w.Bytes(&CLSID_TransMove, sizeof(CLSID)).U32(0).Zeros(32);
+    return w.Str();
+}
 
 // A tenth of a second of silence: 8 kHz, 8-bit mono PCM.
 static std::string SilentWave() {
@@ -37,6 +48,10 @@ int main(int argc, char** argv) {
         hold = (uint32_t)strtoul(argv[2] + 5, nullptr, 10);
         --argc;
     }
+    const std::string variant = argc > 2 ? argv[2] : "";
+    const bool db = variant == "db" || variant == "db-multi";
+    if (db)
+        hold = 300;
     WorkSpec w;
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
@@ -70,6 +85,10 @@ int main(int argc, char** argv) {
         props.flags = 0;
         props.hold = hold;
         props.action = std::string(n) == "End" ? 1003 : 1108;
+        if (std::string(n) == "Part1a") {
+            props.enter = 1000;
+            props.enterEffect = SlideFromLeft();
+        }
         page.properties = PageProperties(props);
         w.canvasInfo[n] = MakeCanvasInfo(page);
     }
@@ -95,6 +114,13 @@ int main(int argc, char** argv) {
         part2.eventRecord = PageEnterRecord({{6, nullptr, "50"}, {1003, nullptr, nullptr}});
         w.canvasInfo["Home"] = MakeCanvasInfo(home);
         w.canvasInfo["Part2"] = MakeCanvasInfo(part2);
+    } else if (db) {
+        // Flag 0x01 uses a database, 0x02 makes it multi-user; the texts are
+        // the stored path, the password and the workgroup path.
+        w.prjInfo.flags |= variant == "db" ? 0x01 : 0x03;
+        w.prjInfo.texts[0] = "C:\\stored\\elsewhere.mvb";
+        w.prjInfo.texts[1] = "secret";
+        w.prjInfo.texts[2] = "C:\\stored\\system.mdw";
     } else if (argc > 2) {
         // Index header (32 bytes), then the body's 16-byte zlib header with
         // the packed length at 12.

@@ -194,6 +194,8 @@ TEST_F(CanvasTest, RedrawFromSnapshot) {
     ASSERT_NE(box, nullptr);
     static_cast<CComObject<SolidObject>*>(box->m_base)->color = 0x000000FF;
     box->m_render->SetVisible(TRUE);
+    // Only entered objects are drawn.
+    box->m_render->SetState(RS_HOLDING);
     doc->RedrawRegion(&logical);
     IPixelBuffer* back = doc->GetBackBuffer();
     BufferInfo info = {};

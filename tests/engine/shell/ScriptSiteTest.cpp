@@ -18,6 +18,7 @@
 #include "aScriptHost.h"
 #include "aSequencer.h"
 #include "bMediaDevices.h"
+#include "bSysSound.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 
@@ -148,10 +149,12 @@ struct FakeCapture : IVideoCapture {
     STDMETHOD_(void, DeleteThis)(UINT) override {}
 };
 
-struct FakeSysSound : ISysSoundDevice {
+struct FakeSysSound : ISysSoundPlayer {
     std::string calls;
     int state = 0, volume = 500;
     void Add(const std::string& s) { calls += (calls.empty() ? "" : ";") + s; }
+    HRESULT CopyProperties(const SysSoundProperties*) override { return S_OK; }
+    HRESULT Open(HWND) override { return S_OK; }
     HRESULT Play() override {
         Add("Play");
         state = 1;
@@ -163,7 +166,10 @@ struct FakeSysSound : ISysSoundDevice {
         return S_OK;
     }
     int GetPlayState() override { return state; }
-    int GetVolume() override { return volume; }
+    HRESULT GetVolume(int* v) override {
+        *v = volume;
+        return S_OK;
+    }
     HRESULT SetVolume(int v) override {
         Add("SetVolume " + std::to_string(v));
         volume = v;
@@ -332,7 +338,7 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     EXPECT_NE(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
     FakeSysSound sound;
     FakeMixer mixer;
-    doc->GetScript()->GetDeviceParts()->SetSysSound(&sound);
+    doc->GetSite()->SetMediaServices(&sound, nullptr, nullptr);
     ASSERT_EQ(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
     EXPECT_EQ(V_I4(&v), 1);
     doc->GetScript()->GetDeviceParts()->SetMixer(&mixer);

@@ -1,0 +1,110 @@
+// A page's own sound on page enter: kept, stopped or started through the
+// project's system-sound player, as the page flags and the sound record say.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ObjectDoubles.h"
+#include "ProjectWriter.h"
+#include "aCanvas.h"
+#include "aStorage.h"
+#include "bSysSound.h"
+
+namespace {
+
+class FakeSysSound : public ISysSoundPlayer {
+public:
+    HRESULT CopyProperties(const SysSoundProperties* r) override {
+        calls.push_back("copy");
+        path = r->path;
+        first = r->first;
+        volume = r->values[8];
+        return S_OK;
+    }
+    HRESULT Open(HWND owner) override {
+        calls.push_back("open");
+        openedOn = owner;
+        return S_OK;
+    }
+    HRESULT Play() override {
+        calls.push_back("play");
+        return S_OK;
+    }
+    HRESULT Stop() override {
+        calls.push_back("stop");
+        return S_OK;
+    }
+    std::vector<std::string> calls;
+    std::string path;
+    DWORD first = 0, volume = 0;
+    HWND openedOn = nullptr;
+};
+
+// A site whose media-side service is the system-sound player.
+class SoundSite : public TestPlayerSite {
+public:
+    STDMETHOD(GetMediaService)(void** out) override {
+        *out = static_cast<ISysSoundPlayer*>(&player);
+        return S_OK;
+    }
+    FakeSysSound player;
+};
+
+// Loads the page's stored properties and enters the page.
+std::vector<std::string> EnterPage(SoundSite& site, const PageProps& props) {
+    CPageCanvas page(&site, nullptr);
+    ITeskStream* s = nullptr;
+    CreateMemStream(&s, 256);
+    s->SetMode(1);
+    std::string bytes = PageProperties(props);
+    s->Write(bytes.data(), (ULONG)bytes.size());
+    s->Seek(0, TESK_SEEK_SET);
+    s->SetMode(0);
+    EXPECT_TRUE(page.LoadProperty(s));
+    s->Release();
+    page.OnPageEvent(1220, 0, 0, 0);
+    return site.player.calls;
+}
+
+typedef std::vector<std::string> Calls;
+
+TEST(PageSound, FlagCasesOnEnter) {
+    const Calls start = {"copy", "open", "play"}, stop = {"stop"}, none = {};
+    struct {
+        const char* what;
+        uint32_t flags;
+        const char* path;
+        uint32_t sixth;
+        Calls expected;
+    } rows[] = {
+        {"bit 1 keeps the playing sound", 0x02 | 0x04, "a.wav", 0, none},
+        {"bit 1 without a sound of its own", 0x03, "", 0, none},
+        {"no sound of its own stops", 0x01, "a.wav", 0, stop},
+        {"own sound with a path starts", 0x04, "a.wav", 0, start},
+        {"own sound with a path and sixth value set", 0x04, "a.wav", 7, start},
+        {"own sound, no path, sixth value 0", 0x04, "", 0, start},
+        {"own sound, no path, sixth value set stops", 0x04, "", 7, stop},
+    };
+    for (auto& row : rows) {
+        SoundSite site;
+        site.view = reinterpret_cast<HWND>(0x1234);
+        PageProps p;
+        p.flags = row.flags;
+        p.soundPath = row.path;
+        p.soundFirst = 5;
+        p.soundValues[5] = row.sixth;
+        EXPECT_EQ(EnterPage(site, p), row.expected) << row.what;
+        if (row.expected == start) {
+            // The record's properties, on the view window.
+            EXPECT_EQ(site.player.path, row.path) << row.what;
+            EXPECT_EQ(site.player.first, 5u) << row.what;
+            EXPECT_EQ(site.player.volume, 1000u) << row.what;
+            EXPECT_EQ(site.player.openedOn, site.view) << row.what;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,320 @@
+// Page transitions in the running view: a page that enters or leaves with a
+// transition composes its frames from the page image and the fill image
+// through the effect's move plug-in (made by class id through the extension
+// manager), input waits meanwhile, and the page settles after the time.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include "ObjectRecordWriter.h"
+#include "ProjectWriter.h"
+#include "SolidObject.h"
+#include "TestFiles.h"
+#include "aExtMgr.h"
+#include "aPageStruct.h"
+#include "aPlayerDoc.h"
+#include "aPlayerView.h"
+#include "aProject.h"
+#include "aTransition.h"
+
+namespace {
+
+const uint32_t kSolid = 0x7F000001;
+
+// {2D6B8E41-7C3A-4F19-A0B2-5E6D7C8B9A01}
+const CLSID kFakeMoveClsid = {
+    0x2D6B8E41, 0x7C3A, 0x4F19, {0xA0, 0xB2, 0x5E, 0x6D, 0x7C, 0x8B, 0x9A, 0x01}};
+
+// The page slides in from the left edge: at progress x it stands moved right
+// by (1 - x) of the width, and the strip left of it is uncovered.
+class FakeMove : public CComObjectRootBase, public ITransitionMove {
+public:
+    BEGIN_COM_MAP(FakeMove)
+    COM_INTERFACE_ENTRY(ITransitionMove)
+    END_COM_MAP()
+    STDMETHOD(GetClassID)(CLSID* clsid) override {
+        *clsid = kFakeMoveClsid;
+        return S_OK;
+    }
+    STDMETHOD(Load)(ITeskStream*) override { return S_OK; }
+    STDMETHOD(Save)(ITeskStream*) override { return S_OK; }
+    STDMETHOD(Reserved6)() override { return S_OK; }
+    STDMETHOD(MoveRect)(const RECT* r, double x, RECT* out) override {
+        *out = *r;
+        OffsetRect(out, (LONG)((1.0 - x) * (r->right - r->left)), 0);
+        return S_OK;
+    }
+    STDMETHOD(GetUncoveredRects)(const RECT* r, double x, int* count, const RECT** rects) override {
+        m_rect = *r;
+        m_rect.right = m_rect.left + (LONG)((1.0 - x) * (r->right - r->left));
+        *count = 1;
+        *rects = &m_rect;
+        return S_OK;
+    }
+    STDMETHOD(Reserved9)() override { return S_OK; }
+
+private:
+    RECT m_rect = {};
+};
+
+HRESULT CreateFakeMove(IUnknown** out) {
+    return ComCreateInstance<FakeMove>(IID_IUnknown, reinterpret_cast<void**>(out));
+}
+
+// An effect record: the move entry (class id, no record of its own), then
+// empty region and mask entries.
+std::string MoveEffectRecord() {
+    std::string r(reinterpret_cast<const char*>(&kFakeMoveClsid), sizeof(CLSID));
+    return r + std::string(32, '\0');
+}
+
+ITypeLib* PlayerTypeLib() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path);
+    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
+    std::wstring w(p.begin(), p.end());
+    ITypeLib* lib = nullptr;
+    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
+    return lib;
+}
+
+DWORD g_now = 0;
+DWORD FakeNow() {
+    return g_now;
+}
+
+// A red solid 100 x 600 at the page's left edge (logical x 0 to 100).
+CanvasObjectSpec RedStrip() {
+    CanvasObjectSpec o;
+    o.typeId = kSolid;
+    o.name = "strip";
+    ObjectPrefix p;
+    p.x = 50;
+    p.y = 300;
+    p.width = 100;
+    p.height = 600;
+    std::vector<uint8_t> b = WriteObjectPrefix(p);
+    o.record.assign(b.begin(), b.end());
+    return o;
+}
+
+class PageTransitionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
+                           CreateSolidObject, 0, kSolid);
+        registry.DefModule(MODULE_PLUGIN, kFakeMoveClsid, __uuidof(ITransitionMove), 0, 0, 0, 0,
+                           CreateFakeMove, 0, 0);
+        lib = PlayerTypeLib();
+        ASSERT_NE(lib, nullptr);
+        work.prjInfo.backgroundColor = 0x00402010;
+        work.pages = {{"A", "", "Bkg", "", "", "B"}, {"B", "", "Bkg", "", "", ""}};
+        work.backgrounds = {"Bkg"};
+        CanvasSpec bg;
+        bg.kind = 2;
+        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
+        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+        g_now = 0;
+    }
+    // A with the red strip; B, when given, plain.
+    void Start(const PageProps& a, const PageProps* b = nullptr) {
+        if (b) {
+            CanvasSpec plain;
+            plain.properties = PageProperties(*b);
+            work.canvasInfo["B"] = MakeCanvasInfo(plain);
+        }
+        CanvasSpec page;
+        page.objects = {RedStrip()};
+        page.properties = PageProperties(a);
+        work.canvasInfo["A"] = MakeCanvasInfo(page);
+        work.objData["A"] = MakeObjData(page);
+        std::string path = folder.File("t.mrt");
+        ASSERT_EQ(WriteWork(path, work), S_OK);
+        doc = new CPlayerDoc(&registry, lib);
+        ASSERT_EQ(doc->Open(path.c_str()), S_OK);
+        doc->GetSequencer()->SetTimeSource(FakeNow);
+        view = new CPlayerView(doc);
+        ASSERT_NE(view->CreateMainWindow("t"), nullptr);
+        doc->SetView(view);
+        // Red strip on A, before the presentation puts it on screen.
+        CObjWrapper* strip = doc->GetCanvasSet()->page->GetObjectAt(0);
+        ASSERT_NE(strip, nullptr);
+        static_cast<CComObject<SolidObject>*>(strip->m_base)->color = 0x000000FF;
+        doc->StartPresentation();
+    }
+    void TearDown() override {
+        if (view && view->m_hWnd)
+            view->DestroyWindow();
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        delete doc;
+        delete view;
+        if (lib)
+            lib->Release();
+    }
+    void Advance(DWORD ms) {
+        g_now += ms;
+        doc->GetSequencer()->Tick();
+    }
+    // Redraws the whole window into the back buffer (device pixel (0, 0) is
+    // the buffer's first pixel) and reads one pixel.
+    DWORD Pixel(int x, int y) {
+        RECT logical;
+        GetClientRect(view->m_hWnd, &logical);
+        POINT corner = {0, 0};
+        view->DPtoLPPoint(&corner);
+        OffsetRect(&logical, corner.x, corner.y);
+        HRGN all = CreateRectRgnIndirect(&logical);
+        doc->InvalidateRegion(all);
+        DeleteObject(all);
+        IPixelBuffer* back = doc->GetBackBuffer();
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
+        if (FAILED(back->Lock(PIXLOCK_READ)))
+            return 0xFFFFFFFF;
+        back->GetBufferInfo(&info);
+        DWORD p = *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4);
+        back->Unlock();
+        return p & 0xFFFFFF;
+    }
+
+    TempFolder folder;
+    CExtensionManager registry;
+    ITypeLib* lib = nullptr;
+    WorkSpec work;
+    CPlayerDoc* doc = nullptr;
+    CPlayerView* view = nullptr;
+};
+
+const DWORD kProject = 0x102040, kGreen = 0x00FF00, kRed = 0xFF0000;
+
+// Entering over 1000 ms: at 500 ms the left half of the window shows the
+// fill (the project colour) and the right half the page's left half, moved
+// by 512 px: the page's left band of 112 px, the red strip, then green.
+// Input waits; after the time the page holds and shows in place.
+TEST_F(PageTransitionTest, EnterFrameAtHalfShowsFillAndPage) {
+    PageProps a;
+    a.enter = 1000;
+    a.enterEffect = MoveEffectRecord();
+    Start(a);
+    CSequencer* seq = doc->GetSequencer();
+    ASSERT_NE(doc->GetTransition(), nullptr);
+    EXPECT_TRUE(seq->InTransition());
+    EXPECT_EQ(doc->GetTopics()->OnInput(view->m_hWnd, WM_LBUTTONDOWN, 0, MAKELPARAM(400, 300)), 1);
+    Advance(500);
+    ASSERT_NE(doc->GetTransition(), nullptr);
+    struct {
+        int x, y;
+        DWORD pixel;
+    } rows[] = {
+        {0, 300, kProject},   {300, 300, kProject}, {511, 300, kProject},  // fill
+        {512, 300, kProject}, {623, 300, kProject},                        // page's band
+        {624, 300, kRed},     {723, 300, kRed},                            // strip
+        {724, 300, kGreen},   {1023, 300, kGreen},                         // background
+    };
+    for (auto& r : rows) EXPECT_EQ(Pixel(r.x, r.y), r.pixel) << r.x << "," << r.y;
+
+    Advance(499);
+    EXPECT_TRUE(seq->InTransition());
+    Advance(1);
+    EXPECT_FALSE(seq->InTransition());
+    EXPECT_EQ(doc->GetTransition(), nullptr);
+    EXPECT_EQ(doc->GetFillImage(), nullptr);
+    EXPECT_EQ(doc->GetPageImage(), nullptr);
+    EXPECT_EQ(seq->GetClock(), 0u);
+    struct {
+        int x, y;
+        DWORD pixel;
+    } settled[] = {{111, 300, kProject}, {112, 300, kRed}, {300, 300, kGreen}, {911, 683, kGreen}};
+    for (auto& r : settled) EXPECT_EQ(Pixel(r.x, r.y), r.pixel) << r.x << "," << r.y;
+}
+
+// Leaving over 1000 ms: the next page comes only when the time is up; the
+// leave effect runs its progress backwards (at half time the same frame).
+TEST_F(PageTransitionTest, LeaveChangesPageAfterTheTime) {
+    PageProps a;
+    a.leave = 1000;
+    a.leaveEffect = MoveEffectRecord();
+    Start(a);
+    EXPECT_EQ(doc->GetTransition(), nullptr);
+    Advance(200);
+    StructMan* pages = doc->GetProject()->GetStructMan();
+    doc->OnNavigate(32813);
+    ASSERT_NE(doc->GetTransition(), nullptr);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("A"));
+    Advance(500);
+    EXPECT_EQ(Pixel(300, 300), kProject);
+    EXPECT_EQ(Pixel(650, 300), kRed);
+    EXPECT_EQ(Pixel(800, 300), kGreen);
+    Advance(499);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("A"));
+    LogCapture log;
+    Advance(1);
+    EXPECT_TRUE(Logged(log.Text(), "ChangeCanvasTo: B"));
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
+    EXPECT_FALSE(doc->GetSequencer()->InTransition());
+    EXPECT_EQ(doc->GetTransition(), nullptr);
+}
+
+// Asked to leave again while leaving, the page starts its leave afresh: the
+// frames follow the new start and the change comes a full time after it.
+TEST_F(PageTransitionTest, LeaveAskedAgainStartsAfresh) {
+    PageProps a;
+    a.leave = 1000;
+    a.leaveEffect = MoveEffectRecord();
+    Start(a);
+    StructMan* pages = doc->GetProject()->GetStructMan();
+    doc->OnNavigate(32813);
+    Advance(600);
+    doc->OnNavigate(32813);
+    Advance(500);
+    EXPECT_EQ(Pixel(300, 300), kProject);
+    EXPECT_EQ(Pixel(650, 300), kRed);
+    EXPECT_EQ(Pixel(800, 300), kGreen);
+    Advance(499);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("A"));
+    Advance(1);
+    EXPECT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
+}
+
+// A page left without a transition stays on screen as the fill of the next
+// page's entry: at half time the strip left of B shows A with its red strip.
+TEST_F(PageTransitionTest, NextPageEntersOverTheLastOne) {
+    PageProps a, b;
+    b.enter = 1000;
+    b.enterEffect = MoveEffectRecord();
+    Start(a, &b);
+    doc->OnNavigate(32813);
+    StructMan* pages = doc->GetProject()->GetStructMan();
+    ASSERT_EQ(doc->GetCanvasSet()->page->GetStub(), pages->FindPage("B"));
+    ASSERT_NE(doc->GetTransition(), nullptr);
+    Advance(500);
+    struct {
+        int x, y;
+        DWORD pixel;
+    } rows[] = {
+        {111, 300, kProject}, {112, 300, kRed},     {211, 300, kRed},     {212, 300, kGreen},  // A
+        {511, 300, kGreen},   {512, 300, kProject}, {623, 300, kProject},  // B's band
+        {624, 300, kGreen},   {1023, 300, kGreen},                         // B
+    };
+    for (auto& r : rows) EXPECT_EQ(Pixel(r.x, r.y), r.pixel) << r.x << "," << r.y;
+}
+
+// A page without transition times enters and holds at once.
+TEST_F(PageTransitionTest, NoTimeNoTransition) {
+    PageProps a;
+    a.enterEffect = MoveEffectRecord();
+    Start(a);
+    EXPECT_EQ(doc->GetTransition(), nullptr);
+    EXPECT_FALSE(doc->GetSequencer()->InTransition());
+    EXPECT_EQ(Pixel(112, 300), kRed);
+}
+
+}  // namespace
