@@ -283,6 +283,10 @@ public:
         delete m_pInner;
         m_pInner = nullptr;
     }
+    STDMETHOD(SetFlagByte)(BYTE flags) override {
+        m_flags = flags;
+        return S_OK;
+    }
 
 private:
     // The overlay over area (pixel coordinates): only pixels inside the

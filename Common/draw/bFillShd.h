@@ -68,6 +68,9 @@ struct FillObject : public IUnknown {
     STDMETHOD(Reserved25)() = 0;                                                // 25
     // The deleting destructor: bit 0 of flags frees the object as well.
     STDMETHOD_(void, Destroy)(UINT flags) = 0;  // 26
+    // The whole flag byte as it is stored: older frame records set bits the
+    // operations above never do.
+    STDMETHOD(SetFlagByte)(BYTE flags) = 0;  // 27
 };
 DECLARE_IID(FillObject, 0xC0BC262C, 0x1049, 0x11D4, 0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07);
 

@@ -18,15 +18,18 @@
 #include "bTraceLog.h"
 
 // IObjectBase's QueryAbility kept apart from the container's slot of the
-// same name, which answers 1 (not E_FAIL) for none.
+// same name, which answers 1 (not E_FAIL) for none; its Refresh (int) apart
+// from the database link's, which has the same signature.
 class ObjectBaseItf : public IObjectBase {
 public:
     STDMETHOD(QueryAbility)(REFIID iid, IUnknown** out) override {
         return QueryObjectAbility(iid, out);
     }
+    STDMETHOD(Refresh)(int code) final { return RenderRefresh(code); }
 
 protected:
     virtual HRESULT QueryObjectAbility(REFIID iid, IUnknown** out) = 0;
+    virtual HRESULT RenderRefresh(int code) = 0;
 };
 
 template <class Kind>
@@ -123,7 +126,6 @@ public:
     STDMETHOD(Exit)() override { return OnExit(); }
     STDMETHOD(Tick)(int arg) override { return OnTick(arg); }
     STDMETHOD(Notify)(int code, int) override { return OnNotify(code); }
-    STDMETHOD(Refresh)(int) override { return CRenderBase::Refresh(); }
     STDMETHOD(GetObjectSite)(IObjectSite** out) override {
         if (!out)
             return E_POINTER;
@@ -174,6 +176,7 @@ public:
         return CRenderBase::CollectFiles(collector);
     }
     STDMETHOD(Reserved24)() override { return E_NOTIMPL; }
+    HRESULT RenderRefresh(int) override { return CRenderBase::Refresh(); }
     HRESULT QueryObjectAbility(REFIID iid, IUnknown** out) override {
         if (!out)
             return E_INVALIDARG;

@@ -257,7 +257,7 @@ HRESULT ParseFieldBlock(const BYTE* block, ULONG size, bool mediaFlag, const cha
     return S_OK;
 }
 
-STDMETHODIMP DbLinkAbility::Refresh(int) {
+HRESULT DbLinkAbility::DbRefresh(int) {
     TRACE_POINT();
     DataSourceDescriptor d;
     VARIANT value;

@@ -71,7 +71,9 @@ public:
     STDMETHOD(Load)(ITeskStream* stream) override;
     STDMETHOD(Reserved13)() override { return S_OK; }
     STDMETHOD(Save)(ITeskStream* stream) override;
-    STDMETHOD(Refresh)(int code) override;
+    // The object base has a Refresh (int) of its own in the same class:
+    // kinds override DbRefresh instead, so neither slot takes the other's.
+    STDMETHOD(Refresh)(int code) final { return DbRefresh(code); }
     STDMETHOD(OnDataSourceNotice)(const DataSourceNotice* notice) override;
     STDMETHOD(GetDataText)(char* buffer, int size) override;
     STDMETHOD_(void, DeleteThis)(UINT) override {}
@@ -91,6 +93,7 @@ public:
     const char* FieldName() const { return m_field; }
 
 protected:
+    virtual HRESULT DbRefresh(int code);
     // The object's name (multibyte, at most 31 bytes and a NUL); empty
     // when the link has no object.
     virtual void LinkObjectName(char* name) { name[0] = 0; }

@@ -520,6 +520,20 @@ STDMETHODIMP CRenderBase::GetEffect(IUnknown** out) {
     return S_OK;
 }
 
+void CRenderBase::AttachPart(IUnknown* part) {
+    if (part)
+        part->AddRef();
+    if (m_attached)
+        m_attached->Release();
+    m_attached = part;
+}
+
+HRESULT CRenderBase::LoadAttachedPart(ITeskStream*) {
+    // A type without a part cannot say how long its record is.
+    LOG_MSG("Render record: attached part announced without a part");
+    return E_FAIL;
+}
+
 STDMETHODIMP CRenderBase::GetAttachedPart(IUnknown** out) {
     if (!out)
         return E_POINTER;
@@ -747,6 +761,9 @@ HRESULT CRenderBase::DrawAlpha(IPixelBuffer* target, const RECT& bounds) {
     // then carries the object's alpha for the per-pixel blit.
     RECT local = {0, 0, w, h};
     scratch->EnablePixelAlpha(FALSE);
+    // The content lands on a copy of what it covers, so the pixels a shaped
+    // content leaves alone blend back to themselves, not to older drawings.
+    scratch->Blit(&local, target, &bounds, 0);
     HRESULT hr = DrawContent(scratch, &local);
     if (FAILED(hr))
         return hr;
@@ -1125,11 +1142,8 @@ HRESULT CRenderBase::LoadRender(ITeskStream* stream) {
         LOG_MSG("Render record: parts word past the stream's end");
         return E_FAIL;
     }
-    if (parts & 1) {
-        // No type attaches a shape part yet: its record cannot be read.
-        LOG_MSG("Render record: attached part announced without a part");
+    if ((parts & 1) && FAILED(LoadAttachedPart(stream)))
         return E_FAIL;
-    }
     if (parts & 2) {
         ICursorAbility* cursor = RenderCursor();
         if (!cursor || FAILED(cursor->Load(stream)))

@@ -107,6 +107,11 @@ protected:
     virtual IToolTipProp* RenderToolTip() = 0;
     // The type draws its content at `rect` (logical units of the target).
     virtual HRESULT DrawContent(IPixelBuffer* target, const RECT* rect) = 0;
+    // The type's attached part (a media frame), held with a reference; its
+    // record follows the render record when the parts word announces it,
+    // and the type reads it.
+    void AttachPart(IUnknown* part);
+    virtual HRESULT LoadAttachedPart(ITeskStream* stream);
 
     // The show, hide and effect parts' records.
     HRESULT LoadParts(ITeskStream* stream);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "aDXBuf.h"
+#include "aFillFiles.h"
 #include "aObjStream.h"
 #include "aTransition.h"
 #include "aUtil.h"
@@ -668,13 +669,19 @@ HRESULT ButtonObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
     ButtonFace* face = FaceAt(m_value * 4 + Look());
     if (!face)
         return 1;
-    int w = rect->right - rect->left, h = rect->bottom - rect->top;
+    // `rect` is where the render part puts the bounds, which the face's
+    // effects widen: the face itself covers the plain bounds inside it.
+    RECT plain, widened;
+    ClassBase::GetBoundsRect(&plain);
+    GetBoundsRect(&widened);
+    RECT r = plain;
+    OffsetRect(&r, rect->left - widened.left, rect->top - widened.top);
+    int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0)
         return 1;
     IPixelBuffer* b = DrawFace(face, w, h, target);
     if (!b)
         return 1;
-    RECT r = *rect;
     b = ApplyEffects(face, b, &r);
     if (!b)
         return 1;
@@ -683,6 +690,14 @@ HRESULT ButtonObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
     target->Blit(&r, b, &src, 0);
     b->Release();
     return S_OK;
+}
+
+STDMETHODIMP ButtonObject::InvalidateBounds(IPixelBuffer* target) {
+    if (!target)
+        return E_POINTER;
+    RECT bounds;
+    GetBoundsRect(&bounds);
+    return DrawContent(target, &bounds);
 }
 
 STDMETHODIMP ButtonObject::GetBoundsRect(RECT* out) {
@@ -714,6 +729,11 @@ STDMETHODIMP_(int) ButtonObject::HitTestPoint(LONG x, LONG y) {
 }
 
 STDMETHODIMP ButtonObject::CollectFiles(IFileCollector* collector) {
+    if (!collector)
+        return E_POINTER;
+    for (ButtonFace* face : m_faces)
+        if (face)
+            CollectFillFiles(face->fill, collector);
     return ClassBase::CollectFiles(collector);
 }
 

@@ -74,6 +74,9 @@ public:
 
     // ---- object base, render and event parts ----
     STDMETHOD(Init)(ObjectCreationRecord* record) override;
+    // The content drawn into the target at the bounds, as Draw does at alpha
+    // 255 without a transition.
+    STDMETHOD(InvalidateBounds)(IPixelBuffer* target) override;
     STDMETHOD_(int, HitTestPoint)(LONG x, LONG y) override;
     STDMETHOD_(int, TestRegion)(HRGN) override { return IsVisible(); }
     STDMETHOD(GetBoundsRect)(RECT* out) override;

@@ -406,6 +406,8 @@ STDMETHODIMP MediaFrame::LoadAlternative(ITeskStream* stream) {
     if (m_fill) {
         m_fill->SetMode(((m_flags & MFFLAG_SHOWN) && (v & 4)) ? FILLMODE_FILL : FILLMODE_NONE);
         m_fill->SetPatternTransparent(!(v & 8));
+        if (!(v & 8))
+            m_fill->SetFlagByte(0x80);
         SetFillColor(color);
     }
     // Twips to pixels, rounding up: outer, inner, middle in that order.

@@ -87,7 +87,17 @@ HRESULT PictureObject::SetUp() {
         return E_FAIL;
     }
     m_frame->SetOwner(static_cast<II_IRender*>(this));
+    AttachPart(m_frame);
     return S_OK;
+}
+
+HRESULT PictureObject::LoadAttachedPart(ITeskStream* stream) {
+    if (!m_frame)
+        return ClassBase::LoadAttachedPart(stream);
+    HRESULT hr = m_frame->Load(stream);
+    if (FAILED(hr))
+        LOG_MSG("Picture record: frame not read");
+    return hr;
 }
 
 STDMETHODIMP PictureObject::CodecSite::GetCodecManager(PictureCodecManager** manager) {
@@ -219,9 +229,25 @@ STDMETHODIMP PictureObject::OnEnter() {
     HRESULT hr = ClassBase::OnEnter();
     if (!m_buffer) {
         if (Linked())
-            DbLinkAbility::Refresh(DB_REFRESH_BIND);
+            DbRefresh(DB_REFRESH_BIND);
         else if (MediaName()[0])
             LoadMediaData(MediaName());
+    }
+    return hr;
+}
+
+HRESULT PictureObject::DbRefresh(int code) {
+    if (code == DB_REFRESH_BIND && !Linked()) {
+        // The field's picture goes; the object's own item comes back.
+        ReleaseBuffer();
+        HRESULT hr = MediaName()[0] ? LoadMediaData(MediaName()) : S_OK;
+        Redraw();
+        return hr;
+    }
+    HRESULT hr = DbLinkAbility::DbRefresh(code);
+    if (FAILED(hr) && Linked()) {
+        ReleaseBuffer();
+        Redraw();
     }
     return hr;
 }

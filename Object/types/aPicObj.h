@@ -79,6 +79,12 @@ public:
     // auto zoom; false when nothing of the picture is in it.
     bool ZoomWindow(const RECT& inner, RECT* src, RECT* dest) const;
 
+protected:
+    // The link's refresh: unlinked, a bind reloads the named item.
+    HRESULT DbRefresh(int code) override;
+    // The frame's record, announced by the render record.
+    HRESULT LoadAttachedPart(ITeskStream* stream) override;
+
 private:
     LONG KeyMode() const { return (LONG)((m_flags & PICFLAG_KEYMODE) >> PICFLAG_KEYSHIFT); }
     HRESULT SetKeyValue(LONG* field, LONG value);

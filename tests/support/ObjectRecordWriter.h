@@ -14,11 +14,11 @@ struct ObjectPrefix {
     uint32_t alpha = 255;
     bool transitions = true;              // two 48-byte zero effect records and a decoration record
     std::vector<uint8_t> showTransition;  // replaces the show part's 48 zero bytes
-    uint32_t parts = 0;                   // bit 1 cursor, bit 2 tooltip
-    std::vector<uint8_t> cursor, tooltip;           // their records, when announced
-    std::vector<uint8_t> eventProc = {0, 0, 0, 0};  // the test procedure's: length 0
-    uint32_t abilityCount = 1;                      // counts "_EventProc", which has no record
-    std::vector<uint8_t> abilities;                 // the records after the count
+    uint32_t parts = 0;                   // bit 0 attached part, bit 1 cursor, bit 2 tooltip
+    std::vector<uint8_t> attached, cursor, tooltip;  // their records, when announced
+    std::vector<uint8_t> eventProc = {0, 0, 0, 0};   // the test procedure's: length 0
+    uint32_t abilityCount = 1;                       // counts "_EventProc", which has no record
+    std::vector<uint8_t> abilities;                  // the records after the count
 };
 
 class RecordBytes {
@@ -62,6 +62,8 @@ inline std::vector<uint8_t> WriteObjectPrefix(const ObjectPrefix& p) {
         r.I32(-1).I32(1201).I32(1202).Zeros(16);
     }
     r.U32(p.parts);
+    if (p.parts & 1)
+        r.Bytes(p.attached);
     if (p.parts & 2)
         r.Bytes(p.cursor);
     if (p.parts & 4)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ObjectDoubles.h"
+#include "ServiceFakes.h"
 #include "SolidObject.h"
 #include "aCreator.h"
 #include "aExtMgr.h"
@@ -57,7 +58,7 @@ protected:
     CExtensionManager registry;
     ObjectCreator creator;
     TestEventProcFactory procs;
-    TestPlayerSite site;
+    ServiceTestSite site;  // a test may give it a database
     TestObjectSite objectSite;
     ObjectRecord record;
     ObjectCreationRecord creation;

@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
@@ -10,6 +12,7 @@
 #include "aGroupObj.h"
 #include "aObjStream.h"
 #include "aTransition.h"
+#include "bFillPic.h"
 #include "bFillShd.h"
 #include "bdrawtxt.h"
 
@@ -238,6 +241,30 @@ TEST_F(ButtonObjectTest, FacesDrawTheirLooks) {
     EXPECT_EQ(PixelOf(target, r.left + 1, r.top + 5), 0x8398B1u);
 }
 
+TEST_F(ButtonObjectTest, HalfTransparentEllipseLeavesItsCornersAlone) {
+    ButtonObject* b = MakeButton(kPush);
+    ASSERT_EQ(b->put_ObjStyle(2), S_OK);
+    b->SetAlpha(128);
+    RECT r;
+    b->GetBoundsRect(&r);
+    // Twice: the second draw must not show what the first left behind.
+    for (DWORD key : {0x00563412u, 0x00000000u}) {
+        CComPtr<IPixelBuffer> target;
+        target.Attach(CreateGDIBuffer(300, 200));
+        target->FillRect(nullptr, key);
+        ASSERT_EQ(static_cast<II_IRender*>(b)->Draw(target), S_OK);
+        const DWORD pixel = ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF);
+        EXPECT_EQ(PixelOf(target, r.left, r.top), pixel) << key;
+        EXPECT_EQ(PixelOf(target, r.right - 1, r.bottom - 1), pixel) << key;
+        // Inside: the normal face colour 0x8398B1 half over the key.
+        DWORD mid = PixelOf(target, (r.left + r.right) / 2, r.top + 3);
+        for (int shift : {0, 8, 16}) {
+            int face = (0x8398B1 >> shift) & 0xFF, under = (pixel >> shift) & 0xFF;
+            EXPECT_NEAR((int)((mid >> shift) & 0xFF), (face + under) / 2, 2) << key << " " << shift;
+        }
+    }
+}
+
 TEST(ButtonShapes, HitTestsAgreeWithTheCut) {
     std::mt19937 random(103);
     for (int round = 0; round < 40; ++round) {
@@ -389,6 +416,55 @@ TEST_F(ButtonRecordTest, LoadsFacesAliasesAndEffects) {
     EXPECT_EQ(b->DrawContent(target, &plain), 1);
 }
 
+TEST_F(ButtonRecordTest, EveryDrawPathPutsTheFaceOnItsPlainBounds) {
+    // Face 0 (value 0, normal look) carries the test effect, which widens
+    // by 2 and copies the face into the middle; the ring stays transparent.
+    ButtonObject* b = MakeButton(kPush);
+    ASSERT_EQ(static_cast<IObjectBase*>(b)->Load(StreamOf(Stream(Record(12, true)))), S_OK);
+    b->put_ObjValue(0);
+    b->put_ObjStyle(0);
+    b->put_ObjDrawFrame(0);
+    RECT plain;
+    b->ClassBase::GetBoundsRect(&plain);
+    const DWORD key = 0x00563412;  // COLORREF: pixel 0x123456
+    auto drawn = [&](int how) {
+        CComPtr<IPixelBuffer> t;
+        t.Attach(CreateGDIBuffer(300, 200));
+        t->FillRect(nullptr, key);
+        RECT bounds;
+        b->GetBoundsRect(&bounds);
+        if (how == 0)
+            EXPECT_EQ(static_cast<II_IRender*>(b)->Draw(t), S_OK);
+        else if (how == 1)
+            EXPECT_EQ(static_cast<II_IRender*>(b)->InvalidateBounds(t), S_OK);
+        else
+            EXPECT_EQ(b->DrawContent(t, &bounds), S_OK);
+        return t;
+    };
+    CComPtr<IPixelBuffer> viaDraw = drawn(0), viaSlot = drawn(1), direct = drawn(2);
+    const LONG midY = (plain.top + plain.bottom) / 2;
+    const struct {
+        LONG x, y;
+        DWORD pixel;
+    } probes[] = {
+        {plain.left, plain.top, 0xFFFFFF},  // the white face's corner
+        {plain.right - 1, plain.bottom - 1, 0xFFFFFF},
+        {plain.left + 3, midY, 0xFFFFFF},
+        {plain.left - 1, midY, 0x123456},  // the effect's ring
+        {plain.right + 1, midY, 0x123456},
+        {plain.left - 3, midY, 0x123456},  // outside everything
+    };
+    for (IPixelBuffer* t : {viaDraw.p, viaSlot.p, direct.p})
+        for (const auto& p : probes) EXPECT_EQ(PixelOf(t, p.x, p.y), p.pixel) << p.x << "," << p.y;
+    // Half alpha goes through the render part's own buffer: the same place.
+    b->SetAlpha(128);
+    CComPtr<IPixelBuffer> half = drawn(0);
+    DWORD inside = PixelOf(half, plain.left + 3, midY);
+    EXPECT_NE(inside, 0xFFFFFFu);
+    EXPECT_NE(inside, 0x123456u);
+    EXPECT_EQ(PixelOf(half, plain.left - 3, midY), 0x123456u);
+}
+
 TEST_F(ButtonRecordTest, BadCountsAndUnknownEffectsAreRefused) {
     // A face count beyond the stream.
     ButtonRecord rec = Record(1, false);
@@ -436,6 +512,46 @@ TEST_F(ButtonRecordTest, TruncatedAndCorruptedRecords) {
         b->DrawContent(target, &r);
         Click(b);
     }
+}
+
+class FileList : public CComObjectRootBase, public IFileCollector {
+public:
+    BEGIN_COM_MAP(FileList)
+    COM_INTERFACE_ENTRY(IFileCollector)
+    END_COM_MAP()
+    STDMETHOD(AddFile)(int code, const char* path) override {
+        files.push_back(std::to_string(code) + ":" + path);
+        return S_OK;
+    }
+    std::vector<std::string> files;
+};
+
+TEST_F(ButtonObjectTest, PictureFacesReportTheirFilesBeforeTheCursor) {
+    ButtonObject* b = MakeButton(k3Value);
+    // Picture fills on two faces of different values; the rest stay solid.
+    const struct {
+        LONG value, look;
+        const char* name;
+    } faces[] = {{0, LOOK_HOT, "Sky"}, {2, LOOK_NORMAL, "Sea"}};
+    for (const auto& f : faces) {
+        ButtonFace* face = nullptr;
+        ASSERT_EQ(b->GetFace(f.value, f.look, &face), S_OK);
+        ASSERT_EQ(face->fill->SetFillType(FILL_PICTURE), S_OK);
+        void* params = nullptr;
+        ASSERT_EQ(face->fill->GetFillParams(&params), S_OK);
+        static_cast<IPictureFillParams*>(params)->SetPictureName(f.name);
+    }
+    b->Cursor()->FromText("1,5");
+    CComObject<FileList>* list = nullptr;
+    CComObject<FileList>::CreateInstance(&list);
+    CComPtr<IFileCollector> keep(list);
+    // The same report through the object's slot and the render part's.
+    EXPECT_EQ(static_cast<IObjectBase*>(b)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea", "2000:5"}));
+    list->files.clear();
+    EXPECT_EQ(static_cast<II_IRender*>(b)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea", "2000:5"}));
+    EXPECT_EQ(static_cast<IObjectBase*>(b)->CollectFiles(nullptr), E_POINTER);
 }
 
 }  // namespace

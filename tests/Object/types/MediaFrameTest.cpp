@@ -263,6 +263,57 @@ TEST(MediaFrame, AlternativeRecordInTwips) {
     EXPECT_EQ(frame->LoadAlternative(StreamOf(rec)), E_FAIL);
 }
 
+TEST(MediaFrame, AlternativeRecordMarksAnUnsetBitThreeInTheFillFlags) {
+    const struct {
+        WORD v;
+        BYTE flagByte;  // the fill record's second byte after Save
+        int mode;
+    } cases[] = {
+        {0x15, 0x80, FILLMODE_FILL},  // shown, filled, outline; bit 3 clear
+        {0x1D, 0x00, FILLMODE_FILL},  // bit 3 set: the flag byte stays
+        {0x04, 0x80, FILLMODE_NONE},  // hidden: no fill, still marked
+        {0x0C, 0x00, FILLMODE_NONE},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> rec(MEDIAFRAME_ALT_RECORD_SIZE, 0);
+        memcpy(&rec[0], &c.v, 2);     // flags; the widths stay 0
+        COLORREF color = 0x00336699;  // fill colour at byte 14
+        memcpy(&rec[14], &color, 4);
+        auto frame = NewFrame();
+        ASSERT_EQ(frame->LoadAlternative(StreamOf(rec)), S_OK);
+        // Frame record, then the fill's: alpha, flag byte, two reserved bytes.
+        std::vector<uint8_t> saved = SavedBytes(frame);
+        ASSERT_GT(saved.size(), (size_t)MEDIAFRAME_RECORD_SIZE + 4);
+        EXPECT_EQ(saved[MEDIAFRAME_RECORD_SIZE], 0xFF) << c.v;
+        EXPECT_EQ(saved[MEDIAFRAME_RECORD_SIZE + 1], c.flagByte) << c.v;
+        CComPtr<FillObject> fill;
+        frame->GetFill(&fill);
+        int mode = -1;
+        fill->GetMode(&mode);
+        EXPECT_EQ(mode, c.mode) << c.v;
+        // The mark survives the frame's own record.
+        auto again = NewFrame();
+        ASSERT_EQ(again->Load(StreamOf(saved)), S_OK);
+        EXPECT_EQ(SavedBytes(again), saved) << c.v;
+        if (c.mode == FILLMODE_FILL) {
+            CComPtr<IPixelBuffer> target;
+            target.Attach(CreateGDIBuffer(20, 10));
+            RECT r = {0, 0, 20, 10};
+            again->Draw(target, &r, &r, nullptr);
+            EXPECT_EQ(FramePixel(target, 10, 5), 0x996633u) << c.v;
+        }
+    }
+    // Every cut copy is refused before anything is taken from it.
+    std::vector<uint8_t> rec(MEDIAFRAME_ALT_RECORD_SIZE, 0xFF);
+    for (size_t n = 0; n < rec.size(); ++n) {
+        auto frame = NewFrame();
+        CComPtr<ITeskStream> s = StreamOf(std::vector<uint8_t>(rec.begin(), rec.begin() + n));
+        EXPECT_EQ(frame->LoadAlternative(s), E_FAIL) << n;
+        EXPECT_LE(s->GetPosition(), n);
+        EXPECT_EQ(SavedBytes(frame), SavedBytes(NewFrame())) << n;
+    }
+}
+
 TEST(MediaFrame, CopyTakesEverything) {
     auto a = NewFrame(), b = NewFrame();
     a->SetWidth(MFPART_OUTER, 4);

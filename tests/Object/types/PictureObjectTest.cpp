@@ -2,14 +2,21 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <random>
 
 #include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
 #include "PictureFixtures.h"
+#include "ProjectWriter.h"
 #include "ServiceFakes.h"
+#include "TestFiles.h"
 #include "aGDIBuf.h"
+#include "aMediaMgr.h"
+#include "aPackage.h"
 #include "aPicObj.h"
+#include "aPrjDoc.h"
+#include "aProject.h"
 
 namespace {
 
@@ -384,6 +391,197 @@ TEST_F(PictureObjectTest, EnteringLoadsTheNamedPicture) {
     EXPECT_EQ(p->PictureBuffer(), nullptr);
     static_cast<IObjectBase*>(p)->Enter();
     EXPECT_NE(p->PictureBuffer(), nullptr);
+}
+
+TEST_F(PictureObjectTest, DatabaseRefreshFailingDropsThePictureAndUnbindingBringsTheNamedOneBack) {
+    FakeDBCore core;
+    site.database = &core;
+    // A linked medium: the field's block is the item's name alone.
+    core.fields["Pics.Image"].bytes = {'B', 'i', 'g', 0};
+    core.fields["Pics.Image"].linkFlag = 1;
+    PictureObject* p = MakePicture();
+    ASSERT_EQ(SetName(p, L"Photo"), S_OK);
+
+    BSTR table = SysAllocString(L"Pics"), field = SysAllocString(L"Image");
+    EXPECT_EQ(p->BindToDatabase(table, field, 0), S_OK);
+    SysFreeString(table);
+    SysFreeString(field);
+    ASSERT_EQ(core.asked.size(), 1u);
+    LONG v = 0;
+    p->get_ObjMediaWidth(&v);
+    EXPECT_EQ(v, 300);
+    ASSERT_NE(p->PictureBuffer(), nullptr);
+
+    // A refused value while linked: no picture is left.
+    core.fields["Pics.Image"].vt = VT_BSTR;
+    size_t invalidated = site.invalidated.size();
+    EXPECT_EQ(p->SetRecordPos(4), S_OK);
+    EXPECT_EQ(core.asked.size(), 2u);
+    EXPECT_EQ(p->PictureBuffer(), nullptr);
+    EXPECT_GT(site.invalidated.size(), invalidated);
+
+    // Unbound, a bind refresh asks no database and reloads the named item
+    // (the field named it last).
+    EXPECT_EQ(p->UnbindToDatabase(), S_OK);
+    EXPECT_EQ(core.asked.size(), 2u);
+    ASSERT_NE(p->PictureBuffer(), nullptr);
+    p->get_ObjMediaWidth(&v);
+    EXPECT_EQ(v, 300);
+
+    // Each interface's Refresh keeps to its own part: the object's redraws,
+    // the link's reloads.
+    IPixelBuffer* before = p->PictureBuffer();
+    invalidated = site.invalidated.size();
+    static_cast<IObjectBase*>(p)->Refresh(0);
+    EXPECT_EQ(p->PictureBuffer(), before);
+    CComPtr<IDbLink> link;
+    ASSERT_EQ(static_cast<IObjectBase*>(p)->QueryInterface(__uuidof(IDbLink),
+                                                           reinterpret_cast<void**>(&link)),
+              S_OK);
+    media.calls.clear();
+    EXPECT_EQ(link->Refresh(DB_REFRESH_BIND), S_OK);
+    EXPECT_NE(p->PictureBuffer(), nullptr);
+    EXPECT_NE(std::find(media.calls.begin(), media.calls.end(), "type Big"), media.calls.end());
+    EXPECT_GT(site.invalidated.size(), invalidated);
+    EXPECT_EQ(core.asked.size(), 2u);
+    // Other codes while unlinked go to the link, which refuses them.
+    EXPECT_EQ(link->Refresh(DB_REFRESH_NOTICE), E_FAIL);
+    EXPECT_NE(p->PictureBuffer(), nullptr);
+    site.database = nullptr;
+}
+
+// The document a package pre-loads into: the work's project and its path.
+class WorkDocument : public IProjectDocument {
+public:
+    explicit WorkDocument(const std::string& path) : m_path(path), m_project(this) {}
+    CProject* GetProject() override { return &m_project; }
+    const char* GetRuntimePath() override { return m_path.c_str(); }
+    HWND GetViewWindow() override { return nullptr; }
+    BOOL IsRuntime() override { return TRUE; }
+
+private:
+    std::string m_path;
+    CProject m_project;
+};
+
+TEST_F(PictureObjectTest, PictureOfAWrittenPackageThroughTheWorksMediaManager) {
+    // A package holding one embedded PNG item, "Photo" (picture type 2,
+    // subtype 1018), read back through the player's own package and media
+    // manager.
+    TempFolder tmp;
+    const std::string path = tmp.File("work.mrt");
+    WorkSpec work;
+    work.items = {EmbeddedItem("Photo", 2, 1018)};
+    work.mediaData = {{"Photo", PngOf(64, 48)}};
+    ASSERT_EQ(WriteWork(path, work), S_OK);
+    WorkDocument doc(path);
+    CComPtr<IPackage> package;
+    {
+        CPackage* opened = nullptr;
+        ASSERT_EQ(CPackage::CreateInstance(&opened), S_OK);
+        package.Attach(opened);
+        ASSERT_EQ(opened->Open(path.c_str(), 1), S_OK);
+        ASSERT_EQ(opened->PreLoad(&doc), S_OK);
+    }
+    CMediaManager* manager = doc.GetProject()->GetMediaManager();
+    ASSERT_NE(manager, nullptr);
+    site.media = static_cast<IMediaManager*>(manager);
+
+    PictureObject* p = MakePicture();
+    p->MoveTo(100, 100);
+    ASSERT_EQ(SetName(p, L"Photo"), S_OK);
+    EXPECT_EQ(p->GetWidth(), 66);
+    EXPECT_EQ(p->GetHeight(), 50);
+    RECT bounds;
+    p->GetBoundsRect(&bounds);
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(200, 200));
+    ASSERT_EQ(static_cast<II_IRender*>(p)->Draw(target), S_OK);
+    // Every pixel of the picture 1:1 inside the one-pixel black outline.
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(PixelOf(target, bounds.left + 1 + x, bounds.top + 1 + y), PicturePixel(x, y))
+                << x << "," << y;
+    for (int x = bounds.left; x < bounds.right; ++x) {
+        EXPECT_EQ(PixelOf(target, x, bounds.top), 0u) << x;
+        EXPECT_EQ(PixelOf(target, x, bounds.bottom - 1), 0u) << x;
+    }
+
+    // The same name in other letters: the same picture, nothing redrawn.
+    IPixelBuffer* shown = p->PictureBuffer();
+    size_t invalidated = site.invalidated.size();
+    EXPECT_EQ(SetName(p, L"PHOTO"), S_OK);
+    EXPECT_EQ(p->PictureBuffer(), shown);
+    EXPECT_EQ(site.invalidated.size(), invalidated);
+    EXPECT_EQ(p->GetWidth(), 66);
+    BSTR name = nullptr;
+    p->get_ObjMediaName(&name);
+    EXPECT_STREQ(name, L"Photo");
+    SysFreeString(name);
+    site.media = static_cast<IMediaManager*>(&media);
+}
+
+TEST_F(PictureObjectTest, FrameRecordAnnouncedByTheRenderRecordIsTheFramesOwn) {
+    // The frame as a work stores it: outline on, outer width 3 (thickness 4).
+    CComPtr<IMediaFrame> stored;
+    ASSERT_EQ(CreateMediaFrame(&stored), S_OK);
+    stored->SetWidth(MFPART_OUTER, 3);
+    CComPtr<ITeskStream> out = StreamOf({});
+    out->SetMode(1);
+    ASSERT_EQ(stored->Save(out), S_OK);
+    std::vector<uint8_t> frame((size_t)out->GetPosition());
+    out->SetMode(0);
+    out->Seek(0, TESK_SEEK_SET);
+    out->Read(frame.data(), (ULONG)frame.size());
+
+    ObjectPrefix prefix;
+    prefix.parts = 1;  // the frame's record follows the render record
+    prefix.attached = frame;
+    PictureRecord rec;  // no media name
+    std::vector<uint8_t> bytes = WriteObjectPrefix(prefix);
+    std::vector<uint8_t> own = WritePictureRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    PictureObject* p = MakePicture();
+    CComPtr<ITeskStream> s = StreamOf(bytes);
+    ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(s), S_OK);
+    EXPECT_EQ(s->GetPosition(), s->GetSize());
+    WORD thickness = 0;
+    p->Frame()->GetThickness(&thickness);
+    EXPECT_EQ(thickness, 4);
+    CComPtr<IUnknown> attached;
+    static_cast<II_IRender*>(p)->GetAttachedPart(&attached);
+    CComPtr<IMediaFrame> same;
+    ASSERT_NE(attached, nullptr);
+    attached->QueryInterface(__uuidof(IMediaFrame), reinterpret_cast<void**>(&same));
+    EXPECT_EQ(same.p, p->Frame());
+
+    // The picture sits inside the wider frame, 1:1.
+    p->MoveTo(100, 100);
+    ASSERT_EQ(SetName(p, L"Photo"), S_OK);
+    EXPECT_EQ(p->GetWidth(), 72);
+    EXPECT_EQ(p->GetHeight(), 56);
+    RECT bounds;
+    p->GetBoundsRect(&bounds);
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(200, 200));
+    ASSERT_EQ(p->DrawContent(target, &bounds), S_OK);
+    EXPECT_EQ(PixelOf(target, bounds.left + 4, bounds.top + 4), PicturePixel(0, 0));
+    EXPECT_EQ(PixelOf(target, bounds.left + 4 + 63, bounds.top + 4 + 47), PicturePixel(63, 47));
+
+    // A frame record cut short fails the load without reading past it.
+    // After the parts word: the procedure record and the two ability words follow it.
+    size_t frameStart = WriteObjectPrefix(ObjectPrefix()).size() - 12;
+    for (size_t n = frameStart; n < frameStart + frame.size(); ++n) {
+        PictureObject* cut = MakePicture();
+        CComPtr<ITeskStream> t = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        EXPECT_NE(static_cast<IObjectBase*>(cut)->Load(t), S_OK) << n;
+        EXPECT_LE(t->GetPosition(), n);
+    }
+    // A kind without an attached part refuses the announcement.
+    LogCapture log;
+    auto* solid = Make();
+    EXPECT_EQ(static_cast<IObjectBase*>(solid)->Load(StreamOf(WriteObjectPrefix(prefix))), E_FAIL);
+    EXPECT_LOGGED(log, "attached part announced without a part");
 }
 
 }  // namespace
