@@ -76,11 +76,7 @@ struct Buffer {
     BufferInfo info;
     explicit Buffer(int w, int h) {
         p.Attach(CreateGDIBuffer(w, h));
-        memset(&info, 0, sizeof(info));
-        info.dwSize = sizeof(info);
-        info.wMask = BIM_ALL;
-        if (p)
-            p->GetBufferInfo(&info);
+        info = p ? ReadBufferInfo(p) : BufferInfo{};
     }
     DWORD* Row(int y) const {
         return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);

@@ -19,20 +19,6 @@ namespace {
 
 const int kObjects = 4000, kProbes = 2000, kWidth = 1920, kHeight = 1080;
 
-template <class F>
-double BestOf(F op, int rounds) {
-    op();
-    double best = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        double t0 = Now();
-        op();
-        double t = Now() - t0;
-        if (t < best)
-            best = t;
-    }
-    return best;
-}
-
 struct Run {
     double list, plain;
     int hits;

@@ -21,20 +21,6 @@
 
 namespace {
 
-template <class F>
-double BestOf(F op, int rounds) {
-    op();
-    double best = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        double t0 = Now();
-        op();
-        double t = Now() - t0;
-        if (t < best)
-            best = t;
-    }
-    return best;
-}
-
 // Every embedded item is a PNG picture.
 class BenchMedia : public FakeMediaManager {
 public:

@@ -60,15 +60,7 @@ private:
 
 template <class F>
 double BestMs(F op, int runs) {
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        const double t0 = Now();
-        op();
-        const double t = (Now() - t0) * 1000;
-        if (t < best)
-            best = t;
-    }
-    return best;
+    return FastestRun(op, runs) * 1000;
 }
 
 double MemcpyMs(size_t bytes) {

@@ -38,13 +38,7 @@ public:
 
 // Best of several runs, in seconds.
 double Best(int runs, const std::function<void()>& work) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        double start = Now();
-        work();
-        best = std::min(best, Now() - start);
-    }
-    return best;
+    return FastestRun(work, runs);
 }
 
 BenchSite* g_site;

@@ -69,8 +69,9 @@ int main() {
     end.kind = 5;
     list.Items() = {loop, body, end};
 
-    double best[4] = {1e9, 1e9, 1e9, 1e9};
-    for (int round = 0; round < 3; ++round) {
+    // Best of several rounds: the machine is shared.
+    double best[5] = {1e9, 1e9, 1e9, 1e9, 1e9};
+    for (int round = 0; round < 9; ++round) {
         SetInt(globals, "i", 0);
         CActionRun run;
         run.pList = &list;
@@ -96,9 +97,15 @@ int main() {
         double t5 = Now();
         for (int k = 0; k < kLoops; ++k) expr.Evaluate("i", &v);
         double t6 = Now();
+        // The same call through ITypeInfo::Invoke, for comparison.
+        functions.SetDirectCalls(false);
+        double t7 = Now();
+        for (int k = 0; k < kLoops; ++k) expr.Evaluate("abs(i)", &v);
+        double t8 = Now();
+        functions.SetDirectCalls(true);
         VariantClear(&v);
-        double d[4] = {t1 - t0, t3 - t2, t5 - t4, t6 - t5};
-        for (int j = 0; j < 4; ++j)
+        double d[5] = {t1 - t0, t3 - t2, t5 - t4, t6 - t5, t8 - t7};
+        for (int j = 0; j < 5; ++j)
             if (d[j] < best[j])
                 best[j] = d[j];
     }
@@ -108,5 +115,7 @@ int main() {
     printf("abs(i) through the libraries:     %.1f ms\n", best[2] * 1000);
     printf("reading i:                        %.1f ms\n", best[3] * 1000);
     printf("ratio call / variable read:       %.2f (goal 3)\n", best[2] / best[3]);
+    printf("abs(i) through ITypeInfo::Invoke: %.1f ms (ratio %.2f)\n", best[4] * 1000,
+           best[4] / best[3]);
     return 0;
 }

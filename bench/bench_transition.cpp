@@ -25,10 +25,7 @@ CComPtr<IPixelBuffer> Bitmap(DWORD seed) {
     CComPtr<IPixelBuffer> b;
     ComCreateInstance<CGDIBitmapBuffer>(__uuidof(IPixelBuffer), (void**)&b);
     b->Create(kW, kH);
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    b->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(b);
     for (int y = 0; y < kH; ++y) {
         DWORD* row = (DWORD*)(info.pPixels + (size_t)y * info.nPitch);
         for (int x = 0; x < kW; ++x) row[x] = seed ^ (DWORD)(x * 2654435761u + y * 40503u);
@@ -46,10 +43,7 @@ CComPtr<IPixelBuffer> Surface(DXOwner* owner, DWORD seed) {
     b->SetOwner(owner);
     b->Create(kW, kH);
     b->Lock(DDLOCK_WAIT);
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    b->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(b);
     for (int y = 0; y < kH; ++y) {
         DWORD* row = (DWORD*)(info.pPixels + (size_t)y * info.nPitch);
         for (int x = 0; x < kW; ++x) row[x] = seed ^ (DWORD)(x * 2654435761u + y * 40503u);
@@ -89,53 +83,34 @@ int main() {
     }
     // The reference: a plain copy of the frame's pixels.
     const RECT full = {0, 0, kW, kH};
-    double copyMs = 1e9;
-    for (int i = 0; i < 30; ++i) {
-        const double t0 = Now();
-        back->Blit(&full, page, &full, 0);
-        const double t = (Now() - t0) * 1000;
-        if (t < copyMs)
-            copyMs = t;
-    }
+    const double copyMs = FastestRun([&] { back->Blit(&full, page, &full, 0); }, 30) * 1000;
     printf("plain copy of a frame: %.3f ms\n", copyMs);
 
     if (dxBack) {
         // What one lock of a frame's surface costs here.
-        double best = 1e9;
-        for (int i = 0; i < 20; ++i) {
-            const double t0 = Now();
-            dxBack->Lock(DDLOCK_WAIT);
-            dxBack->Unlock();
-            const double t = (Now() - t0) * 1000;
-            if (t < best)
-                best = t;
-        }
+        double best = FastestRun(
+                          [&] {
+                              dxBack->Lock(DDLOCK_WAIT);
+                              dxBack->Unlock();
+                          },
+                          20) *
+                      1000;
         printf("DirectDraw lock and unlock of a frame: %.3f ms\n", best);
-        best = 1e9;
-        for (int i = 0; i < 20; ++i) {
-            const double t0 = Now();
-            dxBack->Lock(DDLOCK_WAIT);
-            BufferInfo li = {};
-            li.dwSize = sizeof(li);
-            li.wMask = BIM_PIXELS;
-            dxBack->GetBufferInfo(&li);
-            li.pPixels[i * 4] = (BYTE)i;
-            dxBack->Unlock();
-            const double t = (Now() - t0) * 1000;
-            if (t < best)
-                best = t;
-        }
+        int i = 0;
+        best = FastestRun(
+                   [&] {
+                       dxBack->Lock(DDLOCK_WAIT);
+                       BufferInfo li = ReadBufferInfo(dxBack, BIM_PIXELS);
+                       li.pPixels[i * 4] = (BYTE)i;
+                       ++i;
+                       dxBack->Unlock();
+                   },
+                   20) *
+               1000;
         printf("DirectDraw lock, write and unlock: %.3f ms\n", best);
-        best = 1e9;
         dxBack->Lock(DDLOCK_WAIT);
         dxPage->Lock(DDLOCK_WAIT);
-        for (int i = 0; i < 20; ++i) {
-            const double t0 = Now();
-            dxBack->Blit(&full, dxPage, &full, 0);
-            const double t = (Now() - t0) * 1000;
-            if (t < best)
-                best = t;
-        }
+        best = FastestRun([&] { dxBack->Blit(&full, dxPage, &full, 0); }, 20) * 1000;
         dxPage->Unlock();
         dxBack->Unlock();
         printf("DirectDraw copy of a frame: %.3f ms\n", best);

@@ -19,6 +19,14 @@ struct ISysSoundPlayer {
     virtual HRESULT Open(HWND owner) = 0;
     virtual HRESULT Play() = 0;
     virtual HRESULT Stop() = 0;
+    // State and levels for the application's sound commands; a player
+    // without them refuses.
+    virtual int GetPlayState() { return 0; }               // 0 stopped, 1 playing, 2 paused
+    virtual HRESULT GetVolume(int*) { return E_NOTIMPL; }  // 0 to 1000
+    virtual HRESULT SetVolume(int) { return E_NOTIMPL; }
+    virtual HRESULT SetBalance(int) { return E_NOTIMPL; }  // -10000 to 10000
+    // The active flag: whether the work's sound is on.
+    virtual bool IsActive() { return false; }
 
 protected:
     ~ISysSoundPlayer() {}

@@ -141,12 +141,9 @@ HRESULT GradientFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alph
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
         return hr;
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    buffer->GetBufferInfo(&info);
-    RECT c = *clip, whole = {0, 0, info.nWidth, info.nHeight};
-    if (info.pPixels && IntersectRect(&c, &c, &whole)) {
+    BufferInfo info = ReadBufferInfo(buffer);
+    RECT c = *clip;
+    if (info.pPixels && ClipToBuffer(&c, info)) {
         int W = bounds->right - bounds->left, H = bounds->bottom - bounds->top;
         std::vector<int> weights;
         BuildGradientRamp(m_repeat, m_balance, m_offset, std::max(W, H), weights);

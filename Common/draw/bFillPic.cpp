@@ -24,14 +24,6 @@ inline int Mod(long long a, int m) {
     return (int)(r < 0 ? r + m : r);
 }
 
-BufferInfo ReadInfo(IPixelBuffer* buffer) {
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    buffer->GetBufferInfo(&info);
-    return info;
-}
-
 // The media site of a play site; every play site interface begins with
 // IUnknown.
 CComPtr<IFillMediaSite> MediaSiteOf(IPlayerSite* site) {
@@ -219,7 +211,7 @@ HRESULT PictureFill::LoadPicture(IPlayerSite* site) {
         LOG_MSG("LoadPicture failed! Buffer=NULL");
         return E_FAIL;
     }
-    BufferInfo info = ReadInfo(buffer);
+    BufferInfo info = ReadBufferInfo(buffer);
     m_picWidth = std::min(width, (int)info.nWidth);
     m_picHeight = std::min(height, (int)info.nHeight);
     if (m_picWidth <= 0 || m_picHeight <= 0)
@@ -245,7 +237,7 @@ HRESULT PictureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha
         if (FAILED(hr))
             return hr;
     }
-    BufferInfo di = ReadInfo(buffer);
+    BufferInfo di = ReadBufferInfo(buffer);
     RECT c = *clip, whole = {0, 0, di.nWidth, di.nHeight};
     if (!IntersectRect(&c, &c, &whole) || !IntersectRect(&c, &c, bounds))
         return S_OK;
@@ -260,8 +252,8 @@ HRESULT PictureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha
             ScopedUseEnd(buffer);
             return hr;
         }
-        di = ReadInfo(buffer);
-        BufferInfo si = ReadInfo(m_picture);
+        di = ReadBufferInfo(buffer);
+        BufferInfo si = ReadBufferInfo(m_picture);
         if (di.pPixels && si.pPixels) {
             if (m_mode == PICFILL_TILE) {
                 for (int y = c.top; y < c.bottom; ++y) {
@@ -315,7 +307,7 @@ HRESULT PictureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha
     // Alpha pass: the drawing's alpha, scaling the picture's own when it has
     // one.
     if (!IsRectEmpty(&drawn) && SUCCEEDED(ScopedUseBegin(buffer, PIXLOCK_WRITE))) {
-        di = ReadInfo(buffer);
+        di = ReadBufferInfo(buffer);
         if (di.pPixels)
             for (int y = drawn.top; y < drawn.bottom; ++y) {
                 BYTE* p = di.pPixels + (ptrdiff_t)y * di.nPitch + drawn.left * 4 + 3;

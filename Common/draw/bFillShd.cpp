@@ -21,19 +21,6 @@ namespace {
 // Pattern table resource: 31 base rows, one empty row, 7 overlays.
 enum { PATTERN_RESOURCE = 5805, PATTERN_ROWS = 39 };
 
-BufferInfo ReadInfo(IPixelBuffer* buffer, WORD mask) {
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = mask;
-    buffer->GetBufferInfo(&info);
-    return info;
-}
-
-bool ClipToBuffer(RECT* rect, const BufferInfo& info) {
-    RECT whole = {0, 0, info.nWidth, info.nHeight};
-    return IntersectRect(rect, rect, &whole) != FALSE;
-}
-
 }  // namespace
 
 COLORREF BlendColor(COLORREF a, COLORREF b, int percent) {
@@ -64,7 +51,7 @@ HRESULT FillBufferRect(IPixelBuffer* buffer, const RECT* clip, DWORD value) {
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
         return hr;
-    BufferInfo info = ReadInfo(buffer, BIM_ALL);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_ALL);
     RECT r = *clip;
     if (info.pPixels && ClipToBuffer(&r, info)) {
         DWORD* first =
@@ -396,7 +383,7 @@ void CFillObject::PaintPattern(IPixelBuffer* buffer, const RECT& area) {
     BuildPatternMask(m_pattern, mask);
     if (FAILED(ScopedUseBegin(buffer, PIXLOCK_WRITE)))
         return;
-    BufferInfo info = ReadInfo(buffer, BIM_ALL);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_ALL);
     RECT r = area;
     bool transparent = (m_flags & FILLFLAG_PATTERN_TRANSPARENT) != 0;
     DWORD value = FillPixel(m_patternColor, m_alpha);
@@ -432,7 +419,7 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
     }
     if (!m_pInner)
         return E_FAIL;
-    BufferInfo info = ReadInfo(buffer, BIM_HEIGHT | BIM_WIDTH | BIM_OFFSET);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_HEIGHT | BIM_WIDTH | BIM_OFFSET);
     RECT b, c;
     if (bounds) {
         b = *bounds;
@@ -466,7 +453,8 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
             // what the fill does not cover.
             if (SUCCEEDED(ScopedUseBegin(buffer, PIXLOCK_READ))) {
                 if (SUCCEEDED(ScopedUseBegin(temp, PIXLOCK_WRITE))) {
-                    BufferInfo si = ReadInfo(buffer, BIM_ALL), ti = ReadInfo(temp, BIM_ALL);
+                    BufferInfo si = ReadBufferInfo(buffer, BIM_ALL),
+                               ti = ReadBufferInfo(temp, BIM_ALL);
                     RECT inside = b;
                     if (si.pPixels && ti.pPixels && ClipToBuffer(&inside, si))
                         for (int y = inside.top; y < inside.bottom; ++y)
@@ -626,7 +614,7 @@ STDMETHODIMP CFillObject::ScaleAlpha(const RECT* rect, IPixelBuffer* buffer, BYT
         return hr;
     BYTE table[256];
     for (int i = 0; i < 256; ++i) table[i] = (BYTE)((128 + i * a) / 255);
-    BufferInfo info = ReadInfo(buffer, BIM_ALL);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_ALL);
     RECT r;
     if (rect)
         r = *rect;

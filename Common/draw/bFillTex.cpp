@@ -227,10 +227,7 @@ HRESULT CTextureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alph
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
         return hr;
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    buffer->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(buffer);
     if (m_field.empty() || m_width != w || m_height != h) {
         try {
             m_field.resize((size_t)w * h);
@@ -244,8 +241,8 @@ HRESULT CTextureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alph
         BuildTexturePalette(m_textureType, alpha, m_palette);
         GenerateTextureField(m_field.data(), w, h);
     }
-    RECT c = *clip, whole = {0, 0, info.nWidth, info.nHeight};
-    if (info.pPixels && IntersectRect(&c, &c, &whole) && IntersectRect(&c, &c, bounds)) {
+    RECT c = *clip;
+    if (info.pPixels && ClipToBuffer(&c, info) && IntersectRect(&c, &c, bounds)) {
         for (int y = c.top; y < c.bottom; ++y) {
             DWORD* d = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
             const BYTE* f = m_field.data() + (size_t)(y - bounds->top) * w - bounds->left;

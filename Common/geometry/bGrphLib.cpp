@@ -438,6 +438,13 @@ POINT* OffsetSegments(const POINT* points, int distance, int count) {
     return seg;
 }
 
+// Each inner point moves to where the offset segments on its two sides meet.
+void JoinInnerPoints(const POINT* seg, POINT* points, int count) {
+    for (int i = 1; i + 1 < count; ++i)
+        LineIntersection(seg[2 * (i - 1)], seg[2 * (i - 1) + 1], seg[2 * i], seg[2 * i + 1],
+                         &points[i]);
+}
+
 }  // namespace
 
 HRESULT OffsetPolyline(POINT* points, int distance, int count) {
@@ -447,9 +454,7 @@ HRESULT OffsetPolyline(POINT* points, int distance, int count) {
     POINT* seg = OffsetSegments(points, distance, count);
     if (!seg)
         return E_OUTOFMEMORY;
-    for (int i = 1; i + 1 < count; ++i)
-        LineIntersection(seg[2 * (i - 1)], seg[2 * (i - 1) + 1], seg[2 * i], seg[2 * i + 1],
-                         &points[i]);
+    JoinInnerPoints(seg, points, count);
     points[0] = seg[0];
     points[count - 1] = seg[2 * (count - 2) + 1];
     free(seg);
@@ -462,9 +467,7 @@ HRESULT OffsetClosedPolyline(POINT* points, int distance, int count) {
     POINT* seg = OffsetSegments(points, distance, count);
     if (!seg)
         return E_OUTOFMEMORY;
-    for (int i = 1; i + 1 < count; ++i)
-        LineIntersection(seg[2 * (i - 1)], seg[2 * (i - 1) + 1], seg[2 * i], seg[2 * i + 1],
-                         &points[i]);
+    JoinInnerPoints(seg, points, count);
     LineIntersection(seg[2 * (count - 2)], seg[2 * (count - 2) + 1], seg[0], seg[1],
                      &points[count - 1]);
     points[0] = points[count - 1];

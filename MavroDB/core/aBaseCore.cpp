@@ -186,22 +186,22 @@ int CDBCore::FillLists() {
     return 1;
 }
 
-DataSourceEntry* CDBCore::FindTableByName(const char* name) {
+static DataSourceEntry* FindByName(const std::vector<std::unique_ptr<DataSourceEntry>>& list,
+                                   const char* name) {
     if (!name)
         return nullptr;
-    for (auto& e : m_tables)
+    for (auto& e : list)
         if (e && SameName(e->name, name))
             return e.get();
     return nullptr;
 }
 
+DataSourceEntry* CDBCore::FindTableByName(const char* name) {
+    return FindByName(m_tables, name);
+}
+
 DataSourceEntry* CDBCore::FindQueryByName(const char* name) {
-    if (!name)
-        return nullptr;
-    for (auto& e : m_queries)
-        if (e && SameName(e->name, name))
-            return e.get();
-    return nullptr;
+    return FindByName(m_queries, name);
 }
 
 DataSourceEntry* CDBCore::FindEntry(const DataSourceDescriptor* d) {
@@ -237,6 +237,69 @@ static void SettleCount(DataSourceEntry* entry) {
             entry->position = entry->recordCount - 1;
     }
     entry->busy = 0;
+}
+
+// Requeries a source and counts its records again (it ends on the last).
+static void Recount(DataSourceEntry* entry) {
+    CdbRecordset* rs = entry->recordset.get();
+    rs->Requery();
+    if (!(rs->GetBOF() && rs->GetEOF()))
+        rs->MoveLast();
+    entry->recordCount = (int)rs->GetRecordCount();
+}
+
+// Drops the edit a failed write left; the write's own error is the one reported.
+static void CancelQuietly(CdbRecordset* rs) {
+    try {
+        rs->CancelUpdate();
+    } catch (const CdbException&) {
+    }
+}
+
+int CDBCore::OpenEntry(DataSourceDescriptor* d, DataSourceEntry* entry) {
+    if (entry->recordset)
+        return 1;
+    return d->isQuery == 1 ? OpenQuerySource(entry) : OpenTableSource(entry);
+}
+
+CdbRecordset* CDBCore::WritableRecordset(DataSourceDescriptor* d, DataSourceEntry** entry,
+                                         int* code) {
+    *code = 0;
+    DataSourceEntry* e = FindEntry(d);
+    if (!e)
+        return nullptr;
+    if (e->busy && (d->isQuery == 1 || !e->recordset)) {
+        *code = 2;
+        return nullptr;
+    }
+    if (!OpenEntry(d, e))
+        return nullptr;
+    CdbRecordset* rs = e->recordset.get();
+    if (!rs->GetUpdatable())
+        return nullptr;
+    *entry = e;
+    return rs;
+}
+
+int CDBCore::WriteFailure(const CdbException& e, bool query) {
+    long n = e.Number();
+    if (!query || (n != dbErrRecordDeleted && n != dbErrLocked && n != dbErrItemNotFound))
+        ShowEngineError(e);
+    if (n == dbErrRecordDeleted)
+        return 3;
+    if (n == dbErrWriteConflict && !query)
+        return 7;
+    if (n == dbErrLocked)
+        return 4;
+    if (n == dbErrItemNotFound)
+        return 5;
+    return 0;
+}
+
+void CDBCore::ReportAddedMedia(const FieldValuePair* pairs, int count) {
+    std::vector<const FieldValuePair*> list;
+    for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
+    ReportMediaNames(list.data(), count, 1);
 }
 
 int CDBCore::OpenTableSource(DataSourceEntry* entry) {
@@ -523,13 +586,8 @@ int CDBCore::ReadFieldValue(DataSourceEntry* entry, DataSourceDescriptor* d, int
 
 int CDBCore::GetFieldValue(DataSourceDescriptor* d, VARIANT* value) {
     DataSourceEntry* entry = FindEntry(d);
-    if (!entry || entry->busy)
+    if (!entry || entry->busy || !OpenEntry(d, entry))
         return 0;
-    if (!entry->recordset) {
-        int ok = d->isQuery == 1 ? OpenQuerySource(entry) : OpenTableSource(entry);
-        if (!ok)
-            return 0;
-    }
     int code = ReadFieldValue(entry, d, d->isQuery == 1, value);
     static const int tableCodes[] = {0, 1, 4, 5, 6, 7, 8};
     static const int queryCodes[] = {0, 1, 4, 5, 0, 0, 8};
@@ -542,7 +600,7 @@ int CDBCore::GetRecordCount(DataSourceDescriptor* d, int* count) {
     DataSourceEntry* entry = FindEntry(d);
     if (!entry || !count)
         return 0;
-    if (!entry->recordset && !(d->isQuery == 1 ? OpenQuerySource(entry) : OpenTableSource(entry)))
+    if (!OpenEntry(d, entry))
         return 0;
     *count = entry->recordCount;
     return 1;
@@ -552,7 +610,7 @@ int CDBCore::GetRecordPosition(DataSourceDescriptor* d, int* position) {
     DataSourceEntry* entry = FindEntry(d);
     if (!entry || !position)
         return 0;
-    if (!entry->recordset && !(d->isQuery == 1 ? OpenQuerySource(entry) : OpenTableSource(entry)))
+    if (!OpenEntry(d, entry))
         return 0;
     *position = entry->position;
     return 1;
@@ -562,7 +620,7 @@ int CDBCore::IsUpdatable(DataSourceDescriptor* d) {
     DataSourceEntry* entry = FindEntry(d);
     if (!entry)
         return -1;
-    if (!entry->recordset && !(d->isQuery == 1 ? OpenQuerySource(entry) : OpenTableSource(entry)))
+    if (!OpenEntry(d, entry))
         return -1;
     return entry->recordset->GetUpdatable() ? 1 : 0;
 }
@@ -676,20 +734,11 @@ int CDBCore::MoveToRecord(DataSourceDescriptor* d) {
 
 int CDBCore::SetFieldValue(DataSourceDescriptor* d, VARIANT* value) {
     bool query = d->isQuery == 1;
-    DataSourceEntry* entry = FindEntry(d);
-    if (!entry)
-        return 0;
-    if (query && entry->busy)
-        return 2;
-    if (!entry->recordset) {
-        if (entry->busy)
-            return 2;
-        if (!(query ? OpenQuerySource(entry) : OpenTableSource(entry)))
-            return 0;
-    }
-    CdbRecordset* rs = entry->recordset.get();
-    if (!rs->GetUpdatable())
-        return 0;
+    DataSourceEntry* entry = nullptr;
+    int code = 0;
+    CdbRecordset* rs = WritableRecordset(d, &entry, &code);
+    if (!rs)
+        return code;
     int64_t pos = EffectivePosition(d, entry);
     if (!query && pos > (int64_t)entry->recordCount - 1)
         return 6;
@@ -701,28 +750,14 @@ int CDBCore::SetFieldValue(DataSourceDescriptor* d, VARIANT* value) {
         rs->Update();
         return 1;
     } catch (const CdbException& e) {
-        long n = e.Number();
-        if (!query || (n != dbErrRecordDeleted && n != dbErrLocked && n != dbErrItemNotFound))
-            ShowEngineError(e);
-        if (n == dbErrRecordDeleted) {
-            if (!query) {
-                try {
-                    rs->Requery();
-                    if (!(rs->GetBOF() && rs->GetEOF()))
-                        rs->MoveLast();
-                    entry->recordCount = (int)rs->GetRecordCount();
-                } catch (const CdbException&) {
-                }
+        code = WriteFailure(e, query);
+        if (code == 3 && !query) {
+            try {
+                Recount(entry);
+            } catch (const CdbException&) {
             }
-            return 3;
         }
-        if (n == dbErrWriteConflict && !query)
-            return 7;
-        if (n == dbErrLocked)
-            return 4;
-        if (n == dbErrItemNotFound)
-            return 5;
-        return 0;
+        return code;
     }
 }
 
@@ -741,10 +776,7 @@ int CDBCore::AddEmptyRecord(DataSourceDescriptor* d, VARIANT* value) {
         entry->recordCount = (int)rs->GetRecordCount();
         return 1;
     } catch (const CdbException& e) {
-        try {
-            rs->CancelUpdate();
-        } catch (const CdbException&) {
-        }
+        CancelQuietly(rs);
         ShowEngineError(e);
         return 0;
     }
@@ -887,20 +919,14 @@ int CDBCore::AddNewRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
         rs->AddNew();
         SetPairs(rs, pairs, count);
         rs->Update();
-        if (m_site && GetMediaManager()) {
-            std::vector<const FieldValuePair*> list;
-            for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
-            ReportMediaNames(list.data(), count, 1);
-        }
+        if (m_site && GetMediaManager())
+            ReportAddedMedia(pairs, count);
         entry->recordCount = (int)rs->GetRecordCount();
         PostNotice(entry->name.c_str(), nullptr,
                    FieldText(d->objectName, sizeof(d->objectName)).c_str(), d->isQuery, 2);
         return 1;
     } catch (const CdbException& e) {
-        try {
-            rs->CancelUpdate();
-        } catch (const CdbException&) {
-        }
+        CancelQuietly(rs);
         ShowEngineError(e);
         return 0;
     }
@@ -910,20 +936,11 @@ int CDBCore::UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
     if (count <= 0 || !pairs)
         return 0;
     bool query = d->isQuery == 1;
-    DataSourceEntry* entry = FindEntry(d);
-    if (!entry)
-        return 0;
-    if (query && entry->busy)
-        return 2;
-    if (!entry->recordset) {
-        if (entry->busy)
-            return 2;
-        if (!(query ? OpenQuerySource(entry) : OpenTableSource(entry)))
-            return 0;
-    }
-    CdbRecordset* rs = entry->recordset.get();
-    if (!rs->GetUpdatable())
-        return 0;
+    DataSourceEntry* entry = nullptr;
+    int code = 0;
+    CdbRecordset* rs = WritableRecordset(d, &entry, &code);
+    if (!rs)
+        return code;
     int64_t target = EffectivePosition(d, entry);
     if (target > (int64_t)entry->recordCount - 1)
         return 6;
@@ -937,29 +954,17 @@ int CDBCore::UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
         rs->Update();
         PostNotice(entry->name.c_str(), nullptr, object.c_str(), d->isQuery, 3);
         if (m_site && GetMediaManager()) {
-            std::vector<const FieldValuePair*> list;
-            for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
             ReportMediaNames(previous.data(), (int)previous.size(), 2);
-            ReportMediaNames(list.data(), count, 1);
+            ReportAddedMedia(pairs, count);
         }
         ClearValueList(&previous);
         return 1;
     } catch (const CdbException& e) {
-        try {
-            rs->CancelUpdate();
-        } catch (const CdbException&) {
-        }
-        long n = e.Number();
-        if (!query || (n != dbErrRecordDeleted && n != dbErrLocked && n != dbErrItemNotFound))
-            ShowEngineError(e);
-        int code = 0;
-        if (n == dbErrRecordDeleted) {
-            code = 3;
+        CancelQuietly(rs);
+        code = WriteFailure(e, query);
+        if (code == 3) {
             try {
-                rs->Requery();
-                if (!(rs->GetBOF() && rs->GetEOF()))
-                    rs->MoveLast();
-                entry->recordCount = (int)rs->GetRecordCount();
+                Recount(entry);
                 if (object.empty() && entry->browser)
                     PostMessageA(entry->browser, 1124, 2, 0);
                 PostNotice(entry->name.c_str(),
@@ -967,12 +972,6 @@ int CDBCore::UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
                            object.c_str(), d->isQuery, 1);
             } catch (const CdbException&) {
             }
-        } else if (n == dbErrWriteConflict && !query) {
-            code = 7;
-        } else if (n == dbErrLocked) {
-            code = 4;
-        } else if (n == dbErrItemNotFound) {
-            code = 5;
         }
         ClearValueList(&previous);
         return code;
@@ -1362,11 +1361,7 @@ int CDBCore::RequeryEntry(DataSourceEntry* entry, int isQuery) {
     if (!entry || !entry->recordset)
         return 0;
     try {
-        CdbRecordset* rs = entry->recordset.get();
-        rs->Requery();
-        if (!(rs->GetBOF() && rs->GetEOF()))
-            rs->MoveLast();
-        entry->recordCount = (int)rs->GetRecordCount();
+        Recount(entry);
     } catch (const CdbException& e) {
         ShowEngineError(e);
         return 0;

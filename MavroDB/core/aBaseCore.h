@@ -127,6 +127,16 @@ private:
     int ReadFieldValue(DataSourceEntry* entry, DataSourceDescriptor* d, int isQuery,
                        VARIANT* value);
     void SetPairs(CdbRecordset* rs, const FieldValuePair* pairs, int count);
+    // Opens the descriptor's source unless it is open already; 0 on failure.
+    int OpenEntry(DataSourceDescriptor* d, DataSourceEntry* entry);
+    // The updatable recordset a write goes to, its source opened on first
+    // use; null with the write's answer in *code: 2 while busy, else 0.
+    CdbRecordset* WritableRecordset(DataSourceDescriptor* d, DataSourceEntry** entry, int* code);
+    // The answer of a failed write (3 deleted, 7 write conflict on a table,
+    // 4 locked, 5 not found, else 0), the error shown unless a query expects it.
+    int WriteFailure(const CdbException& e, bool query);
+    // Reports the media the pairs name as added.
+    void ReportAddedMedia(const FieldValuePair* pairs, int count);
     bool TableFieldOf(DataSourceDescriptor* d, CdbFieldInfo* field, std::string* table,
                       bool* fromQuery);
 

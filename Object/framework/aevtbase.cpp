@@ -42,34 +42,36 @@ HRESULT EventProcHolder::InitEventProc(int type, IUnknown* object) {
     return hr;
 }
 
+namespace {
+
+// The record and timer side of an event procedure; null when it has none.
+CComPtr<IEventProcStore> StoreOf(IDispatch* proc) {
+    CComPtr<IEventProcStore> store;
+    proc->QueryInterface(__uuidof(IEventProcStore), reinterpret_cast<void**>(&store));
+    return store;
+}
+
+}  // namespace
+
 HRESULT EventProcHolder::LoadEventProcRecord(ITeskStream* stream) {
     if (!m_pEventProc)
         return S_OK;
-    CComPtr<IEventProcStore> store;
-    if (FAILED(m_pEventProc->QueryInterface(__uuidof(IEventProcStore),
-                                            reinterpret_cast<void**>(&store))))
-        return E_FAIL;
-    return store->LoadRecord(stream);
+    CComPtr<IEventProcStore> store = StoreOf(m_pEventProc);
+    return store ? store->LoadRecord(stream) : E_FAIL;
 }
 
 HRESULT EventProcHolder::SaveEventProcRecord(ITeskStream* stream) {
     if (!m_pEventProc)
         return S_OK;
-    CComPtr<IEventProcStore> store;
-    if (FAILED(m_pEventProc->QueryInterface(__uuidof(IEventProcStore),
-                                            reinterpret_cast<void**>(&store))))
-        return E_FAIL;
-    return store->SaveRecord(stream);
+    CComPtr<IEventProcStore> store = StoreOf(m_pEventProc);
+    return store ? store->SaveRecord(stream) : E_FAIL;
 }
 
 HRESULT EventProcHolder::StartTimers(IObjectEvent* target) {
     if (!m_pEventProc)
         return S_FALSE;
-    CComPtr<IEventProcStore> store;
-    if (FAILED(m_pEventProc->QueryInterface(__uuidof(IEventProcStore),
-                                            reinterpret_cast<void**>(&store))))
-        return S_FALSE;
-    return store->StartTimers(target);
+    CComPtr<IEventProcStore> store = StoreOf(m_pEventProc);
+    return store ? store->StartTimers(target) : S_FALSE;
 }
 
 void EventProcHolder::ResetArgs(int count) {

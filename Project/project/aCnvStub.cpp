@@ -185,27 +185,31 @@ void CPageStub::SetTitle(const char* title) {
     MbCopyCut(m_title, sizeof(m_title), title);
 }
 
-void CPageStub::SetBackground(CBackgroundStub* stub) {
-    if (stub == m_pBackground)
-        return;
-    if (m_pBackground)
-        m_pBackground->RemoveUser(this);
-    m_pBackground = stub;
+namespace {
+
+// Moves a page's use from the stub in a layer slot to another; false when
+// the slot already holds it.
+template <class Stub>
+bool ReplaceLayer(Stub** slot, Stub* stub, CPageStub* page) {
+    if (stub == *slot)
+        return false;
+    if (*slot)
+        (*slot)->RemoveUser(page);
+    *slot = stub;
     if (stub)
-        stub->AddUser(this);
-    if (m_pCanvas)
+        stub->AddUser(page);
+    return true;
+}
+
+}  // namespace
+
+void CPageStub::SetBackground(CBackgroundStub* stub) {
+    if (ReplaceLayer(&m_pBackground, stub, this) && m_pCanvas)
         m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
 }
 
 void CPageStub::SetForeground(CForegroundStub* stub) {
-    if (stub == m_pForeground)
-        return;
-    if (m_pForeground)
-        m_pForeground->RemoveUser(this);
-    m_pForeground = stub;
-    if (stub)
-        stub->AddUser(this);
-    if (m_pCanvas)
+    if (ReplaceLayer(&m_pForeground, stub, this) && m_pCanvas)
         m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
 }
 

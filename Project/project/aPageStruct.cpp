@@ -487,30 +487,25 @@ HRESULT StructMan::RemovePage(CPageStub* page, BOOL withChildren) {
     return S_OK;
 }
 
-HRESULT StructMan::MoveAfter(CPageStub* page, CPageStub* other) {
+HRESULT StructMan::MoveBeside(CPageStub* page, CPageStub* other, bool after) {
     CPageNode* node = page ? page->GetNode() : nullptr;
     if (!node || !node->m_pParent)
         return E_INVALIDARG;
-    CPageNode* target = other ? other->GetNode() : node->m_pNext;
+    CPageNode* target = other ? other->GetNode() : after ? node->m_pNext : node->m_pPrev;
     if (!target || target == node || target->m_pParent != node->m_pParent)
         return E_INVALIDARG;
     CPageNode* parent = node->m_pParent;
     Unlink(node);
-    LinkAfter(parent, target, node);
+    LinkAfter(parent, after ? target : target->m_pPrev, node);
     return S_OK;
 }
 
+HRESULT StructMan::MoveAfter(CPageStub* page, CPageStub* other) {
+    return MoveBeside(page, other, true);
+}
+
 HRESULT StructMan::MoveBefore(CPageStub* page, CPageStub* other) {
-    CPageNode* node = page ? page->GetNode() : nullptr;
-    if (!node || !node->m_pParent)
-        return E_INVALIDARG;
-    CPageNode* target = other ? other->GetNode() : node->m_pPrev;
-    if (!target || target == node || target->m_pParent != node->m_pParent)
-        return E_INVALIDARG;
-    CPageNode* parent = node->m_pParent;
-    Unlink(node);
-    LinkAfter(parent, target->m_pPrev, node);
-    return S_OK;
+    return MoveBeside(page, other, false);
 }
 
 HRESULT StructMan::MoveToList(CPageNode* list, CPageNode* after, CPageNode* node) {

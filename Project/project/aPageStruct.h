@@ -189,6 +189,9 @@ private:
     void RemoveFromList(CPageStub* page);
     // Whether `target` lies on the chain of incoming links above `from`.
     bool ReachesUpward(CPageNode* from, CPageNode* target) const;
+    // Moves a page after or before a sibling, by default its next or
+    // previous one.
+    HRESULT MoveBeside(CPageStub* page, CPageStub* other, bool after);
 
     IUnknown* m_pSite;
     CPageList m_pages;  // owned, stored order

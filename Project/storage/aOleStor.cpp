@@ -141,21 +141,45 @@ HRESULT WrapOleStream(IStream* stream, CComObject<CStrStream>** out) {
     return S_OK;
 }
 
-STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
-    TRACE_POINT();
+namespace {
+
+// The checks every child call starts with: a place for the answer, an open storage.
+template <class T>
+HRESULT BeginChild(T** out, IStorage* storage) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    if (!m_storage)
-        return E_UNEXPECTED;
+    return storage ? S_OK : E_UNEXPECTED;
+}
+
+// The adaptor over an element an OLE call handed out; the call's reference
+// is dropped whether or not an adaptor could be made.
+HRESULT AdoptOleStorage(IStorage* sub, DWORD grfMode, const char* name,
+                        CComObject<CStrStorage>** out) {
+    HRESULT hr = WrapOleStorage(sub, grfMode, name, out);
+    sub->Release();
+    return hr;
+}
+
+HRESULT AdoptOleStream(IStream* sub, CComObject<CStrStream>** out) {
+    HRESULT hr = WrapOleStream(sub, out);
+    sub->Release();
+    return hr;
+}
+
+}  // namespace
+
+STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage** out) {
+    TRACE_POINT();
+    HRESULT hr = BeginChild(out, m_storage);
+    if (FAILED(hr))
+        return hr;
     IStorage* sub = nullptr;
-    HRESULT hr =
-        m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
+    hr = m_storage->CreateStorage(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr))
         return hr;
     CComObject<CStrStorage>* node = nullptr;
-    hr = WrapOleStorage(sub, OLE_MODE_CREATE, name, &node);
-    sub->Release();
+    hr = AdoptOleStorage(sub, OLE_MODE_CREATE, name, &node);
     if (FAILED(hr))
         return hr;
     node->Initialize(nullptr);
@@ -166,19 +190,15 @@ STDMETHODIMP CStrStorage::CreateStorage(const char* name, int tag, ITeskStorage*
 
 STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** out) {
     TRACE_POINT();
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!m_storage)
-        return E_UNEXPECTED;
+    HRESULT hr = BeginChild(out, m_storage);
+    if (FAILED(hr))
+        return hr;
     IStream* sub = nullptr;
-    HRESULT hr =
-        m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
+    hr = m_storage->CreateStream(WideFromMultibyte(name).c_str(), OLE_MODE_CREATE, 0, 0, &sub);
     if (FAILED(hr))
         return hr;
     CComObject<CStrStream>* stream = nullptr;
-    hr = WrapOleStream(sub, &stream);
-    sub->Release();
+    hr = AdoptOleStream(sub, &stream);
     if (FAILED(hr))
         return hr;
     stream->ResetPosition();
@@ -189,19 +209,16 @@ STDMETHODIMP CStrStorage::CreateStream(const char* name, int tag, ITeskStream** 
 
 STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage** out) {
     TRACE_POINT();
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!m_storage)
-        return E_UNEXPECTED;
+    HRESULT hr = BeginChild(out, m_storage);
+    if (FAILED(hr))
+        return hr;
     IStorage* sub = nullptr;
-    HRESULT hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode),
-                                        nullptr, 0, &sub);
+    hr = m_storage->OpenStorage(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode),
+                                nullptr, 0, &sub);
     if (FAILED(hr))
         return hr;
     CComObject<CStrStorage>* node = nullptr;
-    hr = WrapOleStorage(sub, m_grfMode, name, &node);
-    sub->Release();
+    hr = AdoptOleStorage(sub, m_grfMode, name, &node);
     if (FAILED(hr))
         return hr;
     node->SetMode(0);
@@ -211,13 +228,11 @@ STDMETHODIMP CStrStorage::OpenStorage(const char* name, int mode, ITeskStorage**
 
 STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** out) {
     TRACE_POINT();
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!m_storage)
-        return E_UNEXPECTED;
+    HRESULT hr = BeginChild(out, m_storage);
+    if (FAILED(hr))
+        return hr;
     IStream* sub = nullptr;
-    HRESULT hr =
+    hr =
         m_storage->OpenStream(WideFromMultibyte(name).c_str(), nullptr, OleOpenMode(mode), 0, &sub);
     if (hr != S_OK) {
         if (sub)
@@ -225,8 +240,7 @@ STDMETHODIMP CStrStorage::OpenStream(const char* name, int mode, ITeskStream** o
         return FAILED(hr) ? hr : E_FAIL;
     }
     CComObject<CStrStream>* stream = nullptr;
-    hr = WrapOleStream(sub, &stream);
-    sub->Release();
+    hr = AdoptOleStream(sub, &stream);
     if (FAILED(hr))
         return hr;
     stream->SetMode(0);
@@ -259,19 +273,31 @@ STDMETHODIMP CStrStorage::DestroyElement(const char* name) {
     return m_storage->DestroyElement(WideFromMultibyte(name).c_str());
 }
 
-STDMETHODIMP_(int) CStrStorage::CountElements() {
-    if (!m_storage)
-        return 0;
+namespace {
+
+// Hands each element's name to visit until it answers false.
+template <class Visit>
+void EachElement(IStorage* storage, Visit visit) {
     IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
-        return 0;
-    int count = 0;
+    if (!storage || FAILED(storage->EnumElements(0, nullptr, 0, &e)) || !e)
+        return;
+    bool more = true;
     STATSTG stat;
-    while (e->Next(1, &stat, nullptr) == S_OK) {
+    while (more && e->Next(1, &stat, nullptr) == S_OK) {
+        more = visit(stat.pwcsName);
         CoTaskMemFree(stat.pwcsName);
-        ++count;
     }
     e->Release();
+}
+
+}  // namespace
+
+STDMETHODIMP_(int) CStrStorage::CountElements() {
+    int count = 0;
+    EachElement(m_storage, [&](const wchar_t*) {
+        ++count;
+        return true;
+    });
     return count;
 }
 
@@ -279,26 +305,18 @@ STDMETHODIMP_(BOOL) CStrStorage::ElementExists(const char* name) {
     if (!m_storage)
         return FALSE;
     std::wstring wide = WideFromMultibyte(name);
-    IEnumSTATSTG* e = nullptr;
-    if (FAILED(m_storage->EnumElements(0, nullptr, 0, &e)) || !e)
-        return FALSE;
     BOOL found = FALSE;
-    STATSTG stat;
-    while (!found && e->Next(1, &stat, nullptr) == S_OK) {
-        if (stat.pwcsName && wcscmp(stat.pwcsName, wide.c_str()) == 0)
-            found = TRUE;
-        CoTaskMemFree(stat.pwcsName);
-    }
-    e->Release();
+    EachElement(m_storage, [&](const wchar_t* element) {
+        found = element && wcscmp(element, wide.c_str()) == 0;
+        return !found;
+    });
     return found;
 }
 
 STDMETHODIMP CStrStorage::EnumElements(IEnumSTATSTG** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!m_storage)
-        return E_UNEXPECTED;
+    HRESULT hr = BeginChild(out, m_storage);
+    if (FAILED(hr))
+        return hr;
     return m_storage->EnumElements(0, nullptr, 0, out);
 }
 

@@ -42,6 +42,12 @@ void CopyPixelRows(BYTE* dst, int dstPitch, const BYTE* src, int srcPitch, const
                src + (ptrdiff_t)y * srcPitch + 4 * (ptrdiff_t)area.left, bytes);
 }
 
+void CopyDibRows(BYTE* dst, int dstPitch, const BYTE* rows, int width, int height, bool topDown) {
+    const int rowBytes = width * 4;
+    const BYTE* top = topDown ? rows : rows + (ptrdiff_t)(height - 1) * rowBytes;
+    CopyPixelRows(dst, dstPitch, top, topDown ? rowBytes : -rowBytes, RECT{0, 0, width, height});
+}
+
 // ---------------------------------------------------------------------------
 // CPixelBufferBase
 

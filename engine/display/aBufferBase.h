@@ -10,6 +10,9 @@
 
 // Row copy between two 32-bit pixel blocks, each stepped with its own pitch.
 void CopyPixelRows(BYTE* dst, int dstPitch, const BYTE* src, int srcPitch, const RECT& area);
+// Copies the packed 32-bit rows of a DIB (top-down or bottom-up) into
+// pixels stepped with their own pitch, top row first.
+void CopyDibRows(BYTE* dst, int dstPitch, const BYTE* rows, int width, int height, bool topDown);
 
 class CPixelBufferBase : public CComObjectRootBase, public IPixelBuffer {
 public:

@@ -569,16 +569,8 @@ IPixelBuffer* BufferFromRows(DXOwner* owner, int width, int height, const BYTE* 
         buffer->Release();
         return nullptr;
     }
-    BufferInfo info;
-    memset(&info, 0, sizeof(info));
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_GEOMETRY;
-    buffer->GetBufferInfo(&info);
-    const size_t rowBytes = (size_t)width * 4;
-    for (int y = 0; y < height; ++y) {
-        const int from = topDown ? y : height - 1 - y;
-        memcpy(info.pPixels + (ptrdiff_t)y * info.nPitch, rows + (size_t)from * rowBytes, rowBytes);
-    }
+    BufferInfo info = ReadBufferInfo(buffer, BIM_GEOMETRY);
+    CopyDibRows(info.pPixels, info.nPitch, rows, width, height, topDown);
     buffer->Unlock();
     return buffer;
 }

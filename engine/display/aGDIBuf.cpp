@@ -537,21 +537,10 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
     IPixelBuffer* buffer = CreateGDIBuffer(dib.width, height);
     if (!buffer)
         return nullptr;
-    BufferInfo info;
-    memset(&info, 0, sizeof(info));
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_GEOMETRY;
-    buffer->GetBufferInfo(&info);
+    BufferInfo info = ReadBufferInfo(buffer, BIM_GEOMETRY);
 
     if (dib.bitCount == 32 && dib.compression == BI_RGB) {
-        const size_t rowBytes = (size_t)dib.width * 4;
-        if (dib.height < 0) {
-            memcpy(info.pPixels, dib.bits, rowBytes * height);
-        } else {
-            for (int y = 0; y < height; ++y)
-                memcpy(info.pPixels + (ptrdiff_t)y * info.nPitch,
-                       dib.bits + (height - 1 - y) * rowBytes, rowBytes);
-        }
+        CopyDibRows(info.pPixels, info.nPitch, dib.bits, dib.width, height, dib.height < 0);
         return buffer;
     }
 

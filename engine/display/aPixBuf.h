@@ -140,3 +140,19 @@ inline void ScopedUseEnd(IPixelBuffer* buffer) {
     buffer->Unlock();
     buffer->Release();
 }
+
+// The fields of the mask from a buffer's information record (zero where the
+// buffer gives none).
+inline BufferInfo ReadBufferInfo(IPixelBuffer* buffer, WORD mask = BIM_ALL) {
+    BufferInfo info = {};
+    info.dwSize = sizeof(info);
+    info.wMask = mask;
+    buffer->GetBufferInfo(&info);
+    return info;
+}
+
+// Cuts a rectangle in buffer coordinates to the buffer; false when nothing is left.
+inline bool ClipToBuffer(RECT* rect, const BufferInfo& info) {
+    RECT whole = {0, 0, info.nWidth, info.nHeight};
+    return IntersectRect(rect, rect, &whole) != FALSE;
+}

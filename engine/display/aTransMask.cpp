@@ -134,27 +134,42 @@ private:
     bool m_shuffled;
 };
 
-// Mask 6: linear ramps.
 const ParamDef kKindReverse[] = {{PF_U32, 0, PCHK_NONE, 0, 0}, {PF_U32, 0, PCHK_NONE, 0, 0}};
 
-class CTransRamp : public CBaseMask {
+// A base-table mask on the parameters kind and reverse: the base is keyed
+// on the reverse flag, the term runs backwards when it is set.
+class CKindReverseMask : public CBaseMask {
 public:
-    CTransRamp() : CBaseMask(CLSID_TransRamp, kKindReverse, 2) {}
+    // lastKind: the highest kind with values; outside: the answer past it.
+    CKindReverseMask(const CLSID& clsid, DWORD lastKind, HRESULT outside)
+        : CBaseMask(clsid, kKindReverse, 2), m_lastKind(lastKind), m_outside(outside) {}
 
 protected:
     HRESULT Term(double x, int* key, int* t) override {
         const bool reverse = m_params.Int(1) != 0;
         const int k = K(reverse ? 1.0 - x : x);
-        if (m_params.U32(0) > 5)
-            return S_FALSE;
+        if (m_params.U32(0) > m_lastKind)
+            return m_outside;
         *key = reverse;
         *t = reverse ? -k : k;
         return S_OK;
     }
+
+private:
+    const DWORD m_lastKind;
+    const HRESULT m_outside;
+};
+
+// Mask 6: linear ramps.
+
+class CTransRamp : public CKindReverseMask {
+public:
+    CTransRamp() : CKindReverseMask(CLSID_TransRamp, 5, S_FALSE) {}
+
+protected:
     void MakeBase(short* base, int w, int h, int reverse) override {
         const int kind = (int)m_params.U32(0);
         const long long W = w, H = h;
-        std::vector<int> col((size_t)w);
         for (int y = 0; y < h; ++y) {
             short* row = base + (size_t)y * w;
             for (int x = 0; x < w; ++x) {
@@ -187,20 +202,11 @@ protected:
 };
 
 // Mask 7: shape ramps.
-class CTransShapeRamp : public CBaseMask {
+class CTransShapeRamp : public CKindReverseMask {
 public:
-    CTransShapeRamp() : CBaseMask(CLSID_TransShapeRamp, kKindReverse, 2) {}
+    CTransShapeRamp() : CKindReverseMask(CLSID_TransShapeRamp, 5, S_FALSE) {}
 
 protected:
-    HRESULT Term(double x, int* key, int* t) override {
-        const bool reverse = m_params.Int(1) != 0;
-        const int k = K(reverse ? 1.0 - x : x);
-        if (m_params.U32(0) > 5)
-            return S_FALSE;
-        *key = reverse;
-        *t = reverse ? -k : k;
-        return S_OK;
-    }
     void MakeBase(short* base, int w, int h, int reverse) override {
         const int kind = (int)m_params.U32(0);
         const long long W = w, H = h;
@@ -407,20 +413,11 @@ public:
 };
 
 // Mask 10: sine patterns.
-class CTransSine : public CBaseMask {
+class CTransSine : public CKindReverseMask {
 public:
-    CTransSine() : CBaseMask(CLSID_TransSine, kKindReverse, 2) {}
+    CTransSine() : CKindReverseMask(CLSID_TransSine, 2, E_NOTIMPL) {}
 
 protected:
-    HRESULT Term(double x, int* key, int* t) override {
-        const bool reverse = m_params.Int(1) != 0;
-        const int k = K(reverse ? 1.0 - x : x);
-        if (m_params.U32(0) > 2)
-            return E_NOTIMPL;
-        *key = reverse;
-        *t = reverse ? -k : k;
-        return S_OK;
-    }
     void MakeBase(short* base, int w, int h, int reverse) override {
         const DWORD kind = m_params.U32(0);
         const double from = kind == 2 ? 0.0 : -kPi;

@@ -451,51 +451,6 @@ double TileProgress(const TransitionTiling& tiling, int column, int row, double 
 
 // CRegionPlugin
 
-CRegionPlugin::CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count)
-    : m_clsid(clsid), m_params(defs, count) {}
-
-HRESULT CRegionPlugin::SetTiling(const TransitionTiling* tiling) {
-    if (!tiling)
-        return E_POINTER;
-    return m_tiling.Set(*tiling);
-}
-
-HRESULT CRegionPlugin::GetTiling(TransitionTiling* tiling) {
-    if (!tiling)
-        return E_POINTER;
-    *tiling = m_tiling.Get();
-    return S_OK;
-}
-
-HRESULT CRegionPlugin::OuterClassID(CLSID* clsid) {
-    if (!clsid)
-        return E_POINTER;
-    *clsid = m_clsid;
-    return S_OK;
-}
-
-HRESULT CRegionPlugin::LoadWhole(ITeskStream* stream) {
-    HRESULT hr = m_tiling.Load(stream);
-    if (FAILED(hr))
-        return hr;
-    return LoadRole(stream);
-}
-
-HRESULT CRegionPlugin::SaveWhole(ITeskStream* stream) {
-    HRESULT hr = m_tiling.Save(stream);
-    if (FAILED(hr))
-        return hr;
-    return SaveRole(stream);
-}
-
-HRESULT CRegionPlugin::OuterRole(ITransitionRegionRole** role) {
-    if (!role)
-        return E_POINTER;
-    *role = static_cast<ITransitionRegionRole*>(this);
-    (*role)->AddRef();
-    return S_OK;
-}
-
 HRESULT CRegionPlugin::Build(HRGN* out, double x, const RECT* rect, const RECT* clip) {
     if (!out || !rect)
         return E_POINTER;
@@ -550,51 +505,6 @@ HRESULT CRegionPlugin::BuildTiled(HRGN* out, double x, const RECT* rect, const R
 }
 
 // CMaskPlugin
-
-CMaskPlugin::CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count)
-    : m_clsid(clsid), m_params(defs, count) {}
-
-HRESULT CMaskPlugin::SetTiling(const TransitionTiling* tiling) {
-    if (!tiling)
-        return E_POINTER;
-    return m_tiling.Set(*tiling);
-}
-
-HRESULT CMaskPlugin::GetTiling(TransitionTiling* tiling) {
-    if (!tiling)
-        return E_POINTER;
-    *tiling = m_tiling.Get();
-    return S_OK;
-}
-
-HRESULT CMaskPlugin::OuterClassID(CLSID* clsid) {
-    if (!clsid)
-        return E_POINTER;
-    *clsid = m_clsid;
-    return S_OK;
-}
-
-HRESULT CMaskPlugin::LoadWhole(ITeskStream* stream) {
-    HRESULT hr = m_tiling.Load(stream);
-    if (FAILED(hr))
-        return hr;
-    return LoadRole(stream);
-}
-
-HRESULT CMaskPlugin::SaveWhole(ITeskStream* stream) {
-    HRESULT hr = m_tiling.Save(stream);
-    if (FAILED(hr))
-        return hr;
-    return SaveRole(stream);
-}
-
-HRESULT CMaskPlugin::OuterRole(ITransitionMaskRole** role) {
-    if (!role)
-        return E_POINTER;
-    *role = static_cast<ITransitionMaskRole*>(this);
-    (*role)->AddRef();
-    return S_OK;
-}
 
 namespace {
 

@@ -126,11 +126,69 @@ struct CRegionRolePart : public ITransitionRegionRole {
     virtual HRESULT Build(HRGN* out, double x, const RECT* rect, const RECT* clip) = 0;
 };
 
-class CRegionPlugin : public CComObjectRootBase,
-                      public ITransitionParams,
-                      public ITransitionTiling,
-                      public CRegionOuterPart,
-                      public CRegionRolePart {
+// What region and mask plug-ins share: the parameters, the tiling, and the
+// outer object's class, role and stream (the tiling, then the role's fields).
+template <class OuterPart, class RolePart, class Role>
+class CTiledPlugin : public CComObjectRootBase,
+                     public ITransitionParams,
+                     public ITransitionTiling,
+                     public OuterPart,
+                     public RolePart {
+public:
+    CTiledPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+        : m_clsid(clsid), m_params(defs, count) {}
+    virtual ~CTiledPlugin() {}
+
+    STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
+    STDMETHOD(GetParam)(int index, double* value) override { return m_params.Get(index, value); }
+    STDMETHOD(SetTiling)(const TransitionTiling* tiling) override {
+        if (!tiling)
+            return E_POINTER;
+        return m_tiling.Set(*tiling);
+    }
+    STDMETHOD(GetTiling)(TransitionTiling* tiling) override {
+        if (!tiling)
+            return E_POINTER;
+        *tiling = m_tiling.Get();
+        return S_OK;
+    }
+
+    HRESULT OuterClassID(CLSID* clsid) override {
+        if (!clsid)
+            return E_POINTER;
+        *clsid = m_clsid;
+        return S_OK;
+    }
+    HRESULT LoadWhole(ITeskStream* stream) override {
+        HRESULT hr = m_tiling.Load(stream);
+        if (FAILED(hr))
+            return hr;
+        return this->LoadRole(stream);
+    }
+    HRESULT SaveWhole(ITeskStream* stream) override {
+        HRESULT hr = m_tiling.Save(stream);
+        if (FAILED(hr))
+            return hr;
+        return this->SaveRole(stream);
+    }
+    HRESULT OuterRole(Role** role) override {
+        if (!role)
+            return E_POINTER;
+        *role = static_cast<Role*>(this);
+        (*role)->AddRef();
+        return S_OK;
+    }
+    HRESULT LoadRole(ITeskStream* stream) override { return m_params.LoadFields(stream); }
+    HRESULT SaveRole(ITeskStream* stream) override { return m_params.SaveFields(stream); }
+
+protected:
+    const CLSID& m_clsid;
+    CParamSet m_params;
+    CTiling m_tiling;
+};
+
+class CRegionPlugin
+    : public CTiledPlugin<CRegionOuterPart, CRegionRolePart, ITransitionRegionRole> {
 public:
     BEGIN_COM_MAP(CRegionPlugin)
     COM_INTERFACE_ENTRY(ITransitionParams)
@@ -139,31 +197,15 @@ public:
     COM_INTERFACE_ENTRY(ITransitionRegionRole)
     END_COM_MAP()
 
-    CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count);
-    virtual ~CRegionPlugin() {}
-
-    STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
-    STDMETHOD(GetParam)(int index, double* value) override { return m_params.Get(index, value); }
-    STDMETHOD(SetTiling)(const TransitionTiling* tiling) override;
-    STDMETHOD(GetTiling)(TransitionTiling* tiling) override;
+    CRegionPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+        : CTiledPlugin(clsid, defs, count) {}
 
     // The role's region for one rectangle and a clip inside it (not empty);
     // x already clamped. Null *out: empty.
     virtual HRESULT Region(HRGN* out, double x, const RECT& rect, const RECT& clip) = 0;
 
-    HRESULT OuterClassID(CLSID* clsid) override;
-    HRESULT LoadWhole(ITeskStream* stream) override;
-    HRESULT SaveWhole(ITeskStream* stream) override;
-    HRESULT OuterRole(ITransitionRegionRole** role) override;
     HRESULT BuildTiled(HRGN* out, double x, const RECT* rect, const RECT* clip) override;
-    HRESULT LoadRole(ITeskStream* stream) override { return m_params.LoadFields(stream); }
-    HRESULT SaveRole(ITeskStream* stream) override { return m_params.SaveFields(stream); }
     HRESULT Build(HRGN* out, double x, const RECT* rect, const RECT* clip) override;
-
-protected:
-    const CLSID& m_clsid;
-    CParamSet m_params;
-    CTiling m_tiling;
 };
 
 struct CMaskOuterPart : public ITransitionMask {
@@ -218,11 +260,7 @@ struct ITransitionMaskCompose : public IUnknown {
 DECLARE_IID(ITransitionMaskCompose, 0x38C9486A, 0xBFB3, 0x4171, 0xA7, 0x4A, 0x8B, 0xBC, 0x90, 0x3E,
             0x50, 0xF4);
 
-class CMaskPlugin : public CComObjectRootBase,
-                    public ITransitionParams,
-                    public ITransitionTiling,
-                    public CMaskOuterPart,
-                    public CMaskRolePart,
+class CMaskPlugin : public CTiledPlugin<CMaskOuterPart, CMaskRolePart, ITransitionMaskRole>,
                     public ITransitionMaskCompose {
 public:
     BEGIN_COM_MAP(CMaskPlugin)
@@ -233,13 +271,8 @@ public:
     COM_INTERFACE_ENTRY(ITransitionMaskCompose)
     END_COM_MAP()
 
-    CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count);
-    virtual ~CMaskPlugin() {}
-
-    STDMETHOD(SetParam)(int index, double value) override { return m_params.Set(index, value); }
-    STDMETHOD(GetParam)(int index, double* value) override { return m_params.Get(index, value); }
-    STDMETHOD(SetTiling)(const TransitionTiling* tiling) override;
-    STDMETHOD(GetTiling)(TransitionTiling* tiling) override;
+    CMaskPlugin(const CLSID& clsid, const ParamDef* defs, int count)
+        : CTiledPlugin(clsid, defs, count) {}
 
     // Writes the w x h mask (w, h > 0) for x (clamped) into out.
     virtual HRESULT Fill(BYTE* out, double x, int w, int h) = 0;
@@ -254,24 +287,13 @@ public:
     (IPixelBuffer* target, IPixelBuffer* first, IPixelBuffer* source, const BYTE* mask,
      double progress, const RECT* rect, const RECT* clip) override;
 
-    HRESULT OuterClassID(CLSID* clsid) override;
-    HRESULT LoadWhole(ITeskStream* stream) override;
-    HRESULT SaveWhole(ITeskStream* stream) override;
-    HRESULT OuterRole(ITransitionMaskRole** role) override;
     HRESULT BuildTiled(BYTE** out, double x, const RECT* rect, const RECT* clip) override;
     // The standard compose unless a class has its own.
     HRESULT Apply(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask, double progress,
                   const RECT* rect, const RECT* clip) override;
     HRESULT ApplyTiled(IPixelBuffer* target, IPixelBuffer* source, const BYTE* mask,
                        double progress, const RECT* rect, const RECT* clip) override;
-    HRESULT LoadRole(ITeskStream* stream) override { return m_params.LoadFields(stream); }
-    HRESULT SaveRole(ITeskStream* stream) override { return m_params.SaveFields(stream); }
     HRESULT Build(BYTE** out, double x, const RECT* rect) override;
-
-protected:
-    const CLSID& m_clsid;
-    CParamSet m_params;
-    CTiling m_tiling;
 };
 
 // The creator of a plug-in class: its default-parameter initialisation

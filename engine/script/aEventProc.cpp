@@ -5,6 +5,7 @@
 
 #include "aExprEval.h"
 #include "aRoutineTable.h"
+#include "bExprOp.h"
 #include "bExprScan.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
@@ -140,7 +141,7 @@ void CEventProcessor::Bind(CActionRun* run) {
 }
 
 bool CEventProcessor::Eval(const std::string& text, VARIANT* out) {
-    VariantInit(out);
+    ExprOp::InitValue(*out);
     return m_expr && SUCCEEDED(m_expr->Evaluate(text.c_str(), out));
 }
 
@@ -164,10 +165,16 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
     const int n = (int)items.size();
     const DWORD deadline = GetTickCount() + WATCHDOG_MS;
     int late = 0;
+    // The clock costs as much as a short action: it is read every few
+    // actions until the deadline has passed; from then on every action counts.
+    unsigned steps = 0;
+    bool past = false;
     HRESULT result = 0;
     bool done = false;
     while (!done && run->pc >= 0 && run->pc < n) {
-        if ((LONG)(GetTickCount() - deadline) > 0 && ++late > WATCHDOG_STEPS) {
+        if (!past && (steps++ & (CLOCK_EVERY - 1)) == 0)
+            past = (LONG)(GetTickCount() - deadline) > 0;
+        if (past && ++late > WATCHDOG_STEPS) {
             LOG_MSG("ExecuteActionList: timeout: %d ms, potential deadlock?", (int)WATCHDOG_MS);
             break;
         }
@@ -563,6 +570,6 @@ HRESULT CEventProcessor::ExecAssignment(const CActionItem& item) {
     }
     if (FAILED(hr))
         LOG_HRESULT(hr, "Exec: Assignment failed: %s = %s", item.text0.c_str(), item.text1.c_str());
-    VariantClear(&value);
+    ExprOp::ClearValue(value);
     return hr;
 }

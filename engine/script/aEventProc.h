@@ -32,6 +32,13 @@ protected:
     ~IRunContext() {}
 };
 
+// The script context record of the play site (slot 11): the current owner
+// that the document sets on every page change.
+struct CScriptContext {
+    int ownerKind = 0;
+    IUnknown* owner = nullptr;  // not counted
+};
+
 // Failure codes of the interpreter.
 #define E_SCRIPT_NULLEXPR ((HRESULT)0x80045030L)    // assignment without expression
 #define E_SCRIPT_UNDECLARED ((HRESULT)0x80045031L)  // undeclared variable or not an array
@@ -92,6 +99,8 @@ public:
 
     // Deadline of a run and the actions allowed past it.
     enum { WATCHDOG_MS = 10000, WATCHDOG_STEPS = 10000, MIN_WAIT_MS = 10 };
+    // Actions between two readings of the clock before the deadline.
+    enum { CLOCK_EVERY = 16 };
 
 private:
     HRESULT ExecCommand(CActionRun* run, const CActionItem& item);

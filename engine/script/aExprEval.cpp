@@ -257,11 +257,6 @@ HRESULT FetchElement(SAFEARRAY* psa, LONG* indexes, VARIANT* out) {
 }
 
 // Clears and frees values moved off the stack.
-void ClearValues(std::vector<VARIANT>& values) {
-    for (VARIANT& v : values) VariantClear(&v);
-    values.clear();
-}
-
 }  // namespace
 
 CExpression::CExpression() : CExpression(nullptr) {
@@ -1273,12 +1268,21 @@ HRESULT CExpression::PushVariable(const char* name, const ArgList& list, bool le
 
 template <class Call>
 HRESULT CExpression::CallWithArgs(size_t base, HRESULT failure, Call call) {
-    std::vector<VARIANT> args(m_stack.begin() + (ptrdiff_t)base, m_stack.end());
+    // Calls of a few arguments, the common ones, take no heap block.
+    const size_t count = m_stack.size() - base;
+    VARIANT local[8];
+    std::vector<VARIANT> more;
+    VARIANT* args = local;
+    if (count > 8) {
+        more.resize(count);
+        args = more.data();
+    }
+    std::copy(m_stack.begin() + (ptrdiff_t)base, m_stack.end(), args);
     Forget(base);
     VARIANT result;
     ExprOp::InitValue(result);
-    bool ok = call(args.empty() ? nullptr : args.data(), &result);
-    ClearValues(args);
+    bool ok = call(count ? args : nullptr, &result);
+    for (size_t i = 0; i < count; ++i) ExprOp::ClearValue(args[i]);
     if (!ok) {
         VariantClear(&result);
         return failure;

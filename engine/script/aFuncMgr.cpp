@@ -6,7 +6,8 @@
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
-CFunctionManager::CFunctionManager() : m_system(nullptr), m_routines(nullptr) {}
+CFunctionManager::CFunctionManager()
+    : m_system(nullptr), m_host(nullptr), m_routines(nullptr), m_direct(true), m_last(nullptr) {}
 
 CFunctionManager::~CFunctionManager() {
     for (auto& l : m_libs) {
@@ -16,6 +17,7 @@ CFunctionManager::~CFunctionManager() {
 }
 
 void CFunctionManager::SetSystemHost(ISystemFuncHost* host) {
+    m_host = host;
     if (m_system)
         m_system->SetHost(host);
 }
@@ -57,12 +59,25 @@ bool CFunctionManager::AddLibrary(ITypeLib* lib, REFIID iid, IDispatch* disp) {
             Function f;
             f.library = index;
             f.id = fd->memid;
+            f.direct = nullptr;
             for (SHORT p = 0; p < fd->cParams; ++p)
                 f.params.push_back(fd->lprgelemdescParam[p].tdesc.vt);
             // The retval parameter is the result, not an argument.
-            if (!f.params.empty() &&
-                (fd->lprgelemdescParam[fd->cParams - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+            VARTYPE result = VT_EMPTY;
+            if (!f.params.empty() && (fd->lprgelemdescParam[fd->cParams - 1].paramdesc.wParamFlags &
+                                      PARAMFLAG_FRETVAL)) {
+                const TYPEDESC& t = fd->lprgelemdescParam[fd->cParams - 1].tdesc;
+                if (t.vt == VT_PTR && t.lptdesc)
+                    result = t.lptdesc->vt;
                 f.params.pop_back();
+            } else if (fd->elemdescFunc.tdesc.vt != VT_HRESULT) {
+                // The dispatch view of a dual interface returns the value.
+                result = fd->elemdescFunc.tdesc.vt;
+            }
+            const FuncDirectEntry* direct = FindFuncDirectEntry(iid, fd->memid);
+            if (direct && fd->invkind == INVOKE_FUNC &&
+                FuncDirectFits(*direct, f.params.data(), (int)f.params.size(), result))
+                f.direct = direct;
             m_functions.emplace(MultibyteFromBstr(name), std::move(f));
         }
         SysFreeString(name);
@@ -118,21 +133,33 @@ bool CFunctionManager::LoadLibraries(const char* typeLibPath) {
             system = nullptr;
     }
     m_system = system;
+    if (m_system)
+        m_system->SetHost(m_host);
     lib->Release();
     srand(GetTickCount());
     return true;
 }
 
+bool CFunctionManager::HasDirectCall(const char* name) const {
+    auto it = name ? m_functions.find(name) : m_functions.end();
+    return it != m_functions.end() && it->second.direct;
+}
+
 bool CFunctionManager::Execute(const char* name, VARIANT* args, int count, VARIANT* result) {
     if (!name)
         return false;
-    auto it = m_functions.find(name);
-    if (it == m_functions.end()) {
-        if (m_routines)
-            return m_routines->CallFunction(name, args, count, result);
-        return false;
+    // A call repeated in a loop finds its function without hashing.
+    if (!m_last || m_lastName != name) {
+        auto it = m_functions.find(name);
+        if (it == m_functions.end()) {
+            if (m_routines)
+                return m_routines->CallFunction(name, args, count, result);
+            return false;
+        }
+        m_last = &it->second;
+        m_lastName = name;
     }
-    const Function& f = it->second;
+    const Function& f = *m_last;
     int n = (int)f.params.size();
     if (n != count) {
         LOG_MSG("parameter number fault! \n");
@@ -148,6 +175,13 @@ bool CFunctionManager::Execute(const char* name, VARIANT* args, int count, VARIA
         }
     }
     const Library& lib = m_libs[(size_t)f.library];
+    if (f.direct && m_direct) {
+        if (FAILED(CallFuncDirect(*f.direct, lib.itf, args, count, result))) {
+            LOG_MSG("Exec function failed: '%s'", name);
+            return false;
+        }
+        return true;
+    }
     DISPPARAMS dp = {args, nullptr, (UINT)count, 0};
     EXCEPINFO ex;
     ZeroMemory(&ex, sizeof(ex));

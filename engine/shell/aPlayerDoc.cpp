@@ -571,6 +571,12 @@ void CPlayerDoc::OnPageAction() {
         }
 }
 
+void CPlayerDoc::SetCurrentCanvas(CCanvas* canvas) {
+    m_pCurrent = canvas;
+    if (m_pScript)
+        m_pScript->SetCurrentOwner(canvas ? static_cast<IObjectEvent*>(canvas) : nullptr);
+}
+
 bool CPlayerDoc::ChangeCanvasTo(CanvasStub* stub) {
     TRACE_POINT();
     HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);

@@ -67,7 +67,7 @@ public:
     void ShowPage(CanvasStub* stub, bool record);
     void OnPageAction();
     bool ChangeCanvasTo(CanvasStub* stub);
-    void SetCurrentCanvas(CCanvas* canvas) { m_pCurrent = canvas; }
+    void SetCurrentCanvas(CCanvas* canvas);
     void SetPageClock(DWORD ms) { m_clock = ms; }
     // The update region in logical units: objects (or the transition
     // frame) drawn into the back buffer.

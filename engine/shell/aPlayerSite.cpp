@@ -134,6 +134,13 @@ CPlayerSite::CPlayerSite()
       m_pTicks(nullptr),
       m_pDirectDraw(nullptr),
       m_pQueue(nullptr),
+      m_pContext(nullptr),
+      m_pFunctions(nullptr),
+      m_pService(nullptr),
+      m_pExpression(nullptr),
+      m_pMediaService(nullptr),
+      m_pRecorder(nullptr),
+      m_pCapture(nullptr),
       m_services(this),
       m_spare(0),
       m_playState(0) {
@@ -238,15 +245,15 @@ STDMETHODIMP CPlayerSite::GetEventProcessor(void** out) {
 }
 
 STDMETHODIMP CPlayerSite::GetScriptContext(void** out) {
-    return Give(out, nullptr);
+    return Give(out, m_pContext);
 }
 
 STDMETHODIMP CPlayerSite::GetFunctionManager(void** out) {
-    return Give(out, nullptr);
+    return Give(out, m_pFunctions);
 }
 
 STDMETHODIMP CPlayerSite::GetProjectService(void** out) {
-    return Give(out, nullptr);
+    return Give(out, m_pService);
 }
 
 STDMETHODIMP CPlayerSite::GetCodecManager(void** out) {
@@ -254,7 +261,7 @@ STDMETHODIMP CPlayerSite::GetCodecManager(void** out) {
 }
 
 STDMETHODIMP CPlayerSite::GetExpression(IExpression** out) {
-    return Give(reinterpret_cast<void**>(out), nullptr);
+    return Give(reinterpret_cast<void**>(out), m_pExpression);
 }
 
 STDMETHODIMP CPlayerSite::GetExpression2(IExpression** out) {
@@ -282,19 +289,19 @@ STDMETHODIMP CPlayerSite::GetProject(void** out) {
 
 STDMETHODIMP CPlayerSite::GetMediaService(void** out) {
     if (out)
-        *out = nullptr;
+        *out = m_pMediaService;
     return S_OK;
 }
 
 STDMETHODIMP CPlayerSite::GetSoundRecorder(void** out) {
     if (out)
-        *out = nullptr;
+        *out = m_pRecorder;
     return S_OK;
 }
 
 STDMETHODIMP CPlayerSite::GetVideoCapture(void** out) {
     if (out)
-        *out = nullptr;
+        *out = m_pCapture;
     return S_OK;
 }
 

@@ -84,6 +84,19 @@ public:
     CEventProcFactory* GetEventProcFactory() { return &m_procs; }
     TickThread* GetTicks() { return m_pTicks; }
     void SetEventProcessor(IActionQueue* queue) { m_pQueue = queue; }
+    // The project's script services (slots 11 to 13, 15 and 16) and its
+    // media-side services (slots 21 to 23); borrowed.
+    void SetScriptServices(void* context, void* functions, void* service, IExpression* expr) {
+        m_pContext = context;
+        m_pFunctions = functions;
+        m_pService = service;
+        m_pExpression = expr;
+    }
+    void SetMediaServices(void* service, void* recorder, void* capture) {
+        m_pMediaService = service;
+        m_pRecorder = recorder;
+        m_pCapture = capture;
+    }
 
     STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -160,6 +173,13 @@ private:
     TickThread* m_pTicks;
     void* m_pDirectDraw;
     IActionQueue* m_pQueue;  // not owned
+    void* m_pContext;
+    void* m_pFunctions;
+    void* m_pService;
+    IExpression* m_pExpression;
+    void* m_pMediaService;
+    void* m_pRecorder;
+    void* m_pCapture;
     CEventProcFactory m_procs;
     CSiteServices m_services;
     DWORD m_spare;

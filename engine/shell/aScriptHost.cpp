@@ -13,6 +13,8 @@ CScriptHost::CScriptHost(CPlayerDoc* doc) : m_doc(doc), m_executor(this) {}
 CScriptHost::~CScriptHost() {
     m_processor.Detach();
     m_functions.SetSystemHost(nullptr);
+    if (CPlayerSite* site = m_doc->GetSite())
+        site->SetScriptServices(nullptr, nullptr, nullptr, nullptr);
 }
 
 void CScriptHost::Init() {
@@ -27,13 +29,28 @@ void CScriptHost::Init() {
     m_processor.SetVariables(vars);
     m_processor.SetRoutineTables(&m_routines);
     m_processor.SetContext(this);
-    if (m_functions.LoadLibraries())
-        m_functions.SetSystemHost(this);
+    m_functions.SetSystemHost(this);
+    m_functions.LoadLibraries();
+    m_devices.SetSite(GetSite());
+    if (CPlayerSite* site = m_doc->GetSite()) {
+        site->SetScriptServices(&m_context, &m_functions, &m_routines, &m_expr);
+        m_app.Init(site);
+    }
+}
+
+void CScriptHost::SetCurrentOwner(IUnknown* owner) {
+    m_context.ownerKind = 0;
+    m_context.owner = owner;
 }
 
 HRESULT CScriptHost::LoadEventRecord(ITeskStream* body) {
-    // The project's own event sets are not read yet: only an empty record
-    // can be passed over.
+    if (m_app.HasProcedure()) {
+        HRESULT hr = m_app.LoadEventProcRecord(body);
+        if (FAILED(hr))
+            LOG_HRESULT(hr, "PrjInfo: project event record not read");
+        return hr;
+    }
+    // Without the event procedure only an empty record can be passed over.
     DWORD entries = 0;
     body->Read(&entries, sizeof(entries));
     if (entries) {
@@ -198,6 +215,22 @@ bool CScriptHost::GetMediaFileName(const char* name, bool external, std::string&
         return false;
     out = path;
     return true;
+}
+
+HRESULT CScriptHost::IsSysSoundEnabled(bool* on) {
+    ISysSoundPlayer* sound = m_devices.GetSysSound();
+    if (!sound || !on)
+        return E_FAIL;
+    *on = sound->IsActive();
+    return S_OK;
+}
+
+HRESULT CScriptHost::GetRecorderState(LONG* state) {
+    ISoundRecorder* recorder = m_devices.GetRecorder();
+    if (!recorder || !state)
+        return E_FAIL;
+    *state = recorder->GetState();
+    return S_OK;
 }
 
 HWND CScriptHost::GetPlayerWindow() {

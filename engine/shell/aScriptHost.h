@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "aAppEvents.h"
+#include "aCmdDevices.h"
 #include "aCmdExec.h"
 #include "aEventProc.h"
 #include "aExprEval.h"
@@ -31,6 +33,12 @@ public:
     CFunctionManager* GetFunctions() { return &m_functions; }
     CRoutineTables* GetRoutines() { return &m_routines; }
     CCmdExecutor* GetExecutor() { return &m_executor; }
+    CCmdDevices* GetDeviceParts() { return &m_devices; }
+    CScriptContext* GetContext() { return &m_context; }
+    // The script context's owner: the shown canvas's event part (kind 0).
+    void SetCurrentOwner(IUnknown* owner);
+    // The application's event part (the project's event record).
+    CAppEvents* GetAppEvents() { return &m_app; }
     // The document's StartRun and StopRun.
     void Attach(HWND window) { m_processor.Attach(window); }
     void Detach() { m_processor.Detach(); }
@@ -53,7 +61,7 @@ public:
     ULONGLONG GetProjectId() override;
     VariableManager* GetVariables() override;
     IDBCore* GetDatabase() override;
-    ICmdDevices* GetDevices() override { return nullptr; }
+    ICmdDevices* GetDevices() override { return &m_devices; }
     // ISystemFuncHost
     bool GetCurrentPageText(bool title, std::string& out) override;
     DWORD GetPageClock() override;
@@ -61,8 +69,8 @@ public:
     bool IsAutoPlay() override { return GetPageHoldFlag(); }
     bool GetObjectState(const char* name, int* renderState, bool* visible) override;
     bool IsPageVisited(const char* pageName) override;
-    HRESULT IsSysSoundEnabled(bool*) override { return E_FAIL; }
-    HRESULT GetRecorderState(LONG*) override { return E_FAIL; }
+    HRESULT IsSysSoundEnabled(bool* on) override;
+    HRESULT GetRecorderState(LONG* state) override;
     std::string GetProjectText(int which) override;
     bool GetMediaFileName(const char* name, bool external, std::string& out) override;
     HWND GetPlayerWindow() override;
@@ -77,4 +85,7 @@ private:
     CRoutineTables m_routines;
     CEventProcessor m_processor;
     CCmdExecutor m_executor;
+    CCmdDevices m_devices;
+    CScriptContext m_context;
+    CAppEvents m_app;
 };

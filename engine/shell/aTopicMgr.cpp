@@ -7,6 +7,7 @@
 #include "aPlayerSite.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
+#include "aScriptHost.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -50,11 +51,12 @@ STDMETHODIMP CTopicManager::QueryInterface(REFIID iid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP CTopicManager::FireEvent(DWORD id, DWORD_PTR, DWORD_PTR, DWORD_PTR skip) {
+STDMETHODIMP CTopicManager::FireEvent(DWORD id, DWORD_PTR a, DWORD_PTR b, DWORD_PTR skip) {
     if (!skip)
         if (CCanvasSet* set = m_pDoc->GetCanvasSet())
             set->OnPageEvent(id);
-    // The application's event part comes with the project's event record.
+    if (CScriptHost* script = m_pDoc->GetScript())
+        script->GetAppEvents()->FireEvent(id, a, b, 0);
     return 0;
 }
 

@@ -68,3 +68,40 @@ std::string PageEnterRecord(const std::vector<ActionSpec>& actions) {
     for (int i = 0; i < 4; ++i) U32(out, 0);
     return out + ActionListBytes(actions);
 }
+
+std::string AppKeyPressRecord(char key, const std::vector<ActionSpec>& actions) {
+    std::string out;
+    U32(out, 4);
+    for (int i = 0; i < 3; ++i) U32(out, 0);
+    U32(out, 0x10001);
+    U32(out, (DWORD)(unsigned char)key);
+    std::string name = std::string("KeyPress") + key;
+    U32(out, (DWORD)name.size() + 1);
+    out += name;
+    out.push_back('\0');
+    U32(out, 1);
+    const char param[] = "charCode";
+    U32(out, sizeof(param));
+    out.append(param, sizeof(param));
+    U32(out, VT_I2);
+    return out + ActionListBytes(actions);
+}
+
+std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions) {
+    std::string out;
+    U32(out, 4);
+    U32(out, 0x10001);
+    U32(out, ms);
+    std::string name = "Timer" + std::to_string(ms);
+    U32(out, (DWORD)name.size() + 1);
+    out += name;
+    out.push_back('\0');
+    U32(out, 1);
+    const char param[] = "timerId";
+    U32(out, sizeof(param));
+    out.append(param, sizeof(param));
+    U32(out, VT_I4);
+    out += ActionListBytes(actions);
+    for (int i = 0; i < 3; ++i) U32(out, 0);
+    return out;
+}

@@ -47,3 +47,17 @@ std::string IntVariableListBytes(const std::vector<std::pair<std::string, int32_
 // order (Timer, KeyDown, KeyUp, KeyPress stored empty, u32 0 each), then
 // PageEnter's list.
 std::string PageEnterRecord(const std::vector<ActionSpec>& actions);
+
+// The application's event record with one KeyPress list: the application
+// stock entries in order (Timer, KeyDown, KeyUp stored empty, u32 0 each),
+// then KeyPress: u32 0x10001 (one sub-entry, descriptors stored), the
+// sub-entry's u32 id (the character), u32 name length and "KeyPress" + the
+// character, u32 1 parameter: u32 length and "charCode", u32 VT_I2; its list.
+std::string AppKeyPressRecord(char key, const std::vector<ActionSpec>& actions);
+
+// The application's event record with one Timer list: Timer first, u32
+// 0x10001 (one sub-entry, descriptors stored), the sub-entry's u32 id (its
+// delay in ms), u32 name length and "Timer" + the delay, u32 1 parameter:
+// u32 length and "timerId", u32 VT_I4; its list; then KeyDown, KeyUp and
+// KeyPress stored empty (u32 0 each).
+std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions);

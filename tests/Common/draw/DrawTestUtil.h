@@ -8,6 +8,8 @@
 
 #include "aGDIBuf.h"
 #include "aStorage.h"
+#include "PixelFixtures.h"
+#include "StreamFixtures.h"
 #include "bComBase.h"
 
 namespace drawtest {
@@ -15,59 +17,18 @@ namespace drawtest {
 // "宋体" in code page 936; the test machines map it to WenQuanYi Micro Hei.
 constexpr const char* kSongTi = "\xCB\xCE\xCC\xE5";
 
-inline BufferInfo Info(IPixelBuffer* buffer) {
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_ALL;
-    buffer->GetBufferInfo(&info);
-    return info;
-}
-
-inline DWORD& Pixel(IPixelBuffer* buffer, int x, int y) {
-    BufferInfo info = Info(buffer);
-    return reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch)[x];
-}
+using pixtest::Info;
+using pixtest::Pixel;
+using pixtest::Pixels;
 
 inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height, DWORD fill) {
-    CComPtr<IPixelBuffer> buffer;
-    buffer.Attach(CreateGDIBuffer(width, height));
-    EXPECT_TRUE(buffer != nullptr);
-    if (buffer)
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) Pixel(buffer, x, y) = fill;
-    return buffer;
-}
-
-inline std::vector<DWORD> Pixels(IPixelBuffer* buffer) {
-    BufferInfo info = Info(buffer);
-    std::vector<DWORD> out;
-    for (int y = 0; y < info.nHeight; ++y)
-        for (int x = 0; x < info.nWidth; ++x) out.push_back(Pixel(buffer, x, y));
-    return out;
-}
-
-inline CComPtr<ITeskStream> MemStreamOf(const std::string& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 4096);
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
-    return s;
+    return pixtest::MakeBuffer(width, height, {}, fill);
 }
 
 inline CComPtr<ITeskStream> NewStream() {
     CComPtr<ITeskStream> s;
     CreateMemStream(&s, 4096);
     return s;
-}
-
-inline std::string Contents(ITeskStream* s) {
-    std::string out((size_t)s->GetSize(), '\0');
-    s->Seek(0, TESK_SEEK_SET);
-    if (!out.empty())
-        s->Read(&out[0], (ULONG)out.size());
-    return out;
 }
 
 // A Load through the stream interface: its answer, or E_ABORT when the

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "DirectDrawFixture.h"
 #include "DrawTestUtil.h"
 #include "aDXBuf.h"
 #include "bFillGrd.h"
@@ -13,35 +14,8 @@ using namespace drawtest;
 
 namespace {
 
-// IID_IDirectDraw4, without the dxguid library.
-const IID kIDirectDraw4 = {
-    0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
-
-class FillDirectDraw : public testing::Test {
+class FillDirectDraw : public DirectDrawFixture {
 protected:
-    void SetUp() override {
-        memset(&owner, 0, sizeof(owner));
-        IDirectDraw* dd = nullptr;
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        ASSERT_EQ(dd->QueryInterface(kIDirectDraw4, (void**)&owner.pDirectDraw), S_OK);
-        dd->Release();
-        ASSERT_EQ(owner.pDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-        owner.caps.dwSize = sizeof(DDCAPS);
-    }
-    void TearDown() override {
-        if (owner.pDirectDraw)
-            owner.pDirectDraw->Release();
-    }
-    static std::vector<DWORD> Read(IPixelBuffer* b, int w, int h) {
-        std::vector<DWORD> out;
-        EXPECT_EQ(b->Lock(PIXLOCK_READ), S_OK);
-        BufferInfo info = Info(b);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                out.push_back(((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x]);
-        b->Unlock();
-        return out;
-    }
     static void Write(IPixelBuffer* b, int w, int h, DWORD value) {
         ASSERT_EQ(b->Lock(PIXLOCK_WRITE), S_OK);
         BufferInfo info = Info(b);
@@ -50,13 +24,28 @@ protected:
                 ((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x] = value;
         b->Unlock();
     }
-    DXOwner owner;
+    // Two fills set up alike, rendered into a GDI and a DirectDraw buffer
+    // holding the same pixels, leave the same pixels.
+    void ExpectSamePixels(FillObject* gdiFill, FillObject* dxFill) {
+        const int W = 53, H = 37;
+        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
+        CComPtr<IPixelBuffer> dx;
+        dx.Attach(CreateDXBuffer(&owner, W, H));
+        ASSERT_TRUE(dx != nullptr);
+        Write(dx, W, H, 0x00445566);
+        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
+        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
+        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
+        std::vector<DWORD> a = Pixels(gdi), b = Read(dx, W, H);
+        int differ = 0;
+        for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
+        EXPECT_EQ(0, differ);
+    }
 };
 
 }  // namespace
 
 TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
-    const int W = 53, H = 37;
     struct Setup {
         const char* name;
         void (*apply)(FillObject*);
@@ -92,15 +81,7 @@ TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
             g->SetColor1(RGB(250, 10, 90));
             g->SetColor2(RGB(0, 60, 200));
         }
-        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
-        CComPtr<IPixelBuffer> dx;
-        dx.Attach(CreateDXBuffer(&owner, W, H));
-        ASSERT_TRUE(dx != nullptr);
-        Write(dx, W, H, 0x00445566);
-        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
-        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
-        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
-        EXPECT_TRUE(Pixels(gdi) == Read(dx, W, H));
+        ExpectSamePixels(gdiFill, dxFill);
     }
     for (const Setup& s : all) {
         SCOPED_TRACE(s.name);
@@ -109,17 +90,6 @@ TEST_F(FillDirectDraw, SamePixelsAsOnGdiBuffers) {
         dxFill.Attach(CreateFillObject());
         s.apply(gdiFill);
         s.apply(dxFill);
-        CComPtr<IPixelBuffer> gdi = MakeBuffer(W, H, 0x00445566);
-        CComPtr<IPixelBuffer> dx;
-        dx.Attach(CreateDXBuffer(&owner, W, H));
-        ASSERT_TRUE(dx != nullptr);
-        Write(dx, W, H, 0x00445566);
-        RECT bounds = {3, 2, 50, 35}, clip = {5, 4, 45, 30};
-        ASSERT_EQ(S_OK, gdiFill->Render(&bounds, gdi, &clip, nullptr));
-        ASSERT_EQ(S_OK, dxFill->Render(&bounds, dx, &clip, nullptr));
-        std::vector<DWORD> a = Pixels(gdi), b = Read(dx, W, H);
-        int differ = 0;
-        for (size_t i = 0; i < a.size(); ++i) differ += a[i] != b[i];
-        EXPECT_EQ(0, differ);
+        ExpectSamePixels(gdiFill, dxFill);
     }
 }

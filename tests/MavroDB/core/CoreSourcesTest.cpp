@@ -357,3 +357,46 @@ TEST(DBCoreSources, DamagedPagesGiveResults) {
     }
     SetMessageBoxHandler(old);
 }
+
+// The answers of the single-field and the whole-record write, row by row on
+// one database: a busy source refuses (a table only until it is open), a
+// field the table lacks is "not found", a good write succeeds.
+TEST(DBCoreSources, WritesAnswerAlike) {
+    PFNMESSAGEBOXHANDLER old = SetMessageBoxHandler(Boxes);
+    Db d;
+    CDBCore* core = d.Core();
+    const struct {
+        const char* name;
+        const char* source;
+        int isQuery;
+        const char* field;
+        bool busy;
+        int code;
+    } rows[] = {
+        {"unknown source", "None", 0, "Salary", false, 0},
+        {"busy table before it is open", "Staff", 0, "Salary", true, 2},
+        {"busy query", "Rich", 1, "Salary", true, 2},
+        {"field the table lacks", "Staff", 0, "Nope", false, 5},
+        {"good write", "Staff", 0, "Salary", false, 1},
+        {"busy table once open", "Staff", 0, "Salary", true, 1},
+    };
+    for (const auto& r : rows) {
+        DataSourceDescriptor desc = Desc(r.source, r.field, 1);
+        desc.isQuery = r.isQuery;
+        DataSourceEntry* entry = core->FindEntry(&desc);
+        if (entry)
+            entry->busy = r.busy;
+        VARIANT v;
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = 77;
+        EXPECT_EQ(r.code, core->SetFieldValue(&desc, &v)) << r.name;
+        FieldValuePair pair;
+        memset(&pair, 0, sizeof(pair));
+        memcpy(pair.fieldName, r.field, strlen(r.field));
+        pair.value = v;
+        EXPECT_EQ(r.code, core->UpdateRecord(&desc, &pair, 1)) << r.name;
+        if (entry)
+            entry->busy = 0;
+    }
+    SetMessageBoxHandler(old);
+}

@@ -10,7 +10,7 @@
 
 #include "PrjTestDoc.h"
 #include "ProjectWriter.h"
-#include "StreamTestUtil.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aExtFile.h"
 #include "aMediaIdx.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "ProjectWriter.h"
-#include "StreamTestUtil.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
 #include "aPageStruct.h"

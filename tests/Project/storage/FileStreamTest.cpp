@@ -1,6 +1,7 @@
 // File stream over the C run-time's files.
 #include <gtest/gtest.h>
 
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aStorage.h"
 
@@ -73,12 +74,7 @@ TEST(FileStream, ReadsWritesAndSeeks) {
     EXPECT_EQ(18u, s->GetPosition());
     s->Seek(5, 7);  // unknown origin: nothing
     EXPECT_EQ(18u, s->GetPosition());
-    try {
-        s->Read(buf, 3);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { s->Read(buf, 3); }));
     s->Seek(10, TESK_SEEK_SET);
     std::string text;
     ASSERT_TRUE(ReadStringFromStream(text, s));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PackageWriter.h"
-#include "StreamTestUtil.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
 #include "bByteReader.h"
@@ -59,12 +59,7 @@ TEST(MemStream, GrowsByTheLargerOfTheRestAndTheGrowth) {
     EXPECT_EQ(70000u, s->GetSize());
     s->Seek(0, TESK_SEEK_SET);
     std::string back(70001, '\0');
-    try {
-        s->Read(&back[0], 70001);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { s->Read(&back[0], 70001); }));
     EXPECT_EQ(data, Contents(s));
     // A small write past the end links a block of the growth size.
     s->Seek(0, TESK_SEEK_END);
@@ -156,12 +151,7 @@ TEST(MemStream, AWriteBeyondTwoGigabytesThrows14) {
     CComPtr<ITeskStream> s = MemWith("abc");
     s->Seek(0, TESK_SEEK_END);
     char byte = 0;
-    try {
-        s->Write(&byte, 0x7FFFFFFF);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(14, e.GetCode());
-    }
+    EXPECT_EQ(14, StreamExceptCode([&] { s->Write(&byte, 0x7FFFFFFF); }));
     EXPECT_EQ(3u, s->GetSize());
 }
 
@@ -246,12 +236,9 @@ TEST(Body, LoadPastTheSourceEndThrows12000) {
         CComPtr<ITeskStream> src = MemWith("0123456789");
         src->Seek((LONGLONG)c.at, TESK_SEEK_SET);
         CComPtr<ITeskStream> dst = MemWith("old");
-        try {
-            AsMemStream(dst)->LoadCompressed(src, c.length, BODY_PLAIN);
-            ADD_FAILURE() << "no exception at " << c.at << " for " << c.length;
-        } catch (const CTeskStreamExcept& e) {
-            EXPECT_EQ(12000, e.GetCode());
-        }
+        EXPECT_EQ(12000, StreamExceptCode(
+                             [&] { AsMemStream(dst)->LoadCompressed(src, c.length, BODY_PLAIN); }))
+            << "at " << c.at << " for " << c.length;
         EXPECT_EQ(c.at, src->GetPosition());
         EXPECT_EQ("old", Contents(dst));
     }
@@ -368,12 +355,8 @@ TEST(Body, DamagedZlibBodies) {
     // The packed length passes what is left: the source's short read throws.
     CComPtr<ITeskStream> src = MemWith(withU32(12, packed + 100));
     CComPtr<ITeskStream> dst = NewMem();
-    try {
-        AsMemStream(dst)->LoadCompressed(src, 0, BODY_ZLIB);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000,
+              StreamExceptCode([&] { AsMemStream(dst)->LoadCompressed(src, 0, BODY_ZLIB); }));
 }
 
 // Every byte of a body flipped in turn: an error code, or the decoded part

@@ -3,6 +3,7 @@
 // of damaged packages.
 #include <gtest/gtest.h>
 
+#include "StreamFixtures.h"
 #include "PackageWriter.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
@@ -327,12 +328,7 @@ TEST(PacStream, ReadsFailAfterTheRootCloses) {
     root.Release();
     s->Seek(0, TESK_SEEK_SET);
     char buf[7];
-    try {
-        s->Read(buf, 7);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { s->Read(buf, 7); }));
 }
 
 TEST(PacStream, ReadingPastTheFileEndThrows12000) {
@@ -348,12 +344,7 @@ TEST(PacStream, ReadingPastTheFileEndThrows12000) {
     uint64_t dataStart = 256 + 32 + 32;
     s->Seek((LONGLONG)(fileSize - dataStart - 6), TESK_SEEK_SET);
     char buf[10];
-    try {
-        s->Read(buf, 10);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { s->Read(buf, 10); }));
 }
 
 TEST(PacStorage, ReadOnlyContainerRefusesChanges) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PackageWriter.h"
-#include "StreamTestUtil.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
 #include "aStorage.h"
@@ -159,12 +159,7 @@ TEST(StreamString, OverlongAndShortStringsThrow) {
     // A count above 0xFFFF throws 12000 before anything more is read.
     CComPtr<ITeskStream> s = MemWith(CByteWriter().U32(0x10000).Zeros(0x20000).Str());
     std::string text;
-    try {
-        ReadStringFromStream(text, s);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { ReadStringFromStream(text, s); }));
     EXPECT_EQ(4u, s->GetPosition());
 
     char buf[8];
@@ -174,12 +169,7 @@ TEST(StreamString, OverlongAndShortStringsThrow) {
 
     // A count larger than the bytes that follow.
     CComPtr<ITeskStream> cut = MemWith(CByteWriter().U32(5).Bytes("a\0b\0", 4).Str());
-    try {
-        ReadStringFromStream(text, cut);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { ReadStringFromStream(text, cut); }));
 }
 
 TEST(StreamString, TextsLongerThan0xFFFFAreRefused) {
@@ -215,12 +205,7 @@ TEST(StreamString, OverlongWideWritesTakeNothingMeasuredOrNot) {
 TEST(StreamBase, ShortReadThrows12000) {
     CComPtr<ITeskStream> s = MemWith("12345", 2);
     char buf[8];
-    try {
-        s->Read(buf, 4);
-        FAIL() << "no exception";
-    } catch (const CTeskStreamExcept& e) {
-        EXPECT_EQ(12000, e.GetCode());
-    }
+    EXPECT_EQ(12000, StreamExceptCode([&] { s->Read(buf, 4); }));
 }
 
 TEST(StreamBase, DefaultsOfANewStream) {

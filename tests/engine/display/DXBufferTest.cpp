@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "DirectDrawFixture.h"
 #include "PixelTestUtil.h"
 #include "aDXBuf.h"
 #include "aFrameCompose.h"
@@ -16,25 +17,8 @@ using namespace pixtest;
 
 namespace {
 
-// IID_IDirectDraw4, without the dxguid library.
-const IID kIDirectDraw4 = {
-    0x9C59509A, 0x39BD, 0x11D1, {0x8C, 0x4A, 0x00, 0xC0, 0x4F, 0xD9, 0x30, 0xC5}};
-
-class DirectDraw : public testing::Test {
+class DirectDraw : public DirectDrawFixture {
 protected:
-    void SetUp() override {
-        memset(&owner, 0, sizeof(owner));
-        IDirectDraw* dd = nullptr;
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        ASSERT_EQ(dd->QueryInterface(kIDirectDraw4, (void**)&owner.pDirectDraw), S_OK);
-        dd->Release();
-        ASSERT_EQ(owner.pDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
-        owner.caps.dwSize = sizeof(DDCAPS);
-    }
-    void TearDown() override {
-        if (owner.pDirectDraw)
-            owner.pDirectDraw->Release();
-    }
     template <class T>
     CComPtr<IPixelBuffer> New(int w, int h, DXOwner* o = nullptr) {
         CComPtr<IPixelBuffer> b;
@@ -42,17 +26,6 @@ protected:
         b->SetOwner(o ? o : &owner);
         EXPECT_EQ(b->Create(w, h), S_OK);
         return b;
-    }
-    // Reads the pixels through a lock.
-    static std::vector<DWORD> Read(IPixelBuffer* b, int w, int h) {
-        std::vector<DWORD> out;
-        EXPECT_EQ(b->Lock(DDLOCK_WAIT | DDLOCK_READONLY), S_OK);
-        BufferInfo info = Info(b, BIM_GEOMETRY);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                out.push_back(((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x]);
-        b->Unlock();
-        return out;
     }
     static void Write(IPixelBuffer* b, int w, int h, const std::vector<DWORD>& px) {
         ASSERT_EQ(b->Lock(DDLOCK_WAIT | DDLOCK_WRITEONLY), S_OK);
@@ -62,7 +35,6 @@ protected:
                 ((DWORD*)(info.pPixels + (size_t)y * info.nPitch))[x] = px[(size_t)y * w + x];
         b->Unlock();
     }
-    DXOwner owner;
 };
 
 TEST_F(DirectDraw, CreateSizesAndAlignment) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "aEffectRender.h"
+#include "StreamFixtures.h"
 #include "aStorage.h"
 #include "bComBase.h"
 
@@ -78,26 +79,6 @@ struct FakeTarget : IRenderTarget {
         return S_OK;
     }
 };
-
-CComPtr<ITeskStream> StreamOf(const std::vector<BYTE>& bytes) {
-    CComPtr<ITeskStream> s;
-    EXPECT_EQ(CreateMemStream(&s, 256), S_OK);
-    s->SetMode(1);
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    return s;
-}
-
-std::vector<BYTE> Contents(ITeskStream* s) {
-    std::vector<BYTE> out((size_t)s->GetSize());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    if (!out.empty())
-        s->Read(out.data(), (ULONG)out.size());
-    return out;
-}
 
 void PutId(std::vector<BYTE>& b, const CLSID& id) {
     const BYTE* p = reinterpret_cast<const BYTE*>(&id);
@@ -173,16 +154,16 @@ TEST_F(Renders, FortyEightZeroBytesLoadAndSaveBack) {
     CComPtr<IEffectRender> fx;
     ASSERT_EQ(CreateEffectRender(&fx, nullptr), S_OK);
     std::vector<BYTE> zeros(48, 0);
-    CComPtr<ITeskStream> in = StreamOf(zeros);
+    CComPtr<ITeskStream> in = MemStreamOf(zeros);
     ASSERT_EQ(fx->Load(in), S_OK);
     EXPECT_EQ(creator.calls, 0);
     CComPtr<ITransitionMove> move;
     fx->GetMove(&move);
     EXPECT_FALSE(move);
-    CComPtr<ITeskStream> out = StreamOf({});
+    CComPtr<ITeskStream> out = MemStreamOf(std::vector<BYTE>());
     out->SetMode(1);
     ASSERT_EQ(fx->Save(out), S_OK);
-    EXPECT_EQ(Contents(out), zeros);
+    EXPECT_EQ(ContentBytes(out), zeros);
 }
 
 TEST_F(Renders, PluginRecordsRoundTripInsideTheRenderRecord) {
@@ -193,15 +174,15 @@ TEST_F(Renders, PluginRecordsRoundTripInsideTheRenderRecord) {
     rec.resize(rec.size() + 32, 0);
     CComPtr<IEffectRender> fx;
     ASSERT_EQ(CreateEffectRender(&fx, nullptr), S_OK);
-    ASSERT_EQ(fx->Load(StreamOf(rec)), S_OK);
+    ASSERT_EQ(fx->Load(MemStreamOf(rec)), S_OK);
     CComPtr<ITransitionMove> move;
     ASSERT_EQ(fx->GetMove(&move), S_OK);
     ASSERT_TRUE(move);
     EXPECT_EQ(static_cast<CFakeMove*>(move.p)->value, 0x01020304u);
-    CComPtr<ITeskStream> out = StreamOf({});
+    CComPtr<ITeskStream> out = MemStreamOf(std::vector<BYTE>());
     out->SetMode(1);
     ASSERT_EQ(fx->Save(out), S_OK);
-    EXPECT_EQ(Contents(out), rec);
+    EXPECT_EQ(ContentBytes(out), rec);
     // CopyFrom goes through a memory stream.
     CComPtr<IEffectRender> copy;
     ASSERT_EQ(CreateEffectRender(&copy, nullptr), S_OK);
@@ -250,7 +231,7 @@ TEST_F(Renders, CorruptedEffectRecords) {
         ASSERT_EQ(CreateEffectRender(&fx, nullptr), S_OK);
         HRESULT hr = S_OK;
         try {
-            hr = fx->Load(StreamOf(row.bytes));
+            hr = fx->Load(MemStreamOf(row.bytes));
         } catch (const CTeskStreamExcept& e) {
             EXPECT_EQ(e.GetCode(), TESK_EXC_SHORTREAD) << row.name;
             hr = S_FALSE;
@@ -314,15 +295,15 @@ TEST_F(Renders, DecorationRecord) {
     rec.resize(rec.size() + 16, 0);
     CComPtr<IDecorRender> decor;
     ASSERT_EQ(CreateDecorRender(&decor, nullptr), S_OK);
-    ASSERT_EQ(decor->Load(StreamOf(rec)), S_OK);
-    CComPtr<ITeskStream> out = StreamOf({});
+    ASSERT_EQ(decor->Load(MemStreamOf(rec)), S_OK);
+    CComPtr<ITeskStream> out = MemStreamOf(std::vector<BYTE>());
     out->SetMode(1);
     ASSERT_EQ(decor->Save(out), S_OK);
-    EXPECT_EQ(Contents(out), rec);
+    EXPECT_EQ(ContentBytes(out), rec);
     // An unknown decoration class: E_FAIL.
     std::vector<BYTE> bad(rec.begin(), rec.begin() + 12);
     PutId(bad, kFakeMove);  // known class, but not a decoration
-    EXPECT_EQ(decor->Load(StreamOf(bad)), E_FAIL);
+    EXPECT_EQ(decor->Load(MemStreamOf(bad)), E_FAIL);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "PixelTestUtil.h"
+#include "StreamFixtures.h"
 #include "aStorage.h"
 #include "aFrameCompose.h"
 #include "aTransPlugin.h"
@@ -36,24 +37,6 @@ CComPtr<ITeskStream> NewStream() {
     EXPECT_EQ(CreateMemStream(&s, 256), S_OK);
     s->SetMode(1);
     return s;
-}
-
-CComPtr<ITeskStream> StreamOf(const std::vector<BYTE>& bytes) {
-    CComPtr<ITeskStream> s = NewStream();
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    return s;
-}
-
-std::vector<BYTE> Contents(ITeskStream* s) {
-    std::vector<BYTE> out((size_t)s->GetSize());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    if (!out.empty())
-        s->Read(out.data(), (ULONG)out.size());
-    return out;
 }
 
 bool RegionIs(HRGN rgn, const RECT& r) {
@@ -443,58 +426,45 @@ TEST(TransitionRecords, EveryPluginRoundTrips) {
             TransitionTiling t = {3, 2, 0.25, 7, 1};
             tiling->SetTiling(&t);
         }
-        auto save = [&](IUnknown* u, ITeskStream* s) {
+        // A save or a load through whichever record interface the plug-in has.
+        auto record = [&](IUnknown* u, ITeskStream* s, bool saving) {
+            auto through = [&](auto& itf) { return saving ? itf->Save(s) : itf->Load(s); };
             CComPtr<ITransitionMove> mv;
             CComPtr<ITransitionRegion> rg;
             CComPtr<ITransitionMask> mk;
             CComPtr<ITransitionDecor> dc;
             CComPtr<ITransitionBlend> bl;
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMove), (void**)&mv)))
-                return mv->Save(s);
+                return through(mv);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionRegion), (void**)&rg)))
-                return rg->Save(s);
+                return through(rg);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMask), (void**)&mk)))
-                return mk->Save(s);
+                return through(mk);
             if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionDecor), (void**)&dc)))
-                return dc->Save(s);
+                return through(dc);
             u->QueryInterface(__uuidof(ITransitionBlend), (void**)&bl);
-            return bl->Save(s);
+            return through(bl);
         };
-        auto load = [&](IUnknown* u, ITeskStream* s) {
-            CComPtr<ITransitionMove> mv;
-            CComPtr<ITransitionRegion> rg;
-            CComPtr<ITransitionMask> mk;
-            CComPtr<ITransitionDecor> dc;
-            CComPtr<ITransitionBlend> bl;
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMove), (void**)&mv)))
-                return mv->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionRegion), (void**)&rg)))
-                return rg->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionMask), (void**)&mk)))
-                return mk->Load(s);
-            if (SUCCEEDED(u->QueryInterface(__uuidof(ITransitionDecor), (void**)&dc)))
-                return dc->Load(s);
-            u->QueryInterface(__uuidof(ITransitionBlend), (void**)&bl);
-            return bl->Load(s);
-        };
+        auto save = [&](IUnknown* u, ITeskStream* s) { return record(u, s, true); };
+        auto load = [&](IUnknown* u, ITeskStream* s) { return record(u, s, false); };
         CComPtr<ITeskStream> s1 = NewStream();
         ASSERT_EQ(save(p, s1), S_OK) << number;
-        std::vector<BYTE> bytes = Contents(s1);
+        std::vector<BYTE> bytes = ContentBytes(s1);
         const size_t sizes[14] = {0, 4, 28, 32, 36, 36, 32, 32, 44, 28, 32, 8, 8, 12};
         EXPECT_EQ(bytes.size(), sizes[number]) << number;
         CComPtr<IUnknown> q;
         ASSERT_EQ(CreateTransitionPlugin(number, IID_IUnknown, (void**)&q), S_OK);
-        ASSERT_EQ(load(q, StreamOf(bytes)), S_OK) << number;
+        ASSERT_EQ(load(q, MemStreamOf(bytes)), S_OK) << number;
         CComPtr<ITeskStream> s2 = NewStream();
         ASSERT_EQ(save(q, s2), S_OK);
-        EXPECT_EQ(Contents(s2), bytes) << number;
+        EXPECT_EQ(ContentBytes(s2), bytes) << number;
         // Every cut of the record is a short read, never a crash.
         for (size_t cut = 0; cut < bytes.size(); ++cut) {
             CComPtr<IUnknown> r;
             CreateTransitionPlugin(number, IID_IUnknown, (void**)&r);
             bool thrown = false;
             try {
-                load(r, StreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
+                load(r, MemStreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
             } catch (const CTeskStreamExcept&) {
                 thrown = true;
             }
@@ -534,10 +504,10 @@ TEST(TransitionRecords, HostileFieldsNeverCrashOrHang) {
                 CComPtr<ITransitionMask> mk;
                 if (number <= 4) {
                     p->QueryInterface(__uuidof(ITransitionRegion), (void**)&rg);
-                    ASSERT_EQ(rg->Load(StreamOf(rec)), S_OK);
+                    ASSERT_EQ(rg->Load(MemStreamOf(rec)), S_OK);
                 } else {
                     p->QueryInterface(__uuidof(ITransitionMask), (void**)&mk);
-                    ASSERT_EQ(mk->Load(StreamOf(rec)), S_OK);
+                    ASSERT_EQ(mk->Load(MemStreamOf(rec)), S_OK);
                 }
                 for (double x : {0.0, 0.5, 1.0, d}) {
                     if (rg) {
@@ -699,15 +669,15 @@ TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
     fx->SetMask(mask);
     CComPtr<ITeskStream> s = NewStream();
     ASSERT_EQ(fx->Save(s), S_OK);
-    std::vector<BYTE> bytes = Contents(s);
+    std::vector<BYTE> bytes = ContentBytes(s);
     // move: 16 + 4; region: 16 + 24 tiling + 8; mask: 16 + 24 tiling + 5 u32.
     ASSERT_EQ(bytes.size(), 20u + 48u + 60u);
     CComPtr<IEffectRender> copy;
     ASSERT_EQ(CreateEffectRender(&copy, nullptr), S_OK);
-    ASSERT_EQ(copy->Load(StreamOf(bytes)), S_OK);
+    ASSERT_EQ(copy->Load(MemStreamOf(bytes)), S_OK);
     CComPtr<ITeskStream> s2 = NewStream();
     ASSERT_EQ(copy->Save(s2), S_OK);
-    EXPECT_EQ(Contents(s2), bytes);
+    EXPECT_EQ(ContentBytes(s2), bytes);
     CComPtr<ITransitionRegion> loaded;
     copy->GetRegion(&loaded);
     CComPtr<ITransitionTiling> lt;
@@ -723,7 +693,7 @@ TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
         CreateEffectRender(&r, nullptr);
         bool thrown = false;
         try {
-            r->Load(StreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
+            r->Load(MemStreamOf(std::vector<BYTE>(bytes.begin(), bytes.begin() + cut)));
         } catch (const CTeskStreamExcept&) {
             thrown = true;
         }
@@ -743,7 +713,7 @@ TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
         memcpy(&b[84 + 8], &nan, 8);
         CComPtr<IEffectRender> r;
         CreateEffectRender(&r, nullptr);
-        ASSERT_EQ(r->Load(StreamOf(b)), S_OK) << w;
+        ASSERT_EQ(r->Load(MemStreamOf(b)), S_OK) << w;
         CComPtr<IPixelBuffer> back = MakeBuffer(64, 40), fill = MakeBuffer(64, 40),
                               page = MakeBuffer(64, 40);
         CComPtr<IRenderClockClient> client;

@@ -5,8 +5,12 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "FuncTestUtil.h"
 #include "TestFiles.h"
@@ -190,7 +194,136 @@ TEST_F(FunctionTest, BuiltInTable) {
         {"abs(\"x\")", "FAIL"},
         {"GetStringLength(12345)", "I4:5"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.want, Eval(c.expr)) << c.expr;
+    // Direct calls and calls through the type information answer alike.
+    for (bool direct : {true, false}) {
+        mgr.SetDirectCalls(direct);
+        for (const Case& c : cases)
+            EXPECT_EQ(c.want, Eval(c.expr)) << c.expr << (direct ? " (direct)" : " (Invoke)");
+    }
+}
+
+// The built-ins of the type library, with their parameter types.
+struct BuiltIn {
+    std::string name;
+    std::vector<VARTYPE> params;
+};
+
+std::vector<BuiltIn> ListBuiltIns(CFunctionManager& mgr) {
+    std::vector<BuiltIn> out;
+    for (int l = 0; l < mgr.GetLibraryCount(); ++l) {
+        ITypeInfo* info = nullptr;
+        if (FAILED(mgr.GetLibrary(l)->GetTypeInfo(0, 0, &info)))
+            continue;
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        for (UINT i = 0; i < attr->cFuncs; ++i) {
+            FUNCDESC* fd = nullptr;
+            info->GetFuncDesc(i, &fd);
+            BSTR name = nullptr;
+            UINT got = 0;
+            if (fd->memid <= 1000 && SUCCEEDED(info->GetNames(fd->memid, &name, 1, &got))) {
+                BuiltIn b;
+                b.name = MultibyteFromBstr(name);
+                for (SHORT p = 0; p + 1 < fd->cParams; ++p)  // the last is the result
+                    b.params.push_back(fd->lprgelemdescParam[p].tdesc.vt);
+                out.push_back(b);
+            }
+            SysFreeString(name);
+            info->ReleaseFuncDesc(fd);
+        }
+        info->ReleaseTypeAttr(attr);
+        info->Release();
+    }
+    return out;
+}
+
+TEST_F(FunctionTest, EveryBuiltInIsCalledDirectly) {
+    std::vector<BuiltIn> all = ListBuiltIns(mgr);
+    ASSERT_EQ(20u + 12u + 40u, all.size());
+    for (const BuiltIn& b : all) EXPECT_TRUE(mgr.HasDirectCall(b.name.c_str())) << b.name;
+    EXPECT_FALSE(mgr.HasDirectCall("nosuchfunction"));
+}
+
+// Arguments of the declared types from a seeded generator, biased to the
+// edges (zero, signs, range limits, empty and odd strings).
+void RandomArgs(std::mt19937& rng, const std::vector<VARTYPE>& params, std::vector<VARIANT>& out) {
+    static const LONG ints[] = {
+        0, 1, -1, 2, 5, 16, 36, 37, 255, 256, -256, 2147483647, -2147483647 - 1};
+    static const double reals[] = {0, 0.5, -0.5, 1, -1, 2.5, -2.5, 1e-8, 1e11, -1e11, 3e9, 1e308};
+    static const char* const texts[] = {"",     "a",     "abcde",   "ABC",   "42abc",
+                                        "-7",   "2.5e3", "%Y-%m",   "shown", "idle",
+                                        "Home", "x y",   "\xd6\xd0"};
+    out.assign(params.size(), VARIANT());
+    // Call order: the last parameter first.
+    for (size_t k = 0; k < params.size(); ++k) {
+        VARIANT& v = out[params.size() - 1 - k];
+        VariantInit(&v);
+        V_VT(&v) = params[k];
+        switch (params[k]) {
+            case VT_I4:
+                V_I4(&v) = rng() % 2 ? ints[rng() % (sizeof(ints) / sizeof(ints[0]))]
+                                     : (LONG)(rng() % 2001) - 1000;
+                break;
+            case VT_R8:
+                V_R8(&v) = rng() % 2 ? reals[rng() % (sizeof(reals) / sizeof(reals[0]))]
+                                     : ((double)(rng() % 200001) - 100000) / 997.0;
+                break;
+            default:
+                V_VT(&v) = VT_BSTR;
+                V_BSTR(&v) = BstrFromMultibyte(texts[rng() % (sizeof(texts) / sizeof(texts[0]))]);
+                break;
+        }
+    }
+}
+
+bool SameValue(const VARIANT& a, const VARIANT& b) {
+    if (V_VT(&a) != V_VT(&b))
+        return false;
+    switch (V_VT(&a)) {
+        case VT_I4:
+            return V_I4(&a) == V_I4(&b);
+        case VT_R8:
+            return memcmp(&V_R8(&a), &V_R8(&b), sizeof(double)) == 0;
+        case VT_BSTR:
+            return SysStringLen(V_BSTR(&a)) == SysStringLen(V_BSTR(&b)) &&
+                   memcmp(V_BSTR(&a), V_BSTR(&b), SysStringLen(V_BSTR(&a)) * sizeof(WCHAR)) == 0;
+        default:
+            return V_VT(&a) == VT_EMPTY;
+    }
+}
+
+TEST_F(FunctionTest, DirectCallsMatchInvokeOnRandomArguments) {
+    // Values that change between two calls are left out.
+    const std::set<std::string> moving = {"rand", "GetTickCount", "GetFormatedTime"};
+    std::mt19937 rng(20261210);
+    for (const BuiltIn& b : ListBuiltIns(mgr)) {
+        if (moving.count(b.name))
+            continue;
+        for (int round = 0; round < 40; ++round) {
+            std::vector<VARIANT> args[2];
+            VARIANT result[2];
+            bool ok[2];
+            std::mt19937 same = rng;
+            RandomArgs(rng, b.params, args[0]);
+            RandomArgs(same, b.params, args[1]);
+            for (int path = 0; path < 2; ++path) {
+                mgr.SetDirectCalls(path == 0);
+                VariantInit(&result[path]);
+                ok[path] = mgr.Execute(b.name.c_str(), args[path].data(), (int)args[path].size(),
+                                       &result[path]);
+            }
+            EXPECT_EQ(ok[1], ok[0]) << b.name << " round " << round;
+            if (ok[0] && ok[1]) {
+                EXPECT_TRUE(SameValue(result[0], result[1]))
+                    << b.name << " round " << round << ": " << VariantText(result[0]) << " vs "
+                    << VariantText(result[1]);
+            }
+            for (int path = 0; path < 2; ++path) {
+                VariantClear(&result[path]);
+                for (VARIANT& v : args[path]) VariantClear(&v);
+            }
+        }
+    }
 }
 
 TEST_F(FunctionTest, CountAndTypeFailuresAreLogged) {
