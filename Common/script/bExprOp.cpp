@@ -21,11 +21,11 @@ inline bool IsStr(const VARIANT& v) {
     return V_VT(&v) == VT_BSTR;
 }
 
-// Normalised copy of an operand: VT_I2/VT_BOOL/VT_R4 are scalars, so the
-// copy needs no clearing; everything else is used in place.
+// Normalised copy of an operand: VT_I2/VT_INT/VT_BOOL/VT_R4 are scalars, so
+// the copy needs no clearing; everything else is used in place.
 bool Normalised(const VARIANT& in, VARIANT& tmp, const VARIANT*& use) {
     VARTYPE vt = V_VT(&in);
-    if (vt != VT_I2 && vt != VT_BOOL && vt != VT_R4) {
+    if (vt != VT_I2 && vt != VT_INT && vt != VT_BOOL && vt != VT_R4) {
         use = &in;
         return true;
     }
@@ -191,6 +191,9 @@ bool VarChangeTypeChecked(VARIANT& value) {
     switch (V_VT(&value)) {
         case VT_I2:
         case VT_BOOL:
+        // Timer, key and character events hand their values over as VT_INT:
+        // the same 32 bits, so arithmetic on an event's argument works.
+        case VT_INT:
             to = VT_I4;
             break;
         case VT_R4:

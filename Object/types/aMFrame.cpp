@@ -266,9 +266,14 @@ STDMETHODIMP MediaFrame::Draw(IPixelBuffer* target, const RECT* rect, const RECT
                              {r.left, r.bottom - 1, r.right, r.bottom},
                              {r.left, r.top, r.left + 1, r.bottom},
                              {r.right - 1, r.top, r.right, r.bottom}};
-            for (const RECT& e : edges)
+            // FillRect takes buffer coordinates; the bands and the fill
+            // below are logical, like the rectangle.
+            const BufferInfo info = ReadBufferInfo(target, BIM_OFFSET);
+            for (RECT& e : edges) {
+                OffsetRect(&e, info.nOffsetX, info.nOffsetY);
                 if (e.right > e.left && e.bottom > e.top)
                     target->FillRect(&e, m_outline);
+            }
             InflateRect(&r, -1, -1);
             m -= 2;
             if (m <= 0)

@@ -403,6 +403,9 @@ DWORD TickThread::Run() {
                 w = WaitForMultipleObjects(2, both, FALSE, 2000);
         }
         if (w == WAIT_OBJECT_0) {
+            // Reset before reading, so a change made after the read sets
+            // the event again instead of being lost (a stop could hang).
+            ResetEvent(m_control);
             EnterCriticalSection(&m_cs);
             BOOL stop = m_stop;
             enabled = m_enable;
@@ -415,7 +418,6 @@ DWORD TickThread::Run() {
             LeaveCriticalSection(&m_cs);
             if (stop)
                 return 0;
-            ResetEvent(m_control);
         } else if (w == WAIT_OBJECT_0 + 1) {
             ResetEvent(m_ack);
         }

@@ -35,6 +35,9 @@ Val B(bool v) {
 Val I2(SHORT v) {
     return {VT_I2, (double)v, nullptr};
 }
+Val Int(INT v) {
+    return {VT_INT, (double)v, nullptr};
+}
 Val R4(float v) {
     return {VT_R4, (double)v, nullptr};
 }
@@ -58,6 +61,9 @@ struct Var {
                 break;
             case VT_I2:
                 V_I2(&v) = (SHORT)d.num;
+                break;
+            case VT_INT:
+                V_INT(&v) = (INT)d.num;
                 break;
             case VT_R4:
                 V_R4(&v) = (float)d.num;
@@ -323,6 +329,21 @@ TEST(ExprOp, NormalisationChangesOnlyShortKinds) {
     EXPECT_TRUE(Matches(b.v, I(-1)));
     EXPECT_TRUE(Matches(c.v, R(0.5)));
     EXPECT_TRUE(Matches(d.v, S(L"s")));
+}
+
+// Timer and key events hand their values over as VT_INT: a list adding to
+// its argument must get a 32-bit integer, not a failed expression.
+TEST(ExprOp, EventIntegersTakePartInArithmetic) {
+    Var big(Int(70000)), one(I(1)), out;
+    ASSERT_TRUE(ExprOp::VarPlus(big.v, one.v, out.v));
+    EXPECT_TRUE(Matches(out.v, I(70001)));
+    Var half(R(0.5));
+    ASSERT_TRUE(ExprOp::VarMultiply(half.v, big.v, out.v));
+    EXPECT_TRUE(Matches(out.v, R(35000.0)));
+    ASSERT_TRUE(ExprOp::VarGreater(big.v, one.v, out.v));
+    EXPECT_TRUE(Matches(out.v, B(true)));
+    ASSERT_TRUE(ExprOp::VarNegate(big.v, out.v));
+    EXPECT_TRUE(Matches(out.v, I(-70000)));
 }
 
 // Random strings of ASCII, GBK characters and characters that code page

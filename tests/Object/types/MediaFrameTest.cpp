@@ -138,6 +138,29 @@ TEST(MediaFrame, DrawsOutlineAndBevel) {
     EXPECT_EQ(FramePixel(target, 10, 5), 0x123456u);
 }
 
+// Pages draw into buffers whose origin is not (0, 0): the outline, the
+// bands and the fill must all land on the same logical rectangle.
+TEST(MediaFrame, DrawsAtTheBufferOrigin) {
+    auto frame = NewFrame();
+    frame->SetOutlineColor(0x0000FF);
+    frame->SetWidth(MFPART_OUTER, 2);
+    CComObject<CGDIBitmapBuffer>* page = nullptr;
+    ASSERT_EQ(CComObject<CGDIBitmapBuffer>::CreateInstance(&page), S_OK);
+    CComPtr<IPixelBuffer> target(page);
+    ASSERT_EQ(page->Create(40, 30), S_OK);
+    target->FillRect(nullptr, 0x00563412);
+    target->SetOrigin(-10, -5);  // logical (-10, -5) is buffer (0, 0)
+    RECT r = {0, 0, 20, 10};     // buffer (10, 5) to (30, 15)
+    EXPECT_EQ(frame->Draw(target, &r, &r, nullptr), S_OK);
+    EXPECT_EQ(FramePixel(target, 10, 5), 0xFF0000u);
+    EXPECT_EQ(FramePixel(target, 29, 14), 0xFF0000u);
+    EXPECT_EQ(FramePixel(target, 20, 6), 0xFFFFFFu);
+    EXPECT_EQ(FramePixel(target, 20, 13), 0x7F7F7Fu);
+    EXPECT_EQ(FramePixel(target, 0, 0), 0x123456u);
+    EXPECT_EQ(FramePixel(target, 9, 4), 0x123456u);
+    EXPECT_EQ(FramePixel(target, 30, 15), 0x123456u);
+}
+
 TEST(MediaFrame, HiddenFrameStillPaintsItsFill) {
     auto frame = NewFrame();
     frame->SetShown(FALSE);

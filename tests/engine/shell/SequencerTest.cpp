@@ -224,6 +224,35 @@ TEST(TickThread, BusyUIThreadGetsAtMostThreeTicks) {
     DestroyWindow(w);
 }
 
+// Stopping right after a change of ticking must not lose the stop: the
+// thread once reset its control event after reading the state.
+TEST(TickThread, StopRightAfterDisableNeverHangs) {
+    HWND w =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    struct Rounds {
+        static DWORD WINAPI Run(void* window) {
+            for (int i = 0; i < 400; ++i) {
+                TickThread t;
+                t.Start();
+                t.SetTicking(static_cast<HWND>(window), TRUE, 30);
+                if (i & 1)
+                    Sleep(0);
+                t.SetTicking(nullptr, FALSE, 30);
+            }
+            return 0;
+        }
+    };
+    HANDLE runner = CreateThread(nullptr, 0, Rounds::Run, w, 0, nullptr);
+    ASSERT_NE(runner, nullptr);
+    EXPECT_EQ(WaitForSingleObject(runner, 30000), WAIT_OBJECT_0);
+    CloseHandle(runner);
+    MSG m;
+    while (PeekMessageA(&m, w, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
+    DestroyWindow(w);
+}
+
 TEST(TickThread, SecondStartLogged) {
     LogCapture log;
     TickThread t;
