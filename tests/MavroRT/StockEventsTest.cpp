@@ -5,20 +5,14 @@
 
 #include <string>
 
-namespace {
+#include "PlayerBuildFiles.h"
 
-// The player's type library, built beside the player program.
-std::string TypeLibPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-}
+namespace {
 
 // Click, DBClick, BeginDrag and EndDrag are fired without arguments: their
 // stock entries take none, so their action lists can run.
 TEST(StockEvents, FiredWithoutArgumentsTakeNoParameters) {
-    std::string narrow = TypeLibPath();
+    std::string narrow = PlayerBuildFile("MavroRT.tlb");
     std::wstring path(narrow.begin(), narrow.end());
     ITypeLib* lib = nullptr;
     ASSERT_EQ(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib), S_OK);

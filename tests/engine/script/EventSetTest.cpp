@@ -11,21 +11,11 @@
 #include "aEventSet.h"
 #include "aStorage.h"
 #include "bStorage.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
 
 // The player's type library, built beside the player program.
-ITypeLib* LoadPlayerTypeLib() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
-}
-
 // Keeps the runs it is given.
 class RecordingQueue : public IActionQueue {
 public:
@@ -92,7 +82,7 @@ std::string U32(uint32_t v) {
 class EventSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        lib = LoadPlayerTypeLib();
+        lib = PlayerTypeLib();
         ASSERT_NE(lib, nullptr);
         factory.SetTypeLib(lib);
         factory.SetSite(&site);

@@ -8,13 +8,11 @@
 
 #include <string>
 
+#include "PlayerBuildFiles.h"
 #include "bStrConv.h"
 
 inline std::string FuncLibPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\FuncLib.tlb";
+    return PlayerBuildFile("FuncLib.tlb");
 }
 
 // "I4:3", "R8:3.5" (%g), "S:text", "BOOL:-1", "EMPTY", "VT:n".

@@ -18,21 +18,11 @@
 #include "aPixBuf.h"
 #include "aPlayerDoc.h"
 #include "aProject.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
 
 const uint32_t kSolid = 0x7F000001;
-
-ITypeLib* PlayerTypeLib() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
-}
 
 std::string Bytes(const std::vector<uint8_t>& v) {
     return std::string(v.begin(), v.end());

@@ -20,6 +20,7 @@
 #include "aPlayerView.h"
 #include "aProject.h"
 #include "aTransition.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
 
@@ -70,17 +71,6 @@ HRESULT CreateFakeMove(IUnknown** out) {
 std::string MoveEffectRecord() {
     std::string r(reinterpret_cast<const char*>(&kFakeMoveClsid), sizeof(CLSID));
     return r + std::string(32, '\0');
-}
-
-ITypeLib* PlayerTypeLib() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
 }
 
 DWORD g_now = 0;

@@ -21,23 +21,9 @@
 #include "bSysSound.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
-
-std::string Beside(const char* file) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\" + file;
-}
-
-ITypeLib* PlayerTypeLib() {
-    std::string p = Beside("MavroRT.tlb");
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
-}
 
 VARIANT Int(LONG i) {
     VARIANT v;
@@ -245,7 +231,7 @@ TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
     ASSERT_NE(e15, nullptr);
 
     // The evaluator of slot 15 calls through the manager of slot 12.
-    ASSERT_TRUE(functions->LoadLibraries(Beside("FuncLib.tlb").c_str()));
+    ASSERT_TRUE(functions->LoadLibraries(PlayerBuildFile("FuncLib.tlb").c_str()));
     VARIANT v;
     VariantInit(&v);
     ASSERT_EQ(e15->Evaluate("abs(-3) + 1", &v), S_OK);
@@ -315,7 +301,8 @@ TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
     // The system library reads the recorder's state through the site.
     void* f = nullptr;
     doc->GetSite()->GetFunctionManager(&f);
-    ASSERT_TRUE(static_cast<CFunctionManager*>(f)->LoadLibraries(Beside("FuncLib.tlb").c_str()));
+    ASSERT_TRUE(
+        static_cast<CFunctionManager*>(f)->LoadLibraries(PlayerBuildFile("FuncLib.tlb").c_str()));
     VARIANT v;
     VariantInit(&v);
     recorder.state = 4;
@@ -331,7 +318,8 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     EXPECT_EQ(Command(1201, {Int(1)}), 0);
     void* f = nullptr;
     doc->GetSite()->GetFunctionManager(&f);
-    ASSERT_TRUE(static_cast<CFunctionManager*>(f)->LoadLibraries(Beside("FuncLib.tlb").c_str()));
+    ASSERT_TRUE(
+        static_cast<CFunctionManager*>(f)->LoadLibraries(PlayerBuildFile("FuncLib.tlb").c_str()));
     IExpression* expr = doc->GetScript()->GetExpression();
     VARIANT v;
     VariantInit(&v);

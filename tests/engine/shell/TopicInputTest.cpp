@@ -24,6 +24,7 @@
 #include "aProject.h"
 #include "aSequencer.h"
 #include "bMsgBox.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
 
@@ -198,17 +199,6 @@ CComObject<T>* Make() {
     CComObject<T>::CreateInstance(&p);
     p->AddRef();
     return p;
-}
-
-ITypeLib* PlayerTypeLib() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
 }
 
 CanvasObjectSpec Object(uint32_t type, const std::string& name, int32_t x, int32_t y, int32_t w,

@@ -18,19 +18,9 @@
 #include "aPlayerDoc.h"
 #include "aPlayerView.h"
 #include "aProject.h"
+#include "PlayerBuildFiles.h"
 
 namespace {
-
-ITypeLib* PlayerTypeLib() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    p = p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\MavroRT.tlb";
-    std::wstring w(p.begin(), p.end());
-    ITypeLib* lib = nullptr;
-    LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib);
-    return lib;
-}
 
 class TopicViewTest : public ::testing::Test {
 protected:
