@@ -82,6 +82,26 @@ inline bool IsNameChar(unsigned char c) {
            c == '.';
 }
 
+// Moves pos past a name (double-byte characters whole); answers the offset
+// of its first '.' from where it started, or -1.
+int ScanName(const char* post, int& pos, int end) {
+    const int start = pos;
+    int dot = -1;
+    while (pos < end) {
+        unsigned char b = (unsigned char)post[pos];
+        if (IsExprLeadByte(b) && pos + 1 < end) {
+            pos += 2;
+        } else if (IsNameChar(b)) {
+            if (b == '.' && dot < 0)
+                dot = pos - start;
+            ++pos;
+        } else {
+            break;
+        }
+    }
+    return dot;
+}
+
 inline bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -914,19 +934,7 @@ bool Compiler::Block(int start, int end, ExprRange& out) {
             continue;
         }
         int nameStart = pos;
-        int dot = -1;
-        while (pos < end) {
-            unsigned char b = (unsigned char)post[pos];
-            if (IsExprLeadByte(b) && pos + 1 < end) {
-                pos += 2;
-            } else if (IsNameChar(b)) {
-                if (b == '.' && dot < 0)
-                    dot = pos - nameStart;
-                ++pos;
-            } else {
-                break;
-            }
-        }
+        int dot = ScanName(post, pos, end);
         if (pos == nameStart) {
             Add(steps, ExprStep::FAILURE, E_FAIL);
             break;
@@ -1177,19 +1185,7 @@ HRESULT CExpression::EvaluateList(const char* postfix, VARIANT** values, int* co
 
 HRESULT CExpression::PushName(const char* post, int& pos, int end) {
     int nameStart = pos;
-    int dot = -1;
-    while (pos < end) {
-        unsigned char b = (unsigned char)post[pos];
-        if (IsExprLeadByte(b) && pos + 1 < end) {
-            pos += 2;
-        } else if (IsNameChar(b)) {
-            if (b == '.' && dot < 0)
-                dot = pos - nameStart;
-            ++pos;
-        } else {
-            break;
-        }
-    }
+    int dot = ScanName(post, pos, end);
     if (pos == nameStart)
         return E_FAIL;  // not a name: a stray byte
     std::string name(post + nameStart, (size_t)(pos - nameStart));

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
@@ -24,22 +25,9 @@ namespace {
 
 const uint32_t kSolid = 0x7F000001;
 
-std::string Bytes(const std::vector<uint8_t>& v) {
-    return std::string(v.begin(), v.end());
-}
-
 // A solid object at (x, y) of size w x h (centre coordinates).
 CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
-    CanvasObjectSpec o;
-    o.typeId = kSolid;
-    o.name = name;
-    ObjectPrefix p;
-    p.x = x;
-    p.y = y;
-    p.width = w;
-    p.height = h;
-    o.record = Bytes(WriteObjectPrefix(p));
-    return o;
+    return PlacedObject(kSolid, name, x, y, w, h);
 }
 
 class CanvasTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
@@ -80,17 +81,7 @@ DWORD FakeNow() {
 
 // A red solid 100 x 600 at the page's left edge (logical x 0 to 100).
 CanvasObjectSpec RedStrip() {
-    CanvasObjectSpec o;
-    o.typeId = kSolid;
-    o.name = "strip";
-    ObjectPrefix p;
-    p.x = 50;
-    p.y = 300;
-    p.width = 100;
-    p.height = 600;
-    std::vector<uint8_t> b = WriteObjectPrefix(p);
-    o.record.assign(b.begin(), b.end());
-    return o;
+    return PlacedObject(kSolid, "strip", 50, 300, 100, 600);
 }
 
 class PageTransitionTest : public ::testing::Test {

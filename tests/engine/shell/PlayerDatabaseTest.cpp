@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
 #include "ProjectWriter.h"
 #include "ServiceFakes.h"
@@ -157,15 +158,7 @@ HRESULT CreateNoticeObject(IUnknown** out) {
 }
 
 CanvasObjectSpec NoticeObjectSpec(const std::string& name) {
-    CanvasObjectSpec o;
-    o.typeId = kNoticeKind;
-    o.name = name;
-    ObjectPrefix p;
-    p.x = p.y = 50;
-    p.width = p.height = 20;
-    std::vector<uint8_t> record = WriteObjectPrefix(p);
-    o.record.assign(record.begin(), record.end());
-    return o;
+    return PlacedObject(kNoticeKind, name, 50, 50, 20, 20);
 }
 
 IDbLink* LinkOf(CCanvas* canvas) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
@@ -38,17 +39,7 @@ HRESULT CreateCoverObject(IUnknown** out) {
 }
 
 CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
-    CanvasObjectSpec o;
-    o.typeId = kSolid;
-    o.name = name;
-    ObjectPrefix p;
-    p.x = x;
-    p.y = y;
-    p.width = w;
-    p.height = h;
-    std::vector<uint8_t> b = WriteObjectPrefix(p);
-    o.record.assign(b.begin(), b.end());
-    return o;
+    return PlacedObject(kSolid, name, x, y, w, h);
 }
 
 class RedrawWalkTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
@@ -201,21 +202,6 @@ CComObject<T>* Make() {
     return p;
 }
 
-CanvasObjectSpec Object(uint32_t type, const std::string& name, int32_t x, int32_t y, int32_t w,
-                        int32_t h) {
-    CanvasObjectSpec o;
-    o.typeId = type;
-    o.name = name;
-    ObjectPrefix p;
-    p.x = x;
-    p.y = y;
-    p.width = w;
-    p.height = h;
-    std::vector<uint8_t> bytes = WriteObjectPrefix(p);
-    o.record.assign(bytes.begin(), bytes.end());
-    return o;
-}
-
 class TopicInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -243,8 +229,8 @@ protected:
         work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
         CanvasSpec a;
         // box covers logical 350..449 x 250..349, ax 70..129 x 70..129.
-        a.objects = {Object(kSolid, "box", 400, 300, 100, 100),
-                     Object(kActiveX, "ax", 100, 100, 60, 60)};
+        a.objects = {PlacedObject(kSolid, "box", 400, 300, 100, 100),
+                     PlacedObject(kActiveX, "ax", 100, 100, 60, 60)};
         work.canvasInfo["A"] = MakeCanvasInfo(a);
         work.objData["A"] = MakeObjData(a);
         std::string path = folder.File("input.mrt");
