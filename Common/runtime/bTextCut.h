@@ -31,3 +31,9 @@ int MbsNICmp(const char* a, const char* b, size_t n);
 inline bool MbIEqual(const char* a, const char* b) {
     return MbsICmp(a, b) == 0;
 }
+// Byte-exact equality, inline: lookups on hot paths compare short names,
+// where a library call per comparison costs more than the comparison.
+inline bool SameText(const char* a, const char* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}

@@ -13,6 +13,7 @@
 #include "bByteReader.h"
 #include "bExprScan.h"
 #include "bStrConv.h"
+#include "bTextCut.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -340,15 +341,10 @@ CVarList::~CVarList() {
 int CVarList::Find(const char* name) const {
     if (!name)
         return -1;
-    // Names are compared here rather than by a call per record: the
-    // expression evaluator looks names up on every evaluation.
-    for (int i = 0; i < m_count; ++i) {
-        const char* a = m_records[i].name;
-        const char* b = name;
-        while (*a && *a == *b) ++a, ++b;
-        if (*a == *b)
+    // The expression evaluator looks names up on every evaluation.
+    for (int i = 0; i < m_count; ++i)
+        if (SameText(m_records[i].name, name))
             return i;
-    }
     return -1;
 }
 

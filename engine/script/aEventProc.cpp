@@ -155,6 +155,42 @@ bool CEventProcessor::EvalBool(const CActionItem& item, bool* value) {
     return ok;
 }
 
+// Array declarations are kinds 100-105, variable declarations 200-205 (the
+// low word; the high word adds type flags).
+static bool IsDeclaration(DWORD kind) {
+    const DWORD low = kind & 0xFFFF;
+    return (low >= 100 && low <= 105) || (low >= 200 && low <= 205);
+}
+
+void CEventProcessor::ExecDeclaration(const CActionItem& item) {
+    const DWORD kind = item.kind;
+    const DWORD low = kind & 0xFFFF;
+    if (low >= 100 && low <= 105) {
+        std::string name = item.has0 ? item.text0 : std::string();
+        size_t open = name.find('[');
+        size_t close = name.rfind(']');
+        std::vector<int> sizes;
+        if (open == std::string::npos || close == std::string::npos || close < open ||
+            IsBlank(name.substr(0, open))) {
+            LOG_HRESULT(E_EXPR_EMPTYPARAM, "Declare array: %s", name.c_str());
+        } else if (SUCCEEDED(GetDimensionOffset(name.substr(open + 1, close - open - 1).c_str(),
+                                                sizes))) {
+            std::string base = name.substr(0, open);
+            if (m_vars && m_vars->FindLocal(base.c_str()) < 0)
+                m_vars->DeclareArray(base.c_str(), (VARTYPE)(kDeclTypes[low - 100] | (kind >> 16)),
+                                     sizes.data(), (int)sizes.size(),
+                                     item.has1 ? item.text1.c_str() : "");
+        }
+        return;
+    }
+    if (!item.has0 || IsBlank(item.text0)) {
+        LOG_HRESULT(E_EXPR_EMPTYPARAM, "Declare variable: blank name");
+    } else if (m_vars && m_vars->FindLocal(item.text0.c_str()) < 0) {
+        m_vars->Declare(item.text0.c_str(), (VARTYPE)(kDeclTypes[low - 200] | (kind >> 16)),
+                        item.has1 ? item.text1.c_str() : "", -1);
+    }
+}
+
 HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
     if (!run || !run->pList)
         return 0;
@@ -167,56 +203,32 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
     int late = 0;
     // The clock costs as much as a short action: it is read every few
     // actions until the deadline has passed; from then on every action counts.
-    unsigned steps = 0;
+    unsigned steps = CLOCK_EVERY;
     bool past = false;
     HRESULT result = 0;
     bool done = false;
-    while (!done && run->pc >= 0 && run->pc < n) {
-        if (!past && (steps++ & (CLOCK_EVERY - 1)) == 0)
+    const CActionItem* const data = items.data();
+    // The position lives in a register; the run learns it after every
+    // action, and before any call that may look at it.
+    int pc = run->pc;
+    while (!done && pc >= 0 && pc < n) {
+        if (!past && --steps == 0) {
+            steps = CLOCK_EVERY;
             past = (LONG)(GetTickCount() - deadline) > 0;
+        }
         if (past && ++late > WATCHDOG_STEPS) {
             LOG_MSG("ExecuteActionList: timeout: %d ms, potential deadlock?", (int)WATCHDOG_MS);
             break;
         }
-        const int pc = run->pc;
-        const CActionItem& item = items[(size_t)pc];
+        int next = pc;
+        const CActionItem& item = data[pc];
         const DWORD kind = item.kind;
-        const DWORD low = kind & 0xFFFF;
-        if (low >= 100 && low <= 105) {
-            std::string name = item.has0 ? item.text0 : std::string();
-            size_t open = name.find('[');
-            size_t close = name.rfind(']');
-            std::vector<int> sizes;
-            if (open == std::string::npos || close == std::string::npos || close < open ||
-                IsBlank(name.substr(0, open))) {
-                LOG_HRESULT(E_EXPR_EMPTYPARAM, "Declare array: %s", name.c_str());
-            } else if (SUCCEEDED(GetDimensionOffset(name.substr(open + 1, close - open - 1).c_str(),
-                                                    sizes))) {
-                std::string base = name.substr(0, open);
-                if (m_vars && m_vars->FindLocal(base.c_str()) < 0)
-                    m_vars->DeclareArray(
-                        base.c_str(), (VARTYPE)(kDeclTypes[low - 100] | (kind >> 16)), sizes.data(),
-                        (int)sizes.size(), item.has1 ? item.text1.c_str() : "");
-            }
-            run->pc = pc + 1;
-            continue;
-        }
-        if (low >= 200 && low <= 205) {
-            if (!item.has0 || IsBlank(item.text0)) {
-                LOG_HRESULT(E_EXPR_EMPTYPARAM, "Declare variable: blank name");
-            } else if (m_vars && m_vars->FindLocal(item.text0.c_str()) < 0) {
-                m_vars->Declare(item.text0.c_str(), (VARTYPE)(kDeclTypes[low - 200] | (kind >> 16)),
-                                item.has1 ? item.text1.c_str() : "", -1);
-            }
-            run->pc = pc + 1;
-            continue;
-        }
         switch (kind) {
             case ACT_IF: {
                 bool value = false;
                 if (EvalBool(item, &value)) {
                     if (value) {
-                        run->pc = pc + 1;
+                        next = pc + 1;
                         break;
                     }
                     int e = FindMatch(items, pc, ACT_IF, ACT_ELSE);
@@ -225,7 +237,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                         done = true;
                         break;
                     }
-                    run->pc = e + 1;
+                    next = e + 1;
                 } else {
                     int e = FindMatch(items, pc, ACT_IF, ACT_ENDIF);
                     if (e < 0) {
@@ -233,7 +245,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                         done = true;
                         break;
                     }
-                    run->pc = e + 1;
+                    next = e + 1;
                 }
                 break;
             }
@@ -244,7 +256,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                     done = true;
                     break;
                 }
-                run->pc = e + 1;
+                next = e + 1;
                 break;
             }
             case ACT_LOOP: {
@@ -274,7 +286,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                     stay = EvalBool(item, &value) && value;
                 }
                 if (stay) {
-                    run->pc = pc + 1;
+                    next = pc + 1;
                     break;
                 }
                 run->loopStarts.pop_back();
@@ -284,7 +296,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                     done = true;
                     break;
                 }
-                run->pc = e + 1;
+                next = e + 1;
                 break;
             }
             case ACT_ENDLOOP:
@@ -293,16 +305,28 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                     done = true;
                     break;
                 }
-                run->pc = run->loopStarts.back();
+                {
+                    // A counted loop with turns left goes straight back into
+                    // its body: its head would only count down.
+                    const int start = run->loopStarts.back();
+                    if (start >= 0 && start < n && items[(size_t)start].has0 &&
+                        !run->loopCounters.empty() && run->loopCounters.back().second == start &&
+                        run->loopCounters.back().first != 0) {
+                        --run->loopCounters.back().first;
+                        next = start + 1;
+                    } else {
+                        next = start;
+                    }
+                }
                 break;
             case ACT_WAIT:
-                run->pc = pc + 1;
+                run->pc = next = pc + 1;
                 result = Wait(run, item);
                 done = true;
                 break;
             case ACT_ASSIGN:
                 ExecAssignment(item);
-                run->pc = pc + 1;
+                next = pc + 1;
                 break;
             case ACT_RETURN:
                 VariantClear(&run->result);
@@ -314,7 +338,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                 done = true;
                 break;
             case ACT_PROCESS: {
-                run->pc = pc + 1;
+                run->pc = next = pc + 1;
                 DISPPARAMS* args =
                     item.has1 && !item.text1.empty() ? ParseArgs(item.text1.c_str()) : NewArgs(0);
                 if (!args)
@@ -330,8 +354,10 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                 break;
             }
             default:
-                run->pc = pc + 1;
-                if (kind >= 400) {
+                run->pc = next = pc + 1;
+                if (IsDeclaration(kind)) {
+                    ExecDeclaration(item);
+                } else if (kind >= 400) {
                     HRESULT hr = ExecCommand(run, item);
                     if (hr == E_INVALIDARG) {
                         result = hr;
@@ -340,6 +366,7 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
                 }
                 break;
         }
+        run->pc = pc = next;
     }
     m_current = outer;
     return result;
@@ -509,7 +536,11 @@ HRESULT CEventProcessor::ExecAssignment(const CActionItem& item) {
     }
     const std::string& target = item.text0;
     HRESULT hr = S_OK;
-    size_t cut = target.find_first_of("[.");
+    // Where a member or an element begins (most targets are plain names).
+    size_t cut = 0;
+    while (cut < target.size() && target[cut] != '[' && target[cut] != '.') ++cut;
+    if (cut == target.size())
+        cut = std::string::npos;
     if (target.empty()) {
         hr = E_INVALIDARG;
     } else if (cut == std::string::npos) {

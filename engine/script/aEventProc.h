@@ -104,6 +104,8 @@ public:
 
 private:
     HRESULT ExecCommand(CActionRun* run, const CActionItem& item);
+    // Declares the local variable or array of a declaration action.
+    void ExecDeclaration(const CActionItem& item);
     HRESULT Wait(CActionRun* run, const CActionItem& item);
     bool Eval(const std::string& text, VARIANT* out);
     bool EvalBool(const CActionItem& item, bool* value);

@@ -1,5 +1,7 @@
 #include "aExprCache.h"
 
+#include "bTextCut.h"
+
 ExprProgram::~ExprProgram() {
     for (BSTR s : strings) SysFreeString(s);
 }
@@ -36,11 +38,8 @@ const ExprProgram* CExprCache::Find(const char* text, size_t length) {
 const ExprProgram* CExprCache::FindLast(const char* text) {
     if (!m_haveLast)
         return nullptr;
-    // Byte by byte up to the kept text's terminating NUL, which must meet
-    // the end of text: the length of text is not known yet.
-    const char* kept = (*m_last)->text.c_str();
-    while (*kept && *kept == *text) ++kept, ++text;
-    if (*kept != *text)
+    // The length of text is not known yet: compared byte by byte.
+    if (!SameText((*m_last)->text.c_str(), text))
         return nullptr;
     if (m_last != m_order.begin())
         m_order.splice(m_order.begin(), m_order, m_last);

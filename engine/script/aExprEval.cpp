@@ -1273,7 +1273,9 @@ HRESULT CExpression::CallWithArgs(size_t base, HRESULT failure, Call call) {
         more.resize(count);
         args = more.data();
     }
-    std::copy(m_stack.begin() + (ptrdiff_t)base, m_stack.end(), args);
+    // Element by element: a library call would cost more than the copy.
+    const VARIANT* from = m_stack.data() + base;
+    for (size_t i = 0; i < count; ++i) args[i] = from[i];
     Forget(base);
     VARIANT result;
     ExprOp::InitValue(result);

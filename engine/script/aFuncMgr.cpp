@@ -4,6 +4,7 @@
 
 #include "aRoutineTable.h"
 #include "bStrConv.h"
+#include "bTextCut.h"
 #include "bTraceLog.h"
 
 CFunctionManager::CFunctionManager()
@@ -149,7 +150,7 @@ bool CFunctionManager::Execute(const char* name, VARIANT* args, int count, VARIA
     if (!name)
         return false;
     // A call repeated in a loop finds its function without hashing.
-    if (!m_last || m_lastName != name) {
+    if (!m_last || !SameText(m_lastName.c_str(), name)) {
         auto it = m_functions.find(name);
         if (it == m_functions.end()) {
             if (m_routines)

@@ -104,6 +104,26 @@ TEST_F(EventProcTest, WaitsAtLeastTenMsThenContinues) {
     }
 }
 
+// A wait inside a counted loop: the run resumes in the body and the loop
+// keeps its count across the pauses.
+TEST_F(EventProcTest, CountedLoopKeepsItsCountAcrossWaits) {
+    rig.site.clock = 1000;
+    MakeList(list, {{4, "3", nullptr},
+                    {8, "n", "n + 1"},
+                    {6, nullptr, "20"},
+                    {8, "n", "n + 10"},
+                    {5, nullptr, nullptr},
+                    {8, "n", "n + 100"}});
+    rig.Run(list);
+    const LONG seen[] = {1, 12, 23, 133};
+    for (LONG n : seen) {
+        EXPECT_EQ(n, rig.GlobalInt("n"));
+        rig.Advance(20);
+    }
+    EXPECT_EQ(133, rig.GlobalInt("n"));
+    EXPECT_TRUE(rig.site.sequencer.entries.empty());
+}
+
 TEST_F(EventProcTest, AssignmentTargets) {
     TempFolder dir;
     LogCapture log(dir.File("p.lg0"));
