@@ -120,7 +120,7 @@ HRESULT PictureFill::Load(ITeskStream* stream) {
     DWORD head[2];
     stream->Read(head, sizeof(head));
     DWORD m = head[1];
-    ULONGLONG left = stream->GetSize() - std::min(stream->GetSize(), stream->GetPosition());
+    ULONGLONG left = StreamRemaining(stream);
     if (m > PICTURE_NAME_SIZE || 2ULL * m > left) {
         LOG_MSG("PictureFill::Load: name of %u characters refused", (unsigned)m);
         return E_FAIL;

@@ -528,8 +528,7 @@ STDMETHODIMP CFontObject::Load(ITeskStream* stream) {
     stream->Read(head, sizeof(head));
     DWORD n;
     memcpy(&n, head + 68, 4);
-    ULONGLONG size = stream->GetSize(), pos = stream->GetPosition();
-    ULONGLONG left = size > pos ? size - pos : 0;
+    ULONGLONG left = StreamRemaining(stream);
     if ((ULONGLONG)n > left || n >= 0x7FFFFFFF) {
         LOG_MSG("FontObject::Load: text length %u beyond the stream", (unsigned)n);
         return E_FAIL;

@@ -29,9 +29,7 @@ HRESULT CompressBuffer(ITeskStream* source, ITeskStream* dest) {
     if (!source || !dest)
         return E_INVALIDARG;
     ULONGLONG start = dest->GetPosition();
-    ULONGLONG size = source->GetSize();
-    ULONGLONG pos = source->GetPosition();
-    ULONGLONG raw = pos < size ? size - pos : 0;
+    ULONGLONG raw = StreamRemaining(source);
     if (raw == 0)
         return S_OK;
     // The header holds 32-bit lengths.
@@ -106,9 +104,7 @@ HRESULT UncompressBuffer(ITeskStream* source, ITeskStream* dest) {
     // Callers stay within the source's size: a packed-container stream would
     // read on into the next element. A header or zlib data passing what is
     // left is a short read before anything is read.
-    ULONGLONG size = source->GetSize();
-    ULONGLONG pos = source->GetPosition();
-    ULONGLONG left = pos < size ? size - pos : 0;
+    ULONGLONG left = StreamRemaining(source);
     if (left < kHeaderSize) {
         LOG_MSG("compressed body: header cut short (%llu of 16 bytes)", (unsigned long long)left);
         ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");

@@ -144,3 +144,26 @@ public:
 // Hands a text to the trace log's FormatOnly (which writes nothing) and
 // throws CTeskStreamExcept with the code.
 [[noreturn]] void ThrowTeskStreamExcept(int code, const char* text);
+
+// Checked reads of stored records: every count and length is measured
+// against what remains before it is used.
+inline ULONGLONG StreamRemaining(ITeskStream* stream) {
+    ULONGLONG size = stream->GetSize(), pos = stream->GetPosition();
+    return pos < size ? size - pos : 0;
+}
+inline bool StreamHas(ITeskStream* stream, ULONGLONG n) {
+    return n <= StreamRemaining(stream);
+}
+// A small value; false (nothing read) when the stream holds fewer bytes.
+template <class T>
+inline bool StreamReadValue(ITeskStream* stream, T* value) {
+    static_assert(sizeof(T) == 4 || sizeof(T) == 2 || sizeof(T) == 1, "small values only");
+    if (!StreamHas(stream, sizeof(T)))
+        return false;
+    stream->Read(value, sizeof(T));
+    return true;
+}
+template <class T>
+inline void StreamWriteValue(ITeskStream* stream, T value) {
+    stream->Write(&value, sizeof(T));
+}

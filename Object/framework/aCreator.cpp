@@ -1,6 +1,6 @@
 #include "aCreator.h"
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "bTraceLog.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "aMediaMgr.h"
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aStorage.h"
 #include "bTraceLog.h"
 

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 

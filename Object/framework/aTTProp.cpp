@@ -1,6 +1,6 @@
 #include "aTTProp.h"
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aStorage.h"
 #include "bFillShd.h"
 #include "bTraceLog.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aStorage.h"
 #include "aablcont.h"
 #include "bStrConv.h"

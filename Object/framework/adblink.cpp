@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "bDBCore.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"

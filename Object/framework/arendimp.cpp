@@ -10,7 +10,7 @@
 
 #include "aDXBuf.h"
 #include "aGDIBuf.h"
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aPixBuf.h"
 #include "aablbase.h"
 #include "bGrphLib.h"

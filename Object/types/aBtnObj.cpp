@@ -7,7 +7,7 @@
 
 #include "aDXBuf.h"
 #include "aFillFiles.h"
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aTransition.h"
 #include "aUtil.h"
 #include "bFillShd.h"

@@ -1,6 +1,6 @@
 #include "aGroupObj.h"
 
-#include "aObjStream.h"
+#include "bStorage.h"
 
 namespace {
 

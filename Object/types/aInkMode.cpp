@@ -1,6 +1,6 @@
 #include "aInkMode.h"
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "bTraceLog.h"
 
 void InkMode::Assign(const InkMode& other) {

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aPixBuf.h"
 #include "bFillShd.h"
 #include "bTraceLog.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aUtil.h"
 #include "bMediaManager.h"
 #include "bStrConv.h"

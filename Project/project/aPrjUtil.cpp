@@ -104,12 +104,6 @@ bool FullPathOf(const char* path, std::string* out) {
     return true;
 }
 
-ULONGLONG StreamRemaining(ITeskStream* stream) {
-    ULONGLONG size = stream->GetSize();
-    ULONGLONG pos = stream->GetPosition();
-    return pos < size ? size - pos : 0;
-}
-
 HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out) {
     if (!out)
         return E_POINTER;

@@ -42,8 +42,6 @@ HRESULT CacheCountedBody(ITeskStream* source, int mode, ULONGLONG count, ULONGLO
 HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out);
 // The same for the rest of the source (its size minus its position).
 HRESULT CacheRestOfStream(ITeskStream* source, int mode, ITeskStream** out);
-// Bytes left between the stream's position and its end.
-ULONGLONG StreamRemaining(ITeskStream* stream);
 
 // Reads exactly n bytes within the stream's size; false when fewer are
 // left (no exception leaves).

@@ -209,8 +209,7 @@ HRESULT CMemStream::SaveCompressed(ITeskStream* dest, int mode) {
 // stream never reads on into the next element. 0 takes what is left.
 HRESULT CMemStream::CacheFrom(ITeskStream* source, ULONGLONG length) {
     ULONGLONG size = source->GetSize();
-    ULONGLONG pos = source->GetPosition();
-    ULONGLONG left = pos < size ? size - pos : 0;
+    ULONGLONG left = StreamRemaining(source);
     ULONGLONG n = length ? (length < size ? length : size) : left;
     if (n > left)
         ThrowTeskStreamExcept(TESK_EXC_SHORTREAD, "not enough data to read , throw a exception!");

@@ -16,18 +16,9 @@ const IID DIID_EventsTableAppStock = {
 
 namespace {
 
-// Bytes left in the stream: no stored length may ask for more.
-ULONGLONG Left(ITeskStream* s) {
-    ULONGLONG size = s->GetSize(), pos = s->GetPosition();
-    return pos < size ? size - pos : 0;
-}
-
+// A short read is the stream's to report: it throws.
 bool ReadU32(ITeskStream* s, DWORD* v) {
     return s->Read(v, 4) == 4;
-}
-
-void WriteU32(ITeskStream* s, DWORD v) {
-    s->Write(&v, 4);
 }
 
 // u32 length (NUL included; 0 for none), then the bytes.
@@ -39,7 +30,7 @@ bool ReadText(ITeskStream* s, std::string* text, bool* present) {
     text->clear();
     if (!n)
         return true;
-    if (n > Left(s)) {
+    if (n > StreamRemaining(s)) {
         LOG_MSG("EventSet: text of %lu bytes past the stream's end", (unsigned long)n);
         return false;
     }
@@ -53,10 +44,10 @@ bool ReadText(ITeskStream* s, std::string* text, bool* present) {
 
 void WriteText(ITeskStream* s, const std::string& text, bool present) {
     if (!present) {
-        WriteU32(s, 0);
+        StreamWriteValue<DWORD>(s, 0);
         return;
     }
-    WriteU32(s, (DWORD)text.size() + 1);
+    StreamWriteValue<DWORD>(s, (DWORD)text.size() + 1);
     s->Write(text.c_str(), (ULONG)text.size() + 1);
 }
 
@@ -74,7 +65,7 @@ HRESULT CActionItemList::Load(ITeskStream* stream) {
     if (!ReadU32(stream, &count))
         return E_FAIL;
     // Each item takes at least 12 bytes.
-    if (count > Left(stream) / 12) {
+    if (count > StreamRemaining(stream) / 12) {
         LOG_MSG("ActionList: %lu items past the stream's end", (unsigned long)count);
         return E_FAIL;
     }
@@ -92,9 +83,9 @@ HRESULT CActionItemList::Load(ITeskStream* stream) {
 }
 
 HRESULT CActionItemList::Save(ITeskStream* stream) const {
-    WriteU32(stream, (DWORD)m_items.size());
+    StreamWriteValue<DWORD>(stream, (DWORD)m_items.size());
     for (const CActionItem& item : m_items) {
-        WriteU32(stream, item.kind);
+        StreamWriteValue<DWORD>(stream, item.kind);
         WriteText(stream, item.text0, item.has0);
         WriteText(stream, item.text1, item.has1);
     }
@@ -127,7 +118,7 @@ HRESULT CEventEntry::Load(ITeskStream* stream) {
     DWORD count = head & 0xFFFF;
     bool described = (head & 0x10000) != 0;
     // A sub-entry takes at least 12 bytes (identifier, name length, list).
-    if (count > Left(stream) / 12) {
+    if (count > StreamRemaining(stream) / 12) {
         LOG_MSG("EventSet: %lu sub-entries of %lu past the stream's end", (unsigned long)count,
                 (unsigned long)m_id);
         return E_FAIL;
@@ -143,7 +134,7 @@ HRESULT CEventEntry::Load(ITeskStream* stream) {
             DWORD n = 0;
             if (!ReadU32(stream, &n))
                 return E_FAIL;
-            if (n > Left(stream) / 8) {
+            if (n > StreamRemaining(stream) / 8) {
                 LOG_MSG("EventSet: %lu parameters past the stream's end", (unsigned long)n);
                 return E_FAIL;
             }
@@ -168,14 +159,14 @@ HRESULT CEventEntry::Load(ITeskStream* stream) {
 HRESULT CEventEntry::Save(ITeskStream* stream) const {
     if (!m_stock)
         return m_list.Save(stream);
-    WriteU32(stream, 0x10000 | ((DWORD)m_subs.size() & 0xFFFF));
+    StreamWriteValue<DWORD>(stream, 0x10000 | ((DWORD)m_subs.size() & 0xFFFF));
     for (const auto& sub : m_subs) {
-        WriteU32(stream, sub->m_id);
+        StreamWriteValue<DWORD>(stream, sub->m_id);
         WriteText(stream, sub->m_name, !sub->m_name.empty());
-        WriteU32(stream, (DWORD)sub->m_params.size());
+        StreamWriteValue<DWORD>(stream, (DWORD)sub->m_params.size());
         for (const CParamDesc& d : sub->m_params) {
             WriteText(stream, d.name, !d.name.empty());
-            WriteU32(stream, d.vt);
+            StreamWriteValue<DWORD>(stream, d.vt);
         }
         sub->m_list.Save(stream);
     }
@@ -240,7 +231,7 @@ HRESULT CEventSet::SaveLists(ITeskStream* stream) {
     if (!stream)
         return E_POINTER;
     try {
-        WriteU32(stream, (DWORD)m_entries.size());
+        StreamWriteValue<DWORD>(stream, (DWORD)m_entries.size());
         for (auto& e : m_entries) e->Save(stream);
     } catch (CTeskExcept&) {
         return E_FAIL;

@@ -10,11 +10,7 @@
 
 namespace {
 
-ULONGLONG Left(ITeskStream* s) {
-    ULONGLONG size = s->GetSize(), pos = s->GetPosition();
-    return pos < size ? size - pos : 0;
-}
-
+// A short read is the stream's to report: it throws.
 bool ReadU32(ITeskStream* s, DWORD* v) {
     return s->Read(v, 4) == 4;
 }
@@ -28,7 +24,7 @@ bool ReadName(ITeskStream* s, std::string* out, const char* what) {
     out->clear();
     if ((LONG)n <= 0)
         return true;
-    if (n > Left(s)) {
+    if (n > StreamRemaining(s)) {
         LOG_MSG("RoutineTable: %s of %lu bytes past the stream's end", what, (unsigned long)n);
         return false;
     }
@@ -111,7 +107,7 @@ HRESULT CRoutineTables::ReadTable(ITeskStream* stream, CRoutineTable& table,
     if (FAILED(CacheRestOfStream(stream, (int)mode, &body)) || !body)
         return TESK_E_STREAMHEADER;
     // Each entry takes at least 12 bytes before its list and 4 in it.
-    if (count > Left(body) / 16) {
+    if (count > StreamRemaining(body) / 16) {
         LOG_MSG("RoutineTable %s: %lu entries past the stream's end", streamName,
                 (unsigned long)count);
         return TESK_E_STREAMHEADER;
@@ -126,7 +122,7 @@ HRESULT CRoutineTables::ReadTable(ITeskStream* stream, CRoutineTable& table,
             LOG_MSG("RoutineTable %s: entry %lu damaged", streamName, (unsigned long)i);
             return TESK_E_STREAMHEADER;
         }
-        if (params > Left(body) / 8) {
+        if (params > StreamRemaining(body) / 8) {
             LOG_MSG("RoutineTable %s: %lu parameters past the stream's end", streamName,
                     (unsigned long)params);
             return TESK_E_STREAMHEADER;

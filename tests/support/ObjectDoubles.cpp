@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "aObjStream.h"
+#include "bStorage.h"
 
 STDMETHODIMP TestSequencer::QueryInterface(REFIID iid, void** ppv) {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(ISequencer))) {

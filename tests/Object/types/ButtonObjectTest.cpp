@@ -10,7 +10,7 @@
 #include "aBtnObj.h"
 #include "aGDIBuf.h"
 #include "aGroupObj.h"
-#include "aObjStream.h"
+#include "bStorage.h"
 #include "aTransition.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
