@@ -69,6 +69,20 @@ public:                                                                         
     return _entries;  \
     }
 
+// IUnknown of an object that its owner deletes (a member, or a part of a
+// larger object): the count does nothing and QueryInterface answers from the
+// class's COM map.
+#define DECLARE_OWNED_IUNKNOWN()                                 \
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override { \
+        return _InternalQueryInterface(iid, ppv);                \
+    }                                                            \
+    STDMETHOD_(ULONG, AddRef)() override {                       \
+        return 1;                                                \
+    }                                                            \
+    STDMETHOD_(ULONG, Release)() override {                      \
+        return 1;                                                \
+    }
+
 void ComModuleLock();
 void ComModuleUnlock();
 

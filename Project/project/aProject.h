@@ -92,11 +92,7 @@ public:
     CProject(const CProject&) = delete;
     CProject& operator=(const CProject&) = delete;
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-        return _InternalQueryInterface(iid, ppv);
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    DECLARE_OWNED_IUNKNOWN()
 
     STDMETHOD_(IUnknown*, GetSysSound)() override { return m_pSysSound; }
     STDMETHOD(GetWorkgroupPath)(char* buffer, int size) override;

@@ -16,17 +16,6 @@ HRESULT CAppEvents::Init(IPlayerSite* site) {
     return InitEventProc(4, static_cast<IObjectEvent*>(this));
 }
 
-STDMETHODIMP CAppEvents::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IObjectEvent))) {
-        *ppv = static_cast<IObjectEvent*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP CAppEvents::FireEvent(DWORD id, DWORD_PTR arg1, DWORD_PTR arg2, DWORD_PTR prev) {
     if (id == 1220)
         StartTimers(static_cast<IObjectEvent*>(this));

@@ -16,10 +16,11 @@ public:
     HRESULT Init(IPlayerSite* site);
     bool HasProcedure() const { return m_pEventProc != nullptr; }
 
-    // Owned by the script host: the counts do nothing.
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // Owned by the script host.
+    BEGIN_COM_MAP(CAppEvents)
+    COM_INTERFACE_ENTRY(IObjectEvent)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
     // A page enter starts the application's timers.
     STDMETHOD(FireEvent)(DWORD id, DWORD_PTR arg1, DWORD_PTR arg2, DWORD_PTR prev) override;
 };

@@ -46,17 +46,6 @@ CCanvas::~CCanvas() {
         m_pObjectSite->Release();
 }
 
-STDMETHODIMP CCanvas::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IObjectEvent))) {
-        *ppv = static_cast<IObjectEvent*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 BOOL CCanvas::LoadFromStorage(ITeskStorage* storage) {
     if (!storage)
         return FALSE;

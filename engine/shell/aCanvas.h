@@ -29,10 +29,11 @@ public:
     CCanvas(const CCanvas&) = delete;
     CCanvas& operator=(const CCanvas&) = delete;
 
-    // IUnknown: the stub owns the canvas.
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // The stub owns the canvas.
+    BEGIN_COM_MAP(CCanvas)
+    COM_INTERFACE_ENTRY(IObjectEvent)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
 
     // ICanvasData
     int GetCanvasKind() override { return m_kind; }

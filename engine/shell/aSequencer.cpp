@@ -37,17 +37,6 @@ CSequencer::~CSequencer() {
     EmptySchedule(m_transitionList);
 }
 
-STDMETHODIMP CSequencer::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(ISequencer))) {
-        *ppv = static_cast<ISequencer*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT CSequencer::Insert(DWORD time, const SequencerEntry* entry) {
     if (!entry)
         return E_POINTER;

@@ -39,9 +39,11 @@ public:
     CSequencer(const CSequencer&) = delete;
     CSequencer& operator=(const CSequencer&) = delete;
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // Owned by the document.
+    BEGIN_COM_MAP(CSequencer)
+    COM_INTERFACE_ENTRY(ISequencer)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
     STDMETHOD(Schedule)(DWORD time, const SequencerEntry* entry) override;
     STDMETHOD(ScheduleFor)(DWORD time, const SequencerEntry* entry) override;
     STDMETHOD(Unschedule)(IObjectEvent* target) override;

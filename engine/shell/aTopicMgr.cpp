@@ -40,17 +40,6 @@ CTopicManager::CTopicManager(CPlayerDoc* doc)
 
 CTopicManager::~CTopicManager() {}
 
-STDMETHODIMP CTopicManager::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IObjectEvent))) {
-        *ppv = static_cast<IObjectEvent*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP CTopicManager::FireEvent(DWORD id, DWORD_PTR a, DWORD_PTR b, DWORD_PTR skip) {
     if (!skip)
         if (CCanvasSet* set = m_pDoc->GetCanvasSet())
@@ -341,17 +330,6 @@ void CTopicManager::EndLeaving() {
 }
 
 // ---- CTransitionDriver ----
-
-STDMETHODIMP CTransitionDriver::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *ppv = static_cast<IClockClient*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
 
 DWORD CTransitionDriver::PageClock() const {
     CSequencer* seq = m_pDoc->GetSequencer();

@@ -24,10 +24,11 @@ public:
         : m_pDoc(doc), m_start(0), m_state(RENDER_STOPPED) {}
     virtual ~CTransitionDriver() {}
 
-    // Embedded in the topic manager: no counting.
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // Embedded in the topic manager; answers IUnknown only.
+    BEGIN_COM_MAP(CTransitionDriver)
+    COM_INTERFACE_ENTRY_IID(IID_IUnknown, IClockClient)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
     // IClockClient
     STDMETHOD(OnPause)() override { return Pause(); }
     STDMETHOD(OnResume)() override { return Resume(); }
@@ -93,9 +94,11 @@ public:
     explicit CTopicManager(CPlayerDoc* doc);
     ~CTopicManager() override;
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // Owned by the document.
+    BEGIN_COM_MAP(CTopicManager)
+    COM_INTERFACE_ENTRY(IObjectEvent)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
     // skipCanvases 0: the canvas set first; then the project's event part.
     STDMETHOD(FireEvent)(DWORD id, DWORD_PTR wParam, DWORD_PTR lParam, DWORD_PTR skip) override;
     // The page state machine.
