@@ -58,6 +58,11 @@ public:                                                                         
 #define COM_INTERFACE_ENTRY(itf) {&__uuidof(itf), offsetofclass(itf, _ComMapClass)},
 #define COM_INTERFACE_ENTRY_IID(iid, itf) {&(iid), offsetofclass(itf, _ComMapClass)},
 // Interface reached through an intermediate base (ambiguous inheritance).
+// Interface of a member object that shares the owner's count.
+#define COM_INTERFACE_ENTRY_MEMBER(itf, member)                                                    \
+    {&__uuidof(itf),                                                                               \
+     reinterpret_cast<ptrdiff_t>(static_cast<itf*>(&reinterpret_cast<_ComMapClass*>(8)->member)) - \
+         8},
 #define COM_INTERFACE_ENTRY2(itf, via)                                             \
     {&__uuidof(itf), reinterpret_cast<ptrdiff_t>(static_cast<itf*>(                \
                          static_cast<via*>(reinterpret_cast<_ComMapClass*>(8)))) - \
@@ -81,6 +86,23 @@ public:                                                                         
     }                                                            \
     STDMETHOD_(ULONG, Release)() override {                      \
         return 1;                                                \
+    }
+
+// IUnknown of an object made with new whose constructor takes arguments,
+// which CComObject cannot pass on: the count of CComObjectRootBase, deleted
+// when it reaches 0; QueryInterface answers from the class's COM map.
+#define DECLARE_COUNTED_IUNKNOWN()                               \
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override { \
+        return _InternalQueryInterface(iid, ppv);                \
+    }                                                            \
+    STDMETHOD_(ULONG, AddRef)() override {                       \
+        return InternalAddRef();                                 \
+    }                                                            \
+    STDMETHOD_(ULONG, Release)() override {                      \
+        ULONG n = InternalRelease();                             \
+        if (n == 0)                                              \
+            delete this;                                         \
+        return n;                                                \
     }
 
 void ComModuleLock();

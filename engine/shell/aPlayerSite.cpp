@@ -32,32 +32,18 @@ HRESULT CPendingRuns::RunPending() {
 
 namespace {
 
-class CObjectSiteForwarder : public IObjectSite {
+class CObjectSiteForwarder : public CComObjectRootBase, public IObjectSite {
 public:
-    CObjectSiteForwarder(IPlayerSite* play, CCanvas* canvas)
-        : m_refs(1), m_play(play), m_canvas(canvas) {
+    CObjectSiteForwarder(IPlayerSite* play, CCanvas* canvas) : m_play(play), m_canvas(canvas) {
+        InternalAddRef();  // made with one reference
         m_play->AddRef();
     }
     virtual ~CObjectSiteForwarder() { m_play->Release(); }
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IObjectSite))) {
-            *ppv = static_cast<IObjectSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return (ULONG)InterlockedIncrement(&m_refs); }
-    STDMETHOD_(ULONG, Release)() override {
-        LONG n = InterlockedDecrement(&m_refs);
-        if (n == 0)
-            delete this;
-        return (ULONG)n;
-    }
+    BEGIN_COM_MAP(CObjectSiteForwarder)
+    COM_INTERFACE_ENTRY(IObjectSite)
+    END_COM_MAP()
+    DECLARE_COUNTED_IUNKNOWN()
     STDMETHOD(InvalidateRect)(const RECT* rect) override { return m_play->InvalidateRect(rect); }
     STDMETHOD(InvalidateRgn)(HRGN region) override { return m_play->InvalidateRgn(region); }
     STDMETHOD(GetMediaManager)(void** out) override {
@@ -101,7 +87,6 @@ public:
     }
 
 private:
-    LONG m_refs;
     IPlayerSite* m_play;
     CCanvas* m_canvas;
 };
@@ -124,8 +109,7 @@ IObjectSite* CreateObjectSite(IPlayerSite* play, void* canvas, IUnknown*) {
 // ---- CPlayerSite ----
 
 CPlayerSite::CPlayerSite()
-    : m_refs(1),
-      m_pDoc(nullptr),
+    : m_pDoc(nullptr),
       m_pDocObject(nullptr),
       m_pView(nullptr),
       m_pCreator(nullptr),
@@ -144,6 +128,7 @@ CPlayerSite::CPlayerSite()
       m_services(this),
       m_spare(0),
       m_playState(0) {
+    InternalAddRef();  // made with one reference
     m_procs.SetSite(this);
 }
 
@@ -172,34 +157,6 @@ HRESULT CPlayerSite::CreateRoot(IModuleRegistry* registry, ITypeLib* typeLib) {
     m_pTicks->SetOwner(this);
     m_pTicks->Start();
     return S_OK;
-}
-
-STDMETHODIMP CPlayerSite::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(IPlayerSite))) {
-        *ppv = static_cast<IPlayerSite*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (IsEqualIID(iid, __uuidof(IFillMediaSite))) {
-        *ppv = static_cast<IFillMediaSite*>(&m_services);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CPlayerSite::AddRef() {
-    return (ULONG)InterlockedIncrement(&m_refs);
-}
-
-STDMETHODIMP_(ULONG) CPlayerSite::Release() {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0)
-        delete this;
-    return (ULONG)n;
 }
 
 STDMETHODIMP_(void) CPlayerSite::DeleteThis(UINT flags) {

@@ -68,8 +68,15 @@ private:
     CPlayerSite* m_site;
 };
 
-class CPlayerSite : public IPlayerSite {
+class CPlayerSite : public CComObjectRootBase, public IPlayerSite {
 public:
+    // Made with one reference; the fill seam is the services member.
+    BEGIN_COM_MAP(CPlayerSite)
+    COM_INTERFACE_ENTRY(IPlayerSite)
+    COM_INTERFACE_ENTRY_MEMBER(IFillMediaSite, m_services)
+    END_COM_MAP()
+    DECLARE_COUNTED_IUNKNOWN()
+
     CPlayerSite();
     virtual ~CPlayerSite();
     CPlayerSite(const CPlayerSite&) = delete;
@@ -98,9 +105,6 @@ public:
         m_pCapture = capture;
     }
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(InvalidateRect)(const RECT* rect) override;
     STDMETHOD(InvalidateRgn)(HRGN region) override;
     STDMETHOD(GetMediaManager)(IMediaManager** out) override;
@@ -163,7 +167,6 @@ public:
     CSiteServices* GetServices() { return &m_services; }
 
 private:
-    LONG m_refs;
     ISiteDocument* m_pDoc;  // back pointer
     void* m_pDocObject;
     void* m_pView;
