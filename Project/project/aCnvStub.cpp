@@ -37,18 +37,6 @@ CanvasStub::~CanvasStub() {
     }
 }
 
-STDMETHODIMP CanvasStub::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *ppv = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT CanvasStub::LoadCommon() {
     HRESULT hr = E_FAIL;
     if (!g_canvasHost || !m_pCanvas)
@@ -62,25 +50,24 @@ HRESULT CanvasStub::LoadCommon() {
     return hr;
 }
 
+HRESULT CanvasStub::EnsureCanvas() {
+    if (m_pCanvas)
+        return S_OK;
+    if (!g_canvasHost)
+        return E_FAIL;
+    m_pCanvas = g_canvasHost->MakeCanvas(this);
+    return m_pCanvas ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT CanvasStub::LoadCanvas() {
-    if (!m_pCanvas) {
-        if (!g_canvasHost)
-            return E_FAIL;
-        m_pCanvas = g_canvasHost->MakeCanvas(this);
-        if (!m_pCanvas)
-            return E_OUTOFMEMORY;
-    }
-    return LoadCommon();
+    HRESULT hr = EnsureCanvas();
+    return FAILED(hr) ? hr : LoadCommon();
 }
 
 HRESULT CPageStub::LoadCanvas() {
-    if (!m_pCanvas) {
-        if (!g_canvasHost)
-            return E_FAIL;
-        m_pCanvas = g_canvasHost->MakeCanvas(this);
-        if (!m_pCanvas)
-            return E_OUTOFMEMORY;
-    }
+    HRESULT hr = EnsureCanvas();
+    if (FAILED(hr))
+        return hr;
     m_pCanvas->SetLayerStubs(m_pBackground, m_pForeground);
     if (FAILED(LoadCommon())) {
         SetTemporary(TRUE);

@@ -52,7 +52,12 @@ public:
     CanvasStub& operator=(const CanvasStub&) = delete;
 
     // IUnknown only; the count never deletes (the lists own the stubs).
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    BEGIN_COM_MAP(CanvasStub)
+    COM_INTERFACE_ENTRY_IID(IID_IUnknown, IUnknown)
+    END_COM_MAP()
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
+        return _InternalQueryInterface(iid, ppv);
+    }
     STDMETHOD_(ULONG, AddRef)() override { return (ULONG)++m_refCount; }
     STDMETHOD_(ULONG, Release)() override { return (ULONG)--m_refCount; }
 
@@ -90,6 +95,8 @@ public:
     void SetNumber(int n) { m_number = n; }
 
 protected:
+    // Has the host make the canvas when there is none yet.
+    HRESULT EnsureCanvas();
     // The common part of loading, once the canvas exists.
     HRESULT LoadCommon();
 
