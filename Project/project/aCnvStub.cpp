@@ -86,7 +86,9 @@ void CanvasStub::UnloadCanvas() {
 IStubCanvas* CanvasStub::GetCanvas() {
     AddRef();
     if (!m_pCanvas && FAILED(LoadCanvas())) {
-        Release();
+        // A canvas made but not loaded goes too: it must not be handed out
+        // as loaded the next time.
+        ReleaseCanvas();
         return nullptr;
     }
     return m_pCanvas;
@@ -96,6 +98,9 @@ IStubCanvas* CBackgroundStub::GetCanvas() {
     AddRef();
     if (!m_pCanvas)
         LoadCanvas();
+    // Nobody releases a background that could not be made.
+    if (!m_pCanvas)
+        Release();
     return m_pCanvas;
 }
 

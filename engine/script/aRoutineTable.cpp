@@ -10,16 +10,11 @@
 
 namespace {
 
-// A short read is the stream's to report: it throws.
-bool ReadU32(ITeskStream* s, DWORD* v) {
-    return s->Read(v, 4) == 4;
-}
-
 // u32 length then that many bytes (the text ends at its first NUL); a length
 // of 0 or below is no text. False when the bytes pass the stream's end.
 bool ReadName(ITeskStream* s, std::string* out, const char* what) {
     DWORD n = 0;
-    if (!ReadU32(s, &n))
+    if (!StreamReadValue(s, &n))
         return false;
     out->clear();
     if ((LONG)n <= 0)
@@ -117,7 +112,7 @@ HRESULT CRoutineTables::ReadTable(ITeskStream* stream, CRoutineTable& table,
     for (DWORD i = 0; i < count; ++i) {
         std::unique_ptr<CRoutineEntry> e(new CRoutineEntry);
         DWORD params = 0;
-        if (!ReadU32(body, &e->unused) || !ReadU32(body, &params) ||
+        if (!StreamReadValue(body, &e->unused) || !StreamReadValue(body, &params) ||
             !ReadName(body, &e->name, "name")) {
             LOG_MSG("RoutineTable %s: entry %lu damaged", streamName, (unsigned long)i);
             return TESK_E_STREAMHEADER;
@@ -130,7 +125,7 @@ HRESULT CRoutineTables::ReadTable(ITeskStream* stream, CRoutineTable& table,
         for (DWORD p = 0; p < params; ++p) {
             CParamDesc d;
             DWORD vt = 0;
-            if (!ReadU32(body, &vt) || !ReadName(body, &d.name, "parameter name")) {
+            if (!StreamReadValue(body, &vt) || !ReadName(body, &d.name, "parameter name")) {
                 LOG_MSG("RoutineTable %s: entry %lu damaged", streamName, (unsigned long)i);
                 return TESK_E_STREAMHEADER;
             }
@@ -140,7 +135,14 @@ HRESULT CRoutineTables::ReadTable(ITeskStream* stream, CRoutineTable& table,
         entries.push_back(std::move(e));
     }
     for (auto& e : entries) {
-        if (FAILED(e->list.Load(body))) {
+        // A list cut short inside an item makes the stream throw.
+        HRESULT hr;
+        try {
+            hr = e->list.Load(body);
+        } catch (CTeskExcept&) {
+            hr = E_FAIL;
+        }
+        if (FAILED(hr)) {
             LOG_MSG("RoutineTable %s: action list of %s damaged", streamName, e->name.c_str());
             return TESK_E_STREAMHEADER;
         }

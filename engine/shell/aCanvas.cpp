@@ -131,6 +131,9 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
         complete = false;
     }
     ULONGLONG dataSize = data->GetSize();
+    // Group indexes name entries of the table; entries skipped or refused
+    // leave no object, so the list's positions cannot stand for them.
+    std::vector<CObjWrapper*> byEntry(count, nullptr);
     DWORD i = 0;
     for (; i < count; ++i) {
         ObjectRecord rec;
@@ -166,7 +169,7 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
             LOG_MSG("Canvas %s: group index %ld of %s out of range", name, (long)group, rec.szName);
             group = -1;
         }
-        LoadObject(rec, group, data);
+        byEntry[i] = LoadObject(rec, group >= 0 ? byEntry[(size_t)group] : nullptr, data);
     }
     if (i < count || !complete) {
         LOG_MSG("Load-obj in canvas failed");
@@ -185,7 +188,8 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
     return LoadProperty(info) ? TRUE : FALSE;
 }
 
-CObjWrapper* CCanvas::LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream) {
+CObjWrapper* CCanvas::LoadObject(const ObjectRecord& record, CObjWrapper* parent,
+                                 ITeskStream* stream) {
     CObjWrapper* w = record.dwTypeId == GROUP_OBJECT_TYPE
                          ? new CObjGroupWrapper(record.dwTypeId, record.szName)
                          : new CObjWrapper(record.dwTypeId, record.szName);
@@ -217,11 +221,8 @@ CObjWrapper* CCanvas::LoadObject(const ObjectRecord& record, LONG group, ITeskSt
         delete w;
         return nullptr;
     }
-    if (group >= 0) {
-        CObjWrapper* parent = m_pList->GetAt(group);
-        if (parent && parent->IsGroup())
-            parent->AddChild(w);
-    }
+    if (parent && parent->IsGroup())
+        parent->AddChild(w);
     return w;
 }
 

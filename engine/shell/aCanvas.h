@@ -51,7 +51,7 @@ public:
 
     BOOL ReadCanvas(ITeskStorage* storage);
     // Creates and loads one object; appended to the list when it loaded.
-    CObjWrapper* LoadObject(const ObjectRecord& record, LONG group, ITeskStream* stream);
+    CObjWrapper* LoadObject(const ObjectRecord& record, CObjWrapper* parent, ITeskStream* stream);
     virtual bool LoadProperty(ITeskStream* stream) = 0;
 
     int GetObjectCount() const { return m_pList->GetCount(); }

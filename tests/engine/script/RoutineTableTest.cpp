@@ -96,6 +96,13 @@ TEST_F(RoutineTest, DamagedTablesAreRefusedWithALogLine) {
     CComPtr<ITeskStream> s = StreamOf(good);
     EXPECT_EQ(S_OK, rig.routines.ReadTable(s, table, "FunctionTable"));
     EXPECT_EQ(1, table.GetCount());
+    // Cut anywhere after the header, the table is refused, never thrown out.
+    for (size_t n = 32; n < good.size(); ++n) {
+        CRoutineTable cut;
+        CComPtr<ITeskStream> t = StreamOf(good.substr(0, n));
+        EXPECT_EQ(TESK_E_STREAMHEADER, rig.routines.ReadTable(t, cut, "FunctionTable")) << n;
+        EXPECT_EQ(0, cut.GetCount()) << n;
+    }
 }
 
 TEST_F(RoutineTest, FunctionArgumentsAreConverted) {

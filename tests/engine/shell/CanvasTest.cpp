@@ -105,6 +105,35 @@ TEST_F(CanvasTest, ObjectTableWithBadEntries) {
     EXPECT_EQ(set->FindObjectByName("_one", nullptr), nullptr);
 }
 
+// A group index names an entry of the table: an entry skipped before the
+// group leaves no object, and the child still joins the group it names.
+TEST_F(CanvasTest, GroupIndexNamesTheTableEntry) {
+    ObjectPrefix prefix;
+    std::vector<uint8_t> own = WriteGroupRecord(GroupRecord());
+    prefix.eventProc.insert(prefix.eventProc.end(), own.begin(), own.end());
+    std::vector<uint8_t> groupBytes = WriteObjectPrefix(prefix);
+    CanvasObjectSpec group;
+    group.typeId = GROUP_OBJECT_TYPE;
+    group.name = "g";
+    group.record.assign(groupBytes.begin(), groupBytes.end());
+    CanvasSpec a;
+    // Entry 0 points past ObjData and is skipped (its bytes carry no marker,
+    // so the next entry realigns); entry 2 belongs to entry 1.
+    a.objects = {Solid("lost", 0, 0, 10, 10), group, Solid("child", 100, 100, 40, 40)};
+    a.objects[0].offset = 0x7FFFFFF0;
+    a.objects[0].marker = 0;
+    a.objects[2].group = 1;
+    SetPage("A", a);
+    ASSERT_EQ(Open(), S_OK);
+    CCanvas* page = doc->GetCanvasSet()->page;
+    CObjWrapper* g = page->GetObjectAt(0);
+    ASSERT_NE(g, nullptr);
+    ASSERT_TRUE(g->IsGroup());
+    ASSERT_NE(g->Children(), nullptr);
+    ASSERT_EQ(g->Children()->GetChildCount(), 1);
+    EXPECT_STREQ(g->Children()->GetChild(0)->m_record.szName, "child");
+}
+
 // Counts, offsets and lengths beyond their streams are refused with a log
 // line; the canvas keeps what is sound; a page that cannot load opens empty.
 TEST_F(CanvasTest, CorruptCanvasTable) {
@@ -156,6 +185,22 @@ TEST_F(CanvasTest, StubCounts) {
     b->ReleaseCanvas();
     EXPECT_EQ(b->GetRefCount(), 0);
     EXPECT_EQ(b->GetLoadedCanvas(), nullptr);
+}
+
+// A foreground whose storage cannot be read is refused every time it is
+// asked for, and holds nothing afterwards.
+TEST_F(CanvasTest, ForegroundThatFailsStaysUnloaded) {
+    work.pages[1].foreground = "Fore";
+    work.foregrounds = {"Fore"};
+    work.omit = {"Fore"};
+    ASSERT_EQ(Open(), S_OK);
+    CForegroundStub* fore = Page("B")->GetForeground();
+    ASSERT_NE(fore, nullptr);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(fore->GetCanvas(), nullptr) << attempt;
+        EXPECT_EQ(fore->GetLoadedCanvas(), nullptr) << attempt;
+        EXPECT_EQ(fore->GetRefCount(), 0) << attempt;
+    }
 }
 
 // The redraw fills the dirty area from the background snapshot (the fill
