@@ -21,7 +21,9 @@ fi
 # third page's 1 s entering slide (transition.png).
 export MAVRO_AUTOANSWER=yes
 echo "Starting: MavroRT.exe /r sample.mrt"
-"$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt" &
+# In a process group of its own, so that stopping it ends wine and the
+# player, not only the wrapper.
+setsid "$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt" &
 player=$!
 # Seconds from the start: page 1 at 1.5, page 2 at 3.5, the slide at 4.5,
 # then pages 3, 4 and 5 at 6, 8 and 10.
@@ -37,8 +39,14 @@ for _ in $(seq 1 "${MAVRO_RUN_SECONDS:-20}"); do
   kill -0 "$player" 2>/dev/null || break
   sleep 1
 done
-kill "$player" 2>/dev/null || true
+kill -- "-$player" 2>/dev/null || true
 set +e
+# The stopped group is gone within seconds; the wait never hangs the job.
+for _ in $(seq 1 10); do
+  kill -0 "$player" 2>/dev/null || break
+  sleep 1
+done
+kill -9 -- "-$player" 2>/dev/null
 wait "$player"
 rc=$?
 set -e

@@ -6,11 +6,19 @@
 # Arguments: emulator, player, mkwork, winprobe, work folder.
 set -u
 EMU=$1 PLAYER=$2 MKWORK=$3 PROBE=$4 WORK=$5
+# The player runs in a process group of its own: stopping the group ends
+# the wrapper, wine and MavroRT together.
+stop_player() {
+  [ -n "${player:-}" ] || return 0
+  kill -- "-$player" 2>/dev/null
+  player=
+}
 fail() {
   echo "FAIL: $*"
-  [ -n "${player:-}" ] && kill "$player" 2>/dev/null
+  stop_player
   exit 1
 }
+trap stop_player EXIT
 rm -rf "$WORK" && mkdir -p "$WORK"
 cp "$PLAYER" "$WORK/" || fail "copy"
 printf '[MavroRT]\r\nSysLog=1\r\n' >"$WORK/MavroRT.ini"
@@ -19,7 +27,7 @@ printf '[MavroRT]\r\nSysLog=1\r\n' >"$WORK/MavroRT.ini"
 temp=$(winepath -u "$("$EMU" cmd /c echo %TEMP% | tr -d '\r')")
 log="$temp/~mvrt40.lg0"
 rm -f "$log"
-"$EMU" "$WORK/MavroRT.exe" /r "$WORK/sample.mrt" &
+setsid "$EMU" "$WORK/MavroRT.exe" /r "$WORK/sample.mrt" &
 player=$!
 found=$("$EMU" "$PROBE" sample) || fail "no window: $found"
 echo "$found"
@@ -40,7 +48,14 @@ done
 "$EMU" "$PROBE" sample cmd:32813 sleep:1500 >/dev/null || fail "probe command"
 grep -aq "ChangeCanvasTo: Part1" "$log" || fail "no page change in the log"
 "$EMU" "$PROBE" sample close >/dev/null || fail "probe close"
+# A player that ignores the close must not hold the test until its timeout.
+for _ in $(seq 1 30); do
+  kill -0 "$player" 2>/dev/null || break
+  sleep 1
+done
+kill -0 "$player" 2>/dev/null && fail "still running 30 s after the close"
 wait "$player"
 rc=$?
+player=
 [ "$rc" = 1 ] || fail "exit $rc, expected 1"
 echo "PASS"
