@@ -20,11 +20,9 @@ run_player(0 -X)
 # temporary folder and earlier logs move up; with 0 no log is made.
 file(COPY ${PLAYER} DESTINATION ${WORK})
 set(player ${WORK}/MavroRT.exe)
-execute_process(COMMAND ${EMULATOR} cmd /c echo %TEMP% OUTPUT_VARIABLE wintemp
-                OUTPUT_STRIP_TRAILING_WHITESPACE TIMEOUT 60)
-execute_process(COMMAND winepath -u ${wintemp} OUTPUT_VARIABLE temp
-                OUTPUT_STRIP_TRAILING_WHITESPACE)
-set(log ${temp}/~mvrt40.lg0)
+set(WINE ${EMULATOR})
+include(${CMAKE_CURRENT_LIST_DIR}/process_common.cmake)
+set(temp ${wine_temp})
 file(REMOVE ${log} ${temp}/~mvrt40.lg1)
 
 file(WRITE ${WORK}/MavroRT.ini "[MavroRT]\r\nSysLog=0\r\n")
@@ -61,14 +59,6 @@ endif()
 
 # A file that is no package: the open fails with the container's messages
 # and the player exits 0 without showing a window.
-function(expect_log needle)
-  file(READ ${log} text)
-  string(FIND "${text}" "${needle}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "trace log lacks '${needle}':\n${text}")
-  endif()
-endfunction()
-
 file(WRITE ${WORK}/small.mrt "not a package")
 execute_process(COMMAND ${EMULATOR} ${player} /r "${WORK}/small.mrt" RESULT_VARIABLE rc TIMEOUT 60)
 if(NOT rc EQUAL 0)
@@ -106,14 +96,6 @@ endif()
 # A work whose page index body is damaged: the pre-load fails with the
 # document's line and the player ends normally with 0; no exception leaves
 # the open.
-function(expect_no_log needle)
-  file(READ ${log} text)
-  string(FIND "${text}" "${needle}" at)
-  if(NOT at EQUAL -1)
-    message(FATAL_ERROR "trace log holds '${needle}':\n${text}")
-  endif()
-endfunction()
-
 foreach(damage cut-index past-index)
   execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/damaged.mrt ${damage}
                   RESULT_VARIABLE rc TIMEOUT 60)

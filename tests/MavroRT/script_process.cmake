@@ -1,25 +1,22 @@
 # Plays the scripted sample twice: its page-entry lists count the visits in
 # the application-state ini of the Windows folder, keep the chapter, go to
-# Part2 by command and end the run from there.
-# Variables: PLAYER, WORK, EMULATOR, MKWORK.
+# Part2 by command and end the run from there. Runs in a Wine prefix of its
+# own: an ini left by a crash or a timeout reaches no other test, and the
+# next run removes it first.
+# Variables: PLAYER, WORK, RUNNER, PREFIX, MKWORK.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(COPY ${PLAYER} DESTINATION ${WORK})
 set(player ${WORK}/MavroRT.exe)
 file(WRITE ${WORK}/MavroRT.ini "[MavroRT]\r\nSysLog=1\r\n")
 
-foreach(var TEMP WINDIR)
-  execute_process(COMMAND ${EMULATOR} cmd /c echo %${var}% OUTPUT_VARIABLE win
-                  OUTPUT_STRIP_TRAILING_WHITESPACE TIMEOUT 60)
-  execute_process(COMMAND winepath -u ${win} OUTPUT_VARIABLE unix
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  set(dir_${var} ${unix})
-endforeach()
-set(log ${dir_TEMP}/~mvrt40.lg0)
-set(ini ${dir_WINDIR}/mavroappl.ini)
+set(WINE ${RUNNER} ${PREFIX})
+include(${CMAKE_CURRENT_LIST_DIR}/process_common.cmake)
+wine_folder(windir WINDIR)
+set(ini ${windir}/mavroappl.ini)
 file(REMOVE ${ini})
 
-execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/scripts.mrt scripts RESULT_VARIABLE rc
+execute_process(COMMAND ${WINE} ${MKWORK} ${WORK}/scripts.mrt scripts RESULT_VARIABLE rc
                 TIMEOUT 60)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "mkwork scripts: exit ${rc}")
@@ -27,7 +24,7 @@ endif()
 
 foreach(run 1 2)
   file(REMOVE ${log})
-  execute_process(COMMAND ${EMULATOR} ${player} -r ${WORK}/scripts.mrt RESULT_VARIABLE rc
+  execute_process(COMMAND ${WINE} ${player} -r ${WORK}/scripts.mrt RESULT_VARIABLE rc
                   TIMEOUT 60)
   file(READ ${log} text)
   if(NOT rc EQUAL 1)
