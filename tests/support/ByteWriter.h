@@ -33,6 +33,16 @@ public:
         m_bytes += s;
         return self();
     }
+    // A stored text: u32 length with the NUL, then the characters and the
+    // NUL; a null text is a lone u32 0.
+    Self& CountedText(const char* s) {
+        if (!s)
+            return U32(0);
+        const size_t n = std::char_traits<char>::length(s) + 1;
+        U32((uint32_t)n);
+        m_bytes.append(s, n);
+        return self();
+    }
     Self& Fill(uint8_t v, size_t n) {
         m_bytes.append(n, (char)v);
         return self();

@@ -1,107 +1,54 @@
 #include "RoutineTableWriter.h"
 
-#include <string.h>
-
-namespace {
-
-void U32(std::string& out, DWORD v) {
-    for (int i = 0; i < 4; ++i) out.push_back((char)((v >> (8 * i)) & 0xFF));
-}
-
-void Text(std::string& out, const char* text) {
-    if (!text) {
-        U32(out, 0);
-        return;
-    }
-    U32(out, (DWORD)strlen(text) + 1);
-    out.append(text, strlen(text) + 1);
-}
-
-}  // namespace
+#include "ByteWriter.h"
 
 std::string ActionListBytes(const std::vector<ActionSpec>& actions) {
-    std::string out;
-    U32(out, (DWORD)actions.size());
-    for (const ActionSpec& a : actions) {
-        U32(out, a.kind);
-        Text(out, a.text0);
-        Text(out, a.text1);
-    }
-    return out;
+    CByteWriter out;
+    out.U32((uint32_t)actions.size());
+    for (const ActionSpec& a : actions) out.U32(a.kind).CountedText(a.text0).CountedText(a.text1);
+    return out.Str();
 }
 
 std::string RoutineTableBytes(const std::vector<RoutineSpec>& routines) {
-    std::string out(32, '\0');
-    DWORD count = (DWORD)routines.size();
-    memcpy(&out[20], &count, 4);
+    CByteWriter out;
+    out.Zeros(20).U32((uint32_t)routines.size()).Zeros(8);
     for (const RoutineSpec& r : routines) {
-        U32(out, 0);
-        U32(out, (DWORD)r.params.size());
-        Text(out, r.name.c_str());
-        for (const RoutineParamSpec& p : r.params) {
-            U32(out, p.vt);
-            Text(out, p.name.c_str());
-        }
+        out.U32(0).U32((uint32_t)r.params.size()).CountedText(r.name.c_str());
+        for (const RoutineParamSpec& p : r.params) out.U32(p.vt).CountedText(p.name.c_str());
     }
-    for (const RoutineSpec& r : routines) out += ActionListBytes(r.actions);
-    return out;
+    for (const RoutineSpec& r : routines) out.Bytes(ActionListBytes(r.actions));
+    return out.Str();
 }
 
 std::string IntVariableListBytes(const std::vector<std::pair<std::string, int32_t>>& vars) {
-    std::string out;
-    U32(out, (DWORD)vars.size());
+    CByteWriter out;
+    out.U32((uint32_t)vars.size());
     for (const auto& v : vars) {
-        U32(out, (DWORD)v.first.size());
-        out += v.first;
-        for (int k = 0; k < 2; ++k) {
-            out.push_back((char)VT_I4);
-            out.push_back(0);
-            U32(out, (DWORD)v.second);
-        }
+        out.U32((uint32_t)v.first.size()).Bytes(v.first);
+        for (int k = 0; k < 2; ++k) out.U16(VT_I4).U32((uint32_t)v.second);
     }
-    return out;
+    return out.Str();
 }
 
 std::string PageEnterRecord(const std::vector<ActionSpec>& actions) {
-    std::string out;
-    U32(out, 5);
-    for (int i = 0; i < 4; ++i) U32(out, 0);
-    return out + ActionListBytes(actions);
+    CByteWriter out;
+    out.U32(5).Zeros(16).Bytes(ActionListBytes(actions));
+    return out.Str();
 }
 
 std::string AppKeyPressRecord(char key, const std::vector<ActionSpec>& actions) {
-    std::string out;
-    U32(out, 4);
-    for (int i = 0; i < 3; ++i) U32(out, 0);
-    U32(out, 0x10001);
-    U32(out, (DWORD)(unsigned char)key);
-    std::string name = std::string("KeyPress") + key;
-    U32(out, (DWORD)name.size() + 1);
-    out += name;
-    out.push_back('\0');
-    U32(out, 1);
-    const char param[] = "charCode";
-    U32(out, sizeof(param));
-    out.append(param, sizeof(param));
-    U32(out, VT_I2);
-    return out + ActionListBytes(actions);
+    const std::string name = std::string("KeyPress") + key;
+    CByteWriter out;
+    out.U32(4).Zeros(12).U32(0x10001).U32((uint32_t)(unsigned char)key);
+    out.CountedText(name.c_str()).U32(1).CountedText("charCode").U32(VT_I2);
+    out.Bytes(ActionListBytes(actions));
+    return out.Str();
 }
 
 std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions) {
-    std::string out;
-    U32(out, 4);
-    U32(out, 0x10001);
-    U32(out, ms);
-    std::string name = "Timer" + std::to_string(ms);
-    U32(out, (DWORD)name.size() + 1);
-    out += name;
-    out.push_back('\0');
-    U32(out, 1);
-    const char param[] = "timerId";
-    U32(out, sizeof(param));
-    out.append(param, sizeof(param));
-    U32(out, VT_I4);
-    out += ActionListBytes(actions);
-    for (int i = 0; i < 3; ++i) U32(out, 0);
-    return out;
+    const std::string name = "Timer" + std::to_string(ms);
+    CByteWriter out;
+    out.U32(4).U32(0x10001).U32(ms).CountedText(name.c_str()).U32(1).CountedText("timerId");
+    out.U32(VT_I4).Bytes(ActionListBytes(actions)).Zeros(12);
+    return out.Str();
 }
