@@ -3,20 +3,34 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "aStorage.h"
 #include "bComBase.h"
 
+// An empty memory stream set for writing.
+inline CComPtr<ITeskStream> NewMemStream() {
+    CComPtr<ITeskStream> s;
+    EXPECT_EQ(CreateMemStream(&s, 4096), S_OK);
+    s->SetMode(1);
+    return s;
+}
+
+// Sets a written stream for reading from its start.
+inline void SetForReading(ITeskStream* s) {
+    s->Seek(0, TESK_SEEK_SET);
+    s->SetMode(0);
+}
+
 // A memory stream holding the bytes, set for reading from the start.
 inline CComPtr<ITeskStream> MemStreamOf(const void* bytes, size_t size) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 4096);
+    CComPtr<ITeskStream> s = NewMemStream();
     if (size)
         s->Write(bytes, (ULONG)size);
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
+    SetForReading(s);
     return s;
 }
 

@@ -25,12 +25,6 @@ inline CComPtr<IPixelBuffer> MakeBuffer(int width, int height, DWORD fill) {
     return pixtest::MakeBuffer(width, height, {}, fill);
 }
 
-inline CComPtr<ITeskStream> NewStream() {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 4096);
-    return s;
-}
-
 // A Load through the stream interface: its answer, or E_ABORT when the
 // stream threw on a short read.
 template <class T>
@@ -49,7 +43,7 @@ HRESULT LoadFrom(T* object, const std::string& bytes, ULONGLONG* position = null
 
 template <class T>
 std::string SavedBytes(T* object) {
-    CComPtr<ITeskStream> s = NewStream();
+    CComPtr<ITeskStream> s = NewMemStream();
     EXPECT_EQ(S_OK, object->Save(s));
     return Contents(s);
 }

@@ -32,13 +32,6 @@ CComPtr<ITransitionParams> Params(IUnknown* p) {
     return params;
 }
 
-CComPtr<ITeskStream> NewStream() {
-    CComPtr<ITeskStream> s;
-    EXPECT_EQ(CreateMemStream(&s, 256), S_OK);
-    s->SetMode(1);
-    return s;
-}
-
 bool RegionIs(HRGN rgn, const RECT& r) {
     HRGN want = CreateRectRgnIndirect(&r);
     bool same = rgn && EqualRgn(rgn, want);
@@ -447,7 +440,7 @@ TEST(TransitionRecords, EveryPluginRoundTrips) {
         };
         auto save = [&](IUnknown* u, ITeskStream* s) { return record(u, s, true); };
         auto load = [&](IUnknown* u, ITeskStream* s) { return record(u, s, false); };
-        CComPtr<ITeskStream> s1 = NewStream();
+        CComPtr<ITeskStream> s1 = NewMemStream();
         ASSERT_EQ(save(p, s1), S_OK) << number;
         std::vector<BYTE> bytes = ContentBytes(s1);
         const size_t sizes[14] = {0, 4, 28, 32, 36, 36, 32, 32, 44, 28, 32, 8, 8, 12};
@@ -455,7 +448,7 @@ TEST(TransitionRecords, EveryPluginRoundTrips) {
         CComPtr<IUnknown> q;
         ASSERT_EQ(CreateTransitionPlugin(number, IID_IUnknown, (void**)&q), S_OK);
         ASSERT_EQ(load(q, MemStreamOf(bytes)), S_OK) << number;
-        CComPtr<ITeskStream> s2 = NewStream();
+        CComPtr<ITeskStream> s2 = NewMemStream();
         ASSERT_EQ(save(q, s2), S_OK);
         EXPECT_EQ(ContentBytes(s2), bytes) << number;
         // Every cut of the record is a short read, never a crash.
@@ -667,7 +660,7 @@ TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
     fx->SetMove(move);
     fx->SetRegion(region);
     fx->SetMask(mask);
-    CComPtr<ITeskStream> s = NewStream();
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(fx->Save(s), S_OK);
     std::vector<BYTE> bytes = ContentBytes(s);
     // move: 16 + 4; region: 16 + 24 tiling + 8; mask: 16 + 24 tiling + 5 u32.
@@ -675,7 +668,7 @@ TEST(TransitionRecords, RenderRecordsHoldWholePluginRecords) {
     CComPtr<IEffectRender> copy;
     ASSERT_EQ(CreateEffectRender(&copy, nullptr), S_OK);
     ASSERT_EQ(copy->Load(MemStreamOf(bytes)), S_OK);
-    CComPtr<ITeskStream> s2 = NewStream();
+    CComPtr<ITeskStream> s2 = NewMemStream();
     ASSERT_EQ(copy->Save(s2), S_OK);
     EXPECT_EQ(ContentBytes(s2), bytes);
     CComPtr<ITransitionRegion> loaded;

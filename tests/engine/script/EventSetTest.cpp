@@ -6,12 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "ByteWriter.h"
 #include "ObjectDoubles.h"
 #include "TestFiles.h"
 #include "aEventSet.h"
 #include "aStorage.h"
 #include "bStorage.h"
 #include "PlayerBuildFiles.h"
+#include "StreamFixtures.h"
 
 namespace {
 
@@ -53,30 +55,6 @@ CActionItem Action(DWORD kind, const char* t0, const char* t1) {
     a.text0 = t0 ? t0 : "";
     a.text1 = t1 ? t1 : "";
     return a;
-}
-
-ITeskStream* NewStream() {
-    ITeskStream* s = nullptr;
-    CreateMemStream(&s, 256);
-    s->SetMode(1);
-    return s;
-}
-
-void Rewind(ITeskStream* s) {
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-}
-
-ITeskStream* StreamOf(const std::string& bytes) {
-    ITeskStream* s = NewStream();
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    Rewind(s);
-    return s;
-}
-
-std::string U32(uint32_t v) {
-    return std::string(reinterpret_cast<const char*>(&v), 4);
 }
 
 class EventSetTest : public ::testing::Test {
@@ -202,13 +180,12 @@ TEST_F(EventSetTest, ListsRoundTrip) {
     set.AddSubEvent(1008, 65, "_A");
     set.Find(1008)->FindSub(65)->List().Items() = {Action(7, "", nullptr)};
 
-    ITeskStream* s = NewStream();
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(set.SaveLists(s), S_OK);
-    Rewind(s);
+    SetForReading(s);
     CComPtr<IDispatch> b = MakeProc(2);
     CEventSet& back = SetOf(b);
     ASSERT_EQ(back.LoadLists(s), S_OK);
-    s->Release();
     ASSERT_EQ(back.GetCount(), set.GetCount());
     for (int i = 0; i < set.GetCount(); ++i) {
         CEventEntry* x = set.GetAt(i);
@@ -249,27 +226,33 @@ TEST_F(EventSetTest, CorruptListsRefused) {
         const char* log;
     } rows[] = {
         // u32 count 9 > the 8 entries of a page set.
-        {"count above entries", U32(9), "9 stored lists for 8 entries"},
+        {"count above entries", CByteWriter().U32(9).Str(), "9 stored lists for 8 entries"},
         // count 1; Timer: 0x10001 = one sub-entry, described; id 5; name length
         // 0x7FFFFFFF past the end.
-        {"name past end", U32(1) + U32(0x10001) + U32(5) + U32(0x7FFFFFFF),
+        {"name past end", CByteWriter().U32(1).U32(0x10001).U32(5).U32(0x7FFFFFFF).Str(),
          "past the stream's end"},
         // count 1; Timer: 0xFFFF sub-entries in 4 bytes.
-        {"sub count past end", U32(1) + U32(0x1FFFF) + U32(0), "past the stream's end"},
+        {"sub count past end", CByteWriter().U32(1).U32(0x1FFFF).U32(0).Str(),
+         "past the stream's end"},
         // count 5: Timer with no sub-entries, KeyDown.., then PageEnter's
         // action list with 0x10000000 items.
         {"items past end",
-         U32(5) + U32(0x10000) + U32(0x10000) + U32(0x10000) + U32(0x10000) + U32(0x10000000),
+         CByteWriter()
+             .U32(5)
+             .U32(0x10000)
+             .U32(0x10000)
+             .U32(0x10000)
+             .U32(0x10000)
+             .U32(0x10000000)
+             .Str(),
          "items past the stream's end"},
         // count 2, then the stream ends.
-        {"cut short", U32(2) + U32(0x10000), "lists cut short"},
+        {"cut short", CByteWriter().U32(2).U32(0x10000).Str(), "lists cut short"},
     };
     for (auto& row : rows) {
         LogCapture log;
         CComPtr<IDispatch> d = MakeProc(2);
-        ITeskStream* s = StreamOf(row.bytes);
-        EXPECT_LT(SetOf(d).LoadLists(s), 0) << row.what;
-        s->Release();
+        EXPECT_LT(SetOf(d).LoadLists(MemStreamOf(row.bytes)), 0) << row.what;
         EXPECT_TRUE(Logged(log.Text(), row.log)) << row.what;
     }
 }

@@ -5,22 +5,12 @@
 
 #include "RoutineTableWriter.h"
 #include "ScriptRig.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aStorage.h"
 #include "bStorage.h"
 
 namespace {
-
-CComPtr<ITeskStream> StreamOf(const std::string& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 256);
-    s->SetMode(1);
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    return s;
-}
 
 class RoutineTest : public ::testing::Test {
 protected:
@@ -29,7 +19,7 @@ protected:
         rig.Global("n", 0);
     }
     HRESULT Load(CRoutineTable& table, const std::vector<RoutineSpec>& specs) {
-        CComPtr<ITeskStream> s = StreamOf(RoutineTableBytes(specs));
+        CComPtr<ITeskStream> s = MemStreamOf(RoutineTableBytes(specs));
         return rig.routines.ReadTable(s, table, "FunctionTable");
     }
     std::string Eval(const char* text) {
@@ -47,10 +37,10 @@ protected:
 TEST_F(RoutineTest, ZeroCountLoadsEmptyWithoutReadingTheBody) {
     std::string bytes(32, '\0');
     bytes += "garbage that is never read";
-    CComPtr<ITeskStream> s = StreamOf(bytes);
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
     EXPECT_EQ(S_OK, rig.routines.ReadTable(s, rig.routines.Processes(), "ProcessTable"));
     EXPECT_EQ(0, rig.routines.Processes().GetCount());
-    CComPtr<ITeskStream> shortHeader = StreamOf(std::string(31, '\0'));
+    CComPtr<ITeskStream> shortHeader = MemStreamOf(std::string(31, '\0'));
     EXPECT_EQ(TESK_E_STREAMHEADER,
               rig.routines.ReadTable(shortHeader, rig.routines.Processes(), "ProcessTable"));
 }
@@ -87,19 +77,19 @@ TEST_F(RoutineTest, DamagedTablesAreRefusedWithALogLine) {
         TempFolder dir;
         LogCapture log(dir.File("r.lg0"));
         CRoutineTable table;
-        CComPtr<ITeskStream> s = StreamOf(bytes);
+        CComPtr<ITeskStream> s = MemStreamOf(bytes);
         EXPECT_EQ(TESK_E_STREAMHEADER, rig.routines.ReadTable(s, table, "FunctionTable")) << c.why;
         EXPECT_EQ(0, table.GetCount()) << c.why;
         EXPECT_FALSE(log.Text().empty()) << c.why;
     }
     CRoutineTable table;
-    CComPtr<ITeskStream> s = StreamOf(good);
+    CComPtr<ITeskStream> s = MemStreamOf(good);
     EXPECT_EQ(S_OK, rig.routines.ReadTable(s, table, "FunctionTable"));
     EXPECT_EQ(1, table.GetCount());
     // Cut anywhere after the header, the table is refused, never thrown out.
     for (size_t n = 32; n < good.size(); ++n) {
         CRoutineTable cut;
-        CComPtr<ITeskStream> t = StreamOf(good.substr(0, n));
+        CComPtr<ITeskStream> t = MemStreamOf(good.substr(0, n));
         EXPECT_EQ(TESK_E_STREAMHEADER, rig.routines.ReadTable(t, cut, "FunctionTable")) << n;
         EXPECT_EQ(0, cut.GetCount()) << n;
     }
