@@ -2,6 +2,7 @@
 // the package: each shape is loaded at n and at 10 n and the ratio of the two
 // times printed. Linear work gives about 10.
 #include "BenchClock.h"
+#include "PrjTestDoc.h"
 #include "ProjectWriter.h"
 #include "TestFiles.h"
 #include "aPackage.h"
@@ -13,19 +14,6 @@
 #include <string>
 
 namespace {
-
-class BenchDoc final : public IProjectDocument {
-public:
-    explicit BenchDoc(const std::string& path) : m_path(path), m_project(this) {}
-    CProject* GetProject() override { return &m_project; }
-    const char* GetRuntimePath() override { return m_path.c_str(); }
-    HWND GetViewWindow() override { return nullptr; }
-    BOOL IsRuntime() override { return TRUE; }
-
-private:
-    std::string m_path;
-    CProject m_project;
-};
 
 std::string Name(const char* prefix, size_t i) {
     return prefix + std::to_string(i);
@@ -48,7 +36,7 @@ double TimePreLoad(const Shape& shape, size_t n) {
     }
     double best = 1e30;
     for (int run = 0; run < 3; ++run) {
-        BenchDoc* doc = new BenchDoc(path);
+        TestDoc* doc = new TestDoc(path);
         CPackage* package = nullptr;
         CPackage::CreateInstance(&package);
         package->Open(path.c_str(), 1);

@@ -11,7 +11,7 @@
 #include "aProject.h"
 #include "bMsgBox.h"
 
-class TestDoc : public IProjectDocument {
+class TestDoc final : public IProjectDocument {
 public:
     explicit TestDoc(const std::string& runtimePath = "") : m_path(runtimePath), m_project(this) {}
     CProject* GetProject() override { return &m_project; }
