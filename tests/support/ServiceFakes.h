@@ -1,7 +1,7 @@
 // Fakes of the services the object layer's database link and media data
 // reach: a database core with byte-array field values and link flags, a
-// media manager with embedded items and external files, and a play site that
-// hands both out.
+// media manager with embedded items and external files, a system-sound
+// player, and a play site that hands them out.
 #pragma once
 
 #include <map>
@@ -11,6 +11,7 @@
 #include "ObjectDoubles.h"
 #include "bDBCore.h"
 #include "bMediaManager.h"
+#include "bSysSound.h"
 
 class FakeDBCore : public IDBCore {
 public:
@@ -138,4 +139,54 @@ public:
         return database ? S_OK : E_FAIL;
     }
     IDBCore* database = nullptr;
+};
+
+// A system-sound player that records its calls in order: "copy", "open",
+// "play", "stop", "volume N", "balance N". Play and Stop keep the play state;
+// the copied record's path, first value and volume are kept.
+class FakeSysSound : public ISysSoundPlayer {
+public:
+    HRESULT CopyProperties(const SysSoundProperties* r) override {
+        calls.push_back("copy");
+        path = r->path;
+        first = r->first;
+        storedVolume = r->values[8];
+        return S_OK;
+    }
+    HRESULT Open(HWND owner) override {
+        calls.push_back("open");
+        openedOn = owner;
+        return S_OK;
+    }
+    HRESULT Play() override {
+        calls.push_back("play");
+        state = 1;
+        return S_OK;
+    }
+    HRESULT Stop() override {
+        calls.push_back("stop");
+        state = 0;
+        return S_OK;
+    }
+    int GetPlayState() override { return state; }
+    HRESULT GetVolume(int* v) override {
+        *v = volume;
+        return S_OK;
+    }
+    HRESULT SetVolume(int v) override {
+        calls.push_back("volume " + std::to_string(v));
+        volume = v;
+        return S_OK;
+    }
+    HRESULT SetBalance(int b) override {
+        calls.push_back("balance " + std::to_string(b));
+        return S_OK;
+    }
+    bool IsActive() override { return true; }
+
+    std::vector<std::string> calls;
+    std::string path;
+    DWORD first = 0, storedVolume = 0;
+    HWND openedOn = nullptr;
+    int state = 0, volume = 500;
 };

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "CommandArgs.h"
+#include "ServiceFakes.h"
 #include "TestFiles.h"
 #include "aCmdExec.h"
 #include "aObjItf.h"
@@ -16,7 +18,7 @@
 namespace {
 
 // Records the database calls; text values are kept as their bytes.
-struct FakeDB : IDBCore {
+struct FakeDB : FakeDBCore {
     struct Call {
         std::string op, source;
         LONG position;
@@ -24,28 +26,6 @@ struct FakeDB : IDBCore {
     };
     std::vector<Call> calls;
     HRESULT answer = S_OK;
-    STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(InitDataBase)
-    (const char*, const char*, const char*, int, IPlayerSite*, HWND) override { return S_OK; }
-    STDMETHOD(ChangeDatabasePassword)(const char*, const char*) override { return E_NOTIMPL; }
-    STDMETHOD(Reserved5)() override { return E_NOTIMPL; }
-    STDMETHOD(CreateMediaTypeDef)(const char*, const char*, IPlayerSite*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(AddDatabasePage)(void*, HINSTANCE, void*) override { return E_NOTIMPL; }
-    STDMETHOD(AttachDatabaseView)(void*) override { return E_NOTIMPL; }
-    STDMETHOD(LoadDatabaseToolBar)(void*) override { return E_NOTIMPL; }
-    STDMETHOD(QueryViewActive)(IDBViewActiveSink*) override { return E_NOTIMPL; }
-    STDMETHOD(CloseAllRecordsets)() override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceFieldCount)(DataSourceDescriptor*, int*) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceFieldType)(DataSourceDescriptor*, int*) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceRecordCount)(DataSourceDescriptor*, int*) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceFieldName)(DataSourceDescriptor*, int) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceFieldValue)(DataSourceDescriptor*, VARIANT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT Record(const char* op, DataSourceDescriptor* d, FieldValuePair* p, int n) {
         Call c{op, d->sourceName, d->position, {}};
         for (int i = 0; i < n; ++i) {
@@ -67,7 +47,6 @@ struct FakeDB : IDBCore {
     STDMETHOD(AddDataSourceRecord)(DataSourceDescriptor* d, FieldValuePair* p, int n) override {
         return Record("add", d, p, n);
     }
-    STDMETHOD(GetDataSourcePosition)(DataSourceDescriptor*, int*) override { return E_NOTIMPL; }
     STDMETHOD(MoveDataSource)(DataSourceDescriptor* d) override {
         return Record("move", d, nullptr, 0);
     }
@@ -77,17 +56,6 @@ struct FakeDB : IDBCore {
     STDMETHOD(ReexecuteQuery)(DataSourceDescriptor* d) override {
         return Record("reexecute", d, nullptr, 0);
     }
-    STDMETHOD(GetDataSourceCount)(int*) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceName)(int, char*, int) override { return E_NOTIMPL; }
-    STDMETHOD(GetDataSourceFieldLinkFlag)(DataSourceDescriptor*, int*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHOD(IsQueryName)(const char*) override { return E_NOTIMPL; }
-    STDMETHOD(WalkTables)(IDBTableWalkSink*) override { return E_NOTIMPL; }
-    STDMETHOD(TextToVariant)(VARIANT*, const char*, int) override { return E_NOTIMPL; }
-    STDMETHOD(VariantToTextBuffer)(const VARIANT*, char**, int, int*) override { return E_NOTIMPL; }
-    STDMETHOD(FreeDBBlock)(void*) override { return E_NOTIMPL; }
-    STDMETHOD(FreeDBNotice)(DataSourceNotice*) override { return E_NOTIMPL; }
 };
 
 struct FakeDevices : ICmdDevices {
@@ -272,27 +240,7 @@ struct FakeHost : ICmdHost {
     ICmdDevices* GetDevices() override { return &devices; }
 };
 
-VARIANT Text(const char* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = BstrFromMultibyte(s);
-    return v;
-}
-VARIANT Int(LONG i) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = i;
-    return v;
-}
-
-// A packet with the arguments in source order.
-CCmdPacket* Packet(const char* object, std::vector<VARIANT> args) {
-    DISPPARAMS* dp = args.empty() ? nullptr : NewArgs((UINT)args.size());
-    for (size_t i = 0; i < args.size(); ++i) dp->rgvarg[args.size() - 1 - i] = args[i];
-    return new CCmdPacket(object, "", dp);
-}
+using namespace cmdargs;
 
 class CmdExecTest : public ::testing::Test {
 protected:

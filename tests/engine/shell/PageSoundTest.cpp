@@ -9,39 +9,13 @@
 
 #include "ObjectDoubles.h"
 #include "ProjectWriter.h"
+#include "ServiceFakes.h"
+#include "StreamFixtures.h"
 #include "aCanvas.h"
 #include "aStorage.h"
 #include "bSysSound.h"
 
 namespace {
-
-class FakeSysSound : public ISysSoundPlayer {
-public:
-    HRESULT CopyProperties(const SysSoundProperties* r) override {
-        calls.push_back("copy");
-        path = r->path;
-        first = r->first;
-        volume = r->values[8];
-        return S_OK;
-    }
-    HRESULT Open(HWND owner) override {
-        calls.push_back("open");
-        openedOn = owner;
-        return S_OK;
-    }
-    HRESULT Play() override {
-        calls.push_back("play");
-        return S_OK;
-    }
-    HRESULT Stop() override {
-        calls.push_back("stop");
-        return S_OK;
-    }
-    std::vector<std::string> calls;
-    std::string path;
-    DWORD first = 0, volume = 0;
-    HWND openedOn = nullptr;
-};
 
 // A site whose media-side service is the system-sound player.
 class SoundSite : public TestPlayerSite {
@@ -56,15 +30,7 @@ public:
 // Loads the page's stored properties and enters the page.
 std::vector<std::string> EnterPage(SoundSite& site, const PageProps& props) {
     CPageCanvas page(&site, nullptr);
-    ITeskStream* s = nullptr;
-    CreateMemStream(&s, 256);
-    s->SetMode(1);
-    std::string bytes = PageProperties(props);
-    s->Write(bytes.data(), (ULONG)bytes.size());
-    s->Seek(0, TESK_SEEK_SET);
-    s->SetMode(0);
-    EXPECT_TRUE(page.LoadProperty(s));
-    s->Release();
+    EXPECT_TRUE(page.LoadProperty(MemStreamOf(PageProperties(props))));
     page.OnPageEvent(1220, 0, 0, 0);
     return site.player.calls;
 }
@@ -101,7 +67,7 @@ TEST(PageSound, FlagCasesOnEnter) {
             // The record's properties, on the view window.
             EXPECT_EQ(site.player.path, row.path) << row.what;
             EXPECT_EQ(site.player.first, 5u) << row.what;
-            EXPECT_EQ(site.player.volume, 1000u) << row.what;
+            EXPECT_EQ(site.player.storedVolume, 1000u) << row.what;
             EXPECT_EQ(site.player.openedOn, site.view) << row.what;
         }
     }
