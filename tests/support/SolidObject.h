@@ -8,6 +8,9 @@
 DEFINE_GUID(CLSID_SolidObject, 0x5B0E7C31, 0x6F1D, 0x4E52, 0x9C, 0x6A, 0x0B, 0x7E, 0x5D, 0x3A, 0x2F,
             0x10);
 
+// The type id the tests give the kind.
+const DWORD kSolidType = 0x7F000001;
+
 class SolidObject : public ObjectBase<SolidObject> {
 public:
     // The rectangle is logical; FillRect takes buffer pixels, which are

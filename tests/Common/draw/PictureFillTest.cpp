@@ -7,6 +7,7 @@
 #include <map>
 
 #include "DrawTestUtil.h"
+#include "PictureFixtures.h"
 #include "TestFiles.h"
 #include "aMediaMgr.h"
 #include "bFillPic.h"
@@ -18,34 +19,7 @@ using namespace drawtest;
 
 namespace {
 
-// A 24-bit bottom-up BMP whose pixel (x, y) is colour(x, y) (0x00RRGGBB).
-template <class F>
-std::string Bmp(int w, int h, F colour) {
-    int row = (w * 3 + 3) & ~3;
-    std::string s;
-    auto u16 = [&](unsigned v) { s += (char)(v & 0xFF), s += (char)((v >> 8) & 0xFF); };
-    auto u32 = [&](unsigned v) { u16(v & 0xFFFF), u16(v >> 16); };
-    s += "BM";
-    u32(54 + row * h);  // file size
-    u32(0);             // reserved
-    u32(54);            // pixel offset
-    u32(40);            // header size
-    u32(w);
-    u32(h);  // bottom-up
-    u16(1);  // planes
-    u16(24);
-    u32(0);  // BI_RGB
-    u32(row * h);
-    u32(2835), u32(2835), u32(0), u32(0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            DWORD c = colour(x, y);
-            s += (char)(c & 0xFF), s += (char)((c >> 8) & 0xFF), s += (char)((c >> 16) & 0xFF);
-        }
-        s.append(row - w * 3, '\0');
-    }
-    return s;
-}
+using picfix::Bmp24;
 
 DWORD Distinct(int x, int y) {
     return (DWORD)(0x10 + x * 16) << 16 | (DWORD)(0x20 + y * 8) << 8 | 0x33;
@@ -206,7 +180,7 @@ TEST(PictureFill, NothingWithoutNameOrPath) {
 TEST(PictureFill, TilesFromTheBoundsAndKeepsThePhaseInsideAClip) {
     TempFolder temp;
     std::string file = temp.File("tile.bmp");
-    ASSERT_TRUE(WriteFileBytes(file, Bmp(5, 3, Distinct)));
+    ASSERT_TRUE(WriteFileBytes(file, Bmp24(5, 3, Distinct)));
     PictureFillFixture f;
     f.params->SetPicturePath(file.c_str());
     FakeSite site;
@@ -235,7 +209,7 @@ TEST(PictureFill, TilesFromTheBoundsAndKeepsThePhaseInsideAClip) {
 TEST(PictureFill, CentreShowsTheMiddleOfALargerPicture) {
     TempFolder temp;
     std::string file = temp.File("big.bmp");
-    ASSERT_TRUE(WriteFileBytes(file, Bmp(9, 7, Distinct)));
+    ASSERT_TRUE(WriteFileBytes(file, Bmp24(9, 7, Distinct)));
     PictureFillFixture f;
     f.params->SetPicturePath(file.c_str());
     f.params->SetMode(PICFILL_CENTRE);
@@ -259,8 +233,8 @@ TEST(PictureFill, CentreShowsTheMiddleOfALargerPicture) {
 
 TEST(PictureFill, EmbeddedMediaAndANewNameReleasesThePicture) {
     FakeSite site;
-    site.media.embedded["one"] = Bmp(2, 2, [](int, int) { return 0x112233u; });
-    site.media.embedded["two"] = Bmp(2, 2, [](int, int) { return 0x445566u; });
+    site.media.embedded["one"] = Bmp24(2, 2, [](int, int) { return 0x112233u; });
+    site.media.embedded["two"] = Bmp24(2, 2, [](int, int) { return 0x445566u; });
     PictureFillFixture f;
     EXPECT_EQ(S_OK, f.params->SetPictureName("one"));
     CComPtr<IPixelBuffer> buffer = MakeBuffer(4, 4, 0);
@@ -287,7 +261,7 @@ TEST(PictureFill, EmbeddedMediaAndANewNameReleasesThePicture) {
 TEST(PictureFill, MediaFileByName) {
     TempFolder temp;
     std::string file = temp.File("m.bmp");
-    ASSERT_TRUE(WriteFileBytes(file, Bmp(1, 1, [](int, int) { return 0xABCDEFu; })));
+    ASSERT_TRUE(WriteFileBytes(file, Bmp24(1, 1, [](int, int) { return 0xABCDEFu; })));
     FakeSite site;
     site.media.files["pic"] = file;
     PictureFillFixture f;
@@ -302,7 +276,7 @@ TEST(PictureFill, MediaFileByName) {
 TEST(PictureFill, AlphaOfTheDrawing) {
     TempFolder temp;
     std::string file = temp.File("a.bmp");
-    ASSERT_TRUE(WriteFileBytes(file, Bmp(2, 2, Distinct)));
+    ASSERT_TRUE(WriteFileBytes(file, Bmp24(2, 2, Distinct)));
     PictureFillFixture f;
     f.params->SetPicturePath(file.c_str());
     FakeSite site;

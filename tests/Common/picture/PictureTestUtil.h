@@ -58,41 +58,9 @@ inline Decoded DecodeWith(int codec, const Bytes& bytes) {
     return d;
 }
 
-struct DibSpec {
-    int headerSize = 40;
-    int width = 1, height = 1;
-    int bits = 24;
-    DWORD compression = BI_RGB;
-    DWORD clrUsed = 0;
-    std::vector<uint32_t> palette;  // 0x00RRGGBB
-    std::vector<uint32_t> masks;    // BI_BITFIELDS: red, green, blue
-    Bytes rows;
-};
-
-// A packed DIB: header, masks or palette, rows.
-inline Bytes MakeDib(const DibSpec& s) {
-    CByteWriter w;
-    if (s.headerSize == 12) {
-        w.U32(12).U16(s.width).U16(s.height).U16(1).U16(s.bits);
-        for (uint32_t c : s.palette) w.U8(c & 0xFF).U8((c >> 8) & 0xFF).U8(c >> 16);
-    } else {
-        w.U32(40).U32(s.width).U32(s.height).U16(1).U16(s.bits).U32(s.compression);
-        w.U32(0).U32(0).U32(0).U32(s.clrUsed).U32(0);
-        for (uint32_t m : s.masks) w.U32(m);
-        for (uint32_t c : s.palette) w.U32(c);
-    }
-    w.Bytes(s.rows);
-    return w.Vector();
-}
-
-// A BMP file: the 14-byte file header ("BM", file size, two reserved
-// words, data offset), then the packed DIB.
-inline Bytes BmpFile(const Bytes& dib, uint32_t dataOffset) {
-    CByteWriter w;
-    w.U8('B').U8('M').U32((uint32_t)(14 + dib.size())).U16(0).U16(0).U32(dataOffset);
-    w.Bytes(dib);
-    return w.Vector();
-}
+using picfix::BmpFile;
+using picfix::DibSpec;
+using picfix::MakeDib;
 
 // Pixel word 0xAARRGGBB.
 constexpr uint32_t Px(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0) {

@@ -41,7 +41,7 @@ TEST_F(CreatorTest, StoredTableKeepsItsTypeIdAndSkipsTheRegistryDuplicate) {
     poct.U32(5).Zeros(16).U32(0);
     ObjectCreator stored;
     LogCapture log;
-    CComPtr<ITeskStream> s = StreamOf(poct.bytes);
+    CComPtr<ITeskStream> s = MemStreamOf(poct.bytes);
     stored.Init(&registry, s);
     std::string text = log.Text();
     EXPECT_TRUE(Logged(text, "Object does not exist on this environment!"));
@@ -53,7 +53,7 @@ TEST_F(CreatorTest, StoredTableKeepsItsTypeIdAndSkipsTheRegistryDuplicate) {
     // A count past the stream is refused.
     RecordBytes bad;
     bad.U32(1000).Zeros(24);
-    CComPtr<ITeskStream> t = StreamOf(bad.bytes);
+    CComPtr<ITeskStream> t = MemStreamOf(bad.bytes);
     ObjectCreator refused;
     EXPECT_EQ(refused.Init(&registry, t), E_FAIL);
 }
@@ -211,8 +211,7 @@ TEST_F(CursorTest, RestoreBeforeApplyDoesNothing) {
 
 TEST_F(CursorTest, RecordsRoundTrip) {
     cursor->FromText("3,pointer.cur");
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     cursor->Save(s);
     s->SetMode(0);
     s->Seek(0, TESK_SEEK_SET);
@@ -226,7 +225,7 @@ TEST_F(CursorTest, RecordsRoundTrip) {
     // Truncated records fail.
     RecordBytes r;
     r.U32(3).U32(100).Wide(L"ab");
-    CComPtr<ITeskStream> t = StreamOf(r.bytes);
+    CComPtr<ITeskStream> t = MemStreamOf(r.bytes);
     EXPECT_EQ(cursor->Load(t), E_FAIL);
 }
 
@@ -269,18 +268,6 @@ TEST_F(CursorTest, ApplySetsTheViewClassCursorAndRestoreTheArrow) {
 }  // namespace
 
 namespace {
-
-class FileList : public CComObjectRootBase, public IFileCollector {
-public:
-    BEGIN_COM_MAP(FileList)
-    COM_INTERFACE_ENTRY(IFileCollector)
-    END_COM_MAP()
-    STDMETHOD(AddFile)(int code, const char* path) override {
-        files.push_back(std::to_string(code) + ":" + path);
-        return S_OK;
-    }
-    std::vector<std::string> files;
-};
 
 using CollectTest = ObjectFixture;
 

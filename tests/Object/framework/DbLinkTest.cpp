@@ -286,8 +286,7 @@ TEST(DbLinkStream, RecordRoundTripAndRefusals) {
     a.SetSource("Scores", "Name");
     a.SetRecordPos(4);
     a.SetLinked(TRUE);
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(S_OK, a.Save(s));
     // flags 4 + position 4 + (4 + 2 * 7) + (4 + 2 * 5)
     EXPECT_EQ(4u + 4 + 18 + 14, s->GetSize());
@@ -311,7 +310,7 @@ TEST(DbLinkStream, RecordRoundTripAndRefusals) {
     };
     for (const Case& c : cases) {
         Link l(&site);
-        CComPtr<ITeskStream> bad = StreamOf(c.bytes);
+        CComPtr<ITeskStream> bad = MemStreamOf(c.bytes);
         EXPECT_EQ(E_FAIL, l.Load(bad)) << c.what;
         EXPECT_FALSE(l.Linked()) << c.what;
     }

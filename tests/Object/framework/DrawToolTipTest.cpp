@@ -100,8 +100,7 @@ TEST(ToolTipTest, LayoutAndDrawing) {
     EXPECT_EQ(PixelAt(target, 2, 2), 0u);
 
     // Saved and loaded through a stream, the record ends where it says.
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(props->Save(s), S_OK);
     ULONGLONG size = s->GetSize();
     s->SetMode(0);
@@ -115,7 +114,7 @@ TEST(ToolTipTest, LayoutAndDrawing) {
     // A length past the stream is refused.
     RecordBytes bad;
     bad.U32(1).U32(0).U32(0).U32(0).U32(1000);
-    CComPtr<ITeskStream> t = StreamOf(bad.bytes);
+    CComPtr<ITeskStream> t = MemStreamOf(bad.bytes);
     EXPECT_EQ(copy->Load(t), E_FAIL);
     copy->Release();
     tip->Release();

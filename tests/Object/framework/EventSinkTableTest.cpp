@@ -77,8 +77,7 @@ std::vector<uint8_t> Le32(std::initializer_list<uint32_t> values) {
 TEST(EventSinkTable, SaveThenLoadReadsOnlyTheCount) {
     Table t;
     t.AddRow("Value");
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(S_OK, t.Save(s));
     EXPECT_EQ(4u, s->GetSize());
     s->SetMode(0);
@@ -99,7 +98,7 @@ TEST(EventSinkTable, LoadSkipsStoredRowsAndSinks) {
     b.insert(b.end(), {'x', 0});
     b.push_back(0x77);  // the next record's first byte
     Table t;
-    CComPtr<ITeskStream> s = StreamOf(b);
+    CComPtr<ITeskStream> s = MemStreamOf(b);
     EXPECT_EQ(S_OK, t.Load(s));
     EXPECT_EQ(b.size() - 1, s->GetPosition());
     LONG rows = -1;
@@ -128,7 +127,7 @@ TEST(EventSinkTable, StoredCountsBeyondTheStreamAreRefused) {
     for (const Case& c : cases) {
         LogCapture log;
         Table t;
-        CComPtr<ITeskStream> s = StreamOf(c.bytes);
+        CComPtr<ITeskStream> s = MemStreamOf(c.bytes);
         EXPECT_EQ(E_FAIL, t.Load(s)) << c.what;
         EXPECT_TRUE(Logged(log.Text(), "Event sink table")) << c.what;
     }

@@ -201,7 +201,7 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
     p.abilities = StaticAbilityRecord(7, L"Unknown", {9, 9, 9});
     std::vector<uint8_t> value = StaticAbilityRecord(42, L"Value", data.bytes);
     p.abilities.insert(p.abilities.end(), value.begin(), value.end());
-    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(p));
+    CComPtr<ITeskStream> s = MemStreamOf(WriteObjectPrefix(p));
     LogCapture log;
     ASSERT_EQ(obj->Load(s), S_OK);
     EXPECT_TRUE(Logged(log.Text(), "Unsupported static ability: Unknown(7) -- discarded"));
@@ -227,7 +227,7 @@ TEST_F(AbilityTest, StaticAbilitiesLoadSkipAndRefuse) {
         q.abilities = r.bytes;
         auto* other = Make();
         other->AddAbility(L"Value");
-        CComPtr<ITeskStream> t = StreamOf(WriteObjectPrefix(q));
+        CComPtr<ITeskStream> t = MemStreamOf(WriteObjectPrefix(q));
         EXPECT_EQ(other->Load(t), E_FAIL) << bad;
     }
 }

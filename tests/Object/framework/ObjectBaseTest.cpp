@@ -22,8 +22,7 @@ TEST_F(ObjectBaseTest, AccessorsBeforeInitFail) {
     EXPECT_EQ(base->GetSchedule3(&s), E_FAIL);
     EXPECT_EQ(base->Reserved24(), E_NOTIMPL);
     // Save writes nothing.
-    CComPtr<ITeskStream> stream = StreamOf({});
-    stream->SetMode(1);
+    CComPtr<ITeskStream> stream = NewMemStream();
     EXPECT_EQ(base->Save(stream), S_OK);
     EXPECT_EQ(stream->GetSize(), 0u);
 }
@@ -178,7 +177,7 @@ TEST_F(ObjectBaseTest, LoadSetsVisibleAndEndsAtStreamEnd) {
     p.flags = 0x08;
     p.alpha = 0xFFFFFF80;  // only the low byte counts
     std::vector<uint8_t> bytes = WriteObjectPrefix(p);
-    CComPtr<ITeskStream> s = StreamOf(bytes);
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
     LogCapture log;
     ASSERT_EQ(obj->Load(s), S_OK) << log.Text();
     EXPECT_EQ(s->GetPosition(), s->GetSize());
@@ -198,7 +197,7 @@ TEST_F(ObjectBaseTest, TruncatedRecordsFail) {
          {0u, 10u, 27u, 31u, 60u, 100u, 130u, 135u, 140u, 150u, (unsigned)whole.size() - 1}) {
         auto* obj = Make();
         std::vector<uint8_t> part(whole.begin(), whole.begin() + cut);
-        CComPtr<ITeskStream> s = StreamOf(part);
+        CComPtr<ITeskStream> s = MemStreamOf(part);
         EXPECT_EQ(obj->Load(s), E_FAIL) << cut;
         EXPECT_LE(s->GetPosition(), s->GetSize());
     }
@@ -232,7 +231,7 @@ TEST_F(ObjectBaseTest, HoldForeverKeepsHolding) {
 TEST_F(ObjectBaseTest, EffectPartRunsWhileHolding) {
     record.nSchedule[2] = 300;
     auto* obj = Make();
-    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(ObjectPrefix()));
+    CComPtr<ITeskStream> s = MemStreamOf(WriteObjectPrefix(ObjectPrefix()));
     ASSERT_EQ(obj->Load(s), S_OK);
     obj->Enter();
     EXPECT_EQ(site.sequencer.clients.size(), 1u);  // the show transition's clock

@@ -3,33 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "ObjectDoubles.h"
 #include "ServiceFakes.h"
 #include "SolidObject.h"
+#include "SolidRegistry.h"
+#include "StreamFixtures.h"
 #include "aCreator.h"
 #include "aExtMgr.h"
+#include "aObjItf.h"
 #include "aStorage.h"
 
-const DWORD kSolidType = 0x7F000001;
-
-inline CComPtr<ITeskStream> StreamOf(const std::vector<uint8_t>& bytes) {
-    CComPtr<ITeskStream> s;
-    CreateMemStream(&s, 4096);
-    s->SetMode(1);
-    if (!bytes.empty())
-        s->Write(bytes.data(), (ULONG)bytes.size());
-    s->SetMode(0);
-    s->Seek(0, TESK_SEEK_SET);
-    return s;
-}
+// Collects the files an object reports, as "code:path".
+class FileList : public CComObjectRootBase, public IFileCollector {
+public:
+    BEGIN_COM_MAP(FileList)
+    COM_INTERFACE_ENTRY(IFileCollector)
+    END_COM_MAP()
+    STDMETHOD(AddFile)(int code, const char* path) override {
+        files.push_back(std::to_string(code) + ":" + path);
+        return S_OK;
+    }
+    std::vector<std::string> files;
+};
 
 class ObjectFixture : public ::testing::Test {
 protected:
     ObjectFixture() : objectSite(&site) {
-        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
-                           CreateSolidObject, 0, kSolidType);
+        RegisterSolid(registry);
         creator.Init(&registry, nullptr);
         creator.SetEventProcFactory(&procs);
         site.creator = &creator;

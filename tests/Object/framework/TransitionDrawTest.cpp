@@ -107,7 +107,7 @@ TEST_F(TransitionDrawTest, ShowTransitionAsksTheMaskAtItsProgress) {
     const BYTE* g = reinterpret_cast<const BYTE*>(&kTestMaskClsid);
     show.Zeros(32).Bytes(std::vector<uint8_t>(g, g + 16));
     p.showTransition = show.bytes;
-    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(p));
+    CComPtr<ITeskStream> s = MemStreamOf(WriteObjectPrefix(p));
     ASSERT_EQ(obj->Load(s), S_OK);
     EXPECT_EQ(s->GetPosition(), s->GetSize());
     obj->color = RGB(255, 255, 255);
@@ -186,7 +186,7 @@ TEST_F(TransitionDrawTest, RegionShowsItsPartOnly) {
     const BYTE* g = reinterpret_cast<const BYTE*>(&kTestRegionClsid);
     show.Zeros(16).Bytes(std::vector<uint8_t>(g, g + 16)).Zeros(16);
     p.showTransition = show.bytes;
-    CComPtr<ITeskStream> s = StreamOf(WriteObjectPrefix(p));
+    CComPtr<ITeskStream> s = MemStreamOf(WriteObjectPrefix(p));
     ASSERT_EQ(obj->Load(s), S_OK);
     obj->color = RGB(255, 255, 255);
     obj->Enter();

@@ -75,8 +75,7 @@ DWORD PixelOf(IPixelBuffer* buffer, int x, int y) {
 }
 
 std::vector<uint8_t> Saved(IUnknown* object, bool font) {
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     if (font)
         static_cast<FontObject*>(object)->Save(s);
     else
@@ -382,7 +381,7 @@ TEST_F(ButtonRecordTest, LoadsFacesAliasesAndEffects) {
     rec.alias[6] = 99;   // outside the list: no face
     rec.alias[7] = -50;  // likewise
     ButtonObject* b = MakeButton(kPush);
-    CComPtr<ITeskStream> s = StreamOf(Stream(rec));
+    CComPtr<ITeskStream> s = MemStreamOf(Stream(rec));
     ASSERT_EQ(static_cast<IObjectBase*>(b)->Load(s), S_OK);
     EXPECT_EQ(s->GetPosition(), s->GetSize());
     EXPECT_EQ(Value(b), 1);
@@ -420,7 +419,7 @@ TEST_F(ButtonRecordTest, EveryDrawPathPutsTheFaceOnItsPlainBounds) {
     // Face 0 (value 0, normal look) carries the test effect, which widens
     // by 2 and copies the face into the middle; the ring stays transparent.
     ButtonObject* b = MakeButton(kPush);
-    ASSERT_EQ(static_cast<IObjectBase*>(b)->Load(StreamOf(Stream(Record(12, true)))), S_OK);
+    ASSERT_EQ(static_cast<IObjectBase*>(b)->Load(MemStreamOf(Stream(Record(12, true)))), S_OK);
     b->put_ObjValue(0);
     b->put_ObjStyle(0);
     b->put_ObjDrawFrame(0);
@@ -471,7 +470,7 @@ TEST_F(ButtonRecordTest, BadCountsAndUnknownEffectsAreRefused) {
     rec.alias = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     rec.faces.clear();
     ButtonObject* b = MakeButton(kPush);
-    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(StreamOf(Stream(rec))), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(MemStreamOf(Stream(rec))), E_FAIL);
     // An effect count beyond the stream.
     rec = Record(1, false);
     rec.faces[0].resize(rec.faces[0].size() - 4);
@@ -479,12 +478,12 @@ TEST_F(ButtonRecordTest, BadCountsAndUnknownEffectsAreRefused) {
     f.Bytes(rec.faces[0]).U32(1000000);
     rec.faces[0] = f.bytes;
     b = MakeButton(kPush);
-    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(StreamOf(Stream(rec))), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(MemStreamOf(Stream(rec))), E_FAIL);
     // An effect no module makes.
     rec = Record(1, true);
     rec.faces[0][rec.faces[0].size() - 20] ^= 0xFF;
     b = MakeButton(kPush);
-    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(StreamOf(Stream(rec))), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(b)->Load(MemStreamOf(Stream(rec))), E_FAIL);
 }
 
 TEST_F(ButtonRecordTest, TruncatedAndCorruptedRecords) {
@@ -492,7 +491,8 @@ TEST_F(ButtonRecordTest, TruncatedAndCorruptedRecords) {
     size_t start = WriteObjectPrefix(ObjectPrefix()).size() - 8;
     for (size_t n = start; n < bytes.size() - 8; ++n) {
         ButtonObject* b = MakeButton(kPush);
-        CComPtr<ITeskStream> s = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        CComPtr<ITeskStream> s =
+            MemStreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
         EXPECT_NE(static_cast<IObjectBase*>(b)->Load(s), S_OK) << n;
         EXPECT_LE(s->GetPosition(), n);
     }
@@ -504,7 +504,7 @@ TEST_F(ButtonRecordTest, TruncatedAndCorruptedRecords) {
         for (int k = 0; k < 3; ++k)
             bad[start + random() % (bad.size() - start - 8)] = (uint8_t)random();
         ButtonObject* b = MakeButton(kPush);
-        CComPtr<ITeskStream> s = StreamOf(bad);
+        CComPtr<ITeskStream> s = MemStreamOf(bad);
         static_cast<IObjectBase*>(b)->Load(s);
         EXPECT_LE(s->GetPosition(), bad.size());
         RECT r;
@@ -513,18 +513,6 @@ TEST_F(ButtonRecordTest, TruncatedAndCorruptedRecords) {
         Click(b);
     }
 }
-
-class FileList : public CComObjectRootBase, public IFileCollector {
-public:
-    BEGIN_COM_MAP(FileList)
-    COM_INTERFACE_ENTRY(IFileCollector)
-    END_COM_MAP()
-    STDMETHOD(AddFile)(int code, const char* path) override {
-        files.push_back(std::to_string(code) + ":" + path);
-        return S_OK;
-    }
-    std::vector<std::string> files;
-};
 
 TEST_F(ButtonObjectTest, PictureFacesReportTheirFilesBeforeTheCursor) {
     ButtonObject* b = MakeButton(k3Value);

@@ -292,7 +292,7 @@ TEST_F(GroupObjectTest, RecordOfEightValues) {
     prefix.eventProc.insert(prefix.eventProc.end(), own.begin(), own.end());
     std::vector<uint8_t> bytes = WriteObjectPrefix(prefix);
     GroupObject* g = MakeGroup(0, 0);
-    CComPtr<ITeskStream> s = StreamOf(bytes);
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
     ASSERT_EQ(static_cast<IObjectBase*>(g)->Load(s), S_OK);
     EXPECT_EQ(s->GetPosition(), s->GetSize());
     EXPECT_EQ(g->Flags(), rec.flags);
@@ -314,7 +314,8 @@ TEST_F(GroupObjectTest, RecordOfEightValues) {
     size_t start = WriteObjectPrefix(ObjectPrefix()).size() - 8;
     for (size_t n = start; n < start + own.size(); ++n) {
         GroupObject* cut = MakeGroup(0, 0);
-        CComPtr<ITeskStream> t = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        CComPtr<ITeskStream> t =
+            MemStreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
         EXPECT_NE(static_cast<IObjectBase*>(cut)->Load(t), S_OK) << n;
         EXPECT_LE(t->GetPosition(), n);
     }
@@ -325,7 +326,7 @@ TEST_F(GroupObjectTest, RecordOfEightValues) {
         for (int k = 0; k < 4; ++k)
             bad[start - 4 + random() % (own.size() + 4)] = (uint8_t)random();
         GroupObject* h = MakeGroup(0, 2);
-        static_cast<IObjectBase*>(h)->Load(StreamOf(bad));
+        static_cast<IObjectBase*>(h)->Load(MemStreamOf(bad));
         static_cast<IObjectBase*>(h)->Enter();
         h->SelectNextSubObject();
         static_cast<IObjectEvent*>(h)->Notify(GROUP_NOTIFY_STEP, 0);

@@ -41,8 +41,7 @@ TEST(InkMode, InterpolationKeepsTheFirstUpToHalf) {
 TEST(InkMode, RecordRoundTripAndShortRecords) {
     InkMode ink;
     ink.SetMode(0x12345678);
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     ASSERT_EQ(ink.Save(s), S_OK);
     EXPECT_EQ(s->GetPosition(), 4u);
     s->SetMode(0);
@@ -54,7 +53,7 @@ TEST(InkMode, RecordRoundTripAndShortRecords) {
     for (size_t n = 0; n < 4; ++n) {
         InkMode cut;
         cut.SetMode(7);
-        EXPECT_EQ(cut.Load(StreamOf(std::vector<uint8_t>(n, 0x11))), E_FAIL);
+        EXPECT_EQ(cut.Load(MemStreamOf(std::vector<uint8_t>(n, 0x11))), E_FAIL);
         EXPECT_EQ(cut.GetMode(), 7);
     }
 }

@@ -25,8 +25,7 @@ CComPtr<IMediaFrame> NewFrame() {
 }
 
 std::vector<uint8_t> SavedBytes(IMediaFrame* frame) {
-    CComPtr<ITeskStream> s = StreamOf({});
-    s->SetMode(1);
+    CComPtr<ITeskStream> s = NewMemStream();
     EXPECT_EQ(frame->Save(s), S_OK);
     std::vector<uint8_t> bytes((size_t)s->GetPosition());
     s->SetMode(0);
@@ -198,7 +197,7 @@ TEST(MediaFrame, RecordRoundTripCarriesTheUpperFlagBits) {
     bytes.insert(bytes.end(), fillRecord.begin(), fillRecord.end());
 
     auto frame = NewFrame();
-    ASSERT_EQ(frame->Load(StreamOf(bytes)), S_OK);
+    ASSERT_EQ(frame->Load(MemStreamOf(bytes)), S_OK);
     EXPECT_EQ(frame->IsHidden(), 1);
     WORD w;
     frame->GetWidth(MFPART_MIDDLE, &w);
@@ -216,7 +215,7 @@ TEST(MediaFrame, TruncatedAndCorruptedRecords) {
     for (size_t n = 0; n < bytes.size(); ++n) {
         auto frame = NewFrame();
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
-        CComPtr<ITeskStream> s = StreamOf(cut);
+        CComPtr<ITeskStream> s = MemStreamOf(cut);
         EXPECT_NE(frame->Load(s), S_OK) << n;
         EXPECT_LE(s->GetPosition(), n);
         if (n < MEDIAFRAME_RECORD_SIZE) {
@@ -230,7 +229,7 @@ TEST(MediaFrame, TruncatedAndCorruptedRecords) {
         std::vector<uint8_t> bad = bytes;
         for (int k = 0; k < 4; ++k) bad[random() % bad.size()] = (uint8_t)random();
         auto frame = NewFrame();
-        CComPtr<ITeskStream> s = StreamOf(bad);
+        CComPtr<ITeskStream> s = MemStreamOf(bad);
         frame->Load(s);
         EXPECT_LE(s->GetPosition(), bad.size());
         RECT r = {0, 0, 30, 30}, in;
@@ -255,7 +254,7 @@ TEST(MediaFrame, AlternativeRecordInTwips) {
         memcpy(&rec[14], &color, 4);  // fill colour; 16 bytes ignored follow
         auto frame = NewFrame();
         frame->SetOutlineColor(0x0A0B0C);
-        ASSERT_EQ(frame->LoadAlternative(StreamOf(rec)), S_OK);
+        ASSERT_EQ(frame->LoadAlternative(MemStreamOf(rec)), S_OK);
         WORD w;
         frame->GetWidth(MFPART_OUTER, &w);
         EXPECT_EQ(w, c.pixels) << c.twips;
@@ -280,10 +279,10 @@ TEST(MediaFrame, AlternativeRecordInTwips) {
     std::vector<uint8_t> rec(MEDIAFRAME_ALT_RECORD_SIZE, 0);
     rec[0] = 0x04;
     auto frame = NewFrame();
-    ASSERT_EQ(frame->LoadAlternative(StreamOf(rec)), S_OK);
+    ASSERT_EQ(frame->LoadAlternative(MemStreamOf(rec)), S_OK);
     EXPECT_EQ(frame->IsHidden(), 1);
     rec.resize(MEDIAFRAME_ALT_RECORD_SIZE - 1);
-    EXPECT_EQ(frame->LoadAlternative(StreamOf(rec)), E_FAIL);
+    EXPECT_EQ(frame->LoadAlternative(MemStreamOf(rec)), E_FAIL);
 }
 
 TEST(MediaFrame, AlternativeRecordMarksAnUnsetBitThreeInTheFillFlags) {
@@ -303,7 +302,7 @@ TEST(MediaFrame, AlternativeRecordMarksAnUnsetBitThreeInTheFillFlags) {
         COLORREF color = 0x00336699;  // fill colour at byte 14
         memcpy(&rec[14], &color, 4);
         auto frame = NewFrame();
-        ASSERT_EQ(frame->LoadAlternative(StreamOf(rec)), S_OK);
+        ASSERT_EQ(frame->LoadAlternative(MemStreamOf(rec)), S_OK);
         // Frame record, then the fill's: alpha, flag byte, two reserved bytes.
         std::vector<uint8_t> saved = SavedBytes(frame);
         ASSERT_GT(saved.size(), (size_t)MEDIAFRAME_RECORD_SIZE + 4);
@@ -316,7 +315,7 @@ TEST(MediaFrame, AlternativeRecordMarksAnUnsetBitThreeInTheFillFlags) {
         EXPECT_EQ(mode, c.mode) << c.v;
         // The mark survives the frame's own record.
         auto again = NewFrame();
-        ASSERT_EQ(again->Load(StreamOf(saved)), S_OK);
+        ASSERT_EQ(again->Load(MemStreamOf(saved)), S_OK);
         EXPECT_EQ(SavedBytes(again), saved) << c.v;
         if (c.mode == FILLMODE_FILL) {
             CComPtr<IPixelBuffer> target;
@@ -330,7 +329,7 @@ TEST(MediaFrame, AlternativeRecordMarksAnUnsetBitThreeInTheFillFlags) {
     std::vector<uint8_t> rec(MEDIAFRAME_ALT_RECORD_SIZE, 0xFF);
     for (size_t n = 0; n < rec.size(); ++n) {
         auto frame = NewFrame();
-        CComPtr<ITeskStream> s = StreamOf(std::vector<uint8_t>(rec.begin(), rec.begin() + n));
+        CComPtr<ITeskStream> s = MemStreamOf(std::vector<uint8_t>(rec.begin(), rec.begin() + n));
         EXPECT_EQ(frame->LoadAlternative(s), E_FAIL) << n;
         EXPECT_LE(s->GetPosition(), n);
         EXPECT_EQ(SavedBytes(frame), SavedBytes(NewFrame())) << n;

@@ -8,6 +8,7 @@
 #include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
 #include "PictureFixtures.h"
+#include "PrjTestDoc.h"
 #include "ProjectWriter.h"
 #include "ServiceFakes.h"
 #include "TestFiles.h"
@@ -323,7 +324,7 @@ TEST_F(PictureObjectTest, RecordAndItsVersionOneConversion) {
         rec.clipTop = 4;
         rec.startColor = 0x010203;
         rec.tolerance = c.tolerance;
-        CComPtr<ITeskStream> s = StreamOf(PictureStream(rec));
+        CComPtr<ITeskStream> s = MemStreamOf(PictureStream(rec));
         s->SetVersion(c.version);
         ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(s), S_OK);
         EXPECT_EQ(s->GetPosition(), s->GetSize());
@@ -348,7 +349,7 @@ TEST_F(PictureObjectTest, RatioOfZeroOrBelowIsTakenAsHundred) {
         PictureObject* p = MakePicture();
         PictureRecord rec;
         rec.ratio = ratio;
-        ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(StreamOf(PictureStream(rec))), S_OK);
+        ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(MemStreamOf(PictureStream(rec))), S_OK);
         LONG v = 0;
         p->get_ObjMuti(&v);
         EXPECT_EQ(v, 100);
@@ -362,7 +363,8 @@ TEST_F(PictureObjectTest, TruncatedAndCorruptedRecords) {
     size_t prefix = WriteObjectPrefix(ObjectPrefix()).size();
     for (size_t n = prefix; n < bytes.size(); ++n) {
         PictureObject* p = MakePicture();
-        CComPtr<ITeskStream> s = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        CComPtr<ITeskStream> s =
+            MemStreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
         EXPECT_NE(static_cast<IObjectBase*>(p)->Load(s), S_OK) << n;
         EXPECT_LE(s->GetPosition(), n);
     }
@@ -374,7 +376,7 @@ TEST_F(PictureObjectTest, TruncatedAndCorruptedRecords) {
             bad[at] = (uint8_t)random();
         }
         PictureObject* p = MakePicture();
-        CComPtr<ITeskStream> s = StreamOf(bad);
+        CComPtr<ITeskStream> s = MemStreamOf(bad);
         static_cast<IObjectBase*>(p)->Load(s);
         EXPECT_LE(s->GetPosition(), bad.size());
         LONG v = 0;
@@ -387,7 +389,7 @@ TEST_F(PictureObjectTest, EnteringLoadsTheNamedPicture) {
     PictureObject* p = MakePicture();
     PictureRecord rec;
     rec.name = L"Photo";
-    ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(StreamOf(PictureStream(rec))), S_OK);
+    ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(MemStreamOf(PictureStream(rec))), S_OK);
     EXPECT_EQ(p->PictureBuffer(), nullptr);
     static_cast<IObjectBase*>(p)->Enter();
     EXPECT_NE(p->PictureBuffer(), nullptr);
@@ -450,20 +452,6 @@ TEST_F(PictureObjectTest, DatabaseRefreshFailingDropsThePictureAndUnbindingBring
     site.database = nullptr;
 }
 
-// The document a package pre-loads into: the work's project and its path.
-class WorkDocument : public IProjectDocument {
-public:
-    explicit WorkDocument(const std::string& path) : m_path(path), m_project(this) {}
-    CProject* GetProject() override { return &m_project; }
-    const char* GetRuntimePath() override { return m_path.c_str(); }
-    HWND GetViewWindow() override { return nullptr; }
-    BOOL IsRuntime() override { return TRUE; }
-
-private:
-    std::string m_path;
-    CProject m_project;
-};
-
 TEST_F(PictureObjectTest, PictureOfAWrittenPackageThroughTheWorksMediaManager) {
     // A package holding one embedded PNG item, "Photo" (picture type 2,
     // subtype 1018), read back through the player's own package and media
@@ -474,14 +462,12 @@ TEST_F(PictureObjectTest, PictureOfAWrittenPackageThroughTheWorksMediaManager) {
     work.items = {EmbeddedItem("Photo", 2, 1018)};
     work.mediaData = {{"Photo", PngOf(64, 48)}};
     ASSERT_EQ(WriteWork(path, work), S_OK);
-    WorkDocument doc(path);
+    TestDoc doc(path);
     CComPtr<IPackage> package;
     {
         CPackage* opened = nullptr;
-        ASSERT_EQ(CPackage::CreateInstance(&opened), S_OK);
+        ASSERT_EQ(OpenAndPreLoad(path, &doc, &opened), S_OK);
         package.Attach(opened);
-        ASSERT_EQ(opened->Open(path.c_str(), 1), S_OK);
-        ASSERT_EQ(opened->PreLoad(&doc), S_OK);
     }
     CMediaManager* manager = doc.GetProject()->GetMediaManager();
     ASSERT_NE(manager, nullptr);
@@ -526,8 +512,7 @@ TEST_F(PictureObjectTest, FrameRecordAnnouncedByTheRenderRecordIsTheFramesOwn) {
     CComPtr<IMediaFrame> stored;
     ASSERT_EQ(CreateMediaFrame(&stored), S_OK);
     stored->SetWidth(MFPART_OUTER, 3);
-    CComPtr<ITeskStream> out = StreamOf({});
-    out->SetMode(1);
+    CComPtr<ITeskStream> out = NewMemStream();
     ASSERT_EQ(stored->Save(out), S_OK);
     std::vector<uint8_t> frame((size_t)out->GetPosition());
     out->SetMode(0);
@@ -542,7 +527,7 @@ TEST_F(PictureObjectTest, FrameRecordAnnouncedByTheRenderRecordIsTheFramesOwn) {
     std::vector<uint8_t> own = WritePictureRecord(rec);
     bytes.insert(bytes.end(), own.begin(), own.end());
     PictureObject* p = MakePicture();
-    CComPtr<ITeskStream> s = StreamOf(bytes);
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
     ASSERT_EQ(static_cast<IObjectBase*>(p)->Load(s), S_OK);
     EXPECT_EQ(s->GetPosition(), s->GetSize());
     WORD thickness = 0;
@@ -573,14 +558,16 @@ TEST_F(PictureObjectTest, FrameRecordAnnouncedByTheRenderRecordIsTheFramesOwn) {
     size_t frameStart = WriteObjectPrefix(ObjectPrefix()).size() - 12;
     for (size_t n = frameStart; n < frameStart + frame.size(); ++n) {
         PictureObject* cut = MakePicture();
-        CComPtr<ITeskStream> t = StreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
+        CComPtr<ITeskStream> t =
+            MemStreamOf(std::vector<uint8_t>(bytes.begin(), bytes.begin() + n));
         EXPECT_NE(static_cast<IObjectBase*>(cut)->Load(t), S_OK) << n;
         EXPECT_LE(t->GetPosition(), n);
     }
     // A kind without an attached part refuses the announcement.
     LogCapture log;
     auto* solid = Make();
-    EXPECT_EQ(static_cast<IObjectBase*>(solid)->Load(StreamOf(WriteObjectPrefix(prefix))), E_FAIL);
+    EXPECT_EQ(static_cast<IObjectBase*>(solid)->Load(MemStreamOf(WriteObjectPrefix(prefix))),
+              E_FAIL);
     EXPECT_LOGGED(log, "attached part announced without a part");
 }
 
