@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "FakeMove.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "TestFiles.h"
 #include "aEffectRender.h"
@@ -21,42 +23,6 @@
 #include "aTransition.h"
 
 namespace {
-
-// The page stands at x = (p - 1) * width; the strip left of it is uncovered.
-class FakeMove : public ITransitionMove {
-public:
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(ITransitionMove))) {
-            *ppv = this;
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return 2; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
-    STDMETHOD(GetClassID)(CLSID*) override { return E_NOTIMPL; }
-    STDMETHOD(Load)(ITeskStream*) override { return S_OK; }
-    STDMETHOD(Save)(ITeskStream*) override { return S_OK; }
-    STDMETHOD(Reserved6)() override { return S_OK; }
-    STDMETHOD(MoveRect)(const RECT* r, double x, RECT* out) override {
-        LONG w = r->right - r->left;
-        *out = *r;
-        OffsetRect(out, (LONG)((1.0 - x) * w), 0);
-        return S_OK;
-    }
-    STDMETHOD(GetUncoveredRects)(const RECT* r, double x, int* count, const RECT** rects) override {
-        m_rect = *r;
-        m_rect.right = m_rect.left + (LONG)((1.0 - x) * (r->right - r->left));
-        *count = 1;
-        *rects = &m_rect;
-        return S_OK;
-    }
-    STDMETHOD(Reserved9)() override { return S_OK; }
-
-private:
-    RECT m_rect;
-};
 
 template <class F>
 double BestMs(F op, int runs) {
@@ -86,11 +52,7 @@ int main() {
     WorkSpec work;
     work.prjInfo.backgroundColor = 0x00402010;
     work.pages = {{"A", "", "Bkg", "", "", ""}};
-    work.backgrounds = {"Bkg"};
-    CanvasSpec bg;
-    bg.kind = 2;
-    bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-    work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+    PutGreenBackground(work);
     std::string path = folder.File("bench.mrt");
     if (FAILED(WriteWork(path, work)))
         return 1;
@@ -115,8 +77,9 @@ int main() {
                           page = Bitmap(W, H, 0x00FF00);
     CComPtr<IEffectRender> effect;
     CreateEffectRender(&effect, nullptr);
-    FakeMove move;
-    effect->SetMove(&move);
+    CComPtr<ITransitionMove> move;
+    ComCreateInstance<FakeMove>(__uuidof(ITransitionMove), (void**)&move);
+    effect->SetMove(move);
     effect->SetDuration(1000);
     CComPtr<IRenderClockClient> client;
     effect->QueryInterface(__uuidof(IRenderClockClient), (void**)&client);

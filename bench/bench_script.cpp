@@ -13,19 +13,13 @@
 
 #include "aEventProc.h"
 #include "aExprEval.h"
+#include "PlayerBuildFiles.h"
 #include "aFuncMgr.h"
 #include "bVarMgr.h"
 
 namespace {
 
 const int kLoops = 100000;
-
-std::string FuncLibPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1) + "..\\MavroRT\\FuncLib.tlb";
-}
 
 void SetInt(CVarList& list, const char* name, LONG value) {
     int i = list.Find(name);
@@ -53,7 +47,7 @@ int main() {
     CExpression expr;
     expr.SetVariables(&vars);
     CFunctionManager functions;
-    if (!functions.LoadLibraries(FuncLibPath().c_str())) {
+    if (!functions.LoadLibraries(PlayerBuildFile("FuncLib.tlb").c_str())) {
         printf("function library not found\n");
         return 1;
     }

@@ -47,4 +47,22 @@ inline std::vector<DWORD> Pixels(IPixelBuffer* buffer) {
     return out;
 }
 
+// The colours (0x00RRGGBB) of a rectangle of a buffer that has to be
+// locked to be read, row by row; empty when the lock fails.
+inline std::vector<DWORD> LockedPixels(IPixelBuffer* buffer, const RECT& r) {
+    std::vector<DWORD> out;
+    if (!buffer || FAILED(buffer->Lock(PIXLOCK_READ)))
+        return out;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) out.push_back(Pixel(buffer, x, y) & 0xFFFFFF);
+    buffer->Unlock();
+    return out;
+}
+
+// One pixel read so; 0xFFFFFFFF when the lock fails.
+inline DWORD LockedPixel(IPixelBuffer* buffer, int x, int y) {
+    const std::vector<DWORD> p = LockedPixels(buffer, RECT{x, y, x + 1, y + 1});
+    return p.empty() ? 0xFFFFFFFF : p[0];
+}
+
 }  // namespace pixtest

@@ -10,6 +10,8 @@
 
 #include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
+#include "PixelFixtures.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
 #include "TestFiles.h"
@@ -23,50 +25,16 @@
 
 namespace {
 
-const uint32_t kSolid = 0x7F000001;
-
-// A solid object at (x, y) of size w x h (centre coordinates).
-CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
-    return PlacedObject(kSolid, name, x, y, w, h);
-}
-
-class CanvasTest : public ::testing::Test {
+class CanvasTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
-                           CreateSolidObject, 0, kSolid);
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
+        RegisterSolid(registry);
+        ASSERT_TRUE(LoadTypeLib());
         work.prjInfo.backgroundColor = 0x00402010;
         work.pages = {{"A", "First", "Bkg", "", "", "B"}, {"B", "Second", "Bkg", "", "", ""}};
-        work.backgrounds = {"Bkg"};
-        CanvasSpec bg;
-        bg.kind = 2;
-        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
-    }
-    void TearDown() override {
-        delete doc;
-        if (lib)
-            lib->Release();
-    }
-    void SetPage(const std::string& name, const CanvasSpec& c) {
-        work.canvasInfo[name] = MakeCanvasInfo(c);
-        work.objData[name] = MakeObjData(c);
-    }
-    HRESULT Open() {
-        std::string path = folder.File("w.mrt");
-        EXPECT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, lib);
-        return doc->Open(path.c_str());
+        PutGreenBackground(work);
     }
     CPageStub* Page(const char* name) { return doc->GetProject()->GetStructMan()->FindPage(name); }
-
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
-    WorkSpec work;
-    CPlayerDoc* doc = nullptr;
 };
 
 // The first page opens with its background: size, fill and objects in
@@ -74,15 +42,15 @@ protected:
 // the rest loads.
 TEST_F(CanvasTest, ObjectTableWithBadEntries) {
     CanvasSpec a;
-    a.objects = {Solid("one", 100, 100, 40, 40), Solid("short", 200, 200, 40, 40),
-                 Solid("unknown", 0, 0, 10, 10), Solid("three", 300, 300, 40, 40)};
+    a.objects = {PlacedSolid("one", 100, 100, 40, 40), PlacedSolid("short", 200, 200, 40, 40),
+                 PlacedSolid("unknown", 0, 0, 10, 10), PlacedSolid("three", 300, 300, 40, 40)};
     // The second object's record is 4 bytes short: the third's marker is read
     // in its place and the loader realigns at the next table offset.
     a.objects[1].record.resize(a.objects[1].record.size() - 4);
     a.objects[2].typeId = 0x12345678;
-    SetPage("A", a);
+    PutCanvas(work, "A", a);
     LogCapture log;
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     CCanvasSet* set = doc->GetCanvasSet();
     ASSERT_NE(set, nullptr);
     ASSERT_NE(set->background, nullptr);
@@ -119,12 +87,12 @@ TEST_F(CanvasTest, GroupIndexNamesTheTableEntry) {
     CanvasSpec a;
     // Entry 0 points past ObjData and is skipped (its bytes carry no marker,
     // so the next entry realigns); entry 2 belongs to entry 1.
-    a.objects = {Solid("lost", 0, 0, 10, 10), group, Solid("child", 100, 100, 40, 40)};
+    a.objects = {PlacedSolid("lost", 0, 0, 10, 10), group, PlacedSolid("child", 100, 100, 40, 40)};
     a.objects[0].offset = 0x7FFFFFF0;
     a.objects[0].marker = 0;
     a.objects[2].group = 1;
-    SetPage("A", a);
-    ASSERT_EQ(Open(), S_OK);
+    PutCanvas(work, "A", a);
+    ASSERT_EQ(OpenWork(), S_OK);
     CCanvas* page = doc->GetCanvasSet()->page;
     CObjWrapper* g = page->GetObjectAt(0);
     ASSERT_NE(g, nullptr);
@@ -150,12 +118,12 @@ TEST_F(CanvasTest, CorruptCanvasTable) {
         delete doc;
         doc = nullptr;
         CanvasSpec a;
-        a.objects = {Solid("one", 100, 100, 40, 40)};
+        a.objects = {PlacedSolid("one", 100, 100, 40, 40)};
         a.count = row.count;
         a.objects[0].offset = row.offset;
-        SetPage("A", a);
+        PutCanvas(work, "A", a);
         LogCapture log;
-        ASSERT_EQ(Open(), S_OK) << row.what;
+        ASSERT_EQ(OpenWork(), S_OK) << row.what;
         EXPECT_TRUE(Logged(log.Text(), row.log)) << row.what;
     }
     // A page without its storage opens empty and temporary.
@@ -163,7 +131,7 @@ TEST_F(CanvasTest, CorruptCanvasTable) {
     doc = nullptr;
     work.omit = {"A"};
     LogCapture log;
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     EXPECT_TRUE(Logged(log.Text(), "Load Page A Failed,Create a temp page for opening"));
     EXPECT_TRUE(Page("A")->IsTemporary());
     EXPECT_EQ(doc->GetCanvasSet()->page->GetObjectCount(), 0);
@@ -172,7 +140,7 @@ TEST_F(CanvasTest, CorruptCanvasTable) {
 // Two GetCanvas calls and one ReleaseCanvas leave the canvas loaded with
 // count 1; the second unloads it.
 TEST_F(CanvasTest, StubCounts) {
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     CPageStub* b = Page("B");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->GetLoadedCanvas(), nullptr);
@@ -193,7 +161,7 @@ TEST_F(CanvasTest, ForegroundThatFailsStaysUnloaded) {
     work.pages[1].foreground = "Fore";
     work.foregrounds = {"Fore"};
     work.omit = {"Fore"};
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     CForegroundStub* fore = Page("B")->GetForeground();
     ASSERT_NE(fore, nullptr);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -207,9 +175,9 @@ TEST_F(CanvasTest, ForegroundThatFailsStaysUnloaded) {
 // over the picture, the project colour around it) and draws the objects.
 TEST_F(CanvasTest, RedrawFromSnapshot) {
     CanvasSpec a;
-    a.objects = {Solid("box", 400, 300, 400, 300)};
-    SetPage("A", a);
-    ASSERT_EQ(Open(), S_OK);
+    a.objects = {PlacedSolid("box", 400, 300, 400, 300)};
+    PutCanvas(work, "A", a);
+    ASSERT_EQ(OpenWork(), S_OK);
     // A 1024 x 768 window over the 800 x 600 page: logical (-112, -84).
     RECT logical = {-112, -84, 912, 684};
     doc->CreateBackBuffer(&logical);
@@ -221,27 +189,20 @@ TEST_F(CanvasTest, RedrawFromSnapshot) {
     box->m_render->SetState(RS_HOLDING);
     doc->RedrawRegion(&logical);
     IPixelBuffer* back = doc->GetBackBuffer();
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
-    ASSERT_TRUE(SUCCEEDED(back->Lock(PIXLOCK_READ)));
-    back->GetBufferInfo(&info);
-    auto at = [&](int x, int y) {
-        return *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4) & 0xFFFFFF;
-    };
+    ASSERT_NE(back, nullptr);
     struct {
         int x, y;
         DWORD pixel;
     } rows[] = {{112, 84, 0x00FF00},  {911, 683, 0x00FF00}, {111, 83, 0x102040},
                 {912, 684, 0x102040}, {0, 0, 0x102040},     {512, 384, 0xFF0000}};
-    for (auto& r : rows) EXPECT_EQ(at(r.x, r.y), r.pixel) << r.x << "," << r.y;
-    back->Unlock();
+    for (auto& r : rows)
+        EXPECT_EQ(pixtest::LockedPixel(back, r.x, r.y), r.pixel) << r.x << "," << r.y;
 }
 
 // Navigation: "next page" shows B and logs the change; going back returns
 // without recording.
 TEST_F(CanvasTest, NextPageChangesCanvas) {
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     doc->GetTopics()->Init();
     doc->GetTopics()->PushHistory(Page("A"));
     LogCapture log;
@@ -260,9 +221,9 @@ TEST_F(CanvasTest, NextPageChangesCanvas) {
 // cleanly: the document stops the object and lets it go without a crash.
 TEST_F(CanvasTest, CloseAfterObjectEntered) {
     CanvasSpec a;
-    a.objects = {Solid("box", 400, 300, 40, 40)};
-    SetPage("A", a);
-    ASSERT_EQ(Open(), S_OK);
+    a.objects = {PlacedSolid("box", 400, 300, 40, 40)};
+    PutCanvas(work, "A", a);
+    ASSERT_EQ(OpenWork(), S_OK);
     doc->GetTopics()->Init();
     doc->GetTopics()->Notify(TOPIC_ENTER, 0);
     CObjWrapper* box = doc->GetCanvasSet()->page->GetObjectAt(0);

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "CanvasObjects.h"
+#include "FakeMove.h"
 #include "ObjectRecordWriter.h"
+#include "PixelFixtures.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
 #include "TestFiles.h"
@@ -24,48 +27,6 @@
 #include "PlayerBuildFiles.h"
 
 namespace {
-
-const uint32_t kSolid = 0x7F000001;
-
-// {2D6B8E41-7C3A-4F19-A0B2-5E6D7C8B9A01}
-const CLSID kFakeMoveClsid = {
-    0x2D6B8E41, 0x7C3A, 0x4F19, {0xA0, 0xB2, 0x5E, 0x6D, 0x7C, 0x8B, 0x9A, 0x01}};
-
-// The page slides in from the left edge: at progress x it stands moved right
-// by (1 - x) of the width, and the strip left of it is uncovered.
-class FakeMove : public CComObjectRootBase, public ITransitionMove {
-public:
-    BEGIN_COM_MAP(FakeMove)
-    COM_INTERFACE_ENTRY(ITransitionMove)
-    END_COM_MAP()
-    STDMETHOD(GetClassID)(CLSID* clsid) override {
-        *clsid = kFakeMoveClsid;
-        return S_OK;
-    }
-    STDMETHOD(Load)(ITeskStream*) override { return S_OK; }
-    STDMETHOD(Save)(ITeskStream*) override { return S_OK; }
-    STDMETHOD(Reserved6)() override { return S_OK; }
-    STDMETHOD(MoveRect)(const RECT* r, double x, RECT* out) override {
-        *out = *r;
-        OffsetRect(out, (LONG)((1.0 - x) * (r->right - r->left)), 0);
-        return S_OK;
-    }
-    STDMETHOD(GetUncoveredRects)(const RECT* r, double x, int* count, const RECT** rects) override {
-        m_rect = *r;
-        m_rect.right = m_rect.left + (LONG)((1.0 - x) * (r->right - r->left));
-        *count = 1;
-        *rects = &m_rect;
-        return S_OK;
-    }
-    STDMETHOD(Reserved9)() override { return S_OK; }
-
-private:
-    RECT m_rect = {};
-};
-
-HRESULT CreateFakeMove(IUnknown** out) {
-    return ComCreateInstance<FakeMove>(IID_IUnknown, reinterpret_cast<void**>(out));
-}
 
 // An effect record: the move entry (class id, no record of its own), then
 // empty region and mask entries.
@@ -81,25 +42,19 @@ DWORD FakeNow() {
 
 // A red solid 100 x 600 at the page's left edge (logical x 0 to 100).
 CanvasObjectSpec RedStrip() {
-    return PlacedObject(kSolid, "strip", 50, 300, 100, 600);
+    return PlacedObject(kSolidType, "strip", 50, 300, 100, 600);
 }
 
-class PageTransitionTest : public ::testing::Test {
+class PageTransitionTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
-                           CreateSolidObject, 0, kSolid);
+        RegisterSolid(registry);
         registry.DefModule(MODULE_PLUGIN, kFakeMoveClsid, __uuidof(ITransitionMove), 0, 0, 0, 0,
                            CreateFakeMove, 0, 0);
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
+        ASSERT_TRUE(LoadTypeLib());
         work.prjInfo.backgroundColor = 0x00402010;
         work.pages = {{"A", "", "Bkg", "", "", "B"}, {"B", "", "Bkg", "", "", ""}};
-        work.backgrounds = {"Bkg"};
-        CanvasSpec bg;
-        bg.kind = 2;
-        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+        PutGreenBackground(work);
         g_now = 0;
     }
     // A with the red strip; B, when given, plain.
@@ -112,32 +67,15 @@ protected:
         CanvasSpec page;
         page.objects = {RedStrip()};
         page.properties = PageProperties(a);
-        work.canvasInfo["A"] = MakeCanvasInfo(page);
-        work.objData["A"] = MakeObjData(page);
-        std::string path = folder.File("t.mrt");
-        ASSERT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, lib);
-        ASSERT_EQ(doc->Open(path.c_str()), S_OK);
+        PutCanvas(work, "A", page);
+        ASSERT_EQ(OpenWork("t.mrt"), S_OK);
         doc->GetSequencer()->SetTimeSource(FakeNow);
-        view = new CPlayerView(doc);
-        ASSERT_NE(view->CreateMainWindow("t"), nullptr);
-        doc->SetView(view);
+        ASSERT_TRUE(ShowView("t"));
         // Red strip on A, before the presentation puts it on screen.
         CObjWrapper* strip = doc->GetCanvasSet()->page->GetObjectAt(0);
         ASSERT_NE(strip, nullptr);
         static_cast<CComObject<SolidObject>*>(strip->m_base)->color = 0x000000FF;
         doc->StartPresentation();
-    }
-    void TearDown() override {
-        if (view && view->m_hWnd)
-            view->DestroyWindow();
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        delete doc;
-        delete view;
-        if (lib)
-            lib->Release();
     }
     void Advance(DWORD ms) {
         g_now += ms;
@@ -154,24 +92,8 @@ protected:
         HRGN all = CreateRectRgnIndirect(&logical);
         doc->InvalidateRegion(all);
         DeleteObject(all);
-        IPixelBuffer* back = doc->GetBackBuffer();
-        BufferInfo info = {};
-        info.dwSize = sizeof(info);
-        info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
-        if (FAILED(back->Lock(PIXLOCK_READ)))
-            return 0xFFFFFFFF;
-        back->GetBufferInfo(&info);
-        DWORD p = *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4);
-        back->Unlock();
-        return p & 0xFFFFFF;
+        return pixtest::LockedPixel(doc->GetBackBuffer(), x, y);
     }
-
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
-    WorkSpec work;
-    CPlayerDoc* doc = nullptr;
-    CPlayerView* view = nullptr;
 };
 
 const DWORD kProject = 0x102040, kGreen = 0x00FF00, kRed = 0xFF0000;

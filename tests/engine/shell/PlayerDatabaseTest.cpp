@@ -11,6 +11,7 @@
 
 #include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "ServiceFakes.h"
 #include "SolidObject.h"
@@ -184,12 +185,11 @@ int AnswerQuestion(HWND, const char*, const char*, UINT type) {
     return g_question->answer;
 }
 
-class PlayerDatabaseTest : public ::testing::Test {
+class PlayerDatabaseTest : public PlayerFixture {
 protected:
     void SetUp() override {
         CoInitialize(nullptr);
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
+        ASSERT_TRUE(LoadTypeLib());
         factory.db = &db;
         ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_MavroBase, &factory, CLSCTX_INPROC_SERVER,
                                               REGCLS_MULTIPLEUSE, &cookie));
@@ -200,17 +200,16 @@ protected:
         g_seen.clear();
     }
     void TearDown() override {
-        delete doc;
+        CloseDocument();
         SetMessageBoxHandler(previous);
         g_question = nullptr;
         CoRevokeClassObject(cookie);
-        if (lib)
-            lib->Release();
+        PlayerFixture::TearDown();
         CoUninitialize();
     }
     // A one-page work with the project flags and database texts given.
     std::string Work(uint32_t flags, const char* name = "show.mrt") {
-        WorkSpec work;
+        work = WorkSpec();
         work.pages = {{"A", "", "Bkg", "", "", ""}};
         work.backgrounds = {"Bkg"};
         work.prjInfo.flags = flags;
@@ -222,25 +221,19 @@ protected:
         bg.kind = 2;
         page.objects = {NoticeObjectSpec("onpage")};
         bg.objects = {NoticeObjectSpec("onbackground")};
-        work.canvasInfo["A"] = MakeCanvasInfo(page);
-        work.objData["A"] = MakeObjData(page);
-        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
-        work.objData["Bkg"] = MakeObjData(bg);
+        PutCanvas(work, "A", page);
+        PutCanvas(work, "Bkg", bg);
         std::string path = folder.File(name);
         EXPECT_EQ(WriteWork(path, work), S_OK);
         return path;
     }
     HRESULT SiteDatabase(void** out) { return doc->GetSite()->GetDatabase(out); }
 
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
     RecordingDB db;
     DBClassObject factory;
     DWORD cookie = 0;
     Question question;
     PFNMESSAGEBOXHANDLER previous = nullptr;
-    CPlayerDoc* doc = nullptr;
 };
 
 }  // namespace
@@ -262,9 +255,8 @@ TEST_F(PlayerDatabaseTest, InitDataBaseArguments) {
         db = RecordingDB();
         factory.creations = 0;
         std::string path = Work(c.projectFlags);
-        delete doc;
-        doc = new CPlayerDoc(&registry, lib);
-        ASSERT_EQ(S_OK, doc->Open(path.c_str()));
+        CloseDocument();
+        ASSERT_EQ(S_OK, OpenPath(path));
         ASSERT_EQ(1, db.initCalls);
         std::string expected = c.runtimePath ? folder.File("show.mvb") : "C:\\stored\\other.mvb";
         EXPECT_EQ(0, lstrcmpiA(expected.c_str(), db.path.c_str())) << db.path;
@@ -276,16 +268,14 @@ TEST_F(PlayerDatabaseTest, InitDataBaseArguments) {
         void* out = nullptr;
         EXPECT_EQ(S_OK, SiteDatabase(&out));
         EXPECT_EQ(static_cast<IDBCore*>(&db), out);
-        delete doc;
-        doc = nullptr;
+        CloseDocument();
         EXPECT_EQ(0, db.refs);  // the document's one reference is gone
     }
 }
 
 // A project without a database never creates the object.
 TEST_F(PlayerDatabaseTest, NoDatabaseNoObject) {
-    doc = new CPlayerDoc(&registry, lib);
-    ASSERT_EQ(S_OK, doc->Open(Work(0).c_str()));
+    ASSERT_EQ(S_OK, OpenPath(Work(0)));
     EXPECT_EQ(0, factory.creations);
     EXPECT_EQ(0, question.count);
     void* out = nullptr;
@@ -316,9 +306,8 @@ TEST_F(PlayerDatabaseTest, FailureAsksTheUser) {
         factory.createResult = c.create;
         question = Question();
         question.answer = c.answer;
-        delete doc;
-        doc = new CPlayerDoc(&registry, lib);
-        EXPECT_EQ(c.open, doc->Open(Work(0x01).c_str()));
+        CloseDocument();
+        EXPECT_EQ(c.open, OpenPath(Work(0x01)));
         EXPECT_EQ(1, question.count);
         EXPECT_EQ((UINT)(MB_YESNO | MB_ICONEXCLAMATION), question.type);
         EXPECT_EQ(0, db.refs);
@@ -332,8 +321,7 @@ TEST_F(PlayerDatabaseTest, FailureAsksTheUser) {
 // background; with wParam 1 it goes back to the component once, other values
 // are not the component's to free.
 TEST_F(PlayerDatabaseTest, NoticeReachesObjectsAndReturns) {
-    doc = new CPlayerDoc(&registry, lib);
-    ASSERT_EQ(S_OK, doc->Open(Work(0x01).c_str()));
+    ASSERT_EQ(S_OK, OpenPath(Work(0x01)));
     CCanvasSet* set = doc->GetCanvasSet();
     ASSERT_NE(nullptr, set);
     IDbLink* onPage = LinkOf(set->page);
@@ -371,9 +359,8 @@ TEST_F(PlayerDatabaseTest, AllowDisableStaysInside) {
         db.initResult = DB_E_FAILED;
         question = Question();
         question.answer = IDCANCEL;  // go on with the options unchanged
-        delete doc;
-        doc = new CPlayerDoc(&registry, lib);
-        ASSERT_EQ(S_OK, doc->Open(Work(c.projectFlags).c_str()));
+        CloseDocument();
+        ASSERT_EQ(S_OK, OpenPath(Work(c.projectFlags)));
         ASSERT_EQ(c.projectFlags, doc->GetProject()->GetFlags() & 0x03);
         EXPECT_EQ(S_OK, doc->InitDatabase(true));
         EXPECT_EQ(2, db.initCalls);

@@ -10,6 +10,8 @@
 
 #include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
+#include "PixelFixtures.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
 #include "TestFiles.h"
@@ -20,7 +22,7 @@
 
 namespace {
 
-const uint32_t kSolid = 0x7F000001, kCover = 0x7F000002;
+const uint32_t kCover = 0x7F000002;
 
 // A solid that, while `covering` is set, answers the region test as an
 // object that covers the whole region.
@@ -38,15 +40,10 @@ HRESULT CreateCoverObject(IUnknown** out) {
     return ComCreateInstance<CoverObject>(IID_IUnknown, reinterpret_cast<void**>(out));
 }
 
-CanvasObjectSpec Solid(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h) {
-    return PlacedObject(kSolid, name, x, y, w, h);
-}
-
-class RedrawWalkTest : public ::testing::Test {
+class RedrawWalkTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
-                           CreateSolidObject, 0, kSolid);
+        RegisterSolid(registry);
         // {8E2C4A17-3B5D-4F60-9A71-C2D3E4F50617}
         const CLSID cover = {
             0x8E2C4A17, 0x3B5D, 0x4F60, {0x9A, 0x71, 0xC2, 0xD3, 0xE4, 0xF5, 0x06, 0x17}};
@@ -55,29 +52,24 @@ protected:
         CoverObject::covering = false;
         work.prjInfo.backgroundColor = 0x00402010;
         work.pages = {{"A", "", "Bkg", "Fg", "", ""}};
-        work.backgrounds = {"Bkg"};
         work.foregrounds = {"Fg"};
         // Background: "under" beneath the page's objects.
-        CanvasSpec bg;
-        bg.kind = 2;
-        bg.objects = {Solid("under", 400, 300, 200, 200)};
-        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-        Put("Bkg", bg);
+        CanvasSpec under;
+        under.objects = {PlacedSolid("under", 400, 300, 200, 200)};
+        PutGreenBackground(work, under);
         // Page: a fake group (a solid that the test makes the parent of the
         // next two), its two children, then "top" over "under".
         CanvasSpec a;
-        a.objects = {Solid("group", 100, 100, 20, 20), Solid("child1", 150, 100, 20, 20),
-                     Solid("child2", 200, 100, 20, 20), Solid("top", 400, 300, 100, 100)};
+        a.objects = {
+            PlacedSolid("group", 100, 100, 20, 20), PlacedSolid("child1", 150, 100, 20, 20),
+            PlacedSolid("child2", 200, 100, 20, 20), PlacedSolid("top", 400, 300, 100, 100)};
         a.objects[3].typeId = kCover;
-        Put("A", a);
+        PutCanvas(work, "A", a);
         CanvasSpec fg;
         fg.kind = 3;
-        fg.objects = {Solid("over", 700, 500, 40, 40)};
-        Put("Fg", fg);
-        std::string path = folder.File("w.mrt");
-        ASSERT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, nullptr);
-        ASSERT_EQ(doc->Open(path.c_str()), S_OK);
+        fg.objects = {PlacedSolid("over", 700, 500, 40, 40)};
+        PutCanvas(work, "Fg", fg);
+        ASSERT_EQ(OpenWork(), S_OK);
         doc->GetTopics()->Init();
         doc->GetTopics()->Notify(TOPIC_ENTER, 0);
         doc->CreateBackBuffer(&logical);
@@ -99,11 +91,6 @@ protected:
         objects[2]->m_parent = objects[1];
         objects[3]->m_parent = objects[1];
     }
-    void TearDown() override { delete doc; }
-    void Put(const std::string& name, const CanvasSpec& c) {
-        work.canvasInfo[name] = MakeCanvasInfo(c);
-        work.objData[name] = MakeObjData(c);
-    }
     SolidObject* Obj(size_t i) { return dynamic_cast<SolidObject*>(objects[i]->m_base); }
     // Which objects one full redraw draws.
     std::vector<std::string> Drawn() {
@@ -116,23 +103,8 @@ protected:
                 drawn.push_back(names[i]);
         return drawn;
     }
-    DWORD Pixel(int x, int y) {
-        IPixelBuffer* back = doc->GetBackBuffer();
-        BufferInfo info = {};
-        info.dwSize = sizeof(info);
-        info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
-        if (FAILED(back->Lock(PIXLOCK_READ)))
-            return 0xFFFFFFFF;
-        back->GetBufferInfo(&info);
-        DWORD p = *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4);
-        back->Unlock();
-        return p & 0xFFFFFF;
-    }
+    DWORD Pixel(int x, int y) { return pixtest::LockedPixel(doc->GetBackBuffer(), x, y); }
 
-    TempFolder folder;
-    CExtensionManager registry;
-    WorkSpec work;
-    CPlayerDoc* doc = nullptr;
     RECT logical = {-112, -84, 912, 684};
     std::vector<CObjWrapper*> objects;
     std::vector<std::string> names;

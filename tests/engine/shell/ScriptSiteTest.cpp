@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "CommandArgs.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "RoutineTableWriter.h"
+#include "ServiceFakes.h"
 #include "TestFiles.h"
 #include "aExtMgr.h"
 #include "aPlayerDoc.h"
@@ -25,28 +28,7 @@
 
 namespace {
 
-VARIANT Int(LONG i) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = i;
-    return v;
-}
-
-VARIANT Text(const char* s) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = BstrFromMultibyte(s);
-    return v;
-}
-
-// A packet with the arguments in source order.
-CCmdPacket* Packet(std::vector<VARIANT> args) {
-    DISPPARAMS* dp = args.empty() ? nullptr : NewArgs((UINT)args.size());
-    for (size_t i = 0; i < args.size(); ++i) dp->rgvarg[args.size() - 1 - i] = args[i];
-    return new CCmdPacket("", "", dp);
-}
+using namespace cmdargs;
 
 // Records every call as text.
 struct FakeRecorder : ISoundRecorder {
@@ -135,39 +117,6 @@ struct FakeCapture : IVideoCapture {
     STDMETHOD_(void, DeleteThis)(UINT) override {}
 };
 
-struct FakeSysSound : ISysSoundPlayer {
-    std::string calls;
-    int state = 0, volume = 500;
-    void Add(const std::string& s) { calls += (calls.empty() ? "" : ";") + s; }
-    HRESULT CopyProperties(const SysSoundProperties*) override { return S_OK; }
-    HRESULT Open(HWND) override { return S_OK; }
-    HRESULT Play() override {
-        Add("Play");
-        state = 1;
-        return S_OK;
-    }
-    HRESULT Stop() override {
-        Add("Stop");
-        state = 0;
-        return S_OK;
-    }
-    int GetPlayState() override { return state; }
-    HRESULT GetVolume(int* v) override {
-        *v = volume;
-        return S_OK;
-    }
-    HRESULT SetVolume(int v) override {
-        Add("SetVolume " + std::to_string(v));
-        volume = v;
-        return S_OK;
-    }
-    HRESULT SetBalance(int b) override {
-        Add("SetBalance " + std::to_string(b));
-        return S_OK;
-    }
-    bool IsActive() override { return true; }
-};
-
 struct FakeMixer : IMixerDevice {
     std::string calls;
     void SetMixerVolume(int op, LONG value) override {
@@ -175,27 +124,15 @@ struct FakeMixer : IMixerDevice {
     }
 };
 
-class ScriptSiteTest : public ::testing::Test {
+class ScriptSiteTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
+        ASSERT_TRUE(LoadTypeLib());
         work.pages = {{"A", "First", "Bkg", "", "", "B"}, {"B", "Second", "Bkg", "", "", ""}};
         work.backgrounds = {"Bkg"};
     }
-    void TearDown() override {
-        delete doc;
-        if (lib)
-            lib->Release();
-    }
-    HRESULT Open() {
-        std::string path = folder.File("w.mrt");
-        EXPECT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, lib);
-        return doc->Open(path.c_str());
-    }
     int Command(UINT command, std::vector<VARIANT> args = {}) {
-        return doc->GetScript()->GetExecutor()->ExecuteCommand(nullptr, command, Packet(args));
+        return doc->GetScript()->GetExecutor()->ExecuteCommand(nullptr, command, Packet("", args));
     }
     LONG Global(const char* name) {
         VariableManager* vars = doc->GetProject()->GetVariableManager();
@@ -203,16 +140,10 @@ protected:
         const VARIANT* v = id >= 0 ? vars->PeekValue(id) : nullptr;
         return v && V_VT(v) == VT_I4 ? V_I4(v) : -12345;
     }
-
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
-    WorkSpec work;
-    CPlayerDoc* doc = nullptr;
 };
 
 TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     IPlayerSite* site = doc->GetSite();
     CScriptHost* script = doc->GetScript();
     void* p = nullptr;
@@ -251,7 +182,7 @@ TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
 }
 
 TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     // Without devices the commands are not done; the empty numbers are.
     EXPECT_EQ(Command(1906), 0);
     EXPECT_EQ(Command(2005), 0);
@@ -313,7 +244,7 @@ TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
 }
 
 TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     EXPECT_EQ(Command(1301), 0);
     EXPECT_EQ(Command(1201, {Int(1)}), 0);
     void* f = nullptr;
@@ -336,7 +267,8 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     EXPECT_EQ(Command(1304, {Int(1)}), 1);
     EXPECT_EQ(Command(1305, {Int(12)}), 1);
     EXPECT_EQ(Command(1306, {Int(7)}), 1);
-    EXPECT_EQ(sound.calls, "Play;Stop;Play;SetVolume 600;SetVolume 1000;SetBalance 2000");
+    EXPECT_EQ(sound.calls, (std::vector<std::string>{"play", "stop", "play", "volume 600",
+                                                     "volume 1000", "balance 2000"}));
     EXPECT_EQ(Command(1201, {Int(1)}), 1);
     EXPECT_EQ(Command(1202, {Int(0)}), 1);
     EXPECT_EQ(Command(1203, {Int(0x10001)}), 1);
@@ -349,7 +281,7 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
 TEST_F(ScriptSiteTest, ApplicationKeyPressRunsItsList) {
     work.prjInfo.tail = AppKeyPressRecord('x', {{8, "hits", "hits + 1"}, {8, "last", "charCode"}}) +
                         IntVariableListBytes({{"hits", 0}, {"last", 0}});
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     EXPECT_EQ(Global("hits"), 0);
     CTopicManager* topics = doc->GetTopics();
     topics->FireEvent(1010, 'x', 0, 1);
@@ -365,7 +297,7 @@ TEST_F(ScriptSiteTest, ApplicationKeyPressRunsItsList) {
 TEST_F(ScriptSiteTest, ApplicationTimerStartsAtPageEnter) {
     work.prjInfo.tail =
         AppTimerRecord(50, {{8, "hits", "hits + 50"}}) + IntVariableListBytes({{"hits", 0}});
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     CSequencer* seq = doc->GetSequencer();
     seq->SetClock(0);
     doc->GetTopics()->FireEvent(1220, 0, 0, 1);
@@ -382,7 +314,7 @@ TEST_F(ScriptSiteTest, ApplicationRecordWithTooManyListsIsRefused) {
     record[0] = 9;  // u32 count 9, for 4 entries
     work.prjInfo.tail = record + IntVariableListBytes({{"hits", 0}});
     LogCapture log;
-    ASSERT_EQ(Open(), S_OK);
+    ASSERT_EQ(OpenWork(), S_OK);
     std::string text = log.Text();
     EXPECT_NE(text.find("EventSet: 9 stored lists for 4 entries"), std::string::npos) << text;
     EXPECT_NE(text.find("PrjInfo: project event record not read"), std::string::npos) << text;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "ByteWriter.h"
+#include "PictureFixtures.h"
+#include "PixelFixtures.h"
 #include "ProjectWriter.h"
 #include "TestFiles.h"
 #include "aExtMgr.h"
@@ -14,31 +16,6 @@
 #include "aProject.h"
 
 namespace {
-
-// A 2 x 2 24-bit bottom-up BMP of one colour (0x00RRGGBB).
-std::string OneColourBmp(uint32_t rgb) {
-    CByteWriter w;
-    w.Bytes("BM", 2)
-        .U32(54 + 16)  // file size
-        .U32(0)        // reserved
-        .U32(54)       // pixel offset
-        .U32(40)       // header size
-        .U32(2)        // width
-        .U32(2)        // height (bottom-up)
-        .U16(1)        // planes
-        .U16(24)       // bits per pixel
-        .U32(0)        // BI_RGB
-        .U32(16)       // image size
-        .U32(2835)
-        .U32(2835)
-        .U32(0)
-        .U32(0);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 2; ++x) w.U8(rgb & 0xFF).U8((rgb >> 8) & 0xFF).U8((rgb >> 16) & 0xFF);
-        w.U16(0);  // row padding to 8 bytes
-    }
-    return w.Str();
-}
 
 // A picture fill record: the shared header, then the inner form (placement
 // mode, the name's length in UTF-16 units with its NUL, the name).
@@ -69,7 +46,7 @@ TEST(SiteServices, PictureFillOfABackgroundDraws) {
     work.backgrounds = {"Bkg"};
     // An embedded picture of type 2, subtype 1010 (BMP).
     work.items = {EmbeddedItem("pic.bmp", 2, 1010)};
-    work.mediaData = {{"pic.bmp", OneColourBmp(0x112233)}};
+    work.mediaData = {{"pic.bmp", picfix::Bmp24(2, 2, [](int, int) { return 0x112233u; })}};
     CanvasSpec bg;
     bg.kind = 2;
     bg.properties = BackgroundProperties(800, 600, PictureFillRecord("pic.bmp"));
@@ -83,18 +60,10 @@ TEST(SiteServices, PictureFillOfABackgroundDraws) {
     doc.CreateBackBuffer(&logical);
     doc.RedrawRegion(&logical);
     IPixelBuffer* back = doc.GetBackBuffer();
-    BufferInfo info = {};
-    info.dwSize = sizeof(info);
-    info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
-    ASSERT_TRUE(SUCCEEDED(back->Lock(PIXLOCK_READ)));
-    back->GetBufferInfo(&info);
-    auto at = [&](int x, int y) {
-        return *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch + x * 4) & 0xFFFFFF;
-    };
-    EXPECT_EQ(at(112, 84), 0x112233u);
-    EXPECT_EQ(at(911, 683), 0x112233u);
-    EXPECT_EQ(at(111, 83), 0x102040u);
-    back->Unlock();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(pixtest::LockedPixel(back, 112, 84), 0x112233u);
+    EXPECT_EQ(pixtest::LockedPixel(back, 911, 683), 0x112233u);
+    EXPECT_EQ(pixtest::LockedPixel(back, 111, 83), 0x102040u);
 }
 
 }  // namespace

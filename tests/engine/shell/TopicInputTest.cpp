@@ -13,6 +13,7 @@
 
 #include "CanvasObjects.h"
 #include "ObjectRecordWriter.h"
+#include "PixelTestUtil.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
 #include "TestFiles.h"
@@ -26,10 +27,10 @@
 #include "aSequencer.h"
 #include "bMsgBox.h"
 #include "PlayerBuildFiles.h"
+#include "PlayerFixture.h"
 
 namespace {
 
-const uint32_t kSolid = 0x7F000001;
 const uint32_t kActiveX = 0x03010000;
 
 // The page is centred in the 1024 x 768 client area: logical (0, 0) is
@@ -194,19 +195,10 @@ public:
     CPlayerView* view = nullptr;
 };
 
-template <class T>
-CComObject<T>* Make() {
-    CComObject<T>* p = nullptr;
-    CComObject<T>::CreateInstance(&p);
-    p->AddRef();
-    return p;
-}
-
-class TopicInputTest : public ::testing::Test {
+class TopicInputTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        registry.DefModule(MODULE_OBJECT, CLSID_SolidObject, IID_IUnknown, 0, 0, 0, 0,
-                           CreateSolidObject, 0, kSolid);
+        RegisterSolid(registry);
         // The built-in ActiveX control class is made by the probe here.
         static ModuleCreator axCreator = {MODULE_KIND_BUILTIN, CreateAxProbe, 0, 0};
         const CLSID activeX = {
@@ -216,53 +208,35 @@ protected:
         ModuleEntry* entry = registry.FindFirst(MODULE_OBJECT, MODULE_MATCH_CLSID, &search);
         ASSERT_NE(entry, nullptr);
         entry->pCreator = &axCreator;
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
-        WorkSpec work;
+        ASSERT_TRUE(LoadTypeLib());
         // No context menu, no hold timer.
         work.prjInfo.options = 0;
         work.pages = {{"A", "", "Bkg", "", "", "B"}, {"B", "", "Bkg", "", "", ""}};
-        work.backgrounds = {"Bkg"};
-        CanvasSpec bg;
-        bg.kind = 2;
-        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+        PutGreenBackground(work);
         CanvasSpec a;
         // box covers logical 350..449 x 250..349, ax 70..129 x 70..129.
-        a.objects = {PlacedObject(kSolid, "box", 400, 300, 100, 100),
+        a.objects = {PlacedObject(kSolidType, "box", 400, 300, 100, 100),
                      PlacedObject(kActiveX, "ax", 100, 100, 60, 60)};
-        work.canvasInfo["A"] = MakeCanvasInfo(a);
-        work.objData["A"] = MakeObjData(a);
-        std::string path = folder.File("input.mrt");
-        ASSERT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, lib);
-        ASSERT_EQ(doc->Open(path.c_str()), S_OK);
-        view = new CPlayerView(doc);
-        ASSERT_NE(view->CreateMainWindow("input"), nullptr);
-        doc->SetView(view);
+        PutCanvas(work, "A", a);
+        ASSERT_EQ(OpenWork("input.mrt"), S_OK);
+        ASSERT_TRUE(ShowView("input"));
         doc->StartPresentation();
         box = Find("box");
         ax = Find("ax");
         ASSERT_NE(box, nullptr);
         ASSERT_NE(ax, nullptr);
-        recorder = Make<Recorder>();
+        recorder = pixtest::Make<Recorder>();
         recorder->log = &log;
         box->m_event->AddListener(recorder->GetUnknown());
         // The window may get a pointer move where it appeared: not a test's.
-        Drain();
+        DrainMessages();
         doc->GetTopics()->ForgetObjects();
         log.clear();
     }
     void TearDown() override {
-        if (view && view->m_hWnd)
-            view->DestroyWindow();
-        Drain();
-        delete doc;
-        delete view;
-        if (recorder)
-            recorder->Release();
-        if (lib)
-            lib->Release();
+        CloseDocument();
+        recorder.Release();
+        PlayerFixture::TearDown();
     }
     CObjWrapper* Find(const char* name) {
         return doc->GetCanvasSet()->page->GetList()->FindByName(name, nullptr);
@@ -280,25 +254,14 @@ protected:
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) {
         return SendMessageA(view->m_hWnd, message, wParam, lParam);
     }
-    void Drain() {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-            if (m.message != WM_TIMER)
-                DispatchMessageA(&m);
-    }
     WNDPROC Proc() const {
         return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(view->m_hWnd, GWLP_WNDPROC));
     }
     AxProbe* Ax() const { return static_cast<AxProbe*>(static_cast<ObjectBaseItf*>(ax->m_base)); }
 
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
-    CPlayerDoc* doc = nullptr;
-    CPlayerView* view = nullptr;
     CObjWrapper* box = nullptr;
     CObjWrapper* ax = nullptr;
-    CComObject<Recorder>* recorder = nullptr;
+    CComPtr<CComObject<Recorder>> recorder;
     Log log;
 };
 
@@ -396,7 +359,7 @@ TEST_F(TopicInputTest, DragSequences) {
         SCOPED_TRACE(c.name);
         // A fresh pressed object each time.
         doc->GetTopics()->ForgetObjects();
-        CComObject<FakeDragAbility>* ability = Make<FakeDragAbility>();
+        CComPtr<CComObject<FakeDragAbility>> ability = pixtest::Make<FakeDragAbility>();
         ability->log = &log;
         ability->flags = c.ability == REFUSED ? 0xFFFE : 1;
         if (c.ability != NONE)
@@ -413,14 +376,14 @@ TEST_F(TopicInputTest, DragSequences) {
         EXPECT_EQ(log, c.expected);
         if (c.ability != NONE)
             GiveDragAbility(box, nullptr);
-        ability->Release();
+        ability.Release();
     }
 }
 
 // A drag ends on the ability it began on even when a page change took the
 // pressed object away in between.
 TEST_F(TopicInputTest, DragEndsAfterThePageChanged) {
-    CComObject<FakeDragAbility>* ability = Make<FakeDragAbility>();
+    CComPtr<CComObject<FakeDragAbility>> ability = pixtest::Make<FakeDragAbility>();
     ability->log = &log;
     GiveDragAbility(box, ability);
     Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
@@ -431,14 +394,14 @@ TEST_F(TopicInputTest, DragEndsAfterThePageChanged) {
     log.clear();
     Send(WM_LBUTTONUP, 0, Device(410, 300));
     EXPECT_EQ(log, (Log{"end"}));
-    ability->Release();
+    ability.Release();
 }
 
 // The editing object's hook: its start record, the hooked procedure, and
 // the end calls when it is removed; an object without the interface changes
 // nothing, one whose start fails is let go.
 TEST_F(TopicInputTest, HookOnAndOff) {
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     EXPECT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
     EXPECT_TRUE(view->IsHooked());
     EXPECT_EQ(Proc(), &CPlayerView::HookedWindowProc);
@@ -466,14 +429,14 @@ TEST_F(TopicInputTest, HookOnAndOff) {
     EXPECT_EQ(Proc(), &CPlayerView::ViewWindowProc);
     EXPECT_EQ(hook->RefCount(), 1);
     EXPECT_EQ(hook->log, (Log{"begin"}));
-    hook->Release();
+    hook.Release();
 }
 
 // A second hook replaces the first, which ends; a page change (Refresh)
 // removes the hook.
 TEST_F(TopicInputTest, HookReplacedAndRemovedByPageChange) {
-    CComObject<FakeHook>* first = Make<FakeHook>();
-    CComObject<FakeHook>* second = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> first = pixtest::Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> second = pixtest::Make<FakeHook>();
     view->ChangeWndProc(TRUE, first->GetUnknown());
     view->ChangeWndProc(TRUE, second->GetUnknown());
     EXPECT_EQ(first->log, (Log{"begin", "focus lost", "end"}));
@@ -482,8 +445,8 @@ TEST_F(TopicInputTest, HookReplacedAndRemovedByPageChange) {
     EXPECT_EQ(second->log, (Log{"begin", "focus lost", "end"}));
     EXPECT_FALSE(view->IsHooked());
     EXPECT_EQ(Proc(), &CPlayerView::ViewWindowProc);
-    first->Release();
-    second->Release();
+    first.Release();
+    second.Release();
 }
 
 // While hooked, focus, context menu, keys, characters and 0x200 to 0x205
@@ -491,12 +454,12 @@ TEST_F(TopicInputTest, HookReplacedAndRemovedByPageChange) {
 // message to the view too; the clipboard commands go to the hook only while
 // playing; anything else goes to the view alone.
 TEST_F(TopicInputTest, HookedRouting) {
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     // The box is the pressed object, so keys reach it through the view.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
     Send(WM_LBUTTONUP, 0, Device(400, 300));
     ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
-    Drain();
+    DrainMessages();
     const struct {
         UINT message;
         WPARAM wParam;
@@ -551,7 +514,7 @@ TEST_F(TopicInputTest, HookedRouting) {
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(view->m_hWnd, &dirty, FALSE));
     view->ChangeWndProc(FALSE, nullptr);
-    hook->Release();
+    hook.Release();
 }
 
 struct MenuSeen {
@@ -578,7 +541,7 @@ TEST_F(TopicInputTest, ContextMenuThroughTheHook) {
     PFNPOPUPMENUHANDLER previous = SetPopupMenuHandler(RecordMenu);
     g_menu = MenuSeen();
     doc->GetProject()->SetOptions(1 | 2);  // the menu, with exit
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
     hook->answers[WM_CONTEXTMENU] = 0;
     Send(WM_CONTEXTMENU, (WPARAM)view->m_hWnd, MAKELPARAM(600, 400));
@@ -594,12 +557,12 @@ TEST_F(TopicInputTest, ContextMenuThroughTheHook) {
     Send(WM_CONTEXTMENU, (WPARAM)view->m_hWnd, MAKELPARAM(10, 20));
     EXPECT_EQ(g_menu.shown, 2);
     SetPopupMenuHandler(previous);
-    hook->Release();
+    hook.Release();
 }
 
 // An object may end its hook while it handles a message.
 TEST_F(TopicInputTest, HookEndsItselfWhileHandling) {
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     hook->view = view;
     hook->endOn = WM_CHAR;
     hook->answers[WM_CHAR] = 1;
@@ -609,7 +572,7 @@ TEST_F(TopicInputTest, HookEndsItselfWhileHandling) {
     EXPECT_FALSE(view->IsHooked());
     EXPECT_EQ(Proc(), &CPlayerView::ViewWindowProc);
     EXPECT_EQ(hook->RefCount(), 1);
-    hook->Release();
+    hook.Release();
 }
 
 // Ctrl+C, V and X become the clipboard commands only while a hook is set.
@@ -627,7 +590,7 @@ TEST_F(TopicInputTest, AcceleratorsOnlyWhileHooked) {
     msg.wParam = 'C';
     msg.lParam = 0x002E0001;
     EXPECT_FALSE(view->PreTranslateMessage(&msg));
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
     hook->log.clear();
     EXPECT_TRUE(view->PreTranslateMessage(&msg));
@@ -638,7 +601,7 @@ TEST_F(TopicInputTest, AcceleratorsOnlyWhileHooked) {
     EXPECT_TRUE(hook->log.empty());
     SetKeyboardState(saved);
     view->ChangeWndProc(FALSE, nullptr);
-    hook->Release();
+    hook.Release();
 }
 
 // Focus filter: no message clears the pressed object; a left press over an
@@ -755,7 +718,7 @@ TEST_F(TopicInputTest, WindowMapLookup) {
     EXPECT_EQ(WndMapLookup(child), view);
     EXPECT_EQ(WndMapLookup(grandChild), view);
     EXPECT_EQ(WndMapLookup(other), nullptr);
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
     hook->log.clear();
     EXPECT_EQ(CPlayerView::HookedWindowProc(other, WM_KEYDOWN, 'A', 0), 0);
@@ -763,7 +726,7 @@ TEST_F(TopicInputTest, WindowMapLookup) {
     EXPECT_EQ(CPlayerView::HookedWindowProc(view->m_hWnd, WM_HELP, 0, 0), 1);
     EXPECT_TRUE(hook->log.empty());
     view->ChangeWndProc(FALSE, nullptr);
-    hook->Release();
+    hook.Release();
     DestroyWindow(other);
     DestroyWindow(child);
 }
@@ -771,7 +734,7 @@ TEST_F(TopicInputTest, WindowMapLookup) {
 // A window destroyed while hooked still ends the message loop with 1 and
 // leaves the map; the view lets the hook go when it is deleted.
 TEST_F(TopicInputTest, DestroyedWhileHooked) {
-    CComObject<FakeHook>* hook = Make<FakeHook>();
+    CComPtr<CComObject<FakeHook>> hook = pixtest::Make<FakeHook>();
     ASSERT_TRUE(view->ChangeWndProc(TRUE, hook->GetUnknown()));
     HWND window = view->m_hWnd;
     view->DestroyWindow();
@@ -787,7 +750,7 @@ TEST_F(TopicInputTest, DestroyedWhileHooked) {
     view = nullptr;
     doc->SetView(nullptr);
     EXPECT_EQ(hook->RefCount(), 1);
-    hook->Release();
+    hook.Release();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ObjectRecordWriter.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
 #include "TestFiles.h"
@@ -22,47 +23,20 @@
 
 namespace {
 
-class TopicViewTest : public ::testing::Test {
+class TopicViewTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        lib = PlayerTypeLib();
-        ASSERT_NE(lib, nullptr);
-        WorkSpec work;
+        ASSERT_TRUE(LoadTypeLib());
         work.pages = {{"A", "", "Bkg", "", "", "B"},
                       {"B", "", "Bkg", "", "", "C"},
                       {"C", "", "Bkg", "", "", ""}};
-        work.backgrounds = {"Bkg"};
-        CanvasSpec bg;
-        bg.kind = 2;
-        bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-        work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
+        PutGreenBackground(work);
         CanvasSpec a;
         work.canvasInfo["A"] = MakeCanvasInfo(a);
-        std::string path = folder.File("view.mrt");
-        ASSERT_EQ(WriteWork(path, work), S_OK);
-        doc = new CPlayerDoc(&registry, lib);
-        ASSERT_EQ(doc->Open(path.c_str()), S_OK);
-        view = new CPlayerView(doc);
-        ASSERT_NE(view->CreateMainWindow("view"), nullptr);
-        doc->SetView(view);
+        ASSERT_EQ(OpenWork("view.mrt"), S_OK);
+        ASSERT_TRUE(ShowView("view"));
         doc->StartPresentation();
     }
-    void TearDown() override {
-        if (view && view->m_hWnd)
-            view->DestroyWindow();
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        delete doc;
-        delete view;
-        if (lib)
-            lib->Release();
-    }
-    TempFolder folder;
-    CExtensionManager registry;
-    ITypeLib* lib = nullptr;
-    CPlayerDoc* doc = nullptr;
-    CPlayerView* view = nullptr;
 };
 
 // A 1024 x 768 window over a 800 x 600 page: logical (0, 0) is device

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "PixelFixtures.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "TestFiles.h"
 #include "aExtMgr.h"
@@ -20,60 +22,41 @@ struct Counts {
     int red = 0, black = 0;
 };
 
-// Paints the window of a work with the given project flags and counts the
-// red and black pixels of the back buffer's bottom-right 400 x 40 corner.
-Counts PaintCorner(uint32_t flags) {
-    TempFolder folder;
-    WorkSpec work;
-    work.prjInfo.flags = flags;
-    work.prjInfo.backgroundColor = 0x00402010;
-    work.pages = {{"A", "", "Bkg", "", "", ""}};
-    work.backgrounds = {"Bkg"};
-    CanvasSpec bg;
-    bg.kind = 2;
-    bg.properties = BackgroundProperties(800, 600, SolidFillRecord(0x0000FF00));
-    work.canvasInfo["Bkg"] = MakeCanvasInfo(bg);
-    std::string path = folder.File("v.mrt");
-    Counts counts;
-    EXPECT_EQ(WriteWork(path, work), S_OK);
-    CExtensionManager registry;
-    CPlayerDoc* doc = new CPlayerDoc(&registry, nullptr);
-    CPlayerView* view = nullptr;
-    if (SUCCEEDED(doc->Open(path.c_str()))) {
-        view = new CPlayerView(doc);
-        EXPECT_NE(view->CreateMainWindow("v"), nullptr);
-        doc->SetView(view);
-        doc->StartPresentation();
-        InvalidateRect(view->m_hWnd, nullptr, TRUE);
-        UpdateWindow(view->m_hWnd);
-        IPixelBuffer* back = doc->GetBackBuffer();
-        BufferInfo info = {};
-        info.dwSize = sizeof(info);
-        info.wMask = BIM_WIDTH | BIM_HEIGHT | BIM_PITCH | BIM_PIXELS;
-        if (back && SUCCEEDED(back->Lock(PIXLOCK_READ))) {
-            back->GetBufferInfo(&info);
-            for (int y = info.nHeight - 40; y < info.nHeight; ++y)
-                for (int x = info.nWidth - 400; x < info.nWidth; ++x) {
-                    DWORD p = *reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch +
-                                                        (size_t)x * 4) &
-                              0xFFFFFF;
+class VersionOverlayTest : public PlayerFixture {
+protected:
+    // Paints the window of a work with the given project flags and counts
+    // the red and black pixels of the back buffer's bottom-right 400 x 40
+    // corner.
+    Counts PaintCorner(uint32_t flags) {
+        work = WorkSpec();
+        work.prjInfo.flags = flags;
+        work.prjInfo.backgroundColor = 0x00402010;
+        work.pages = {{"A", "", "Bkg", "", "", ""}};
+        PutGreenBackground(work);
+        Counts counts;
+        if (SUCCEEDED(OpenWork("v.mrt"))) {
+            EXPECT_TRUE(ShowView("v"));
+            doc->StartPresentation();
+            InvalidateRect(view->m_hWnd, nullptr, TRUE);
+            UpdateWindow(view->m_hWnd);
+            IPixelBuffer* back = doc->GetBackBuffer();
+            const BufferInfo info =
+                back ? ReadBufferInfo(back, BIM_WIDTH | BIM_HEIGHT) : BufferInfo{};
+            if (info.nWidth >= 400 && info.nHeight >= 40) {
+                const RECT corner = {info.nWidth - 400, info.nHeight - 40, info.nWidth,
+                                     info.nHeight};
+                for (DWORD p : pixtest::LockedPixels(back, corner)) {
                     counts.red += p == 0xFF0000;
                     counts.black += p == 0;
                 }
-            back->Unlock();
+            }
         }
+        CloseDocument();
+        return counts;
     }
-    if (view && view->m_hWnd)
-        view->DestroyWindow();
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-    }
-    delete doc;
-    delete view;
-    return counts;
-}
+};
 
-TEST(VersionOverlay, DrawnOnlyWithTheFlag) {
+TEST_F(VersionOverlayTest, DrawnOnlyWithTheFlag) {
     Counts with = PaintCorner(0x08);
     EXPECT_GT(with.red, 20);
     EXPECT_GT(with.black, 200);
