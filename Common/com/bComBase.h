@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 // Attach an interface identifier to a type: DECLARE_IID(IFoo, 0x12345678,
 // 0x1234, 0x1234, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0).
@@ -88,23 +89,6 @@ public:                                                                         
         return 1;                                                \
     }
 
-// IUnknown of an object made with new whose constructor takes arguments,
-// which CComObject cannot pass on: the count of CComObjectRootBase, deleted
-// when it reaches 0; QueryInterface answers from the class's COM map.
-#define DECLARE_COUNTED_IUNKNOWN()                               \
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override { \
-        return _InternalQueryInterface(iid, ppv);                \
-    }                                                            \
-    STDMETHOD_(ULONG, AddRef)() override {                       \
-        return InternalAddRef();                                 \
-    }                                                            \
-    STDMETHOD_(ULONG, Release)() override {                      \
-        ULONG n = InternalRelease();                             \
-        if (n == 0)                                              \
-            delete this;                                         \
-        return n;                                                \
-    }
-
 void ComModuleLock();
 void ComModuleUnlock();
 
@@ -114,7 +98,11 @@ void ComModuleUnlock();
 template <class Base>
 class CComObject : public Base {
 public:
-    CComObject() { ComModuleLock(); }
+    // The arguments go to the class's own constructor.
+    template <class... Args>
+    explicit CComObject(Args&&... args) : Base(std::forward<Args>(args)...) {
+        ComModuleLock();
+    }
     virtual ~CComObject() {
         this->FinalRelease();
         ComModuleUnlock();

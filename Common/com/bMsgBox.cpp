@@ -54,6 +54,12 @@ void RestartUnattendedAnswers() {
     InterlockedExchange(&g_asked, 0);
 }
 
+// Set for unattended runs (tests, the sample's run): nothing waits for a user.
+static bool UnattendedRun() {
+    char value[8];
+    return GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0;
+}
+
 int UnattendedAnswer(UINT type, bool* answered) {
     *answered = false;
     char value[256];
@@ -126,8 +132,7 @@ INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc
     }
     // An unattended run cancels a dialog; its list of answers is for boxes
     // and stays untouched.
-    char value[8];
-    if (GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0) {
+    if (UnattendedRun()) {
         LOG_MSG("Dialog %d answered unattended", templateId);
         return IDCANCEL;
     }
@@ -145,8 +150,7 @@ PFNPOPUPMENUHANDLER SetPopupMenuHandler(PFNPOPUPMENUHANDLER handler) {
 BOOL SysTrackPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
     if (g_menuHandler)
         return g_menuHandler(menu, flags, x, y, owner);
-    char value[8];
-    if (GetEnvironmentVariableA("MAVRO_AUTOANSWER", value, sizeof(value)) > 0) {
+    if (UnattendedRun()) {
         LOG_MSG("Pop-up menu answered unattended");
         return 0;
     }

@@ -19,9 +19,13 @@ size_t MbCutLength(const char* text, size_t limit) {
 }
 
 void MbCopyCut(char* dest, size_t size, const char* text) {
+    MbCopyCutN(dest, size, text, (size_t)-1);
+}
+
+void MbCopyCutN(char* dest, size_t size, const char* text, size_t length) {
     if (!dest || size == 0)
         return;
-    size_t n = text ? MbCutLength(text, size - 1) : 0;
+    size_t n = text ? MbCutLength(text, length < size - 1 ? length : size - 1) : 0;
     if (n)
         memcpy(dest, text, n);
     dest[n] = 0;

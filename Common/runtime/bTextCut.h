@@ -14,6 +14,9 @@ size_t MbCutLength(const char* text, size_t limit);
 // Copies text into dest (size bytes with the NUL), cut before a character
 // that would not fit. Null text gives an empty dest; nothing for size 0.
 void MbCopyCut(char* dest, size_t size, const char* text);
+// The same for the first `length` bytes of text (a character they cut is
+// left out).
+void MbCopyCutN(char* dest, size_t size, const char* text, size_t length);
 
 // The one case rule of names and keys: ASCII letters fold, the bytes of a
 // double-byte character stay as they are (their trail bytes may look like

@@ -173,9 +173,10 @@ bool EqualValues(const VARIANT& left, const VARIANT& right, bool& equal) {
     return false;
 }
 
-// Truth of a logical operand; false when the type is not VT_I4 or VT_BOOL.
+// Truth of a logical operand; false when the type is not VT_I4 or VT_BOOL
+// (or an event's VT_INT, the same 32 bits).
 inline bool LogicalValue(const VARIANT& v, bool& truth) {
-    if (V_VT(&v) == VT_I4)
+    if (V_VT(&v) == VT_I4 || V_VT(&v) == VT_INT)
         truth = V_I4(&v) != 0;
     else if (V_VT(&v) == VT_BOOL)
         truth = V_BOOL(&v) != 0;

@@ -14,17 +14,6 @@ ObjectCreator::ObjectCreator() : m_registry(nullptr), m_eventProcFactory(nullptr
 
 ObjectCreator::~ObjectCreator() {}
 
-STDMETHODIMP ObjectCreator::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *ppv = static_cast<IObjectCreator*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT ObjectCreator::Init(IModuleRegistry* registry, ITeskStream* stream) {
     TRACE_POINT();
     m_registry = registry;

@@ -28,10 +28,11 @@ public:
     // The event sets' factory behind operation 7 (borrowed).
     void SetEventProcFactory(IEventProcFactory* factory) { m_eventProcFactory = factory; }
 
-    // IUnknown
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override { return 1; }
-    STDMETHOD_(ULONG, Release)() override { return 1; }
+    // Owned by the play site; answers IUnknown only.
+    BEGIN_COM_MAP(ObjectCreator)
+    COM_INTERFACE_ENTRY_IID(IID_IUnknown, IObjectCreator)
+    END_COM_MAP()
+    DECLARE_OWNED_IUNKNOWN()
     // IObjectCreator
     STDMETHOD(CreateObject)
     (DWORD typeId, ObjectCreationRecord* record, REFIID iid, void** out) override;

@@ -17,16 +17,6 @@ namespace {
 
 enum { MESSAGE_TEXT_MAX = 80, MENU_TEXT_MAX = 260 };
 
-// Copies text[0..len) cut to the buffer; nothing for a null or empty buffer.
-void CopyCut(const char* text, size_t len, char* dest, int size) {
-    if (!dest || size <= 0)
-        return;
-    std::string part(text, len);
-    size_t n = MbCutLength(part.c_str(), (size_t)size - 1);
-    memcpy(dest, part.c_str(), n);
-    dest[n] = 0;
-}
-
 }  // namespace
 
 int ShowResourceMessage(HWND window, UINT captionId, UINT textId, UINT type) {
@@ -173,11 +163,12 @@ HRESULT SplitMemberPath(const char* text, char* prefix, int prefixSize, char* me
         }
     }
     if (dot == (size_t)-1) {
-        CopyCut(text, strlen(text), member, memberSize);
+        MbCopyCutN(member, memberSize > 0 ? (size_t)memberSize : 0, text, strlen(text));
         return S_OK;
     }
-    CopyCut(text, dot, prefix, prefixSize);
-    CopyCut(text + dot + 1, strlen(text + dot + 1), member, memberSize);
+    MbCopyCutN(prefix, prefixSize > 0 ? (size_t)prefixSize : 0, text, dot);
+    MbCopyCutN(member, memberSize > 0 ? (size_t)memberSize : 0, text + dot + 1,
+               strlen(text + dot + 1));
     if (kindOut)
         *kindOut = (dot == 2 && text[0] == 'A' && text[1] == 'x') ? MEMBER_PREFIX_AX
                                                                   : MEMBER_PREFIX_OBJECT;

@@ -3,23 +3,11 @@
 #include <string.h>
 
 #include "bStrConv.h"
+#include "bTextCut.h"
 #include "bVarMgr.h"
 
 bool IsPostedCommand(UINT command) {
     return command == 1003 || (command >= 1101 && command <= 1110) || command == 1806;
-}
-
-void CopyCut(char* dest, size_t size, const char* src, size_t length) {
-    if (!size)
-        return;
-    if (!src)
-        length = 0;
-    size_t n = length < size ? length : size;
-    if (n)
-        memcpy(dest, src, n);
-    if (n < size)
-        dest[n] = 0;
-    dest[size - 1] = 0;
 }
 
 DISPPARAMS* NewArgs(UINT count, UINT named) {
@@ -43,8 +31,8 @@ void FreeArgs(DISPPARAMS* args) {
 
 CCmdPacket::CCmdPacket(const char* objectName, const char* member, DISPPARAMS* args)
     : m_ref(1), m_args(args) {
-    CopyCut(m_objectName, sizeof(m_objectName), objectName, objectName ? strlen(objectName) : 0);
-    CopyCut(m_member, sizeof(m_member), member, member ? strlen(member) : 0);
+    MbCopyCutN(m_objectName, sizeof(m_objectName), objectName, objectName ? strlen(objectName) : 0);
+    MbCopyCutN(m_member, sizeof(m_member), member, member ? strlen(member) : 0);
     VariantInit(&m_result);
 }
 
@@ -67,7 +55,7 @@ void CCmdSender::ResolveThis(const char* objectName, char out[32]) const {
     const char* name = objectName ? objectName : "";
     if (strcmp(name, "this") == 0)
         name = m_this.c_str();
-    CopyCut(out, 32, name, strlen(name));
+    MbCopyCutN(out, 32, name, strlen(name));
 }
 
 void CCmdSender::SplitObjectMember(const char* text, char objectName[32], char member[128]) const {
@@ -75,22 +63,22 @@ void CCmdSender::SplitObjectMember(const char* text, char objectName[32], char m
         return;
     const char* dot = strchr(text, '.');
     if (!dot) {
-        CopyCut(objectName, 32, text, strlen(text));
+        MbCopyCutN(objectName, 32, text, strlen(text));
         member[0] = 0;
         return;
     }
-    CopyCut(objectName, 32, text, (size_t)(dot - text));
-    CopyCut(member, 128, dot + 1, strlen(dot + 1));
+    MbCopyCutN(objectName, 32, text, (size_t)(dot - text));
+    MbCopyCutN(member, 128, dot + 1, strlen(dot + 1));
     if (m_vars) {
         int id = m_vars->Find(objectName);
         const VARIANT* v = id >= 0 ? m_vars->PeekValue(id) : nullptr;
         if (v && V_VT(v) == VT_BSTR) {
             std::string s = MultibyteFromBstr(V_BSTR(v));
-            CopyCut(objectName, 32, s.c_str(), s.size());
+            MbCopyCutN(objectName, 32, s.c_str(), s.size());
         }
     }
     if (strcmp(objectName, "this") == 0)
-        CopyCut(objectName, 32, m_this.c_str(), m_this.size());
+        MbCopyCutN(objectName, 32, m_this.c_str(), m_this.size());
 }
 
 bool CCmdSender::Deliver(UINT command, CCmdPacket* packet, bool post) {

@@ -52,9 +52,6 @@ private:
 DISPPARAMS* NewArgs(UINT count, UINT named = 0);
 void FreeArgs(DISPPARAMS* args);
 
-// Copies at most size bytes and forces the last byte to NUL.
-void CopyCut(char* dest, size_t size, const char* src, size_t length);
-
 // The sending side, bound to the player window.
 class CCmdSender : public IExprObjectAccess {
 public:

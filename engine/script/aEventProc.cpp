@@ -8,6 +8,7 @@
 #include "bExprOp.h"
 #include "bExprScan.h"
 #include "bStrConv.h"
+#include "bTextCut.h"
 #include "bTraceLog.h"
 #include "bVarMgr.h"
 
@@ -428,7 +429,7 @@ HRESULT CEventProcessor::ExecCommand(CActionRun* run, const CActionItem& item) {
     if (m_sender)
         m_sender->SplitObjectMember(target.c_str(), object, member);
     else
-        CopyCut(object, sizeof(object), target.c_str(), target.size());
+        MbCopyCutN(object, sizeof(object), target.c_str(), target.size());
     DISPPARAMS* args = nullptr;
     if (item.has1 && !item.text1.empty()) {
         args = ParseArgs(item.text1.c_str());

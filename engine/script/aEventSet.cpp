@@ -3,6 +3,7 @@
 #include <ocidl.h>
 
 #include "aStorage.h"
+#include "aUtil.h"
 #include "bStorage.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
@@ -497,39 +498,6 @@ STDMETHODIMP CEventProcedure::StartTimers(IObjectEvent* target) {
 
 // ---- factory ----
 
-HRESULT GetDefaultSourceTypeInfo(IUnknown* object, ITypeInfo** out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!object)
-        return E_FAIL;
-    CComPtr<IProvideClassInfo> pci;
-    if (FAILED(object->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&pci))) ||
-        !pci)
-        return E_FAIL;
-    CComPtr<ITypeInfo> cls;
-    if (FAILED(pci->GetClassInfo(&cls)) || !cls)
-        return E_FAIL;
-    TYPEATTR* attr = nullptr;
-    if (FAILED(cls->GetTypeAttr(&attr)))
-        return E_FAIL;
-    UINT n = attr->cImplTypes;
-    cls->ReleaseTypeAttr(attr);
-    for (UINT i = 0; i < n; ++i) {
-        INT flags = 0;
-        if (FAILED(cls->GetImplTypeFlags(i, &flags)))
-            continue;
-        if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) !=
-            (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE))
-            continue;
-        HREFTYPE ref = 0;
-        if (FAILED(cls->GetRefTypeOfImplType(i, &ref)))
-            return E_FAIL;
-        return cls->GetRefTypeInfo(ref, out);
-    }
-    return E_FAIL;
-}
-
 HRESULT CEventProcFactory::CreateEventProc(int type, IUnknown* object, IDispatch** out) {
     if (!out)
         return E_POINTER;
@@ -556,7 +524,7 @@ HRESULT CEventProcFactory::CreateEventProc(int type, IUnknown* object, IDispatch
     }
     if (type == 0 || type == 1) {
         CComPtr<ITypeInfo> own;
-        if (SUCCEEDED(GetDefaultSourceTypeInfo(object, &own)))
+        if (SUCCEEDED(GetObjectEventInfo(object, &own)) && own)
             set.AddTypeInfo(own);
     }
     hr = proc->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));

@@ -206,9 +206,6 @@ private:
     IPlayerSite* m_site;
 };
 
-// The default source interface of an object's class information, or null.
-HRESULT GetDefaultSourceTypeInfo(IUnknown* object, ITypeInfo** out);
-
 extern const IID DIID_EventsTableObjectStock;
 extern const IID DIID_EventsTablePageStock;
 extern const IID DIID_EventsTableAppStock;

@@ -302,6 +302,25 @@ CExpression::CExpression(CExprCache* cache)
       m_cache(cache),
       m_busyThread(0) {}
 
+CExprCache* CExpression::SharedCache() const {
+    // Called from another thread during an evaluation, a fresh evaluator
+    // keeps nothing: the kept forms belong to the evaluating thread.
+    return !m_busy || GetCurrentThreadId() == m_busyThread ? m_cache : nullptr;
+}
+
+void CExpression::TakeSettings(const CExpression& other) {
+    m_keepForms = other.m_keepForms;
+    m_vars = other.m_vars;
+    m_objects = other.m_objects;
+    m_functions = other.m_functions;
+}
+
+CExpression* CExpression::NewNested() const {
+    CExpression* nested = new CExpression(SharedCache());
+    nested->TakeSettings(*this);
+    return nested;
+}
+
 CExpression::~CExpression() {
     PopTo(0);
     delete[] m_block;
@@ -332,14 +351,9 @@ HRESULT CExpression::Evaluate(const char* text, VARIANT* result) {
         return E_INVALIDARG;
     if (m_busy) {
         // Called again from inside an evaluation (through an object or a
-        // function): the work block is in use, so a fresh evaluator does it,
-        // with the kept forms of this one. Called meanwhile from another
-        // thread, it keeps nothing: the kept forms belong to this thread.
-        CExpression nested(GetCurrentThreadId() == m_busyThread ? m_cache : nullptr);
-        nested.m_keepForms = m_keepForms;
-        nested.SetVariables(m_vars);
-        nested.SetCommandSender(m_objects);
-        nested.SetFunctions(m_functions);
+        // function): the work block is in use, so a fresh evaluator does it.
+        CExpression nested(SharedCache());
+        nested.TakeSettings(*this);
         return nested.Evaluate(text, result);
     }
     const bool useCache = m_keepForms && m_cache;

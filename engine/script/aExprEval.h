@@ -63,6 +63,11 @@ public:
     void SetCommandSender(IExprObjectAccess* sender) { m_objects = sender; }
     void SetFunctions(IExprFunctionAccess* functions) { m_functions = functions; }
 
+    // A fresh evaluator for a call made while this one may be evaluating:
+    // the same variables, sender and functions, and the kept forms of this
+    // one (delete after use; it must not outlive this one).
+    CExpression* NewNested() const;
+
     // Evaluates a comma list in postfix form into a new array (delete[]
     // after clearing each element). With reverse the first item goes into
     // the last element.
@@ -112,6 +117,10 @@ private:
 
     // Shares the kept forms of an evaluator that is busy (for a nested one).
     explicit CExpression(CExprCache* cache);
+    // The kept forms a nested evaluator may share (none from another thread).
+    CExprCache* SharedCache() const;
+    // Variables, sender, functions and the keep-forms switch of other.
+    void TakeSettings(const CExpression& other);
 
     bool ToPostfix(int start, int end, int depth);
     bool EmitOperand(int kind, int tokStart, int tokEnd, int open, int close, int depth);

@@ -238,9 +238,11 @@ bool CRoutineTables::CallFunction(const char* name, VARIANT* args, int count, VA
     int ownerKind = m_ownerKind;
     IUnknown* owner = m_owner;
 
-    // The caller's evaluator is in the middle of its own evaluation.
+    // The caller's evaluator is in the middle of its own evaluation: the
+    // function's runs on a fresh one that keeps the caller's compiled forms,
+    // so a function called in a loop is not compiled again on every call.
     CExpression* old = proc->GetExpression();
-    CExpression* fresh = new CExpression;
+    CExpression* fresh = old ? old->NewNested() : new CExpression;
     fresh->SetVariables(vars);
     fresh->SetCommandSender(proc->GetSender());
     fresh->SetFunctions(m_functions);

@@ -12,6 +12,7 @@
 #include "bDBCore.h"
 #include "bFileUtil.h"
 #include "bStrConv.h"
+#include "bTextCut.h"
 #include "bTraceLog.h"
 #include "bVarMgr.h"
 
@@ -53,7 +54,7 @@ bool ArgInt(CCmdPacket* p, UINT k, LONG* out) {
 
 // A name cut to the field with its NUL.
 void CopyName(char* dest, size_t size, const std::string& text) {
-    CopyCut(dest, size, text.c_str(), text.size());
+    MbCopyCutN(dest, size, text.c_str(), text.size());
 }
 
 // Renders state 1 to 3 are active.

@@ -77,9 +77,9 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     m_path[0] = 0;
     TRACE_POINT();
     m_dirty = CreateRectRgn(0, 0, 0, 0);
-    m_pSite = new CPlayerSite;
+    m_pSite = new CComObject<CPlayerSite>();
+    m_pSite->AddRef();
     m_pSite->SetDocument(this, this);
-    m_pSite->SetEventProcessor(&m_runs);
     CGlobal* global = GetAppGlobal();
     if (!registry && global)
         registry = global->GetExtensionManager();

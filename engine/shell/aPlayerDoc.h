@@ -100,7 +100,6 @@ public:
     void CreateBackBuffer(const RECT* logical);
     // Device to logical through the view (unchanged without one).
     void DPtoLP(POINT* pt);
-    CPendingRuns* GetPendingRuns() { return &m_runs; }
     // The event processor, evaluator, functions, routines and commands.
     CScriptHost* GetScript() const { return m_pScript; }
     // Message 2047: the executor runs the packet's command.
@@ -122,7 +121,6 @@ private:
 
     CPlayerSite* m_pSite;
     CTopicManager m_topics;
-    CPendingRuns m_runs;
     CProject* m_pProject;
     IPackage* m_pPackage;  // open for the document's whole life
     char m_path[MAX_PATH];

@@ -7,27 +7,6 @@
 #include "aToolTip.h"
 #include "bTraceLog.h"
 
-// ---- CPendingRuns ----
-
-CPendingRuns::~CPendingRuns() {
-    for (CActionRun* r : m_pending) delete r;
-}
-
-void CPendingRuns::QueueActionList(CActionRun* run) {
-    if (run)
-        m_pending.push_back(run);
-}
-
-HRESULT CPendingRuns::RunPending() {
-    std::vector<CActionRun*> runs;
-    runs.swap(m_pending);
-    for (CActionRun* r : runs) {
-        ++m_ran;
-        delete r;
-    }
-    return S_OK;
-}
-
 // ---- the object site ----
 
 namespace {
@@ -35,7 +14,6 @@ namespace {
 class CObjectSiteForwarder : public CComObjectRootBase, public IObjectSite {
 public:
     CObjectSiteForwarder(IPlayerSite* play, CCanvas* canvas) : m_play(play), m_canvas(canvas) {
-        InternalAddRef();  // made with one reference
         m_play->AddRef();
     }
     virtual ~CObjectSiteForwarder() { m_play->Release(); }
@@ -43,7 +21,6 @@ public:
     BEGIN_COM_MAP(CObjectSiteForwarder)
     COM_INTERFACE_ENTRY(IObjectSite)
     END_COM_MAP()
-    DECLARE_COUNTED_IUNKNOWN()
     STDMETHOD(InvalidateRect)(const RECT* rect) override { return m_play->InvalidateRect(rect); }
     STDMETHOD(InvalidateRgn)(HRGN region) override { return m_play->InvalidateRgn(region); }
     STDMETHOD(GetMediaManager)(void** out) override {
@@ -103,7 +80,9 @@ HRESULT Give(void** out, void* value) {
 IObjectSite* CreateObjectSite(IPlayerSite* play, void* canvas, IUnknown*) {
     if (!play)
         return nullptr;
-    return new CObjectSiteForwarder(play, static_cast<CCanvas*>(canvas));
+    auto* site = new CComObject<CObjectSiteForwarder>(play, static_cast<CCanvas*>(canvas));
+    site->AddRef();
+    return site;
 }
 
 // ---- CPlayerSite ----
@@ -128,7 +107,6 @@ CPlayerSite::CPlayerSite()
       m_services(this),
       m_spare(0),
       m_playState(0) {
-    InternalAddRef();  // made with one reference
     m_procs.SetSite(this);
 }
 

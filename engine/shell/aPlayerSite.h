@@ -34,20 +34,6 @@ protected:
     ~ISiteDocument() {}
 };
 
-// The action queue of the event processor until the interpreter lands:
-// runs are kept and dropped by RunPending.
-class CPendingRuns : public IActionQueue {
-public:
-    virtual ~CPendingRuns();
-    void QueueActionList(CActionRun* run) override;
-    HRESULT RunPending() override;
-    int RunCount() const { return m_ran; }
-
-private:
-    std::vector<CActionRun*> m_pending;
-    int m_ran = 0;
-};
-
 class CPlayerSite;
 
 // What layers below the site reach through their own seams: picture fills
@@ -70,12 +56,11 @@ private:
 
 class CPlayerSite : public CComObjectRootBase, public IPlayerSite {
 public:
-    // Made with one reference; the fill seam is the services member.
+    // Made as a CComObject; the fill seam is the services member.
     BEGIN_COM_MAP(CPlayerSite)
     COM_INTERFACE_ENTRY(IPlayerSite)
     COM_INTERFACE_ENTRY_MEMBER(IFillMediaSite, m_services)
     END_COM_MAP()
-    DECLARE_COUNTED_IUNKNOWN()
 
     CPlayerSite();
     virtual ~CPlayerSite();

@@ -20,6 +20,12 @@ TEST(TextCut, CopyCutFitsTheBuffer) {
     char untouched[2] = "q";
     MbCopyCut(untouched, 0, "abc");
     EXPECT_STREQ("q", untouched);
+    // Counted copies take the first bytes of a text that need not end.
+    char dest[8];
+    MbCopyCutN(dest, sizeof(dest), "abc.def", 3);
+    EXPECT_STREQ("abc", dest);
+    MbCopyCutN(dest, 4, "abcdef", 5);
+    EXPECT_STREQ("abc", dest);
 }
 
 TEST(TextCut, DoubleByteCharactersAreNeverSplit) {
@@ -30,6 +36,9 @@ TEST(TextCut, DoubleByteCharactersAreNeverSplit) {
     EXPECT_STREQ("a\x81\x41", dest);
     MbCopyCut(dest, 3, "a\x81\x41");
     EXPECT_STREQ("a", dest);
+    // Counted: the length cuts the second character's trail byte off.
+    MbCopyCutN(dest, sizeof(dest), "\x81\x41\x81\x42", 3);
+    EXPECT_STREQ("\x81\x41", dest);
 }
 
 TEST(TextCut, EqualIgnoringCase) {

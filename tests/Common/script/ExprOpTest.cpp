@@ -344,6 +344,11 @@ TEST(ExprOp, EventIntegersTakePartInArithmetic) {
     EXPECT_TRUE(Matches(out.v, B(true)));
     ASSERT_TRUE(ExprOp::VarNegate(big.v, out.v));
     EXPECT_TRUE(Matches(out.v, I(-70000)));
+    Var none(Int(0));
+    ASSERT_TRUE(ExprOp::VarAnd(big.v, one.v, out.v));
+    EXPECT_TRUE(Matches(out.v, B(true)));
+    ASSERT_TRUE(ExprOp::VarOr(none.v, none.v, out.v));
+    EXPECT_TRUE(Matches(out.v, B(false)));
 }
 
 // Random strings of ASCII, GBK characters and characters that code page

@@ -95,6 +95,17 @@ TEST_F(RoutineTest, DamagedTablesAreRefusedWithALogLine) {
     }
 }
 
+// A function's body is compiled once and kept with the caller's forms: a
+// second call finds it there.
+TEST_F(RoutineTest, FunctionBodyKeptWithTheCallersForms) {
+    ASSERT_EQ(S_OK,
+              Load(rig.routines.Functions(), {{"twice", {{VT_I4, "v"}}, {{9, "v * 2", nullptr}}}}));
+    EXPECT_EQ("I4:6", Eval("twice(1) + twice(2)"));
+    ASSERT_NE(rig.expr.GetCache(), nullptr);
+    CExprCache* cache = const_cast<CExprCache*>(rig.expr.GetCache());
+    EXPECT_NE(cache->Find("v * 2", 5), nullptr);
+}
+
 TEST_F(RoutineTest, FunctionArgumentsAreConverted) {
     ASSERT_EQ(S_OK, Load(rig.routines.Functions(),
                          {{"twice", {{VT_I4, "v"}}, {{9, "v * 2", nullptr}}},
