@@ -593,6 +593,14 @@ bool VariableManager::GetValueByName(const char* name, VARIANT* out) {
     return id != VAR_NOT_FOUND && GetValue(id, out);
 }
 
+bool VariableManager::GetStringValue(const char* name, std::string* out) {
+    const VARIANT* v = PeekValue(Find(name));
+    if (!v || V_VT(v) != VT_BSTR)
+        return false;
+    *out = MultibyteFromBstr(V_BSTR(v));
+    return true;
+}
+
 bool VariableManager::SetValue(int id, const VARIANT& value) {
     VARIANT* target = const_cast<VARIANT*>(PeekValue(id));
     if (!target)

@@ -7,6 +7,8 @@
 #include <oleauto.h>
 #include <stddef.h>
 
+#include <string>
+
 struct ITeskStream;
 
 // Scope part of a variable identifier (identifier = index * 32 + scope).
@@ -85,6 +87,9 @@ public:
     // valid VARIANT.
     bool GetValue(int id, VARIANT* out);
     bool GetValueByName(const char* name, VARIANT* out);
+    // The text of the string variable of that name; false (out untouched)
+    // when there is none or it holds another type.
+    bool GetStringValue(const char* name, std::string* out);
     // The stored value itself, for reading without a copy; null when the
     // identifier names no scope.
     const VARIANT* PeekValue(int id);

@@ -69,14 +69,9 @@ void CCmdSender::SplitObjectMember(const char* text, char objectName[32], char m
     }
     MbCopyCutN(objectName, 32, text, (size_t)(dot - text));
     MbCopyCutN(member, 128, dot + 1, strlen(dot + 1));
-    if (m_vars) {
-        int id = m_vars->Find(objectName);
-        const VARIANT* v = id >= 0 ? m_vars->PeekValue(id) : nullptr;
-        if (v && V_VT(v) == VT_BSTR) {
-            std::string s = MultibyteFromBstr(V_BSTR(v));
-            MbCopyCutN(objectName, 32, s.c_str(), s.size());
-        }
-    }
+    std::string s;
+    if (m_vars && m_vars->GetStringValue(objectName, &s))
+        MbCopyCutN(objectName, 32, s.c_str(), s.size());
     if (strcmp(objectName, "this") == 0)
         MbCopyCutN(objectName, 32, m_this.c_str(), m_this.size());
 }

@@ -516,12 +516,8 @@ HRESULT CEventProcessor::GetDimensionOffset(const char* text, std::vector<int>& 
 }
 
 void CEventProcessor::GetStringVariable(std::string& name) {
-    if (!m_vars)
-        return;
-    int id = m_vars->Find(name.c_str());
-    const VARIANT* v = id >= 0 ? m_vars->PeekValue(id) : nullptr;
-    if (v && V_VT(v) == VT_BSTR)
-        name = MultibyteFromBstr(V_BSTR(v));
+    if (m_vars)
+        m_vars->GetStringValue(name.c_str(), &name);
 }
 
 HRESULT CEventProcessor::ExecAssignment(const CActionItem& item) {

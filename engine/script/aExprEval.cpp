@@ -1304,12 +1304,8 @@ HRESULT CExpression::CallWithArgs(size_t base, HRESULT failure, Call call) {
 }
 
 HRESULT CExpression::PushMember(std::string object, const char* member, const ArgList& list) {
-    if (m_vars) {
-        int id = m_vars->Find(object.c_str());
-        const VARIANT* v = id != VAR_NOT_FOUND ? m_vars->PeekValue(id) : nullptr;
-        if (v && V_VT(v) == VT_BSTR)
-            object = MultibyteFromBstr(V_BSTR(v));
-    }
+    if (m_vars)
+        m_vars->GetStringValue(object.c_str(), &object);
     const size_t base = m_stack.size();
     int count = 0;
     if (list.open >= 0) {

@@ -475,20 +475,22 @@ CObjWrapper* CCanvasSet::FindObjectByName(const char* name, CCanvas** canvas) co
         *canvas = nullptr;
     if (!name)
         return nullptr;
-    std::vector<CCanvas*> order;
+    // Runs for every object named in an expression: no allocation.
+    CCanvas* order[2] = {nullptr, nullptr};
     if (name[0] == '_') {
-        if (foreground)
-            order.push_back(foreground);
-        if (background)
-            order.push_back(background);
-    } else if (page) {
-        order.push_back(page);
+        order[0] = foreground;
+        order[1] = background;
+    } else {
+        order[0] = page;
     }
     for (CCanvas* c : order) {
-        if (canvas)
-            *canvas = c;
-        if (CObjWrapper* o = c->FindByName(name))
+        if (!c)
+            continue;
+        if (CObjWrapper* o = c->FindByName(name)) {
+            if (canvas)
+                *canvas = c;
             return o;
+        }
     }
     return nullptr;
 }

@@ -1,5 +1,6 @@
 #include "aCmdDevices.h"
 
+#include "aCmdExec.h"
 #include "bPlayerSite.h"
 #include "bStrConv.h"
 
@@ -9,25 +10,6 @@ bool Number(const VARIANT* v, LONG* out) {
     if (!v || V_VT(v) != VT_I4)
         return false;
     *out = V_I4(v);
-    return true;
-}
-
-// Any value that converts to a 32-bit integer.
-bool Value(const VARIANT* v, LONG* out) {
-    if (!v)
-        return false;
-    VARIANT c;
-    VariantInit(&c);
-    if (FAILED(VariantChangeType(&c, const_cast<VARIANT*>(v), 0, VT_I4)))
-        return false;
-    *out = V_I4(&c);
-    return true;
-}
-
-bool Text(const VARIANT* v, std::string* out) {
-    if (!v || V_VT(v) != VT_BSTR)
-        return false;
-    *out = MultibyteFromBstr(V_BSTR(v));
     return true;
 }
 
@@ -120,11 +102,11 @@ bool CCmdDevices::Recorder(UINT command, const VARIANT* a0, const VARIANT* a1) {
                 r->StartRecordInMem(n);
             break;
         case 1904:
-            if (Text(a0, &file) && Number(a1, &n))
+            if (ArgValueText(a0, &file) && Number(a1, &n))
                 r->StartRecordInFile(file.c_str(), n);
             break;
         case 1905:
-            if (Value(a0, &n) && Number(a1, &m))
+            if (ArgValueInt(a0, &n) && Number(a1, &m))
                 r->Play(n, m);
             break;
         case 1906:
@@ -137,7 +119,7 @@ bool CCmdDevices::Recorder(UINT command, const VARIANT* a0, const VARIANT* a1) {
             r->Continue();
             break;
         case 1909:
-            if (Text(a0, &file))
+            if (ArgValueText(a0, &file))
                 r->SaveToFile(file.c_str());
             break;
         default:

@@ -33,23 +33,11 @@ UINT ArgCount(CCmdPacket* p) {
 }
 
 bool ArgText(CCmdPacket* p, UINT k, std::string* out) {
-    VARIANT* v = Arg(p, k);
-    if (!v || V_VT(v) != VT_BSTR)
-        return false;
-    *out = MultibyteFromBstr(V_BSTR(v));
-    return true;
+    return ArgValueText(Arg(p, k), out);
 }
 
 bool ArgInt(CCmdPacket* p, UINT k, LONG* out) {
-    VARIANT* v = Arg(p, k);
-    if (!v)
-        return false;
-    VARIANT c;
-    VariantInit(&c);
-    if (FAILED(VariantChangeType(&c, v, 0, VT_I4)))
-        return false;
-    *out = V_I4(&c);
-    return true;
+    return ArgValueInt(Arg(p, k), out);
 }
 
 // A name cut to the field with its NUL.
@@ -641,4 +629,22 @@ int CCmdExecutor::ExecApplication(HWND window, UINT command, CCmdPacket* packet)
             LOG_MSG("Unknown act command ignored: %d", (int)command);
             return 0;
     }
+}
+
+bool ArgValueInt(const VARIANT* v, LONG* out) {
+    if (!v)
+        return false;
+    VARIANT c;
+    VariantInit(&c);
+    if (FAILED(VariantChangeType(&c, const_cast<VARIANT*>(v), 0, VT_I4)))
+        return false;
+    *out = V_I4(&c);
+    return true;
+}
+
+bool ArgValueText(const VARIANT* v, std::string* out) {
+    if (!v || V_VT(v) != VT_BSTR)
+        return false;
+    *out = MultibyteFromBstr(V_BSTR(v));
+    return true;
 }

@@ -70,6 +70,11 @@ protected:
     ~ICmdHost() {}
 };
 
+// A command argument as a 32-bit integer (any value that converts) or as a
+// text (strings only); false otherwise.
+bool ArgValueInt(const VARIANT* v, LONG* out);
+bool ArgValueText(const VARIANT* v, std::string* out);
+
 // The shell calls of 1801 to 1803, one seam for tests.
 struct ShellCalls {
     HINSTANCE(WINAPI* shellExecute)

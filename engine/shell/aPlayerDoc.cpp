@@ -56,6 +56,15 @@ IPixelBuffer* NewPageBuffer(int width, int height) {
 
 }  // namespace
 
+// Gives the set's canvases back to their stubs and deletes the set.
+static void ReleaseCanvasSet(CCanvasSet* set) {
+    CCanvas* canvases[] = {set->page, set->background, set->foreground};
+    for (CCanvas* c : canvases)
+        if (c && c->GetStub())
+            c->GetStub()->ReleaseCanvas();
+    delete set;
+}
+
 CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     : m_pSite(nullptr),
       m_topics(this),
@@ -115,13 +124,7 @@ CPlayerDoc::~CPlayerDoc() {
     if (m_pSet) {
         CCanvasSet* set = m_pSet;
         m_pSet = nullptr;
-        if (set->page && set->page->GetStub())
-            set->page->GetStub()->ReleaseCanvas();
-        if (set->background && set->background->GetStub())
-            set->background->GetStub()->ReleaseCanvas();
-        if (set->foreground && set->foreground->GetStub())
-            set->foreground->GetStub()->ReleaseCanvas();
-        delete set;
+        ReleaseCanvasSet(set);
     }
     m_pCurrent = nullptr;
     if (m_pScript) {
@@ -598,15 +601,8 @@ bool CPlayerDoc::ChangeCanvasTo(CanvasStub* stub) {
         m_pSnapshot->Release();
         m_pSnapshot = nullptr;
     }
-    if (old) {
-        if (old->page && old->page->GetStub())
-            old->page->GetStub()->ReleaseCanvas();
-        if (old->background && old->background->GetStub())
-            old->background->GetStub()->ReleaseCanvas();
-        if (old->foreground && old->foreground->GetStub())
-            old->foreground->GetStub()->ReleaseCanvas();
-        delete old;
-    }
+    if (old)
+        ReleaseCanvasSet(old);
     (void)oldCurrent;
     m_topics.Notify(TOPIC_ENTER, 0);
     if (CPlayerView* v = GetView())

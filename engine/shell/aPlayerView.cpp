@@ -106,6 +106,14 @@ void CPlayerView::Refresh() {
         InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
+POINT CPlayerView::DeviceOrigin() const {
+    RECT c = {0, 0, 0, 0};
+    if (m_hWnd)
+        GetClientRect(m_hWnd, &c);
+    POINT origin = {(c.right - m_pageWidth) / 2, (c.bottom - m_pageHeight) / 2};
+    return origin;
+}
+
 void CPlayerView::PrepareDC(HDC dc) {
     RECT c = {0, 0, 0, 0};
     if (m_hWnd)
@@ -113,52 +121,33 @@ void CPlayerView::PrepareDC(HDC dc) {
     SetMapMode(dc, MM_ANISOTROPIC);
     SetWindowExtEx(dc, c.right, c.bottom, nullptr);
     SetViewportExtEx(dc, c.right, c.bottom, nullptr);
-    SetViewportOrgEx(dc, (c.right - m_pageWidth) / 2, (c.bottom - m_pageHeight) / 2, nullptr);
+    POINT origin = DeviceOrigin();
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
 }
 
-namespace {
-// Window DC prepared for the view's mapping.
-struct MappedDC {
-    MappedDC(CPlayerView* v) : window(v->m_hWnd), dc(GetDC(v->m_hWnd)) {
-        if (dc)
-            v->PrepareDC(dc);
-    }
-    ~MappedDC() {
-        if (dc)
-            ReleaseDC(window, dc);
-    }
-    HWND window;
-    HDC dc;
-};
-}  // namespace
-
+// The mapping of PrepareDC has equal extents: logical and device points
+// differ by the origin alone, so the conversions (on every invalidation and
+// every input) need no device context.
 void CPlayerView::LPtoDPRect(RECT* rect) {
-    MappedDC m(this);
-    if (!m.dc)
-        return;
-    LPtoDP(m.dc, reinterpret_cast<POINT*>(rect), 2);
-    if (rect->left > rect->right)
-        std::swap(rect->left, rect->right);
-    if (rect->top > rect->bottom)
-        std::swap(rect->top, rect->bottom);
+    POINT o = DeviceOrigin();
+    OffsetRect(rect, o.x, o.y);
 }
 
 void CPlayerView::LPtoDPPoint(POINT* pt) {
-    MappedDC m(this);
-    if (m.dc)
-        LPtoDP(m.dc, pt, 1);
+    POINT o = DeviceOrigin();
+    pt->x += o.x;
+    pt->y += o.y;
 }
 
 void CPlayerView::DPtoLPPoint(POINT* pt) {
-    MappedDC m(this);
-    if (m.dc)
-        DPtoLP(m.dc, pt, 1);
+    POINT o = DeviceOrigin();
+    pt->x -= o.x;
+    pt->y -= o.y;
 }
 
 void CPlayerView::DPtoLPPoints(POINT* pts) {
-    MappedDC m(this);
-    if (m.dc)
-        DPtoLP(m.dc, pts, 2);
+    DPtoLPPoint(&pts[0]);
+    DPtoLPPoint(&pts[1]);
 }
 
 void CPlayerView::OnPaint() {

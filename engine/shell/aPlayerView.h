@@ -46,6 +46,8 @@ public:
 
     // Logical page units centred in the client area.
     void PrepareDC(HDC dc);
+    // Where the page's logical origin lies in the client area.
+    POINT DeviceOrigin() const;
     void LPtoDPRect(RECT* rect);
     void LPtoDPPoint(POINT* pt);
     void DPtoLPPoint(POINT* pt);

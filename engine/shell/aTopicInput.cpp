@@ -11,10 +11,6 @@
 
 namespace {
 
-LPARAM PackedPoint(LONG x, LONG y) {
-    return (LPARAM)(DWORD)(((DWORD)(WORD)y << 16) | (WORD)x);
-}
-
 // The object's ActiveX control interface, when it is one.
 HRESULT GetAxObject(CObjWrapper* object, AxObject** out) {
     *out = nullptr;

@@ -15,11 +15,11 @@ namespace {
 
 const DWORD kActiveXType = 0x03010000;
 
-LPARAM Packed(LONG x, LONG y) {
+}  // namespace
+
+LPARAM PackedPoint(LONG x, LONG y) {
     return (LPARAM)(DWORD)(((DWORD)(WORD)y << 16) | (WORD)x);
 }
-
-}  // namespace
 
 CTopicManager::CTopicManager(CPlayerDoc* doc)
     : m_pDoc(doc),
@@ -483,7 +483,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
                     m_hover = hit;
                 }
                 if (m_hover) {
-                    FireObjectEvent(m_hover, 1115, wParam, Packed(pt.x, pt.y));
+                    FireObjectEvent(m_hover, 1115, wParam, PackedPoint(pt.x, pt.y));
                     handled = true;
                 }
             }
@@ -507,7 +507,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
                     FireObjectEvent(hit, 1113, wParam, lParam);
             }
             if (hit && m_pressed == hit)
-                FireObjectEvent(hit, 1100, wParam, Packed(pt.x, pt.y));
+                FireObjectEvent(hit, 1100, wParam, PackedPoint(pt.x, pt.y));
             handled = hit != nullptr;
             // A press outside every object takes the focus back too.
             HWND view = m_pDoc->GetViewHandle();
@@ -520,7 +520,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
             if (m_dragging)
                 EndDragging(wParam, lParam);
             if (m_pressed) {
-                FireObjectEvent(m_pressed, 1101, wParam, Packed(pt.x, pt.y));
+                FireObjectEvent(m_pressed, 1101, wParam, PackedPoint(pt.x, pt.y));
                 handled = true;
             }
             if (m_leftDownHere && labs(pt.x - m_downX) <= 2 && labs(pt.y - m_downY) <= 2) {

@@ -89,6 +89,9 @@ struct IDragControl : public IUnknown {
 DECLARE_IID(IDragControl, 0xCCAD623C, 0x52E4, 0x4DBB, 0x9B, 0xBE, 0x9C, 0xEE, 0x9E, 0x40, 0xA0,
             0x14);
 
+// A point as mouse messages pack it: x in the low word, y in the high word.
+LPARAM PackedPoint(LONG x, LONG y);
+
 class CTopicManager : public CObjectEvent {
 public:
     explicit CTopicManager(CPlayerDoc* doc);
