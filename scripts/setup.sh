@@ -17,7 +17,7 @@ PACKAGES=(
   mingw-w64-tools libwine-dev wine wine64 xvfb x11-apps xauth imagemagick
   fonts-wqy-microhei libgl1-mesa-dri libasound2-plugins
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  cmake ninja-build nasm tcl dpkg-dev googletest make clang-format locales
+  cmake ninja-build nasm tcl dpkg-dev googletest make clang-format locales ccache
 )
 
 log() { printf '[setup] %s\n' "$*" >&2; }
