@@ -94,31 +94,90 @@ namespace {
 
 // The angular profile's index round(a / 2pi * L) of a = atan2f(dv, du)
 // (plus 2pi when a <= 0), all in single precision, capped to the ramp. The
-// system's atan2f is slow; its result is the double atan2 rounded to single
-// precision, so a double approximation within 1e-13 places the index, and
-// only a value too near an index boundary for the bound of the single
-// precision steps takes the plain path.
+// system's atan2f is slow and within half an ulp of the true angle, so an
+// approximation within 1e-8 places the index, and only a value too near an
+// index boundary for the error of the single precision steps (at most two
+// ulps of the angle and one of each product, several times over) takes the
+// plain path.
 class AngleIndexer {
 public:
     explicit AngleIndexer(long long L) : m_L(L), m_Lf((float)L) {
-        for (int k = 0; k <= 32; ++k) m_atan[k] = atan(k / 32.0);
-        // The single precision steps move the value by at most 1.5 ulp of
-        // an angle below 8 (scaled to the ramp) and an ulp of the result:
-        // a bound several times as large.
+        // atan about the points k/256 of 0..1, to the second power of the
+        // distance: within 3e-9.
+        for (int k = 0; k <= 256; ++k) {
+            double c = k / 256.0, d = 1 / (1 + c * c);
+            m_table[k][0] = atan(c);
+            m_table[k][1] = d;
+            m_table[k][2] = -c * d * d;
+        }
         m_margin = (double)L * 1e-6 + 1e-6;
+        m_scale = (double)L / (double)kTwoPi;
     }
 
     long long Index(float du, float dv) const {
-        if (du != 0 && dv != 0) {
+        if (du != 0 && dv != 0 && m_L < (1LL << 40)) {
             double v = Angle(du, dv);
             if (dv < 0)
                 v += (double)kTwoPi;
-            v = v / (double)kTwoPi * (double)m_L;
-            long long lo = CapIndex(v - m_margin, m_L), hi = CapIndex(v + m_margin, m_L);
-            if (lo == hi)
-                return lo;
+            v = v * m_scale + 0.5;
+            long long i = (long long)v;
+            double f = v - (double)i;
+            if (f > m_margin && f < 1 - m_margin)
+                return i < m_L ? i : m_L - 1;
         }
         return Plain(du, dv);
+    }
+
+    // The indices of a row: du of each pixel (single precision values),
+    // dv of the row.
+    void Row(const double* du, int n, float dv, long long* out) const {
+        int i = 0;
+#if defined(__SSE2__)
+        // Two pixels at a time; the same steps as Index.
+        if (dv != 0 && m_L < (1LL << 30)) {
+            const __m128d sign = _mm_set1_pd(-0.0), zero = _mm_setzero_pd();
+            const __m128d ay = _mm_set1_pd(fabs((double)dv));
+            const __m128d k256 = _mm_set1_pd(256.0), inv256 = _mm_set1_pd(1 / 256.0);
+            const __m128d half = _mm_set1_pd(0.5), one = _mm_set1_pd(1.0);
+            const __m128d halfPi = _mm_set1_pd(1.57079632679489661923);
+            const __m128d pi = _mm_set1_pd(3.14159265358979323846);
+            const __m128d scale = _mm_set1_pd(m_scale), margin = _mm_set1_pd(m_margin);
+            const __m128d add = _mm_set1_pd(dv < 0 ? (double)kTwoPi : 0.0);
+            const __m128d negate = dv < 0 ? sign : zero;
+            alignas(16) int k[4];
+            for (; i + 1 < n; i += 2) {
+                __m128d x = _mm_loadu_pd(du + i);
+                __m128d ax = _mm_andnot_pd(sign, x);
+                __m128d steep = _mm_cmpgt_pd(ay, ax);
+                __m128d r = _mm_div_pd(_mm_min_pd(ax, ay), _mm_max_pd(ax, ay));
+                __m128i ki = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(r, k256), half));
+                _mm_store_si128(reinterpret_cast<__m128i*>(k), ki);
+                __m128d h = _mm_sub_pd(r, _mm_mul_pd(_mm_cvtepi32_pd(ki), inv256));
+                const double *t0 = m_table[k[0]], *t1 = m_table[k[1]];
+                __m128d a =
+                    _mm_add_pd(_mm_set_pd(t1[0], t0[0]),
+                               _mm_mul_pd(h, _mm_add_pd(_mm_set_pd(t1[1], t0[1]),
+                                                        _mm_mul_pd(h, _mm_set_pd(t1[2], t0[2])))));
+                a = _mm_or_pd(_mm_and_pd(steep, _mm_sub_pd(halfPi, a)), _mm_andnot_pd(steep, a));
+                __m128d left = _mm_cmplt_pd(x, zero);
+                a = _mm_or_pd(_mm_and_pd(left, _mm_sub_pd(pi, a)), _mm_andnot_pd(left, a));
+                a = _mm_add_pd(_mm_xor_pd(a, negate), add);
+                __m128d w = _mm_add_pd(_mm_mul_pd(a, scale), half);
+                __m128i wi = _mm_cvttpd_epi32(w);
+                __m128d f = _mm_sub_pd(w, _mm_cvtepi32_pd(wi));
+                __m128d sure =
+                    _mm_and_pd(_mm_cmpgt_pd(f, margin), _mm_cmplt_pd(f, _mm_sub_pd(one, margin)));
+                // A column at du = 0 takes the plain path too.
+                sure = _mm_andnot_pd(_mm_cmpeq_pd(x, zero), sure);
+                int ok = _mm_movemask_pd(sure);
+                _mm_store_si128(reinterpret_cast<__m128i*>(k), wi);
+                for (int j = 0; j < 2; ++j)
+                    out[i + j] = (ok >> j) & 1 ? std::min<long long>(k[j], m_L - 1)
+                                               : Plain((float)du[i + j], dv);
+            }
+        }
+#endif
+        for (; i < n; ++i) out[i] = Index((float)du[i], dv);
     }
 
     long long Plain(float du, float dv) const {
@@ -131,18 +190,15 @@ public:
 private:
     static constexpr float kTwoPi = 6.28318530717958647692f;
 
-    // atan2(dv, du) within about 1e-15: the ratio of the smaller to the
-    // larger side is taken to the nearest of 33 table points, and the rest
-    // (at most 1/64) by three terms of the series.
     double Angle(double du, double dv) const {
         const double pi = 3.14159265358979323846, halfPi = 1.57079632679489661923;
         double ax = fabs(du), ay = fabs(dv);
         bool steep = ay > ax;
         double r = steep ? ax / ay : ay / ax;
-        int k = (int)(r * 32 + 0.5);
-        double c = k / 32.0;
-        double q = (r - c) / (1 + r * c), q2 = q * q;
-        double a = m_atan[k] + q * (1 - q2 * (1.0 / 3 - q2 * (1.0 / 5)));
+        int k = (int)(r * 256 + 0.5);
+        double h = r - k / 256.0;
+        const double* t = m_table[k];
+        double a = t[0] + h * (t[1] + h * t[2]);
         if (steep)
             a = halfPi - a;
         if (du < 0)
@@ -153,7 +209,8 @@ private:
     long long m_L;
     float m_Lf;
     double m_margin;
-    double m_atan[33];
+    double m_scale;
+    double m_table[257][3];
 };
 
 // The ramp as pixels: a table while it is small; past that each entry is
@@ -456,10 +513,17 @@ void GradientFill::Paint(const RECT& b, const RECT& c, BYTE* pixels, int pitch,
                 return;
             for (int i = 0; i < cw; ++i) us[i] = (float)xAt(i) / (W - 1) - 0.5f;
             AngleIndexer angles(L);
+            std::vector<long long> index(cw);
             for (int y = c.top; y < c.bottom; ++y) {
                 float dv = (float)yAt(y) / (H - 1) - 0.5f;
+                angles.Row(us.data(), cw, dv, index.data());
                 DWORD* d = row(y);
-                for (int i = 0; i < cw; ++i) d[i] = ramp.At(angles.Index((float)us[i], dv));
+                if (ramp.HasTable()) {
+                    const DWORD* t = ramp.Table().data();
+                    for (int i = 0; i < cw; ++i) d[i] = t[index[i]];
+                } else {
+                    for (int i = 0; i < cw; ++i) d[i] = ramp.At(index[i]);
+                }
             }
             return;
         }

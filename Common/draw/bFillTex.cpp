@@ -53,18 +53,26 @@ public:
         while (x1 - x0 > 1 || y1 - y0 > 1) {
             // The midpoints without the sum, which may not fit.
             int mx = x0 + (x1 - x0) / 2, my = y0 + (y1 - y0) / 2;
-            Edge(mx, y0, At(x0, y0), At(x1, y0), x1 - x0, m_across);
-            Edge(x1, my, At(x1, y0), At(x1, y1), y1 - y0, m_down);
-            Edge(mx, y1, At(x0, y1), At(x1, y1), x1 - x0, m_across);
-            Edge(x0, my, At(x0, y0), At(x0, y1), y1 - y0, m_down);
-            At(mx, my) = (BYTE)((At(x0, y0) + At(x1, y0) + At(x1, y1) + At(x0, y1) + 2) / 4);
+            // The corners are set and no midpoint falls on one while the
+            // loop runs, so they are read once.
+            BYTE* top = Row(y0);
+            BYTE* bottom = Row(y1);
+            int c00 = top[x0], c10 = top[x1], c11 = bottom[x1], c01 = bottom[x0];
+            Edge(top[mx], c00, c10, x1 - x0, m_across);
+            Edge(Row(my)[x1], c10, c11, y1 - y0, m_down);
+            Edge(bottom[mx], c01, c11, x1 - x0, m_across);
+            Edge(Row(my)[x0], c00, c01, y1 - y0, m_down);
+            Row(my)[mx] = (BYTE)((c00 + c10 + c11 + c01 + 2) / 4);
             // A quadrant equal to one already done would change nothing (its
             // edges are set and its corners unchanged): it is skipped, so a
             // one-pixel-wide field costs no more than its size.
-            Subdivide(x0, y0, mx, my);
-            if (x0 != x1)
+            // Quadrants of no more than one pixel's span have nothing to
+            // set: not called at all.
+            if (mx - x0 > 1 || my - y0 > 1)
+                Subdivide(x0, y0, mx, my);
+            if (x0 != x1 && (x1 - mx > 1 || my - y0 > 1))
                 Subdivide(mx, y0, x1, my);
-            if (y0 != y1)
+            if (y0 != y1 && (x1 - mx > 1 || y1 - my > 1))
                 Subdivide(mx, my, x1, y1);
             if (x0 == x1 || y0 == y1)
                 return;
@@ -98,9 +106,9 @@ private:
     };
 
     BYTE& At(int x, int y) { return m_field[(size_t)y * m_width + x]; }
+    BYTE* Row(int y) { return m_field + (size_t)y * m_width; }
 
-    void Edge(int x, int y, int a, int b, int span, Divisor& div) {
-        BYTE& v = At(x, y);
+    void Edge(BYTE& v, int a, int b, int span, Divisor& div) {
         if (v != 0)
             return;
         if (span != div.span)

@@ -258,6 +258,41 @@ TEST(GradientFill, EveryProfileEqualsThePlainFormulas) {
     }
 }
 
+// The angular profile places most indices without the single precision
+// arc tangent: every pixel still equals the plain formula, over bounds up
+// to page size and ramps up to 20 periods.
+TEST(GradientFill, AngularProfileEqualsThePlainFormulaOnLargeBounds) {
+    unsigned seed = 2024;
+    auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 24; ++round) {
+        int W = 2 + rnd() % 2000, H = 2 + rnd() % 1200, repeat = 1 + rnd() % 20;
+        Gradient g;
+        g.params->SetGradType(GRAD_ANGULAR);
+        g.params->SetRepeat(repeat);
+        g.params->SetColor1(RGB(255, 0, 0));
+        g.params->SetColor2(RGB(0, 0, 255));
+        // A window of the bounds around a random point, often the centre.
+        int cx = round % 3 ? (int)(rnd() % W) : W / 2, cy = round % 3 ? (int)(rnd() % H) : H / 2;
+        RECT clip = {std::max(0, cx - 120), std::max(0, cy - 90), std::min(W, cx + 120),
+                     std::min(H, cy + 90)};
+        RECT bounds = {-clip.left, -clip.top, W - clip.left, H - clip.top};
+        int cw = clip.right - clip.left, ch = clip.bottom - clip.top;
+        RECT all = {0, 0, cw, ch};
+        CComPtr<IPixelBuffer> buffer = MakeBuffer(cw, ch, 0);
+        ASSERT_EQ(S_OK, g.fill->Render(&bounds, buffer, &all, nullptr));
+        std::vector<int> ramp = PlainRamp(repeat, 0, 0, std::max(W, H));
+        long long L = (long long)ramp.size();
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                long long i = PlainIndex(GRAD_ANGULAR, x + clip.left, y + clip.top, W, H, L);
+                ASSERT_EQ(PlainPixel(ramp[(size_t)i], RGB(255, 0, 0), RGB(0, 0, 255)),
+                          Pixel(buffer, x, y))
+                    << W << " x " << H << " repeat " << repeat << " at " << x + clip.left << ","
+                    << y + clip.top;
+            }
+    }
+}
+
 TEST(GradientFill, RampEntriesWorkedOutAloneMatchTheWholeRamp) {
     unsigned seed = 5;
     auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
