@@ -1,7 +1,8 @@
 // Memory of a media index of a million elements in a package of a few
 // kilobytes: the bytes each item and each folder keeps after the pre-load
-// (private bytes after less before, over the count), and the whole package's
-// growth at the pre-load's peak, against the goal of a package under 128 MB.
+// (heap bytes in use after less before, over the count), and the growth of
+// resident memory at the pre-load's peak, against the goal of a package
+// under 128 MB.
 #include "PrjTestDoc.h"
 #include "ProcessMemory.h"
 #include "ProjectWriter.h"
@@ -35,7 +36,7 @@ void Measure(const char* what, const char* stream, const std::string& record) {
     CPackage* package = nullptr;
     CPackage::CreateInstance(&package);
     package->Open(path.c_str(), 1);
-    ProcessMemory before = MeasureProcessMemory();
+    ULONGLONG heapBefore = HeapBytesInUse();
     ULONGLONG growth = 0;
     HRESULT hr;
     {
@@ -43,10 +44,10 @@ void Measure(const char* what, const char* stream, const std::string& record) {
         hr = package->PreLoad(doc);
         growth = watch.Growth();
     }
-    ProcessMemory after = MeasureProcessMemory();
+    ULONGLONG heapAfter = HeapBytesInUse();
     if (FAILED(hr))
         printf("  (pre-load failed: %08lX)\n", (unsigned long)hr);
-    double kept = after.held > before.held ? (double)(after.held - before.held) / n : 0.0;
+    double kept = heapAfter > heapBefore ? (double)(heapAfter - heapBefore) / n : 0.0;
     printf("%-28s n=%u in %4zu KB  %6.1f bytes each  peak +%6.1f MB  (goal: under 128 MB)\n", what,
            (unsigned)n, packed / 1024, kept, growth / 1048576.0);
     fflush(stdout);

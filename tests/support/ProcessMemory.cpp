@@ -2,6 +2,8 @@
 
 #include <psapi.h>
 
+#include <vector>
+
 ProcessMemory MeasureProcessMemory() {
     PROCESS_MEMORY_COUNTERS_EX c;
     ZeroMemory(&c, sizeof(c));
@@ -48,4 +50,25 @@ ULONGLONG CMemoryPeakWatch::Growth() {
     if (now.peak > m_start.peak && now.peak > most)
         most = now.peak;
     return most > m_start.resident ? most - m_start.resident : 0;
+}
+
+ULONGLONG HeapBytesInUse() {
+    std::vector<HANDLE> heaps(64);
+    DWORD n = GetProcessHeaps((DWORD)heaps.size(), heaps.data());
+    if (n > heaps.size()) {
+        heaps.resize(n);
+        n = GetProcessHeaps(n, heaps.data());
+    }
+    ULONGLONG total = 0;
+    for (DWORD i = 0; i < n && i < heaps.size(); ++i) {
+        if (!HeapLock(heaps[i]))
+            continue;
+        PROCESS_HEAP_ENTRY e;
+        e.lpData = nullptr;
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                total += e.cbData + e.cbOverhead;
+        HeapUnlock(heaps[i]);
+    }
+    return total;
 }

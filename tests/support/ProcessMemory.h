@@ -13,6 +13,11 @@ struct ProcessMemory {
 
 ProcessMemory MeasureProcessMemory();
 
+// Bytes of every heap of the process in use by blocks now (their overhead
+// counted): an allocation count that memory freed to a heap and kept there
+// does not blur.
+ULONGLONG HeapBytesInUse();
+
 // The most that resident memory grows over what it was when the watch
 // began. The system's peak counts when it rises past the peak of earlier
 // work; a thread of the watch looks at the resident memory meanwhile, so a
