@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,18 +88,16 @@ void RunCase(const Case& c) {
     LogCapture log;
     HRESULT hr = E_UNEXPECTED;
     CPackage* package = nullptr;
-    ProcessMemory before = MeasureProcessMemory();
-    std::unique_ptr<CMemoryPeakWatch> watch(c.mostMemory ? new CMemoryPeakWatch : nullptr);
+    ULONGLONG heapBefore = c.mostMemory ? HeapBytesInUse() : 0;
+    PeakMemoryGrowth peak;
     try {
         hr = OpenAndPreLoad(path, &doc, &package);
     } catch (...) {
         ADD_FAILURE() << "an exception left the pre-load";
     }
-    if (watch) {
-        EXPECT_LT(watch->Growth(), c.mostMemory) << "peak memory of the pre-load";
-        watch.reset();
-        ProcessMemory after = MeasureProcessMemory();
-        EXPECT_LT(after.held, before.held + c.mostKept) << "memory kept after the pre-load";
+    if (c.mostMemory) {
+        EXPECT_LT(peak.Bytes(), c.mostMemory) << "peak memory of the pre-load";
+        EXPECT_LT(HeapBytesInUse(), heapBefore + c.mostKept) << "memory kept after the pre-load";
     }
     CComPtr<IPackage> keep;
     keep.Attach(package);
