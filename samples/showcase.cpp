@@ -458,10 +458,12 @@ const COLORREF kWhite = 0xFFFFFF, kInk = 0x402010;
 // A shadow's colour carries its opacity in the top byte.
 const double kShade = (double)0xA0000000u;
 
+uint32_t g_hold = 0;  // every page's hold time when not 0
+
 PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint32_t action) {
     PageProps p;
     p.flags = 0;
-    p.hold = hold;
+    p.hold = g_hold ? g_hold : hold;
     p.enter = enterMs;
     p.enterEffect = effect;
     p.action = action;
@@ -730,8 +732,9 @@ void EndPage(CanvasSpec& page) {
 
 }  // namespace
 
-bool MakeShowcase(WorkSpec* out) {
+bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     g_failed = false;
+    g_hold = hold;
     WorkSpec& w = *out;
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
