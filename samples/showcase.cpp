@@ -634,9 +634,10 @@ void PicturesPage(CanvasSpec& page) {
     keyed.frame.inside = 0x705030;
     keyed.w = 240 + 6, keyed.h = 160 + 6;
     keyed.x = 400, keyed.y = 470;
-    keyed.decoration = PluginEntry(kStars, __uuidof(ITransitionDecor), {});
+    // Yellow stars twinkle in a corner.
+    keyed.decoration = PluginEntry(kStars, __uuidof(ITransitionDecor), {1, 0x00FFFF});
     page.objects.push_back(PictureEntry(keyed));
-    cap.text = "colour key: magenta shows through";
+    cap.text = "colour key: magenta left out; twinkling stars";
     page.objects.push_back(Label("KeyCaption", 400, 575, 400, 26, cap));
 }
 
