@@ -250,6 +250,7 @@ size_t SkipGroup(const std::vector<Token>& t, size_t j, int dir) {
 size_t LeftOperand(const std::vector<Token>& t, size_t i, bool join) {
     size_t start = i;
     bool needValue = true;
+    bool sign = false;  // the last token taken is a + or -
     for (size_t j = i; j-- > 0;) {
         if (t[j].kind == TK_SPACE)
             continue;
@@ -272,9 +273,13 @@ size_t LeftOperand(const std::vector<Token>& t, size_t i, bool join) {
         } else if ((part == OP_DOT || part == OP_TIGHTER || part == OP_SIGN) && !needValue) {
             needValue = true;
             start = j;
+        } else if ((part == OP_TIGHTER || part == OP_SIGN) && needValue && sign) {
+            // The + or - after this operator was a sign (A * -1).
+            start = j;
         } else {
             break;
         }
+        sign = t[j].kind == TK_OP && (t[j].text == "-" || t[j].text == "+");
     }
     // A leading sign belongs to the operand; any other operator means the
     // operand is cut short.
