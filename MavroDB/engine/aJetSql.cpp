@@ -6,12 +6,26 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // The layer's connections know this collation (Chinese order, no case).
 const char kCollate[] = " COLLATE JET";
 
-enum TokKind { TK_WORD, TK_NAME, TK_STRING, TK_NUMBER, TK_DATE, TK_PARAM, TK_OP, TK_SPACE };
+// TK_CALL: a function of the layer that the rewriter puts in, written as is.
+enum TokKind {
+    TK_WORD,
+    TK_NAME,
+    TK_STRING,
+    TK_NUMBER,
+    TK_DATE,
+    TK_PARAM,
+    TK_OP,
+    TK_SPACE,
+    TK_CALL
+};
 
 struct Token {
     TokKind kind;
@@ -148,7 +162,252 @@ size_t NextSolid(const std::vector<Token>& t, size_t i) {
     return i;
 }
 
+bool IsJetKeyword(const std::string& w) {
+    static const char* keywords[] = {
+        "SELECT", "FROM",  "WHERE",     "ORDER",  "BY",      "GROUP",  "HAVING",   "AS",    "AND",
+        "OR",     "NOT",   "LIKE",      "IN",     "BETWEEN", "IS",     "NULL",     "INNER", "LEFT",
+        "RIGHT",  "OUTER", "JOIN",      "ON",     "UNION",   "ALL",    "DISTINCT", "ASC",   "DESC",
+        "INSERT", "INTO",  "VALUES",    "UPDATE", "SET",     "DELETE", "CREATE",   "TABLE", "DROP",
+        "ALTER",  "TOP",   "TRANSFORM", "PIVOT",  "IIF",     "MOD",    "COUNT",    "SUM",   "AVG",
+        "MIN",    "MAX",   "FIRST",     "LAST",   "EXISTS",  "ANY",    "SOME",     "CASE",  "WHEN",
+        "THEN",   "ELSE",  "END",       "INDEX",  "ADD",     "COLUMN", "UCASE",    "LCASE", "LEN",
+        "ABS",    "TRIM",  "INT",       nullptr};
+    for (int a = 0; keywords[a]; ++a)
+        if (SameWord(w, keywords[a]))
+            return true;
+    return false;
+}
+
+// What a token is to the operands of + and &: part of a value, an operator
+// that binds tighter than the one looked at, or an end.
+enum OperandPart { OP_VALUE, OP_DOT, OP_TIGHTER, OP_SIGN, OP_OPEN, OP_CLOSE, OP_END };
+
+OperandPart PartOf(const std::vector<Token>& t, size_t i, bool join) {
+    const Token& k = t[i];
+    switch (k.kind) {
+        case TK_NAME:
+        case TK_STRING:
+        case TK_NUMBER:
+        case TK_DATE:
+        case TK_CALL:
+            return OP_VALUE;
+        case TK_WORD: {
+            const std::string& w = k.text;
+            if (SameWord(w, "MOD"))
+                return OP_TIGHTER;
+            if (SameWord(w, "NULL") || SameWord(w, "True") || SameWord(w, "False") ||
+                !IsJetKeyword(w))
+                return OP_VALUE;
+            // A name after a dot, and the functions the rewriter knows,
+            // called or taken as field names (First, Last).
+            size_t pv = i;
+            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
+            if (pv > 0 && t[pv - 1].kind == TK_OP &&
+                (t[pv - 1].text == "." || t[pv - 1].text == "!"))
+                return OP_VALUE;
+            static const char* functions[] = {"IIF",  "UCASE", "LCASE", "LEN",  "ABS",
+                                              "TRIM", "INT",   "COUNT", "SUM",  "AVG",
+                                              "MIN",  "MAX",   "FIRST", "LAST", nullptr};
+            for (int a = 0; functions[a]; ++a)
+                if (SameWord(w, functions[a]))
+                    return OP_VALUE;
+            return OP_END;
+        }
+        case TK_OP: {
+            const std::string& o = k.text;
+            if (o == "(")
+                return OP_OPEN;
+            if (o == ")")
+                return OP_CLOSE;
+            if (o == "." || o == "!")
+                return OP_DOT;
+            if (o == "*" || o == "/" || o == "\\" || o == "^")
+                return OP_TIGHTER;
+            if (o == "+" || o == "-")
+                return join ? OP_TIGHTER : OP_SIGN;
+            return OP_END;
+        }
+        default:
+            return OP_END;
+    }
+}
+
+// Jet's + joins two texts and adds numbers, which the rewriter cannot tell
+// apart from the text alone; & joins texts and takes Null for "" (two Nulls
+// stay Null). Both become functions of the layer (jet_add, jet_join) that
+// look at the values, around operands taken with Jet's precedence:
+// arithmetic, then &, then comparisons and logic. Each token is looked at a
+// bounded number of times, so long chains rewrite in linear time.
+class JoinRewriter {
+public:
+    explicit JoinRewriter(std::vector<Token>* tokens)
+        : m_t(*tokens), m_match(tokens->size(), npos), m_left(tokens->size(), npos) {
+        std::vector<size_t> open;
+        for (size_t i = 0; i < m_t.size(); ++i) {
+            if (m_t[i].kind != TK_OP)
+                continue;
+            if (m_t[i].text == "(") {
+                open.push_back(i);
+            } else if (m_t[i].text == ")" && !open.empty()) {
+                m_match[i] = open.back();
+                m_match[open.back()] = i;
+                open.pop_back();
+            }
+        }
+    }
+
+    void Run() {
+        struct Call {
+            size_t left, right;
+            const char* name;
+        };
+        std::vector<Call> calls;
+        std::vector<bool> made(m_t.size(), false);
+        for (int pass = 0; pass < 2; ++pass) {
+            bool join = pass == 1;
+            for (size_t i = 0; i < m_t.size(); ++i) {
+                if (m_t[i].kind != TK_OP || m_t[i].text != (join ? "&" : "+"))
+                    continue;
+                size_t left = Left(i, join);
+                size_t right = Right(i, join);
+                if (left == i || right == i + 1)
+                    continue;  // a sign, or an operand missing
+                m_left[i] = left;
+                made[i] = true;
+                calls.push_back({left, right, join ? "jet_join" : "jet_add"});
+            }
+        }
+        if (calls.empty())
+            return;
+        // Calls that start together open the outer (longer) one first.
+        std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) {
+            return a.left != b.left ? a.left < b.left : a.right > b.right;
+        });
+        std::vector<int> closes(m_t.size() + 1, 0);
+        for (const Call& c : calls) ++closes[c.right];
+        std::vector<Token> out;
+        out.reserve(m_t.size() + 4 * calls.size());
+        size_t next = 0;
+        for (size_t k = 0; k <= m_t.size(); ++k) {
+            for (int c = 0; c < closes[k]; ++c) out.push_back({TK_OP, ")"});
+            for (; next < calls.size() && calls[next].left == k; ++next) {
+                out.push_back({TK_CALL, calls[next].name});
+                out.push_back({TK_OP, "("});
+            }
+            if (k == m_t.size())
+                break;
+            if (made[k]) {
+                while (!out.empty() && out.back().kind == TK_SPACE) out.pop_back();
+                out.push_back({TK_OP, ","});
+                out.push_back({TK_SPACE, " "});
+                while (k + 1 < m_t.size() && m_t[k + 1].kind == TK_SPACE) ++k;
+                continue;
+            }
+            out.push_back(m_t[k]);
+        }
+        m_t.swap(out);
+    }
+
+private:
+    static const size_t npos = std::string::npos;
+
+    bool IsSign(size_t j) const {
+        return m_t[j].kind == TK_OP && (m_t[j].text == "-" || m_t[j].text == "+");
+    }
+
+    // The first token of the left operand of the operator at i (i when there
+    // is none). + and - group from the left, and so does &.
+    size_t Left(size_t i, bool join) const {
+        size_t start = i;
+        bool needValue = true;
+        bool sign = false;  // the last token taken is a + or -
+        for (size_t j = i; j-- > 0;) {
+            if (m_t[j].kind == TK_SPACE)
+                continue;
+            if (m_left[j] != npos && !needValue) {
+                // An operator made a call before: its left operand is part
+                // of this one (a + b + c; a + b & c; a & b & c).
+                j = start = m_left[j];
+                sign = false;
+                continue;
+            }
+            OperandPart part = PartOf(m_t, j, join);
+            if (part == OP_CLOSE && needValue) {
+                j = m_match[j];
+                if (j == npos)
+                    return i;
+                needValue = false;
+                start = j;
+                // A function's name before its arguments.
+                size_t pv = j;
+                while (pv > 0 && m_t[pv - 1].kind == TK_SPACE) --pv;
+                if (pv > 0 && (m_t[pv - 1].kind == TK_WORD || m_t[pv - 1].kind == TK_CALL) &&
+                    PartOf(m_t, pv - 1, join) == OP_VALUE)
+                    start = j = pv - 1;
+            } else if (part == OP_VALUE && needValue) {
+                needValue = false;
+                start = j;
+            } else if ((part == OP_DOT || part == OP_TIGHTER || part == OP_SIGN) && !needValue) {
+                needValue = true;
+                start = j;
+            } else if ((part == OP_TIGHTER || part == OP_SIGN) && needValue && sign) {
+                // The + or - after this operator was a sign (A * -1).
+                start = j;
+            } else {
+                break;
+            }
+            sign = IsSign(j);
+        }
+        // A leading sign belongs to the operand; any other operator means
+        // the operand is cut short.
+        if (needValue && start < i && !IsSign(start))
+            return i;
+        return start;
+    }
+
+    // One past the last token of the right operand of the operator at i
+    // (i + 1 when there is none).
+    size_t Right(size_t i, bool join) const {
+        size_t end = i + 1;
+        bool needValue = true;
+        for (size_t j = i + 1; j < m_t.size(); ++j) {
+            if (m_t[j].kind == TK_SPACE)
+                continue;
+            OperandPart part = PartOf(m_t, j, join);
+            if (part == OP_OPEN) {
+                // A group, or the arguments of the function just read.
+                j = m_match[j];
+                if (j == npos)
+                    return i + 1;
+                needValue = false;
+                end = j + 1;
+            } else if (part == OP_VALUE && needValue) {
+                needValue = false;
+                end = j + 1;
+            } else if ((part == OP_DOT || part == OP_TIGHTER) && !needValue) {
+                needValue = true;
+            } else if (IsSign(j) && needValue) {
+                // A sign of the value that follows.
+            } else {
+                // A binary + or - after a + operand groups from the left.
+                break;
+            }
+        }
+        return end;
+    }
+
+    std::vector<Token>& m_t;
+    std::vector<size_t> m_match;  // the other parenthesis of each
+    std::vector<size_t> m_left;   // left operand of each operator made a call
+};
+
 }  // namespace
+
+const char kJetRowKeyName[] = "!RowKey";
+
+bool IsJetRowKeyName(const std::string& name) {
+    return _stricmp(name.c_str(), kJetRowKeyName) == 0;
+}
 
 int JetTypeFromWord(const std::string& w) {
     static const struct {
@@ -223,6 +482,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     std::vector<Token> t;
     if (!Tokenize(sql, &t, &r.error))
         return r;
+    JoinRewriter(&t).Run();
 
     // Declared parameters come first: PARAMETERS name type[, ...];
     std::vector<JetSqlParameter> declared;
@@ -340,6 +600,11 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 break;
             }
             case TK_NAME: {
+                if (IsJetRowKeyName(k.text)) {
+                    r.error = k.text;
+                    r.errorNumber = 3125;
+                    return r;
+                }
                 int type = declaredType(k.text);
                 bool dotted = !out.empty() && out.back() == '.';
                 if (!dotted && (type || InList(k.text, parameters))) {
@@ -402,21 +667,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                             if (nx < t.size() && t[nx].text == "(")
                                 grouped = true;
                         }
-                    bool isKeyword = false;
-                    static const char* keywords[] = {
-                        "SELECT", "FROM",   "WHERE",  "ORDER",     "BY",     "GROUP",  "HAVING",
-                        "AS",     "AND",    "OR",     "NOT",       "LIKE",   "IN",     "BETWEEN",
-                        "IS",     "NULL",   "INNER",  "LEFT",      "RIGHT",  "OUTER",  "JOIN",
-                        "ON",     "UNION",  "ALL",    "DISTINCT",  "ASC",    "DESC",   "INSERT",
-                        "INTO",   "VALUES", "UPDATE", "SET",       "DELETE", "CREATE", "TABLE",
-                        "DROP",   "ALTER",  "TOP",    "TRANSFORM", "PIVOT",  "IIF",    "MOD",
-                        "COUNT",  "SUM",    "AVG",    "MIN",       "MAX",    "FIRST",  "LAST",
-                        "EXISTS", "ANY",    "SOME",   "CASE",      "WHEN",   "THEN",   "ELSE",
-                        "END",    "INDEX",  "ADD",    "COLUMN",    "UCASE",  "LCASE",  "LEN",
-                        "ABS",    "TRIM",   "INT",    nullptr};
-                    for (int a = 0; keywords[a]; ++a)
-                        if (SameWord(w, keywords[a]))
-                            isKeyword = true;
+                    bool isKeyword = IsJetKeyword(w);
                     if (!isKeyword) {
                         out += QuoteName(w);
                         if (inFrom && depth == 0 && fromTables == 0) {
@@ -461,15 +712,8 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                     continue;
                 }
                 if (o == "&") {
+                    // Only an & without its operands is left.
                     out += "||";
-                } else if (o == "+") {
-                    // + beside a text literal joins texts, as Jet does.
-                    size_t nx = NextSolid(t, i + 1);
-                    bool textNext = nx < t.size() && t[nx].kind == TK_STRING;
-                    size_t pv = i;
-                    while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
-                    bool textPrev = pv > 0 && t[pv - 1].kind == TK_STRING;
-                    out += (textNext || textPrev) ? "||" : "+";
                 } else if (o == "!") {
                     // Jet's [Table]![Field].
                     out += ".";
@@ -483,6 +727,9 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 }
                 break;
             }
+            case TK_CALL:
+                out += k.text;
+                break;
             case TK_PARAM:
                 break;
         }
