@@ -470,7 +470,7 @@ PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint3
     return p;
 }
 
-void TitlePage(WorkSpec& w, CanvasSpec& page) {
+void TitlePage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"多媒体演示播放器");
     zh.height = 64;
@@ -495,7 +495,6 @@ void TitlePage(WorkSpec& w, CanvasSpec& page) {
     en2.color = 0xF0F0F0;
     en2.weight = FW_NORMAL;
     page.objects.push_back(Label("ContentsLatin", 400, 460, 760, 30, en2));
-    (void)w;
 }
 
 void ButtonsPage(CanvasSpec& page) {
@@ -770,13 +769,14 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
     CanvasSpec title, buttons, pictures, fills, script, end;
-    TitlePage(w, title);
+    TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     ScriptPage(script);
     EndPage(end);
-    // The transitions: a slide, a region, two masks.
+    // The transitions: a slide, a region (boxes), a mask (a spiral), a region
+    // (a clock) and a mask (sine waves).
     title.properties = PageProperties(Page(3000, 0, "", 1108));
     buttons.properties = PageProperties(
         Page(3000, 1000, Effect(PluginEntry(kMove, __uuidof(ITransitionMove), {1}), "", ""), 1108));
