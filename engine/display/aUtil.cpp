@@ -6,10 +6,12 @@
 
 #include <vector>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "bFileUtil.h"
 #include "bHandles.h"
 #include "bMsgBox.h"
+#include "bPlayerSite.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -351,7 +353,23 @@ bool EnablePrivilege(const char* name, bool enable) {
     return true;
 }
 
-IPixelBuffer* CreateSiteBuffer(int width, int height, IPlayerSite*) {
+namespace {
+
+// The site's DirectDraw record (slot 24) when it uses DirectDraw (slot 34).
+DXOwner* SiteDirectDraw(IPlayerSite* site) {
+    if (!site || !site->UsesDirectDraw())
+        return nullptr;
+    void* owner = nullptr;
+    if (FAILED(site->GetDirectDraw(&owner)))
+        return nullptr;
+    return static_cast<DXOwner*>(owner);
+}
+
+}  // namespace
+
+IPixelBuffer* CreateSiteBuffer(int width, int height, IPlayerSite* site) {
+    if (DXOwner* owner = SiteDirectDraw(site))
+        return CreateDXBuffer(owner, width, height);
     return CreateGDIBuffer(width, height);
 }
 
@@ -359,6 +377,8 @@ IPixelBuffer* CreateRenderBuffer(int width, int height, II_IRender*) {
     return CreateGDIBuffer(width, height);
 }
 
-IPixelBuffer* CreateBitmapForTarget(HGLOBAL dib, IPlayerSite*) {
+IPixelBuffer* CreateBitmapForTarget(HGLOBAL dib, IPlayerSite* site) {
+    if (DXOwner* owner = SiteDirectDraw(site))
+        return CreateDXBufferFromDIB(owner, dib);
     return CreateGDIBufferFromDIB(dib);
 }
