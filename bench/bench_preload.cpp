@@ -4,12 +4,16 @@
 #include "BenchClock.h"
 #include "PrjTestDoc.h"
 #include "ProjectWriter.h"
+#include "RoutineTableWriter.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aPackage.h"
 #include "aProject.h"
+#include "aRoutineTable.h"
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -60,6 +64,25 @@ void Measure(const char* what, size_t n, const Shape& shape) {
     printf("%-58s n=%-7zu %9.1f ms  10n %9.1f ms  ratio %6.1f\n", what, n, small * 1000,
            large * 1000, small > 0 ? large / small : 0.0);
     fflush(stdout);
+}
+
+// Seconds to read a function table of n routines of one name (best of
+// three); every one after the first is renamed.
+double TimeRoutineTable(size_t n) {
+    std::string bytes =
+        RoutineTableBytes(std::vector<RoutineSpec>(n, {"calc", {}, {{9, "1", nullptr}}}));
+    double best = 1e30;
+    for (int run = 0; run < 3; ++run) {
+        CRoutineTables tables;
+        CComPtr<ITeskStream> s = MemStreamOf(bytes);
+        double t0 = Now();
+        HRESULT hr = tables.ReadTable(s, tables.Functions(), "FunctionTable");
+        double t = Now() - t0;
+        if (FAILED(hr) || tables.Functions().GetCount() != (int)n)
+            printf("  (routine table not read: %08lX)\n", (unsigned long)hr);
+        best = std::min(best, t);
+    }
+    return best;
 }
 
 void WriteIni(const std::string& path, const std::string& text) {
@@ -139,6 +162,13 @@ int main() {
                     ini += Name("k", i) + "=C:\\" + Name("d", i) + "\\same.txt\r\n";
                 WriteIni(path, ini);
             });
+    {
+        const size_t r = 300;
+        double small = TimeRoutineTable(r), large = TimeRoutineTable(10 * r);
+        printf("%-58s n=%-7zu %9.1f ms  10n %9.1f ms  ratio %6.1f  goal <= 15\n",
+               "routine table: routines of one name", r, small * 1000, large * 1000,
+               small > 0 ? large / small : 0.0);
+    }
     CoUninitialize();
     return 0;
 }

@@ -58,6 +58,38 @@ TEST_F(RoutineTest, DuplicateNamesAreRenamed) {
     EXPECT_EQ("I4:3", Eval("calc_1_1()"));
 }
 
+TEST_F(RoutineTest, RenamingFollowsTheNamesAlreadyTaken) {
+    // Stored names mixing repeats with names that already end in "_1".
+    const char* stored[] = {"calc", "calc_1",   "calc", "calc_1", "x_1", "x",
+                            "x_1",  "calc_1_1", "",     "",       "_1"};
+    const char* given[] = {"calc",  "calc_1",       "calc_1_1", "calc_1_1_1", "x_1", "x",
+                           "x_1_1", "calc_1_1_1_1", "",         "_1",         "_1_1"};
+    std::vector<RoutineSpec> specs;
+    for (const char* name : stored) specs.push_back({name, {}, {{9, "1", nullptr}}});
+    CRoutineTable table;
+    ASSERT_EQ(S_OK, Load(table, specs));
+    ASSERT_EQ(11, table.GetCount());
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(given[i], table.GetAt(i)->name) << i;
+        EXPECT_EQ(table.GetAt(i), table.Find(given[i])) << i;
+    }
+    EXPECT_EQ(nullptr, table.Find("calc_1_1_1_1_1"));
+    EXPECT_EQ(nullptr, table.Find("x_2"));
+
+    // Thousands of routines of one name load at once; the last is found by
+    // its full name.
+    const int n = 3000;
+    CRoutineTable same;
+    ASSERT_EQ(S_OK, Load(same, std::vector<RoutineSpec>(n, {"calc", {}, {{9, "1", nullptr}}})));
+    ASSERT_EQ(n, same.GetCount());
+    std::string last = "calc";
+    for (int i = 1; i < n; ++i) last += "_1";
+    EXPECT_EQ(last, same.GetAt(n - 1)->name);
+    EXPECT_EQ(same.GetAt(n - 1), same.Find(last.c_str()));
+    same.Clear();
+    EXPECT_EQ(nullptr, same.Find("calc"));
+}
+
 TEST_F(RoutineTest, DamagedTablesAreRefusedWithALogLine) {
     std::string good = RoutineTableBytes({{"f", {{VT_I4, "a"}}, {{9, "a", nullptr}}}});
     // Offsets in the body (after the 32-byte header): 0 unused, 4 parameter
