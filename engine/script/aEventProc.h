@@ -97,7 +97,7 @@ public:
     // previous one may start again.
     void NewPage() { ++m_page; }
     // The clock of the watchdog (GetTickCount unless a test sets another).
-    typedef DWORD (*TimeSource)();
+    typedef DWORD(WINAPI* TimeSource)();
     void SetTimeSource(TimeSource source) { m_now = source ? source : GetTickCount; }
     // 0 ended, 1 suspended, E_FAIL a wait could not be scheduled,
     // E_INVALIDARG a bad curve argument.

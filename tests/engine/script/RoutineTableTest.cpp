@@ -177,7 +177,7 @@ TEST_F(RoutineTest, ProcessWaitsTogetherWithItsCaller) {
 // The watchdog's clock here: every reading is 100 ms after the last, so its
 // real 10 s deadline passes after a hundred readings.
 DWORD g_clock = 0;
-DWORD SteppingClock() {
+DWORD WINAPI SteppingClock() {
     return g_clock += 100;
 }
 

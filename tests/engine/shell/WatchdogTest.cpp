@@ -27,7 +27,7 @@ namespace {
 // The watchdog's clock here runs 50 times as fast as the real one: its 10 s
 // pass in 200 ms.
 const DWORD kSpeed = 50;
-DWORD FastClock() {
+DWORD WINAPI FastClock() {
     return GetTickCount() * kSpeed;
 }
 
