@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "aDXBuf.h"
 #include "aGDIBuf.h"
@@ -431,6 +433,19 @@ POINT ScratchOrigin(const RECT& b, const RECT& c) {
     return o;
 }
 
+// An inner fill's drawing; a library exception (memory) becomes a failure
+// instead of leaving the drawing.
+HRESULT InnerRender(FillBase* inner, const RECT* bounds, IPixelBuffer* buffer, BYTE alpha,
+                    const RECT* clip, IPlayerSite* site) {
+    try {
+        return inner->Render(bounds, buffer, alpha, clip, site);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
 }  // namespace
 
 STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const RECT* clip,
@@ -498,7 +513,7 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
                 }
                 ScopedUseEnd(buffer);
             }
-            hr = m_pInner->Render(&tb, temp, m_alpha, &tc, site);
+            hr = InnerRender(m_pInner, &tb, temp, m_alpha, &tc, site);
             if (SUCCEEDED(hr)) {
                 if (m_mode == FILLMODE_PATTERN)
                     PaintPattern(temp, tc);
@@ -512,7 +527,7 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
             }
         }
     } else {
-        hr = m_pInner->Render(&b, buffer, m_alpha, &c, site);
+        hr = InnerRender(m_pInner, &b, buffer, m_alpha, &c, site);
         if (SUCCEEDED(hr)) {
             if (m_mode == FILLMODE_PATTERN)
                 PaintPattern(buffer, c);
@@ -562,7 +577,7 @@ STDMETHODIMP CFillObject::RenderToDC(HDC dc, const RECT* bounds, const RECT* cli
     temp.Attach(CreateSiteBuffer(c.right - o.x, c.bottom - o.y, site));
     if (!temp)
         return E_OUTOFMEMORY;
-    if (FAILED(m_pInner->Render(&tb, temp, m_alpha, &tc, site)))
+    if (FAILED(InnerRender(m_pInner, &tb, temp, m_alpha, &tc, site)))
         return E_FAIL;
     if (m_alpha != 255)
         temp->EnablePixelAlpha(TRUE);

@@ -72,18 +72,22 @@ void CRoutineTable::Add(std::unique_ptr<CRoutineEntry> entry) {
     Stem& stem = m_index[entry->name.substr(0, stemLength)];
     // Walk the names first, first_1, first_1_1, ... to the first free one,
     // jumping over runs already walked.
-    std::vector<size_t> walked;
-    size_t k = first;
-    while (stem.bySuffixes.count(k)) {
-        walked.push_back(k);
+    auto next = [&stem](size_t k) {
         auto jump = stem.lastTaken.find(k);
-        k = jump != stem.lastTaken.end() && jump->second > k ? jump->second : k + 1;
+        return jump != stem.lastTaken.end() && jump->second > k ? jump->second : k + 1;
+    };
+    size_t k = first;
+    while (stem.bySuffixes.count(k)) k = next(k);
+    // Every count walked over now leads straight to the new one.
+    for (size_t w = first; w != k;) {
+        size_t after = next(w);
+        stem.lastTaken[w] = k;
+        w = after;
     }
-    for (size_t w : walked) stem.lastTaken[w] = k;
     if (k != first) {
+        while (m_ones.size() < 2 * k) m_ones += m_ones.empty() ? "_1" : m_ones;
         entry->name.resize(stemLength);
-        entry->name.reserve(stemLength + 2 * k);
-        for (size_t i = 0; i < k; ++i) entry->name += "_1";
+        entry->name.append(m_ones, 0, 2 * k);
     }
     stem.bySuffixes[k] = entry.get();
     m_entries.push_back(std::move(entry));

@@ -45,6 +45,7 @@ private:
 
     std::vector<std::unique_ptr<CRoutineEntry>> m_entries;
     std::unordered_map<std::string, Stem> m_index;
+    std::string m_ones;  // "_1_1_1...", grown as renaming needs
 };
 
 class CRoutineTables {
