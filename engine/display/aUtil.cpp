@@ -356,12 +356,19 @@ bool EnablePrivilege(const char* name, bool enable) {
 namespace {
 
 // The site's DirectDraw record (slot 24) when it uses DirectDraw (slot 34).
+// Asked through QueryInterface: callers may hand on an object that only
+// stands in for the play site.
 DXOwner* SiteDirectDraw(IPlayerSite* site) {
-    if (!site || !site->UsesDirectDraw())
+    if (!site)
+        return nullptr;
+    IPlayerSite* play = nullptr;
+    if (FAILED(site->QueryInterface(__uuidof(IPlayerSite), reinterpret_cast<void**>(&play))) ||
+        !play)
         return nullptr;
     void* owner = nullptr;
-    if (FAILED(site->GetDirectDraw(&owner)))
-        return nullptr;
+    if (!play->UsesDirectDraw() || FAILED(play->GetDirectDraw(&owner)))
+        owner = nullptr;
+    play->Release();
     return static_cast<DXOwner*>(owner);
 }
 
