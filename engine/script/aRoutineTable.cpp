@@ -309,5 +309,6 @@ bool CRoutineTables::CallFunction(const char* name, VARIANT* args, int count, VA
         proc->GetSender()->SetThisName(ctx.thisName.c_str());
     SetOwner(ownerKind, owner);
     delete run;
-    return r == 0 && !refused;
+    // A function the watchdog stopped has no value to give.
+    return r == 0 && !refused && !proc->DispatchStopped();
 }
