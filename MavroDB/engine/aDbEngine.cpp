@@ -33,6 +33,10 @@ const char* ErrorText(long number) {
             return "Not a valid account name or password.";
         case dbErrBadPassword:
             return "Not a valid password.";
+        case dbErrCouldNotUse:
+            return "Could not use; file already in use.";
+        case dbErrTooManyDatabases:
+            return "Cannot open any more databases.";
         case dbErrFileInUse:
             return "The database engine cannot open the file. It is already opened exclusively "
                    "by another user, or you need permission to view its data.";
@@ -103,12 +107,47 @@ std::string Utf8Path(const std::string& ansiPath) {
     return Utf8FromAnsi(ansiPath);
 }
 
-DWORD FileAttributes(const std::string& ansiPath) {
+std::wstring WidePath(const std::string& ansiPath) {
     std::string u = Utf8Path(ansiPath);
     int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
     std::wstring wide(w > 0 ? w : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
-    return GetFileAttributesW(wide.c_str());
+    return wide;
+}
+
+DWORD FileAttributes(const std::string& ansiPath) {
+    return GetFileAttributesW(WidePath(ansiPath).c_str());
+}
+
+// The file's volume serial and index: the same whichever path spells it.
+// Empty when the file cannot be asked.
+std::string FileIdentity(const std::string& ansiPath) {
+    HANDLE h = CreateFileW(WidePath(ansiPath).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok)
+        return std::string();
+    char key[40];
+    snprintf(key, sizeof(key), "%08lx-%08lx%08lx", (unsigned long)info.dwVolumeSerialNumber,
+             (unsigned long)info.nFileIndexHigh, (unsigned long)info.nFileIndexLow);
+    return key;
+}
+
+// Whether another handle holds the file so that an exclusive open cannot
+// have it: any handle at all for a writable open, a writing one for a
+// read-only open.
+bool HeldElsewhere(const std::string& ansiPath, bool readOnly) {
+    HANDLE h = CreateFileW(WidePath(ansiPath).c_str(), GENERIC_READ, readOnly ? FILE_SHARE_READ : 0,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return false;
 }
 
 bool FileExists(const std::string& ansiPath) {
@@ -299,21 +338,13 @@ CdbConnection::~CdbConnection() {
 }
 
 void CdbConnection::OpenGeneration(const std::string& path) {
-    // Named after the file's full path, folded to lower case.
-    std::string u = Utf8Path(path);
-    int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
-    std::wstring wide(w > 0 ? w : 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
-    WCHAR full[1024];
-    DWORD n = GetFullPathNameW(wide.c_str(), 1024, full, nullptr);
-    if (n == 0 || n >= 1024)
+    // Named after the file itself, so every path that spells it shares the count.
+    identity = FileIdentity(path);
+    if (identity.empty())
         return;
-    CharLowerBuffW(full, n);
-    uint64_t h = 1469598103934665603ull;
-    for (DWORD i = 0; i < n; ++i) h = (h ^ full[i]) * 1099511628211ull;
-    char name[64];
-    snprintf(name, sizeof(name), "Local\\MavroDB-%016llx", (unsigned long long)h);
-    m_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name);
+    std::string name = "Local\\MavroDB-" + identity;
+    m_mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name.c_str());
     if (m_mapping)
         m_generation = (volatile LONG64*)MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 8);
 }
@@ -415,6 +446,9 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
     // A file marked read-only is not opened for writing, whoever may write it.
     if (!readOnly && (FileAttributes(path) & FILE_ATTRIBUTE_READONLY))
         ThrowDbError(dbErrFileInUse, path);
+    // An idle connection holds no lock SQLite could see: ask the file system.
+    if (exclusive && HeldElsewhere(path, readOnly))
+        ThrowDbError(dbErrCouldNotUse, path);
     sqlite3* db = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(Utf8Path(path).c_str(), &db, flags, nullptr);
@@ -607,10 +641,19 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
     if (!StartsWithNoCase(connect, ";DATABASE="))
         ThrowDbError(dbErrNoIsam, AnsiFromUtf8(connect));
     std::string file = connect.substr(10);
-    std::string key = Lower(name);
+    *realTable = source;
+    // One schema per file, however many links lead into it; a link into
+    // the open file reads its own tables.
+    std::string key = FileIdentity(AnsiFromUtf8(file));
+    if (!key.empty() && key == m_conn->identity)
+        return "\"main\"." + Quote(source);
+    if (key.empty())
+        key = Lower(file);
     auto it = m_conn->linkSchemas.find(key);
     std::string schema;
     if (it == m_conn->linkSchemas.end()) {
+        if ((int)m_conn->linkSchemas.size() >= sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1))
+            ThrowDbError(dbErrTooManyDatabases, AnsiFromUtf8(file));
         schema = "link" + std::to_string(m_conn->linkSchemas.size() + 1);
         sqlite3_stmt* attach = nullptr;
         std::string sql = "ATTACH DATABASE ?1 AS " + Quote(schema);
@@ -626,7 +669,6 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
     } else {
         schema = it->second;
     }
-    *realTable = source;
     return Quote(schema) + "." + Quote(source);
 }
 

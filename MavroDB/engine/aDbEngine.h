@@ -27,6 +27,8 @@ enum {
     dbErrReadOnly = 3027,
     dbErrBadAccount = 3029,
     dbErrBadPassword = 3031,
+    dbErrCouldNotUse = 3045,
+    dbErrTooManyDatabases = 3048,
     dbErrFileInUse = 3051,
     dbErrSyntax = 3075,
     dbErrNoSuchObject = 3078,
@@ -130,7 +132,9 @@ public:
     // Raises the engine exception for an SQLite result code.
     [[noreturn]] void Fail(int rc, long fallback = dbErrEngine);
     bool readOnly = false;
-    // Linked .mvb files attached under schema names, by link name (lower case).
+    // The open file's identity (volume serial and file index).
+    std::string identity;
+    // Linked .mvb files attached under schema names, by file identity.
     std::map<std::string, std::string> linkSchemas;
 
 private:
