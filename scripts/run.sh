@@ -1,41 +1,99 @@
 #!/usr/bin/env bash
 # The main job: sets up and builds everything, writes the sample work and
-# starts the player on it with its trace log on, then shows the log.
+# plays it as a user would under a virtual display: a screenshot of every
+# page (one inside a transition), a click on the scripted page's button
+# with screenshots before and after it; then what the run logged. Last, the
+# scripted sample of the saved variables runs twice.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MAVRO_BUILD:-$ROOT/build}"
 # shellcheck source=winenv.sh
 source "$ROOT/scripts/winenv.sh"
 mavro_build_and_start "$ROOT" "$BUILD"
-RUN="$BUILD/x86_64/sample"
-rm -rf "$RUN" && mkdir -p "$RUN"
-cp "$BUILD/x86_64/MavroRT/MavroRT.exe" "$RUN/"
-printf '[MavroRT]\r\nSysLog=1\r\n' >"$RUN/MavroRT.ini"
+
+OUT="$BUILD/x86_64"
+RUN="$OUT/sample"
 WINE="$ROOT/cmake/wine-run.sh"
-if [ -e "$BUILD/x86_64/tests/mkwork.exe" ]; then
-  "$WINE" "$BUILD/x86_64/tests/mkwork.exe" "$(winepath -w "$RUN/sample.mrt" 2>/dev/null || echo "$RUN/sample.mrt")"
-fi
-# Questions are answered unattended. The sample's pages hold 2 s each and
-# the last one ends the run; a screenshot of the screen is taken in the
-# middle of each page's hold (page-1.png ...), and one in the middle of the
-# third page's 1 s entering slide (transition.png).
+MKWORK="$OUT/samples/mkwork.exe"
+CLICK="$OUT/samples/playerclick.exe"
+# Wine's own complaints about its drive mappings mean nothing to the user.
+quiet_wine() { grep -avF 'Read access denied for device L"' >&2 || true; }
+
+echo "== staging the player in $RUN"
+rm -rf "$RUN" && mkdir -p "$RUN"
+# Everything the player loads beside itself: the program and its cursor
+# library; the ini turns its trace log on.
+cp "$OUT/MavroRT/MavroRT.exe" "$OUT/MavroRT/mavrolib.dll" "$RUN/"
+printf '[MavroRT]\r\nSysLog=1\r\n' >"$RUN/MavroRT.ini"
+"$WINE" "$MKWORK" "$(winepath -w "$RUN/sample.mrt" 2>/dev/null)" showcase 2> >(quiet_wine)
+
+TEMPDIR=$(winepath -u "$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+LOG="$TEMPDIR/~mvrt40.lg0"
+rm -f "$LOG"
+
+# Waits (at most $2 seconds) until the log has a line with the text.
+wait_log() {
+  local i
+  for i in $(seq 1 $(($2 * 10))); do
+    grep -aq -- "$1" "$LOG" 2>/dev/null && return 0
+    kill -0 "$player" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+shots=()
+shot() {
+  import -window root "$RUN/$1.png" 2>/dev/null && shots+=("$RUN/$1.png")
+}
+# Waits for a page, lets its entering transition end, takes its screenshot.
+page_shot() {
+  if wait_log "ChangeCanvasTo: $1" 30; then
+    sleep "$2"
+    shot "$3"
+    echo "   page $1 shown: $3.png"
+  else
+    echo "   page $1 did not come within 30 s"
+  fi
+}
+
+echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 20 s)"
+# Questions are answered unattended.
 export MAVRO_AUTOANSWER=yes
-echo "Starting: MavroRT.exe /r sample.mrt"
 # In a process group of its own, so that stopping it ends wine and the
 # player, not only the wrapper.
-setsid "$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt" &
+setsid "$WINE" "$RUN/MavroRT.exe" /r "$RUN/sample.mrt" 2>"$RUN/wine-errors.txt" &
 player=$!
-# Seconds from the start: page 1 at 1.5, page 2 at 3.5, the slide at 4.5,
-# then pages 3, 4 and 5 at 6, 8 and 10.
-for shot in "1.5 page-1" "2 page-2" "1 transition" "1.5 page-3" "2 page-4" "2 page-5"; do
-  set -- $shot
-  sleep "$1"
-  if kill -0 "$player" 2>/dev/null; then
-    import -window root "$RUN/$2.png" 2>/dev/null && echo "screenshot: $RUN/$2.png"
-  fi
-done
-# Ends by itself; stopped after MAVRO_RUN_SECONDS (default 20) at the latest.
-for _ in $(seq 1 "${MAVRO_RUN_SECONDS:-20}"); do
+# The first page comes without a page change: after the open.
+if wait_log ".ini not exists" 30; then
+  sleep 2
+  shot title
+  echo "   page Title shown: title.png"
+fi
+page_shot Buttons 2 buttons
+# The pictures come in through a region (1.5 s): one screenshot half way.
+if wait_log "ChangeCanvasTo: Pictures" 30; then
+  sleep 0.6
+  shot transition
+  echo "   inside the transition to Pictures: transition.png"
+fi
+sleep 1.4
+shot pictures
+echo "   page Pictures shown: pictures.png"
+page_shot Fills 2 fills
+page_shot Script 2 script
+# The script page waits for its button: click it where it is drawn.
+if kill -0 "$player" 2>/dev/null; then
+  echo "   clicking the button \"Click me\""
+  "$WINE" "$CLICK" sample 800 600 400 330 2> >(quiet_wine) | sed 's/^/   /' || true
+  sleep 0.8
+  shot script-clicked
+  echo "   after the click: script-clicked.png"
+fi
+page_shot End 1.5 end
+
+# The last page ends the run; stopped after MAVRO_RUN_SECONDS (default 30)
+# at the latest.
+for _ in $(seq 1 "${MAVRO_RUN_SECONDS:-30}"); do
   kill -0 "$player" 2>/dev/null || break
   sleep 1
 done
@@ -50,27 +108,41 @@ kill -9 -- "-$player" 2>/dev/null
 wait "$player"
 rc=$?
 set -e
-echo "MavroRT exited with $rc"
-TEMPDIR="$MAVRO_WINEPREFIX/drive_c/users/$(whoami)/AppData/Local/Temp"
-[ -d "$TEMPDIR" ] || TEMPDIR="$MAVRO_WINEPREFIX/drive_c/users/$(whoami)/Temp"
-if [ -f "$TEMPDIR/~mvrt40.lg0" ]; then
-  echo "---- page changes"
-  grep -a "ChangeCanvasTo" "$TEMPDIR/~mvrt40.lg0" || true
-  echo "---- trace log ($TEMPDIR/~mvrt40.lg0)"
-  cat "$TEMPDIR/~mvrt40.lg0"
+quiet_wine <"$RUN/wine-errors.txt"
+
+case "$rc" in
+  0) meaning="the player played nothing (no work given, or the work did not open)" ;;
+  1) meaning="the normal end: the work's exit command (or a closed window) ended the run" ;;
+  137 | 143) meaning="stopped by this script: the work did not end by itself in time" ;;
+  *) meaning="an abnormal end" ;;
+esac
+echo "== MavroRT exited with $rc: $meaning"
+if [ -f "$LOG" ]; then
+  cp "$LOG" "$RUN/trace.log"
+  echo "== page changes"
+  grep -a "ChangeCanvasTo" "$LOG" | sed 's/^.*ChangeCanvasTo/   ChangeCanvasTo/' | tr -d '\r' || true
+  # The log is in the system's code page (GBK); trace-point lines
+  # ("<thread> file (line)") stay in the file.
+  echo "== messages of the log (trace points left out; the whole log: $RUN/trace.log)"
+  iconv -f GBK -t UTF-8 -c "$LOG" | tr -d '\r' | grep -av -e '^<[0-9A-Fa-f]*> .* ([0-9]*)$' -e '^ *$' |
+    sed 's/^/   /'
 fi
+echo "== screenshots"
+for s in "${shots[@]}"; do echo "   $s"; done
+
 # The scripted sample, played twice: its page-entry lists count the visits
 # in the application-state ini, which is shown after each run.
-if [ -e "$BUILD/x86_64/tests/mkwork.exe" ]; then
-  "$WINE" "$BUILD/x86_64/tests/mkwork.exe" "$(winepath -w "$RUN/scripts.mrt" 2>/dev/null || echo "$RUN/scripts.mrt")" scripts
-  INI="$MAVRO_WINEPREFIX/drive_c/windows/mavroappl.ini"
-  rm -f "$INI"
-  for n in 1 2; do
-    set +e
-    timeout "${MAVRO_RUN_SECONDS:-20}" "$WINE" "$RUN/MavroRT.exe" /r "$RUN/scripts.mrt"
-    rc=$?
-    set -e
-    echo "scripts run $n: MavroRT exited with $rc"
-    [ -f "$INI" ] && grep -A3 -i '^\[APPL_01d0000012345678' "$INI" | tr -d '\r'
-  done
-fi
+echo "== the scripted sample: counting visits in the application-state ini"
+"$WINE" "$MKWORK" "$(winepath -w "$RUN/scripts.mrt" 2>/dev/null)" scripts 2> >(quiet_wine)
+INI="$MAVRO_WINEPREFIX/drive_c/windows/mavroappl.ini"
+rm -f "$INI"
+for n in 1 2; do
+  set +e
+  timeout "${MAVRO_RUN_SECONDS:-30}" "$WINE" "$RUN/MavroRT.exe" /r "$RUN/scripts.mrt" 2> >(quiet_wine)
+  rc=$?
+  set -e
+  echo "   run $n: MavroRT exited with $rc"
+  [ -f "$INI" ] && grep -A3 -i '^\[APPL_01d0000012345678' "$INI" | tr -d '\r' | sed 's/^/   /'
+done
+echo "   visits=3,N is the saved variable \"visits\": variant type 3 (a 32-bit integer) and"
+echo "   its value N, the number of runs so far (1 after the first run, 2 after the second)."

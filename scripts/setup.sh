@@ -163,7 +163,10 @@ main() {
   mkdir -p "$CACHE"
   # One setup at a time: parallel builds (several checkouts) share the cache.
   exec 9>"$CACHE/.lock"
-  flock 9
+  if ! flock -n 9; then
+    log "waiting for another setup to finish"
+    flock 9
+  fi
   install_packages
   generate_locales
   add_deb_src

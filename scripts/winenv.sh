@@ -7,6 +7,7 @@ mavro_wine_prefix() {
   export MAVRO_WINEPREFIX="$prefix" WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   [ -f "$prefix/.mavro-ready" ] && return 0
+  echo "[wine] making the Wine prefix $prefix (first run only, about a minute)"
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
   wine wineboot -i >/dev/null 2>&1 || true
@@ -73,7 +74,8 @@ mavro_wine_stop() {
 # Builds both targets, makes the prefix of the 64-bit build and starts Wine.
 mavro_build_and_start() {
   local root="$1" build="$2"
-  bash "$root/scripts/build.sh" >/dev/null
+  bash "$root/scripts/build.sh"
   mavro_wine_prefix "$build/x86_64/wineprefix"
+  echo "[wine] starting a virtual display and Wine"
   mavro_wine_start
 }

@@ -297,9 +297,19 @@ int CDBCore::WriteFailure(const CdbException& e, bool query) {
 }
 
 void CDBCore::ReportAddedMedia(const FieldValuePair* pairs, int count) {
+    // A field named by several pairs holds the last one's value: only that
+    // name is stored, and it is reported once.
     std::vector<const FieldValuePair*> list;
-    for (int i = 0; i < count; ++i) list.push_back(&pairs[i]);
-    ReportMediaNames(list.data(), count, 1);
+    for (int i = 0; i < count; ++i) {
+        std::string name = FieldText(pairs[i].fieldName, sizeof(pairs[i].fieldName));
+        bool replaced = false;
+        for (int j = i + 1; j < count && !replaced; ++j)
+            replaced =
+                SameName(name, FieldText(pairs[j].fieldName, sizeof(pairs[j].fieldName)).c_str());
+        if (!replaced)
+            list.push_back(&pairs[i]);
+    }
+    ReportMediaNames(list.data(), (int)list.size(), 1);
 }
 
 int CDBCore::OpenTableSource(DataSourceEntry* entry) {

@@ -44,6 +44,9 @@ const char* ErrorText(long number) {
             return "Syntax error in query expression";
         case dbErrNoSuchObject:
             return "The database engine cannot find the input table or query";
+        case dbErrBadName:
+            return "is not a valid name. Make sure that it does not include invalid characters "
+                   "or punctuation and that it is not too long.";
         case dbErrFieldTooSmall:
             return "The field is too small to accept the amount of data you attempted to add.";
         case dbErrRecordDeleted:
@@ -103,6 +106,18 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
     return s.size() >= n && _strnicmp(s.c_str(), prefix, n) == 0;
 }
 
+// The schema of a table reference: "main" or a linked file's.
+std::string SchemaOf(const std::string& ref) {
+    size_t dot = ref.find("\".\"");
+    return dot == std::string::npos ? std::string("main") : ref.substr(1, dot - 1);
+}
+
+// Numbers the records of a table as it gives the layer's key to them.
+void NextKeyFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+    int64_t* next = (int64_t*)sqlite3_user_data(ctx);
+    sqlite3_result_int64(ctx, ++*next);
+}
+
 std::string Utf8Path(const std::string& ansiPath) {
     return Utf8FromAnsi(ansiPath);
 }
@@ -155,6 +170,16 @@ bool FileExists(const std::string& ansiPath) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FileIsEmpty(const std::string& ansiPath) {
+    std::string u = Utf8Path(ansiPath);
+    int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
+    std::wstring wide(w > 0 ? w : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) &&
+           data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
+}
+
 // Jet's Like over SQLite's like(pattern, text) (2 arguments; ESCAPE stays
 // SQLite's own).
 void LikeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -178,6 +203,59 @@ void IntFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (f > d)
         f -= 1;
     sqlite3_result_double(ctx, f);
+}
+
+void JoinTexts(sqlite3_context* ctx, sqlite3_value* a, sqlite3_value* b) {
+    std::string out;
+    for (sqlite3_value* v : {a, b}) {
+        const unsigned char* text = sqlite3_value_text(v);
+        if (text)
+            out.append((const char*)text, (size_t)sqlite3_value_bytes(v));
+    }
+    sqlite3_result_text(ctx, out.data(), (int)out.size(), SQLITE_TRANSIENT);
+}
+
+// Jet's +: two texts are joined and numbers added; a text beside a number
+// counts as a number when it reads as one (else the two are joined); Null
+// gives Null.
+void AddFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int ta = sqlite3_value_type(argv[0]);
+    int tb = sqlite3_value_type(argv[1]);
+    if (ta == SQLITE_NULL || tb == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    bool textA = ta == SQLITE_TEXT || ta == SQLITE_BLOB;
+    bool textB = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
+    if (textA || textB) {
+        if (textA && textB) {
+            JoinTexts(ctx, argv[0], argv[1]);
+            return;
+        }
+        int n = sqlite3_value_numeric_type(argv[textA ? 0 : 1]);
+        if (n != SQLITE_INTEGER && n != SQLITE_FLOAT) {
+            JoinTexts(ctx, argv[0], argv[1]);
+            return;
+        }
+        (textA ? ta : tb) = n;
+    }
+    if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) {
+        int64_t x = sqlite3_value_int64(argv[0]), y = sqlite3_value_int64(argv[1]);
+        if (!((y > 0 && x > INT64_MAX - y) || (y < 0 && x < INT64_MIN - y))) {
+            sqlite3_result_int64(ctx, x + y);
+            return;
+        }
+    }
+    sqlite3_result_double(ctx, sqlite3_value_double(argv[0]) + sqlite3_value_double(argv[1]));
+}
+
+// Jet's &: texts joined, a Null taken for "" beside a value; two Nulls give
+// Null.
+void JoinFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL && sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        sqlite3_result_null(ctx);
+    else
+        JoinTexts(ctx, argv[0], argv[1]);
 }
 
 // Text comparison without case in the Chinese sort order (the files' collating
@@ -208,6 +286,10 @@ void RegisterFunctions(sqlite3* db) {
                             LikeFunction, nullptr, nullptr);
     sqlite3_create_function(db, "jet_int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             IntFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "jet_add", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            AddFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "jet_join", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            JoinFunction, nullptr, nullptr);
     sqlite3_create_collation(db, "JET", SQLITE_UTF8, nullptr, JetCollation);
 }
 
@@ -238,6 +320,7 @@ struct PreparedQuery {
     JetSqlResult rewrite;
     std::vector<CdbFieldInfo> fields;
     std::vector<std::string> baseColumns;  // UTF-8 origin column of each field
+    std::vector<int> columns;              // result column of each field
 };
 
 PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
@@ -246,7 +329,8 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         q.rewrite = RewriteJetSql(utf8Sql, extra);
         if (!q.rewrite.error.empty())
-            ThrowDbError(dbErrSyntax, AnsiFromUtf8(q.rewrite.error));
+            ThrowDbError(q.rewrite.errorNumber ? q.rewrite.errorNumber : (long)dbErrSyntax,
+                         AnsiFromUtf8(q.rewrite.error));
         if (q.rewrite.queryType == dbQCrosstab)
             ThrowDbError(dbErrUnsupported, "TRANSFORM");
         sqlite3_stmt* stmt = nullptr;
@@ -277,6 +361,9 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
             const char* schema = sqlite3_column_database_name(stmt, i);
             f.name = AnsiFromUtf8(name ? name : "");
             std::string base;
+            // The layer's own key (of "SELECT *") is no field.
+            if (origin && IsJetRowKeyName(origin))
+                continue;
             if (table && origin) {
                 f.sourceTable = AnsiFromUtf8(table);
                 f.sourceField = AnsiFromUtf8(origin);
@@ -291,6 +378,7 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
             }
             q.fields.push_back(f);
             q.baseColumns.push_back(base);
+            q.columns.push_back(i);
         }
         sqlite3_finalize(stmt);
         return q;
@@ -302,7 +390,9 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
 
 void ThrowDbError(long number, const std::string& detail) {
     std::string text = ErrorText(number);
-    if (!detail.empty())
+    if (number == dbErrBadName)
+        text = "'" + detail + "' " + text;
+    else if (!detail.empty())
         text += " '" + detail + "'";
     throw CdbException(number, text);
 }
@@ -443,6 +533,9 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
                                                bool readOnly, const std::string& connect) {
     if (path.empty() || !FileExists(path))
         ThrowDbError(dbErrCannotFindFile, path);
+    // SQLite would take an empty file for a new database; it is no database.
+    if (FileIsEmpty(path))
+        ThrowDbError(dbErrBadFormat, path);
     // A file marked read-only is not opened for writing, whoever may write it.
     if (!readOnly && (FileAttributes(path) & FILE_ATTRIBUTE_READONLY))
         ThrowDbError(dbErrFileInUse, path);
@@ -491,11 +584,14 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
 }
 
 void CdbDatabase::CheckPassword(const std::string& connect) {
+    // The password runs to the end of the connect text: it may hold ; and =.
     std::string given;
-    size_t p = Lower(connect).find("pwd=");
-    if (p != std::string::npos) {
-        size_t e = connect.find(';', p + 4);
-        given = connect.substr(p + 4, e == std::string::npos ? std::string::npos : e - p - 4);
+    std::string lower = Lower(connect);
+    for (size_t p = lower.find("pwd="); p != std::string::npos; p = lower.find("pwd=", p + 1)) {
+        if (p == 0 || connect[p - 1] == ';') {
+            given = connect.substr(p + 4);
+            break;
+        }
     }
     sqlite3* db = m_conn->Handle();
     if (sqlite3_table_column_metadata(db, "main", "MavroSysPassword", "Hash", nullptr, nullptr,
@@ -676,11 +772,7 @@ std::vector<CdbFieldInfo> CdbDatabase::TableFields(const std::string& table) {
     CheckOpen();
     std::string real;
     std::string u = Utf8FromAnsi(table);
-    std::string ref = TableReference(u, &real);
-    std::string schema = "main";
-    size_t dot = ref.find("\".\"");
-    if (dot != std::string::npos)
-        schema = ref.substr(1, dot - 1);
+    std::string schema = SchemaOf(TableReference(u, &real));
     std::vector<CdbFieldInfo> out;
     sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type FROM pragma_table_info(?1, ?2)");
     CdbStatementScope scope(stmt);
@@ -690,6 +782,8 @@ std::vector<CdbFieldInfo> CdbDatabase::TableFields(const std::string& table) {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         CdbFieldInfo f;
         const char* name = (const char*)sqlite3_column_text(stmt, 0);
+        if (name && IsJetRowKeyName(name))
+            continue;
         f.name = AnsiFromUtf8(name ? name : "");
         f.type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &f.size);
         f.sourceTable = table;
@@ -754,7 +848,7 @@ void CdbDatabase::SetQuerySQL(const std::string& query, const std::string& sql) 
     std::string u = Utf8FromAnsi(sql);
     JetSqlResult r = RewriteJetSql(u);
     if (!r.error.empty())
-        ThrowDbError(dbErrSyntax, AnsiFromUtf8(r.error));
+        ThrowDbError(r.errorNumber ? r.errorNumber : (long)dbErrSyntax, AnsiFromUtf8(r.error));
     // A select must read as one here, as Jet checks a query's text when it is set.
     if (r.queryType == dbQSelect || r.queryType == dbQSetOperation)
         PrepareJetQuery(m_conn->Handle(), u);
@@ -791,6 +885,84 @@ void CdbDatabase::GetProperty(const std::string& object, const std::string& fiel
     ThrowDbError(dbErrPropertyNotFound, name);
 }
 
+// A field may take any name of SQLite's row id (rowid, oid, _rowid_), and
+// the name then reaches the field, never the row id. The layer reaches a
+// record by a name of the row id that the table leaves free, else by its
+// own key column, whose name no field can take. Files written before the
+// key existed keep their tables as they are; only a table without either
+// (its fields take all three names) is given the key, on its first open for
+// writing: an integer column numbered in row order, kept unique by an index
+// and filled by a trigger for records that others add. Where the key cannot
+// be given (a read-only open, a linked file, a lock held elsewhere) the
+// answer is empty, and the table is read whole and cannot be written.
+std::string CdbDatabase::RowKey(const std::string& schema, const std::string& table, bool mayAdd,
+                                bool* isRowid) {
+    auto find = [&]() -> std::string {
+        bool taken[3] = {false, false, false};
+        static const char* aliases[3] = {"rowid", "oid", "_rowid_"};
+        bool own = false;
+        sqlite3_stmt* stmt = m_conn->Prepare("SELECT name FROM pragma_table_info(?1, ?2)");
+        CdbStatementScope scope(stmt);
+        sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            const char* name = (const char*)sqlite3_column_text(stmt, 0);
+            std::string n = name ? name : "";
+            own = own || IsJetRowKeyName(n);
+            for (int i = 0; i < 3; ++i) taken[i] = taken[i] || SameName(n, aliases[i]);
+        }
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+        *isRowid = false;
+        if (own)
+            return Quote(kJetRowKeyName);
+        *isRowid = true;
+        for (int i = 0; i < 3; ++i)
+            if (!taken[i])
+                return aliases[i];
+        *isRowid = false;
+        return std::string();
+    };
+    std::string key = find();
+    if (!key.empty() || !mayAdd)
+        return key;
+    sqlite3* db = m_conn->Handle();
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return std::string();
+    try {
+        // Another connection may have given it meanwhile.
+        key = find();
+        if (key.empty()) {
+            std::string t = Quote(table);
+            std::string k = Quote(kJetRowKeyName);
+            int64_t next = 0;
+            sqlite3_create_function(db, "mavro_next_key", 0, SQLITE_UTF8, &next, NextKeyFunction,
+                                    nullptr, nullptr);
+            std::string sql =
+                "ALTER TABLE " + t + " ADD COLUMN " + k + " INTEGER; UPDATE " + t + " SET " + k +
+                " = mavro_next_key(); CREATE UNIQUE INDEX " + Quote(table + kJetRowKeyName) +
+                " ON " + t + "(" + k + "); CREATE TRIGGER " +
+                Quote(table + kJetRowKeyName + "!Add") + " AFTER INSERT ON " + t + " WHEN new." +
+                k + " IS NULL BEGIN UPDATE " + t + " SET " + k + " = (SELECT ifnull(max(" + k +
+                "), 0) + 1 FROM " + t + ") WHERE " + k + " IS NULL; END; COMMIT";
+            int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+            sqlite3_create_function(db, "mavro_next_key", 0, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                    nullptr);
+            if (rc != SQLITE_OK)
+                throw CdbException(dbErrEngine, std::string());
+            key = find();
+        } else {
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        }
+    } catch (const CdbException&) {
+        key.clear();
+    }
+    if (!sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return key;
+}
+
 std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     CheckOpen();
     std::unique_ptr<CdbRecordset> rs(new CdbRecordset());
@@ -799,15 +971,13 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     std::string real;
     std::string u = Utf8FromAnsi(table);
     rs->m_tableRef = TableReference(u, &real);
-    rs->m_table = real;
-    bool linked = rs->m_tableRef.find("\".\"") != std::string::npos;
-    rs->m_updatable = !m_conn->readOnly && !linked;
-    // Key order: the primary key's columns, else the rowid.
+    std::string schema = SchemaOf(rs->m_tableRef);
+    bool linked = schema != "main";
+    rs->m_key = RowKey(schema, real, !m_conn->readOnly && !linked, &rs->m_keyIsRowid);
+    rs->m_updatable = !m_conn->readOnly && !linked && !rs->m_key.empty();
+    // Key order: the primary key's columns, else the row key.
     std::string order;
     {
-        std::string schema = "main";
-        if (linked)
-            schema = rs->m_tableRef.substr(1, rs->m_tableRef.find("\".\"") - 1);
         sqlite3_stmt* stmt = m_conn->Prepare(
             "SELECT name, type FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
         CdbStatementScope scope(stmt);
@@ -825,16 +995,27 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
         }
     }
     if (order.empty())
-        order = "rowid";
+        order = rs->m_key;
     std::string columns;
-    for (const CdbFieldInfo& f : rs->m_fields) {
-        std::string c = Utf8FromAnsi(f.name);
+    for (size_t i = 0; i < rs->m_fields.size(); ++i) {
+        std::string c = Utf8FromAnsi(rs->m_fields[i].name);
         rs->m_baseColumns.push_back(c);
+        rs->m_columns.push_back((int)i);
         columns += (columns.empty() ? "" : ", ") + Quote(c);
     }
-    rs->m_selectSql = "SELECT rowid FROM " + rs->m_tableRef + " ORDER BY " + order;
-    rs->m_rowSql = "SELECT " + columns + " FROM " + rs->m_tableRef + " WHERE rowid = ?1";
-    rs->m_windowSql = "SELECT rowid, " + columns + " FROM " + rs->m_tableRef + " WHERE rowid IN (";
+    if (rs->m_key.empty()) {
+        // No key: the records are read whole, in the table's own order.
+        rs->m_selectSql = "SELECT " + columns + " FROM " + rs->m_tableRef +
+                          (order.empty() ? "" : " ORDER BY " + order);
+    } else {
+        rs->m_table = real;
+        const std::string& key = rs->m_key;
+        rs->m_selectSql = "SELECT " + key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
+        rs->m_rowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
+                       key + " = ?1";
+        rs->m_windowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
+                          key + " IN (";
+    }
     for (size_t i = 0; i < rs->m_fields.size(); ++i) {
         std::string key = rs->m_fields[i].name;
         CharUpperBuffA(&key[0], (DWORD)key.size());
@@ -856,6 +1037,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
     std::unique_ptr<CdbRecordset> rs(new CdbRecordset());
     rs->m_conn = m_conn;
     rs->m_fields = q.fields;
+    rs->m_columns = q.columns;
     // Values by position; a parameter without one is Null.
     for (size_t i = 0; i < q.rewrite.params.size(); ++i) {
         DbValue v;
@@ -873,21 +1055,25 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
     if (writable) {
         std::string real;
         baseRef = TableReference(q.rewrite.baseTable, &real);
-        writable = baseRef.find("\".\"") == std::string::npos;
+        writable = SchemaOf(baseRef) == "main";
         rs->m_table = real;
+        if (writable)
+            rs->m_key = RowKey("main", real, true, &rs->m_keyIsRowid);
+        writable = writable && !rs->m_key.empty();
     }
     if (writable) {
-        // The base rowid rides along as column 0.
+        // The base table's row key rides along as column 0.
         std::string s = q.rewrite.sql;
         size_t p = s.find_first_not_of(' ');
         if (p == std::string::npos || _strnicmp(s.c_str() + p, "SELECT", 6) != 0)
             writable = false;
         else {
-            s.insert(p + 6, " rowid AS \"mavro_rowid_\",");
+            std::string key = Quote(kJetRowKeyName);
+            s.insert(p + 6, " " + rs->m_key + " AS " + key + ",");
             std::string rid = "?" + std::to_string(q.rewrite.params.size() + 1);
-            rs->m_selectSql = "SELECT \"mavro_rowid_\" FROM (" + s + ")";
-            rs->m_rowSql = "SELECT * FROM (" + s + ") WHERE \"mavro_rowid_\" = " + rid;
-            rs->m_windowSql = "SELECT * FROM (" + s + ") WHERE \"mavro_rowid_\" IN (";
+            rs->m_selectSql = "SELECT " + key + " FROM (" + s + ")";
+            rs->m_rowSql = "SELECT * FROM (" + s + ") WHERE " + key + " = " + rid;
+            rs->m_windowSql = "SELECT * FROM (" + s + ") WHERE " + key + " IN (";
             rs->m_tableRef = baseRef;
             rs->m_baseColumns = q.baseColumns;
         }
@@ -895,6 +1081,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
     rs->m_updatable = writable;
     if (!writable) {
         rs->m_table.clear();
+        rs->m_key.clear();
         rs->m_selectSql = q.rewrite.sql;
         rs->m_baseColumns.assign(q.fields.size(), std::string());
     }

@@ -32,6 +32,7 @@ enum {
     dbErrFileInUse = 3051,
     dbErrSyntax = 3075,
     dbErrNoSuchObject = 3078,
+    dbErrBadName = 3125,
     dbErrFieldTooSmall = 3163,
     dbErrRecordDeleted = 3167,
     dbErrNoOdbc = 3151,
@@ -163,7 +164,8 @@ class CdbDatabase {
 public:
     ~CdbDatabase();
     // Opens a .mvb: exclusive (a second open gets 3051), shared or read-only;
-    // connect is ";pwd=..." (3031 for a wrong password).
+    // connect is ";pwd=" and the password to its end (3031 for a wrong
+    // one); an empty file is no database (3343).
     static std::unique_ptr<CdbDatabase> Open(const std::string& path, bool exclusive, bool readOnly,
                                              const std::string& connect);
     void Close();
@@ -200,6 +202,10 @@ private:
     bool FindQuery(const std::string& query, std::string* utf8Name, std::string* sql);
     // The SQL reference of a table: a linked table reads through its file.
     std::string TableReference(const std::string& utf8Table, std::string* realTable);
+    // The name that reaches one record of a table in the layer's statements
+    // (isRowid: it is SQLite's row id); empty when there is none.
+    std::string RowKey(const std::string& schema, const std::string& table, bool mayAdd,
+                       bool* isRowid);
 
     std::shared_ptr<CdbConnection> m_conn;
     std::string m_path;
@@ -232,7 +238,7 @@ private:
     std::string m_user;
 };
 
-// Dynaset: the rowids taken at open in key order; each record is read from
+// Dynaset: the row keys taken at open in key order; each record is read from
 // the file when asked, so changes of other connections show at once.
 class CdbRecordset {
 public:
@@ -277,7 +283,7 @@ private:
     void CheckCurrent() const;
     void LoadSnapshot();
     // Reads one record from the file; false when it is gone.
-    bool ReadRow(int64_t rowid, std::vector<DbValue>* row);
+    bool ReadRow(int64_t key, std::vector<DbValue>* row);
     // The cached record at a position, read with its neighbours when the
     // cache does not hold it or someone wrote since; null when it is gone.
     const std::vector<DbValue>* CachedRow(long position);
@@ -288,13 +294,16 @@ private:
     std::shared_ptr<CdbConnection> m_conn;
     bool m_open = true;
     bool m_updatable = false;
-    std::string m_table;      // UTF-8 base table of a writable source
-    std::string m_tableRef;   // its SQL reference
-    std::string m_selectSql;  // the source with the rowid as column 0
-    std::string m_rowSql;     // one record by rowid
-    std::string m_windowSql;  // rowid first, then the fields, for a list of rowids
+    std::string m_table;     // UTF-8 base table of a writable source
+    std::string m_tableRef;  // its SQL reference
+    std::string m_key;       // names the row key of the base table in statements
+    bool m_keyIsRowid = false;
+    std::string m_selectSql;  // the row keys of the source in order
+    std::string m_rowSql;     // the key, then the fields, of one record by key
+    std::string m_windowSql;  // the same for a list of keys
     std::vector<DbValue> m_params;
     std::vector<CdbFieldInfo> m_fields;
+    std::vector<int> m_columns;               // result column of each field, behind the key
     std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
     std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
     std::vector<int64_t> m_rowids;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "aDbEngine.h"
+#include "aJetSql.h"
 #include "sqlite3.h"
 
 namespace {
@@ -45,7 +46,8 @@ void CdbRecordset::LoadSnapshot() {
         if (materialise) {
             std::vector<DbValue> row;
             row.reserve(columns);
-            for (int i = 0; i < columns; ++i) row.push_back(DbValueFromColumn(stmt, i));
+            for (int i = 0; i < columns; ++i)
+                row.push_back(DbValueFromColumn(stmt, m_columns[(size_t)i]));
             m_rows.push_back(std::move(row));
             m_rowids.push_back((int64_t)m_rowids.size());
         } else {
@@ -59,27 +61,27 @@ void CdbRecordset::LoadSnapshot() {
     m_cacheGeneration = -1;
 }
 
-bool CdbRecordset::ReadRow(int64_t rowid, std::vector<DbValue>* row) {
+bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
     if (m_table.empty()) {
-        if (rowid < 0 || rowid >= (int64_t)m_rows.size())
+        if (key < 0 || key >= (int64_t)m_rows.size())
             return false;
-        *row = m_rows[(size_t)rowid];
+        *row = m_rows[(size_t)key];
         return true;
     }
     sqlite3_stmt* stmt = m_conn->Prepare(m_rowSql);
     CdbStatementScope scope(stmt);
     int n = (int)m_params.size();
     for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
-    sqlite3_bind_int64(stmt, n + 1, rowid);
+    sqlite3_bind_int64(stmt, n + 1, key);
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
         return false;
     if (rc != SQLITE_ROW)
         m_conn->Fail(rc);
-    // A query's row carries the rowid first.
-    int skip = sqlite3_column_count(stmt) > (int)m_fields.size() ? 1 : 0;
+    // The row key comes first.
     row->resize(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i) (*row)[i] = DbValueFromColumn(stmt, (int)i + skip);
+    for (size_t i = 0; i < m_fields.size(); ++i)
+        (*row)[i] = DbValueFromColumn(stmt, 1 + m_columns[i]);
     return true;
 }
 
@@ -178,6 +180,8 @@ const CdbFieldInfo& CdbRecordset::Field(int index) const {
 
 int CdbRecordset::FieldIndex(const std::string& name) const {
     CheckOpen();
+    if (IsJetRowKeyName(name))
+        ThrowDbError(dbErrBadName, name);
     std::string key = name;
     if (!key.empty())
         CharUpperBuffA(&key[0], (DWORD)key.size());
@@ -246,7 +250,7 @@ const std::vector<DbValue>* CdbRecordset::CachedRow(long position) {
             std::vector<DbValue>& row = m_cacheRows[(size_t)it->second];
             row.resize(m_fields.size());
             for (size_t i = 0; i < m_fields.size(); ++i)
-                row[i] = DbValueFromColumn(stmt, (int)i + 1);
+                row[i] = DbValueFromColumn(stmt, 1 + m_columns[i]);
             m_cachePresent[(size_t)it->second] = true;
         }
         if (rc != SQLITE_DONE) {
@@ -344,7 +348,7 @@ void CdbRecordset::Update() {
                 values.push_back(&m_edit[i]);
             }
             if (!values.empty()) {
-                sql = "UPDATE " + m_tableRef + " SET " + sql + " WHERE rowid = ?" +
+                sql = "UPDATE " + m_tableRef + " SET " + sql + " WHERE " + m_key + " = ?" +
                       std::to_string(values.size() + 1);
                 sqlite3_stmt* stmt = m_conn->Prepare(sql);
                 CdbStatementScope scope(stmt);
@@ -373,7 +377,17 @@ void CdbRecordset::Update() {
             int rc = sqlite3_step(stmt);
             if (rc != SQLITE_DONE)
                 m_conn->Fail(rc);
-            added = sqlite3_last_insert_rowid(m_conn->Handle());
+            if (m_keyIsRowid) {
+                added = sqlite3_last_insert_rowid(m_conn->Handle());
+            } else {
+                // The trigger gave the new record the next key.
+                sqlite3_stmt* last =
+                    m_conn->Prepare("SELECT max(" + m_key + ") FROM " + m_tableRef);
+                CdbStatementScope lastScope(last);
+                if (sqlite3_step(last) != SQLITE_ROW)
+                    m_conn->Fail(sqlite3_errcode(m_conn->Handle()));
+                added = sqlite3_column_int64(last, 0);
+            }
         }
         Commit();
     } catch (...) {
@@ -401,7 +415,8 @@ void CdbRecordset::Delete() {
     int64_t rowid = m_rowids[(size_t)m_pos];
     BeginWrite();
     try {
-        sqlite3_stmt* stmt = m_conn->Prepare("DELETE FROM " + m_tableRef + " WHERE rowid = ?1");
+        sqlite3_stmt* stmt =
+            m_conn->Prepare("DELETE FROM " + m_tableRef + " WHERE " + m_key + " = ?1");
         CdbStatementScope scope(stmt);
         sqlite3_bind_int64(stmt, 1, rowid);
         int rc = sqlite3_step(stmt);

@@ -11,7 +11,18 @@ namespace {
 // The layer's connections know this collation (Chinese order, no case).
 const char kCollate[] = " COLLATE JET";
 
-enum TokKind { TK_WORD, TK_NAME, TK_STRING, TK_NUMBER, TK_DATE, TK_PARAM, TK_OP, TK_SPACE };
+// TK_CALL: a function of the layer that the rewriter puts in, written as is.
+enum TokKind {
+    TK_WORD,
+    TK_NAME,
+    TK_STRING,
+    TK_NUMBER,
+    TK_DATE,
+    TK_PARAM,
+    TK_OP,
+    TK_SPACE,
+    TK_CALL
+};
 
 struct Token {
     TokKind kind;
@@ -148,7 +159,206 @@ size_t NextSolid(const std::vector<Token>& t, size_t i) {
     return i;
 }
 
+bool IsJetKeyword(const std::string& w) {
+    static const char* keywords[] = {
+        "SELECT", "FROM",  "WHERE",     "ORDER",  "BY",      "GROUP",  "HAVING",   "AS",    "AND",
+        "OR",     "NOT",   "LIKE",      "IN",     "BETWEEN", "IS",     "NULL",     "INNER", "LEFT",
+        "RIGHT",  "OUTER", "JOIN",      "ON",     "UNION",   "ALL",    "DISTINCT", "ASC",   "DESC",
+        "INSERT", "INTO",  "VALUES",    "UPDATE", "SET",     "DELETE", "CREATE",   "TABLE", "DROP",
+        "ALTER",  "TOP",   "TRANSFORM", "PIVOT",  "IIF",     "MOD",    "COUNT",    "SUM",   "AVG",
+        "MIN",    "MAX",   "FIRST",     "LAST",   "EXISTS",  "ANY",    "SOME",     "CASE",  "WHEN",
+        "THEN",   "ELSE",  "END",       "INDEX",  "ADD",     "COLUMN", "UCASE",    "LCASE", "LEN",
+        "ABS",    "TRIM",  "INT",       nullptr};
+    for (int a = 0; keywords[a]; ++a)
+        if (SameWord(w, keywords[a]))
+            return true;
+    return false;
+}
+
+// What a token is to the operands of + and &: part of a value, an operator
+// that binds tighter than the one looked at, or an end.
+enum OperandPart { OP_VALUE, OP_DOT, OP_TIGHTER, OP_SIGN, OP_OPEN, OP_CLOSE, OP_END };
+
+OperandPart PartOf(const std::vector<Token>& t, size_t i, bool join) {
+    const Token& k = t[i];
+    switch (k.kind) {
+        case TK_NAME:
+        case TK_STRING:
+        case TK_NUMBER:
+        case TK_DATE:
+        case TK_CALL:
+            return OP_VALUE;
+        case TK_WORD: {
+            const std::string& w = k.text;
+            if (SameWord(w, "MOD"))
+                return OP_TIGHTER;
+            if (SameWord(w, "NULL") || SameWord(w, "True") || SameWord(w, "False") ||
+                !IsJetKeyword(w))
+                return OP_VALUE;
+            // A name after a dot, and the functions the rewriter knows,
+            // called or taken as field names (First, Last).
+            size_t pv = i;
+            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
+            if (pv > 0 && t[pv - 1].kind == TK_OP &&
+                (t[pv - 1].text == "." || t[pv - 1].text == "!"))
+                return OP_VALUE;
+            static const char* functions[] = {"IIF",  "UCASE", "LCASE", "LEN",  "ABS",
+                                              "TRIM", "INT",   "COUNT", "SUM",  "AVG",
+                                              "MIN",  "MAX",   "FIRST", "LAST", nullptr};
+            for (int a = 0; functions[a]; ++a)
+                if (SameWord(w, functions[a]))
+                    return OP_VALUE;
+            return OP_END;
+        }
+        case TK_OP: {
+            const std::string& o = k.text;
+            if (o == "(")
+                return OP_OPEN;
+            if (o == ")")
+                return OP_CLOSE;
+            if (o == "." || o == "!")
+                return OP_DOT;
+            if (o == "*" || o == "/" || o == "\\" || o == "^")
+                return OP_TIGHTER;
+            if (o == "+" || o == "-")
+                return join ? OP_TIGHTER : OP_SIGN;
+            return OP_END;
+        }
+        default:
+            return OP_END;
+    }
+}
+
+// Skips a group of parentheses from its "(" at j (dir 1) or its ")" (dir
+// -1); the index of the other one, or npos when it is not closed.
+size_t SkipGroup(const std::vector<Token>& t, size_t j, int dir) {
+    int depth = 0;
+    for (; j < t.size(); j += dir) {
+        if (t[j].kind == TK_OP && (t[j].text == "(" || t[j].text == ")")) {
+            depth += (t[j].text == "(") == (dir > 0) ? 1 : -1;
+            if (depth == 0)
+                return j;
+        }
+        if (j == 0)
+            break;
+    }
+    return std::string::npos;
+}
+
+// The first token of the left operand of the operator at i (i when there is
+// none): arithmetic binds tighter than &, and + and - group from the left.
+size_t LeftOperand(const std::vector<Token>& t, size_t i, bool join) {
+    size_t start = i;
+    bool needValue = true;
+    for (size_t j = i; j-- > 0;) {
+        if (t[j].kind == TK_SPACE)
+            continue;
+        OperandPart part = PartOf(t, j, join);
+        if (part == OP_CLOSE && needValue) {
+            j = SkipGroup(t, j, -1);
+            if (j == std::string::npos)
+                return i;
+            needValue = false;
+            start = j;
+            // A function's name before its arguments.
+            size_t pv = j;
+            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
+            if (pv > 0 && (t[pv - 1].kind == TK_WORD || t[pv - 1].kind == TK_CALL) &&
+                PartOf(t, pv - 1, join) == OP_VALUE)
+                start = j = pv - 1;
+        } else if (part == OP_VALUE && needValue) {
+            needValue = false;
+            start = j;
+        } else if ((part == OP_DOT || part == OP_TIGHTER || part == OP_SIGN) && !needValue) {
+            needValue = true;
+            start = j;
+        } else {
+            break;
+        }
+    }
+    // A leading sign belongs to the operand; any other operator means the
+    // operand is cut short.
+    if (needValue && start < i && t[start].text != "-" && t[start].text != "+")
+        return i;
+    return start;
+}
+
+// One past the last token of the right operand of the operator at i (i + 1
+// when there is none).
+size_t RightOperand(const std::vector<Token>& t, size_t i, bool join) {
+    size_t end = i + 1;
+    bool needValue = true;
+    for (size_t j = i + 1; j < t.size(); ++j) {
+        if (t[j].kind == TK_SPACE)
+            continue;
+        OperandPart part = PartOf(t, j, join);
+        bool sign = t[j].kind == TK_OP && (t[j].text == "-" || t[j].text == "+");
+        if (part == OP_OPEN) {
+            // A group, or the arguments of the function just read.
+            j = SkipGroup(t, j, 1);
+            if (j == std::string::npos)
+                return i + 1;
+            needValue = false;
+            end = j + 1;
+        } else if (part == OP_VALUE && needValue) {
+            needValue = false;
+            end = j + 1;
+        } else if ((part == OP_DOT || part == OP_TIGHTER) && !needValue) {
+            needValue = true;
+        } else if (sign && needValue) {
+            // A sign of the value that follows.
+        } else {
+            // A binary + or - after a + operand groups from the left.
+            break;
+        }
+    }
+    return end;
+}
+
+// Jet's + joins two texts and adds numbers, which the rewriter cannot tell
+// apart from the text alone; & joins texts and takes Null for "" (two Nulls
+// stay Null). Both become functions of the layer (jet_add, jet_join) that
+// look at the values, with Jet's precedence: arithmetic, then &, then
+// comparisons.
+void RewriteJoins(std::vector<Token>* tokens) {
+    for (int pass = 0; pass < 2; ++pass) {
+        bool join = pass == 1;
+        const char* op = join ? "&" : "+";
+        std::vector<Token>& t = *tokens;
+        for (size_t i = 0; i < t.size(); ++i) {
+            if (t[i].kind != TK_OP || t[i].text != op)
+                continue;
+            size_t left = LeftOperand(t, i, join);
+            size_t right = RightOperand(t, i, join);
+            if (left == i || right == i + 1)
+                continue;  // a sign, or an operand missing
+            std::vector<Token> call;
+            call.reserve(t.size() + 4);
+            call.insert(call.end(), t.begin(), t.begin() + left);
+            call.push_back({TK_CALL, join ? "jet_join" : "jet_add"});
+            call.push_back({TK_OP, "("});
+            size_t leftEnd = i;
+            while (t[leftEnd - 1].kind == TK_SPACE) --leftEnd;
+            call.insert(call.end(), t.begin() + left, t.begin() + leftEnd);
+            call.push_back({TK_OP, ","});
+            call.push_back({TK_SPACE, " "});
+            call.insert(call.end(), t.begin() + NextSolid(t, i + 1), t.begin() + right);
+            call.push_back({TK_OP, ")"});
+            size_t next = call.size();
+            call.insert(call.end(), t.begin() + right, t.end());
+            t.swap(call);
+            i = next - 1;
+        }
+    }
+}
+
 }  // namespace
+
+const char kJetRowKeyName[] = "!RowKey";
+
+bool IsJetRowKeyName(const std::string& name) {
+    return _stricmp(name.c_str(), kJetRowKeyName) == 0;
+}
 
 int JetTypeFromWord(const std::string& w) {
     static const struct {
@@ -223,6 +433,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     std::vector<Token> t;
     if (!Tokenize(sql, &t, &r.error))
         return r;
+    RewriteJoins(&t);
 
     // Declared parameters come first: PARAMETERS name type[, ...];
     std::vector<JetSqlParameter> declared;
@@ -340,6 +551,11 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 break;
             }
             case TK_NAME: {
+                if (IsJetRowKeyName(k.text)) {
+                    r.error = k.text;
+                    r.errorNumber = 3125;
+                    return r;
+                }
                 int type = declaredType(k.text);
                 bool dotted = !out.empty() && out.back() == '.';
                 if (!dotted && (type || InList(k.text, parameters))) {
@@ -402,21 +618,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                             if (nx < t.size() && t[nx].text == "(")
                                 grouped = true;
                         }
-                    bool isKeyword = false;
-                    static const char* keywords[] = {
-                        "SELECT", "FROM",   "WHERE",  "ORDER",     "BY",     "GROUP",  "HAVING",
-                        "AS",     "AND",    "OR",     "NOT",       "LIKE",   "IN",     "BETWEEN",
-                        "IS",     "NULL",   "INNER",  "LEFT",      "RIGHT",  "OUTER",  "JOIN",
-                        "ON",     "UNION",  "ALL",    "DISTINCT",  "ASC",    "DESC",   "INSERT",
-                        "INTO",   "VALUES", "UPDATE", "SET",       "DELETE", "CREATE", "TABLE",
-                        "DROP",   "ALTER",  "TOP",    "TRANSFORM", "PIVOT",  "IIF",    "MOD",
-                        "COUNT",  "SUM",    "AVG",    "MIN",       "MAX",    "FIRST",  "LAST",
-                        "EXISTS", "ANY",    "SOME",   "CASE",      "WHEN",   "THEN",   "ELSE",
-                        "END",    "INDEX",  "ADD",    "COLUMN",    "UCASE",  "LCASE",  "LEN",
-                        "ABS",    "TRIM",   "INT",    nullptr};
-                    for (int a = 0; keywords[a]; ++a)
-                        if (SameWord(w, keywords[a]))
-                            isKeyword = true;
+                    bool isKeyword = IsJetKeyword(w);
                     if (!isKeyword) {
                         out += QuoteName(w);
                         if (inFrom && depth == 0 && fromTables == 0) {
@@ -461,15 +663,8 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                     continue;
                 }
                 if (o == "&") {
+                    // Only an & without its operands is left.
                     out += "||";
-                } else if (o == "+") {
-                    // + beside a text literal joins texts, as Jet does.
-                    size_t nx = NextSolid(t, i + 1);
-                    bool textNext = nx < t.size() && t[nx].kind == TK_STRING;
-                    size_t pv = i;
-                    while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
-                    bool textPrev = pv > 0 && t[pv - 1].kind == TK_STRING;
-                    out += (textNext || textPrev) ? "||" : "+";
                 } else if (o == "!") {
                     // Jet's [Table]![Field].
                     out += ".";
@@ -483,6 +678,9 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
                 }
                 break;
             }
+            case TK_CALL:
+                out += k.text;
+                break;
             case TK_PARAM:
                 break;
         }

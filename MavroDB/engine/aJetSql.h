@@ -1,7 +1,8 @@
 // Jet SQL into SQLite SQL, token by token: bracketed and dotted names,
 // double-quoted texts, #date# literals, a PARAMETERS clause, True and False,
-// & (and + beside a text) as concatenation. Parameters become numbered
-// placeholders that are always bound; nothing of a value is pasted in.
+// + and & as the layer's functions jet_add and jet_join (texts joined, Null
+// in & taken for ""). Parameters become numbered placeholders that are
+// always bound; nothing of a value is pasted in.
 #pragma once
 
 #include <string>
@@ -19,7 +20,14 @@ struct JetSqlResult {
     bool singleTable = false;             // one table in FROM, no join, grouping or union
     std::string baseTable;                // that table
     std::string error;                    // empty when the text was understood
+    long errorNumber = 0;                 // Jet's number for it when not a syntax error
 };
+
+// The name of the row key the layer gives a table when every name of
+// SQLite's row id is taken by a field. Jet allows no '!' in a name, so no
+// field can take it; a text that names it is refused with 3125.
+extern const char kJetRowKeyName[];
+bool IsJetRowKeyName(const std::string& name);
 
 // Rewrites UTF-8 Jet SQL. Names in `parameters` (case-insensitive) that are
 // written as bare or bracketed names become placeholders too: the engine

@@ -23,8 +23,9 @@ TEST(JetSql, RewritesJetTextTokenByToken) {
          "SELECT * FROM \"T\" WHERE \"D\" > 36526.5"},
         {"SELECT * FROM T WHERE A = True OR B = False",
          "SELECT * FROM \"T\" WHERE \"A\" = -1 OR \"B\" = 0"},
-        {"SELECT A & B FROM T", "SELECT \"A\" || \"B\" FROM \"T\""},
-        {"SELECT \"x\" + A, A + 1 FROM T", "SELECT 'x' COLLATE JET || \"A\", \"A\" + 1 FROM \"T\""},
+        {"SELECT A & B FROM T", "SELECT jet_join(\"A\", \"B\") FROM \"T\""},
+        {"SELECT \"x\" + A, A + 1 FROM T",
+         "SELECT jet_add('x' COLLATE JET, \"A\"), jet_add(\"A\", 1) FROM \"T\""},
         {"SELECT * FROM T WHERE N Like \"B*\" AND X Between 1 And 2 AND Y In (1,2) AND NOT Z",
          "SELECT * FROM \"T\" WHERE \"N\" Like 'B*' COLLATE JET AND \"X\" Between 1 And 2 AND "
          "\"Y\" In (1,2) "
@@ -37,6 +38,40 @@ TEST(JetSql, RewritesJetTextTokenByToken) {
          "SELECT \"A\" FROM \"T\" ORDER BY \"T\".\"A\" COLLATE JET, length(\"B\") COLLATE JET "
          "ASC, \"C\" COLLATE JET"},
         {"SELECT [Staff]![Name] FROM Staff", "SELECT \"Staff\".\"Name\" FROM \"Staff\""},
+    };
+    for (const auto& r : rows) {
+        JetSqlResult res = RewriteJetSql(r.jet);
+        EXPECT_EQ("", res.error) << r.jet;
+        EXPECT_EQ(r.sqlite, res.sql) << r.jet;
+    }
+}
+
+// + and & become the layer's functions around operands taken with Jet's
+// precedence: arithmetic, then &, then comparisons and logic.
+TEST(JetSql, PlusAndAmpersandTakeTheirOperandsByPrecedence) {
+    struct {
+        const char* jet;
+        const char* sqlite;
+    } rows[] = {
+        {"SELECT \"a\" & 1 + 2 FROM T",
+         "SELECT jet_join('a' COLLATE JET, jet_add(1, 2)) FROM \"T\""},
+        {"SELECT A + B & C FROM T", "SELECT jet_join(jet_add(\"A\", \"B\"), \"C\") FROM \"T\""},
+        {"SELECT A & B & C FROM T", "SELECT jet_join(jet_join(\"A\", \"B\"), \"C\") FROM \"T\""},
+        {"SELECT A - B + C * D FROM T", "SELECT jet_add(\"A\" - \"B\", \"C\" * \"D\") FROM \"T\""},
+        {"SELECT A + B - C FROM T", "SELECT jet_add(\"A\", \"B\") - \"C\" FROM \"T\""},
+        {"SELECT -A + Len(B) FROM T WHERE A & B = \"x\" AND C",
+         "SELECT jet_add(-\"A\", length(\"B\")) FROM \"T\" WHERE jet_join(\"A\", \"B\") = 'x' "
+         "COLLATE JET AND \"C\""},
+        {"SELECT +A, (A + B) * 2 FROM T", "SELECT +\"A\", (jet_add(\"A\", \"B\")) * 2 FROM \"T\""},
+        {"SELECT T.A + [T]![B] AS S FROM T",
+         "SELECT jet_add(\"T\".\"A\", \"T\".\"B\") AS \"S\" FROM \"T\""},
+        {"SELECT IIf(A + 1 > 2, A & \"x\", Null) FROM T",
+         "SELECT IIf(jet_add(\"A\", 1) > 2, jet_join(\"A\", 'x' COLLATE JET), Null) FROM \"T\""},
+        {"SELECT A FROM T WHERE B Between A + 1 And C & D",
+         "SELECT \"A\" FROM \"T\" WHERE \"B\" Between jet_add(\"A\", 1) And jet_join(\"C\", "
+         "\"D\")"},
+        {"SELECT A FROM T ORDER BY A + B",
+         "SELECT \"A\" FROM \"T\" ORDER BY jet_add(\"A\", \"B\") COLLATE JET"},
     };
     for (const auto& r : rows) {
         JetSqlResult res = RewriteJetSql(r.jet);

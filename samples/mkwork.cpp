@@ -8,7 +8,8 @@
 // "scripts": Home's entry counts the visits in the application-state ini,
 // keeps the chapter, calls a process and a function and goes to Part2,
 // whose entry waits 50 ms and ends the run; or "db" / "db-multi": the
-// project uses a single-user / multi-user database (pages hold 300 ms).
+// project uses a single-user / multi-user database (pages hold 300 ms); or
+// "showcase": the presentation of what the player shows (showcase.cpp).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,6 +18,7 @@
 
 #include "ProjectWriter.h"
 #include "aTransition.h"
+#include "showcase.h"
 
 // An effect record whose move entry is the built-in move plug-in (kind 0:
 // from the left), without region and mask.
@@ -38,7 +40,9 @@ static std::string SilentWave() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: mkwork <package path> [cut-index|past-index]\n");
+        fprintf(stderr,
+                "usage: mkwork <package path> "
+                "[hold=<ms>] [cut-index|past-index|scripts|db|db-multi|showcase]\n");
         return 2;
     }
     CoInitialize(nullptr);
@@ -53,6 +57,16 @@ int main(int argc, char** argv) {
     if (db)
         hold = 300;
     WorkSpec w;
+    if (variant == "showcase") {
+        HRESULT hr = MakeShowcase(&w) ? WriteWork(argv[1], w) : E_FAIL;
+        CoUninitialize();
+        if (FAILED(hr)) {
+            fprintf(stderr, "mkwork: writing %s failed: %08lX\n", argv[1], (unsigned long)hr);
+            return 1;
+        }
+        printf("mkwork: wrote %s\n", argv[1]);
+        return 0;
+    }
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
     w.prjInfo.backgroundColor = 0x00402010;

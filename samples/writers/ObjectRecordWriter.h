@@ -1,5 +1,5 @@
 // Writes the shared prefix of object stream records, field by field, for
-// object tests and modules.
+// object tests, modules and the sample works.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,7 @@ struct ObjectPrefix {
     uint32_t alpha = 255;
     bool transitions = true;              // two 48-byte zero effect records and a decoration record
     std::vector<uint8_t> showTransition;  // replaces the show part's 48 zero bytes
+    std::vector<uint8_t> decoration;      // a plug-in's class id and record: replaces "no plug-in"
     uint32_t parts = 0;                   // bit 0 attached part, bit 1 cursor, bit 2 tooltip
     std::vector<uint8_t> attached, cursor, tooltip;  // their records, when announced
     std::vector<uint8_t> eventProc = {0, 0, 0, 0};   // the test procedure's: length 0
@@ -59,7 +60,11 @@ inline std::vector<uint8_t> WriteObjectPrefix(const ObjectPrefix& p) {
             r.Bytes(p.showTransition);
         r.Zeros(48);
         // decoration: time limit -1, start code 1201, pause code 1202, no plug-in
-        r.I32(-1).I32(1201).I32(1202).Zeros(16);
+        r.I32(-1).I32(1201).I32(1202);
+        if (p.decoration.empty())
+            r.Zeros(16);
+        else
+            r.Bytes(p.decoration);
     }
     r.U32(p.parts);
     if (p.parts & 1)

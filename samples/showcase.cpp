@@ -1,0 +1,803 @@
+// The showcase work. Records of the value objects (fonts, fills, media
+// frames, transition plug-ins) are the objects' own stored forms: each is
+// made, set up and saved as an editor would; the object records around them
+// are laid down field by field by the record writers.
+#include "showcase.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ObjectRecordWriter.h"
+#include "PictureFixtures.h"
+#include "aMFrame.h"
+#include "aPicObj.h"
+#include "aStorage.h"
+#include "aTransition.h"
+#include "bFillGrd.h"
+#include "bFillPic.h"
+#include "bFillShd.h"
+#include "bFillTex.h"
+#include "bdrawtxt.h"
+
+namespace {
+
+// Object kinds as the player's class table numbers them.
+const uint32_t kGroup = 0x00F00000, kPicture = 0x01020000, kPush = 0x02020001,
+               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
+               kRadio = 0x02020005;
+// Plug-in numbers of the built-in transitions.
+enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
+
+bool g_failed = false;
+
+void Fail(const char* what) {
+    fprintf(stderr, "mkwork: %s\n", what);
+    g_failed = true;
+}
+
+// What a value object's Save writes.
+std::string Saved(const std::function<HRESULT(ITeskStream*)>& save) {
+    CComPtr<ITeskStream> s;
+    if (FAILED(CreateMemStream(&s, 4096)) || !s) {
+        Fail("no memory stream");
+        return std::string();
+    }
+    s->SetMode(1);
+    if (FAILED(save(s)))
+        Fail("a record could not be saved");
+    std::string bytes((size_t)s->GetPosition(), '\0');
+    s->Seek(0, TESK_SEEK_SET);
+    s->SetMode(0);
+    if (!bytes.empty())
+        s->Read(&bytes[0], (ULONG)bytes.size());
+    return bytes;
+}
+
+std::vector<uint8_t> Vec(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+// Chinese text in the Chinese code page, which the work's texts use.
+std::string Gbk(const wchar_t* text) {
+    char out[256] = {};
+    WideCharToMultiByte(936, 0, text, -1, out, sizeof(out) - 1, nullptr, nullptr);
+    return out;
+}
+
+// ---- value objects ----
+
+struct Font {
+    std::string text;
+    int height = 20;
+    COLORREF color = 0;
+    int weight = FW_BOLD;
+    bool chinese = false;
+};
+
+std::string FontBytes(const Font& f) {
+    CComPtr<FontObject> font;
+    if (FAILED(CreateFontObject(&font)) || !font) {
+        Fail("no font object");
+        return std::string();
+    }
+    LOGFONTA lf = {};
+    lf.lfHeight = -f.height;
+    lf.lfWeight = f.weight;
+    lf.lfCharSet = f.chinese ? GB2312_CHARSET : DEFAULT_CHARSET;
+    lf.lfQuality = ANTIALIASED_QUALITY;
+    lstrcpynA(lf.lfFaceName, f.chinese ? "SimSun" : "Tahoma", LF_FACESIZE);
+    font->SetLogFont(&lf);
+    font->SetColor(f.color);
+    font->SetHorzAlign(1);
+    font->SetVertAlign(1);
+    font->SetText(f.text.c_str());
+    return Saved([&](ITeskStream* s) { return font->Save(s); });
+}
+
+// A fill set up by `setup` on a new fill object.
+std::string FillBytes(const std::function<void(FillObject*)>& setup) {
+    CComPtr<FillObject> fill;
+    fill.Attach(CreateFillObject());
+    if (!fill) {
+        Fail("no fill object");
+        return std::string();
+    }
+    setup(fill);
+    return Saved([&](ITeskStream* s) { return fill->Save(s); });
+}
+
+std::string Gradient(int type, COLORREF a, COLORREF b) {
+    return FillBytes([&](FillObject* f) {
+        f->SetFillType(FILL_GRADIENT);
+        void* p = nullptr;
+        if (SUCCEEDED(f->GetFillParams(&p)) && p) {
+            IGradientFillParams* g = static_cast<IGradientFillParams*>(p);
+            g->SetGradType(type);
+            g->SetColor1(a);
+            g->SetColor2(b);
+        }
+    });
+}
+
+std::string Texture(int type) {
+    return FillBytes([&](FillObject* f) {
+        f->SetFillType(FILL_TEXTURE);
+        void* p = nullptr;
+        if (SUCCEEDED(f->GetFillParams(&p)) && p)
+            static_cast<ITextureFillParams*>(p)->SetTextureType(type);
+    });
+}
+
+std::string PictureFill(const char* media, int mode) {
+    return FillBytes([&](FillObject* f) {
+        f->SetFillType(FILL_PICTURE);
+        void* p = nullptr;
+        if (SUCCEEDED(f->GetFillParams(&p)) && p) {
+            static_cast<IPictureFillParams*>(p)->SetPictureName(media);
+            static_cast<IPictureFillParams*>(p)->SetMode(mode);
+        }
+    });
+}
+
+std::string None() {
+    return SolidFillRecord(0, FILLMODE_NONE);
+}
+
+// A transition plug-in's class identifier and record, parameters set.
+std::string PluginEntry(int number, REFIID role, const std::vector<double>& params) {
+    CComPtr<IUnknown> plugin;
+    if (FAILED(CreateTransitionPlugin(number, role, reinterpret_cast<void**>(&plugin))) ||
+        !plugin) {
+        Fail("no transition plug-in");
+        return std::string(16, '\0');
+    }
+    CComPtr<ITransitionParams> set;
+    plugin->QueryInterface(__uuidof(ITransitionParams), reinterpret_cast<void**>(&set));
+    for (size_t i = 0; set && i < params.size(); ++i)
+        if (FAILED(set->SetParam((int)i, params[i])))
+            Fail("a transition parameter was refused");
+    const CLSID* id = TransitionClassId(number);
+    std::string bytes(reinterpret_cast<const char*>(id), sizeof(CLSID));
+    if (IsEqualIID(role, __uuidof(ITransitionMove)))
+        bytes +=
+            Saved([&](ITeskStream* s) { return static_cast<ITransitionMove*>(plugin.p)->Save(s); });
+    else if (IsEqualIID(role, __uuidof(ITransitionRegion)))
+        bytes += Saved(
+            [&](ITeskStream* s) { return static_cast<ITransitionRegion*>(plugin.p)->Save(s); });
+    else if (IsEqualIID(role, __uuidof(ITransitionMask)))
+        bytes +=
+            Saved([&](ITeskStream* s) { return static_cast<ITransitionMask*>(plugin.p)->Save(s); });
+    else if (IsEqualIID(role, __uuidof(ITransitionDecor)))
+        bytes += Saved(
+            [&](ITeskStream* s) { return static_cast<ITransitionDecor*>(plugin.p)->Save(s); });
+    else
+        bytes += Saved(
+            [&](ITeskStream* s) { return static_cast<ITransitionBlend*>(plugin.p)->Save(s); });
+    return bytes;
+}
+
+// A page or object effect: its move, region and mask entries (empty: none).
+std::string Effect(const std::string& move, const std::string& region, const std::string& mask) {
+    const std::string none(16, '\0');
+    return (move.empty() ? none : move) + (region.empty() ? none : region) +
+           (mask.empty() ? none : mask);
+}
+
+struct Frame {
+    WORD outer = 0, middle = 0, inner = 0;
+    COLORREF light = 0xFFFFFF, dark = 0x404040, band = 0x30A0E0;
+    bool outline = false;
+    COLORREF outlineColor = 0;
+    COLORREF inside = 0xFFFFFF;
+};
+
+std::string FrameBytes(const Frame& f) {
+    CComPtr<IMediaFrame> frame;
+    if (FAILED(CreateMediaFrame(&frame)) || !frame) {
+        Fail("no media frame");
+        return std::string();
+    }
+    frame->SetWidth(MFPART_OUTER, f.outer);
+    frame->SetWidth(MFPART_MIDDLE, f.middle);
+    frame->SetWidth(MFPART_INNER, f.inner);
+    for (int part : {MFPART_OUTER, MFPART_INNER}) {
+        frame->SetColor(part, MFSHADE_FIRST, part == MFPART_OUTER ? f.light : f.dark);
+        frame->SetColor(part, MFSHADE_SECOND, part == MFPART_OUTER ? f.dark : f.light);
+    }
+    frame->SetColor(MFPART_MIDDLE, MFSHADE_BOTH, f.band);
+    frame->SetOutline(f.outline);
+    frame->SetOutlineColor(f.outlineColor);
+    frame->SetShown(TRUE);
+    FillObject* inside = nullptr;
+    void* p = nullptr;
+    if (SUCCEEDED(frame->GetFill(&inside)) && inside &&
+        SUCCEEDED(inside->SetFillType(FILL_SOLID)) && SUCCEEDED(inside->GetFillParams(&p)) && p)
+        static_cast<ISolidFillParams*>(p)->SetColor(f.inside);
+    std::string bytes = Saved([&](ITeskStream* s) { return frame->Save(s); });
+    frame->Destroy(1);
+    return bytes;
+}
+
+// ---- objects ----
+
+// Placed at its centre (x, y), w x h.
+ObjectPrefix Placed(int32_t x, int32_t y, int32_t w, int32_t h) {
+    ObjectPrefix p;
+    p.x = x;
+    p.y = y;
+    p.width = w;
+    p.height = h;
+    return p;
+}
+
+CanvasObjectSpec Entry(uint32_t type, const std::string& name, const std::vector<uint8_t>& bytes,
+                       int32_t group = -1) {
+    CanvasObjectSpec o;
+    o.typeId = type;
+    o.name = name;
+    o.group = group;
+    o.record.assign(bytes.begin(), bytes.end());
+    return o;
+}
+
+// An object's event lists: the stock object events in the order the player
+// builds them (Timer, KeyDown, KeyUp, KeyPress, LButtonDown, LButtonUp,
+// DBClick, Click, ...); only Click carries actions here.
+std::vector<uint8_t> ClickLists(const std::vector<ActionSpec>& click) {
+    if (click.empty())
+        return {0, 0, 0, 0};
+    CByteWriter w;
+    w.U32(8);
+    for (int i = 0; i < 4; ++i) w.U32(0);  // stock entries without sub-entries
+    for (int i = 0; i < 3; ++i) w.U32(0);  // empty lists
+    w.Bytes(ActionListBytes(click));
+    return w.Vector();
+}
+
+struct Button {
+    uint32_t type = kPush;
+    std::string name;
+    int32_t x = 0, y = 0, w = 200, h = 60;
+    int32_t value = 0, style = 1;
+    bool enabled = true, frame = false;
+    COLORREF frameColor = 0;
+    Font caption;
+    // Per value: the fills of the normal, pressed, hot and disabled looks.
+    std::vector<std::vector<std::string>> faces;
+    std::string shadow;  // an image effect on every face
+    std::vector<ActionSpec> click;
+    int32_t group = -1;
+    uint32_t align = 0;  // check boxes and radio buttons: the caption's side
+};
+
+CanvasObjectSpec ButtonEntry(const Button& b) {
+    int32_t maxValue = 0, kind = 0;
+    if (b.type == kTwoValue)
+        maxValue = 1;
+    else if (b.type == kThreeValue)
+        maxValue = 2;
+    else if (b.type == kCheck)
+        maxValue = 1, kind = 1;
+    else if (b.type == kRadio)
+        maxValue = 1, kind = 2;
+    ButtonRecord rec;
+    rec.value = b.value;
+    rec.maxValue = maxValue;
+    rec.flags = (b.enabled ? 1 : 0) | (b.frame ? 2 : 0) | (int32_t)(b.align << 2);
+    rec.type = kind;
+    rec.style = b.style;
+    rec.frameColor = b.frameColor;
+    rec.caption = Vec(FontBytes(b.caption));
+    for (int v = 0; v <= maxValue; ++v)
+        for (int look = 0; look < 4; ++look) {
+            const std::vector<std::string>& looks =
+                b.faces[std::min((size_t)v, b.faces.size() - 1)];
+            CByteWriter f;
+            f.Bytes(looks[std::min((size_t)look, looks.size() - 1)]);
+            if (b.shadow.empty())
+                f.U32(0);
+            else
+                f.U32(1).Bytes(b.shadow);
+            rec.faces.push_back(f.Vector());
+            rec.alias.push_back(-1);
+        }
+    ObjectPrefix p = Placed(b.x, b.y, b.w, b.h);
+    p.eventProc = ClickLists(b.click);
+    std::vector<uint8_t> own = WriteButtonRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(b.type, b.name, WriteObjectPrefix(p), b.group);
+}
+
+// A caption alone: a push button with a transparent face (or a plate) and
+// no frame.
+CanvasObjectSpec Label(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                       const Font& font, const std::string& face = None()) {
+    Button b;
+    b.name = name;
+    b.x = x, b.y = y, b.w = w, b.h = h;
+    b.style = face == None() ? 0 : 1;
+    b.caption = font;
+    b.faces = {{face}};
+    return ButtonEntry(b);
+}
+
+// A dark, half transparent plate that keeps captions readable over a busy
+// ground.
+std::string Plate() {
+    return FillBytes([](FillObject* f) {
+        void* p = nullptr;
+        if (SUCCEEDED(f->GetFillParams(&p)) && p)
+            static_cast<ISolidFillParams*>(p)->SetColor(0x402010);
+        f->SetAlpha(170);
+    });
+}
+
+CanvasObjectSpec PageTitle(const char* text, COLORREF color, const std::string& face = None()) {
+    Button b;
+    b.name = "PageTitle";
+    b.x = 400, b.y = 48, b.w = 760, b.h = 56;
+    b.style = 1;
+    b.caption.text = text;
+    b.caption.height = 34;
+    b.caption.color = color;
+    b.faces = {{face}};
+    return ButtonEntry(b);
+}
+
+struct Picture {
+    std::string name, media;
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    int32_t mediaWidth = 0, mediaHeight = 0;
+    uint32_t flags = 0;
+    COLORREF key = 0;
+    Frame frame;
+    std::string decoration;  // a decoration plug-in's entry, or none
+};
+
+CanvasObjectSpec PictureEntry(const Picture& pic) {
+    ObjectPrefix p = Placed(pic.x, pic.y, pic.w, pic.h);
+    p.parts = 1;
+    p.attached = Vec(FrameBytes(pic.frame));
+    // A decoration runs as long as the page holds (no time limit).
+    p.decoration = Vec(pic.decoration);
+    std::vector<uint8_t> prefix = WriteObjectPrefix(p);
+    PictureRecord rec;
+    rec.flags = pic.flags;
+    rec.name = std::wstring(pic.media.begin(), pic.media.end());
+    rec.mediaWidth = pic.mediaWidth;
+    rec.mediaHeight = pic.mediaHeight;
+    rec.startColor = rec.endColor = pic.key;
+    std::vector<uint8_t> own = WritePictureRecord(rec);
+    prefix.insert(prefix.end(), own.begin(), own.end());
+    return Entry(kPicture, pic.name, prefix);
+}
+
+CanvasObjectSpec GroupEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                            uint32_t flags) {
+    GroupRecord rec;
+    rec.flags = flags;
+    ObjectPrefix p = Placed(x, y, w, h);
+    std::vector<uint8_t> own = WriteGroupRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(kGroup, name, WriteObjectPrefix(p));
+}
+
+// ---- pictures of the work ----
+
+// A sunrise over the sea on a magenta ground (the colour key of one copy).
+picfix::Bytes SunrisePng(int w, int h) {
+    picfix::PngSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.colourType = 2;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int dx = x - w / 2, dy = y - h * 3 / 5, r = h * 2 / 5;
+            uint8_t c[3] = {255, 0, 255};
+            if (dx * dx + dy * dy < r * r && y < h * 3 / 5) {
+                c[0] = 255, c[1] = (uint8_t)(120 + 100 * (h * 3 / 5 - y) / r), c[2] = 40;
+            } else if (y >= h * 3 / 5 && (dx * dx + dy * dy) < (r + 30) * (r + 30)) {
+                c[0] = 20, c[1] = (uint8_t)(80 + (y * 5 + x) % 40), c[2] = 160;
+            }
+            spec.rows.insert(spec.rows.end(), c, c + 3);
+        }
+    return picfix::WritePng(spec);
+}
+
+// A harbour of coloured stripes and a sky, in JPEG.
+picfix::Bytes HarbourJpeg(int w, int h) {
+    std::vector<uint8_t> px;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t r, g, b;
+            if (y < h / 2) {
+                r = (uint8_t)(90 + y), g = (uint8_t)(150 + y / 2), b = 230;
+            } else {
+                const int house = x / (w / 8);
+                static const uint8_t colours[8][3] = {
+                    {200, 60, 50}, {240, 200, 60}, {60, 140, 200}, {240, 240, 230},
+                    {80, 170, 90}, {230, 120, 40}, {150, 80, 160}, {250, 220, 200}};
+                r = colours[house % 8][0], g = colours[house % 8][1], b = colours[house % 8][2];
+                if (y > h * 5 / 6)
+                    r = 30, g = (uint8_t)(60 + (x + y) % 30), b = 120;
+            }
+            px.push_back(r), px.push_back(g), px.push_back(b);
+        }
+    return picfix::WriteJpeg(w, h, 3, px.data(), 85);
+}
+
+// A tile: a flower of four petals on green.
+picfix::Bytes TilePng(int n) {
+    picfix::PngSpec spec;
+    spec.width = spec.height = n;
+    spec.colourType = 2;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int dx = 2 * x - n + 1, dy = 2 * y - n + 1, q = n / 2;
+            uint8_t c[3] = {60, 150, 70};
+            if (dx * dx + dy * dy < q * q / 4)
+                c[0] = 250, c[1] = 210, c[2] = 40;
+            else if ((abs(dx) < q / 2 || abs(dy) < q / 2) && dx * dx + dy * dy < q * q * 3)
+                c[0] = 240, c[1] = 240, c[2] = 250;
+            spec.rows.insert(spec.rows.end(), c, c + 3);
+        }
+    return picfix::WritePng(spec);
+}
+
+std::string Str(const picfix::Bytes& b) {
+    return std::string(b.begin(), b.end());
+}
+
+// ---- pages ----
+
+const COLORREF kWhite = 0xFFFFFF, kInk = 0x402010;
+// A shadow's colour carries its opacity in the top byte.
+const double kShade = (double)0xA0000000u;
+
+PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint32_t action) {
+    PageProps p;
+    p.flags = 0;
+    p.hold = hold;
+    p.enter = enterMs;
+    p.enterEffect = effect;
+    p.action = action;
+    return p;
+}
+
+void TitlePage(WorkSpec& w, CanvasSpec& page) {
+    Font zh;
+    zh.text = Gbk(L"多媒体演示播放器");
+    zh.height = 64;
+    zh.color = kWhite;
+    zh.chinese = true;
+    page.objects.push_back(Label("Chinese", 400, 230, 760, 90, zh));
+    Font en;
+    en.text = "Mavro presentation player";
+    en.height = 40;
+    en.color = 0x80E0FF;
+    page.objects.push_back(Label("Latin", 400, 320, 760, 60, en));
+    Font sub;
+    sub.text = Gbk(L"按钮 · 图片 · 填充 · 过渡 · 脚本");
+    sub.height = 26;
+    sub.color = 0xF0F0F0;
+    sub.weight = FW_NORMAL;
+    sub.chinese = true;
+    page.objects.push_back(Label("Contents", 400, 420, 760, 40, sub));
+    Font en2;
+    en2.text = "buttons - pictures - fills - transitions - scripts";
+    en2.height = 20;
+    en2.color = 0xF0F0F0;
+    en2.weight = FW_NORMAL;
+    page.objects.push_back(Label("ContentsLatin", 400, 460, 760, 30, en2));
+    (void)w;
+}
+
+void ButtonsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Buttons: five kinds", kInk));
+    const std::string blue = SolidFillRecord(0xC08040), bluePressed = SolidFillRecord(0x804010),
+                      blueHot = SolidFillRecord(0xE0A060), grey = SolidFillRecord(0xB0B0B0);
+    Font cap;
+    cap.height = 20;
+    cap.color = kWhite;
+    Button push;
+    push.name = "Push";
+    push.caption = cap;
+    push.caption.text = "Push (shadow)";
+    push.x = 150, push.y = 150;
+    push.faces = {{blue, bluePressed, blueHot, grey}};
+    push.shadow = PluginEntry(kShadow, __uuidof(ITransitionBlend), {kShade, 135, 4, 6, 0});
+    page.objects.push_back(ButtonEntry(push));
+
+    Button two = push;
+    two.type = kTwoValue;
+    two.name = "Toggle";
+    two.caption.text = "Two values: on";
+    two.shadow.clear();
+    two.x = 400;
+    two.value = 1;
+    two.style = 3;
+    two.faces = {
+        {blue, bluePressed, blueHot, grey},
+        {SolidFillRecord(0x309030), SolidFillRecord(0x206020), SolidFillRecord(0x50C050), grey}};
+    page.objects.push_back(ButtonEntry(two));
+
+    Button three = two;
+    three.type = kThreeValue;
+    three.name = "Three";
+    three.caption.text = "Three values: 3rd";
+    three.x = 650;
+    three.value = 2;
+    three.style = 4;
+    three.faces = {
+        {SolidFillRecord(0x3030C0)}, {SolidFillRecord(0x30A0E0)}, {SolidFillRecord(0x309030)}};
+    page.objects.push_back(ButtonEntry(three));
+
+    Button ellipse = push;
+    ellipse.name = "Ellipse";
+    ellipse.caption.text = "Ellipse";
+    ellipse.shadow.clear();
+    ellipse.style = 2;
+    ellipse.x = 150, ellipse.y = 290;
+    ellipse.h = 80;
+    ellipse.faces = {{Gradient(GRAD_RADIAL, 0xF0D0A0, 0x905020)}};
+    page.objects.push_back(ButtonEntry(ellipse));
+
+    Button disabled = push;
+    disabled.name = "Disabled";
+    disabled.caption.text = "Disabled";
+    disabled.shadow.clear();
+    disabled.enabled = false;
+    disabled.style = 0;
+    disabled.frame = true;
+    disabled.frameColor = 0x808080;
+    disabled.x = 650, disabled.y = 290;
+    page.objects.push_back(ButtonEntry(disabled));
+
+    Font dark = cap;
+    dark.color = kInk;
+    dark.height = 22;
+    Button check;
+    check.type = kCheck;
+    check.name = "Check";
+    check.caption = dark;
+    check.caption.text = "Check box, checked";
+    check.caption.height = 20;
+    check.x = 400, check.y = 290, check.w = 250, check.h = 40;
+    check.value = 1;
+    check.style = 1;
+    check.faces = {{SolidFillRecord(0xFFFFFF)}};
+    page.objects.push_back(ButtonEntry(check));
+
+    // A radio group of three: the middle one is on.
+    const int32_t groupIndex = (int32_t)page.objects.size();
+    page.objects.push_back(GroupEntry("Colours", 400, 450, 260, 150, 0x400));
+    const char* names[] = {"Red", "Green", "Blue"};
+    for (int i = 0; i < 3; ++i) {
+        Button radio = check;
+        radio.type = kRadio;
+        radio.name = names[i];
+        radio.caption.text = std::string("Radio: ") + names[i];
+        radio.y = 400 + 50 * i;
+        radio.value = i == 1 ? 1 : 0;
+        radio.style = 4;
+        radio.group = groupIndex;
+        page.objects.push_back(ButtonEntry(radio));
+    }
+}
+
+void PicturesPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Pictures in media frames", kWhite));
+    Font cap;
+    cap.height = 18;
+    cap.color = 0xE0E0E0;
+    cap.weight = FW_NORMAL;
+    Picture png;
+    png.name = "SunrisePng";
+    png.media = "sunrise.png";
+    png.mediaWidth = 240, png.mediaHeight = 160;
+    png.frame.outer = 4, png.frame.middle = 6, png.frame.inner = 4;
+    png.frame.band = 0x3090D0;
+    png.w = 240 + 2 * 14, png.h = 160 + 2 * 14;
+    png.x = 190, png.y = 220;
+    page.objects.push_back(PictureEntry(png));
+    cap.text = "PNG, bevels and a band";
+    page.objects.push_back(Label("PngCaption", 190, 335, 300, 26, cap));
+
+    Picture jpeg;
+    jpeg.name = "HarbourJpeg";
+    jpeg.media = "harbour.jpg";
+    jpeg.mediaWidth = 200, jpeg.mediaHeight = 150;
+    jpeg.flags = PICFLAG_AUTOZOOM | PICFLAG_NOT_PROPORTIONAL;
+    jpeg.frame.middle = 10;
+    jpeg.frame.band = 0x40C0F0;
+    jpeg.frame.outline = true;
+    jpeg.frame.outlineColor = 0x000000;
+    jpeg.w = 360 + 22, jpeg.h = 150 + 22;
+    jpeg.x = 580, jpeg.y = 220;
+    page.objects.push_back(PictureEntry(jpeg));
+    cap.text = "JPEG stretched, a gold band";
+    page.objects.push_back(Label("JpegCaption", 580, 335, 360, 26, cap));
+
+    Picture keyed = png;
+    keyed.name = "SunriseKeyed";
+    keyed.flags = PICKEY_COLOR << PICFLAG_KEYSHIFT;
+    keyed.key = 0xFF00FF;
+    keyed.frame = Frame();
+    keyed.frame.inner = 3;
+    keyed.frame.light = 0xC0C0C0, keyed.frame.dark = 0x202020;
+    keyed.frame.inside = 0x705030;
+    keyed.w = 240 + 6, keyed.h = 160 + 6;
+    keyed.x = 400, keyed.y = 470;
+    keyed.decoration = PluginEntry(kStars, __uuidof(ITransitionDecor), {});
+    page.objects.push_back(PictureEntry(keyed));
+    cap.text = "colour key: magenta shows through";
+    page.objects.push_back(Label("KeyCaption", 400, 575, 400, 26, cap));
+}
+
+void FillsPage(CanvasSpec& page) {
+    // Over the texture the captions lie on plates.
+    page.objects.push_back(
+        PageTitle("Fills: pattern, picture, gradient, texture", kWhite, Plate()));
+    struct Swatch {
+        const char* name;
+        const char* text;
+        std::string fill;
+    } swatches[] = {
+        {"Pattern", "Pattern", SolidFillRecord(0x804000, FILLMODE_PATTERN, 3 << 3, 0x00FFFF)},
+        {"PictureTile", "Picture, tiled", PictureFill("tile.png", PICFILL_TILE)},
+        {"Radial", "Radial gradient", Gradient(GRAD_RADIAL, 0x00FFFF, 0x800000)},
+        {"Angular", "Angular gradient", Gradient(GRAD_ANGULAR, 0x2020E0, 0xE0E020)},
+        {"Corners", "Corner gradient", Gradient(GRAD_CORNERS, 0xFFFFFF, 0x008000)},
+        {"Texture", "Texture", Texture(2)},
+        {"PictureStretch", "Picture, stretched", PictureFill("harbour.jpg", PICFILL_STRETCH)},
+        {"PatternClear", "Clear pattern", FillBytes([](FillObject* f) {
+             f->SetMode(FILLMODE_PATTERN);
+             f->SetPattern(5 << 3);
+             f->SetPatternTransparent(1);
+             f->SetPatternColor(0xFFFFFF);
+         })},
+    };
+    // The swatches bare, their names below them.
+    Font cap;
+    cap.height = 18;
+    cap.color = kWhite;
+    for (int i = 0; i < 8; ++i) {
+        Button b;
+        b.name = swatches[i].name;
+        b.style = 0;
+        b.frame = true;
+        b.frameColor = 0x000000;
+        b.x = 110 + 193 * (i % 4);
+        b.y = 200 + 230 * (i / 4);
+        b.w = 170, b.h = 170;
+        b.faces = {{swatches[i].fill}};
+        page.objects.push_back(ButtonEntry(b));
+        cap.text = swatches[i].text;
+        page.objects.push_back(
+            Label(std::string(swatches[i].name) + "Name", b.x, b.y + 104, 186, 28, cap, Plate()));
+    }
+}
+
+void ScriptPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("A script: click the button", kWhite));
+    Font f;
+    f.text = "Not clicked yet";
+    f.height = 30;
+    f.color = 0x80FFFF;
+    page.objects.push_back(Label("Counter", 400, 200, 700, 60, f));
+    Button b;
+    b.name = "ClickMe";
+    b.caption.text = "Click me";
+    b.caption.height = 26;
+    b.caption.color = kWhite;
+    b.x = SHOWCASE_CLICK_X, b.y = SHOWCASE_CLICK_Y, b.w = 240, b.h = 80;
+    b.style = 2;
+    b.faces = {{SolidFillRecord(0x2060C0), SolidFillRecord(0x103080), SolidFillRecord(0x3080F0),
+                SolidFillRecord(0x909090)}};
+    b.shadow = PluginEntry(kShadow, __uuidof(ITransitionBlend), {kShade, 135, 6, 8, 0});
+    // The click counts in a variable, shows the count through an
+    // expression and, a moment later, turns to the last page.
+    b.click = {{8, "clicks", "clicks + 1"},
+               {8, "Counter.ObjTextContent", "\"Clicked \" + itoa(clicks, 10) + \" time(s)\""},
+               {6, nullptr, "1500"},
+               {1105, nullptr, "\"End\""}};
+    page.objects.push_back(ButtonEntry(b));
+    Font hint;
+    hint.text = "clicks = clicks + 1; Counter shows it; then go to page End";
+    hint.height = 18;
+    hint.weight = FW_NORMAL;
+    hint.color = 0xD0D0D0;
+    page.objects.push_back(Label("Hint", 400, 450, 700, 30, hint));
+}
+
+void EndPage(CanvasSpec& page) {
+    Font zh;
+    zh.text = Gbk(L"谢谢观看");
+    zh.height = 60;
+    zh.color = kWhite;
+    zh.chinese = true;
+    page.objects.push_back(Label("Thanks", 400, 250, 700, 90, zh));
+    Font en;
+    en.text = "The end";
+    en.height = 36;
+    en.color = 0xA0F0FF;
+    page.objects.push_back(Label("TheEnd", 400, 340, 700, 60, en));
+}
+
+}  // namespace
+
+bool MakeShowcase(WorkSpec* out) {
+    g_failed = false;
+    WorkSpec& w = *out;
+    w.prjInfo.minor = 16;
+    w.prjInfo.holdTime = 10000;
+    w.prjInfo.backgroundColor = 0x00302010;
+    // Pages go on alone after their hold time (option bit 6).
+    w.prjInfo.options = 171 | 0x40;
+    // No project events; one counter variable.
+    w.prjInfo.tail = std::string(4, '\0') + IntVariableListBytes({{"clicks", 0}});
+    w.pages = {{"Title", "Mavro sample", "Dawn", "", "", "Buttons"},
+               {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
+               {"Pictures", "Pictures", "Slate", "", "", "Fills"},
+               {"Fills", "Fills", "Weave", "", "", "Script"},
+               {"Script", "Script", "Forest", "", "", "End"},
+               {"End", "The end", "Dusk", "", "", ""}};
+    w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
+    const int W = SHOWCASE_PAGE_WIDTH, H = SHOWCASE_PAGE_HEIGHT;
+    struct {
+        const char* name;
+        std::string fill;
+    } grounds[] = {
+        {"Dawn", Gradient(GRAD_VERTICAL, 0x602010, 0x3080F0)},
+        {"Paper", SolidFillRecord(0xF0E8E0, FILLMODE_PATTERN, 1 << 3, 0xE0D0C0)},
+        {"Slate", Gradient(GRAD_BOX, 0x504030, 0x201810)},
+        {"Weave", Texture(0)},
+        {"Forest", Gradient(GRAD_HORIZONTAL, 0x104010, 0x40A040)},
+        {"Dusk", Gradient(GRAD_RADIAL, 0x4060C0, 0x301020)},
+    };
+    for (const auto& g : grounds) {
+        CanvasSpec c;
+        c.kind = 2;
+        c.properties = BackgroundProperties(W, H, g.fill);
+        w.canvasInfo[g.name] = MakeCanvasInfo(c);
+    }
+    CanvasSpec title, buttons, pictures, fills, script, end;
+    TitlePage(w, title);
+    ButtonsPage(buttons);
+    PicturesPage(pictures);
+    FillsPage(fills);
+    ScriptPage(script);
+    EndPage(end);
+    // The transitions: a slide, a region, two masks.
+    title.properties = PageProperties(Page(3000, 0, "", 1108));
+    buttons.properties = PageProperties(
+        Page(3000, 1000, Effect(PluginEntry(kMove, __uuidof(ITransitionMove), {1}), "", ""), 1108));
+    pictures.properties = PageProperties(Page(
+        3000, 1500, Effect("", PluginEntry(kShape, __uuidof(ITransitionRegion), {2}), ""), 1108));
+    fills.properties = PageProperties(Page(
+        3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
+    // The scripted page waits for its click.
+    script.properties = PageProperties(Page(
+        120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
+    end.properties = PageProperties(
+        Page(2500, 1000, Effect("", "", PluginEntry(kSine, __uuidof(ITransitionMask), {0})), 1003));
+    const struct {
+        const char* name;
+        CanvasSpec* canvas;
+    } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills}, {"Script", &script},   {"End", &end}};
+    for (const auto& p : pages) {
+        w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
+        w.objData[p.name] = MakeObjData(*p.canvas);
+    }
+    w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
+               EmbeddedItem("tile.png", 2, 1018)};
+    w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
+                   {"harbour.jpg", Str(HarbourJpeg(200, 150))},
+                   {"tile.png", Str(TilePng(34))}};
+    return !g_failed;
+}

@@ -1,0 +1,18 @@
+// The showcase work: a short presentation of what the player shows, one page
+// per kind of thing, joined by different transitions, ending on a page
+// whose button runs a script.
+#pragma once
+
+#include "ProjectWriter.h"
+
+// Page size and where the scripted page's button lies on it (its centre), for
+// the tools that click it.
+enum {
+    SHOWCASE_PAGE_WIDTH = 800,
+    SHOWCASE_PAGE_HEIGHT = 600,
+    SHOWCASE_CLICK_X = 400,
+    SHOWCASE_CLICK_Y = 330
+};
+
+// The whole work; false when a record cannot be made (printed).
+bool MakeShowcase(WorkSpec* work);
