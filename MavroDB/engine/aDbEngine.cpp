@@ -1009,18 +1009,12 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
                           (order.empty() ? "" : " ORDER BY " + order);
     } else {
         rs->m_table = real;
-        const std::string& key = rs->m_key;
-        rs->m_selectSql = "SELECT " + key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
-        rs->m_rowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
-                       key + " = ?1";
-        rs->m_windowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
-                          key + " IN (";
+        rs->m_selectSql = "SELECT " + rs->m_key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
+        rs->m_from = rs->m_tableRef;
+        rs->m_keyExpr = rs->m_key;
+        for (const std::string& c : rs->m_baseColumns) rs->m_fieldExprs.push_back(Quote(c));
     }
-    for (size_t i = 0; i < rs->m_fields.size(); ++i) {
-        std::string key = rs->m_fields[i].name;
-        CharUpperBuffA(&key[0], (DWORD)key.size());
-        rs->m_fieldIndex.emplace(key, (int)i);
-    }
+    rs->Index();
     rs->LoadSnapshot();
     return rs;
 }
@@ -1070,10 +1064,23 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         else {
             std::string key = Quote(kJetRowKeyName);
             s.insert(p + 6, " " + rs->m_key + " AS " + key + ",");
-            std::string rid = "?" + std::to_string(q.rewrite.params.size() + 1);
             rs->m_selectSql = "SELECT " + key + " FROM (" + s + ")";
-            rs->m_rowSql = "SELECT * FROM (" + s + ") WHERE " + key + " = " + rid;
-            rs->m_windowSql = "SELECT * FROM (" + s + ") WHERE " + key + " IN (";
+            // The query's columns by place, under names that cannot meet
+            // its own: the key, then c1, c2 ... A key the table was just
+            // given adds a column to its *.
+            sqlite3_stmt* probe = nullptr;
+            int rc =
+                sqlite3_prepare_v2(m_conn->Handle(), s.c_str(), (int)s.size(), &probe, nullptr);
+            int count = sqlite3_column_count(probe);
+            sqlite3_finalize(probe);
+            if (rc != SQLITE_OK)
+                m_conn->Fail(rc, dbErrSyntax);
+            std::string names = "k";
+            for (int i = 1; i < count; ++i) names += ", c" + std::to_string(i);
+            rs->m_with = "WITH \"!Query\"(" + names + ") AS (" + s + ") ";
+            rs->m_from = "\"!Query\"";
+            rs->m_keyExpr = "k";
+            for (int c : q.columns) rs->m_fieldExprs.push_back("c" + std::to_string(c + 1));
             rs->m_tableRef = baseRef;
             rs->m_baseColumns = q.baseColumns;
         }
@@ -1085,11 +1092,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         rs->m_selectSql = q.rewrite.sql;
         rs->m_baseColumns.assign(q.fields.size(), std::string());
     }
-    for (size_t i = 0; i < rs->m_fields.size(); ++i) {
-        std::string key = rs->m_fields[i].name;
-        CharUpperBuffA(&key[0], (DWORD)key.size());
-        rs->m_fieldIndex.emplace(key, (int)i);
-    }
+    rs->Index();
     rs->LoadSnapshot();
     return rs;
 }

@@ -135,6 +135,8 @@ public:
     bool readOnly = false;
     // The open file's identity (volume serial and file index).
     std::string identity;
+    // Numbers the temporary tables of read-only results.
+    long nextSpill = 0;
     // Linked .mvb files attached under schema names, by file identity.
     std::map<std::string, std::string> linkSchemas;
 
@@ -239,9 +241,18 @@ private:
 };
 
 // Dynaset: the row keys taken at open in key order; each record is read from
-// the file when asked, so changes of other connections show at once.
+// the file when asked, so changes of other connections show at once. The
+// records it holds in memory stay within a byte budget whatever their size:
+// long values are read when a caller asks for them, and a read-only result
+// larger than the budget is kept in a temporary table of the connection.
 class CdbRecordset {
 public:
+    // Bytes of record values a recordset holds in memory at most.
+    static const size_t kMemoryBudget = 16u << 20;
+    // Long values (long binary, memo) larger than this stay in the file
+    // until a caller asks for one.
+    static const int kLongValueInline = 8192;
+
     ~CdbRecordset();
     bool GetBOF() const;
     bool GetEOF() const;
@@ -276,17 +287,44 @@ public:
     void Requery();
     void Close();
 
+    // Bytes of record values held in memory now (read ahead, or a whole
+    // read-only result).
+    size_t HeldBytes() const { return m_cacheBytes + m_rowsBytes; }
+
 private:
     friend class CdbDatabase;
     CdbRecordset() {}
     void CheckOpen() const;
     void CheckCurrent() const;
+    // Indexes the fields by name and marks the long ones.
+    void Index();
+    long Count() const;
+    // The key a record is read by: the row key, or the place in a result
+    // kept in a temporary table.
+    int64_t KeyAt(long position) const;
     void LoadSnapshot();
+    // Moves a read-only result that outgrew the budget into a temporary
+    // table, which is then read like a table.
+    void BeginSpill(int fields);
+    void DropSpill();
+    // Statements over the records: the fields (long ones cut to a mark when
+    // large) of a list of keys, every field of one key, one field of one key.
+    std::string WindowSql(long keys);
+    std::string RowSql();
+    std::string LongValueSql(int field);
     // Reads one record from the file; false when it is gone.
     bool ReadRow(int64_t key, std::vector<DbValue>* row);
+    // One long value of a record; false when the record is gone.
+    bool ReadLongValue(int64_t key, int field, VARIANT* value);
+    struct CachedRecord {
+        std::vector<DbValue> values;
+        std::vector<bool> unread;  // long values left in the file
+    };
     // The cached record at a position, read with its neighbours when the
     // cache does not hold it or someone wrote since; null when it is gone.
-    const std::vector<DbValue>* CachedRow(long position);
+    const CachedRecord* CachedRow(long position);
+    void FillCache(long position, bool onward);
+    void ClearCache();
     void BeginWrite();
     void Commit();
     void Rollback();
@@ -298,28 +336,41 @@ private:
     std::string m_tableRef;  // its SQL reference
     std::string m_key;       // names the row key of the base table in statements
     bool m_keyIsRowid = false;
-    std::string m_selectSql;  // the row keys of the source in order
-    std::string m_rowSql;     // the key, then the fields, of one record by key
-    std::string m_windowSql;  // the same for a list of keys
+    std::string m_selectSql;  // the row keys of the source in order, or a read-only result
+    // Where records are read from: an optional WITH, the FROM source, the
+    // key and each field's expression in it.
+    std::string m_with;
+    std::string m_from;
+    std::string m_keyExpr;
+    std::vector<std::string> m_fieldExprs;
     std::vector<DbValue> m_params;
     std::vector<CdbFieldInfo> m_fields;
-    std::vector<int> m_columns;               // result column of each field, behind the key
+    std::vector<bool> m_long;                 // long binary and memo fields
+    std::vector<int> m_columns;               // result column of each field in a read-only result
     std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
     std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
     std::vector<int64_t> m_rowids;
-    std::vector<std::vector<DbValue>> m_rows;  // read-only results, materialised
-    long m_pos = -1;                           // -1 BOF, size EOF
+    // A read-only result: whole in memory while it fits the budget, else in
+    // a temporary table (rows numbered from 1).
+    enum { SourceKeys, SourceMemory, SourceSpill } m_source = SourceKeys;
+    std::vector<std::vector<DbValue>> m_rows;
+    size_t m_rowsBytes = 0;
+    std::string m_spillTable;
+    long m_spillCount = 0;
+    long m_pos = -1;  // -1 BOF, size EOF
     enum { EditNone, EditEdit, EditAdd } m_editMode = EditNone;
     std::vector<DbValue> m_original;
     std::vector<DbValue> m_edit;
     std::vector<bool> m_changed;
     // Records read ahead from the file, valid while the generation holds.
-    std::map<long, std::string> m_windowFull;  // m_windowSql with n placeholders
+    std::map<long, std::string> m_windowFull;  // window statements by number of keys
     long m_windowSize = 16;
     long m_cacheStart = 0;
     int64_t m_cacheGeneration = -1;
-    std::vector<std::vector<DbValue>> m_cacheRows;
-    std::vector<bool> m_cachePresent;
+    std::vector<CachedRecord> m_cacheRows;
+    std::vector<char> m_cacheState;  // CacheUnread, CachePresent, CacheGone
+    size_t m_cacheBytes = 0;
+    size_t m_recordBytes = 0;  // bytes of a record, as the last window read them
 };
 
 // Salted password hash of the catalogue and the workgroup file.
