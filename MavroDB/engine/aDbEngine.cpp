@@ -476,6 +476,17 @@ CdbStatementScope::~CdbStatementScope() {
         sqlite3_reset(m_stmt);
 }
 
+void CdbReadTransaction::Begin() {
+    m_began = sqlite3_get_autocommit(m_db) &&
+              sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void CdbReadTransaction::End() {
+    if (m_began && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_began = false;
+}
+
 // ---- engine and workspace
 
 void CdbDBEngine::CheckLogin(const std::string& user, const std::string& password) {
@@ -773,28 +784,7 @@ std::vector<CdbFieldInfo> CdbDatabase::TableFields(const std::string& table) {
     std::string real;
     std::string u = Utf8FromAnsi(table);
     std::string schema = SchemaOf(TableReference(u, &real));
-    std::vector<CdbFieldInfo> out;
-    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type FROM pragma_table_info(?1, ?2)");
-    CdbStatementScope scope(stmt);
-    sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
-    sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        CdbFieldInfo f;
-        const char* name = (const char*)sqlite3_column_text(stmt, 0);
-        if (name && IsJetRowKeyName(name))
-            continue;
-        f.name = AnsiFromUtf8(name ? name : "");
-        f.type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &f.size);
-        f.sourceTable = table;
-        f.sourceField = f.name;
-        out.push_back(f);
-    }
-    if (rc != SQLITE_DONE)
-        m_conn->Fail(rc);
-    if (out.empty())
-        ThrowDbError(dbErrItemNotFound, table);
-    return out;
+    return FieldsOf(Columns(schema, real), table);
 }
 
 std::vector<CdbFieldInfo> CdbDatabase::QueryFields(const std::string& query) {
@@ -895,25 +885,58 @@ void CdbDatabase::GetProperty(const std::string& object, const std::string& fiel
 // and filled by a trigger for records that others add. Where the key cannot
 // be given (a read-only open, a linked file, a lock held elsewhere) the
 // answer is empty, and the table is read whole and cannot be written.
+std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
+                                                      const std::string& table) {
+    std::vector<Column> out;
+    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type, pk FROM pragma_table_info(?1, ?2)");
+    CdbStatementScope scope(stmt);
+    sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        Column c;
+        const char* name = (const char*)sqlite3_column_text(stmt, 0);
+        const char* type = (const char*)sqlite3_column_text(stmt, 1);
+        c.name = name ? name : "";
+        c.declared = type ? type : "";
+        c.pk = sqlite3_column_int(stmt, 2);
+        out.push_back(c);
+    }
+    if (rc != SQLITE_DONE)
+        m_conn->Fail(rc);
+    return out;
+}
+
+std::vector<CdbFieldInfo> CdbDatabase::FieldsOf(const std::vector<Column>& columns,
+                                                const std::string& table) {
+    std::vector<CdbFieldInfo> out;
+    for (const Column& c : columns) {
+        if (IsJetRowKeyName(c.name))
+            continue;
+        CdbFieldInfo f;
+        f.name = AnsiFromUtf8(c.name);
+        f.type = DaoTypeFromDeclared(c.declared.c_str(), &f.size);
+        f.sourceTable = table;
+        f.sourceField = f.name;
+        out.push_back(f);
+    }
+    if (out.empty())
+        ThrowDbError(dbErrItemNotFound, table);
+    return out;
+}
+
 std::string CdbDatabase::RowKey(const std::string& schema, const std::string& table, bool mayAdd,
-                                bool* isRowid) {
+                                bool* isRowid, const std::vector<Column>& known) {
+    const std::vector<Column>* columns = &known;
+    std::vector<Column> reread;
     auto find = [&]() -> std::string {
         bool taken[3] = {false, false, false};
         static const char* aliases[3] = {"rowid", "oid", "_rowid_"};
         bool own = false;
-        sqlite3_stmt* stmt = m_conn->Prepare("SELECT name FROM pragma_table_info(?1, ?2)");
-        CdbStatementScope scope(stmt);
-        sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            const char* name = (const char*)sqlite3_column_text(stmt, 0);
-            std::string n = name ? name : "";
-            own = own || IsJetRowKeyName(n);
-            for (int i = 0; i < 3; ++i) taken[i] = taken[i] || SameName(n, aliases[i]);
+        for (const Column& c : *columns) {
+            own = own || IsJetRowKeyName(c.name);
+            for (int i = 0; i < 3; ++i) taken[i] = taken[i] || SameName(c.name, aliases[i]);
         }
-        if (rc != SQLITE_DONE)
-            m_conn->Fail(rc);
         *isRowid = false;
         if (own)
             return Quote(kJetRowKeyName);
@@ -924,6 +947,11 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
         *isRowid = false;
         return std::string();
     };
+    auto findAgain = [&]() {
+        reread = Columns(schema, table);
+        columns = &reread;
+        return find();
+    };
     std::string key = find();
     if (!key.empty() || !mayAdd)
         return key;
@@ -932,7 +960,7 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
         return std::string();
     try {
         // Another connection may have given it meanwhile.
-        key = find();
+        key = findAgain();
         if (key.empty()) {
             std::string t = Quote(table);
             std::string k = Quote(kJetRowKeyName);
@@ -951,7 +979,7 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
                                     nullptr);
             if (rc != SQLITE_OK)
                 throw CdbException(dbErrEngine, std::string());
-            key = find();
+            key = findAgain();
         } else {
             sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         }
@@ -967,32 +995,39 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     CheckOpen();
     std::unique_ptr<CdbRecordset> rs(new CdbRecordset());
     rs->m_conn = m_conn;
-    rs->m_fields = TableFields(table);
     std::string real;
     std::string u = Utf8FromAnsi(table);
     rs->m_tableRef = TableReference(u, &real);
     std::string schema = SchemaOf(rs->m_tableRef);
+    CdbReadTransaction transaction(m_conn->Handle());
+    std::vector<Column> declared = Columns(schema, real);
+    rs->m_fields = FieldsOf(declared, table);
     bool linked = schema != "main";
-    rs->m_key = RowKey(schema, real, !m_conn->readOnly && !linked, &rs->m_keyIsRowid);
+    rs->m_key = RowKey(schema, real, false, &rs->m_keyIsRowid, declared);
+    if (rs->m_key.empty() && !m_conn->readOnly && !linked) {
+        // Giving the table its key writes: outside the read.
+        transaction.End();
+        rs->m_key = RowKey(schema, real, true, &rs->m_keyIsRowid, declared);
+        transaction.Begin();
+    }
     rs->m_updatable = !m_conn->readOnly && !linked && !rs->m_key.empty();
     // Key order: the primary key's columns, else the row key.
     std::string order;
-    {
-        sqlite3_stmt* stmt = m_conn->Prepare(
-            "SELECT name, type FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
-        CdbStatementScope scope(stmt);
-        sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            if (!order.empty())
-                order += ", ";
-            order += Quote((const char*)sqlite3_column_text(stmt, 0));
-            // Text keys in Jet's order, without case.
-            long size = 0;
-            int type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &size);
-            if (type == dbText || type == dbMemo)
-                order += " COLLATE JET";
-        }
+    std::vector<const Column*> key;
+    for (const Column& c : declared)
+        if (c.pk > 0)
+            key.push_back(&c);
+    std::sort(key.begin(), key.end(),
+              [](const Column* a, const Column* b) { return a->pk < b->pk; });
+    for (const Column* c : key) {
+        if (!order.empty())
+            order += ", ";
+        order += Quote(c->name);
+        // Text keys in Jet's order, without case.
+        long size = 0;
+        int type = DaoTypeFromDeclared(c->declared.c_str(), &size);
+        if (type == dbText || type == dbMemo)
+            order += " COLLATE JET";
     }
     if (order.empty())
         order = rs->m_key;
@@ -1052,7 +1087,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         writable = SchemaOf(baseRef) == "main";
         rs->m_table = real;
         if (writable)
-            rs->m_key = RowKey("main", real, true, &rs->m_keyIsRowid);
+            rs->m_key = RowKey("main", real, true, &rs->m_keyIsRowid, Columns("main", real));
         writable = writable && !rs->m_key.empty();
     }
     if (writable) {

@@ -160,6 +160,22 @@ private:
     sqlite3_stmt* m_stmt;
 };
 
+// One read transaction over several statements, so that the file is locked
+// once, not once a statement; inside a transaction it adds nothing.
+class CdbReadTransaction {
+public:
+    explicit CdbReadTransaction(sqlite3* db) : m_db(db) { Begin(); }
+    ~CdbReadTransaction() { End(); }
+    CdbReadTransaction(const CdbReadTransaction&) = delete;
+    CdbReadTransaction& operator=(const CdbReadTransaction&) = delete;
+    void Begin();
+    void End();
+
+private:
+    sqlite3* m_db;
+    bool m_began = false;
+};
+
 class CdbRecordset;
 
 class CdbDatabase {
@@ -204,10 +220,21 @@ private:
     bool FindQuery(const std::string& query, std::string* utf8Name, std::string* sql);
     // The SQL reference of a table: a linked table reads through its file.
     std::string TableReference(const std::string& utf8Table, std::string* realTable);
+    struct Column {
+        std::string name;  // UTF-8
+        std::string declared;
+        int pk = 0;  // place in the primary key from 1; 0 outside it
+    };
+    // The columns of a table, as its schema declares them.
+    std::vector<Column> Columns(const std::string& schema, const std::string& table);
+    // The fields among them (3265 when there is none).
+    static std::vector<CdbFieldInfo> FieldsOf(const std::vector<Column>& columns,
+                                              const std::string& table);
     // The name that reaches one record of a table in the layer's statements
-    // (isRowid: it is SQLite's row id); empty when there is none.
+    // (isRowid: it is SQLite's row id); empty when there is none. The
+    // columns are the table's as read.
     std::string RowKey(const std::string& schema, const std::string& table, bool mayAdd,
-                       bool* isRowid);
+                       bool* isRowid, const std::vector<Column>& columns);
 
     std::shared_ptr<CdbConnection> m_conn;
     std::string m_path;
@@ -349,6 +376,8 @@ private:
     std::vector<int> m_columns;               // result column of each field in a read-only result
     std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
     std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
+    mutable std::string m_lastFieldName;      // the name last looked up, as given
+    mutable int m_lastField = -1;
     std::vector<int64_t> m_rowids;
     // A read-only result: whole in memory while it fits the budget, else in
     // a temporary table (rows numbered from 1).

@@ -106,7 +106,6 @@ void CdbRecordset::BeginSpill(int fields) {
         marks += ", ?" + std::to_string(i + 2);
         m_fieldExprs.push_back(c);
     }
-    m_conn->Exec("BEGIN");
     m_conn->Exec("CREATE TEMP TABLE " + m_spillTable + "(" + columns + ")");
     m_with.clear();
     m_from = "temp." + m_spillTable;
@@ -128,11 +127,13 @@ void CdbRecordset::LoadSnapshot() {
         m_source = SourceMemory;
         m_spillCount = 0;
     }
+    CdbReadTransaction transaction(m_conn->Handle());
     sqlite3_stmt* stmt = m_conn->Prepare(m_selectSql);
     CdbStatementScope scope(stmt);
     for (size_t i = 0; i < m_params.size(); ++i) BindDbValue(stmt, (int)i + 1, m_params[i]);
     int columns = (int)m_fields.size();
     sqlite3_stmt* insert = nullptr;
+    bool saved = false;
     auto spill = [&](const std::vector<DbValue>& row) {
         sqlite3_reset(insert);
         sqlite3_bind_int64(insert, 1, (int64_t)m_spillCount + 1);
@@ -155,6 +156,8 @@ void CdbRecordset::LoadSnapshot() {
                 row.push_back(DbValueFromColumn(stmt, m_columns[(size_t)i]));
             if (m_source == SourceMemory && m_rowsBytes + RowBytes(row) > kMemoryBudget) {
                 // Past the budget the result goes on into a temporary table.
+                m_conn->Exec("SAVEPOINT spill");
+                saved = true;
                 BeginSpill(columns);
                 std::string sql = "INSERT INTO " + m_from + "(rowid";
                 for (const std::string& c : m_fieldExprs) sql += ", " + c;
@@ -174,20 +177,29 @@ void CdbRecordset::LoadSnapshot() {
         }
         if (rc != SQLITE_DONE)
             m_conn->Fail(rc);
-        if (insert) {
+        if (insert)
             sqlite3_reset(insert);
-            m_conn->Exec("COMMIT");
+        if (saved) {
+            saved = false;
+            m_conn->Exec("RELEASE spill");
         }
     } catch (...) {
-        if (insert) {
+        if (insert)
             sqlite3_reset(insert);
-            if (!sqlite3_get_autocommit(m_conn->Handle()))
-                sqlite3_exec(m_conn->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        }
+        if (saved)
+            sqlite3_exec(m_conn->Handle(), "ROLLBACK TO spill; RELEASE spill", nullptr, nullptr,
+                         nullptr);
         throw;
     }
     m_pos = Count() == 0 ? -1 : 0;
     m_editMode = EditNone;
+    if (keys && !m_rowids.empty()) {
+        // The first records come in the same read as the keys.
+        sqlite3_reset(stmt);
+        int64_t generation = m_conn->Generation();
+        FillCache(0, false);
+        m_cacheGeneration = generation;
+    }
 }
 
 std::string CdbRecordset::WindowSql(long keys) {
@@ -367,6 +379,9 @@ const CdbFieldInfo& CdbRecordset::Field(int index) const {
 
 int CdbRecordset::FieldIndex(const std::string& name) const {
     CheckOpen();
+    // A walk asks for the same field again and again.
+    if (m_lastField >= 0 && name == m_lastFieldName)
+        return m_lastField;
     if (IsJetRowKeyName(name))
         ThrowDbError(dbErrBadName, name);
     std::string key = name;
@@ -375,6 +390,8 @@ int CdbRecordset::FieldIndex(const std::string& name) const {
     auto it = m_fieldIndex.find(key);
     if (it == m_fieldIndex.end())
         ThrowDbError(dbErrItemNotFound, name);
+    m_lastFieldName = name;
+    m_lastField = it->second;
     return it->second;
 }
 
