@@ -1107,6 +1107,8 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
             int rc =
                 sqlite3_prepare_v2(m_conn->Handle(), s.c_str(), (int)s.size(), &probe, nullptr);
             int count = sqlite3_column_count(probe);
+            rs->m_rowParams =
+                std::min(sqlite3_bind_parameter_count(probe), (int)rs->m_params.size());
             sqlite3_finalize(probe);
             if (rc != SQLITE_OK)
                 m_conn->Fail(rc, dbErrSyntax);

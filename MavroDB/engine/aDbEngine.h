@@ -371,6 +371,9 @@ private:
     std::string m_keyExpr;
     std::vector<std::string> m_fieldExprs;
     std::vector<DbValue> m_params;
+    // Placeholders of the parameters the record statements use; the keys
+    // of a window follow them.
+    int m_rowParams = 0;
     std::vector<CdbFieldInfo> m_fields;
     std::vector<bool> m_long;                 // long binary and memo fields
     std::vector<int> m_columns;               // result column of each field in a read-only result

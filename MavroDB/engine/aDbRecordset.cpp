@@ -108,6 +108,7 @@ void CdbRecordset::BeginSpill(int fields) {
     }
     m_conn->Exec("CREATE TEMP TABLE " + m_spillTable + "(" + columns + ")");
     m_with.clear();
+    m_rowParams = 0;
     m_from = "temp." + m_spillTable;
     m_keyExpr = "rowid";
     m_source = SourceSpill;
@@ -216,7 +217,7 @@ std::string CdbRecordset::WindowSql(long keys) {
         if (m_long[i])
             marks += ", " + big;
     }
-    int n = (int)m_params.size();
+    int n = m_rowParams;
     sql = m_with + "SELECT " + m_keyExpr + fields + marks + " FROM " + m_from + " WHERE " +
           m_keyExpr + " IN (";
     for (long i = 0; i < keys; ++i) sql += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
@@ -228,12 +229,12 @@ std::string CdbRecordset::RowSql() {
     std::string fields;
     for (const std::string& e : m_fieldExprs) fields += ", " + e;
     return m_with + "SELECT " + m_keyExpr + fields + " FROM " + m_from + " WHERE " + m_keyExpr +
-           " = ?" + std::to_string(m_params.size() + 1);
+           " = ?" + std::to_string(m_rowParams + 1);
 }
 
 std::string CdbRecordset::LongValueSql(int field) {
     return m_with + "SELECT " + m_fieldExprs[(size_t)field] + " FROM " + m_from + " WHERE " +
-           m_keyExpr + " = ?" + std::to_string(m_params.size() + 1);
+           m_keyExpr + " = ?" + std::to_string(m_rowParams + 1);
 }
 
 bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
@@ -245,7 +246,7 @@ bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
     }
     sqlite3_stmt* stmt = m_conn->Prepare(RowSql());
     CdbStatementScope scope(stmt);
-    int n = (int)m_params.size();
+    int n = m_rowParams;
     for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
     sqlite3_bind_int64(stmt, n + 1, key);
     int rc = sqlite3_step(stmt);
@@ -262,7 +263,7 @@ bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
 bool CdbRecordset::ReadLongValue(int64_t key, int field, VARIANT* value) {
     sqlite3_stmt* stmt = m_conn->Prepare(LongValueSql(field));
     CdbStatementScope scope(stmt);
-    int n = (int)m_params.size();
+    int n = m_rowParams;
     for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
     sqlite3_bind_int64(stmt, n + 1, key);
     int rc = sqlite3_step(stmt);
@@ -449,7 +450,7 @@ void CdbRecordset::FillCache(long position, bool onward) {
     m_cacheRows.resize((size_t)count);
     m_cacheState.assign((size_t)count, CacheUnread);
     m_cacheStart = position;
-    int n = (int)m_params.size();
+    int n = m_rowParams;
     sqlite3_stmt* stmt = m_conn->Prepare(WindowSql(window));
     CdbStatementScope scope(stmt);
     for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
