@@ -86,8 +86,10 @@ int main() {
         probes.push_back({(LONG)(rng() % kWidth), (LONG)(rng() % kHeight)});
     Run flat = Measure(false, probes);
     Run mixed = Measure(true, probes);
-    printf("unrotated: list %.3f ms, plain %.3f ms, ratio %.2f (goal 3), %d hits\n",
-           flat.list * 1000, flat.plain * 1000, flat.list / flat.plain, flat.hits);
+    printf(
+        "hit test of 4000 unrotated objects, against a plain loop of rectangle tests: list %.3f "
+        "ms, plain %.3f ms, %d hits: now %.2f x, goal 3 x\n",
+        flat.list * 1000, flat.plain * 1000, flat.hits, flat.list / flat.plain);
     printf("half rotated: list %.3f ms, plain %.3f ms, ratio %.2f, %d hits\n", mixed.list * 1000,
            mixed.plain * 1000, mixed.list / mixed.plain, mixed.hits);
     CoUninitialize();

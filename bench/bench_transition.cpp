@@ -2,7 +2,8 @@
 // plain copy of the same pixels measured in the same run. Each line gives
 // the mean and the slowest frame in milliseconds and the mean's ratio to
 // the copy. A mask's first frame at a new size (its base table) is given
-// apart. Last, the drop shadow of 512 x 512 at softness 32 against 2.
+// apart, and for masks 8, 6 and 7 against the goal of one frame at 60 Hz. Last, the drop shadow of
+// 512 x 512 at softness 32 against 2.
 #include "BenchClock.h"
 #include <windows.h>
 
@@ -59,6 +60,7 @@ struct Case {
     TransitionTiling tiling;
     bool isMask;
     bool directDraw = false;
+    bool goalFirst = false;  // its first frame is one of the goal's
 };
 
 }  // namespace
@@ -123,9 +125,9 @@ int main() {
         {"region 4", 4, 1, one, false, false},
         {"region 2 spiral 8x6", 2, 0, {8, 6, 0.5, 7, 0}, false, false},
         {"mask 5 dissolve", 5, 0, one, true, false},
-        {"mask 6 ramp", 6, 2, one, true, false},
-        {"mask 7 ellipse", 7, 1, one, true, false},
-        {"mask 8 clock", 8, 0, one, true, false},
+        {"mask 8 clock", 8, 0, one, true, false, true},
+        {"mask 6 ramp", 6, 2, one, true, false, true},
+        {"mask 7 ellipse", 7, 1, one, true, false, true},
         {"mask 9 fade", 9, 0, one, true, false},
         {"mask 10 sine", 10, 1, one, true, false},
         {"mask 6 random 8x6", 6, 1, {8, 6, 0.5, 9, 0}, true, false},
@@ -133,6 +135,7 @@ int main() {
         {"DirectDraw region 2/1", 2, 1, one, false, true},
         {"DirectDraw mask 5", 5, 0, one, true, true},
     };
+    std::vector<double> firsts;
     for (const Case& c : cases) {
         IPixelBuffer* b = back;
         IPixelBuffer* f = fill;
@@ -196,7 +199,12 @@ int main() {
         if (c.isMask)
             printf("  first frame %7.3f ms", first);
         printf("\n");
+        if (c.goalFirst)
+            firsts.push_back(first);
     }
+    printf("first frame of mask 8 (clock) / 6 (ramp) / 7 (ellipse), %d x %d: now ", kW, kH);
+    for (size_t i = 0; i < firsts.size(); ++i) printf("%s%.1f", i ? " / " : "", firsts[i]);
+    printf(" ms, goal 16 ms each\n");
 
     // Shadow: 512 x 512 at softness 32 against softness 2.
     CComPtr<ITransitionBlend> shadow;

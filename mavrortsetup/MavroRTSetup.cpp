@@ -330,6 +330,7 @@ int InstallFiles() {
         groupCount = 0;
 
     std::vector<std::string> toRegister;
+    int listed = 0;
     for (int g = 0; g < groupCount; ++g) {
         char key[32];
         snprintf(key, sizeof(key), "install%d", groups[g]);
@@ -359,6 +360,7 @@ int InstallFiles() {
             // FileNum is a bound: the first entry with neither key ends the group.
             if (srcValue.empty() && dstValue.empty())
                 break;
+            ++listed;
             char source[MAX_PATH], target[MAX_PATH];
             bool expanded = !srcLong && !dstLong && ExpandPath(srcValue.c_str(), source) &&
                             ExpandPath(dstValue.c_str(), target);
@@ -408,6 +410,12 @@ int InstallFiles() {
         }
     }
 
+    // A list that names no file (an ini cut short, empty or not text) fails
+    // as an empty first entry would, not as a finished install.
+    if (listed == 0) {
+        LOG_MSG("no file to install in (%s), install terminated!!", g_iniFile);
+        return SETUP_NO_FOLDER;
+    }
     if (toRegister.empty())
         return SETUP_OK;
     HRESULT hr = OleInitialize(nullptr);

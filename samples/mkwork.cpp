@@ -2,9 +2,10 @@
 // page tree over two backgrounds (a green fill, a patterned one) and a
 // foreground, a media folder and an embedded sound. Each page holds 2 s and
 // goes on to the next (Part1a slides in from the left over Part1 during 1 s
-// first); the last one ends the run. Usage: mkwork <package path> [damage|hold=<ms>]
-// where damage is "cut-index" (the page index body's zlib header cut short)
-// or "past-index" (its packed length running past the file's end); or
+// first); the last one ends the run.
+// Usage: mkwork <package path> [hold=<ms>] [variant], where the variant is
+// "cut-index" (the page index body's zlib header cut short) or "past-index"
+// (its packed length running past the file's end); or
 // "scripts": Home's entry counts the visits in the application-state ini,
 // keeps the chapter, calls a process and a function and goes to Part2,
 // whose entry waits 50 ms and ends the run; or "db" / "db-multi": the
@@ -46,19 +47,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     CoInitialize(nullptr);
-    // "hold=<ms>" sets the pages' hold time (2000 by default).
+    // "hold=<ms>" before the variant sets the pages' hold time (2000 by
+    // default; the showcase's own times).
     uint32_t hold = 2000;
-    if (argc > 2 && strncmp(argv[2], "hold=", 5) == 0) {
-        hold = (uint32_t)strtoul(argv[2] + 5, nullptr, 10);
-        --argc;
+    bool holdGiven = false;
+    int at = 2;  // the variant's argument
+    if (argc > at && strncmp(argv[at], "hold=", 5) == 0) {
+        hold = (uint32_t)strtoul(argv[at] + 5, nullptr, 10);
+        holdGiven = true;
+        ++at;
     }
-    const std::string variant = argc > 2 ? argv[2] : "";
+    const std::string variant = argc > at ? argv[at] : "";
     const bool db = variant == "db" || variant == "db-multi";
     if (db)
         hold = 300;
     WorkSpec w;
     if (variant == "showcase") {
-        HRESULT hr = MakeShowcase(&w) ? WriteWork(argv[1], w) : E_FAIL;
+        HRESULT hr = MakeShowcase(&w, holdGiven ? hold : 0) ? WriteWork(argv[1], w) : E_FAIL;
         CoUninitialize();
         if (FAILED(hr)) {
             fprintf(stderr, "mkwork: writing %s failed: %08lX\n", argv[1], (unsigned long)hr);
@@ -108,7 +113,7 @@ int main(int argc, char** argv) {
     }
     w.items = {EmbeddedItem("beep.wav", 4, 1020), FileItem("music", "$media\\music.mid", 4, 1024)};
     w.mediaData = {{"beep.wav", SilentWave()}};
-    if (argc > 2 && std::string(argv[2]) == "scripts") {
+    if (variant == "scripts") {
         w.prjInfo.flags |= 0x20;  // routine tables
         w.prjInfo.tail = std::string(4, '\0') + IntVariableListBytes({{"visits", 0}, {"last", 0}});
         w.processes = {{"note", {{VT_I4, "by"}}, {{8, "last", "by"}}}};
@@ -135,17 +140,17 @@ int main(int argc, char** argv) {
         w.prjInfo.texts[0] = "C:\\stored\\elsewhere.mvb";
         w.prjInfo.texts[1] = "secret";
         w.prjInfo.texts[2] = "C:\\stored\\system.mdw";
-    } else if (argc > 2) {
+    } else if (!variant.empty()) {
         // Index header (32 bytes), then the body's 16-byte zlib header with
         // the packed length at 12.
         std::string index = MakePageIndex(w.pages);
-        std::string damage = argv[2];
+        const std::string& damage = variant;
         if (damage == "cut-index") {
             index.resize(32 + 10);
         } else if (damage == "past-index") {
             for (int i = 0; i < 4; ++i) index[32 + 12 + i] = (char)(0x7FFFFFF0u >> (8 * i));
         } else {
-            fprintf(stderr, "mkwork: unknown damage %s\n", argv[2]);
+            fprintf(stderr, "mkwork: unknown variant %s\n", variant.c_str());
             return 2;
         }
         w.overrides["frgindex"] = index;

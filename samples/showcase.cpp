@@ -458,17 +458,19 @@ const COLORREF kWhite = 0xFFFFFF, kInk = 0x402010;
 // A shadow's colour carries its opacity in the top byte.
 const double kShade = (double)0xA0000000u;
 
+uint32_t g_hold = 0;  // every page's hold time when not 0
+
 PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint32_t action) {
     PageProps p;
     p.flags = 0;
-    p.hold = hold;
+    p.hold = g_hold ? g_hold : hold;
     p.enter = enterMs;
     p.enterEffect = effect;
     p.action = action;
     return p;
 }
 
-void TitlePage(WorkSpec& w, CanvasSpec& page) {
+void TitlePage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"多媒体演示播放器");
     zh.height = 64;
@@ -493,7 +495,6 @@ void TitlePage(WorkSpec& w, CanvasSpec& page) {
     en2.color = 0xF0F0F0;
     en2.weight = FW_NORMAL;
     page.objects.push_back(Label("ContentsLatin", 400, 460, 760, 30, en2));
-    (void)w;
 }
 
 void ButtonsPage(CanvasSpec& page) {
@@ -632,9 +633,10 @@ void PicturesPage(CanvasSpec& page) {
     keyed.frame.inside = 0x705030;
     keyed.w = 240 + 6, keyed.h = 160 + 6;
     keyed.x = 400, keyed.y = 470;
-    keyed.decoration = PluginEntry(kStars, __uuidof(ITransitionDecor), {});
+    // Yellow stars twinkle in a corner.
+    keyed.decoration = PluginEntry(kStars, __uuidof(ITransitionDecor), {1, 0x00FFFF});
     page.objects.push_back(PictureEntry(keyed));
-    cap.text = "colour key: magenta shows through";
+    cap.text = "colour key: magenta left out; twinkling stars";
     page.objects.push_back(Label("KeyCaption", 400, 575, 400, 26, cap));
 }
 
@@ -730,8 +732,9 @@ void EndPage(CanvasSpec& page) {
 
 }  // namespace
 
-bool MakeShowcase(WorkSpec* out) {
+bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     g_failed = false;
+    g_hold = hold;
     WorkSpec& w = *out;
     w.prjInfo.minor = 16;
     w.prjInfo.holdTime = 10000;
@@ -766,13 +769,14 @@ bool MakeShowcase(WorkSpec* out) {
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
     CanvasSpec title, buttons, pictures, fills, script, end;
-    TitlePage(w, title);
+    TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     ScriptPage(script);
     EndPage(end);
-    // The transitions: a slide, a region, two masks.
+    // The transitions: a slide, a region (boxes), a mask (a spiral), a region
+    // (a clock) and a mask (sine waves).
     title.properties = PageProperties(Page(3000, 0, "", 1108));
     buttons.properties = PageProperties(
         Page(3000, 1000, Effect(PluginEntry(kMove, __uuidof(ITransitionMove), {1}), "", ""), 1108));

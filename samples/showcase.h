@@ -14,5 +14,7 @@ enum {
     SHOWCASE_CLICK_Y = 330
 };
 
-// The whole work; false when a record cannot be made (printed).
-bool MakeShowcase(WorkSpec* work);
+// The whole work; false when a record cannot be made (printed). hold: every
+// page's hold time in ms, the scripted one's too; 0: the presentation's own,
+// where the scripted page waits for its click.
+bool MakeShowcase(WorkSpec* work, uint32_t hold = 0);

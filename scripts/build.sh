@@ -19,6 +19,7 @@ for t in ${MAVRO_TARGETS:-x86_64-w64-mingw32 i686-w64-mingw32}; do
   arch=${t%%-*}
   tests=ON
   [ "$arch" = i686 ] && tests=OFF
+  echo "[build] $t in $BUILD/$arch"
   cmake -S "$ROOT" -B "$BUILD/$arch" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain.cmake" \
     -DMAVRO_TRIPLE=$t -DMAVRO_DEPS="$DEPS/$t" -DMAVRO_TESTS=$tests -DMAVRO_BENCH=$tests "${LAUNCHER[@]}" >/dev/null

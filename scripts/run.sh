@@ -120,6 +120,7 @@ echo "== MavroRT exited with $rc: $meaning"
 if [ -f "$LOG" ]; then
   cp "$LOG" "$RUN/trace.log"
   echo "== page changes"
+  echo "   Title (the first page, shown at the start)"
   grep -a "ChangeCanvasTo" "$LOG" | sed 's/^.*ChangeCanvasTo/   ChangeCanvasTo/' | tr -d '\r' || true
   # The log is in the system's code page (GBK); trace-point lines
   # ("<thread> file (line)") stay in the file.
@@ -141,7 +142,7 @@ for n in 1 2; do
   timeout "${MAVRO_RUN_SECONDS:-30}" "$WINE" "$RUN/MavroRT.exe" /r "$RUN/scripts.mrt" 2> >(quiet_wine)
   rc=$?
   set -e
-  echo "   run $n: MavroRT exited with $rc"
+  echo "   run $n: MavroRT exited with $rc$([ "$rc" = 1 ] && echo ' (the normal end)')"
   [ -f "$INI" ] && grep -A3 -i '^\[APPL_01d0000012345678' "$INI" | tr -d '\r' | sed 's/^/   /'
 done
 echo "   visits=3,N is the saved variable \"visits\": variant type 3 (a 32-bit integer) and"

@@ -35,6 +35,26 @@ struct IGradientFillParams {
     STDMETHOD(GetOffset)(int* offset) = 0;      // 11
 };
 
+// The weight ramp of repeat periods over a bounds whose larger side is
+// `longest` (repeat 1..20 and balance -100..100 already clamped), as a
+// function of the entry: nothing is stored, whatever the size.
+class GradientRamp {
+public:
+    GradientRamp(int repeat, int balance, int offset, long long longest);
+    long long Size() const { return m_repeat * m_period; }
+    // The weight (0..255) of entry 0..Size()-1.
+    int Weight(long long index) const;
+
+private:
+    long long m_repeat;
+    int m_balance;
+    int m_offset;
+    long long m_period;
+    long long m_rising;
+    long long m_falling;
+    long long m_start;
+};
+
 // The weight ramp (0..255 per entry) of repeat periods over a bounds whose
 // larger side is `longest`; repeat 1..20 and balance -100..100 already
 // clamped. Positions are taken modulo the period, whatever the offset.

@@ -239,9 +239,13 @@ HRESULT PictureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha
     }
     BufferInfo di = ReadBufferInfo(buffer);
     RECT c = *clip, whole = {0, 0, di.nWidth, di.nHeight};
-    if (!IntersectRect(&c, &c, &whole) || !IntersectRect(&c, &c, bounds))
+    // Tiles continue past the bounds over the whole clip, in the bounds'
+    // phase.
+    if (!IntersectRect(&c, &c, &whole) ||
+        (m_mode != PICFILL_TILE && !IntersectRect(&c, &c, bounds)))
         return S_OK;
-    const int bw = bounds->right - bounds->left, bh = bounds->bottom - bounds->top;
+    const long long bw = (long long)bounds->right - bounds->left,
+                    bh = (long long)bounds->bottom - bounds->top;
     // The drawn area, for the alpha pass.
     RECT drawn = c;
     if (m_mode == PICFILL_TILE || m_mode == PICFILL_CENTRE) {
@@ -258,9 +262,10 @@ HRESULT PictureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha
             if (m_mode == PICFILL_TILE) {
                 for (int y = c.top; y < c.bottom; ++y) {
                     const DWORD* src = reinterpret_cast<const DWORD*>(
-                        si.pPixels + (ptrdiff_t)Mod(y - bounds->top, m_picHeight) * si.nPitch);
+                        si.pPixels +
+                        (ptrdiff_t)Mod((long long)y - bounds->top, m_picHeight) * si.nPitch);
                     DWORD* d = reinterpret_cast<DWORD*>(di.pPixels + (ptrdiff_t)y * di.nPitch);
-                    int x = c.left, sx = Mod(c.left - bounds->left, m_picWidth);
+                    int x = c.left, sx = Mod((long long)c.left - bounds->left, m_picWidth);
                     while (x < c.right) {
                         int run = std::min((int)(c.right - x), m_picWidth - sx);
                         memcpy(d + x, src + sx, run * sizeof(DWORD));

@@ -1,10 +1,13 @@
 // The fill object and the solid fill (see bFillShd.h).
 #include "bFillShd.h"
 
+#include <limits.h>
 #include <string.h>
 
 #include <algorithm>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "aDXBuf.h"
 #include "aGDIBuf.h"
@@ -408,6 +411,43 @@ void CFillObject::PaintPattern(IPixelBuffer* buffer, const RECT& area) {
         buffer->EnablePixelAlpha(TRUE);
 }
 
+namespace {
+
+// A rectangle moved by (dx, dy) in 64-bit arithmetic; false when it leaves
+// the 32-bit range.
+bool MovedRect(const RECT& r, long long dx, long long dy, RECT* out) {
+    long long v[4] = {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+    for (long long x : v)
+        if (x < INT_MIN || x > INT_MAX)
+            return false;
+    SetRect(out, (int)v[0], (int)v[1], (int)v[2], (int)v[3]);
+    return true;
+}
+
+// The origin of a scratch buffer for the clip part `c` of a fill over the
+// bounds `b`: at or before the clip, in the bounds' phase of the 8 x 8
+// pattern, so the scratch buffer is the size of the clip, not the bounds.
+POINT ScratchOrigin(const RECT& b, const RECT& c) {
+    long long dx = ((long long)c.left - b.left) % 8, dy = ((long long)c.top - b.top) % 8;
+    POINT o = {(LONG)(c.left - (dx < 0 ? dx + 8 : dx)), (LONG)(c.top - (dy < 0 ? dy + 8 : dy))};
+    return o;
+}
+
+// An inner fill's drawing; a library exception (memory) becomes a failure
+// instead of leaving the drawing.
+HRESULT InnerRender(FillBase* inner, const RECT* bounds, IPixelBuffer* buffer, BYTE alpha,
+                    const RECT* clip, IPlayerSite* site) {
+    try {
+        return inner->Render(bounds, buffer, alpha, clip, site);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+}  // namespace
+
 STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const RECT* clip,
                                  IPlayerSite* site) {
     if (!buffer)
@@ -422,14 +462,16 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
     BufferInfo info = ReadBufferInfo(buffer, BIM_HEIGHT | BIM_WIDTH | BIM_OFFSET);
     RECT b, c;
     if (bounds) {
-        b = *bounds;
-        OffsetRect(&b, info.nOffsetX, info.nOffsetY);
+        // Bounds that the buffer's offset would carry out of range draw
+        // nothing.
+        if (!MovedRect(*bounds, info.nOffsetX, info.nOffsetY, &b))
+            return S_OK;
     } else {
         SetRect(&b, 0, 0, info.nWidth, info.nHeight);
     }
     if (clip) {
-        c = *clip;
-        OffsetRect(&c, info.nOffsetX, info.nOffsetY);
+        if (!MovedRect(*clip, info.nOffsetX, info.nOffsetY, &c))
+            return S_OK;
     } else {
         c = b;
     }
@@ -443,9 +485,14 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
 
     HRESULT hr = S_OK;
     if (bounds && m_alpha < 255) {
-        int w = b.right - b.left, h = b.bottom - b.top;
+        // A scratch buffer over the clip, in the pattern's phase.
+        POINT o = ScratchOrigin(b, c);
+        int w = c.right - o.x, h = c.bottom - o.y;
+        RECT tb, tc = c;
+        OffsetRect(&tc, -o.x, -o.y);
         CComPtr<IPixelBuffer> temp;
-        temp.Attach(CreateFillBufferLike(w, h, buffer));
+        if (MovedRect(b, -(long long)o.x, -(long long)o.y, &tb))
+            temp.Attach(CreateFillBufferLike(w, h, buffer));
         if (!temp) {
             hr = E_OUTOFMEMORY;
         } else {
@@ -455,20 +502,18 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
                 if (SUCCEEDED(ScopedUseBegin(temp, PIXLOCK_WRITE))) {
                     BufferInfo si = ReadBufferInfo(buffer, BIM_ALL),
                                ti = ReadBufferInfo(temp, BIM_ALL);
-                    RECT inside = b;
+                    RECT inside = {o.x, o.y, c.right, c.bottom};
                     if (si.pPixels && ti.pPixels && ClipToBuffer(&inside, si))
                         for (int y = inside.top; y < inside.bottom; ++y)
-                            memcpy(ti.pPixels + (ptrdiff_t)(y - b.top) * ti.nPitch +
-                                       (inside.left - b.left) * 4,
+                            memcpy(ti.pPixels + (ptrdiff_t)(y - o.y) * ti.nPitch +
+                                       (inside.left - o.x) * 4,
                                    si.pPixels + (ptrdiff_t)y * si.nPitch + inside.left * 4,
                                    (inside.right - inside.left) * 4);
                     ScopedUseEnd(temp);
                 }
                 ScopedUseEnd(buffer);
             }
-            RECT tb = {0, 0, w, h}, tc = c;
-            OffsetRect(&tc, -b.left, -b.top);
-            hr = m_pInner->Render(&tb, temp, m_alpha, &tc, site);
+            hr = InnerRender(m_pInner, &tb, temp, m_alpha, &tc, site);
             if (SUCCEEDED(hr)) {
                 if (m_mode == FILLMODE_PATTERN)
                     PaintPattern(temp, tc);
@@ -482,7 +527,7 @@ STDMETHODIMP CFillObject::Render(const RECT* bounds, IPixelBuffer* buffer, const
             }
         }
     } else {
-        hr = m_pInner->Render(&b, buffer, m_alpha, &c, site);
+        hr = InnerRender(m_pInner, &b, buffer, m_alpha, &c, site);
         if (SUCCEEDED(hr)) {
             if (m_mode == FILLMODE_PATTERN)
                 PaintPattern(buffer, c);
@@ -516,17 +561,23 @@ STDMETHODIMP CFillObject::RenderToDC(HDC dc, const RECT* bounds, const RECT* cli
         std::swap(c.left, c.right);
     if (c.top > c.bottom)
         std::swap(c.top, c.bottom);
-    int w = b.right - b.left, h = b.bottom - b.top;
-    if (w <= 0 || h <= 0)
+    // Only what the context can show is drawn: the scratch buffer is the
+    // size of the clip inside the bounds, in the pattern's phase.
+    RECT box;
+    if (GetClipBox(dc, &box) != ERROR && !IntersectRect(&c, &c, &box))
+        return S_OK;
+    if (b.right <= b.left || b.bottom <= b.top || !IntersectRect(&c, &c, &b))
+        return S_OK;
+    POINT o = ScratchOrigin(b, c);
+    RECT tb, tc = c;
+    OffsetRect(&tc, -o.x, -o.y);
+    if (!MovedRect(b, -(long long)o.x, -(long long)o.y, &tb))
         return S_OK;
     CComPtr<IPixelBuffer> temp;
-    temp.Attach(CreateSiteBuffer(w, h, site));
+    temp.Attach(CreateSiteBuffer(c.right - o.x, c.bottom - o.y, site));
     if (!temp)
         return E_OUTOFMEMORY;
-    RECT tb = {0, 0, w, h}, tc = c;
-    OffsetRect(&tc, -b.left, -b.top);
-    IntersectRect(&tc, &tc, &tb);
-    if (FAILED(m_pInner->Render(&tb, temp, m_alpha, &tc, site)))
+    if (FAILED(InnerRender(m_pInner, &tb, temp, m_alpha, &tc, site)))
         return E_FAIL;
     if (m_alpha != 255)
         temp->EnablePixelAlpha(TRUE);
@@ -534,8 +585,8 @@ STDMETHODIMP CFillObject::RenderToDC(HDC dc, const RECT* bounds, const RECT* cli
         PaintPattern(temp, tc);
     HDC source = nullptr;
     if (SUCCEEDED(temp->GetDC(&source)) && source) {
-        BitBlt(dc, tc.left + b.left, tc.top + b.top, tc.right - tc.left, tc.bottom - tc.top, source,
-               tc.left, tc.top, RasterOpFromROP2(GetROP2(dc)));
+        BitBlt(dc, c.left, c.top, c.right - c.left, c.bottom - c.top, source, tc.left, tc.top,
+               RasterOpFromROP2(GetROP2(dc)));
         temp->ReleaseDC(source);
     }
     return S_OK;

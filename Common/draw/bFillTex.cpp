@@ -51,19 +51,28 @@ public:
 
     void Subdivide(int x0, int y0, int x1, int y1) {
         while (x1 - x0 > 1 || y1 - y0 > 1) {
-            int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
-            Edge(mx, y0, At(x0, y0), At(x1, y0), x1 - x0);
-            Edge(x1, my, At(x1, y0), At(x1, y1), y1 - y0);
-            Edge(mx, y1, At(x0, y1), At(x1, y1), x1 - x0);
-            Edge(x0, my, At(x0, y0), At(x0, y1), y1 - y0);
-            At(mx, my) = (BYTE)((At(x0, y0) + At(x1, y0) + At(x1, y1) + At(x0, y1) + 2) / 4);
+            // The midpoints without the sum, which may not fit.
+            int mx = x0 + (x1 - x0) / 2, my = y0 + (y1 - y0) / 2;
+            // The corners are set and no midpoint falls on one while the
+            // loop runs, so they are read once.
+            BYTE* top = Row(y0);
+            BYTE* bottom = Row(y1);
+            int c00 = top[x0], c10 = top[x1], c11 = bottom[x1], c01 = bottom[x0];
+            Edge(top[mx], c00, c10, x1 - x0, m_across);
+            Edge(Row(my)[x1], c10, c11, y1 - y0, m_down);
+            Edge(bottom[mx], c01, c11, x1 - x0, m_across);
+            Edge(Row(my)[x0], c00, c01, y1 - y0, m_down);
+            Row(my)[mx] = (BYTE)((c00 + c10 + c11 + c01 + 2) / 4);
             // A quadrant equal to one already done would change nothing (its
             // edges are set and its corners unchanged): it is skipped, so a
             // one-pixel-wide field costs no more than its size.
-            Subdivide(x0, y0, mx, my);
-            if (x0 != x1)
+            // Quadrants of no more than one pixel's span have nothing to
+            // set: not called at all.
+            if (mx - x0 > 1 || my - y0 > 1)
+                Subdivide(x0, y0, mx, my);
+            if (x0 != x1 && (x1 - mx > 1 || my - y0 > 1))
                 Subdivide(mx, y0, x1, my);
-            if (y0 != y1)
+            if (y0 != y1 && (x1 - mx > 1 || y1 - my > 1))
                 Subdivide(mx, my, x1, y1);
             if (x0 == x1 || y0 == y1)
                 return;
@@ -73,24 +82,50 @@ public:
     }
 
 private:
-    BYTE& At(int x, int y) { return m_field[(size_t)y * m_width + x]; }
+    // rand mod 2d without a division: d (16-bit) belongs to the spans of
+    // one direction, which change only between levels, so its reciprocal
+    // is kept. A value below 2^15 times the reciprocal rounded up gives the
+    // exact quotient for divisors up to 2^16.
+    struct Divisor {
+        int span = -1;
+        int d = 0;
+        unsigned m = 0;
+        unsigned long long inverse = 0;
+        void Set(int s) {
+            span = s;
+            d = (short)s;
+            m = (unsigned)std::abs(2 * d);
+            inverse = m ? (1ULL << 32) / m + 1 : 0;
+        }
+        // The C remainder r % (2d) for 0 <= r < 2^15: the sign of 2d does
+        // not matter.
+        int Remainder(unsigned r) const {
+            unsigned q = (unsigned)((r * inverse) >> 32);
+            return (int)(r - q * m);
+        }
+    };
 
-    void Edge(int x, int y, int a, int b, int span) {
-        BYTE& v = At(x, y);
+    BYTE& At(int x, int y) { return m_field[(size_t)y * m_width + x]; }
+    BYTE* Row(int y) { return m_field + (size_t)y * m_width; }
+
+    void Edge(BYTE& v, int a, int b, int span, Divisor& div) {
         if (v != 0)
             return;
-        int d = (short)span;
+        if (span != div.span)
+            div.Set(span);
         int value = (a + b + 1) / 2;
-        if (d == 0)
+        if (div.d == 0)
             value += 1;
         else
-            value += m_rand.Next() % (2 * d) - d;
+            value += div.Remainder((unsigned)m_rand.Next()) - div.d;
         v = (BYTE)std::max(1, std::min(255, value));
     }
 
     BYTE* m_field;
     int m_width;
     FieldRandom m_rand;
+    Divisor m_across;
+    Divisor m_down;
 };
 
 }  // namespace
@@ -164,7 +199,11 @@ namespace {
 
 class CTextureFill : public FillBase, public ITextureFillParams {
 public:
-    CTextureFill() : m_textureType(0), m_width(0), m_height(0) {
+    // Bounds of more pixels than this get a field for the part inside the
+    // buffer only (a page is far smaller).
+    enum { FULL_FIELD_LIMIT = 4096 * 4096 };
+
+    CTextureFill() : m_textureType(0), m_width(0), m_height(0), m_left(0), m_top(0) {
         memset(m_palette, 0, sizeof(m_palette));
     }
 
@@ -212,8 +251,11 @@ private:
     int m_textureType;
     DWORD m_palette[256];
     std::vector<BYTE> m_field;
+    // The field's size and its top-left relative to the bounds' top-left.
     int m_width;
     int m_height;
+    long long m_left;
+    long long m_top;
 };
 
 HRESULT CTextureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alpha, const RECT* clip,
@@ -221,32 +263,52 @@ HRESULT CTextureFill::Render(const RECT* bounds, IPixelBuffer* buffer, BYTE alph
     m_alpha = alpha;
     if (!bounds || !buffer || !clip)
         return E_POINTER;
-    int w = bounds->right - bounds->left, h = bounds->bottom - bounds->top;
-    if (w <= 0 || h <= 0)
+    const long long bw = (long long)bounds->right - bounds->left,
+                    bh = (long long)bounds->bottom - bounds->top;
+    if (bw <= 0 || bh <= 0)
         return S_OK;
     HRESULT hr = ScopedUseBegin(buffer, PIXLOCK_WRITE);
     if (FAILED(hr))
         return hr;
     BufferInfo info = ReadBufferInfo(buffer);
-    if (m_field.empty() || m_width != w || m_height != h) {
+    // The field covers the bounds, or for huge bounds the part of them
+    // inside the buffer; positions relative to the bounds' top-left.
+    long long left = 0, top = 0, w = bw, h = bh;
+    if (bw > FULL_FIELD_LIMIT || bh > FULL_FIELD_LIMIT || bw * bh > FULL_FIELD_LIMIT) {
+        left = std::max(0LL, -(long long)bounds->left);
+        top = std::max(0LL, -(long long)bounds->top);
+        w = std::min(bw, (long long)info.nWidth - bounds->left) - left;
+        h = std::min(bh, (long long)info.nHeight - bounds->top) - top;
+    }
+    if (w <= 0 || h <= 0) {
+        ScopedUseEnd(buffer);
+        return S_OK;
+    }
+    if (m_field.empty() || m_width != w || m_height != h || m_left != left || m_top != top) {
         try {
-            m_field.resize((size_t)w * h);
+            m_field.resize((size_t)(w * h));
         } catch (const std::bad_alloc&) {
             ScopedUseEnd(buffer);
             m_width = m_height = 0;
             return E_OUTOFMEMORY;
         }
-        m_width = w;
-        m_height = h;
+        m_width = (int)w;
+        m_height = (int)h;
+        m_left = left;
+        m_top = top;
         BuildTexturePalette(m_textureType, alpha, m_palette);
-        GenerateTextureField(m_field.data(), w, h);
+        GenerateTextureField(m_field.data(), m_width, m_height);
     }
+    // The clip inside the field, in buffer coordinates.
     RECT c = *clip;
-    if (info.pPixels && ClipToBuffer(&c, info) && IntersectRect(&c, &c, bounds)) {
-        for (int y = c.top; y < c.bottom; ++y) {
+    const long long fx = bounds->left + left, fy = bounds->top + top;
+    if (info.pPixels && ClipToBuffer(&c, info)) {
+        long long x0 = std::max<long long>(c.left, fx), x1 = std::min<long long>(c.right, fx + w);
+        long long y0 = std::max<long long>(c.top, fy), y1 = std::min<long long>(c.bottom, fy + h);
+        for (long long y = y0; y < y1 && x0 < x1; ++y) {
             DWORD* d = reinterpret_cast<DWORD*>(info.pPixels + (ptrdiff_t)y * info.nPitch);
-            const BYTE* f = m_field.data() + (size_t)(y - bounds->top) * w - bounds->left;
-            for (int x = c.left; x < c.right; ++x) d[x] = m_palette[f[x]];
+            const BYTE* f = m_field.data() + (size_t)((y - fy) * w + (x0 - fx));
+            for (long long x = x0; x < x1; ++x) d[x] = m_palette[*f++];
         }
     }
     ScopedUseEnd(buffer);

@@ -550,6 +550,13 @@ STDMETHODIMP CFontObject::Load(ITeskStream* stream) {
     memcpy(&m_color, head + 4, 4);
     memcpy(&m_lf, head + 8, sizeof(m_lf));
     m_lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    // A stored record is held to the ranges the font calls take: a font of
+    // extreme size or weight costs the system hundreds of megabytes.
+    m_lf.lfHeight = std::max(-16384L, std::min(16384L, (long)m_lf.lfHeight));
+    m_lf.lfWidth = std::max(-16384L, std::min(16384L, (long)m_lf.lfWidth));
+    m_lf.lfWeight = std::max(0L, std::min(1000L, (long)m_lf.lfWeight));
+    m_lf.lfEscapement %= 3600;
+    m_lf.lfOrientation %= 3600;
     if (text) {
         if (m_nCapacity >= (int)n + 1) {
             memcpy(m_pText, text, (size_t)n + 1);

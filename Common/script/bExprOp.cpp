@@ -281,6 +281,12 @@ bool VarPlus(const VARIANT& left, const VARIANT& right, VARIANT& out) {
     }
     if (IsStr(*l) && IsStr(*r)) {
         BSTR sl = V_BSTR(l), sr = V_BSTR(r);
+        unsigned long long length = (unsigned long long)SysStringLen(sl) + SysStringLen(sr);
+        if (length > MAX_STRING_LENGTH) {
+            LOG_MSG("String of %llu characters refused -- at most %d", length,
+                    (int)MAX_STRING_LENGTH);
+            return false;
+        }
         BSTR joined = ConcatStrings(sl, sr);
         if (!joined && (sl || sr)) {
             LOG_MSG("Out of memory !");

@@ -60,6 +60,9 @@ bool VarChangeTypeChecked(VARIANT& value);
 
 bool VarMultiply(const VARIANT& left, const VARIANT& right, VARIANT& out);
 bool VarDivide(const VARIANT& left, const VARIANT& right, VARIANT& out);
+// Joining two strings into one longer than MAX_STRING_LENGTH characters
+// fails (logged) before anything is allocated.
+enum { MAX_STRING_LENGTH = 16 * 1024 * 1024 };
 bool VarPlus(const VARIANT& left, const VARIANT& right, VARIANT& out);
 bool VarMinus(const VARIANT& left, const VARIANT& right, VARIANT& out);
 

@@ -6,7 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -239,128 +241,174 @@ OperandPart PartOf(const std::vector<Token>& t, size_t i, bool join) {
     }
 }
 
-// Skips a group of parentheses from its "(" at j (dir 1) or its ")" (dir
-// -1); the index of the other one, or npos when it is not closed.
-size_t SkipGroup(const std::vector<Token>& t, size_t j, int dir) {
-    int depth = 0;
-    for (; j < t.size(); j += dir) {
-        if (t[j].kind == TK_OP && (t[j].text == "(" || t[j].text == ")")) {
-            depth += (t[j].text == "(") == (dir > 0) ? 1 : -1;
-            if (depth == 0)
-                return j;
-        }
-        if (j == 0)
-            break;
-    }
-    return std::string::npos;
-}
-
-// The first token of the left operand of the operator at i (i when there is
-// none): arithmetic binds tighter than &, and + and - group from the left.
-size_t LeftOperand(const std::vector<Token>& t, size_t i, bool join) {
-    size_t start = i;
-    bool needValue = true;
-    for (size_t j = i; j-- > 0;) {
-        if (t[j].kind == TK_SPACE)
-            continue;
-        OperandPart part = PartOf(t, j, join);
-        if (part == OP_CLOSE && needValue) {
-            j = SkipGroup(t, j, -1);
-            if (j == std::string::npos)
-                return i;
-            needValue = false;
-            start = j;
-            // A function's name before its arguments.
-            size_t pv = j;
-            while (pv > 0 && t[pv - 1].kind == TK_SPACE) --pv;
-            if (pv > 0 && (t[pv - 1].kind == TK_WORD || t[pv - 1].kind == TK_CALL) &&
-                PartOf(t, pv - 1, join) == OP_VALUE)
-                start = j = pv - 1;
-        } else if (part == OP_VALUE && needValue) {
-            needValue = false;
-            start = j;
-        } else if ((part == OP_DOT || part == OP_TIGHTER || part == OP_SIGN) && !needValue) {
-            needValue = true;
-            start = j;
-        } else {
-            break;
-        }
-    }
-    // A leading sign belongs to the operand; any other operator means the
-    // operand is cut short.
-    if (needValue && start < i && t[start].text != "-" && t[start].text != "+")
-        return i;
-    return start;
-}
-
-// One past the last token of the right operand of the operator at i (i + 1
-// when there is none).
-size_t RightOperand(const std::vector<Token>& t, size_t i, bool join) {
-    size_t end = i + 1;
-    bool needValue = true;
-    for (size_t j = i + 1; j < t.size(); ++j) {
-        if (t[j].kind == TK_SPACE)
-            continue;
-        OperandPart part = PartOf(t, j, join);
-        bool sign = t[j].kind == TK_OP && (t[j].text == "-" || t[j].text == "+");
-        if (part == OP_OPEN) {
-            // A group, or the arguments of the function just read.
-            j = SkipGroup(t, j, 1);
-            if (j == std::string::npos)
-                return i + 1;
-            needValue = false;
-            end = j + 1;
-        } else if (part == OP_VALUE && needValue) {
-            needValue = false;
-            end = j + 1;
-        } else if ((part == OP_DOT || part == OP_TIGHTER) && !needValue) {
-            needValue = true;
-        } else if (sign && needValue) {
-            // A sign of the value that follows.
-        } else {
-            // A binary + or - after a + operand groups from the left.
-            break;
-        }
-    }
-    return end;
-}
-
 // Jet's + joins two texts and adds numbers, which the rewriter cannot tell
 // apart from the text alone; & joins texts and takes Null for "" (two Nulls
 // stay Null). Both become functions of the layer (jet_add, jet_join) that
-// look at the values, with Jet's precedence: arithmetic, then &, then
-// comparisons.
-void RewriteJoins(std::vector<Token>* tokens) {
-    for (int pass = 0; pass < 2; ++pass) {
-        bool join = pass == 1;
-        const char* op = join ? "&" : "+";
-        std::vector<Token>& t = *tokens;
-        for (size_t i = 0; i < t.size(); ++i) {
-            if (t[i].kind != TK_OP || t[i].text != op)
+// look at the values, around operands taken with Jet's precedence:
+// arithmetic, then &, then comparisons and logic. Each token is looked at a
+// bounded number of times, so long chains rewrite in linear time.
+class JoinRewriter {
+public:
+    explicit JoinRewriter(std::vector<Token>* tokens)
+        : m_t(*tokens), m_match(tokens->size(), npos), m_left(tokens->size(), npos) {
+        std::vector<size_t> open;
+        for (size_t i = 0; i < m_t.size(); ++i) {
+            if (m_t[i].kind != TK_OP)
                 continue;
-            size_t left = LeftOperand(t, i, join);
-            size_t right = RightOperand(t, i, join);
-            if (left == i || right == i + 1)
-                continue;  // a sign, or an operand missing
-            std::vector<Token> call;
-            call.reserve(t.size() + 4);
-            call.insert(call.end(), t.begin(), t.begin() + left);
-            call.push_back({TK_CALL, join ? "jet_join" : "jet_add"});
-            call.push_back({TK_OP, "("});
-            size_t leftEnd = i;
-            while (t[leftEnd - 1].kind == TK_SPACE) --leftEnd;
-            call.insert(call.end(), t.begin() + left, t.begin() + leftEnd);
-            call.push_back({TK_OP, ","});
-            call.push_back({TK_SPACE, " "});
-            call.insert(call.end(), t.begin() + NextSolid(t, i + 1), t.begin() + right);
-            call.push_back({TK_OP, ")"});
-            size_t next = call.size();
-            call.insert(call.end(), t.begin() + right, t.end());
-            t.swap(call);
-            i = next - 1;
+            if (m_t[i].text == "(") {
+                open.push_back(i);
+            } else if (m_t[i].text == ")" && !open.empty()) {
+                m_match[i] = open.back();
+                m_match[open.back()] = i;
+                open.pop_back();
+            }
         }
     }
-}
+
+    void Run() {
+        struct Call {
+            size_t left, right;
+            const char* name;
+        };
+        std::vector<Call> calls;
+        std::vector<bool> made(m_t.size(), false);
+        for (int pass = 0; pass < 2; ++pass) {
+            bool join = pass == 1;
+            for (size_t i = 0; i < m_t.size(); ++i) {
+                if (m_t[i].kind != TK_OP || m_t[i].text != (join ? "&" : "+"))
+                    continue;
+                size_t left = Left(i, join);
+                size_t right = Right(i, join);
+                if (left == i || right == i + 1)
+                    continue;  // a sign, or an operand missing
+                m_left[i] = left;
+                made[i] = true;
+                calls.push_back({left, right, join ? "jet_join" : "jet_add"});
+            }
+        }
+        if (calls.empty())
+            return;
+        // Calls that start together open the outer (longer) one first.
+        std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) {
+            return a.left != b.left ? a.left < b.left : a.right > b.right;
+        });
+        std::vector<int> closes(m_t.size() + 1, 0);
+        for (const Call& c : calls) ++closes[c.right];
+        std::vector<Token> out;
+        out.reserve(m_t.size() + 4 * calls.size());
+        size_t next = 0;
+        for (size_t k = 0; k <= m_t.size(); ++k) {
+            for (int c = 0; c < closes[k]; ++c) out.push_back({TK_OP, ")"});
+            for (; next < calls.size() && calls[next].left == k; ++next) {
+                out.push_back({TK_CALL, calls[next].name});
+                out.push_back({TK_OP, "("});
+            }
+            if (k == m_t.size())
+                break;
+            if (made[k]) {
+                while (!out.empty() && out.back().kind == TK_SPACE) out.pop_back();
+                out.push_back({TK_OP, ","});
+                out.push_back({TK_SPACE, " "});
+                while (k + 1 < m_t.size() && m_t[k + 1].kind == TK_SPACE) ++k;
+                continue;
+            }
+            out.push_back(m_t[k]);
+        }
+        m_t.swap(out);
+    }
+
+private:
+    static const size_t npos = std::string::npos;
+
+    bool IsSign(size_t j) const {
+        return m_t[j].kind == TK_OP && (m_t[j].text == "-" || m_t[j].text == "+");
+    }
+
+    // The first token of the left operand of the operator at i (i when there
+    // is none). + and - group from the left, and so does &.
+    size_t Left(size_t i, bool join) const {
+        size_t start = i;
+        bool needValue = true;
+        bool sign = false;  // the last token taken is a + or -
+        for (size_t j = i; j-- > 0;) {
+            if (m_t[j].kind == TK_SPACE)
+                continue;
+            if (m_left[j] != npos && !needValue) {
+                // An operator made a call before: its left operand is part
+                // of this one (a + b + c; a + b & c; a & b & c).
+                j = start = m_left[j];
+                sign = false;
+                continue;
+            }
+            OperandPart part = PartOf(m_t, j, join);
+            if (part == OP_CLOSE && needValue) {
+                j = m_match[j];
+                if (j == npos)
+                    return i;
+                needValue = false;
+                start = j;
+                // A function's name before its arguments.
+                size_t pv = j;
+                while (pv > 0 && m_t[pv - 1].kind == TK_SPACE) --pv;
+                if (pv > 0 && (m_t[pv - 1].kind == TK_WORD || m_t[pv - 1].kind == TK_CALL) &&
+                    PartOf(m_t, pv - 1, join) == OP_VALUE)
+                    start = j = pv - 1;
+            } else if (part == OP_VALUE && needValue) {
+                needValue = false;
+                start = j;
+            } else if ((part == OP_DOT || part == OP_TIGHTER || part == OP_SIGN) && !needValue) {
+                needValue = true;
+                start = j;
+            } else if ((part == OP_TIGHTER || part == OP_SIGN) && needValue && sign) {
+                // The + or - after this operator was a sign (A * -1).
+                start = j;
+            } else {
+                break;
+            }
+            sign = IsSign(j);
+        }
+        // A leading sign belongs to the operand; any other operator means
+        // the operand is cut short.
+        if (needValue && start < i && !IsSign(start))
+            return i;
+        return start;
+    }
+
+    // One past the last token of the right operand of the operator at i
+    // (i + 1 when there is none).
+    size_t Right(size_t i, bool join) const {
+        size_t end = i + 1;
+        bool needValue = true;
+        for (size_t j = i + 1; j < m_t.size(); ++j) {
+            if (m_t[j].kind == TK_SPACE)
+                continue;
+            OperandPart part = PartOf(m_t, j, join);
+            if (part == OP_OPEN) {
+                // A group, or the arguments of the function just read.
+                j = m_match[j];
+                if (j == npos)
+                    return i + 1;
+                needValue = false;
+                end = j + 1;
+            } else if (part == OP_VALUE && needValue) {
+                needValue = false;
+                end = j + 1;
+            } else if ((part == OP_DOT || part == OP_TIGHTER) && !needValue) {
+                needValue = true;
+            } else if (IsSign(j) && needValue) {
+                // A sign of the value that follows.
+            } else {
+                // A binary + or - after a + operand groups from the left.
+                break;
+            }
+        }
+        return end;
+    }
+
+    std::vector<Token>& m_t;
+    std::vector<size_t> m_match;  // the other parenthesis of each
+    std::vector<size_t> m_left;   // left operand of each operator made a call
+};
 
 }  // namespace
 
@@ -443,7 +491,7 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
     std::vector<Token> t;
     if (!Tokenize(sql, &t, &r.error))
         return r;
-    RewriteJoins(&t);
+    JoinRewriter(&t).Run();
 
     // Declared parameters come first: PARAMETERS name type[, ...];
     std::vector<JetSqlParameter> declared;

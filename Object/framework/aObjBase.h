@@ -108,10 +108,10 @@ public:
                 AddBuiltin(L"PathAnimate", id, __uuidof(IPathAnimate), PathMotionSlot());
             }
         }
+        // Without its procedure the object's stored record would be read
+        // out of step: no procedure, no object (the failure is logged).
         hr = InitEventProc(0, GetUnknown());
-        // Until the player's event sets exist the factory makes no procedure;
-        // the object works without one.
-        if (FAILED(hr) && hr != E_NOTIMPL)
+        if (FAILED(hr))
             return hr;
         m_record = record->pRecord;
         return S_OK;

@@ -4,6 +4,12 @@
 // (IObjectEvent, IEventListener), cursor and tooltip parts, the parent group's
 // child calls and the object factory (IObjectCreator). Slot numbers count
 // QueryInterface as 0 and are fixed.
+//
+// Getters that hand out an interface pointer: sites (object site, play site)
+// and the parent group are lent, without a reference; the holder outlives
+// the object, and a caller that keeps one across a call that may end the
+// page adds its own. Every other getter (parts, abilities, the attached
+// object, event procedures) adds a reference that the caller releases.
 #pragma once
 
 #include "aPlaySite.h"
@@ -96,10 +102,10 @@ struct IObjectBase : public IUnknown {
     STDMETHOD(Tick)(int arg) = 0;                             // 11
     STDMETHOD(Notify)(int code, int arg) = 0;                 // 12
     STDMETHOD(Refresh)(int arg) = 0;                          // 13
-    STDMETHOD(GetObjectSite)(IObjectSite** out) = 0;          // 14
+    STDMETHOD(GetObjectSite)(IObjectSite** out) = 0;          // 14 lent
     STDMETHOD(ObjName)(BSTR* out) = 0;                        // 15
     STDMETHOD(ObjID)(DWORD* out) = 0;                         // 16
-    STDMETHOD(GetParent)(IUnknown** out) = 0;                 // 17
+    STDMETHOD(GetParent)(IUnknown** out) = 0;                 // 17 lent; null at top level
     STDMETHOD(SetParent)(IUnknown* parent) = 0;               // 18
     STDMETHOD(GetSchedule1)(LONG* out) = 0;                   // 19
     STDMETHOD(GetSchedule2)(LONG* out) = 0;                   // 20
@@ -158,7 +164,7 @@ struct II_IRender : public IUnknown {
     STDMETHOD_(int, IsFlag16)() = 0;                                                    // 42
     STDMETHOD(Reserved43)() = 0;                                                        // 43
     STDMETHOD_(void, DeleteThis)(UINT flags) = 0;                                       // 44
-    STDMETHOD(GetSite)(IPlayerSite** out) = 0;                                          // 45
+    STDMETHOD(GetSite)(IPlayerSite** out) = 0;                                          // 45 lent
     STDMETHOD(CreateParts)(ObjectCreationRecord* record) = 0;                           // 46
     STDMETHOD_(LONG, GetStoredWidth)() = 0;                                             // 47
     STDMETHOD_(LONG, GetStoredHeight)() = 0;                                            // 48
@@ -200,7 +206,7 @@ struct IAbilityContainer : public IUnknown {
     STDMETHOD(GetAbility)(const wchar_t* name, REFIID iid, void** out) = 0;          // 7
     STDMETHOD(SetValue)(LONG value) = 0;                                             // 8
     STDMETHOD(CopyAbility)(REFIID iid, IAbilityContainer* source, DWORD flags) = 0;  // 9
-    STDMETHOD(GetPlaySite)(IPlayerSite** out) = 0;                                   // 10
+    STDMETHOD(GetPlaySite)(IPlayerSite** out) = 0;                                   // 10 lent
     // Per-type answer to QueryAbility; S_FALSE: not handled here.
     STDMETHOD(QueryAbilityHook)(REFIID iid, IUnknown** out) = 0;  // 11
 };
@@ -249,7 +255,7 @@ struct IAbility : public IUnknown {
     STDMETHOD(SetPauseCode)(LONG code) = 0;     // 13
     STDMETHOD_(LONG, GetPauseCode)() = 0;       // 14
     STDMETHOD_(int, GetState)() = 0;            // 15
-    STDMETHOD(GetSite)(IPlayerSite** out) = 0;  // 16
+    STDMETHOD(GetSite)(IPlayerSite** out) = 0;  // 16 lent
     STDMETHOD(SetSite)(IPlayerSite* site) = 0;  // 17
 };
 TESK_IID(IAbility, 0x09);
@@ -261,6 +267,7 @@ struct IEventListener : public IUnknown {
 TESK_IID(IEventListener, 0x59);
 
 // {C0BC265A-...} The event interface of objects, pages and the application.
+// Its GetSite, unlike the other site getters, adds a reference.
 struct IObjectEvent : public IUnknown {
     STDMETHOD(FireEvent)(DWORD id, DWORD_PTR arg1, DWORD_PTR arg2, DWORD_PTR prev) = 0;  // 3
     STDMETHOD(Notify)(DWORD code, DWORD_PTR arg) = 0;                                    // 4
@@ -303,7 +310,7 @@ struct ICursorAbility : public IUnknown {
     STDMETHOD_(int, IsApplied)() = 0;                          // 21
     STDMETHOD(Apply)() = 0;                                    // 22
     STDMETHOD(Restore)() = 0;                                  // 23
-    STDMETHOD(GetSiteOverride)(IPlayerSite** out) = 0;         // 24
+    STDMETHOD(GetSiteOverride)(IPlayerSite** out) = 0;         // 24 lent
 };
 TESK_IID(ICursorAbility, 0x54);
 

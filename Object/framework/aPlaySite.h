@@ -49,7 +49,8 @@ struct IClockClient : public IUnknown {
 // IPlayerSite is the base library's (bPlayerSite.h): the database library calls it too.
 
 // {C0BC2691-1049-11D4-9EEB-00104B04B807} The object site: the canvas's
-// forwarder to the play site that every object of the canvas holds.
+// forwarder to the play site that every object of the canvas holds. Its
+// getters lend, as the play site's do.
 struct IObjectSite : public IUnknown {
     STDMETHOD(InvalidateRect)(const RECT* rect) = 0;      // 3: site 3
     STDMETHOD(InvalidateRgn)(HRGN region) = 0;            // 4: site 4

@@ -16,6 +16,8 @@
 
 namespace {
 
+bool g_reuseFaces = true;
+
 const COLORREF kLookColors[4] = {0xB19883, 0x7D654F, 0xC8B4A0, 0xA0A0A0};
 const DWORD kOutside = 0x00FFFFFF;
 const DWORD kPalette[6] = {0, 0, 0xFFFFFFFF, 0xFFDFDFDF, 0xFF808080, 0xFF000000};
@@ -242,9 +244,14 @@ ButtonObject::ButtonObject()
       m_frameColor(0),
       m_caption(nullptr),
       m_hot(0),
-      m_released(1) {}
+      m_released(1),
+      m_composed(nullptr),
+      m_composedKey(),
+      m_stamp(0),
+      m_lent(false) {}
 
 ButtonObject::~ButtonObject() {
+    DropComposedFace();
     ClearFaces();
     if (m_caption)
         m_caption->Release();
@@ -280,13 +287,26 @@ ButtonFace* ButtonObject::FaceAt(int entry) const {
     return m_faces[alias];
 }
 
+void ButtonObject::Restyled() {
+    ++m_stamp;
+    DropComposedFace();
+}
+
+void ButtonObject::DropComposedFace() {
+    if (m_composed)
+        m_composed->Release();
+    m_composed = nullptr;
+}
+
 void ButtonObject::ClearFaces() {
+    Restyled();
     for (ButtonFace* f : m_faces) delete f;
     m_faces.clear();
     m_alias.clear();
 }
 
 HRESULT ButtonObject::ResizeFaces(int count) {
+    Restyled();
     while (FaceCount() > count) {
         delete m_faces.back();
         m_faces.pop_back();
@@ -354,6 +374,7 @@ STDMETHODIMP ButtonObject::Init(ObjectCreationRecord* record) {
         name[32] = 0;
         m_caption->SetText(name);
     }
+    Restyled();
     return S_OK;
 }
 
@@ -436,6 +457,7 @@ STDMETHODIMP ButtonObject::put_ObjTextContent(BSTR text) {
         std::string ansi = MultibyteFromBstr(text);
         m_caption->SetText(ansi.c_str());
     }
+    Restyled();
     Changed();
     return S_OK;
 }
@@ -448,6 +470,7 @@ STDMETHODIMP ButtonObject::get_ObjTextColor(LONG* out) {
 
 STDMETHODIMP ButtonObject::put_ObjTextColor(LONG v) {
     m_caption->SetColor((COLORREF)v);
+    Restyled();
     Changed();
     return S_OK;
 }
@@ -470,6 +493,9 @@ STDMETHODIMP ButtonObject::GetFace(LONG value, LONG look, ButtonFace** out) {
     *out = nullptr;
     if (look < 0 || look > 3 || value < 0 || value > m_maxValue)
         return S_FALSE;
+    // The caller may change the face behind the fields' back.
+    m_lent = true;
+    DropComposedFace();
     *out = FaceAt(value * 4 + look);
     return S_OK;
 }
@@ -679,13 +705,37 @@ HRESULT ButtonObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
     int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0)
         return 1;
-    IPixelBuffer* b = DrawFace(face, w, h, target);
-    if (!b)
-        return 1;
-    b = ApplyEffects(face, b, &r);
-    if (!b)
-        return 1;
-    b->EnablePixelAlpha(TRUE);
+    // A face composed for a GDI target is kept for the next draw; surfaces
+    // can lose their content, so faces for those are drawn every time.
+    const FaceKey key = {face,         w,           h,      m_type, m_style, m_flags, m_value,
+                         m_frameColor, ClassSite(), m_stamp};
+    DXOwner* owner = nullptr;
+    const bool reuse = g_reuseFaces && !m_lent && !(target->GetOwner(&owner) == S_OK && owner);
+    IPixelBuffer* b = nullptr;
+    if (reuse && m_composed && m_composedKey == key) {
+        b = m_composed;
+        b->AddRef();
+        for (ITransitionBlend* effect : face->effects) {
+            RECT out = r;
+            effect->GetOutputRect(&r, &out);
+            r = out;
+        }
+    } else {
+        if (reuse)
+            DropComposedFace();
+        b = DrawFace(face, w, h, target);
+        if (!b)
+            return 1;
+        b = ApplyEffects(face, b, &r);
+        if (!b)
+            return 1;
+        b->EnablePixelAlpha(TRUE);
+        if (reuse) {
+            m_composed = b;
+            m_composed->AddRef();
+            m_composedKey = key;
+        }
+    }
     RECT src = {0, 0, r.right - r.left, r.bottom - r.top};
     target->Blit(&r, b, &src, 0);
     b->Release();
@@ -731,6 +781,8 @@ STDMETHODIMP_(int) ButtonObject::HitTestPoint(LONG x, LONG y) {
 STDMETHODIMP ButtonObject::CollectFiles(IFileCollector* collector) {
     if (!collector)
         return E_POINTER;
+    // A collector may rename what the fills show.
+    Restyled();
     for (ButtonFace* face : m_faces)
         if (face)
             CollectFillFiles(face->fill, collector);
@@ -831,6 +883,7 @@ HRESULT ButtonObject::LoadFace(ITeskStream* stream, ButtonFace* face) {
 }
 
 STDMETHODIMP ButtonObject::LoadExtension(ITeskStream* stream) {
+    Restyled();
     LONG v[6];
     if (!stream || !StreamHas(stream, sizeof(v))) {
         LOG_MSG("Button record: cut short");
@@ -889,6 +942,12 @@ STDMETHODIMP ButtonObject::SaveExtension(ITeskStream* stream) {
         }
     }
     return S_OK;
+}
+
+bool SetButtonFaceReuse(bool enable) {
+    const bool old = g_reuseFaces;
+    g_reuseFaces = enable;
+    return old;
 }
 
 HRESULT CreateButtonObject(IUnknown** out) {

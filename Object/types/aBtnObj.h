@@ -90,7 +90,11 @@ public:
     int FaceCount() const { return (int)m_faces.size(); }
     LONG Hot() const { return m_hot; }
     LONG Released() const { return m_released; }
-    FontObject* Caption() const { return m_caption; }
+    // The caption object, to change: composed faces are no longer reused.
+    FontObject* Caption() {
+        m_lent = true;
+        return m_caption;
+    }
 
 private:
     ButtonFace* FaceAt(int entry) const;
@@ -104,6 +108,25 @@ private:
     IPixelBuffer* DrawCaption(int w, int h, IPixelBuffer* model);
     IPixelBuffer* ApplyEffects(ButtonFace* face, IPixelBuffer* buffer, RECT* rect);
     void Changed() { this->InvalidateObject(nullptr); }
+    // A face or the caption changed in a way the fields do not show.
+    void Restyled();
+
+    // What a composed face was drawn from: a draw with the same key copies
+    // the composed face instead of drawing it again.
+    struct FaceKey {
+        const ButtonFace* face;
+        int w, h;
+        LONG type, style, flags, value;
+        COLORREF frameColor;
+        IPlayerSite* site;
+        unsigned stamp;
+        bool operator==(const FaceKey& o) const {
+            return face == o.face && w == o.w && h == o.h && type == o.type && style == o.style &&
+                   flags == o.flags && value == o.value && frameColor == o.frameColor &&
+                   site == o.site && stamp == o.stamp;
+        }
+    };
+    void DropComposedFace();
 
     LONG m_value, m_maxValue, m_flags, m_type, m_style;
     COLORREF m_frameColor;
@@ -111,7 +134,16 @@ private:
     std::vector<ButtonFace*> m_faces;
     std::vector<LONG> m_alias;  // -1: the entry's own face
     LONG m_hot, m_released;
+    // The last face composed for a GDI target (effects applied), and its key.
+    IPixelBuffer* m_composed;
+    FaceKey m_composedKey;
+    unsigned m_stamp;  // counts the changes of Restyled
+    // A face or the caption was handed out to be changed: nothing is reused.
+    bool m_lent;
 };
+
+// Test and benchmark hook: false draws every face anew. Returns the old value.
+bool SetButtonFaceReuse(bool enable);
 
 // The shape cut of a push-type style on a w x h buffer of 0xAARRGGBB
 // pixels: outside 0x00FFFFFF, the edge faded.

@@ -1,8 +1,11 @@
 #include "aMediaIdx.h"
 
+#include <stddef.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
+#include <new>
 #include <iterator>
 #include <set>
 #include <string>
@@ -75,32 +78,111 @@ static bool SplitDollar(const std::string& value, char* name, size_t nameSize, s
 }
 
 // ---------------------------------------------------------------------------
+// Texts
+
+CMediaTexts::CMediaTexts(const CMediaTexts& other) : m_block(other.m_block) {
+    if (m_block)
+        ++m_block->refs;
+}
+
+CMediaTexts& CMediaTexts::operator=(const CMediaTexts& other) {
+    if (other.m_block)
+        ++other.m_block->refs;
+    Drop();
+    m_block = other.m_block;
+    return *this;
+}
+
+CMediaTexts::~CMediaTexts() {
+    Drop();
+}
+
+void CMediaTexts::Drop() {
+    if (m_block && --m_block->refs == 0)
+        free(m_block);
+    m_block = nullptr;
+}
+
+const char* CMediaTexts::Get(int i) const {
+    if (!m_block || i < 0 || i >= kCount)
+        return "";
+    const char* p = m_block->text;
+    for (; i > 0; --i) p += strlen(p) + 1;
+    return p;
+}
+
+void CMediaTexts::SetAll(const char* const texts[kCount], const size_t sizes[kCount]) {
+    size_t lengths[kCount];
+    size_t total = 0;
+    for (int i = 0; i < kCount; ++i) {
+        lengths[i] = sizes[i] ? MbCutLength(texts[i] ? texts[i] : "", sizes[i] - 1) : 0;
+        total += lengths[i];
+    }
+    Drop();
+    if (total == 0)
+        return;
+    Block* b = static_cast<Block*>(malloc(offsetof(Block, text) + total + kCount));
+    if (!b)
+        throw std::bad_alloc();
+    b->refs = 1;
+    b->length = (unsigned)(total + kCount);
+    char* p = b->text;
+    for (int i = 0; i < kCount; ++i) {
+        memcpy(p, texts[i], lengths[i]);
+        p += lengths[i];
+        *p++ = 0;
+    }
+    m_block = b;
+}
+
+std::string CMediaTexts::Key() const {
+    return m_block ? std::string(m_block->text, m_block->length) : std::string();
+}
+
+void CMediaTextShare::Share(CMediaTexts& texts) {
+    // Enough to catch every run of records that deflate packs tightly.
+    const size_t kMostBlocks = 4096;
+    std::string key = texts.Key();
+    if (key.empty())
+        return;
+    auto it = m_seen.find(key);
+    if (it != m_seen.end())
+        texts = it->second;
+    else if (m_seen.size() < kMostBlocks)
+        m_seen.emplace(std::move(key), texts);
+}
+
+// ---------------------------------------------------------------------------
 // Folders
 
-CRtMediaFolder::CRtMediaFolder() : m_pTable(nullptr) {
-    m_name[0] = m_path[0] = m_parent[0] = 0;
+CRtMediaFolder::CRtMediaFolder() : m_pTable(nullptr) {}
+
+void CRtMediaFolder::Set(const char* name, const char* path, const char* parent) {
+    const char* const texts[] = {name, path, parent};
+    static const size_t sizes[] = {kNameSize, kPathSize, kNameSize};
+    m_texts.SetAll(texts, sizes);
 }
 
 bool CRtMediaFolder::Load(ITeskStream* stream, const char* runtimePath) {
     std::string name, location;
     ReadStringFromStream(name, stream);
     ReadStringFromStream(location, stream);
-    MbCopyCut(m_name, sizeof(m_name), name.c_str());
-    m_parent[0] = 0;
-    if (MbsNICmp(m_name, "r0", 2) == 0) {
+    if (MbsNICmp(name.c_str(), "r0", 2) == 0) {
         // The root: the runtime file's folder, whatever is stored.
-        MbCopyCut(m_path, sizeof(m_path), PathDirectoryWithSlash(runtimePath).c_str());
+        Set(name.c_str(), PathDirectoryWithSlash(runtimePath).c_str(), "");
         return true;
     }
+    char parent[kNameSize] = "";
     std::string path;
-    if (SplitDollar(location, m_parent, sizeof(m_parent), &path)) {
+    if (SplitDollar(location, parent, sizeof(parent), &path)) {
     } else if (location.size() >= 2 && location[0] == '\\' && location[1] == '\\') {
         path = location;
     } else {
+        Set(name.c_str(), "", "");
         return false;
     }
     DropTrailingBackslash(path);
-    MbCopyCut(m_path, sizeof(m_path), path.c_str());
+    Set(name.c_str(), path.c_str(), parent);
     return true;
 }
 
@@ -113,16 +195,16 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
     std::set<const CRtMediaFolder*> seen;
     for (const CRtMediaFolder* f = this; f;) {
         if (!seen.insert(f).second) {
-            LOG_MSG("media folder %s: parent chain loops at %s", m_name, f->m_name);
+            LOG_MSG("media folder %s: parent chain loops at %s", Name(), f->Name());
             return false;
         }
-        std::string path = f->m_path;
+        std::string path = f->Path();
         if (MbIEqual(path.c_str(), "."))
             path = PathDirectoryWithSlash(runtimePath);
         built = JoinPath(path, built);
-        if (!f->m_parent[0] || !m_pTable)
+        if (!f->Parent()[0] || !m_pTable)
             break;
-        f = m_pTable->FindItem(f->m_parent);
+        f = m_pTable->FindItem(f->Parent());
     }
     if (built.empty())
         return false;
@@ -133,40 +215,40 @@ bool CRtMediaFolder::GetFullPath(char* buffer, int length) const {
 // Items
 
 CRtMediaItem::CRtMediaItem()
-    : m_pSite(nullptr),
-      m_flags(0),
-      m_missingReported(0),
+    : m_flags(0),
+      m_streamValue(0),
       m_mediaType(-1),
       m_mediaSubType(-1),
-      m_pTable(nullptr) {
-    m_name[0] = 0;
-    ZeroMemory(m_folder, sizeof(m_folder));
-    m_fileName[0] = 0;
+      m_missingReported(0),
+      m_pTable(nullptr) {}
+
+void CRtMediaItem::Set(const char* name, const char* folder, const char* fileName) {
+    const char* const texts[] = {name, folder, fileName};
+    static const size_t sizes[] = {kNameSize, kFolderSize, kFileSize};
+    m_texts.SetAll(texts, sizes);
 }
 
 bool CRtMediaItem::Load(ITeskStream* stream) {
     try {
         std::string name;
         ReadStringFromStream(name, stream);
-        MbCopyCut(m_name, sizeof(m_name), name.c_str());
+        Set(name.c_str(), "", "");
         DWORD ignored = 0;
         stream->Read(&ignored, 4);
         stream->Read(&m_mediaType, 4);
         stream->Read(&m_mediaSubType, 4);
         stream->Read(&m_flags, 4);
-        ZeroMemory(m_folder, sizeof(m_folder));
-        m_fileName[0] = 0;
+        m_streamValue = 0;
         if (GetKind() == MEDIAKIND_EMBEDDED) {
-            DWORD value = 0;
-            stream->Read(&value, 4);
-            memcpy(m_folder, &value, sizeof(value));
+            stream->Read(&m_streamValue, 4);
             return true;
         }
         std::string location, file;
         ReadStringFromStream(location, stream);
-        if (!SplitDollar(location, m_folder, sizeof(m_folder), &file))
+        char folder[kFolderSize] = "";
+        if (!SplitDollar(location, folder, sizeof(folder), &file))
             file = location;
-        MbCopyCut(m_fileName, sizeof(m_fileName), file.c_str());
+        Set(name.c_str(), folder, file.c_str());
         return true;
     } catch (const CTeskExcept&) {
         return false;
@@ -179,19 +261,19 @@ bool CRtMediaItem::GetFullPath(char* buffer, int length) const {
     if (GetKind() == MEDIAKIND_EMBEDDED)
         return false;
     std::string path;
-    if (m_folder[0]) {
+    if (Folder()[0]) {
         CMediaManager* owner = m_pTable ? m_pTable->GetOwner() : nullptr;
-        CRtMediaFolder* folder = owner ? owner->GetFolders().FindItem(m_folder) : nullptr;
+        CRtMediaFolder* folder = owner ? owner->GetFolders().FindItem(Folder()) : nullptr;
         if (!folder) {
-            LOG_MSG("media folder %s of %s not found", m_folder, m_name);
+            LOG_MSG("media folder %s of %s not found", Folder(), Name());
             return false;
         }
         char folderPath[MAX_PATH];
         if (!folder->GetFullPath(folderPath, sizeof(folderPath)))
             return false;
-        path = JoinPath(folderPath, m_fileName);
+        path = JoinPath(folderPath, FileName());
     } else {
-        path = m_fileName;
+        path = FileName();
     }
     if (path.empty())
         return false;
@@ -206,7 +288,7 @@ int CRtSortedArray<T>::LowerBound(const char* name) const {
     int lo = 0, hi = GetCount();
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
-        if (MbsICmp(m_items[(size_t)mid]->m_name, name) < 0)
+        if (MbsICmp(m_items[(size_t)mid]->Name(), name) < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -221,7 +303,7 @@ int CRtSortedArray<T>::Find(const char* name) const {
         return -1;
     }
     int i = LowerBound(name);
-    return (i < GetCount() && MbsICmp(m_items[(size_t)i]->m_name, name) == 0) ? i : -1;
+    return (i < GetCount() && MbsICmp(m_items[(size_t)i]->Name(), name) == 0) ? i : -1;
 }
 
 template <class T>
@@ -236,7 +318,7 @@ template <class T>
 int CRtSortedArray<T>::Insert(T* element) {
     if (!element)
         return -1;
-    int i = LowerBound(element->m_name);
+    int i = LowerBound(element->Name());
     return InsertAt(i, element) ? i : -1;
 }
 
@@ -245,8 +327,13 @@ void CRtSortedArray<T>::InsertMany(std::vector<T*>& batch) {
     batch.erase(std::remove(batch.begin(), batch.end(), nullptr), batch.end());
     // Among equal names the one inserted last comes first.
     std::reverse(batch.begin(), batch.end());
-    auto less = [](const T* a, const T* b) { return MbsICmp(a->m_name, b->m_name) < 0; };
+    auto less = [](const T* a, const T* b) { return MbsICmp(a->Name(), b->Name()) < 0; };
     std::stable_sort(batch.begin(), batch.end(), less);
+    if (m_items.empty()) {
+        m_items.swap(batch);
+        batch.clear();
+        return;
+    }
     std::vector<T*> merged;
     merged.reserve(m_items.size() + batch.size());
     // The batch goes first among equals: it was inserted after the table.
@@ -307,6 +394,7 @@ bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
     bool ok = true;
     const char* runtimePath = manager->GetRuntimePath();
     CBatchInsert<CRtMediaFolder> batch(manager->GetFolders());
+    CMediaTextShare share;
     for (DWORD i = 0; i < count; ++i) {
         CRtMediaFolder* folder = new CRtMediaFolder;
         folder->m_pTable = &manager->GetFolders();
@@ -318,11 +406,12 @@ bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
             return false;
         }
         if (!loaded) {
-            LOG_MSG("invalid media folder: %s", folder->m_name);
+            LOG_MSG("invalid media folder: %s", folder->Name());
             delete folder;
             ok = false;
             continue;
         }
+        share.Share(folder->Texts());
         batch.Add(folder);
     }
     return ok;
@@ -330,6 +419,7 @@ bool LoadFolders(CMediaManager* manager, ITeskStream* stream, DWORD count) {
 
 bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
     CBatchInsert<CRtMediaItem> batch(manager->GetItems());
+    CMediaTextShare share;
     for (DWORD i = 0; i < count; ++i) {
         CRtMediaItem* item = new CRtMediaItem;
         item->m_pTable = &manager->GetItems();
@@ -338,6 +428,7 @@ bool LoadItems(CMediaManager* manager, ITeskStream* stream, DWORD count) {
             delete item;
             return false;
         }
+        share.Share(item->Texts());
         batch.Add(item);
     }
     return true;
@@ -544,16 +635,16 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
     std::unordered_map<std::string, CRtMediaFolder*> newFolders;
     std::vector<CRtMediaFolder*> addedFolders;
     ForEachKey(iniPath, "MediaPath", [&](const char* key, const char* value) {
-        CRtMediaFolder update;
-        MbCopyCut(update.m_name, sizeof(update.m_name), key);
+        char parent[CRtMediaFolder::kNameSize] = "";
         std::string path;
-        if (!SplitDollar(value, update.m_parent, sizeof(update.m_parent), &path))
+        if (!SplitDollar(value, parent, sizeof(parent), &path))
             path = value;
         DropTrailingBackslash(path);
-        MbCopyCut(update.m_path, sizeof(update.m_path), path.c_str());
-        CRtMediaFolder* folder = folders.FindItem(update.m_name);
+        char name[CRtMediaFolder::kNameSize];
+        MbCopyCut(name, sizeof(name), key);
+        CRtMediaFolder* folder = folders.FindItem(name);
         if (!folder) {
-            CRtMediaFolder*& added = newFolders[MbFoldCase(update.m_name)];
+            CRtMediaFolder*& added = newFolders[MbFoldCase(name)];
             if (!added) {
                 added = new CRtMediaFolder;
                 added->m_pTable = &folders;
@@ -561,9 +652,7 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
             }
             folder = added;
         }
-        memcpy(folder->m_name, update.m_name, sizeof(folder->m_name));
-        memcpy(folder->m_path, update.m_path, sizeof(folder->m_path));
-        memcpy(folder->m_parent, update.m_parent, sizeof(folder->m_parent));
+        folder->Set(name, path.c_str(), parent);
     });
     folders.InsertMany(addedFolders);
 
@@ -587,11 +676,9 @@ HRESULT ReadMavroAppIniFile(CMediaManager* manager, const char* iniPath) {
             }
             item = added;
         }
-        memcpy(item->m_name, name, sizeof(name));
         item->m_flags = (item->m_flags & ~0x0Fu) | MEDIAKIND_FILE;
-        ZeroMemory(item->m_folder, sizeof(item->m_folder));
-        memcpy(item->m_folder, folderName, sizeof(folderName));
-        MbCopyCut(item->m_fileName, sizeof(item->m_fileName), file.c_str());
+        item->m_streamValue = 0;
+        item->Set(name, folderName, file.c_str());
     });
     items.InsertMany(addedItems);
 

@@ -40,8 +40,50 @@ bool CountFitsStream(ITeskStream* stream, ULONGLONG count, ULONGLONG minRecord, 
 // Item kinds (low four bits of the flags).
 enum { MEDIAKIND_FILE = 1, MEDIAKIND_EMBEDDED = 2 };
 
+// The three texts of a media folder or item in one block sized to them,
+// shared (counted) between elements whose texts are equal, and none at all
+// when every text is empty: an index of a million elements costs what its
+// texts hold, not three fixed buffers each.
+class CMediaTexts {
+public:
+    enum { kCount = 3 };
+    CMediaTexts() : m_block(nullptr) {}
+    CMediaTexts(const CMediaTexts& other);
+    CMediaTexts& operator=(const CMediaTexts& other);
+    ~CMediaTexts();
+
+    // Text i ("" when empty).
+    const char* Get(int i) const;
+    // Replaces every text, each cut to its `sizes` - 1 bytes without
+    // splitting a double-byte character.
+    void SetAll(const char* const texts[kCount], const size_t sizes[kCount]);
+    // The texts as one run of bytes ("" when all are empty).
+    std::string Key() const;
+
+private:
+    struct Block {
+        unsigned refs;
+        unsigned length;
+        char text[1];
+    };
+    void Drop();
+    Block* m_block;
+};
+
+// While an index loads, elements with equal texts share one block; the
+// table of blocks is bounded, so it costs little however many differ.
+class CMediaTextShare {
+public:
+    void Share(CMediaTexts& texts);
+
+private:
+    std::unordered_map<std::string, CMediaTexts> m_seen;
+};
+
 class CRtMediaFolder {
 public:
+    // Bytes kept of each text, with the NUL.
+    enum { kNameSize = 32, kPathSize = 260 };
     CRtMediaFolder();
     // Reads one stream record; false when the location is invalid. The
     // runtime file path roots a folder named "r0".
@@ -50,14 +92,23 @@ public:
     // the result does not fit or the parent chain loops.
     bool GetFullPath(char* buffer, int length) const;
 
-    char m_name[32];
-    char m_path[260];
-    char m_parent[32];
+    const char* Name() const { return m_texts.Get(0); }
+    const char* Path() const { return m_texts.Get(1); }
+    const char* Parent() const { return m_texts.Get(2); }
+    // Each cut to its size.
+    void Set(const char* name, const char* path, const char* parent);
+    CMediaTexts& Texts() { return m_texts; }
+
     CRtMediaFolderArray* m_pTable;
+
+private:
+    CMediaTexts m_texts;  // name, path, parent
 };
 
 class CRtMediaItem {
 public:
+    // Bytes kept of each text, with the NUL.
+    enum { kNameSize = 32, kFolderSize = 32, kFileSize = 260 };
     CRtMediaItem();
     // Reads one stream record; false when it came short.
     bool Load(ITeskStream* stream);
@@ -66,15 +117,23 @@ public:
     // unknown folder or a path too long.
     bool GetFullPath(char* buffer, int length) const;
 
-    IUnknown* m_pSite;  // borrowed
-    char m_name[32];
+    const char* Name() const { return m_texts.Get(0); }
+    // The folder's name; "" for a full path or embedded media.
+    const char* Folder() const { return m_texts.Get(1); }
+    const char* FileName() const { return m_texts.Get(2); }
+    // Each cut to its size.
+    void Set(const char* name, const char* folder, const char* fileName);
+    CMediaTexts& Texts() { return m_texts; }
+
     DWORD m_flags;
-    char m_folder[32];  // kind 2: the first four bytes hold the stream record value
-    char m_fileName[260];
-    BYTE m_missingReported;
+    DWORD m_streamValue;  // kind 2: the stream record's value, kept unused
     int m_mediaType;
     int m_mediaSubType;
+    BYTE m_missingReported;
     CRtMediaItemArray* m_pTable;
+
+private:
+    CMediaTexts m_texts;  // name, folder, file name
 };
 
 // Sorted by name (case-insensitive, multibyte); owns its elements.

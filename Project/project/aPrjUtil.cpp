@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "aInflStm.h"
 #include "aMemStm.h"
 #include "bFileUtil.h"
 #include "bTraceLog.h"
@@ -104,12 +105,37 @@ bool FullPathOf(const char* path, std::string* out) {
     return true;
 }
 
+// A zlib body is read as it inflates, never held whole: a small package
+// could otherwise make the player hold a thousand times its size.
+static HRESULT OpenZlibBody(ITeskStream* source, ITeskStream** out) {
+    CComObject<CInflateStream>* body = nullptr;
+    if (FAILED(CComObject<CInflateStream>::CreateInstance(&body)) || !body)
+        return E_OUTOFMEMORY;
+    CComPtr<ITeskStream> keep(body);
+    HRESULT hr;
+    try {
+        hr = body->Open(source);
+    } catch (const CTeskExcept& e) {
+        LOG_MSG("body passes the end of its stream (%d)", e.GetCode());
+        return TESK_E_STREAMHEADER;
+    }
+    if (FAILED(hr)) {
+        LOG_HRESULT(hr, "decompress/cache data failed");
+        return hr;
+    }
+    keep->SetMode(0);
+    *out = keep.Detach();
+    return S_OK;
+}
+
 HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out) {
     if (!out)
         return E_POINTER;
     *out = nullptr;
     if (!source)
         return E_INVALIDARG;
+    if (mode == BODY_ZLIB && length)
+        return OpenZlibBody(source, out);
     CComPtr<ITeskStream> cache;
     HRESULT hr = CreateMemStream(&cache, 32000);
     if (FAILED(hr))

@@ -31,12 +31,14 @@ std::string PathWithExtension(const char* path, const char* ext);
 // GetFullPathNameA into a string; false when it fails or needs MAX_PATH or more.
 bool FullPathOf(const char* path, std::string* out);
 
-// A memory stream holding `length` bytes of `source` from its position, in a
-// body mode (0 plain, 2 zlib). The result is rewound and in read mode.
-// Caches the records of a body after a header: a zlib body (mode 2) whole;
-// a plain one only as far as `count` records of at most `mostPerRecord`
-// bytes after `extra` bytes can reach, so a count that lies costs no more
-// than the records it counts.
+// A stream holding `length` bytes of `source` from its position, in a body
+// mode (0 plain, 2 zlib), rewound and in read mode: a plain body copied into
+// memory, a zlib body inflated as it is read (its whole length checked
+// first), never held inflated.
+// The records of a body after a header: a zlib body whole; a plain one only
+// as far as `count` records of at most `mostPerRecord` bytes after `extra`
+// bytes can reach, so a count that lies costs no more than the records it
+// counts.
 HRESULT CacheCountedBody(ITeskStream* source, int mode, ULONGLONG count, ULONGLONG mostPerRecord,
                          ULONGLONG extra, ITeskStream** out);
 HRESULT CacheStreamBody(ITeskStream* source, ULONGLONG length, int mode, ITeskStream** out);

@@ -41,11 +41,12 @@ public:
             m_base.clear();
             try {
                 m_base.resize(n);
+                MakeBase(m_base.data(), w, h, key);
             } catch (const std::bad_alloc&) {
+                m_base.clear();
                 m_w = m_h = 0;
                 return E_OUTOFMEMORY;
             }
-            MakeBase(m_base.data(), w, h, key);
             m_w = w;
             m_h = h;
             m_version = m_params.Version();
@@ -160,7 +161,8 @@ private:
     const HRESULT m_outside;
 };
 
-// Mask 6: linear ramps.
+// Mask 6: linear ramps. Each ramp is a row term plus a column term, so the
+// divisions run once per row and column, not per pixel.
 
 class CTransRamp : public CKindReverseMask {
 public:
@@ -170,38 +172,38 @@ protected:
     void MakeBase(short* base, int w, int h, int reverse) override {
         const int kind = (int)m_params.U32(0);
         const long long W = w, H = h;
-        for (int y = 0; y < h; ++y) {
+        // Row 0 holds the column terms until it is written itself, last.
+        short* cols = base;
+        for (int x = 0; x < w; ++x) {
+            long long c = 0;
+            if (kind == 1)
+                c = x * 256 / W;
+            else if (kind == 2 || kind == 3)
+                c = x * 128 / W;
+            else if (kind == 4)
+                c = 255 - llabs(W * 256 - (long long)x * 512) / W;
+            cols[x] = (short)(reverse ? -c : c);
+        }
+        for (int y = h; y-- > 0;) {
+            long long r = 0;
+            if (kind == 0)
+                r = y * 256 / H;
+            else if (kind == 2)
+                r = y * 128 / H;
+            else if (kind == 3)
+                r = (H - y) * 128 / H;
+            else if (kind == 5)
+                r = 255 - llabs(H * 256 - (long long)y * 512) / H;
+            // Kinds 4 and 5 read k - d + 255, reversed d - k.
+            const int start = (int)(reverse ? 255 - r : r);
             short* row = base + (size_t)y * w;
-            for (int x = 0; x < w; ++x) {
-                long long u;
-                switch (kind) {
-                    case 0:
-                        u = y * 256 / H;
-                        break;
-                    case 1:
-                        u = x * 256 / W;
-                        break;
-                    case 2:
-                        u = y * 128 / H + x * 128 / W;
-                        break;
-                    case 3:
-                        u = (H - y) * 128 / H + x * 128 / W;
-                        break;
-                    case 4:
-                        u = 255 - llabs(W * 256 - (long long)x * 512) / W;
-                        break;
-                    default:
-                        u = 255 - llabs(H * 256 - (long long)y * 512) / H;
-                        break;
-                }
-                // Kinds 4 and 5 read k - d + 255, reversed d - k.
-                row[x] = (short)(reverse ? 255 - u : u);
-            }
+            for (int x = 0; x < w; ++x) row[x] = (short)(start + cols[x]);
         }
     }
 };
 
-// Mask 7: shape ramps.
+// Mask 7: shape ramps. The divisions and square terms of a row or a column
+// are computed once; a pixel compares, adds or takes one square root.
 class CTransShapeRamp : public CKindReverseMask {
 public:
     CTransShapeRamp() : CKindReverseMask(CLSID_TransShapeRamp, 5, S_FALSE) {}
@@ -210,38 +212,241 @@ protected:
     void MakeBase(short* base, int w, int h, int reverse) override {
         const int kind = (int)m_params.U32(0);
         const long long W = w, H = h;
+        std::vector<long long> colX((size_t)w), colDiv((size_t)w);
+        std::vector<double> colD((size_t)w);
+        for (int x = 0; x < w; ++x) {
+            const long long X = llabs(2LL * x - W);
+            colX[x] = H * X;
+            colDiv[x] = kind == 2 ? X * 256 / (W + H) : X * 256 / W;
+            if (kind == 1) {
+                const double b = (double)(X * 256) / W;
+                colD[x] = b * b;
+            } else if (kind == 4) {
+                colD[x] = (double)(W - x) * 191 / W;
+            } else {
+                colD[x] = (double)X / W * 64;
+            }
+        }
         for (int y = 0; y < h; ++y) {
             short* row = base + (size_t)y * w;
-            const long long Y = llabs(2LL * y - H);
-            for (int x = 0; x < w; ++x) {
-                const long long X = llabs(2LL * x - W);
-                long long u;
-                switch (kind) {
-                    case 0:
-                        u = Y * W < H * X ? Y * 256 / H : X * 256 / W;
-                        break;
-                    case 3:
-                        u = H * X < Y * W ? Y * 256 / H : X * 256 / W;
-                        break;
-                    case 1: {
-                        const double a = (double)(Y * 256) / H, b = (double)(X * 256) / W;
-                        u = (long long)sqrt(a * a + b * b);
-                        break;
+            const long long Y = llabs(2LL * y - H), YW = Y * W, rowDiv = Y * 256 / H;
+            switch (kind) {
+                case 0:
+                case 3:
+                    for (int x = 0; x < w; ++x) {
+                        const bool rowWins = kind == 0 ? YW < colX[x] : colX[x] < YW;
+                        const long long u = rowWins ? rowDiv : colDiv[x];
+                        row[x] = (short)(reverse ? 255 - u : u);
                     }
-                    case 2:
-                        u = Y * 256 / (W + H) + X * 256 / (W + H);
-                        break;
-                    case 4:
-                        u = (long long)((double)Y / H * 64 + (double)(W - x) * 191 / W);
-                        break;
-                    default:
-                        u = (long long)((double)(H - y) * 191 / H + (double)X / W * 64);
-                        break;
+                    break;
+                case 1: {
+                    const double a = (double)(Y * 256) / H, aa = a * a;
+                    for (int x = 0; x < w; ++x) {
+                        const long long u = (long long)sqrt(aa + colD[x]);
+                        row[x] = Clip16(reverse ? 255 - u : u);
+                    }
+                    break;
                 }
-                row[x] = Clip16(reverse ? 255 - u : u);
+                case 2: {
+                    const long long r = Y * 256 / (W + H);
+                    for (int x = 0; x < w; ++x) {
+                        const long long u = r + colDiv[x];
+                        row[x] = (short)(reverse ? 255 - u : u);
+                    }
+                    break;
+                }
+                default: {
+                    const double r = kind == 4 ? (double)Y / H * 64 : (double)(H - y) * 191 / H;
+                    for (int x = 0; x < w; ++x) {
+                        const long long u = (long long)(r + colD[x]);
+                        row[x] = Clip16(reverse ? 255 - u : u);
+                    }
+                    break;
+                }
             }
         }
     }
+};
+
+// floor() of a value that is then clipped: without the library call, and
+// +0 where floor gives -0.
+inline double FloorOf(double v) {
+    if (!(v > -1e15 && v < 1e15))
+        return floor(v);
+    const double t = (double)(long long)v;
+    return t > v ? t - 1.0 : t;
+}
+
+// The angle of (b, a) in radians, within kAtanError, for a, b >= 0 and not
+// both 0: the octant's tangent z from one division (with atan(z) = pi/4 +
+// atan((z - 1)/(z + 1)) above tan(pi/8)), then the series of atan to z^13,
+// whose first left-out term is below 1.3e-7 there.
+const double kAtanError = 1e-6;
+
+inline double ApproxAngle(double a, double b) {
+    const double lo = a < b ? a : b, hi = a < b ? b : a;
+    double z, t;
+    if (lo <= 0.41421356237309503 * hi) {
+        z = lo / hi;
+        t = 0.0;
+    } else {
+        z = (lo - hi) / (lo + hi);
+        t = kPi / 4;
+    }
+    const double z2 = z * z;
+    const double series =
+        z *
+        (1.0 + z2 * (-1.0 / 3 +
+                     z2 * (1.0 / 5 +
+                           z2 * (-1.0 / 7 + z2 * (1.0 / 9 + z2 * (-1.0 / 11 + z2 * (1.0 / 13)))))));
+    t += series;
+    return a > b ? kPi / 2 - t : t;
+}
+
+// Mask 8's base. A pixel's value is a step of its angle around the centre:
+// the formula runs with the library's atan2 only where a step lies within
+// the error bound of the approximate angle; elsewhere the approximate angle
+// decides the same step. The four pixels mirrored about the centre lines
+// share one approximate angle.
+class SpiralBase {
+public:
+    SpiralBase(const CParamSet& params, int w, int h)
+        : m_w(w),
+          m_h(h),
+          m_kind(params.U32(0)),
+          m_bit0((params.U32(4) & 1) != 0),
+          m_count((double)params.U32(1)),
+          m_start((double)params.U32(2)),
+          m_twist(params.U32(3)),
+          m_D(sqrt((double)w * w + (double)h * h)),
+          m_rx((size_t)w),
+          m_dx((size_t)w),
+          m_degrees((size_t)w) {
+        if (m_bit0)
+            m_start = 360.0 - m_start;
+        for (int x = 0; x < w; ++x) {
+            m_rx[x] = 1.0 - 2.0 * (x + 0.5) / w;
+            m_dx[x] = x + 0.5 - w / 2.0;
+        }
+        // Bounds of the approximate angle in degrees, and of the step value
+        // (kind 0) after the count and the turn; beyond them no shortcut.
+        const double magnitude = fabs(m_start) + 540.0;
+        m_epsDegrees = 57.3 * kAtanError + 1e-15 * magnitude;
+        m_epsStep = 2.0 * (256.0 / 360.0) * m_count * (m_epsDegrees + 1e-15 * magnitude) + 1e-9;
+        m_fast = magnitude * m_count < 1e15 && m_epsStep < 0.25 && m_epsDegrees < 0.25;
+        m_steps = m_count * 256.0 / 360.0;
+    }
+
+    void Make(short* base) {
+        for (int y = 0; y < m_h; ++y) {
+            const int yb = m_h - 1 - y;
+            if (yb < y)
+                break;
+            const double ry = 1.0 - 2.0 * (y + 0.5) / m_h;
+            // The angles of row y (ry >= 0) in degrees, 0..180; -1: none.
+            for (int x = 0; x < m_w; ++x) {
+                const int xb = m_w - 1 - x;
+                if (xb < x)
+                    break;
+                double turn = -1.0;
+                if (m_fast && (ry != 0 || m_rx[x] != 0))
+                    turn = ApproxAngle(ry, m_rx[x]) * 57.29577951289617;
+                m_degrees[x] = turn;
+                if (xb != x)
+                    m_degrees[xb] = turn < 0 ? -1.0 : 180.0 - turn;
+            }
+            Row(base + (size_t)y * m_w, y, ry, 1.0);
+            if (yb != y)
+                Row(base + (size_t)yb * m_w, yb, 1.0 - 2.0 * (yb + 0.5) / m_h, -1.0);
+        }
+    }
+
+    // The formula itself.
+    short Exact(int x, int y, double ry) const {
+        double m = m_start + atan2(ry, m_rx[x]) * 57.29577951289617;
+        if (m < 0)
+            m += 360.0;
+        if (m_kind == 0) {
+            const double u = fmod(m * m_count, 360.0) * 256.0 / 360.0;
+            const long long ui = (long long)u;
+            return (short)(m_bit0 ? 255 - ui : ui);
+        }
+        m = floor(m + 0.9);
+        double tt = fmod(m * m_count, 360.0);
+        if (m_bit0)
+            tt = 360.0 - tt;
+        return Spiral(x, y, tt);
+    }
+
+private:
+    short Spiral(int x, int y, double tt) const {
+        const double dx = m_dx[x], dy = y + 0.5 - m_h / 2.0;
+        const double d = sqrt(dx * dx + dy * dy);
+        const long long v = (long long)((1.0 - d / m_D) * tt * 256.0 / 360.0);
+        return (short)((m_twist * v) % 256);
+    }
+
+    // One row from the angles of m_degrees, negated below the centre line.
+    void Row(short* row, int y, double ry, double sign) const {
+        const double eps = m_epsDegrees;
+        const bool clock = m_kind == 0 && m_start >= 0;
+        for (int x = 0; x < m_w; ++x) {
+            const double degrees = m_degrees[x];
+            // Unknown, or nearly 0 or 180: the pixel may lie on either side.
+            if (degrees < eps || degrees > 180.0 - eps) {
+                row[x] = Exact(x, y, ry);
+                continue;
+            }
+            double m = m_start + sign * degrees;
+            if (m < eps) {
+                if (m > -eps) {
+                    row[x] = Exact(x, y, ry);
+                    continue;
+                }
+                m += 360.0;
+            }
+            if (clock) {
+                // m >= 0: the step is the whole part of m * count * 256 / 360,
+                // modulo 256.
+                const double steps = m * m_steps;
+                const long long whole = (long long)steps;
+                const double frac = steps - (double)whole;
+                if (frac < m_epsStep || frac > 1.0 - m_epsStep) {
+                    row[x] = Exact(x, y, ry);
+                    continue;
+                }
+                const long long u = whole & 255;
+                row[x] = (short)(m_bit0 ? 255 - u : u);
+                continue;
+            }
+            if (m_kind == 0) {
+                row[x] = Exact(x, y, ry);
+                continue;
+            }
+            const double shifted = m + 0.9, whole = FloorOf(shifted);
+            if (shifted - whole < eps || shifted - whole > 1.0 - eps) {
+                row[x] = Exact(x, y, ry);
+                continue;
+            }
+            // m * count is a whole number below 2^53 here: its remainder is
+            // fmod's.
+            double tt = (double)((long long)whole * (long long)m_count % 360);
+            if (m_bit0)
+                tt = 360.0 - tt;
+            row[x] = Spiral(x, y, tt);
+        }
+    }
+
+    const int m_w, m_h;
+    const DWORD m_kind;
+    const bool m_bit0;
+    const double m_count;
+    double m_start;
+    const long long m_twist;
+    const double m_D;
+    std::vector<double> m_rx, m_dx, m_degrees;
+    double m_epsDegrees, m_epsStep, m_steps;
+    bool m_fast;
 };
 
 // Mask 8: clock and spiral ramps.
@@ -291,38 +496,8 @@ protected:
         return S_OK;
     }
     void MakeBase(short* base, int w, int h, int) override {
-        const DWORD kind = m_params.U32(0);
-        const bool bit0 = (m_params.U32(4) & 1) != 0;
-        const double count = (double)m_params.U32(1);
-        double start = (double)m_params.U32(2);
-        if (bit0)
-            start = 360.0 - start;
-        const long long twist = m_params.U32(3);
-        const double D = sqrt((double)w * w + (double)h * h);
-        for (int y = 0; y < h; ++y) {
-            short* row = base + (size_t)y * w;
-            const double ry = 1.0 - 2.0 * (y + 0.5) / h;
-            for (int x = 0; x < w; ++x) {
-                const double rx = 1.0 - 2.0 * (x + 0.5) / w;
-                double m = start + atan2(ry, rx) * 57.29577951289617;
-                if (m < 0)
-                    m += 360.0;
-                if (kind == 0) {
-                    const double u = fmod(m * count, 360.0) * 256.0 / 360.0;
-                    const long long ui = (long long)u;
-                    row[x] = (short)(bit0 ? 255 - ui : ui);
-                } else {
-                    m = floor(m + 0.9);
-                    double tt = fmod(m * count, 360.0);
-                    if (bit0)
-                        tt = 360.0 - tt;
-                    const double dx = x + 0.5 - w / 2.0, dy = y + 0.5 - h / 2.0;
-                    const double d = sqrt(dx * dx + dy * dy);
-                    const long long v = (long long)((1.0 - d / D) * tt * 256.0 / 360.0);
-                    row[x] = (short)((twist * v) % 256);
-                }
-            }
-        }
+        SpiralBase spiral(m_params, w, h);
+        spiral.Make(base);
     }
 };
 
@@ -433,10 +608,10 @@ protected:
                 double b;
                 if (kind == 0) {
                     const double d = -255.9 * ss;  // value k - d, reversed d - k + 255
-                    b = reverse ? floor(d) + 255 : floor(-d);
+                    b = reverse ? FloorOf(d) + 255 : FloorOf(-d);
                 } else if (kind == 1) {
                     const double e = (ss + 1) * 127.95;  // k - e + 255, reversed e - k
-                    b = reverse ? floor(e) : floor(255 - e);
+                    b = reverse ? FloorOf(e) : FloorOf(255 - e);
                 } else {
                     const int e = (BYTE)(int)(ss * 255.9);  // k + e, reversed 255 - k - e
                     b = reverse ? 255 - e : e;

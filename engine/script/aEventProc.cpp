@@ -62,7 +62,15 @@ CEventProcessor::CEventProcessor()
       m_suspend(false),
       m_running(false),
       m_waitRefused(false),
-      m_functionDepth(0) {}
+      m_functionDepth(0),
+      m_dispatchDepth(0),
+      m_deadlineSet(false),
+      m_deadline(0),
+      m_past(false),
+      m_late(0),
+      m_stopped(false),
+      m_page(1),
+      m_now(GetTickCount) {}
 
 CEventProcessor::~CEventProcessor() {
     for (CActionRun* run : m_pending) delete run;
@@ -95,14 +103,70 @@ void CEventProcessor::QueueActionList(CActionRun* run) {
         m_pending.push_back(run);
 }
 
+void CEventProcessor::BeginDispatch() {
+    if (m_dispatchDepth++ > 0)
+        return;
+    m_deadlineSet = false;
+    m_past = false;
+    m_late = 0;
+    m_stopped = false;
+}
+
+void CEventProcessor::EndDispatch() {
+    if (m_dispatchDepth > 0 && --m_dispatchDepth == 0)
+        m_stopped = false;
+}
+
+void CEventProcessor::StopDispatch() {
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    LOG_MSG("ExecuteActionList: timeout: %d ms, potential deadlock?", (int)WATCHDOG_MS);
+}
+
+static bool IsRestartedList(const CActionRun* run) {
+    // Timers start again whenever their object enters; keys repeat.
+    return run->eventId == 1000 || (run->eventId >= 1008 && run->eventId <= 1010);
+}
+
+bool CEventProcessor::StoppedOnThisPage(const CActionRun* outer) const {
+    return IsRestartedList(outer) && outer->pList && outer->pList->StoppedOnPage() == m_page;
+}
+
+void CEventProcessor::KeepStopped(const CActionRun* outer) {
+    if (!IsRestartedList(outer) || !outer->pList)
+        return;
+    outer->pList->SetStoppedOnPage(m_page);
+    std::string name = m_context ? m_context->GetOwnerName(outer->ownerKind, outer->pOwner) : "";
+    LOG_MSG(
+        "ExecuteActionList: list of event %lu of '%s' stopped by the watchdog -- not started "
+        "again on this page",
+        (unsigned long)outer->eventId, name.c_str());
+}
+
+void CEventProcessor::DropChain(CActionRun* outer) {
+    while (outer) {
+        CActionRun* callee = outer->pCallee;
+        delete outer;
+        outer = callee;
+    }
+}
+
 HRESULT CEventProcessor::RunPending() {
     // A run fired from inside a running list waits for the outer loop.
     if (m_running)
         return S_OK;
+    Dispatch dispatch(this);
     m_running = true;
     while (!m_pending.empty()) {
-        CActionRun* run = m_pending.front();
+        CActionRun* outer = m_pending.front();
         m_pending.pop_front();
+        // What is left of an event the watchdog ended is not run.
+        if (m_stopped || StoppedOnThisPage(outer)) {
+            DropChain(outer);
+            continue;
+        }
+        CActionRun* run = outer;
         while (run->pCallee) run = run->pCallee;
         for (;;) {
             m_suspend = false;
@@ -116,6 +180,8 @@ HRESULT CEventProcessor::RunPending() {
                 run = caller;
                 continue;
             }
+            if (m_stopped)
+                KeepStopped(run);
             delete run;
             if (m_vars)
                 m_vars->SetLocalList(nullptr);
@@ -195,17 +261,23 @@ void CEventProcessor::ExecDeclaration(const CActionItem& item) {
 HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
     if (!run || !run->pList)
         return 0;
+    // A called routine runs on its caller's deadline: the budget is the
+    // event's, however the work nests its calls.
+    Dispatch dispatch(this);
+    if (m_stopped)
+        return 0;
+    if (!m_deadlineSet) {
+        m_deadlineSet = true;
+        m_deadline = m_now() + WATCHDOG_MS;
+    }
     CActionRun* outer = m_current;
     m_current = run;
     Bind(run);
     const std::vector<CActionItem>& items = run->pList->Items();
     const int n = (int)items.size();
-    const DWORD deadline = GetTickCount() + WATCHDOG_MS;
-    int late = 0;
     // The clock costs as much as a short action: it is read every few
     // actions until the deadline has passed; from then on every action counts.
     unsigned steps = CLOCK_EVERY;
-    bool past = false;
     HRESULT result = 0;
     bool done = false;
     const CActionItem* const data = items.data();
@@ -213,12 +285,13 @@ HRESULT CEventProcessor::ExecuteActionList(CActionRun* run) {
     // action, and before any call that may look at it.
     int pc = run->pc;
     while (!done && pc >= 0 && pc < n) {
-        if (!past && --steps == 0) {
+        if (!m_past && --steps == 0) {
             steps = CLOCK_EVERY;
-            past = (LONG)(GetTickCount() - deadline) > 0;
+            m_past = (LONG)(m_now() - m_deadline) > 0;
         }
-        if (past && ++late > WATCHDOG_STEPS) {
-            LOG_MSG("ExecuteActionList: timeout: %d ms, potential deadlock?", (int)WATCHDOG_MS);
+        // A routine called by the last action may have ended the event.
+        if (m_stopped || (m_past && ++m_late > WATCHDOG_STEPS)) {
+            StopDispatch();
             break;
         }
         int next = pc;

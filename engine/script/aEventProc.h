@@ -69,6 +69,36 @@ public:
 
     void QueueActionList(CActionRun* run) override;
     HRESULT RunPending() override;
+    bool DispatchStopped() const override { return m_stopped; }
+
+    // One event handled on the UI thread: the lists it runs and the routines
+    // they call share one watchdog deadline, which starts with its first
+    // list. Dispatches nest into the outermost one; a list run outside any
+    // is a dispatch of its own.
+    void BeginDispatch();
+    void EndDispatch();
+    class Dispatch {
+    public:
+        explicit Dispatch(CEventProcessor* processor) : m_processor(processor) {
+            if (m_processor)
+                m_processor->BeginDispatch();
+        }
+        ~Dispatch() {
+            if (m_processor)
+                m_processor->EndDispatch();
+        }
+        Dispatch(const Dispatch&) = delete;
+        Dispatch& operator=(const Dispatch&) = delete;
+
+    private:
+        CEventProcessor* m_processor;
+    };
+    // A new page: timer and key lists that the watchdog stopped on the
+    // previous one may start again.
+    void NewPage() { ++m_page; }
+    // The clock of the watchdog (GetTickCount unless a test sets another).
+    typedef DWORD(WINAPI* TimeSource)();
+    void SetTimeSource(TimeSource source) { m_now = source ? source : GetTickCount; }
     // 0 ended, 1 suspended, E_FAIL a wait could not be scheduled,
     // E_INVALIDARG a bad curve argument.
     HRESULT ExecuteActionList(CActionRun* run);
@@ -104,6 +134,15 @@ public:
 
 private:
     HRESULT ExecCommand(CActionRun* run, const CActionItem& item);
+    // The watchdog ends the event being handled (logged once).
+    void StopDispatch();
+    // A timer or key list that the watchdog stopped on this page.
+    bool StoppedOnThisPage(const CActionRun* outer) const;
+    // Keeps a timer or key list stopped by the watchdog from starting again
+    // on this page.
+    void KeepStopped(const CActionRun* outer);
+    // Destroys a run with the processes it called.
+    static void DropChain(CActionRun* outer);
     // Declares the local variable or array of a declaration action.
     void ExecDeclaration(const CActionItem& item);
     HRESULT Wait(CActionRun* run, const CActionItem& item);
@@ -122,4 +161,15 @@ private:
     bool m_waitRefused;
     int m_functionDepth;
     std::deque<CActionRun*> m_pending;  // owned
+    // The event being handled: nesting, its deadline once a list started,
+    // whether the clock is past it, the actions run since, and whether the
+    // watchdog ended it.
+    int m_dispatchDepth;
+    bool m_deadlineSet;
+    DWORD m_deadline;
+    bool m_past;
+    int m_late;
+    bool m_stopped;
+    unsigned m_page;
+    TimeSource m_now;
 };

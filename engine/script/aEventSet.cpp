@@ -454,6 +454,7 @@ HRESULT CEventSet::Fire(DWORD id, const DISPPARAMS* args) {
         return 1;
     run->ownerKind = m_ownerKind;
     run->pOwner = m_owner;
+    run->eventId = id;
     IActionQueue* queue = nullptr;
     void* p = nullptr;
     if (m_site && SUCCEEDED(m_site->GetEventProcessor(&p)))

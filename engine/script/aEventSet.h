@@ -30,9 +30,14 @@ public:
     void Clear() { m_items.clear(); }
     std::vector<CActionItem>& Items() { return m_items; }
     const std::vector<CActionItem>& Items() const { return m_items; }
+    // The page (the event processor's count) on which the watchdog stopped
+    // this list; 0 for none.
+    unsigned StoppedOnPage() const { return m_stoppedOn; }
+    void SetStoppedOnPage(unsigned page) const { m_stoppedOn = page; }
 
 private:
     std::vector<CActionItem> m_items;
+    mutable unsigned m_stoppedOn = 0;
 };
 
 // One firing of an action list: the list (borrowed from its entry), the
@@ -58,6 +63,8 @@ struct CActionRun {
     CActionRun* pCaller = nullptr;
     VARIANT result;
     int depth = 0;
+    // The event that fired the list; 0 for routine calls.
+    DWORD eventId = 0;
 };
 
 // The event processor's queue as the event sets see it; reached through
@@ -67,6 +74,9 @@ public:
     // Takes the run.
     virtual void QueueActionList(CActionRun* run) = 0;
     virtual HRESULT RunPending() = 0;
+    // True once the watchdog has ended the event being handled: what is left
+    // of it is not run.
+    virtual bool DispatchStopped() const = 0;
 
 protected:
     ~IActionQueue() {}

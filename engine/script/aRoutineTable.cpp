@@ -40,19 +40,61 @@ struct SavedContext {
 
 }  // namespace
 
+namespace {
+
+// The length of a name without its trailing "_1"s, and their number.
+size_t StemLength(const char* name, size_t length, size_t* suffixes) {
+    *suffixes = 0;
+    while (length >= 2 && name[length - 2] == '_' && name[length - 1] == '1') {
+        length -= 2;
+        ++*suffixes;
+    }
+    return length;
+}
+
+}  // namespace
+
 CRoutineEntry* CRoutineTable::Find(const char* name) {
-    for (auto& e : m_entries)
-        if (e->name == name)
-            return e.get();
-    return nullptr;
+    if (!name)
+        return nullptr;
+    size_t suffixes;
+    size_t stem = StemLength(name, strlen(name), &suffixes);
+    auto s = m_index.find(std::string(name, stem));
+    if (s == m_index.end())
+        return nullptr;
+    auto e = s->second.bySuffixes.find(suffixes);
+    return e == s->second.bySuffixes.end() ? nullptr : e->second;
 }
 
 void CRoutineTable::Add(std::unique_ptr<CRoutineEntry> entry) {
-    while (Find(entry->name.c_str())) entry->name += "_1";
+    size_t first;
+    size_t stemLength = StemLength(entry->name.c_str(), entry->name.size(), &first);
+    Stem& stem = m_index[entry->name.substr(0, stemLength)];
+    // Walk the names first, first_1, first_1_1, ... to the first free one,
+    // jumping over runs already walked.
+    auto next = [&stem](size_t k) {
+        auto jump = stem.lastTaken.find(k);
+        return jump != stem.lastTaken.end() && jump->second > k ? jump->second : k + 1;
+    };
+    size_t k = first;
+    while (stem.bySuffixes.count(k)) k = next(k);
+    // Every count walked over now leads straight to the new one.
+    for (size_t w = first; w != k;) {
+        size_t after = next(w);
+        stem.lastTaken[w] = k;
+        w = after;
+    }
+    if (k != first) {
+        while (m_ones.size() < 2 * k) m_ones += m_ones.empty() ? "_1" : m_ones;
+        entry->name.resize(stemLength);
+        entry->name.append(m_ones, 0, 2 * k);
+    }
+    stem.bySuffixes[k] = entry.get();
     m_entries.push_back(std::move(entry));
 }
 
 void CRoutineTable::Clear() {
+    m_index.clear();
     while (!m_entries.empty()) m_entries.pop_back();
 }
 
@@ -267,5 +309,6 @@ bool CRoutineTables::CallFunction(const char* name, VARIANT* args, int count, VA
         proc->GetSender()->SetThisName(ctx.thisName.c_str());
     SetOwner(ownerKind, owner);
     delete run;
-    return r == 0 && !refused;
+    // A function the watchdog stopped has no value to give.
+    return r == 0 && !refused && !proc->DispatchStopped();
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "aEventProc.h"
@@ -32,7 +33,19 @@ public:
     void Clear();
 
 private:
+    // A name is its stem (without trailing "_1"s) and the number of "_1"s
+    // behind it, so a hostile table of one repeated name is indexed by short
+    // keys and renaming costs no string comparisons.
+    struct Stem {
+        std::unordered_map<size_t, CRoutineEntry*> bySuffixes;
+        // From a suffix count already taken to the last one taken after it
+        // the last time a name starting there was made unique.
+        std::unordered_map<size_t, size_t> lastTaken;
+    };
+
     std::vector<std::unique_ptr<CRoutineEntry>> m_entries;
+    std::unordered_map<std::string, Stem> m_index;
+    std::string m_ones;  // "_1_1_1...", grown as renaming needs
 };
 
 class CRoutineTables {

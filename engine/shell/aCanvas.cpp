@@ -134,6 +134,7 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
     // Group indexes name entries of the table; entries skipped or refused
     // leave no object, so the list's positions cannot stand for them.
     std::vector<CObjWrapper*> byEntry(count, nullptr);
+    bool full = false;
     DWORD i = 0;
     for (; i < count; ++i) {
         ObjectRecord rec;
@@ -168,6 +169,15 @@ BOOL CCanvas::ReadCanvas(ITeskStorage* storage) {
         if (group >= (LONG)h.count || group >= (LONG)i) {
             LOG_MSG("Canvas %s: group index %ld of %s out of range", name, (long)group, rec.szName);
             group = -1;
+        }
+        // A full list takes no more objects: said once per page, and the
+        // rest are not even made.
+        if (m_pList->GetCount() >= OBJWRAPPER_LIMIT) {
+            if (!full)
+                LOG_MSG("Canvas %s: more than %d objects -- %s and those after it dropped", name,
+                        (int)OBJWRAPPER_LIMIT, rec.szName);
+            full = true;
+            continue;
         }
         byEntry[i] = LoadObject(rec, group >= 0 ? byEntry[(size_t)group] : nullptr, data);
     }

@@ -440,12 +440,15 @@ int CCmdExecutor::Progress(UINT command, CCmdPacket* packet) {
             return ok ? 1 : 0;
         }
         default: {
+            // An empty key would write a line no load can name.
+            if (!packet || !packet->m_objectName[0]) {
+                LOG_MSG("SaveProgress: empty key refused");
+                return 0;
+            }
             FormatAppStateSection(section, sizeof(section), m_host->GetProjectId(), true);
             std::string page = m_host->GetCurrentPageName();
-            return WritePrivateProfileStringA(section, packet ? packet->m_objectName : "",
-                                              page.c_str(), ini)
-                       ? 1
-                       : 0;
+            return WritePrivateProfileStringA(section, packet->m_objectName, page.c_str(), ini) ? 1
+                                                                                                : 0;
         }
     }
 }
@@ -464,6 +467,13 @@ int CCmdExecutor::RunApplication(HWND window, CCmdPacket* packet) {
         if (!params.empty())
             params += ' ';
         params += "\"" + text + "\"";
+    }
+    // The shell's own buffers are MAX_PATH long: a longer name or parameter
+    // line overruns them.
+    if (program.size() > MAX_PATH - 1 || params.size() > MAX_PATH - 1) {
+        LOG_MSG("Run-appl: name of %u and parameters of %u bytes refused -- at most %d",
+                (unsigned)program.size(), (unsigned)params.size(), MAX_PATH - 1);
+        return 0;
     }
     char dir[MAX_PATH] = "";
     bool hasDir = PathDirectory(program.c_str(), dir, sizeof(dir)) && dir[0] &&
@@ -609,6 +619,12 @@ int CCmdExecutor::ExecApplication(HWND window, UINT command, CCmdPacket* packet)
             std::string file;
             if (!ArgText(packet, 0, &file))
                 return 0;
+            // The shell's own buffers are MAX_PATH long.
+            if (file.size() > MAX_PATH - 1) {
+                LOG_MSG("Open document: name of %u bytes refused -- at most %d",
+                        (unsigned)file.size(), MAX_PATH - 1);
+                return 0;
+            }
             HINSTANCE r = g_shell->shellExecute(window, "Open", file.c_str(), nullptr, nullptr,
                                                 SW_SHOWNORMAL);
             return (INT_PTR)r > 32 ? 1 : 0;

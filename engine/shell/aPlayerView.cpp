@@ -9,6 +9,7 @@
 #include "aPlayerDoc.h"
 #include "aPrjUtil.h"
 #include "aProject.h"
+#include "aScriptHost.h"
 #include "bHandles.h"
 #include "bMsgBox.h"
 #include "bTraceLog.h"
@@ -370,6 +371,9 @@ LRESULT CPlayerView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return Default(message, wParam, lParam);
     }
     CTopicManager* topics = m_pDoc ? m_pDoc->GetTopics() : nullptr;
+    // Every list this message runs shares one watchdog deadline.
+    CScriptHost* script = m_pDoc ? m_pDoc->GetScript() : nullptr;
+    CEventProcessor::Dispatch dispatch(script ? script->GetProcessor() : nullptr);
     switch (message) {
         case WM_DESTROY:
             PostQuitMessage(1);

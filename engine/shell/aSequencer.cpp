@@ -166,7 +166,15 @@ void CSequencer::GiveClock() {
 
 void CSequencer::RunDue() {
     ScheduleList& list = *m_active;
+    void* p = nullptr;
+    IActionQueue* queue = nullptr;
+    if (m_site && SUCCEEDED(m_site->GetEventProcessor(&p)))
+        queue = static_cast<IActionQueue*>(p);
     while (!list.empty()) {
+        // Once the watchdog has ended this tick's work, what else is due
+        // waits for the next tick: the window answers in between.
+        if (queue && queue->DispatchStopped())
+            break;
         Entry e = list.back();
         if (m_clock < e.due || e.due == 0xFFFFFFFF)
             break;
@@ -175,10 +183,6 @@ void CSequencer::RunDue() {
             e.e.pTarget->Notify(e.e.dwKind, e.e.dwParam);
         } else {
             CActionRun* run = reinterpret_cast<CActionRun*>(e.e.dwParam);
-            void* p = nullptr;
-            IActionQueue* queue = nullptr;
-            if (m_site && SUCCEEDED(m_site->GetEventProcessor(&p)))
-                queue = static_cast<IActionQueue*>(p);
             if (queue && run) {
                 queue->QueueActionList(run);
                 queue->RunPending();

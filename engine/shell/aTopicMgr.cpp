@@ -15,6 +15,15 @@ namespace {
 
 const DWORD kActiveXType = 0x03010000;
 
+// The parent an object lends, held while the events of its groups run:
+// their lists may end the page.
+CComPtr<IUnknown> ParentOf(IObjectBase* base) {
+    IUnknown* parent = nullptr;  // not counted
+    if (base)
+        base->GetParent(&parent);
+    return CComPtr<IUnknown>(parent);
+}
+
 }  // namespace
 
 LPARAM PackedPoint(LONG x, LONG y) {
@@ -130,6 +139,11 @@ CPageCanvas* CTopicManager::Page() const {
     return set ? set->page : nullptr;
 }
 
+bool CTopicManager::DispatchStopped() const {
+    CScriptHost* script = m_pDoc->GetScript();
+    return script && script->GetProcessor()->DispatchStopped();
+}
+
 STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
     CSequencer* seq = m_pDoc->GetSequencer();
     CPlayerSite* site = m_pDoc->GetPlaySite();
@@ -137,6 +151,8 @@ STDMETHODIMP CTopicManager::Notify(DWORD code, DWORD_PTR param) {
     switch (code) {
         case TOPIC_ENTER: {
             m_pressed = m_hover = nullptr;
+            if (CScriptHost* script = m_pDoc->GetScript())
+                script->GetProcessor()->NewPage();
             if (seq) {
                 seq->Clear();
                 seq->ResetClock();
@@ -399,11 +415,9 @@ HRESULT CTopicManager::FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wPa
         return 0;
     HRESULT r = object->m_event->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
     // Then the parent group, and on while the last one answered non-zero.
-    CComPtr<IUnknown> parent;
-    if (object->m_base)
-        object->m_base->GetParent(&parent);
+    CComPtr<IUnknown> parent = ParentOf(object->m_base);
     bool first = true;
-    while (parent && (first || r)) {
+    while (parent && (first || r) && !DispatchStopped()) {
         first = false;
         CComPtr<IObjectEvent> ev;
         parent->QueryInterface(__uuidof(IObjectEvent), reinterpret_cast<void**>(&ev));
@@ -412,10 +426,7 @@ HRESULT CTopicManager::FireObjectEvent(CObjWrapper* object, DWORD id, WPARAM wPa
         r = ev->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
         CComPtr<IObjectBase> base;
         parent->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        CComPtr<IUnknown> next;
-        if (base)
-            base->GetParent(&next);
-        parent = next;
+        parent = ParentOf(base);
     }
     return r;
 }
@@ -427,6 +438,8 @@ void CTopicManager::ToPageLevels(DWORD id, DWORD secondId, WPARAM wParam, LPARAM
         for (CCanvas* c : order) {
             if (!c)
                 continue;
+            if (DispatchStopped())
+                return;
             HRESULT a = c->FireEvent(id, wParam, (DWORD_PTR)lParam, 0);
             HRESULT b = 1;
             if (secondId)
@@ -435,7 +448,8 @@ void CTopicManager::ToPageLevels(DWORD id, DWORD secondId, WPARAM wParam, LPARAM
                 return;
         }
     }
-    FireEvent(id, wParam, (DWORD_PTR)lParam, 1);
+    if (!DispatchStopped())
+        FireEvent(id, wParam, (DWORD_PTR)lParam, 1);
 }
 
 LRESULT CTopicManager::OnInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -574,7 +588,7 @@ LRESULT CTopicManager::DispatchInput(HWND, UINT message, WPARAM wParam, LPARAM l
         default:
             return 0;
     }
-    if (!handled && id)
+    if (!handled && id && !DispatchStopped())
         ToPageLevels(id, second, wParam, lParam);
     return result;
 }

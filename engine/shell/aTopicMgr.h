@@ -148,6 +148,8 @@ private:
     IPixelBuffer* MakeFillImage();
     void RedrawWholeBuffer();
     CPageCanvas* Page() const;
+    // The watchdog has ended the event being handled.
+    bool DispatchStopped() const;
 
     CPlayerDoc* m_pDoc;
     CObjWrapper* m_pressed;

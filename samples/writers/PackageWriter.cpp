@@ -4,6 +4,11 @@
 #include "aPacStor.h"
 
 #include <string.h>
+#include <zlib.h>
+
+#include <vector>
+
+#include "ByteWriter.h"
 
 CPackageWriter::CPackageWriter()
     : m_file(INVALID_HANDLE_VALUE), m_headerOffset(0), m_packageLength(0) {}
@@ -166,4 +171,43 @@ std::string MakeBody(const std::string& raw, int mode) {
     if (dest)
         dest->Release();
     return out;
+}
+
+std::string MakeZlibBodyRepeating(const std::string& head, const std::string& unit,
+                                  uint64_t count) {
+    z_stream z;
+    memset(&z, 0, sizeof(z));
+    if (unit.empty() || deflateInit(&z, 1) != Z_OK)
+        return std::string();
+    std::string packed;
+    std::vector<Bytef> out(1 << 16);
+    auto feed = [&](const std::string& data, int flush) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z.avail_in = (uInt)data.size();
+        int rc;
+        do {
+            z.next_out = out.data();
+            z.avail_out = (uInt)out.size();
+            rc = deflate(&z, flush);
+            packed.append(reinterpret_cast<const char*>(out.data()), out.size() - z.avail_out);
+        } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+    };
+    feed(head, Z_NO_FLUSH);
+    // About a megabyte of whole units at a time.
+    const uint64_t perChunk = (1 << 20) / unit.size() + 1;
+    std::string chunk;
+    for (uint64_t i = 0; i < perChunk && i < count; ++i) chunk += unit;
+    for (uint64_t left = count; left;) {
+        uint64_t step = left < perChunk ? left : perChunk;
+        if (step < perChunk)
+            chunk.resize((size_t)(step * unit.size()));
+        feed(chunk, Z_NO_FLUSH);
+        left -= step;
+    }
+    feed(std::string(), Z_FINISH);
+    deflateEnd(&z);
+    uint64_t raw = head.size() + unit.size() * count;
+    CByteWriter header;
+    header.U32(16).U32((uint32_t)-1).U32((uint32_t)raw).U32((uint32_t)packed.size());
+    return header.Str() + packed;
 }

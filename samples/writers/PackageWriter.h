@@ -67,3 +67,7 @@ private:
 // A stored body in a compression mode (0 plain, 2 zlib) as the memory
 // stream's SaveCompressed writes it.
 std::string MakeBody(const std::string& raw, int mode);
+// A zlib body (mode 2) of `head` followed by `unit` repeated `count` times,
+// deflated a piece at a time so that the repeats are never held: a small
+// body that inflates to far more than its size.
+std::string MakeZlibBodyRepeating(const std::string& head, const std::string& unit, uint64_t count);

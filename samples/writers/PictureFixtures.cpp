@@ -138,6 +138,45 @@ Bytes WriteGif(const GifSpec& spec) {
     return w.Vector();
 }
 
+Bytes WriteGifAnimation(const GifAnimSpec& spec) {
+    CByteWriter w;
+    auto table = [](const std::vector<uint8_t>& palette, int bits) {
+        std::vector<uint8_t> t(palette);
+        t.resize((size_t)3 << bits, 0);
+        return t;
+    };
+    w.Text("GIF89a").U16(spec.width).U16(spec.height);
+    w.U8((spec.globalTable ? 0x80 : 0) | (spec.colourBits - 1)).U8(spec.background).U8(0);
+    if (spec.globalTable)
+        w.Bytes(table(spec.palette, spec.colourBits));
+    for (const GifFrameSpec& f : spec.frames) {
+        w.Bytes(f.before);
+        if (f.control) {
+            w.U8(0x21).U8(0xF9).U8(4);
+            w.U8((uint8_t)((f.disposal & 7) << 2 | (f.transparent >= 0 ? 1 : 0)));
+            w.U16((uint16_t)f.delay).U8((uint8_t)(f.transparent >= 0 ? f.transparent : 0)).U8(0);
+        }
+        w.U8(0x2C).U16(f.left).U16(f.top).U16(f.width).U16(f.height);
+        w.U8((f.localTable ? 0x80 | (f.localBits - 1) : 0) | (f.interlaced ? 0x40 : 0));
+        if (f.localTable)
+            w.Bytes(table(f.localPalette, f.localBits));
+        std::vector<uint8_t> stored;
+        if (f.interlaced) {
+            static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = start[pass]; y < f.height; y += step[pass])
+                    stored.insert(stored.end(), f.indexes.begin() + (size_t)y * f.width,
+                                  f.indexes.begin() + (size_t)(y + 1) * f.width);
+        } else {
+            stored = f.indexes;
+        }
+        const int bits = f.localTable ? f.localBits : spec.colourBits;
+        w.Bytes(GifLzwEncode(stored.data(), stored.size(), std::max(2, bits)));
+    }
+    w.U8(0x3B);
+    return w.Vector();
+}
+
 Bytes WriteJpeg(int width, int height, int components, const uint8_t* pixels, int quality) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;

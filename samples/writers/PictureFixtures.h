@@ -53,6 +53,31 @@ struct GifSpec {
 // pass order.
 Bytes WriteGif(const GifSpec& spec);
 
+// One image of an animated GIF: its place, an optional local table and an
+// optional graphic control extension before it.
+struct GifFrameSpec {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool localTable = false;
+    int localBits = 8;
+    std::vector<uint8_t> localPalette;  // R, G, B per entry; padded with zeros
+    bool interlaced = false;
+    bool control = false;
+    int disposal = 0;
+    int delay = 0;                 // hundredths of a second
+    int transparent = -1;          // index, or -1 for none
+    std::vector<uint8_t> indexes;  // width x height, top row first
+    Bytes before;                  // raw bytes placed before the extension
+};
+struct GifAnimSpec {
+    int width = 0, height = 0;
+    int colourBits = 8;
+    bool globalTable = true;
+    std::vector<uint8_t> palette;
+    int background = 0;
+    std::vector<GifFrameSpec> frames;
+};
+Bytes WriteGifAnimation(const GifAnimSpec& spec);
+
 // JPEG through libjpeg: components 1 (grey), 3 (RGB in, YCbCr stored) or 4
 // (CMYK stored as is, with the Adobe marker).
 Bytes WriteJpeg(int width, int height, int components, const uint8_t* pixels, int quality = 90);

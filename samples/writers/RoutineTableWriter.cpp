@@ -45,10 +45,22 @@ std::string AppKeyPressRecord(char key, const std::vector<ActionSpec>& actions) 
     return out.Str();
 }
 
-std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions) {
+static std::string TimerEntryBytes(DWORD ms, const std::vector<ActionSpec>& actions) {
     const std::string name = "Timer" + std::to_string(ms);
     CByteWriter out;
-    out.U32(4).U32(0x10001).U32(ms).CountedText(name.c_str()).U32(1).CountedText("timerId");
-    out.U32(VT_I4).Bytes(ActionListBytes(actions)).Zeros(12);
+    out.U32(0x10001).U32(ms).CountedText(name.c_str()).U32(1).CountedText("timerId");
+    out.U32(VT_I4).Bytes(ActionListBytes(actions));
+    return out.Str();
+}
+
+std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions) {
+    CByteWriter out;
+    out.U32(4).Bytes(TimerEntryBytes(ms, actions)).Zeros(12);
+    return out.Str();
+}
+
+std::string ObjectTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions) {
+    CByteWriter out;
+    out.U32(1).Bytes(TimerEntryBytes(ms, actions));
     return out.Str();
 }

@@ -61,3 +61,7 @@ std::string AppKeyPressRecord(char key, const std::vector<ActionSpec>& actions);
 // u32 length and "timerId", u32 VT_I4; its list; then KeyDown, KeyUp and
 // KeyPress stored empty (u32 0 each).
 std::string AppTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions);
+
+// An object's event record with one Timer list: u32 1 (the Timer entry, the
+// first of the object's stock entries), then its stored form as above.
+std::string ObjectTimerRecord(DWORD ms, const std::vector<ActionSpec>& actions);

@@ -2,6 +2,7 @@
 // comparison and copying, the stored form and its corrupted inputs.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <string.h>
 
 #include "DrawTestUtil.h"
@@ -475,4 +476,33 @@ TEST(FontObject, CorruptedStoredFormsFailAndLeaveTheObject) {
     LOGFONTA got;
     target->GetLogFont(&got);
     EXPECT_EQ(31u, strnlen(got.lfFaceName, 32));
+}
+
+TEST(FontObject, LoadHoldsTheStyleToTheRangesOfTheFontCalls) {
+    CComPtr<FontObject> font = NewFont();
+    LOGFONTA lf = SongTi();
+    font->SetLogFont(&lf);
+    std::string good = SavedBytes(font.p);
+    // height, width, escapement, orientation, weight as stored -> as held
+    struct Case {
+        LONG in[5];
+        LONG out[5];
+    } cases[] = {
+        {{0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF},
+         {16384, 16384, 0x7FFFFFFF % 3600, 0x7FFFFFFF % 3600, 1000}},
+        {{LONG_MIN, -20000, -7300, 3600, -5}, {-16384, -16384, -100, 0, 0}},
+        {{-16384, 16384, 3599, -3599, 1000}, {-16384, 16384, 3599, -3599, 1000}},
+        {{-12, 0, 900, 450, 700}, {-12, 0, 900, 450, 700}},
+    };
+    for (const Case& c : cases) {
+        std::string s = good;
+        for (int i = 0; i < 5; ++i) PutU32(s, 8 + 4 * i, (DWORD)c.in[i]);
+        CComPtr<FontObject> target = NewFont();
+        ASSERT_EQ(S_OK, LoadFrom(target.p, s));
+        LOGFONTA got;
+        target->GetLogFont(&got);
+        LONG held[5] = {got.lfHeight, got.lfWidth, got.lfEscapement, got.lfOrientation,
+                        got.lfWeight};
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(c.out[i], held[i]) << c.in[0] << " field " << i;
+    }
 }

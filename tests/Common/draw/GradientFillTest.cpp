@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "DrawTestUtil.h"
+#include "ProcessMemory.h"
 #include "TestFiles.h"
 #include "bFillGrd.h"
 #include "bFillShd.h"
@@ -55,6 +56,22 @@ std::vector<int> PlainRamp(int repeat, int balance, int offset, int longest) {
     return ramp;
 }
 
+// Entry `index` of the same ramp, worked out for that entry alone: the
+// period's rising entries, its peak, then its falling entries.
+int PlainWeight(int repeat, int balance, int offset, long long longest, long long index) {
+    long long c = (repeat + longest - 1) / repeat;
+    if (c == 1)
+        return std::min(255, std::max(0, offset * 255 / 200));
+    long long r = (c - 1) * (balance + 100) / 200, f = c - r - 1;
+    long long s = ((c + c * offset / 200) % c + c) % c;
+    long long k = ((index % c - s) % c + c) % c;
+    if (k < r)
+        return std::min(255, RoundUp(255.0 * k / r));
+    if (k == r)
+        return f == 0 ? 0 : 255;
+    return std::min(255, RoundUp(255.0 * (c - 1 - k) / f));
+}
+
 DWORD PlainPixel(int w, COLORREF c1, COLORREF c2) {
     DWORD out = 0xFF000000;
     for (int k = 0; k < 3; ++k) {
@@ -66,28 +83,31 @@ DWORD PlainPixel(int w, COLORREF c1, COLORREF c2) {
 }
 
 // The index of the ramp for pixel (x, y) of a W x H bounds; -1 draws nothing.
-int PlainIndex(int type, int x, int y, int W, int H, int L) {
-    auto cap = [L](int i) { return std::max(0, std::min(L - 1, i)); };
+long long PlainIndex(int type, long long x, long long y, long long W, long long H, long long L) {
+    auto cap = [L](double v) {
+        double r = floor(v + 0.5);
+        return r < 0 ? 0 : r >= (double)L ? L - 1 : (long long)r;
+    };
     switch (type) {
         case 0:
-            return W == 1 ? -1 : cap(RoundUp((double)L * x / (W - 1)));
+            return W == 1 ? -1 : cap(((double)L * x / (W - 1)));
         case 1:
-            return H == 1 ? -1 : cap(RoundUp((double)L * y / (H - 1)));
+            return H == 1 ? -1 : cap(((double)L * y / (H - 1)));
         case 2:
             return cap(
-                RoundUp(L * std::max((double)abs(2 * x - W) / W, (double)abs(2 * y - H) / H)));
+                L * std::max((double)std::llabs(2 * x - W) / W, (double)std::llabs(2 * y - H) / H));
         case 3: {
             if (W == 1 || H == 1)
                 return -1;
             double u = (double)x / (W - 1), v = (double)y / (H - 1);
-            return cap(RoundUp(L * ((1 - v) * (1 - u) + v * u)));
+            return cap((L * ((1 - v) * (1 - u) + v * u)));
         }
         case 4: {
             if (W == 1 || H == 1)
                 return -1;
             double u = (double)x / (W - 1), v = (double)y / (H - 1);
             double t = std::min(1.0, std::max(0.0, 0.95 * (1 - v * (1 - u))));
-            return cap(RoundUp(t * (L - 1)));
+            return cap((t * (L - 1)));
         }
         case 5: {
             if (W == 1 || H == 1)
@@ -95,7 +115,7 @@ int PlainIndex(int type, int x, int y, int W, int H, int L) {
             double u = 2.0 * x / (W - 1) - 1, v = 2.0 * y / (H - 1) - 1;
             double q = (u * u + v * v) / 2;
             int k = q > 1 ? 32767 : (int)(q * 32767);
-            return cap(RoundUp(sqrt(k / 32767.0) * (L - 1)));
+            return cap((sqrt(k / 32767.0) * (L - 1)));
         }
         case 6: {
             if (W == 1 || H == 1)
@@ -105,7 +125,7 @@ int PlainIndex(int type, int x, int y, int W, int H, int L) {
             float a = atan2f(dv, du);
             if (a <= 0)
                 a += twoPi;
-            return cap(RoundUp(a / twoPi * L));
+            return cap((a / twoPi * L));
         }
     }
     return -1;
@@ -236,6 +256,108 @@ TEST(GradientFill, EveryProfileEqualsThePlainFormulas) {
                     << "type " << type << " W " << W << " H " << H << " at " << x << "," << y;
             }
     }
+}
+
+// The angular profile places most indices without the single precision
+// arc tangent: every pixel still equals the plain formula, over bounds up
+// to page size and ramps up to 20 periods.
+TEST(GradientFill, AngularProfileEqualsThePlainFormulaOnLargeBounds) {
+    unsigned seed = 2024;
+    auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 24; ++round) {
+        int W = 2 + rnd() % 2000, H = 2 + rnd() % 1200, repeat = 1 + rnd() % 20;
+        Gradient g;
+        g.params->SetGradType(GRAD_ANGULAR);
+        g.params->SetRepeat(repeat);
+        g.params->SetColor1(RGB(255, 0, 0));
+        g.params->SetColor2(RGB(0, 0, 255));
+        // A window of the bounds around a random point, often the centre.
+        int cx = round % 3 ? (int)(rnd() % W) : W / 2, cy = round % 3 ? (int)(rnd() % H) : H / 2;
+        RECT clip = {std::max(0, cx - 120), std::max(0, cy - 90), std::min(W, cx + 120),
+                     std::min(H, cy + 90)};
+        RECT bounds = {-clip.left, -clip.top, W - clip.left, H - clip.top};
+        int cw = clip.right - clip.left, ch = clip.bottom - clip.top;
+        RECT all = {0, 0, cw, ch};
+        CComPtr<IPixelBuffer> buffer = MakeBuffer(cw, ch, 0);
+        ASSERT_EQ(S_OK, g.fill->Render(&bounds, buffer, &all, nullptr));
+        std::vector<int> ramp = PlainRamp(repeat, 0, 0, std::max(W, H));
+        long long L = (long long)ramp.size();
+        for (int y = 0; y < ch; ++y)
+            for (int x = 0; x < cw; ++x) {
+                long long i = PlainIndex(GRAD_ANGULAR, x + clip.left, y + clip.top, W, H, L);
+                ASSERT_EQ(PlainPixel(ramp[(size_t)i], RGB(255, 0, 0), RGB(0, 0, 255)),
+                          Pixel(buffer, x, y))
+                    << W << " x " << H << " repeat " << repeat << " at " << x + clip.left << ","
+                    << y + clip.top;
+            }
+    }
+}
+
+TEST(GradientFill, RampEntriesWorkedOutAloneMatchTheWholeRamp) {
+    unsigned seed = 5;
+    auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 300; ++round) {
+        int repeat = 1 + rnd() % 20, balance = (int)(rnd() % 201) - 100;
+        int offset = (int)(rnd() % 2001) - 1000, longest = 1 + rnd() % 400;
+        std::vector<int> ramp = PlainRamp(repeat, balance, offset, longest);
+        GradientRamp fn(repeat, balance, offset, longest);
+        ASSERT_EQ((long long)ramp.size(), fn.Size());
+        for (size_t i = 0; i < ramp.size(); ++i) {
+            ASSERT_EQ(ramp[i], PlainWeight(repeat, balance, offset, longest, (long long)i));
+            ASSERT_EQ(ramp[i], fn.Weight((long long)i))
+                << repeat << " " << balance << " " << offset << " " << longest << " " << i;
+        }
+    }
+}
+
+// Bounds of 2^31 - 1 pixels along one side: the ramp is not made for the
+// bounds, only the clip's pixels are worked out, exactly as for small ones.
+TEST(GradientFill, HugeBoundsPaintTheClipFromTheFormulas) {
+    const int kMax = 0x7FFFFFFF;
+    PeakMemoryGrowth memory;
+    struct Shape {
+        RECT bounds;
+        RECT clip;
+    } shapes[] = {{{0, 0, 1, kMax}, {0, 0, 1, 40}},
+                  {{0, 0, kMax, 1}, {0, 0, 40, 1}},
+                  {{3, -1073741823, 4, 1073741824}, {0, 0, 8, 40}},
+                  {{-1073741823, 2, 1073741824, 3}, {0, 0, 40, 8}},
+                  {{-kMax + 20, -kMax + 30, 20, 30}, {0, 0, 40, 40}}};
+    for (const Shape& shape : shapes)
+        for (int type = 0; type < 7; ++type)
+            for (int repeat : {1, 7, 20}) {
+                Gradient g;
+                g.params->SetGradType(type);
+                g.params->SetRepeat(repeat);
+                g.params->SetBalance(30);
+                g.params->SetOffset(-150);
+                COLORREF c1 = RGB(250, 10, 40), c2 = RGB(5, 200, 90);
+                g.params->SetColor1(c1);
+                g.params->SetColor2(c2);
+                CComPtr<IPixelBuffer> buffer = MakeBuffer(40, 40, 0x0BADF00D);
+                ASSERT_EQ(S_OK, g.fill->Render(&shape.bounds, buffer, &shape.clip, nullptr));
+                const RECT& b = shape.bounds;
+                long long W = (long long)b.right - b.left, H = (long long)b.bottom - b.top;
+                long long longest = std::max(W, H);
+                long long L = repeat * ((repeat + longest - 1) / repeat);
+                for (int y = 0; y < 40; ++y)
+                    for (int x = 0; x < 40; ++x) {
+                        DWORD want = 0x0BADF00D;
+                        // The profiles cover the clip, also where it
+                        // passes the bounds.
+                        POINT p = {x, y};
+                        if (PtInRect(&shape.clip, p)) {
+                            long long i = PlainIndex(type, x - (long long)b.left,
+                                                     y - (long long)b.top, W, H, L);
+                            if (i >= 0)
+                                want =
+                                    PlainPixel(PlainWeight(repeat, 30, -150, longest, i), c1, c2);
+                        }
+                        ASSERT_EQ(want, Pixel(buffer, x, y))
+                            << "type " << type << " repeat " << repeat << " at " << x << "," << y;
+                    }
+            }
+    EXPECT_LT(memory.Bytes(), 64u << 20);
 }
 
 TEST(GradientFill, Interpolation) {

@@ -4,14 +4,17 @@
 
 #include <string.h>
 
+#include <functional>
 #include <map>
 
 #include "DrawTestUtil.h"
 #include "PictureFixtures.h"
+#include "ProcessMemory.h"
 #include "TestFiles.h"
 #include "aMediaMgr.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
+#include "bFillGrd.h"
 #include "bFillTex.h"
 #include "bPicBase.h"
 
@@ -193,15 +196,18 @@ TEST(PictureFill, TilesFromTheBoundsAndKeepsThePhaseInsideAClip) {
             DWORD want = in ? 0xFF000000 | Distinct((x - 2) % 5, (y - 1) % 3) : 0;
             ASSERT_EQ(want, Pixel(buffer, x, y)) << x << "," << y;
         }
-    // A clip inside the bounds, and one reaching before them.
-    for (RECT clip : {RECT{6, 3, 11, 6}, RECT{0, 0, 5, 4}}) {
+    // A clip inside the bounds, one reaching before them and one past them
+    // on every side: the tiles cover the whole clip in the bounds' phase,
+    // as much as a solid fill would paint.
+    auto mod = [](int a, int m) { return ((a % m) + m) % m; };
+    for (RECT clip : {RECT{6, 3, 11, 6}, RECT{0, 0, 5, 4}, RECT{-3, -2, 30, 20}}) {
         CComPtr<IPixelBuffer> part = MakeBuffer(16, 10, 0);
-        f.fill->Render(&bounds, part, &clip, site.Site());
+        EXPECT_EQ(S_OK, f.fill->Render(&bounds, part, &clip, site.Site()));
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 16; ++x) {
-                bool in = x >= 2 && x < 12 && y >= 1 && y < 7 && x >= clip.left && x < clip.right &&
-                          y >= clip.top && y < clip.bottom;
-                ASSERT_EQ(in ? Pixel(buffer, x, y) : 0u, Pixel(part, x, y)) << x << "," << y;
+                bool in = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+                DWORD want = 0xFF000000 | Distinct(mod(x - 2, 5), mod(y - 1, 3));
+                ASSERT_EQ(in ? want : 0u, Pixel(part, x, y)) << x << "," << y;
             }
     }
 }
@@ -356,7 +362,179 @@ CComPtr<FillObject> Texture(int type) {
     return fill;
 }
 
+// The field written out plainly: midpoints as (a + b) / 2, the random term
+// by the remainder operator, every quadrant subdivided but the copies a
+// rectangle of no width or height makes of its own quadrants.
+std::vector<BYTE> PlainField(int w, int h) {
+    std::vector<BYTE> f((size_t)w * h, 0);
+    unsigned seed = 1;
+    auto rnd = [&]() {
+        seed = seed * 214013u + 2531011u;
+        return (int)((seed >> 16) & 0x7FFF);
+    };
+    auto at = [&](int x, int y) -> BYTE& { return f[(size_t)y * w + x]; };
+    auto edge = [&](int x, int y, int a, int b, int span) {
+        if (at(x, y))
+            return;
+        int d = (short)span, v = (a + b + 1) / 2 + (d == 0 ? 1 : rnd() % (2 * d) - d);
+        at(x, y) = (BYTE)std::max(1, std::min(255, v));
+    };
+    at(0, 0) = (BYTE)(rnd() % 254 + 1);
+    at(w - 1, 0) = (BYTE)(rnd() % 254 + 1);
+    at(w - 1, h - 1) = (BYTE)(rnd() % 254 + 1);
+    at(0, h - 1) = (BYTE)(rnd() % 254 + 1);
+    std::function<void(int, int, int, int)> sub = [&](int x0, int y0, int x1, int y1) {
+        while (x1 - x0 > 1 || y1 - y0 > 1) {
+            int mx = (x0 + x1) / 2, my = (y0 + y1) / 2;
+            edge(mx, y0, at(x0, y0), at(x1, y0), x1 - x0);
+            edge(x1, my, at(x1, y0), at(x1, y1), y1 - y0);
+            edge(mx, y1, at(x0, y1), at(x1, y1), x1 - x0);
+            edge(x0, my, at(x0, y0), at(x0, y1), y1 - y0);
+            at(mx, my) = (BYTE)((at(x0, y0) + at(x1, y0) + at(x1, y1) + at(x0, y1) + 2) / 4);
+            sub(x0, y0, mx, my);
+            if (x0 != x1)
+                sub(mx, y0, x1, my);
+            if (y0 != y1)
+                sub(mx, my, x1, y1);
+            if (x0 == x1 || y0 == y1)
+                return;
+            x1 = mx;
+            y0 = my;
+        }
+    };
+    sub(0, 0, w - 1, h - 1);
+    return f;
+}
+
 }  // namespace
+
+TEST(TextureFill, FieldEqualsThePlainConstruction) {
+    unsigned seed = 17;
+    auto rnd = [&]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    std::vector<std::pair<int, int>> sizes;
+    for (int i = 0; i < 150; ++i) sizes.push_back({1 + (int)(rnd() % 90), 1 + (int)(rnd() % 90)});
+    // Spans past 16 bits: negative, zero (65536) and again positive terms.
+    for (auto wide : {std::make_pair(40000, 3), std::make_pair(3, 40000), std::make_pair(65537, 2),
+                      std::make_pair(1, 140000)})
+        sizes.push_back(wide);
+    for (auto size : sizes) {
+        std::vector<BYTE> field((size_t)size.first * size.second);
+        GenerateTextureField(field.data(), size.first, size.second);
+        ASSERT_TRUE(field == PlainField(size.first, size.second))
+            << size.first << " x " << size.second;
+    }
+}
+
+// Bounds of 2^31 - 1 pixels along a side: the field is made for the part of
+// the bounds inside the buffer, which it paints like a field of that size.
+TEST(TextureFill, HugeBoundsBuildTheFieldForThePartInsideTheBuffer) {
+    const int kMax = 0x7FFFFFFF;
+    PeakMemoryGrowth memory;
+    struct Shape {
+        RECT bounds;
+        int w, h;       // of the part inside the 40 x 30 buffer
+        int left, top;  // where that part starts
+    } shapes[] = {{{0, 0, 1, kMax}, 1, 30, 0, 0},
+                  {{0, 0, kMax, 1}, 40, 1, 0, 0},
+                  {{5, -1073741823, 6, 1073741824}, 1, 30, 5, 0},
+                  {{-kMax, 4, kMax, 9}, 40, 5, 0, 4}};
+    for (const Shape& shape : shapes) {
+        CComPtr<FillObject> fill = Texture(1);
+        CComPtr<IPixelBuffer> buffer = MakeBuffer(40, 30, 0x0BADF00D);
+        RECT clip = {0, 0, 40, 30};
+        ASSERT_EQ(S_OK, fill->Render(&shape.bounds, buffer, &clip, nullptr));
+        DWORD palette[256];
+        BuildTexturePalette(1, 255, palette);
+        std::vector<BYTE> field = PlainField(shape.w, shape.h);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                int fx = x - shape.left, fy = y - shape.top;
+                bool in = fx >= 0 && fx < shape.w && fy >= 0 && fy < shape.h;
+                ASSERT_EQ(in ? palette[field[(size_t)fy * shape.w + fx]] : 0x0BADF00Du,
+                          Pixel(buffer, x, y))
+                    << x << "," << y;
+            }
+    }
+    EXPECT_LT(memory.Bytes(), 64u << 20);
+}
+
+// Every fill kind over bounds of 2^31 - 1 pixels along one side, opaque and
+// half transparent, into a buffer and a device context: each draws within
+// its clip, answers, and takes little memory.
+TEST(FillKinds, HugeBoundsDrawTheClipWithLittleMemory) {
+    const int kMax = 0x7FFFFFFF;
+    TempFolder temp;
+    std::string file = temp.File("tile.bmp");
+    ASSERT_TRUE(WriteFileBytes(file, Bmp24(5, 3, Distinct)));
+    FakeSite site;
+    PeakMemoryGrowth memory;
+    std::vector<std::function<CComPtr<FillObject>()>> kinds;
+    kinds.push_back([] {
+        CComPtr<FillObject> f;
+        f.Attach(CreateFillObject());
+        return f;
+    });
+    for (int type = 0; type < 7; ++type)
+        kinds.push_back([type] {
+            CComPtr<FillObject> f;
+            f.Attach(CreateFillObject());
+            f->SetFillType(FILL_GRADIENT);
+            void* p = nullptr;
+            f->GetFillParams(&p);
+            auto* g = static_cast<IGradientFillParams*>(p);
+            g->SetGradType(type);
+            g->SetRepeat(3);
+            g->SetColor1(RGB(200, 10, 10));
+            g->SetColor2(RGB(10, 10, 200));
+            return f;
+        });
+    for (int mode = 0; mode < 3; ++mode)
+        kinds.push_back([mode, &file] {
+            PictureFillFixture f;
+            f.params->SetPicturePath(file.c_str());
+            f.params->SetMode(mode);
+            return f.fill;
+        });
+    const size_t stretched = kinds.size() - 1;
+    for (int type : {0, 4}) kinds.push_back([type] { return Texture(type); });
+    const RECT shapes[] = {{0, 0, 1, kMax},
+                           {0, 0, kMax, 1},
+                           {2, -1073741823, 3, 1073741824},
+                           {-kMax, -kMax, kMax, kMax}};
+    const RECT clip = {1, 1, 30, 20};
+    for (size_t k = 0; k < kinds.size(); ++k)
+        for (const RECT& bounds : shapes)
+            for (BYTE alpha : {255, 128}) {
+                CComPtr<FillObject> fill = kinds[k]();
+                fill->SetAlpha(alpha);
+                CComPtr<IPixelBuffer> buffer = MakeBuffer(40, 30, 0x0BADF00D);
+                ASSERT_EQ(S_OK, fill->Render(&bounds, buffer, &clip, site.Site())) << k;
+                for (int y = 0; y < 30; ++y)
+                    for (int x = 0; x < 40; ++x) {
+                        POINT p = {x, y};
+                        // A stretched picture is blitted onto the whole
+                        // bounds.
+                        if (!PtInRect(&clip, p) && k != stretched) {
+                            ASSERT_EQ(0x0BADF00Du, Pixel(buffer, x, y))
+                                << k << " " << x << "," << y;
+                        }
+                    }
+                // A device context: only its own surface is drawn.
+                CComPtr<IPixelBuffer> surface = MakeBuffer(40, 30, 0);
+                HDC dc = nullptr;
+                ASSERT_EQ(S_OK, surface->GetDC(&dc));
+                EXPECT_EQ(S_OK, fill->RenderToDC(dc, &bounds, nullptr, site.Site())) << k;
+                surface->ReleaseDC(dc);
+            }
+    // The solid fill paints its colour over the whole clip.
+    CComPtr<FillObject> solid = kinds[0]();
+    CComPtr<IPixelBuffer> buffer = MakeBuffer(40, 30, 0);
+    ASSERT_EQ(S_OK, solid->Render(&shapes[0], buffer, &clip, nullptr));
+    EXPECT_EQ(0u, Pixel(buffer, 0, 1));
+    EXPECT_EQ(0xFFFFFFFFu, Pixel(buffer, 1, 1));
+    EXPECT_EQ(0xFFFFFFFFu, Pixel(buffer, 29, 19));
+    EXPECT_LT(memory.Bytes(), 64u << 20);
+}
 
 TEST(TextureFill, SameTypeAndSizePaintTheSame) {
     for (int type = 0; type < 6; ++type) {

@@ -390,4 +390,39 @@ TEST(ExprOp, StringShortcutsAgreeWithTheCodePagePath) {
     }
 }
 
+TEST(ExprOp, JoinedStringsStopAtTheBound) {
+    // Doubling a string: the join that would pass the bound fails at once,
+    // with a log line, and leaves the result untouched.
+    LogCapture log;
+    VARIANT s;
+    V_VT(&s) = VT_BSTR;
+    V_BSTR(&s) = SysAllocString(L"x");
+    int doublings = 0;
+    for (int i = 0; i < 40; ++i) {
+        VARIANT joined;
+        V_VT(&joined) = VT_I4;
+        V_I4(&joined) = 7;
+        if (!ExprOp::VarPlus(s, s, joined)) {
+            EXPECT_EQ(VT_I4, V_VT(&joined));
+            break;
+        }
+        VariantClear(&s);
+        s = joined;
+        ++doublings;
+    }
+    EXPECT_EQ(24, doublings);
+    EXPECT_EQ((UINT)ExprOp::MAX_STRING_LENGTH, SysStringLen(V_BSTR(&s)));
+    EXPECT_LOGGED(log, "String of 33554432 characters refused -- at most 16777216");
+    // At the bound itself a join still succeeds.
+    VARIANT empty, same;
+    V_VT(&empty) = VT_BSTR;
+    V_BSTR(&empty) = SysAllocString(L"");
+    VariantInit(&same);
+    EXPECT_TRUE(ExprOp::VarPlus(s, empty, same));
+    EXPECT_EQ((UINT)ExprOp::MAX_STRING_LENGTH, SysStringLen(V_BSTR(&same)));
+    VariantClear(&same);
+    VariantClear(&empty);
+    VariantClear(&s);
+}
+
 }  // namespace

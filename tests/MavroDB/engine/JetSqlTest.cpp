@@ -58,6 +58,8 @@ TEST(JetSql, PlusAndAmpersandTakeTheirOperandsByPrecedence) {
         {"SELECT A + B & C FROM T", "SELECT jet_join(jet_add(\"A\", \"B\"), \"C\") FROM \"T\""},
         {"SELECT A & B & C FROM T", "SELECT jet_join(jet_join(\"A\", \"B\"), \"C\") FROM \"T\""},
         {"SELECT A - B + C * D FROM T", "SELECT jet_add(\"A\" - \"B\", \"C\" * \"D\") FROM \"T\""},
+        {"SELECT A * -1 + B, A - -1 + B FROM T",
+         "SELECT jet_add(\"A\" * -1, \"B\"), jet_add(\"A\" - -1, \"B\") FROM \"T\""},
         {"SELECT A + B - C FROM T", "SELECT jet_add(\"A\", \"B\") - \"C\" FROM \"T\""},
         {"SELECT -A + Len(B) FROM T WHERE A & B = \"x\" AND C",
          "SELECT jet_add(-\"A\", length(\"B\")) FROM \"T\" WHERE jet_join(\"A\", \"B\") = 'x' "

@@ -37,15 +37,26 @@ VARIANT Long(LONG n) {
     return v;
 }
 
-// "V:K" of every record in dynaset order (K the value of the named key field).
+VARIANT Blob(const char* s) {
+    VARIANT v;
+    V_VT(&v) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&v) = SafeArrayCreateVector(VT_UI1, 0, (ULONG)strlen(s));
+    memcpy(V_ARRAY(&v)->pvData, s, strlen(s));
+    return v;
+}
+
+// "V:K" of every record in dynaset order (K the value of the named key
+// field); the long-binary field B holds V's letter too where it is set.
 std::string Walk(CdbRecordset* rs, const std::string& keyField) {
     std::string out;
     for (long i = 0; i < rs->GetRecordCount(); ++i) {
         rs->SetAbsolutePosition(i);
-        VARIANT v, k;
+        VARIANT v, k, b;
+        VariantInit(&b);
         long error = ErrorOf([&] {
             rs->GetValue("V", &v);
             rs->GetValue(keyField, &k);
+            rs->GetValue("B", &b);
         });
         if (!out.empty())
             out += ",";
@@ -53,9 +64,14 @@ std::string Walk(CdbRecordset* rs, const std::string& keyField) {
             out += "error " + std::to_string(error);
             continue;
         }
-        out += std::string((const char*)V_BSTR(&v), SysStringByteLen(V_BSTR(&v))) + ":" +
-               std::to_string(V_I4(&k));
+        std::string text((const char*)V_BSTR(&v), SysStringByteLen(V_BSTR(&v)));
+        if (V_VT(&b) == (VT_ARRAY | VT_UI1)) {
+            EXPECT_EQ(text, std::string((const char*)V_ARRAY(&b)->pvData,
+                                        V_ARRAY(&b)->rgsabound[0].cElements));
+        }
+        out += text + ":" + std::to_string(V_I4(&k));
         VariantClear(&v);
+        VariantClear(&b);
     }
     return out;
 }
@@ -76,6 +92,18 @@ std::string Stored(const std::string& path, const std::string& table) {
     return out;
 }
 
+int StoredColumns(const std::string& path, const std::string& table) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
+    sqlite3_stmt* s = nullptr;
+    std::string sql = "SELECT count(*) FROM pragma_table_info('" + table + "')";
+    EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr));
+    int n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    return n;
+}
+
 // Each table holds (1, a), (1, b), (2, c) in its field named like the row id.
 struct Case {
     const char* table;
@@ -84,13 +112,13 @@ struct Case {
     int fields;
 };
 const Case kCases[] = {
-    {"T1", "RowID LONG", "RowID", 2},
-    {"T2", "rowid LONG", "rowid", 2},
-    {"T3", "ROWID LONG", "ROWID", 2},
-    {"T4", "oid LONG", "oid", 2},
-    {"T5", "_rowid_ LONG", "_rowid_", 2},
-    {"T6", "RowID LONG, oid LONG, _rowid_ LONG", "RowID", 4},
-    {"T7", "_ROWID_ LONG, OID LONG, RowId LONG PRIMARY KEY", "OID", 4},
+    {"T1", "RowID LONG", "RowID", 3},
+    {"T2", "rowid LONG", "rowid", 3},
+    {"T3", "ROWID LONG", "ROWID", 3},
+    {"T4", "oid LONG", "oid", 3},
+    {"T5", "_rowid_ LONG", "_rowid_", 3},
+    {"T6", "RowID LONG, oid LONG, _rowid_ LONG", "RowID", 5},
+    {"T7", "_ROWID_ LONG, OID LONG, RowId LONG PRIMARY KEY", "OID", 5},
 };
 
 std::string WriteCases(TempFolder& dir) {
@@ -98,7 +126,7 @@ std::string WriteCases(TempFolder& dir) {
     MvbWriter w(path);
     for (const Case& c : kCases) {
         std::string t = c.table;
-        w.Exec("CREATE TABLE " + t + "(" + c.columns + ", V TEXT(10))");
+        w.Exec("CREATE TABLE " + t + "(" + c.columns + ", V TEXT(10), B LONGBINARY)");
         std::string cols = c.columns;
         int n = 1;
         for (char ch : cols) n += ch == ',';
@@ -107,7 +135,8 @@ std::string WriteCases(TempFolder& dir) {
             std::string values;
             for (int i = 0; i < n; ++i)
                 values += std::to_string(i == n - 1 && t == "T7" ? pk : key) + ", ";
-            w.Exec("INSERT INTO " + t + " VALUES(" + values + "'" + v + "')");
+            w.Exec("INSERT INTO " + t + " VALUES(" + values + "'" + v + "', CAST('" + v +
+                   "' AS BLOB))");
         };
         row(1, 1, "a");
         row(1, 2, "b");
@@ -140,6 +169,9 @@ TEST(RowKey, TablesAndQueriesReachTheirOwnRecords) {
             VARIANT x = Text("x");
             rs->SetValue("V", x);
             VariantClear(&x);
+            x = Blob("x");
+            rs->SetValue("B", x);
+            VariantClear(&x);
             VARIANT seven = Long(7);
             rs->SetValue(c.key, seven);
             rs->Update();
@@ -153,6 +185,9 @@ TEST(RowKey, TablesAndQueriesReachTheirOwnRecords) {
             rs->AddNew();
             VARIANT a = Text("a");
             rs->SetValue("V", a);
+            VariantClear(&a);
+            a = Blob("a");
+            rs->SetValue("B", a);
             VariantClear(&a);
             VARIANT one = Long(1);
             rs->SetValue(c.key, one);
@@ -170,6 +205,8 @@ TEST(RowKey, TablesAndQueriesReachTheirOwnRecords) {
             rs->Requery();
             EXPECT_EQ(3, rs->GetRecordCount());
             EXPECT_EQ("a,c,x", Stored(path, t));
+            // A table that leaves a name of the row id free is not changed.
+            EXPECT_EQ(t == "T6" || t == "T7" ? c.fields + 1 : c.fields, StoredColumns(path, t));
         }
     }
 }
@@ -228,13 +265,5 @@ TEST(RowKey, ATableWithoutAKeyIsReadWhereItCannotBeGiven) {
     auto linked = db->OpenTable("Far");
     EXPECT_FALSE(linked->GetUpdatable());
     EXPECT_EQ("a:1,b:1,c:2", Walk(linked.get(), "RowID"));
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &raw));
-    sqlite3_stmt* s = nullptr;
-    EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(raw, "SELECT count(*) FROM pragma_table_info('T6')", -1,
-                                            &s, nullptr));
-    sqlite3_step(s);
-    EXPECT_EQ(4, sqlite3_column_int(s, 0));
-    sqlite3_finalize(s);
-    sqlite3_close(raw);
+    EXPECT_EQ(5, StoredColumns(path, "T6"));
 }

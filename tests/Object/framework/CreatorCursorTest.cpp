@@ -67,6 +67,8 @@ TEST(CreatorModuleTest, ModuleLoadsOnceAndGoesWithItsRecord) {
                                0x7F000002);
         ObjectCreator creator;
         creator.Init(&registry, nullptr);
+        TestEventProcFactory procs;  // an object is made only with its procedure
+        creator.SetEventProcFactory(&procs);
         TestPlayerSite site;
         site.creator = &creator;
         TestObjectSite objectSite(&site);

@@ -113,6 +113,29 @@ TEST_F(ObjectBaseTest, HitTestsTurnedAndEdges) {
     EXPECT_EQ(obj->HitTestPoint(0, 50), 1);
 }
 
+// The unturned test against the plain comparisons on seeded random boxes,
+// mirrored ones (negative sizes) and whole turns among them.
+TEST_F(ObjectBaseTest, UnturnedHitTestsMatchThePlainCompare) {
+    auto* obj = Make();
+    srand(4711);
+    for (int round = 0; round < 300; ++round) {
+        const LONG w = rand() % 61 - 20, h = rand() % 41 - 10;
+        const LONG cx = rand() % 200 - 100, cy = rand() % 200 - 100;
+        obj->SetAngle(0);
+        obj->AddAngle(36000 * (rand() % 3));
+        obj->SetWidth(w);
+        obj->SetHeight(h);
+        obj->MoveTo(cx, cy);
+        const LONG aw = labs(w), ah = labs(h), left = cx - aw / 2, top = cy - ah / 2;
+        for (int probe = 0; probe < 40; ++probe) {
+            const LONG x = left + rand() % 70 - 25, y = top + rand() % 50 - 15;
+            const bool hit = x >= left && x < left + aw && y >= top && y < top + ah;
+            ASSERT_EQ(obj->HitTestPoint(x, y), hit ? 0 : 1)
+                << w << "x" << h << " at " << cx << "," << cy << " probe " << x << "," << y;
+        }
+    }
+}
+
 // The polygon tests against a plain reference on seeded random inputs.
 TEST_F(ObjectBaseTest, PolygonTestsMatchGdiRegions) {
     srand(1234);

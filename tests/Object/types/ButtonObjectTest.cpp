@@ -11,6 +11,7 @@
 #include "aGDIBuf.h"
 #include "aGroupObj.h"
 #include "bStorage.h"
+#include "bStrConv.h"
 #include "aTransition.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -462,6 +463,118 @@ TEST_F(ButtonRecordTest, EveryDrawPathPutsTheFaceOnItsPlainBounds) {
     EXPECT_NE(inside, 0xFFFFFFu);
     EXPECT_NE(inside, 0x123456u);
     EXPECT_EQ(PixelOf(half, plain.left - 3, midY), 0x123456u);
+}
+
+TEST_F(ButtonRecordTest, ReusedFacesAgreeWithFreshDraws) {
+    // Every kind through a seeded run of changes; after each, the draw that
+    // may reuse the last composed face gives the bytes of a fresh one.
+    std::mt19937 rng(2024);
+    auto pixels = [](IPixelBuffer* t) {
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_ALL;
+        t->GetBufferInfo(&info);
+        std::vector<DWORD> all;
+        for (int y = 0; y < info.nHeight; ++y) {
+            const DWORD* row = reinterpret_cast<const DWORD*>(info.pPixels + y * info.nPitch);
+            all.insert(all.end(), row, row + info.nWidth);
+        }
+        return all;
+    };
+    auto draw = [&](ButtonObject* b, bool reuse) {
+        CComPtr<IPixelBuffer> t;
+        t.Attach(CreateGDIBuffer(320, 220));
+        BufferInfo info = {};
+        info.dwSize = sizeof(info);
+        info.wMask = BIM_ALL;
+        t->GetBufferInfo(&info);
+        for (int y = 0; y < info.nHeight; ++y)
+            for (int x = 0; x < info.nWidth; ++x)
+                reinterpret_cast<DWORD*>(info.pPixels + y * info.nPitch)[x] =
+                    (DWORD)(x * 2654435761u ^ y * 40503u);
+        const bool old = SetButtonFaceReuse(reuse);
+        RECT bounds;
+        b->GetBoundsRect(&bounds);
+        b->DrawContent(t, &bounds);
+        SetButtonFaceReuse(old);
+        return pixels(t);
+    };
+    const char* texts[] = {"", "Go", "Start the show", "\xb0\xb4\xc5\xa5"};
+    const COLORREF colors[] = {0, 0xFF, 0x123456, 0xFFFFFF};
+    const std::vector<uint8_t> record = Stream(Record(12, true));
+    for (DWORD kind : {kPush, k3Value, kCheck, kRadio}) {
+        ButtonObject* b = MakeButton(kind);
+        IObjectEvent* e = static_cast<IObjectEvent*>(b);
+        for (int step = 0; step < 70; ++step) {
+            const int v = (int)(rng() % 4);
+            switch (rng() % 15) {
+                case 0: {
+                    BSTR text = BstrFromMultibyte(texts[v]);
+                    b->put_ObjTextContent(text);
+                    SysFreeString(text);
+                    break;
+                }
+                case 1:
+                    b->put_ObjTextColor((LONG)colors[v]);
+                    break;
+                case 2:
+                    b->put_ObjStyle((LONG)(rng() % 5));
+                    break;
+                case 3:
+                    b->put_ObjDrawFrame(v & 1);
+                    break;
+                case 4:
+                    b->put_ObjFrameColor((LONG)colors[v]);
+                    break;
+                case 5:
+                    b->put_ObjTextAlign(v);
+                    break;
+                case 6:
+                    b->put_ObjValue(v % 3);
+                    break;
+                case 7:
+                    b->put_ObjEnable(v != 0);
+                    break;
+                case 8: {
+                    const DWORD events[] = {EVT_MOUSEENTER, EVT_MOUSELEAVE, EVT_LBUTTONDOWN,
+                                            EVT_LBUTTONUP};
+                    e->FireEvent(events[v], 0, MAKELONG(150, 100), 0);
+                    break;
+                }
+                case 9:
+                    b->SetWidth(20 + (LONG)(rng() % 200));
+                    b->SetHeight(10 + (LONG)(rng() % 80));
+                    break;
+                case 10:
+                    b->MoveTo(100 + (LONG)(rng() % 100), 60 + (LONG)(rng() % 80));
+                    break;
+                case 11:
+                    b->SetMaxValue(v % 3);
+                    break;
+                case 12:
+                    ASSERT_EQ(static_cast<IObjectBase*>(b)->Load(MemStreamOf(record)), S_OK);
+                    break;
+                default:  // nothing changes
+                    break;
+            }
+            const std::vector<DWORD> reused = draw(b, true);
+            ASSERT_EQ(reused, draw(b, false)) << "kind " << kind << " step " << step;
+        }
+        // A face handed out and changed: the next draw shows the change.
+        ButtonFace* face = nullptr;
+        b->put_ObjEnable(1);
+        e->FireEvent(EVT_MOUSELEAVE, 0, 0, 0);
+        LONG value = 0;
+        b->get_ObjValue(&value);
+        draw(b, true);
+        ASSERT_EQ(b->GetFace(value, LOOK_NORMAL, &face), S_OK);
+        ASSERT_NE(face, nullptr);
+        face->fill->SetFillType(FILL_SOLID);
+        void* params = nullptr;
+        face->fill->GetFillParams(&params);
+        static_cast<ISolidFillParams*>(params)->SetColor(0x2040C0);
+        ASSERT_EQ(draw(b, true), draw(b, false)) << "kind " << kind;
+    }
 }
 
 TEST_F(ButtonRecordTest, BadCountsAndUnknownEffectsAreRefused) {

@@ -255,15 +255,15 @@ TEST(MediaIndex, FoldersResolveFromTheRuntimeFolder) {
     CMediaManager* m = work.Media();
     std::string dir = work.Dir();
     EXPECT_EQ(dir + "\\", FolderFull(m, "r0"));
-    EXPECT_STREQ("sounds", m->GetFolders().FindItem("snd")->m_path);
-    EXPECT_STREQ("r0", m->GetFolders().FindItem("snd")->m_parent);
+    EXPECT_STREQ("sounds", m->GetFolders().FindItem("snd")->Path());
+    EXPECT_STREQ("r0", m->GetFolders().FindItem("snd")->Parent());
     EXPECT_EQ(dir + "\\sounds\\", FolderFull(m, "snd"));
-    EXPECT_STREQ("\\\\server\\share", m->GetFolders().FindItem("net")->m_path);
+    EXPECT_STREQ("\\\\server\\share", m->GetFolders().FindItem("net")->Path());
     // "$r0" alone: no path after the parent, nothing is cut.
-    EXPECT_STREQ("", m->GetFolders().FindItem("bare")->m_path);
+    EXPECT_STREQ("", m->GetFolders().FindItem("bare")->Path());
     EXPECT_EQ(dir + "\\", FolderFull(m, "bare"));
     // No trailing backslash: the last letter stays.
-    EXPECT_STREQ("plain", m->GetFolders().FindItem("noslash")->m_path);
+    EXPECT_STREQ("plain", m->GetFolders().FindItem("noslash")->Path());
 
     char path[MAX_PATH];
     BoxRecorder boxes;
@@ -352,9 +352,9 @@ TEST(MediaIndex, RecordReaders) {
         }
         EXPECT_EQ(c.result, result) << c.what;
         if (result == 1) {
-            EXPECT_STREQ(c.path, f.m_path) << c.what;
+            EXPECT_STREQ(c.path, f.Path()) << c.what;
         }
-        EXPECT_LT(strlen(f.m_parent), sizeof(f.m_parent)) << c.what;
+        EXPECT_LT(strlen(f.Parent()), (size_t)CRtMediaFolder::kNameSize) << c.what;
     }
 
     // Item record: name, u32, type, subtype, flags, then a u32 (kind 2) or
@@ -379,20 +379,20 @@ TEST(MediaIndex, RecordReaders) {
         CRtMediaItem item;
         CComPtr<ITeskStream> s = MemStreamOf(c.bytes);
         EXPECT_EQ(c.ok, item.Load(s)) << c.what;
-        EXPECT_LT(strlen(item.m_name), sizeof(item.m_name));
-        EXPECT_LT(strlen(item.m_fileName), sizeof(item.m_fileName));
+        EXPECT_LT(strlen(item.Name()), (size_t)CRtMediaItem::kNameSize);
+        EXPECT_LT(strlen(item.FileName()), (size_t)CRtMediaItem::kFileSize);
     }
     CRtMediaItem item;
     CComPtr<ITeskStream> s = MemStreamOf(ItemRecordBytes(big));
     ASSERT_TRUE(item.Load(s));
-    EXPECT_EQ(std::string(31, 'n'), item.m_name);
-    EXPECT_EQ(std::string(31, 'f'), item.m_folder);
-    EXPECT_EQ(std::string(259, 'x'), item.m_fileName);
+    EXPECT_EQ(std::string(31, 'n'), item.Name());
+    EXPECT_EQ(std::string(31, 'f'), item.Folder());
+    EXPECT_EQ(std::string(259, 'x'), item.FileName());
     CRtMediaItem p;
     CComPtr<ITeskStream> s2 = MemStreamOf(ItemRecordBytes(plain));
     ASSERT_TRUE(p.Load(s2));
-    EXPECT_STREQ("", p.m_folder);
-    EXPECT_STREQ("C:\\abs\\p.wav", p.m_fileName);
+    EXPECT_STREQ("", p.Folder());
+    EXPECT_STREQ("C:\\abs\\p.wav", p.FileName());
 }
 
 TEST(MediaIndex, OldFormatBelowVersion8) {
@@ -453,19 +453,19 @@ TEST(MediaIni, AddsAndRedirects) {
     LoadedWork work(MediaWork(), S_OK, ini);
     CMediaManager* m = work.Media();
     std::string dir = work.Dir();
-    EXPECT_STREQ("C:\\media", m->GetFolders().FindItem("abs")->m_path);
+    EXPECT_STREQ("C:\\media", m->GetFolders().FindItem("abs")->Path());
     EXPECT_EQ("C:\\media\\", FolderFull(m, "abs"));
     EXPECT_EQ(dir + "\\ini\\", FolderFull(m, "extra"));
     // Parent chains that loop end, with no path.
     EXPECT_EQ("<none>", FolderFull(m, "loopA"));
     EXPECT_EQ("<none>", FolderFull(m, "self"));
-    EXPECT_STREQ("plain", m->GetFolders().FindItem("noslash")->m_path);
-    EXPECT_STREQ("", m->GetFolders().FindItem("empty")->m_path);
-    EXPECT_STREQ("", m->GetFolders().FindItem("dollar")->m_path);
+    EXPECT_STREQ("plain", m->GetFolders().FindItem("noslash")->Path());
+    EXPECT_STREQ("", m->GetFolders().FindItem("empty")->Path());
+    EXPECT_STREQ("", m->GetFolders().FindItem("dollar")->Path());
 
     CRtMediaItem* click = m->GetRtMediaItemByName("click");
-    EXPECT_STREQ("extra", click->m_folder);
-    EXPECT_STREQ("new.wav", click->m_fileName);
+    EXPECT_STREQ("extra", click->Folder());
+    EXPECT_STREQ("new.wav", click->FileName());
     EXPECT_EQ(4, click->m_mediaType);  // kept from the package
     EXPECT_EQ(1020, click->m_mediaSubType);
     CRtMediaItem* fresh = m->GetRtMediaItemByName("FRESH");
@@ -731,10 +731,8 @@ TEST(MediaIndex, BatchInsertMatchesOneByOne) {
             const char* name = names[rng() % 9];
             CRtMediaFolder* x = new CRtMediaFolder;
             CRtMediaFolder* y = new CRtMediaFolder;
-            strcpy(x->m_name, name);
-            strcpy(y->m_name, name);
-            snprintf(x->m_path, sizeof(x->m_path), "%d", i);
-            snprintf(y->m_path, sizeof(y->m_path), "%d", i);
+            x->Set(name, std::to_string(i).c_str(), "");
+            y->Set(name, std::to_string(i).c_str(), "");
             oneByOne.Insert(x);
             if (i < before)
                 merged.Insert(y);
@@ -745,7 +743,7 @@ TEST(MediaIndex, BatchInsertMatchesOneByOne) {
         EXPECT_TRUE(batch.empty());
         ASSERT_EQ(oneByOne.GetCount(), merged.GetCount());
         for (int i = 0; i < oneByOne.GetCount(); ++i)
-            ASSERT_STREQ(oneByOne.GetAt(i)->m_path, merged.GetAt(i)->m_path) << round << " " << i;
+            ASSERT_STREQ(oneByOne.GetAt(i)->Path(), merged.GetAt(i)->Path()) << round << " " << i;
     }
 }
 

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "PrjTestDoc.h"
+#include "ProcessMemory.h"
 #include "ProjectWriter.h"
 #include "TestFiles.h"
 #include "aMediaMgr.h"
+#include "aPrjUtil.h"
 
 namespace {
 
@@ -68,6 +70,10 @@ struct Case {
     HRESULT expected;                      // of the pre-load
     const char* logged;                    // a line that must be in the log ("" for none)
     std::function<void(CProject&)> check;  // after the pre-load (may be empty)
+    // When set: the most memory the pre-load may take at any time, and the
+    // most it may keep after.
+    ULONGLONG mostMemory = 0;
+    ULONGLONG mostKept = 0;
 };
 
 void RunCase(const Case& c) {
@@ -82,10 +88,16 @@ void RunCase(const Case& c) {
     LogCapture log;
     HRESULT hr = E_UNEXPECTED;
     CPackage* package = nullptr;
+    ULONGLONG heapBefore = c.mostMemory ? HeapBytesInUse() : 0;
+    PeakMemoryGrowth peak;
     try {
         hr = OpenAndPreLoad(path, &doc, &package);
     } catch (...) {
         ADD_FAILURE() << "an exception left the pre-load";
+    }
+    if (c.mostMemory) {
+        EXPECT_LT(peak.Bytes(), c.mostMemory) << "peak memory of the pre-load";
+        EXPECT_LT(HeapBytesInUse(), heapBefore + c.mostKept) << "memory kept after the pre-load";
     }
     CComPtr<IPackage> keep;
     keep.Attach(package);
@@ -251,7 +263,7 @@ TEST(HostilePackage, ManyPagesLinksAndNamesLoadInLinearTime) {
                          EXPECT_EQ(200000, items.GetCount());
                          CRtMediaItem* item = items.FindItem("M199999");
                          ASSERT_NE(nullptr, item);
-                         EXPECT_STREQ("f199999.wav", item->m_fileName);
+                         EXPECT_STREQ("f199999.wav", item->FileName());
                          EXPECT_EQ(4, item->m_mediaType);
                      }});
     for (const Case& c : cases) RunCase(c);
@@ -335,6 +347,88 @@ TEST(HostilePackage, StoredSizesDoNotSizeMemory) {
          },
          S_OK, "mm_exfile: record 1 of 6 is short -- dropped",
          [](CProject& p) { EXPECT_EQ(1, p.GetMediaManager()->GetExFiles().GetCount()); }});
+    for (const Case& c : cases) RunCase(c);
+}
+
+// A body that inflates to far more than the package holds is read as it
+// inflates: the pre-load's memory follows the lists it builds, and nothing
+// inflated stays once they exist.
+TEST(HostilePackage, InflatedBodiesAreNotHeld) {
+    const uint64_t kZeros = 256ull << 20;
+    const std::string kZero(1, '\0');
+    const ULONGLONG kMost = 64ull << 20, kKept = 32ull << 20;
+    std::vector<Case> cases;
+    cases.push_back({"project info",
+                     [=](WorkSpec& w, const std::string&) {
+                         w.prjInfo.holdTime = 1234;
+                         w.overrides["PrjInfo"] =
+                             MakePrjInfoHeader(w.prjInfo) +
+                             MakeZlibBodyRepeating(MakePrjInfoBodyRaw(w.prjInfo), kZero, kZeros);
+                     },
+                     S_OK, "", [](CProject& p) { EXPECT_EQ(1234u, p.GetHoldTime()); }, kMost,
+                     kKept});
+    // Index streams: their 32-byte header (the page index's counts the whole
+    // stream's length at 4), then the body.
+    cases.push_back({"page index",
+                     [=](WorkSpec& w, const std::string&) {
+                         std::string bytes =
+                             MakePageIndex(w.pages).substr(0, kBodyAt) +
+                             MakeZlibBodyRepeating(PageRecordBytes(w.pages[0]), kZero, kZeros);
+                         PutU32At(&bytes, 4, (uint32_t)bytes.size());
+                         w.overrides["frgindex"] = bytes;
+                     },
+                     S_OK, "",
+                     [](CProject& p) {
+                         ASSERT_EQ(1, p.GetStructMan()->GetCount());
+                         EXPECT_STREQ("P", p.GetStructMan()->GetStartPage()->GetName());
+                     },
+                     kMost, kKept});
+    cases.push_back(
+        {"media index",
+         [=](WorkSpec& w, const std::string&) {
+             std::string records = CByteWriter().U32(1).Str() + ItemRecordBytes(EmbeddedItem("m"));
+             w.overrides["MediaIndex"] =
+                 MakeMediaHeader(1, 2) + MakeZlibBodyRepeating(records, kZero, kZeros);
+         },
+         S_OK, "",
+         [](CProject& p) { EXPECT_NE(nullptr, p.GetMediaManager()->GetItems().FindItem("m")); },
+         kMost, kKept});
+    for (const Case& c : cases) RunCase(c);
+}
+
+// A media index of a million elements in a few kilobytes: an item or a
+// folder costs its texts and a few fields, and the pre-load stays under
+// 128 MB.
+TEST(HostilePackage, MediaIndexesCostTheirTexts) {
+    const uint32_t kCount = 1000000;
+    const ULONGLONG kMost = 128ull << 20;
+    std::vector<Case> cases;
+    cases.push_back(
+        {"1,000,000 unnamed embedded media items",
+         [=](WorkSpec& w, const std::string&) {
+             w.overrides["MediaIndex"] =
+                 MakeMediaHeader(kCount, 2) +
+                 MakeZlibBodyRepeating(CByteWriter().U32(kCount).Str(),
+                                       ItemRecordBytes(EmbeddedItem("")), kCount);
+         },
+         S_OK, "",
+         [=](CProject& p) { EXPECT_EQ((int)kCount, p.GetMediaManager()->GetItems().GetCount()); },
+         kMost, kMost});
+    cases.push_back({"1,000,000 root media folders",
+                     [=](WorkSpec& w, const std::string&) {
+                         w.overrides["MPathIndex"] =
+                             MakeMediaHeader(kCount, 2) +
+                             MakeZlibBodyRepeating(CByteWriter().U32(kCount).Str(),
+                                                   FolderRecordBytes({"r0", ""}), kCount);
+                     },
+                     S_OK, "",
+                     [=](CProject& p) {
+                         CRtMediaFolderArray& folders = p.GetMediaManager()->GetFolders();
+                         ASSERT_EQ((int)kCount, folders.GetCount());
+                         EXPECT_EQ(PathDirectoryWithSlash(p.GetMediaManager()->GetRuntimePath()),
+                                   folders.GetAt((int)kCount - 1)->Path());
+                     },
+                     kMost, kMost});
     for (const Case& c : cases) RunCase(c);
 }
 

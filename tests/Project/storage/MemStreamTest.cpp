@@ -6,6 +6,7 @@
 #include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aMemStm.h"
+#include "aPrjUtil.h"
 #include "bByteReader.h"
 #include "bDtCmprs.h"
 
@@ -383,6 +384,74 @@ TEST(Body, EveryFlippedByteIsHandled) {
             if (at >= 8 && at < 12)
                 continue;  // raw length itself changed
             EXPECT_LE(dst->GetSize(), raw.size()) << at;
+        }
+    }
+}
+
+// A zlib body read as it inflates (never held) gives what the memory stream
+// would hold, fails where it fails, leaves the source after the body, and
+// reads right however its reader seeks and whatever else moves the source.
+TEST(Body, ReadAsItInflatesMatchesTheHeldBody) {
+    std::mt19937 rng(99);
+    std::string raw = RandomBytes(rng, 200000, true);
+    std::string good = MakeBody(raw, BODY_ZLIB);
+    uint32_t packed = (uint32_t)(good.size() - 16);
+    auto withU32 = [&](size_t at, uint32_t v) {
+        std::string b = good;
+        for (int i = 0; i < 4; ++i) b[at + i] = (char)(v >> (8 * i));
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::string stored;
+    } cases[] = {
+        {"whole", good + "tail"},
+        {"zlib stream cut short", withU32(12, packed / 2)},
+        {"bytes after the zlib stream", withU32(12, packed + 3) + "xyz"},
+        {"raw length too small", withU32(8, 100)},
+        {"not zlib at all", good.substr(0, 16) + std::string(packed, '\x55')},
+        {"header size 20", withU32(0, 20)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string held;
+        CComPtr<ITeskStream> src = MemWith(c.stored);
+        CComPtr<ITeskStream> dst = NewMem();
+        HRESULT expected = AsMemStream(dst)->LoadCompressed(src, 0, BODY_ZLIB);
+        ULONGLONG after = src->GetPosition();
+        held = Contents(dst);
+
+        src = MemWith(c.stored);
+        CComPtr<ITeskStream> body;
+        HRESULT hr = CacheStreamBody(src, StreamRemaining(src), BODY_ZLIB, &body);
+        ASSERT_EQ(expected, hr);
+        if (FAILED(hr))
+            continue;
+        EXPECT_EQ(after, src->GetPosition());
+        ASSERT_EQ(held.size(), body->GetSize());
+        size_t pos = 0;
+        for (int op = 0; op < 400; ++op) {
+            src->Seek((LONGLONG)(rng() % (c.stored.size() + 1)), TESK_SEEK_SET);
+            if (rng() % 3) {
+                size_t n = rng() % 5000;
+                std::string got(n, '\0');
+                if (pos + n > held.size()) {
+                    EXPECT_EQ(12000, StreamExceptCode([&] { body->Read(&got[0], (ULONG)n); }));
+                } else {
+                    body->Read(n ? &got[0] : nullptr, (ULONG)n);
+                    ASSERT_EQ(held.substr(pos, n), got) << "op " << op;
+                    pos += n;
+                }
+            } else {
+                int origin = (int)(rng() % 3);
+                LONGLONG offset = (LONGLONG)(rng() % (held.size() + 10));
+                body->Seek(offset, origin);
+                LONGLONG to = origin == TESK_SEEK_SET   ? offset
+                              : origin == TESK_SEEK_CUR ? (LONGLONG)pos + offset
+                                                        : (LONGLONG)held.size() - offset;
+                pos = (size_t)std::max<LONGLONG>(0, std::min<LONGLONG>(to, held.size()));
+            }
+            ASSERT_EQ(pos, body->GetPosition());
         }
     }
 }

@@ -26,6 +26,7 @@ public:
         ++pendingRuns;
         return S_OK;
     }
+    bool DispatchStopped() const override { return false; }
     std::vector<std::unique_ptr<CActionRun>> runs;
     int pendingRuns = 0;
 };

@@ -140,7 +140,7 @@ struct ActRow {
     const char* t0;
     const char* t1;
 };
-inline void MakeList(CActionItemList& list, std::initializer_list<ActRow> rows) {
+inline void MakeList(CActionItemList& list, const std::vector<ActRow>& rows) {
     list.Clear();
     for (const ActRow& r : rows) {
         CActionItem item;

@@ -73,6 +73,26 @@ TEST_F(CanvasTest, ObjectTableWithBadEntries) {
     EXPECT_EQ(set->FindObjectByName("_one", nullptr), nullptr);
 }
 
+// A page holds 4,000 objects: those past them are dropped with one log line
+// for the page, naming the first of them.
+TEST_F(CanvasTest, ObjectsPastTheLimitAreLoggedOncePerPage) {
+    CanvasSpec a;
+    for (int i = 0; i < OBJWRAPPER_LIMIT + 3; ++i)
+        a.objects.push_back(PlacedSolid("o" + std::to_string(i), 10, 10, 4, 4));
+    PutCanvas(work, "A", a);
+    LogCapture log;
+    ASSERT_EQ(OpenWork(), S_OK);
+    CCanvas* page = doc->GetCanvasSet()->page;
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(OBJWRAPPER_LIMIT, page->GetObjectCount());
+    EXPECT_STREQ("o3999", page->GetObjectAt(OBJWRAPPER_LIMIT - 1)->m_record.szName);
+    std::string text = log.Text();
+    const std::string line = "Canvas A: more than 4000 objects -- o4000 and those after it dropped";
+    size_t at = text.find(line);
+    ASSERT_NE(std::string::npos, at) << text.substr(0, 2000);
+    EXPECT_EQ(std::string::npos, text.find("more than 4000 objects", at + line.size()));
+}
+
 // A group index names an entry of the table: an entry skipped before the
 // group leaves no object, and the child still joins the group it names.
 TEST_F(CanvasTest, GroupIndexNamesTheTableEntry) {

@@ -411,6 +411,44 @@ TEST_F(CmdExecTest, ShellCallsGoThroughTheSeam) {
               ShellLog::calls);
 }
 
+TEST_F(CmdExecTest, ShellNamesLongerThanAPathAreRefusedBeforeTheCall) {
+    ShellCalls calls = {ShellLog::Execute, ShellLog::Exit};
+    SetShellCalls(&calls);
+    ShellLog::calls.clear();
+    LogCapture log;
+    const std::string longest(MAX_PATH - 1, 'a'), over(MAX_PATH, 'a'), huge(5000, 'a');
+    // The parameter line is each text in quotes, blank-separated.
+    const std::string param(MAX_PATH - 3, 'p');
+    EXPECT_EQ(0, Run(1801, "", {Text(huge.c_str())}));
+    EXPECT_EQ(0, Run(1801, "", {Text(over.c_str())}));
+    EXPECT_EQ(0, Run(1801, "", {Text("x.exe"), Text((param + "p").c_str())}));
+    EXPECT_EQ(0, Run(1801, "", {Text("x.exe"), Text(param.c_str()), Text("")}));
+    EXPECT_EQ(0, Run(1802, "", {Text(huge.c_str())}));
+    EXPECT_EQ(0, Run(1802, "", {Text(over.c_str())}));
+    EXPECT_TRUE(ShellLog::calls.empty());
+    EXPECT_EQ(1, Run(1801, "", {Text(longest.c_str()), Text(param.c_str())}));
+    EXPECT_EQ(1, Run(1802, "", {Text(longest.c_str())}));
+    SetShellCalls(nullptr);
+    EXPECT_EQ(2u, ShellLog::calls.size());
+    EXPECT_LOGGED(log, "Run-appl: name of 5000 and parameters of 0 bytes refused -- at most 259");
+    EXPECT_LOGGED(log, "Run-appl: name of 5 and parameters of 260 bytes refused -- at most 259");
+    EXPECT_LOGGED(log, "Open document: name of 5000 bytes refused -- at most 259");
+    EXPECT_LOGGED(log, "Open document: name of 260 bytes refused -- at most 259");
+}
+
+TEST_F(CmdExecTest, SavingProgressUnderAnEmptyKeyIsRefused) {
+    TempFolder dir;
+    std::string ini = dir.File("mavroappl.ini");
+    SetAppStateIniPath(ini.c_str());
+    LogCapture log;
+    EXPECT_EQ(0, Run(1807, ""));
+    EXPECT_LOGGED(log, "SaveProgress: empty key refused");
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ini.c_str()));
+    EXPECT_EQ(1, Run(1807, "k"));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ini.c_str()));
+    SetAppStateIniPath(nullptr);
+}
+
 TEST_F(CmdExecTest, VariablesAndProgressInTheIni) {
     TempFolder dir;
     std::string ini = dir.File("mavroappl.ini");

@@ -4,33 +4,13 @@
 
 #include <string>
 
+#include "ProgramStrings.h"
 #include "SetupProcess.h"
 #include "bMsgBox.h"
 
 namespace {
 
 const WORD CHINESE = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
-
-struct Text {
-    UINT id;
-    const char* utf8;
-};
-
-void ExpectStrings(const char* program, std::initializer_list<Text> texts) {
-    HMODULE module = LoadLibraryExA(WinPath(program).c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr) << program;
-    for (const Text& t : texts) {
-        EXPECT_NE(nullptr, FindResourceExA(module, (LPCSTR)RT_STRING,
-                                           MAKEINTRESOURCEA(t.id / 16 + 1), CHINESE))
-            << t.id;
-        WCHAR expected[512] = L"", loaded[512] = L"";
-        MultiByteToWideChar(CP_UTF8, 0, t.utf8, -1, expected, 512);
-        LoadStringW(module, t.id, loaded, 512);
-        EXPECT_EQ(std::wstring(expected), std::wstring(loaded)) << program << " " << t.id;
-    }
-    FreeLibrary(module);
-}
 
 INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
@@ -39,17 +19,18 @@ INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM) {
 }  // namespace
 
 TEST(SetupResources, LauncherStrings) {
-    ExpectStrings(SETUP_STARTUP_EXE, {{57344, "启动应用程序"},
-                                      {57345, "不能启动应用程序: "},
-                                      {57346, "内存或系统资源不足"},
-                                      {57347, "可执行文件已经损坏\n请重新安装Mavro运行环境"},
-                                      {57348, "Mavro运行时刻库没有找到\n请重新安装Mavro运行环境"},
-                                      {57349, "错误"}});
+    ExpectProgramStrings(WinPath(SETUP_STARTUP_EXE),
+                         {{57344, "启动应用程序"},
+                          {57345, "不能启动应用程序: "},
+                          {57346, "内存或系统资源不足"},
+                          {57347, "可执行文件已经损坏\n请重新安装Mavro运行环境"},
+                          {57348, "Mavro运行时刻库没有找到\n请重新安装Mavro运行环境"},
+                          {57349, "错误"}});
 }
 
 TEST(SetupResources, RuntimeSetupStrings) {
-    ExpectStrings(
-        SETUP_RTSETUP_EXE,
+    ExpectProgramStrings(
+        WinPath(SETUP_RTSETUP_EXE),
         {{2014, "%s文件不存在或文件不对!"},
          {2017, "已安装完毕。"},
          {2018, "没有安装成功!"},
@@ -79,14 +60,15 @@ TEST(SetupResources, RuntimeSetupStrings) {
 }
 
 TEST(SetupResources, MediaInstallerStrings) {
-    ExpectStrings(SETUP_MEDIAPREP_EXE,
-                  {{57347, "安装DirectX Media 6.0"},
-                   {57348, "安装程序发现DirectX Media 6.0或更高的版本已经安装\n是否重新安装?"},
-                   {57350, "文件没有全部抽取(错误码: %d): %s"},
-                   {57351, "安装DirectX Media错误: 0x%08x"},
-                   {57352, "DirectX Media已经安装完毕, 在使用前您必须重新启动计算机."},
-                   {57353, "DirectX Media已安装完毕."},
-                   {57354, "安装L3驱动失败！"}});
+    ExpectProgramStrings(
+        WinPath(SETUP_MEDIAPREP_EXE),
+        {{57347, "安装DirectX Media 6.0"},
+         {57348, "安装程序发现DirectX Media 6.0或更高的版本已经安装\n是否重新安装?"},
+         {57350, "文件没有全部抽取(错误码: %d): %s"},
+         {57351, "安装DirectX Media错误: 0x%08x"},
+         {57352, "DirectX Media已经安装完毕, 在使用前您必须重新启动计算机."},
+         {57353, "DirectX Media已安装完毕."},
+         {57354, "安装L3驱动失败！"}});
 }
 
 TEST(SetupResources, ChoiceDialogHasItsTextAndThreeButtons) {

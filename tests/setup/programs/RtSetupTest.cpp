@@ -337,9 +337,10 @@ TEST_F(RtSetupTest, DamagedIniValues) {
         int code;
         bool installed;
     } cases[] = {
-        {"num not numbers", "InstallFiles", "num", "abc", 0, false},
-        {"group section missing", "InstallFiles", "install1", "", 0, false},
-        {"negative FileNum", "Group1", "FileNum", "-5", 0, false},
+        // No file listed at all: a failed install, not a finished one.
+        {"num not numbers", "InstallFiles", "num", "abc", NO_FOLDER, false},
+        {"group section missing", "InstallFiles", "install1", "", NO_FOLDER, false},
+        {"negative FileNum", "Group1", "FileNum", "-5", NO_FOLDER, false},
         {"Regsvr with junk", "Group1", "Regsvr", "x,,2,", 0, true},
         {"overlong DstPath", "InstallFiles", "DstPath", "C:\\" + overlong, NO_FOLDER, false},
         {"overlong DstFile", "Group1", "DstFile2", "C:\\" + overlong, ABORTED, false},
@@ -434,5 +435,41 @@ TEST_F(RtSetupTest, OldLineRewrittenUnlessNewerInAllGroups) {
                   RegText(HKEY_CURRENT_USER, OLD_LINE, "Version"))
             << c.stored;
         TearDown();
+    }
+}
+
+// An ini that lists no file installs nothing and says so: the empty entry
+// that ends a group cannot make a run without files look installed.
+TEST_F(RtSetupTest, IniListingNoFileFailsTheInstall) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += (char)((i * 131 + 7) % 256);
+    struct Case {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"cut after DstPath=", "[InstallFiles]\r\nDstPath="},
+        {"empty", ""},
+        {"binary", binary},
+    };
+    // The failure box's text as the program shows it (the ANSI code page).
+    std::wstring wide = L"Mavro运行环境没有安装成功!";
+    char shown[256] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, shown, sizeof(shown), nullptr, nullptr);
+    for (const Case& c : cases) {
+        for (const char* arguments : {"-s", ""}) {
+            SCOPED_TRACE(std::string(c.what) + " " + arguments);
+            SetUp();
+            WriteFileBytes(source.File("MavroRTSetup.ini"), c.text);
+            ProcessResult r = RunProgram(setup, arguments, source.Path(), "yes,ok");
+            ASSERT_TRUE(r.finished);
+            log = TempFileText("~mavrortsetup.lg0");
+            EXPECT_EQ(NO_FOLDER, (int)r.exitCode) << log;
+            EXPECT_TRUE(Contains(log, "Install failed")) << log;
+            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, RECORD));
+            // Not silent: the question, then the failure, nothing else.
+            EXPECT_EQ(*arguments ? 0 : 2, CountOf(log, "MessageBox answered unattended")) << log;
+            EXPECT_EQ(*arguments ? 0 : 1, CountOf(log, shown)) << log;
+            TearDown();
+        }
     }
 }

@@ -1,0 +1,36 @@
+# Plays the showcase work with short hold times (its scripted page goes on
+# alone) beside the files the run script stages: every page comes, the run
+# ends with the work's exit command (1) and no message of the log reports a
+# failure (an object, fill, picture or plug-in that did not load; a library
+# not found).
+# Variables: PLAYER, LIBRARY (the cursor library), MKWORK, WORK, EMULATOR.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(COPY ${PLAYER} ${LIBRARY} DESTINATION ${WORK})
+file(WRITE ${WORK}/MavroRT.ini "[MavroRT]\r\nSysLog=1\r\n")
+set(WINE ${EMULATOR})
+include(${CMAKE_CURRENT_LIST_DIR}/process_common.cmake)
+file(REMOVE ${log})
+
+execute_process(COMMAND ${EMULATOR} ${MKWORK} ${WORK}/showcase.mrt hold=300 showcase
+                RESULT_VARIABLE rc TIMEOUT 60)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "mkwork showcase: exit ${rc}")
+endif()
+execute_process(COMMAND ${EMULATOR} ${WORK}/MavroRT.exe -r ${WORK}/showcase.mrt
+                RESULT_VARIABLE rc TIMEOUT 90)
+file(READ ${log} text)
+if(NOT rc EQUAL 1)
+  message(FATAL_ERROR "showcase: exit ${rc}, expected 1\n${text}")
+endif()
+foreach(page Buttons Pictures Fills Script End)
+  expect_log("ChangeCanvasTo: ${page}")
+endforeach()
+# The messages and errors, trace points left out.
+string(REGEX MATCHALL ">>[A-Z ]+<<[^\n]*" messages "${text}")
+foreach(m ${messages})
+  string(TOLOWER "${m}" lower)
+  if(lower MATCHES "fail|faild|error|cannot|refused|not read|not implement|exception")
+    message(FATAL_ERROR "showcase: the log reports a failure: ${m}\n${text}")
+  endif()
+endforeach()
