@@ -129,6 +129,7 @@ int main() {
         {"mask 6 ramp", 6, 2, one, true, false, true},
         {"mask 7 ellipse", 7, 1, one, true, false, true},
         {"mask 9 fade", 9, 0, one, true, false},
+        {"mask 8 spiral", 8, 1, one, true, false},
         {"mask 10 sine", 10, 1, one, true, false},
         {"mask 6 random 8x6", 6, 1, {8, 6, 0.5, 9, 0}, true, false},
         {"DirectDraw move 0", 1, 0, one, false, true},

@@ -11,6 +11,10 @@
 
 #include <vector>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "aTransPlugin.h"
 
 namespace {
@@ -321,7 +325,8 @@ public:
           m_D(sqrt((double)w * w + (double)h * h)),
           m_rx((size_t)w),
           m_dx((size_t)w),
-          m_degrees((size_t)w) {
+          m_degrees((size_t)w),
+          m_near(params.U32(0) == 1 ? (size_t)w : 0) {
         if (m_bit0)
             m_start = 360.0 - m_start;
         for (int x = 0; x < w; ++x) {
@@ -335,6 +340,8 @@ public:
         m_epsStep = 2.0 * (256.0 / 360.0) * m_count * (m_epsDegrees + 1e-15 * magnitude) + 1e-9;
         m_fast = magnitude * m_count < 1e15 && m_epsStep < 0.25 && m_epsDegrees < 0.25;
         m_steps = m_count * 256.0 / 360.0;
+        // Two pixels a step where every whole number on the way fits 32 bits.
+        m_pairs = m_fast && m_start >= 0 && magnitude * m_count < 7e11 && m_kind <= 1;
     }
 
     void Make(short* base) {
@@ -344,16 +351,33 @@ public:
                 break;
             const double ry = 1.0 - 2.0 * (y + 0.5) / m_h;
             // The angles of row y (ry >= 0) in degrees, 0..180; -1: none.
+            int from = 0;
+#if defined(__x86_64__)
+            if (m_fast)
+                from = AnglePairs(ry, y + 0.5 - m_h / 2.0);
+#endif
             for (int x = 0; x < m_w; ++x) {
                 const int xb = m_w - 1 - x;
                 if (xb < x)
                     break;
-                double turn = -1.0;
-                if (m_fast && (ry != 0 || m_rx[x] != 0))
-                    turn = ApproxAngle(ry, m_rx[x]) * 57.29577951289617;
-                m_degrees[x] = turn;
+                double turn = m_degrees[x];
+                if (x >= from) {
+                    turn = -1.0;
+                    if (m_fast && (ry != 0 || m_rx[x] != 0))
+                        turn = ApproxAngle(ry, m_rx[x]) * 57.29577951289617;
+                    m_degrees[x] = turn;
+                }
                 if (xb != x)
                     m_degrees[xb] = turn < 0 ? -1.0 : 180.0 - turn;
+                if (m_kind == 1) {
+                    // Offsets from the centre are halves: the mirrored
+                    // pixels' are exactly negated, so their distances agree.
+                    if (x >= from) {
+                        const double dx = m_dx[x], dy = y + 0.5 - m_h / 2.0;
+                        m_near[x] = 1.0 - sqrt(dx * dx + dy * dy) / m_D;
+                    }
+                    m_near[xb] = m_near[x];
+                }
             }
             Row(base + (size_t)y * m_w, y, ry, 1.0);
             if (yb != y)
@@ -382,15 +406,135 @@ private:
     short Spiral(int x, int y, double tt) const {
         const double dx = m_dx[x], dy = y + 0.5 - m_h / 2.0;
         const double d = sqrt(dx * dx + dy * dy);
-        const long long v = (long long)((1.0 - d / m_D) * tt * 256.0 / 360.0);
+        return SpiralStep(1.0 - d / m_D, tt);
+    }
+    short SpiralStep(double closeness, double tt) const {
+        const long long v = (long long)(closeness * tt * 256.0 / 360.0);
         return (short)((m_twist * v) % 256);
     }
 
     // One row from the angles of m_degrees, negated below the centre line.
+#if defined(__x86_64__)
+    // ApproxAngle in degrees for the columns of the left half, two at a
+    // time (ry >= 0); -1 at the centre. Returns the first column not done.
+    // For the spiral also 1 - distance / diagonal, dy the row's offset.
+    int AnglePairs(double ry, double dy) {
+        const int half = (m_w + 1) / 2;
+        const __m128d a = _mm_set1_pd(ry), zero = _mm_setzero_pd(), one = _mm_set1_pd(1.0),
+                      tan8 = _mm_set1_pd(0.41421356237309503), quarter = _mm_set1_pd(kPi / 4),
+                      right = _mm_set1_pd(kPi / 2), degrees = _mm_set1_pd(57.29577951289617),
+                      none = _mm_set1_pd(-1.0), dy2 = _mm_set1_pd(dy * dy),
+                      diagonal = _mm_set1_pd(m_D);
+        const __m128d c3 = _mm_set1_pd(-1.0 / 3), c5 = _mm_set1_pd(1.0 / 5),
+                      c7 = _mm_set1_pd(-1.0 / 7), c9 = _mm_set1_pd(1.0 / 9),
+                      c11 = _mm_set1_pd(-1.0 / 11), c13 = _mm_set1_pd(1.0 / 13);
+        int x = 0;
+        for (; x + 2 <= half; x += 2) {
+            const __m128d b = _mm_loadu_pd(&m_rx[x]);
+            const __m128d lo = _mm_min_pd(a, b), hi = _mm_max_pd(a, b);
+            const __m128d big = _mm_cmpgt_pd(lo, _mm_mul_pd(tan8, hi));
+            const __m128d centre = _mm_cmpeq_pd(hi, zero);
+            const __m128d num =
+                _mm_or_pd(_mm_and_pd(big, _mm_sub_pd(lo, hi)), _mm_andnot_pd(big, lo));
+            __m128d den = _mm_or_pd(_mm_and_pd(big, _mm_add_pd(lo, hi)), _mm_andnot_pd(big, hi));
+            den = _mm_or_pd(_mm_and_pd(centre, one), _mm_andnot_pd(centre, den));
+            const __m128d z = _mm_div_pd(num, den), z2 = _mm_mul_pd(z, z);
+            __m128d series = _mm_add_pd(c11, _mm_mul_pd(z2, c13));
+            series = _mm_add_pd(c9, _mm_mul_pd(z2, series));
+            series = _mm_add_pd(c7, _mm_mul_pd(z2, series));
+            series = _mm_add_pd(c5, _mm_mul_pd(z2, series));
+            series = _mm_add_pd(c3, _mm_mul_pd(z2, series));
+            series = _mm_add_pd(one, _mm_mul_pd(z2, series));
+            __m128d t = _mm_add_pd(_mm_mul_pd(z, series), _mm_and_pd(big, quarter));
+            const __m128d steep = _mm_cmpgt_pd(a, b);
+            t = _mm_or_pd(_mm_and_pd(steep, _mm_sub_pd(right, t)), _mm_andnot_pd(steep, t));
+            t = _mm_mul_pd(t, degrees);
+            _mm_storeu_pd(&m_degrees[x],
+                          _mm_or_pd(_mm_and_pd(centre, none), _mm_andnot_pd(centre, t)));
+            if (m_kind == 1) {
+                const __m128d dx = _mm_loadu_pd(&m_dx[x]);
+                const __m128d d = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(dx, dx), dy2));
+                _mm_storeu_pd(&m_near[x], _mm_sub_pd(one, _mm_div_pd(d, diagonal)));
+            }
+        }
+        return x;
+    }
+
+    // Row's work on two pixels at a time, the same values step by step;
+    // pixels that Row gives to the formula go to it here too.
+    int RowPairs(short* row, int y, double ry, double sign) const {
+        const __m128d eps = _mm_set1_pd(m_epsDegrees), low = _mm_set1_pd(-m_epsDegrees),
+                      high = _mm_set1_pd(180.0 - m_epsDegrees), zero = _mm_setzero_pd(),
+                      start = _mm_set1_pd(m_start), turn = _mm_set1_pd(sign * 1.0),
+                      full = _mm_set1_pd(360.0), one = _mm_set1_pd(1.0);
+        const __m128d stepEps = _mm_set1_pd(m_kind == 0 ? m_epsStep : m_epsDegrees);
+        const __m128d stepHigh = _mm_sub_pd(one, stepEps);
+        const __m128d steps = _mm_set1_pd(m_steps), count = _mm_set1_pd(m_count),
+                      shift = _mm_set1_pd(0.9), inverse = _mm_set1_pd(1.0 / 360.0),
+                      scale = _mm_set1_pd(256.0);
+        const __m128i low8 = _mm_set1_epi32(255), twist = _mm_set1_epi32((int)(m_twist & 255));
+        int x = 0;
+        for (; x + 2 <= m_w; x += 2) {
+            const __m128d degrees = _mm_loadu_pd(&m_degrees[x]);
+            __m128d bad = _mm_or_pd(_mm_cmplt_pd(degrees, eps), _mm_cmpgt_pd(degrees, high));
+            __m128d m = _mm_add_pd(start, _mm_mul_pd(turn, degrees));
+            bad = _mm_or_pd(bad, _mm_and_pd(_mm_cmplt_pd(m, eps), _mm_cmpgt_pd(m, low)));
+            m = _mm_add_pd(m, _mm_and_pd(_mm_cmplt_pd(m, zero), full));
+            __m128i value;
+            if (m_kind == 0) {
+                const __m128d s = _mm_mul_pd(m, steps);
+                const __m128i whole = _mm_cvttpd_epi32(s);
+                const __m128d frac = _mm_sub_pd(s, _mm_cvtepi32_pd(whole));
+                bad = _mm_or_pd(
+                    bad, _mm_or_pd(_mm_cmplt_pd(frac, stepEps), _mm_cmpgt_pd(frac, stepHigh)));
+                value = _mm_and_si128(whole, low8);
+                if (m_bit0)
+                    value = _mm_sub_epi32(low8, value);
+            } else {
+                const __m128d shifted = _mm_add_pd(m, shift);
+                const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(shifted));
+                const __m128d frac = _mm_sub_pd(shifted, whole);
+                bad = _mm_or_pd(
+                    bad, _mm_or_pd(_mm_cmplt_pd(frac, stepEps), _mm_cmpgt_pd(frac, stepHigh)));
+                // whole * count and its remainder by 360 in whole numbers below
+                // 2^53, exact in doubles; the quotient's estimate is mended.
+                const __m128d n = _mm_mul_pd(whole, count);
+                const __m128d q = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_pd(n, inverse)));
+                __m128d tt = _mm_sub_pd(n, _mm_mul_pd(q, full));
+                tt = _mm_add_pd(tt, _mm_and_pd(_mm_cmplt_pd(tt, zero), full));
+                tt = _mm_sub_pd(tt, _mm_and_pd(_mm_cmpge_pd(tt, full), full));
+                if (m_bit0)
+                    tt = _mm_sub_pd(full, tt);
+                const __m128d closeness = _mm_loadu_pd(&m_near[x]);
+                const __m128i v = _mm_cvttpd_epi32(
+                    _mm_div_pd(_mm_mul_pd(_mm_mul_pd(closeness, tt), scale), full));
+                value = _mm_and_si128(_mm_mullo_epi16(v, twist), low8);
+            }
+            row[x] = (short)_mm_cvtsi128_si32(value);
+            row[x + 1] = (short)_mm_cvtsi128_si32(_mm_srli_si128(value, 4));
+            const int exact = _mm_movemask_pd(bad);
+            if (exact & 1)
+                row[x] = Exact(x, y, ry);
+            if (exact & 2)
+                row[x + 1] = Exact(x + 1, y, ry);
+        }
+        return x;
+    }
+#endif
+
     void Row(short* row, int y, double ry, double sign) const {
+        int x = 0;
+#if defined(__x86_64__)
+        if (m_pairs)
+            x = RowPairs(row, y, ry, sign);
+#endif
+        RowFrom(row, x, y, ry, sign);
+    }
+
+    void RowFrom(short* row, int from, int y, double ry, double sign) const {
         const double eps = m_epsDegrees;
         const bool clock = m_kind == 0 && m_start >= 0;
-        for (int x = 0; x < m_w; ++x) {
+        for (int x = from; x < m_w; ++x) {
             const double degrees = m_degrees[x];
             // Unknown, or nearly 0 or 180: the pixel may lie on either side.
             if (degrees < eps || degrees > 180.0 - eps) {
@@ -433,7 +577,7 @@ private:
             double tt = (double)((long long)whole * (long long)m_count % 360);
             if (m_bit0)
                 tt = 360.0 - tt;
-            row[x] = Spiral(x, y, tt);
+            row[x] = SpiralStep(m_near[x], tt);
         }
     }
 
@@ -444,9 +588,11 @@ private:
     double m_start;
     const long long m_twist;
     const double m_D;
-    std::vector<double> m_rx, m_dx, m_degrees;
+    // Per column of the present rows: the angle in degrees (row y's), and
+    // for the spiral 1 - distance / diagonal.
+    std::vector<double> m_rx, m_dx, m_degrees, m_near;
     double m_epsDegrees, m_epsStep, m_steps;
-    bool m_fast;
+    bool m_fast, m_pairs;
 };
 
 // Mask 8: clock and spiral ramps.
