@@ -421,12 +421,3 @@ void MediaObjectBase::ResetProperties() {
     m_endChanged = 1;
     m_soundChanged = 1;
 }
-
-HRESULT CreateMediaControl(int type, IPlayerSite* site, IMediaObjectBase** out) {
-    (void)site;
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    (void)type;
-    return E_NOTIMPL;
-}

@@ -543,6 +543,23 @@ IPixelBuffer* BufferFromPackedDib(const BYTE* block, size_t size) {
         CopyDibRows(info.pPixels, info.nPitch, dib.bits, dib.width, height, dib.height < 0);
         return buffer;
     }
+    // 8-bit pictures (animation frames) through their palette: what GDI
+    // gives on a true-colour screen, without its round trip.
+    if (dib.bitCount == 8 && dib.compression == BI_RGB) {
+        DWORD colours[256] = {};
+        const UINT count = DibColorCount(&dib.info->bmiHeader);
+        for (UINT i = 0; i < count && i < 256; ++i) {
+            const RGBQUAD& q = dib.info->bmiColors[i];
+            colours[i] = ((DWORD)q.rgbRed << 16) | ((DWORD)q.rgbGreen << 8) | q.rgbBlue;
+        }
+        const size_t stride = ((size_t)dib.width + 3) & ~(size_t)3;
+        for (int y = 0; y < height; ++y) {
+            const BYTE* src = dib.bits + (size_t)(dib.height < 0 ? y : height - 1 - y) * stride;
+            DWORD* dst = reinterpret_cast<DWORD*>(info.pPixels + (size_t)y * info.nPitch);
+            for (int x = 0; x < dib.width; ++x) dst[x] = colours[src[x]];
+        }
+        return buffer;
+    }
 
     CClientDC screen;
     CBitmapHandle ddb(CreateDIBitmap(screen.Get(), &dib.info->bmiHeader, CBM_INIT, dib.bits,

@@ -6,10 +6,12 @@
 
 #include <vector>
 
+#include "aDXBuf.h"
 #include "aGDIBuf.h"
 #include "bFileUtil.h"
 #include "bHandles.h"
 #include "bMsgBox.h"
+#include "bPlayerSite.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -351,7 +353,30 @@ bool EnablePrivilege(const char* name, bool enable) {
     return true;
 }
 
-IPixelBuffer* CreateSiteBuffer(int width, int height, IPlayerSite*) {
+namespace {
+
+// The site's DirectDraw record (slot 24) when it uses DirectDraw (slot 34).
+// Asked through QueryInterface: callers may hand on an object that only
+// stands in for the play site.
+DXOwner* SiteDirectDraw(IPlayerSite* site) {
+    if (!site)
+        return nullptr;
+    IPlayerSite* play = nullptr;
+    if (FAILED(site->QueryInterface(__uuidof(IPlayerSite), reinterpret_cast<void**>(&play))) ||
+        !play)
+        return nullptr;
+    void* owner = nullptr;
+    if (!play->UsesDirectDraw() || FAILED(play->GetDirectDraw(&owner)))
+        owner = nullptr;
+    play->Release();
+    return static_cast<DXOwner*>(owner);
+}
+
+}  // namespace
+
+IPixelBuffer* CreateSiteBuffer(int width, int height, IPlayerSite* site) {
+    if (DXOwner* owner = SiteDirectDraw(site))
+        return CreateDXBuffer(owner, width, height);
     return CreateGDIBuffer(width, height);
 }
 
@@ -359,6 +384,8 @@ IPixelBuffer* CreateRenderBuffer(int width, int height, II_IRender*) {
     return CreateGDIBuffer(width, height);
 }
 
-IPixelBuffer* CreateBitmapForTarget(HGLOBAL dib, IPlayerSite*) {
+IPixelBuffer* CreateBitmapForTarget(HGLOBAL dib, IPlayerSite* site) {
+    if (DXOwner* owner = SiteDirectDraw(site))
+        return CreateDXBufferFromDIB(owner, dib);
     return CreateGDIBufferFromDIB(dib);
 }

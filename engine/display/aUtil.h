@@ -89,10 +89,10 @@ bool MatchFontFace(const char* face, LOGFONTA* logFont);
 // the privilege is unknown.
 bool EnablePrivilege(const char* name, bool enable);
 
-// Pixel buffers for a target: DirectDraw buffers when the site (or the
-// object's render part) uses DirectDraw, GDI buffers otherwise. Until the
-// play site, the render part and the DirectDraw buffers exist, these make
-// GDI buffers only. Each returns a new buffer with one reference, or null.
+// Pixel buffers for a target: DirectDraw buffers on the site's DirectDraw
+// record (its slot 24, a DXOwner) when the site uses DirectDraw (slot 34),
+// GDI buffers otherwise; the render part's choice is not asked yet. Each
+// returns a new buffer with one reference, or null.
 IPixelBuffer* CreateSiteBuffer(int width, int height, IPlayerSite* site);
 IPixelBuffer* CreateRenderBuffer(int width, int height, II_IRender* render);
 IPixelBuffer* CreateBitmapForTarget(HGLOBAL dib, IPlayerSite* site);
