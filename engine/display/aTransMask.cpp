@@ -340,8 +340,11 @@ public:
         m_epsStep = 2.0 * (256.0 / 360.0) * m_count * (m_epsDegrees + 1e-15 * magnitude) + 1e-9;
         m_fast = magnitude * m_count < 1e15 && m_epsStep < 0.25 && m_epsDegrees < 0.25;
         m_steps = m_count * 256.0 / 360.0;
-        // Two pixels a step where every whole number on the way fits 32 bits.
-        m_pairs = m_fast && m_start >= 0 && magnitude * m_count < 7e11 && m_kind <= 1;
+        // Two pixels a step where every whole number on the way fits 32 bits:
+        // the clock's steps, or the spiral's angle and angle * count / 360.
+        m_pairs = m_fast && m_start >= 0 && m_kind <= 1 &&
+                  (m_kind == 0 ? magnitude * m_steps < 2e9
+                               : magnitude < 2e9 && magnitude * m_count < 7e11);
     }
 
     void Make(short* base) {
