@@ -59,12 +59,17 @@ int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine,
     return code;
 }
 
-bool RegisterOwnTypeLib() {
+namespace {
+
+// Registers type library `index` of the program file.
+bool RegisterTypeLibResource(int index) {
     char path[520];
     DWORD n = GetModuleFileNameA(nullptr, path, 512);
     if (n == 0 || n >= 512)
         path[0] = 0;
-    strcat(path, "\\1");
+    char suffix[16];
+    wsprintfA(suffix, "\\%d", index);
+    strcat(path, suffix);
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(WideFromMultibyte(path).c_str(), REGKIND_REGISTER, &lib);
     if (FAILED(hr)) {
@@ -72,6 +77,16 @@ bool RegisterOwnTypeLib() {
         return false;
     }
     lib->Release();
+    return true;
+}
+
+}  // namespace
+
+bool RegisterOwnTypeLib() {
+    if (!RegisterTypeLibResource(1))
+        return false;
+    // The Flash container's library: without it only Flash movies fail.
+    RegisterTypeLibResource(3);
     return true;
 }
 

@@ -7,6 +7,6 @@
 int PlayerWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);
 int RunWinMain(HINSTANCE instance, HINSTANCE prevInstance, LPSTR commandLine, int showCommand);
 
-// Registers type library 1 of the program file; false (and a log line) when
-// that fails.
+// Registers type libraries 1 and 3 (the Flash container's) of the program
+// file; false (and a log line) when library 1 fails.
 bool RegisterOwnTypeLib();

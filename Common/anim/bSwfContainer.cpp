@@ -155,7 +155,20 @@ public:
             return DISP_E_BADINDEX;
         ITypeLib* lib = nullptr;
         HRESULT hr = LoadRegTypeLib(kLibId, 1, 0, LOCALE_NEUTRAL, &lib);
-        if (FAILED(hr))
+        if (SUCCEEDED(hr)) {
+            hr = lib->GetTypeInfoOfGuid(__uuidof(ISWFContainerDispatch), out);
+            lib->Release();
+        }
+        if (SUCCEEDED(hr))
+            return hr;
+        // Wine registers a library of a module without its resource index:
+        // the registered file then holds it as library 3.
+        BSTR path = nullptr;
+        if (FAILED(QueryPathOfRegTypeLib(kLibId, 1, 0, LOCALE_NEUTRAL, &path)))
+            return hr;
+        std::wstring indexed = std::wstring(path) + L"\\3";
+        SysFreeString(path);
+        if (FAILED(LoadTypeLibEx(indexed.c_str(), REGKIND_NONE, &lib)))
             return hr;
         hr = lib->GetTypeInfoOfGuid(__uuidof(ISWFContainerDispatch), out);
         lib->Release();
