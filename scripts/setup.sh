@@ -154,7 +154,7 @@ build_for() {
   rm -rf "$b/sqlite" && cp -a "$sq" "$b/sqlite"
   (cd "$b/sqlite" && ./configure --disable-tcl >/dev/null && make sqlite3.c >/dev/null &&
    $t-gcc-posix -O2 -c sqlite3.c -o sqlite3.o -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION \
-     -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_DQS=0 &&
+     -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_DQS=0 -DSQLITE_MAX_ATTACHED=125 &&
    $t-ar rcs "$p/lib/libsqlite3.a" sqlite3.o && cp sqlite3.h "$p/include/")
   exec 2>&3 3>&-
 }

@@ -33,6 +33,10 @@ const char* ErrorText(long number) {
             return "Not a valid account name or password.";
         case dbErrBadPassword:
             return "Not a valid password.";
+        case dbErrCouldNotUse:
+            return "Could not use; file already in use.";
+        case dbErrTooManyDatabases:
+            return "Cannot open any more databases.";
         case dbErrFileInUse:
             return "The database engine cannot open the file. It is already opened exclusively "
                    "by another user, or you need permission to view its data.";
@@ -118,12 +122,47 @@ std::string Utf8Path(const std::string& ansiPath) {
     return Utf8FromAnsi(ansiPath);
 }
 
-DWORD FileAttributes(const std::string& ansiPath) {
+std::wstring WidePath(const std::string& ansiPath) {
     std::string u = Utf8Path(ansiPath);
     int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
     std::wstring wide(w > 0 ? w : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
-    return GetFileAttributesW(wide.c_str());
+    return wide;
+}
+
+DWORD FileAttributes(const std::string& ansiPath) {
+    return GetFileAttributesW(WidePath(ansiPath).c_str());
+}
+
+// The file's volume serial and index: the same whichever path spells it.
+// Empty when the file cannot be asked.
+std::string FileIdentity(const std::string& ansiPath) {
+    HANDLE h = CreateFileW(WidePath(ansiPath).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return std::string();
+    BY_HANDLE_FILE_INFORMATION info;
+    BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok)
+        return std::string();
+    char key[40];
+    snprintf(key, sizeof(key), "%08lx-%08lx%08lx", (unsigned long)info.dwVolumeSerialNumber,
+             (unsigned long)info.nFileIndexHigh, (unsigned long)info.nFileIndexLow);
+    return key;
+}
+
+// Whether another handle holds the file so that an exclusive open cannot
+// have it: any handle at all for a writable open, a writing one for a
+// read-only open.
+bool HeldElsewhere(const std::string& ansiPath, bool readOnly) {
+    HANDLE h = CreateFileW(WidePath(ansiPath).c_str(), GENERIC_READ, readOnly ? FILE_SHARE_READ : 0,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return false;
 }
 
 bool FileExists(const std::string& ansiPath) {
@@ -389,21 +428,13 @@ CdbConnection::~CdbConnection() {
 }
 
 void CdbConnection::OpenGeneration(const std::string& path) {
-    // Named after the file's full path, folded to lower case.
-    std::string u = Utf8Path(path);
-    int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
-    std::wstring wide(w > 0 ? w : 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
-    WCHAR full[1024];
-    DWORD n = GetFullPathNameW(wide.c_str(), 1024, full, nullptr);
-    if (n == 0 || n >= 1024)
+    // Named after the file itself, so every path that spells it shares the count.
+    identity = FileIdentity(path);
+    if (identity.empty())
         return;
-    CharLowerBuffW(full, n);
-    uint64_t h = 1469598103934665603ull;
-    for (DWORD i = 0; i < n; ++i) h = (h ^ full[i]) * 1099511628211ull;
-    char name[64];
-    snprintf(name, sizeof(name), "Local\\MavroDB-%016llx", (unsigned long long)h);
-    m_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name);
+    std::string name = "Local\\MavroDB-" + identity;
+    m_mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name.c_str());
     if (m_mapping)
         m_generation = (volatile LONG64*)MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 8);
 }
@@ -443,6 +474,17 @@ void CdbConnection::Fail(int rc, long fallback) {
 CdbStatementScope::~CdbStatementScope() {
     if (m_stmt)
         sqlite3_reset(m_stmt);
+}
+
+void CdbReadTransaction::Begin() {
+    m_began = sqlite3_get_autocommit(m_db) &&
+              sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void CdbReadTransaction::End() {
+    if (m_began && sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_began = false;
 }
 
 // ---- engine and workspace
@@ -508,6 +550,9 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
     // A file marked read-only is not opened for writing, whoever may write it.
     if (!readOnly && (FileAttributes(path) & FILE_ATTRIBUTE_READONLY))
         ThrowDbError(dbErrFileInUse, path);
+    // An idle connection holds no lock SQLite could see: ask the file system.
+    if (exclusive && HeldElsewhere(path, readOnly))
+        ThrowDbError(dbErrCouldNotUse, path);
     sqlite3* db = nullptr;
     int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(Utf8Path(path).c_str(), &db, flags, nullptr);
@@ -703,10 +748,19 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
     if (!StartsWithNoCase(connect, ";DATABASE="))
         ThrowDbError(dbErrNoIsam, AnsiFromUtf8(connect));
     std::string file = connect.substr(10);
-    std::string key = Lower(name);
+    *realTable = source;
+    // One schema per file, however many links lead into it; a link into
+    // the open file reads its own tables.
+    std::string key = FileIdentity(AnsiFromUtf8(file));
+    if (!key.empty() && key == m_conn->identity)
+        return "\"main\"." + Quote(source);
+    if (key.empty())
+        key = Lower(file);
     auto it = m_conn->linkSchemas.find(key);
     std::string schema;
     if (it == m_conn->linkSchemas.end()) {
+        if ((int)m_conn->linkSchemas.size() >= sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1))
+            ThrowDbError(dbErrTooManyDatabases, AnsiFromUtf8(file));
         schema = "link" + std::to_string(m_conn->linkSchemas.size() + 1);
         sqlite3_stmt* attach = nullptr;
         std::string sql = "ATTACH DATABASE ?1 AS " + Quote(schema);
@@ -722,7 +776,6 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
     } else {
         schema = it->second;
     }
-    *realTable = source;
     return Quote(schema) + "." + Quote(source);
 }
 
@@ -731,28 +784,7 @@ std::vector<CdbFieldInfo> CdbDatabase::TableFields(const std::string& table) {
     std::string real;
     std::string u = Utf8FromAnsi(table);
     std::string schema = SchemaOf(TableReference(u, &real));
-    std::vector<CdbFieldInfo> out;
-    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type FROM pragma_table_info(?1, ?2)");
-    CdbStatementScope scope(stmt);
-    sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
-    sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        CdbFieldInfo f;
-        const char* name = (const char*)sqlite3_column_text(stmt, 0);
-        if (name && IsJetRowKeyName(name))
-            continue;
-        f.name = AnsiFromUtf8(name ? name : "");
-        f.type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &f.size);
-        f.sourceTable = table;
-        f.sourceField = f.name;
-        out.push_back(f);
-    }
-    if (rc != SQLITE_DONE)
-        m_conn->Fail(rc);
-    if (out.empty())
-        ThrowDbError(dbErrItemNotFound, table);
-    return out;
+    return FieldsOf(Columns(schema, real), table);
 }
 
 std::vector<CdbFieldInfo> CdbDatabase::QueryFields(const std::string& query) {
@@ -853,25 +885,58 @@ void CdbDatabase::GetProperty(const std::string& object, const std::string& fiel
 // and filled by a trigger for records that others add. Where the key cannot
 // be given (a read-only open, a linked file, a lock held elsewhere) the
 // answer is empty, and the table is read whole and cannot be written.
+std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
+                                                      const std::string& table) {
+    std::vector<Column> out;
+    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type, pk FROM pragma_table_info(?1, ?2)");
+    CdbStatementScope scope(stmt);
+    sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        Column c;
+        const char* name = (const char*)sqlite3_column_text(stmt, 0);
+        const char* type = (const char*)sqlite3_column_text(stmt, 1);
+        c.name = name ? name : "";
+        c.declared = type ? type : "";
+        c.pk = sqlite3_column_int(stmt, 2);
+        out.push_back(c);
+    }
+    if (rc != SQLITE_DONE)
+        m_conn->Fail(rc);
+    return out;
+}
+
+std::vector<CdbFieldInfo> CdbDatabase::FieldsOf(const std::vector<Column>& columns,
+                                                const std::string& table) {
+    std::vector<CdbFieldInfo> out;
+    for (const Column& c : columns) {
+        if (IsJetRowKeyName(c.name))
+            continue;
+        CdbFieldInfo f;
+        f.name = AnsiFromUtf8(c.name);
+        f.type = DaoTypeFromDeclared(c.declared.c_str(), &f.size);
+        f.sourceTable = table;
+        f.sourceField = f.name;
+        out.push_back(f);
+    }
+    if (out.empty())
+        ThrowDbError(dbErrItemNotFound, table);
+    return out;
+}
+
 std::string CdbDatabase::RowKey(const std::string& schema, const std::string& table, bool mayAdd,
-                                bool* isRowid) {
+                                bool* isRowid, const std::vector<Column>& known) {
+    const std::vector<Column>* columns = &known;
+    std::vector<Column> reread;
     auto find = [&]() -> std::string {
         bool taken[3] = {false, false, false};
         static const char* aliases[3] = {"rowid", "oid", "_rowid_"};
         bool own = false;
-        sqlite3_stmt* stmt = m_conn->Prepare("SELECT name FROM pragma_table_info(?1, ?2)");
-        CdbStatementScope scope(stmt);
-        sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            const char* name = (const char*)sqlite3_column_text(stmt, 0);
-            std::string n = name ? name : "";
-            own = own || IsJetRowKeyName(n);
-            for (int i = 0; i < 3; ++i) taken[i] = taken[i] || SameName(n, aliases[i]);
+        for (const Column& c : *columns) {
+            own = own || IsJetRowKeyName(c.name);
+            for (int i = 0; i < 3; ++i) taken[i] = taken[i] || SameName(c.name, aliases[i]);
         }
-        if (rc != SQLITE_DONE)
-            m_conn->Fail(rc);
         *isRowid = false;
         if (own)
             return Quote(kJetRowKeyName);
@@ -882,6 +947,11 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
         *isRowid = false;
         return std::string();
     };
+    auto findAgain = [&]() {
+        reread = Columns(schema, table);
+        columns = &reread;
+        return find();
+    };
     std::string key = find();
     if (!key.empty() || !mayAdd)
         return key;
@@ -890,7 +960,7 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
         return std::string();
     try {
         // Another connection may have given it meanwhile.
-        key = find();
+        key = findAgain();
         if (key.empty()) {
             std::string t = Quote(table);
             std::string k = Quote(kJetRowKeyName);
@@ -909,7 +979,7 @@ std::string CdbDatabase::RowKey(const std::string& schema, const std::string& ta
                                     nullptr);
             if (rc != SQLITE_OK)
                 throw CdbException(dbErrEngine, std::string());
-            key = find();
+            key = findAgain();
         } else {
             sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
         }
@@ -925,32 +995,39 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     CheckOpen();
     std::unique_ptr<CdbRecordset> rs(new CdbRecordset());
     rs->m_conn = m_conn;
-    rs->m_fields = TableFields(table);
     std::string real;
     std::string u = Utf8FromAnsi(table);
     rs->m_tableRef = TableReference(u, &real);
     std::string schema = SchemaOf(rs->m_tableRef);
+    CdbReadTransaction transaction(m_conn->Handle());
+    std::vector<Column> declared = Columns(schema, real);
+    rs->m_fields = FieldsOf(declared, table);
     bool linked = schema != "main";
-    rs->m_key = RowKey(schema, real, !m_conn->readOnly && !linked, &rs->m_keyIsRowid);
+    rs->m_key = RowKey(schema, real, false, &rs->m_keyIsRowid, declared);
+    if (rs->m_key.empty() && !m_conn->readOnly && !linked) {
+        // Giving the table its key writes: outside the read.
+        transaction.End();
+        rs->m_key = RowKey(schema, real, true, &rs->m_keyIsRowid, declared);
+        transaction.Begin();
+    }
     rs->m_updatable = !m_conn->readOnly && !linked && !rs->m_key.empty();
     // Key order: the primary key's columns, else the row key.
     std::string order;
-    {
-        sqlite3_stmt* stmt = m_conn->Prepare(
-            "SELECT name, type FROM pragma_table_info(?1, ?2) WHERE pk > 0 ORDER BY pk");
-        CdbStatementScope scope(stmt);
-        sqlite3_bind_text(stmt, 1, real.c_str(), (int)real.size(), SQLITE_TRANSIENT);
-        sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            if (!order.empty())
-                order += ", ";
-            order += Quote((const char*)sqlite3_column_text(stmt, 0));
-            // Text keys in Jet's order, without case.
-            long size = 0;
-            int type = DaoTypeFromDeclared((const char*)sqlite3_column_text(stmt, 1), &size);
-            if (type == dbText || type == dbMemo)
-                order += " COLLATE JET";
-        }
+    std::vector<const Column*> key;
+    for (const Column& c : declared)
+        if (c.pk > 0)
+            key.push_back(&c);
+    std::sort(key.begin(), key.end(),
+              [](const Column* a, const Column* b) { return a->pk < b->pk; });
+    for (const Column* c : key) {
+        if (!order.empty())
+            order += ", ";
+        order += Quote(c->name);
+        // Text keys in Jet's order, without case.
+        long size = 0;
+        int type = DaoTypeFromDeclared(c->declared.c_str(), &size);
+        if (type == dbText || type == dbMemo)
+            order += " COLLATE JET";
     }
     if (order.empty())
         order = rs->m_key;
@@ -967,18 +1044,12 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
                           (order.empty() ? "" : " ORDER BY " + order);
     } else {
         rs->m_table = real;
-        const std::string& key = rs->m_key;
-        rs->m_selectSql = "SELECT " + key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
-        rs->m_rowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
-                       key + " = ?1";
-        rs->m_windowSql = "SELECT " + key + ", " + columns + " FROM " + rs->m_tableRef + " WHERE " +
-                          key + " IN (";
+        rs->m_selectSql = "SELECT " + rs->m_key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
+        rs->m_from = rs->m_tableRef;
+        rs->m_keyExpr = rs->m_key;
+        for (const std::string& c : rs->m_baseColumns) rs->m_fieldExprs.push_back(Quote(c));
     }
-    for (size_t i = 0; i < rs->m_fields.size(); ++i) {
-        std::string key = rs->m_fields[i].name;
-        CharUpperBuffA(&key[0], (DWORD)key.size());
-        rs->m_fieldIndex.emplace(key, (int)i);
-    }
+    rs->Index();
     rs->LoadSnapshot();
     return rs;
 }
@@ -1016,7 +1087,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         writable = SchemaOf(baseRef) == "main";
         rs->m_table = real;
         if (writable)
-            rs->m_key = RowKey("main", real, true, &rs->m_keyIsRowid);
+            rs->m_key = RowKey("main", real, true, &rs->m_keyIsRowid, Columns("main", real));
         writable = writable && !rs->m_key.empty();
     }
     if (writable) {
@@ -1028,10 +1099,25 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         else {
             std::string key = Quote(kJetRowKeyName);
             s.insert(p + 6, " " + rs->m_key + " AS " + key + ",");
-            std::string rid = "?" + std::to_string(q.rewrite.params.size() + 1);
             rs->m_selectSql = "SELECT " + key + " FROM (" + s + ")";
-            rs->m_rowSql = "SELECT * FROM (" + s + ") WHERE " + key + " = " + rid;
-            rs->m_windowSql = "SELECT * FROM (" + s + ") WHERE " + key + " IN (";
+            // The query's columns by place, under names that cannot meet
+            // its own: the key, then c1, c2 ... A key the table was just
+            // given adds a column to its *.
+            sqlite3_stmt* probe = nullptr;
+            int rc =
+                sqlite3_prepare_v2(m_conn->Handle(), s.c_str(), (int)s.size(), &probe, nullptr);
+            int count = sqlite3_column_count(probe);
+            rs->m_rowParams =
+                std::min(sqlite3_bind_parameter_count(probe), (int)rs->m_params.size());
+            sqlite3_finalize(probe);
+            if (rc != SQLITE_OK)
+                m_conn->Fail(rc, dbErrSyntax);
+            std::string names = "k";
+            for (int i = 1; i < count; ++i) names += ", c" + std::to_string(i);
+            rs->m_with = "WITH \"!Query\"(" + names + ") AS (" + s + ") ";
+            rs->m_from = "\"!Query\"";
+            rs->m_keyExpr = "k";
+            for (int c : q.columns) rs->m_fieldExprs.push_back("c" + std::to_string(c + 1));
             rs->m_tableRef = baseRef;
             rs->m_baseColumns = q.baseColumns;
         }
@@ -1043,11 +1129,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
         rs->m_selectSql = q.rewrite.sql;
         rs->m_baseColumns.assign(q.fields.size(), std::string());
     }
-    for (size_t i = 0; i < rs->m_fields.size(); ++i) {
-        std::string key = rs->m_fields[i].name;
-        CharUpperBuffA(&key[0], (DWORD)key.size());
-        rs->m_fieldIndex.emplace(key, (int)i);
-    }
+    rs->Index();
     rs->LoadSnapshot();
     return rs;
 }

@@ -27,6 +27,8 @@ enum {
     dbErrReadOnly = 3027,
     dbErrBadAccount = 3029,
     dbErrBadPassword = 3031,
+    dbErrCouldNotUse = 3045,
+    dbErrTooManyDatabases = 3048,
     dbErrFileInUse = 3051,
     dbErrSyntax = 3075,
     dbErrNoSuchObject = 3078,
@@ -131,7 +133,11 @@ public:
     // Raises the engine exception for an SQLite result code.
     [[noreturn]] void Fail(int rc, long fallback = dbErrEngine);
     bool readOnly = false;
-    // Linked .mvb files attached under schema names, by link name (lower case).
+    // The open file's identity (volume serial and file index).
+    std::string identity;
+    // Numbers the temporary tables of read-only results.
+    long nextSpill = 0;
+    // Linked .mvb files attached under schema names, by file identity.
     std::map<std::string, std::string> linkSchemas;
 
 private:
@@ -152,6 +158,22 @@ public:
 
 private:
     sqlite3_stmt* m_stmt;
+};
+
+// One read transaction over several statements, so that the file is locked
+// once, not once a statement; inside a transaction it adds nothing.
+class CdbReadTransaction {
+public:
+    explicit CdbReadTransaction(sqlite3* db) : m_db(db) { Begin(); }
+    ~CdbReadTransaction() { End(); }
+    CdbReadTransaction(const CdbReadTransaction&) = delete;
+    CdbReadTransaction& operator=(const CdbReadTransaction&) = delete;
+    void Begin();
+    void End();
+
+private:
+    sqlite3* m_db;
+    bool m_began = false;
 };
 
 class CdbRecordset;
@@ -198,10 +220,21 @@ private:
     bool FindQuery(const std::string& query, std::string* utf8Name, std::string* sql);
     // The SQL reference of a table: a linked table reads through its file.
     std::string TableReference(const std::string& utf8Table, std::string* realTable);
+    struct Column {
+        std::string name;  // UTF-8
+        std::string declared;
+        int pk = 0;  // place in the primary key from 1; 0 outside it
+    };
+    // The columns of a table, as its schema declares them.
+    std::vector<Column> Columns(const std::string& schema, const std::string& table);
+    // The fields among them (3265 when there is none).
+    static std::vector<CdbFieldInfo> FieldsOf(const std::vector<Column>& columns,
+                                              const std::string& table);
     // The name that reaches one record of a table in the layer's statements
-    // (isRowid: it is SQLite's row id); empty when there is none.
+    // (isRowid: it is SQLite's row id); empty when there is none. The
+    // columns are the table's as read.
     std::string RowKey(const std::string& schema, const std::string& table, bool mayAdd,
-                       bool* isRowid);
+                       bool* isRowid, const std::vector<Column>& columns);
 
     std::shared_ptr<CdbConnection> m_conn;
     std::string m_path;
@@ -235,9 +268,18 @@ private:
 };
 
 // Dynaset: the row keys taken at open in key order; each record is read from
-// the file when asked, so changes of other connections show at once.
+// the file when asked, so changes of other connections show at once. The
+// records it holds in memory stay within a byte budget whatever their size:
+// long values are read when a caller asks for them, and a read-only result
+// larger than the budget is kept in a temporary table of the connection.
 class CdbRecordset {
 public:
+    // Bytes of record values a recordset holds in memory at most.
+    static const size_t kMemoryBudget = 16u << 20;
+    // Long values (long binary, memo) larger than this stay in the file
+    // until a caller asks for one.
+    static const int kLongValueInline = 8192;
+
     ~CdbRecordset();
     bool GetBOF() const;
     bool GetEOF() const;
@@ -272,17 +314,44 @@ public:
     void Requery();
     void Close();
 
+    // Bytes of record values held in memory now (read ahead, or a whole
+    // read-only result).
+    size_t HeldBytes() const { return m_cacheBytes + m_rowsBytes; }
+
 private:
     friend class CdbDatabase;
     CdbRecordset() {}
     void CheckOpen() const;
     void CheckCurrent() const;
+    // Indexes the fields by name and marks the long ones.
+    void Index();
+    long Count() const;
+    // The key a record is read by: the row key, or the place in a result
+    // kept in a temporary table.
+    int64_t KeyAt(long position) const;
     void LoadSnapshot();
+    // Moves a read-only result that outgrew the budget into a temporary
+    // table, which is then read like a table.
+    void BeginSpill(int fields);
+    void DropSpill();
+    // Statements over the records: the fields (long ones cut to a mark when
+    // large) of a list of keys, every field of one key, one field of one key.
+    std::string WindowSql(long keys);
+    std::string RowSql();
+    std::string LongValueSql(int field);
     // Reads one record from the file; false when it is gone.
     bool ReadRow(int64_t key, std::vector<DbValue>* row);
+    // One long value of a record; false when the record is gone.
+    bool ReadLongValue(int64_t key, int field, VARIANT* value);
+    struct CachedRecord {
+        std::vector<DbValue> values;
+        std::vector<bool> unread;  // long values left in the file
+    };
     // The cached record at a position, read with its neighbours when the
     // cache does not hold it or someone wrote since; null when it is gone.
-    const std::vector<DbValue>* CachedRow(long position);
+    const CachedRecord* CachedRow(long position);
+    void FillCache(long position, bool onward);
+    void ClearCache();
     void BeginWrite();
     void Commit();
     void Rollback();
@@ -294,28 +363,46 @@ private:
     std::string m_tableRef;  // its SQL reference
     std::string m_key;       // names the row key of the base table in statements
     bool m_keyIsRowid = false;
-    std::string m_selectSql;  // the row keys of the source in order
-    std::string m_rowSql;     // the key, then the fields, of one record by key
-    std::string m_windowSql;  // the same for a list of keys
+    std::string m_selectSql;  // the row keys of the source in order, or a read-only result
+    // Where records are read from: an optional WITH, the FROM source, the
+    // key and each field's expression in it.
+    std::string m_with;
+    std::string m_from;
+    std::string m_keyExpr;
+    std::vector<std::string> m_fieldExprs;
     std::vector<DbValue> m_params;
+    // Placeholders of the parameters the record statements use; the keys
+    // of a window follow them.
+    int m_rowParams = 0;
     std::vector<CdbFieldInfo> m_fields;
-    std::vector<int> m_columns;               // result column of each field, behind the key
+    std::vector<bool> m_long;                 // long binary and memo fields
+    std::vector<int> m_columns;               // result column of each field in a read-only result
     std::vector<std::string> m_baseColumns;   // UTF-8 column of each field in the table
     std::map<std::string, int> m_fieldIndex;  // upper-case ANSI name -> index
+    mutable std::string m_lastFieldName;      // the name last looked up, as given
+    mutable int m_lastField = -1;
     std::vector<int64_t> m_rowids;
-    std::vector<std::vector<DbValue>> m_rows;  // read-only results, materialised
-    long m_pos = -1;                           // -1 BOF, size EOF
+    // A read-only result: whole in memory while it fits the budget, else in
+    // a temporary table (rows numbered from 1).
+    enum { SourceKeys, SourceMemory, SourceSpill } m_source = SourceKeys;
+    std::vector<std::vector<DbValue>> m_rows;
+    size_t m_rowsBytes = 0;
+    std::string m_spillTable;
+    long m_spillCount = 0;
+    long m_pos = -1;  // -1 BOF, size EOF
     enum { EditNone, EditEdit, EditAdd } m_editMode = EditNone;
     std::vector<DbValue> m_original;
     std::vector<DbValue> m_edit;
     std::vector<bool> m_changed;
     // Records read ahead from the file, valid while the generation holds.
-    std::map<long, std::string> m_windowFull;  // m_windowSql with n placeholders
+    std::map<long, std::string> m_windowFull;  // window statements by number of keys
     long m_windowSize = 16;
     long m_cacheStart = 0;
     int64_t m_cacheGeneration = -1;
-    std::vector<std::vector<DbValue>> m_cacheRows;
-    std::vector<bool> m_cachePresent;
+    std::vector<CachedRecord> m_cacheRows;
+    std::vector<char> m_cacheState;  // CacheUnread, CachePresent, CacheGone
+    size_t m_cacheBytes = 0;
+    size_t m_recordBytes = 0;  // bytes of a record, as the last window read them
 };
 
 // Salted password hash of the catalogue and the workgroup file.

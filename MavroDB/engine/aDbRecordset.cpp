@@ -20,7 +20,21 @@ std::string Quote(const std::string& name) {
 
 }  // namespace
 
-CdbRecordset::~CdbRecordset() {}
+namespace {
+
+enum { CacheUnread, CachePresent, CacheGone };
+
+size_t RowBytes(const std::vector<DbValue>& row) {
+    size_t n = 0;
+    for (const DbValue& v : row) n += sizeof(DbValue) + v.s.size();
+    return n;
+}
+
+}  // namespace
+
+CdbRecordset::~CdbRecordset() {
+    DropSpill();
+}
 
 void CdbRecordset::CheckOpen() const {
     if (!m_open)
@@ -29,48 +43,210 @@ void CdbRecordset::CheckOpen() const {
 
 void CdbRecordset::CheckCurrent() const {
     CheckOpen();
-    if (m_pos < 0 || m_pos >= (long)m_rowids.size())
+    if (m_pos < 0 || m_pos >= Count())
         ThrowDbError(dbErrNoCurrentRecord);
+}
+
+void CdbRecordset::Index() {
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        std::string key = m_fields[i].name;
+        CharUpperBuffA(&key[0], (DWORD)key.size());
+        m_fieldIndex.emplace(key, (int)i);
+        m_long.push_back(m_fields[i].type == dbLongBinary || m_fields[i].type == dbMemo);
+    }
+}
+
+long CdbRecordset::Count() const {
+    switch (m_source) {
+        case SourceMemory:
+            return (long)m_rows.size();
+        case SourceSpill:
+            return m_spillCount;
+        default:
+            return (long)m_rowids.size();
+    }
+}
+
+int64_t CdbRecordset::KeyAt(long position) const {
+    switch (m_source) {
+        case SourceMemory:
+            return position;
+        case SourceSpill:
+            return (int64_t)position + 1;
+        default:
+            return m_rowids[(size_t)position];
+    }
+}
+
+void CdbRecordset::ClearCache() {
+    // Swapped out, so the memory goes back now.
+    std::vector<CachedRecord>().swap(m_cacheRows);
+    m_cacheState.clear();
+    m_cacheBytes = 0;
+    m_cacheStart = 0;
+    m_cacheGeneration = -1;
+}
+
+void CdbRecordset::DropSpill() {
+    if (m_spillTable.empty() || !m_conn)
+        return;
+    sqlite3_exec(m_conn->Handle(), ("DROP TABLE IF EXISTS temp." + m_spillTable).c_str(), nullptr,
+                 nullptr, nullptr);
+}
+
+void CdbRecordset::BeginSpill(int fields) {
+    if (m_spillTable.empty())
+        m_spillTable = Quote("!Result" + std::to_string(++m_conn->nextSpill));
+    DropSpill();
+    std::string columns, marks = "?1";
+    m_fieldExprs.clear();
+    for (int i = 0; i < fields; ++i) {
+        std::string c = "c" + std::to_string(i);
+        columns += (i ? ", " : "") + c;
+        marks += ", ?" + std::to_string(i + 2);
+        m_fieldExprs.push_back(c);
+    }
+    m_conn->Exec("CREATE TEMP TABLE " + m_spillTable + "(" + columns + ")");
+    m_with.clear();
+    m_rowParams = 0;
+    m_from = "temp." + m_spillTable;
+    m_keyExpr = "rowid";
+    m_source = SourceSpill;
+    m_spillCount = 0;
 }
 
 void CdbRecordset::LoadSnapshot() {
     m_rowids.clear();
-    m_rows.clear();
+    std::vector<std::vector<DbValue>>().swap(m_rows);
+    m_rowsBytes = 0;
+    ClearCache();
+    bool keys = !m_table.empty();
+    if (keys) {
+        m_source = SourceKeys;
+    } else {
+        DropSpill();
+        m_source = SourceMemory;
+        m_spillCount = 0;
+    }
+    CdbReadTransaction transaction(m_conn->Handle());
     sqlite3_stmt* stmt = m_conn->Prepare(m_selectSql);
     CdbStatementScope scope(stmt);
     for (size_t i = 0; i < m_params.size(); ++i) BindDbValue(stmt, (int)i + 1, m_params[i]);
-    bool materialise = m_table.empty();
     int columns = (int)m_fields.size();
+    sqlite3_stmt* insert = nullptr;
+    bool saved = false;
+    auto spill = [&](const std::vector<DbValue>& row) {
+        sqlite3_reset(insert);
+        sqlite3_bind_int64(insert, 1, (int64_t)m_spillCount + 1);
+        for (int i = 0; i < columns; ++i) BindDbValue(insert, i + 2, row[(size_t)i]);
+        int rc = sqlite3_step(insert);
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+        ++m_spillCount;
+    };
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (materialise) {
+    try {
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (keys) {
+                m_rowids.push_back(sqlite3_column_int64(stmt, 0));
+                continue;
+            }
             std::vector<DbValue> row;
             row.reserve(columns);
             for (int i = 0; i < columns; ++i)
                 row.push_back(DbValueFromColumn(stmt, m_columns[(size_t)i]));
-            m_rows.push_back(std::move(row));
-            m_rowids.push_back((int64_t)m_rowids.size());
-        } else {
-            m_rowids.push_back(sqlite3_column_int64(stmt, 0));
+            if (m_source == SourceMemory && m_rowsBytes + RowBytes(row) > kMemoryBudget) {
+                // Past the budget the result goes on into a temporary table.
+                m_conn->Exec("SAVEPOINT spill");
+                saved = true;
+                BeginSpill(columns);
+                std::string sql = "INSERT INTO " + m_from + "(rowid";
+                for (const std::string& c : m_fieldExprs) sql += ", " + c;
+                sql += ") VALUES(?1";
+                for (int i = 0; i < columns; ++i) sql += ", ?" + std::to_string(i + 2);
+                insert = m_conn->Prepare(sql + ")");
+                for (const std::vector<DbValue>& held : m_rows) spill(held);
+                std::vector<std::vector<DbValue>>().swap(m_rows);
+                m_rowsBytes = 0;
+            }
+            if (m_source == SourceSpill) {
+                spill(row);
+            } else {
+                m_rowsBytes += RowBytes(row);
+                m_rows.push_back(std::move(row));
+            }
         }
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+        if (insert)
+            sqlite3_reset(insert);
+        if (saved) {
+            saved = false;
+            m_conn->Exec("RELEASE spill");
+        }
+    } catch (...) {
+        if (insert)
+            sqlite3_reset(insert);
+        if (saved)
+            sqlite3_exec(m_conn->Handle(), "ROLLBACK TO spill; RELEASE spill", nullptr, nullptr,
+                         nullptr);
+        throw;
     }
-    if (rc != SQLITE_DONE)
-        m_conn->Fail(rc);
-    m_pos = m_rowids.empty() ? -1 : 0;
+    m_pos = Count() == 0 ? -1 : 0;
     m_editMode = EditNone;
-    m_cacheGeneration = -1;
+    if (keys && !m_rowids.empty()) {
+        // The first records come in the same read as the keys.
+        sqlite3_reset(stmt);
+        int64_t generation = m_conn->Generation();
+        FillCache(0, false);
+        m_cacheGeneration = generation;
+    }
+}
+
+std::string CdbRecordset::WindowSql(long keys) {
+    std::string& sql = m_windowFull[keys];
+    if (!sql.empty())
+        return sql;
+    // A long value is read only when it is small: SQLite takes the length of
+    // a blob without reading it. A mark behind the fields tells the rest.
+    std::string fields, marks;
+    for (size_t i = 0; i < m_fieldExprs.size(); ++i) {
+        const std::string& e = m_fieldExprs[i];
+        std::string big = "length(" + e + ") > " + std::to_string(kLongValueInline);
+        fields += ", " + (m_long[i] ? "CASE WHEN " + big + " THEN NULL ELSE " + e + " END" : e);
+        if (m_long[i])
+            marks += ", " + big;
+    }
+    int n = m_rowParams;
+    sql = m_with + "SELECT " + m_keyExpr + fields + marks + " FROM " + m_from + " WHERE " +
+          m_keyExpr + " IN (";
+    for (long i = 0; i < keys; ++i) sql += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
+    sql += ")";
+    return sql;
+}
+
+std::string CdbRecordset::RowSql() {
+    std::string fields;
+    for (const std::string& e : m_fieldExprs) fields += ", " + e;
+    return m_with + "SELECT " + m_keyExpr + fields + " FROM " + m_from + " WHERE " + m_keyExpr +
+           " = ?" + std::to_string(m_rowParams + 1);
+}
+
+std::string CdbRecordset::LongValueSql(int field) {
+    return m_with + "SELECT " + m_fieldExprs[(size_t)field] + " FROM " + m_from + " WHERE " +
+           m_keyExpr + " = ?" + std::to_string(m_rowParams + 1);
 }
 
 bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
-    if (m_table.empty()) {
+    if (m_source == SourceMemory) {
         if (key < 0 || key >= (int64_t)m_rows.size())
             return false;
         *row = m_rows[(size_t)key];
         return true;
     }
-    sqlite3_stmt* stmt = m_conn->Prepare(m_rowSql);
+    sqlite3_stmt* stmt = m_conn->Prepare(RowSql());
     CdbStatementScope scope(stmt);
-    int n = (int)m_params.size();
+    int n = m_rowParams;
     for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
     sqlite3_bind_int64(stmt, n + 1, key);
     int rc = sqlite3_step(stmt);
@@ -80,24 +256,41 @@ bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
         m_conn->Fail(rc);
     // The row key comes first.
     row->resize(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i)
-        (*row)[i] = DbValueFromColumn(stmt, 1 + m_columns[i]);
+    for (size_t i = 0; i < m_fields.size(); ++i) (*row)[i] = DbValueFromColumn(stmt, 1 + (int)i);
+    return true;
+}
+
+bool CdbRecordset::ReadLongValue(int64_t key, int field, VARIANT* value) {
+    sqlite3_stmt* stmt = m_conn->Prepare(LongValueSql(field));
+    CdbStatementScope scope(stmt);
+    int n = m_rowParams;
+    for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
+    sqlite3_bind_int64(stmt, n + 1, key);
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE)
+        return false;
+    if (rc != SQLITE_ROW)
+        m_conn->Fail(rc);
+    DbValue v = DbValueFromColumn(stmt, 0);
+    // SQLite's copy goes before the VARIANT's is made.
+    sqlite3_reset(stmt);
+    DbValueToVariant(v, m_fields[(size_t)field].type, value);
     return true;
 }
 
 bool CdbRecordset::GetBOF() const {
     CheckOpen();
-    return m_rowids.empty() || m_pos < 0;
+    return Count() == 0 || m_pos < 0;
 }
 
 bool CdbRecordset::GetEOF() const {
     CheckOpen();
-    return m_rowids.empty() || m_pos >= (long)m_rowids.size();
+    return Count() == 0 || m_pos >= Count();
 }
 
 void CdbRecordset::MoveFirst() {
     CheckOpen();
-    if (m_rowids.empty())
+    if (Count() == 0)
         ThrowDbError(dbErrNoCurrentRecord);
     m_pos = 0;
     m_editMode = EditNone;
@@ -105,9 +298,9 @@ void CdbRecordset::MoveFirst() {
 
 void CdbRecordset::MoveLast() {
     CheckOpen();
-    if (m_rowids.empty())
+    if (Count() == 0)
         ThrowDbError(dbErrNoCurrentRecord);
-    m_pos = (long)m_rowids.size() - 1;
+    m_pos = Count() - 1;
     m_editMode = EditNone;
 }
 
@@ -129,14 +322,14 @@ void CdbRecordset::MovePrevious() {
 
 long CdbRecordset::GetAbsolutePosition() const {
     CheckOpen();
-    if (m_pos < 0 || m_pos >= (long)m_rowids.size())
+    if (m_pos < 0 || m_pos >= Count())
         return -1;
     return m_pos;
 }
 
 void CdbRecordset::SetAbsolutePosition(long position) {
     CheckOpen();
-    if (position < 0 || position >= (long)m_rowids.size())
+    if (position < 0 || position >= Count())
         ThrowDbError(dbErrInvalidArgument);
     m_pos = position;
     m_editMode = EditNone;
@@ -144,21 +337,28 @@ void CdbRecordset::SetAbsolutePosition(long position) {
 
 int64_t CdbRecordset::GetBookmark() const {
     CheckCurrent();
-    return m_rowids[(size_t)m_pos];
+    // A read-only result's bookmark is the place of the record.
+    return m_source == SourceKeys ? m_rowids[(size_t)m_pos] : m_pos;
 }
 
 void CdbRecordset::SetBookmark(int64_t bookmark) {
     CheckOpen();
-    auto it = std::find(m_rowids.begin(), m_rowids.end(), bookmark);
-    if (it == m_rowids.end())
-        ThrowDbError(dbErrInvalidArgument);
-    m_pos = (long)(it - m_rowids.begin());
+    if (m_source != SourceKeys) {
+        if (bookmark < 0 || bookmark >= Count())
+            ThrowDbError(dbErrInvalidArgument);
+        m_pos = (long)bookmark;
+    } else {
+        auto it = std::find(m_rowids.begin(), m_rowids.end(), bookmark);
+        if (it == m_rowids.end())
+            ThrowDbError(dbErrInvalidArgument);
+        m_pos = (long)(it - m_rowids.begin());
+    }
     m_editMode = EditNone;
 }
 
 long CdbRecordset::GetRecordCount() const {
     CheckOpen();
-    return (long)m_rowids.size();
+    return Count();
 }
 
 bool CdbRecordset::GetUpdatable() const {
@@ -180,6 +380,9 @@ const CdbFieldInfo& CdbRecordset::Field(int index) const {
 
 int CdbRecordset::FieldIndex(const std::string& name) const {
     CheckOpen();
+    // A walk asks for the same field again and again.
+    if (m_lastField >= 0 && name == m_lastFieldName)
+        return m_lastField;
     if (IsJetRowKeyName(name))
         ThrowDbError(dbErrBadName, name);
     std::string key = name;
@@ -188,6 +391,8 @@ int CdbRecordset::FieldIndex(const std::string& name) const {
     auto it = m_fieldIndex.find(key);
     if (it == m_fieldIndex.end())
         ThrowDbError(dbErrItemNotFound, name);
+    m_lastFieldName = name;
+    m_lastField = it->second;
     return it->second;
 }
 
@@ -198,68 +403,108 @@ void CdbRecordset::GetValue(int index, VARIANT* value) {
         DbValueToVariant(m_edit[(size_t)index], f.type, value);
         return;
     }
-    if (m_table.empty()) {
+    if (m_source == SourceMemory) {
         DbValueToVariant(m_rows[(size_t)m_pos][(size_t)index], f.type, value);
         return;
     }
-    const std::vector<DbValue>* row = CachedRow(m_pos);
+    const CachedRecord* row = CachedRow(m_pos);
     if (!row)
         ThrowDbError(dbErrRecordDeleted);
-    DbValueToVariant((*row)[(size_t)index], f.type, value);
+    if (!row->unread.empty() && row->unread[(size_t)index]) {
+        if (!ReadLongValue(KeyAt(m_pos), index, value))
+            ThrowDbError(dbErrRecordDeleted);
+        return;
+    }
+    DbValueToVariant(row->values[(size_t)index], f.type, value);
 }
 
-const std::vector<DbValue>* CdbRecordset::CachedRow(long position) {
+const CdbRecordset::CachedRecord* CdbRecordset::CachedRow(long position) {
     // Records are read from the file in windows; a write by any connection
     // of the layer to this file (its generation) makes them read again.
     // A walk that reads on past its window doubles the next one (up to 512
-    // records); a jump elsewhere starts again at 16.
-    int64_t generation = m_conn->Generation();
-    if (generation != m_cacheGeneration || position < m_cacheStart ||
-        position >= m_cacheStart + (long)m_cacheRows.size()) {
-        bool onward = position == m_cacheStart + (long)m_cacheRows.size();
-        m_windowSize = onward ? std::min<long>(m_windowSize * 2, 512) : 16;
-        long window = m_windowSize;
-        long count = std::min<long>(window, (long)m_rowids.size() - position);
-        m_cacheRows.assign((size_t)count, std::vector<DbValue>());
-        m_cachePresent.assign((size_t)count, false);
-        m_cacheStart = position;
+    // records); a jump elsewhere starts again at 16. A result in a
+    // temporary table is the connection's own and never changes.
+    int64_t generation = m_source == SourceSpill ? 0 : m_conn->Generation();
+    long end = m_cacheStart + (long)m_cacheState.size();
+    bool fresh = generation == m_cacheGeneration;
+    if (!fresh || position < m_cacheStart || position >= end ||
+        m_cacheState[(size_t)(position - m_cacheStart)] == CacheUnread) {
+        // Reading on past the window, or into the part the budget left out.
+        bool onward = fresh && position > m_cacheStart && position <= end;
+        FillCache(position, onward);
         m_cacheGeneration = generation;
-        int n = (int)m_params.size();
-        std::string& sql = m_windowFull[window];
-        if (sql.empty()) {
-            sql = m_windowSql;
-            for (long i = 0; i < window; ++i) sql += (i ? ", ?" : "?") + std::to_string(n + 1 + i);
-            sql += ")";
-        }
-        sqlite3_stmt* stmt = m_conn->Prepare(sql);
-        CdbStatementScope scope(stmt);
-        for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
-        // Rowids of the window in order; the unused places stay Null.
-        std::vector<std::pair<int64_t, long>> order;
-        for (long i = 0; i < count; ++i) {
-            sqlite3_bind_int64(stmt, n + 1 + (int)i, m_rowids[(size_t)(position + i)]);
-            order.emplace_back(m_rowids[(size_t)(position + i)], i);
-        }
-        std::sort(order.begin(), order.end());
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            int64_t rowid = sqlite3_column_int64(stmt, 0);
-            auto it = std::lower_bound(order.begin(), order.end(), std::make_pair(rowid, 0L));
-            if (it == order.end() || it->first != rowid)
-                continue;
-            std::vector<DbValue>& row = m_cacheRows[(size_t)it->second];
-            row.resize(m_fields.size());
-            for (size_t i = 0; i < m_fields.size(); ++i)
-                row[i] = DbValueFromColumn(stmt, 1 + m_columns[i]);
-            m_cachePresent[(size_t)it->second] = true;
-        }
-        if (rc != SQLITE_DONE) {
-            m_cacheGeneration = -1;
-            m_conn->Fail(rc);
-        }
     }
     size_t i = (size_t)(position - m_cacheStart);
-    return m_cachePresent[i] ? &m_cacheRows[i] : nullptr;
+    return m_cacheState[i] == CachePresent ? &m_cacheRows[i] : nullptr;
+}
+
+void CdbRecordset::FillCache(long position, bool onward) {
+    ClearCache();
+    // Large records make small windows: a jump reads an eighth of the
+    // budget, a walk on at most the budget.
+    long fit = (long)std::max<size_t>(1, kMemoryBudget / std::max<size_t>(m_recordBytes, 1));
+    m_windowSize = onward ? std::min<long>(std::min<long>(m_windowSize * 2, 512), fit)
+                          : std::min<long>(16, std::max<long>(1, fit / 8));
+    long window = m_windowSize;
+    long count = std::min<long>(window, Count() - position);
+    m_cacheRows.resize((size_t)count);
+    m_cacheState.assign((size_t)count, CacheUnread);
+    m_cacheStart = position;
+    int n = m_rowParams;
+    sqlite3_stmt* stmt = m_conn->Prepare(WindowSql(window));
+    CdbStatementScope scope(stmt);
+    for (int i = 0; i < n; ++i) BindDbValue(stmt, i + 1, m_params[i]);
+    // Keys of the window in order; the unused places stay Null.
+    std::vector<std::pair<int64_t, long>> order;
+    for (long i = 0; i < count; ++i) {
+        int64_t key = KeyAt(position + i);
+        sqlite3_bind_int64(stmt, n + 1 + (int)i, key);
+        order.emplace_back(key, i);
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<bool> seen((size_t)count, false);
+    size_t fields = m_fields.size();
+    int longs = (int)std::count(m_long.begin(), m_long.end(), true);
+    int rc;
+    long stored = 0;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        int64_t key = sqlite3_column_int64(stmt, 0);
+        auto it = std::lower_bound(order.begin(), order.end(), std::make_pair(key, 0L));
+        if (it == order.end() || it->first != key)
+            continue;
+        size_t slot = (size_t)it->second;
+        seen[slot] = true;
+        // Within the budget, except the record asked for, which is always held.
+        if (m_cacheBytes >= kMemoryBudget && slot != 0) {
+            if (m_cacheState[0] == CachePresent)
+                break;
+            continue;
+        }
+        CachedRecord& row = m_cacheRows[slot];
+        row.values.resize(fields);
+        for (size_t i = 0; i < fields; ++i) row.values[i] = DbValueFromColumn(stmt, 1 + (int)i);
+        if (longs) {
+            row.unread.assign(fields, false);
+            int mark = 1 + (int)fields;
+            for (size_t i = 0; i < fields; ++i)
+                if (m_long[i])
+                    row.unread[i] = sqlite3_column_int(stmt, mark++) != 0;
+        }
+        m_cacheBytes += RowBytes(row.values);
+        m_cacheState[slot] = CachePresent;
+        ++stored;
+    }
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        ClearCache();
+        m_conn->Fail(rc);
+    }
+    m_recordBytes = m_cacheBytes / (size_t)std::max<long>(stored, 1);
+    // Records of the window the file no longer has are gone; those the
+    // budget left unread stay to be read.
+    if (rc == SQLITE_DONE)
+        for (size_t i = 0; i < seen.size(); ++i)
+            if (!seen[i])
+                m_cacheState[i] = CacheGone;
 }
 
 void CdbRecordset::Edit() {
@@ -443,5 +688,9 @@ void CdbRecordset::Close() {
     m_open = false;
     m_editMode = EditNone;
     m_rowids.clear();
-    m_rows.clear();
+    std::vector<std::vector<DbValue>>().swap(m_rows);
+    m_rowsBytes = 0;
+    m_spillCount = 0;
+    ClearCache();
+    DropSpill();
 }

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -147,6 +148,14 @@ std::string QuoteText(const std::string& text) {
         q += c;
     }
     return q + "'";
+}
+
+// A name as _stricmp compares it.
+std::string FoldCase(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    return name;
 }
 
 bool InList(const std::string& name, const std::vector<std::string>& list) {
@@ -528,18 +537,18 @@ JetSqlResult RewriteJetSql(const std::string& sql, const std::vector<std::string
         i = 0;
     }
 
+    // Parameters by name without case, so that thousands of them stay cheap.
+    std::unordered_map<std::string, int> placeOf, typeOf;
+    for (const JetSqlParameter& p : declared) typeOf.emplace(FoldCase(p.name), p.type);
     auto paramIndex = [&](const std::string& name, int type) {
-        for (size_t k = 0; k < r.params.size(); ++k)
-            if (_stricmp(r.params[k].name.c_str(), name.c_str()) == 0)
-                return (int)k + 1;
-        r.params.push_back({name, type});
-        return (int)r.params.size();
+        auto it = placeOf.emplace(FoldCase(name), (int)r.params.size() + 1);
+        if (it.second)
+            r.params.push_back({name, type});
+        return it.first->second;
     };
     auto declaredType = [&](const std::string& name) {
-        for (const JetSqlParameter& p : declared)
-            if (_stricmp(p.name.c_str(), name.c_str()) == 0)
-                return p.type;
-        return 0;
+        auto it = typeOf.find(FoldCase(name));
+        return it == typeOf.end() ? 0 : it->second;
     };
 
     std::string out;
