@@ -108,6 +108,7 @@ void CdbRecordset::BeginSpill(int fields) {
     }
     m_conn->Exec("CREATE TEMP TABLE " + m_spillTable + "(" + columns + ")");
     m_with.clear();
+    m_windowFull.clear();
     m_rowParams = 0;
     m_from = "temp." + m_spillTable;
     m_keyExpr = "rowid";
