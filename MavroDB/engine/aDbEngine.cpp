@@ -888,7 +888,7 @@ void CdbDatabase::GetProperty(const std::string& object, const std::string& fiel
 std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
                                                       const std::string& table) {
     std::vector<Column> out;
-    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type, pk FROM pragma_table_info(?1, ?2)");
+    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type FROM pragma_table_info(?1, ?2)");
     CdbStatementScope scope(stmt);
     sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
@@ -899,7 +899,6 @@ std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
         const char* type = (const char*)sqlite3_column_text(stmt, 1);
         c.name = name ? name : "";
         c.declared = type ? type : "";
-        c.pk = sqlite3_column_int(stmt, 2);
         out.push_back(c);
     }
     if (rc != SQLITE_DONE)
