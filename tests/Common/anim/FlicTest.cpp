@@ -422,3 +422,21 @@ TEST(Flic, CorruptedInputFailsOrPlaysWhatIsSound) {
         r.GetFrame(0, nullptr);
     }
 }
+
+// The first frame's offset counts from the file start.
+TEST(Flic, FirstFrameOffsetFromTheFileStart) {
+    Clip clip = EveryChunkKind(false, kW);
+    Bytes file = WriteFlic(clip.spec);
+    const Bytes gap(20, 0xEE);
+    file.insert(file.begin() + 128, gap.begin(), gap.end());
+    const uint32_t frame1 = 148, frame2 = (uint32_t)LayoutOf(clip.spec).frames[1] + 20;
+    memcpy(&file[80], &frame1, 4);
+    memcpy(&file[84], &frame2, 4);
+    LogCapture log;
+    FlicReader r;
+    ASSERT_EQ(LoadBytes(r, file), S_OK);
+    EXPECT_EQ(ReadDib(r.GetFrame(0, nullptr), kW, kH), clip.expected[0]);
+    EXPECT_EQ(ReadDib(r.GetFrame(2, nullptr), kW, kH), clip.expected[2]);
+    EXPECT_EQ(ReadDib(r.GetFrame(1, nullptr), kW, kH), clip.expected[1]);
+    EXPECT_EQ(log.Text().find("oframe2"), std::string::npos);
+}
