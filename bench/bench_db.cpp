@@ -374,6 +374,7 @@ void Keys() {
 
 double OpenWithParameters(const std::string& path, int count) {
     DeleteFileA(path.c_str());
+    double best = 1e9;
     {
         MvbWriter w(path);
         w.Exec("CREATE TABLE Big(ID LONG PRIMARY KEY, Name TEXT(40))");
@@ -385,17 +386,19 @@ double OpenWithParameters(const std::string& path, int count) {
         w.Query("Many", sql);
     }
     auto db = CdbDatabase::Open(path, false, false, "");
-    double t0 = Now();
-    std::vector<CdbParameter> params = db->QueryParameters("Many");
-    for (CdbParameter& p : params) {
-        V_VT(&p.value) = VT_I4;
-        V_I4(&p.value) = atoi(p.name.c_str() + 1);
+    for (int run = 0; run < 3; ++run) {
+        double t0 = Now();
+        std::vector<CdbParameter> params = db->QueryParameters("Many");
+        for (CdbParameter& p : params) {
+            V_VT(&p.value) = VT_I4;
+            V_I4(&p.value) = atoi(p.name.c_str() + 1);
+        }
+        auto rs = db->OpenQuery("Many", params);
+        best = std::min(best, Now() - t0);
+        if (rs->GetRecordCount() != 1)
+            printf("parameters %d: %ld records, not 1\n", count, rs->GetRecordCount());
     }
-    auto rs = db->OpenQuery("Many", params);
-    double t = Now() - t0;
-    if (rs->GetRecordCount() != 1)
-        printf("parameters %d: %ld records, not 1\n", count, rs->GetRecordCount());
-    return t;
+    return best;
 }
 
 void Parameters() {

@@ -888,7 +888,7 @@ void CdbDatabase::GetProperty(const std::string& object, const std::string& fiel
 std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
                                                       const std::string& table) {
     std::vector<Column> out;
-    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type, pk FROM pragma_table_info(?1, ?2)");
+    sqlite3_stmt* stmt = m_conn->Prepare("SELECT name, type FROM pragma_table_info(?1, ?2)");
     CdbStatementScope scope(stmt);
     sqlite3_bind_text(stmt, 1, table.c_str(), (int)table.size(), SQLITE_TRANSIENT);
     sqlite3_bind_text(stmt, 2, schema.c_str(), (int)schema.size(), SQLITE_TRANSIENT);
@@ -899,7 +899,6 @@ std::vector<CdbDatabase::Column> CdbDatabase::Columns(const std::string& schema,
         const char* type = (const char*)sqlite3_column_text(stmt, 1);
         c.name = name ? name : "";
         c.declared = type ? type : "";
-        c.pk = sqlite3_column_int(stmt, 2);
         out.push_back(c);
     }
     if (rc != SQLITE_DONE)
@@ -1011,26 +1010,6 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
         transaction.Begin();
     }
     rs->m_updatable = !m_conn->readOnly && !linked && !rs->m_key.empty();
-    // Key order: the primary key's columns, else the row key.
-    std::string order;
-    std::vector<const Column*> key;
-    for (const Column& c : declared)
-        if (c.pk > 0)
-            key.push_back(&c);
-    std::sort(key.begin(), key.end(),
-              [](const Column* a, const Column* b) { return a->pk < b->pk; });
-    for (const Column* c : key) {
-        if (!order.empty())
-            order += ", ";
-        order += Quote(c->name);
-        // Text keys in Jet's order, without case.
-        long size = 0;
-        int type = DaoTypeFromDeclared(c->declared.c_str(), &size);
-        if (type == dbText || type == dbMemo)
-            order += " COLLATE JET";
-    }
-    if (order.empty())
-        order = rs->m_key;
     std::string columns;
     for (size_t i = 0; i < rs->m_fields.size(); ++i) {
         std::string c = Utf8FromAnsi(rs->m_fields[i].name);
@@ -1038,13 +1017,15 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
         rs->m_columns.push_back((int)i);
         columns += (columns.empty() ? "" : ", ") + Quote(c);
     }
+    // Records in the order the file holds them, as a table's dynaset without
+    // ORDER BY gives them: a key, of text or not, sorts nothing.
     if (rs->m_key.empty()) {
-        // No key: the records are read whole, in the table's own order.
-        rs->m_selectSql = "SELECT " + columns + " FROM " + rs->m_tableRef +
-                          (order.empty() ? "" : " ORDER BY " + order);
+        // No key: the records are read whole.
+        rs->m_selectSql = "SELECT " + columns + " FROM " + rs->m_tableRef;
     } else {
         rs->m_table = real;
-        rs->m_selectSql = "SELECT " + rs->m_key + " FROM " + rs->m_tableRef + " ORDER BY " + order;
+        rs->m_selectSql =
+            "SELECT " + rs->m_key + " FROM " + rs->m_tableRef + " ORDER BY " + rs->m_key;
         rs->m_from = rs->m_tableRef;
         rs->m_keyExpr = rs->m_key;
         for (const std::string& c : rs->m_baseColumns) rs->m_fieldExprs.push_back(Quote(c));

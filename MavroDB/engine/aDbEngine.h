@@ -223,7 +223,6 @@ private:
     struct Column {
         std::string name;  // UTF-8
         std::string declared;
-        int pk = 0;  // place in the primary key from 1; 0 outside it
     };
     // The columns of a table, as its schema declares them.
     std::vector<Column> Columns(const std::string& schema, const std::string& table);
@@ -267,7 +266,7 @@ private:
     std::string m_user;
 };
 
-// Dynaset: the row keys taken at open in key order; each record is read from
+// Dynaset: the row keys taken at open in row order; each record is read from
 // the file when asked, so changes of other connections show at once. The
 // records it holds in memory stay within a byte budget whatever their size:
 // long values are read when a caller asks for them, and a read-only result

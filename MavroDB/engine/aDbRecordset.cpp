@@ -24,9 +24,10 @@ namespace {
 
 enum { CacheUnread, CachePresent, CacheGone };
 
+// Memory a record takes, its texts' heap blocks included.
 size_t RowBytes(const std::vector<DbValue>& row) {
-    size_t n = 0;
-    for (const DbValue& v : row) n += sizeof(DbValue) + v.s.size();
+    size_t n = sizeof(row);
+    for (const DbValue& v : row) n += sizeof(DbValue) + (v.s.capacity() > 15 ? v.s.capacity() : 0);
     return n;
 }
 
@@ -108,6 +109,7 @@ void CdbRecordset::BeginSpill(int fields) {
     }
     m_conn->Exec("CREATE TEMP TABLE " + m_spillTable + "(" + columns + ")");
     m_with.clear();
+    m_windowFull.clear();
     m_rowParams = 0;
     m_from = "temp." + m_spillTable;
     m_keyExpr = "rowid";

@@ -231,20 +231,28 @@ TEST(Recordset, LinksReadThroughAnotherDatabase) {
     EXPECT_EQ(dbErrNoOdbc, ErrorOf([&] { db->OpenTable("Remote"); }));
 }
 
-TEST(Recordset, TextKeysAndOrderBySortWithoutCase) {
+// A table's dynaset walks its records in row order, whatever its key (text
+// or number); ORDER BY sorts texts as Jet does, without case.
+TEST(Recordset, TablesKeepRowOrderAndOrderBySortsWithoutCase) {
     TempFolder dir;
     std::string path = dir.File("words.mvb");
     {
         MvbWriter w(path);
         w.Exec("CREATE TABLE Words(W TEXT(10) PRIMARY KEY, N LONG)");
         w.Exec("INSERT INTO Words VALUES('c', 1), ('B', 2), ('a', 3)");
+        w.Exec("CREATE TABLE Numbered(N LONG PRIMARY KEY, W TEXT(10))");
+        w.Exec("INSERT INTO Numbered VALUES(3, 'c'), (1, 'B'), (2, 'a')");
         w.Query("Sorted", "SELECT W FROM Words ORDER BY W");
         w.Query("Picked", "SELECT W FROM Words WHERE W = 'b' OR W Like 'A*'");
     }
     auto db = CdbDatabase::Open(path, false, false, "");
-    for (const char* source : {"Words", "Sorted"}) {
-        auto rs =
-            std::string(source) == "Words" ? db->OpenTable(source) : db->OpenQuery(source, {});
+    struct {
+        const char* source;
+        bool query;
+        const char* order;
+    } cases[] = {{"Words", false, "cBa"}, {"Numbered", false, "cBa"}, {"Sorted", true, "aBc"}};
+    for (const auto& c : cases) {
+        auto rs = c.query ? db->OpenQuery(c.source, {}) : db->OpenTable(c.source);
         std::string order;
         for (rs->MoveFirst(); !rs->GetEOF(); rs->MoveNext()) {
             VARIANT v;
@@ -252,7 +260,7 @@ TEST(Recordset, TextKeysAndOrderBySortWithoutCase) {
             order += std::string((const char*)V_BSTR(&v), SysStringByteLen(V_BSTR(&v)));
             VariantClear(&v);
         }
-        EXPECT_EQ("aBc", order) << source;
+        EXPECT_EQ(c.order, order) << c.source;
     }
     EXPECT_EQ(2, db->OpenQuery("Picked", {})->GetRecordCount());
 }
