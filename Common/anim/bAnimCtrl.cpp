@@ -181,7 +181,8 @@ STDMETHODIMP CAnimCtrl::Open(const void* nameOrData, DWORD size) {
 }
 
 void CAnimCtrl::KillPlayTimer() {
-    if (m_useTimer && m_notifyWindow)
+    // Also a timer started before the flag was cleared.
+    if ((m_useTimer || m_timer) && m_notifyWindow)
         KillTimer(m_notifyWindow, kPlayTimer);
     m_timer = 0;
 }

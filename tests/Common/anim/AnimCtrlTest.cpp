@@ -241,6 +241,10 @@ TEST(AnimCtrl, PlayPauseStopAndTheTimer) {
     EXPECT_TRUE(ticked);
     c->Pause();
     EXPECT_FALSE(KillTimer(window, 1));  // the pause killed it
+    c->Play();
+    c->put_UseTimer(0);
+    c->Stop();
+    EXPECT_FALSE(KillTimer(window, 1));  // started with the flag, stopped without it
     c->Release();
     DestroyWindow(window);
 }
