@@ -18,6 +18,7 @@
 #include <string>
 
 #include "ProjectWriter.h"
+#include "SoundWriter.h"
 #include "aTransition.h"
 #include "showcase.h"
 
@@ -26,16 +27,6 @@
 static std::string SlideFromLeft() {
     CByteWriter w;
     w.Bytes(&CLSID_TransMove, sizeof(CLSID)).U32(0).Zeros(32);
-    return w.Str();
-}
-
-// A tenth of a second of silence: 8 kHz, 8-bit mono PCM.
-static std::string SilentWave() {
-    const uint32_t samples = 800;
-    CByteWriter w;
-    w.Bytes("RIFF", 4).U32(36 + samples).Bytes("WAVE", 4);
-    w.Bytes("fmt ", 4).U32(16).U16(1).U16(1).U32(8000).U32(8000).U16(1).U16(8);
-    w.Bytes("data", 4).U32(samples).Bytes(std::string(samples, '\x80'));
     return w.Str();
 }
 

@@ -281,7 +281,23 @@ int JetCollation(void*, int n1, const void* a, int n2, const void* b) {
     return r == CSTR_LESS_THAN ? -1 : r == CSTR_GREATER_THAN ? 1 : 0;
 }
 
+// A 64-bit digest of a value's bytes: an edit keeps it for a large long
+// value instead of the value, to tell whether someone changed it.
+void DigestFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const unsigned char* p = (const unsigned char*)sqlite3_value_blob(argv[0]);
+    int n = sqlite3_value_bytes(argv[0]);
+    uint64_t h = 1469598103934665603ull;
+    for (int i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    sqlite3_result_int64(ctx, (sqlite3_int64)h);
+}
+
 void RegisterFunctions(sqlite3* db) {
+    sqlite3_create_function(db, "mavro_digest", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            DigestFunction, nullptr, nullptr);
     sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             LikeFunction, nullptr, nullptr);
     sqlite3_create_function(db, "jet_int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

@@ -313,9 +313,9 @@ public:
     void Requery();
     void Close();
 
-    // Bytes of record values held in memory now (read ahead, or a whole
-    // read-only result).
-    size_t HeldBytes() const { return m_cacheBytes + m_rowsBytes; }
+    // Bytes of record values held in memory now (read ahead, a whole
+    // read-only result, an edit).
+    size_t HeldBytes() const;
 
 private:
     friend class CdbDatabase;
@@ -338,8 +338,9 @@ private:
     std::string WindowSql(long keys);
     std::string RowSql();
     std::string LongValueSql(int field);
-    // Reads one record from the file; false when it is gone.
-    bool ReadRow(int64_t key, std::vector<DbValue>* row);
+    // Reads one record from the file, a large long value as its digest
+    // (marked unread); false when it is gone.
+    bool ReadRow(int64_t key, std::vector<DbValue>* row, std::vector<bool>* unread);
     // One long value of a record; false when the record is gone.
     bool ReadLongValue(int64_t key, int field, VARIANT* value);
     struct CachedRecord {
@@ -393,6 +394,7 @@ private:
     std::vector<DbValue> m_original;
     std::vector<DbValue> m_edit;
     std::vector<bool> m_changed;
+    std::vector<bool> m_editUnread;  // long values of the edit left in the file
     // Records read ahead from the file, valid while the generation holds.
     std::map<long, std::string> m_windowFull;  // window statements by number of keys
     long m_windowSize = 16;

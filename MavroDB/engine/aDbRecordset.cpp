@@ -57,6 +57,13 @@ void CdbRecordset::Index() {
     }
 }
 
+size_t CdbRecordset::HeldBytes() const {
+    size_t n = m_cacheBytes + m_rowsBytes;
+    if (m_editMode != EditNone)
+        n += RowBytes(m_original) + RowBytes(m_edit);
+    return n;
+}
+
 long CdbRecordset::Count() const {
     switch (m_source) {
         case SourceMemory:
@@ -228,10 +235,19 @@ std::string CdbRecordset::WindowSql(long keys) {
 }
 
 std::string CdbRecordset::RowSql() {
-    std::string fields;
-    for (const std::string& e : m_fieldExprs) fields += ", " + e;
-    return m_with + "SELECT " + m_keyExpr + fields + " FROM " + m_from + " WHERE " + m_keyExpr +
-           " = ?" + std::to_string(m_rowParams + 1);
+    // A large long value stands as its digest, which tells a change as well.
+    std::string fields, marks;
+    for (size_t i = 0; i < m_fieldExprs.size(); ++i) {
+        const std::string& e = m_fieldExprs[i];
+        std::string big = "length(" + e + ") > " + std::to_string(kLongValueInline);
+        fields += ", " + (m_long[i] ? "CASE WHEN " + big + " THEN mavro_digest(" + e + ") ELSE " +
+                                          e + " END"
+                                    : e);
+        if (m_long[i])
+            marks += ", " + big;
+    }
+    return m_with + "SELECT " + m_keyExpr + fields + marks + " FROM " + m_from + " WHERE " +
+           m_keyExpr + " = ?" + std::to_string(m_rowParams + 1);
 }
 
 std::string CdbRecordset::LongValueSql(int field) {
@@ -239,7 +255,8 @@ std::string CdbRecordset::LongValueSql(int field) {
            m_keyExpr + " = ?" + std::to_string(m_rowParams + 1);
 }
 
-bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
+bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row, std::vector<bool>* unread) {
+    unread->assign(m_fields.size(), false);
     if (m_source == SourceMemory) {
         if (key < 0 || key >= (int64_t)m_rows.size())
             return false;
@@ -256,9 +273,14 @@ bool CdbRecordset::ReadRow(int64_t key, std::vector<DbValue>* row) {
         return false;
     if (rc != SQLITE_ROW)
         m_conn->Fail(rc);
-    // The row key comes first.
+    // The row key comes first, the marks of large long values last.
     row->resize(m_fields.size());
-    for (size_t i = 0; i < m_fields.size(); ++i) (*row)[i] = DbValueFromColumn(stmt, 1 + (int)i);
+    int mark = 1 + (int)m_fields.size();
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        (*row)[i] = DbValueFromColumn(stmt, 1 + (int)i);
+        if (m_long[i])
+            (*unread)[i] = sqlite3_column_int(stmt, mark++) != 0;
+    }
     return true;
 }
 
@@ -402,6 +424,12 @@ void CdbRecordset::GetValue(int index, VARIANT* value) {
     CheckCurrent();
     const CdbFieldInfo& f = Field(index);
     if (m_editMode != EditNone) {
+        // A large long value the edit left alone is still the file's.
+        if (!m_changed[(size_t)index] && m_editUnread[(size_t)index]) {
+            if (!ReadLongValue(m_rowids[(size_t)m_pos], index, value))
+                ThrowDbError(dbErrRecordDeleted);
+            return;
+        }
         DbValueToVariant(m_edit[(size_t)index], f.type, value);
         return;
     }
@@ -514,7 +542,7 @@ void CdbRecordset::Edit() {
     if (!m_updatable)
         ThrowDbError(dbErrReadOnly);
     std::vector<DbValue> row;
-    if (!ReadRow(m_rowids[(size_t)m_pos], &row))
+    if (!ReadRow(m_rowids[(size_t)m_pos], &row, &m_editUnread))
         ThrowDbError(dbErrRecordDeleted);
     m_original = row;
     m_edit = row;
@@ -528,6 +556,7 @@ void CdbRecordset::AddNew() {
         ThrowDbError(dbErrReadOnly);
     m_original.assign(m_fields.size(), DbValue());
     m_edit = m_original;
+    m_editUnread.assign(m_fields.size(), false);
     m_changed.assign(m_fields.size(), false);
     m_editMode = EditAdd;
 }
@@ -583,9 +612,10 @@ void CdbRecordset::Update() {
         if (m_editMode == EditEdit) {
             int64_t rowid = m_rowids[(size_t)m_pos];
             std::vector<DbValue> now;
-            if (!ReadRow(rowid, &now))
+            std::vector<bool> unread;
+            if (!ReadRow(rowid, &now, &unread))
                 ThrowDbError(dbErrRecordDeleted);
-            if (now != m_original)
+            if (now != m_original || unread != m_editUnread)
                 ThrowDbError(dbErrWriteConflict);
             for (size_t i = 0; i < m_fields.size(); ++i) {
                 if (!m_changed[i])

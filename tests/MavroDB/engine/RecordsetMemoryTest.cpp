@@ -2,6 +2,7 @@
 // ahead within a byte budget whatever the record size, and read-only
 // results larger than the budget walked without keeping them whole.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include <functional>
 #include <memory>
@@ -94,13 +95,15 @@ TEST(RecordsetMemory, LongValuesStayInTheFileUntilAFieldAsksForThem) {
             EXPECT_EQ(Note(i), Value(rs.get(), "Note")) << i;
             EXPECT_LT(rs->HeldBytes(), (size_t)(256 << 10)) << i;
         }
-        // An edit of the small field keeps the long ones.
+        // An edit of the small field keeps the long ones, and holds none.
         rs->SetAbsolutePosition(3);
         rs->Edit();
         VARIANT v;
         V_VT(&v) = VT_I4;
         V_I4(&v) = 99;
         rs->SetValue("Small", v);
+        EXPECT_LT(rs->HeldBytes(), (size_t)(256 << 10));
+        EXPECT_EQ(Photo(3), Value(rs.get(), "Photo"));
         rs->Update();
         EXPECT_EQ("99", Value(rs.get(), "Small"));
         EXPECT_EQ(Photo(3), Value(rs.get(), "Photo"));
@@ -109,12 +112,42 @@ TEST(RecordsetMemory, LongValuesStayInTheFileUntilAFieldAsksForThem) {
         rs->SetValue("Small", v);
         rs->Update();
     }
-    // Another connection's delete shows on a long value too.
+    // A large long value another connection changed during an edit is a
+    // write conflict, even at the same length.
     auto rs = db->OpenTable("Media");
-    rs->SetAbsolutePosition(kMediaRecords - 1);
-    EXPECT_EQ(std::to_string((kMediaRecords - 1) * 7), Value(rs.get(), "Small"));
     auto other = CdbDatabase::Open(path, false, false, "");
     auto o = other->OpenTable("Media");
+    rs->SetAbsolutePosition(6);
+    rs->Edit();
+    VARIANT small;
+    V_VT(&small) = VT_I4;
+    V_I4(&small) = 5;
+    rs->SetValue("Small", small);
+    o->SetAbsolutePosition(6);
+    o->Edit();
+    std::string changed = Photo(6);
+    changed[changed.size() / 2] = '!';
+    VARIANT photo;
+    V_VT(&photo) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&photo) = SafeArrayCreateVector(VT_UI1, 0, (ULONG)changed.size());
+    void* data = nullptr;
+    SafeArrayAccessData(V_ARRAY(&photo), &data);
+    memcpy(data, changed.data(), changed.size());
+    SafeArrayUnaccessData(V_ARRAY(&photo));
+    o->SetValue("Photo", photo);
+    VariantClear(&photo);
+    o->Update();
+    try {
+        rs->Update();
+        ADD_FAILURE() << "a changed long value written over";
+    } catch (const CdbException& e) {
+        EXPECT_EQ(dbErrWriteConflict, e.Number());
+    }
+    rs->CancelUpdate();
+    EXPECT_EQ(changed, Value(rs.get(), "Photo"));
+    // Another connection's delete shows on a long value too.
+    rs->SetAbsolutePosition(kMediaRecords - 1);
+    EXPECT_EQ(std::to_string((kMediaRecords - 1) * 7), Value(rs.get(), "Small"));
     o->SetAbsolutePosition(kMediaRecords - 1);
     o->Delete();
     try {
