@@ -94,6 +94,9 @@ public:
     virtual HRESULT DrawSelectionState(HDC dc) = 0;
     virtual HRESULT CloseIfEndsMeet() = 0;
     virtual ~CMetaBase() {}
+    // The meta's own record in a frame's stream.
+    virtual HRESULT LoadRecord(ITeskStream*) { return E_NOTIMPL; }
+    virtual HRESULT SaveRecord(ITeskStream*) { return E_NOTIMPL; }
 
     bool IsClosed() const { return (m_flags & META_CLOSED) != 0; }
     void SetClosed(bool on) { SetFlag(META_CLOSED, on); }

@@ -1,0 +1,886 @@
+#include "aGrphMta.h"
+
+#include <new>
+#include <vector>
+
+#include "aVecFrm.h"
+#include "bByteReader.h"
+#include "bFillShd.h"
+#include "bLinStyl.h"
+#include "bStorage.h"
+#include "bTraceLog.h"
+
+namespace {
+
+const int kHandle = 4;  // half the side of a handle square
+
+RECT NormalRect(POINT a, POINT b) {
+    RECT r = {a.x < b.x ? a.x : b.x, a.y < b.y ? a.y : b.y, a.x < b.x ? b.x : a.x,
+              a.y < b.y ? b.y : a.y};
+    return r;
+}
+
+POINT HandlePoint(const RECT& b, int index) {
+    const int mx = (b.left + b.right) / 2, my = (b.top + b.bottom) / 2;
+    switch (index) {
+        case 0:
+            return {b.left, b.top};
+        case 1:
+            return {mx, b.top};
+        case 2:
+            return {b.right, b.top};
+        case 3:
+            return {b.right, my};
+        case 4:
+            return {b.right, b.bottom};
+        case 5:
+            return {mx, b.bottom};
+        case 6:
+            return {b.left, b.bottom};
+        default:
+            return {b.left, my};
+    }
+}
+
+bool NearPoint(POINT p, POINT q) {
+    return p.x >= q.x - kHandle && p.x <= q.x + kHandle && p.y >= q.y - kHandle &&
+           p.y <= q.y + kHandle;
+}
+
+// A DC to build path regions in when the caller gives none.
+class ScratchDC {
+public:
+    explicit ScratchDC(HDC dc) : m_dc(dc ? dc : CreateCompatibleDC(nullptr)), m_own(!dc) {}
+    ~ScratchDC() {
+        if (m_own && m_dc)
+            DeleteDC(m_dc);
+    }
+    HDC Get() const { return m_dc; }
+
+private:
+    HDC m_dc;
+    bool m_own;
+};
+
+bool ReadI32(ITeskStream* stream, int32_t* value) {
+    std::vector<uint8_t> b;
+    if (!ReadStreamBytes(stream, 4, &b))
+        return false;
+    CByteReader r(b.data(), b.size());
+    *value = r.I32LE();
+    return true;
+}
+
+bool ReadMotion(ITeskStream* stream, MotionBlock* motion) {
+    std::vector<uint8_t> b;
+    if (!ReadStreamBytes(stream, sizeof(MotionBlock), &b))
+        return false;
+    CByteReader r(b.data(), b.size());
+    for (int32_t& v : motion->values) v = r.I32LE();
+    return true;
+}
+
+}  // namespace
+
+CGraphMeta::CGraphMeta(IMetaEnv* env) : m_reference{0, 0, 0, 0}, m_env(env) {
+    SetKind(GRAPH_NONE);
+    memset(&m_motion, 0, sizeof(m_motion));
+    m_motion.values[3] = 3000;
+    m_motion.values[4] = 1;
+    for (int i = 0; i <= 10; ++i) m_motion.values[5 + i] = (int32_t)(i * 0.1 * 10000);
+}
+
+CGraphMeta::~CGraphMeta() {}
+
+HRESULT CGraphMeta::CopyFrom(CGraphMeta& other) {
+    if (&other == this)
+        return S_OK;
+    HRESULT hr = CVecPath::CopyFrom(other);
+    if (SUCCEEDED(hr))
+        hr = ShadeFill::Duplicate(other);
+    if (SUCCEEDED(hr))
+        hr = LineStyle::Duplicate(other);
+    CopyAttributes(other);
+    InkMode::CopyFrom(other);
+    m_motion = other.m_motion;
+    m_reference = other.m_reference;
+    return hr;
+}
+
+void CGraphMeta::Recalc() {
+    if (GetKind() == GRAPH_BEZIER)
+        CalcBezierBounds();
+    else
+        CalcBoundRect();
+}
+
+HRESULT CGraphMeta::ChangePtPos(int index, POINT point) {
+    HRESULT hr = SetPoint(index, point);
+    if (FAILED(hr)) {
+        LOG_MSG("ChangePtPos func Failed.nPtIndex is %d,ptNewPos is %d,%d.", index, (int)point.x,
+                (int)point.y);
+        return hr;
+    }
+    Recalc();
+    return S_OK;
+}
+
+HRESULT CGraphMeta::RotateObj(int angle, POINT centre) {
+    HRESULT hr = CVecPath::Rotate(angle, centre);
+    if (FAILED(hr)) {
+        LOG_MSG("RotateObj func Failed,dwangle is %d,center is %d,%d.", angle, (int)centre.x,
+                (int)centre.y);
+        return hr;
+    }
+    Recalc();
+    return S_OK;
+}
+
+bool CGraphMeta::IsClosedShape() const {
+    const int kind = GetKind();
+    return kind == GRAPH_ELLIPSE || kind == GRAPH_RECT || kind == GRAPH_ROUNDRECT || IsClosed();
+}
+
+void CGraphMeta::GetCenter(POINT* out) const {
+    if (!out)
+        return;
+    const RECT& b = Bounds();
+    out->x = (b.left + b.right) / 2 * 256;
+    out->y = (b.top + b.bottom) / 2 * 256;
+}
+
+void CGraphMeta::MapPoints(const RECT* fit, POINT* points, int n) const {
+    if (n <= 0)
+        return;
+    if (fit) {
+        const int rw = m_reference.right - m_reference.left;
+        const int rh = m_reference.bottom - m_reference.top;
+        // A shape without a reference keeps its size.
+        const double sx = rw ? (double)(fit->right - fit->left) / rw : 1.0;
+        const double sy = rh ? (double)(fit->bottom - fit->top) / rh : 1.0;
+        const int cx = (fit->left + fit->right) / 2, cy = (fit->top + fit->bottom) / 2;
+        for (int i = 0; i < n; ++i) {
+            points[i].x = (int)(points[i].x * sx) + cx;
+            points[i].y = (int)(points[i].y * sy) + cy;
+        }
+    } else if (CVecFrame* frame = GetFrame()) {
+        frame->ToOwnerPoints(points, n);
+    }
+}
+
+bool CGraphMeta::BezierControls(std::vector<POINT>* out) const {
+    std::vector<POINT> pts(GetData(), GetData() + GetCount());
+    if (IsClosed() && !pts.empty())
+        pts.push_back(pts[0]);
+    if (pts.size() < 2)
+        return false;
+    out->assign((size_t)BezierControlCount((int)pts.size()), POINT{0, 0});
+    if (FAILED(BezierBoundPtToCtrlPt(pts.data(), (int)pts.size(), out->data()))) {
+        LOG_MSG("BezierBoundPtToCtrlPt func Failed.");
+        return false;
+    }
+    return true;
+}
+
+HRESULT CGraphMeta::PreparePoints(const RECT* fit, int* code, std::vector<POINT>* points) {
+    const int n = GetCount();
+    const POINT* data = GetData();
+    auto at = [&](int i) { return i < n ? data[i] : POINT{0, 0}; };
+    const RECT& b = Bounds();
+    points->clear();
+    switch (GetKind()) {
+        case GRAPH_LINE:
+            *code = SHAPE_LINE;
+            points->assign({at(0), at(1)});
+            break;
+        case GRAPH_POLYLINE:
+            points->assign(data, data + n);
+            *code = SHAPE_POLYLINE;
+            if (IsClosed() && n) {
+                points->push_back(data[0]);
+                *code = SHAPE_POLYGON;
+            }
+            break;
+        case GRAPH_BEZIER:
+            *code = IsClosed() ? SHAPE_BEZIER2 : SHAPE_BEZIER;
+            if (!BezierControls(points))
+                return E_FAIL;
+            break;
+        case GRAPH_ELLIPSE:
+        case GRAPH_RECT:
+        case GRAPH_ROUNDRECT:
+            *code = GetKind() == GRAPH_ELLIPSE ? SHAPE_ELLIPSE
+                    : GetKind() == GRAPH_RECT  ? SHAPE_RECT
+                                               : SHAPE_ROUNDRECT;
+            points->assign({POINT{b.left, b.top}, POINT{b.right, b.bottom}});
+            break;
+        case GRAPH_NONE:
+            return S_FALSE;
+        default:
+            return E_UNEXPECTED;
+    }
+    MapPoints(fit, points->data(), (int)points->size());
+    return S_OK;
+}
+
+HRGN CGraphMeta::CreateRegion(HDC dc, const RECT* fit) {
+    const int n = GetCount();
+    if (n == 0) {
+        LOG_MSG("m_ptArray  Size is zero.");
+        return nullptr;
+    }
+    if (!IsClosedShape() || n < 2)
+        return nullptr;
+    const RECT& b = Bounds();
+    POINT corners[2] = {{b.left, b.top}, {b.right, b.bottom}};
+    MapPoints(fit, corners, 2);
+    LPtoDP(dc, corners, 2);
+    const RECT box = NormalRect(corners[0], corners[1]);
+    switch (GetKind()) {
+        case GRAPH_POLYLINE: {
+            std::vector<POINT> pts(GetData(), GetData() + n);
+            MapPoints(fit, pts.data(), n);
+            LPtoDP(dc, pts.data(), n);
+            HRGN rgn = CreatePolygonRgn(pts.data(), n, ALTERNATE);
+            if (!rgn)
+                LOG_WIN32_ERROR(0, "CreatePolygonRgn API func Failed.\n");
+            return rgn;
+        }
+        case GRAPH_BEZIER: {
+            std::vector<POINT> ctrl;
+            if (!BezierControls(&ctrl))
+                return nullptr;
+            MapPoints(fit, ctrl.data(), (int)ctrl.size());
+            // The path region comes out in device units.
+            HRGN rgn = BezierRegion(dc, ctrl.data(), (int)ctrl.size());
+            if (!rgn)
+                LOG_MSG("CreateBezierRgn func Failed.");
+            return rgn;
+        }
+        case GRAPH_ELLIPSE: {
+            HRGN rgn = CreateEllipticRgn(box.left, box.top, box.right, box.bottom);
+            if (!rgn)
+                rgn = CreateRectRgn(box.left, box.top, box.right, box.bottom);
+            if (!rgn)
+                LOG_MSG(
+                    "CreateEllipticRgn and CreateRectRgn API  func Failed.: left is %d,top is "
+                    "%d,right is %d,bottom is %d.\n",
+                    (int)box.left, (int)box.top, (int)box.right, (int)box.bottom);
+            return rgn;
+        }
+        case GRAPH_RECT:
+            return CreateRectRgn(box.left, box.top, box.right, box.bottom);
+        case GRAPH_ROUNDRECT: {
+            int w = 0, h = 0;
+            HRGN rgn = nullptr;
+            if (RoundRectEllipseSize(&box, GetCornerPercent(), &w, &h) != 0)
+                LOG_MSG("GetRectRoundSize func Failed.");
+            else
+                rgn = CreateRoundRectRgn(box.left, box.top, box.right, box.bottom, w, h);
+            if (!rgn)
+                rgn = CreateRectRgn(box.left, box.top, box.right, box.bottom);
+            return rgn;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+HRGN CGraphMeta::FrameClip(HDC dc) const {
+    CVecFrame* frame = GetFrame();
+    POINT four[4];
+    if (!frame || FAILED(frame->GetOwnerCorners(four)))
+        return nullptr;
+    LPtoDP(dc, four, 4);
+    return CreatePolygonRgn(four, 4, ALTERNATE);
+}
+
+HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
+    TRACE_POINT();
+    if (IsHidden())
+        return S_OK;
+    if (!dc)
+        return E_POINTER;
+    CVecFrame* frame = GetFrame();
+    const bool board = frame && (frame->GetFlags() & VECFRAME_BOARD);
+    // A point: one pixel in its own line colour.
+    if (board && GetKind() == GRAPH_LINE && GetCount() >= 2 && GetData()[0].x == GetData()[1].x &&
+        GetData()[0].y == GetData()[1].y) {
+        POINT p = GetData()[0];
+        MapPoints(nullptr, &p, 1);
+        COLORREF color = 0;
+        if (LineStyle::Get())
+            LineStyle::Get()->GetColor(&color);
+        SetPixel(dc, p.x, p.y, color);
+        return S_OK;
+    }
+    int code = 0;
+    std::vector<POINT> pts;
+    HRESULT hr = PreparePoints(nullptr, &code, &pts);
+    if (hr != S_OK)
+        return hr == S_FALSE ? S_OK : hr;
+    HRGN frameClip = frame && (frame->WantsClip() || board) ? FrameClip(dc) : nullptr;
+    const RECT& b = Bounds();
+    POINT corners[2] = {{b.left, b.top}, {b.right, b.bottom}};
+    MapPoints(nullptr, corners, 2);
+    RECT mapped = NormalRect(corners[0], corners[1]);
+    const int saved = SaveDC(dc);
+    SetROP2(dc, ToRop2());
+    if (IsClosedShape() && frameClip && !IsNoFill() && ShadeFill::GetFill()) {
+        if (HRGN shape = CreateRegion(dc, nullptr)) {
+            CombineRgn(shape, shape, frameClip, RGN_AND);
+            RECT box;
+            GetRgnBox(shape, &box);
+            POINT bc[2] = {{box.left, box.top}, {box.right, box.bottom}};
+            DPtoLP(dc, bc, 2);
+            RECT clip = NormalRect(bc[0], bc[1]), inter;
+            if (IntersectRect(&inter, &clip, &mapped)) {
+                const int inner = SaveDC(dc);
+                ExtSelectClipRgn(dc, shape, RGN_AND);
+                ShadeFill::GetFill()->RenderToDC(dc, &mapped, &inter,
+                                                 m_env ? m_env->GetPlaySite() : nullptr);
+                RestoreDC(dc, inner);
+            }
+            DeleteObject(shape);
+        }
+    }
+    if (frameClip)
+        ExtSelectClipRgn(dc, frameClip, RGN_AND);
+    if (LineStyle::Get())
+        hr = LineStyle::Get()->Draw(dc, code, pts.data(), (int)pts.size(), GetCornerPercent(), 0);
+    RestoreDC(dc, saved);
+    if (frameClip)
+        DeleteObject(frameClip);
+    if (!noSelection)
+        DrawSelectionState(dc);
+    return SUCCEEDED(hr) ? S_OK : hr;
+}
+
+HRESULT CGraphMeta::DrawInRect(HDC dc, const RECT* rect) {
+    TRACE_POINT();
+    if (IsHidden())
+        return S_OK;
+    if (!dc || !rect)
+        return E_POINTER;
+    int code = 0;
+    std::vector<POINT> pts;
+    HRESULT hr = PreparePoints(rect, &code, &pts);
+    if (hr != S_OK)
+        return hr == S_FALSE ? S_OK : hr;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, rect->left, rect->top, rect->right, rect->bottom);
+    SetROP2(dc, ToRop2());
+    const RECT& b = Bounds();
+    POINT corners[2] = {{b.left, b.top}, {b.right, b.bottom}};
+    MapPoints(rect, corners, 2);
+    const RECT fitted = NormalRect(corners[0], corners[1]);
+    LineStyleObject* line = LineStyle::Get();
+    const int kind = GetKind();
+    const bool boxed = kind == GRAPH_ELLIPSE || kind == GRAPH_RECT || kind == GRAPH_ROUNDRECT;
+    auto outline = [&]() {
+        return line ? line->Draw(dc, code, pts.data(), (int)pts.size(), GetCornerPercent(), 0)
+                    : S_OK;
+    };
+    if (boxed)
+        hr = outline();
+    if (IsClosedShape() && !IsNoFill() && ShadeFill::GetFill()) {
+        if (HRGN shape = CreateRegion(dc, rect)) {
+            POINT tc[2] = {{rect->left, rect->top}, {rect->right, rect->bottom}};
+            LPtoDP(dc, tc, 2);
+            HRGN target = CreateRectRgn(tc[0].x, tc[0].y, tc[1].x, tc[1].y);
+            CombineRgn(shape, shape, target, RGN_AND);
+            if (boxed && line) {
+                // The outline drawn first keeps its pixels.
+                POINT dc2[2] = {corners[0], corners[1]};
+                LPtoDP(dc, dc2, 2);
+                RECT dr = NormalRect(dc2[0], dc2[1]);
+                HRGN edge = CreateRectRgn(0, 0, 0, 0);
+                if (SUCCEEDED(line->AddOutlineRegion(code, &dr, GetCornerPercent(), edge)))
+                    CombineRgn(shape, shape, edge, RGN_DIFF);
+                DeleteObject(edge);
+            }
+            RECT box;
+            if (GetRgnBox(shape, &box) != NULLREGION) {
+                const int inner = SaveDC(dc);
+                ExtSelectClipRgn(dc, shape, RGN_AND);
+                ShadeFill::GetFill()->RenderToDC(dc, &fitted, rect,
+                                                 m_env ? m_env->GetPlaySite() : nullptr);
+                RestoreDC(dc, inner);
+            }
+            DeleteObject(target);
+            DeleteObject(shape);
+        }
+    }
+    if (!boxed)
+        hr = outline();
+    RestoreDC(dc, saved);
+    return SUCCEEDED(hr) ? S_OK : hr;
+}
+
+HRESULT CGraphMeta::Clone(CMetaBase** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    CGraphMeta* copy = new (std::nothrow) CGraphMeta(m_env);
+    if (!copy) {
+        LOG_MSG("can not allocate enough memory.");
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = copy->CopyFrom(*this);
+    if (FAILED(hr)) {
+        delete copy;
+        return hr;
+    }
+    *out = copy;
+    return S_OK;
+}
+
+HRESULT CGraphMeta::DrawTracker(HDC dc) {
+    const RECT& b = Bounds();
+    POINT c[2] = {{b.left, b.top}, {b.right, b.bottom}};
+    MapPoints(nullptr, c, 2);
+    HPEN pen = CreatePen(PS_DOT, 0, RGB(255, 0, 0));
+    if (!pen) {
+        LOG_WIN32_ERROR(0, "CreatePen API func Failed.\n");
+        return E_FAIL;
+    }
+    const int saved = SaveDC(dc);
+    SelectObject(dc, pen);
+    SelectObject(dc, GetStockObject(NULL_BRUSH));
+    SetROP2(dc, R2_XORPEN);
+    BOOL ok = Rectangle(dc, c[0].x, c[0].y, c[1].x, c[1].y);
+    RestoreDC(dc, saved);
+    DeleteObject(pen);
+    if (!ok) {
+        LOG_WIN32_ERROR(0, "Rectangle API func Failed.\n");
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CGraphMeta::DrawSelection(HDC dc, BOOL pointMarks) {
+    if (IsHidden())
+        return S_OK;
+    if (pointMarks)
+        return DrawPointHandles(dc);
+    DrawTracker(dc);
+    return DrawBoundHandles(dc);
+}
+
+namespace {
+
+void DrawMarks(HDC dc, const std::vector<POINT>& at, int redIndex) {
+    const int saved = SaveDC(dc);
+    SelectObject(dc, GetStockObject(BLACK_PEN));
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    for (size_t i = 0; i < at.size(); ++i) {
+        SelectObject(dc, (int)i == redIndex ? red : green);
+        Rectangle(dc, at[i].x - kHandle, at[i].y - kHandle, at[i].x + kHandle, at[i].y + kHandle);
+    }
+    RestoreDC(dc, saved);
+    DeleteObject(green);
+    DeleteObject(red);
+}
+
+}  // namespace
+
+HRESULT CGraphMeta::DrawBoundHandles(HDC dc) {
+    std::vector<POINT> at;
+    for (int i = 0; i < 8; ++i) at.push_back(HandlePoint(Bounds(), i));
+    MapPoints(nullptr, at.data(), (int)at.size());
+    DrawMarks(dc, at, 2);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::DrawPointHandles(HDC dc) {
+    std::vector<POINT> at(GetData(), GetData() + GetCount());
+    MapPoints(nullptr, at.data(), (int)at.size());
+    DrawMarks(dc, at, (int)at.size() - 1);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::DrawSelectionState(HDC dc) {
+    if (IsHidden())
+        return S_OK;
+    if (GetSelection() == 1)
+        return DrawSelection(dc, TRUE);
+    if (GetSelection() == 2)
+        return DrawSelection(dc, FALSE);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::GetBoundsWithPen(RECT* out) {
+    if (!out)
+        return E_POINTER;
+    *out = Bounds();
+    const int d = GetEffectiveWidth() + 4;
+    InflateRect(out, d, d);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::FinishShape() {
+    WORD flags = GetFlags();
+    switch (GetKind()) {
+        case GRAPH_LINE:
+            SetFlags(flags & 0xFFF2);
+            SetEditValue(0);
+            CalcBoundRect();
+            break;
+        case GRAPH_POLYLINE:
+        case GRAPH_BEZIER: {
+            SetFlags(flags & 0xFFF6);
+            SetEditValue(0);
+            const int n = GetCount();
+            if (n >= 2) {
+                const POINT a = GetData()[0], z = GetData()[n - 1];
+                const long long dx = (long long)a.x - z.x, dy = (long long)a.y - z.y;
+                if (dx * dx + dy * dy <= 6) {
+                    RemovePoint(n - 1);
+                    SetClosed(true);
+                }
+            }
+            Recalc();
+            break;
+        }
+        case GRAPH_ELLIPSE:
+        case GRAPH_RECT:
+        case GRAPH_ROUNDRECT:
+            SetFlags((WORD)((flags & 0xFFF6) | META_CLOSED));
+            SetEditValue(0);
+            CalcBoundRect();
+            break;
+        default:
+            break;
+    }
+    return S_OK;
+}
+
+HRESULT CGraphMeta::CalcBoundRect() {
+    const int n = GetCount();
+    RECT r = {0, 0, 0, 0};
+    if (n) {
+        const POINT* p = GetData();
+        r = RECT{p[0].x, p[0].y, p[0].x, p[0].y};
+        for (int i = 1; i < n; ++i) {
+            r.left = p[i].x < r.left ? p[i].x : r.left;
+            r.top = p[i].y < r.top ? p[i].y : r.top;
+            r.right = p[i].x > r.right ? p[i].x : r.right;
+            r.bottom = p[i].y > r.bottom ? p[i].y : r.bottom;
+        }
+    }
+    m_bounds = r;
+    return S_OK;
+}
+
+HRESULT CGraphMeta::CalcBezierBounds() {
+    // Fewer than two points make no curve: their plain bounds.
+    if (GetCount() < 2)
+        return CalcBoundRect();
+    std::vector<POINT> ctrl;
+    if (!BezierControls(&ctrl))
+        return E_FAIL;
+    POINT lo = ctrl[0], hi = ctrl[0];
+    for (size_t i = 0; i + 3 < ctrl.size(); i += 3) {
+        // The segment widens the bounds it is given.
+        if (BezierSegmentBounds(&ctrl[i], &lo, &hi) != 0) {
+            LOG_MSG("CalcMinMaxBezierSeg func Failed.");
+            return E_FAIL;
+        }
+    }
+    m_bounds = RECT{lo.x, lo.y, hi.x, hi.y};
+    return S_OK;
+}
+
+BOOL CGraphMeta::HitTestOutline(HDC dc, POINT p) {
+    const int t = GetEffectiveWidth() / 2 + 4;
+    const int n = GetCount();
+    const POINT* pts = GetData();
+    const RECT& b = Bounds();
+    switch (GetKind()) {
+        case GRAPH_LINE:
+            return n >= 2 &&
+                   IsPointNearLine(p.x, p.y, pts[0].x, pts[0].y, pts[1].x, pts[1].y, (float)t);
+        case GRAPH_POLYLINE:
+            return HitTestPolyline(p.x, p.y, pts, n, IsClosed(), t);
+        case GRAPH_BEZIER:
+            (void)dc;
+            return n >= 2 && HitTestBezierBound(p.x, p.y, pts, n, IsClosed(), t);
+        case GRAPH_ELLIPSE:
+            return HitTestOvalBound(p.x, p.y, &b, t);
+        case GRAPH_RECT: {
+            const POINT c[5] = {{b.left, b.top},
+                                {b.right, b.top},
+                                {b.right, b.bottom},
+                                {b.left, b.bottom},
+                                {b.left, b.top}};
+            return HitTestPolyline(p.x, p.y, c, 5, FALSE, t);
+        }
+        case GRAPH_ROUNDRECT:
+            return HitTestRoundRectBound(p.x, p.y, &b, GetCornerPercent(), t);
+        default:
+            return FALSE;
+    }
+}
+
+int CGraphMeta::HitTestHandle(POINT point, int* index) {
+    for (int i = 0; i < GetCount(); ++i) {
+        if (NearPoint(point, GetData()[i])) {
+            if (index)
+                *index = i;
+            return 1;
+        }
+    }
+    if (index)
+        *index = -1;
+    return 0;
+}
+
+int CGraphMeta::HitTest(HDC dc, POINT point, int mode) {
+    if (mode < 0 || mode > 2)
+        return 0;
+    if (mode != 2) {
+        int index = -1;
+        if (HitTestHandle(point, &index))
+            return 1;
+        for (int i = 0; i < 8; ++i)
+            if (NearPoint(point, HandlePoint(Bounds(), i)))
+                return 1;
+        if (mode == 1)
+            return 0;
+    }
+    RECT r = Bounds();
+    const int half = GetEffectiveWidth() / 2;
+    InflateRect(&r, half, half);
+    CVecFrame* frame = GetFrame();
+    if (frame && (frame->WantsClip() || (frame->GetFlags() & VECFRAME_BOARD))) {
+        const int angle = frame->GetOwnerDegree();
+        if (angle)
+            point = RotatePoint(point.x, point.y, 0, 0, -angle);
+    }
+    const bool arealess = m_env && m_env->IgnoresUnfilledArea() && IsNoFill();
+    const int kind = GetKind();
+    if (IsClosedShape() && !arealess && GetCount() >= 2) {
+        HRGN rgn = nullptr;
+        bool inside = false;
+        switch (kind) {
+            case GRAPH_POLYLINE:
+                rgn = CreatePolygonRgn(GetData(), GetCount(), ALTERNATE);
+                if (!rgn)
+                    LOG_WIN32_ERROR(0, "CreatePolygonRgn API func Failed.\n");
+                break;
+            case GRAPH_BEZIER: {
+                std::vector<POINT> ctrl;
+                ScratchDC scratch(nullptr);
+                if (BezierControls(&ctrl))
+                    rgn = BezierRegion(scratch.Get(), ctrl.data(), (int)ctrl.size());
+                if (!rgn)
+                    LOG_MSG("CreateBezierRgn API func Failed.\n");
+                break;
+            }
+            case GRAPH_ELLIPSE:
+                rgn = CreateEllipticRgn(r.left, r.top, r.right, r.bottom);
+                if (!rgn)
+                    LOG_WIN32_ERROR(0, "CreateEllipticRgn API func Failed.\n");
+                break;
+            case GRAPH_RECT:
+                inside = PtInRect(&r, point) != 0;
+                break;
+            case GRAPH_ROUNDRECT: {
+                int w = 0, h = 0;
+                if (RoundRectEllipseSize(&r, GetCornerPercent(), &w, &h) == 0)
+                    rgn = CreateRoundRectRgn(r.left, r.top, r.right, r.bottom, w, h);
+                if (!rgn)
+                    LOG_MSG("CreateRoundRectRgn API func Failed.");
+                break;
+            }
+            default:
+                break;
+        }
+        if (rgn) {
+            inside = PtInRegion(rgn, point.x, point.y) != 0;
+            DeleteObject(rgn);
+        }
+        if (inside)
+            return 1;
+    }
+    return HitTestOutline(dc, point) ? 1 : 0;
+}
+
+HRESULT CGraphMeta::Offset(POINT delta) {
+    POINT* p = CVecPath::GetData();
+    for (int i = 0; i < GetCount(); ++i) {
+        p[i].x += delta.x;
+        p[i].y += delta.y;
+    }
+    Recalc();
+    return S_OK;
+}
+
+HRESULT CGraphMeta::GetPos(POINT* out) {
+    if (out && GetCount())
+        *out = GetData()[0];
+    return S_OK;
+}
+
+HRESULT CGraphMeta::SetPosX(int x) {
+    if (!GetCount())
+        return E_FAIL;
+    return Offset(POINT{x - GetData()[0].x, 0});
+}
+
+HRESULT CGraphMeta::SetPosY(int y) {
+    if (!GetCount())
+        return E_FAIL;
+    return Offset(POINT{0, y - GetData()[0].y});
+}
+
+BOOL CGraphMeta::IsInsideRect(const RECT* rect) {
+    const RECT& b = Bounds();
+    return rect && rect->left <= b.left && b.right <= rect->right && rect->top <= b.top &&
+           b.bottom <= rect->bottom;
+}
+
+HRESULT CGraphMeta::GetBoundRect(RECT* out) {
+    if (!out)
+        return E_POINTER;
+    *out = Bounds();
+    return S_OK;
+}
+
+int CGraphMeta::HitTestBounds(POINT point) {
+    return PtInRect(&Bounds(), point) ? 1 : 0;
+}
+
+HRESULT CGraphMeta::CloseIfEndsMeet() {
+    const int n = GetCount();
+    if (n < 2 || IsClosed())
+        return S_OK;
+    const POINT a = GetData()[0], z = GetData()[n - 1];
+    const long long dx = (long long)a.x - z.x, dy = (long long)a.y - z.y;
+    if (dx * dx + dy * dy <= 6) {
+        SetClosed(true);
+        RemovePoint(n - 1);
+    }
+    return S_OK;
+}
+
+HRESULT CGraphMeta::SetPointAt(int index, POINT point) {
+    if (index < 0 || index >= GetCount()) {
+        LOG_MSG("invalid parameters,nIndex is %d.", index);
+        return E_INVALIDARG;
+    }
+    SetPoint(index, point);
+    Recalc();
+    return S_OK;
+}
+
+HRESULT CGraphMeta::GetPointAt(POINT* out, int selector, int index) {
+    if (!out)
+        return E_POINTER;
+    if (selector == 0) {
+        if (index < 0 || index > 7)
+            return E_INVALIDARG;
+        *out = HandlePoint(Bounds(), index);
+        return S_OK;
+    }
+    if (selector == 1) {
+        *out = GetPoint(index);
+        return S_OK;
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT CGraphMeta::Load(ITeskStream* stream) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    // Read whole into a fresh shape, taken over only when all of it was read.
+    CGraphMeta read(m_env);
+    bool ok = false;
+    try {
+        ok = SUCCEEDED(read.CVecPath::Load(stream)) && SUCCEEDED(read.ShadeFill::Load(stream)) &&
+             SUCCEEDED(read.LoadLineMode(stream)) && SUCCEEDED(read.InkMode::Load(stream)) &&
+             SUCCEEDED(read.MetaAttrRecord::Load(stream)) && ReadMotion(stream, &read.m_motion);
+    } catch (const CTeskStreamExcept&) {
+        ok = false;
+    }
+    if (!ok) {
+        LOG_MSG("CGraphMeta::Load: short or damaged record");
+        return E_FAIL;
+    }
+    read.SetFrame(GetFrame());
+    HRESULT hr = CopyFrom(read);
+    static_cast<MetaAttrRecord&>(*this) = read;
+    return hr;
+}
+
+HRESULT CGraphMeta::Save(ITeskStream* stream) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    HRESULT hr = CVecPath::Save(stream);
+    if (SUCCEEDED(hr))
+        hr = ShadeFill::Save(stream);
+    if (SUCCEEDED(hr))
+        hr = SaveLineMode(stream);
+    if (SUCCEEDED(hr))
+        hr = InkMode::Save(stream);
+    if (SUCCEEDED(hr))
+        hr = MetaAttrRecord::Save(stream);
+    if (FAILED(hr))
+        return hr;
+    for (int32_t v : m_motion.values) StreamWriteValue(stream, v);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::LoadGeometry(ITeskStream* stream) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    std::vector<uint8_t> head;
+    if (!ReadStreamBytes(stream, 36, &head)) {
+        LOG_MSG("CGraphMeta::LoadGeometry: short record");
+        return E_FAIL;
+    }
+    CByteReader r(head.data(), head.size());
+    const int kind = r.I32LE();
+    const int corner = r.I32LE();
+    const int metaId = r.I32LE();
+    RECT bounds;
+    bounds.left = r.I32LE();
+    bounds.top = r.I32LE();
+    bounds.right = r.I32LE();
+    bounds.bottom = r.I32LE();
+    const WORD flags = (WORD)r.U32LE();
+    const int baseValue = r.I32LE();
+    MotionBlock motion;
+    int32_t count = 0;
+    std::vector<uint8_t> body;
+    LineStyle line;
+    if (!ReadMotion(stream, &motion) || !ReadI32(stream, &count) || count < 0 ||
+        !ReadStreamBytes(stream, (ULONGLONG)count * 8, &body) ||
+        ((flags & META_HAS_LINEMODE) && FAILED(line.LoadLineMode(stream)))) {
+        LOG_MSG("CGraphMeta::LoadGeometry: short or damaged record");
+        return E_FAIL;
+    }
+    CByteReader pr(body.data(), body.size());
+    Clear();
+    for (int i = 0; i < count; ++i) {
+        const int x = pr.I32LE();
+        const int y = pr.I32LE();
+        if (FAILED(AddPoint(x, y)))
+            return E_OUTOFMEMORY;
+    }
+    SetKind(kind);
+    SetCornerPercent(corner);
+    SetMetaId(metaId);
+    m_bounds = bounds;
+    SetFlags(flags);
+    SetBaseValue(baseValue);
+    m_motion = motion;
+    if (flags & META_HAS_LINEMODE)
+        LineStyle::Duplicate(line);
+    Recalc();
+    return S_OK;
+}

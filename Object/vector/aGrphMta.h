@@ -1,0 +1,101 @@
+// CGraphMeta: the basic vector shape (line, polyline or polygon, Bezier
+// curve, ellipse, rectangle, rounded rectangle) with its fill, line style and
+// ink mode, drawn through its frame or fitted into a rectangle, hit tested,
+// moved and stored.
+#pragma once
+
+#include <windows.h>
+
+#include "aInkMode.h"
+#include "aLineSty.h"
+#include "aMeta.h"
+#include "aShdMod.h"
+#include "aVector.h"
+
+// The motion settings a path keeps: roll mode, roll angle, delay, duration
+// (ms), direction, eleven speed-curve values.
+struct MotionBlock {
+    int32_t values[16];
+};
+
+class CGraphMeta : public CVecPath,
+                   public ShadeFill,
+                   public LineStyle,
+                   public InkMode,
+                   public CMetaBase {
+public:
+    explicit CGraphMeta(IMetaEnv* env);
+    ~CGraphMeta() override;
+
+    HRESULT CopyFrom(CGraphMeta& other);
+
+    // The primary interface.
+    int GetCount() const override { return CVecPath::GetCount(); }
+    virtual HRESULT ChangePtPos(int index, POINT point);
+    virtual HRESULT RotateObj(int angle, POINT centre);
+    IMetaEnv* GetEnv() const { return m_env; }
+    // Kinds 3 to 5 always, others by their closed flag.
+    virtual bool IsClosedShape() const;
+    // The bounds' centre in 1/256 units.
+    virtual void GetCenter(POINT* out) const;
+    virtual HRESULT DrawTracker(HDC dc);
+    // Path, fill, line mode, ink mode, attributes, motion block. A short or
+    // damaged record is refused: E_FAIL, the shape unchanged.
+    virtual HRESULT Load(ITeskStream* stream);
+    virtual HRESULT Save(ITeskStream* stream);
+    // Kind, corner percent, meta id, bounds, flags, base value, motion, the
+    // points, then the line mode when flag bit 4 is set.
+    HRESULT LoadGeometry(ITeskStream* stream);
+    virtual HRESULT SetPointAt(int index, POINT point);
+    // selector 0: bound handle 0-7 (clockwise from the top-left corner);
+    // 1: path point.
+    virtual HRESULT GetPointAt(POINT* out, int selector, int index);
+
+    // The meta interface.
+    HRESULT DrawInRect(HDC dc, const RECT* rect) override;
+    HRESULT Clone(CMetaBase** out) override;
+    HRESULT DrawSelection(HDC dc, BOOL pointMarks) override;
+    HRESULT DrawBoundHandles(HDC dc) override;
+    HRESULT DrawPointHandles(HDC dc) override;
+    HRESULT GetBoundsWithPen(RECT* out) override;
+    HRESULT Draw(HDC dc, BOOL noSelection) override;
+    HRESULT FinishShape() override;
+    HRESULT CalcBoundRect() override;
+    BOOL HitTestOutline(HDC dc, POINT point) override;
+    int HitTestHandle(POINT point, int* index) override;
+    int HitTest(HDC dc, POINT point, int mode) override;
+    HRESULT Offset(POINT delta) override;
+    HRESULT GetPos(POINT* out) override;
+    HRESULT SetPosX(int x) override;
+    HRESULT SetPosY(int y) override;
+    BOOL IsInsideRect(const RECT* rect) override;
+    HRESULT GetBoundRect(RECT* out) override;
+    int HitTestBounds(POINT point) override;
+    HRESULT DrawSelectionState(HDC dc) override;
+    HRESULT CloseIfEndsMeet() override;
+    HRESULT LoadRecord(ITeskStream* stream) override { return Load(stream); }
+    HRESULT SaveRecord(ITeskStream* stream) override { return Save(stream); }
+
+    const MotionBlock& Motion() const { return m_motion; }
+    MotionBlock& Motion() { return m_motion; }
+    void SetReferenceRect(const RECT& rect) { m_reference = rect; }
+
+    // The line style's draw code and points for the shape; fit: the target
+    // of DrawInRect, else through the frame. S_FALSE for a shape with no
+    // kind, E_UNEXPECTED for an unknown kind.
+    HRESULT PreparePoints(const RECT* fit, int* code, std::vector<POINT>* points);
+    // The shape's area in device units (null for open shapes, shapes of
+    // fewer than 2 points and other kinds).
+    HRGN CreateRegion(HDC dc, const RECT* fit);
+
+private:
+    void MapPoints(const RECT* fit, POINT* points, int n) const;
+    void Recalc();
+    HRESULT CalcBezierBounds();
+    bool BezierControls(std::vector<POINT>* out) const;
+    HRGN FrameClip(HDC dc) const;
+
+    MotionBlock m_motion;
+    RECT m_reference;
+    IMetaEnv* m_env;
+};

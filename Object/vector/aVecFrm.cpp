@@ -1,0 +1,318 @@
+#include "aVecFrm.h"
+
+#include <new>
+
+#include "aGrphMta.h"
+#include "bByteReader.h"
+#include "bStorage.h"
+#include "bTraceLog.h"
+
+namespace {
+
+MetaCreator g_metaCreators[6];
+
+CMetaBase* CreateMeta(int type, IMetaEnv* env) {
+    if (type == METATYPE_GRAPH)
+        return new (std::nothrow) CGraphMeta(env);
+    if (type >= 0 && type <= METATYPE_OPTIC && g_metaCreators[type])
+        return g_metaCreators[type](env);
+    return nullptr;
+}
+
+}  // namespace
+
+void SetMetaCreator(int type, MetaCreator creator) {
+    if (type >= 0 && type <= METATYPE_OPTIC && type != METATYPE_GRAPH)
+        g_metaCreators[type] = creator;
+}
+
+CVecFrame::CVecFrame(IVecFrameOwner* owner, WORD flags)
+    : m_flags(flags), m_owner(owner), m_nextId(1) {}
+
+CVecFrame::~CVecFrame() {
+    DeleteAll(m_metas);
+}
+
+void CVecFrame::DeleteAll(std::vector<CMetaBase*>& metas) {
+    for (CMetaBase* m : metas) delete m;
+    metas.clear();
+}
+
+CMetaBase* CVecFrame::GetMeta(int index) const {
+    return index >= 0 && index < GetCount() ? m_metas[(size_t)index] : nullptr;
+}
+
+bool CVecFrame::IsGraphMeta(int index) const {
+    CMetaBase* m = GetMeta(index);
+    return m && m->GetBaseValue() >= METATYPE_GRAPH && m->GetBaseValue() <= METATYPE_OPTIC;
+}
+
+bool CVecFrame::IsTextMeta(int index) const {
+    CMetaBase* m = GetMeta(index);
+    return m && m->GetBaseValue() == METATYPE_TEXT;
+}
+
+CGraphMeta* CVecFrame::GetGraphMeta(int index) const {
+    return IsGraphMeta(index) ? dynamic_cast<CGraphMeta*>(GetMeta(index)) : nullptr;
+}
+
+HRESULT CVecFrame::AddMeta(CMetaBase* meta, int type) {
+    if (!meta)
+        return E_POINTER;
+    meta->SetBaseValue(type);
+    meta->SetFrame(this);
+    try {
+        m_metas.push_back(meta);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CVecFrame::RemoveMeta(int index) {
+    if (!GetMeta(index))
+        return E_INVALIDARG;
+    delete m_metas[(size_t)index];
+    m_metas.erase(m_metas.begin() + index);
+    return S_OK;
+}
+
+void CVecFrame::Clear() {
+    TRACE_POINT();
+    DeleteAll(m_metas);
+}
+
+HRESULT CVecFrame::DuplicateFrom(const CVecFrame& source) {
+    TRACE_POINT();
+    if (&source == this)
+        return S_OK;
+    Clear();
+    for (CMetaBase* m : source.m_metas) {
+        CMetaBase* copy = nullptr;
+        HRESULT hr = m->Clone(&copy);
+        if (FAILED(hr) || !copy) {
+            LOG_MSG("DuplicateFrom fucn failed.memory is out.");
+            return FAILED(hr) ? hr : E_OUTOFMEMORY;
+        }
+        hr = AddMeta(copy, m->GetBaseValue());
+        if (FAILED(hr)) {
+            delete copy;
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+void CVecFrame::RemoveEmptyMetas() {
+    TRACE_POINT();
+    for (int i = GetCount() - 1; i >= 0; --i)
+        if (m_metas[(size_t)i]->IsHidden())
+            RemoveMeta(i);
+}
+
+HRESULT CVecFrame::SetMetaRemoved(int index) {
+    CMetaBase* m = GetMeta(index);
+    if (!m) {
+        LOG_MSG("Invalid Parameter input,nIndex is %d.", index);
+        return E_INVALIDARG;
+    }
+    m->SetHidden(true);
+    return S_OK;
+}
+
+HRESULT CVecFrame::DrawAll(HDC dc) {
+    TRACE_POINT();
+    for (CMetaBase* m : m_metas) m->Draw(dc, TRUE);
+    return S_OK;
+}
+
+HRESULT CVecFrame::HitTest(POINT point, HDC dc, int** indexes, int* count) {
+    TRACE_POINT();
+    if (!indexes || !count)
+        return E_POINTER;
+    *indexes = nullptr;
+    *count = 0;
+    FromOwnerPoints(&point, 1);
+    std::vector<int> hits;
+    for (int i = 0; i < GetCount(); ++i) {
+        CMetaBase* m = m_metas[(size_t)i];
+        if (m->IsHidden())
+            continue;
+        const bool hit = IsTextMeta(i) ? m->HitTest(dc, point, 2) != 0
+                                       : m->HitTest(dc, point, 2) || m->HitTest(dc, point, 1);
+        if (hit)
+            hits.push_back(i);
+    }
+    if (hits.empty())
+        return S_OK;
+    int* out = new (std::nothrow) int[hits.size()];
+    if (!out) {
+        LOG_MSG("can not allocate memory of size:%d.", (int)hits.size());
+        return E_OUTOFMEMORY;
+    }
+    memcpy(out, hits.data(), hits.size() * sizeof(int));
+    *indexes = out;
+    *count = (int)hits.size();
+    return S_OK;
+}
+
+HRESULT CVecFrame::Rotate(int angle) {
+    TRACE_POINT();
+    if (m_flags & VECFRAME_PATH)
+        return S_OK;
+    POINT centre = {0, 0};
+    GetOwnerCenter(&centre);
+    FromOwnerPoints(&centre, 1);
+    for (int i = 0; i < GetCount(); ++i)
+        if (CGraphMeta* g = GetGraphMeta(i))
+            g->RotateObj(-angle, centre);
+    return S_OK;
+}
+
+void CVecFrame::ToOwnerPoints(POINT* points, int n) const {
+    if (m_owner && points && n > 0)
+        m_owner->ToOwnerPoints(points, n);
+}
+
+void CVecFrame::FromOwnerPoints(POINT* points, int n) const {
+    if (m_owner && points && n > 0)
+        m_owner->FromOwnerPoints(points, n);
+}
+
+HRESULT CVecFrame::GetOwnerRect(RECT* rect) const {
+    return m_owner ? m_owner->GetOwnerRect(rect) : E_FAIL;
+}
+
+HRESULT CVecFrame::GetOwnerCenter(POINT* centre) const {
+    return m_owner ? m_owner->GetOwnerCenter(centre) : E_FAIL;
+}
+
+int CVecFrame::GetOwnerDegree() const {
+    return m_owner ? m_owner->GetOwnerDegree() : 0;
+}
+
+HRESULT CVecFrame::GetOwnerCorners(POINT* four) const {
+    RECT r;
+    POINT c;
+    if (!four || FAILED(GetOwnerRect(&r)) || FAILED(GetOwnerCenter(&c)))
+        return E_FAIL;
+    // Turned the way the render part turns its corners.
+    RectToPoints(&r, c.x, c.y, GetOwnerDegree(), four);
+    return S_OK;
+}
+
+CMetaEnv* CVecFrame::GetOwnerEnv() const {
+    return m_owner ? m_owner->GetOwnerEnv() : nullptr;
+}
+
+IMetaEnv* CVecFrame::GetMetaEnv() const {
+    return m_owner ? m_owner->GetMetaEnv() : nullptr;
+}
+
+HRESULT CVecFrame::Load(ITeskStream* stream, IMetaEnv* env) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    std::vector<uint8_t> head;
+    if (!ReadStreamBytes(stream, 10, &head)) {
+        LOG_MSG("CVecFrame::Load: short record");
+        return E_FAIL;
+    }
+    CByteReader r(head.data(), head.size());
+    const WORD flags = r.U16LE();
+    const int nextId = r.I32LE();
+    const int count = r.I32LE();
+    const bool lengths = (flags & VECFRAME_LENGTHS) != 0;
+    // Every meta takes at least its type id.
+    if (count < 0 || !StreamHas(stream, (ULONGLONG)count * 4)) {
+        LOG_MSG("CVecFrame::Load: %d metas beyond the stream", count);
+        return E_FAIL;
+    }
+    std::vector<CMetaBase*> read;
+    bool ok = true;
+    try {
+        for (int i = 0; ok && i < count; ++i) {
+            std::vector<uint8_t> b;
+            if (!ReadStreamBytes(stream, lengths ? 12 : 4, &b)) {
+                ok = false;
+                break;
+            }
+            CByteReader br(b.data(), b.size());
+            const int type = br.I32LE();
+            const long long length = lengths ? (long long)br.U64LE() : -1;
+            if (lengths && (length < 0 || !StreamHas(stream, (ULONGLONG)length))) {
+                LOG_MSG("CVecFrame::Load: meta %d of %lld bytes beyond the stream", i, length);
+                ok = false;
+                break;
+            }
+            const ULONGLONG start = stream->GetPosition();
+            CMetaBase* meta = CreateMeta(type, env);
+            if (!meta) {
+                if (!lengths) {
+                    LOG_MSG("CVecFrame::Load: meta type %d cannot be read", type);
+                    ok = false;
+                    break;
+                }
+                LOG_MSG("CVecFrame::Load: meta type %d skipped, %lld bytes", type, length);
+                stream->Seek((LONGLONG)(start + (ULONGLONG)length), TESK_SEEK_SET);
+                continue;
+            }
+            meta->SetBaseValue(type);
+            meta->SetFrame(this);
+            read.push_back(meta);
+            if (FAILED(meta->LoadRecord(stream))) {
+                ok = false;
+                break;
+            }
+            if (lengths) {
+                // A body read past its stated length is damaged.
+                if (stream->GetPosition() > start + (ULONGLONG)length) {
+                    LOG_MSG("CVecFrame::Load: meta %d runs past its length", i);
+                    ok = false;
+                    break;
+                }
+                stream->Seek((LONGLONG)(start + (ULONGLONG)length), TESK_SEEK_SET);
+            }
+        }
+    } catch (const CTeskStreamExcept&) {
+        ok = false;
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        LOG_MSG("CVecFrame::Load: damaged record, the frame kept");
+        DeleteAll(read);
+        return E_FAIL;
+    }
+    DeleteAll(m_metas);
+    m_metas.swap(read);
+    m_flags = flags;
+    m_nextId = nextId;
+    return S_OK;
+}
+
+HRESULT CVecFrame::Save(ITeskStream* stream) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    m_flags |= VECFRAME_LENGTHS;
+    StreamWriteValue(stream, (uint16_t)m_flags);
+    StreamWriteValue(stream, (int32_t)m_nextId);
+    RemoveEmptyMetas();
+    StreamWriteValue(stream, (int32_t)GetCount());
+    for (CMetaBase* m : m_metas) {
+        StreamWriteValue(stream, (int32_t)m->GetBaseValue());
+        const int64_t placeholder = 0;
+        stream->Write(&placeholder, 8);
+        const ULONGLONG start = stream->GetPosition();
+        HRESULT hr = m->SaveRecord(stream);
+        if (FAILED(hr))
+            return hr;
+        const ULONGLONG end = stream->GetPosition();
+        const int64_t length = (int64_t)(end - start);
+        stream->Seek((LONGLONG)start - 8, TESK_SEEK_SET);
+        stream->Write(&length, 8);
+        stream->Seek((LONGLONG)end, TESK_SEEK_SET);
+    }
+    return S_OK;
+}

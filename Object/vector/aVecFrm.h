@@ -1,0 +1,115 @@
+// CVecFrame: one picture of vector shapes (metas) in drawing order, owned by
+// the frame, with the services its owner (a vector object, a draw board or
+// a path holder) gives the metas, and its stored form.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "aMeta.h"
+
+class CGraphMeta;
+struct ITeskStream;
+
+// Meta type ids as frames store them.
+enum MetaType {
+    METATYPE_TEXT = 0,
+    METATYPE_GRAPH = 1,
+    METATYPE_MATH = 2,
+    METATYPE_CHEM = 3,
+    METATYPE_PHYS = 4,
+    METATYPE_OPTIC = 5
+};
+
+// Flag bits of a frame.
+enum VecFrameFlags : WORD {
+    VECFRAME_PATH = 0x0001,
+    VECFRAME_BOARD = 0x0002,
+    VECFRAME_LENGTHS = 0x0004
+};
+
+// What the object owning a frame gives its metas.
+struct IVecFrameOwner {
+    // Meta coordinates to the owner's logical coordinates and back.
+    virtual void ToOwnerPoints(POINT* points, int n) = 0;
+    virtual void FromOwnerPoints(POINT* points, int n) = 0;
+    virtual HRESULT OwnerHitTest(POINT point) = 0;
+    // The owner's rectangle in logical units, its centre, its rotation in
+    // 1/100 degree.
+    virtual HRESULT GetOwnerRect(RECT* rect) = 0;
+    virtual HRESULT GetOwnerCenter(POINT* centre) = 0;
+    virtual int GetOwnerDegree() = 0;
+    // The draw board's drawing settings; null for other owners.
+    virtual CMetaEnv* GetOwnerEnv() = 0;
+    // The services every meta of the frame is made with.
+    virtual IMetaEnv* GetMetaEnv() = 0;
+
+protected:
+    ~IVecFrameOwner() {}
+};
+
+// Makes an empty meta of a stored type for a frame; null when it cannot.
+typedef CMetaBase* (*MetaCreator)(IMetaEnv* env);
+// Types whose class is not built in read through this table; null entries
+// are skipped by their stored length.
+void SetMetaCreator(int type, MetaCreator creator);
+
+class CVecFrame {
+public:
+    // flags: VECFRAME_LENGTHS for a vector object, | VECFRAME_BOARD for a
+    // draw board, | VECFRAME_PATH for a path holder.
+    CVecFrame(IVecFrameOwner* owner, WORD flags);
+    virtual ~CVecFrame();
+    CVecFrame(const CVecFrame&) = delete;
+    CVecFrame& operator=(const CVecFrame&) = delete;
+
+    int GetCount() const { return (int)m_metas.size(); }
+    CMetaBase* GetMeta(int index) const;
+    bool IsGraphMeta(int index) const;
+    bool IsTextMeta(int index) const;
+    CGraphMeta* GetGraphMeta(int index) const;
+    // Records the type in the meta, tells it its frame and appends it (the
+    // frame owns it from then on).
+    HRESULT AddMeta(CMetaBase* meta, int type);
+    HRESULT RemoveMeta(int index);
+    void Clear();
+    HRESULT DuplicateFrom(const CVecFrame& source);
+    // Deletes hidden metas.
+    void RemoveEmptyMetas();
+    HRESULT SetMetaRemoved(int index);
+    HRESULT DrawAll(HDC dc);
+    // The indexes of the metas that hold the point, in drawing order, in a
+    // new array the caller frees with delete[] (null when none).
+    HRESULT HitTest(POINT point, HDC dc, int** indexes, int* count);
+    HRESULT Rotate(int angle);
+
+    // Object-stream form. A damaged or short record is refused whole:
+    // E_FAIL, the frame unchanged.
+    HRESULT Load(ITeskStream* stream, IMetaEnv* env);
+    HRESULT Save(ITeskStream* stream);
+
+    // The owner services, for the metas.
+    WORD GetFlags() const { return m_flags; }
+    // Vector objects clip their metas to their rectangle.
+    bool WantsClip() const { return (m_flags & (VECFRAME_PATH | VECFRAME_BOARD)) == 0; }
+    void ToOwnerPoints(POINT* points, int n) const;
+    void FromOwnerPoints(POINT* points, int n) const;
+    HRESULT GetOwnerRect(RECT* rect) const;
+    HRESULT GetOwnerCenter(POINT* centre) const;
+    int GetOwnerDegree() const;
+    // The owner's rectangle turned by its rotation about its centre.
+    HRESULT GetOwnerCorners(POINT* four) const;
+    CMetaEnv* GetOwnerEnv() const;
+    IMetaEnv* GetMetaEnv() const;
+    IVecFrameOwner* GetOwner() const { return m_owner; }
+    int TakeMetaId() { return m_nextId++; }
+
+private:
+    static void DeleteAll(std::vector<CMetaBase*>& metas);
+
+    WORD m_flags;
+    std::vector<CMetaBase*> m_metas;
+    IVecFrameOwner* m_owner;
+    int m_nextId;
+};
