@@ -6,6 +6,15 @@
 #include "bStorage.h"
 #include "bTraceLog.h"
 
+bool ReadStreamBytes(ITeskStream* stream, ULONGLONG n, std::vector<uint8_t>* out) {
+    if (!stream || !out || !StreamHas(stream, n) || n > 0x7FFFFFFF)
+        return false;
+    out->resize((size_t)n);
+    if (n)
+        stream->Read(out->data(), (ULONG)n);
+    return true;
+}
+
 CVecPath::CVecPath() : m_cornerPercent(0), m_editValue(0), m_kind(GRAPH_NONE) {}
 
 CVecPath::~CVecPath() {}
@@ -73,24 +82,21 @@ HRESULT CVecPath::Load(ITeskStream* stream) {
     TRACE_POINT();
     if (!stream)
         return E_POINTER;
-    uint8_t head[16];
-    if (!StreamHas(stream, sizeof(head))) {
+    std::vector<uint8_t> head;
+    if (!ReadStreamBytes(stream, 16, &head)) {
         LOG_MSG("CVecPath::Load: short record");
         return E_FAIL;
     }
-    stream->Read(head, sizeof(head));
-    CByteReader r(head, sizeof(head));
+    CByteReader r(head.data(), head.size());
     const int kind = r.I32LE();
     const int corner = r.I32LE();
     const int edit = r.I32LE();
     const int count = r.I32LE();
-    if (count < 0 || !StreamHas(stream, (ULONGLONG)count * 8)) {
+    std::vector<uint8_t> body;
+    if (count < 0 || !ReadStreamBytes(stream, (ULONGLONG)count * 8, &body)) {
         LOG_MSG("CVecPath::Load: %d points beyond the stream", count);
         return E_FAIL;
     }
-    std::vector<uint8_t> body((size_t)count * 8);
-    if (count)
-        stream->Read(body.data(), (ULONG)body.size());
     CByteReader pr(body.data(), body.size());
     PointArray points;
     if (count && !points.SetSize(count))

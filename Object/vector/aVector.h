@@ -7,7 +7,15 @@
 
 #include "bGrphLib.h"
 
+#include <stdint.h>
+
+#include <vector>
+
 struct ITeskStream;
+
+// Reads the next n bytes of a stored record for the checked reader; false,
+// with nothing read, when the stream holds fewer.
+bool ReadStreamBytes(ITeskStream* stream, ULONGLONG n, std::vector<uint8_t>* out);
 
 // Graph kinds of a path.
 enum GraphKind {
