@@ -13,6 +13,7 @@
 #include "bGifAnim.h"
 #include "bPlayerSite.h"
 #include "bSwfContainer.h"
+#include "bSoundCtrl.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -497,9 +498,13 @@ HRESULT CreateMediaControl(int type, IPlayerSite* site, IMediaObjectBase** out) 
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    if (type != MEDIA_CONTROL_ANIMATION)
+    MediaObjectBase* control = nullptr;
+    if (type == MEDIA_CONTROL_ANIMATION)
+        control = new (std::nothrow) CAnimCtrl(site);
+    else if (type == MEDIA_CONTROL_SOUND)
+        control = new (std::nothrow) SoundControl(site);
+    else
         return E_NOTIMPL;
-    CAnimCtrl* control = new (std::nothrow) CAnimCtrl(site);
     if (!control)
         return E_OUTOFMEMORY;
     control->AddRef();

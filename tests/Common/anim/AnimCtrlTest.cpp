@@ -339,6 +339,9 @@ TEST(AnimCtrl, MadeByTheMediaControlFactory) {
     again->Release();
     EXPECT_EQ(media->IsClosed(), E_FAIL);
     EXPECT_EQ(media->Release(), 0u);
-    EXPECT_EQ(CreateMediaControl(MEDIA_CONTROL_SOUND, nullptr, &media), E_NOTIMPL);
+    ASSERT_EQ(CreateMediaControl(MEDIA_CONTROL_SOUND, nullptr, &media), S_OK);
+    EXPECT_NE(media->IsClosed(), S_OK);
+    EXPECT_EQ(media->Release(), 0u);
+    EXPECT_EQ(CreateMediaControl(MEDIA_CONTROL_VIDEO, nullptr, &media), E_NOTIMPL);
     EXPECT_EQ(media, nullptr);
 }
