@@ -3,6 +3,7 @@
 #include <new>
 
 #include "aGrphMta.h"
+#include "aTxtMeta.h"
 #include "bByteReader.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
@@ -14,6 +15,8 @@ MetaCreator g_metaCreators[6];
 CMetaBase* CreateMeta(int type, IMetaEnv* env) {
     if (type == METATYPE_GRAPH)
         return new (std::nothrow) CGraphMeta(env);
+    if (type == METATYPE_TEXT)
+        return new (std::nothrow) CTextMeta(env);
     if (type >= 0 && type <= METATYPE_OPTIC && g_metaCreators[type])
         return g_metaCreators[type](env);
     return nullptr;
@@ -22,7 +25,7 @@ CMetaBase* CreateMeta(int type, IMetaEnv* env) {
 }  // namespace
 
 void SetMetaCreator(int type, MetaCreator creator) {
-    if (type >= 0 && type <= METATYPE_OPTIC && type != METATYPE_GRAPH)
+    if (type >= 0 && type <= METATYPE_OPTIC && type != METATYPE_GRAPH && type != METATYPE_TEXT)
         g_metaCreators[type] = creator;
 }
 
