@@ -138,10 +138,12 @@ STDMETHODIMP MediaObjectBase::get_Kind(short* kind) {
     return S_OK;
 }
 
-STDMETHODIMP MediaObjectBase::put_StartPos(LONGLONG value) {
-    if (value == m_startPos) {
-        m_startChanged = 0;
-        return S_OK;
+// The start and end: an equal value only clears the flag; an open control
+// holds a new one inside 0..duration.
+void MediaObjectBase::SetBoundPosition(LONGLONG value, LONGLONG* pos, int* changed) {
+    if (value == *pos) {
+        *changed = 0;
+        return;
     }
     if (IsClosed() == S_OK) {
         if (value < 0)
@@ -149,8 +151,12 @@ STDMETHODIMP MediaObjectBase::put_StartPos(LONGLONG value) {
         else if (m_duration > 0 && value > m_duration)
             value = m_duration;
     }
-    m_startPos = value;
-    m_startChanged = 1;
+    *pos = value;
+    *changed = 1;
+}
+
+STDMETHODIMP MediaObjectBase::put_StartPos(LONGLONG value) {
+    SetBoundPosition(value, &m_startPos, &m_startChanged);
     return S_OK;
 }
 
@@ -161,18 +167,7 @@ STDMETHODIMP MediaObjectBase::get_StartPos(LONGLONG* value) {
 }
 
 STDMETHODIMP MediaObjectBase::put_EndPos(LONGLONG value) {
-    if (value == m_endPos) {
-        m_endChanged = 0;
-        return S_OK;
-    }
-    if (IsClosed() == S_OK) {
-        if (value < 0)
-            value = 0;
-        else if (m_duration > 0 && value > m_duration)
-            value = m_duration;
-    }
-    m_endPos = value;
-    m_endChanged = 1;
+    SetBoundPosition(value, &m_endPos, &m_endChanged);
     return S_OK;
 }
 

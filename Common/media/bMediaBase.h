@@ -193,6 +193,7 @@ protected:
     // The subclasses' Close: forgets a file's positions when the file was
     // renamed and marks every property for the next Update.
     void ResetProperties();
+    void SetBoundPosition(LONGLONG value, LONGLONG* pos, int* changed);
 
     LONG m_ref;
     IPlayerSite* m_site;

@@ -145,6 +145,33 @@ public:
 // throws CTeskStreamExcept with the code.
 [[noreturn]] void ThrowTeskStreamExcept(int code, const char* text);
 
+// Where a seek by origin lands in a stream of `size` bytes read at
+// `position`, held to 0..size (from the end, the offset counts back); false
+// for an unknown origin, where a seek does nothing.
+inline bool ClampedSeekTarget(LONGLONG offset, int origin, ULONGLONG position, ULONGLONG size,
+                              ULONGLONG* to) {
+    LONGLONG pos;
+    switch (origin) {
+        case TESK_SEEK_SET:
+            pos = offset;
+            break;
+        case TESK_SEEK_CUR:
+            pos = (LONGLONG)position + offset;
+            break;
+        case TESK_SEEK_END:
+            pos = (LONGLONG)size - offset;
+            break;
+        default:
+            return false;
+    }
+    if (pos > (LONGLONG)size)
+        pos = (LONGLONG)size;
+    if (pos < 0)
+        pos = 0;
+    *to = (ULONGLONG)pos;
+    return true;
+}
+
 // Checked reads of stored records: every count and length is measured
 // against what remains before it is used.
 inline ULONGLONG StreamRemaining(ITeskStream* stream) {

@@ -73,25 +73,9 @@ STDMETHODIMP_(ULONG) CInflateStream::RawRead(void* buffer, ULONG n) {
 }
 
 STDMETHODIMP CInflateStream::RawSeek(LONGLONG offset, int origin) {
-    LONGLONG pos;
-    switch (origin) {
-        case TESK_SEEK_SET:
-            pos = offset;
-            break;
-        case TESK_SEEK_CUR:
-            pos = (LONGLONG)m_position + offset;
-            break;
-        case TESK_SEEK_END:
-            pos = (LONGLONG)m_size - offset;
-            break;
-        default:
-            return S_OK;
-    }
-    if (pos > (LONGLONG)m_size)
-        pos = (LONGLONG)m_size;
-    if (pos < 0)
-        pos = 0;
-    ULONGLONG to = (ULONGLONG)pos;
+    ULONGLONG to;
+    if (!ClampedSeekTarget(offset, origin, m_position, m_size, &to))
+        return S_OK;
     if (to < m_position)
         Rewind();
     if (to > m_position) {

@@ -142,24 +142,9 @@ STDMETHODIMP_(ULONG) CMemStream::RawRead(void* buffer, ULONG n) {
 }
 
 STDMETHODIMP CMemStream::RawSeek(LONGLONG offset, int origin) {
-    LONGLONG pos;
-    switch (origin) {
-        case TESK_SEEK_SET:
-            pos = offset;
-            break;
-        case TESK_SEEK_CUR:
-            pos = (LONGLONG)m_position + offset;
-            break;
-        case TESK_SEEK_END:
-            pos = (LONGLONG)m_size - offset;
-            break;
-        default:
-            return S_OK;
-    }
-    if (pos > m_size)
-        pos = m_size;
-    if (pos < 0)
-        pos = 0;
+    ULONGLONG pos;
+    if (!ClampedSeekTarget(offset, origin, (ULONGLONG)m_position, (ULONGLONG)m_size, &pos))
+        return S_OK;
     m_position = (int)pos;
     PlaceCursor();
     return S_OK;

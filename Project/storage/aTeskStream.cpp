@@ -97,26 +97,11 @@ STDMETHODIMP_(ULONG) CStreamBase::WriteWideString(const char* text, ULONG n) {
 STDMETHODIMP CStreamBase::Seek(LONGLONG offset, int origin) {
     if (!m_measuring)
         return RawSeek(offset, origin);
-    LONGLONG size = (LONGLONG)m_measuredSize;
-    LONGLONG pos = (LONGLONG)m_measuredPos;
-    switch (origin) {
-        case TESK_SEEK_SET:
-            pos = offset;
-            break;
-        case TESK_SEEK_CUR:
-            pos += offset;
-            break;
-        case TESK_SEEK_END:
-            pos = size - offset;
-            break;
-        default:
-            break;
-    }
-    if (pos < 0)
-        pos = 0;
-    if (pos > size)
-        pos = size;
-    m_measuredPos = (ULONGLONG)pos;
+    ULONGLONG to;
+    // An unknown origin keeps the position, held inside the measured size.
+    if (!ClampedSeekTarget(offset, origin, m_measuredPos, m_measuredSize, &to))
+        ClampedSeekTarget(0, TESK_SEEK_CUR, m_measuredPos, m_measuredSize, &to);
+    m_measuredPos = to;
     return S_OK;
 }
 

@@ -8,19 +8,11 @@
 
 #include "../core/StaffDatabase.h"
 #include "TestFiles.h"
+#include "DbErrorOf.h"
 #include "aDbEngine.h"
 #include "sqlite3.h"
 
 namespace {
-
-long ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const CdbException& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 VARIANT Double(double d) {
     VARIANT v;
