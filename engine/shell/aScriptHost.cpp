@@ -8,7 +8,9 @@
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
-CScriptHost::CScriptHost(CPlayerDoc* doc) : m_doc(doc), m_executor(this) {}
+CScriptHost::CScriptHost(CPlayerDoc* doc) : m_doc(doc), m_executor(this) {
+    m_devices.SetMixer(&m_mixer);
+}
 
 CScriptHost::~CScriptHost() {
     m_processor.Detach();

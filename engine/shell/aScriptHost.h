@@ -13,6 +13,7 @@
 #include "aFuncMgr.h"
 #include "aProject.h"
 #include "aRoutineTable.h"
+#include "bMixer.h"
 
 class CPlayerDoc;
 
@@ -86,6 +87,7 @@ private:
     CEventProcessor m_processor;
     CCmdExecutor m_executor;
     CCmdDevices m_devices;
+    CMixerDevice m_mixer;
     CScriptContext m_context;
     CAppEvents m_app;
 };

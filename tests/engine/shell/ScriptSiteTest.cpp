@@ -246,7 +246,41 @@ TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
 TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     ASSERT_EQ(OpenWork(), S_OK);
     EXPECT_EQ(Command(1301), 0);
-    EXPECT_EQ(Command(1201, {Int(1)}), 0);
+    // The system mixer: a level of 5 on Wine's uniform speaker volume.
+    ASSERT_EQ(Command(1202, {Int(5)}), 1);
+    HMIXER m = nullptr;
+    ASSERT_EQ(mixerOpen(&m, 0, 0, 0, MIXER_OBJECTF_MIXER), 0u);
+    MIXERLINEA line = {};
+    line.cbStruct = sizeof(line);
+    line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+    ASSERT_EQ(mixerGetLineInfoA((HMIXEROBJ)m, &line,
+                                MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE),
+              0u);
+    MIXERCONTROLA control = {};
+    control.cbStruct = sizeof(control);
+    MIXERLINECONTROLSA controls = {};
+    controls.cbStruct = sizeof(controls);
+    controls.dwLineID = line.dwLineID;
+    controls.dwControlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
+    controls.cControls = 1;
+    controls.cbmxctrl = sizeof(control);
+    controls.pamxctrl = &control;
+    ASSERT_EQ(mixerGetLineControlsA((HMIXEROBJ)m, &controls,
+                                    MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE),
+              0u);
+    MIXERCONTROLDETAILS_UNSIGNED level = {0};
+    MIXERCONTROLDETAILS details = {};
+    details.cbStruct = sizeof(details);
+    details.dwControlID = control.dwControlID;
+    details.cChannels = 1;
+    details.cbDetails = sizeof(level);
+    details.paDetails = &level;
+    EXPECT_EQ(mixerGetControlDetailsA((HMIXEROBJ)m, &details, MIXER_OBJECTF_HMIXER), 0u);
+    EXPECT_EQ(level.dwValue, 32765u);
+    EXPECT_EQ(Command(1201, {Int(0)}), 1);
+    EXPECT_EQ(mixerGetControlDetailsA((HMIXEROBJ)m, &details, MIXER_OBJECTF_HMIXER), 0u);
+    EXPECT_EQ(level.dwValue, 32765u - 6553);
+    mixerClose(m);
     void* f = nullptr;
     doc->GetSite()->GetFunctionManager(&f);
     ASSERT_TRUE(
