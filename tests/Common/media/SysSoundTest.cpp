@@ -133,8 +133,8 @@ protected:
     }
     SoundControl* Control() const { return static_cast<SoundControl*>(sound->Control()); }
     // A page record: the media name, start, end, CD flag, volume, balance.
-    static SysSoundProperties Record(const char* path, DWORD start = 0, DWORD end = 0,
-                                     DWORD cd = 0, DWORD volume = 1000, LONG balance = 0) {
+    static SysSoundProperties Record(const char* path, DWORD start = 0, DWORD end = 0, DWORD cd = 0,
+                                     DWORD volume = 1000, LONG balance = 0) {
         SysSoundProperties r = {};
         r.first = 5;
         r.path = path;
@@ -159,8 +159,8 @@ TEST_F(SysSoundTest, VolumeStepsStayWithinRangeAndTheActiveFlagKeepsItsValue) {
         int volume;
         BOOL up;
         long expected;
-    } steps[] = {{950, TRUE, 1000}, {50, FALSE, 0}, {500, TRUE, 600}, {1000, TRUE, 1000},
-                 {0, FALSE, 0}};
+    } steps[] = {
+        {950, TRUE, 1000}, {50, FALSE, 0}, {500, TRUE, 600}, {1000, TRUE, 1000}, {0, FALSE, 0}};
     for (const auto& s : steps) {
         ASSERT_EQ(sound->SetVolume(s.volume), S_OK);
         EXPECT_EQ(sound->StepVolume(s.up), S_OK);
