@@ -3,6 +3,9 @@
 // linked-table connections and copies of another database; boxes recorded
 // through the seam.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -761,4 +764,71 @@ TEST(DBDesign, CopyDatabaseRenamesTablesAndTheirRelationsFollow) {
     EXPECT_EQ(1, o.Core()->GetQueryTypeFlag("Big", &visual));
     EXPECT_NE(0, visual);
     EXPECT_TRUE(Boxes::Texts().empty()) << Boxes::Texts()[0];
+}
+
+namespace {
+
+std::string ItemText(HWND tree, HTREEITEM item, int* kind = nullptr, int* image = nullptr) {
+    char text[128] = {};
+    TVITEMA tv = {};
+    tv.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+    tv.hItem = item;
+    tv.pszText = text;
+    tv.cchTextMax = sizeof(text);
+    SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv);
+    if (kind)
+        *kind = (int)tv.lParam;
+    if (image)
+        *image = tv.iImage;
+    return text;
+}
+
+HTREEITEM Child(HWND tree, HTREEITEM item) {
+    return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
+}
+
+HTREEITEM Next(HWND tree, HTREEITEM item) {
+    return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
+}
+
+}  // namespace
+
+TEST(DBDesign, TreeItemsOfRenamedTablesAndOfRelations) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(nullptr, tree);
+    Open o;
+    BuildSchool(o, 0);
+    CDBCore* c = o.Core();
+    TVINSERTSTRUCTA ins = {};
+    ins.hParent = TVI_ROOT;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT;
+    ins.item.pszText = const_cast<char*>("Pupil");
+    HTREEITEM pupil = (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&ins);
+    ins.item.pszText = const_cast<char*>("Relations");
+    HTREEITEM folder = (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&ins);
+    ASSERT_EQ(1, c->RenameTable("Pupil", "Kids", tree, pupil));
+    EXPECT_EQ("Kids", ItemText(tree, pupil));
+    EXPECT_NE(-1, c->IndexOfEntry("Kids", 0));
+    // A refused name leaves the item and the entry.
+    Boxes boxes;
+    EXPECT_EQ(0, c->RenameTable("Kids", "Class", tree, pupil));
+    EXPECT_EQ("Kids", ItemText(tree, pupil));
+    ASSERT_EQ(1, c->AddRelationNodes(tree, folder));
+    int kind = 0, image = 0;
+    HTREEITEM relation = Child(tree, folder);
+    EXPECT_EQ("ClassPupil", ItemText(tree, relation, &kind, &image));
+    EXPECT_EQ(14, kind);
+    EXPECT_EQ(16, image);
+    HTREEITEM main = Child(tree, relation);
+    EXPECT_EQ(DBLoadString(57731), ItemText(tree, main, &kind, &image));
+    EXPECT_EQ(15, kind);
+    EXPECT_EQ(17, image);
+    EXPECT_EQ(DBLoadString(57732), ItemText(tree, Next(tree, main), &kind, &image));
+    EXPECT_EQ(16, kind);
+    EXPECT_EQ(18, image);
+    DestroyWindow(tree);
 }
