@@ -9,6 +9,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 // The thirteen transition plug-ins, in the order of their modules.
 #include "aBtnObj.h"
 #include "aGroupObj.h"
+#include "aPamAbl.h"
 #include "aPicObj.h"
 #include "aTransition.h"
 
@@ -39,6 +40,7 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
+        g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;
     }
 } g_objectSlots;
 
