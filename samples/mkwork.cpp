@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
                                             {8, "visits", "visits + 1"},
                                             {404, "note", "visits"},
                                             {8, "last", "twice(last)"},
+                                            // until the board is active
+                                            {6, nullptr, "100"},
                                             {403, "Board.DrawLineCurve", "\"x, x\", 0, 300, 10"},
                                             {403, "Board.DrawRect", "100, 100, 200, 200"},
                                             {8, "hit", "DrawBoardObjHitTest(\"Board\", 350, 300)"},

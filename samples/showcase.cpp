@@ -724,6 +724,7 @@ void BoardPage(CanvasSpec& page) {
     page.objects.push_back(DrawBoardEntry("Board", 400, 330, 700, 440));
     static const std::string text = "60, 370, \"" + Gbk(L"画板：矩形、椭圆、曲线和文字") + "\"";
     page.eventRecord = PageEnterRecord({
+        {6, nullptr, "100"},  // until the board is active
         {403, "Board.SetLineWidth", "3"},
         {403, "Board.SetLineColor", "8405024"},  // 0x804020
         {403, "Board.SetFillType", "1"},
