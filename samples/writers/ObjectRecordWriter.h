@@ -148,46 +148,98 @@ inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
     return r.bytes;
 }
 
-// The text object's record (read by the container extension's load, after
-// the event procedure's record): the LOGFONT (height, width, escapement,
-// orientation, weight: 4 bytes each; italic, underline, strike-out,
-// character set, output precision, clip precision, quality, pitch and
-// family: 1 byte each; the face: 32 bytes), text colour, flags, text angle,
-// text length n and the n bytes of text (lines joined with CR LF); with flag
-// bit 15 the phonetic length m, the m bytes of phonetic text (every line's
-// followed by a LF) and the phonetic switch; then the database link's record
-// (flags, position, two empty names).
-struct TextRecord {
-    int32_t height = -16, weight = 400;
-    uint8_t italic = 0, underline = 0, charSet = 0;
-    std::string face = "Arial";  // written as given, cut or padded with zeros to 32 bytes
-    uint32_t color = 0, flags = 0xE300;
-    int32_t angle = 0;
-    std::string text;
-    std::string phonetic;  // with flag bit 15
-    uint32_t phoneticOn = 0;
-    int32_t textLength = -1;      // -1: the text's own
-    int32_t phoneticLength = -1;  // -1: the phonetic text's own
+// A line style's 48-byte record: type, width, tile code, main colour, second
+// colour, background colour, 16 reserved bytes, flags, 4 reserved bytes.
+struct LineModeFields {
+    int32_t type = 5;  // solid
+    uint32_t width = 1, code = 0;
+    uint32_t color = 0, color2 = 0, backColor = 0xFFFFFF;
+    uint32_t flags = 0;
 };
-inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
+inline std::vector<uint8_t> WriteLineModeRecord(const LineModeFields& l) {
     RecordBytes r;
-    r.I32(t.height).I32(0).I32(0).I32(0).I32(t.weight);
-    r.bytes.push_back(t.italic);
-    r.bytes.push_back(t.underline);
-    r.bytes.push_back(0);
-    r.bytes.push_back(t.charSet);
-    r.Zeros(4);
-    std::vector<uint8_t> face(32, 0);
-    for (size_t i = 0; i < t.face.size() && i < 32; ++i) face[i] = (uint8_t)t.face[i];
-    r.Bytes(face);
-    r.U32(t.color).U32(t.flags).I32(t.angle);
-    r.I32(t.textLength >= 0 ? t.textLength : (int32_t)t.text.size());
-    r.Bytes(std::vector<uint8_t>(t.text.begin(), t.text.end()));
-    if (t.flags & 0x8000) {
-        r.I32(t.phoneticLength >= 0 ? t.phoneticLength : (int32_t)t.phonetic.size());
-        r.Bytes(std::vector<uint8_t>(t.phonetic.begin(), t.phonetic.end()));
-        r.U32(t.phoneticOn);
-    }
-    r.U32(0).I32(0).U32(0).U32(0);
+    r.I32(l.type).U32(l.width).U32(l.code).U32(l.color).U32(l.color2).U32(l.backColor);
+    r.Zeros(16).U32(l.flags).Zeros(4);
     return r.bytes;
 }
+
+// The draw board's record after the shared prefix: its drawing settings
+// (value, ink mode, line mode, a 60-byte LOGFONTA, the fill's record), the
+// kept value, then its frame: flags, next meta id, count, and per meta its
+// type, its body's length (when flag bit 4 is set) and the body.
+struct DrawBoardRecord {
+    int32_t value = 0, ink = 0;
+    LineModeFields line;
+    int32_t fontHeight = 133, fontWeight = 0;
+    std::string face = "Arial";
+    std::vector<uint8_t> fill;  // a fill object's record
+    int32_t kept = 50;
+    uint16_t frameFlags = 6;
+    int32_t nextId = 1;
+    struct Meta {
+        int32_t type;
+        std::vector<uint8_t> body;
+    };
+    std::vector<Meta> metas;
+};
+inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
+    RecordBytes r;
+    r.I32(b.value).I32(b.ink).Bytes(WriteLineModeRecord(b.line));
+    // LOGFONTA: height, width, escapement, orientation, weight, italic,
+    // underline, strike-out, charset, 4 more bytes, 32 bytes of face.
+    r.I32(b.fontHeight).Zeros(12).I32(b.fontWeight).Zeros(8);
+    std::vector<uint8_t> face(32, 0);
+    for (size_t i = 0; i < b.face.size() && i < 31; ++i) face[i] = (uint8_t)b.face[i];
+    r.Bytes(face).Bytes(b.fill).I32(b.kept);
+    r.bytes.push_back((uint8_t)b.frameFlags);
+    r.bytes.push_back((uint8_t)(b.frameFlags >> 8));
+    r.I32(b.nextId).U32((uint32_t)b.metas.size());
+    for (const auto& m : b.metas) {
+        r.I32(m.type);
+        if (b.frameFlags & 4)
+            r.U32((uint32_t)m.body.size()).U32(0);
+        r.Bytes(m.body);
+    }
+    // The text object's record (read by the container extension's load, after
+    // the event procedure's record): the LOGFONT (height, width, escapement,
+    // orientation, weight: 4 bytes each; italic, underline, strike-out,
+    // character set, output precision, clip precision, quality, pitch and
+    // family: 1 byte each; the face: 32 bytes), text colour, flags, text angle,
+    // text length n and the n bytes of text (lines joined with CR LF); with flag
+    // bit 15 the phonetic length m, the m bytes of phonetic text (every line's
+    // followed by a LF) and the phonetic switch; then the database link's record
+    // (flags, position, two empty names).
+    struct TextRecord {
+        int32_t height = -16, weight = 400;
+        uint8_t italic = 0, underline = 0, charSet = 0;
+        std::string face = "Arial";  // written as given, cut or padded with zeros to 32 bytes
+        uint32_t color = 0, flags = 0xE300;
+        int32_t angle = 0;
+        std::string text;
+        std::string phonetic;  // with flag bit 15
+        uint32_t phoneticOn = 0;
+        int32_t textLength = -1;      // -1: the text's own
+        int32_t phoneticLength = -1;  // -1: the phonetic text's own
+    };
+    inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
+        RecordBytes r;
+        r.I32(t.height).I32(0).I32(0).I32(0).I32(t.weight);
+        r.bytes.push_back(t.italic);
+        r.bytes.push_back(t.underline);
+        r.bytes.push_back(0);
+        r.bytes.push_back(t.charSet);
+        r.Zeros(4);
+        std::vector<uint8_t> face(32, 0);
+        for (size_t i = 0; i < t.face.size() && i < 32; ++i) face[i] = (uint8_t)t.face[i];
+        r.Bytes(face);
+        r.U32(t.color).U32(t.flags).I32(t.angle);
+        r.I32(t.textLength >= 0 ? t.textLength : (int32_t)t.text.size());
+        r.Bytes(std::vector<uint8_t>(t.text.begin(), t.text.end()));
+        if (t.flags & 0x8000) {
+            r.I32(t.phoneticLength >= 0 ? t.phoneticLength : (int32_t)t.phonetic.size());
+            r.Bytes(std::vector<uint8_t>(t.phonetic.begin(), t.phonetic.end()));
+            r.U32(t.phoneticOn);
+        }
+        r.U32(0).I32(0).U32(0).U32(0);
+        return r.bytes;
+    }
