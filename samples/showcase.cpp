@@ -17,8 +17,10 @@
 #include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
+#include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
+#include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -28,7 +30,7 @@
 namespace {
 
 // Object kinds as the player's class table numbers them.
-const uint32_t kGroup = 0x00F00000, kPicture = 0x01020000, kPush = 0x02020001,
+const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kPicture = 0x01020000, kPush = 0x02020001,
                kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
                kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
@@ -378,6 +380,20 @@ CanvasObjectSpec PictureEntry(const Picture& pic) {
     return Entry(kPicture, pic.name, prefix);
 }
 
+// A text object on a white panel (its media frame with an outline).
+CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                           const TextRecord& rec) {
+    ObjectPrefix p = Placed(x, y, w, h);
+    Frame panel;
+    panel.outline = true;
+    panel.outlineColor = 0x404040;
+    p.parts = 1;
+    p.attached = Vec(FrameBytes(panel));
+    std::vector<uint8_t> own = WriteTextRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(kText, name, WriteObjectPrefix(p));
+}
+
 CanvasObjectSpec GroupEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
                             uint32_t flags) {
     GroupRecord rec;
@@ -687,6 +703,20 @@ void FillsPage(CanvasSpec& page) {
     }
 }
 
+void TextsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Texts", kWhite));
+    // 24 points, red, centred in its panel; a Chinese face for both scripts.
+    TextRecord text;
+    text.height = -PointsToFontHeight(24);
+    text.weight = FW_NORMAL;
+    text.charSet = GB2312_CHARSET;
+    text.face = "SimSun";
+    text.color = 0x0000FF;
+    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
+    text.text = Gbk(L"文字 Text");
+    page.objects.push_back(TextEntry("Text", 400, 200, 360, 90, text));
+}
+
 void ScriptPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("A script: click the button", kWhite));
     Font f;
@@ -793,7 +823,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
-               {"Board", "Draw board", "Paper", "", "", "Script"},
+               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Texts", "Texts", "Slate", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -815,12 +846,13 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
+    TextsPage(texts);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
@@ -837,6 +869,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
+    texts.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -845,9 +878,9 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills}, {"Board", &board},     {"Script", &script},
-                 {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},     {"Texts", &texts},
+                 {"Script", &script}, {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
