@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include <utility>
 #include <vector>
 
 class CByteReader;
@@ -219,6 +220,11 @@ public:
     rtfHotWord* Last() { return m_count ? &m_items[m_count - 1] : nullptr; }
     bool InsertHotWord(const rtfHotWord& word);
     void Clear();
+    void Swap(rtfHotWordTbl& other) {
+        std::swap(m_items, other.m_items);
+        std::swap(m_capacity, other.m_capacity);
+        std::swap(m_count, other.m_count);
+    }
 
 private:
     rtfHotWord* m_items;
@@ -243,6 +249,7 @@ public:
     // A zeroed picture appended; null when the array cannot grow.
     RtfPicture* Append();
     void Clear();
+    void Swap(RtfPictureArray& other) { m_items.swap(other.m_items); }
 
 private:
     std::vector<RtfPicture> m_items;

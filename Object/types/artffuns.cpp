@@ -794,22 +794,27 @@ bool CRtfParser::PictureGroup() {
 }
 
 void CRtfParser::MakePicture(RtfPicture* p) {
+    MakeRtfPicture(p, m_site, &m_codecSite);
+}
+
+void MakeRtfPicture(RtfPicture* p, IPlayerSite* site, IPictureCodecSite* codecs) {
     if (!p->data || !p->dataLength)
         return;
     if (p->kind == RTFPIC_WMF) {
         // Bare Windows-metafile bits, not one of the stored media kinds.
-        p->metafile = MetaFileFromBits(p->data, p->dataLength, nullptr, RTFPIC_WMF);
+        if (!p->metafile)
+            p->metafile = MetaFileFromBits(p->data, p->dataLength, nullptr, RTFPIC_WMF);
         return;
     }
-    if (p->kind != RTFPIC_PNG && p->kind != RTFPIC_JPEG)
+    if ((p->kind != RTFPIC_PNG && p->kind != RTFPIC_JPEG) || p->bitmap)
         return;
     PicBase* picture = nullptr;
-    if (FAILED(CreatePicBaseInterface(&picture, &m_codecSite)) || !picture)
+    if (FAILED(CreatePicBaseInterface(&picture, codecs)) || !picture)
         return;
     int codec = 0;
     if (picture->FindCodec(p->kind == RTFPIC_PNG ? "png" : "jpg", &codec) == S_OK &&
         SUCCEEDED(picture->DecodeMemory(p->data, p->dataLength, codec)))
-        p->bitmap = CreateBitmapForTarget(picture->GetDIB(), m_site);
+        p->bitmap = CreateBitmapForTarget(picture->GetDIB(), site);
     picture->Release();
 }
 

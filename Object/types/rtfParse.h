@@ -21,6 +21,10 @@ struct RtfKeyword {
 // Rows in byte order of their words; binary search.
 const RtfKeyword* FindRtfKeyword(const RtfKeyword* table, int count, const char* word);
 
+// Makes a picture's metafile or bitmap from its data (nothing without data
+// or when the data does not decode).
+void MakeRtfPicture(RtfPicture* picture, IPlayerSite* site, IPictureCodecSite* codecs);
+
 class CRtfParser {
 public:
     CRtfParser();

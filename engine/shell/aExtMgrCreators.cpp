@@ -10,6 +10,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aBtnObj.h"
 #include "aGroupObj.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -36,6 +37,7 @@ struct TransitionSlots {
 struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
