@@ -13,6 +13,7 @@
 
 #include "ObjectRecordWriter.h"
 #include "PictureFixtures.h"
+#include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
 #include "aStorage.h"
@@ -777,7 +778,11 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
     // (a clock) and a mask (sine waves).
-    title.properties = PageProperties(Page(3000, 0, "", 1108));
+    // The title page has a sound of its own: a short beep from the package.
+    PageProps titleProps = Page(3000, 0, "", 1108);
+    titleProps.flags |= 0x04;
+    titleProps.soundPath = "beep.wav";
+    title.properties = PageProperties(titleProps);
     buttons.properties = PageProperties(
         Page(3000, 1000, Effect(PluginEntry(kMove, __uuidof(ITransitionMove), {1}), "", ""), 1108));
     pictures.properties = PageProperties(Page(
@@ -799,9 +804,10 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
     w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018)};
+               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
-                   {"tile.png", Str(TilePng(34))}};
+                   {"tile.png", Str(TilePng(34))},
+                   {"beep.wav", WaveFile(200, 8000, true)}};
     return !g_failed;
 }

@@ -122,6 +122,9 @@ if [ -f "$LOG" ]; then
   echo "== page changes"
   echo "   Title (the first page, shown at the start)"
   grep -a "ChangeCanvasTo" "$LOG" | sed 's/^.*ChangeCanvasTo/   ChangeCanvasTo/' | tr -d '\r' || true
+  # The title page's own sound, played by the work's system sound.
+  echo "== the title page's sound"
+  grep -a "SysSound:" "$LOG" | sed 's/^.*SysSound:/   SysSound:/' | tr -d '\r' || true
   # The log is in the system's code page (GBK); trace-point lines
   # ("<thread> file (line)") stay in the file.
   echo "== messages of the log (trace points left out; the whole log: $RUN/trace.log)"

@@ -123,8 +123,8 @@ public:
     STDMETHOD(FindObject)(const char* name, DWORD* typeId) override;
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return m_pDirectDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override;
-    STDMETHOD_(void*, GetView)() override { return m_pView; }
-    STDMETHOD(SetView)(void* view) override {
+    STDMETHOD_(IViewService*, GetView)() override { return m_pView; }
+    STDMETHOD(SetView)(IViewService* view) override {
         m_pView = view;
         return S_OK;
     }
@@ -154,7 +154,7 @@ public:
 private:
     ISiteDocument* m_pDoc;  // back pointer
     void* m_pDocObject;
-    void* m_pView;
+    IViewService* m_pView;
     ObjectCreator* m_pCreator;
     PictureCodecManager* m_pCodecs;
     IToolTipWnd* m_pToolTip;
