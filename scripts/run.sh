@@ -80,6 +80,7 @@ sleep 1.4
 shot pictures
 echo "   page Pictures shown: pictures.png"
 page_shot Fills 2 fills
+page_shot Texts 2 texts
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.
 if kill -0 "$player" 2>/dev/null; then
