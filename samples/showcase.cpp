@@ -487,7 +487,8 @@ uint32_t g_hold = 0;  // every page's hold time when not 0
 
 PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint32_t action) {
     PageProps p;
-    p.flags = 0;
+    // A page turn does not cut the sound that plays.
+    p.flags = 0x02;
     p.hold = g_hold ? g_hold : hold;
     p.enter = enterMs;
     p.enterEffect = effect;
@@ -811,7 +812,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     // (a clock) and a mask (sine waves).
     // The title page has a sound of its own: a short beep from the package.
     PageProps titleProps = Page(3000, 0, "", 1108);
-    titleProps.flags |= 0x04;
+    titleProps.flags = 0x04;
     titleProps.soundPath = "beep.wav";
     title.properties = PageProperties(titleProps);
     buttons.properties = PageProperties(

@@ -60,8 +60,10 @@ public:
         lstrcpynA(path, given.c_str(), length);
         return given.empty() ? E_FAIL : S_OK;
     }
+    STDMETHOD(IsMediaName)(const char* name) override { return taken == name ? 0 : 1; }
     std::string answer;
-    std::string only;  // the one table it knows, when set
+    std::string only;   // the one table it knows, when set
+    std::string taken;  // a media item's name
     std::vector<std::string> asked;
 };
 
@@ -831,4 +833,41 @@ TEST(DBDesign, TreeItemsOfRenamedTablesAndOfRelations) {
     EXPECT_EQ(16, kind);
     EXPECT_EQ(18, image);
     DestroyWindow(tree);
+}
+
+TEST(DBDesign, ALinkNameMustNotBeAMediaName) {
+    Open o;
+    o.site.paths.taken = "Movie";
+    Boxes boxes;
+    EXPECT_EQ(1, o.Core()->ValidateObjectName("Movie", 1, 0));
+    EXPECT_EQ(0, o.Core()->ValidateObjectName("Movie", 1, 1));
+    ASSERT_EQ(1u, Boxes::Texts().size());
+    EXPECT_EQ(DBLoadString(57793), Boxes::Texts()[0]);
+    EXPECT_EQ(1, o.Core()->ValidateObjectName("Other", 1, 1));
+}
+
+TEST(DBDesign, CopyDatabaseAsksForTheSourcesPasswordUntilItOpens) {
+    Open o;
+    std::string source = o.dir.File("locked.mvb");
+    WriteSource(source, "Things", "secret");
+    Boxes boxes;
+    static std::vector<std::string> typed;
+    typed = {"wrong", "secret"};
+    PFNDIALOGHANDLER old = SetDialogHandler([](int id, HWND dlg) -> INT_PTR {
+        EXPECT_EQ(271, id);
+        SetDlgItemTextA(dlg, 284, typed.front().c_str());
+        typed.erase(typed.begin());
+        SendMessageA(dlg, WM_COMMAND, IDOK, 0);
+        return IDOK;
+    });
+    EXPECT_EQ(1, o.Core()->CopyDatabase(source.c_str(), ""));
+    SetDialogHandler(old);
+    ASSERT_EQ(2u, Boxes::Texts().size());
+    EXPECT_EQ(DBLoadString(57772), Boxes::Texts()[0]);
+    EXPECT_EQ(DBLoadString(57772), Boxes::Texts()[1]);
+    EXPECT_EQ(2, o.Records("Things"));
+    DataSourceDescriptor pic = Desc("Things", "Pic");
+    int type = 0;
+    EXPECT_EQ(S_OK, o.db->GetDataSourceFieldType(&pic, &type));
+    EXPECT_EQ(1025, type);
 }
