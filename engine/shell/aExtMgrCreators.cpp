@@ -12,6 +12,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aPicObj.h"
 #include "aRTFObj.h"
 #include "adrwObj.h"
+#include "aTxtObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -38,6 +39,7 @@ struct TransitionSlots {
 struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
         g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
