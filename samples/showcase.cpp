@@ -14,6 +14,7 @@
 #include "ObjectRecordWriter.h"
 #include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
+#include "RtfWriter.h"
 #include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
@@ -30,9 +31,9 @@
 namespace {
 
 // Object kinds as the player's class table numbers them.
-const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kPicture = 0x01020000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000;
+const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -380,6 +381,18 @@ CanvasObjectSpec PictureEntry(const Picture& pic) {
     return Entry(kPicture, pic.name, prefix);
 }
 
+// An RTF object showing an embedded .rtf item, hot words enabled.
+CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                          const std::string& media) {
+    std::vector<uint8_t> prefix = WriteObjectPrefix(Placed(x, y, w, h));
+    RtfRecord rec;
+    rec.flags = 0x30 | 1;  // hot words, paragraph formats; the document from a media item
+    rec.mediaName = std::wstring(media.begin(), media.end());
+    std::vector<uint8_t> own = WriteRtfRecord(rec);
+    prefix.insert(prefix.end(), own.begin(), own.end());
+    return Entry(kRtf, name, prefix);
+}
+
 // A text object on a white panel (its media frame with an outline).
 CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
                            const TextRecord& rec) {
@@ -464,6 +477,17 @@ picfix::Bytes TilePng(int n) {
             spec.rows.insert(spec.rows.end(), c, c + 3);
         }
     return picfix::WritePng(spec);
+}
+
+// A rich-text note: a bold word, a blue word, a PNG picture and a hot word.
+std::string NotesRtf() {
+    std::vector<uint8_t> png = SunrisePng(96, 64);
+    return "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}"
+           "{\\colortbl;\\red0\\green0\\blue255;\\red200\\green0\\blue0;}"
+           "\\pard\\f0\\fs36 Rich text with a \\b bold\\b0  word and a \\cf1 blue\\cf0  word.\\par "
+           "\\fs28 A picture: " +
+           RtfPictureGroup("pngblip", 1440, 960, png) +
+           "\\par \\cf2\\ul\\hotword1 A hot word\\hotwordend\\ul0\\cf0  to click.\\par}";
 }
 
 std::string Str(const picfix::Bytes& b) {
@@ -703,20 +727,6 @@ void FillsPage(CanvasSpec& page) {
     }
 }
 
-void TextsPage(CanvasSpec& page) {
-    page.objects.push_back(PageTitle("Texts", kWhite));
-    // 24 points, red, centred in its panel; a Chinese face for both scripts.
-    TextRecord text;
-    text.height = -PointsToFontHeight(24);
-    text.weight = FW_NORMAL;
-    text.charSet = GB2312_CHARSET;
-    text.face = "SimSun";
-    text.color = 0x0000FF;
-    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
-    text.text = Gbk(L"文字 Text");
-    page.objects.push_back(TextEntry("Text", 400, 200, 360, 90, text));
-}
-
 void ScriptPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("A script: click the button", kWhite));
     Font f;
@@ -777,6 +787,22 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
+void TextsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Texts", kInk));
+    // A text object: 24 points, red, centred in its panel; a Chinese face
+    // for both scripts.
+    TextRecord text;
+    text.height = -PointsToFontHeight(24);
+    text.weight = FW_NORMAL;
+    text.charSet = GB2312_CHARSET;
+    text.face = "SimSun";
+    text.color = 0x0000FF;
+    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
+    text.text = Gbk(L"文字 Text");
+    page.objects.push_back(TextEntry("Text", 400, 112, 360, 56, text));
+    page.objects.push_back(RtfEntry("Notes", 400, 330, 640, 360, "notes.rtf"));
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -824,7 +850,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
                {"Board", "Draw board", "Paper", "", "", "Texts"},
-               {"Texts", "Texts", "Slate", "", "", "Script"},
+               {"Texts", "Texts", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -886,10 +912,12 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
     w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020)};
+               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020),
+               EmbeddedItem("notes.rtf", 1, 1000)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
-                   {"beep.wav", WaveFile(200, 8000, true)}};
+                   {"beep.wav", WaveFile(200, 8000, true)},
+                   {"notes.rtf", NotesRtf()}};
     return !g_failed;
 }
