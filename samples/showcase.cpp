@@ -12,12 +12,16 @@
 #include <vector>
 
 #include "ObjectRecordWriter.h"
+#include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
+#include "RtfWriter.h"
 #include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
+#include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
+#include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -27,9 +31,9 @@
 namespace {
 
 // Object kinds as the player's class table numbers them.
-const uint32_t kGroup = 0x00F00000, kPicture = 0x01020000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005;
+const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -377,6 +381,32 @@ CanvasObjectSpec PictureEntry(const Picture& pic) {
     return Entry(kPicture, pic.name, prefix);
 }
 
+// An RTF object showing an embedded .rtf item, hot words enabled.
+CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                          const std::string& media) {
+    std::vector<uint8_t> prefix = WriteObjectPrefix(Placed(x, y, w, h));
+    RtfRecord rec;
+    rec.flags = 0x30 | 1;  // hot words, paragraph formats; the document from a media item
+    rec.mediaName = std::wstring(media.begin(), media.end());
+    std::vector<uint8_t> own = WriteRtfRecord(rec);
+    prefix.insert(prefix.end(), own.begin(), own.end());
+    return Entry(kRtf, name, prefix);
+}
+
+// A text object on a white panel (its media frame with an outline).
+CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                           const TextRecord& rec) {
+    ObjectPrefix p = Placed(x, y, w, h);
+    Frame panel;
+    panel.outline = true;
+    panel.outlineColor = 0x404040;
+    p.parts = 1;
+    p.attached = Vec(FrameBytes(panel));
+    std::vector<uint8_t> own = WriteTextRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(kText, name, WriteObjectPrefix(p));
+}
+
 CanvasObjectSpec GroupEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
                             uint32_t flags) {
     GroupRecord rec;
@@ -447,6 +477,17 @@ picfix::Bytes TilePng(int n) {
             spec.rows.insert(spec.rows.end(), c, c + 3);
         }
     return picfix::WritePng(spec);
+}
+
+// A rich-text note: a bold word, a blue word, a PNG picture and a hot word.
+std::string NotesRtf() {
+    std::vector<uint8_t> png = SunrisePng(96, 64);
+    return "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}"
+           "{\\colortbl;\\red0\\green0\\blue255;\\red200\\green0\\blue0;}"
+           "\\pard\\f0\\fs36 Rich text with a \\b bold\\b0  word and a \\cf1 blue\\cf0  word.\\par "
+           "\\fs28 A picture: " +
+           RtfPictureGroup("pngblip", 1440, 960, png) +
+           "\\par \\cf2\\ul\\hotword1 A hot word\\hotwordend\\ul0\\cf0  to click.\\par}";
 }
 
 std::string Str(const picfix::Bytes& b) {
@@ -718,6 +759,50 @@ void ScriptPage(CanvasSpec& page) {
     page.objects.push_back(Label("Hint", 400, 450, 700, 30, hint));
 }
 
+// The page's script draws on the board as it enters: a rectangle, an
+// ellipse, the curve of an expression and a Chinese text.
+void BoardPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("A draw board: the page's script draws", kInk));
+    page.objects.push_back(DrawBoardEntry("Board", 400, 330, 700, 440));
+    static const std::string text = "60, 370, \"" + Gbk(L"画板：矩形、椭圆、曲线和文字") + "\"";
+    page.eventRecord = PageEnterRecord({
+        {6, nullptr, "100"},  // until the board is active
+        {403, "Board.SetLineWidth", "3"},
+        {403, "Board.SetLineColor", "8405024"},  // 0x804020
+        {403, "Board.SetFillType", "1"},
+        {403, "Board.SetFillColor", "16763024"},  // 0xFFC890
+        {403, "Board.DrawRect", "40, 40, 300, 200"},
+        {403, "Board.SetLineColor", "2113696"},  // 0x2040A0
+        {403, "Board.SetFillType", "2"},
+        {403, "Board.SetFillColor", "8454143"},   // 0x80FFFF
+        {403, "Board.SetFillColor2", "4210943"},  // 0x4040FF
+        {403, "Board.DrawEllipse", "380, 40, 660, 200"},
+        {403, "Board.SetLineColor", "12607520"},  // 0xC06020
+        {403, "Board.SetLineWidth", "2"},
+        {403, "Board.DrawLineCurve", "\"230 + (x - 350) * (x - 350) / 400, x\", 50, 650, 10"},
+        {403, "Board.SetFontName", "\"SimSun\""},
+        {403, "Board.SetFontSize", "24"},
+        {403, "Board.SetTextColor", "4202512"},  // 0x402010
+        {403, "Board.DrawText", text.c_str()},
+    });
+}
+
+void TextsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Texts", kInk));
+    // A text object: 24 points, red, centred in its panel; a Chinese face
+    // for both scripts.
+    TextRecord text;
+    text.height = -PointsToFontHeight(24);
+    text.weight = FW_NORMAL;
+    text.charSet = GB2312_CHARSET;
+    text.face = "SimSun";
+    text.color = 0x0000FF;
+    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
+    text.text = Gbk(L"文字 Text");
+    page.objects.push_back(TextEntry("Text", 400, 112, 360, 56, text));
+    page.objects.push_back(RtfEntry("Notes", 400, 330, 640, 360, "notes.rtf"));
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -734,6 +819,21 @@ void EndPage(CanvasSpec& page) {
 
 }  // namespace
 
+CanvasObjectSpec DrawBoardEntry(const std::string& name, int32_t x, int32_t y, int32_t w,
+                                int32_t h) {
+    DrawBoardRecord rec;
+    rec.line.color = 0x808080;
+    rec.fill = Vec(SolidFillRecord(0, FILLMODE_NONE));
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(x, y, w, h));
+    std::vector<uint8_t> own = WriteDrawBoardRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    CanvasObjectSpec o;
+    o.typeId = kDrawBoard;
+    o.name = name;
+    o.record.assign(bytes.begin(), bytes.end());
+    return o;
+}
+
 bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     g_failed = false;
     g_hold = hold;
@@ -748,7 +848,9 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     w.pages = {{"Title", "Mavro sample", "Dawn", "", "", "Buttons"},
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
-               {"Fills", "Fills", "Weave", "", "", "Script"},
+               {"Fills", "Fills", "Weave", "", "", "Board"},
+               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Texts", "Texts", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -770,11 +872,13 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
+    BoardPage(board);
+    TextsPage(texts);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
@@ -790,6 +894,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         3000, 1500, Effect("", PluginEntry(kShape, __uuidof(ITransitionRegion), {2}), ""), 1108));
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
+    board.properties = PageProperties(Page(3000, 0, "", 1108));
+    texts.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -798,17 +904,20 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills}, {"Script", &script},   {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},     {"Texts", &texts},
+                 {"Script", &script}, {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
     w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020)};
+               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020),
+               EmbeddedItem("notes.rtf", 1, 1000)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
-                   {"beep.wav", WaveFile(200, 8000, true)}};
+                   {"beep.wav", WaveFile(200, 8000, true)},
+                   {"notes.rtf", NotesRtf()}};
     return !g_failed;
 }

@@ -389,10 +389,11 @@ template <class K>
 using ActiveXObjectClass =
     CObjectClass<K, OBJCLASS_ACTIVEX, IActiveXDispObj, CActiveXPart, CAbility>;
 template <class K>
-using TextObjectClass = CObjectClass<K, OBJCLASS_TEXT, ITextDispObj, CWndMsgPart, DbLinkAbility>;
+using TextObjectClass =
+    CObjectClass<K, OBJCLASS_TEXT, TextDispDefaults, CWndMsgPart, DbLinkAbility>;
 template <class K>
-using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, IRTFDispObj, DbLinkAbility, CEventSinkTable,
-                                    CAbility, MediaDataHolder>;
+using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, RTFDispDefaults, DbLinkAbility,
+                                    CEventSinkTable, CAbility, MediaDataHolder>;
 template <class K>
 using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, PictureDispDefaults, DbLinkAbility,
                                         MediaDataHolder, CEventSinkTable>;
@@ -409,7 +410,7 @@ template <class K>
 using GraphObjectClass =
     CObjectClass<K, OBJCLASS_GRAPH, IGraphDispObj, DbLinkAbility, MediaDataHolder>;
 template <class K>
-using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, IDrawBoardDispObj>;
+using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, DrawBoardDispDefaults>;
 template <class K>
 using GridObjectClass =
     CObjectClass<K, OBJCLASS_GRID, IGridDispObj, CWndMsgPart, DbLinkAbility, CEventSinkTable>;

@@ -11,6 +11,9 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGroupObj.h"
 #include "aPamAbl.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
+#include "adrwObj.h"
+#include "aTxtObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -37,7 +40,10 @@ struct TransitionSlots {
 struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+        g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
         g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;

@@ -148,55 +148,296 @@ inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
     return r.bytes;
 }
 
-// One path of the path-motion ability's record: kind, corner rounding, value
-// B, bounds, shape flags (bit 4 set: the extended attributes follow), value
-// C, roll mode, roll angle, delay, duration, direction, eleven speed-curve
-// values, point count and points, then line mode, width, second value,
-// three colours, 16 reserved bytes and the last value.
-struct MotionPathRecord {
-    int32_t kind = 0, corner = 50, valueB = 0;
-    int32_t bounds[4] = {0, 0, 0, 0};
-    uint32_t flags = 0x10;
-    int32_t valueC = 1;
-    int32_t rollMode = 0, rollAngle = 0, delay = 0, duration = 1000, direction = 1;
-    int32_t curve[11] = {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000};
-    std::vector<POINT> points;
-    int32_t lineWidth = 1;
+// The RTF object's record after the shared prefix: flags, extra flags (work
+// version 10 and later), reserved value, default font (60-byte LOGFONT),
+// hot-word cursor record, source part, event-sink table, spare text.
+struct RtfRecordRun {
+    uint8_t setFlags = 0, colorFlags = 0, itemKind = 0;
+    int16_t size = 24, font = 0, charClass = 1, style = 0, foreColor = 0, backColor = 0;
+    int16_t spacing = 0;
+    int32_t picture = -1, depth = 0, length = 0;
 };
-
-// The path-motion ability's own record: 8 reserved bytes, motion flags, start
-// and pause codes, pass count with the marker 0xF0F0 above it, start angle,
-// time limit, path count and paths, then (with the marker) drag flags and
-// drag path index.
-struct PathMotionRecord {
-    uint32_t motionFlags = 1;
-    int32_t startCode = 1200, pauseCode = 0;
-    uint16_t passCount = 1;
-    bool marker = true;
-    int32_t startAngle = 0, timeLimit = 0;
-    std::vector<MotionPathRecord> paths;
-    uint32_t dragFlags = 0;
-    int32_t dragPath = -1;
+struct RtfRecordParagraph {
+    std::string text;
+    std::vector<RtfRecordRun> runs;
+    int32_t align = 0, tabWidth = 640, firstIndent = 0, leftIndent = 0, rightIndent = 0;
+    int16_t spaceAfter = 0, spaceBefore = 0, lineSpacing = 0;
 };
-inline std::vector<uint8_t> WritePathMotionRecord(const PathMotionRecord& p) {
+struct RtfRecordFont {
+    int16_t number = 0;
+    uint8_t charset = 0, pitchFamily = 0;
+    std::string face;  // written into 32 bytes as given (no NUL added past 32)
+};
+struct RtfRecordPicture {
+    int32_t scaleX = 0, scaleY = 0, sourceWidth = 0, sourceHeight = 0, kind = 37, mapMode = -1;
+    int32_t shownWidth = 0, shownHeight = 0, goalWidth = 0, goalHeight = 0;
+    std::vector<uint8_t> data;
+    int64_t storedLength = -1;  // -1: the data's size
+};
+struct RtfRecordHotWord {
+    int32_t paragraph = 0, id = 0, length = 0, start = 0;
+};
+struct RtfRecord {
+    uint32_t flags = 0x30;
+    bool extraField = true;  // works of version 10 and later
+    uint32_t extraFlags = 0;
+    int32_t reserved = 0;
+    int32_t fontHeight = -16, fontWeight = 400;
+    uint8_t fontCharset = 1;
+    std::string fontFace = "Arial";
+    std::vector<uint8_t> cursor = {0, 0, 0, 0};  // kind 0: none
+    // Source kind 0.
+    std::vector<RtfRecordFont> fonts;
+    std::vector<uint32_t> colors;
+    std::vector<RtfRecordPicture> pictures;
+    std::vector<RtfRecordParagraph> paragraphs;
+    std::vector<RtfRecordHotWord> hotWords;
+    // Source kind 1.
+    std::wstring mediaName;
+    std::wstring spareText;  // written when flags bit 3
+};
+inline void WriteRtfRun(RecordBytes& r, const RtfRecordRun& run) {
+    r.bytes.push_back(run.setFlags);
+    r.bytes.push_back(run.colorFlags);
+    r.bytes.push_back(run.itemKind);
+    r.bytes.push_back(0);
+    auto i16 = [&r](int16_t v) {
+        r.bytes.push_back((uint8_t)v);
+        r.bytes.push_back((uint8_t)((uint16_t)v >> 8));
+    };
+    i16(run.size);
+    i16(0);  // kerning
+    i16(run.spacing);
+    i16(run.font);
+    i16(run.charClass);
+    i16(run.font), i16(run.font), i16(run.font);  // class fonts
+    i16(run.style);
+    i16(run.foreColor);
+    i16(run.backColor);
+    i16(0);
+    r.I32(run.picture).I32(0).I32(run.depth).I32(run.length);
+}
+inline std::vector<uint8_t> WriteRtfRecord(const RtfRecord& rec) {
     RecordBytes r;
-    r.Zeros(8).U32(p.motionFlags).I32(p.startCode).I32(p.pauseCode);
-    r.U32(p.passCount | (p.marker ? 0xF0F00000u : 0u)).I32(p.startAngle).I32(p.timeLimit);
-    r.U32((uint32_t)p.paths.size());
-    for (const MotionPathRecord& m : p.paths) {
-        r.I32(m.kind).I32(m.corner).I32(m.valueB);
-        for (int32_t b : m.bounds) r.I32(b);
-        r.U32(m.flags).I32(m.valueC);
-        r.I32(m.rollMode).I32(m.rollAngle).I32(m.delay).I32(m.duration).I32(m.direction);
-        for (int32_t c : m.curve) r.I32(c);
-        r.U32((uint32_t)m.points.size());
-        for (const POINT& pt : m.points) r.I32(pt.x).I32(pt.y);
-        if (m.flags & 0x10) {
-            r.I32(5).U32((uint16_t)m.lineWidth).U32(0);
-            r.U32(0x808080).U32(0x808080).U32(0xFFFFFF).Zeros(16).I32(0);
+    auto i16 = [&r](int16_t v) {
+        r.bytes.push_back((uint8_t)v);
+        r.bytes.push_back((uint8_t)((uint16_t)v >> 8));
+    };
+    auto face32 = [&r](const std::string& face) {
+        std::string f = face.substr(0, 32);
+        f.resize(32, '\0');
+        r.bytes.insert(r.bytes.end(), f.begin(), f.end());
+    };
+    r.U32(rec.flags);
+    if (rec.extraField)
+        r.U32(rec.extraFlags);
+    r.I32(rec.reserved);
+    // LOGFONT: height, width, escapement, orientation, weight, 8 bytes, face
+    r.I32(rec.fontHeight).I32(0).I32(0).I32(0).I32(rec.fontWeight);
+    r.bytes.insert(r.bytes.end(), {0, 0, 0, rec.fontCharset, 0, 0, 0, 0});
+    face32(rec.fontFace);
+    r.Bytes(rec.cursor);
+    switch (rec.flags & 7) {
+        case 0: {
+            r.U32((uint32_t)rec.fonts.size());
+            for (const RtfRecordFont& f : rec.fonts) {
+                i16(f.number);
+                r.bytes.push_back(f.charset);
+                r.bytes.push_back(f.pitchFamily);
+                face32(f.face);
+            }
+            r.U32((uint32_t)rec.colors.size());
+            for (uint32_t c : rec.colors) r.U32(c);
+            if (rec.extraFlags & 1) {
+                r.U32((uint32_t)rec.pictures.size());
+                for (const RtfRecordPicture& p : rec.pictures) {
+                    // 64 bytes: 0, ten values, handle 0, length, pointer 0, 8 zero bytes
+                    r.U32(0).I32(p.scaleX).I32(p.scaleY).I32(p.sourceWidth).I32(p.sourceHeight);
+                    r.I32(p.kind).I32(p.mapMode).I32(p.shownWidth).I32(p.shownHeight);
+                    r.I32(p.goalWidth).I32(p.goalHeight).U32(0);
+                    r.U32(p.storedLength < 0 ? (uint32_t)p.data.size() : (uint32_t)p.storedLength);
+                    r.U32(0).Zeros(8).Bytes(p.data);
+                }
+            }
+            r.U32((uint32_t)rec.paragraphs.size());
+            for (const RtfRecordParagraph& p : rec.paragraphs) {
+                r.U32((uint32_t)p.text.size());
+                r.bytes.insert(r.bytes.end(), p.text.begin(), p.text.end());
+                r.U32((uint32_t)p.runs.size());
+                for (const RtfRecordRun& run : p.runs) WriteRtfRun(r, run);
+                if (rec.flags & 0x20) {
+                    r.I32(0).I32(p.align).I32(p.tabWidth).I32(p.firstIndent).I32(p.leftIndent);
+                    r.I32(p.rightIndent);
+                    i16(p.spaceAfter), i16(p.spaceBefore), i16(p.lineSpacing), i16(0);
+                }
+            }
+            r.U32((uint32_t)rec.hotWords.size());
+            for (const RtfRecordHotWord& h : rec.hotWords)
+                r.I32(h.paragraph).I32(h.id).I32(h.length).I32(h.start);
+            break;
         }
+        case 1:
+            if (rec.mediaName.empty())
+                r.U32(0);
+            else
+                r.U32((uint32_t)rec.mediaName.size()).Wide(rec.mediaName);
+            break;
+        default:
+            r.U32(0).I32(0).U32(0).U32(0);  // the database link's record
+            break;
     }
-    if (p.marker)
-        r.U32(p.dragFlags).I32(p.dragPath);
+    r.U32(0);  // event-sink table: no rows
+    if (rec.flags & 8)
+        r.U32((uint32_t)rec.spareText.size()).Wide(rec.spareText);
     return r.bytes;
 }
+
+// A line style's 48-byte record: type, width, tile code, main colour, second
+// colour, background colour, 16 reserved bytes, flags, 4 reserved bytes.
+struct LineModeFields {
+    int32_t type = 5;  // solid
+    uint32_t width = 1, code = 0;
+    uint32_t color = 0, color2 = 0, backColor = 0xFFFFFF;
+    uint32_t flags = 0;
+};
+inline std::vector<uint8_t> WriteLineModeRecord(const LineModeFields& l) {
+    RecordBytes r;
+    r.I32(l.type).U32(l.width).U32(l.code).U32(l.color).U32(l.color2).U32(l.backColor);
+    r.Zeros(16).U32(l.flags).Zeros(4);
+    return r.bytes;
+}
+
+// The draw board's record after the shared prefix: its drawing settings
+// (value, ink mode, line mode, a 60-byte LOGFONTA, the fill's record), the
+// kept value, then its frame: flags, next meta id, count, and per meta its
+// type, its body's length (when flag bit 4 is set) and the body.
+struct DrawBoardRecord {
+    int32_t value = 0, ink = 0;
+    LineModeFields line;
+    int32_t fontHeight = 133, fontWeight = 0;
+    std::string face = "Arial";
+    std::vector<uint8_t> fill;  // a fill object's record
+    int32_t kept = 50;
+    uint16_t frameFlags = 6;
+    int32_t nextId = 1;
+    struct Meta {
+        int32_t type;
+        std::vector<uint8_t> body;
+    };
+    std::vector<Meta> metas;
+};
+inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
+    RecordBytes r;
+    r.I32(b.value).I32(b.ink).Bytes(WriteLineModeRecord(b.line));
+    // LOGFONTA: height, width, escapement, orientation, weight, italic,
+    // underline, strike-out, charset, 4 more bytes, 32 bytes of face.
+    r.I32(b.fontHeight).Zeros(12).I32(b.fontWeight).Zeros(8);
+    std::vector<uint8_t> face(32, 0);
+    for (size_t i = 0; i < b.face.size() && i < 31; ++i) face[i] = (uint8_t)b.face[i];
+    r.Bytes(face).Bytes(b.fill).I32(b.kept);
+    r.bytes.push_back((uint8_t)b.frameFlags);
+    r.bytes.push_back((uint8_t)(b.frameFlags >> 8));
+    r.I32(b.nextId).U32((uint32_t)b.metas.size());
+    for (const auto& m : b.metas) {
+        r.I32(m.type);
+        if (b.frameFlags & 4)
+            r.U32((uint32_t)m.body.size()).U32(0);
+        r.Bytes(m.body);
+    }
+    return r.bytes;
+}
+
+// The text object's record (read by the container extension's load, after
+// the event procedure's record): the LOGFONT (height, width, escapement,
+// orientation, weight: 4 bytes each; italic, underline, strike-out,
+// character set, output precision, clip precision, quality, pitch and
+// family: 1 byte each; the face: 32 bytes), text colour, flags, text angle,
+// text length n and the n bytes of text (lines joined with CR LF); with flag
+// bit 15 the phonetic length m, the m bytes of phonetic text (every line's
+// followed by a LF) and the phonetic switch; then the database link's record
+// (flags, position, two empty names).
+struct TextRecord {
+    int32_t height = -16, weight = 400;
+    uint8_t italic = 0, underline = 0, charSet = 0;
+    std::string face = "Arial";  // written as given, cut or padded with zeros to 32 bytes
+    uint32_t color = 0, flags = 0xE300;
+    int32_t angle = 0;
+    std::string text;
+    std::string phonetic;  // with flag bit 15
+    uint32_t phoneticOn = 0;
+    int32_t textLength = -1;      // -1: the text's own
+    int32_t phoneticLength = -1;  // -1: the phonetic text's own
+};
+inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
+    RecordBytes r;
+    r.I32(t.height).I32(0).I32(0).I32(0).I32(t.weight);
+    r.bytes.push_back(t.italic);
+    r.bytes.push_back(t.underline);
+    r.bytes.push_back(0);
+    r.bytes.push_back(t.charSet);
+    r.Zeros(4);
+    std::vector<uint8_t> face(32, 0);
+    for (size_t i = 0; i < t.face.size() && i < 32; ++i) face[i] = (uint8_t)t.face[i];
+    r.Bytes(face);
+    r.U32(t.color).U32(t.flags).I32(t.angle);
+    r.I32(t.textLength >= 0 ? t.textLength : (int32_t)t.text.size());
+    r.Bytes(std::vector<uint8_t>(t.text.begin(), t.text.end()));
+    if (t.flags & 0x8000) {
+        r.I32(t.phoneticLength >= 0 ? t.phoneticLength : (int32_t)t.phonetic.size());
+        r.Bytes(std::vector<uint8_t>(t.phonetic.begin(), t.phonetic.end()));
+        r.U32(t.phoneticOn);
+    }
+    r.U32(0).I32(0).U32(0).U32(0);
+
+    // One path of the path-motion ability's record: kind, corner rounding, value
+    // B, bounds, shape flags (bit 4 set: the extended attributes follow), value
+    // C, roll mode, roll angle, delay, duration, direction, eleven speed-curve
+    // values, point count and points, then line mode, width, second value,
+    // three colours, 16 reserved bytes and the last value.
+    struct MotionPathRecord {
+        int32_t kind = 0, corner = 50, valueB = 0;
+        int32_t bounds[4] = {0, 0, 0, 0};
+        uint32_t flags = 0x10;
+        int32_t valueC = 1;
+        int32_t rollMode = 0, rollAngle = 0, delay = 0, duration = 1000, direction = 1;
+        int32_t curve[11] = {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000};
+        std::vector<POINT> points;
+        int32_t lineWidth = 1;
+    };
+
+    // The path-motion ability's own record: 8 reserved bytes, motion flags, start
+    // and pause codes, pass count with the marker 0xF0F0 above it, start angle,
+    // time limit, path count and paths, then (with the marker) drag flags and
+    // drag path index.
+    struct PathMotionRecord {
+        uint32_t motionFlags = 1;
+        int32_t startCode = 1200, pauseCode = 0;
+        uint16_t passCount = 1;
+        bool marker = true;
+        int32_t startAngle = 0, timeLimit = 0;
+        std::vector<MotionPathRecord> paths;
+        uint32_t dragFlags = 0;
+        int32_t dragPath = -1;
+    };
+    inline std::vector<uint8_t> WritePathMotionRecord(const PathMotionRecord& p) {
+        RecordBytes r;
+        r.Zeros(8).U32(p.motionFlags).I32(p.startCode).I32(p.pauseCode);
+        r.U32(p.passCount | (p.marker ? 0xF0F00000u : 0u)).I32(p.startAngle).I32(p.timeLimit);
+        r.U32((uint32_t)p.paths.size());
+        for (const MotionPathRecord& m : p.paths) {
+            r.I32(m.kind).I32(m.corner).I32(m.valueB);
+            for (int32_t b : m.bounds) r.I32(b);
+            r.U32(m.flags).I32(m.valueC);
+            r.I32(m.rollMode).I32(m.rollAngle).I32(m.delay).I32(m.duration).I32(m.direction);
+            for (int32_t c : m.curve) r.I32(c);
+            r.U32((uint32_t)m.points.size());
+            for (const POINT& pt : m.points) r.I32(pt.x).I32(pt.y);
+            if (m.flags & 0x10) {
+                r.I32(5).U32((uint16_t)m.lineWidth).U32(0);
+                r.U32(0x808080).U32(0x808080).U32(0xFFFFFF).Zeros(16).I32(0);
+            }
+        }
+        if (p.marker)
+            r.U32(p.dragFlags).I32(p.dragPath);
+        return r.bytes;
+    }

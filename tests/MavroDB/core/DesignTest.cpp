@@ -60,8 +60,10 @@ public:
         lstrcpynA(path, given.c_str(), length);
         return given.empty() ? E_FAIL : S_OK;
     }
+    STDMETHOD(IsMediaName)(const char* name) override { return taken == name ? 0 : 1; }
     std::string answer;
-    std::string only;  // the one table it knows, when set
+    std::string only;   // the one table it knows, when set
+    std::string taken;  // a media item's name
     std::vector<std::string> asked;
 };
 
@@ -369,6 +371,11 @@ TEST(DBDesign, QueriesCreatedRenamedChangedAndDropped) {
     EXPECT_TRUE(Boxes::Shown(3012));
     ASSERT_EQ(1, c->RenameQuery("Typed", "Classes"));
     EXPECT_NE(-1, c->IndexOfEntry("Classes", 1));
+    DataSourceDescriptor open = Desc("Classes");
+    int rows = 0;
+    EXPECT_EQ(S_OK, o.db->GetDataSourceRecordCount(&open, &rows));
+    EXPECT_EQ(3, rows);
+    c->FindQueryByName("Classes")->recordset->Close();  // its close now answers 3420
     o.Notices();
     DataSourceDescriptor d = Desc("Classes");
     d.isQuery = 1;
@@ -731,6 +738,9 @@ void WriteSchoolSource(const std::string& path) {
     w.Exec("INSERT INTO Pupil VALUES (1, 2), (2, 2), (3, 1)");
     w.Exec("CREATE TABLE \"Bad.Name\"(ClassID LONG)");
     w.Query("Big", "SELECT * FROM Class WHERE ID > 1");
+    // Links copy as they are, whether or not their files are here.
+    w.Link("Far", ";DATABASE=C:\\elsewhere\\far.mvb;PWD=x", "T");
+    w.Link("Sheet", "Excel 8.0;DATABASE=C:\\book.xls", "Sheet1$");
     w.Property("Big", "", "QueryType", 1);
 }
 
@@ -760,6 +770,11 @@ TEST(DBDesign, CopyDatabaseRenamesTablesAndTheirRelationsFollow) {
     EXPECT_EQ(1, flag);
     o.Exec("DELETE FROM Class_IMP1 WHERE ID = 2");
     EXPECT_EQ("1", Scalar(o.path, "SELECT count(*) FROM Pupil"));
+    std::string connect, table;
+    o.Core()->GetDatabase()->GetLink("Far", &connect, &table);
+    EXPECT_EQ(";DATABASE=C:\\elsewhere\\far.mvb;PWD=x", connect);
+    EXPECT_EQ("T", table);
+    EXPECT_EQ(1, o.Core()->FindTableByName("Sheet")->kind);
     short visual = 0;
     EXPECT_EQ(1, o.Core()->GetQueryTypeFlag("Big", &visual));
     EXPECT_NE(0, visual);
@@ -831,4 +846,41 @@ TEST(DBDesign, TreeItemsOfRenamedTablesAndOfRelations) {
     EXPECT_EQ(16, kind);
     EXPECT_EQ(18, image);
     DestroyWindow(tree);
+}
+
+TEST(DBDesign, ALinkNameMustNotBeAMediaName) {
+    Open o;
+    o.site.paths.taken = "Movie";
+    Boxes boxes;
+    EXPECT_EQ(1, o.Core()->ValidateObjectName("Movie", 1, 0));
+    EXPECT_EQ(0, o.Core()->ValidateObjectName("Movie", 1, 1));
+    ASSERT_EQ(1u, Boxes::Texts().size());
+    EXPECT_EQ(DBLoadString(57793), Boxes::Texts()[0]);
+    EXPECT_EQ(1, o.Core()->ValidateObjectName("Other", 1, 1));
+}
+
+TEST(DBDesign, CopyDatabaseAsksForTheSourcesPasswordUntilItOpens) {
+    Open o;
+    std::string source = o.dir.File("locked.mvb");
+    WriteSource(source, "Things", "secret");
+    Boxes boxes;
+    static std::vector<std::string> typed;
+    typed = {"wrong", "secret"};
+    PFNDIALOGHANDLER old = SetDialogHandler([](int id, HWND dlg) -> INT_PTR {
+        EXPECT_EQ(271, id);
+        SetDlgItemTextA(dlg, 284, typed.front().c_str());
+        typed.erase(typed.begin());
+        SendMessageA(dlg, WM_COMMAND, IDOK, 0);
+        return IDOK;
+    });
+    EXPECT_EQ(1, o.Core()->CopyDatabase(source.c_str(), ""));
+    SetDialogHandler(old);
+    ASSERT_EQ(2u, Boxes::Texts().size());
+    EXPECT_EQ(DBLoadString(57772), Boxes::Texts()[0]);
+    EXPECT_EQ(DBLoadString(57772), Boxes::Texts()[1]);
+    EXPECT_EQ(2, o.Records("Things"));
+    DataSourceDescriptor pic = Desc("Things", "Pic");
+    int type = 0;
+    EXPECT_EQ(S_OK, o.db->GetDataSourceFieldType(&pic, &type));
+    EXPECT_EQ(1025, type);
 }
