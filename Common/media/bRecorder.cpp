@@ -7,6 +7,7 @@
 #include <new>
 
 #include "aUtil.h"
+#include "bHandles.h"
 #include "bFileUtil.h"
 #include "bPlayerSite.h"
 #include "bSoundCtrl.h"
@@ -163,6 +164,7 @@ CSoundRecorder::CSoundRecorder(HWND owner, IPlayerSite* site)
       m_messageDepth(0),
       m_full(0) {
     m_fileName[0] = 0;
+    InitializeCriticalSection(&m_lock);
 }
 
 CSoundRecorder::~CSoundRecorder() {
@@ -177,6 +179,7 @@ CSoundRecorder::~CSoundRecorder() {
     if (m_stopEvent)
         CloseHandle(m_stopEvent);
     delete[] m_block;
+    DeleteCriticalSection(&m_lock);
 }
 
 STDMETHODIMP CSoundRecorder::QueryInterface(REFIID iid, void** ppv) {
@@ -460,11 +463,13 @@ DWORD CSoundRecorder::Work() {
         const DWORD elapsed = GetTickCount() - m_startTick - m_pausedTime;
         if (elapsed > (DWORD)m_limit || m_full) {
             MoveData();
+            EnterCriticalSection(&m_lock);
             m_state = RECORDER_IDLE;
             HRESULT hr = m_captureBuffer->Stop();
             if (FAILED(hr))
                 LOG_HRESULT(hr, "Sounder recorder stop failed!");
             ReleaseCapture();
+            LeaveCriticalSection(&m_lock);
             Post(12108);
             return 0;
         }
@@ -566,6 +571,7 @@ STDMETHODIMP CSoundRecorder::Stop() {
 }
 
 STDMETHODIMP CSoundRecorder::Pause() {
+    CCriticalSectionLock hold(&m_lock);
     if (m_state == RECORDER_RECORDING) {
         if (m_captureBuffer)
             m_captureBuffer->Stop();
@@ -588,6 +594,7 @@ STDMETHODIMP CSoundRecorder::Pause() {
 }
 
 STDMETHODIMP CSoundRecorder::Continue() {
+    CCriticalSectionLock hold(&m_lock);
     if (m_state == RECORDER_RECORDING_PAUSED) {
         if (m_captureBuffer)
             m_captureBuffer->Start(DSCBSTART_LOOPING);

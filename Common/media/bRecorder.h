@@ -159,6 +159,9 @@ private:
     IDirectSoundBuffer* m_playBuffer;
     LONG m_messageDepth;
     volatile LONG m_full;
+    // Held while the worker ends a recording at its limit and while the UI
+    // thread pauses or continues one: both touch the capture buffer.
+    CRITICAL_SECTION m_lock;
 };
 
 // Modes and states.

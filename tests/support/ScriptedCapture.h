@@ -10,6 +10,7 @@
 
 #include <dsound.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "bRecorder.h"
@@ -40,6 +41,7 @@ public:
     bool failCreate = false, failBuffer = false, failStart = false, failLock = false;
     std::vector<const GUID*> created;  // the device of every create (null: default)
     DWORD step = 0;                    // bytes per position read; 0: one notify size
+    DWORD pauseMs = 1;                 // before each step
 
 private:
     class Buffer final : public IDirectSoundCaptureBuffer, public IDirectSoundNotify {
@@ -67,7 +69,7 @@ private:
         STDMETHOD(GetCaps)(LPDSCBCAPS) override { return E_NOTIMPL; }
         STDMETHOD(GetCurrentPosition)(LPDWORD capture, LPDWORD read) override {
             if (m_running) {
-                Sleep(1);
+                Sleep(m_owner->pauseMs);
                 DWORD step = m_owner->step ? m_owner->step : m_notify;
                 for (DWORD i = 0; i < step; ++i)
                     m_bytes[(m_produced + i) % m_bytes.size()] = CapturePattern(m_produced + i);
