@@ -10,6 +10,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aBtnObj.h"
 #include "aGroupObj.h"
 #include "aPicObj.h"
+#include "adrwObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -37,6 +38,7 @@ struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+        g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
     }

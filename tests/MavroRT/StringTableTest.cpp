@@ -63,6 +63,8 @@ TEST(PlayerStrings, EveryTextTheCodeLoadsIsInTheStringTable) {
                              {25419, "怀旧风格"},
                              {25420, "怀旧风格(大)"},
                              {31495, nullptr},
+                             {31503, "_VectorObj_"},
+                             {31504, "矢量图象"},
                              {31523, "找不到媒体：%s"},
                              {31524, "文件不存在!"},
                              {34500, nullptr},

@@ -178,6 +178,9 @@ TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(context->ownerKind, 0);
     EXPECT_EQ(context->owner, static_cast<IObjectEvent*>(set->page));
+    // With the variables an object's own expressions see (a board's curve).
+    ASSERT_NE(context->variables, nullptr);
+    EXPECT_EQ(context->variables, doc->GetProject()->GetVariableManager());
     ASSERT_TRUE(doc->ChangeCanvasTo(doc->GetProject()->GetStructMan()->FindPage("B")));
     EXPECT_EQ(context->owner, static_cast<IObjectEvent*>(doc->GetCanvasSet()->page));
 }
