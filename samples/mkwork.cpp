@@ -136,9 +136,11 @@ int main(int argc, char** argv) {
                                             {1807, "\"chapter\"", nullptr},
                                             {1105, nullptr, "\"Part2\""}});
         // Records 300 ms into memory, waits for the end and saves the recording
-        // (a script's text doubles its backslashes).
+        // (a script's text doubles its backslashes). The stop ends a recording
+        // whose worker a busy machine has not let reach the limit yet.
         part2.eventRecord = PageEnterRecord({{1903, nullptr, "300"},
                                              {6, nullptr, "600"},
+                                             {1906, nullptr, nullptr},
                                              {1909, nullptr, "\"C:\\\\mavrorec\\\\rec.wav\""},
                                              {6, nullptr, "50"},
                                              {1003, nullptr, nullptr}});
