@@ -10,7 +10,9 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aBtnObj.h"
 #include "aGroupObj.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
 #include "adrwObj.h"
+#include "aTxtObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -37,6 +39,8 @@ struct TransitionSlots {
 struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
