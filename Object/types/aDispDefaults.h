@@ -32,6 +32,15 @@ public:
     STDMETHOD(put_ObjColorKeyRange)(LONG) override { return E_NOTIMPL; }
 };
 
+class GraphDispDefaults : public IGraphDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSizeRatio)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSizeRatio)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(ScrollBy)(LONG, LONG) override { return E_NOTIMPL; }
+};
+
 // The group's dual interface with the slots after it: three editing members,
 // then the calls its children make (entering 41, holding 42, leaving 43,
 // exiting 44) and the radio button's radio-select (45), as the group's
