@@ -11,6 +11,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
 #include "aTransition.h"
@@ -40,6 +41,7 @@ struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
         g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_GRAPH_OBJECT] = CreateGraphObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
