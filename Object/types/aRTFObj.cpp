@@ -123,28 +123,60 @@ void RTFObject::RequestLayout() {
 }
 
 void RTFObject::ClearFonts() {
-    for (auto& f : m_fonts) DeleteObject(f.second);
+    for (RunFontEntry& f : m_fonts) DeleteObject(f.font);
     m_fonts.clear();
 }
 
-HFONT RTFObject::RunFont(const StrInfo& run, bool halve) {
+RTFObject::RunFontEntry* RTFObject::FontEntry(const StrInfo& run, bool halve) {
+    // Keyed by what the font depends on, so that drawing builds no LOGFONT.
+    const RtfCharFormat& f = run.format;
+    int index = -2;
+    if ((f.itemKind & RTFITEM_MASK) != RTFITEM_PICTURE && f.charClass != RTFCLASS_PICTURE) {
+        index = f.font;
+        if (f.charClass == RTFCLASS_LOW && (f.setFlags & RTFSET_LOWFONT))
+            index = f.lowFont;
+        else if (f.charClass == RTFCLASS_HIGH && (f.setFlags & RTFSET_HIGHFONT))
+            index = f.highFont;
+        else if (f.charClass == RTFCLASS_DBCS && (f.setFlags & RTFSET_DBCSFONT))
+            index = f.dbcsFont;
+        if (index < 0 || index >= (int)m_doc.fonts.size())
+            index = 0;
+    }
+    const int key[4] = {index, f.size, f.style & 0x0F, halve ? 1 : 0};
+    for (RunFontEntry& e : m_fonts)
+        if (memcmp(e.key, key, sizeof(key)) == 0)
+            return &e;
     LOGFONTA lf;
     RtfRunLogFont(run, m_doc.fonts, m_defaultFont, &lf);
     if (halve)
         lf.lfHeight /= 2;
-    for (auto& f : m_fonts)
-        if (memcmp(&f.first, &lf, sizeof(lf)) == 0)
-            return f.second;
-    HFONT font = CreateFontIndirectA(&lf);
-    if (font) {
-        try {
-            m_fonts.emplace_back(lf, font);
-        } catch (const std::bad_alloc&) {
-            DeleteObject(font);
-            return nullptr;
-        }
+    RunFontEntry e = {};
+    memcpy(e.key, key, sizeof(key));
+    e.font = CreateFontIndirectA(&lf);
+    if (!e.font)
+        return nullptr;
+    try {
+        m_fonts.push_back(e);
+    } catch (const std::bad_alloc&) {
+        DeleteObject(e.font);
+        return nullptr;
     }
-    return font;
+    return &m_fonts.back();
+}
+
+HFONT RTFObject::RunFont(const StrInfo& run, bool halve) {
+    RunFontEntry* e = FontEntry(run, halve);
+    return e ? e->font : nullptr;
+}
+
+const INT* RTFObject::Widths(HDC dc, RunFontEntry* e) {
+    // The font is selected into dc.
+    if (!e->widthsKnown) {
+        if (!GetCharWidth32A(dc, 0, 255, e->widths))
+            memset(e->widths, 0, sizeof(e->widths));
+        e->widthsKnown = true;
+    }
+    return e->widths;
 }
 
 HRESULT RTFObject::LoadDocument(const void* bytes, DWORD count, const char* fileName) {
@@ -240,6 +272,12 @@ bool RTFObject::PlainText(const char* bytes, DWORD count) {
 // ---- layout ----
 
 void RTFObject::UpdateRect(const RECT& device, int dpiX, int dpiY) {
+    if (dpiX != m_dpiX || dpiY != m_dpiY) {
+        // Widths are kept in twips of one resolution.
+        ClearFonts();
+        for (RtfParagraph* p = m_doc.first; p; p = p->next) p->flags &= ~RTFPARA_LAIDOUT;
+        RequestLayout();
+    }
     m_dpiX = dpiX;
     m_dpiY = dpiY;
     RECT twips = {MulDiv(device.left, 1440, dpiX), -MulDiv(device.top, 1440, dpiY),
@@ -271,8 +309,8 @@ void RTFObject::Measure(HDC dc, const RtfParagraph& para, std::vector<Element>* 
             offset += length;
             continue;
         }
-        HFONT font = RunFont(run, (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0);
-        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        RunFontEntry* entry = FontEntry(run, (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0);
+        HGDIOBJ old = entry ? SelectObject(dc, entry->font) : nullptr;
         TEXTMETRICA tm = {};
         GetTextMetricsA(dc, &tm);
         Element e = {0,
@@ -301,9 +339,8 @@ void RTFObject::Measure(HDC dc, const RtfParagraph& para, std::vector<Element>* 
                 out->push_back(e);
             }
         } else {
-            INT widths[256];
-            if (!GetCharWidth32A(dc, 0, 255, widths))
-                memset(widths, 0, sizeof(widths));
+            static const INT none[256] = {};
+            const INT* widths = entry ? Widths(dc, entry) : none;
             for (int i = 0; i < length; ++i) {
                 BYTE b = (BYTE)text[offset + i];
                 e.offset = offset + i;
@@ -534,8 +571,8 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
             continue;
         }
         bool small = (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0;
-        HFONT font = RunFont(run, small);
-        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        RunFontEntry* entry = FontEntry(run, small);
+        HGDIOBJ old = entry ? SelectObject(dc, entry->font) : nullptr;
         // A colour outside the table draws black and no background.
         bool foreOk = f.foreColor >= 0 && f.foreColor < colors;
         SetTextColor(dc, foreOk ? m_doc.colors[f.foreColor] : 0);
@@ -543,10 +580,17 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
         if (f.style & RTFSTYLE_SUPER)
             y += f.size * 5;
         int extra = f.spacing + line.extraSpacing;
-        dx.assign((size_t)n, 0);
         int width = 0;
+        bool spaced = extra != 0 || f.charClass == RTFCLASS_HIGH;
+        if (spaced)
+            dx.assign((size_t)n, 0);
         if (f.charClass == RTFCLASS_DBCS) {
-            for (int i = 0; i < n; i += 2) {
+            if (!spaced) {
+                SIZE size = {};
+                GetTextExtentPoint32A(dc, text + from, n, &size);
+                width = size.cx;
+            }
+            for (int i = 0; spaced && i < n; i += 2) {
                 int k = std::min(2, n - i);
                 SIZE size = {};
                 GetTextExtentPoint32A(dc, text + from + i, k, &size);
@@ -554,12 +598,13 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
                 width += dx[i];
             }
         } else {
-            INT widths[256];
-            if (!GetCharWidth32A(dc, 0, 255, widths))
-                memset(widths, 0, sizeof(widths));
+            static const INT none[256] = {};
+            const INT* widths = entry ? Widths(dc, entry) : none;
             for (int i = 0; i < n; ++i) {
-                dx[i] = widths[(BYTE)text[from + i]] + extra;
-                width += dx[i];
+                int w = widths[(BYTE)text[from + i]] + extra;
+                if (spaced)
+                    dx[i] = w;
+                width += w;
             }
         }
         bool backOk = f.backColor >= 0 && f.backColor < colors;
@@ -569,7 +614,7 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
             FillRect(dc, &box, brush);
             DeleteObject(brush);
         }
-        if (extra == 0 && f.charClass != RTFCLASS_HIGH)
+        if (!spaced)
             TextOutA(dc, x, y, text + from, n);
         else
             ExtTextOutA(dc, x, y, 0, nullptr, text + from, (UINT)n, dx.data());
