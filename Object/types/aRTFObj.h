@@ -109,17 +109,20 @@ private:
     void UpdateRect(const RECT& device, int dpiX, int dpiY);
     void SetScroll(LONG pos, bool remember);
     void Changed();
-    void DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, int left, int top);
+    // top: twips from the view's top down to the line.
+    void DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, const RECT& inner,
+                  int top);
     void DrawPicture(HDC dc, const StrInfo& run, int x, int baseline);
     // Fonts made for layout and drawing, kept while the document stays,
     // with their single-byte widths once asked.
     struct RunFontEntry {
-        int key[4];
+        int key[5];
         HFONT font;
         bool widthsKnown;
         INT widths[256];
     };
-    RunFontEntry* FontEntry(const StrInfo& run, bool halve);
+    // Twips fonts for layout, pixel fonts for drawing.
+    RunFontEntry* FontEntry(const StrInfo& run, bool halve, bool pixels);
     HFONT RunFont(const StrInfo& run, bool halve);
     const INT* Widths(HDC dc, RunFontEntry* entry);
     void ClearFonts();
