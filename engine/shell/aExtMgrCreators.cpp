@@ -9,7 +9,9 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 // The thirteen transition plug-ins, in the order of their modules.
 #include "aBtnObj.h"
 #include "aGroupObj.h"
+#include "aMnuObj.h"
 #include "aPicObj.h"
+#include "aScrObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -39,6 +41,10 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
+        for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)
+            g_builtinClassCreators[i] = CreateScrollBarObject;
+        g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
     }
 } g_objectSlots;
 

@@ -3,6 +3,7 @@
 // its calls and the factory that makes it. For object-layer tests.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ public:
 
     std::vector<Entry> entries;
     std::vector<IUnknown*> clients;
+};
+
+// The site's object finder: the objects a test names (not counted here;
+// handed out counted).
+class TestObjectFinder : public IObjectFinder {
+public:
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(FindObjectByName)(const char* name, IUnknown** out) override;
+    std::map<std::string, IUnknown*> objects;
+    IPlayerSite* site = nullptr;
 };
 
 class TestPlayerSite : public IPlayerSite {
@@ -113,6 +126,7 @@ public:
     void* codecs = nullptr;
     HWND view = nullptr;
     std::vector<RECT> invalidated;
+    TestObjectFinder finder;
 };
 
 // The canvas's forwarder over a TestPlayerSite.
