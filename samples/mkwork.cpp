@@ -106,7 +106,9 @@ int main(int argc, char** argv) {
     w.mediaData = {{"beep.wav", SilentWave()}};
     if (variant == "scripts") {
         w.prjInfo.flags |= 0x20;  // routine tables
-        w.prjInfo.tail = std::string(4, '\0') + IntVariableListBytes({{"visits", 0}, {"last", 0}});
+        w.prjInfo.tail =
+            std::string(4, '\0') +
+            IntVariableListBytes({{"visits", 0}, {"last", 0}, {"hit", 0}, {"miss", 0}});
         w.processes = {{"note", {{VT_I4, "by"}}, {{8, "last", "by"}}}};
         w.functions = {{"twice", {{VT_I4, "v"}}, {{9, "v * 2", nullptr}}}};
         CanvasSpec home, part2;
@@ -114,15 +116,27 @@ int main(int argc, char** argv) {
         props.flags = 0;
         props.hold = 2000;
         home.properties = part2.properties = PageProperties(props);
+        // A board of 400 x 300 from (200, 150): the curve y = x runs to
+        // (300, 300) in 31 pieces, a rectangle (the 32nd meta) covers (300,
+        // 250) to (400, 350) of the page; the hit tests go where both lie
+        // and beside them, and are kept with the visits.
+        home.objects.push_back(DrawBoardEntry("Board", 400, 300, 400, 300));
         home.eventRecord = PageEnterRecord({{1804, nullptr, "\"visits\""},
                                             {8, "visits", "visits + 1"},
                                             {404, "note", "visits"},
                                             {8, "last", "twice(last)"},
-                                            {1805, nullptr, "\"visits\""},
+                                            // until the board is active
+                                            {6, nullptr, "100"},
+                                            {403, "Board.DrawLineCurve", "\"x, x\", 0, 300, 10"},
+                                            {403, "Board.DrawRect", "100, 100, 200, 200"},
+                                            {8, "hit", "DrawBoardObjHitTest(\"Board\", 350, 300)"},
+                                            {8, "miss", "DrawBoardObjHitTest(\"Board\", 550, 180)"},
+                                            {1805, nullptr, "\"visits,hit,miss\""},
                                             {1807, "\"chapter\"", nullptr},
                                             {1105, nullptr, "\"Part2\""}});
         part2.eventRecord = PageEnterRecord({{6, nullptr, "50"}, {1003, nullptr, nullptr}});
         w.canvasInfo["Home"] = MakeCanvasInfo(home);
+        w.objData["Home"] = MakeObjData(home);
         w.canvasInfo["Part2"] = MakeCanvasInfo(part2);
     } else if (db) {
         // Flag 0x01 uses a database, 0x02 makes it multi-user; the texts are

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "ObjectRecordWriter.h"
+#include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
+#include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
 #include "aStorage.h"
@@ -28,7 +30,7 @@ namespace {
 // Object kinds as the player's class table numbers them.
 const uint32_t kGroup = 0x00F00000, kPicture = 0x01020000, kPush = 0x02020001,
                kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005;
+               kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -462,7 +464,8 @@ uint32_t g_hold = 0;  // every page's hold time when not 0
 
 PageProps Page(uint32_t hold, uint32_t enterMs, const std::string& effect, uint32_t action) {
     PageProps p;
-    p.flags = 0;
+    // A page turn does not cut the sound that plays.
+    p.flags = 0x02;
     p.hold = g_hold ? g_hold : hold;
     p.enter = enterMs;
     p.enterEffect = effect;
@@ -716,6 +719,34 @@ void ScriptPage(CanvasSpec& page) {
     page.objects.push_back(Label("Hint", 400, 450, 700, 30, hint));
 }
 
+// The page's script draws on the board as it enters: a rectangle, an
+// ellipse, the curve of an expression and a Chinese text.
+void BoardPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("A draw board: the page's script draws", kInk));
+    page.objects.push_back(DrawBoardEntry("Board", 400, 330, 700, 440));
+    static const std::string text = "60, 370, \"" + Gbk(L"画板：矩形、椭圆、曲线和文字") + "\"";
+    page.eventRecord = PageEnterRecord({
+        {6, nullptr, "100"},  // until the board is active
+        {403, "Board.SetLineWidth", "3"},
+        {403, "Board.SetLineColor", "8405024"},  // 0x804020
+        {403, "Board.SetFillType", "1"},
+        {403, "Board.SetFillColor", "16763024"},  // 0xFFC890
+        {403, "Board.DrawRect", "40, 40, 300, 200"},
+        {403, "Board.SetLineColor", "2113696"},  // 0x2040A0
+        {403, "Board.SetFillType", "2"},
+        {403, "Board.SetFillColor", "8454143"},   // 0x80FFFF
+        {403, "Board.SetFillColor2", "4210943"},  // 0x4040FF
+        {403, "Board.DrawEllipse", "380, 40, 660, 200"},
+        {403, "Board.SetLineColor", "12607520"},  // 0xC06020
+        {403, "Board.SetLineWidth", "2"},
+        {403, "Board.DrawLineCurve", "\"230 + (x - 350) * (x - 350) / 400, x\", 50, 650, 10"},
+        {403, "Board.SetFontName", "\"SimSun\""},
+        {403, "Board.SetFontSize", "24"},
+        {403, "Board.SetTextColor", "4202512"},  // 0x402010
+        {403, "Board.DrawText", text.c_str()},
+    });
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -732,6 +763,21 @@ void EndPage(CanvasSpec& page) {
 
 }  // namespace
 
+CanvasObjectSpec DrawBoardEntry(const std::string& name, int32_t x, int32_t y, int32_t w,
+                                int32_t h) {
+    DrawBoardRecord rec;
+    rec.line.color = 0x808080;
+    rec.fill = Vec(SolidFillRecord(0, FILLMODE_NONE));
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(x, y, w, h));
+    std::vector<uint8_t> own = WriteDrawBoardRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    CanvasObjectSpec o;
+    o.typeId = kDrawBoard;
+    o.name = name;
+    o.record.assign(bytes.begin(), bytes.end());
+    return o;
+}
+
 bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     g_failed = false;
     g_hold = hold;
@@ -746,7 +792,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     w.pages = {{"Title", "Mavro sample", "Dawn", "", "", "Buttons"},
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
-               {"Fills", "Fills", "Weave", "", "", "Script"},
+               {"Fills", "Fills", "Weave", "", "", "Board"},
+               {"Board", "Draw board", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -768,22 +815,28 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
+    BoardPage(board);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
     // (a clock) and a mask (sine waves).
-    title.properties = PageProperties(Page(3000, 0, "", 1108));
+    // The title page has a sound of its own: a short beep from the package.
+    PageProps titleProps = Page(3000, 0, "", 1108);
+    titleProps.flags = 0x04;
+    titleProps.soundPath = "beep.wav";
+    title.properties = PageProperties(titleProps);
     buttons.properties = PageProperties(
         Page(3000, 1000, Effect(PluginEntry(kMove, __uuidof(ITransitionMove), {1}), "", ""), 1108));
     pictures.properties = PageProperties(Page(
         3000, 1500, Effect("", PluginEntry(kShape, __uuidof(ITransitionRegion), {2}), ""), 1108));
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
+    board.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -793,15 +846,17 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         const char* name;
         CanvasSpec* canvas;
     } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills}, {"Script", &script},   {"End", &end}};
+                 {"Fills", &fills}, {"Board", &board},     {"Script", &script},
+                 {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
     w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018)};
+               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
-                   {"tile.png", Str(TilePng(34))}};
+                   {"tile.png", Str(TilePng(34))},
+                   {"beep.wav", WaveFile(200, 8000, true)}};
     return !g_failed;
 }

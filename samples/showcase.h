@@ -18,3 +18,8 @@ enum {
 // page's hold time in ms, the scripted one's too; 0: the presentation's own,
 // where the scripted page waits for its click.
 bool MakeShowcase(WorkSpec* work, uint32_t hold = 0);
+
+// An empty draw board placed at its centre (x, y), w x h: grey lines of
+// width 1, no fill.
+CanvasObjectSpec DrawBoardEntry(const std::string& name, int32_t x, int32_t y, int32_t w,
+                                int32_t h);

@@ -80,6 +80,8 @@ sleep 1.4
 shot pictures
 echo "   page Pictures shown: pictures.png"
 page_shot Fills 2 fills
+# The board page's script draws as the page enters.
+page_shot Board 2 board
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.
 if kill -0 "$player" 2>/dev/null; then
@@ -122,6 +124,9 @@ if [ -f "$LOG" ]; then
   echo "== page changes"
   echo "   Title (the first page, shown at the start)"
   grep -a "ChangeCanvasTo" "$LOG" | sed 's/^.*ChangeCanvasTo/   ChangeCanvasTo/' | tr -d '\r' || true
+  # The title page's own sound, played by the work's system sound.
+  echo "== the title page's sound"
+  grep -a "SysSound:" "$LOG" | sed 's/^.*SysSound:/   SysSound:/' | tr -d '\r' || true
   # The log is in the system's code page (GBK); trace-point lines
   # ("<thread> file (line)") stay in the file.
   echo "== messages of the log (trace points left out; the whole log: $RUN/trace.log)"

@@ -14,6 +14,7 @@
 #include "bPlayerSite.h"
 #include "bSwfContainer.h"
 #include "bSoundCtrl.h"
+#include "bVideoCtrl.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -503,6 +504,8 @@ HRESULT CreateMediaControl(int type, IPlayerSite* site, IMediaObjectBase** out) 
         control = new (std::nothrow) CAnimCtrl(site);
     else if (type == MEDIA_CONTROL_SOUND)
         control = new (std::nothrow) SoundControl(site);
+    else if (type == MEDIA_CONTROL_VIDEO)
+        control = new (std::nothrow) VideoControl(site);
     else
         return E_NOTIMPL;
     if (!control)

@@ -89,6 +89,20 @@ public:                                                                         
         return 1;                                                \
     }
 
+// IUnknown of a part that lives and dies with its owner (a filter's pin):
+// QueryInterface answers from the part's own map, the count is the owner's,
+// so a reference to the part keeps the whole alive.
+#define DECLARE_PART_IUNKNOWN(owner)                             \
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override { \
+        return _InternalQueryInterface(iid, ppv);                \
+    }                                                            \
+    STDMETHOD_(ULONG, AddRef)() override {                       \
+        return (owner)->AddRef();                                \
+    }                                                            \
+    STDMETHOD_(ULONG, Release)() override {                      \
+        return (owner)->Release();                               \
+    }
+
 void ComModuleLock();
 void ComModuleUnlock();
 

@@ -12,6 +12,22 @@ struct ITraceLog;
 struct ISequencer;
 struct IObjectCreator;
 
+// The player's view as objects reach it through the site: an editing object
+// takes the window's messages over, and the object layer converts between
+// page and window units. Not counted: the view outlives every page.
+struct IViewService {
+    // on = 1: the object's window-message part receives the view window's
+    // messages until on = 0; true when the object has no such part.
+    virtual BOOL ChangeWndProc(BOOL on, IUnknown* object) = 0;
+    // Page (logical) units to the window's device units and back, in place.
+    virtual void LPtoDPRect(RECT* rect) = 0;
+    virtual void LPtoDPPoint(POINT* pt) = 0;
+    virtual void DPtoLPPoint(POINT* pt) = 0;
+
+protected:
+    ~IViewService() {}
+};
+
 // {C0BC2690-1049-11D4-9EEB-00104B04B807} The play site (50 slots). Borrowed
 // by every object, never added to. Out arguments of getters are not counted
 // unless said.
@@ -55,8 +71,8 @@ struct IPlayerSite : public IUnknown {
     STDMETHOD(FindObject)(const char* name, DWORD* typeId) = 0;  // 33
     STDMETHOD_(BOOL, UsesDirectDraw)() = 0;                      // 34
     STDMETHOD_(HWND, GetViewWindow)() = 0;                       // 35
-    STDMETHOD_(void*, GetView)() = 0;                            // 36
-    STDMETHOD(SetView)(void* view) = 0;                          // 37
+    STDMETHOD_(IViewService*, GetView)() = 0;                    // 36 null without a view
+    STDMETHOD(SetView)(IViewService* view) = 0;                  // 37
     STDMETHOD_(int, GetProjectMinorVersion)() = 0;               // 38
     STDMETHOD_(BOOL, GetProjectFlag7)() = 0;                     // 39
     STDMETHOD(SetProjectFlag7)(BOOL on) = 0;                     // 40

@@ -59,6 +59,13 @@ public:
         p->GetPictureName(name);
         name[PICTURE_NAME_SIZE - 1] = 0;
         SetPictureName(name);
+        // A picture given by its path keeps it in the copy.
+        char path[MAX_PATH] = {};
+        p->GetPicturePath(path);
+        if (strcmp(path, m_path) != 0) {
+            m_picture.Release();
+            lstrcpynA(m_path, path, MAX_PATH);
+        }
         return p->GetMode(&m_mode);
     }
     HRESULT Interpolate(FillObject*, FillObject*, int) override { return E_NOTIMPL; }

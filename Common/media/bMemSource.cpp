@@ -1,5 +1,7 @@
 #include "bMemSource.h"
 
+#include "bListEnumerator.h"
+
 #include <string.h>
 
 // The text functions this code uses are bounded by hand.
@@ -59,130 +61,15 @@ LONGLONG CMemSourceStream::Size(LONGLONG* available) {
 
 namespace {
 
-class CMemReader;
-
-// The reader's one media type, listed once.
-class CEnumTypes final : public IEnumMediaTypes {
-public:
-    CEnumTypes(const AM_MEDIA_TYPE& mt, ULONG at) : m_ref(1), m_mt(mt), m_at(at) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-            *ppv = static_cast<IEnumMediaTypes*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_ref); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&m_ref);
-        if (!n)
-            delete this;
-        return n;
-    }
-    STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override {
-        if (!types)
-            return E_POINTER;
-        ULONG n = 0;
-        if (count > 0 && m_at == 0) {
-            AM_MEDIA_TYPE* mt = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(*mt)));
-            if (!mt)
-                return E_OUTOFMEMORY;
-            *mt = m_mt;
-            types[0] = mt;
-            n = 1;
-            m_at = 1;
-        }
-        if (fetched)
-            *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG count) override {
-        m_at += count;
-        return m_at <= 1 ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Reset() override {
-        m_at = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumMediaTypes** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = new (std::nothrow) CEnumTypes(m_mt, m_at);
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    LONG m_ref;
-    AM_MEDIA_TYPE m_mt;
-    ULONG m_at;
-};
-
-// The one pin, listed once.
-class CEnumPins final : public IEnumPins {
-public:
-    CEnumPins(IPin* pin, ULONG at) : m_ref(1), m_pin(pin), m_at(at) { m_pin->AddRef(); }
-    ~CEnumPins() { m_pin->Release(); }
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-            *ppv = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_ref); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&m_ref);
-        if (!n)
-            delete this;
-        return n;
-    }
-    STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override {
-        if (!pins)
-            return E_POINTER;
-        ULONG n = 0;
-        if (count > 0 && m_at == 0) {
-            pins[0] = m_pin;
-            m_pin->AddRef();
-            n = 1;
-            m_at = 1;
-        }
-        if (fetched)
-            *fetched = n;
-        return n == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG count) override {
-        m_at += count;
-        return m_at <= 1 ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Reset() override {
-        m_at = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumPins** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = new (std::nothrow) CEnumPins(m_pin, m_at);
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    LONG m_ref;
-    IPin* m_pin;
-    ULONG m_at;
-};
-
 // The output pin with the reader interface; counted with its filter.
 class COutputPin final : public IPin, public IAsyncReader {
 public:
-    COutputPin(CMemReader* filter, CMemSourceStream* stream, const AM_MEDIA_TYPE& mt)
+    BEGIN_COM_MAP(COutputPin)
+    COM_INTERFACE_ENTRY(IPin)
+    COM_INTERFACE_ENTRY(IAsyncReader)
+    END_COM_MAP()
+
+    COutputPin(IBaseFilter* filter, CMemSourceStream* stream, const AM_MEDIA_TYPE& mt)
         : m_filter(filter), m_stream(stream), m_mt(mt), m_connected(nullptr), m_flushing(false) {
         InitializeCriticalSection(&m_lock);
         m_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -194,9 +81,7 @@ public:
         DeleteCriticalSection(&m_lock);
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    DECLARE_PART_IUNKNOWN(m_filter)
 
     // IPin
     STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* mt) override {
@@ -260,8 +145,7 @@ public:
     STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** out) override {
         if (!out)
             return E_POINTER;
-        *out = new (std::nothrow) CEnumTypes(m_mt, 0);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        return CMediaTypeEnumerator::Create(&m_mt, 1, out);
     }
     STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
     STDMETHODIMP EndOfStream() override { return E_UNEXPECTED; }
@@ -436,7 +320,7 @@ private:
         return hr;
     }
 
-    CMemReader* m_filter;
+    IBaseFilter* m_filter;  // the owner, not counted
     CMemSourceStream* m_stream;
     AM_MEDIA_TYPE m_mt;
     IPin* m_connected;
@@ -446,11 +330,16 @@ private:
     HANDLE m_ready;
 };
 
-class CMemReader final : public IBaseFilter {
+class CMemReader : public CComObjectRootBase, public IBaseFilter {
 public:
+    BEGIN_COM_MAP(CMemReader)
+    COM_INTERFACE_ENTRY(IBaseFilter)
+    COM_INTERFACE_ENTRY_IID(IID_IMediaFilter, IBaseFilter)
+    COM_INTERFACE_ENTRY_IID(IID_IPersist, IBaseFilter)
+    END_COM_MAP()
+
     CMemReader(const void* data, DWORD size, const GUID* subtype)
-        : m_ref(1),
-          m_stream(static_cast<const BYTE*>(data), size),
+        : m_stream(static_cast<const BYTE*>(data), size),
           m_pin(nullptr),
           m_graph(nullptr),
           m_clock(nullptr),
@@ -471,25 +360,6 @@ public:
     }
     IPin* Pin() { return m_pin; }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter ||
-            iid == IID_IBaseFilter) {
-            *ppv = static_cast<IBaseFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_ref); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&m_ref);
-        if (!n)
-            delete this;
-        return n;
-    }
     STDMETHODIMP GetClassID(CLSID* id) override {
         if (!id)
             return E_POINTER;
@@ -533,8 +403,8 @@ public:
     STDMETHODIMP EnumPins(IEnumPins** out) override {
         if (!out)
             return E_POINTER;
-        *out = new (std::nothrow) CEnumPins(m_pin, 0);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        CComPtr<IPin> pin(m_pin);
+        return CPinEnumerator::Create(std::addressof(pin), 1, out);
     }
     STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override {
         if (!id || !pin)
@@ -567,7 +437,6 @@ public:
     STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
 private:
-    LONG m_ref;
     CMemSourceStream m_stream;
     COutputPin* m_pin;
     IFilterGraph* m_graph;
@@ -575,29 +444,6 @@ private:
     FILTER_STATE m_state;
     WCHAR m_name[MAX_FILTER_NAME];
 };
-
-STDMETHODIMP COutputPin::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IPin)
-        *ppv = static_cast<IPin*>(this);
-    else if (iid == IID_IAsyncReader)
-        *ppv = static_cast<IAsyncReader*>(this);
-    else {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) COutputPin::AddRef() {
-    return m_filter->AddRef();
-}
-
-STDMETHODIMP_(ULONG) COutputPin::Release() {
-    return m_filter->Release();
-}
 
 STDMETHODIMP COutputPin::QueryPinInfo(PIN_INFO* info) {
     if (!info)
@@ -617,9 +463,10 @@ HRESULT CreateMemReader(const void* data, DWORD size, const GUID* subtype, IBase
     *out = nullptr;
     if (!data)
         return E_INVALIDARG;
-    CMemReader* reader = new (std::nothrow) CMemReader(data, size, subtype);
+    CComObject<CMemReader>* reader = new (std::nothrow) CComObject<CMemReader>(data, size, subtype);
     if (!reader)
         return E_OUTOFMEMORY;
+    reader->AddRef();
     *out = reader;
     return S_OK;
 }

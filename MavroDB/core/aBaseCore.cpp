@@ -183,6 +183,10 @@ int CDBCore::FillLists() {
         ShowEngineError(e);
         return 0;
     }
+    // Linked files lie where the project's media manager says now.
+    for (size_t i = 0; i < m_tables.size(); ++i)
+        if (m_tables[i]->kind == 1 && !m_database->IsReadOnly())
+            RefreshLinkedTablePath(m_tables[i]->name.c_str());
     return 1;
 }
 

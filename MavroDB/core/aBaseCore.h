@@ -29,6 +29,25 @@ struct DataSourceEntry {
     HWND browser = nullptr;  // the browser window showing it, if any
 };
 
+// One field of a table design request (type codes 1 to 13: long, double,
+// boolean, currency, date, text, memo, then the media kinds picture to
+// text as long binary).
+struct TableFieldSpec {
+    std::string name;
+    int type = 6;
+    int linkFlag = 0;  // media kinds: the field holds a file name
+};
+
+// An index field of a design request, and a relation's pair of fields.
+struct IndexFieldSpec {
+    std::string name;
+    int descending = 0;
+};
+struct RelationFieldSpec {
+    std::string name;         // of the main table
+    std::string foreignName;  // of the related table
+};
+
 // A previous or collected field value (the FieldValuePair layout, owned).
 typedef std::vector<FieldValuePair*> FieldValueList;
 
@@ -120,8 +139,91 @@ public:
     HRESULT WalkTables(IDBTableWalkSink* sink);
     int CloseBrowsedDataSources();
 
+    // Names and name lists.
+    int ValidateObjectName(const char* name, int showMessage, int mediaCheck);
+    static int LoadDllString(std::string* text, UINT id);
+    int IndexOfEntry(const char* name, int isQuery);
+    int GetTableNames(char*** names, int* count);
+    int GetQueryFieldInfo(const char* name, int isQuery, char*** names, int* count);
+    static void FreeNameArray(char** names, int count);
+
+    // Table design.
+    int CreateTable(const std::vector<TableFieldSpec*>& specs, const char* table);
+    int CreateFieldOfKind(const TableFieldSpec* spec, std::vector<CdbFieldSpec>* design);
+    int AddTableField(const char* table, const TableFieldSpec* spec, short ordinal);
+    int DropTableField(const char* table, const char* field);
+    int RenameTableField(const char* table, const char* field, const char* newName);
+    int RefreshTableFields(const char* table);
+    int ReplaceTableField(const char* table, const char* field, const TableFieldSpec* spec);
+    int RenameTable(const char* table, const char* newName, HWND tree, HANDLE item);
+    int DropTable(DataSourceDescriptor* d);
+    int GetFieldLinkFlag(DataSourceDescriptor* d, int* flag) { return QueryFieldLinkFlag(d, flag); }
+
+    // SQL text.
+    static std::string SqlTrimCopy(std::string* text);
+    static int SqlFindOutside(const char* text, char c);
+    static int SqlSkipGroup(const char* text, int position);
+    static int SqlFindWord(const char* text, const char* word);
+    static std::string FormatSqlLiteral(std::string* text, int type);
+    static std::string FieldTypeName(int type);
+
+    // Stored queries.
+    int GetQuerySQL(const char* query, std::string* sql);
+    int CreateQuery(const char* sql, const char* query, int visual);
+    int GetQueryTypeFlag(const char* query, short* flag);
+    int RenameQuery(const char* query, const char* newName);
+    int DropQuery(DataSourceDescriptor* d);
+
+    // Indexes.
+    int GetIndexNames(const char* table, char*** names, int* count);
+    int GetIndexFieldNames(const char* table, const char* index, char*** names, int* count);
+    int IsIndexFieldDescending(const char* table, const char* index, const char* field, int* flag);
+    int IsIndexPrimary(const char* table, const char* index, int* flag);
+    int IsIndexUnique(const char* table, const char* index, int* flag);
+    int IsIndexIgnoreNulls(const char* table, const char* index, int* flag);
+    int CreateIndex(const char* table, const char* index, int flags,
+                    const std::vector<IndexFieldSpec*>& fields);
+    int DropIndex(const char* table, const char* index);
+
+    // Relations.
+    int GetRelationNames(char*** names, int* count);
+    int AddRelationNodes(HWND tree, HANDLE parent);
+    int GetRelationFields(const char* relation, char*** names, int* count, int primary);
+    int GetLocalTableNames(char*** names, int* count);
+    int CreateRelation(const char* relation, const char* table, const char* foreignTable,
+                       const std::vector<RelationFieldSpec*>& fields, long attributes);
+    int DropRelation(const char* relation);
+
+    // External tables, linked-table connections and copies of databases.
+    int LinkExternalTable(const char* source, const char* file, const char* path,
+                          const char* newName, int kind);
+    int ImportExternalTable(const char* source, const char* file, const char* path,
+                            const char* newName, int kind, const char* password);
+    static int GetFolderOfFile(const char* path, const char* file, std::string* folder);
+    int RefreshLinkedTablePath(const char* table);
+    int SetLinkTableConnection(DataSourceDescriptor* d, const char* connect);
+    int CopyDatabase(const char* path, const char* password);
+    int CopyTableMediaProperties(const char* path, const char* sourceTable, const char* targetTable,
+                                 const char* password);
+    int MakeImportName(const char* name, std::string* result);
+    int IsRelationNameFree(const char* name);
+    int MakeImportRelationName(const char* name, std::string* result);
+    void CopyTableIndexes(CdbDatabase* source, const char* sourceTable, const char* newTable);
+    int CopyRelation(const CdbRelationInfo& relation, const char* newName);
+    int AddTreeNode(int kind, const char* name);
+
 private:
     int RequeryEntry(DataSourceEntry* entry, int isQuery);
+    // Opens another .mvb for reading, asking again for its password while
+    // the user wants; null when it does not open.
+    std::unique_ptr<CdbDatabase> OpenSource(const char* path, std::string* password);
+    // Copies "MediaType" and "BLINK" of a field of another database.
+    void CopyFieldMedia(CdbDatabase* source, const std::string& sourceTable,
+                        const std::string& field, const std::string& targetTable, bool asBool);
+    void AppendTableEntry(const std::string& name, int kind);
+    void AppendQueryEntry(const std::string& name, int kind);
+    DataSourceEntry* EntryForDrop(DataSourceDescriptor* d, bool query);
+    int FinishDrop(DataSourceDescriptor* d, bool query);
     int FillLists();
     void ShowEngineError(const CdbException& e);
     int ReadFieldValue(DataSourceEntry* entry, DataSourceDescriptor* d, int isQuery,

@@ -2,6 +2,7 @@
 
 #include <wincrypt.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -74,6 +75,44 @@ const char* ErrorText(long number) {
             return "Object invalid or no longer set.";
         case dbErrTypeConversion:
             return "Data type conversion error.";
+        case 3011:
+            return "The database engine could not find the object.";
+        case 3012:
+            return "Object already exists.";
+        case 3058:
+            return "Index or primary key cannot contain a Null value.";
+        case 3173:
+            return "No unique index found for the referenced field of the primary table.";
+        case 3191:
+            return "Cannot define field more than once.";
+        case 3200:
+            return "The record cannot be deleted or changed because another table includes "
+                   "related records.";
+        case 3201:
+            return "You cannot add or change a record because a related record is required in "
+                   "another table.";
+        case 3259:
+            return "Invalid field data type.";
+        case 3264:
+            return "No field defined--cannot append TableDef or Index.";
+        case 3280:
+            return "Cannot delete a field that is part of an index or is needed by the system.";
+        case 3281:
+            return "Cannot delete this index or table. It is used in a relationship.";
+        case 3283:
+            return "Primary key already exists.";
+        case 3284:
+            return "Index already exists.";
+        case 3303:
+            return "Cannot delete this field or table. It is part of one or more relationships.";
+        case 3367:
+            return "Cannot append. An object with that name already exists in the collection.";
+        case 3368:
+            return "Relationship must be on the same number of fields with the same data types.";
+        case 3378:
+            return "Data in the related table violates referential integrity rules.";
+        case 3409:
+            return "Invalid field name in definition of index or relationship.";
         default:
             return "Reserved error; there is no message for this error.";
     }
@@ -404,6 +443,26 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
 
 }  // namespace
 
+std::string DbQuote(const std::string& name) {
+    return Quote(name);
+}
+
+bool DbSameName(const std::string& a, const std::string& b) {
+    return SameName(a, b);
+}
+
+std::string DbFileIdentity(const std::string& ansiPath) {
+    return FileIdentity(ansiPath);
+}
+
+double DbNow() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    double d = 0;
+    SystemTimeToVariantTime(&t, &d);
+    return d;
+}
+
 void ThrowDbError(long number, const std::string& detail) {
     std::string text = ErrorText(number);
     if (number == dbErrBadName)
@@ -484,7 +543,14 @@ void CdbConnection::Exec(const std::string& sql) {
 }
 
 void CdbConnection::Fail(int rc, long fallback) {
-    ThrowDbError(ErrorForResult(rc, fallback), AnsiFromUtf8(sqlite3_errmsg(m_db)));
+    // The layer's triggers raise "jet:" and the number of Jet's refusal.
+    const char* msg = sqlite3_errmsg(m_db);
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT && msg && strncmp(msg, "jet:", 4) == 0) {
+        long number = strtol(msg + 4, nullptr, 10);
+        if (number > 3000 && number < 4000)
+            ThrowDbError(number);
+    }
+    ThrowDbError(ErrorForResult(rc, fallback), AnsiFromUtf8(msg ? msg : ""));
 }
 
 CdbStatementScope::~CdbStatementScope() {
@@ -620,11 +686,16 @@ void CdbDatabase::CheckPassword(const std::string& connect) {
             break;
         }
     }
+    CheckPasswordOf("main", given);
+}
+
+void CdbDatabase::CheckPasswordOf(const std::string& schema, const std::string& password) {
     sqlite3* db = m_conn->Handle();
-    if (sqlite3_table_column_metadata(db, "main", "MavroSysPassword", "Hash", nullptr, nullptr,
-                                      nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_table_column_metadata(db, schema.c_str(), "MavroSysPassword", "Hash", nullptr,
+                                      nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
         return;
-    sqlite3_stmt* stmt = m_conn->Prepare("SELECT Salt, Hash FROM MavroSysPassword LIMIT 1");
+    sqlite3_stmt* stmt =
+        m_conn->Prepare("SELECT Salt, Hash FROM " + Quote(schema) + ".MavroSysPassword LIMIT 1");
     CdbStatementScope scope(stmt);
     int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
@@ -633,7 +704,7 @@ void CdbDatabase::CheckPassword(const std::string& connect) {
         m_conn->Fail(rc);
     DbValue salt = DbValueFromColumn(stmt, 0);
     DbValue hash = DbValueFromColumn(stmt, 1);
-    if (DbPasswordHash(salt.s, Utf8FromAnsi(given)) != hash.s)
+    if (DbPasswordHash(salt.s, Utf8FromAnsi(password)) != hash.s)
         ThrowDbError(dbErrBadPassword);
 }
 
@@ -758,13 +829,35 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
         if (!found)
             return Quote(utf8Table);
     }
+    return LinkReference(connect, source, realTable);
+}
+
+std::string CdbDatabase::LinkReference(const std::string& connect, const std::string& source,
+                                       std::string* realTable) {
+    sqlite3* db = m_conn->Handle();
     if (StartsWithNoCase(connect, "ODBC;"))
         ThrowDbError(dbErrNoOdbc, AnsiFromUtf8(connect));
-    // Only links to another .mvb have a driver here: ";DATABASE=path".
-    if (!StartsWithNoCase(connect, ";DATABASE="))
+    std::string prefix, file, pwd;
+    if (!SplitConnect(connect, &prefix, &file, &pwd))
         ThrowDbError(dbErrNoIsam, AnsiFromUtf8(connect));
-    std::string file = connect.substr(10);
     *realTable = source;
+    if (StartsWithNoCase(prefix, "dBASE") || StartsWithNoCase(prefix, "FoxPro")) {
+        // The folder, and the file named by the source with # for its dot.
+        std::string name = source;
+        size_t hash = name.rfind('#');
+        if (hash != std::string::npos)
+            name[hash] = '.';
+        else if (name.find('.') == std::string::npos)
+            name += ".dbf";
+        std::string path = file;
+        if (!path.empty() && path.back() != '\\' && path.back() != '/')
+            path += '\\';
+        *realTable = DbfReference(AnsiFromUtf8(path + name));
+        return "\"temp\"." + Quote(*realTable);
+    }
+    // Only links to another .mvb have a driver here: ";DATABASE=path".
+    if (prefix != ";")
+        ThrowDbError(dbErrNoIsam, AnsiFromUtf8(connect));
     // One schema per file, however many links lead into it; a link into
     // the open file reads its own tables.
     std::string key = FileIdentity(AnsiFromUtf8(file));
@@ -777,6 +870,8 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
     if (it == m_conn->linkSchemas.end()) {
         if ((int)m_conn->linkSchemas.size() >= sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1))
             ThrowDbError(dbErrTooManyDatabases, AnsiFromUtf8(file));
+        if (!FileExists(AnsiFromUtf8(file)))
+            ThrowDbError(dbErrCannotFindFile, AnsiFromUtf8(file));
         schema = "link" + std::to_string(m_conn->linkSchemas.size() + 1);
         sqlite3_stmt* attach = nullptr;
         std::string sql = "ATTACH DATABASE ?1 AS " + Quote(schema);
@@ -788,9 +883,22 @@ std::string CdbDatabase::TableReference(const std::string& utf8Table, std::strin
         sqlite3_finalize(attach);
         if (rc != SQLITE_DONE)
             m_conn->Fail(rc, dbErrCannotFindFile);
+        // The linked file keeps its own password.
+        try {
+            CheckPasswordOf(schema, AnsiFromUtf8(pwd.size() > 5 ? pwd.substr(5) : std::string()));
+        } catch (const CdbException&) {
+            sqlite3_stmt* detach = nullptr;
+            std::string d = "DETACH DATABASE " + Quote(schema);
+            sqlite3_prepare_v2(db, d.c_str(), -1, &detach, nullptr);
+            sqlite3_step(detach);
+            sqlite3_finalize(detach);
+            throw;
+        }
         m_conn->linkSchemas[key] = schema;
     } else {
+        // Every link into a file answers the file's password itself.
         schema = it->second;
+        CheckPasswordOf(schema, AnsiFromUtf8(pwd.size() > 5 ? pwd.substr(5) : std::string()));
     }
     return Quote(schema) + "." + Quote(source);
 }

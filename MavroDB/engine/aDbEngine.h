@@ -46,6 +46,51 @@ enum {
     dbErrObjectClosed = 3420,
     dbErrTypeConversion = 3421,
     dbErrEngine = 3000,
+    dbErrObjectNotFound = 3011,
+    dbErrObjectExists = 3012,
+    dbErrDuplicateKey = 3022,
+    dbErrNullInIndex = 3058,
+    dbErrNoUniqueIndex = 3173,
+    dbErrFieldTwice = 3191,
+    dbErrRelatedRecords = 3200,
+    dbErrRelatedRequired = 3201,
+    dbErrBadFieldType = 3259,
+    dbErrNoFields = 3264,
+    dbErrFieldInIndex = 3280,
+    dbErrIndexInUse = 3281,
+    dbErrPrimaryExists = 3283,
+    dbErrIndexExists = 3284,
+    dbErrInRelation = 3303,
+    dbErrNameTaken = 3367,
+    dbErrRelationFields = 3368,
+    dbErrIntegrityViolated = 3378,
+    dbErrRelationField = 3409,
+};
+
+// Index field attribute and relation attributes.
+enum { dbDescending = 1 };
+enum : long {
+    dbRelationUnique = 1,
+    dbRelationDontEnforce = 2,
+    dbRelationUpdateCascade = 0x100,
+    dbRelationDeleteCascade = 0x1000,
+};
+
+// Sources of a link or an import: another .mvb, dBASE and FoxPro tables
+// (read here), Excel workbooks and ODBC data sources (no driver here).
+enum CdbSourceKind {
+    dbSourceMvb,
+    dbSourceDBase3,
+    dbSourceDBase4,
+    dbSourceDBase5,
+    dbSourceFoxPro20,
+    dbSourceFoxPro25,
+    dbSourceFoxPro26,
+    dbSourceFoxPro30,
+    dbSourceExcel4,
+    dbSourceExcel5,
+    dbSourceExcel8,
+    dbSourceOdbc,
 };
 
 // Table attributes and query types.
@@ -75,6 +120,14 @@ private:
 // Raises the engine exception with the layer's text for the number.
 [[noreturn]] void ThrowDbError(long number, const std::string& detail = std::string());
 
+// Helpers the layer's files share: a quoted SQL name, Jet's comparison of
+// names (ASCII letters without case), a file's identity, the time now as
+// an OLE date.
+std::string DbQuote(const std::string& name);
+bool DbSameName(const std::string& a, const std::string& b);
+std::string DbFileIdentity(const std::string& ansiPath);
+double DbNow();
+
 struct CdbFieldInfo {
     std::string name;  // ANSI
     int type = 0;      // DAO type; 0 for a computed column of no declared type
@@ -92,6 +145,40 @@ struct CdbQueryDefInfo {
     std::string name;  // ANSI
     std::string sql;   // ANSI
     int type = 0;
+};
+
+// A field of a table design: DAO type; size counts for text only (0 is 255).
+struct CdbFieldSpec {
+    std::string name;  // ANSI
+    int type = 10;
+    long size = 0;
+};
+
+struct CdbIndexField {
+    std::string name;  // ANSI
+    bool descending = false;
+};
+
+struct CdbIndexInfo {
+    std::string name;  // ANSI
+    std::vector<CdbIndexField> fields;
+    bool primary = false;
+    bool unique = false;
+    bool required = false;  // refuses Null (3058)
+    bool foreign = false;   // made for a relation's related fields
+};
+
+struct CdbRelationField {
+    std::string name;         // field of the main table (ANSI)
+    std::string foreignName;  // field of the related table
+};
+
+struct CdbRelationInfo {
+    std::string name;          // ANSI
+    std::string table;         // the main table
+    std::string foreignTable;  // the related table
+    long attributes = 0;
+    std::vector<CdbRelationField> fields;
 };
 
 // A query parameter and the value the caller gives it.
@@ -139,6 +226,11 @@ public:
     long nextSpill = 0;
     // Linked .mvb files attached under schema names, by file identity.
     std::map<std::string, std::string> linkSchemas;
+    // dBASE files read through virtual tables of the temp schema: the
+    // module finds a table's file by its number here, so no path is SQL.
+    std::vector<std::string> dbfFiles;
+    std::map<std::string, std::string> dbfTables;  // lower-case path -> table
+    bool dbfModule = false;
 
 private:
     sqlite3* m_db;
@@ -213,13 +305,93 @@ public:
 
     std::shared_ptr<CdbConnection> Connection() const { return m_conn; }
 
+    // Design. Each call is one transaction: a refusal leaves the file as it
+    // was. Names are checked (3125) and quoted; values and paths are bound.
+    // Raises 3125 for a name the engine refuses.
+    static void CheckName(const std::string& name);
+    // Whether a new field may join those of a design (3125, 3367, 3259).
+    static void CheckNewField(const std::vector<CdbFieldSpec>& fields, const CdbFieldSpec& field);
+    // The declared type word of a DAO type (TEXT(255) for text of size 0).
+    static std::string TypeWord(int type, long size);
+    void CreateTable(const std::string& table, const std::vector<CdbFieldSpec>& fields);
+    void RenameTable(const std::string& table, const std::string& newName);
+    // A local or linked table, with its indexes and properties; 3303 while
+    // a relation joins it.
+    void DeleteTable(const std::string& table);
+    // ordinal -1 leaves the field last.
+    void AddField(const std::string& table, const CdbFieldSpec& field, int ordinal);
+    void DeleteField(const std::string& table, const std::string& field);
+    void RenameField(const std::string& table, const std::string& field,
+                     const std::string& newName);
+    int GetFieldOrdinal(const std::string& table, const std::string& field);
+    void SetFieldOrdinal(const std::string& table, const std::string& field, int ordinal);
+    // Gives a field a new type and name in its place: values that convert
+    // are kept, others become Null; the field's properties go.
+    void ReplaceField(const std::string& table, const std::string& field, const CdbFieldSpec& spec);
+    void SetProperty(const std::string& object, const std::string& field, const std::string& name,
+                     const VARIANT& value);
+    void DeleteProperty(const std::string& object, const std::string& field,
+                        const std::string& name);
+
+    void CreateQuery(const std::string& query, const std::string& sql);
+    void RenameQuery(const std::string& query, const std::string& newName);
+    void DeleteQuery(const std::string& query);
+
+    std::vector<CdbIndexInfo> Indexes(const std::string& table);
+    void CreateIndex(const std::string& table, const CdbIndexInfo& index);
+    void DeleteIndex(const std::string& table, const std::string& index);
+
+    std::vector<CdbRelationInfo> Relations();
+    void CreateRelation(const CdbRelationInfo& relation);
+    void DeleteRelation(const std::string& relation);
+
+    // Links and imports of another source. For dBASE and FoxPro the path
+    // is the folder and the source table the file ("#" for its ".").
+    void CreateLink(const std::string& name, CdbSourceKind kind, const std::string& path,
+                    const std::string& password, const std::string& sourceTable);
+    // A link as another file's link names it (connect text and source).
+    void CreateLinkFrom(const std::string& name, const std::string& connect,
+                        const std::string& sourceTable);
+    void GetLink(const std::string& name, std::string* connect, std::string* sourceTable);
+    // Points a link at another connect text, once that text reads.
+    void SetLinkConnect(const std::string& name, const std::string& connect);
+    void ImportTable(const std::string& newName, CdbSourceKind kind, const std::string& path,
+                     const std::string& password, const std::string& sourceTable);
+    // The connect text of a source, and its parts: the prefix up to its
+    // first ";", the path after "DATABASE=" up to ";PWD=" or the end, and
+    // the ";PWD=" part. False when there is no "DATABASE=".
+    static std::string ConnectText(CdbSourceKind kind, const std::string& path,
+                                   const std::string& password);
+    static bool SplitConnect(const std::string& connect, std::string* prefix, std::string* path,
+                             std::string* passwordPart);
+
 private:
     CdbDatabase() {}
+    bool TableExists(const std::string& utf8Table, std::string* stored);
+    bool LinkExists(const std::string& utf8Name, std::string* stored);
+    bool QueryExists(const std::string& utf8Name, std::string* stored);
+    void CheckFree(const std::string& utf8Name, const std::string& except);
+    std::string LocalTable(const std::string& table);
+    void EnsureCatalogue();
+    void Touch(const std::string& utf8Name, int kind, bool created);
+    void Rebuild(const std::string& utf8Table, const std::vector<std::string>& order,
+                 const std::string& replaced, const CdbFieldSpec* spec);
+    std::vector<CdbRelationInfo> RelationsOf(const std::string& utf8Table);
+    std::string DbfReference(const std::string& file);
+    void CheckLinkSource(const std::string& connect, const std::string& sourceTable);
+    std::string ImportSource(CdbSourceKind kind, const std::string& path,
+                             const std::string& password, const std::string& sourceTable,
+                             std::string* cleanup);
     void CheckOpen() const;
     void CheckPassword(const std::string& connect);
+    // Checks a password against the hash a schema of the connection holds.
+    void CheckPasswordOf(const std::string& schema, const std::string& password);
     bool FindQuery(const std::string& query, std::string* utf8Name, std::string* sql);
     // The SQL reference of a table: a linked table reads through its file.
     std::string TableReference(const std::string& utf8Table, std::string* realTable);
+    // The SQL reference of a link's source (UTF-8 connect text and table).
+    std::string LinkReference(const std::string& connect, const std::string& source,
+                              std::string* realTable);
     struct Column {
         std::string name;  // UTF-8
         std::string declared;

@@ -409,7 +409,7 @@ template <class K>
 using GraphObjectClass =
     CObjectClass<K, OBJCLASS_GRAPH, IGraphDispObj, DbLinkAbility, MediaDataHolder>;
 template <class K>
-using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, IDrawBoardDispObj>;
+using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, DrawBoardDispDefaults>;
 template <class K>
 using GridObjectClass =
     CObjectClass<K, OBJCLASS_GRID, IGridDispObj, CWndMsgPart, DbLinkAbility, CEventSinkTable>;

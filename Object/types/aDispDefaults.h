@@ -126,6 +126,55 @@ public:
     STDMETHOD(RenderFacePreview)(LONG, LONG, ButtonFace*, IPixelBuffer**) { return E_NOTIMPL; }
 };
 
+// The draw board's private interface: its dual interface, then the meta hit
+// test (page point; the topmost meta's index, -1 and S_FALSE for none).
+struct IDrawBoardPrivate : public IDrawBoardDispObj {
+    STDMETHOD(HitTestMeta)(LONG x, LONG y, LONG* index) = 0;
+};
+
+class DrawBoardDispDefaults : public IDrawBoardPrivate {
+public:
+    STDMETHOD(SetUpdateMode)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetLineStyle)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetLineColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetLineBkColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetLineWidth)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFillMode)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFillType)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFillColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFillColor2)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFontName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(SetFontProp)(LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetFontSize)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SetTextColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawPixel)(LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawLine)(LONG, LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawRect)(LONG, LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawEllipse)(LONG, LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawLineCurve)(BSTR, LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawPixelCurve)(BSTR, LONG, LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(DrawText)(LONG, LONG, BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(Erase)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(EraseLast)() override { return E_NOTIMPL; }
+    STDMETHOD(EraseAll)() override { return E_NOTIMPL; }
+    STDMETHOD(OffsetMeta)(INT, INT, INT) override { return E_NOTIMPL; }
+    STDMETHOD(Update)() override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjOrgX)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjOrgX)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjOrgY)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjOrgY)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMetaPosX)(INT, LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMetaPosX)(INT, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMetaPosY)(INT, LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMetaPosY)(INT, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCount)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(HitTestMeta)(LONG, LONG, LONG* index) override {
+        if (index)
+            *index = -1;
+        return S_FALSE;
+    }
+};
+
 struct IEventSinkTable;
 
 // The scroll bar's dual interface, then its private operations in slot

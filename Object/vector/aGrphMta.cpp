@@ -3,10 +3,15 @@
 #include <new>
 #include <vector>
 
+#include "aUtil.h"
 #include "aVecFrm.h"
 #include "bByteReader.h"
+#include "bFileUtil.h"
+#include "bFillPic.h"
 #include "bFillShd.h"
 #include "bLinStyl.h"
+#include "bMediaManager.h"
+#include "bPlayerSite.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -882,5 +887,223 @@ HRESULT CGraphMeta::LoadGeometry(ITeskStream* stream) {
     if (flags & META_HAS_LINEMODE)
         LineStyle::Duplicate(line);
     Recalc();
+    return S_OK;
+}
+
+// ---- the vector-file form ----
+
+namespace {
+
+enum { STRING_VECTOR_PREFIX = 31503 };
+
+IPictureFillParams* PictureParams(const ShadeFill& fill) {
+    void* params = nullptr;
+    if (fill.GetFillType() != FILL_PICTURE || !fill.GetFill() ||
+        FAILED(fill.GetFill()->GetFillParams(&params)))
+        return nullptr;
+    return static_cast<IPictureFillParams*>(params);
+}
+
+// The name's file name without folders or drive; empty when nothing is
+// left or it only names a folder.
+std::string LastComponent(const std::string& name) {
+    char last[MAX_PATH] = "";
+    if (!PathFileName(name.c_str(), last, sizeof(last)))
+        return std::string();
+    const std::string s(last);
+    return s == "." || s == ".." ? std::string() : s;
+}
+
+// The file name without folders and without its extension.
+std::string Title(const char* fileName) {
+    const std::string last = LastComponent(fileName ? fileName : "");
+    char ext[MAX_PATH] = "";
+    PathExtension(last.c_str(), ext, sizeof(ext));
+    return last.substr(0, last.size() - strlen(ext));
+}
+
+}  // namespace
+
+std::string CGraphMeta::PictureKey() const {
+    IPictureFillParams* p = PictureParams(*this);
+    if (!p)
+        return std::string();
+    char name[64] = "";
+    p->GetPictureName(name);
+    if (name[0])
+        return name;
+    char path[MAX_PATH] = "";
+    p->GetPicturePath(path);
+    return path;
+}
+
+void CGraphMeta::SetPicturePath(const std::string& path) {
+    if (IPictureFillParams* p = PictureParams(*this)) {
+        p->SetPictureName("");
+        p->SetPicturePath(path.c_str());
+    }
+}
+
+HRESULT CGraphMeta::LoadMedia(ITeskStream* stream, int index, std::string* name,
+                              std::vector<uint8_t>* data) {
+    if (index != -1 || GetFillType() != FILL_PICTURE)
+        return S_OK;
+    int32_t length = 0;
+    if (!ReadI32(stream, &length) || length < 0 || length > EMBEDDED_NAME_MAX) {
+        LOG_MSG("CGraphMeta::LoadMedia: picture name of %d bytes refused", (int)length);
+        return E_FAIL;
+    }
+    std::vector<uint8_t> bytes;
+    int32_t size = 0;
+    if (!ReadStreamBytes(stream, (ULONGLONG)length, &bytes) || !ReadI32(stream, &size) ||
+        size < 0) {
+        LOG_MSG("CGraphMeta::LoadMedia: short or damaged picture part");
+        return E_FAIL;
+    }
+    name->assign(bytes.begin(), bytes.end());
+    name->resize(strlen(name->c_str()));
+    if (!ReadStreamBytes(stream, (ULONGLONG)size, data)) {
+        LOG_MSG("CGraphMeta::LoadMedia: %d bytes of picture beyond the stream", (int)size);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+std::string CGraphMeta::WriteEmbeddedFile(const char* fileName, int position,
+                                          const std::string& name,
+                                          const std::vector<uint8_t>& data) {
+    // Only the stored name's last component: the file stays in the folder.
+    const std::string last = LastComponent(name);
+    char folder[MAX_PATH] = "";
+    if (last.empty() || !m_env || !m_env->GetMediaFolder(folder, sizeof(folder))) {
+        LOG_MSG("CGraphMeta: embedded picture \"%s\" not written", name.c_str());
+        return std::string();
+    }
+    char prefix[64] = "";
+    LoadResString(STRING_VECTOR_PREFIX, prefix, sizeof(prefix));
+    if (!prefix[0])
+        strcpy(prefix, "_VectorObj_");
+    char dir[MAX_PATH] = "";
+    char path[MAX_PATH] = "";
+    const std::string file = prefix + Title(fileName) + std::to_string(position) + last;
+    if (!PathCombine(folder, "TempDir", dir, sizeof(dir)) || !CreateDirectoryPath(dir) ||
+        !PathCombine(dir, file.c_str(), path, sizeof(path))) {
+        LOG_MSG("CGraphMeta: no folder for the embedded picture %s", file.c_str());
+        return std::string();
+    }
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        LOG_WIN32_ERROR(0, "CreateFile %s failed", path);
+        return std::string();
+    }
+    DWORD written = 0;
+    const BOOL ok =
+        data.empty() || WriteFile(h, data.data(), (DWORD)data.size(), &written, nullptr);
+    CloseHandle(h);
+    if (!ok || written != data.size()) {
+        LOG_WIN32_ERROR(0, "WriteFile %s failed", path);
+        DeleteFileA(path);
+        return std::string();
+    }
+    return path;
+}
+
+HRESULT CGraphMeta::LoadWithMedia(ITeskStream* stream, const char* fileName,
+                                  VecFileContext* context, BOOL share) {
+    TRACE_POINT();
+    if (!stream || !context)
+        return E_POINTER;
+    // The player has no host to share the picture with: it is loaded by
+    // its path either way.
+    (void)share;
+    CGraphMeta read(m_env);
+    int32_t index = -2;
+    std::string name;
+    std::vector<uint8_t> data;
+    bool ok = false;
+    try {
+        ok = SUCCEEDED(read.CVecPath::Load(stream)) && SUCCEEDED(read.ShadeFill::Load(stream)) &&
+             ReadI32(stream, &index) && SUCCEEDED(read.LoadMedia(stream, index, &name, &data)) &&
+             SUCCEEDED(read.LoadLineMode(stream)) && SUCCEEDED(read.InkMode::Load(stream)) &&
+             SUCCEEDED(read.MetaAttrRecord::Load(stream)) && ReadMotion(stream, &read.m_motion);
+    } catch (const CTeskStreamExcept&) {
+        ok = false;
+    }
+    if (!ok) {
+        LOG_MSG("CGraphMeta::LoadWithMedia: short or damaged record");
+        return E_FAIL;
+    }
+    if (index == -1 && read.GetFillType() == FILL_PICTURE) {
+        const std::string path = WriteEmbeddedFile(fileName, context->position, name, data);
+        read.SetPicturePath(path);
+        context->pictures.push_back(path);
+    } else if (index >= 0 && read.GetFillType() == FILL_PICTURE) {
+        if ((size_t)index < context->pictures.size())
+            read.SetPicturePath(context->pictures[(size_t)index]);
+        else
+            LOG_MSG("CGraphMeta::LoadWithMedia: picture %d not embedded before", (int)index);
+    }
+    read.SetFrame(GetFrame());
+    read.m_reference = context->reference;
+    HRESULT hr = CopyFrom(read);
+    static_cast<MetaAttrRecord&>(*this) = read;
+    return hr;
+}
+
+HRESULT CGraphMeta::SaveEmbeddedMedia(ITeskStream* stream, int mediaIndex) {
+    IPictureFillParams* p = PictureParams(*this);
+    if (mediaIndex != -1 || !p)
+        return S_OK;
+    char name[64] = "";
+    char path[MAX_PATH] = "";
+    p->GetPictureName(name);
+    IPlayerSite* site = m_env ? m_env->GetPlaySite() : nullptr;
+    IMediaManager* media = nullptr;
+    if (name[0]) {
+        if (!site || FAILED(site->GetMediaManager(&media)) || !media ||
+            FAILED(media->GetMediaFilePath(name, 0, path, sizeof(path))))
+            path[0] = 0;
+        path[MAX_PATH - 1] = 0;
+    } else {
+        p->GetPicturePath(path);
+    }
+    DWORD size = 0;
+    void* view = path[0] ? MapFileReadOnly(path, &size, true) : nullptr;
+    const std::string last = view ? LastComponent(path) : std::string();
+    StreamWriteValue(stream, (int32_t)last.size());
+    if (!last.empty())
+        stream->Write(last.data(), (ULONG)last.size());
+    StreamWriteValue(stream, (int32_t)(view ? size : 0));
+    if (view) {
+        if (size)
+            stream->Write(view, size);
+        UnmapViewOfFile(view);
+    } else {
+        LOG_MSG("CGraphMeta::SaveEmbeddedMedia: picture \"%s\" not read", name[0] ? name : path);
+    }
+    return S_OK;
+}
+
+HRESULT CGraphMeta::SaveWithMedia(ITeskStream* stream, int mediaIndex) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    HRESULT hr = CVecPath::Save(stream);
+    if (SUCCEEDED(hr))
+        hr = ShadeFill::Save(stream);
+    if (FAILED(hr))
+        return hr;
+    StreamWriteValue(stream, (int32_t)mediaIndex);
+    hr = SaveEmbeddedMedia(stream, mediaIndex);
+    if (SUCCEEDED(hr))
+        hr = SaveLineMode(stream);
+    if (SUCCEEDED(hr))
+        hr = InkMode::Save(stream);
+    if (SUCCEEDED(hr))
+        hr = MetaAttrRecord::Save(stream);
+    if (FAILED(hr))
+        return hr;
+    for (int32_t v : m_motion.values) StreamWriteValue(stream, v);
     return S_OK;
 }

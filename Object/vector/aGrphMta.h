@@ -6,11 +6,27 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "aInkMode.h"
 #include "aLineSty.h"
 #include "aMeta.h"
 #include "aShdMod.h"
 #include "aVector.h"
+
+// What a vector file's frame hands each graph meta it reads: the owner
+// rectangle its shapes were drawn in, the meta's position in the frame, and
+// the files of the pictures the frame's metas embedded so far, in order (a
+// later meta names the k-th by index k).
+struct VecFileContext {
+    RECT reference = {0, 0, 0, 0};
+    int position = 0;
+    std::vector<std::string> pictures;
+};
+
+// The longest embedded picture name a vector file may store, in bytes.
+enum { EMBEDDED_NAME_MAX = 255 };
 
 // The motion settings a path keeps: roll mode, roll angle, delay, duration
 // (ms), direction, eleven speed-curve values.
@@ -43,6 +59,26 @@ public:
     // damaged record is refused: E_FAIL, the shape unchanged.
     virtual HRESULT Load(ITeskStream* stream);
     virtual HRESULT Save(ITeskStream* stream);
+    // The vector-file form: the record with a media part after the fill (an
+    // index; -1 with a picture fill: the picture file's name and bytes).
+    // The embedded file is written under the media folder's TempDir, named
+    // after the file name's title, the position and the stored name's last
+    // component, and the fill's picture loads it by its path (sharing it
+    // with the media service needs an editing host). Index k names the k-th
+    // picture of the context. A damaged or short record, a stored name of
+    // more than EMBEDDED_NAME_MAX bytes or none left, or data beyond the
+    // stream is refused: E_FAIL, the shape unchanged, nothing written.
+    virtual HRESULT LoadWithMedia(ITeskStream* stream, const char* fileName,
+                                  VecFileContext* context, BOOL share);
+    // index: -2 no picture fill, -1 the picture's file follows, else the
+    // index of one a meta before wrote.
+    virtual HRESULT SaveWithMedia(ITeskStream* stream, int mediaIndex);
+    // The picture file of a picture fill: its name without folders, its
+    // size and bytes (an empty name and no bytes when it cannot be read).
+    HRESULT SaveEmbeddedMedia(ITeskStream* stream, int mediaIndex);
+    // The name a picture fill's picture goes by (its media name, else its
+    // path); empty for other fills.
+    std::string PictureKey() const;
     // Kind, corner percent, meta id, bounds, flags, base value, motion, the
     // points, then the line mode when flag bit 4 is set.
     HRESULT LoadGeometry(ITeskStream* stream);
@@ -79,6 +115,7 @@ public:
     const MotionBlock& Motion() const { return m_motion; }
     MotionBlock& Motion() { return m_motion; }
     void SetReferenceRect(const RECT& rect) { m_reference = rect; }
+    const RECT& ReferenceRect() const { return m_reference; }
 
     // The line style's draw code and points for the shape; fit: the target
     // of DrawInRect, else through the frame. S_FALSE for a shape with no
@@ -94,6 +131,15 @@ private:
     HRESULT CalcBezierBounds();
     bool BezierControls(std::vector<POINT>* out) const;
     HRGN FrameClip(HDC dc) const;
+
+    // The media part after the fill: the embedded picture's stored name and
+    // bytes when there is one.
+    HRESULT LoadMedia(ITeskStream* stream, int index, std::string* name,
+                      std::vector<uint8_t>* data);
+    // Writes an embedded picture's file; its path, empty when it failed.
+    std::string WriteEmbeddedFile(const char* fileName, int position, const std::string& name,
+                                  const std::vector<uint8_t>& data);
+    void SetPicturePath(const std::string& path);
 
     MotionBlock m_motion;
     RECT m_reference;

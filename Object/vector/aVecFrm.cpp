@@ -1,10 +1,12 @@
 #include "aVecFrm.h"
 
 #include <new>
+#include <string>
 
 #include "aGrphMta.h"
 #include "aTxtMeta.h"
 #include "bByteReader.h"
+#include "bFillShd.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
 
@@ -267,6 +269,8 @@ HRESULT CVecFrame::Load(ITeskStream* stream, IMetaEnv* env) {
                 ok = false;
                 break;
             }
+            // The frame's type, not the record's copy of it, says what it is.
+            meta->SetBaseValue(type);
             if (lengths) {
                 // A body read past its stated length is damaged.
                 if (stream->GetPosition() > start + (ULONGLONG)length) {
@@ -316,6 +320,118 @@ HRESULT CVecFrame::Save(ITeskStream* stream) {
         stream->Seek((LONGLONG)start - 8, TESK_SEEK_SET);
         stream->Write(&length, 8);
         stream->Seek((LONGLONG)end, TESK_SEEK_SET);
+    }
+    return S_OK;
+}
+
+HRESULT CVecFrame::LoadFile(ITeskStream* stream, const char* fileName, BOOL share, IMetaEnv* env) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    std::vector<uint8_t> head;
+    if (!ReadStreamBytes(stream, 26, &head)) {
+        LOG_MSG("CVecFrame::LoadFile: short record");
+        return E_FAIL;
+    }
+    CByteReader r(head.data(), head.size());
+    const WORD flags = r.U16LE();
+    const int nextId = r.I32LE();
+    VecFileContext context;
+    context.reference.left = r.I32LE();
+    context.reference.top = r.I32LE();
+    context.reference.right = r.I32LE();
+    context.reference.bottom = r.I32LE();
+    const int count = r.I32LE();
+    if (count < 0 || !StreamHas(stream, (ULONGLONG)count * 4)) {
+        LOG_MSG("CVecFrame::LoadFile: %d metas beyond the stream", count);
+        return E_FAIL;
+    }
+    std::vector<CMetaBase*> read;
+    bool ok = true;
+    try {
+        for (int i = 0; ok && i < count; ++i) {
+            std::vector<uint8_t> b;
+            if (!ReadStreamBytes(stream, 4, &b)) {
+                ok = false;
+                break;
+            }
+            CByteReader br(b.data(), b.size());
+            const int type = br.I32LE();
+            CMetaBase* meta = CreateMeta(type, env);
+            if (!meta) {
+                // Without a length nothing after it can be found.
+                LOG_MSG("CVecFrame::LoadFile: meta type %d cannot be read", type);
+                ok = false;
+                break;
+            }
+            meta->SetBaseValue(type);
+            meta->SetFrame(this);
+            read.push_back(meta);
+            if (type == METATYPE_TEXT) {
+                ok = SUCCEEDED(meta->LoadRecord(stream));
+            } else {
+                CGraphMeta* graph = dynamic_cast<CGraphMeta*>(meta);
+                context.position = i;
+                ok = graph && SUCCEEDED(graph->LoadWithMedia(stream, fileName, &context, share));
+            }
+            meta->SetBaseValue(type);
+        }
+    } catch (const CTeskStreamExcept&) {
+        ok = false;
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        LOG_MSG("CVecFrame::LoadFile: damaged record, the frame kept");
+        DeleteAll(read);
+        return E_FAIL;
+    }
+    DeleteAll(m_metas);
+    m_metas.swap(read);
+    m_flags = flags;
+    m_nextId = nextId;
+    return S_OK;
+}
+
+HRESULT CVecFrame::SaveFile(ITeskStream* stream) {
+    TRACE_POINT();
+    if (!stream)
+        return E_POINTER;
+    StreamWriteValue(stream, (uint16_t)m_flags);
+    StreamWriteValue(stream, (int32_t)m_nextId);
+    RECT owner = {0, 0, 0, 0};
+    GetOwnerRect(&owner);
+    StreamWriteValue(stream, (int32_t)owner.left);
+    StreamWriteValue(stream, (int32_t)owner.top);
+    StreamWriteValue(stream, (int32_t)owner.right);
+    StreamWriteValue(stream, (int32_t)owner.bottom);
+    RemoveEmptyMetas();
+    StreamWriteValue(stream, (int32_t)GetCount());
+    std::vector<std::string> written;
+    for (int i = 0; i < GetCount(); ++i) {
+        CMetaBase* m = m_metas[(size_t)i];
+        CGraphMeta* graph = IsGraphMeta(i) ? dynamic_cast<CGraphMeta*>(m) : nullptr;
+        StreamWriteValue(stream, (int32_t)(graph ? m->GetBaseValue() : METATYPE_TEXT));
+        if (!graph) {
+            HRESULT hr = m->SaveRecord(stream);
+            if (FAILED(hr))
+                return hr;
+            continue;
+        }
+        int index = -2;
+        if (graph->GetFillType() == FILL_PICTURE) {
+            // Names are compared as the file keeps them: at most 63 bytes.
+            const std::string key = graph->PictureKey().substr(0, 63);
+            index = -1;
+            for (size_t k = 0; k < written.size() && index == -1; ++k)
+                if (written[k] == key)
+                    index = (int)k;
+            if (index == -1)
+                written.push_back(key);
+        }
+        HRESULT hr = graph->SaveWithMedia(stream, index);
+        if (FAILED(hr))
+            return hr;
     }
     return S_OK;
 }

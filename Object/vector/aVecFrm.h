@@ -88,6 +88,15 @@ public:
     // E_FAIL, the frame unchanged.
     HRESULT Load(ITeskStream* stream, IMetaEnv* env);
     HRESULT Save(ITeskStream* stream);
+    // Vector-file form: no lengths; graph metas carry their pictures (see
+    // CGraphMeta::LoadWithMedia), read relative to the stored owner
+    // rectangle. Types 0 to 5 are read (2 to 5 through their creators); an
+    // unknown type, a type without a creator or a damaged record ends the
+    // read: E_FAIL, the frame unchanged.
+    HRESULT LoadFile(ITeskStream* stream, const char* fileName, BOOL share, IMetaEnv* env);
+    // A picture file is written once: later metas with the same picture
+    // name it by its index.
+    HRESULT SaveFile(ITeskStream* stream);
 
     // The owner services, for the metas.
     WORD GetFlags() const { return m_flags; }

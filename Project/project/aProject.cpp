@@ -47,6 +47,14 @@ void CProject::ReleaseMembers() {
     }
 }
 
+void CProject::SetSysSound(IUnknown* sound) {
+    if (sound)
+        sound->AddRef();
+    if (m_pSysSound)
+        m_pSysSound->Release();
+    m_pSysSound = sound;
+}
+
 void CProject::SetSite(IUnknown* site) {
     m_pSite = site;
     if (m_pStructMan)

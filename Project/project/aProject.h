@@ -108,6 +108,9 @@ public:
     void InitNew(ULONGLONG programVersion);
 
     void SetParts(IProjectParts* parts) { m_pParts = parts; }
+    // The system-sound player that its maker hands over (a reference is
+    // taken); slot 3 answers it, slot 7 releases it.
+    void SetSysSound(IUnknown* sound);
     void SetSite(IUnknown* site);
     IProjectDocument* GetDocument() const { return m_pDocument; }
 
@@ -157,7 +160,7 @@ private:
     StructMan* m_pStructMan;
     CCanvasLists* m_pCanvasLists;
     CMediaManager* m_pMediaManager;  // one reference
-    IUnknown* m_pSysSound;           // made by the system-sound player later
+    IUnknown* m_pSysSound;           // one reference
     CVarList m_globals;
     VariableManager m_variables;
 };

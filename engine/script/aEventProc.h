@@ -10,6 +10,7 @@
 
 #include "aCmdPacket.h"
 #include "aEventSet.h"
+#include "bScriptCtx.h"
 
 class CExpression;
 class CRoutineTables;
@@ -30,13 +31,6 @@ public:
 
 protected:
     ~IRunContext() {}
-};
-
-// The script context record of the play site (slot 11): the current owner
-// that the document sets on every page change.
-struct CScriptContext {
-    int ownerKind = 0;
-    IUnknown* owner = nullptr;  // not counted
 };
 
 // Failure codes of the interpreter.

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <wctype.h>
 
+#include "aObjClass.h"
 #include "bDBCore.h"
 #include "bDateUtil.h"
 #include "bFileUtil.h"
@@ -480,13 +481,24 @@ STDMETHODIMP CSystemFuncs::IsCtrlKeyPressed(LONG* result) {
 STDMETHODIMP CSystemFuncs::IsAltKeyPressed(LONG* result) {
     return Put<LONG>(GetKeyState(VK_MENU) < 0 ? 1 : 0, result);
 }
-// Grid and draw-board objects do not exist yet: every hit test misses.
+// Grid objects do not exist yet: every hit test misses.
 STDMETHODIMP CSystemFuncs::GridObjRowHitTest(BSTR, LONG, LONG* result) {
     return Put<LONG>(-1, result);
 }
 STDMETHODIMP CSystemFuncs::GridObjColHitTest(BSTR, LONG, LONG* result) {
     return Put<LONG>(-1, result);
 }
-STDMETHODIMP CSystemFuncs::DrawBoardObjHitTest(BSTR, LONG, LONG, LONG* result) {
-    return Put<LONG>(-1, result);
+STDMETHODIMP CSystemFuncs::DrawBoardObjHitTest(BSTR objName, LONG x, LONG y, LONG* result) {
+    LONG index = -1;
+    IDrawBoardPrivate* board = nullptr;
+    // Other kinds do not answer the board's private interface.
+    if (m_host &&
+        m_host->QueryPageObject(MultibyteFromBstr(objName).c_str(),
+                                *g_objectClasses[OBJCLASS_DRAWBOARD].privateIid,
+                                reinterpret_cast<void**>(&board)) &&
+        board) {
+        board->HitTestMeta(x, y, &index);
+        board->Release();
+    }
+    return Put<LONG>(index, result);
 }

@@ -112,6 +112,9 @@ public:
     // The named object of the current page: its render state (active 1 to 3)
     // and visible flag; false when not found.
     virtual bool GetObjectState(const char* name, int* renderState, bool* visible) = 0;
+    // The named object of the current page asked for an interface (counted);
+    // false when not found or without it.
+    virtual bool QueryPageObject(const char* name, REFIID iid, void** out) = 0;
     virtual bool IsPageVisited(const char* pageName) = 0;
     // E_FAIL without a system sound or recorder.
     virtual HRESULT IsSysSoundEnabled(bool* on) = 0;

@@ -415,7 +415,7 @@ void CPageCanvas::HandlePageSound() {
         m_pSite->GetMediaService(reinterpret_cast<void**>(&player));
     if (!player)
         return;
-    if ((m_flags & PAGE_HAS_SOUND) && (!m_sound.path.empty() || m_sound.values[5] == 0)) {
+    if ((m_flags & PAGE_HAS_SOUND) && (!m_sound.path.empty() || m_sound.values[5] != 0)) {
         SysSoundProperties props;
         props.first = m_sound.first;
         props.path = m_sound.path.c_str();

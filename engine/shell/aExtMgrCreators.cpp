@@ -12,6 +12,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aMnuObj.h"
 #include "aPicObj.h"
 #include "aScrObj.h"
+#include "adrwObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -39,6 +40,7 @@ struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+        g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
         for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)

@@ -19,6 +19,7 @@
 #include "aUtil.h"
 #include "bDBCore.h"
 #include "bMsgBox.h"
+#include "bSysSoundPlayer.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -103,6 +104,12 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     m_pSequencer = new CSequencer(m_pSite, this);
     m_pProject = new CProject(this);
     m_pProject->SetSite(m_pSite);
+    // The work's own sound lives with the project; the site hands it out.
+    CSysSound* sound = new CSysSound(m_pSite);
+    sound->AddRef();
+    m_pProject->SetSysSound(sound);
+    m_pSite->SetMediaServices(static_cast<ISysSoundPlayer*>(sound), nullptr, nullptr);
+    sound->Release();
     m_pScript = new CScriptHost(this);
     m_pProject->SetParts(m_pScript);
     m_pScript->Init();
@@ -132,6 +139,8 @@ CPlayerDoc::~CPlayerDoc() {
         delete m_pScript;
         m_pScript = nullptr;
     }
+    // The project releases the system sound the site hands out.
+    m_pSite->SetMediaServices(nullptr, nullptr, nullptr);
     delete m_pProject;
     m_pProject = nullptr;
     if (CanvasStub::GetCanvasHost() == this)

@@ -131,8 +131,8 @@ public:
     HRESULT FindObjectByName(const char* name, IUnknown** out);
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return m_pDirectDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override;
-    STDMETHOD_(void*, GetView)() override { return m_pView; }
-    STDMETHOD(SetView)(void* view) override {
+    STDMETHOD_(IViewService*, GetView)() override { return m_pView; }
+    STDMETHOD(SetView)(IViewService* view) override {
         m_pView = view;
         return S_OK;
     }
@@ -162,7 +162,7 @@ public:
 private:
     ISiteDocument* m_pDoc;  // back pointer
     void* m_pDocObject;
-    void* m_pView;
+    IViewService* m_pView;
     ObjectCreator* m_pCreator;
     PictureCodecManager* m_pCodecs;
     IToolTipWnd* m_pToolTip;

@@ -3,6 +3,7 @@
 
 #include "bAppModule.h"
 #include "bDBRecords.h"
+#include "bPlayerSite.h"
 #include "bWindow.h"
 
 class CPlayerDoc;
@@ -21,7 +22,7 @@ enum {
 // component's notices are WM_DB_NOTICE of its records).
 enum { WM_PLAYER_COMMAND = 2047 };
 
-class CPlayerView : public CWindowImplBase, public CMessageFilter {
+class CPlayerView : public CWindowImplBase, public CMessageFilter, public IViewService {
 public:
     explicit CPlayerView(CPlayerDoc* doc);
     ~CPlayerView() override;
@@ -48,9 +49,9 @@ public:
     void PrepareDC(HDC dc);
     // Where the page's logical origin lies in the client area.
     POINT DeviceOrigin() const;
-    void LPtoDPRect(RECT* rect);
-    void LPtoDPPoint(POINT* pt);
-    void DPtoLPPoint(POINT* pt);
+    void LPtoDPRect(RECT* rect) override;
+    void LPtoDPPoint(POINT* pt) override;
+    void DPtoLPPoint(POINT* pt) override;
     void DPtoLPPoints(POINT* pts);
 
     void OnPaint();
@@ -72,7 +73,7 @@ public:
 
     // An editing object takes the window's messages over while it is set
     // (aPlayerViewHook.cpp); true when the object has no message interface.
-    BOOL ChangeWndProc(BOOL on, IUnknown* object);
+    BOOL ChangeWndProc(BOOL on, IUnknown* object) override;
     bool IsHooked() const { return m_hook != nullptr; }
     static LRESULT CALLBACK HookedWindowProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);

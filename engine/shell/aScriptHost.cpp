@@ -21,6 +21,7 @@ CScriptHost::~CScriptHost() {
 
 void CScriptHost::Init() {
     VariableManager* vars = GetVariables();
+    m_context.variables = vars;
     m_expr.SetVariables(vars);
     m_expr.SetFunctions(&m_functions);
     m_functions.SetRoutineTables(&m_routines);
@@ -194,6 +195,13 @@ bool CScriptHost::GetObjectState(const char* name, int* renderState, bool* visib
     *renderState = o->m_render ? o->m_render->GetState() : 0;
     *visible = o->IsVisible();
     return true;
+}
+
+bool CScriptHost::QueryPageObject(const char* name, REFIID iid, void** out) {
+    CCanvasSet* set = m_doc->GetCanvasSet();
+    CObjWrapper* o = set && name ? set->FindObjectByName(name, nullptr) : nullptr;
+    IUnknown* unknown = o ? static_cast<IUnknown*>(o->m_dispatch) : nullptr;
+    return unknown && SUCCEEDED(unknown->QueryInterface(iid, out)) && *out;
 }
 
 bool CScriptHost::IsPageVisited(const char* pageName) {

@@ -69,6 +69,7 @@ public:
     std::string GetRuntimePath() override;
     bool IsAutoPlay() override { return GetPageHoldFlag(); }
     bool GetObjectState(const char* name, int* renderState, bool* visible) override;
+    bool QueryPageObject(const char* name, REFIID iid, void** out) override;
     bool IsPageVisited(const char* pageName) override;
     HRESULT IsSysSoundEnabled(bool* on) override;
     HRESULT GetRecorderState(LONG* state) override;

@@ -148,6 +148,61 @@ inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
     return r.bytes;
 }
 
+// A line style's 48-byte record: type, width, tile code, main colour, second
+// colour, background colour, 16 reserved bytes, flags, 4 reserved bytes.
+struct LineModeFields {
+    int32_t type = 5;  // solid
+    uint32_t width = 1, code = 0;
+    uint32_t color = 0, color2 = 0, backColor = 0xFFFFFF;
+    uint32_t flags = 0;
+};
+inline std::vector<uint8_t> WriteLineModeRecord(const LineModeFields& l) {
+    RecordBytes r;
+    r.I32(l.type).U32(l.width).U32(l.code).U32(l.color).U32(l.color2).U32(l.backColor);
+    r.Zeros(16).U32(l.flags).Zeros(4);
+    return r.bytes;
+}
+
+// The draw board's record after the shared prefix: its drawing settings
+// (value, ink mode, line mode, a 60-byte LOGFONTA, the fill's record), the
+// kept value, then its frame: flags, next meta id, count, and per meta its
+// type, its body's length (when flag bit 4 is set) and the body.
+struct DrawBoardRecord {
+    int32_t value = 0, ink = 0;
+    LineModeFields line;
+    int32_t fontHeight = 133, fontWeight = 0;
+    std::string face = "Arial";
+    std::vector<uint8_t> fill;  // a fill object's record
+    int32_t kept = 50;
+    uint16_t frameFlags = 6;
+    int32_t nextId = 1;
+    struct Meta {
+        int32_t type;
+        std::vector<uint8_t> body;
+    };
+    std::vector<Meta> metas;
+};
+inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
+    RecordBytes r;
+    r.I32(b.value).I32(b.ink).Bytes(WriteLineModeRecord(b.line));
+    // LOGFONTA: height, width, escapement, orientation, weight, italic,
+    // underline, strike-out, charset, 4 more bytes, 32 bytes of face.
+    r.I32(b.fontHeight).Zeros(12).I32(b.fontWeight).Zeros(8);
+    std::vector<uint8_t> face(32, 0);
+    for (size_t i = 0; i < b.face.size() && i < 31; ++i) face[i] = (uint8_t)b.face[i];
+    r.Bytes(face).Bytes(b.fill).I32(b.kept);
+    r.bytes.push_back((uint8_t)b.frameFlags);
+    r.bytes.push_back((uint8_t)(b.frameFlags >> 8));
+    r.I32(b.nextId).U32((uint32_t)b.metas.size());
+    for (const auto& m : b.metas) {
+        r.I32(m.type);
+        if (b.frameFlags & 4)
+            r.U32((uint32_t)m.body.size()).U32(0);
+        r.Bytes(m.body);
+    }
+    return r.bytes;
+}
+
 // A stream string of the object records: the character count with the NUL
 // and the UTF-16 characters with it; an empty text is the count 0 alone.
 inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {

@@ -39,7 +39,9 @@ foreach(run 1 2)
   endif()
   file(READ ${ini} state)
   string(REPLACE "\r" "" state "${state}")
-  foreach(want "[APPL_01d0000012345678_VARS]\nvisits=3,${run}"
+  # The page's script drew a curve and a rectangle on its board: the hit
+  # test names the rectangle on top of the curve, and -1 beside them.
+  foreach(want "[APPL_01d0000012345678_VARS]\nvisits=3,${run}\nhit=3,31\nmiss=3,-1"
                "[APPL_01d0000012345678_PROGRESS]\nchapter=Home")
     string(FIND "${state}" "${want}" at)
     if(at EQUAL -1)

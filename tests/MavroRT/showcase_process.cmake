@@ -1,8 +1,8 @@
 # Plays the showcase work with short hold times (its scripted page goes on
-# alone) beside the files the run script stages: every page comes, the run
-# ends with the work's exit command (1) and no message of the log reports a
-# failure (an object, fill, picture or plug-in that did not load; a library
-# not found).
+# alone) beside the files the run script stages: every page comes, the title
+# page's sound plays to its end, the run ends with the work's exit command (1)
+# and no message of the log reports a failure (an object, fill, picture or
+# plug-in that did not load; a library not found).
 # Variables: PLAYER, LIBRARY (the cursor library), MKWORK, WORK, EMULATOR.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -23,14 +23,17 @@ file(READ ${log} text)
 if(NOT rc EQUAL 1)
   message(FATAL_ERROR "showcase: exit ${rc}, expected 1\n${text}")
 endif()
-foreach(page Buttons Pictures Fills Script End)
+foreach(page Buttons Pictures Fills Board Script End)
   expect_log("ChangeCanvasTo: ${page}")
 endforeach()
+# The title page's sound, from the package's memory to its end.
+expect_log("SysSound: beep.wav from memory (")
+expect_log("SysSound: end of beep.wav")
 # The messages and errors, trace points left out.
 string(REGEX MATCHALL ">>[A-Z ]+<<[^\n]*" messages "${text}")
 foreach(m ${messages})
   string(TOLOWER "${m}" lower)
-  if(lower MATCHES "fail|faild|error|cannot|refused|not read|not implement|exception")
+  if(lower MATCHES "fail|faild|error|cannot|refused|not read|not implement|exception|not-active")
     message(FATAL_ERROR "showcase: the log reports a failure: ${m}\n${text}")
   endif()
 endforeach()

@@ -37,6 +37,30 @@ public:
     std::vector<IUnknown*> clients;
 };
 
+// The view as an object reaches it: records the hook changes as
+// "ChangeWndProc ON" with the object, converts with a fixed offset (device =
+// logical + offset).
+class RecordingView : public IViewService {
+public:
+    BOOL ChangeWndProc(BOOL on, IUnknown* object) override {
+        calls.push_back(std::string("ChangeWndProc ") + (on ? "1" : "0"));
+        objects.push_back(object);
+        return TRUE;
+    }
+    void LPtoDPRect(RECT* rect) override { OffsetRect(rect, offset.x, offset.y); }
+    void LPtoDPPoint(POINT* pt) override {
+        pt->x += offset.x;
+        pt->y += offset.y;
+    }
+    void DPtoLPPoint(POINT* pt) override {
+        pt->x -= offset.x;
+        pt->y -= offset.y;
+    }
+    std::vector<std::string> calls;
+    std::vector<IUnknown*> objects;
+    POINT offset = {0, 0};
+};
+
 // The site's object finder: the objects a test names (not counted here;
 // handed out counted).
 class TestObjectFinder : public IObjectFinder {
@@ -96,12 +120,15 @@ public:
     STDMETHOD(FindObject)(const char*, DWORD*) override { return E_FAIL; }
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
     STDMETHOD_(HWND, GetViewWindow)() override { return view; }
-    STDMETHOD_(void*, GetView)() override { return nullptr; }
-    STDMETHOD(SetView)(void*) override { return S_OK; }
+    STDMETHOD_(IViewService*, GetView)() override { return viewService; }
+    STDMETHOD(SetView)(IViewService* v) override {
+        viewService = v;
+        return S_OK;
+    }
     STDMETHOD_(int, GetProjectMinorVersion)() override { return -1; }
     STDMETHOD_(BOOL, GetProjectFlag7)() override { return FALSE; }
     STDMETHOD(SetProjectFlag7)(BOOL) override { return S_OK; }
-    STDMETHOD_(BOOL, IsPlayer)() override { return TRUE; }
+    STDMETHOD_(BOOL, IsPlayer)() override { return player; }
     STDMETHOD_(BOOL, IsRunning)() override { return TRUE; }
     STDMETHOD(SetPlayState)(DWORD) override { return S_OK; }
     STDMETHOD_(BOOL, IsPlaying)() override { return TRUE; }
@@ -125,6 +152,8 @@ public:
     IMediaManager* media = nullptr;
     void* codecs = nullptr;
     HWND view = nullptr;
+    IViewService* viewService = nullptr;  // a RecordingView when a test gives one
+    BOOL player = TRUE;                   // run mode
     std::vector<RECT> invalidated;
     TestObjectFinder finder;
 };

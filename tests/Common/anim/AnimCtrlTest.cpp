@@ -11,6 +11,7 @@
 #include "TestFiles.h"
 #include "aPixBuf.h"
 #include "bAnimCtrl.h"
+#include "bVideoCtrl.h"
 
 namespace {
 
@@ -342,6 +343,10 @@ TEST(AnimCtrl, MadeByTheMediaControlFactory) {
     ASSERT_EQ(CreateMediaControl(MEDIA_CONTROL_SOUND, nullptr, &media), S_OK);
     EXPECT_NE(media->IsClosed(), S_OK);
     EXPECT_EQ(media->Release(), 0u);
-    EXPECT_EQ(CreateMediaControl(MEDIA_CONTROL_VIDEO, nullptr, &media), E_NOTIMPL);
+    ASSERT_EQ(CreateMediaControl(MEDIA_CONTROL_VIDEO, nullptr, &media), S_OK);
+    EXPECT_NE(dynamic_cast<VideoControl*>(media), nullptr);
+    EXPECT_NE(media->IsClosed(), S_OK);
+    EXPECT_EQ(media->Release(), 0u);
+    EXPECT_EQ(CreateMediaControl(MEDIA_CONTROL_VIDEO + 1, nullptr, &media), E_NOTIMPL);
     EXPECT_EQ(media, nullptr);
 }

@@ -616,3 +616,22 @@ TEST(TextureFill, TypeChangeAndInterpolation) {
     EXPECT_EQ(E_NOTIMPL, out->InterpolateFill(fill, Texture(1), 50));
     EXPECT_LOGGED(log, "CTextureFill::InterpolateFill not support now");
 }
+
+TEST(PictureFill, CopiesKeepTheNameOrThePath) {
+    PictureFillFixture byPath, byName;
+    byPath.params->SetPicturePath("C:\\pictures\\sun.png");
+    byPath.params->SetMode(2);
+    byName.params->SetPictureName("sun");
+    for (PictureFillFixture* from : {&byPath, &byName}) {
+        PictureFillFixture to;
+        to.params->SetPicturePath("C:\\old.png");
+        ASSERT_EQ(S_OK, to.fill->CopyFrom(from->fill));
+        char want[MAX_PATH] = "", got[MAX_PATH] = "";
+        from->params->GetPicturePath(want);
+        to.params->GetPicturePath(got);
+        EXPECT_STREQ(want, got);
+        from->params->GetPictureName(want);
+        to.params->GetPictureName(got);
+        EXPECT_STREQ(want, got);
+    }
+}

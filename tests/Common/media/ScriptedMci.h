@@ -7,6 +7,8 @@
 
 #include <mmsystem.h>
 
+#include <digitalv.h>
+
 #include <map>
 #include <string>
 #include <utility>
@@ -22,6 +24,9 @@ struct MciCommand {
     std::string type, element, alias;
     DWORD from, to, item, track, audio, timeFormat;
     DWORD_PTR callback;
+    DWORD speed;  // a set with MCI_DGV_SET_SPEED
+    UINT show;    // a window command's state
+    RECT rect;    // a put's rectangle
 };
 
 class ScriptedMci {
@@ -53,6 +58,7 @@ public:
     DWORD length = 0, position = 0, mode = MCI_MODE_STOP, currentTrack = 1, present = 1;
     std::vector<std::pair<DWORD, DWORD>> tracks;  // position and length (ms) of 1, 2...
     std::vector<std::string> openAliases;
+    RECT videoRect = {0, 0, 0, 0};  // what MCI_WHERE answers
 
 private:
     static MCIERROR WINAPI Send(MCIDEVICEID device, UINT message, DWORD_PTR flags,
@@ -65,7 +71,10 @@ private:
     }
 
     MCIERROR Answer(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR params) {
-        MciCommand c = {device, message, flags, 0, "", "", "", 0, 0, 0, 0, 0, 0, 0};
+        MciCommand c{};
+        c.device = device;
+        c.message = message;
+        c.flags = flags;
         if (message == MCI_OPEN) {
             auto* p = reinterpret_cast<MCI_OPEN_PARMSA*>(params);
             if (flags & MCI_OPEN_TYPE_ID)
@@ -92,6 +101,12 @@ private:
             auto* p = reinterpret_cast<MCI_SET_PARMS*>(params);
             c.audio = p->dwAudio;
             c.timeFormat = p->dwTimeFormat;
+            if (flags & MCI_DGV_SET_SPEED)
+                c.speed = reinterpret_cast<MCI_DGV_SET_PARMS*>(params)->dwSpeed;
+        } else if (message == MCI_WINDOW) {
+            c.show = reinterpret_cast<MCI_ANIM_WINDOW_PARMSA*>(params)->nCmdShow;
+        } else if (message == MCI_WHERE) {
+            reinterpret_cast<MCI_ANIM_RECT_PARMS*>(params)->rc = videoRect;
         }
         commands.push_back(c);
         auto f = failures.find(message);

@@ -163,8 +163,8 @@ public:
     }
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
     STDMETHOD_(HWND, GetViewWindow)() override { return nullptr; }
-    STDMETHOD_(void*, GetView)() override { return nullptr; }
-    STDMETHOD(SetView)(void*) override { return S_OK; }
+    STDMETHOD_(IViewService*, GetView)() override { return nullptr; }
+    STDMETHOD(SetView)(IViewService*) override { return S_OK; }
     STDMETHOD_(int, GetProjectMinorVersion)() override { return -1; }
     STDMETHOD_(BOOL, GetProjectFlag7)() override { return FALSE; }
     STDMETHOD(SetProjectFlag7)(BOOL) override { return S_OK; }

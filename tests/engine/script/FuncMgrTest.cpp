@@ -45,6 +45,7 @@ struct FakeHost : ISystemFuncHost {
         }
         return false;
     }
+    bool QueryPageObject(const char*, REFIID, void**) override { return false; }
     bool IsPageVisited(const char* page) override { return strcmp(page, "Home") == 0; }
     HRESULT IsSysSoundEnabled(bool*) override { return E_FAIL; }
     HRESULT GetRecorderState(LONG* s) override {

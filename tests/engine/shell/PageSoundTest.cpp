@@ -51,8 +51,8 @@ TEST(PageSound, FlagCasesOnEnter) {
         {"no sound of its own stops", 0x01, "a.wav", 0, stop},
         {"own sound with a path starts", 0x04, "a.wav", 0, start},
         {"own sound with a path and sixth value set", 0x04, "a.wav", 7, start},
-        {"own sound, no path, sixth value 0", 0x04, "", 0, start},
-        {"own sound, no path, sixth value set stops", 0x04, "", 7, stop},
+        {"own sound, no path, sixth value 0 stops", 0x04, "", 0, stop},
+        {"own sound, no path, sixth value set: the CD starts", 0x04, "", 7, start},
     };
     for (auto& row : rows) {
         SoundSite site;

@@ -82,8 +82,9 @@ TEST(PlayerView, DestroyingTheTopLevelWindowEndsTheLoopWithOne) {
     }
 }
 
-// The view's point and rectangle conversions agree with the device
-// context's own mapping as PrepareDC sets it up.
+// The view's point and rectangle conversions, as objects reach them through
+// the view service, agree with the device context's own mapping as
+// PrepareDC sets it up.
 TEST(PlayerView, ConversionsMatchThePreparedMapping) {
     WPARAM code = 0;
     TakeQuit(&code);
@@ -93,19 +94,20 @@ TEST(PlayerView, ConversionsMatchThePreparedMapping) {
     SetWindowPos(w, nullptr, 0, 0, 517, 391, SWP_NOZORDER | SWP_NOACTIVATE);
     HDC dc = GetDC(w);
     view.PrepareDC(dc);
+    IViewService* service = &view;
     const POINT points[] = {{0, 0}, {13, -7}, {250, 180}, {-40, 600}};
     for (POINT p : points) {
         POINT mine = p, gdi = p;
-        view.LPtoDPPoint(&mine);
+        service->LPtoDPPoint(&mine);
         LPtoDP(dc, &gdi, 1);
         EXPECT_EQ(gdi.x, mine.x) << p.x << "," << p.y;
         EXPECT_EQ(gdi.y, mine.y) << p.x << "," << p.y;
-        view.DPtoLPPoint(&mine);
+        service->DPtoLPPoint(&mine);
         EXPECT_EQ(p.x, mine.x);
         EXPECT_EQ(p.y, mine.y);
     }
     RECT r = {10, 20, 110, 220}, gdi = r;
-    view.LPtoDPRect(&r);
+    service->LPtoDPRect(&r);
     LPtoDP(dc, reinterpret_cast<POINT*>(&gdi), 2);
     EXPECT_TRUE(EqualRect(&r, &gdi));
     ReleaseDC(w, dc);

@@ -22,6 +22,7 @@
 #include "aSequencer.h"
 #include "bMediaDevices.h"
 #include "bSysSound.h"
+#include "bSysSoundPlayer.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
 #include "PlayerBuildFiles.h"
@@ -177,6 +178,9 @@ TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(context->ownerKind, 0);
     EXPECT_EQ(context->owner, static_cast<IObjectEvent*>(set->page));
+    // With the variables an object's own expressions see (a board's curve).
+    ASSERT_NE(context->variables, nullptr);
+    EXPECT_EQ(context->variables, doc->GetProject()->GetVariableManager());
     ASSERT_TRUE(doc->ChangeCanvasTo(doc->GetProject()->GetStructMan()->FindPage("B")));
     EXPECT_EQ(context->owner, static_cast<IObjectEvent*>(doc->GetCanvasSet()->page));
 }
@@ -288,7 +292,9 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     IExpression* expr = doc->GetScript()->GetExpression();
     VARIANT v;
     VariantInit(&v);
-    EXPECT_NE(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
+    // The document's own system sound is on.
+    ASSERT_EQ(expr->Evaluate("IsSysSoundEnabled()", &v), S_OK);
+    EXPECT_EQ(V_I4(&v), 1);
     FakeSysSound sound;
     FakeMixer mixer;
     doc->GetSite()->SetMediaServices(&sound, nullptr, nullptr);
@@ -308,6 +314,57 @@ TEST_F(ScriptSiteTest, SystemSoundAndMixerCommands) {
     EXPECT_EQ(Command(1203, {Int(0x10001)}), 1);
     EXPECT_EQ(Command(1204), 1);
     EXPECT_EQ(mixer.calls, "1 1;2 0;3 1;4 0");
+}
+
+// The document makes the system sound with the project: the project's slot
+// 3 and the site's slot 21 answer the one object, the sound commands act on
+// it and the project's release lets it go.
+TEST_F(ScriptSiteTest, TheDocumentSystemSoundAnswersTheCommands) {
+    ASSERT_EQ(OpenWork(), S_OK);
+    IProject* project = doc->GetProject();
+    IUnknown* unknown = project->GetSysSound();
+    ASSERT_NE(unknown, nullptr);
+    CSysSound* sound = static_cast<CSysSound*>(unknown);
+    void* service = nullptr;
+    ASSERT_EQ(doc->GetSite()->GetMediaService(&service), S_OK);
+    EXPECT_EQ(service, static_cast<ISysSoundPlayer*>(sound));
+    IUnknown* asked = nullptr;
+    ASSERT_EQ(unknown->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&asked)), S_OK);
+    EXPECT_EQ(asked, unknown);
+    asked->Release();
+
+    // Nothing open: play, stop and toggle are not done.
+    for (UINT command : {1301u, 1302u, 1303u}) EXPECT_EQ(Command(command), 0) << command;
+    const struct {
+        UINT command;
+        LONG argument;
+        int volumeBefore;
+        long volume, balance;
+    } cases[] = {
+        {1304, 1, 500, 600, 0},    {1304, 0, 500, 400, 0},      {1304, 1, 950, 1000, 0},
+        {1305, 12, 0, 1000, 0},    {1305, -3, 700, 0, 0},       {1305, 4, 0, 400, 0},
+        {1306, 7, 500, 500, 2000}, {1306, -1, 500, 500, -5000}, {1306, 12, 500, 500, 5000},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(sound->SetVolume(c.volumeBefore), S_OK);
+        ASSERT_EQ(sound->SetBalance(0), S_OK);
+        EXPECT_EQ(Command(c.command, {Int(c.argument)}), 1) << c.command << " " << c.argument;
+        long volume = -1, balance = -1;
+        sound->get_Volume(&volume);
+        sound->get_Balance(&balance);
+        EXPECT_EQ(volume, c.volume) << c.command << " " << c.argument;
+        EXPECT_EQ(balance, c.balance) << c.command << " " << c.argument;
+    }
+    // CD audio refuses levels: the commands are not done.
+    sound->put_CDAudio(1);
+    EXPECT_EQ(Command(1304, {Int(1)}), 0);
+    EXPECT_EQ(Command(1306, {Int(7)}), 0);
+    sound->put_CDAudio(0);
+
+    // The project holds one reference; closing the document releases it.
+    unknown->AddRef();
+    CloseDocument();
+    EXPECT_EQ(unknown->Release(), 0u);
 }
 
 // The project body's event record holds a KeyPress list for 'x'; the
