@@ -2,7 +2,7 @@
 // into a table under an enforced cascading relation against the same
 // inserts with no relation; a field's new type on 100,000 rows against an
 // INSERT ... SELECT into a copy; an import of 100,000 rows of another file
-// against ATTACH and INSERT ... SELECT. Best of three runs each.
+// against ATTACH and INSERT ... SELECT. Best of seven runs each.
 #include <windows.h>
 #include <stdio.h>
 
@@ -102,7 +102,7 @@ double Inserts(bool related) {
             sqlite3_finalize(s);
             Exec(h, "COMMIT");
         },
-        3);
+        7);
 }
 
 void FillBig(sqlite3* db, const char* table) {
@@ -154,7 +154,7 @@ int main() {
                      "INSERT INTO Copy(rowid, ID, Code, Name) SELECT rowid, ID, CAST(Code AS "
                      "TEXT), Name FROM Big; DROP TABLE Copy; COMMIT");
             },
-            3);
+            7);
         sqlite3_close(db);
     }
     {
@@ -165,7 +165,7 @@ int main() {
                 db->ReplaceField("Big", "Code", Field("Code", text ? dbLong : dbText));
                 text = !text;
             },
-            3);
+            7);
     }
     printf("reference INSERT ... SELECT into a copy %.4f s\n", reference);
     printf("ReplaceField on %d rows %.4f s  ratio %.2f (goal 2)\n", kRows, layer,
@@ -197,7 +197,7 @@ int main() {
                      "INSERT INTO Imp(ID, Code, Name) SELECT ID, Code, Name FROM src.Big; "
                      "COMMIT; DROP TABLE Imp; DETACH DATABASE src");
             },
-            3);
+            7);
         sqlite3_finalize(s);
         sqlite3_close(db);
     }
@@ -208,7 +208,7 @@ int main() {
                 db->ImportTable("Imp", dbSourceMvb, source, "", "Big");
                 db->DeleteTable("Imp");
             },
-            3);
+            7);
     }
     printf("reference ATTACH and INSERT ... SELECT %.4f s\n", reference);
     printf("ImportTable of %d rows %.4f s  ratio %.2f (goal 1.2)\n", kRows, layer,

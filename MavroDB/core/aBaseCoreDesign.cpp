@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <exception>
 #include <map>
 
 #include "aBaseCore.h"
@@ -885,6 +886,9 @@ int CDBCore::GetRelationNames(char*** names, int* count) {
     } catch (const CdbException& e) {
         ShowEngineError(e);
         return 0;
+    } catch (...) {
+        DB_LOG("Unknown Exception !!!");
+        return 0;
     }
 }
 
@@ -956,6 +960,9 @@ int CDBCore::CreateRelation(const char* relation, const char* table, const char*
         return 1;
     } catch (const CdbException& e) {
         ShowEngineError(e);
+        return 0;
+    } catch (const std::exception& e) {
+        DB_LOG("Exception in CDBCore::CreateRelation: %s", e.what());
         return 0;
     }
 }

@@ -36,6 +36,11 @@ const char kCatalogue[] =
 // Kinds of MavroSysObjects, as Jet numbers its objects.
 enum { kObjectTable = 1, kObjectOdbcLink = 4, kObjectQuery = 5, kObjectLink = 6 };
 
+std::string Lower(std::string s) {
+    for (char& c : s) c = (char)tolower((unsigned char)c);
+    return s;
+}
+
 bool StartsNoCase(const std::string& s, const char* prefix) {
     size_t n = strlen(prefix);
     return s.size() >= n && _strnicmp(s.c_str(), prefix, n) == 0;
@@ -1034,6 +1039,17 @@ void CdbDatabase::DeleteIndex(const std::string& table, const std::string& index
     }
     if (foreign)
         ThrowDbError(dbErrIndexInUse, index);
+    // Nor the index that keeps a relation's main fields unique.
+    std::set<std::string> fields;
+    for (const CdbIndexInfo& i : Indexes(A(stored)))
+        if (DbSameName(U(i.name), name))
+            for (const CdbIndexField& f : i.fields) fields.insert(Lower(U(f.name)));
+    for (const CdbRelationInfo& r : RelationsOf(stored)) {
+        std::set<std::string> main;
+        for (const CdbRelationField& f : r.fields) main.insert(Lower(U(f.name)));
+        if (DbSameName(U(r.table), stored) && main == fields)
+            ThrowDbError(dbErrIndexInUse, index);
+    }
     Bound(m_conn.get(), "DELETE FROM MavroSysIndexes WHERE TableName = ?1 AND Name = ?2",
           {stored, name})
         .Run();

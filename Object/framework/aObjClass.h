@@ -389,7 +389,8 @@ template <class K>
 using ActiveXObjectClass =
     CObjectClass<K, OBJCLASS_ACTIVEX, IActiveXDispObj, CActiveXPart, CAbility>;
 template <class K>
-using TextObjectClass = CObjectClass<K, OBJCLASS_TEXT, ITextDispObj, CWndMsgPart, DbLinkAbility>;
+using TextObjectClass =
+    CObjectClass<K, OBJCLASS_TEXT, TextDispDefaults, CWndMsgPart, DbLinkAbility>;
 template <class K>
 using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, IRTFDispObj, DbLinkAbility, CEventSinkTable,
                                     CAbility, MediaDataHolder>;

@@ -175,6 +175,43 @@ public:
     }
 };
 
+// The text object's dual interface, then its private operations in slot
+// order: a second colour put, the colour, and the LOGFONT in and out.
+class TextDispDefaults : public ITextDispObj {
+public:
+    STDMETHOD(get_ObjColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjHorzAlign)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjHorzAlign)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjVertAlign)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjVertAlign)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAutoWrap)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAutoWrap)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPasswordMode)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPasswordMode)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMultiLine)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMultiLine)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextRotate)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextRotate)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextType)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjContent)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjContent)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPhoneticize)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPhoneticize)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(EnterEdit)() override { return E_NOTIMPL; }
+    STDMETHOD(ExitEdit)() override { return E_NOTIMPL; }
+    STDMETHOD(SetFontName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(SetFontSize)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(SetFontProp)(LONG, LONG, LONG) override { return E_NOTIMPL; }
+
+    // New slots, in this order.
+    STDMETHOD(PutColor)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetColor)(COLORREF*) { return E_NOTIMPL; }
+    STDMETHOD(SetLogFont)(const LOGFONTA*) { return E_NOTIMPL; }
+    STDMETHOD(GetLogFont)(LOGFONTA*) { return E_NOTIMPL; }
+};
+
 struct IEventSinkTable;
 
 // The scroll bar's dual interface, then its private operations in slot

@@ -13,6 +13,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aPicObj.h"
 #include "aScrObj.h"
 #include "adrwObj.h"
+#include "aTxtObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -39,6 +40,7 @@ struct TransitionSlots {
 struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
+        g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)

@@ -203,6 +203,50 @@ inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
     return r.bytes;
 }
 
+// The text object's record (read by the container extension's load, after
+// the event procedure's record): the LOGFONT (height, width, escapement,
+// orientation, weight: 4 bytes each; italic, underline, strike-out,
+// character set, output precision, clip precision, quality, pitch and
+// family: 1 byte each; the face: 32 bytes), text colour, flags, text angle,
+// text length n and the n bytes of text (lines joined with CR LF); with flag
+// bit 15 the phonetic length m, the m bytes of phonetic text (every line's
+// followed by a LF) and the phonetic switch; then the database link's record
+// (flags, position, two empty names).
+struct TextRecord {
+    int32_t height = -16, weight = 400;
+    uint8_t italic = 0, underline = 0, charSet = 0;
+    std::string face = "Arial";  // written as given, cut or padded with zeros to 32 bytes
+    uint32_t color = 0, flags = 0xE300;
+    int32_t angle = 0;
+    std::string text;
+    std::string phonetic;  // with flag bit 15
+    uint32_t phoneticOn = 0;
+    int32_t textLength = -1;      // -1: the text's own
+    int32_t phoneticLength = -1;  // -1: the phonetic text's own
+};
+inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
+    RecordBytes r;
+    r.I32(t.height).I32(0).I32(0).I32(0).I32(t.weight);
+    r.bytes.push_back(t.italic);
+    r.bytes.push_back(t.underline);
+    r.bytes.push_back(0);
+    r.bytes.push_back(t.charSet);
+    r.Zeros(4);
+    std::vector<uint8_t> face(32, 0);
+    for (size_t i = 0; i < t.face.size() && i < 32; ++i) face[i] = (uint8_t)t.face[i];
+    r.Bytes(face);
+    r.U32(t.color).U32(t.flags).I32(t.angle);
+    r.I32(t.textLength >= 0 ? t.textLength : (int32_t)t.text.size());
+    r.Bytes(std::vector<uint8_t>(t.text.begin(), t.text.end()));
+    if (t.flags & 0x8000) {
+        r.I32(t.phoneticLength >= 0 ? t.phoneticLength : (int32_t)t.phonetic.size());
+        r.Bytes(std::vector<uint8_t>(t.phonetic.begin(), t.phonetic.end()));
+        r.U32(t.phoneticOn);
+    }
+    r.U32(0).I32(0).U32(0).U32(0);
+    return r.bytes;
+}
+
 // A stream string of the object records: the character count with the NUL
 // and the UTF-16 characters with it; an empty text is the count 0 alone.
 inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {

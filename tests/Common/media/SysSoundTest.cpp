@@ -316,6 +316,46 @@ TEST_F(SysSoundTest, WithLoopSetTheEndRewindsAndASecondEndFollows) {
     EXPECT_EQ(controlStart, 100 * 10000);
 }
 
+TEST_F(SysSoundTest, PositionsInMillisecondsReachTheGraphInItsUnitAndTheDeviceAsTheyAre) {
+    media.embedded["beep.wav"] = WaveFile(300);
+    ASSERT_EQ(sound->put_MediaName("beep.wav"), S_OK);
+    ASSERT_EQ(sound->Open(owner.Get()), S_OK);
+    EXPECT_EQ(sound->put_EndPos(250), S_OK);
+    EXPECT_EQ(sound->put_StartPos(50), S_OK);
+    EXPECT_EQ(sound->put_CurPos(120), S_OK);
+    LONGLONG start = 0, end = 0, current = 0;
+    Control()->get_StartPos(&start);
+    Control()->get_EndPos(&end);
+    EXPECT_EQ(start, 500000);
+    EXPECT_EQ(end, 2500000);
+    long ms = 0;
+    EXPECT_EQ(sound->get_CurPos(&ms), S_OK);
+    EXPECT_EQ(ms, 120);
+    // Transport states as the control sees them; rewinding goes to the start.
+    ASSERT_TRUE(SUCCEEDED(sound->Play()));
+    EXPECT_EQ(sound->GetPlayState(), MEDIA_PLAYING);
+    EXPECT_TRUE(SUCCEEDED(sound->Pause()));
+    EXPECT_EQ(sound->GetPlayState(), MEDIA_PAUSED);
+    EXPECT_TRUE(SUCCEEDED(sound->Stop()));
+    EXPECT_EQ(sound->GetPlayState(), MEDIA_STOPPED);
+    // The graph's position comes back a unit short: read back, rounded.
+    EXPECT_TRUE(SUCCEEDED(sound->Rewind()));
+    Control()->get_CurPos(&current);
+    EXPECT_NEAR((double)current, 500000.0, 10.0);
+    EXPECT_EQ(sound->get_CurPos(&ms), S_OK);
+    EXPECT_EQ(ms, 50);
+
+    // The CD's device counts in milliseconds: nothing is converted.
+    ScriptedMci mci;
+    mci.tracks = {{2000, 90000}};
+    mci.length = 92000;
+    sound->put_CDAudio(1);
+    ASSERT_EQ(sound->Open(owner.Get()), S_OK);
+    EXPECT_EQ(sound->put_StartPos(30000), S_OK);
+    Control()->get_StartPos(&start);
+    EXPECT_EQ(start, 30000);
+}
+
 TEST_F(SysSoundTest, EmbeddedMidiPlaysFromATemporaryFile) {
     const std::string midi = MidiFile(4);
     const struct {

@@ -371,6 +371,11 @@ TEST(DBDesign, QueriesCreatedRenamedChangedAndDropped) {
     EXPECT_TRUE(Boxes::Shown(3012));
     ASSERT_EQ(1, c->RenameQuery("Typed", "Classes"));
     EXPECT_NE(-1, c->IndexOfEntry("Classes", 1));
+    DataSourceDescriptor open = Desc("Classes");
+    int rows = 0;
+    EXPECT_EQ(S_OK, o.db->GetDataSourceRecordCount(&open, &rows));
+    EXPECT_EQ(3, rows);
+    c->FindQueryByName("Classes")->recordset->Close();  // its close now answers 3420
     o.Notices();
     DataSourceDescriptor d = Desc("Classes");
     d.isQuery = 1;

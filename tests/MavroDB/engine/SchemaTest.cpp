@@ -332,9 +332,15 @@ TEST(DbSchema, RelationsEnforcedCascadedOrLeftAlone) {
         EXPECT_TRUE(indexes[0].foreign);
         EXPECT_EQ("ClassPupil", indexes[0].name);
         EXPECT_EQ(3281, ErrorOf([&] { s.db->DeleteIndex("Pupil", "ClassPupil"); }));
+        EXPECT_EQ(3281, ErrorOf([&] { s.db->DeleteIndex("Class", "PrimaryKey"); }));
+        // Rebuilt tables keep the relation's triggers.
+        s.db->SetFieldOrdinal("Pupil", "ClassID", 0);
+        s.db->SetFieldOrdinal("Class", "Name", 0);
+        EXPECT_EQ(enforced ? 3201 : 0, s.Run("INSERT INTO Pupil(PID, ClassID) VALUES (12, 98)"));
         EXPECT_EQ(3303, ErrorOf([&] { s.db->DeleteTable("Pupil"); }));
         s.db->DeleteRelation("classpupil");
         EXPECT_TRUE(s.db->Indexes("Pupil").empty());
+        s.db->DeleteIndex("Class", "PrimaryKey");
         EXPECT_EQ(0, s.Run("INSERT INTO Pupil VALUES (11, 'z', 99)"));
     }
 }
