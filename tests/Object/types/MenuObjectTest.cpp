@@ -178,7 +178,7 @@ TEST_F(MenuTest, HighlightGreyTextAndTheItemEvent) {
     EXPECT_TRUE(m->Active());
     ASSERT_EQ(m->DrawContent(target, &bounds), S_OK);
     EXPECT_EQ(PixelOf(target, 298, 52), 0x00005Au);
-    EXPECT_EQ(PixelOf(target, 202, 78), 0x00005Au);
+    EXPECT_EQ(PixelOf(target, 298, 78), 0x00005Au);
     EXPECT_EQ(PixelOf(target, 150, 52), 0xD2D2D2u);  // item 0 keeps the fill
     // Disabled items' text is the mean of the text and fill colours.
     RECT item0 = {100, 50, 200, 80}, item1 = {200, 50, 300, 80};
