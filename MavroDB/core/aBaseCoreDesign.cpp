@@ -1314,7 +1314,8 @@ int CDBCore::CopyDatabase(const char* path, const char* password) {
                 if (t.attributes & (dbAttachedTable | dbAttachedODBC)) {
                     std::string connect, sourceTable;
                     source->GetLink(t.name, &connect, &sourceTable);
-                    m_database->CreateLinkFrom(name, connect, sourceTable);
+                    // Copied as it is: the open re-points it where its file lies.
+                    m_database->CreateLinkFrom(name, connect, sourceTable, false);
                     AppendTableEntry(name, (t.attributes & dbAttachedODBC) ? 2 : 1);
                     AddTreeNode(8, name.c_str());
                 } else {

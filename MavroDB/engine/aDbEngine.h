@@ -349,9 +349,10 @@ public:
     // is the folder and the source table the file ("#" for its ".").
     void CreateLink(const std::string& name, CdbSourceKind kind, const std::string& path,
                     const std::string& password, const std::string& sourceTable);
-    // A link as another file's link names it (connect text and source).
+    // A link as another file's link names it (connect text and source);
+    // `check`: kept only once its source reads.
     void CreateLinkFrom(const std::string& name, const std::string& connect,
-                        const std::string& sourceTable);
+                        const std::string& sourceTable, bool check = true);
     void GetLink(const std::string& name, std::string* connect, std::string* sourceTable);
     // Points a link at another connect text, once that text reads.
     void SetLinkConnect(const std::string& name, const std::string& connect);

@@ -160,13 +160,14 @@ void CdbDatabase::CheckLinkSource(const std::string& connect, const std::string&
 }
 
 void CdbDatabase::CreateLinkFrom(const std::string& name, const std::string& connect,
-                                 const std::string& sourceTable) {
+                                 const std::string& sourceTable, bool check) {
     CheckOpen();
     CheckName(name);
     if (m_conn->readOnly)
         ThrowDbError(dbErrReadOnly);
     std::string u = Utf8FromAnsi(name);
-    CheckLinkSource(connect, sourceTable);
+    if (check)
+        CheckLinkSource(connect, sourceTable);
     int rc = sqlite3_exec(m_conn->Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         m_conn->Fail(rc, dbErrLocked);

@@ -392,8 +392,8 @@ template <class K>
 using TextObjectClass =
     CObjectClass<K, OBJCLASS_TEXT, TextDispDefaults, CWndMsgPart, DbLinkAbility>;
 template <class K>
-using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, IRTFDispObj, DbLinkAbility, CEventSinkTable,
-                                    CAbility, MediaDataHolder>;
+using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, RTFDispDefaults, DbLinkAbility,
+                                    CEventSinkTable, CAbility, MediaDataHolder>;
 template <class K>
 using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, PictureDispDefaults, DbLinkAbility,
                                         MediaDataHolder, CEventSinkTable>;

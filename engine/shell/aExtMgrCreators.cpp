@@ -11,6 +11,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGroupObj.h"
 #include "aMnuObj.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
 #include "aScrObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
@@ -41,6 +42,7 @@ struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
         g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)

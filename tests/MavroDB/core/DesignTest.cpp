@@ -738,6 +738,9 @@ void WriteSchoolSource(const std::string& path) {
     w.Exec("INSERT INTO Pupil VALUES (1, 2), (2, 2), (3, 1)");
     w.Exec("CREATE TABLE \"Bad.Name\"(ClassID LONG)");
     w.Query("Big", "SELECT * FROM Class WHERE ID > 1");
+    // Links copy as they are, whether or not their files are here.
+    w.Link("Far", ";DATABASE=C:\\elsewhere\\far.mvb;PWD=x", "T");
+    w.Link("Sheet", "Excel 8.0;DATABASE=C:\\book.xls", "Sheet1$");
     w.Property("Big", "", "QueryType", 1);
 }
 
@@ -767,6 +770,11 @@ TEST(DBDesign, CopyDatabaseRenamesTablesAndTheirRelationsFollow) {
     EXPECT_EQ(1, flag);
     o.Exec("DELETE FROM Class_IMP1 WHERE ID = 2");
     EXPECT_EQ("1", Scalar(o.path, "SELECT count(*) FROM Pupil"));
+    std::string connect, table;
+    o.Core()->GetDatabase()->GetLink("Far", &connect, &table);
+    EXPECT_EQ(";DATABASE=C:\\elsewhere\\far.mvb;PWD=x", connect);
+    EXPECT_EQ("T", table);
+    EXPECT_EQ(1, o.Core()->FindTableByName("Sheet")->kind);
     short visual = 0;
     EXPECT_EQ(1, o.Core()->GetQueryTypeFlag("Big", &visual));
     EXPECT_NE(0, visual);

@@ -8,12 +8,17 @@
 #include <vector>
 
 #include "ObjectDoubles.h"
+#include "PlayerFixture.h"
 #include "ProjectWriter.h"
 #include "ServiceFakes.h"
+#include "SoundWriter.h"
 #include "StreamFixtures.h"
 #include "aCanvas.h"
+#include "aPageStruct.h"
+#include "aProject.h"
 #include "aStorage.h"
 #include "bSysSound.h"
+#include "bSysSoundPlayer.h"
 
 namespace {
 
@@ -71,6 +76,51 @@ TEST(PageSound, FlagCasesOnEnter) {
             EXPECT_EQ(site.player.openedOn, site.view) << row.what;
         }
     }
+}
+
+// The document's own system sound on page enter: the page's embedded WAV
+// opens from memory under the view window and plays; a page without a sound
+// of its own stops it.
+class DocumentPageSound : public PlayerFixture {};
+
+TEST_F(DocumentPageSound, EnteringPagesStartsAndStopsTheWorkSound) {
+    CoInitialize(nullptr);
+    ASSERT_TRUE(LoadTypeLib());
+    work.pages = {{"A", "", "Bkg", "", "", "B"}, {"B", "", "Bkg", "", "", ""}};
+    PutGreenBackground(work);
+    PageProps a, b;
+    a.flags = 0x04;
+    a.soundPath = "beep.wav";
+    b.flags = 0;
+    CanvasSpec pageA, pageB;
+    pageA.properties = PageProperties(a);
+    pageB.properties = PageProperties(b);
+    work.canvasInfo["A"] = MakeCanvasInfo(pageA);
+    work.canvasInfo["B"] = MakeCanvasInfo(pageB);
+    const std::string wave = WaveFile(2000, 8000, true);
+    work.items = {EmbeddedItem("beep.wav", 4, 1020)};
+    work.mediaData = {{"beep.wav", wave}};
+    {
+        LogCapture log;
+        ASSERT_EQ(OpenWork(), S_OK);
+        ASSERT_TRUE(ShowView("sound"));
+        doc->StartPresentation();
+        CSysSound* sound = static_cast<CSysSound*>(doc->GetProject()->GetSysSound());
+        ASSERT_NE(sound, nullptr);
+        EXPECT_EQ(sound->GetPlayState(), 1);
+        EXPECT_EQ(GetParent(sound->NotifyWindow()), view->m_hWnd);
+        char name[40] = "";
+        sound->get_MediaName(name, sizeof(name));
+        EXPECT_STREQ(name, "beep.wav");
+
+        ASSERT_TRUE(doc->ChangeCanvasTo(doc->GetProject()->GetStructMan()->FindPage("B")));
+        doc->GetTopics()->FireEvent(1220, 0, 0, 0);
+        EXPECT_EQ(sound->GetPlayState(), 0);
+        CloseDocument();
+        EXPECT_TRUE(Logged(log.Text(), "SysSound: beep.wav from memory (" +
+                                           std::to_string(wave.size()) + " bytes)"));
+    }
+    CoUninitialize();
 }
 
 }  // namespace
