@@ -18,8 +18,10 @@
 #include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
+#include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
+#include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -29,9 +31,9 @@
 namespace {
 
 // Object kinds as the player's class table numbers them.
-const uint32_t kGroup = 0x00F00000, kRtf = 0x01010000, kPicture = 0x01020000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000;
+const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -389,6 +391,20 @@ CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t
     std::vector<uint8_t> own = WriteRtfRecord(rec);
     prefix.insert(prefix.end(), own.begin(), own.end());
     return Entry(kRtf, name, prefix);
+}
+
+// A text object on a white panel (its media frame with an outline).
+CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                           const TextRecord& rec) {
+    ObjectPrefix p = Placed(x, y, w, h);
+    Frame panel;
+    panel.outline = true;
+    panel.outlineColor = 0x404040;
+    p.parts = 1;
+    p.attached = Vec(FrameBytes(panel));
+    std::vector<uint8_t> own = WriteTextRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(kText, name, WriteObjectPrefix(p));
 }
 
 CanvasObjectSpec GroupEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
@@ -773,6 +789,17 @@ void BoardPage(CanvasSpec& page) {
 
 void TextsPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("Texts", kInk));
+    // A text object: 24 points, red, centred in its panel; a Chinese face
+    // for both scripts.
+    TextRecord text;
+    text.height = -PointsToFontHeight(24);
+    text.weight = FW_NORMAL;
+    text.charSet = GB2312_CHARSET;
+    text.face = "SimSun";
+    text.color = 0x0000FF;
+    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
+    text.text = Gbk(L"文字 Text");
+    page.objects.push_back(TextEntry("Text", 400, 112, 360, 56, text));
     page.objects.push_back(RtfEntry("Notes", 400, 330, 640, 360, "notes.rtf"));
 }
 
