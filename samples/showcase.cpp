@@ -386,7 +386,8 @@ CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t
                           const std::string& media) {
     std::vector<uint8_t> prefix = WriteObjectPrefix(Placed(x, y, w, h));
     RtfRecord rec;
-    rec.flags = 0x30 | 1;  // hot words, paragraph formats; the document from a media item
+    rec.flags = 0x30 | 1;    // hot words, paragraph formats; the document from a media item
+    rec.extraField = false;  // the sample's canvases are of format version 3
     rec.mediaName = std::wstring(media.begin(), media.end());
     std::vector<uint8_t> own = WriteRtfRecord(rec);
     prefix.insert(prefix.end(), own.begin(), own.end());

@@ -469,7 +469,16 @@ HRESULT RTFObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
         IntersectClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
         SetBkMode(dc, TRANSPARENT);
         SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+        // The buffer's own origin is in pixels: the twips mapping starts
+        // from the device rectangle with both origins at 0.
+        RECT device = inner;
+        LPtoDP(dc, reinterpret_cast<POINT*>(&device), 2);
+        SetWindowOrgEx(dc, 0, 0, nullptr);
+        SetViewportOrgEx(dc, 0, 0, nullptr);
         SetTwips(dc, m_dpiX, m_dpiY);
+        const LONG left = MulDiv(device.left, 1440, m_dpiX);
+        const LONG top0 = -MulDiv(device.top, 1440, m_dpiY);
+        const LONG bottom = top0 - (m_layoutRect.top - m_layoutRect.bottom);
         LONG y = 0;
         bool done = false;
         for (RtfParagraph* p = m_doc.first; p && !done; p = p->next) {
@@ -481,12 +490,12 @@ HRESULT RTFObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
             for (const RtfLine& line : p->lines) {
                 LONG lh = line.leading + line.height;
                 if (ly + lh > m_scrollPos) {
-                    LONG top = m_layoutRect.top - (ly - m_scrollPos);
-                    if (top < m_layoutRect.bottom) {
+                    LONG top = top0 - (ly - m_scrollPos);
+                    if (top < bottom) {
                         done = true;
                         break;
                     }
-                    DrawLine(dc, *p, line, m_layoutRect.left, top);
+                    DrawLine(dc, *p, line, left, top);
                 }
                 ly += lh;
             }

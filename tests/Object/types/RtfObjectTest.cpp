@@ -224,6 +224,24 @@ TEST_F(RtfObjectTest, MediaItemsByExtension) {
     SetMessageBoxHandler(old);
 }
 
+TEST_F(RtfObjectTest, EnteringLoadsTheNamedItem) {
+    media.embedded["notes.rtf"] = kHotDoc;
+    RtfRecord rec;
+    rec.flags = 0x31;
+    rec.extraField = false;
+    rec.mediaName = L"notes.rtf";
+    RTFObject* r = Make();
+    ASSERT_EQ(Load(r, Stream(rec), 3), S_OK);
+    EXPECT_EQ(r->Document().first, nullptr);
+    static_cast<IObjectBase*>(r)->Enter();
+    ASSERT_NE(r->Document().first, nullptr);
+    EXPECT_EQ(r->Document().hotWords.Count(), 1);
+    BSTR name = nullptr;
+    EXPECT_EQ(r->get_ObjMediaName(&name), S_OK);
+    EXPECT_STREQ(name, L"notes.rtf");
+    SysFreeString(name);
+}
+
 TEST_F(RtfObjectTest, HotWordClicksAndCursor) {
     RTFObject* r = WithRtf(kHotDoc);
     ASSERT_EQ(r->Document().hotWords.Count(), 1);
@@ -306,8 +324,13 @@ TEST_F(RtfObjectTest, ColoursOutsideTheTableDrawBlackWithoutBackground) {
     RTFObject* r = WithRtf(
         "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;}"
         "\\pard\\f0\\fs48\\cf1 MMM\\cf9\\chcbpat9 MMM\\par}");
+    // A buffer whose origin is moved, as the page's buffer in the view.
     CComPtr<IPixelBuffer> target;
-    target.Attach(CreateGDIBuffer(500, 300));
+    ASSERT_EQ(ComCreateInstance<CGDIBitmapBuffer>(__uuidof(IPixelBuffer),
+                                                  reinterpret_cast<void**>(&target)),
+              S_OK);
+    ASSERT_EQ(target->Create(600, 400), S_OK);
+    target->SetOrigin(-60, -40);
     target->FillRect(nullptr, 0x00FFFFFF);
     RECT bounds;
     r->GetBoundsRect(&bounds);
