@@ -410,8 +410,8 @@ TEST_F(DrawBoardTest, CurvesStepTheVariableAndConvertTheValue) {
     ASSERT_EQ(Curve(b, L"x*x, x", 0, 10, 2), S_OK);
     EXPECT_EQ(e.seen, (std::vector<long long>{0, 2, 4, 6, 8, 10}));
     EXPECT_EQ(e.texts[0], "x*x");
-    // Six lines, the first from the first point to itself; the points that
-    // leave the board (100 beyond y 100 + 0xFFFF is not) are still drawn.
+    // Six lines, the first from the first point to itself; lines may leave
+    // the board (y 100 lies on its bottom edge).
     ASSERT_EQ(b->Frame()->GetCount(), 6);
     CGraphMeta* last = b->Frame()->GetGraphMeta(5);
     EXPECT_EQ(last->GetData()[0].x, 8 - 100);
