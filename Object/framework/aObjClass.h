@@ -408,7 +408,7 @@ using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, IVideoDispObj, DbLinkAb
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
 using GraphObjectClass =
-    CObjectClass<K, OBJCLASS_GRAPH, IGraphDispObj, DbLinkAbility, MediaDataHolder>;
+    CObjectClass<K, OBJCLASS_GRAPH, GraphDispDefaults, DbLinkAbility, MediaDataHolder>;
 template <class K>
 using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, DrawBoardDispDefaults>;
 template <class K>

@@ -32,6 +32,15 @@ public:
     STDMETHOD(put_ObjColorKeyRange)(LONG) override { return E_NOTIMPL; }
 };
 
+class GraphDispDefaults : public IGraphDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSizeRatio)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSizeRatio)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(ScrollBy)(LONG, LONG) override { return E_NOTIMPL; }
+};
+
 // The RTF object's dual interface with the editing side's six operations
 // right behind its members.
 class RTFDispDefaults : public IRTFDispObj {

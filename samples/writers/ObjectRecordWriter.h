@@ -390,3 +390,22 @@ inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
     r.U32(0).I32(0).U32(0).U32(0);
     return r.bytes;
 }
+
+// The graphic object's record after the shared prefix: flags (low word) and
+// state word (high word), media name as a stream string (count with the NUL,
+// 0 for none), then the database link's record (flags, position, two empty
+// names).
+struct GraphRecord {
+    uint32_t flags = 0;
+    std::wstring name;
+};
+inline std::vector<uint8_t> WriteGraphRecord(const GraphRecord& g) {
+    RecordBytes r;
+    r.U32(g.flags);
+    if (g.name.empty())
+        r.U32(0);
+    else
+        r.U32((uint32_t)g.name.size() + 1).Wide(g.name).Zeros(2);
+    r.U32(0).I32(0).U32(0).U32(0);
+    return r.bytes;
+}
