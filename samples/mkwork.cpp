@@ -8,7 +8,8 @@
 // (its packed length running past the file's end); or
 // "scripts": Home's entry counts the visits in the application-state ini,
 // keeps the chapter, calls a process and a function and goes to Part2,
-// whose entry waits 50 ms and ends the run; or "db" / "db-multi": the
+// whose entry records 300 ms of sound, saves it as C:\mavrorec\rec.wav and
+// ends the run; or "db" / "db-multi": the
 // project uses a single-user / multi-user database (pages hold 300 ms); or
 // "showcase": the presentation of what the player shows (showcase.cpp).
 #include <stdio.h>
@@ -134,7 +135,15 @@ int main(int argc, char** argv) {
                                             {1805, nullptr, "\"visits,hit,miss\""},
                                             {1807, "\"chapter\"", nullptr},
                                             {1105, nullptr, "\"Part2\""}});
-        part2.eventRecord = PageEnterRecord({{6, nullptr, "50"}, {1003, nullptr, nullptr}});
+        // Records 300 ms into memory, waits for the end and saves the recording
+        // (a script's text doubles its backslashes). The stop ends a recording
+        // whose worker a busy machine has not let reach the limit yet.
+        part2.eventRecord = PageEnterRecord({{1903, nullptr, "300"},
+                                             {6, nullptr, "600"},
+                                             {1906, nullptr, nullptr},
+                                             {1909, nullptr, "\"C:\\\\mavrorec\\\\rec.wav\""},
+                                             {6, nullptr, "50"},
+                                             {1003, nullptr, nullptr}});
         w.canvasInfo["Home"] = MakeCanvasInfo(home);
         w.objData["Home"] = MakeObjData(home);
         w.canvasInfo["Part2"] = MakeCanvasInfo(part2);

@@ -14,11 +14,14 @@
 #include "ObjectRecordWriter.h"
 #include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
+#include "RtfWriter.h"
 #include "SoundWriter.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
+#include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
+#include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -28,9 +31,9 @@
 namespace {
 
 // Object kinds as the player's class table numbers them.
-const uint32_t kGroup = 0x00F00000, kPicture = 0x01020000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000;
+const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -378,6 +381,33 @@ CanvasObjectSpec PictureEntry(const Picture& pic) {
     return Entry(kPicture, pic.name, prefix);
 }
 
+// An RTF object showing an embedded .rtf item, hot words enabled.
+CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                          const std::string& media) {
+    std::vector<uint8_t> prefix = WriteObjectPrefix(Placed(x, y, w, h));
+    RtfRecord rec;
+    rec.flags = 0x30 | 1;    // hot words, paragraph formats; the document from a media item
+    rec.extraField = false;  // the sample's canvases are of format version 3
+    rec.mediaName = std::wstring(media.begin(), media.end());
+    std::vector<uint8_t> own = WriteRtfRecord(rec);
+    prefix.insert(prefix.end(), own.begin(), own.end());
+    return Entry(kRtf, name, prefix);
+}
+
+// A text object on a white panel (its media frame with an outline).
+CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                           const TextRecord& rec) {
+    ObjectPrefix p = Placed(x, y, w, h);
+    Frame panel;
+    panel.outline = true;
+    panel.outlineColor = 0x404040;
+    p.parts = 1;
+    p.attached = Vec(FrameBytes(panel));
+    std::vector<uint8_t> own = WriteTextRecord(rec);
+    p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
+    return Entry(kText, name, WriteObjectPrefix(p));
+}
+
 CanvasObjectSpec GroupEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
                             uint32_t flags) {
     GroupRecord rec;
@@ -448,6 +478,17 @@ picfix::Bytes TilePng(int n) {
             spec.rows.insert(spec.rows.end(), c, c + 3);
         }
     return picfix::WritePng(spec);
+}
+
+// A rich-text note: a bold word, a blue word, a PNG picture and a hot word.
+std::string NotesRtf() {
+    std::vector<uint8_t> png = SunrisePng(96, 64);
+    return "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}"
+           "{\\colortbl;\\red0\\green0\\blue255;\\red200\\green0\\blue0;}"
+           "\\pard\\f0\\fs36 Rich text with a \\b bold\\b0  word and a \\cf1 blue\\cf0  word.\\par "
+           "\\fs28 A picture: " +
+           RtfPictureGroup("pngblip", 1440, 960, png) +
+           "\\par \\cf2\\ul\\hotword1 A hot word\\hotwordend\\ul0\\cf0  to click.\\par}";
 }
 
 std::string Str(const picfix::Bytes& b) {
@@ -747,6 +788,22 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
+void TextsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Texts", kInk));
+    // A text object: 24 points, red, centred in its panel; a Chinese face
+    // for both scripts.
+    TextRecord text;
+    text.height = -PointsToFontHeight(24);
+    text.weight = FW_NORMAL;
+    text.charSet = GB2312_CHARSET;
+    text.face = "SimSun";
+    text.color = 0x0000FF;
+    text.flags = TXTFLAG_INITIAL | (1 << TXTFLAG_HALIGN_SHIFT) | (1 << TXTFLAG_VALIGN_SHIFT);
+    text.text = Gbk(L"文字 Text");
+    page.objects.push_back(TextEntry("Text", 400, 112, 360, 56, text));
+    page.objects.push_back(RtfEntry("Notes", 400, 330, 640, 360, "notes.rtf"));
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -793,7 +850,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
-               {"Board", "Draw board", "Paper", "", "", "Script"},
+               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Texts", "Texts", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -815,12 +873,13 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
+    TextsPage(texts);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
@@ -837,6 +896,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
+    texts.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -845,18 +905,20 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills}, {"Board", &board},     {"Script", &script},
-                 {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},     {"Texts", &texts},
+                 {"Script", &script}, {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
     w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020)};
+               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020),
+               EmbeddedItem("notes.rtf", 1, 1000)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
-                   {"beep.wav", WaveFile(200, 8000, true)}};
+                   {"beep.wav", WaveFile(200, 8000, true)},
+                   {"notes.rtf", NotesRtf()}};
     return !g_failed;
 }

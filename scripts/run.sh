@@ -82,6 +82,7 @@ echo "   page Pictures shown: pictures.png"
 page_shot Fills 2 fills
 # The board page's script draws as the page enters.
 page_shot Board 2 board
+page_shot Texts 2 texts
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.
 if kill -0 "$player" 2>/dev/null; then
@@ -152,3 +153,17 @@ for n in 1 2; do
 done
 echo "   visits=3,N is the saved variable \"visits\": variant type 3 (a 32-bit integer) and"
 echo "   its value N, the number of runs so far (1 after the first run, 2 after the second)."
+# Part2's recording: 300 ms from the capture device into memory, saved by
+# the script. A WAV file of the recorder's own layout: "fmt " at 12, "data"
+# at 36.
+REC="$MAVRO_WINEPREFIX/drive_c/mavrorec/rec.wav"
+echo "== the scripted sample's recording (Part2 records 300 ms and saves C:\\mavrorec\\rec.wav)"
+if [ -f "$REC" ] && [ "$(dd if="$REC" bs=1 skip=12 count=4 2>/dev/null)" = "fmt " ] &&
+  [ "$(dd if="$REC" bs=1 skip=36 count=4 2>/dev/null)" = "data" ]; then
+  u16() { od -An -tu2 -j "$1" -N2 "$REC" | tr -d ' '; }
+  u32() { od -An -tu4 -j "$1" -N4 "$REC" | tr -d ' '; }
+  echo "   format $(u16 20) (PCM is 1), $(u32 24) Hz, $(u16 34) bits, $(u16 22) channel(s);" \
+    "$(u32 40) bytes of data in a file of $(stat -c %s "$REC") bytes"
+else
+  echo "   no recording was saved"
+fi

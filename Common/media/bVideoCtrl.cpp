@@ -14,6 +14,7 @@
 #include "aUtil.h"
 #include "bByteReader.h"
 #include "bDib.h"
+#include "bHandles.h"
 #include "bMemSource.h"
 #include "bPlayerSite.h"
 #include "bSoundCtrl.h"
@@ -83,7 +84,9 @@ VideoControl::VideoControl(IPlayerSite* site)
       m_mci(new (std::nothrow) MciVideoDevice),
       m_reader(nullptr),
       m_visible(1),
-      m_soundOn(1) {}
+      m_soundOn(1),
+      m_grabBlock(nullptr),
+      m_grabSize(0) {}
 
 VideoControl::~VideoControl() {
     Close();
@@ -691,13 +694,22 @@ HRESULT VideoControl::GrabGraph(IPixelBuffer** picture) {
             return E_FAIL;
         size = LargestImage(width, height);
     }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)size);
-    if (!block)
-        return E_OUTOFMEMORY;
+    // One block for every grab of a size: fresh pages cost more than the copy.
+    if (m_grabBlock && m_grabSize != size) {
+        GlobalFree(m_grabBlock);
+        m_grabBlock = nullptr;
+    }
+    if (!m_grabBlock) {
+        m_grabBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (SIZE_T)size);
+        if (!m_grabBlock)
+            return E_OUTOFMEMORY;
+        m_grabSize = size;
+    }
+    HGLOBAL block = m_grabBlock;
     HRESULT hr = E_FAIL;
-    if (void* p = GlobalLock(block)) {
+    if (CGlobalLock<long> locked(block); void* p = locked.Get()) {
         long filled = size;
-        hr = m_basicVideo->GetCurrentImage(&filled, static_cast<long*>(p));
+        hr = m_basicVideo->GetCurrentImage(&filled, locked.Get());
         if (SUCCEEDED(hr)) {
             CByteReader header(p, (size_t)size);
             header.Skip(14);
@@ -717,13 +729,11 @@ HRESULT VideoControl::GrabGraph(IPixelBuffer** picture) {
         } else {
             LOG_HRESULT(hr, "GrabFrame: GetCurrentImage failed");
         }
-        GlobalUnlock(block);
     }
     if (SUCCEEDED(hr)) {
         *picture = CreateBitmapForTarget(block, m_site);
         hr = *picture ? S_OK : E_FAIL;
     }
-    GlobalFree(block);
     return hr;
 }
 
@@ -755,6 +765,10 @@ STDMETHODIMP VideoControl::Close() {
     }
     ResetProperties();
     ReleaseGraph();
+    if (m_grabBlock) {
+        GlobalFree(m_grabBlock);
+        m_grabBlock = nullptr;
+    }
     m_playState = MEDIA_STOPPED;
     if (m_mci && m_mci->DeviceId())
         m_mci->Close();

@@ -81,4 +81,7 @@ private:
     IBaseFilter* m_reader;
     LONG m_visible;
     LONG m_soundOn;
+    // The block DirectShow grabs go through, kept for the next grab.
+    HGLOBAL m_grabBlock;
+    long m_grabSize;
 };

@@ -392,8 +392,8 @@ template <class K>
 using TextObjectClass =
     CObjectClass<K, OBJCLASS_TEXT, TextDispDefaults, CWndMsgPart, DbLinkAbility>;
 template <class K>
-using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, IRTFDispObj, DbLinkAbility, CEventSinkTable,
-                                    CAbility, MediaDataHolder>;
+using RTFObjectClass = CObjectClass<K, OBJCLASS_RTF, RTFDispDefaults, DbLinkAbility,
+                                    CEventSinkTable, CAbility, MediaDataHolder>;
 template <class K>
 using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, PictureDispDefaults, DbLinkAbility,
                                         MediaDataHolder, CEventSinkTable>;
@@ -408,7 +408,7 @@ using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, IVideoDispObj, DbLinkAb
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
 using GraphObjectClass =
-    CObjectClass<K, OBJCLASS_GRAPH, IGraphDispObj, DbLinkAbility, MediaDataHolder>;
+    CObjectClass<K, OBJCLASS_GRAPH, GraphDispDefaults, DbLinkAbility, MediaDataHolder>;
 template <class K>
 using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, DrawBoardDispDefaults>;
 template <class K>

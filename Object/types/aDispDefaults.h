@@ -32,6 +32,44 @@ public:
     STDMETHOD(put_ObjColorKeyRange)(LONG) override { return E_NOTIMPL; }
 };
 
+class GraphDispDefaults : public IGraphDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSizeRatio)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSizeRatio)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(ScrollBy)(LONG, LONG) override { return E_NOTIMPL; }
+};
+
+// The RTF object's dual interface with the editing side's six operations
+// right behind its members.
+class RTFDispDefaults : public IRTFDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEnableHotword)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEnableHotword)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjScrollPos)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjScrollPos)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMaxScrollPos)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(PageUp)() override { return E_NOTIMPL; }
+    STDMETHOD(PageDown)() override { return E_NOTIMPL; }
+    STDMETHOD(ScrollUp)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(ScrollDown)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(GotoLine)(INT) override { return E_NOTIMPL; }
+    STDMETHOD(BackVisit)() override { return E_NOTIMPL; }
+    STDMETHOD(GotoBegin)() override { return E_NOTIMPL; }
+    STDMETHOD(GotoEnd)() override { return E_NOTIMPL; }
+    STDMETHOD(StartAutoScroll)(LONG, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(StopAutoScroll)() override { return E_NOTIMPL; }
+    STDMETHOD(SetDefaultFont)(const LOGFONTA*) { return E_NOTIMPL; }
+    STDMETHOD(GetDefaultFont)(LOGFONTA*) { return E_NOTIMPL; }
+    STDMETHOD(SetReservedValue)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetReservedValue)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetSourceKind)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetSourceKind)(LONG*) { return E_NOTIMPL; }
+};
+
 // The group's dual interface with the slots after it: three editing members,
 // then the calls its children make (entering 41, holding 42, leaving 43,
 // exiting 44) and the radio button's radio-select (45), as the group's

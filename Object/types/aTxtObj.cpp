@@ -219,7 +219,7 @@ std::string TextObject::Text() const {
 
 std::string TextObject::PhoneticText() const {
     std::string out;
-    for (const TextLine& line : m_lines) {
+    for (const TextLineRecord& line : m_lines) {
         out.append(line.phonetic.Data(), (size_t)line.phonetic.Length());
         out += '\n';
     }
@@ -250,7 +250,7 @@ int TextObject::EntryIndex(int line, int offset) const {
 }
 
 void TextObject::InsertRun(TextPos pos, const char* run, int n, bool entries) {
-    TextLine& line = m_lines[pos.line];
+    TextLineRecord& line = m_lines[pos.line];
     int k = entries ? EntryIndex(pos.line, pos.offset) : 0;
     if (!line.text.Insert(pos.offset, run, n))
         return;
@@ -268,14 +268,14 @@ void TextObject::InsertRun(TextPos pos, const char* run, int n, bool entries) {
 }
 
 void TextObject::SplitLine(TextPos pos) {
-    TextLine& line = m_lines[pos.line];
+    TextLineRecord& line = m_lines[pos.line];
     int k = EntryIndex(pos.line, pos.offset);
-    TextLine next;
+    TextLineRecord next;
     line.text.SplitInto(pos.offset, &next.text);
     line.phonetic.SplitInto(PhoneticEntryStart(line.phonetic.Data(), line.phonetic.Length(), k),
                             &next.phonetic);
-    m_lines.insert(m_lines.begin() + pos.line + 1, TextLine());
-    TextLine& made = m_lines[pos.line + 1];
+    m_lines.insert(m_lines.begin() + pos.line + 1, TextLineRecord());
+    TextLineRecord& made = m_lines[pos.line + 1];
     made.text.Append(next.text.Data(), next.text.Length());
     made.phonetic.Append(next.phonetic.Data(), next.phonetic.Length());
 }
@@ -329,7 +329,7 @@ void TextObject::ApplyTextType() {
 }
 
 void TextObject::RemoveBytes(int index, int from, int to) {
-    TextLine& line = m_lines[index];
+    TextLineRecord& line = m_lines[index];
     from = std::max(from, 0);
     to = std::min(to, line.text.Length());
     if (to <= from)
@@ -346,8 +346,8 @@ void TextObject::RemoveBytes(int index, int from, int to) {
 }
 
 void TextObject::JoinLines(int to, int from) {
-    TextLine& a = m_lines[to];
-    TextLine& b = m_lines[from];
+    TextLineRecord& a = m_lines[to];
+    TextLineRecord& b = m_lines[from];
     // The entries of a line the phonetic text does not hold stay missing:
     // the joined line's entries would shift, so missing ones are filled.
     int have = 0;
@@ -680,7 +680,7 @@ void TextObject::TextBounds(RECT* out) {
         m_frame->GetInnerRect(&b, out);
 }
 
-void TextObject::BreakRows(TextLine& line, const Measure& m, int width) {
+void TextObject::BreakRows(TextLineRecord& line, const Measure& m, int width) {
     line.rows.clear();
     const char* p = line.text.Data();
     const int length = line.text.Length();
@@ -732,18 +732,18 @@ void TextObject::Layout() {
     RECT b;
     TextBounds(&b);
     int width = (m_textFlags & TXTFLAG_WRAP) ? std::max(0L, b.right - b.left) : -1;
-    for (TextLine& line : m_lines) BreakRows(line, m, width);
+    for (TextLineRecord& line : m_lines) BreakRows(line, m, width);
     m_layoutBounds = b;
     m_newLayout = false;
 }
 
 int TextObject::RowCount() const {
     int n = 0;
-    for (const TextLine& line : m_lines) n += (int)line.rows.size();
+    for (const TextLineRecord& line : m_lines) n += (int)line.rows.size();
     return n;
 }
 
-int TextObject::RowWidth(const TextLine& line, const TextRow& row, const Measure& m) const {
+int TextObject::RowWidth(const TextLineRecord& line, const TextRow& row, const Measure& m) const {
     if (Password())
         return row.count * m_starWidth;
     const char* p = line.text.Data() + row.start;
@@ -803,7 +803,7 @@ int TextObject::RowOf(TextPos pos, int* rowInLine) const {
     return g + r;
 }
 
-void TextObject::DrawRow(HDC dc, const TextLine& line, const TextRow& row, int x, int y,
+void TextObject::DrawRow(HDC dc, const TextLineRecord& line, const TextRow& row, int x, int y,
                          const Measure& m) const {
     if (row.count <= 0)
         return;
@@ -856,7 +856,7 @@ void TextObject::DrawText(HDC dc, const RECT& b) {
     const LONG cx = (b.left + b.right) / 2, cy = (b.top + b.bottom) / 2;
     const int cosv = CosCent(m_angle * 100), sinv = SinCent(m_angle * 100);
     int g = 0;
-    for (const TextLine& line : m_lines)
+    for (const TextLineRecord& line : m_lines)
         for (const TextRow& row : line.rows) {
             LONG y = top + g++ * pitch;
             if (!turned && (y >= b.bottom || y + pitch <= b.top))
@@ -883,7 +883,7 @@ void TextObject::DrawSelection(HDC dc, const RECT& b, const Measure& m) {
     const LONG top = PlaceY(b, RowCount() * pitch);
     int g = 0;
     for (int li = 0; li < (int)m_lines.size(); ++li) {
-        const TextLine& line = m_lines[li];
+        const TextLineRecord& line = m_lines[li];
         for (const TextRow& row : line.rows) {
             LONG y = top + g++ * pitch + (Phonetic() ? m_lineHeight : 0);
             if (li < s.line || li > e.line)
@@ -945,7 +945,7 @@ POINT TextObject::CaretPoint() {
     TextBounds(&b);
     int r = 0;
     int g = RowOf(m_caret, &r);
-    const TextLine& line = m_lines[m_caret.line];
+    const TextLineRecord& line = m_lines[m_caret.line];
     const TextRow& row = line.rows[r];
     LONG top = PlaceY(b, RowCount() * Pitch());
     POINT pt;
@@ -968,7 +968,7 @@ TextPos TextObject::PositionAt(POINT pt) {
     int g = pt.y < top ? 0 : (int)((pt.y - top) / pitch);
     g = std::min(g, RowCount() - 1);
     for (int li = 0; li < (int)m_lines.size(); ++li) {
-        const TextLine& line = m_lines[li];
+        const TextLineRecord& line = m_lines[li];
         if (g >= (int)line.rows.size()) {
             g -= (int)line.rows.size();
             continue;
@@ -1076,7 +1076,7 @@ STDMETHODIMP TextObject::LoadExtension(ITeskStream* stream) {
     if (stored) {
         // Every line's phonetic text ends with a line feed.
         size_t at = 0;
-        for (TextLine& line : m_lines) {
+        for (TextLineRecord& line : m_lines) {
             if (at >= phonetic.size())
                 break;
             size_t end = phonetic.find('\n', at);

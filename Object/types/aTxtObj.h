@@ -68,7 +68,7 @@ struct TextRow {
 
 // One line: its text, its phonetic text (one entry per phonetic-row
 // character, each ended by "*" or "$") and its display rows.
-struct TextLine {
+struct TextLineRecord {
     TextBytes text;
     TextBytes phonetic;
     std::vector<TextRow> rows = {{0, 0}};
@@ -157,7 +157,7 @@ public:
     // Every line's phonetic text followed by one LF.
     std::string PhoneticText() const;
     int LineCount() const { return (int)m_lines.size(); }
-    const TextLine& Line(int i) const { return m_lines[i]; }
+    const TextLineRecord& Line(int i) const { return m_lines[i]; }
     DWORD Flags() const { return m_textFlags; }
     const LOGFONTA& Font() const { return m_logFont; }
     bool Editing() const { return m_editing; }
@@ -228,17 +228,17 @@ private:
     void DropFont();
     // Breaks every line into rows for the text bounds' width.
     void Layout();
-    void BreakRows(TextLine& line, const Measure& m, int width);
+    void BreakRows(TextLineRecord& line, const Measure& m, int width);
     void TextBounds(RECT* out);
     int Pitch() const { return Phonetic() ? 2 * m_lineHeight : m_lineHeight; }
     int RowCount() const;
-    int RowWidth(const TextLine& line, const TextRow& row, const Measure& m) const;
+    int RowWidth(const TextLineRecord& line, const TextRow& row, const Measure& m) const;
     LONG PlaceX(const RECT& bounds, int width) const;
     LONG PlaceY(const RECT& bounds, int height) const;
     // The global row index and the row of a position.
     int RowOf(TextPos pos, int* rowInLine) const;
     void DrawText(HDC dc, const RECT& bounds);
-    void DrawRow(HDC dc, const TextLine& line, const TextRow& row, int x, int y,
+    void DrawRow(HDC dc, const TextLineRecord& line, const TextRow& row, int x, int y,
                  const Measure& m) const;
     void DrawSelection(HDC dc, const RECT& bounds, const Measure& m);
     // Moves the text so the caret lies inside the bounds; true when it moved.
@@ -274,7 +274,7 @@ private:
     DWORD m_textFlags;
     LONG m_angle;
     DWORD m_phoneticOn;
-    std::vector<TextLine> m_lines;
+    std::vector<TextLineRecord> m_lines;
     TextPos m_caret, m_anchor;
     LONG m_scrollX, m_scrollY;
     HFONT m_font;

@@ -235,7 +235,7 @@ void TextObject::InsertTyped(unsigned char c) {
         SplitLine(m_caret);
         m_caret = {m_caret.line + 1, 0};
     } else {
-        TextLine& line = m_lines[m_caret.line];
+        TextLineRecord& line = m_lines[m_caret.line];
         const char byte = (char)c;
         if (!line.text.Insert(m_caret.offset, &byte, 1))
             return;
@@ -373,7 +373,7 @@ bool TextObject::OnKeyDown(UINT key) {
 // ---- deleting ----
 
 bool TextObject::DeleteCharAt(TextPos pos) {
-    TextLine& line = m_lines[pos.line];
+    TextLineRecord& line = m_lines[pos.line];
     if (pos.offset >= line.text.Length()) {
         if (pos.line + 1 >= (int)m_lines.size())
             return false;
@@ -394,12 +394,12 @@ bool TextObject::DeleteSelection() {
     if (s.line == e.line) {
         RemoveBytes(s.line, s.offset, e.offset);
     } else {
-        TextLine& first = m_lines[s.line];
+        TextLineRecord& first = m_lines[s.line];
         const int cut = PhoneticEntryStart(first.phonetic.Data(), first.phonetic.Length(),
                                            EntryIndex(s.line, s.offset));
         first.phonetic.Remove(cut, first.phonetic.Length() - cut);
         first.text.Remove(s.offset, first.text.Length() - s.offset);
-        const TextLine& end = m_lines[e.line];
+        const TextLineRecord& end = m_lines[e.line];
         const int from = PhoneticEntryStart(end.phonetic.Data(), end.phonetic.Length(),
                                             EntryIndex(e.line, e.offset));
         first.text.Append(end.text.Data() + e.offset, end.text.Length() - e.offset);

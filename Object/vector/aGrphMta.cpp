@@ -324,16 +324,43 @@ HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
     HRESULT hr = PreparePoints(nullptr, &code, &pts);
     if (hr != S_OK)
         return hr == S_FALSE ? S_OK : hr;
-    HRGN frameClip = frame && (frame->WantsClip() || board) ? FrameClip(dc) : nullptr;
     const RECT& b = Bounds();
     POINT corners[2] = {{b.left, b.top}, {b.right, b.bottom}};
     MapPoints(nullptr, corners, 2);
     RECT mapped = NormalRect(corners[0], corners[1]);
-    const int saved = SaveDC(dc);
-    SetROP2(dc, ToRop2());
-    if (IsClosedShape() && frameClip && !IsNoFill() && ShadeFill::GetFill()) {
-        if (HRGN shape = CreateRegion(dc, nullptr)) {
-            CombineRgn(shape, shape, frameClip, RGN_AND);
+    // The owner's clip: already the context's when the frame made it for
+    // all; none needed for a shape well inside an upright owner.
+    const bool clipped = frame && (frame->WantsClip() || board);
+    RECT upright, reach = mapped, inside;
+    const int margin = GetEffectiveWidth() + 2;
+    InflateRect(&reach, margin, margin);
+    const bool within = clipped && frame->GetUpright(&upright) &&
+                        IntersectRect(&inside, &reach, &upright) && EqualRect(&inside, &reach);
+    const bool shared = clipped && (frame->HasSharedClip() || within);
+    HRGN frameClip = clipped && !shared ? FrameClip(dc) : nullptr;
+    // Only a clip of its own needs the whole state kept.
+    const int saved = frameClip ? SaveDC(dc) : 0;
+    const int rop = SetROP2(dc, ToRop2());
+    if (frameClip)
+        ExtSelectClipRgn(dc, frameClip, RGN_AND);
+    if (IsClosedShape() && (frameClip || shared) && !IsNoFill() && ShadeFill::GetFill()) {
+        const COLORREF solid = SolidColor(dc);
+        if (solid != CLR_INVALID && GetKind() == GRAPH_RECT) {
+            // A solid rectangle is its own region: painted straight in.
+            RECT box = mapped;
+            FillSolid(dc, &box, solid);
+        } else if (solid != CLR_INVALID && GetKind() == GRAPH_ELLIPSE &&
+                   GetMapMode(dc) == MM_TEXT) {
+            // Logical units only move device ones: the same region, filled
+            // within the context's clip.
+            if (HRGN shape =
+                    CreateEllipticRgn(mapped.left, mapped.top, mapped.right, mapped.bottom)) {
+                HBRUSH brush = CreateSolidBrush(solid);
+                FillRgn(dc, shape, brush);
+                DeleteObject(brush);
+                DeleteObject(shape);
+            }
+        } else if (HRGN shape = CreateRegion(dc, nullptr)) {
             RECT box;
             GetRgnBox(shape, &box);
             POINT bc[2] = {{box.left, box.top}, {box.right, box.bottom}};
@@ -342,23 +369,50 @@ HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
             if (IntersectRect(&inter, &clip, &mapped)) {
                 const int inner = SaveDC(dc);
                 ExtSelectClipRgn(dc, shape, RGN_AND);
-                ShadeFill::GetFill()->RenderToDC(dc, &mapped, &inter,
-                                                 m_env ? m_env->GetPlaySite() : nullptr);
+                if (solid != CLR_INVALID)
+                    FillSolid(dc, &inter, solid);
+                else
+                    ShadeFill::GetFill()->RenderToDC(dc, &mapped, &inter,
+                                                     m_env ? m_env->GetPlaySite() : nullptr);
                 RestoreDC(dc, inner);
             }
             DeleteObject(shape);
         }
     }
-    if (frameClip)
-        ExtSelectClipRgn(dc, frameClip, RGN_AND);
     if (LineStyle::Get())
         hr = LineStyle::Get()->Draw(dc, code, pts.data(), (int)pts.size(), GetCornerPercent(), 0);
-    RestoreDC(dc, saved);
+    if (saved)
+        RestoreDC(dc, saved);
+    else
+        SetROP2(dc, rop);
     if (frameClip)
         DeleteObject(frameClip);
     if (!noSelection)
         DrawSelectionState(dc);
     return SUCCEEDED(hr) ? S_OK : hr;
+}
+
+COLORREF CGraphMeta::SolidColor(HDC dc) const {
+    // Where the fill's own drawing gives the same pixels: an opaque solid
+    // colour without a pattern on a true-colour context.
+    FillObject* fill = ShadeFill::GetFill();
+    void* params = nullptr;
+    BYTE alpha = 0;
+    COLORREF color = CLR_INVALID;
+    CVecFrame* frame = GetFrame();
+    if (!fill || GetFillType() != FILL_SOLID || GetFillMode() != FILLMODE_FILL ||
+        FAILED(fill->GetAlpha(&alpha)) || alpha != 255 ||
+        !(frame ? frame->IsTrueColour(dc) : GetDeviceCaps(dc, BITSPIXEL) >= 24) ||
+        FAILED(fill->GetFillParams(&params)) || !params ||
+        FAILED(static_cast<ISolidFillParams*>(params)->GetColor(&color)))
+        return CLR_INVALID;
+    return color & 0x00FFFFFF;
+}
+
+void CGraphMeta::FillSolid(HDC dc, const RECT* rect, COLORREF color) {
+    HBRUSH brush = CreateSolidBrush(color);
+    FillRect(dc, rect, brush);
+    DeleteObject(brush);
 }
 
 HRESULT CGraphMeta::DrawInRect(HDC dc, const RECT* rect) {

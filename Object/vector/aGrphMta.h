@@ -131,6 +131,10 @@ private:
     HRESULT CalcBezierBounds();
     bool BezierControls(std::vector<POINT>* out) const;
     HRGN FrameClip(HDC dc) const;
+    // The fill's colour when it may be painted straight into the context,
+    // else CLR_INVALID.
+    COLORREF SolidColor(HDC dc) const;
+    static void FillSolid(HDC dc, const RECT* rect, COLORREF color);
 
     // The media part after the fill: the embedded picture's stored name and
     // bytes when there is one.

@@ -32,7 +32,12 @@ void SetMetaCreator(int type, MetaCreator creator) {
 }
 
 CVecFrame::CVecFrame(IVecFrameOwner* owner, WORD flags)
-    : m_flags(flags), m_owner(owner), m_nextId(1) {}
+    : m_flags(flags),
+      m_owner(owner),
+      m_nextId(1),
+      m_drawing(false),
+      m_sharedClip(false),
+      m_trueColour(false) {}
 
 CVecFrame::~CVecFrame() {
     DeleteAll(m_metas);
@@ -127,8 +132,38 @@ HRESULT CVecFrame::SetMetaRemoved(int index) {
 
 HRESULT CVecFrame::DrawAll(HDC dc) {
     TRACE_POINT();
+    m_trueColour = GetDeviceCaps(dc, BITSPIXEL) >= 24;
+    // Upright, each meta that leaves the owner's rectangle clips itself;
+    // turned, the owner's clip is made once for all of them.
+    HRGN clip = nullptr;
+    POINT four[4];
+    RECT box;
+    if ((WantsClip() || (m_flags & VECFRAME_BOARD)) && !GetUpright(&box) &&
+        SUCCEEDED(GetOwnerCorners(four))) {
+        LPtoDP(dc, four, 4);
+        clip = CreatePolygonRgn(four, 4, ALTERNATE);
+    }
+    const int saved = clip ? SaveDC(dc) : 0;
+    if (clip)
+        ExtSelectClipRgn(dc, clip, RGN_AND);
+    m_drawing = true;
+    m_sharedClip = clip != nullptr;
     for (CMetaBase* m : m_metas) m->Draw(dc, TRUE);
+    m_drawing = false;
+    m_sharedClip = false;
+    if (clip) {
+        RestoreDC(dc, saved);
+        DeleteObject(clip);
+    }
     return S_OK;
+}
+
+bool CVecFrame::GetUpright(RECT* box) const {
+    return GetOwnerDegree() % 36000 == 0 && SUCCEEDED(GetOwnerRect(box));
+}
+
+bool CVecFrame::IsTrueColour(HDC dc) const {
+    return m_drawing ? m_trueColour : GetDeviceCaps(dc, BITSPIXEL) >= 24;
 }
 
 HRESULT CVecFrame::HitTest(POINT point, HDC dc, int** indexes, int* count) {

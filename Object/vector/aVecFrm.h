@@ -112,6 +112,15 @@ public:
     CMetaEnv* GetOwnerEnv() const;
     IMetaEnv* GetMetaEnv() const;
     IVecFrameOwner* GetOwner() const { return m_owner; }
+    // Inside DrawAll of a frame that clips its metas: true when the owner's
+    // clip (it is turned) is already the context's, made once for all.
+    bool HasSharedClip() const { return m_drawing && m_sharedClip; }
+    // The owner's rectangle when it is not turned: a meta inside it needs
+    // no clip. False when turned or unknown.
+    bool GetUpright(RECT* box) const;
+    // Whether the context keeps true colours (24 bits or more), asked once
+    // a DrawAll.
+    bool IsTrueColour(HDC dc) const;
     int TakeMetaId() { return m_nextId++; }
 
 private:
@@ -121,4 +130,7 @@ private:
     std::vector<CMetaBase*> m_metas;
     IVecFrameOwner* m_owner;
     int m_nextId;
+    bool m_drawing;
+    bool m_sharedClip;
+    bool m_trueColour;
 };

@@ -65,7 +65,6 @@ DrawBoardObject::DrawBoardObject()
     : m_env(nullptr),
       m_vecFrame(nullptr),
       m_frame(nullptr),
-      m_cached(nullptr),
       m_kept(50),
       m_orgX(0),
       m_orgY(0),
@@ -76,8 +75,6 @@ DrawBoardObject::DrawBoardObject()
 }
 
 DrawBoardObject::~DrawBoardObject() {
-    if (m_cached)
-        DeleteObject(m_cached);
     delete m_vecFrame;
     delete m_env;
     if (m_frame) {

@@ -108,7 +108,6 @@ private:
     CMetaEnv* m_env;
     CVecFrame* m_vecFrame;
     IMediaFrame* m_frame;
-    HGDIOBJ m_cached;
     int m_kept;
     LONG m_orgX, m_orgY;
     LONG m_updateMode;

@@ -1,8 +1,11 @@
 #include "aCmdDevices.h"
 
 #include "aCmdExec.h"
+#include "aPlayerSite.h"
 #include "bPlayerSite.h"
+#include "bRecorder.h"
 #include "bStrConv.h"
+#include "bVideoCap.h"
 
 namespace {
 
@@ -34,6 +37,46 @@ IVideoCapture* CCmdDevices::GetCapture() {
     if (!m_site || FAILED(m_site->GetVideoCapture(&p)))
         return nullptr;
     return static_cast<IVideoCapture*>(p);
+}
+
+void CCmdDevices::LendDevices() {
+    if (!m_deviceSite)
+        return;
+    void* recorder = nullptr;
+    void* capture = nullptr;
+    m_deviceSite->GetSoundRecorder(&recorder);
+    m_deviceSite->GetVideoCapture(&capture);
+    if (recorder || capture)
+        return;
+    if (!m_recorder) {
+        const HWND view = m_deviceSite->GetViewWindow();
+        CreateSoundRecorder(view, m_deviceSite, &m_recorder);
+        CreateVideoCapture(view, m_deviceSite, &m_capture);
+    }
+    void* service = nullptr;
+    m_deviceSite->GetMediaService(&service);
+    m_deviceSite->SetMediaServices(service, m_recorder, m_capture);
+}
+
+void CCmdDevices::ReleaseDevices() {
+    if (m_deviceSite && (m_recorder || m_capture)) {
+        void* recorder = nullptr;
+        void* capture = nullptr;
+        void* service = nullptr;
+        m_deviceSite->GetSoundRecorder(&recorder);
+        m_deviceSite->GetVideoCapture(&capture);
+        m_deviceSite->GetMediaService(&service);
+        if (recorder == m_recorder && capture == m_capture)
+            m_deviceSite->SetMediaServices(service, nullptr, nullptr);
+    }
+    if (m_recorder) {
+        m_recorder->Release();
+        m_recorder = nullptr;
+    }
+    if (m_capture) {
+        m_capture->Release();
+        m_capture = nullptr;
+    }
 }
 
 bool CCmdDevices::SetMixerVolume(int kind, LONG value) {
@@ -83,6 +126,7 @@ bool CCmdDevices::SoundObjectShow(IUnknown*, SHORT) {
 }
 
 bool CCmdDevices::Recorder(UINT command, const VARIANT* a0, const VARIANT* a1) {
+    LendDevices();
     ISoundRecorder* r = GetRecorder();
     if (!r)
         return false;
@@ -129,6 +173,7 @@ bool CCmdDevices::Recorder(UINT command, const VARIANT* a0, const VARIANT* a1) {
 }
 
 bool CCmdDevices::Capture(UINT command, const VARIANT* a0, const VARIANT* a1) {
+    LendDevices();
     IVideoCapture* c = GetCapture();
     if (!c)
         return false;

@@ -8,8 +8,10 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 
 // The thirteen transition plug-ins, in the order of their modules.
 #include "aBtnObj.h"
+#include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aPicObj.h"
+#include "aRTFObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
 #include "aTransition.h"
@@ -39,7 +41,9 @@ struct ObjectSlots {
     ObjectSlots() {
         g_builtinClassCreators[BUILTIN_GROUP_OBJECT] = CreateGroupObject;
         g_builtinClassCreators[BUILTIN_TEXT_OBJECT] = CreateTextObject;
+        g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
+        g_builtinClassCreators[BUILTIN_GRAPH_OBJECT] = CreateGraphObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;

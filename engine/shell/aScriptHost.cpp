@@ -13,6 +13,7 @@ CScriptHost::CScriptHost(CPlayerDoc* doc) : m_doc(doc), m_executor(this) {
 }
 
 CScriptHost::~CScriptHost() {
+    m_devices.ReleaseDevices();
     m_processor.Detach();
     m_functions.SetSystemHost(nullptr);
     if (CPlayerSite* site = m_doc->GetSite())
@@ -35,6 +36,7 @@ void CScriptHost::Init() {
     m_functions.SetSystemHost(this);
     m_functions.LoadLibraries();
     m_devices.SetSite(GetSite());
+    m_devices.SetDeviceSite(m_doc->GetSite());
     if (CPlayerSite* site = m_doc->GetSite()) {
         site->SetScriptServices(&m_context, &m_functions, &m_routines, &m_expr);
         m_app.Init(site);

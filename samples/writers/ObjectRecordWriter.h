@@ -148,6 +148,150 @@ inline std::vector<uint8_t> WriteButtonRecord(const ButtonRecord& b) {
     return r.bytes;
 }
 
+// The RTF object's record after the shared prefix: flags, extra flags (work
+// version 10 and later), reserved value, default font (60-byte LOGFONT),
+// hot-word cursor record, source part, event-sink table, spare text.
+struct RtfRecordRun {
+    uint8_t setFlags = 0, colorFlags = 0, itemKind = 0;
+    int16_t size = 24, font = 0, charClass = 1, style = 0, foreColor = 0, backColor = 0;
+    int16_t spacing = 0;
+    int32_t picture = -1, depth = 0, length = 0;
+};
+struct RtfRecordParagraph {
+    std::string text;
+    std::vector<RtfRecordRun> runs;
+    int32_t align = 0, tabWidth = 640, firstIndent = 0, leftIndent = 0, rightIndent = 0;
+    int16_t spaceAfter = 0, spaceBefore = 0, lineSpacing = 0;
+};
+struct RtfRecordFont {
+    int16_t number = 0;
+    uint8_t charset = 0, pitchFamily = 0;
+    std::string face;  // written into 32 bytes as given (no NUL added past 32)
+};
+struct RtfRecordPicture {
+    int32_t scaleX = 0, scaleY = 0, sourceWidth = 0, sourceHeight = 0, kind = 37, mapMode = -1;
+    int32_t shownWidth = 0, shownHeight = 0, goalWidth = 0, goalHeight = 0;
+    std::vector<uint8_t> data;
+    int64_t storedLength = -1;  // -1: the data's size
+};
+struct RtfRecordHotWord {
+    int32_t paragraph = 0, id = 0, length = 0, start = 0;
+};
+struct RtfRecord {
+    uint32_t flags = 0x30;
+    bool extraField = true;  // works of version 10 and later
+    uint32_t extraFlags = 0;
+    int32_t reserved = 0;
+    int32_t fontHeight = -16, fontWeight = 400;
+    uint8_t fontCharset = 1;
+    std::string fontFace = "Arial";
+    std::vector<uint8_t> cursor = {0, 0, 0, 0};  // kind 0: none
+    // Source kind 0.
+    std::vector<RtfRecordFont> fonts;
+    std::vector<uint32_t> colors;
+    std::vector<RtfRecordPicture> pictures;
+    std::vector<RtfRecordParagraph> paragraphs;
+    std::vector<RtfRecordHotWord> hotWords;
+    // Source kind 1.
+    std::wstring mediaName;
+    std::wstring spareText;  // written when flags bit 3
+};
+inline void WriteRtfRun(RecordBytes& r, const RtfRecordRun& run) {
+    r.bytes.push_back(run.setFlags);
+    r.bytes.push_back(run.colorFlags);
+    r.bytes.push_back(run.itemKind);
+    r.bytes.push_back(0);
+    auto i16 = [&r](int16_t v) {
+        r.bytes.push_back((uint8_t)v);
+        r.bytes.push_back((uint8_t)((uint16_t)v >> 8));
+    };
+    i16(run.size);
+    i16(0);  // kerning
+    i16(run.spacing);
+    i16(run.font);
+    i16(run.charClass);
+    i16(run.font), i16(run.font), i16(run.font);  // class fonts
+    i16(run.style);
+    i16(run.foreColor);
+    i16(run.backColor);
+    i16(0);
+    r.I32(run.picture).I32(0).I32(run.depth).I32(run.length);
+}
+inline std::vector<uint8_t> WriteRtfRecord(const RtfRecord& rec) {
+    RecordBytes r;
+    auto i16 = [&r](int16_t v) {
+        r.bytes.push_back((uint8_t)v);
+        r.bytes.push_back((uint8_t)((uint16_t)v >> 8));
+    };
+    auto face32 = [&r](const std::string& face) {
+        std::string f = face.substr(0, 32);
+        f.resize(32, '\0');
+        r.bytes.insert(r.bytes.end(), f.begin(), f.end());
+    };
+    r.U32(rec.flags);
+    if (rec.extraField)
+        r.U32(rec.extraFlags);
+    r.I32(rec.reserved);
+    // LOGFONT: height, width, escapement, orientation, weight, 8 bytes, face
+    r.I32(rec.fontHeight).I32(0).I32(0).I32(0).I32(rec.fontWeight);
+    r.bytes.insert(r.bytes.end(), {0, 0, 0, rec.fontCharset, 0, 0, 0, 0});
+    face32(rec.fontFace);
+    r.Bytes(rec.cursor);
+    switch (rec.flags & 7) {
+        case 0: {
+            r.U32((uint32_t)rec.fonts.size());
+            for (const RtfRecordFont& f : rec.fonts) {
+                i16(f.number);
+                r.bytes.push_back(f.charset);
+                r.bytes.push_back(f.pitchFamily);
+                face32(f.face);
+            }
+            r.U32((uint32_t)rec.colors.size());
+            for (uint32_t c : rec.colors) r.U32(c);
+            if (rec.extraFlags & 1) {
+                r.U32((uint32_t)rec.pictures.size());
+                for (const RtfRecordPicture& p : rec.pictures) {
+                    // 64 bytes: 0, ten values, handle 0, length, pointer 0, 8 zero bytes
+                    r.U32(0).I32(p.scaleX).I32(p.scaleY).I32(p.sourceWidth).I32(p.sourceHeight);
+                    r.I32(p.kind).I32(p.mapMode).I32(p.shownWidth).I32(p.shownHeight);
+                    r.I32(p.goalWidth).I32(p.goalHeight).U32(0);
+                    r.U32(p.storedLength < 0 ? (uint32_t)p.data.size() : (uint32_t)p.storedLength);
+                    r.U32(0).Zeros(8).Bytes(p.data);
+                }
+            }
+            r.U32((uint32_t)rec.paragraphs.size());
+            for (const RtfRecordParagraph& p : rec.paragraphs) {
+                r.U32((uint32_t)p.text.size());
+                r.bytes.insert(r.bytes.end(), p.text.begin(), p.text.end());
+                r.U32((uint32_t)p.runs.size());
+                for (const RtfRecordRun& run : p.runs) WriteRtfRun(r, run);
+                if (rec.flags & 0x20) {
+                    r.I32(0).I32(p.align).I32(p.tabWidth).I32(p.firstIndent).I32(p.leftIndent);
+                    r.I32(p.rightIndent);
+                    i16(p.spaceAfter), i16(p.spaceBefore), i16(p.lineSpacing), i16(0);
+                }
+            }
+            r.U32((uint32_t)rec.hotWords.size());
+            for (const RtfRecordHotWord& h : rec.hotWords)
+                r.I32(h.paragraph).I32(h.id).I32(h.length).I32(h.start);
+            break;
+        }
+        case 1:
+            if (rec.mediaName.empty())
+                r.U32(0);
+            else
+                r.U32((uint32_t)rec.mediaName.size()).Wide(rec.mediaName);
+            break;
+        default:
+            r.U32(0).I32(0).U32(0).U32(0);  // the database link's record
+            break;
+    }
+    r.U32(0);  // event-sink table: no rows
+    if (rec.flags & 8)
+        r.U32((uint32_t)rec.spareText.size()).Wide(rec.spareText);
+    return r.bytes;
+}
+
 // A line style's 48-byte record: type, width, tile code, main colour, second
 // colour, background colour, 16 reserved bytes, flags, 4 reserved bytes.
 struct LineModeFields {
@@ -243,6 +387,25 @@ inline std::vector<uint8_t> WriteTextRecord(const TextRecord& t) {
         r.Bytes(std::vector<uint8_t>(t.phonetic.begin(), t.phonetic.end()));
         r.U32(t.phoneticOn);
     }
+    r.U32(0).I32(0).U32(0).U32(0);
+    return r.bytes;
+}
+
+// The graphic object's record after the shared prefix: flags (low word) and
+// state word (high word), media name as a stream string (count with the NUL,
+// 0 for none), then the database link's record (flags, position, two empty
+// names).
+struct GraphRecord {
+    uint32_t flags = 0;
+    std::wstring name;
+};
+inline std::vector<uint8_t> WriteGraphRecord(const GraphRecord& g) {
+    RecordBytes r;
+    r.U32(g.flags);
+    if (g.name.empty())
+        r.U32(0);
+    else
+        r.U32((uint32_t)g.name.size() + 1).Wide(g.name).Zeros(2);
     r.U32(0).I32(0).U32(0).U32(0);
     return r.bytes;
 }

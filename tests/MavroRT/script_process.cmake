@@ -1,6 +1,7 @@
 # Plays the scripted sample twice: its page-entry lists count the visits in
 # the application-state ini of the Windows folder, keep the chapter, go to
-# Part2 by command and end the run from there. Runs in a Wine prefix of its
+# Part2 by command, record sound there into C:\mavrorec\rec.wav and end the
+# run. The recorder's box at the recording's end is answered unattended. Runs in a Wine prefix of its
 # own: an ini left by a crash or a timeout reaches no other test, and the
 # next run removes it first.
 # Variables: PLAYER, WORK, RUNNER, PREFIX, MKWORK.
@@ -22,9 +23,12 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "mkwork scripts: exit ${rc}")
 endif()
 
+wine_folder(drive SYSTEMDRIVE)
+set(recording ${drive}/mavrorec/rec.wav)
 foreach(run 1 2)
-  file(REMOVE ${log})
-  execute_process(COMMAND ${WINE} ${player} -r ${WORK}/scripts.mrt RESULT_VARIABLE rc
+  file(REMOVE ${log} ${recording})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env MAVRO_AUTOANSWER=ok
+                          ${WINE} ${player} -r ${WORK}/scripts.mrt RESULT_VARIABLE rc
                   TIMEOUT 60)
   file(READ ${log} text)
   if(NOT rc EQUAL 1)
@@ -49,5 +53,15 @@ foreach(run 1 2)
       message(FATAL_ERROR "run ${run}: mavroappl.ini lacks '${want}':\n${state}\n${text}")
     endif()
   endforeach()
+  # The recording: RIFF "WAVE" with an 8000 Hz, 8-bit mono "fmt " chunk.
+  if(NOT EXISTS ${recording})
+    file(REMOVE ${ini})
+    message(FATAL_ERROR "run ${run}: no recording at ${recording}\n${text}")
+  endif()
+  file(READ ${recording} head LIMIT 36 HEX)
+  if(NOT head MATCHES "^52494646........57415645666d74201000000001000100401f0000")
+    file(REMOVE ${ini})
+    message(FATAL_ERROR "run ${run}: ${recording} is no 8000 Hz 8-bit mono WAV file: ${head}")
+  endif()
 endforeach()
-file(REMOVE ${ini})
+file(REMOVE ${ini} ${recording})

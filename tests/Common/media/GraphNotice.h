@@ -1,5 +1,5 @@
-// COM for a test's scope and a message-only window that receives a filter
-// graph's notices, for the media control tests.
+// COM for a test's scope, a message-only window that receives a filter
+// graph's notices and a window that owns a video, for the media tests.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +36,22 @@ public:
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
     }
+
+private:
+    HWND m_window;
+};
+
+// A visible top-level window that owns a video or live picture.
+class OwnerWindow {
+public:
+    OwnerWindow() {
+        m_window = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                                 200, nullptr, nullptr, nullptr, nullptr);
+    }
+    ~OwnerWindow() { DestroyWindow(m_window); }
+    HWND Get() const { return m_window; }
+    // The video window: the owner's only child.
+    HWND Child() const { return GetWindow(m_window, GW_CHILD); }
 
 private:
     HWND m_window;

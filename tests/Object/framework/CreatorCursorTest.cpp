@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string BesideProgram(const char* relative) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p(path);
-    return p.substr(0, p.find_last_of("\\/") + 1) + relative;
-}
-
 using CreatorTest = ObjectFixture;
 
 TEST_F(CreatorTest, UnknownTypeIdAndOccupiedOut) {

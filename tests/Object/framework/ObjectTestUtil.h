@@ -29,6 +29,14 @@ public:
     std::vector<std::string> files;
 };
 
+// A file beside the test program, by a path relative to its folder.
+inline std::string BesideProgram(const char* relative) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path);
+    return p.substr(0, p.find_last_of("\\/") + 1) + relative;
+}
+
 class ObjectFixture : public ::testing::Test {
 protected:
     ObjectFixture() : objectSite(&site) {

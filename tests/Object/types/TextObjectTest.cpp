@@ -836,3 +836,175 @@ TEST_F(TextObjectTest, MembersAndEventsOfTheTypeLibrary) {
               (std::vector<std::pair<std::wstring, MEMBERID>>{
                   {L"OnEnterEdit", 2200}, {L"OnExitEdit", 2201}, {L"OnContentChanged", 2202}}));
 }
+
+TEST(TextBytesTest, CapacityDoublesFromOneAndRemovalKeepsOrder) {
+    TextBytes b;
+    const struct {
+        const char* insert;
+        int at;
+        const char* after;
+        int capacity;
+    } steps[] = {
+        {"a", 0, "a", 1},       {"bc", 1, "abc", 4},         {"X", 0, "Xabc", 4},
+        {"yz", 2, "Xayzbc", 8}, {"123", 6, "Xayzbc123", 16},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(b.Insert(s.at, s.insert, (int)strlen(s.insert)));
+        EXPECT_EQ(std::string(b.Data(), b.Length()), s.after);
+        EXPECT_EQ(b.Capacity(), s.capacity) << s.after;
+    }
+    b.Remove(1, 3);  // "ayz"
+    EXPECT_EQ(std::string(b.Data(), b.Length()), "Xbc123");
+    b.Remove(4, 99);  // to the end: only shortened
+    EXPECT_EQ(std::string(b.Data(), b.Length()), "Xbc1");
+    EXPECT_EQ(b.Capacity(), 16);
+    TextBytes tail;
+    b.SplitInto(1, &tail);
+    EXPECT_EQ(std::string(b.Data(), b.Length()), "X");
+    EXPECT_EQ(std::string(tail.Data(), tail.Length()), "bc1");
+    EXPECT_EQ(tail.Capacity(), 3);
+    b.SplitInto(1, &tail);  // at the end: nothing cut off
+    EXPECT_EQ(tail.Length(), 0);
+}
+
+// Where the caret stands under each alignment: the text's ends meet the
+// bounds' edges as the alignment says (the 2-pixel caret kept inside), and
+// the centre lies between.
+TEST_F(TextObjectTest, AlignmentsPlaceTheRows) {
+    TextObject* t = Editing("abc\r\nxy");
+    auto at = [&](UINT key) {
+        Key(t, key);
+        return t->CaretPoint();
+    };
+    POINT start[3], end[3];
+    for (LONG h = 0; h < 3; ++h) {
+        t->put_ObjHorzAlign(h);
+        t->put_ObjVertAlign(h);
+        // The end first: reaching the right edge moves the text by the caret's width.
+        end[h] = at(VK_END);
+        start[h] = at(VK_HOME);
+    }
+    RECT b;
+    t->GetBoundsRect(&b);
+    const LONG inset = start[0].x - b.left, left = b.left + inset, right = b.right - inset;
+    EXPECT_GE(inset, 0);
+    const LONG w = end[0].x - start[0].x;
+    EXPECT_GT(w, 0);
+    for (int h = 1; h < 3; ++h) EXPECT_EQ(end[h].x - start[h].x, w) << h;
+    EXPECT_EQ(start[1].x, (left + right - w) / 2);
+    EXPECT_EQ(end[2].x, right - 2);
+    // Vertically: top at the inner top, the centre half way to the bottom.
+    EXPECT_EQ(start[0].y, b.top + inset);
+    EXPECT_GT(start[2].y, start[1].y);
+    EXPECT_LE(std::abs(start[1].y - (start[0].y + start[2].y) / 2), 1);
+}
+
+// With password display every byte is measured as "*".
+TEST_F(TextObjectTest, PasswordRowsBreakAsStars) {
+    TextObject* stars = Make();
+    SetText(stars, std::string(120, '*'));
+    stars->CaretPoint();
+    TextObject* hidden = Make();
+    hidden->put_ObjPasswordMode(1);
+    SetText(hidden, std::string(120, 'W'));
+    hidden->CaretPoint();
+    ASSERT_GT(stars->Line(0).rows.size(), 1u);
+    ASSERT_EQ(hidden->Line(0).rows.size(), stars->Line(0).rows.size());
+    for (size_t i = 0; i < stars->Line(0).rows.size(); ++i)
+        EXPECT_EQ(hidden->Line(0).rows[i].count, stars->Line(0).rows[i].count);
+}
+
+// In phonetic mode each row takes two lines: the spellings above, the text
+// below; an empty spelling draws nothing above its character.
+TEST_F(TextObjectTest, PhoneticModeDrawsSpellingsAboveTheirCharacters) {
+    if (NeedsGbk())
+        GTEST_SKIP() << "needs the GBK code page";
+    auto lit = [](IPixelBuffer* buffer, const RECT& r) {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) n += PixelOf(buffer, x, y) != 0;
+        return n;
+    };
+    for (const char* spelling : {"zhong$", "*"}) {
+        TextRecord rec;
+        rec.text = kZhong;
+        rec.phonetic = std::string(spelling) + "\n";
+        rec.phoneticOn = 1;
+        rec.color = 0xFFFFFF;
+        TextObject* t = Make();
+        ASSERT_EQ(static_cast<IObjectBase*>(t)->Load(MemStreamOf(TextStream(rec))), S_OK);
+        RECT b;
+        t->GetBoundsRect(&b);
+        const POINT textLine = t->CaretPoint();
+        CComPtr<IPixelBuffer> target;
+        target.Attach(CreateGDIBuffer(400, 300));
+        target->FillRect(nullptr, 0);
+        t->DrawContent(target, &b);
+        const RECT above = {b.left + 2, b.top + 2, b.right - 2, textLine.y};
+        const RECT below = {b.left + 2, textLine.y, b.right - 2, b.bottom - 2};
+        EXPECT_GT(lit(target, below), 0) << spelling;
+        if (spelling[0] == '*')
+            EXPECT_EQ(lit(target, above), 0);
+        else
+            EXPECT_GT(lit(target, above), 0);
+    }
+}
+
+TEST_F(TextObjectTest, LeavingThePageInRunModeEndsEditing) {
+    TextObject* t = Editing("x");
+    static_cast<II_IRender*>(t)->BeforeExit();
+    EXPECT_FALSE(t->Editing());
+    EXPECT_EQ(view.calls.back(), "ChangeWndProc 0");
+    // At design time the page's end leaves editing to the designer.
+    site.player = FALSE;
+    t->EnterEdit();
+    static_cast<II_IRender*>(t)->BeforeExit();
+    EXPECT_TRUE(t->Editing());
+}
+
+// A TrueType face turns by the text angle; while the caret shows, the text
+// stands straight.
+TEST_F(TextObjectTest, TextAngleTurnsTrueTypeTextUnlessTheCaretShows) {
+    if (!IsTrueTypeFace("Tahoma"))
+        GTEST_SKIP() << "needs the TrueType face Tahoma";
+    auto extent = [](IPixelBuffer* buffer, SIZE* size) {
+        RECT lit = {400, 300, 0, 0};
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x)
+                if (PixelOf(buffer, x, y)) {
+                    lit.left = std::min<LONG>(lit.left, x);
+                    lit.right = std::max<LONG>(lit.right, x + 1);
+                    lit.top = std::min<LONG>(lit.top, y);
+                    lit.bottom = std::max<LONG>(lit.bottom, y + 1);
+                }
+        size->cx = lit.right - lit.left;
+        size->cy = lit.bottom - lit.top;
+    };
+    TextObject* t = Editing("WWWWWW");
+    t->SetHeight(200);
+    t->put_ObjAutoWrap(0);
+    t->put_ObjHorzAlign(1);
+    t->put_ObjVertAlign(1);
+    t->put_ObjColor(0xFFFFFF);
+    BSTR face = SysAllocString(L"Tahoma");
+    t->SetFontName(face);
+    SysFreeString(face);
+    t->SetFontSize(20);
+    ASSERT_EQ(t->put_ObjTextRotate(90), S_OK);
+    RECT b;
+    t->GetBoundsRect(&b);
+    auto draw = [&](SIZE* size) {
+        CComPtr<IPixelBuffer> target;
+        target.Attach(CreateGDIBuffer(400, 300));
+        target->FillRect(nullptr, 0);
+        t->DrawContent(target, &b);
+        // The frame's outline is black: only the text lights pixels.
+        extent(target, size);
+    };
+    SIZE editing, turned;
+    draw(&editing);
+    EXPECT_GT(editing.cx, editing.cy);
+    t->ExitEdit();
+    draw(&turned);
+    EXPECT_GT(turned.cy, turned.cx);
+}

@@ -185,6 +185,62 @@ TEST_F(DrawBoardTest, RectangleAndPointsOnAGdiBufferAlsoAtHalfAlpha) {
     }
 }
 
+TEST_F(DrawBoardTest, SolidFillsPaintTheFillsOwnPixelsAndShapesStayOnTheBoard) {
+    // Board (0, 0) is page (100, 100); shapes inside, on the edges, beyond.
+    const struct {
+        int kind;
+        RECT r;
+    } cases[] = {{GRAPH_RECT, {10, 10, 61, 41}},    {GRAPH_ELLIPSE, {10, 10, 61, 41}},
+                 {GRAPH_ELLIPSE, {3, 7, 50, 90}},   {GRAPH_ELLIPSE, {-30, -20, 80, 60}},
+                 {GRAPH_RECT, {150, 50, 260, 140}}, {GRAPH_ELLIPSE, {120, 40, 240, 130}}};
+    for (const auto& c : cases) {
+        DrawBoardObject* b = MakeBoard();
+        b->SetLineStyle(0);  // no outline: the fill alone
+        b->SetFillType(1);
+        b->SetFillColor(0x3366CC);
+        if (c.kind == GRAPH_RECT)
+            b->DrawRect(c.r.left, c.r.top, c.r.right, c.r.bottom);
+        else
+            b->DrawEllipse(c.r.left, c.r.top, c.r.right, c.r.bottom);
+        CComPtr<IPixelBuffer> drawn = WhiteTarget();
+        ASSERT_EQ(static_cast<II_IRender*>(b)->Draw(drawn), S_OK);
+        // The fill object's own drawing into the shape's region and the board.
+        CComPtr<IPixelBuffer> want = WhiteTarget();
+        CComPtr<FillObject> fill;
+        fill.Attach(CreateFillObject());
+        fill->SetMode(FILLMODE_FILL);
+        void* params = nullptr;
+        fill->GetFillParams(&params);
+        static_cast<ISolidFillParams*>(params)->SetColor(0x3366CC);
+        const RECT page = b->Frame()->GetGraphMeta(0)->Bounds();
+        RECT shape = page;
+        OffsetRect(&shape, 200, 150);
+        HDC dc = nullptr;
+        ASSERT_EQ(want->GetDC(&dc), S_OK);
+        HRGN rgn = c.kind == GRAPH_RECT
+                       ? CreateRectRgn(shape.left, shape.top, shape.right, shape.bottom)
+                       : CreateEllipticRgn(shape.left, shape.top, shape.right, shape.bottom);
+        HRGN boardRgn = CreateRectRgn(100, 100, 300, 200);
+        CombineRgn(rgn, rgn, boardRgn, RGN_AND);
+        SelectClipRgn(dc, rgn);
+        fill->RenderToDC(dc, &shape, &shape, nullptr);
+        SelectClipRgn(dc, nullptr);
+        DeleteObject(rgn);
+        DeleteObject(boardRgn);
+        want->ReleaseDC(dc);
+        int differ = 0;
+        // Inside the board's one-pixel outline, and all around it.
+        for (int y = 80; y < 220; ++y)
+            for (int x = 80; x < 320; ++x) {
+                const bool outline = (x == 100 || x == 299) && y >= 100 && y < 200;
+                const bool edge = (y == 100 || y == 199) && x >= 100 && x < 300;
+                if (!outline && !edge && PixelOf(drawn, x, y) != PixelOf(want, x, y))
+                    ++differ;
+            }
+        EXPECT_EQ(differ, 0) << c.kind << " " << c.r.left << "," << c.r.top;
+    }
+}
+
 TEST_F(DrawBoardTest, LineAndFillSettings) {
     DrawBoardObject* b = MakeBoard();
     CMetaEnv* env = b->Env();
@@ -354,8 +410,8 @@ TEST_F(DrawBoardTest, CurvesStepTheVariableAndConvertTheValue) {
     ASSERT_EQ(Curve(b, L"x*x, x", 0, 10, 2), S_OK);
     EXPECT_EQ(e.seen, (std::vector<long long>{0, 2, 4, 6, 8, 10}));
     EXPECT_EQ(e.texts[0], "x*x");
-    // Six lines, the first from the first point to itself; the points that
-    // leave the board (100 beyond y 100 + 0xFFFF is not) are still drawn.
+    // Six lines, the first from the first point to itself; lines may leave
+    // the board (y 100 lies on its bottom edge).
     ASSERT_EQ(b->Frame()->GetCount(), 6);
     CGraphMeta* last = b->Frame()->GetGraphMeta(5);
     EXPECT_EQ(last->GetData()[0].x, 8 - 100);

@@ -265,3 +265,26 @@ TEST(VecFile, SaveFileWritesEachPictureOnceAndReadsBack) {
         EXPECT_LE(in->GetPosition(), bad.size());
     }
 }
+
+TEST(VecFile, MediaIndexWithoutAPictureFillWritesOnlyTheIndex) {
+    FolderOwner owner;
+    CGraphMeta m(&owner);
+    m.SetKind(GRAPH_RECT);
+    m.AddPoint(0, 0);
+    m.AddPoint(10, 10);
+    m.FinishShape();
+    m.SetFillMode(FILLMODE_FILL);
+    const std::vector<uint8_t> plain = SavedBy([&](ITeskStream* s) { m.Save(s); });
+    for (int index : {-1, -2, 3}) {
+        const std::vector<uint8_t> file =
+            SavedBy([&](ITeskStream* s) { m.SaveWithMedia(s, index); });
+        EXPECT_EQ(file.size(), plain.size() + 4) << index;
+        CGraphMeta back(&owner);
+        VecFileContext context;
+        CComPtr<ITeskStream> in = MemStreamOf(file);
+        ASSERT_EQ(back.LoadWithMedia(in, "a.vec", &context, FALSE), S_OK);
+        EXPECT_EQ(in->GetPosition(), file.size());
+        EXPECT_TRUE(context.pictures.empty());
+        EXPECT_EQ(SavedBy([&](ITeskStream* s) { back.Save(s); }), plain);
+    }
+}

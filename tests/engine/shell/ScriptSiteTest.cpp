@@ -185,13 +185,56 @@ TEST_F(ScriptSiteTest, SlotsHandOutTheScriptParts) {
     EXPECT_EQ(context->owner, static_cast<IObjectEvent*>(doc->GetCanvasSet()->page));
 }
 
-TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
+TEST_F(ScriptSiteTest, TheFirstDeviceCommandMakesTheRecorderAndTheCapture) {
     ASSERT_EQ(OpenWork(), S_OK);
-    // Without devices the commands are not done; the empty numbers are.
-    EXPECT_EQ(Command(1906), 0);
-    EXPECT_EQ(Command(2005), 0);
+    CScriptHost* script = doc->GetScript();
+    void* recorder = nullptr;
+    void* capture = nullptr;
+    LONG state = -1;
+    // Nothing before a script asks: the empty numbers make nothing either.
     EXPECT_EQ(Command(1900), 1);
     EXPECT_EQ(Command(2000), 1);
+    doc->GetSite()->GetSoundRecorder(&recorder);
+    doc->GetSite()->GetVideoCapture(&capture);
+    EXPECT_EQ(recorder, nullptr);
+    EXPECT_EQ(capture, nullptr);
+    EXPECT_EQ(script->GetRecorderState(&state), E_FAIL);
+
+    struct {
+        UINT command;
+        std::vector<VARIANT> args;
+    } commands[] = {{1906, {}}, {2001, {Int(2)}}, {1901, {Int(0)}}, {2005, {}}, {2006, {}}};
+    for (const auto& c : commands) {
+        EXPECT_EQ(Command(c.command, c.args), 1) << c.command;
+        void* r = nullptr;
+        void* v = nullptr;
+        doc->GetSite()->GetSoundRecorder(&r);
+        doc->GetSite()->GetVideoCapture(&v);
+        ASSERT_NE(r, nullptr);
+        ASSERT_NE(v, nullptr);
+        if (!recorder) {
+            recorder = r;
+            capture = v;
+        }
+        EXPECT_EQ(r, recorder) << c.command;  // made once
+        EXPECT_EQ(v, capture) << c.command;
+    }
+    ISoundRecorder* made = nullptr;
+    EXPECT_EQ(static_cast<IUnknown*>(recorder)->QueryInterface(__uuidof(ISoundRecorder),
+                                                               reinterpret_cast<void**>(&made)),
+              S_OK);
+    made->Release();
+    IVideoCapture* live = nullptr;
+    EXPECT_EQ(static_cast<IUnknown*>(capture)->QueryInterface(__uuidof(IVideoCapture),
+                                                              reinterpret_cast<void**>(&live)),
+              S_OK);
+    live->Release();
+    EXPECT_EQ(script->GetRecorderState(&state), S_OK);
+    EXPECT_EQ(state, 0);
+}
+
+TEST_F(ScriptSiteTest, RecorderAndCaptureCommandsReachTheSiteDevices) {
+    ASSERT_EQ(OpenWork(), S_OK);
     FakeRecorder recorder;
     FakeCapture capture;
     doc->GetSite()->SetMediaServices(nullptr, &recorder, &capture);
