@@ -69,8 +69,8 @@ int CDBCore::ExtractWorkgroupFile(const char* workgroupPath) {
     if (h == INVALID_HANDLE_VALUE)
         return 0;
     DWORD written = 0;
-    bool ok = WriteFile(h, bytes, size, &written, nullptr) && written == size &&
-              FlushFileBuffers(h);
+    bool ok =
+        WriteFile(h, bytes, size, &written, nullptr) && written == size && FlushFileBuffers(h);
     ok = CloseHandle(h) && ok;
     if (ok)
         ok = MoveFileExA(temp.c_str(), target.c_str(),

@@ -154,8 +154,8 @@ int Authorize(void* data, int action, const char* a, const char*, const char* sc
                 conn->callerDenied = true;
                 return SQLITE_DENY;
             }
-            if (action == SQLITE_READ && schema && strcmp(schema, "main") == 0 &&
-                !table.empty() && !StartsNoCase(table, "sqlite_") &&
+            if (action == SQLITE_READ && schema && strcmp(schema, "main") == 0 && !table.empty() &&
+                !StartsNoCase(table, "sqlite_") &&
                 std::find(conn->callerTables.begin(), conn->callerTables.end(), table) ==
                     conn->callerTables.end())
                 conn->callerTables.push_back(table);
@@ -313,7 +313,8 @@ void CdbDatabase::Create(const std::string& path, const std::string& connect) {
     size_t p = 0;
     while (p <= connect.size()) {
         size_t end = connect.find(';', p);
-        std::string part = connect.substr(p, end == std::string::npos ? std::string::npos : end - p);
+        std::string part =
+            connect.substr(p, end == std::string::npos ? std::string::npos : end - p);
         if (StartsNoCase(part, "pwd=")) {
             password = connect.substr(p + 4);
             withPassword = true;
@@ -367,7 +368,8 @@ void CdbDatabase::Create(const std::string& path, const std::string& connect) {
             std::string hash = DbPasswordHash(salt, Utf8FromAnsi(password));
             sqlite3_stmt* s = nullptr;
             if (rc == SQLITE_OK)
-                rc = sqlite3_prepare_v2(db, "INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)",
+                rc = sqlite3_prepare_v2(db,
+                                        "INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)",
                                         -1, &s, nullptr);
             if (rc == SQLITE_OK && hash.size() == kIdentifierBytes) {
                 sqlite3_bind_blob(s, 1, salt.data(), (int)salt.size(), SQLITE_TRANSIENT);
@@ -410,7 +412,8 @@ void CdbDatabase::NewPassword(const std::string& oldPassword, const std::string&
         std::string hash = DbPasswordHash(salt, Utf8FromAnsi(newPassword));
         if (hash.size() != kIdentifierBytes)
             ThrowDbError(dbErrEngine);
-        sqlite3_stmt* s = m_conn->Prepare("INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)");
+        sqlite3_stmt* s =
+            m_conn->Prepare("INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)");
         CdbStatementScope scope(s);
         sqlite3_bind_blob(s, 1, salt.data(), (int)salt.size(), SQLITE_TRANSIENT);
         sqlite3_bind_blob(s, 2, hash.data(), (int)hash.size(), SQLITE_TRANSIENT);
@@ -440,8 +443,7 @@ void DbDemand(CdbConnection* conn, const std::string& container, const std::stri
 
 std::string CdbDatabase::DocumentName(const std::string& container, const std::string& document) {
     std::string c = Utf8FromAnsi(container);
-    if (!DbSameName(c, "Tables") && !DbSameName(c, "Relationships") &&
-        !DbSameName(c, "Databases"))
+    if (!DbSameName(c, "Tables") && !DbSameName(c, "Relationships") && !DbSameName(c, "Databases"))
         ThrowDbError(dbErrItemNotFound, container);
     if (document.empty())
         return std::string();
@@ -543,8 +545,8 @@ void CdbDatabase::CopyInheritedRights(const std::string& utf8Name) {
     if (!m_conn->login.identifier.empty() &&
         sqlite3_table_column_metadata(db, "main", "MavroSysObjects", "Owner", nullptr, nullptr,
                                       nullptr, nullptr, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* s = m_conn->Prepare(
-            "UPDATE MavroSysObjects SET Owner = ?2 WHERE Name = ?1 COLLATE NOCASE");
+        sqlite3_stmt* s =
+            m_conn->Prepare("UPDATE MavroSysObjects SET Owner = ?2 WHERE Name = ?1 COLLATE NOCASE");
         CdbStatementScope scope(s);
         const std::string& id = m_conn->login.identifier;
         sqlite3_bind_text(s, 1, utf8Name.data(), (int)utf8Name.size(), SQLITE_TRANSIENT);
