@@ -10,8 +10,10 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aBtnObj.h"
 #include "aGrfObj.h"
 #include "aGroupObj.h"
+#include "aMnuObj.h"
 #include "aPicObj.h"
 #include "aRTFObj.h"
+#include "aScrObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
 #include "aTransition.h"
@@ -47,6 +49,10 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
+        for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)
+            g_builtinClassCreators[i] = CreateScrollBarObject;
+        g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
     }
 } g_objectSlots;
 
