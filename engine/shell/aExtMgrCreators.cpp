@@ -11,6 +11,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aMnuObj.h"
+#include "aPamAbl.h"
 #include "aPicObj.h"
 #include "aRTFObj.h"
 #include "aScrObj.h"
@@ -53,6 +54,7 @@ struct ObjectSlots {
             g_builtinClassCreators[i] = CreateScrollBarObject;
         g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
         g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;
     }
 } g_objectSlots;
 
