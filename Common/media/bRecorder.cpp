@@ -242,9 +242,10 @@ STDMETHODIMP CSoundRecorder::Init() {
         ShowMessage(12135, MB_ICONWARNING);
     ScanAvailableInputFormats();
     if (!m_window) {
+        // A pop-up: an overlapped window would get a caption and a size.
         RegisterRecorderClass();
-        m_window = CreateWindowExA(0, kWindowClass, "", WS_CLIPSIBLINGS, 0, 0, 0, 0, m_owner,
-                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+        m_window = CreateWindowExA(0, kWindowClass, "", WS_POPUP | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                   m_owner, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (m_window)
             SetWindowLongPtrA(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }

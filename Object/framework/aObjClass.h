@@ -415,8 +415,8 @@ template <class K>
 using GridObjectClass =
     CObjectClass<K, OBJCLASS_GRID, IGridDispObj, CWndMsgPart, DbLinkAbility, CEventSinkTable>;
 template <class K>
-using ScrollBarObjectClass = CObjectClass<K, OBJCLASS_SCROLLBAR, IScrollBarDispObj, CAbility>;
+using ScrollBarObjectClass = CObjectClass<K, OBJCLASS_SCROLLBAR, ScrollBarDispDefaults, CAbility>;
 template <class K>
 using ButtonObjectClass = CObjectClass<K, OBJCLASS_BUTTON, ButtonDispDefaults>;
 template <class K>
-using MenuObjectClass = CObjectClass<K, OBJCLASS_MENU, IMenuDispObj, CWndMsgPart>;
+using MenuObjectClass = CObjectClass<K, OBJCLASS_MENU, MenuDispDefaults, CWndMsgPart>;

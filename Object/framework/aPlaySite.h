@@ -89,3 +89,13 @@ public:
 protected:
     ~IEventProcFactory() {}
 };
+
+// {C87E1EA8-4A87-4C23-ABDA-B5AF9A36DA3E} What the play site answers besides
+// its slots: the named object itself of the shown pages (page, then
+// background, then foreground), for objects that link to another one.
+struct IObjectFinder : public IUnknown {
+    // *out is counted; E_FAIL (null) when no shown object has the name.
+    STDMETHOD(FindObjectByName)(const char* name, IUnknown** out) = 0;  // 3
+};
+DECLARE_IID(IObjectFinder, 0xC87E1EA8, 0x4A87, 0x4C23, 0xAB, 0xDA, 0xB5, 0xAF, 0x9A, 0x36, 0xDA,
+            0x3E);

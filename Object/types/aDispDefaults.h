@@ -328,3 +328,92 @@ public:
     STDMETHOD(SetLogFont)(const LOGFONTA*) { return E_NOTIMPL; }
     STDMETHOD(GetLogFont)(LOGFONTA*) { return E_NOTIMPL; }
 };
+
+struct IEventSinkTable;
+
+// The scroll bar's dual interface, then its private operations in slot
+// order; the linked sink table calls OnSinkNotify in slot 49.
+class ScrollBarDispDefaults : public IScrollBarDispObj {
+public:
+    STDMETHOD(get_ObjMaxValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMaxValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMinValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMinValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPageValue)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPageValue)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(Step)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(Page)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjOwnerDraw)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjOwnerDraw)(LONG) override { return E_NOTIMPL; }
+
+    // New slots, in this order (33 to 49).
+    STDMETHOD(GetVertical)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetVertical)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetKind)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetKind)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(GetTrackFill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetThumbFill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetArrow2PressedFill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetArrow2Fill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetArrow1PressedFill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetArrow1Fill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetLinkRow)(BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(SetLinkRow)(BSTR) { return E_NOTIMPL; }
+    STDMETHOD(GetLinkObject)(BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(SetLinkObject)(BSTR) { return E_NOTIMPL; }
+    STDMETHOD(GetLinked)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetLinked)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(OnSinkNotify)(IEventSinkTable*, LONG) { return E_NOTIMPL; }
+};
+
+struct FontObject;
+
+// The menu's dual interface, then its private operations in slot order.
+class MenuDispDefaults : public IMenuDispObj {
+public:
+    STDMETHOD(get_ObjType)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPicStyle)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPicStyle)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjItemEnable)(INT, LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjItemEnable)(INT, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPicFillStyle)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPicFillStyle)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextAutoExpand)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextAutoExpand)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjHilightTxtColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjHilightTxtColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjHilightBkgColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjHilightBkgColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSeparator)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSeparator)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjSeparatorColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjSeparatorColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextAlign)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextAlign)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjItemTextContent)(INT, BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjItemTextContent)(INT, BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjItemTextColor)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjItemTextColor)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextWidth)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjPicWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjPicWidth)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjItemHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjItemHeight)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTextAutoWrap)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTextAutoWrap)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjUseDefault)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjUseDefault)(LONG) override { return E_NOTIMPL; }
+
+    // New slots, in this order.
+    STDMETHOD(GetItemID)(INT, LONG*) { return E_NOTIMPL; }
+    STDMETHOD(GetPicStyleName)(BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(GetBackgroundFill)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetSeparatorLineStyle)(IUnknown**) { return E_NOTIMPL; }
+    STDMETHOD(GetFont)(FontObject**) { return E_NOTIMPL; }
+    STDMETHOD(GetDefaultItemCount)(LONG*) { return E_NOTIMPL; }
+    STDMETHOD(SetDefaultItemCount)(LONG) { return E_NOTIMPL; }
+    STDMETHOD(CreateSwatch)(LONG, LONG, IPixelBuffer**) { return E_NOTIMPL; }
+};

@@ -11,9 +11,11 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aMovObj.h"
+#include "aMnuObj.h"
 #include "aPicObj.h"
 #include "aSndObj.h"
 #include "aRTFObj.h"
+#include "aScrObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
 #include "aTransition.h"
@@ -51,6 +53,10 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
+        for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)
+            g_builtinClassCreators[i] = CreateScrollBarObject;
+        g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
     }
 } g_objectSlots;
 

@@ -212,7 +212,7 @@ void CPlayerDoc::ResetCanvasObjects() {
         m_pSet->StopObjects();
 }
 
-bool CPlayerDoc::FindShownObject(const char* name, DWORD* typeId) {
+bool CPlayerDoc::FindShownObject(const char* name, DWORD* typeId, IUnknown** object) {
     if (!m_pSet || !name)
         return false;
     CCanvas* order[3] = {m_pSet->page, m_pSet->background, m_pSet->foreground};
@@ -221,6 +221,8 @@ bool CPlayerDoc::FindShownObject(const char* name, DWORD* typeId) {
             if (CObjWrapper* o = c->FindByName(name)) {
                 if (typeId)
                     *typeId = o->m_record.dwTypeId;
+                if (object && o->m_base)
+                    o->m_base->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(object));
                 return true;
             }
     return false;

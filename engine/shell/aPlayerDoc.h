@@ -51,7 +51,7 @@ public:
     void* GetMediaManagerObject() override;
     void* GetDatabaseObject() override { return m_pDatabase; }
     ISequencer* GetSequencerObject() override { return m_pSequencer; }
-    bool FindShownObject(const char* name, DWORD* typeId) override;
+    bool FindShownObject(const char* name, DWORD* typeId, IUnknown** object) override;
     void InvalidateLogical(const RECT* rect) override;
     HWND GetViewHandle() override { return GetViewWindow(); }
 

@@ -276,7 +276,16 @@ STDMETHODIMP CPlayerSite::GetTraceLog(ITraceLog** out) {
 }
 
 STDMETHODIMP CPlayerSite::FindObject(const char* name, DWORD* typeId) {
-    if (m_pDoc && m_pDoc->FindShownObject(name, typeId))
+    if (m_pDoc && m_pDoc->FindShownObject(name, typeId, nullptr))
+        return S_OK;
+    return E_FAIL;
+}
+
+HRESULT CPlayerSite::FindObjectByName(const char* name, IUnknown** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (m_pDoc && m_pDoc->FindShownObject(name, nullptr, out) && *out)
         return S_OK;
     return E_FAIL;
 }
@@ -309,6 +318,10 @@ STDMETHODIMP CPlayerSite::SetProjectFlag7(BOOL on) {
 }
 
 // ---- CSiteServices ----
+
+STDMETHODIMP CSiteServices::FindObjectByName(const char* name, IUnknown** out) {
+    return m_site->FindObjectByName(name, out);
+}
 
 STDMETHODIMP CSiteServices::QueryInterface(REFIID iid, void** ppv) {
     return m_site->QueryInterface(iid, ppv);

@@ -24,8 +24,9 @@ public:
     virtual void* GetMediaManagerObject() = 0;
     virtual void* GetDatabaseObject() = 0;
     virtual ISequencer* GetSequencerObject() = 0;
-    // The kind word of the named object of the shown pages; false when none.
-    virtual bool FindShownObject(const char* name, DWORD* typeId) = 0;
+    // The kind word of the named object of the shown pages and, when asked,
+    // the object (counted); false when none.
+    virtual bool FindShownObject(const char* name, DWORD* typeId, IUnknown** object) = 0;
     // Invalidates a device rectangle of the view window (with erase).
     virtual void InvalidateLogical(const RECT* rect) = 0;
     virtual HWND GetViewHandle() = 0;
@@ -39,7 +40,10 @@ class CPlayerSite;
 // What layers below the site reach through their own seams: picture fills
 // ask for the media manager and the codec list, effect renders create their
 // plug-ins by class id through the root creator.
-class CSiteServices : public IFillMediaSite, public IPictureCodecSite, public IModuleCreator {
+class CSiteServices : public IFillMediaSite,
+                      public IPictureCodecSite,
+                      public IModuleCreator,
+                      public IObjectFinder {
 public:
     explicit CSiteServices(CPlayerSite* site) : m_site(site) {}
     STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
@@ -49,6 +53,7 @@ public:
     STDMETHOD(GetCodecSite)(IPictureCodecSite** codecs) override;
     STDMETHOD(GetCodecManager)(PictureCodecManager** manager) override;
     HRESULT CreateModuleInstance(REFCLSID clsid, REFIID iid, void** out) override;
+    STDMETHOD(FindObjectByName)(const char* name, IUnknown** out) override;
 
 private:
     CPlayerSite* m_site;
@@ -56,9 +61,11 @@ private:
 
 class CPlayerSite : public CComObjectRootBase, public IPlayerSite {
 public:
-    // Made as a CComObject; the fill seam is the services member.
+    // Made as a CComObject; the fill seam and the object finder are the
+    // services member.
     BEGIN_COM_MAP(CPlayerSite)
     COM_INTERFACE_ENTRY(IPlayerSite)
+    COM_INTERFACE_ENTRY_MEMBER(IObjectFinder, m_services)
     COM_INTERFACE_ENTRY_MEMBER(IFillMediaSite, m_services)
     END_COM_MAP()
 
@@ -121,6 +128,7 @@ public:
     STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
     STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
     STDMETHOD(FindObject)(const char* name, DWORD* typeId) override;
+    HRESULT FindObjectByName(const char* name, IUnknown** out);
     STDMETHOD_(BOOL, UsesDirectDraw)() override { return m_pDirectDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override;
     STDMETHOD_(IViewService*, GetView)() override { return m_pView; }

@@ -28,10 +28,23 @@ std::string List(const char* type, const std::string& body) {
 }
 
 // Bottom-up rows (a positive height): the top row is the last one stored.
+// Rows padded to 4 bytes.
+uint32_t Stride(const AviSpec& s) {
+    return (uint32_t)((s.width * s.bits / 8 + 3) & ~3);
+}
+
 std::string FrameBytes(const AviSpec& s, int frame) {
     CByteWriter w;
-    for (int y = s.height - 1; y >= 0; --y)
-        for (int x = 0; x < s.width; ++x) w.U32(y == 0 ? kAviMarkColour : AviFrameColour(frame));
+    for (int y = s.height - 1; y >= 0; --y) {
+        const uint32_t colour = y == 0 ? kAviMarkColour : AviFrameColour(frame);
+        for (int x = 0; x < s.width; ++x) {
+            if (s.bits == 32)
+                w.U32(colour);
+            else
+                w.U16((uint16_t)colour).U8((uint8_t)(colour >> 16));
+        }
+        w.Zeros(Stride(s) - (uint32_t)(s.width * s.bits / 8));
+    }
     return w.Str();
 }
 
@@ -49,7 +62,7 @@ std::string StreamHeader(const char* type, const char* handler, uint32_t rate, u
 }  // namespace
 
 std::string AviFile(const AviSpec& s) {
-    const uint32_t frameSize = (uint32_t)(s.width * s.height * 4);
+    const uint32_t frameSize = Stride(s) * (uint32_t)s.height;
     const uint32_t soundPerFrame = kPcmRate / (uint32_t)s.fps;
 
     CByteWriter avih;
@@ -58,8 +71,8 @@ std::string AviFile(const AviSpec& s) {
     avih.U32(s.frames).U32(0).U32(s.sound ? 2 : 1).U32(frameSize);
     avih.U32(s.width).U32(s.height).Zeros(16);
 
-    CByteWriter bih;  // BITMAPINFOHEADER: 32-bit BI_RGB, bottom-up
-    bih.U32(40).U32(s.width).U32(s.height).U16(1).U16(32).U32(0).U32(frameSize);
+    CByteWriter bih;  // BITMAPINFOHEADER: BI_RGB, bottom-up
+    bih.U32(40).U32(s.width).U32(s.height).U16(1).U16((uint16_t)s.bits).U32(0).U32(frameSize);
     bih.U32(0).U32(0).U32(0).U32(0);
     std::string headers =
         Chunk("avih", avih.Str()) +

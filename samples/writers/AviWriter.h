@@ -1,6 +1,6 @@
-// Uncompressed AVI files for the tests and the benchmarks: 32-bit frames of
-// one colour each, the top row marked, with an optional 8 kHz 8-bit mono PCM
-// stream of silence.
+// Uncompressed AVI files for the tests and the benchmarks: 32-bit (or
+// 24-bit) frames of one colour each, the top row marked, with an optional
+// 8 kHz 8-bit mono PCM stream of silence.
 #pragma once
 
 #include <stdint.h>
@@ -13,6 +13,7 @@ struct AviSpec {
     int frames = 10;
     int fps = 10;
     bool sound = false;
+    int bits = 32;  // 32 or 24
 };
 
 // The colour (0x00RRGGBB) of frame k, every frame its own.

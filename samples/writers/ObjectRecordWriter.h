@@ -464,5 +464,93 @@ inline std::vector<uint8_t> WriteSoundRecord(const SoundRecord& s) {
     r.I32(s.volume).I32(s.balance).I32(s.kept).I32(s.track);
     r.U32(0).I32(0).U32(0).U32(0);
     r.I32(s.startCode).I32(s.pauseCode);
+// A stream string of the object records: the character count with the NUL
+// and the UTF-16 characters with it; an empty text is the count 0 alone.
+inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {
+    if (text.empty()) {
+        r.U32(0);
+        return;
+    }
+    r.U32((uint32_t)text.size() + 1).Wide(text).Zeros(2);
+}
+
+// The scroll bar's record (read by the container extension's load, after
+// the event procedure's record): value, maximum, minimum, page, kind, bevel,
+// vertical, linked, the link object and row names as stream strings, then
+// the parts arrow 1, arrow 2, track, thumb. A part: its rectangle, visible,
+// bevel, light, shadow, face and dark colours, its fill's record; an arrow
+// then its direction and pressed fill's record; the thumb its two alpha
+// values.
+struct ScrollBarPartRecord {
+    int32_t left = -1, top = -1, right = -1, bottom = -1, visible = 0, bevel = 1;
+    uint32_t light = 0xFFFFFF, shadow = 0x808080, face = 0xC0C0C0, dark = 0;
+    std::vector<uint8_t> fill, pressedFill;  // fill object records
+    int32_t direction = 0, alphaStart = 0, alphaEnd = 0;
+};
+struct ScrollBarRecord {
+    int32_t value = 0, maximum = 100, minimum = 0, page = 10, kind = 1, bevel = 1, vertical = 1;
+    int32_t linked = 0;
+    std::wstring linkObject, linkRow;
+    ScrollBarPartRecord parts[4];  // arrow 1, arrow 2, track, thumb
+};
+inline std::vector<uint8_t> WriteScrollBarRecord(const ScrollBarRecord& s) {
+    RecordBytes r;
+    r.I32(s.value).I32(s.maximum).I32(s.minimum).I32(s.page).I32(s.kind).I32(s.bevel);
+    r.I32(s.vertical).I32(s.linked);
+    WriteStreamString(r, s.linkObject);
+    WriteStreamString(r, s.linkRow);
+    for (int i = 0; i < 4; ++i) {
+        const ScrollBarPartRecord& p = s.parts[i];
+        r.I32(p.left).I32(p.top).I32(p.right).I32(p.bottom).I32(p.visible).I32(p.bevel);
+        r.U32(p.light).U32(p.shadow).U32(p.face).U32(p.dark).Bytes(p.fill);
+        if (i < 2)
+            r.I32(p.direction).Bytes(p.pressedFill);
+        else if (i == 3)
+            r.I32(p.alphaStart).I32(p.alphaEnd);
+    }
+    return r.bytes;
+}
+
+// The menu's record (read by the container extension's load, after the
+// event procedure's record): reserved word, flags, highlight background,
+// highlight text, separator and item text colours, icon style, text
+// alignment, item height, icon width, text width, saved text width, the
+// records of the background fill, border and separator line styles and the
+// font, the item count, then the items. An item: flags, id, six rectangles
+// (16 bytes each), its icon fill's record, then its text and icon path, each
+// a byte count with the NUL followed, when above 1, by the bytes.
+struct MenuItemRecord {
+    uint32_t flags = 0;
+    int32_t id = 0;
+    std::vector<uint8_t> iconFill;
+    std::string text, iconPath;
+    bool terminate = true;  // false: the text's bytes end without the NUL
+};
+struct MenuRecord {
+    uint32_t flags = 8, hotBack = 0x5A0000, hotText = 0xFFFFFF, separatorColor = 0, textColor = 0;
+    int32_t picStyle = 1, textAlign = 0, itemHeight = 30, iconWidth = 30, textWidth = 100,
+            savedTextWidth = 100;
+    std::vector<uint8_t> background, border, separator, font;
+    int32_t count = -1;  // -1: the number of items
+    std::vector<MenuItemRecord> items;
+};
+inline void WriteMenuText(RecordBytes& r, const std::string& text, bool terminate) {
+    r.U32((uint32_t)text.size() + 1);
+    if (text.empty())
+        return;
+    for (char c : text) r.bytes.push_back((uint8_t)c);
+    r.bytes.push_back(terminate ? 0 : (uint8_t)'!');
+}
+inline std::vector<uint8_t> WriteMenuRecord(const MenuRecord& m) {
+    RecordBytes r;
+    r.U32(0).U32(m.flags).U32(m.hotBack).U32(m.hotText).U32(m.separatorColor).U32(m.textColor);
+    r.I32(m.picStyle).I32(m.textAlign).I32(m.itemHeight).I32(m.iconWidth).I32(m.textWidth);
+    r.I32(m.savedTextWidth).Bytes(m.background).Bytes(m.border).Bytes(m.separator).Bytes(m.font);
+    r.I32(m.count < 0 ? (int32_t)m.items.size() : m.count);
+    for (const MenuItemRecord& item : m.items) {
+        r.U32(item.flags).I32(item.id).Zeros(6 * 16).Bytes(item.iconFill);
+        WriteMenuText(r, item.text, item.terminate);
+        WriteMenuText(r, item.iconPath, true);
+    }
     return r.bytes;
 }

@@ -90,8 +90,32 @@ STDMETHODIMP TestPlayerSite::QueryInterface(REFIID iid, void** ppv) {
         *ppv = this;
         return S_OK;
     }
+    if (IsEqualIID(iid, __uuidof(IObjectFinder))) {
+        finder.site = this;
+        *ppv = static_cast<IObjectFinder*>(&finder);
+        return S_OK;
+    }
     *ppv = nullptr;
     return E_NOINTERFACE;
+}
+
+STDMETHODIMP TestObjectFinder::QueryInterface(REFIID iid, void** ppv) {
+    if (site)
+        return site->QueryInterface(iid, ppv);
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP TestObjectFinder::FindObjectByName(const char* name, IUnknown** out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    auto it = name ? objects.find(name) : objects.end();
+    if (it == objects.end() || !it->second)
+        return E_FAIL;
+    *out = it->second;
+    (*out)->AddRef();
+    return S_OK;
 }
 
 STDMETHODIMP TestPlayerSite::InvalidateRect(const RECT* rect) {

@@ -3,6 +3,7 @@
 // its calls and the factory that makes it. For object-layer tests.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,18 @@ public:
     std::vector<std::string> calls;
     std::vector<IUnknown*> objects;
     POINT offset = {0, 0};
+};
+
+// The site's object finder: the objects a test names (not counted here;
+// handed out counted).
+class TestObjectFinder : public IObjectFinder {
+public:
+    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
+    STDMETHOD_(ULONG, AddRef)() override { return 1; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(FindObjectByName)(const char* name, IUnknown** out) override;
+    std::map<std::string, IUnknown*> objects;
+    IPlayerSite* site = nullptr;
 };
 
 class TestPlayerSite : public IPlayerSite {
@@ -142,6 +155,7 @@ public:
     IViewService* viewService = nullptr;  // a RecordingView when a test gives one
     BOOL player = TRUE;                   // run mode
     std::vector<RECT> invalidated;
+    TestObjectFinder finder;
 };
 
 // The canvas's forwarder over a TestPlayerSite.

@@ -256,6 +256,30 @@ TEST(RecorderTest, RefusedRequestsShowTheirBoxesAndStartNothing) {
     r->Release();
 }
 
+// The worker's messages reach the UI thread through the recorder's window.
+TEST(RecorderTest, MessagesToItsWindowShowAsBoxes) {
+    ScriptedCapture device;
+    CSoundRecorder* r = NewRecorder();
+    RecorderBoxes boxes(r);
+    const HWND window = r->MessageWindow();
+    ASSERT_NE(window, nullptr);
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof(name));
+    EXPECT_STREQ(name, "_SoundRecorderWnd");
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    EXPECT_TRUE(IsRectEmpty(&rect));
+    ASSERT_TRUE(PostMessageA(window, WM_RECORDER_MESSAGE, 12135, 0));
+    const DWORD start = GetTickCount();
+    while (boxes.Shown().empty() && GetTickCount() - start < 10000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(5);
+    }
+    EXPECT_EQ(boxes.Shown(), Texts({12135}));
+    r->Release();
+}
+
 TEST(RecorderTest, DeviceFailuresEndTheStartWithTheirBoxes) {
     ScriptedCapture device;
     CSoundRecorder* r = NewRecorder();

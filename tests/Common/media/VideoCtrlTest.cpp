@@ -365,6 +365,28 @@ TEST(VideoCtrlTest, SoundOffSilencesTheGraphsAudio) {
     c->Release();
 }
 
+// A 24-bit AVI reaches Wine's renderer as YV12: no RGB frame to grab.
+TEST(VideoCtrlTest, FramesOfAYuvRendererAreNotGrabbed) {
+    ComScope com;
+    TempFolder folder;
+    AviSpec spec;
+    spec.bits = 24;
+    const std::string path = folder.File("deep.avi");
+    ASSERT_TRUE(WriteFileBytes(path, AviFile(spec)));
+    OwnerWindow owner;
+    LogCapture log;
+    VideoControl* c = NewControl();
+    c->put_OwnerWindow(owner.Get());
+    c->put_WindowStyle(WS_CHILD);
+    ASSERT_EQ(c->Open(path.c_str(), 0), S_OK);
+    ASSERT_EQ(c->Pause(), S_OK);
+    IPixelBuffer* b = nullptr;
+    EXPECT_EQ(c->GrabFrame(&b), E_FAIL);
+    EXPECT_EQ(b, nullptr);
+    c->Release();
+    EXPECT_TRUE(Logged(log.Text(), "GrabFrame: format YV12 is not RGB"));
+}
+
 TEST(VideoCtrlTest, AviPlaysFromMemory) {
     ComScope com;
     const std::string avi = AviFile(AviSpec());

@@ -961,3 +961,50 @@ TEST_F(TextObjectTest, LeavingThePageInRunModeEndsEditing) {
     static_cast<II_IRender*>(t)->BeforeExit();
     EXPECT_TRUE(t->Editing());
 }
+
+// A TrueType face turns by the text angle; while the caret shows, the text
+// stands straight.
+TEST_F(TextObjectTest, TextAngleTurnsTrueTypeTextUnlessTheCaretShows) {
+    if (!IsTrueTypeFace("Tahoma"))
+        GTEST_SKIP() << "needs the TrueType face Tahoma";
+    auto extent = [](IPixelBuffer* buffer, SIZE* size) {
+        RECT lit = {400, 300, 0, 0};
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x)
+                if (PixelOf(buffer, x, y)) {
+                    lit.left = std::min<LONG>(lit.left, x);
+                    lit.right = std::max<LONG>(lit.right, x + 1);
+                    lit.top = std::min<LONG>(lit.top, y);
+                    lit.bottom = std::max<LONG>(lit.bottom, y + 1);
+                }
+        size->cx = lit.right - lit.left;
+        size->cy = lit.bottom - lit.top;
+    };
+    TextObject* t = Editing("WWWWWW");
+    t->SetHeight(200);
+    t->put_ObjAutoWrap(0);
+    t->put_ObjHorzAlign(1);
+    t->put_ObjVertAlign(1);
+    t->put_ObjColor(0xFFFFFF);
+    BSTR face = SysAllocString(L"Tahoma");
+    t->SetFontName(face);
+    SysFreeString(face);
+    t->SetFontSize(20);
+    ASSERT_EQ(t->put_ObjTextRotate(90), S_OK);
+    RECT b;
+    t->GetBoundsRect(&b);
+    auto draw = [&](SIZE* size) {
+        CComPtr<IPixelBuffer> target;
+        target.Attach(CreateGDIBuffer(400, 300));
+        target->FillRect(nullptr, 0);
+        t->DrawContent(target, &b);
+        // The frame's outline is black: only the text lights pixels.
+        extent(target, size);
+    };
+    SIZE editing, turned;
+    draw(&editing);
+    EXPECT_GT(editing.cx, editing.cy);
+    t->ExitEdit();
+    draw(&turned);
+    EXPECT_GT(turned.cy, turned.cx);
+}
