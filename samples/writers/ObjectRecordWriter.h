@@ -464,6 +464,9 @@ inline std::vector<uint8_t> WriteSoundRecord(const SoundRecord& s) {
     r.I32(s.volume).I32(s.balance).I32(s.kept).I32(s.track);
     r.U32(0).I32(0).U32(0).U32(0);
     r.I32(s.startCode).I32(s.pauseCode);
+    return r.bytes;
+}
+
 // A stream string of the object records: the character count with the NUL
 // and the UTF-16 characters with it; an empty text is the count 0 alone.
 inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {
