@@ -12,6 +12,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGroupObj.h"
 #include "aMovObj.h"
 #include "aMnuObj.h"
+#include "aPamAbl.h"
 #include "aPicObj.h"
 #include "aSndObj.h"
 #include "aRTFObj.h"
@@ -57,6 +58,7 @@ struct ObjectSlots {
             g_builtinClassCreators[i] = CreateScrollBarObject;
         g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
         g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;
     }
 } g_objectSlots;
 
