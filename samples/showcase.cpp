@@ -394,7 +394,7 @@ CanvasObjectSpec RtfEntry(const std::string& name, int32_t x, int32_t y, int32_t
     return Entry(kRtf, name, prefix);
 }
 
-// A text object on a white panel (its media frame with an outline).
+// A text object inside its media frame's outline.
 CanvasObjectSpec TextEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
                            const TextRecord& rec) {
     ObjectPrefix p = Placed(x, y, w, h);

@@ -61,6 +61,7 @@ struct RecorderDevice {
     char description[128];
     char module[128];
 };
+static_assert(sizeof(RecorderDevice) == 272, "a device record is 272 bytes");
 
 class CSoundRecorder : public ISoundRecorder {
 public:

@@ -158,6 +158,9 @@ int CDBCore::OpenDatabaseCore(const char* path, const char* workgroupPath, const
             return 0;
         }
     }
+    // A database just made for several users gets its first permissions.
+    if (multiUser && justCreated && !CreateNewDatabase())
+        return 0;
     return FillLists();
 }
 

@@ -212,6 +212,16 @@ public:
     int CopyRelation(const CdbRelationInfo& relation, const char* newName);
     int AddTreeNode(int kind, const char* name);
 
+    // Database files and security.
+    int CreateDatabaseFile(const char* path, const char* workgroupPath, const char* password,
+                           int multiUser);
+    static int ExtractWorkgroupFile(const char* workgroupPath);
+    int CreateNewDatabase();
+    int ChangeDatabasePassword(const char* newPassword, const char* oldPassword);
+    int SetPermissions(const char* account, const char* document, long permissions);
+    int GetPermissions(const char* account, const char* document, long* permissions);
+    int GetQueryNames(char*** names, int* count);
+
 private:
     int RequeryEntry(DataSourceEntry* entry, int isQuery);
     // Opens another .mvb for reading, asking again for its password while

@@ -218,6 +218,13 @@ int CDBCore::GetTableNames(char*** names, int* count) {
     return 1;
 }
 
+int CDBCore::GetQueryNames(char*** names, int* count) {
+    std::vector<std::string> list;
+    for (auto& e : m_queries) list.push_back(e->name);
+    MakeNameArray(list, names, count);
+    return 1;
+}
+
 int CDBCore::GetQueryFieldInfo(const char* name, int isQuery, char*** names, int* count) {
     *names = nullptr;
     *count = 0;

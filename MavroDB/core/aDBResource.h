@@ -31,6 +31,8 @@
 #define IDS_DB_NO_SUCH_TABLE 57747
 #define IDS_DB_CONFIRM_FAILED 57771
 #define IDS_DB_WRONG_PASSWORD 57772
+#define IDS_DB_REPLACE_DATABASE 57774
+#define IDS_DB_CANNOT_DELETE 57775
 #define IDS_DB_TRUE 57780
 #define IDS_DB_FALSE 57781
 #define IDS_DB_NO 57782
@@ -45,6 +47,9 @@
 #define IDS_DB_USER_NAME 57806
 #define IDS_DB_USER_ID 57807
 #define IDS_DB_USER_CAPTION 57808
+
+// The workgroup file written beside a new multi-user database.
+#define IDR_DB_WORKGROUP 235
 
 #define IDD_DB_USERINFO 259
 #define IDD_DB_PASSWORD_CHANGE 270

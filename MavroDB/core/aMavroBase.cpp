@@ -608,11 +608,22 @@ STDMETHODIMP CMavroBase::InitDataBase(const char* path, const char* workgroupPat
                     DB_LOG("Initial DB (open old for multiuser) fail: %s, %s", p, w);
                 break;
             case DB_INIT_CREATE:
-                // Creating files belongs to the editing clients' build.
-                DB_LOG("Initial DB (create db single) fail: %s, %s", p, w);
+                if (!m_core->CreateDatabaseFile(p, w, password, 0)) {
+                    DB_LOG("Initial DB (create db single) fail: %s, %s", p, w);
+                    break;
+                }
+                ok = m_core->OpenDatabaseCore(p, w, password, exclusive, FALSE, FALSE, FALSE);
+                if (!ok)
+                    DB_LOG("Initial DB (open old for single) fail: %s, %s", p, w);
                 break;
             default:
-                DB_LOG("Initial DB (create db multi) fail: %s, %s", p, w);
+                if (!m_core->CreateDatabaseFile(p, w, password, 1)) {
+                    DB_LOG("Initial DB (create db multi) fail: %s, %s", p, w);
+                    break;
+                }
+                ok = m_core->OpenDatabaseCore(p, w, password, exclusive, TRUE, TRUE, FALSE);
+                if (!ok)
+                    DB_LOG("Initial DB (open old for multiuser ) fail: %s, %s", p, w);
                 break;
         }
     } catch (...) {
@@ -623,8 +634,10 @@ STDMETHODIMP CMavroBase::InitDataBase(const char* path, const char* workgroupPat
     DB_ENTRY_END(DB_E_FAILED)
 }
 
-STDMETHODIMP CMavroBase::ChangeDatabasePassword(const char*, const char*) {
-    return E_NOTIMPL;
+STDMETHODIMP CMavroBase::ChangeDatabasePassword(const char* oldPassword, const char* newPassword) {
+    DB_ENTRY_BEGIN
+    return m_core && m_core->ChangeDatabasePassword(newPassword, oldPassword) ? S_OK : E_FAIL;
+    DB_ENTRY_END(E_FAIL)
 }
 
 STDMETHODIMP CMavroBase::Reserved5() {

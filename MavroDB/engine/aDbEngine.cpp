@@ -32,6 +32,22 @@ const char* ErrorText(long number) {
                    "opened exclusively by another user.";
         case dbErrBadAccount:
             return "Not a valid account name or password.";
+        case dbErrNoAccount:
+            return "Not a valid account name.";
+        case dbErrNoPermission:
+            return "You do not have the necessary permissions to use the object.";
+        case dbErrNoInsertPermission:
+            return "Cannot update; no insert permission on the object.";
+        case dbErrNoReplacePermission:
+            return "Cannot update; no update permission on the object.";
+        case dbErrNoDeletePermission:
+            return "Cannot delete from the object; no delete permission.";
+        case dbErrNoDesignPermission:
+            return "Cannot create or change the object; no design permission.";
+        case dbErrNoReadPermission:
+            return "Records cannot be read; no read permission on the object.";
+        case dbErrDatabaseExists:
+            return "Database already exists.";
         case dbErrBadPassword:
             return "Not a valid password.";
         case dbErrCouldNotUse:
@@ -378,6 +394,22 @@ struct PreparedQuery {
     std::vector<int> columns;              // result column of each field
 };
 
+// Marks a caller's SQL while it is prepared, for the connection's guard.
+class CallerSql {
+public:
+    explicit CallerSql(CdbConnection* conn) : m_conn(conn) {
+        conn->callerSql = true;
+        conn->callerDenied = false;
+        conn->callerTables.clear();
+    }
+    ~CallerSql() { m_conn->callerSql = false; }
+    CallerSql(const CallerSql&) = delete;
+    CallerSql& operator=(const CallerSql&) = delete;
+
+private:
+    CdbConnection* m_conn;
+};
+
 PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
     PreparedQuery q;
     std::vector<std::string> extra;
@@ -392,6 +424,8 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
         int rc = sqlite3_prepare_v2(db, q.rewrite.sql.c_str(), (int)q.rewrite.sql.size(), &stmt,
                                     nullptr);
         if (rc != SQLITE_OK) {
+            if ((rc & 0xFF) == SQLITE_AUTH)
+                ThrowDbError(dbErrNoReadPermission);
             std::string msg = sqlite3_errmsg(db);
             static const char kNoColumn[] = "no such column: ";
             if (msg.compare(0, sizeof(kNoColumn) - 1, kNoColumn) == 0) {
@@ -445,6 +479,18 @@ PreparedQuery PrepareJetQuery(sqlite3* db, const std::string& utf8Sql) {
 
 std::string DbQuote(const std::string& name) {
     return Quote(name);
+}
+
+bool DbFileExists(const std::string& ansiPath) {
+    return FileExists(ansiPath);
+}
+
+std::string DbUtf8Path(const std::string& ansiPath) {
+    return Utf8Path(ansiPath);
+}
+
+void DbRegisterFunctions(sqlite3* db) {
+    RegisterFunctions(db);
 }
 
 bool DbSameName(const std::string& a, const std::string& b) {
@@ -550,6 +596,9 @@ void CdbConnection::Fail(int rc, long fallback) {
         if (number > 3000 && number < 4000)
             ThrowDbError(number);
     }
+    // The guard on the caller's SQL refused a catalogue table, ATTACH or PRAGMA.
+    if ((rc & 0xFF) == SQLITE_AUTH)
+        ThrowDbError(dbErrNoReadPermission);
     ThrowDbError(ErrorForResult(rc, fallback), AnsiFromUtf8(msg ? msg : ""));
 }
 
@@ -571,51 +620,15 @@ void CdbReadTransaction::End() {
 
 // ---- engine and workspace
 
-void CdbDBEngine::CheckLogin(const std::string& user, const std::string& password) {
-    if (m_systemDB.empty()) {
-        if (_stricmp(user.c_str(), "admin") != 0 || !password.empty())
-            ThrowDbError(dbErrBadAccount);
-        return;
-    }
-    if (!FileExists(m_systemDB))
-        ThrowDbError(3028);
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(Utf8Path(m_systemDB).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
-        ThrowDbError(3028);
-    }
-    sqlite3_busy_timeout(db, 250);
-    sqlite3_stmt* stmt = nullptr;
-    bool ok = false;
-    std::string u = Utf8FromAnsi(user);
-    if (sqlite3_prepare_v2(db, "SELECT Name, Salt, Hash FROM MavroSysAccounts", -1, &stmt,
-                           nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            DbValue name = DbValueFromColumn(stmt, 0);
-            if (!SameName(name.s, u))
-                continue;
-            DbValue salt = DbValueFromColumn(stmt, 1);
-            DbValue hash = DbValueFromColumn(stmt, 2);
-            ok = DbPasswordHash(salt.s, Utf8FromAnsi(password)) == hash.s;
-            break;
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    if (!ok)
-        ThrowDbError(dbErrBadAccount);
-}
-
 CdbWorkspace::CdbWorkspace(CdbDBEngine* engine, const std::string& name, const std::string& user,
                            const std::string& password)
-    : m_engine(engine), m_name(name), m_user(user) {
-    m_engine->CheckLogin(user, password);
+    : m_engine(engine), m_name(name) {
+    m_login = m_engine->CheckLogin(user, password);
 }
 
 std::unique_ptr<CdbDatabase> CdbWorkspace::OpenDatabase(const std::string& path, bool exclusive,
                                                         bool readOnly, const std::string& connect) {
-    return CdbDatabase::Open(path, exclusive, readOnly, connect);
+    return CdbDatabase::Open(path, exclusive, readOnly, connect, &m_login);
 }
 
 // ---- database
@@ -623,7 +636,8 @@ std::unique_ptr<CdbDatabase> CdbWorkspace::OpenDatabase(const std::string& path,
 CdbDatabase::~CdbDatabase() {}
 
 std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exclusive,
-                                               bool readOnly, const std::string& connect) {
+                                               bool readOnly, const std::string& connect,
+                                               const CdbLogin* login) {
     if (path.empty() || !FileExists(path))
         ThrowDbError(dbErrCannotFindFile, path);
     // SQLite would take an empty file for a new database; it is no database.
@@ -673,6 +687,15 @@ std::unique_ptr<CdbDatabase> CdbDatabase::Open(const std::string& path, bool exc
     }
     sqlite3_busy_timeout(db, 250);
     d->CheckPassword(connect);
+    DbInstallAuthorizer(d->m_conn.get());
+    if (login)
+        d->m_conn->login = *login;
+    // A secured file is opened only by a workgroup login with the right to.
+    if (d->IsSecured()) {
+        if (!d->m_conn->login.workgroup)
+            ThrowDbError(dbErrNoPermission, path);
+        d->Demand("Databases", "", exclusive ? dbSecDBOpen | dbSecDBExclusive : (long)dbSecDBOpen);
+    }
     return d;
 }
 
@@ -916,6 +939,7 @@ std::vector<CdbFieldInfo> CdbDatabase::QueryFields(const std::string& query) {
     std::string name, sql;
     if (!FindQuery(query, &name, &sql))
         ThrowDbError(dbErrItemNotFound, query);
+    CallerSql caller(m_conn.get());
     return PrepareJetQuery(m_conn->Handle(), sql).fields;
 }
 
@@ -924,6 +948,7 @@ std::vector<CdbParameter> CdbDatabase::QueryParameters(const std::string& query)
     std::string name, sql;
     if (!FindQuery(query, &name, &sql))
         ThrowDbError(dbErrItemNotFound, query);
+    CallerSql caller(m_conn.get());
     PreparedQuery q = PrepareJetQuery(m_conn->Handle(), sql);
     std::vector<CdbParameter> out;
     for (const JetSqlParameter& p : q.rewrite.params) {
@@ -964,8 +989,10 @@ void CdbDatabase::SetQuerySQL(const std::string& query, const std::string& sql) 
     if (!r.error.empty())
         ThrowDbError(r.errorNumber ? r.errorNumber : (long)dbErrSyntax, AnsiFromUtf8(r.error));
     // A select must read as one here, as Jet checks a query's text when it is set.
-    if (r.queryType == dbQSelect || r.queryType == dbQSetOperation)
+    if (r.queryType == dbQSelect || r.queryType == dbQSetOperation) {
+        CallerSql caller(m_conn.get());
         PrepareJetQuery(m_conn->Handle(), u);
+    }
     sqlite3_stmt* stmt = m_conn->Prepare("UPDATE MavroSysQueries SET SQL=?1 WHERE Name=?2");
     CdbStatementScope scope(stmt);
     sqlite3_bind_text(stmt, 1, u.c_str(), (int)u.size(), SQLITE_TRANSIENT);
@@ -1121,6 +1148,7 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenTable(const std::string& table) {
     std::string real;
     std::string u = Utf8FromAnsi(table);
     rs->m_tableRef = TableReference(u, &real);
+    Demand("Tables", table, dbSecRetrieveData, dbErrNoReadPermission);
     std::string schema = SchemaOf(rs->m_tableRef);
     CdbReadTransaction transaction(m_conn->Handle());
     std::vector<Column> declared = Columns(schema, real);
@@ -1165,7 +1193,17 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
     std::string name, sql;
     if (!FindQuery(query, &name, &sql))
         ThrowDbError(dbErrItemNotFound, query);
-    PreparedQuery q = PrepareJetQuery(m_conn->Handle(), sql);
+    PreparedQuery q;
+    std::vector<std::string> tables;
+    {
+        CallerSql caller(m_conn.get());
+        q = PrepareJetQuery(m_conn->Handle(), sql);
+        tables = m_conn->callerTables;
+    }
+    // A secured file: the query and every table it reads.
+    Demand("Tables", AnsiFromUtf8(name), dbSecRetrieveData, dbErrNoReadPermission);
+    for (const std::string& t : tables)
+        Demand("Tables", AnsiFromUtf8(t), dbSecRetrieveData, dbErrNoReadPermission);
     if (q.rewrite.queryType != dbQSelect && q.rewrite.queryType != dbQSetOperation)
         ThrowDbError(dbErrUnsupported, query);
     std::unique_ptr<CdbRecordset> rs(new CdbRecordset());

@@ -26,7 +26,9 @@ enum {
     dbErrCannotFindFile = 3024,
     dbErrReadOnly = 3027,
     dbErrBadAccount = 3029,
+    dbErrNoAccount = 3030,
     dbErrBadPassword = 3031,
+    dbErrNoPermission = 3033,
     dbErrCouldNotUse = 3045,
     dbErrTooManyDatabases = 3048,
     dbErrFileInUse = 3051,
@@ -36,6 +38,12 @@ enum {
     dbErrFieldTooSmall = 3163,
     dbErrRecordDeleted = 3167,
     dbErrNoOdbc = 3151,
+    dbErrNoInsertPermission = 3107,
+    dbErrNoReplacePermission = 3108,
+    dbErrNoDeletePermission = 3109,
+    dbErrNoDesignPermission = 3111,
+    dbErrNoReadPermission = 3112,
+    dbErrDatabaseExists = 3204,
     dbErrNoIsam = 3170,
     dbErrWriteConflict = 3197,
     dbErrUnsupported = 3251,
@@ -117,6 +125,8 @@ private:
     std::string m_description;
 };
 
+class CdbConnection;
+
 // Raises the engine exception with the layer's text for the number.
 [[noreturn]] void ThrowDbError(long number, const std::string& detail = std::string());
 
@@ -127,6 +137,20 @@ std::string DbQuote(const std::string& name);
 bool DbSameName(const std::string& a, const std::string& b);
 std::string DbFileIdentity(const std::string& ansiPath);
 double DbNow();
+bool DbFileExists(const std::string& ansiPath);
+std::string DbUtf8Path(const std::string& ansiPath);
+// Registers the layer's functions and collation on a connection.
+void DbRegisterFunctions(sqlite3* db);
+// Guards a connection's statements: the caller's SQL (marked while it is
+// prepared) reads no catalogue table and runs no ATTACH or PRAGMA.
+void DbInstallAuthorizer(CdbConnection* conn);
+// Raises the error (a Jet number) unless the login a secured connection
+// was opened with holds all the bits on the document (UTF-8 names).
+void DbDemand(CdbConnection* conn, const std::string& container, const std::string& document,
+              long bits, long error);
+// The catalogue of a new file, and the permission table.
+extern const char kDbCatalogue[];
+extern const char kDbPermissionsTable[];
 
 struct CdbFieldInfo {
     std::string name;  // ANSI
@@ -200,6 +224,40 @@ struct CdbParameter {
     ~CdbParameter() { VariantClear(&value); }
 };
 
+// Document rights (DAO's words) and those of the container "Databases".
+enum : long {
+    dbSecCreate = 1,
+    dbSecReadDef = 4,
+    dbSecWriteDef = 0x1000C,
+    dbSecDelete = 0x10000,
+    dbSecRetrieveData = 0x14,
+    dbSecInsertData = 0x20,
+    dbSecReplaceData = 0x40,
+    dbSecDeleteData = 0x80,
+    dbSecReadSec = 0x20000,
+    dbSecWriteSec = 0x40000,
+    dbSecFullAccess = 0xFFFFF,
+    dbSecDBCreate = 1,
+    dbSecDBOpen = 2,
+    dbSecDBExclusive = 4,
+    dbSecDBAdmin = 8,
+};
+
+// Who a workspace is: the user and the identifiers (the user's, then its
+// groups') whose rights it holds. A login without a workgroup file has no
+// identifiers and opens no secured database.
+struct CdbLogin {
+    std::string user;  // ANSI
+    bool workgroup = false;
+    std::string identifier;                // the user's (32 bytes)
+    std::vector<std::string> identifiers;  // the user's and its groups'
+    std::vector<std::string> groups;       // UTF-8 group names
+    bool IsAdmin() const;                  // member of "Admins"
+};
+
+// SHA-256 of an account's name and PID: its identifier.
+std::string DbAccountIdentifier(const std::string& nameUtf8, const std::string& pidUtf8);
+
 // One open SQLite connection shared by a database and its recordsets, with
 // its prepared statements kept reset between calls.
 class CdbConnection {
@@ -220,6 +278,17 @@ public:
     // Raises the engine exception for an SQLite result code.
     [[noreturn]] void Fail(int rc, long fallback = dbErrEngine);
     bool readOnly = false;
+    // The login a secured file was opened with; secured: it has permission
+    // rows. Rights read are kept while the change count holds.
+    CdbLogin login;
+    bool secured = false;
+    std::map<std::string, long> rights;
+    int64_t rightsGeneration = -1;
+    // Set while a caller's SQL is prepared: it may read no catalogue table
+    // and run no ATTACH or PRAGMA; the tables it reads are gathered.
+    bool callerSql = false;
+    bool callerDenied = false;
+    std::vector<std::string> callerTables;  // UTF-8
     // The open file's identity (volume serial and file index).
     std::string identity;
     // Numbers the temporary tables of read-only results.
@@ -276,8 +345,15 @@ public:
     // Opens a .mvb: exclusive (a second open gets 3051), shared or read-only;
     // connect is ";pwd=" and the password to its end (3031 for a wrong
     // one); an empty file is no database (3343).
+    // A secured database (one with permission rows) needs a workgroup login
+    // with the right to open it (3033); without a login it is refused.
     static std::unique_ptr<CdbDatabase> Open(const std::string& path, bool exclusive, bool readOnly,
-                                             const std::string& connect);
+                                             const std::string& connect,
+                                             const CdbLogin* login = nullptr);
+    // Writes an empty database with its catalogue: the connect text's
+    // ";LANGID=" is recorded as "CollatingOrder", its ";pwd=" (to the end)
+    // stored as a salted hash. 3204 when the file exists.
+    static void Create(const std::string& path, const std::string& connect);
     void Close();
     bool IsReadOnly() const { return m_conn->readOnly; }
     const std::string& Name() const { return m_path; }
@@ -304,6 +380,25 @@ public:
                                             const std::vector<CdbParameter>& params);
 
     std::shared_ptr<CdbConnection> Connection() const { return m_conn; }
+
+    // Security. A secured database checks each action against the rights
+    // of the login it was opened with.
+    bool IsSecured();
+    // Changes the database password (3031 for a wrong old one, 3033 without
+    // the right); an empty new one removes it.
+    void NewPassword(const std::string& oldPassword, const std::string& newPassword);
+    // The rights the login holds on a document of a container ("" for the
+    // container itself): the union over its identifiers.
+    long Rights(const std::string& container, const std::string& document);
+    // 3033 (or the given number) unless the login holds all of the bits.
+    void Demand(const std::string& container, const std::string& document, long bits,
+                long error = dbErrNoPermission);
+    // The word an identifier holds on a document (3265 for an unknown
+    // document); setting it needs the right to, ownership or "Admins".
+    long GetPermissions(const std::string& container, const std::string& document,
+                        const std::string& identifier);
+    void SetPermissions(const std::string& container, const std::string& document,
+                        const std::string& identifier, long rights, bool inherit = false);
 
     // Design. Each call is one transaction: a refusal leaves the file as it
     // was. Names are checked (3125) and quoted; values and paths are bound.
@@ -384,6 +479,12 @@ private:
                              const std::string& password, const std::string& sourceTable,
                              std::string* cleanup);
     void CheckOpen() const;
+    // The stored name of a table, link or query for permissions ("" for a
+    // container); 3265 when there is none.
+    std::string DocumentName(const std::string& container, const std::string& document);
+    void CopyInheritedRights(const std::string& utf8Name);
+    // A document's permission rows follow its new name (empty: they go).
+    void MovePermissions(const std::string& utf8Name, const std::string& utf8NewName);
     void CheckPassword(const std::string& connect);
     // Checks a password against the hash a schema of the connection holds.
     void CheckPasswordOf(const std::string& schema, const std::string& password);
@@ -418,8 +519,11 @@ public:
     void SetSystemDB(const std::string& path) { m_systemDB = path; }
     const std::string& SystemDB() const { return m_systemDB; }
     // Checks a login: without a workgroup file only "admin" with no password
-    // is known; 3029 otherwise.
-    void CheckLogin(const std::string& user, const std::string& password);
+    // is known; 3029 otherwise (a group, an account without a password hash);
+    // 3343 for a workgroup file whose rows cannot be read.
+    CdbLogin CheckLogin(const std::string& user, const std::string& password);
+    // The identifier of a user or group of the workgroup (3030 for none).
+    std::string AccountIdentifier(const std::string& name);
 
 private:
     std::string m_systemDB;
@@ -431,12 +535,17 @@ public:
                  const std::string& password);
     std::unique_ptr<CdbDatabase> OpenDatabase(const std::string& path, bool exclusive,
                                               bool readOnly, const std::string& connect);
-    const std::string& User() const { return m_user; }
+    void CreateDatabase(const std::string& path, const std::string& connect) {
+        CdbDatabase::Create(path, connect);
+    }
+    const std::string& User() const { return m_login.user; }
+    const CdbLogin& Login() const { return m_login; }
+    CdbDBEngine* Engine() const { return m_engine; }
 
 private:
     CdbDBEngine* m_engine;
     std::string m_name;
-    std::string m_user;
+    CdbLogin m_login;
 };
 
 // Dynaset: the row keys taken at open in row order; each record is read from

@@ -182,6 +182,8 @@ void CdbDatabase::CreateLinkFrom(const std::string& name, const std::string& con
                  "INSERT OR REPLACE INTO MavroSysObjects(Name, Kind, DateCreated, LastUpdated) "
                  "VALUES (?1, 6, ?2, ?2)",
                  {u, now});
+        Demand("Tables", "", dbSecCreate, dbErrNoDesignPermission);
+        CopyInheritedRights(u);
         m_conn->Exec("COMMIT");
     } catch (const CdbException&) {
         sqlite3_exec(m_conn->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -331,6 +333,8 @@ void CdbDatabase::ImportTable(const std::string& newName, CdbSourceKind kind,
                      "INSERT OR REPLACE INTO MavroSysObjects(Name, Kind, DateCreated, "
                      "LastUpdated) VALUES (?1, 1, ?2, ?2)",
                      {u, now});
+            Demand("Tables", "", dbSecCreate, dbErrNoDesignPermission);
+            CopyInheritedRights(u);
             m_conn->Exec("COMMIT");
         } catch (const CdbException&) {
             sqlite3_exec(m_conn->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);

@@ -603,6 +603,10 @@ void CdbRecordset::Update() {
     CheckOpen();
     if (m_editMode == EditNone)
         ThrowDbError(3020);
+    if (m_editMode == EditAdd)
+        DbDemand(m_conn.get(), "Tables", m_table, dbSecInsertData, dbErrNoInsertPermission);
+    else
+        DbDemand(m_conn.get(), "Tables", m_table, dbSecReplaceData, dbErrNoReplacePermission);
     BeginWrite();
     int64_t added = 0;
     bool adding = m_editMode == EditAdd;
@@ -689,6 +693,7 @@ void CdbRecordset::Delete() {
     CheckCurrent();
     if (!m_updatable)
         ThrowDbError(dbErrReadOnly);
+    DbDemand(m_conn.get(), "Tables", m_table, dbSecDeleteData, dbErrNoDeletePermission);
     int64_t rowid = m_rowids[(size_t)m_pos];
     BeginWrite();
     try {

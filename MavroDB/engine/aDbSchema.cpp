@@ -16,22 +16,29 @@
 #include "aJetSql.h"
 #include "sqlite3.h"
 
-namespace {
+const char kDbPermissionsTable[] =
+    "CREATE TABLE IF NOT EXISTS MavroSysPermissions(Container TEXT NOT NULL, Document TEXT NOT"
+    " NULL DEFAULT '', Identifier BLOB NOT NULL, Rights LONG NOT NULL, Inherit BIT NOT NULL"
+    " DEFAULT 0, PRIMARY KEY(Container, Document, Identifier));";
 
-const char kCatalogue[] =
+const char kDbCatalogue[] =
     "CREATE TABLE IF NOT EXISTS MavroSysQueries(Name TEXT PRIMARY KEY, SQL TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS MavroSysProperties(Object TEXT NOT NULL, Field TEXT NOT NULL"
     " DEFAULT '', Name TEXT NOT NULL, Value, PRIMARY KEY(Object, Field, Name));"
     "CREATE TABLE IF NOT EXISTS MavroSysLinks(Name TEXT PRIMARY KEY, Connect TEXT NOT NULL,"
     " SourceTable TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS MavroSysObjects(Name TEXT NOT NULL, Kind LONG NOT NULL,"
-    " DateCreated DATETIME, LastUpdated DATETIME, PRIMARY KEY(Name, Kind));"
+    " DateCreated DATETIME, LastUpdated DATETIME, Owner BLOB, PRIMARY KEY(Name, Kind));"
     "CREATE TABLE IF NOT EXISTS MavroSysIndexes(TableName TEXT NOT NULL, Name TEXT NOT NULL,"
     " SqlName TEXT NOT NULL, IsPrimary BIT, IsUnique BIT, Required BIT, IsForeign BIT,"
     " PRIMARY KEY(TableName, Name));"
     "CREATE TABLE IF NOT EXISTS MavroSysRelations(Name TEXT NOT NULL, TableName TEXT NOT NULL,"
     " ForeignTable TEXT NOT NULL, Attributes LONG NOT NULL, Ordinal LONG NOT NULL,"
     " FieldName TEXT NOT NULL, ForeignName TEXT NOT NULL, PRIMARY KEY(Name, Ordinal));";
+
+namespace {
+
+const char* const kCatalogue = kDbCatalogue;
 
 // Kinds of MavroSysObjects, as Jet numbers its objects.
 enum { kObjectTable = 1, kObjectOdbcLink = 4, kObjectQuery = 5, kObjectLink = 6 };
@@ -379,6 +386,11 @@ void CdbDatabase::EnsureCatalogue() {
 }
 
 void CdbDatabase::Touch(const std::string& utf8Name, int kind, bool created) {
+    // Inside the design's transaction: a refusal leaves the file as it was.
+    if (created)
+        Demand("Tables", "", dbSecCreate, dbErrNoDesignPermission);
+    else
+        Demand("Tables", A(utf8Name), dbSecWriteDef, dbErrNoDesignPermission);
     std::string now = std::to_string(DbNow());
     if (created) {
         Bound b(m_conn.get(),
@@ -386,6 +398,7 @@ void CdbDatabase::Touch(const std::string& utf8Name, int kind, bool created) {
                 "VALUES (?1, ?2, ?3, ?3)",
                 {utf8Name, std::to_string(kind), now});
         b.Run();
+        CopyInheritedRights(utf8Name);
     } else {
         Bound b(m_conn.get(),
                 "UPDATE MavroSysObjects SET LastUpdated = ?3 WHERE Name = ?1 COLLATE NOCASE "
@@ -532,6 +545,7 @@ void CdbDatabase::RenameTable(const std::string& table, const std::string& newNa
     Bound(m_conn.get(), "UPDATE MavroSysObjects SET Name = ?2 WHERE Name = ?1 AND Kind <> ?3",
           {stored, nu, std::to_string(kObjectQuery)})
         .Run();
+    MovePermissions(stored, nu);
     Touch(nu, link ? kObjectLink : kObjectTable, false);
     t.Commit();
 }
@@ -551,6 +565,8 @@ void CdbDatabase::DeleteTable(const std::string& table) {
     } else {
         ThrowDbError(dbErrObjectNotFound, table);
     }
+    Demand("Tables", A(stored), dbSecDelete);
+    MovePermissions(stored, std::string());
     Bound(m_conn.get(), "DELETE FROM MavroSysProperties WHERE Object = ?1", {stored}).Run();
     Bound(m_conn.get(), "DELETE FROM MavroSysObjects WHERE Name = ?1 AND Kind <> ?2",
           {stored, std::to_string(kObjectQuery)})
@@ -893,6 +909,7 @@ void CdbDatabase::RenameQuery(const std::string& query, const std::string& newNa
     Bound(m_conn.get(), "UPDATE MavroSysObjects SET Name = ?2 WHERE Name = ?1 AND Kind = ?3",
           {stored, nu, std::to_string(kObjectQuery)})
         .Run();
+    MovePermissions(stored, nu);
     Touch(nu, kObjectQuery, false);
     t.Commit();
 }
@@ -904,6 +921,8 @@ void CdbDatabase::DeleteQuery(const std::string& query) {
     std::string stored;
     if (!QueryExists(U(query), &stored))
         ThrowDbError(dbErrItemNotFound, query);
+    Demand("Tables", A(stored), dbSecDelete);
+    MovePermissions(stored, std::string());
     Bound(m_conn.get(), "DELETE FROM MavroSysQueries WHERE Name = ?1", {stored}).Run();
     Bound(m_conn.get(), "DELETE FROM MavroSysProperties WHERE Object = ?1", {stored}).Run();
     Bound(m_conn.get(), "DELETE FROM MavroSysObjects WHERE Name = ?1 AND Kind = ?2",

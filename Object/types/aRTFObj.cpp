@@ -123,28 +123,62 @@ void RTFObject::RequestLayout() {
 }
 
 void RTFObject::ClearFonts() {
-    for (auto& f : m_fonts) DeleteObject(f.second);
+    for (RunFontEntry& f : m_fonts) DeleteObject(f.font);
     m_fonts.clear();
 }
 
-HFONT RTFObject::RunFont(const StrInfo& run, bool halve) {
+RTFObject::RunFontEntry* RTFObject::FontEntry(const StrInfo& run, bool halve, bool pixels) {
+    // Keyed by what the font depends on, so that drawing builds no LOGFONT.
+    const RtfCharFormat& f = run.format;
+    int index = -2;
+    if ((f.itemKind & RTFITEM_MASK) != RTFITEM_PICTURE && f.charClass != RTFCLASS_PICTURE) {
+        index = f.font;
+        if (f.charClass == RTFCLASS_LOW && (f.setFlags & RTFSET_LOWFONT))
+            index = f.lowFont;
+        else if (f.charClass == RTFCLASS_HIGH && (f.setFlags & RTFSET_HIGHFONT))
+            index = f.highFont;
+        else if (f.charClass == RTFCLASS_DBCS && (f.setFlags & RTFSET_DBCSFONT))
+            index = f.dbcsFont;
+        if (index < 0 || index >= (int)m_doc.fonts.size())
+            index = 0;
+    }
+    const int key[5] = {index, f.size, f.style & 0x0F, halve ? 1 : 0, pixels ? 1 : 0};
+    for (RunFontEntry& e : m_fonts)
+        if (memcmp(e.key, key, sizeof(key)) == 0)
+            return &e;
     LOGFONTA lf;
     RtfRunLogFont(run, m_doc.fonts, m_defaultFont, &lf);
+    if (pixels)
+        lf.lfHeight = MulDiv(lf.lfHeight, m_dpiY, 1440);
     if (halve)
         lf.lfHeight /= 2;
-    for (auto& f : m_fonts)
-        if (memcmp(&f.first, &lf, sizeof(lf)) == 0)
-            return f.second;
-    HFONT font = CreateFontIndirectA(&lf);
-    if (font) {
-        try {
-            m_fonts.emplace_back(lf, font);
-        } catch (const std::bad_alloc&) {
-            DeleteObject(font);
-            return nullptr;
-        }
+    RunFontEntry e = {};
+    memcpy(e.key, key, sizeof(key));
+    e.font = CreateFontIndirectA(&lf);
+    if (!e.font)
+        return nullptr;
+    try {
+        m_fonts.push_back(e);
+    } catch (const std::bad_alloc&) {
+        DeleteObject(e.font);
+        return nullptr;
     }
-    return font;
+    return &m_fonts.back();
+}
+
+HFONT RTFObject::RunFont(const StrInfo& run, bool halve) {
+    RunFontEntry* e = FontEntry(run, halve, false);
+    return e ? e->font : nullptr;
+}
+
+const INT* RTFObject::Widths(HDC dc, RunFontEntry* e) {
+    // The font is selected into dc.
+    if (!e->widthsKnown) {
+        if (!GetCharWidth32A(dc, 0, 255, e->widths))
+            memset(e->widths, 0, sizeof(e->widths));
+        e->widthsKnown = true;
+    }
+    return e->widths;
 }
 
 HRESULT RTFObject::LoadDocument(const void* bytes, DWORD count, const char* fileName) {
@@ -240,6 +274,12 @@ bool RTFObject::PlainText(const char* bytes, DWORD count) {
 // ---- layout ----
 
 void RTFObject::UpdateRect(const RECT& device, int dpiX, int dpiY) {
+    if (dpiX != m_dpiX || dpiY != m_dpiY) {
+        // Widths are kept in twips of one resolution.
+        ClearFonts();
+        for (RtfParagraph* p = m_doc.first; p; p = p->next) p->flags &= ~RTFPARA_LAIDOUT;
+        RequestLayout();
+    }
     m_dpiX = dpiX;
     m_dpiY = dpiY;
     RECT twips = {MulDiv(device.left, 1440, dpiX), -MulDiv(device.top, 1440, dpiY),
@@ -271,8 +311,9 @@ void RTFObject::Measure(HDC dc, const RtfParagraph& para, std::vector<Element>* 
             offset += length;
             continue;
         }
-        HFONT font = RunFont(run, (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0);
-        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        RunFontEntry* entry =
+            FontEntry(run, (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0, false);
+        HGDIOBJ old = entry ? SelectObject(dc, entry->font) : nullptr;
         TEXTMETRICA tm = {};
         GetTextMetricsA(dc, &tm);
         Element e = {0,
@@ -301,9 +342,8 @@ void RTFObject::Measure(HDC dc, const RtfParagraph& para, std::vector<Element>* 
                 out->push_back(e);
             }
         } else {
-            INT widths[256];
-            if (!GetCharWidth32A(dc, 0, 255, widths))
-                memset(widths, 0, sizeof(widths));
+            static const INT none[256] = {};
+            const INT* widths = entry ? Widths(dc, entry) : none;
             for (int i = 0; i < length; ++i) {
                 BYTE b = (BYTE)text[offset + i];
                 e.offset = offset + i;
@@ -469,16 +509,9 @@ HRESULT RTFObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
         IntersectClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
         SetBkMode(dc, TRANSPARENT);
         SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
-        // The buffer's own origin is in pixels: the twips mapping starts
-        // from the device rectangle with both origins at 0.
-        RECT device = inner;
-        LPtoDP(dc, reinterpret_cast<POINT*>(&device), 2);
-        SetWindowOrgEx(dc, 0, 0, nullptr);
-        SetViewportOrgEx(dc, 0, 0, nullptr);
-        SetTwips(dc, m_dpiX, m_dpiY);
-        const LONG left = MulDiv(device.left, 1440, m_dpiX);
-        const LONG top0 = -MulDiv(device.top, 1440, m_dpiY);
-        const LONG bottom = top0 - (m_layoutRect.top - m_layoutRect.bottom);
+        // Laid out in twips, drawn in the buffer's own pixels: text in a
+        // scaled mapping costs the system a transform per call.
+        const LONG view = ViewHeight();
         LONG y = 0;
         bool done = false;
         for (RtfParagraph* p = m_doc.first; p && !done; p = p->next) {
@@ -490,12 +523,12 @@ HRESULT RTFObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
             for (const RtfLine& line : p->lines) {
                 LONG lh = line.leading + line.height;
                 if (ly + lh > m_scrollPos) {
-                    LONG top = top0 - (ly - m_scrollPos);
-                    if (top < bottom) {
+                    LONG top = ly - m_scrollPos;
+                    if (top > view) {
                         done = true;
                         break;
                     }
-                    DrawLine(dc, *p, line, left, top);
+                    DrawLine(dc, *p, line, inner, top);
                 }
                 ly += lh;
             }
@@ -507,9 +540,13 @@ HRESULT RTFObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
     return S_OK;
 }
 
-void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, int left, int top) {
-    int baseline = top - line.ascent - line.leading;
-    int x = left + line.x;
+void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, const RECT& inner,
+                         int top) {
+    // Twips from the rectangle's left and the view's top, y downwards.
+    auto px = [&](int x) { return inner.left + MulDiv(x, m_dpiX, 1440); };
+    auto py = [&](int y) { return inner.top + MulDiv(y, m_dpiY, 1440); };
+    int baseline = top + line.leading + line.ascent;
+    int x = line.x;
     int lineEnd = line.firstByte + line.bytes;
     const char* text = para.text.Data();
     int colors = (int)m_doc.colors.size();
@@ -525,7 +562,7 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
         int n = to - from;
         if (f.charClass == RTFCLASS_PICTURE) {
             const RtfPicture* p = m_doc.pictures.At(f.picture);
-            DrawPicture(dc, run, x, baseline);
+            DrawPicture(dc, run, px(x), py(baseline));
             x += f.spacing + (p ? p->shownWidth : 0) + line.extraSpacing;
             continue;
         }
@@ -534,19 +571,40 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
             continue;
         }
         bool small = (f.style & (RTFSTYLE_SUB | RTFSTYLE_SUPER)) != 0;
-        HFONT font = RunFont(run, small);
-        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        RunFontEntry* entry = FontEntry(run, small, true);
+        if (entry)
+            SelectObject(dc, entry->font);  // the caller's RestoreDC deselects
         // A colour outside the table draws black and no background.
         bool foreOk = f.foreColor >= 0 && f.foreColor < colors;
         SetTextColor(dc, foreOk ? m_doc.colors[f.foreColor] : 0);
         int y = baseline;
         if (f.style & RTFSTYLE_SUPER)
-            y += f.size * 5;
-        int extra = f.spacing + line.extraSpacing;
-        dx.assign((size_t)n, 0);
+            y -= f.size * 5;
+        int extra = MulDiv(f.spacing + line.extraSpacing, m_dpiX, 1440);
         int width = 0;
+        bool spaced = extra != 0 || f.charClass == RTFCLASS_HIGH;
+        if (spaced)
+            dx.assign((size_t)n, 0);
+        bool back = (f.colorFlags & RTFCOLOR_BACK) && f.backColor >= 0 && f.backColor < colors;
+        int left = px(x);
+        if (f.charClass == RTFCLASS_DBCS && !spaced && !back) {
+            // The drawing itself says how far it went.
+            SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_UPDATECP);
+            MoveToEx(dc, left, py(y), nullptr);
+            TextOutA(dc, 0, 0, text + from, n);
+            POINT end = {left, 0};
+            GetCurrentPositionEx(dc, &end);
+            SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+            x += MulDiv(end.x - left, 1440, m_dpiX);
+            continue;
+        }
         if (f.charClass == RTFCLASS_DBCS) {
-            for (int i = 0; i < n; i += 2) {
+            if (!spaced) {
+                SIZE size = {};
+                GetTextExtentPoint32A(dc, text + from, n, &size);
+                width = size.cx;
+            }
+            for (int i = 0; spaced && i < n; i += 2) {
                 int k = std::min(2, n - i);
                 SIZE size = {};
                 GetTextExtentPoint32A(dc, text + from + i, k, &size);
@@ -554,28 +612,27 @@ void RTFObject::DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, 
                 width += dx[i];
             }
         } else {
-            INT widths[256];
-            if (!GetCharWidth32A(dc, 0, 255, widths))
-                memset(widths, 0, sizeof(widths));
+            static const INT none[256] = {};
+            const INT* widths = entry ? Widths(dc, entry) : none;
             for (int i = 0; i < n; ++i) {
-                dx[i] = widths[(BYTE)text[from + i]] + extra;
-                width += dx[i];
+                int w = widths[(BYTE)text[from + i]] + extra;
+                if (spaced)
+                    dx[i] = w;
+                width += w;
             }
         }
-        bool backOk = f.backColor >= 0 && f.backColor < colors;
-        if ((f.colorFlags & RTFCOLOR_BACK) && backOk) {
+        if (back) {
             HBRUSH brush = CreateSolidBrush(m_doc.colors[f.backColor]);
-            RECT box = {x, baseline + line.ascent, x + width, baseline - line.descent};
+            RECT box = {left, py(baseline - line.ascent), left + width,
+                        py(baseline + line.descent)};
             FillRect(dc, &box, brush);
             DeleteObject(brush);
         }
-        if (extra == 0 && f.charClass != RTFCLASS_HIGH)
-            TextOutA(dc, x, y, text + from, n);
+        if (!spaced)
+            TextOutA(dc, left, py(y), text + from, n);
         else
-            ExtTextOutA(dc, x, y, 0, nullptr, text + from, (UINT)n, dx.data());
-        if (old)
-            SelectObject(dc, old);
-        x += width;
+            ExtTextOutA(dc, left, py(y), 0, nullptr, text + from, (UINT)n, dx.data());
+        x += MulDiv(width, 1440, m_dpiX);
     }
 }
 
@@ -585,7 +642,9 @@ void RTFObject::DrawPicture(HDC dc, const StrInfo& run, int x, int baseline) {
         LOG_MSG("RTF PicIndex is Invalidation %d", (int)run.format.picture);
         return;
     }
-    RECT box = {x, baseline + p->shownHeight, x + p->shownWidth, baseline};
+    // Pixels: the box stands on the baseline.
+    RECT box = {x, baseline - MulDiv(p->shownHeight, m_dpiY, 1440),
+                x + MulDiv(p->shownWidth, m_dpiX, 1440), baseline};
     if (p->kind == RTFPIC_WMF) {
         if (p->metafile && !PlayEnhMetaFile(dc, p->metafile, &box))
             LOG_MSG("PlayEnhMetaFile FAILED (%lu)", GetLastError());

@@ -109,9 +109,22 @@ private:
     void UpdateRect(const RECT& device, int dpiX, int dpiY);
     void SetScroll(LONG pos, bool remember);
     void Changed();
-    void DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, int left, int top);
+    // top: twips from the view's top down to the line.
+    void DrawLine(HDC dc, const RtfParagraph& para, const RtfLine& line, const RECT& inner,
+                  int top);
     void DrawPicture(HDC dc, const StrInfo& run, int x, int baseline);
+    // Fonts made for layout and drawing, kept while the document stays,
+    // with their single-byte widths once asked.
+    struct RunFontEntry {
+        int key[5];
+        HFONT font;
+        bool widthsKnown;
+        INT widths[256];
+    };
+    // Twips fonts for layout, pixel fonts for drawing.
+    RunFontEntry* FontEntry(const StrInfo& run, bool halve, bool pixels);
     HFONT RunFont(const StrInfo& run, bool halve);
+    const INT* Widths(HDC dc, RunFontEntry* entry);
     void ClearFonts();
     // Line stepping: the document offset of the top of line n (from the
     // first), or of the line n lines away from an offset.
@@ -138,8 +151,7 @@ private:
     int m_dpiX, m_dpiY;
     ICursorAbility* m_hotCursor;
     IMediaFrame* m_frame;
-    // Fonts made for drawing, kept while the document stays.
-    std::vector<std::pair<LOGFONTA, HFONT>> m_fonts;
+    std::vector<RunFontEntry> m_fonts;
 };
 
 HRESULT CreateRTFObject(IUnknown** out);

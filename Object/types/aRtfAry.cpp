@@ -67,7 +67,8 @@ CRTFStrInfoAry::~CRTFStrInfoAry() {
 
 bool CRTFStrInfoAry::Append(const StrInfo& run) {
     if (m_count == m_capacity) {
-        int capacity = m_capacity + 8;
+        // Steps of 8 records while short, then doubling.
+        int capacity = m_capacity < 64 ? m_capacity + 8 : m_capacity * 2;
         void* grown = realloc(m_items, sizeof(StrInfo) * (size_t)capacity);
         if (!grown)
             return false;
@@ -111,7 +112,11 @@ bool RtfText::Append(const void* bytes, int count) {
     if (count <= 0)
         return count == 0;
     if (m_length + count + 1 > m_capacity) {
+        // Multiples of 32 bytes, at least doubling: a long paragraph is not
+        // copied once per 32 bytes.
         int capacity = (m_length + count + 33 + 31) / 32 * 32;
+        if (capacity < m_capacity * 2)
+            capacity = m_capacity * 2;
         void* grown = realloc(m_data, (size_t)capacity);
         if (!grown)
             return false;

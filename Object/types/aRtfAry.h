@@ -163,7 +163,14 @@ public:
     int Length() const { return m_length; }
     const char* Data() const { return m_data ? m_data : ""; }
     bool Append(const void* bytes, int count);
-    bool Append(BYTE b) { return Append(&b, 1); }
+    bool Append(BYTE b) {
+        if (m_length + 1 < m_capacity) {
+            m_data[m_length++] = (char)b;
+            m_data[m_length] = 0;
+            return true;
+        }
+        return Append(&b, 1);
+    }
 
 private:
     char* m_data;

@@ -228,6 +228,7 @@ STDMETHODIMP RTFObject::SetDefaultFont(const LOGFONTA* font) {
         return E_POINTER;
     m_defaultFont = *font;
     m_defaultFont.lfFaceName[LF_FACESIZE - 1] = 0;
+    ClearFonts();
     return S_OK;
 }
 

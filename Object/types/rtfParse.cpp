@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "bTextCut.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -31,9 +32,11 @@ CRtfParser::CRtfParser()
       m_first(nullptr),
       m_para(nullptr),
       m_depth(0),
-      m_unicodeSkip(0) {
+      m_unicodeSkip(0),
+      m_runMatches(false) {
     m_format.Reset();
     m_paraFormat.Reset();
+    for (int b = 0; b < 256; ++b) m_lead[b] = MbIsLeadByte((unsigned char)b);
 }
 
 CRtfParser::~CRtfParser() {
@@ -188,7 +191,7 @@ bool CRtfParser::Parse() {
                     CloseGroup();
                 break;
             default:
-                AddText(c);
+                m_pos = AddPlain(m_pos - 1);
                 break;
         }
     }
@@ -196,6 +199,7 @@ bool CRtfParser::Parse() {
 }
 
 bool CRtfParser::ControlWord() {
+    m_runMatches = false;
     char word[40];
     if (!ReadWord(word, sizeof(word)))
         return true;  // a backslash at the very end
@@ -233,7 +237,7 @@ bool CRtfParser::StartRun(const RtfCharFormat& format) {
 void CRtfParser::SetClass(BYTE b) {
     int16_t& cls = m_format.charClass;
     bool high = b >= 0x80;
-    bool lead = high && IsDBCSLeadByte(b);
+    bool lead = m_lead[b];
     switch (cls) {
         case RTFCLASS_NONE: {
             if (!high) {
@@ -290,16 +294,59 @@ void CRtfParser::AddText(BYTE b) {
                 return;
         }
     } else {
+        int16_t before = m_format.charClass;
         SetClass(b);
         StrInfo* last = m_para->runs.Last();
-        if (!last || memcmp(&last->format, &m_format, sizeof(m_format)) != 0) {
-            if (!StartRun(m_format))
-                return;
+        if (!m_runMatches || m_format.charClass != before || !last) {
+            if (!last || memcmp(&last->format, &m_format, sizeof(m_format)) != 0) {
+                if (!StartRun(m_format))
+                    return;
+            }
+            m_runMatches = true;
         }
     }
     StrInfo* last = m_para->runs.Last();
     if (last && m_para->text.Append(b))
         ++last->length;
+}
+
+namespace {
+
+// Bytes that end a stretch of text: the control bytes and line breaks.
+struct StopTable {
+    bool special[256];
+    StopTable() {
+        for (int b = 0; b < 256; ++b)
+            special[b] = b == '\\' || b == '{' || b == '}' || b == '\r' || b == '\n';
+    }
+};
+const StopTable g_stops;
+
+}  // namespace
+
+const BYTE* CRtfParser::AddPlain(const BYTE* p) {
+    const bool* special = g_stops.special;
+    while (p < m_end && !special[*p]) {
+        StrInfo* last = m_para ? m_para->runs.Last() : nullptr;
+        if (m_runMatches && last && m_para->text.Length() > 0) {
+            // Stretches that keep the last run's class go in whole.
+            const BYTE* q = p;
+            if (m_format.charClass == RTFCLASS_LOW) {
+                while (q < m_end && *q < 0x80 && *q != '\t' && !special[*q]) ++q;
+            } else if (m_format.charClass == RTFCLASS_DBCS && last->length % 2 == 0) {
+                while (m_end - q >= 2 && m_lead[q[0]] && q[1] != '\t' && !special[q[1]]) q += 2;
+            }
+            if (q > p) {
+                if (!m_para->text.Append(p, (int)(q - p)))
+                    return q;
+                last->length += (int)(q - p);
+                p = q;
+                continue;
+            }
+        }
+        AddText(*p++);
+    }
+    return p;
 }
 
 void CRtfParser::AddBytes(const BYTE* bytes, int count) {
@@ -325,6 +372,7 @@ void CRtfParser::NewParagraph() {
 }
 
 void CRtfParser::OpenGroup() {
+    m_runMatches = false;
     ++m_depth;
     StrInfo* last = m_para->runs.Last();
     if (last && last->length == 0)
@@ -339,6 +387,7 @@ void CRtfParser::OpenGroup() {
 }
 
 void CRtfParser::CloseGroup() {
+    m_runMatches = false;
     --m_depth;
     if (m_depth >= 0 && !m_groupStack.empty()) {
         m_format = m_groupStack.back();

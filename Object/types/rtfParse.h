@@ -68,6 +68,9 @@ private:
     // Model.
     void AddText(BYTE b);
     void AddBytes(const BYTE* bytes, int count);
+    // Text bytes from p up to the next control byte or line break; the
+    // position after them.
+    const BYTE* AddPlain(const BYTE* p);
     bool StartRun(const RtfCharFormat& format);
     void NewParagraph();
     void OpenGroup();
@@ -106,6 +109,9 @@ private:
     RtfParaFormat m_paraFormat;
     int m_depth;
     int m_unicodeSkip;
+    // The current format equals the last run's (cleared by every change).
+    bool m_runMatches;
+    bool m_lead[256];  // lead bytes of the ANSI code page
     std::vector<RtfCharFormat> m_groupStack;
 
     // The play site's codec list for the picture decoder.

@@ -119,18 +119,62 @@ void MvbWriter::Password(const std::string& password) {
         {"\x01" + salt, "\x01" + Sha256(salt, password)});
 }
 
-void WriteWorkgroup(const std::string& path,
-                    const std::vector<std::pair<std::string, std::string>>& accounts) {
+void MvbWriter::Permission(const std::string& container, const std::string& document,
+                           const std::string& identifier, long long rights, bool inherit) {
+    Exec(
+        "CREATE TABLE IF NOT EXISTS MavroSysPermissions(Container TEXT NOT NULL, Document TEXT "
+        "NOT NULL DEFAULT '', Identifier BLOB NOT NULL, Rights LONG NOT NULL, Inherit BIT NOT "
+        "NULL DEFAULT 0, PRIMARY KEY(Container, Document, Identifier))");
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(m_db,
+                                            "INSERT OR REPLACE INTO MavroSysPermissions VALUES "
+                                            "(?1, ?2, ?3, ?4, ?5)",
+                                            -1, &s, nullptr));
+    sqlite3_bind_text(s, 1, container.data(), (int)container.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, document.data(), (int)document.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(s, 3, identifier.data(), (int)identifier.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s, 4, rights);
+    sqlite3_bind_int(s, 5, inherit ? 1 : 0);
+    EXPECT_EQ(SQLITE_DONE, sqlite3_step(s));
+    sqlite3_finalize(s);
+}
+
+std::string AccountIdentifier(const std::string& name, const std::string& pid) {
+    return Sha256(Utf8OfAnsi(name) + '\0', Utf8OfAnsi(pid));
+}
+
+void WriteWorkgroup(const std::string& path, const std::vector<WorkgroupAccount>& accounts) {
     DeleteFileA(path.c_str());
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(Utf8OfAnsi(path).c_str(), &db,
                                          SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr));
-    sqlite3_exec(db, "CREATE TABLE MavroSysAccounts(Name TEXT PRIMARY KEY, Salt BLOB, Hash BLOB)",
+    sqlite3_exec(db,
+                 "CREATE TABLE MavroSysAccounts(Name TEXT PRIMARY KEY, Kind INTEGER NOT NULL,"
+                 " Identifier BLOB NOT NULL, Salt BLOB, Hash BLOB);"
+                 "CREATE TABLE MavroSysMembers(UserName TEXT NOT NULL, GroupName TEXT NOT NULL,"
+                 " PRIMARY KEY(UserName, GroupName));",
                  nullptr, nullptr, nullptr);
-    for (const auto& a : accounts) {
-        std::string salt = "wg-" + a.first;
-        Run(db, "INSERT INTO MavroSysAccounts(Name, Salt, Hash) VALUES(?1, ?2, ?3)",
-            {a.first, "\x01" + salt, "\x01" + Sha256(salt, a.second)});
+    std::vector<WorkgroupAccount> all = {{"admin", "", "", false, {"Admins"}},
+                                         {"Admins", "", "", true, {}},
+                                         {"Users", "", "", true, {}}};
+    all.insert(all.end(), accounts.begin(), accounts.end());
+    for (const WorkgroupAccount& a : all) {
+        std::string name = Utf8OfAnsi(a.name);
+        std::string id = "\x01" + AccountIdentifier(a.name, a.pid);
+        if (a.group) {
+            Run(db, "INSERT INTO MavroSysAccounts(Name, Kind, Identifier) VALUES(?1, 2, ?2)",
+                {name, id});
+            continue;
+        }
+        std::string salt = "wg-" + a.name;
+        Run(db,
+            "INSERT INTO MavroSysAccounts(Name, Kind, Identifier, Salt, Hash) VALUES(?1, 1, ?2, "
+            "?3, ?4)",
+            {name, id, "\x01" + salt, "\x01" + Sha256(salt, Utf8OfAnsi(a.password))});
+        Run(db, "INSERT INTO MavroSysMembers(UserName, GroupName) VALUES(?1, 'Users')", {name});
+        for (const std::string& g : a.groups)
+            Run(db, "INSERT INTO MavroSysMembers(UserName, GroupName) VALUES(?1, ?2)",
+                {name, Utf8OfAnsi(g)});
     }
     sqlite3_close(db);
 }

@@ -509,8 +509,9 @@ TEST(DBCore, TextConversions) {
     EXPECT_EQ(S_OK, db->VariantToTextBuffer(&memo, &untouched, 12, &flag));
     EXPECT_EQ((char*)&memo, untouched);
     EXPECT_EQ(1, flag);
+    // No database is open to change the password of.
+    EXPECT_EQ(E_FAIL, db->ChangeDatabasePassword("a", "b"));
     // The editing clients' slots answer E_NOTIMPL here.
-    EXPECT_EQ(E_NOTIMPL, db->ChangeDatabasePassword("a", "b"));
     EXPECT_EQ(E_NOTIMPL, db->CreateMediaTypeDef("a", "b", nullptr));
     EXPECT_EQ(E_NOTIMPL, db->AddDatabasePage(nullptr, nullptr, nullptr));
     EXPECT_EQ(E_NOTIMPL, db->AttachDatabaseView(nullptr));
@@ -677,10 +678,10 @@ TEST(DBCore, BadFilesGiveResults) {
     CComPtr<IDBCore> db = NewDatabase();
     EXPECT_EQ(DB_E_FAILED,
               db->InitDataBase(dir.File("missing.mvb").c_str(), "", "", 0, &site, window.Handle()));
-    // A create request is for editing clients.
+    // A file that cannot be created.
     LogCapture log;
-    EXPECT_EQ(DB_E_FAILED,
-              db->InitDataBase(dir.File("new.mvb").c_str(), "wg", "", 1, &site, window.Handle()));
+    EXPECT_EQ(DB_E_FAILED, db->InitDataBase(dir.File("missing\\new.mvb").c_str(), "wg", "", 1,
+                                            &site, window.Handle()));
     EXPECT_LOGGED(log, "Initial DB (create db single) fail: ");
 }
 

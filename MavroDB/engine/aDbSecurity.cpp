@@ -1,0 +1,576 @@
+// Security of the layer: workgroup logins, new files, the database password,
+// permission rows and the guard on the caller's SQL. A workgroup file is an
+// SQLite file: MavroSysAccounts (kind 1 user, 2 group; identifier; salted
+// hash) and MavroSysMembers. A database with rows in MavroSysPermissions is
+// secured: each action checks the rights of the login it was opened with.
+#include "aDbEngine.h"
+
+#include <wincrypt.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "sqlite3.h"
+
+namespace {
+
+enum { kAccountUser = 1, kAccountGroup = 2 };
+const size_t kIdentifierBytes = 32;
+
+bool StartsNoCase(const std::string& s, const char* prefix) {
+    size_t n = strlen(prefix);
+    return s.size() >= n && _strnicmp(s.c_str(), prefix, n) == 0;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = (char)toupper((unsigned char)c);
+    return s;
+}
+
+// A workgroup file opened for reading (or writing an account change).
+class Workgroup {
+public:
+    Workgroup(const std::string& path, bool write) {
+        if (!DbFileExists(path))
+            ThrowDbError(3028);
+        int flags = write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+        if (sqlite3_open_v2(DbUtf8Path(path).c_str(), &m_db, flags, nullptr) != SQLITE_OK)
+            ThrowDbError(3028);
+        sqlite3_busy_timeout(m_db, 250);
+        if (sqlite3_table_column_metadata(m_db, "main", "MavroSysAccounts", "Identifier", nullptr,
+                                          nullptr, nullptr, nullptr, nullptr) != SQLITE_OK ||
+            sqlite3_table_column_metadata(m_db, "main", "MavroSysMembers", "GroupName", nullptr,
+                                          nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+            ThrowDbError(dbErrBadFormat, path);
+    }
+    ~Workgroup() { sqlite3_close(m_db); }
+    Workgroup(const Workgroup&) = delete;
+    Workgroup& operator=(const Workgroup&) = delete;
+    sqlite3* Handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            ThrowDbError(dbErrBadFormat);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    void Text(int i, const std::string& t) {
+        sqlite3_bind_text(m_stmt, i, t.data(), (int)t.size(), SQLITE_TRANSIENT);
+    }
+    void Blob(int i, const std::string& b) {
+        sqlite3_bind_blob(m_stmt, i, b.data(), (int)b.size(), SQLITE_TRANSIENT);
+    }
+    void Int(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); }
+    bool Row() {
+        int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            ThrowDbError((rc & 0xFF) == SQLITE_BUSY ? dbErrLocked : dbErrBadFormat);
+        return false;
+    }
+    sqlite3_stmt* Get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// An identifier as a workgroup or database row holds it: 32 bytes of blob.
+bool ReadIdentifier(sqlite3_stmt* stmt, int column, std::string* out) {
+    if (sqlite3_column_type(stmt, column) != SQLITE_BLOB ||
+        (size_t)sqlite3_column_bytes(stmt, column) != kIdentifierBytes)
+        return false;
+    out->assign((const char*)sqlite3_column_blob(stmt, column), kIdentifierBytes);
+    return true;
+}
+
+std::string RandomSalt() {
+    std::string salt(16, '\0');
+    HCRYPTPROV prov = 0;
+    if (CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        CryptGenRandom(prov, (DWORD)salt.size(), (BYTE*)&salt[0]);
+        CryptReleaseContext(prov, 0);
+    }
+    return salt;
+}
+
+bool HasTable(sqlite3* db, const char* table) {
+    return sqlite3_table_column_metadata(db, "main", table, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr) == SQLITE_OK;
+}
+
+// Runs statements in one write transaction; rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(CdbConnection* conn) : m_conn(conn) {
+        if (conn->readOnly)
+            ThrowDbError(dbErrReadOnly);
+        int rc = sqlite3_exec(conn->Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            conn->Fail(rc, dbErrLocked);
+    }
+    ~WriteTransaction() {
+        if (!m_done)
+            sqlite3_exec(m_conn->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void Commit() {
+        int rc = sqlite3_exec(m_conn->Handle(), "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            m_conn->Fail(rc, dbErrLocked);
+        m_done = true;
+        m_conn->BumpGeneration();
+    }
+
+private:
+    CdbConnection* m_conn;
+    bool m_done = false;
+};
+
+int Authorize(void* data, int action, const char* a, const char*, const char* schema,
+              const char* trigger) {
+    CdbConnection* conn = (CdbConnection*)data;
+    if (!conn->callerSql || trigger)
+        return SQLITE_OK;
+    switch (action) {
+        case SQLITE_ATTACH:
+        case SQLITE_DETACH:
+        case SQLITE_PRAGMA:
+            conn->callerDenied = true;
+            return SQLITE_DENY;
+        case SQLITE_READ:
+        case SQLITE_INSERT:
+        case SQLITE_UPDATE:
+        case SQLITE_DELETE: {
+            std::string table = a ? a : "";
+            if (StartsNoCase(table, "MavroSys")) {
+                conn->callerDenied = true;
+                return SQLITE_DENY;
+            }
+            if (action == SQLITE_READ && schema && strcmp(schema, "main") == 0 && !table.empty() &&
+                !StartsNoCase(table, "sqlite_") &&
+                std::find(conn->callerTables.begin(), conn->callerTables.end(), table) ==
+                    conn->callerTables.end())
+                conn->callerTables.push_back(table);
+            return SQLITE_OK;
+        }
+        default:
+            return SQLITE_OK;
+    }
+}
+
+// Whether the connection's file has permission rows now.
+bool ReadSecured(CdbConnection* conn) {
+    sqlite3* db = conn->Handle();
+    if (!HasTable(db, "MavroSysPermissions"))
+        return false;
+    sqlite3_stmt* stmt = conn->Prepare("SELECT 1 FROM MavroSysPermissions LIMIT 1");
+    CdbStatementScope scope(stmt);
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        conn->Fail(rc, dbErrBadFormat);
+    return rc == SQLITE_ROW;
+}
+
+// Forgets rights read before the last write of anyone.
+void Settle(CdbConnection* conn) {
+    if (conn->rightsGeneration == conn->Generation())
+        return;
+    conn->rights.clear();
+    conn->secured = ReadSecured(conn);
+    conn->rightsGeneration = conn->Generation();
+}
+
+long ReadRights(CdbConnection* conn, const std::string& container, const std::string& document) {
+    Settle(conn);
+    if (!conn->secured)
+        return dbSecFullAccess;
+    std::string key = Upper(container) + '\n' + Upper(document);
+    auto it = conn->rights.find(key);
+    if (it != conn->rights.end())
+        return it->second;
+    long rights = 0;
+    sqlite3_stmt* stmt = conn->Prepare(
+        "SELECT Identifier, Rights FROM MavroSysPermissions WHERE Container = ?1 COLLATE NOCASE "
+        "AND Document = ?2 COLLATE NOCASE");
+    CdbStatementScope scope(stmt);
+    sqlite3_bind_text(stmt, 1, container.data(), (int)container.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, document.data(), (int)document.size(), SQLITE_TRANSIENT);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::string id;
+        // A row that cannot be read grants nothing: the file is refused.
+        if (!ReadIdentifier(stmt, 0, &id) || sqlite3_column_type(stmt, 1) != SQLITE_INTEGER)
+            ThrowDbError(dbErrBadFormat, "MavroSysPermissions");
+        const std::vector<std::string>& ids = conn->login.identifiers;
+        if (std::find(ids.begin(), ids.end(), id) != ids.end())
+            rights |= (long)sqlite3_column_int64(stmt, 1);
+    }
+    if (rc != SQLITE_DONE)
+        conn->Fail(rc, dbErrBadFormat);
+    conn->rights[key] = rights;
+    return rights;
+}
+
+}  // namespace
+
+std::string DbAccountIdentifier(const std::string& nameUtf8, const std::string& pidUtf8) {
+    return DbPasswordHash(nameUtf8 + '\0', pidUtf8);
+}
+
+bool CdbLogin::IsAdmin() const {
+    return std::find(groups.begin(), groups.end(), "Admins") != groups.end();
+}
+
+void DbInstallAuthorizer(CdbConnection* conn) {
+    sqlite3_set_authorizer(conn->Handle(), Authorize, conn);
+}
+
+// ---- engine
+
+CdbLogin CdbDBEngine::CheckLogin(const std::string& user, const std::string& password) {
+    CdbLogin login;
+    login.user = user;
+    if (m_systemDB.empty()) {
+        if (_stricmp(user.c_str(), "admin") != 0 || !password.empty())
+            ThrowDbError(dbErrBadAccount);
+        return login;
+    }
+    Workgroup wg(m_systemDB, false);
+    std::string u = Utf8FromAnsi(user);
+    std::string name;
+    bool found = false;
+    {
+        Statement s(wg.Handle(), "SELECT Name, Kind, Identifier, Salt, Hash FROM MavroSysAccounts");
+        while (s.Row()) {
+            const unsigned char* n = sqlite3_column_text(s.Get(), 0);
+            if (!n || !DbSameName((const char*)n, u))
+                continue;
+            // Only users log in, and only with a hash to check against.
+            if (sqlite3_column_int(s.Get(), 1) != kAccountUser ||
+                sqlite3_column_type(s.Get(), 3) != SQLITE_BLOB ||
+                sqlite3_column_type(s.Get(), 4) != SQLITE_BLOB)
+                ThrowDbError(dbErrBadAccount);
+            std::string salt((const char*)sqlite3_column_blob(s.Get(), 3),
+                             (size_t)sqlite3_column_bytes(s.Get(), 3));
+            std::string hash((const char*)sqlite3_column_blob(s.Get(), 4),
+                             (size_t)sqlite3_column_bytes(s.Get(), 4));
+            if (DbPasswordHash(salt, Utf8FromAnsi(password)) != hash)
+                ThrowDbError(dbErrBadAccount);
+            if (!ReadIdentifier(s.Get(), 2, &login.identifier))
+                ThrowDbError(dbErrBadFormat, m_systemDB);
+            name = (const char*)n;
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        ThrowDbError(dbErrBadAccount);
+    login.identifiers.push_back(login.identifier);
+    Statement g(wg.Handle(),
+                "SELECT a.Name, a.Identifier FROM MavroSysMembers m JOIN MavroSysAccounts a ON "
+                "a.Name = m.GroupName WHERE m.UserName = ?1 AND a.Kind = 2");
+    g.Text(1, name);
+    while (g.Row()) {
+        std::string id;
+        if (!ReadIdentifier(g.Get(), 1, &id))
+            ThrowDbError(dbErrBadFormat, m_systemDB);
+        login.identifiers.push_back(id);
+        login.groups.push_back((const char*)sqlite3_column_text(g.Get(), 0));
+    }
+    login.workgroup = true;
+    return login;
+}
+
+std::string CdbDBEngine::AccountIdentifier(const std::string& name) {
+    if (m_systemDB.empty())
+        ThrowDbError(dbErrNoAccount, name);
+    Workgroup wg(m_systemDB, false);
+    Statement s(wg.Handle(), "SELECT Identifier FROM MavroSysAccounts WHERE Name = ?1");
+    s.Text(1, Utf8FromAnsi(name));
+    if (!s.Row())
+        ThrowDbError(dbErrNoAccount, name);
+    std::string id;
+    if (!ReadIdentifier(s.Get(), 0, &id))
+        ThrowDbError(dbErrBadFormat, m_systemDB);
+    return id;
+}
+
+// ---- new files
+
+void CdbDatabase::Create(const std::string& path, const std::string& connect) {
+    // ";LANGID=0x0804;CP=936;COUNTRY=0;pwd=...": the password runs to the end.
+    long langid = 0;
+    std::string password;
+    bool withPassword = false;
+    size_t p = 0;
+    while (p <= connect.size()) {
+        size_t end = connect.find(';', p);
+        std::string part =
+            connect.substr(p, end == std::string::npos ? std::string::npos : end - p);
+        if (StartsNoCase(part, "pwd=")) {
+            password = connect.substr(p + 4);
+            withPassword = true;
+            break;
+        }
+        if (StartsNoCase(part, "LANGID="))
+            langid = strtol(part.c_str() + 7, nullptr, 0);
+        if (end == std::string::npos)
+            break;
+        p = end + 1;
+    }
+    // Made new here or not at all: an existing file is never opened over.
+    std::string u = DbUtf8Path(path);
+    int w = MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, nullptr, 0);
+    std::wstring wide(w > 0 ? w : 1, L'\0');
+    if (w > 0)
+        MultiByteToWideChar(CP_UTF8, 0, u.c_str(), -1, &wide[0], w);
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD e = GetLastError();
+        if (e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS)
+            ThrowDbError(dbErrDatabaseExists, path);
+        ThrowDbError(dbErrCannotFindFile, path);
+    }
+    CloseHandle(h);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(u.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    std::string error;
+    if (rc == SQLITE_OK) {
+        DbRegisterFunctions(db);
+        std::string sql = std::string("BEGIN;") + kDbCatalogue + kDbPermissionsTable;
+        rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK && langid) {
+            sqlite3_stmt* s = nullptr;
+            rc = sqlite3_prepare_v2(db,
+                                    "INSERT INTO MavroSysProperties(Object, Field, Name, Value) "
+                                    "VALUES ('', '', 'CollatingOrder', ?1)",
+                                    -1, &s, nullptr);
+            sqlite3_bind_int64(s, 1, langid);
+            if (rc == SQLITE_OK)
+                rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+            sqlite3_finalize(s);
+        }
+        if (rc == SQLITE_OK && withPassword && !password.empty()) {
+            rc = sqlite3_exec(db,
+                              "CREATE TABLE MavroSysPassword(Salt BLOB NOT NULL, Hash BLOB NOT "
+                              "NULL)",
+                              nullptr, nullptr, nullptr);
+            std::string salt = RandomSalt();
+            std::string hash = DbPasswordHash(salt, Utf8FromAnsi(password));
+            sqlite3_stmt* s = nullptr;
+            if (rc == SQLITE_OK)
+                rc = sqlite3_prepare_v2(db,
+                                        "INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)",
+                                        -1, &s, nullptr);
+            if (rc == SQLITE_OK && hash.size() == kIdentifierBytes) {
+                sqlite3_bind_blob(s, 1, salt.data(), (int)salt.size(), SQLITE_TRANSIENT);
+                sqlite3_bind_blob(s, 2, hash.data(), (int)hash.size(), SQLITE_TRANSIENT);
+                rc = sqlite3_step(s) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+            } else if (rc == SQLITE_OK) {
+                rc = SQLITE_ERROR;
+            }
+            sqlite3_finalize(s);
+        }
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        DeleteFileW(wide.c_str());
+        ThrowDbError(rc == SQLITE_CANTOPEN ? dbErrCannotFindFile : dbErrEngine, path);
+    }
+    sqlite3_close(db);
+}
+
+// ---- password and permissions
+
+bool CdbDatabase::IsSecured() {
+    CheckOpen();
+    Settle(m_conn.get());
+    return m_conn->secured;
+}
+
+void CdbDatabase::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
+    CheckOpen();
+    CheckPasswordOf("main", oldPassword);
+    Demand("Databases", "", dbSecDBAdmin);
+    WriteTransaction t(m_conn.get());
+    m_conn->Exec(
+        "CREATE TABLE IF NOT EXISTS MavroSysPassword(Salt BLOB NOT NULL, Hash BLOB NOT NULL);"
+        "DELETE FROM MavroSysPassword");
+    if (!newPassword.empty()) {
+        std::string salt = RandomSalt();
+        std::string hash = DbPasswordHash(salt, Utf8FromAnsi(newPassword));
+        if (hash.size() != kIdentifierBytes)
+            ThrowDbError(dbErrEngine);
+        sqlite3_stmt* s =
+            m_conn->Prepare("INSERT INTO MavroSysPassword(Salt, Hash) VALUES (?1, ?2)");
+        CdbStatementScope scope(s);
+        sqlite3_bind_blob(s, 1, salt.data(), (int)salt.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(s, 2, hash.data(), (int)hash.size(), SQLITE_TRANSIENT);
+        int rc = sqlite3_step(s);
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+    }
+    t.Commit();
+}
+
+long CdbDatabase::Rights(const std::string& container, const std::string& document) {
+    CheckOpen();
+    return ReadRights(m_conn.get(), Utf8FromAnsi(container), Utf8FromAnsi(document));
+}
+
+void CdbDatabase::Demand(const std::string& container, const std::string& document, long bits,
+                         long error) {
+    CheckOpen();
+    DbDemand(m_conn.get(), Utf8FromAnsi(container), Utf8FromAnsi(document), bits, error);
+}
+
+void DbDemand(CdbConnection* conn, const std::string& container, const std::string& document,
+              long bits, long error) {
+    if ((ReadRights(conn, container, document) & bits) != bits)
+        ThrowDbError(error, AnsiFromUtf8(document.empty() ? container : document));
+}
+
+std::string CdbDatabase::DocumentName(const std::string& container, const std::string& document) {
+    std::string c = Utf8FromAnsi(container);
+    if (!DbSameName(c, "Tables") && !DbSameName(c, "Relationships") && !DbSameName(c, "Databases"))
+        ThrowDbError(dbErrItemNotFound, container);
+    if (document.empty())
+        return std::string();
+    std::string u = Utf8FromAnsi(document), stored;
+    if (DbSameName(c, "Tables") &&
+        (TableExists(u, &stored) || LinkExists(u, &stored) || QueryExists(u, &stored)))
+        return stored;
+    ThrowDbError(dbErrItemNotFound, document);
+}
+
+// Reading or setting a document's permissions needs the right to, its
+// ownership or membership of "Admins".
+static void DemandSecurity(CdbDatabase* db, CdbConnection* conn, const std::string& container,
+                           const std::string& document, long bits) {
+    if (!db->IsSecured() || conn->login.IsAdmin() ||
+        (db->Rights(container, AnsiFromUtf8(document)) & bits))
+        return;
+    if (!document.empty() && !conn->login.identifier.empty()) {
+        sqlite3_stmt* s =
+            conn->Prepare("SELECT Owner FROM MavroSysObjects WHERE Name = ?1 COLLATE NOCASE");
+        CdbStatementScope scope(s);
+        sqlite3_bind_text(s, 1, document.data(), (int)document.size(), SQLITE_TRANSIENT);
+        std::string owner;
+        if (sqlite3_step(s) == SQLITE_ROW && ReadIdentifier(s, 0, &owner) &&
+            owner == conn->login.identifier)
+            return;
+    }
+    ThrowDbError(dbErrNoPermission, AnsiFromUtf8(document.empty() ? container : document));
+}
+
+long CdbDatabase::GetPermissions(const std::string& container, const std::string& document,
+                                 const std::string& identifier) {
+    CheckOpen();
+    std::string doc = DocumentName(container, document);
+    DemandSecurity(this, m_conn.get(), container, doc, dbSecReadSec);
+    if (!HasTable(m_conn->Handle(), "MavroSysPermissions"))
+        return 0;
+    sqlite3_stmt* s = m_conn->Prepare(
+        "SELECT Rights FROM MavroSysPermissions WHERE Container = ?1 COLLATE NOCASE AND "
+        "Document = ?2 COLLATE NOCASE AND Identifier = ?3");
+    CdbStatementScope scope(s);
+    std::string c = Utf8FromAnsi(container);
+    sqlite3_bind_text(s, 1, c.data(), (int)c.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, doc.data(), (int)doc.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(s, 3, identifier.data(), (int)identifier.size(), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE)
+        return 0;
+    if (rc != SQLITE_ROW)
+        m_conn->Fail(rc);
+    if (sqlite3_column_type(s, 0) != SQLITE_INTEGER)
+        ThrowDbError(dbErrBadFormat, "MavroSysPermissions");
+    return (long)sqlite3_column_int64(s, 0);
+}
+
+void CdbDatabase::SetPermissions(const std::string& container, const std::string& document,
+                                 const std::string& identifier, long rights, bool inherit) {
+    CheckOpen();
+    std::string doc = DocumentName(container, document);
+    DemandSecurity(this, m_conn.get(), container, doc, dbSecWriteSec);
+    if (identifier.size() != kIdentifierBytes)
+        ThrowDbError(dbErrNoAccount);
+    WriteTransaction t(m_conn.get());
+    m_conn->Exec(kDbPermissionsTable);
+    sqlite3_stmt* s = m_conn->Prepare(
+        "INSERT OR REPLACE INTO MavroSysPermissions(Container, Document, Identifier, Rights, "
+        "Inherit) VALUES (?1, ?2, ?3, ?4, ?5)");
+    CdbStatementScope scope(s);
+    std::string c = Utf8FromAnsi(container);
+    // The container as the layer spells it, whatever the caller's case.
+    for (const char* known : {"Tables", "Relationships", "Databases"})
+        if (DbSameName(c, known))
+            c = known;
+    sqlite3_bind_text(s, 1, c.data(), (int)c.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_text(s, 2, doc.data(), (int)doc.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(s, 3, identifier.data(), (int)identifier.size(), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(s, 4, rights);
+    sqlite3_bind_int(s, 5, inherit ? 1 : 0);
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE)
+        m_conn->Fail(rc);
+    t.Commit();
+}
+
+void CdbDatabase::CopyInheritedRights(const std::string& utf8Name) {
+    sqlite3* db = m_conn->Handle();
+    if (HasTable(db, "MavroSysPermissions")) {
+        sqlite3_stmt* s = m_conn->Prepare(
+            "INSERT OR REPLACE INTO MavroSysPermissions(Container, Document, Identifier, Rights, "
+            "Inherit) SELECT 'Tables', ?1, Identifier, Rights, 0 FROM MavroSysPermissions WHERE "
+            "Container = 'Tables' AND Document = '' AND Inherit <> 0");
+        CdbStatementScope scope(s);
+        sqlite3_bind_text(s, 1, utf8Name.data(), (int)utf8Name.size(), SQLITE_TRANSIENT);
+        int rc = sqlite3_step(s);
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+    }
+    // The creator owns what it made.
+    if (!m_conn->login.identifier.empty() &&
+        sqlite3_table_column_metadata(db, "main", "MavroSysObjects", "Owner", nullptr, nullptr,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* s =
+            m_conn->Prepare("UPDATE MavroSysObjects SET Owner = ?2 WHERE Name = ?1 COLLATE NOCASE");
+        CdbStatementScope scope(s);
+        const std::string& id = m_conn->login.identifier;
+        sqlite3_bind_text(s, 1, utf8Name.data(), (int)utf8Name.size(), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(s, 2, id.data(), (int)id.size(), SQLITE_TRANSIENT);
+        int rc = sqlite3_step(s);
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc);
+    }
+}
+
+void CdbDatabase::MovePermissions(const std::string& utf8Name, const std::string& utf8NewName) {
+    if (!HasTable(m_conn->Handle(), "MavroSysPermissions"))
+        return;
+    sqlite3_stmt* s = m_conn->Prepare(
+        utf8NewName.empty()
+            ? "DELETE FROM MavroSysPermissions WHERE Container = 'Tables' AND Document = ?1"
+            : "UPDATE MavroSysPermissions SET Document = ?2 WHERE Container = 'Tables' AND "
+              "Document = ?1");
+    CdbStatementScope scope(s);
+    sqlite3_bind_text(s, 1, utf8Name.data(), (int)utf8Name.size(), SQLITE_TRANSIENT);
+    if (!utf8NewName.empty())
+        sqlite3_bind_text(s, 2, utf8NewName.data(), (int)utf8NewName.size(), SQLITE_TRANSIENT);
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_DONE)
+        m_conn->Fail(rc);
+    m_conn->rightsGeneration = -1;
+}
