@@ -315,48 +315,21 @@ TEST_F(GridTest, EditsACellInPlaceThroughTheView) {
     DestroyWindow(window);
 }
 
-// The grid's record after the shared prefix.
-struct GridCellSpec {
-    std::wstring text;
-    int font = 0;  // 0 none, 1 marked font, 2 the older form (font after the text)
-};
-std::vector<uint8_t> GridRecord(const std::vector<std::vector<GridCellSpec>>& rows,
-                                const std::vector<uint8_t>& fontRecord,
-                                const std::vector<uint8_t>& fillRecord,
-                                const std::vector<uint8_t>& lineRecord, int32_t nRows,
-                                int32_t nCols, const char* source = "") {
-    RecordBytes r;
-    r.U32((uint32_t)rows.size());
-    if (!rows.empty())
-        r.U32(rows.size() >= 32 ? 0xFFFFFFFF : (1u << rows.size()) - 1);
-    for (const auto& row : rows) {
-        r.U32((uint32_t)row.size());
-        if (!row.empty())
-            r.U32((1u << row.size()) - 1);
-        for (const auto& cell : row) {
-            WriteStreamString(r, cell.text);
-            if (cell.font == 2)
-                r.Bytes(fontRecord);
-            else if (cell.font == 1)
-                r.U32(0xC0000000).Bytes(fontRecord);
-            else
-                r.U32(0x80000000);
-        }
-    }
-    r.I32(nRows).I32(nCols).I32(50).I32(50);
-    r.U32((uint32_t)nCols + 1);
-    for (int i = 0; i <= nCols; ++i) r.I32(50);
-    r.I32(20).I32(20);
-    r.U32((uint32_t)nRows + 1);
-    for (int i = 0; i <= nRows; ++i) r.I32(20);
-    for (int i = 0; i < 3; ++i) r.Bytes(fontRecord);
-    for (int i = 0; i < 3; ++i) r.Bytes(fillRecord);
-    for (int i = 0; i < 6; ++i) r.Bytes(lineRecord);
-    r.U32(3);
-    std::vector<uint8_t> name(64, 0);
-    memcpy(name.data(), source, strlen(source));
-    r.Bytes(name).U32(0).U32(0);
-    return r.bytes;
+// The grid's record with the test's value records.
+std::vector<uint8_t> GridBytes(const std::vector<std::vector<GridCellRecord>>& rows,
+                               const std::vector<uint8_t>& fontRecord,
+                               const std::vector<uint8_t>& fillRecord,
+                               const std::vector<uint8_t>& lineRecord, int32_t nRows, int32_t nCols,
+                               const char* source = "") {
+    GridRecord g;
+    g.cells = rows;
+    g.rows = nRows;
+    g.columns = nCols;
+    g.font = fontRecord;
+    g.fill = fillRecord;
+    g.line = lineRecord;
+    g.source = source;
+    return WriteGridRecord(g);
 }
 
 class GridRecordTest : public GridTest {
@@ -374,7 +347,7 @@ protected:
         line->Release();
     }
     std::vector<uint8_t> Own() {
-        return GridRecord(
+        return GridBytes(
             {{{L""}, {L"A"}, {L"B"}}, {{L"1"}, {L"a1", 1}, {L"b1"}}, {{L"2"}, {L"a2"}, {L"b2", 2}}},
             fontRecord, fillRecord, lineRecord, 2, 2);
     }
@@ -409,15 +382,15 @@ TEST_F(GridRecordTest, LoadsCellsFontsAndTheOlderCellForm) {
 
 TEST_F(GridRecordTest, CountsBeyondTheLimitsOrTheStreamAreRefused) {
     // 1002 row entries, 66 cells in a row: refused before anything is made.
-    std::vector<std::vector<GridCellSpec>> wide(1, std::vector<GridCellSpec>(66));
+    std::vector<std::vector<GridCellRecord>> wide(1, std::vector<GridCellRecord>(66));
     RecordBytes many;
     many.U32(1002);
     std::vector<std::vector<uint8_t>> records = {
         many.bytes,
-        GridRecord(wide, fontRecord, fillRecord, lineRecord, 2, 2),
+        GridBytes(wide, fontRecord, fillRecord, lineRecord, 2, 2),
     };
     // A size list longer than the columns allow.
-    std::vector<uint8_t> list = GridRecord({}, fontRecord, fillRecord, lineRecord, 2, 2);
+    std::vector<uint8_t> list = GridBytes({}, fontRecord, fillRecord, lineRecord, 2, 2);
     list[4 + 16] = 0x7F;  // the column widths' count
     records.push_back(list);
     for (const auto& own : records) {
@@ -429,7 +402,7 @@ TEST_F(GridRecordTest, CountsBeyondTheLimitsOrTheStreamAreRefused) {
     // A source name without its NUL ends at byte 63.
     std::string longName(64, 'N');
     std::vector<uint8_t> named =
-        GridRecord({}, fontRecord, fillRecord, lineRecord, 2, 2, longName.c_str());
+        GridBytes({}, fontRecord, fillRecord, lineRecord, 2, 2, longName.c_str());
     GridObject* g = Make();
     ASSERT_EQ(static_cast<IObjectBase*>(g)->Load(MemStreamOf(Stream(named))), S_OK);
     LONG bound = 0;
