@@ -400,10 +400,52 @@ struct IGroupObject : public IUnknown {
 };
 TESK_IID(IGroupObject, 0x49);
 
-// {C0BC265D-...} The path-motion ability's interface (its members come with
-// the ability).
-struct IPathAnimate : public IUnknown {};
+// {C0BC265D-...} The path-motion ability's automation interface
+// (IPathAnimateDispAbl's slots) with its private operations after the three
+// members.
+struct IPathAnimate : public IDispatch {
+    STDMETHOD(get_CurveCount)(long* out) = 0;    // 7
+    STDMETHOD(get_TimeCount)(long* out) = 0;     // 8
+    STDMETHOD(GetCurPos)(long* x, long* y) = 0;  // 9
+    // Rebuilds the working paths and drag points and resets the motion.
+    STDMETHOD(RebuildPaths)() = 0;  // 10
+    // Only while the paths are shown and the owner is displayed.
+    STDMETHOD(DrawPaths)(IPixelBuffer* target) = 0;  // 11
+    STDMETHOD(DrawPathsOn)(HDC dc) = 0;              // 12
+    // Empty unless the paths are shown and the owner is displayed.
+    STDMETHOD(GetBounds)(RECT* out) = 0;   // 13
+    STDMETHOD_(BOOL, GetShowPaths)() = 0;  // 14
+    STDMETHOD(SetShowPaths)(BOOL on) = 0;  // 15
+};
 TESK_IID(IPathAnimate, 0x5D);
+
+// The drag record handed to the drag ability's listener with event 1119.
+struct DragRecord {
+    LPARAM lParam;
+    LONG x, y;
+    LONG startX, startY;
+    LONG downX, downY;
+};
+
+// {CCAD623C-52E4-4DBB-9BBE-9CEE9E40A014} The drag part of the path-motion
+// ability as input routing uses it: begin (operation 7) and end (operation 8)
+// of a drag. Its own identifier: the ability's common interface has other
+// members in those slots.
+struct IDragControl : public IUnknown {
+    STDMETHOD(Load)(ITeskStream* stream) = 0;       // 3
+    STDMETHOD(Save)(ITeskStream* stream) = 0;       // 4
+    STDMETHOD(Attach)(IUnknown* object) = 0;        // 5
+    STDMETHOD(GetTwoValues)(LONG* a, LONG* b) = 0;  // 6
+    STDMETHOD(BeginDrag)() = 0;                     // 7
+    STDMETHOD(EndDrag)() = 0;                       // 8
+    STDMETHOD(Reserved9)() = 0;                     // 9
+    STDMETHOD(Reserved10)() = 0;                    // 10
+    STDMETHOD(Reserved11)() = 0;                    // 11
+    STDMETHOD(Reserved12)() = 0;                    // 12
+    STDMETHOD_(WORD, GetFlags)() = 0;               // 13 bit 0: dragging allowed
+};
+DECLARE_IID(IDragControl, 0xCCAD623C, 0x52E4, 0x4DBB, 0x9B, 0xBE, 0x9C, 0xEE, 0x9E, 0x40, 0xA0,
+            0x14);
 
 // The object factory (ObjectCreator).
 struct IObjectCreator : public IUnknown {

@@ -448,6 +448,12 @@ STDMETHODIMP_(int) CRenderBase::TestRegion(HRGN region) {
     GetCorners(c);
     RECT bounds;
     GetBoundsRect(&bounds);
+    // Shown motion paths belong to the object's area.
+    RECT paths = {0, 0, 0, 0};
+    CComPtr<IPathAnimate> motion;
+    if (m_pathMotion && SUCCEEDED(m_pathMotion->QueryInterface(__uuidof(IPathAnimate),
+                                                               reinterpret_cast<void**>(&motion))))
+        motion->GetBounds(&paths);
     // The region's rectangles against the polygon: no region is made.
     DWORD size = GetRegionData(region, 0, nullptr);
     if (!size)
@@ -462,9 +468,13 @@ STDMETHODIMP_(int) CRenderBase::TestRegion(HRGN region) {
         RECT cut;
         if (IntersectRect(&cut, &rects[i], &bounds))
             touches = PolygonTouchesRect(c, 4, rects[i]);
+        if (!touches && !RectEmpty(paths))
+            touches = IntersectRect(&cut, &rects[i], &paths) != 0;
     }
     if (!touches)
         return 1;
+    if (!RectEmpty(paths))
+        UnionRect(&bounds, &bounds, &paths);
     m_regionBounds = bounds;
     return 0;
 }
@@ -560,7 +570,13 @@ STDMETHODIMP CRenderBase::OnGeometryChanged(const RECT*, const RECT*, int) {
     return S_OK;
 }
 
-STDMETHODIMP_(int) CRenderBase::PrepareDraw(IPixelBuffer*) {
+STDMETHODIMP_(int) CRenderBase::PrepareDraw(IPixelBuffer* target) {
+    // The paths of the object's motion, when it shows them, lie under it.
+    CComPtr<IPathAnimate> paths;
+    if (m_pathMotion && target &&
+        SUCCEEDED(
+            m_pathMotion->QueryInterface(__uuidof(IPathAnimate), reinterpret_cast<void**>(&paths))))
+        paths->DrawPaths(target);
     return 1;
 }
 

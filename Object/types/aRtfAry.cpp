@@ -67,8 +67,9 @@ CRTFStrInfoAry::~CRTFStrInfoAry() {
 
 bool CRTFStrInfoAry::Append(const StrInfo& run) {
     if (m_count == m_capacity) {
-        // Steps of 8 records while short, then doubling.
-        int capacity = m_capacity < 64 ? m_capacity + 8 : m_capacity * 2;
+        // 16 records first, then doubling: a paragraph has a run for
+        // every change of format.
+        int capacity = m_capacity ? m_capacity * 2 : 16;
         void* grown = realloc(m_items, sizeof(StrInfo) * (size_t)capacity);
         if (!grown)
             return false;
@@ -117,6 +118,8 @@ bool RtfText::Append(const void* bytes, int count) {
         int capacity = (m_length + count + 33 + 31) / 32 * 32;
         if (capacity < m_capacity * 2)
             capacity = m_capacity * 2;
+        if (capacity < 256)
+            capacity = 256;
         void* grown = realloc(m_data, (size_t)capacity);
         if (!grown)
             return false;

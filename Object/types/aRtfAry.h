@@ -126,7 +126,7 @@ void FreeRtfPicture(RtfPicture* picture);
 bool ReadRtfPictureRecord(CByteReader& reader, RtfPicture* picture);
 void WriteRtfPictureRecord(const RtfPicture& picture, BYTE out[RTF_PICTURE_RECORD]);
 
-// The runs of a paragraph; grows in steps of 8 records.
+// The runs of a paragraph.
 class CRTFStrInfoAry {
 public:
     CRTFStrInfoAry() : m_items(nullptr), m_capacity(0), m_count(0) {}
@@ -151,8 +151,8 @@ private:
     int m_count;
 };
 
-// A paragraph's text: NUL-terminated, grown to the next multiple of 32
-// bytes that holds the new length plus 33.
+// A paragraph's text: NUL-terminated, in multiples of 32 bytes with room
+// for 33 more, at least doubling.
 class RtfText {
 public:
     RtfText() : m_data(nullptr), m_capacity(0), m_length(0) {}

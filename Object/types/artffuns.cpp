@@ -189,7 +189,10 @@ const RtfKeyword* FindRtfKeyword(const RtfKeyword* table, int count, const char*
     int lo = 0, hi = count - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        int c = strcmp(table[mid].word, word);
+        // Most probes differ in the first byte: no call for them.
+        int c = (unsigned char)table[mid].word[0] - (unsigned char)word[0];
+        if (c == 0 && word[0])
+            c = strcmp(table[mid].word + 1, word + 1);
         if (c == 0)
             return &table[mid];
         if (c < 0)

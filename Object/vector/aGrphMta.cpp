@@ -1161,3 +1161,15 @@ HRESULT CGraphMeta::SaveWithMedia(ITeskStream* stream, int mediaIndex) {
     for (int32_t v : m_motion.values) StreamWriteValue(stream, v);
     return S_OK;
 }
+
+void CGraphMeta::RemoveDuplicates() {
+    const int n = GetCount();
+    if (GetKind() != GRAPH_POLYLINE || n <= 2)
+        return;
+    POINT* p = GetData();
+    int kept = 1;
+    for (int i = 1; i < n; ++i)
+        if (p[i].x != p[kept - 1].x || p[i].y != p[kept - 1].y)
+            p[kept++] = p[i];
+    while (GetCount() > kept) RemovePoint(GetCount() - 1);
+}

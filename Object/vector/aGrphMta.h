@@ -112,6 +112,10 @@ public:
     HRESULT LoadRecord(ITeskStream* stream) override { return Load(stream); }
     HRESULT SaveRecord(ITeskStream* stream) override { return Save(stream); }
 
+    // Kind 1 with more than 2 points: drops every point equal to the one
+    // before it.
+    void RemoveDuplicates();
+
     const MotionBlock& Motion() const { return m_motion; }
     MotionBlock& Motion() { return m_motion; }
     void SetReferenceRect(const RECT& rect) { m_reference = rect; }

@@ -2,11 +2,13 @@
 
 #include <string.h>
 
+#include <memory>
 #include <new>
 #include <vector>
 
 #include "aStorage.h"
 #include "aVecFrm.h"
+#include "aVecText.h"
 #include "aVector.h"
 #include "bByteReader.h"
 #include "bStorage.h"
@@ -300,5 +302,29 @@ HRESULT CTextMeta::SaveRecord(ITeskStream* stream) {
     stream->Write(&m_font, sizeof(m_font));
     StreamWriteValue(stream, (int32_t)m_spacing);
     StreamWriteValue(stream, (uint32_t)m_color);
+    return S_OK;
+}
+
+HRESULT CTextMeta::GetContourData(HDC dc, CVecFrame* frame) {
+    if (IsHidden())
+        return S_OK;
+    std::unique_ptr<CVecText> text(new (std::nothrow) CVecText(m_env));
+    if (!text) {
+        LOG_MSG("can not allocate memory of CVecText.");
+        return E_OUTOFMEMORY;
+    }
+    text->SetText(m_text);
+    text->SetOrigin(m_bounds.left, m_bounds.bottom - (m_bounds.bottom - m_bounds.top) / 5);
+    text->SetCurrentFont(m_font);
+    const HRESULT hr = text->CreateFromText(dc, frame);
+    if (FAILED(hr))
+        LOG_MSG("GetContourData func Failed.");
+    if (frame && GetFrame() == frame) {
+        for (int i = 0; i < frame->GetCount(); ++i)
+            if (frame->GetMeta(i) == this) {
+                SetHidden(true);
+                break;
+            }
+    }
     return S_OK;
 }

@@ -52,6 +52,10 @@ public:
     void SetOrigin(POINT origin);
     POINT GetOrigin() const { return m_origin; }
     IMetaEnv* GetEnv() const { return m_env; }
+    // Appends the text's glyph contours to the frame as closed polylines on
+    // the bounds' baseline and hides the text in the frame it belongs to
+    // (RemoveEmptyMetas then drops it). Nothing for a hidden text.
+    HRESULT GetContourData(HDC dc, CVecFrame* frame);
 
 private:
     HRGN OwnerClip(HDC dc, bool vectorOnly, int inflate) const;

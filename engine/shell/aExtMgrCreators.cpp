@@ -12,6 +12,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aMnuObj.h"
+#include "aPamAbl.h"
 #include "aPicObj.h"
 #include "aRTFObj.h"
 #include "aScrObj.h"
@@ -55,6 +56,7 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_GRID_OBJECT] = CreateGridObject;
         g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
         g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
+        g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;
     }
 } g_objectSlots;
 

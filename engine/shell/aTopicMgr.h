@@ -61,34 +61,6 @@ private:
 // Page state codes of Notify.
 enum { TOPIC_ENTER = 16, TOPIC_HOLD = 32, TOPIC_LEAVE = 48, TOPIC_EXIT = 64 };
 
-// The drag record handed to the drag ability's listener with event 1119.
-struct DragRecord {
-    LPARAM lParam;
-    LONG x, y;
-    LONG startX, startY;
-    LONG downX, downY;
-};
-
-// {CCAD623C-52E4-4DBB-9BBE-9CEE9E40A014} The drag part of the path-motion
-// ability as input routing uses it: begin (operation 7) and end (operation 8)
-// of a drag. Its own identifier: the ability's common interface has other
-// members in those slots.
-struct IDragControl : public IUnknown {
-    STDMETHOD(Load)(ITeskStream* stream) = 0;       // 3
-    STDMETHOD(Save)(ITeskStream* stream) = 0;       // 4
-    STDMETHOD(Attach)(IUnknown* object) = 0;        // 5
-    STDMETHOD(GetTwoValues)(LONG* a, LONG* b) = 0;  // 6
-    STDMETHOD(BeginDrag)() = 0;                     // 7
-    STDMETHOD(EndDrag)() = 0;                       // 8
-    STDMETHOD(Reserved9)() = 0;                     // 9
-    STDMETHOD(Reserved10)() = 0;                    // 10
-    STDMETHOD(Reserved11)() = 0;                    // 11
-    STDMETHOD(Reserved12)() = 0;                    // 12
-    STDMETHOD_(WORD, GetFlags)() = 0;               // 13 bit 0: dragging allowed
-};
-DECLARE_IID(IDragControl, 0xCCAD623C, 0x52E4, 0x4DBB, 0x9B, 0xBE, 0x9C, 0xEE, 0x9E, 0x40, 0xA0,
-            0x14);
-
 // A point as mouse messages pack it: x in the low word, y in the high word.
 LPARAM PackedPoint(LONG x, LONG y);
 

@@ -501,6 +501,59 @@ inline std::vector<uint8_t> WriteMenuRecord(const MenuRecord& m) {
     return r.bytes;
 }
 
+// One path of the path-motion ability's record: kind, corner rounding, value
+// B, bounds, shape flags (bit 4 set: the extended attributes follow), value
+// C, roll mode, roll angle, delay, duration, direction, eleven speed-curve
+// values, point count and points, then line mode, width, second value,
+// three colours, 16 reserved bytes and the last value.
+struct MotionPathRecord {
+    int32_t kind = 0, corner = 50, valueB = 0;
+    int32_t bounds[4] = {0, 0, 0, 0};
+    uint32_t flags = 0x10;
+    int32_t valueC = 1;
+    int32_t rollMode = 0, rollAngle = 0, delay = 0, duration = 1000, direction = 1;
+    int32_t curve[11] = {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000};
+    std::vector<POINT> points;
+    int32_t lineWidth = 1;
+};
+
+// The path-motion ability's own record: 8 reserved bytes, motion flags, start
+// and pause codes, pass count with the marker 0xF0F0 above it, start angle,
+// time limit, path count and paths, then (with the marker) drag flags and
+// drag path index.
+struct PathMotionRecord {
+    uint32_t motionFlags = 1;
+    int32_t startCode = 1200, pauseCode = 0;
+    uint16_t passCount = 1;
+    bool marker = true;
+    int32_t startAngle = 0, timeLimit = 0;
+    std::vector<MotionPathRecord> paths;
+    uint32_t dragFlags = 0;
+    int32_t dragPath = -1;
+};
+inline std::vector<uint8_t> WritePathMotionRecord(const PathMotionRecord& p) {
+    RecordBytes r;
+    r.Zeros(8).U32(p.motionFlags).I32(p.startCode).I32(p.pauseCode);
+    r.U32(p.passCount | (p.marker ? 0xF0F00000u : 0u)).I32(p.startAngle).I32(p.timeLimit);
+    r.U32((uint32_t)p.paths.size());
+    for (const MotionPathRecord& m : p.paths) {
+        r.I32(m.kind).I32(m.corner).I32(m.valueB);
+        for (int32_t b : m.bounds) r.I32(b);
+        r.U32(m.flags).I32(m.valueC);
+        r.I32(m.rollMode).I32(m.rollAngle).I32(m.delay).I32(m.duration).I32(m.direction);
+        for (int32_t c : m.curve) r.I32(c);
+        r.U32((uint32_t)m.points.size());
+        for (const POINT& pt : m.points) r.I32(pt.x).I32(pt.y);
+        if (m.flags & 0x10) {
+            r.I32(5).U32((uint16_t)m.lineWidth).U32(0);
+            r.U32(0x808080).U32(0x808080).U32(0xFFFFFF).Zeros(16).I32(0);
+        }
+    }
+    if (p.marker)
+        r.U32(p.dragFlags).I32(p.dragPath);
+    return r.bytes;
+}
+
 // The grid's record (read by the container extension's load, after the event
 // procedure's record): the row entries with their presence bitmap, per row
 // its cell entries with theirs, per cell the text as a stream string and the

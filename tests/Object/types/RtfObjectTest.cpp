@@ -16,6 +16,7 @@
 #include "aCursor.h"
 #include "aGDIBuf.h"
 #include "aRTFObj.h"
+#include "aUtil.h"
 #include "bMsgBox.h"
 
 namespace {
@@ -508,6 +509,70 @@ TEST_F(RtfObjectTest, DamagedRecordsLeaveTheObjectAsItWas) {
         r->DrawContent(target, &bounds);
     }
     EXPECT_GE(refused, 3 + (int)(bytes.size() - prefix) - 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Scripts reach the members by the type library's names and ids; the event
+// is the class's source interface; bound objects follow the scroll row.
+TEST_F(RtfObjectTest, MembersEventAndScrollRow) {
+    std::string lines;
+    for (int i = 0; i < 60; ++i) lines += "line\\par ";
+    RTFObject* r = WithRtf("{\\rtf1\\pard " + lines + "}");
+    IDispatch* d = static_cast<IRTFDispObj*>(r);
+    const struct {
+        const wchar_t* name;
+        DISPID id;
+    } members[] = {{L"ObjMediaName", 0x2bd},   {L"ObjEnableHotword", 6}, {L"ObjScrollPos", 7},
+                   {L"ObjMaxScrollPos", 8},    {L"PageUp", 0xa},         {L"PageDown", 0xb},
+                   {L"ScrollUp", 0xc},         {L"ScrollDown", 0xd},     {L"GotoLine", 0xe},
+                   {L"BackVisit", 0xf},        {L"GotoBegin", 0x10},     {L"GotoEnd", 0x11},
+                   {L"StartAutoScroll", 0x12}, {L"StopAutoScroll", 0x13}};
+    for (const auto& m : members) {
+        LPOLESTR name = const_cast<LPOLESTR>(m.name);
+        DISPID id = -1;
+        EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << m.name;
+        EXPECT_EQ(id, m.id) << m.name;
+    }
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = 400;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS p = {&v, &put, 1, 1};
+    EXPECT_EQ(d->Invoke(7, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, nullptr), S_OK);
+    LONG pos = 0;
+    r->get_ObjScrollPos(&pos);
+    EXPECT_EQ(pos, 400);
+
+    CComPtr<ITypeInfo> events;
+    ASSERT_EQ(GetObjectEventInfo(r->GetUnknown(), &events), S_OK);
+    ASSERT_NE(events, nullptr);
+    MEMBERID hot = -1;
+    LPOLESTR onHotword = const_cast<LPOLESTR>(L"OnHotword");
+    ASSERT_EQ(events->GetIDsOfNames(&onHotword, 1, &hot), S_OK);
+    EXPECT_EQ(hot, 2000);
+
+    // The row counts in points: twips / 20.
+    LONG value = -1, max = -1, page = -1, step = -1;
+    r->GetRowValue(0, &value);
+    EXPECT_EQ(value, 20);
+    r->GetRowMaximum(0, &max);
+    LONG maxTwips = 0;
+    r->get_ObjMaxScrollPos(&maxTwips);
+    EXPECT_EQ(max, (maxTwips - r->ViewHeight()) / 20);
+    r->GetRowPageStep(0, &page);
+    EXPECT_EQ(page, r->ViewHeight() / 20 - 1);
+    r->GetRowLineStep(0, &step);
+    EXPECT_EQ(step, 1);
+    r->SetRowValue(0, 35);
+    r->get_ObjScrollPos(&pos);
+    EXPECT_EQ(pos, 700);
+    char name[64] = "";
+    r->GetRowName(0, name, sizeof(name));
+    EXPECT_STREQ(name, "\xbe\xed\xb9\xf6\xce\xbb\xd6\xc3");  // "scroll position" in GBK
 }
 
 }  // namespace

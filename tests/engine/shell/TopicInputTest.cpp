@@ -16,11 +16,13 @@
 #include "PixelTestUtil.h"
 #include "ProjectWriter.h"
 #include "SolidObject.h"
+#include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "aAxObject.h"
 #include "aCanvas.h"
 #include "aExtMgr.h"
 #include "aObjClass.h"
+#include "aPamAbl.h"
 #include "aPlayerDoc.h"
 #include "aPlayerView.h"
 #include "aProject.h"
@@ -66,6 +68,26 @@ public:
     COM_INTERFACE_ENTRY(IDragControl)
     COM_INTERFACE_ENTRY(IEventListener)
     END_COM_MAP()
+    // The automation and private members: not used here.
+    STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
+    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHOD(Invoke)
+    (DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHOD(get_CurveCount)(long*) override { return E_NOTIMPL; }
+    STDMETHOD(get_TimeCount)(long*) override { return E_NOTIMPL; }
+    STDMETHOD(GetCurPos)(long*, long*) override { return E_NOTIMPL; }
+    STDMETHOD(RebuildPaths)() override { return S_OK; }
+    STDMETHOD(DrawPaths)(IPixelBuffer*) override { return S_FALSE; }
+    STDMETHOD(DrawPathsOn)(HDC) override { return S_FALSE; }
+    STDMETHOD(GetBounds)(RECT* out) override {
+        SetRectEmpty(out);
+        return S_FALSE;
+    }
+    STDMETHOD_(BOOL, GetShowPaths)() override { return FALSE; }
+    STDMETHOD(SetShowPaths)(BOOL) override { return S_OK; }
     STDMETHOD(Load)(ITeskStream*) override { return S_OK; }
     STDMETHOD(Save)(ITeskStream*) override { return S_OK; }
     STDMETHOD(Attach)(IUnknown*) override { return S_OK; }
@@ -381,6 +403,39 @@ TEST_F(TopicInputTest, DragSequences) {
             GiveDragAbility(box, nullptr);
         ability.Release();
     }
+}
+
+// Dragging an object whose path motion holds it to the drag points: it
+// lands on the point of its path nearest to where the pointer took it.
+TEST_F(TopicInputTest, DragAlongTheDragPoints) {
+    CComPtr<IUnknown> unknown;
+    ASSERT_EQ(CreatePathMotion(&unknown), S_OK);
+    CComPtr<IAbilityCreate> ability;
+    unknown->QueryInterface(__uuidof(IAbilityCreate), reinterpret_cast<void**>(&ability));
+    ASSERT_EQ(ability->Attach(box->m_base), S_OK);
+    PathMotionRecord record;
+    record.motionFlags = 3;  // no automatic motion
+    record.dragFlags = 1 | 4;
+    record.dragPath = 0;
+    MotionPathRecord line;
+    line.points = {{0, 0}, {200, 0}};
+    record.paths = {line};
+    ASSERT_EQ(ability->LoadOwn(MemStreamOf(WritePathMotionRecord(record))), S_OK);
+    CComPtr<IAbility> clock;
+    unknown->QueryInterface(__uuidof(IAbility), reinterpret_cast<void**>(&clock));
+    ASSERT_EQ(clock->Start(), S_OK);
+    CComPtr<IAbilityContainer> container;
+    box->m_base->QueryInterface(__uuidof(IAbilityContainer), reinterpret_cast<void**>(&container));
+    ASSERT_EQ(container->SetAbility(L"PathAnimate", -1, unknown), S_OK);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, Device(400, 300));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, Device(440, 320));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, Device(470, 340));
+    Send(WM_LBUTTONUP, 0, Device(470, 340));
+    // The line runs from the box's centre 200 units to the right.
+    EXPECT_NEAR(box->m_render->GetXCenter(), 470, 3);
+    EXPECT_EQ(box->m_render->GetYCenter(), 300);
+    clock->Stop();
+    ASSERT_EQ(container->SetAbility(L"PathAnimate", -1, nullptr), S_OK);
 }
 
 // A drag ends on the ability it began on even when a page change took the
