@@ -222,6 +222,19 @@ public:
     int GetPermissions(const char* account, const char* document, long* permissions);
     int GetQueryNames(char*** names, int* count);
 
+    // Accounts of the workgroup.
+    int GetUserNames(char*** names, int* count);
+    int GetGroupNames(char*** names, int* count);
+    int GetUserGroups(const char* user, char*** names, int* count);
+    int CreateUserInGroup(const char* user, const char* pid);
+    int DeleteUser(const char* user);
+    int CreateGroup(const char* group, const char* pid);
+    int DeleteGroup(const char* group);
+    int AddUserToGroup(const char* user, const char* group);
+    int RemoveUserFromGroup(const char* user, const char* group);
+    int GetCurrentUserName(std::string* name);
+    int ChangeUserPassword(const char* user, const char* oldPassword, const char* newPassword);
+
 private:
     int RequeryEntry(DataSourceEntry* entry, int isQuery);
     // Opens another .mvb for reading, asking again for its password while
@@ -262,6 +275,9 @@ private:
     std::unique_ptr<CdbWorkspace> m_workspace;
     HWND m_window = nullptr;
 };
+
+// A name array of separately allocated copies (null and 0 for none).
+void MakeNameArray(const std::vector<std::string>& names, char*** array, int* count);
 
 // A name field of a record read within its size (no NUL needed).
 std::string FieldText(const char* field, size_t size);

@@ -25,23 +25,6 @@
 namespace {
 
 // Name arrays of the manager windows: separately allocated copies.
-void MakeNameArray(const std::vector<std::string>& names, char*** array, int* count) {
-    *array = nullptr;
-    *count = 0;
-    if (names.empty())
-        return;
-    char** a = (char**)calloc(names.size(), sizeof(char*));
-    if (!a)
-        return;
-    for (size_t i = 0; i < names.size(); ++i) {
-        a[i] = (char*)malloc(names[i].size() + 1);
-        if (a[i])
-            memcpy(a[i], names[i].c_str(), names[i].size() + 1);
-    }
-    *array = a;
-    *count = (int)names.size();
-}
-
 // DAO type and media type of a design type code.
 bool TypeOfCode(int code, int* type, long* size) {
     static const int types[] = {dbLong, dbDouble, dbBoolean, dbCurrency, dbDate, dbText, dbMemo};
@@ -209,6 +192,23 @@ int CDBCore::IndexOfEntry(const char* name, int isQuery) {
             _mbscmp((const unsigned char*)list[i]->name.c_str(), (const unsigned char*)name) == 0)
             return (int)i;
     return -1;
+}
+
+void MakeNameArray(const std::vector<std::string>& names, char*** array, int* count) {
+    *array = nullptr;
+    *count = 0;
+    if (names.empty())
+        return;
+    char** a = (char**)calloc(names.size(), sizeof(char*));
+    if (!a)
+        return;
+    for (size_t i = 0; i < names.size(); ++i) {
+        a[i] = (char*)malloc(names[i].size() + 1);
+        if (a[i])
+            memcpy(a[i], names[i].c_str(), names[i].size() + 1);
+    }
+    *array = a;
+    *count = (int)names.size();
 }
 
 int CDBCore::GetTableNames(char*** names, int* count) {

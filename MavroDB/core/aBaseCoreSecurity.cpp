@@ -146,3 +146,144 @@ int CDBCore::GetPermissions(const char* account, const char* document, long* per
         return 0;
     }
 }
+
+// ---- accounts
+
+namespace {
+
+bool Reserved(const std::string& name, bool group) {
+    static const char* const users[] = {"admin", "Creator", "Engine"};
+    static const char* const groups[] = {"Admins", "Users"};
+    if (group)
+        return name == groups[0] || name == groups[1];
+    for (const char* u : users)
+        if (name == u)
+            return true;
+    return false;
+}
+
+void Unreserved(const std::vector<std::string>& all, bool group, char*** names, int* count) {
+    std::vector<std::string> list;
+    for (const std::string& n : all)
+        if (!Reserved(n, group))
+            list.push_back(n);
+    MakeNameArray(list, names, count);
+}
+
+}  // namespace
+
+int CDBCore::GetUserNames(char*** names, int* count) {
+    *names = nullptr;
+    *count = 0;
+    if (!m_workspace)
+        return 0;
+    try {
+        Unreserved(m_workspace->Users(), false, names, count);
+        return 1;
+    } catch (const CdbException& e) {
+        ShowEngineError(e);
+        return 0;
+    }
+}
+
+int CDBCore::GetGroupNames(char*** names, int* count) {
+    *names = nullptr;
+    *count = 0;
+    if (!m_workspace)
+        return 0;
+    try {
+        Unreserved(m_workspace->Groups(), true, names, count);
+        return 1;
+    } catch (const CdbException& e) {
+        ShowEngineError(e);
+        return 0;
+    }
+}
+
+int CDBCore::GetUserGroups(const char* user, char*** names, int* count) {
+    *names = nullptr;
+    *count = 0;
+    if (!m_workspace || !user)
+        return 0;
+    try {
+        Unreserved(m_workspace->UserGroups(user), true, names, count);
+        return 1;
+    } catch (const CdbException& e) {
+        ShowEngineError(e);
+        return 0;
+    }
+}
+
+// Runs one account operation of the workspace: the engine's text on failure.
+template <class F>
+static int AccountCall(CdbWorkspace* workspace, F f, void (*show)(const CdbException&)) {
+    if (!workspace)
+        return 0;
+    try {
+        f();
+        return 1;
+    } catch (const CdbException& e) {
+        show(e);
+        return 0;
+    }
+}
+
+static void ShowAccountError(const CdbException& e) {
+    DB_LOG("Database engine error %ld: %s", e.Number(), e.Description().c_str());
+    DBMessageBox(e.Description());
+}
+
+int CDBCore::CreateUserInGroup(const char* user, const char* pid) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->CreateUser(user ? user : "", pid ? pid : ""); }, ShowAccountError);
+}
+
+int CDBCore::DeleteUser(const char* user) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->DeleteAccount(user ? user : "", false); }, ShowAccountError);
+}
+
+int CDBCore::CreateGroup(const char* group, const char* pid) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->CreateGroup(group ? group : "", pid ? pid : ""); }, ShowAccountError);
+}
+
+int CDBCore::DeleteGroup(const char* group) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->DeleteAccount(group ? group : "", true); }, ShowAccountError);
+}
+
+int CDBCore::AddUserToGroup(const char* user, const char* group) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->AddToGroup(user ? user : "", group ? group : ""); }, ShowAccountError);
+}
+
+int CDBCore::RemoveUserFromGroup(const char* user, const char* group) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w, [&]() { w->RemoveFromGroup(user ? user : "", group ? group : ""); }, ShowAccountError);
+}
+
+int CDBCore::GetCurrentUserName(std::string* name) {
+    if (!m_workspace || !name)
+        return 0;
+    *name = m_workspace->User();
+    return 1;
+}
+
+int CDBCore::ChangeUserPassword(const char* user, const char* oldPassword,
+                                const char* newPassword) {
+    CdbWorkspace* w = m_workspace.get();
+    return AccountCall(
+        w,
+        [&]() {
+            w->NewPassword(user ? user : "", oldPassword ? oldPassword : "",
+                           newPassword ? newPassword : "");
+        },
+        ShowAccountError);
+}

@@ -28,6 +28,7 @@ enum {
     dbErrBadAccount = 3029,
     dbErrNoAccount = 3030,
     dbErrBadPassword = 3031,
+    dbErrCannotPerform = 3032,
     dbErrNoPermission = 3033,
     dbErrCouldNotUse = 3045,
     dbErrTooManyDatabases = 3048,
@@ -73,6 +74,7 @@ enum {
     dbErrRelationFields = 3368,
     dbErrIntegrityViolated = 3378,
     dbErrRelationField = 3409,
+    dbErrAccountExists = 3390,
 };
 
 // Index field attribute and relation attributes.
@@ -539,6 +541,25 @@ public:
         CdbDatabase::Create(path, connect);
     }
     const std::string& User() const { return m_login.user; }
+
+    // Accounts of the workgroup (UTF-8 in the file, ANSI here). Lists in
+    // the file's order; changes need "Admins" (3033), each one transaction
+    // of the workgroup file, which is opened for writing only for them.
+    std::vector<std::string> Users();
+    std::vector<std::string> Groups();
+    std::vector<std::string> UserGroups(const std::string& user);
+    // A new user without a password, a member of "Users" (3390 when the
+    // name is taken).
+    void CreateUser(const std::string& user, const std::string& pid);
+    void CreateGroup(const std::string& group, const std::string& pid);
+    // The built-in accounts stay (3032).
+    void DeleteAccount(const std::string& name, bool group);
+    void AddToGroup(const std::string& user, const std::string& group);
+    // No user leaves "Users" (3032).
+    void RemoveFromGroup(const std::string& user, const std::string& group);
+    // One's own password needs the old one (3029); another user's, "Admins".
+    void NewPassword(const std::string& user, const std::string& oldPassword,
+                     const std::string& newPassword);
     const CdbLogin& Login() const { return m_login; }
     CdbDBEngine* Engine() const { return m_engine; }
 

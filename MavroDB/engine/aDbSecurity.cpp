@@ -574,3 +574,235 @@ void CdbDatabase::MovePermissions(const std::string& utf8Name, const std::string
         m_conn->Fail(rc);
     m_conn->rightsGeneration = -1;
 }
+
+// ---- accounts
+
+namespace {
+
+bool IsBuiltIn(const std::string& utf8Name) {
+    for (const char* n : {"admin", "Creator", "Engine", "Admins", "Users"})
+        if (utf8Name == n)
+            return true;
+    return false;
+}
+
+// One account change: the workgroup file opened for writing, one transaction.
+class AccountChange {
+public:
+    AccountChange(const CdbLogin& login, CdbDBEngine* engine)
+        : m_wg(RequireAdmin(login, engine), true) {
+        if (sqlite3_exec(m_wg.Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            ThrowDbError(3028);
+    }
+    ~AccountChange() {
+        if (!m_done)
+            sqlite3_exec(m_wg.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3* Handle() const { return m_wg.Handle(); }
+    void Commit() {
+        if (sqlite3_exec(m_wg.Handle(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            ThrowDbError(dbErrLocked);
+        m_done = true;
+    }
+
+private:
+    static const std::string& RequireAdmin(const CdbLogin& login, CdbDBEngine* engine) {
+        if (!login.workgroup || !login.IsAdmin())
+            ThrowDbError(dbErrNoPermission);
+        return engine->SystemDB();
+    }
+    Workgroup m_wg;
+    bool m_done = false;
+};
+
+// The kind of a named account (0 when there is none) and its stored name.
+int KindOf(sqlite3* db, const std::string& utf8Name, std::string* stored) {
+    Statement s(db, "SELECT Kind, Name FROM MavroSysAccounts");
+    while (s.Row()) {
+        const unsigned char* n = sqlite3_column_text(s.Get(), 1);
+        if (n && DbSameName((const char*)n, utf8Name)) {
+            if (stored)
+                *stored = (const char*)n;
+            return sqlite3_column_int(s.Get(), 0);
+        }
+    }
+    return 0;
+}
+
+void Run(Statement& s) {
+    while (s.Row()) {
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> CdbWorkspace::Users() {
+    std::vector<std::string> out;
+    if (!m_login.workgroup)
+        return out;
+    Workgroup wg(m_engine->SystemDB(), false);
+    Statement s(wg.Handle(), "SELECT Name FROM MavroSysAccounts WHERE Kind = 1 ORDER BY rowid");
+    while (s.Row()) out.push_back(AnsiFromUtf8((const char*)sqlite3_column_text(s.Get(), 0)));
+    return out;
+}
+
+std::vector<std::string> CdbWorkspace::Groups() {
+    std::vector<std::string> out;
+    if (!m_login.workgroup)
+        return out;
+    Workgroup wg(m_engine->SystemDB(), false);
+    Statement s(wg.Handle(), "SELECT Name FROM MavroSysAccounts WHERE Kind = 2 ORDER BY rowid");
+    while (s.Row()) out.push_back(AnsiFromUtf8((const char*)sqlite3_column_text(s.Get(), 0)));
+    return out;
+}
+
+std::vector<std::string> CdbWorkspace::UserGroups(const std::string& user) {
+    if (!m_login.workgroup)
+        ThrowDbError(dbErrNoAccount, user);
+    Workgroup wg(m_engine->SystemDB(), false);
+    std::string stored;
+    if (KindOf(wg.Handle(), Utf8FromAnsi(user), &stored) != kAccountUser)
+        ThrowDbError(dbErrNoAccount, user);
+    std::vector<std::string> out;
+    Statement s(wg.Handle(),
+                "SELECT a.Name FROM MavroSysAccounts a JOIN MavroSysMembers m ON m.GroupName = "
+                "a.Name WHERE m.UserName = ?1 AND a.Kind = 2 ORDER BY a.rowid");
+    s.Text(1, stored);
+    while (s.Row()) out.push_back(AnsiFromUtf8((const char*)sqlite3_column_text(s.Get(), 0)));
+    return out;
+}
+
+void CdbWorkspace::CreateUser(const std::string& user, const std::string& pid) {
+    CdbDatabase::CheckName(user);
+    AccountChange change(m_login, m_engine);
+    std::string u = Utf8FromAnsi(user);
+    if (KindOf(change.Handle(), u, nullptr))
+        ThrowDbError(dbErrAccountExists, user);
+    std::string salt = RandomSalt();
+    Statement add(change.Handle(),
+                  "INSERT INTO MavroSysAccounts(Name, Kind, Identifier, Salt, Hash) VALUES (?1, 1, "
+                  "?2, ?3, ?4)");
+    add.Text(1, u);
+    add.Blob(2, DbAccountIdentifier(u, Utf8FromAnsi(pid)));
+    add.Blob(3, salt);
+    add.Blob(4, DbPasswordHash(salt, std::string()));
+    Run(add);
+    // In "Users" in the same transaction: never a user outside it.
+    Statement member(change.Handle(),
+                     "INSERT INTO MavroSysMembers(UserName, GroupName) VALUES (?1, 'Users')");
+    member.Text(1, u);
+    Run(member);
+    change.Commit();
+}
+
+void CdbWorkspace::CreateGroup(const std::string& group, const std::string& pid) {
+    CdbDatabase::CheckName(group);
+    AccountChange change(m_login, m_engine);
+    std::string u = Utf8FromAnsi(group);
+    if (KindOf(change.Handle(), u, nullptr))
+        ThrowDbError(dbErrAccountExists, group);
+    Statement add(change.Handle(),
+                  "INSERT INTO MavroSysAccounts(Name, Kind, Identifier) VALUES (?1, 2, ?2)");
+    add.Text(1, u);
+    add.Blob(2, DbAccountIdentifier(u, Utf8FromAnsi(pid)));
+    Run(add);
+    change.Commit();
+}
+
+void CdbWorkspace::DeleteAccount(const std::string& name, bool group) {
+    AccountChange change(m_login, m_engine);
+    std::string stored;
+    if (KindOf(change.Handle(), Utf8FromAnsi(name), &stored) !=
+        (group ? kAccountGroup : kAccountUser))
+        ThrowDbError(dbErrNoAccount, name);
+    if (IsBuiltIn(stored))
+        ThrowDbError(dbErrCannotPerform, name);
+    Statement drop(change.Handle(), "DELETE FROM MavroSysAccounts WHERE Name = ?1");
+    drop.Text(1, stored);
+    Run(drop);
+    Statement members(change.Handle(), group ? "DELETE FROM MavroSysMembers WHERE GroupName = ?1"
+                                             : "DELETE FROM MavroSysMembers WHERE UserName = ?1");
+    members.Text(1, stored);
+    Run(members);
+    change.Commit();
+}
+
+void CdbWorkspace::AddToGroup(const std::string& user, const std::string& group) {
+    AccountChange change(m_login, m_engine);
+    std::string u, g;
+    if (KindOf(change.Handle(), Utf8FromAnsi(user), &u) != kAccountUser)
+        ThrowDbError(dbErrNoAccount, user);
+    if (KindOf(change.Handle(), Utf8FromAnsi(group), &g) != kAccountGroup)
+        ThrowDbError(dbErrNoAccount, group);
+    Statement add(change.Handle(),
+                  "INSERT OR IGNORE INTO MavroSysMembers(UserName, GroupName) VALUES (?1, ?2)");
+    add.Text(1, u);
+    add.Text(2, g);
+    Run(add);
+    change.Commit();
+}
+
+void CdbWorkspace::RemoveFromGroup(const std::string& user, const std::string& group) {
+    AccountChange change(m_login, m_engine);
+    std::string u, g;
+    if (KindOf(change.Handle(), Utf8FromAnsi(user), &u) != kAccountUser)
+        ThrowDbError(dbErrNoAccount, user);
+    if (KindOf(change.Handle(), Utf8FromAnsi(group), &g) != kAccountGroup)
+        ThrowDbError(dbErrNoAccount, group);
+    if (g == "Users")
+        ThrowDbError(dbErrCannotPerform, group);
+    Statement drop(change.Handle(),
+                   "DELETE FROM MavroSysMembers WHERE UserName = ?1 AND GroupName = ?2");
+    drop.Text(1, u);
+    drop.Text(2, g);
+    Run(drop);
+    if (!sqlite3_changes(change.Handle()))
+        ThrowDbError(dbErrNoAccount, group);
+    change.Commit();
+}
+
+void CdbWorkspace::NewPassword(const std::string& user, const std::string& oldPassword,
+                               const std::string& newPassword) {
+    if (!m_login.workgroup)
+        ThrowDbError(dbErrNoPermission);
+    bool own = DbSameName(Utf8FromAnsi(user), Utf8FromAnsi(m_login.user));
+    if (!own && !m_login.IsAdmin())
+        ThrowDbError(dbErrNoPermission);
+    Workgroup wg(m_engine->SystemDB(), true);
+    if (sqlite3_exec(wg.Handle(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        ThrowDbError(3028);
+    bool done = false;
+    struct Rollback {
+        sqlite3* db;
+        bool* done;
+        ~Rollback() {
+            if (!*done)
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    } rollback{wg.Handle(), &done};
+    std::string stored;
+    if (KindOf(wg.Handle(), Utf8FromAnsi(user), &stored) != kAccountUser)
+        ThrowDbError(dbErrNoAccount, user);
+    if (own) {
+        Statement s(wg.Handle(), "SELECT Salt, Hash FROM MavroSysAccounts WHERE Name = ?1");
+        s.Text(1, stored);
+        if (!s.Row() || sqlite3_column_type(s.Get(), 0) != SQLITE_BLOB ||
+            sqlite3_column_type(s.Get(), 1) != SQLITE_BLOB)
+            ThrowDbError(dbErrBadAccount);
+        std::string salt((const char*)sqlite3_column_blob(s.Get(), 0),
+                         (size_t)sqlite3_column_bytes(s.Get(), 0));
+        std::string hash((const char*)sqlite3_column_blob(s.Get(), 1),
+                         (size_t)sqlite3_column_bytes(s.Get(), 1));
+        if (DbPasswordHash(salt, Utf8FromAnsi(oldPassword)) != hash)
+            ThrowDbError(dbErrBadAccount);
+    }
+    std::string salt = RandomSalt();
+    Statement set(wg.Handle(), "UPDATE MavroSysAccounts SET Salt = ?2, Hash = ?3 WHERE Name = ?1");
+    set.Text(1, stored);
+    set.Blob(2, salt);
+    set.Blob(3, DbPasswordHash(salt, Utf8FromAnsi(newPassword)));
+    Run(set);
+    if (sqlite3_exec(wg.Handle(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        ThrowDbError(dbErrLocked);
+    done = true;
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -336,4 +337,338 @@ TEST(DBSecurity, StoredQueriesReadNoCatalogueAndRunNoPragma) {
     EXPECT_EQ(S_OK, s.db->IsQueryName("Perm"));
     std::unique_ptr<CdbRecordset> rs = db->OpenQuery("Rich", {});
     EXPECT_FALSE(rs->GetEOF());
+}
+
+namespace {
+
+std::string Describe(long number) {
+    try {
+        ThrowDbError(number);
+    } catch (const CdbException& e) {
+        return e.Description();
+    }
+    return std::string();
+}
+
+// A school: the workgroup (teacher in Staff, pupil and kim/"p1" in Users
+// only) and a secured file whose table Scores holds (1, 10), (2, 20).
+//   Databases:  Users 0xF, Admins 0xFFFFF
+//   Tables:     Users 0x20004, Staff 1 (create), Admins 0xFFFFF
+//   Scores:     Staff 0xF4, pupil 0x14, kim/"p1" 0x54, Admins 0xFFFFF
+struct School {
+    TempFolder dir;
+    std::string path = dir.File("school.mvb");
+    std::string wg = dir.File("school.mdw");
+    School() {
+        WriteWorkgroup(wg, {{"Staff", "", "s", true},
+                            {"teacher", "chalk", "t", false, {"Staff"}},
+                            {"pupil", "ink", "u"},
+                            {"kim", "k", "p1"}});
+        MvbWriter w(path);
+        w.Exec("CREATE TABLE Scores(ID LONG PRIMARY KEY, Mark LONG)");
+        w.Exec("INSERT INTO Scores VALUES (1, 10), (2, 20)");
+        w.Query("Top", "SELECT * FROM Scores WHERE Mark > 15");
+        std::string users = AccountIdentifier("Users"), admins = AccountIdentifier("Admins"),
+                    staff = AccountIdentifier("Staff", "s");
+        w.Permission("Databases", "", users, 0xF);
+        w.Permission("Databases", "", admins, 0xFFFFF);
+        w.Permission("Tables", "", users, 0x20004, true);
+        w.Permission("Tables", "", staff, 1, true);
+        w.Permission("Tables", "", admins, 0xFFFFF, true);
+        w.Permission("Tables", "Scores", staff, 0xF4);
+        w.Permission("Tables", "Scores", AccountIdentifier("pupil", "u"), 0x14);
+        w.Permission("Tables", "Scores", AccountIdentifier("kim", "p1"), 0x54);
+        w.Permission("Tables", "Scores", admins, 0xFFFFF);
+        w.Permission("Tables", "Top", users, 0x14);
+    }
+};
+
+FieldValuePair MarkPair(LONG mark) {
+    FieldValuePair pair;
+    memset(&pair, 0, sizeof(pair));
+    strcpy(pair.fieldName, "Mark");
+    V_VT(&pair.value) = VT_I4;
+    V_I4(&pair.value) = mark;
+    return pair;
+}
+
+}  // namespace
+
+TEST(DBSecurity, RightsOfTeacherAndPupilAtTheCoreAndTheInterface) {
+    School school;
+    enum { Read, Add, Change, Delete, MakeTable, Grant, NewUser };
+    struct Case {
+        const char* user;
+        const char* password;
+        long errors[7];  // Jet number of each action's refusal; 0 allowed
+    } cases[] = {
+        {"teacher", "chalk", {0, 0, 0, 0, 0, 3033, 3033}},
+        {"pupil", "ink", {0, 3107, 3108, 3109, 3111, 3033, 3033}},
+        {"admin", "", {0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        for (int through = 0; through < 2; ++through) {  // the core, then IDBCore
+            Login login(c.user, c.password);
+            Session s;
+            ASSERT_EQ(S_OK, s.Init(school.path, school.wg, "", DB_INIT_MULTIUSER)) << c.user;
+            CDBCore* core = s.Core();
+            std::string before = ReadFileBytes(school.path);
+            for (int a = Read; a <= NewUser; ++a) {
+                if (through && a > Delete)
+                    break;
+                Boxes boxes;
+                DataSourceDescriptor d = Desc("Scores", "Mark");
+                d.position = a == Delete ? 1 : 0;
+                FieldValuePair pair = MarkPair(30 + a);
+                int ok = 0;
+                HRESULT hr = S_OK, denied = E_FAIL;
+                VARIANT v;
+                VariantInit(&v);
+                TableFieldSpec f;
+                f.name = "X";
+                f.type = 1;
+                std::string table = std::string("T") + c.user + std::to_string(through);
+                switch (a) {
+                    case Read:
+                        if (through)
+                            hr = s.db->GetDataSourceFieldValue(&d, &v);
+                        else
+                            ok = core->GetFieldValue(&d, &v);
+                        break;
+                    case Add:
+                        denied = DB_E_FAILED;
+                        if (through)
+                            hr = s.db->AddDataSourceRecord(&d, &pair, 1);
+                        else
+                            ok = core->AddNewRecord(&d, &pair, 1);
+                        break;
+                    case Change:
+                        denied = DB_E_FAILED;
+                        if (through)
+                            hr = s.db->UpdateDataSourceRecord(&d, &pair, 1);
+                        else
+                            ok = core->UpdateRecord(&d, &pair, 1);
+                        break;
+                    case Delete:
+                        if (through)
+                            hr = s.db->DeleteDataSourceRecord(&d);
+                        else
+                            ok = core->DeleteRecord(&d);
+                        break;
+                    case MakeTable:
+                        ok = core->CreateTable({&f}, table.c_str());
+                        break;
+                    case Grant:
+                        ok = core->SetPermissions("pupil", "Scores", 0xF4);
+                        break;
+                    case NewUser:
+                        ok = core->CreateUserInGroup((std::string("new") + c.user).c_str(), "n");
+                        break;
+                }
+                VariantClear(&v);
+                long expected = c.errors[a];
+                std::string what = std::string(c.user) + " action " + std::to_string(a) +
+                                   (through ? " IDBCore" : " core");
+                if (through)
+                    EXPECT_EQ(expected ? denied : S_OK, hr) << what;
+                else
+                    EXPECT_EQ(expected ? 0 : 1, ok ? 1 : 0) << what;
+                if (expected) {
+                    ASSERT_EQ(1u, Boxes::Texts().size()) << what;
+                    EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(expected))) << what;
+                } else {
+                    EXPECT_TRUE(Boxes::Texts().empty()) << what;
+                }
+            }
+            if (std::string(c.user) == "pupil") {
+                EXPECT_EQ(before, ReadFileBytes(school.path)) << "denied writes changed the file";
+            }
+        }
+    }
+}
+
+TEST(DBSecurity, RightsFollowTheIdentifierNotTheName) {
+    School school;
+    {
+        Login login("kim", "k");
+        Session s;
+        ASSERT_EQ(S_OK, s.Init(school.path, school.wg, "", DB_INIT_MULTIUSER));
+        long word = 0;
+        CdbDatabase* db = s.Core()->GetDatabase();
+        EXPECT_EQ(0x54, db->Rights("Tables", "Scores"));
+        Boxes boxes;
+        EXPECT_EQ(0, s.Core()->GetPermissions("kim", "Scores", &word));  // 3033
+        DataSourceDescriptor d = Desc("Scores", "Mark");
+        VARIANT v;
+        VariantInit(&v);
+        EXPECT_EQ(S_OK, s.db->GetDataSourceFieldValue(&d, &v));
+        VariantClear(&v);
+    }
+    // Another workgroup in which kim has the PID "p2".
+    std::string other = school.dir.File("other.mdw");
+    WriteWorkgroup(other, {{"kim", "k", "p2"}});
+    Login login("kim", "k");
+    Session s;
+    ASSERT_EQ(S_OK, s.Init(school.path, other, "", DB_INIT_MULTIUSER));
+    Boxes boxes;
+    DataSourceDescriptor d = Desc("Scores", "Mark");
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_EQ(E_FAIL, s.db->GetDataSourceFieldValue(&d, &v));
+    ASSERT_EQ(1u, Boxes::Texts().size());
+    EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(3112)));
+    // The query reads Scores too.
+    long number = 0;
+    try {
+        s.Core()->GetDatabase()->OpenQuery("Top", {});
+    } catch (const CdbException& e) {
+        number = e.Number();
+    }
+    EXPECT_EQ(3112, number);
+}
+
+TEST(DBSecurity, SecuredOpensNeedTheRightsOnTheDatabase) {
+    School school;
+    // A stored query on the catalogue is refused even for admin.
+    { MvbWriter w(school.dir.File("unused.mvb")); }
+    struct Case {
+        const char* user;
+        const char* password;
+        int flags;
+        HRESULT result;
+    } cases[] = {
+        {"pupil", "ink", DB_INIT_MULTIUSER, S_OK},
+        {"pupil", "ink", DB_INIT_MULTIUSER | DB_INIT_EXCLUSIVE, S_OK},
+        {"admin", "", 0, DB_E_FAILED},  // no workgroup login: 3033
+    };
+    for (const Case& c : cases) {
+        Boxes boxes;
+        Login login(c.user, c.password);
+        Session s;
+        EXPECT_EQ(c.result, s.Init(school.path, school.wg, "", c.flags)) << c.user << c.flags;
+        if (c.result != S_OK) {
+            ASSERT_EQ(1u, Boxes::Texts().size());
+            EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(3033)));
+        }
+    }
+}
+
+TEST(DBSecurity, CorruptWorkgroupOrPermissionRowsOpenWithNoMoreRights) {
+    struct Case {
+        const char* name;
+        const char* workgroupSql;  // run on the school's workgroup
+        const char* databaseSql;   // run on the school's file
+        long error;
+    } cases[] = {
+        {"identifier cut", "UPDATE MavroSysAccounts SET Identifier = x'01' WHERE Name = 'pupil'",
+         "", 3343},
+        {"group identifier text",
+         "UPDATE MavroSysAccounts SET Identifier = 'Users' WHERE Name = 'Users'", "", 3343},
+        {"no kind column", "ALTER TABLE MavroSysAccounts DROP COLUMN Kind", "", 3343},
+        {"no hash", "UPDATE MavroSysAccounts SET Hash = NULL WHERE Name = 'pupil'", "", 3029},
+        {"pupil made a group", "UPDATE MavroSysAccounts SET Kind = 2 WHERE Name = 'pupil'", "",
+         3029},
+        {"rights as text", "", "UPDATE MavroSysPermissions SET Rights = 'all'", 3343},
+        {"identifier short", "",
+         "UPDATE MavroSysPermissions SET Identifier = x'00' WHERE rowid = 1", 3343},
+    };
+    for (const Case& c : cases) {
+        School school;
+        if (*c.workgroupSql) {
+            sqlite3* db = nullptr;
+            sqlite3_open(Utf8OfAnsi(school.wg).c_str(), &db);
+            EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, c.workgroupSql, nullptr, nullptr, nullptr))
+                << c.name;
+            sqlite3_close(db);
+        }
+        if (*c.databaseSql) {
+            sqlite3* db = nullptr;
+            sqlite3_open(Utf8OfAnsi(school.path).c_str(), &db);
+            EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, c.databaseSql, nullptr, nullptr, nullptr))
+                << c.name;
+            sqlite3_close(db);
+        }
+        Boxes boxes({IDOK, IDCANCEL});
+        Login login("pupil", "ink");
+        Session s;
+        EXPECT_EQ(DB_E_FAILED, s.Init(school.path, school.wg, "", DB_INIT_MULTIUSER)) << c.name;
+        ASSERT_FALSE(Boxes::Texts().empty()) << c.name;
+        EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(c.error))) << c.name;
+    }
+}
+
+TEST(DBSecurity, AccountsOfTheWorkgroup) {
+    School school;
+    Login login("admin", "");
+    Session s;
+    ASSERT_EQ(S_OK, s.Init(school.path, school.wg, "", DB_INIT_MULTIUSER));
+    CDBCore* core = s.Core();
+    auto names = [&](int (CDBCore::*list)(char***, int*)) {
+        char** a = nullptr;
+        int n = 0;
+        (core->*list)(&a, &n);
+        std::vector<std::string> out(a, a + n);
+        CDBCore::FreeNameArray(a, n);
+        return out;
+    };
+    auto groupsOf = [&](const char* user) {
+        char** a = nullptr;
+        int n = 0;
+        core->GetUserGroups(user, &a, &n);
+        std::vector<std::string> out(a, a + n);
+        CDBCore::FreeNameArray(a, n);
+        return out;
+    };
+    // Reserved accounts are not listed.
+    EXPECT_EQ((std::vector<std::string>{"teacher", "pupil", "kim"}), names(&CDBCore::GetUserNames));
+    EXPECT_EQ((std::vector<std::string>{"Staff"}), names(&CDBCore::GetGroupNames));
+    EXPECT_EQ(1, core->CreateUserInGroup("lee", "p9"));
+    EXPECT_EQ(1, core->AddUserToGroup("lee", "Staff"));
+    EXPECT_EQ(1, core->AddUserToGroup("lee", "Admins"));
+    EXPECT_EQ((std::vector<std::string>{"Staff"}), groupsOf("lee"));
+    std::string who;
+    EXPECT_EQ(1, core->GetCurrentUserName(&who));
+    EXPECT_EQ("admin", who);
+    struct Refusal {
+        const char* name;
+        std::function<int()> call;
+        long error;
+    } refusals[] = {
+        {"name taken", [&] { return core->CreateUserInGroup("lee", "x"); }, 3390},
+        {"group name taken", [&] { return core->CreateGroup("Staff", "x"); }, 3390},
+        {"unknown user", [&] { return core->DeleteUser("nobody"); }, 3030},
+        {"unknown group", [&] { return core->AddUserToGroup("lee", "Nobody"); }, 3030},
+        {"out of Users", [&] { return core->RemoveUserFromGroup("lee", "Users"); }, 3032},
+        {"built-in", [&] { return core->DeleteUser("admin"); }, 3032},
+    };
+    for (const Refusal& r : refusals) {
+        std::string before = ReadFileBytes(school.wg);
+        Boxes boxes;
+        EXPECT_EQ(0, r.call()) << r.name;
+        ASSERT_EQ(1u, Boxes::Texts().size()) << r.name;
+        EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(r.error))) << r.name;
+        EXPECT_EQ(before, ReadFileBytes(school.wg)) << r.name;
+    }
+    // Another user's password without the old one; lee logs in with it.
+    EXPECT_EQ(1, core->ChangeUserPassword("lee", "ignored", "pen"));
+    EXPECT_EQ(1, core->RemoveUserFromGroup("lee", "Admins"));
+    s.db.Release();
+    {
+        Login lee("lee", "pen");
+        Session t;
+        ASSERT_EQ(S_OK, t.Init(school.path, school.wg, "", DB_INIT_MULTIUSER));
+        Boxes boxes;
+        // Own password: a wrong old one is 3029; not Admins: no accounts.
+        EXPECT_EQ(0, t.Core()->ChangeUserPassword("lee", "wrong", "x"));
+        EXPECT_EQ(0, t.Core()->ChangeUserPassword("pupil", "", "x"));
+        EXPECT_EQ(0, t.Core()->DeleteUser("pupil"));
+        ASSERT_EQ(3u, Boxes::Texts().size());
+        EXPECT_EQ(0u, Boxes::Texts()[0].find(Describe(3029)));
+        EXPECT_EQ(0u, Boxes::Texts()[1].find(Describe(3033)));
+        EXPECT_EQ(0u, Boxes::Texts()[2].find(Describe(3033)));
+        EXPECT_EQ(1, t.Core()->ChangeUserPassword("lee", "pen", "ink2"));
+    }
+    Login again("lee", "ink2");
+    Session u;
+    EXPECT_EQ(S_OK, u.Init(school.path, school.wg, "", DB_INIT_MULTIUSER));
 }
