@@ -398,10 +398,10 @@ template <class K>
 using PictureObjectClass = CObjectClass<K, OBJCLASS_PICTURE, PictureDispDefaults, DbLinkAbility,
                                         MediaDataHolder, CEventSinkTable>;
 template <class K>
-using SoundObjectClass = CObjectClass<K, OBJCLASS_SOUND, ISoundDispObj, DbLinkAbility, CAbility,
+using SoundObjectClass = CObjectClass<K, OBJCLASS_SOUND, SoundDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
-using MovieObjectClass = CObjectClass<K, OBJCLASS_MOVIE, IMovieDispObj, DbLinkAbility, CAbility,
+using MovieObjectClass = CObjectClass<K, OBJCLASS_MOVIE, MovieDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
 using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, IVideoDispObj, DbLinkAbility, CAbility,

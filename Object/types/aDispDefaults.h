@@ -41,6 +41,85 @@ public:
     STDMETHOD(ScrollBy)(LONG, LONG) override { return E_NOTIMPL; }
 };
 
+class MovieDispDefaults : public IMovieDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStartPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStartPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEndPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEndPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCurPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCurPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjLength)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(PlayMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(StopMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ContinueMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PlayPauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(RewindMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ForewardMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(BackwardMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(SeekMedia)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjExitOnEnd)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjExitOnEnd)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAutoRepeat)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAutoRepeat)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjRepeatTimes)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRepeatTimes)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjNotLimitRepeatTime)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjNotLimitRepeatTime)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMavroMsgEnabled)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMavroMsgEnabled)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjFlashMsgEnabled)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjFlashMsgEnabled)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjFlashFrmCtlEnabled)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjFlashFrmCtlEnabled)(LONG) override { return E_NOTIMPL; }
+};
+
+class SoundDispDefaults : public ISoundDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStartPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStartPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEndPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEndPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCurPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCurPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjLength)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjVolume)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjVolume)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjBalance)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjBalance)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(PlayMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(StopMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ContinueMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PlayPauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(RewindMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ForewardMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(SeekMedia)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjExitOnEnd)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjExitOnEnd)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMCI)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMCI)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAutoRepeat)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAutoRepeat)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjRunVisible)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRunVisible)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjNotLimitRepeatTimes)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjNotLimitRepeatTimes)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjRepeatTimes)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRepeatTimes)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCDAudio)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCDAudio)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCurSelTrack)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCurSelTrack)(LONG) override { return E_NOTIMPL; }
+};
+
 // The RTF object's dual interface with the editing side's six operations
 // right behind its members.
 class RTFDispDefaults : public IRTFDispObj {

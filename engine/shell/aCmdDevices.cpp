@@ -1,5 +1,6 @@
 #include "aCmdDevices.h"
 
+#include "MavroRT_h.h"
 #include "aCmdExec.h"
 #include "aPlayerSite.h"
 #include "bPlayerSite.h"
@@ -120,9 +121,14 @@ bool CCmdDevices::SysSoundSetBalance(LONG balance) {
     return sound && SUCCEEDED(sound->SetBalance((int)balance));
 }
 
-bool CCmdDevices::SoundObjectShow(IUnknown*, SHORT) {
-    // The sound object's own operation comes with the sound object.
-    return false;
+bool CCmdDevices::SoundObjectShow(IUnknown* object, SHORT value) {
+    // Bit 0 shows the sound's status box while it runs.
+    CComPtr<ISoundDispObj> sound;
+    if (!object ||
+        FAILED(object->QueryInterface(__uuidof(ISoundDispObj), reinterpret_cast<void**>(&sound))) ||
+        !sound)
+        return false;
+    return SUCCEEDED(sound->put_ObjRunVisible((value & 1) ? 1 : 0));
 }
 
 bool CCmdDevices::Recorder(UINT command, const VARIANT* a0, const VARIANT* a1) {

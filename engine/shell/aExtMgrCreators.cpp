@@ -10,9 +10,11 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aBtnObj.h"
 #include "aGrfObj.h"
 #include "aGroupObj.h"
+#include "aMovObj.h"
 #include "aMnuObj.h"
 #include "aPamAbl.h"
 #include "aPicObj.h"
+#include "aSndObj.h"
 #include "aRTFObj.h"
 #include "aScrObj.h"
 #include "adrwObj.h"
@@ -47,6 +49,8 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_RTF_OBJECT] = CreateRTFObject;
         g_builtinClassCreators[BUILTIN_PICTURE_OBJECT] = CreatePictureObject;
         g_builtinClassCreators[BUILTIN_GRAPH_OBJECT] = CreateGraphObject;
+        g_builtinClassCreators[BUILTIN_MOVIE_OBJECT] = CreateMovieObject;
+        g_builtinClassCreators[BUILTIN_SOUND_OBJECT] = CreateSoundObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;

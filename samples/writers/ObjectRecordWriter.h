@@ -410,6 +410,63 @@ inline std::vector<uint8_t> WriteGraphRecord(const GraphRecord& g) {
     return r.bytes;
 }
 
+// The movie object's record after the shared prefix: flags, media name as a
+// stream string (count with the NUL, 0 for none), repeat times, media width
+// and height, a reserved 0, length, start, end and current frame, the
+// database link's record (flags, position, two empty names), then the
+// clock-driven ability's start and pause codes.
+struct MovieRecord {
+    uint32_t flags = 0x73;
+    std::wstring name;
+    int32_t repeatTimes = 1, mediaWidth = 0, mediaHeight = 0;
+    int32_t length = 0, start = 0, end = 0, current = 0;
+    int32_t startCode = 1200, pauseCode = 0;
+};
+inline std::vector<uint8_t> WriteMovieRecord(const MovieRecord& m) {
+    RecordBytes r;
+    r.U32(m.flags);
+    if (m.name.empty())
+        r.U32(0);
+    else
+        r.U32((uint32_t)m.name.size() + 1).Wide(m.name).Zeros(2);
+    r.I32(m.repeatTimes).I32(m.mediaWidth).I32(m.mediaHeight).U32(0);
+    r.I32(m.length).I32(m.start).I32(m.end).I32(m.current);
+    r.U32(0).I32(0).U32(0).U32(0);
+    r.I32(m.startCode).I32(m.pauseCode);
+    return r.bytes;
+}
+
+// The sound object's record after the shared prefix: flags, the media name's
+// byte count n (with its NUL, at most 33; 0 for none) and its n ANSI bytes,
+// repeat times, a reserved 0, length, start, end and current position (ms),
+// volume, balance, a kept value, the selected CD track, the database link's
+// record (flags, position, two empty names), then the clock-driven ability's
+// start and pause codes.
+struct SoundRecord {
+    uint32_t flags = 0;
+    std::string name;
+    int32_t nameCount = -1;  // -1: the name's own, with its NUL
+    int32_t repeatTimes = 1;
+    int32_t length = 0, start = 0, end = 0, current = 0;
+    int32_t volume = 1000, balance = 0, kept = 0, track = 0;
+    int32_t startCode = 1200, pauseCode = 0;
+};
+inline std::vector<uint8_t> WriteSoundRecord(const SoundRecord& s) {
+    RecordBytes r;
+    r.U32(s.flags);
+    const uint32_t n = s.nameCount >= 0 ? (uint32_t)s.nameCount
+                                        : (s.name.empty() ? 0u : (uint32_t)s.name.size() + 1);
+    r.U32(n);
+    std::vector<uint8_t> name(s.name.begin(), s.name.end());
+    name.resize(n, 0);
+    r.Bytes(name);
+    r.I32(s.repeatTimes).U32(0).I32(s.length).I32(s.start).I32(s.end).I32(s.current);
+    r.I32(s.volume).I32(s.balance).I32(s.kept).I32(s.track);
+    r.U32(0).I32(0).U32(0).U32(0);
+    r.I32(s.startCode).I32(s.pauseCode);
+    return r.bytes;
+}
+
 // A stream string of the object records: the character count with the NUL
 // and the UTF-16 characters with it; an empty text is the count 0 alone.
 inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {

@@ -44,6 +44,8 @@ TEST(PlayerStrings, EveryTextTheCodeLoadsIsInTheStringTable) {
                              {12155, "真"},
                              {12156, "假"},
                              {20025, "GetRGB : 参数(%d, %d, %d)不在合法的范围内。"},
+                             {20026, "ObjVolume : 参数(%d)不在合法的范围内。"},
+                             {22003, "媒体播放当前位置"},
                              {22004, "图片宽度"},
                              {22005, "图片高度"},
                              {25070, "路径"},
