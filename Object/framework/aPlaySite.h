@@ -79,6 +79,17 @@ struct IEventProcStore : public IUnknown {
 };
 TESK_IID(IEventProcStore, 0x07);
 
+// {C0BC2635-1049-11D4-9EEB-00104B04B807} The event-procedure table: the
+// events of an interface become sub-events of one of the procedure's
+// events (an ActiveX control's own events under OnControlEvent, 2001),
+// selected by their DISPIDs.
+struct IEventProcTable : public IUnknown {
+    // E_FAIL when the procedure has no event `key`; 1 when some event of
+    // the interface could not be described.
+    STDMETHOD(InsertSubEvents)(DWORD key, ITypeInfo* info) = 0;  // 3
+};
+TESK_IID(IEventProcTable, 0x35);
+
 // Makes the event procedure of an object, page or application (event types
 // 0, 1, 2, 4) as an IDispatch that also answers IEventProcStore. The player's
 // event sets set one on the root creator.

@@ -177,11 +177,15 @@ private:
 // The event procedure of one object, page or the application: Invoke runs
 // the event set's Fire with the DISPID as event id; its store interface loads
 // and saves the lists and starts the timers.
-class CEventProcedure : public CComObjectRootBase, public IDispatch, public IEventProcStore {
+class CEventProcedure : public CComObjectRootBase,
+                        public IDispatch,
+                        public IEventProcStore,
+                        public IEventProcTable {
 public:
     BEGIN_COM_MAP(CEventProcedure)
     COM_INTERFACE_ENTRY(IDispatch)
     COM_INTERFACE_ENTRY(IEventProcStore)
+    COM_INTERFACE_ENTRY(IEventProcTable)
     END_COM_MAP()
 
     STDMETHOD(GetTypeInfoCount)(UINT* n) override;
@@ -193,6 +197,9 @@ public:
     STDMETHOD(LoadRecord)(ITeskStream* stream) override { return m_set.LoadLists(stream); }
     STDMETHOD(SaveRecord)(ITeskStream* stream) override { return m_set.SaveLists(stream); }
     STDMETHOD(StartTimers)(IObjectEvent* target) override;
+    STDMETHOD(InsertSubEvents)(DWORD key, ITypeInfo* info) override {
+        return m_set.AddSubEvents(key, info);
+    }
 
     CEventSet& Set() { return m_set; }
 

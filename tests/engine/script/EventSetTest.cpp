@@ -303,3 +303,38 @@ TEST_F(EventSetTest, EnumerationOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// An ActiveX control's events become sub-events of OnControlEvent through
+// the procedure's event table, each under its DISPID with its parameters.
+TEST_F(EventSetTest, ControlEventsBecomeSubEventsOfOnControlEvent) {
+    const IID activeXEvents = {
+        0xD5738C4D, 0x104E, 0x11D4, {0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07}};
+    const IID pathEvents = {
+        0xD5738C0B, 0x104E, 0x11D4, {0x9E, 0xEB, 0x00, 0x10, 0x4B, 0x04, 0xB8, 0x07}};
+    CComPtr<ITypeInfo> own, control;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(activeXEvents, &own), S_OK);
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(pathEvents, &control), S_OK);
+    CComPtr<IDispatch> d = MakeProc(1);
+    CEventSet& set = SetOf(d);
+    set.InitInstanceEventSet(own);
+    ASSERT_NE(set.Find(2001), nullptr);
+    CComPtr<IEventProcTable> table;
+    d->QueryInterface(__uuidof(IEventProcTable), reinterpret_cast<void**>(&table));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->InsertSubEvents(4242, control), E_FAIL);
+    ASSERT_EQ(table->InsertSubEvents(2001, control), S_OK);
+    CEventEntry* start = set.Find(2001)->FindSub(2300);
+    CEventEntry* reloop = set.Find(2001)->FindSub(2304);
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(reloop, nullptr);
+    EXPECT_EQ(reloop->GetName(), "OnControlEventPathAnimReloop");
+    EXPECT_EQ(reloop->Params().size(), 1u);
+    EXPECT_TRUE(start->Params().empty());
+    // Inserting again adds nothing twice.
+    EXPECT_EQ(table->InsertSubEvents(2001, control), S_OK);
+    EXPECT_EQ(set.Find(2001)->FindSub(2304), reloop);
+}
+
+}  // namespace
