@@ -138,7 +138,6 @@ const ObjectClassInfo g_objectClasses[OBJCLASS_COUNT] = {
       ROW(II_IRender, CPART_RENDER),
       ROW(IObjectEvent, CPART_EVENT),
       ROW(IProvideClassInfo, CPART_CLASSINFO),
-      ROW(IAbility, CPART_ABILITY),
       ROW(IToolTipProp, CPART_TOOLTIP),
       ROW(ICursorAbility, CPART_CURSOR),
       ROW(IAbilityContainer, CPART_CONTAINER)}},
