@@ -171,6 +171,16 @@ HRESULT ComCreateInstance(REFIID iid, void** ppv) {
 
 typedef HRESULT (*PFNCREATEINSTANCE)(REFIID iid, void** ppv);
 
+// Releases a held interface pointer and empties it.
+template <class T>
+void ReleaseInterface(T*& p) {
+    if (p) {
+        T* t = p;
+        p = nullptr;
+        t->Release();
+    }
+}
+
 // Reference-holding interface pointer.
 template <class T>
 class CComPtr {

@@ -15,14 +15,6 @@
 
 namespace {
 
-template <class T>
-void ReleaseOf(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 // The capture formats; a capability bit of 0 matches every device.
 struct FormatRow {
     DWORD rate;
@@ -134,8 +126,7 @@ bool WaveFileWriter::Close() {
 }
 
 CSoundRecorder::CSoundRecorder(HWND owner, IPlayerSite* site)
-    : m_ref(0),
-      m_site(site),
+    : m_site(site),
       m_owner(owner),
       m_window(nullptr),
       m_device(GUID_NULL),
@@ -182,33 +173,9 @@ CSoundRecorder::~CSoundRecorder() {
     DeleteCriticalSection(&m_lock);
 }
 
-STDMETHODIMP CSoundRecorder::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(ISoundRecorder)) {
-        *ppv = static_cast<ISoundRecorder*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CSoundRecorder::AddRef() {
-    return (ULONG)InterlockedIncrement(&m_ref);
-}
-
-STDMETHODIMP_(ULONG) CSoundRecorder::Release() {
-    const LONG left = InterlockedDecrement(&m_ref);
-    if (left == 0)
-        DeleteThis(1);
-    return (ULONG)left;
-}
-
 STDMETHODIMP_(void) CSoundRecorder::DeleteThis(UINT flags) {
-    this->~CSoundRecorder();
     if (flags & 1)
-        ::operator delete(this);
+        delete this;
 }
 
 void CSoundRecorder::ShowMessage(UINT textId, UINT type) {
@@ -518,8 +485,8 @@ bool CSoundRecorder::MoveData() {
 }
 
 void CSoundRecorder::ReleaseCapture() {
-    ReleaseOf(m_captureBuffer);
-    ReleaseOf(m_capture);
+    ReleaseInterface(m_captureBuffer);
+    ReleaseInterface(m_capture);
     m_writer.Close();
 }
 
@@ -528,9 +495,9 @@ void CSoundRecorder::ReleasePlayback() {
         m_sound->Release();
         m_sound = nullptr;
     }
-    ReleaseOf(m_playBuffer);
-    ReleaseOf(m_primary);
-    ReleaseOf(m_directSound);
+    ReleaseInterface(m_playBuffer);
+    ReleaseInterface(m_primary);
+    ReleaseInterface(m_directSound);
 }
 
 void CSoundRecorder::WaitForWorker() {
@@ -759,7 +726,7 @@ HRESULT CreateSoundRecorder(HWND owner, IPlayerSite* site, ISoundRecorder** out)
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    CSoundRecorder* recorder = new (std::nothrow) CSoundRecorder(owner, site);
+    CSoundRecorder* recorder = new (std::nothrow) CComObject<CSoundRecorder>(owner, site);
     if (!recorder)
         return E_OUTOFMEMORY;
     recorder->AddRef();

@@ -63,16 +63,18 @@ struct RecorderDevice {
 };
 static_assert(sizeof(RecorderDevice) == 272, "a device record is 272 bytes");
 
-class CSoundRecorder : public ISoundRecorder {
+// Made as a CComObject (CreateSoundRecorder).
+class CSoundRecorder : public CComObjectRootBase, public ISoundRecorder {
 public:
+    BEGIN_COM_MAP(CSoundRecorder)
+    COM_INTERFACE_ENTRY(ISoundRecorder)
+    END_COM_MAP()
+
     CSoundRecorder(HWND owner, IPlayerSite* site);
     virtual ~CSoundRecorder();
     CSoundRecorder(const CSoundRecorder&) = delete;
     CSoundRecorder& operator=(const CSoundRecorder&) = delete;
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(Init)() override;
     STDMETHOD(SelectInputFormat)(int row) override;
     STDMETHOD(SelectDevice)(int index) override;
@@ -127,7 +129,6 @@ private:
     HRESULT PlayFile(LONG from, LONG to);
     HWND OwnerForStart();
 
-    LONG m_ref;
     IPlayerSite* m_site;
     HWND m_owner;
     HWND m_window;

@@ -14,14 +14,6 @@
 
 namespace {
 
-template <class T>
-void ReleaseOf(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 bool EndsWith(const char* name, const char* ext) {
     size_t n = strlen(name);
     return n >= 4 && _stricmp(name + n - 4, ext) == 0;
@@ -79,7 +71,7 @@ SoundControl::SoundControl(IPlayerSite* site)
 SoundControl::~SoundControl() {
     Close();
     delete m_mci;
-    ReleaseOf(m_reader);
+    ReleaseInterface(m_reader);
 }
 
 STDMETHODIMP SoundControl::SetKindFromFileName(const char* name, char* mciType) {
@@ -169,17 +161,17 @@ void SoundControl::FinishGraphOpen() {
 void SoundControl::ReleaseGraph() {
     if (m_videoWindow) {
         m_videoWindow->put_Owner(0);
-        ReleaseOf(m_videoWindow);
+        ReleaseInterface(m_videoWindow);
     }
-    ReleaseOf(m_control);
+    ReleaseInterface(m_control);
     if (m_event) {
         m_event->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
-        ReleaseOf(m_event);
+        ReleaseInterface(m_event);
     }
-    ReleaseOf(m_audio);
-    ReleaseOf(m_seeking);
-    ReleaseOf(m_graph);
-    ReleaseOf(m_filterGraph);
+    ReleaseInterface(m_audio);
+    ReleaseInterface(m_seeking);
+    ReleaseInterface(m_graph);
+    ReleaseInterface(m_filterGraph);
 }
 
 STDMETHODIMP SoundControl::Open(const void* nameOrData, DWORD size) {
@@ -237,7 +229,7 @@ STDMETHODIMP SoundControl::Open(const void* nameOrData, DWORD size) {
     WCHAR wide[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, name, -1, wide, MAX_PATH) ||
         FAILED(m_graph->RenderFile(wide, nullptr))) {
-        ReleaseOf(m_graph);
+        ReleaseInterface(m_graph);
         return E_FAIL;
     }
     QueryGraph();
@@ -254,7 +246,7 @@ STDMETHODIMP SoundControl::OpenFromMemory(const void* data, DWORD size, const ch
         return hr;
     QueryGraph();
     m_graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_filterGraph));
-    ReleaseOf(m_reader);
+    ReleaseInterface(m_reader);
     hr = CreateMemReader(data, size, SubtypeOf(m_kind), &m_reader);
     if (SUCCEEDED(hr) && m_filterGraph)
         hr = m_filterGraph->AddFilter(m_reader, nullptr);
@@ -263,10 +255,10 @@ STDMETHODIMP SoundControl::OpenFromMemory(const void* data, DWORD size, const ch
         hr = GetMemReaderPin(m_reader, &pin);
     if (SUCCEEDED(hr))
         hr = m_graph->Render(pin);
-    ReleaseOf(pin);
+    ReleaseInterface(pin);
     if (FAILED(hr) || !m_filterGraph) {
         ReleaseGraph();
-        ReleaseOf(m_reader);
+        ReleaseInterface(m_reader);
         m_playState = MEDIA_STOPPED;
         return E_FAIL;
     }

@@ -22,8 +22,7 @@ bool PlaysFromFile(int subtype) {
 }  // namespace
 
 CSysSound::CSysSound(IPlayerSite* site)
-    : m_ref(0),
-      m_site(site),
+    : m_site(site),
       m_start(0),
       m_current(0),
       m_end(0),
@@ -55,29 +54,6 @@ CSysSound::~CSysSound() {
     }
     DestroyWindow();
     delete[] m_block;
-}
-
-STDMETHODIMP CSysSound::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *ppv = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CSysSound::AddRef() {
-    return (ULONG)InterlockedIncrement(&m_ref);
-}
-
-STDMETHODIMP_(ULONG) CSysSound::Release() {
-    LONG n = InterlockedDecrement(&m_ref);
-    if (n == 0)
-        delete this;
-    return (ULONG)n;
 }
 
 bool CSysSound::IsOpen() {

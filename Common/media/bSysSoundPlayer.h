@@ -26,18 +26,22 @@ enum {
     SYSSOUND_MCI = 0x4,  // set and cleared with SYSSOUND_CD
 };
 
-class CSysSound : public IUnknown, public ISysSoundPlayer, public CWindowImplBase {
+// Made as a CComObject; the project holds it by its IUnknown.
+class CSysSound : public CComObjectRootBase,
+                  public IUnknown,
+                  public ISysSoundPlayer,
+                  public CWindowImplBase {
 public:
+    BEGIN_COM_MAP(CSysSound)
+    COM_INTERFACE_ENTRY_IID(IID_IUnknown, IUnknown)
+    END_COM_MAP()
+
     // Borrows the site; makes its sound control and registers the notify
     // window class. The count starts at 0.
     explicit CSysSound(IPlayerSite* site);
     ~CSysSound() override;
     CSysSound(const CSysSound&) = delete;
     CSysSound& operator=(const CSysSound&) = delete;
-
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
 
     IPlayerSite* GetSite() const { return m_site; }
 
@@ -118,7 +122,6 @@ private:
     LRESULT OnMouse(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnNotify(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
-    LONG m_ref;
     IPlayerSite* m_site;
     LONG m_start, m_current, m_end;
     char m_name[kSysSoundNameSize];

@@ -14,14 +14,6 @@
 
 namespace {
 
-template <class T>
-void ReleaseOf(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 const UINT kCaptionId = 130;
 const DWORD kCaptionStyle = WS_CHILD | WS_CAPTION;
 const DWORD kFrameStyle = WS_CHILD | WS_THICKFRAME;
@@ -84,7 +76,6 @@ CVideoCapture::CVideoCapture(HWND window, IPlayerSite* site)
     : m_site(site),
       m_window(window),
       m_stopped(true),
-      m_ref(0),
       m_builder(nullptr),
       m_videoWindow(nullptr),
       m_audioConfig(nullptr),
@@ -108,33 +99,9 @@ CVideoCapture::~CVideoCapture() {
     ReleaseAll();
 }
 
-STDMETHODIMP CVideoCapture::QueryInterface(REFIID iid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(IVideoCapture)) {
-        *ppv = static_cast<IVideoCapture*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CVideoCapture::AddRef() {
-    return (ULONG)InterlockedIncrement(&m_ref);
-}
-
-STDMETHODIMP_(ULONG) CVideoCapture::Release() {
-    const LONG left = InterlockedDecrement(&m_ref);
-    if (left == 0)
-        DeleteThis(1);
-    return (ULONG)left;
-}
-
 STDMETHODIMP_(void) CVideoCapture::DeleteThis(UINT flags) {
-    this->~CVideoCapture();
     if (flags & 1)
-        ::operator delete(this);
+        delete this;
 }
 
 void CVideoCapture::ShowMessage(UINT textId) {
@@ -145,14 +112,14 @@ void CVideoCapture::ReleaseAll() {
     if (m_videoWindow) {
         m_videoWindow->put_Visible(OAFALSE);
         m_videoWindow->put_Owner(0);
-        ReleaseOf(m_videoWindow);
+        ReleaseInterface(m_videoWindow);
     }
-    ReleaseOf(m_audioConfig);
-    ReleaseOf(m_videoConfig);
-    ReleaseOf(m_videoFilter);
-    ReleaseOf(m_audioFilter);
-    ReleaseOf(m_builder);
-    ReleaseOf(m_graph);
+    ReleaseInterface(m_audioConfig);
+    ReleaseInterface(m_videoConfig);
+    ReleaseInterface(m_videoFilter);
+    ReleaseInterface(m_audioFilter);
+    ReleaseInterface(m_builder);
+    ReleaseInterface(m_graph);
 }
 
 STDMETHODIMP CVideoCapture::Init() {
@@ -194,7 +161,7 @@ HRESULT CVideoCapture::CreateVideoCap() {
     }
     if (FAILED(m_graph->AddFilter(m_videoFilter, nullptr))) {
         LogText(12146);
-        ReleaseOf(m_videoFilter);
+        ReleaseInterface(m_videoFilter);
         return E_FAIL;
     }
     if (FAILED(m_builder->FindInterface(&PIN_CATEGORY_CAPTURE, m_videoFilter, IID_IAMStreamConfig,
@@ -214,7 +181,7 @@ HRESULT CVideoCapture::CreateAudioCap() {
     }
     if (FAILED(m_graph->AddFilter(m_audioFilter, nullptr))) {
         LogText(12146);
-        ReleaseOf(m_audioFilter);
+        ReleaseInterface(m_audioFilter);
         return E_FAIL;
     }
     if (FAILED(m_builder->FindInterface(&PIN_CATEGORY_CAPTURE, m_audioFilter, IID_IAMStreamConfig,
@@ -263,8 +230,8 @@ HRESULT CVideoCapture::BuildPreviewGraph() {
             LOG_MSG("IEnumPins enum operator failed!");
         else if (FAILED(m_graph->Render(pin)))
             LOG_MSG("Filter Graph render failed!");
-        ReleaseOf(pin);
-        ReleaseOf(pins);
+        ReleaseInterface(pin);
+        ReleaseInterface(pins);
     }
     const GUID* category = &PIN_CATEGORY_PREVIEW;
     HRESULT hr = m_builder->RenderStream(category, m_videoFilter, nullptr, nullptr);
@@ -391,7 +358,7 @@ STDMETHODIMP CVideoCapture::StopCap() {
     if (m_videoWindow) {
         m_videoWindow->put_Owner(0);
         m_videoWindow->put_Visible(OAFALSE);
-        ReleaseOf(m_videoWindow);
+        ReleaseInterface(m_videoWindow);
     }
     RemoveDownstream(m_videoFilter);
     RemoveDownstream(m_audioFilter);
@@ -463,7 +430,7 @@ HRESULT CreateVideoCapture(HWND window, IPlayerSite* site, IVideoCapture** out) 
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    CVideoCapture* capture = new (std::nothrow) CVideoCapture(window, site);
+    CVideoCapture* capture = new (std::nothrow) CComObject<CVideoCapture>(window, site);
     if (!capture)
         return E_OUTOFMEMORY;
     capture->AddRef();

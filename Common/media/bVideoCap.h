@@ -22,16 +22,18 @@ typedef HRESULT (*CaptureDeviceFinder)(REFCLSID category, IBaseFilter** out);
 // Null restores the system's (the system device enumerator's first moniker).
 void SetCaptureDeviceFinder(CaptureDeviceFinder finder);
 
-class CVideoCapture : public IVideoCapture {
+// Made as a CComObject (CreateVideoCapture).
+class CVideoCapture : public CComObjectRootBase, public IVideoCapture {
 public:
+    BEGIN_COM_MAP(CVideoCapture)
+    COM_INTERFACE_ENTRY(IVideoCapture)
+    END_COM_MAP()
+
     CVideoCapture(HWND window, IPlayerSite* site);
     virtual ~CVideoCapture();
     CVideoCapture(const CVideoCapture&) = delete;
     CVideoCapture& operator=(const CVideoCapture&) = delete;
 
-    STDMETHOD(QueryInterface)(REFIID iid, void** ppv) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
     STDMETHOD(Init)() override;
     STDMETHOD(Reserved4)() override { return S_OK; }
     STDMETHOD(Reserved5)() override { return E_NOTIMPL; }
@@ -69,7 +71,6 @@ private:
     IPlayerSite* m_site;
     HWND m_window;
     bool m_stopped;
-    LONG m_ref;
     ICaptureGraphBuilder* m_builder;
     IVideoWindow* m_videoWindow;
     IAMStreamConfig* m_audioConfig;

@@ -22,14 +22,6 @@
 
 namespace {
 
-template <class T>
-void ReleaseOf(T*& p) {
-    if (p) {
-        p->Release();
-        p = nullptr;
-    }
-}
-
 const char* MciTypeOf(long kind) {
     switch (kind) {
         case VIDEO_KIND_AVI:
@@ -91,7 +83,7 @@ VideoControl::VideoControl(IPlayerSite* site)
 VideoControl::~VideoControl() {
     Close();
     delete m_mci;
-    ReleaseOf(m_reader);
+    ReleaseInterface(m_reader);
 }
 
 STDMETHODIMP VideoControl::SetKindFromFileName(const char* name, char* mciType) {
@@ -207,17 +199,17 @@ void VideoControl::ReleaseGraph() {
     if (m_videoWindow) {
         m_videoWindow->put_Visible(OAFALSE);
         m_videoWindow->put_Owner(0);
-        ReleaseOf(m_videoWindow);
+        ReleaseInterface(m_videoWindow);
     }
     if (m_event)
         m_event->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
-    ReleaseOf(m_event);
-    ReleaseOf(m_control);
-    ReleaseOf(m_basicVideo);
-    ReleaseOf(m_audio);
-    ReleaseOf(m_seeking);
-    ReleaseOf(m_filterGraph);
-    ReleaseOf(m_graph);
+    ReleaseInterface(m_event);
+    ReleaseInterface(m_control);
+    ReleaseInterface(m_basicVideo);
+    ReleaseInterface(m_audio);
+    ReleaseInterface(m_seeking);
+    ReleaseInterface(m_filterGraph);
+    ReleaseInterface(m_graph);
 }
 
 STDMETHODIMP VideoControl::Open(const void* nameOrData, DWORD size) {
@@ -245,7 +237,7 @@ STDMETHODIMP VideoControl::Open(const void* nameOrData, DWORD size) {
         hr = m_graph->RenderFile(wide, nullptr);
         if (FAILED(hr)) {
             LOG_HRESULT(hr, "Video::Open: IGraphBuilder::RenderFile (%s) failed", name);
-            ReleaseOf(m_graph);
+            ReleaseInterface(m_graph);
             return hr;
         }
         m_playState = MEDIA_STOPPED;
@@ -253,7 +245,7 @@ STDMETHODIMP VideoControl::Open(const void* nameOrData, DWORD size) {
         if (FAILED(hr)) {
             LOG_HRESULT(hr, "Video::Open: IVideoWindow not support");
             m_videoWindow = nullptr;
-            ReleaseOf(m_graph);
+            ReleaseInterface(m_graph);
             return hr;
         }
         QueryGraph();
@@ -277,7 +269,7 @@ STDMETHODIMP VideoControl::OpenFromMemory(const void* data, DWORD size, const ch
     m_graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&m_videoWindow));
     QueryGraph();
     m_graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_filterGraph));
-    ReleaseOf(m_reader);
+    ReleaseInterface(m_reader);
     hr = CreateMemReader(data, size, SubtypeOf(m_kind), &m_reader);
     if (SUCCEEDED(hr))
         hr = m_filterGraph ? m_filterGraph->AddFilter(m_reader, nullptr) : E_NOINTERFACE;
@@ -286,13 +278,13 @@ STDMETHODIMP VideoControl::OpenFromMemory(const void* data, DWORD size, const ch
         hr = GetMemReaderPin(m_reader, &pin);
     if (SUCCEEDED(hr))
         hr = m_graph->Render(pin);
-    ReleaseOf(pin);
+    ReleaseInterface(pin);
     if (SUCCEEDED(hr) && !m_videoWindow)
         hr = E_NOINTERFACE;
     if (FAILED(hr)) {
         LOG_HRESULT(hr, "Video::OpenFromMemory: %s does not render", name ? name : "");
         ReleaseGraph();
-        ReleaseOf(m_reader);
+        ReleaseInterface(m_reader);
         m_playState = MEDIA_STOPPED;
         return E_FAIL;
     }

@@ -1,5 +1,9 @@
 #include "aGrphMta.h"
 
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
 #include <new>
 #include <vector>
 
@@ -1172,4 +1176,449 @@ void CGraphMeta::RemoveDuplicates() {
         if (p[i].x != p[kept - 1].x || p[i].y != p[kept - 1].y)
             p[kept++] = p[i];
     while (GetCount() > kept) RemovePoint(GetCount() - 1);
+}
+
+namespace {
+
+void ReplacePoints(CGraphMeta* meta, const std::vector<POINT>& points) {
+    meta->Clear();
+    for (const POINT& p : points) meta->AddPoint(p.x, p.y);
+}
+
+std::vector<POINT> RectCorners(const RECT& r) {
+    return {{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+}
+
+}  // namespace
+
+HRESULT CGraphMeta::SampleBezier(const POINT* controls, int count, std::vector<POINT>* out) {
+    if (!controls || !out || count < 4)
+        return E_INVALIDARG;
+    out->clear();
+    const int pieces = (count - 1) / 3;
+    for (int s = 0; s < pieces; ++s) {
+        const POINT* p = controls + 3 * s;
+        const float ax = (float)p[3].x + 3.0f * p[1].x - 3.0f * p[2].x - p[0].x;
+        const float ay = (float)p[3].y + 3.0f * p[1].y - 3.0f * p[2].y - p[0].y;
+        const float bx = 3.0f * ((float)p[2].x + p[0].x - 2.0f * p[1].x);
+        const float by = 3.0f * ((float)p[2].y + p[0].y - 2.0f * p[1].y);
+        const float cx = 3.0f * ((float)p[1].x - p[0].x), cy = 3.0f * ((float)p[1].y - p[0].y);
+        for (int k = 0; k < 10; ++k) {
+            const float t = k * 0.1f;
+            out->push_back(POINT{(LONG)(((ax * t + bx) * t + cx) * t + p[0].x),
+                                 (LONG)(((ay * t + by) * t + cy) * t + p[0].y)});
+        }
+    }
+    out->push_back(controls[3 * pieces]);
+    return S_OK;
+}
+
+HRESULT CGraphMeta::Convert2Polyline() {
+    const int kind = GetKind();
+    if (kind == GRAPH_NONE || kind == GRAPH_POLYLINE)
+        return S_OK;
+    const RECT b = Bounds();
+    std::vector<POINT> points;
+    switch (kind) {
+        case GRAPH_LINE:
+            SetKind(GRAPH_POLYLINE);
+            return S_OK;
+        case GRAPH_BEZIER: {
+            std::vector<POINT> controls;
+            if (!BezierControls(&controls) ||
+                FAILED(SampleBezier(controls.data(), (int)controls.size(), &points))) {
+                LOG_MSG("Convert2Polyline func Failed.");
+                return E_FAIL;
+            }
+            SetKind(GRAPH_POLYLINE);
+            ReplacePoints(this, points);
+            Simplify(2);
+            CalcBoundRect();
+            return S_OK;
+        }
+        case GRAPH_ELLIPSE: {
+            PointArray arc;
+            const int rx = (b.right - b.left) * 128, ry = (b.bottom - b.top) * 128;
+            const POINT c = {(b.left + b.right) * 128, (b.top + b.bottom) * 128};
+            const POINT s = {c.x + rx, c.y};
+            if (FAILED(ArcToPoints(s, s, c, rx, ry, &arc, 0, 100))) {
+                LOG_MSG("Convert2Polyline func Failed.");
+                return E_OUTOFMEMORY;
+            }
+            for (int i = 0; i < arc.GetCount(); ++i)
+                points.push_back(POINT{arc[i].x / 256, arc[i].y / 256});
+            break;
+        }
+        case GRAPH_RECT:
+            points = RectCorners(b);
+            break;
+        case GRAPH_ROUNDRECT: {
+            int w = 0, h = 0;
+            RoundRectEllipseSize(&b, GetCornerPercent(), &w, &h);
+            const int rx = (w < 1 ? 1 : w) * 128, ry = (h < 1 ? 1 : h) * 128;
+            const int l = b.left * 256, t = b.top * 256, r = b.right * 256, btm = b.bottom * 256;
+            const struct {
+                POINT s, e, c;
+            } corners[4] = {{{r - rx, t}, {r, t + ry}, {r - rx, t + ry}},
+                            {{r, btm - ry}, {r - rx, btm}, {r - rx, btm - ry}},
+                            {{l + rx, btm}, {l, btm - ry}, {l + rx, btm - ry}},
+                            {{l, t + ry}, {l + rx, t}, {l + rx, t + ry}}};
+            PointArray arc;
+            arc.Push(l + rx, t);
+            for (const auto& k : corners)
+                if (FAILED(ArcToPoints(k.s, k.e, k.c, rx, ry, &arc, 0, 100))) {
+                    LOG_MSG("Convert2Polyline func Failed.");
+                    return E_OUTOFMEMORY;
+                }
+            arc.Push(l + rx, t);
+            for (int i = 0; i < arc.GetCount(); ++i)
+                points.push_back(POINT{arc[i].x / 256, arc[i].y / 256});
+            break;
+        }
+        default:
+            LOG_MSG("Convert2Polyline func Failed.");
+            return E_UNEXPECTED;
+    }
+    SetKind(GRAPH_POLYLINE);
+    ReplacePoints(this, points);
+    SetClosed(true);
+    CalcBoundRect();
+    return S_OK;
+}
+
+HRESULT CGraphMeta::Convert2Bezier() {
+    const int kind = GetKind();
+    if (kind == GRAPH_NONE || kind == GRAPH_BEZIER)
+        return S_OK;
+    const RECT b = Bounds();
+    auto chain = [&](const std::vector<POINT>& through, BOOL closed) {
+        POINT* out = nullptr;
+        int n = 0;
+        const HRESULT hr = PointsToBezier(through.data(), (int)through.size(), &out, &n, closed);
+        if (FAILED(hr)) {
+            LOG_MSG("Convert2Bezier func Failed.");
+            return hr;
+        }
+        ReplacePoints(this, std::vector<POINT>(out, out + n));
+        free(out);
+        return S_OK;
+    };
+    HRESULT hr = S_OK;
+    switch (kind) {
+        case GRAPH_LINE:
+            break;
+        case GRAPH_POLYLINE:
+            if (GetCount() > 0)
+                hr = chain(std::vector<POINT>(GetData(), GetData() + GetCount()), IsClosed());
+            break;
+        case GRAPH_ELLIPSE: {
+            std::vector<POINT> points;
+            for (int angle = 0; angle < 36000; angle += 1500) {
+                const long long c = CosCent(angle), s = SinCent(angle);
+                points.push_back(POINT{
+                    (LONG)((((long long)b.right - b.left) * c / 10000 + b.right + b.left) / 2),
+                    (LONG)(((long long)b.bottom + b.top -
+                            ((long long)b.bottom - b.top) * s / 10000) /
+                           2)});
+            }
+            ReplacePoints(this, points);
+            SetClosed(true);
+            break;
+        }
+        case GRAPH_RECT:
+            hr = chain(RectCorners(b), TRUE);
+            SetClosed(true);
+            break;
+        case GRAPH_ROUNDRECT: {
+            int w = 0, h = 0;
+            RoundRectEllipseSize(&b, GetCornerPercent(), &w, &h);
+            const int rx = (w < 1 ? 1 : w) / 2, ry = (h < 1 ? 1 : h) / 2;
+            // Where the sides meet the corner arcs, with each arc's middle
+            // between them so the curve bends round the corner.
+            const int dx = (int)(rx * 0.2929), dy = (int)(ry * 0.2929);
+            const std::vector<POINT> points = {
+                {b.left + rx, b.top},     {b.right - rx, b.top},    {b.right - dx, b.top + dy},
+                {b.right, b.top + ry},    {b.right, b.bottom - ry}, {b.right - dx, b.bottom - dy},
+                {b.right - rx, b.bottom}, {b.left + rx, b.bottom},  {b.left + dx, b.bottom - dy},
+                {b.left, b.bottom - ry},  {b.left, b.top + ry},     {b.left + dx, b.top + dy}};
+            ReplacePoints(this, points);
+            SetClosed(true);
+            break;
+        }
+        default:
+            LOG_MSG("Convert2Bezier func Failed.");
+            return E_UNEXPECTED;
+    }
+    if (FAILED(hr))
+        return hr;
+    SetKind(GRAPH_BEZIER);
+    Recalc();
+    return S_OK;
+}
+
+void CGraphMeta::Simplify(int tolerance) {
+    const int n = GetCount();
+    if (GetKind() != GRAPH_POLYLINE || n <= 2)
+        return;
+    const POINT* p = GetData();
+    std::vector<POINT> kept = {p[0]};
+    for (int i = 1; i + 1 < n; ++i) {
+        const POINT last = kept.back();
+        const long long d2 = PointDistanceSquared(last.x, last.y, p[i].x, p[i].y);
+        if (d2 <= (long long)tolerance * tolerance ||
+            HitTestLine(last.x, last.y, p[i].x, p[i].y, p[i + 1].x, p[i + 1].y))
+            continue;
+        kept.push_back(p[i]);
+    }
+    kept.push_back(p[n - 1]);
+    ReplacePoints(this, kept);
+}
+
+CGraphMeta* CGraphMeta::GetPart(int count, int part) {
+    const int n = GetCount();
+    if (count <= 0 || n <= 0 || part < 0 || part >= count)
+        return nullptr;
+    const bool closed = IsClosed();
+    const int s = closed ? n : n - 1;
+    auto at = [&](int k) { return GetData()[closed && k >= n ? k - n : k]; };
+    std::vector<POINT> points;
+    if (s >= count) {
+        const int q = s / count, r = s % count;
+        const int from = part < r ? part * (q + 1) : r + part * q;
+        const int to = part < r ? from + q + 1 : r + (part + 1) * q;
+        for (int k = from; k <= to; ++k) points.push_back(at(k));
+    } else if (part < s) {
+        points = {at(part), at(part + 1)};
+    } else {
+        points = {closed ? GetData()[0] : GetData()[n - 1]};
+    }
+    CGraphMeta* meta = new (std::nothrow) CGraphMeta(m_env);
+    if (!meta) {
+        LOG_MSG("out of memory in GetPart");
+        return nullptr;
+    }
+    meta->CopyFrom(*this);
+    meta->SetClosed(false);
+    ReplacePoints(meta, points);
+    meta->CalcBoundRect();
+    return meta;
+}
+
+HRESULT CGraphMeta::EqualizePointCount(CGraphMeta* a, CGraphMeta* b) {
+    if (!a || !b || a->GetCount() == 0 || b->GetCount() == 0)
+        return S_FALSE;
+    CGraphMeta* few = a->GetCount() < b->GetCount() ? a : b;
+    const int n = few->GetCount(), m = (few == a ? b : a)->GetCount();
+    if (n == m)
+        return S_OK;
+    const std::vector<POINT> p(few->GetData(), few->GetData() + n);
+    std::vector<POINT> out;
+    if (n == 1) {
+        out.assign((size_t)m, p[0]);
+    } else {
+        const int q = (m - 1) / (n - 1), r = (m - 1) % (n - 1);
+        for (int j = 0; j + 1 < n; ++j) {
+            const int steps = j < r ? q + 1 : q;
+            out.push_back(p[(size_t)j]);
+            const POINT u = p[(size_t)j], v = p[(size_t)j + 1];
+            for (int k = 1; k < steps; ++k)
+                out.push_back(
+                    POINT{(LONG)((double)u.x * (steps - k) / steps + (double)v.x * k / steps),
+                          (LONG)((double)u.y * (steps - k) / steps + (double)v.y * k / steps)});
+        }
+        out.push_back(p[(size_t)n - 1]);
+    }
+    ReplacePoints(few, out);
+    few->Recalc();
+    return S_OK;
+}
+
+namespace {
+
+const float kNoValue = -50000.0f;
+
+// The angle at a vertex where its outline repeats a point beside it, else
+// a negative value.
+float VertexAngle(const POINT* p, int n, int k) {
+    auto same = [&](int i, int j) { return p[i].x == p[j].x && p[i].y == p[j].y; };
+    const bool before = k > 0 && same(k - 1, k), after = k + 1 < n && same(k + 1, k);
+    if (before && after)
+        return 180.0f;
+    if (!before && !after)
+        return -1.0f;
+    int i = k, j = k;
+    while (i > 0 && same(i, k)) --i;
+    while (j + 1 < n && same(j, k)) ++j;
+    if (same(i, k) || same(j, k))
+        return 180.0f;
+    float degrees = 0;
+    VectorAngleF((float)p[i].x, (float)p[i].y, (float)p[k].x, (float)p[k].y, (float)p[j].x,
+                 (float)p[j].y, &degrees);
+    return degrees / 2 + 90;
+}
+
+}  // namespace
+
+HRESULT CGraphMeta::CalcMapping(const POINT* a, int n, const POINT* b, int m,
+                                const MorphMapping& mapping,
+                                std::vector<std::pair<int, int>>* pairs, int* cost) {
+    if (!a || !b || n <= 0 || m <= 0 || !pairs)
+        return E_INVALIDARG;
+    const unsigned long long cells = (unsigned long long)n * (unsigned long long)m;
+    if (cells > MAPPING_CELLS_MAX) {
+        LOG_MSG("can not allocate memory,num is %d.", (int)(cells > 0x7FFFFFFF ? -1 : cells));
+        return E_OUTOFMEMORY;
+    }
+    std::vector<float> table;
+    std::vector<uint8_t> move;
+    try {
+        table.assign((size_t)cells, kNoValue);
+        move.assign((size_t)cells, 0);
+    } catch (const std::bad_alloc&) {
+        LOG_MSG("can not allocate memory,num is %d.", (int)cells);
+        return E_OUTOFMEMORY;
+    }
+    const float* w = mapping.values;
+    const int lengthExp = (int)w[2], angleExp = (int)w[3];
+    auto length = [](const POINT* p, int from, int to) {
+        return from == to
+                   ? 0.0
+                   : sqrt((double)PointDistanceSquared(p[from].x, p[from].y, p[to].x, p[to].y));
+    };
+    // The cost of the step into (i, j) from (pi, pj); false when it may not
+    // be taken.
+    auto stepCost = [&](int pi, int pj, int i, int j, double* out) {
+        const double la = length(a, pi, i), lb = length(b, pj, j);
+        const double lo = la < lb ? la : lb, hi = la < lb ? lb : la;
+        const double divisor = (1 - w[6]) * lo + w[6] * hi;
+        double lengthCost;
+        if (divisor == 0) {
+            if (la != 0 || lb != 0)
+                return false;
+            lengthCost = 0;
+        } else {
+            const double d = lengthExp <= 0 ? 1.0 : pow(fabs(la - lb), lengthExp);
+            lengthCost = d * w[0] / divisor;
+        }
+        double angleCost;
+        const float va = VertexAngle(a, n, i), vb = VertexAngle(b, m, j);
+        if (va >= 0 || vb >= 0) {
+            angleCost = fabs((va >= 0 ? va : 180.0f) - (vb >= 0 ? vb : 180.0f));
+        } else {
+            float degrees = 0;
+            VectorAngleF((float)(a[i].x - a[pi].x), (float)(a[i].y - a[pi].y), 0, 0,
+                         (float)(b[j].x - b[pj].x), (float)(b[j].y - b[pj].y), &degrees);
+            angleCost = w[4] + w[1] * (angleExp <= 0 ? 1.0 : pow(degrees, angleExp));
+        }
+        *out = lengthCost + angleCost;
+        return true;
+    };
+    enum { DIAGONAL = 1, HORIZONTAL = 2, VERTICAL = 3 };
+    table[0] = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < m; ++j) {
+            if (i == 0 && j == 0)
+                continue;
+            const struct {
+                int pi, pj, kind;
+            } tries[3] = {{i - 1, j - 1, DIAGONAL}, {i, j - 1, HORIZONTAL}, {i - 1, j, VERTICAL}};
+            double best = 0;
+            int chosen = 0;
+            // Ties go to the diagonal, then the horizontal, then the vertical.
+            for (const auto& t : tries) {
+                if (t.pi < 0 || t.pj < 0)
+                    continue;
+                const float before = table[(size_t)t.pi * m + t.pj];
+                double step;
+                if (before == kNoValue || !stepCost(t.pi, t.pj, i, j, &step))
+                    continue;
+                const double total = before + step;
+                if (!chosen || total < best) {
+                    best = total;
+                    chosen = t.kind;
+                }
+            }
+            if (chosen) {
+                table[(size_t)i * m + j] = (float)best;
+                move[(size_t)i * m + j] = (uint8_t)chosen;
+            }
+        }
+    if (table[cells - 1] == kNoValue) {
+        LOG_MSG("CalcMapping found no path.");
+        return E_FAIL;
+    }
+    std::vector<std::pair<int, int>> path;
+    int i = n - 1, j = m - 1;
+    while (i > 0 || j > 0) {
+        path.push_back({i, j});
+        switch (move[(size_t)i * m + j]) {
+            case DIAGONAL:
+                --i, --j;
+                break;
+            case HORIZONTAL:
+                --j;
+                break;
+            default:
+                --i;
+                break;
+        }
+    }
+    path.push_back({0, 0});
+    pairs->assign(path.rbegin(), path.rend());
+    if (cost)
+        *cost = (int)table[cells - 1];
+    return S_OK;
+}
+
+HRESULT CGraphMeta::BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMapping& mapping,
+                                    CGraphMeta** out, float factor) {
+    if (!a || !b || !out)
+        return E_INVALIDARG;
+    std::vector<std::pair<int, int>> pairs;
+    HRESULT hr = CalcMapping(a->GetData(), a->GetCount(), b->GetData(), b->GetCount(), mapping,
+                             &pairs, nullptr);
+    if (FAILED(hr)) {
+        LOG_MSG("CalcMapping func faield.");
+        return hr;
+    }
+    CGraphMeta* meta = new (std::nothrow) CGraphMeta(a->m_env);
+    if (!meta) {
+        LOG_MSG("can not allocate enough memory.");
+        return E_OUTOFMEMORY;
+    }
+    InterpolateMeta(a, b, meta, factor, false);
+    meta->SetKind(a->GetKind());
+    meta->SetCornerPercent(a->GetCornerPercent());
+    meta->SetEditValue(a->GetEditValue());
+    meta->Clear();
+    for (const auto& p : pairs) {
+        const POINT u = a->GetData()[p.first], v = b->GetData()[p.second];
+        meta->AddPoint((int)(u.x * (1 - factor) + v.x * factor),
+                       (int)(u.y * (1 - factor) + v.y * factor));
+    }
+    meta->SetClosed(a->IsClosed());
+    meta->Recalc();
+    delete *out;
+    *out = meta;
+    return S_OK;
+}
+
+HRESULT CGraphMeta::InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* out, float factor,
+                                    bool withPoints) {
+    if (!a || !b || !out)
+        return E_INVALIDARG;
+    MotionBlock& motion = out->Motion();
+    memset(&motion, 0, sizeof(motion));
+    motion.values[4] = 1;
+    for (int i = 0; i < 11; ++i) motion.values[5 + i] = i * 1000;
+    if (withPoints)
+        CVecPath::Interpolate(*a, *b, out, factor);
+    if (FAILED(ShadeFill::Interpolate(*a, *b, out, factor)))
+        out->ShadeFill::Duplicate(factor >= 0.5f ? *b : *a);
+    if (FAILED(LineStyle::Interpolate(*a, *b, out, factor)))
+        out->LineStyle::Duplicate(factor >= 0.5f ? *b : *a);
+    InkMode::Interpolate(*a, *b, out, factor);
+    CMetaBase::InterpolateAttributes(*a, *b, out, factor);
+    out->Recalc();
+    return S_OK;
 }

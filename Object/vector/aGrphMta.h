@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "aInkMode.h"
@@ -33,6 +34,16 @@ enum { EMBEDDED_NAME_MAX = 255 };
 struct MotionBlock {
     int32_t values[16];
 };
+
+// The weights of the point matching of a mapping tween: length term,
+// angle term, length exponent, angle exponent, angle offset, unused, length
+// blend. A key frame keeps them (28 bytes as stored).
+struct MorphMapping {
+    float values[7];
+};
+
+// The largest matching table of a mapping tween, in cells.
+enum { MAPPING_CELLS_MAX = 4194304 };
 
 class CGraphMeta : public CVecPath,
                    public ShadeFill,
@@ -115,6 +126,36 @@ public:
     // Kind 1 with more than 2 points: drops every point equal to the one
     // before it.
     void RemoveDuplicates();
+
+    // Curve conversions, in place; nothing for no kind or the kind itself.
+    HRESULT Convert2Polyline();
+    HRESULT Convert2Bezier();
+    // Kind 1: drops interior points within the tolerance of the last kept
+    // one or on the line from it to the next.
+    void Simplify(int tolerance);
+    // The polyline of a Bezier chain (3k + 1 control points): 10 samples a
+    // piece and the chain's end.
+    static HRESULT SampleBezier(const POINT* controls, int count, std::vector<POINT>* out);
+
+    // Morphing support. Part `part` of `count` consecutive pieces of the
+    // outline as a new open meta (null for no points or a count <= 0).
+    CGraphMeta* GetPart(int count, int part);
+    // Gives the meta with fewer points as many as the other, spread over
+    // its segments; nothing when either has none.
+    static HRESULT EqualizePointCount(CGraphMeta* a, CGraphMeta* b);
+    // Matches the points of a and b (dynamic programming weighted by the
+    // mapping) and makes *out the meta between them at the factor. When the
+    // matching fails (more than MAPPING_CELLS_MAX cells) *out is kept.
+    static HRESULT BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMapping& mapping,
+                                   CGraphMeta** out, float factor);
+    // The matched index pairs in row order and the path's cost.
+    static HRESULT CalcMapping(const POINT* a, int n, const POINT* b, int m,
+                               const MorphMapping& mapping, std::vector<std::pair<int, int>>* pairs,
+                               int* cost);
+    // Points (a's count; b must have at least as many), fill, line style,
+    // ink and attributes between a and b; the motion block reset.
+    static HRESULT InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* out, float factor,
+                                   bool withPoints);
 
     const MotionBlock& Motion() const { return m_motion; }
     MotionBlock& Motion() { return m_motion; }

@@ -152,3 +152,21 @@ HRESULT CMetaEnv::CopyFrom(CMetaEnv& other) {
     value = other.value;
     return hr;
 }
+
+void CMetaBase::InterpolateAttributes(const CMetaBase& a, const CMetaBase& b, CMetaBase* out,
+                                      float factor) {
+    if (!out)
+        return;
+    out->SetHidden(false);
+    if (a.IsClosed() && b.IsClosed())
+        out->SetClosed(true);
+    else if (a.IsClosed() || b.IsClosed())
+        out->SetClosed(factor >= 0.5f ? b.IsClosed() : a.IsClosed());
+    else
+        out->SetClosed(false);
+    out->SetEdit3(false);
+    out->SetEdit0(false);
+    out->SetSelection(0);
+    out->SetBaseValue(1);
+    out->CalcBoundRect();
+}

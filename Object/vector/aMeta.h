@@ -123,6 +123,11 @@ public:
     // Flag bits 2, 1, 3 and 0, the base value, owner frame, bounds (through
     // the other's GetBoundRect), meta id and selection state.
     void CopyAttributes(CMetaBase& other);
+    // A tween's attributes: shown, closed as both or (when one is) as b from
+    // 0.5 on, else as a; edit bits and selection cleared, base value 1;
+    // bounds recomputed.
+    static void InterpolateAttributes(const CMetaBase& a, const CMetaBase& b, CMetaBase* out,
+                                      float factor);
 
 private:
     void SetFlag(WORD bit, bool on) {

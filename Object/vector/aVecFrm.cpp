@@ -1,5 +1,6 @@
 #include "aVecFrm.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -467,6 +468,249 @@ HRESULT CVecFrame::SaveFile(ITeskStream* stream) {
         HRESULT hr = graph->SaveWithMedia(stream, index);
         if (FAILED(hr))
             return hr;
+    }
+    return S_OK;
+}
+
+namespace {
+
+CGraphMeta* CopyGraph(CGraphMeta* source, IMetaEnv* env) {
+    CGraphMeta* copy = new (std::nothrow) CGraphMeta(env);
+    if (copy && FAILED(copy->CopyFrom(*source))) {
+        delete copy;
+        return nullptr;
+    }
+    return copy;
+}
+
+// Appends m metas made of the source to the frame: its m parts when split
+// (and m >= 2), else m copies.
+HRESULT YieldMetas(CGraphMeta* source, int m, int split, CVecFrame* out) {
+    for (int j = 0; j < m; ++j) {
+        CGraphMeta* meta =
+            split && m >= 2 ? source->GetPart(m, j) : CopyGraph(source, out->GetMetaEnv());
+        if (!meta) {
+            LOG_MSG("memory is out, so exec failed.");
+            return E_OUTOFMEMORY;
+        }
+        if (split && m >= 2)
+            meta->SetClosed(false);
+        const HRESULT hr = out->AddMeta(meta, METATYPE_GRAPH);
+        if (FAILED(hr)) {
+            delete meta;
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT AppendCopies(const CVecFrame& from, CVecFrame* to) {
+    for (int i = 0; i < from.GetCount(); ++i)
+        if (CGraphMeta* g = from.GetGraphMeta(i)) {
+            const HRESULT hr = YieldMetas(g, 1, 0, to);
+            if (FAILED(hr))
+                return hr;
+        }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT CopyFrameForTween(const CVecFrame& frame, CVecFrame** copy) {
+    if (!copy)
+        return E_POINTER;
+    delete *copy;
+    *copy = new (std::nothrow) CVecFrame(frame.GetOwner(), frame.GetFlags());
+    if (!*copy)
+        return E_OUTOFMEMORY;
+    return (*copy)->DuplicateFrom(frame);
+}
+
+HRESULT ConvertFrameForTween(CVecFrame* frame) {
+    if (!frame)
+        return E_POINTER;
+    HDC screen = GetDC(nullptr);
+    // Texts append their outlines: those are converted in the same pass.
+    for (int i = 0; i < frame->GetCount(); ++i) {
+        CMetaBase* m = frame->GetMeta(i);
+        if (frame->IsTextMeta(i)) {
+            if (CTextMeta* t = dynamic_cast<CTextMeta*>(m))
+                t->GetContourData(screen, frame);
+        } else if (CGraphMeta* g = frame->GetGraphMeta(i)) {
+            if (!g->IsHidden() && g->GetKind() != GRAPH_POLYLINE &&
+                m->GetBaseValue() == METATYPE_GRAPH)
+                g->Convert2Polyline();
+        }
+    }
+    frame->RemoveEmptyMetas();
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return S_OK;
+}
+
+HRESULT MakeSameNumMetasAuto(const CVecFrame& a, const CVecFrame& b, CVecFrame* outA,
+                             CVecFrame* outB, int split) {
+    if (!outA || !outB)
+        return E_POINTER;
+    if (a.GetCount() == b.GetCount()) {
+        HRESULT hr = outA->DuplicateFrom(a);
+        return SUCCEEDED(hr) ? outB->DuplicateFrom(b) : hr;
+    }
+    outA->Clear();
+    outB->Clear();
+    const bool aLarger = a.GetCount() > b.GetCount();
+    const CVecFrame& large = aLarger ? a : b;
+    const CVecFrame& small = aLarger ? b : a;
+    CVecFrame* largeOut = aLarger ? outA : outB;
+    CVecFrame* smallOut = aLarger ? outB : outA;
+    HRESULT hr = largeOut->DuplicateFrom(large);
+    if (FAILED(hr)) {
+        LOG_MSG("MakeSameNumMetasAuto func Failed.");
+        return hr;
+    }
+    if (small.GetCount() == 0)
+        return S_OK;
+    const int q = large.GetCount() / small.GetCount(), r = large.GetCount() % small.GetCount();
+    for (int i = 0; i < small.GetCount(); ++i) {
+        CGraphMeta* g = small.GetGraphMeta(i);
+        if (!g)
+            continue;
+        hr = YieldMetas(g, i < r ? q + 1 : q, split, smallOut);
+        if (FAILED(hr))
+            return hr;
+    }
+    // A closed outline paired with an open one: both morph open.
+    const int n = outA->GetCount() < outB->GetCount() ? outA->GetCount() : outB->GetCount();
+    for (int i = 0; i < n; ++i) {
+        CGraphMeta *x = outA->GetGraphMeta(i), *y = outB->GetGraphMeta(i);
+        if (!x || !y || x->IsClosed() == y->IsClosed())
+            continue;
+        CGraphMeta* closed = x->IsClosed() ? x : y;
+        if (closed->GetCount() > 0) {
+            const POINT first = closed->GetData()[0];
+            closed->AddPoint(first.x, first.y);
+        }
+        closed->SetClosed(false);
+    }
+    return S_OK;
+}
+
+HRESULT MakeSameNumMetasById(const CVecFrame& a, const CVecFrame& b, CVecFrame* outA,
+                             CVecFrame* outB, int split) {
+    if (!outA || !outB)
+        return E_POINTER;
+    outA->Clear();
+    outB->Clear();
+    CVecFrame loneA(a.GetOwner(), a.GetFlags()), loneB(b.GetOwner(), b.GetFlags());
+    std::vector<bool> matchedA((size_t)a.GetCount(), false), matchedB((size_t)b.GetCount(), false);
+    HRESULT hr = S_OK;
+    for (int i = 0; i < a.GetCount() && SUCCEEDED(hr); ++i) {
+        CGraphMeta* g = a.GetGraphMeta(i);
+        // An A meta already paired through the id of its B meta is not
+        // paired again.
+        if (!g || matchedA[(size_t)i])
+            continue;
+        std::vector<CGraphMeta*> found;
+        for (int j = 0; j < b.GetCount(); ++j) {
+            CGraphMeta* h = b.GetGraphMeta(j);
+            if (h && !matchedB[(size_t)j] && h->GetMetaId() == g->GetMetaId()) {
+                found.push_back(h);
+                matchedB[(size_t)j] = true;
+            }
+        }
+        const int m = (int)found.size();
+        if (m >= 2) {
+            hr = YieldMetas(g, m, split, outA);
+            for (CGraphMeta* h : found)
+                if (SUCCEEDED(hr))
+                    hr = YieldMetas(h, 1, 0, outB);
+            matchedA[(size_t)i] = true;
+        } else if (m == 1) {
+            std::vector<int> same;
+            for (int k = 0; k < a.GetCount(); ++k) {
+                CGraphMeta* o = a.GetGraphMeta(k);
+                if (o && !matchedA[(size_t)k] && o->GetMetaId() == found[0]->GetMetaId())
+                    same.push_back(k);
+            }
+            hr = YieldMetas(found[0], (int)same.size(), split, outB);
+            for (int k : same) {
+                if (SUCCEEDED(hr))
+                    hr = YieldMetas(a.GetGraphMeta(k), 1, 0, outA);
+                matchedA[(size_t)k] = true;
+            }
+        } else {
+            hr = YieldMetas(g, 1, 0, &loneA);
+        }
+    }
+    for (int j = 0; j < b.GetCount() && SUCCEEDED(hr); ++j)
+        if (CGraphMeta* h = b.GetGraphMeta(j))
+            if (!matchedB[(size_t)j])
+                hr = YieldMetas(h, 1, 0, &loneB);
+    if (FAILED(hr))
+        return hr;
+    if (loneA.GetCount() && loneB.GetCount()) {
+        CVecFrame pairedA(a.GetOwner(), a.GetFlags()), pairedB(b.GetOwner(), b.GetFlags());
+        hr = MakeSameNumMetasAuto(loneA, loneB, &pairedA, &pairedB, split);
+        if (SUCCEEDED(hr))
+            hr = AppendCopies(pairedA, outA);
+        if (SUCCEEDED(hr))
+            hr = AppendCopies(pairedB, outB);
+    }
+    return hr;
+}
+
+HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, float x,
+                    const TweenParams& params) {
+    TRACE_POINT();
+    if (!out)
+        return E_POINTER;
+    CVecFrame *copyA = nullptr, *copyB = nullptr;
+    HRESULT hr = CopyFrameForTween(a, &copyA);
+    if (SUCCEEDED(hr))
+        hr = CopyFrameForTween(b, &copyB);
+    std::unique_ptr<CVecFrame> holdA(copyA), holdB(copyB);
+    if (FAILED(hr))
+        return hr;
+    ConvertFrameForTween(copyA);
+    ConvertFrameForTween(copyB);
+    for (const CVecFrame* f : {copyA, copyB})
+        for (int i = 0; i < f->GetCount(); ++i) {
+            const int type = f->GetMeta(i)->GetBaseValue();
+            if (type >= METATYPE_MATH && type <= METATYPE_OPTIC)
+                return out->DuplicateFrom(*copyA);
+        }
+    CVecFrame pa(copyA->GetOwner(), copyA->GetFlags()), pb(copyA->GetOwner(), copyA->GetFlags());
+    hr = params.pairing ? MakeSameNumMetasById(*copyA, *copyB, &pa, &pb, params.split)
+                        : MakeSameNumMetasAuto(*copyA, *copyB, &pa, &pb, params.split);
+    if (FAILED(hr) || pa.GetCount() == 0 || pb.GetCount() == 0)
+        return S_OK;
+    const bool mapped = (params.kind == 1 || params.kind == 3) && params.mapping;
+    const int n = pa.GetCount() < pb.GetCount() ? pa.GetCount() : pb.GetCount();
+    for (int k = 0; k < n; ++k) {
+        CGraphMeta *u = pa.GetGraphMeta(k), *v = pb.GetGraphMeta(k);
+        if (!u || !v)
+            continue;
+        CGraphMeta* meta = nullptr;
+        if (mapped && FAILED(CGraphMeta::BuildMappedMeta(u, v, *params.mapping, &meta, x)))
+            meta = nullptr;
+        if (!meta) {
+            // By points; also where the matching refused the pair.
+            CGraphMeta::EqualizePointCount(u, v);
+            meta = new (std::nothrow) CGraphMeta(out->GetMetaEnv());
+            if (!meta) {
+                LOG_MSG(" can not allocated memory.");
+                return E_OUTOFMEMORY;
+            }
+            CGraphMeta::InterpolateMeta(u, v, meta, x, true);
+        }
+        meta->SetFrame(out);
+        meta->SetMetaId(out->TakeMetaId());
+        meta->CalcBoundRect();
+        hr = out->AddMeta(meta, METATYPE_GRAPH);
+        if (FAILED(hr)) {
+            delete meta;
+            return hr;
+        }
     }
     return S_OK;
 }

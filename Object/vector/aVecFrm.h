@@ -11,6 +11,7 @@
 
 class CGraphMeta;
 struct ITeskStream;
+struct MorphMapping;
 
 // Meta type ids as frames store them.
 enum MetaType {
@@ -134,3 +135,31 @@ private:
     bool m_sharedClip;
     bool m_trueColour;
 };
+
+// How a key frame morphs into the next: tween kind (0 by points, 1 and 3
+// by the mapping's point matching; 2 as 0), split flag (shapes paired with
+// several are cut into parts rather than copied), pairing (0 by order, else
+// by meta id) and the key frame's mapping (may be null: then by points).
+struct TweenParams {
+    int kind = 0;
+    int split = 0;
+    int pairing = 0;
+    const MorphMapping* mapping = nullptr;
+};
+
+// Fills the empty frame out with the shapes between a and b at x (0 at a,
+// 1 at b). Frames holding subject figures are not morphed: out shows a's
+// normalised copy.
+HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, float x,
+                    const TweenParams& params);
+// A new frame of the same owner and kind holding copies of the metas; a
+// frame already in *copy is deleted first.
+HRESULT CopyFrameForTween(const CVecFrame& frame, CVecFrame** copy);
+// Texts become their outlines and curves polylines; hidden metas go.
+HRESULT ConvertFrameForTween(CVecFrame* frame);
+// Fill outA and outB with as many graph metas each, the k-th of outA to
+// morph into the k-th of outB: by meta id (the rest by order), or by order.
+HRESULT MakeSameNumMetasById(const CVecFrame& a, const CVecFrame& b, CVecFrame* outA,
+                             CVecFrame* outB, int split);
+HRESULT MakeSameNumMetasAuto(const CVecFrame& a, const CVecFrame& b, CVecFrame* outA,
+                             CVecFrame* outB, int split);

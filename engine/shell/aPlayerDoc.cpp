@@ -105,7 +105,7 @@ CPlayerDoc::CPlayerDoc(IModuleRegistry* registry, ITypeLib* typeLib)
     m_pProject = new CProject(this);
     m_pProject->SetSite(m_pSite);
     // The work's own sound lives with the project; the site hands it out.
-    CSysSound* sound = new CSysSound(m_pSite);
+    CSysSound* sound = new CComObject<CSysSound>(m_pSite);
     sound->AddRef();
     m_pProject->SetSysSound(sound);
     m_pSite->SetMediaServices(static_cast<ISysSoundPlayer*>(sound), nullptr, nullptr);

@@ -124,7 +124,7 @@ protected:
     SysSoundTest() : media(&folder) {
         site.media = &media;
         site.view = owner.Get();
-        sound = new CSysSound(&site);
+        sound = new CComObject<CSysSound>(&site);
         sound->AddRef();
     }
     ~SysSoundTest() override {
@@ -418,7 +418,7 @@ TEST_F(SysSoundTest, BadMediaDoNotOpenAndLeakNothing) {
             }
             TestPlayerSite s;
             s.media = &m;
-            CSysSound* bad = new CSysSound(&s);
+            CSysSound* bad = new CComObject<CSysSound>(&s);
             bad->AddRef();
             ASSERT_EQ(bad->put_MediaName(c.name), S_OK);
             EXPECT_TRUE(FAILED(bad->Open(owner.Get())));
@@ -434,7 +434,7 @@ TEST_F(SysSoundTest, BadMediaDoNotOpenAndLeakNothing) {
         EXPECT_TRUE(FAILED(sound->Open(owner.Get()))) << name;
     }
     // Nothing named and no CD: nothing to open.
-    CSysSound* empty = new CSysSound(&site);
+    CSysSound* empty = new CComObject<CSysSound>(&site);
     empty->AddRef();
     EXPECT_EQ(empty->Open(owner.Get()), E_FAIL);
     EXPECT_EQ(empty->Release(), 0u);
