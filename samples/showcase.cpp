@@ -27,6 +27,7 @@
 #include "bFillPic.h"
 #include "bFillShd.h"
 #include "bFillTex.h"
+#include "bLinStyl.h"
 #include "bdrawtxt.h"
 
 namespace {
@@ -35,7 +36,8 @@ namespace {
 const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
                kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
                kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000;
+               kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
+               kScrollVert = 0x02010002, kProgressHorz = 0x02010103;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -806,6 +808,122 @@ void TextsPage(CanvasSpec& page) {
     page.objects.push_back(RtfEntry("Notes", 400, 330, 640, 360, "notes.rtf"));
 }
 
+// The records of a new line style and of a font of the given height.
+std::vector<uint8_t> LineBytes(COLORREF color) {
+    CComPtr<LineStyleObject> line;
+    line.Attach(CreateLineStyObj());
+    if (!line) {
+        Fail("no line style");
+        return {};
+    }
+    line->SetColor(color);
+    return Vec(Saved([&](ITeskStream* s) { return line->Save(s); }));
+}
+
+std::vector<uint8_t> PlainFontBytes(int height) {
+    Font f;
+    f.height = height;
+    f.color = 0;
+    return Vec(FontBytes(f));
+}
+
+// A menu of four items, the second and third enabled; a 6 x 4 grid of texts;
+// a vertical scroll bar on the grid's vertical scroll row; a progress bar
+// at 60.
+void ControlsPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Controls: menu, grid, scroll bars", kInk));
+    MenuRecord menu;
+    menu.picStyle = 0;
+    menu.textAlign = 1;
+    menu.textWidth = 120;
+    menu.savedTextWidth = 120;
+    menu.background = Vec(SolidFillRecord(0xD2D2D2));
+    menu.border = menu.separator = LineBytes(0);
+    menu.font = PlainFontBytes(16);
+    const char* items[] = {"Open", "Save", "Print", "Close"};
+    for (int i = 0; i < 4; ++i) {
+        MenuItemRecord item;
+        item.id = i;
+        item.flags = (i == 1 || i == 2) ? 1 : 0;
+        item.text = items[i];
+        item.iconFill = Vec(FillBytes([](FillObject* f) { f->SetFillType(FILL_PICTURE); }));
+        menu.items.push_back(item);
+    }
+    ObjectPrefix mp = Placed(400, 105, 480, 30);
+    std::vector<uint8_t> own = WriteMenuRecord(menu);
+    mp.eventProc.insert(mp.eventProc.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kMenu, "Menu", WriteObjectPrefix(mp)));
+
+    GridRecord grid;
+    grid.rows = 6;
+    grid.columns = 4;
+    grid.rowHeadWidth = 60;
+    grid.cellWidth = 90;
+    grid.columnHeadHeight = 28;
+    grid.cellHeight = 26;
+    grid.font = PlainFontBytes(15);
+    grid.fill = Vec(SolidFillRecord(0xFFFFFF));
+    grid.line = LineBytes(0x808080);
+    grid.flags = 7;  // both heads and the active cell's frame
+    const wchar_t* heads[] = {L"", L"Name", L"City", L"Score", L"Rank"};
+    const wchar_t* names[] = {L"Ann", L"Bob", L"Cid", L"Dee", L"Eve", L"Fay"};
+    const wchar_t* cities[] = {L"Oslo", L"Rome", L"Lima", L"Kyiv", L"Oslo", L"Rome"};
+    for (int r = 0; r <= 6; ++r) {
+        std::vector<GridCellRecord> row;
+        for (int c = 0; c <= 4; ++c) {
+            GridCellRecord cell;
+            if (r == 0)
+                cell.text = heads[c];
+            else if (c == 0)
+                cell.text = std::to_wstring(r);
+            else if (c == 1)
+                cell.text = names[r - 1];
+            else if (c == 2)
+                cell.text = cities[r - 1];
+            else if (c == 3)
+                cell.text = std::to_wstring(100 - 7 * r);
+            else
+                cell.text = std::to_wstring(r);
+            row.push_back(cell);
+        }
+        grid.cells.push_back(row);
+    }
+    ObjectPrefix gp = Placed(380, 290, 480, 130);
+    own = WriteGridRecord(grid);
+    gp.eventProc.insert(gp.eventProc.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kGrid, "Grid", WriteObjectPrefix(gp)));
+
+    // The bar takes the grid's rows as its range when the page enters.
+    ScrollBarRecord bar;
+    bar.kind = 1;
+    bar.vertical = 1;
+    bar.linked = 1;
+    bar.linkObject = L"Grid";
+    bar.linkRow = L"\u5782\u76f4\u5377\u6eda";  // the grid's vertical scroll row
+    for (auto& part : bar.parts) {
+        part.fill = Vec(SolidFillRecord(0xC0C0C0));
+        part.pressedFill = Vec(SolidFillRecord(0xDFDFDF));
+    }
+    ObjectPrefix bp = Placed(635, 290, 18, 130);
+    own = WriteScrollBarRecord(bar);
+    bp.eventProc.insert(bp.eventProc.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kScrollVert, "GridBar", WriteObjectPrefix(bp)));
+
+    ScrollBarRecord progress;
+    progress.kind = 2;
+    progress.vertical = 0;
+    progress.value = 60;
+    for (auto& part : progress.parts) {
+        part.fill = Vec(SolidFillRecord(0xE0E0E0));
+        part.pressedFill = Vec(SolidFillRecord(0xDFDFDF));
+    }
+    progress.parts[3].fill = Vec(SolidFillRecord(0x30A030));
+    ObjectPrefix pp = Placed(400, 440, 480, 24);
+    own = WriteScrollBarRecord(progress);
+    pp.eventProc.insert(pp.eventProc.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kProgressHorz, "Progress", WriteObjectPrefix(pp)));
+}
+
 // ---- the media page ----
 
 // An enhanced metafile of 120 x 80 mm: a sky, a sun, hills and a caption,
@@ -1006,7 +1124,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
                {"Board", "Draw board", "Paper", "", "", "Texts"},
-               {"Texts", "Texts", "Paper", "", "", "Media"},
+               {"Texts", "Texts", "Paper", "", "", "Controls"},
+               {"Controls", "Controls", "Paper", "", "", "Media"},
                {"Media", "Media", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
@@ -1029,13 +1148,14 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, media, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
     TextsPage(texts);
+    ControlsPage(controls);
     MediaPage(media);
     ScriptPage(script);
     EndPage(end);
@@ -1054,6 +1174,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
+    controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
@@ -1063,9 +1184,10 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title}, {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills}, {"Board", &board},     {"Texts", &texts},
-                 {"Media", &media}, {"Script", &script},   {"End", &end}};
+    } pages[] = {
+        {"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures}, {"Fills", &fills},
+        {"Board", &board},   {"Texts", &texts},     {"Controls", &controls}, {"Media", &media},
+        {"Script", &script}, {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);

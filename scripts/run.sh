@@ -83,6 +83,7 @@ page_shot Fills 2 fills
 # The board page's script draws as the page enters.
 page_shot Board 2 board
 page_shot Texts 2 texts
+page_shot Controls 2 controls
 page_shot Media 2 media
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.

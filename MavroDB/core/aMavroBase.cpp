@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "aDBModule.h"
+#include "aMediaTypeDef.h"
 #include "bPlayerSite.h"
 #include "bStrConv.h"
 
@@ -644,8 +645,13 @@ STDMETHODIMP CMavroBase::Reserved5() {
     return S_OK;
 }
 
-STDMETHODIMP CMavroBase::CreateMediaTypeDef(const char*, const char*, IPlayerSite*) {
-    return E_NOTIMPL;
+STDMETHODIMP CMavroBase::CreateMediaTypeDef(const char* oldPath, const char* newPath,
+                                            IPlayerSite* site) {
+    DB_ENTRY_BEGIN
+    if (site)
+        site->GetTraceLog(GetDBTraceLogSlot());
+    return CMediaTypeDef::Run(oldPath, newPath, site);
+    DB_ENTRY_END(E_FAIL)
 }
 
 STDMETHODIMP CMavroBase::AddDatabasePage(void*, HINSTANCE, void*) {

@@ -759,7 +759,10 @@ std::vector<CdbTableDefInfo> CdbDatabase::TableDefs() {
                 continue;
             CdbTableDefInfo t;
             t.name = AnsiFromUtf8(name);
-            t.attributes = StartsWithNoCase(name, "MavroSys") ? (uint32_t)dbSystemObject : 0u;
+            // The media-type table of the older format is a system table too.
+            t.attributes = StartsWithNoCase(name, "MavroSys") || name == "MavroMediaTypeDef"
+                               ? (uint32_t)dbSystemObject
+                               : 0u;
             out.push_back(t);
         }
         if (rc != SQLITE_DONE)

@@ -413,7 +413,7 @@ template <class K>
 using DrawBoardObjectClass = CObjectClass<K, OBJCLASS_DRAWBOARD, DrawBoardDispDefaults>;
 template <class K>
 using GridObjectClass =
-    CObjectClass<K, OBJCLASS_GRID, IGridDispObj, CWndMsgPart, DbLinkAbility, CEventSinkTable>;
+    CObjectClass<K, OBJCLASS_GRID, GridDispDefaults, CWndMsgPart, DbLinkAbility, CEventSinkTable>;
 template <class K>
 using ScrollBarObjectClass = CObjectClass<K, OBJCLASS_SCROLLBAR, ScrollBarDispDefaults, CAbility>;
 template <class K>

@@ -460,3 +460,64 @@ public:
     STDMETHOD(SetDefaultItemCount)(LONG) { return E_NOTIMPL; }
     STDMETHOD(CreateSwatch)(LONG, LONG, IPixelBuffer**) { return E_NOTIMPL; }
 };
+
+struct LineStyleObject;
+struct FillObject;
+
+// The grid's dual interface, then its private operations in slot order.
+class GridDispDefaults : public IGridDispObj {
+public:
+    STDMETHOD(get_ObjRows)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRows)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjColumns)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjColumns)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjShowRowHead)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjShowRowHead)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjShowColumnHead)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjShowColumnHead)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjTopRow)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjTopRow)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjLeftColumn)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjLeftColumn)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjRowHeadWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRowHeadWidth)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjColumnHeadHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjColumnHeadHeight)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCellWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCellWidth)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCellHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCellHeight)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(AddNewRecord)() override { return E_NOTIMPL; }
+    STDMETHOD(UpdateAddNewRecord)() override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjActiveColumn)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjActiveColumn)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjActiveRow)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjActiveRow)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjShowActiveCellFrame)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjShowActiveCellFrame)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCanModify)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCanModify)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCellContent)(INT, INT, BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCellContent)(INT, INT, BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(EnterEdit)() override { return E_NOTIMPL; }
+    STDMETHOD(ExitEdit)() override { return E_NOTIMPL; }
+
+    // New slots, in this order: the data source (bound flag 0 or -1 and the
+    // name; a null or empty name unbinds), the fonts, line styles and fills
+    // (not counted), the row at a page y and the column at a page x (-1
+    // where none).
+    STDMETHOD(GetDataSource)(LONG*, BSTR*) { return E_NOTIMPL; }
+    STDMETHOD(SetDataSource)(BSTR) { return E_NOTIMPL; }
+    STDMETHOD(GetGridFont)(LONG, FontObject**) { return E_NOTIMPL; }
+    STDMETHOD(GetGridLineStyle)(LONG, LineStyleObject**) { return E_NOTIMPL; }
+    STDMETHOD(GetGridFill)(LONG, FillObject**) { return E_NOTIMPL; }
+    STDMETHOD(RowAtY)(LONG, LONG* out) { return Nothing(out); }
+    STDMETHOD(ColumnAtX)(LONG, LONG* out) { return Nothing(out); }
+
+protected:
+    static HRESULT Nothing(LONG* out) {
+        if (out)
+            *out = -1;
+        return E_NOTIMPL;
+    }
+};

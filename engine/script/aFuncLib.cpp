@@ -481,12 +481,30 @@ STDMETHODIMP CSystemFuncs::IsCtrlKeyPressed(LONG* result) {
 STDMETHODIMP CSystemFuncs::IsAltKeyPressed(LONG* result) {
     return Put<LONG>(GetKeyState(VK_MENU) < 0 ? 1 : 0, result);
 }
-// Grid objects do not exist yet: every hit test misses.
-STDMETHODIMP CSystemFuncs::GridObjRowHitTest(BSTR, LONG, LONG* result) {
-    return Put<LONG>(-1, result);
+// The named grid's row at a page y and column at a page x; -1 where there is
+// none or the object is no grid.
+static LONG GridHit(ISystemFuncHost* host, BSTR objName, LONG at, bool row) {
+    LONG index = -1;
+    IUnknown* grid = nullptr;
+    if (host &&
+        host->QueryPageObject(MultibyteFromBstr(objName).c_str(),
+                              *g_objectClasses[OBJCLASS_GRID].privateIid,
+                              reinterpret_cast<void**>(&grid)) &&
+        grid) {
+        GridDispDefaults* calls = static_cast<GridDispDefaults*>(grid);
+        if (row)
+            calls->RowAtY(at, &index);
+        else
+            calls->ColumnAtX(at, &index);
+        grid->Release();
+    }
+    return index;
 }
-STDMETHODIMP CSystemFuncs::GridObjColHitTest(BSTR, LONG, LONG* result) {
-    return Put<LONG>(-1, result);
+STDMETHODIMP CSystemFuncs::GridObjRowHitTest(BSTR objName, LONG y, LONG* result) {
+    return Put<LONG>(GridHit(m_host, objName, y, true), result);
+}
+STDMETHODIMP CSystemFuncs::GridObjColHitTest(BSTR objName, LONG x, LONG* result) {
+    return Put<LONG>(GridHit(m_host, objName, x, false), result);
 }
 STDMETHODIMP CSystemFuncs::DrawBoardObjHitTest(BSTR objName, LONG x, LONG y, LONG* result) {
     LONG index = -1;

@@ -8,6 +8,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 
 // The thirteen transition plug-ins, in the order of their modules.
 #include "aBtnObj.h"
+#include "aGrdObj.h"
 #include "aGrfObj.h"
 #include "aGroupObj.h"
 #include "aMovObj.h"
@@ -58,6 +59,7 @@ struct ObjectSlots {
             g_builtinClassCreators[i] = CreateButtonObject;
         for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)
             g_builtinClassCreators[i] = CreateScrollBarObject;
+        g_builtinClassCreators[BUILTIN_GRID_OBJECT] = CreateGridObject;
         g_builtinClassCreators[BUILTIN_MENU_HORIZONTAL] = CreateMenuObject;
         g_builtinClassCreators[BUILTIN_MENU_VERTICAL] = CreateMenuObject;
         g_builtinClassCreators[BUILTIN_PATH_ANIMATE_ABILITY] = CreatePathMotion;

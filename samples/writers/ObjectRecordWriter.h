@@ -641,3 +641,72 @@ inline std::vector<uint8_t> WritePathMotionRecord(const PathMotionRecord& p) {
         r.U32(p.dragFlags).I32(p.dragPath);
     return r.bytes;
 }
+
+// The grid's record (read by the container extension's load, after the event
+// procedure's record): the row entries with their presence bitmap, per row
+// its cell entries with theirs, per cell the text as a stream string and the
+// font marker (0x80000000 none, 0xC0000000 a font record follows; the older
+// form: the font record right after the text); then rows, columns, row-head
+// width, cell width, the column widths, column-head height, cell height, the
+// row heights, three fonts, three fills, six line styles, flags, the 64-byte
+// source name and two empty stream strings. Every entry is present.
+struct GridCellRecord {
+    std::wstring text;
+    int font = 0;  // 0 none, 1 marked, 2 the older form
+};
+struct GridRecord {
+    std::vector<std::vector<GridCellRecord>> cells;  // rows + 1 of columns + 1
+    int32_t rows = 4, columns = 4, rowHeadWidth = 50, cellWidth = 50;
+    std::vector<int32_t> columnWidths, rowHeights;  // empty: the defaults for every entry
+    int32_t columnHeadHeight = 20, cellHeight = 20;
+    std::vector<uint8_t> font, fill, line;  // one record each, used for every slot
+    uint32_t flags = 3;
+    std::string source;
+};
+inline void WriteGridBitmap(RecordBytes& r, size_t n) {
+    for (size_t word = 0; word < (n + 31) / 32; ++word) {
+        size_t bits = n - 32 * word;
+        r.U32(bits >= 32 ? 0xFFFFFFFF : (1u << bits) - 1);
+    }
+}
+inline std::vector<uint8_t> WriteGridRecord(const GridRecord& g) {
+    RecordBytes r;
+    r.U32((uint32_t)g.cells.size());
+    WriteGridBitmap(r, g.cells.size());
+    for (const auto& row : g.cells) {
+        r.U32((uint32_t)row.size());
+        WriteGridBitmap(r, row.size());
+        for (const auto& cell : row) {
+            WriteStreamString(r, cell.text);
+            if (cell.font == 2)
+                r.Bytes(g.font);
+            else if (cell.font == 1)
+                r.U32(0xC0000000).Bytes(g.font);
+            else
+                r.U32(0x80000000);
+        }
+    }
+    r.I32(g.rows).I32(g.columns).I32(g.rowHeadWidth).I32(g.cellWidth);
+    std::vector<int32_t> widths = g.columnWidths, heights = g.rowHeights;
+    if (widths.empty()) {
+        widths.assign(g.columns + 1, g.cellWidth);
+        widths[0] = g.rowHeadWidth;
+    }
+    if (heights.empty()) {
+        heights.assign(g.rows + 1, g.cellHeight);
+        heights[0] = g.columnHeadHeight;
+    }
+    r.U32((uint32_t)widths.size());
+    for (int32_t w : widths) r.I32(w);
+    r.I32(g.columnHeadHeight).I32(g.cellHeight);
+    r.U32((uint32_t)heights.size());
+    for (int32_t h : heights) r.I32(h);
+    for (int i = 0; i < 3; ++i) r.Bytes(g.font);
+    for (int i = 0; i < 3; ++i) r.Bytes(g.fill);
+    for (int i = 0; i < 6; ++i) r.Bytes(g.line);
+    r.U32(g.flags);
+    std::vector<uint8_t> name(64, 0);
+    for (size_t i = 0; i < g.source.size() && i < 64; ++i) name[i] = (uint8_t)g.source[i];
+    r.Bytes(name).U32(0).U32(0);
+    return r.bytes;
+}

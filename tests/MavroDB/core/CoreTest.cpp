@@ -511,8 +511,9 @@ TEST(DBCore, TextConversions) {
     EXPECT_EQ(1, flag);
     // No database is open to change the password of.
     EXPECT_EQ(E_FAIL, db->ChangeDatabasePassword("a", "b"));
+    // No old file to convert.
+    EXPECT_EQ(E_FAIL, db->CreateMediaTypeDef("a", "b", nullptr));
     // The editing clients' slots answer E_NOTIMPL here.
-    EXPECT_EQ(E_NOTIMPL, db->CreateMediaTypeDef("a", "b", nullptr));
     EXPECT_EQ(E_NOTIMPL, db->AddDatabasePage(nullptr, nullptr, nullptr));
     EXPECT_EQ(E_NOTIMPL, db->AttachDatabaseView(nullptr));
     EXPECT_EQ(E_NOTIMPL, db->LoadDatabaseToolBar(nullptr));

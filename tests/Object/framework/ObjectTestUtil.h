@@ -66,6 +66,21 @@ protected:
         return static_cast<CComObject<SolidObject>*>(static_cast<IObjectBase*>(base.p));
     }
 
+    // Makes a built-in object with its creator, keeps it for the test's
+    // length and binds it with the fixture's creation record.
+    template <class T>
+    T* MakeBuiltin(HRESULT (*create)(IUnknown**)) {
+        CComPtr<IUnknown> unknown;
+        EXPECT_EQ(create(&unknown), S_OK);
+        if (!unknown)
+            return nullptr;
+        objects.push_back(unknown);
+        CComPtr<IObjectBase> base;
+        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
+        EXPECT_EQ(base->Init(&creation), S_OK);
+        return static_cast<T*>(static_cast<IObjectBase*>(base.p));
+    }
+
     CExtensionManager registry;
     ObjectCreator creator;
     TestEventProcFactory procs;

@@ -96,14 +96,8 @@ protected:
         creator.Init(&registry, nullptr);
     }
     ButtonObject* MakeButton(DWORD typeId) {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreateButtonObject(&unknown), S_OK);
-        objects.push_back(unknown);
         record.dwTypeId = typeId;
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        ButtonObject* b = static_cast<ButtonObject*>(static_cast<IObjectBase*>(base.p));
+        ButtonObject* b = MakeBuiltin<ButtonObject>(CreateButtonObject);
         b->SetWidth(200);
         b->SetHeight(60);
         b->MoveTo(150, 100);

@@ -61,13 +61,7 @@ public:
 class GroupObjectTest : public ObjectFixture {
 protected:
     GroupObject* MakeGroup(DWORD flags, int children) {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreateGroupObject(&unknown), S_OK);
-        objects.push_back(unknown);
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        GroupObject* g = static_cast<GroupObject*>(static_cast<IObjectBase*>(base.p));
+        GroupObject* g = MakeBuiltin<GroupObject>(CreateGroupObject);
         g->SetFlags(flags);
         for (int i = 0; i < children; ++i) AddChild(g, Make());
         return g;

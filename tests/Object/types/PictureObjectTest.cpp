@@ -87,17 +87,7 @@ protected:
         media.embedded["Photo"] = PngOf(64, 48);
         media.embedded["Big"] = PngOf(300, 300);
     }
-    PictureObject* MakePicture() {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreatePictureObject(&unknown), S_OK);
-        if (!unknown)
-            return nullptr;
-        objects.push_back(unknown);
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        return static_cast<PictureObject*>(static_cast<IObjectBase*>(base.p));
-    }
+    PictureObject* MakePicture() { return MakeBuiltin<PictureObject>(CreatePictureObject); }
     static HRESULT SetName(PictureObject* p, const wchar_t* name) {
         BSTR b = SysAllocString(name);
         HRESULT hr = p->put_ObjMediaName(b);

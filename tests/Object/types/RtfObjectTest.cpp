@@ -45,15 +45,7 @@ protected:
         site.media = static_cast<IMediaManager*>(&media);
     }
     RTFObject* Make() {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreateRTFObject(&unknown), S_OK);
-        if (!unknown)
-            return nullptr;
-        objects.push_back(unknown);
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        RTFObject* r = static_cast<RTFObject*>(static_cast<IObjectBase*>(base.p));
+        RTFObject* r = MakeBuiltin<RTFObject>(CreateRTFObject);
         r->MoveTo(250, 150);
         r->SetWidth(300);
         r->SetHeight(200);

@@ -72,15 +72,7 @@ protected:
     ~TextObjectTest() override { view.End(); }
 
     TextObject* Make() {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreateTextObject(&unknown), S_OK);
-        if (!unknown)
-            return nullptr;
-        objects.push_back(unknown);
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        TextObject* t = static_cast<TextObject*>(static_cast<IObjectBase*>(base.p));
+        TextObject* t = MakeBuiltin<TextObject>(CreateTextObject);
         t->SetWidth(200);
         t->SetHeight(100);
         t->MoveTo(150, 100);

@@ -110,15 +110,7 @@ protected:
     }
     // A board of 200 x 100 centred at (200, 150).
     DrawBoardObject* MakeBoard() {
-        CComPtr<IUnknown> unknown;
-        EXPECT_EQ(CreateDrawBoardObject(&unknown), S_OK);
-        if (!unknown)
-            return nullptr;
-        objects.push_back(unknown);
-        CComPtr<IObjectBase> base;
-        unknown->QueryInterface(__uuidof(IObjectBase), reinterpret_cast<void**>(&base));
-        EXPECT_EQ(base->Init(&creation), S_OK);
-        DrawBoardObject* b = static_cast<DrawBoardObject*>(static_cast<IObjectBase*>(base.p));
+        DrawBoardObject* b = MakeBuiltin<DrawBoardObject>(CreateDrawBoardObject);
         b->MoveTo(200, 150);
         b->SetWidth(200);
         b->SetHeight(100);

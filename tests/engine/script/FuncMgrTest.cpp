@@ -16,6 +16,7 @@
 #include "TestFiles.h"
 #include "aExprEval.h"
 #include "aFuncMgr.h"
+#include "aGrdObj.h"
 #include "bDBCore.h"
 #include "bStrConv.h"
 #include "bVarMgr.h"
@@ -45,7 +46,11 @@ struct FakeHost : ISystemFuncHost {
         }
         return false;
     }
-    bool QueryPageObject(const char*, REFIID, void**) override { return false; }
+    // The page's objects by name ("grid" when a test gives one).
+    bool QueryPageObject(const char* name, REFIID iid, void** out) override {
+        return strcmp(name, "grid") == 0 && grid && SUCCEEDED(grid->QueryInterface(iid, out));
+    }
+    IUnknown* grid = nullptr;
     bool IsPageVisited(const char* page) override { return strcmp(page, "Home") == 0; }
     HRESULT IsSysSoundEnabled(bool*) override { return E_FAIL; }
     HRESULT GetRecorderState(LONG* s) override {
@@ -201,6 +206,30 @@ TEST_F(FunctionTest, BuiltInTable) {
         for (const Case& c : cases)
             EXPECT_EQ(c.want, Eval(c.expr)) << c.expr << (direct ? " (direct)" : " (Invoke)");
     }
+}
+
+// The grid hit tests ask the named grid for its row at a y and column at an
+// x; other names and points outside answer -1.
+TEST_F(FunctionTest, GridHitTestsAnswerTheNamedGridsRowAndColumn) {
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(CreateGridObject(&unknown), S_OK);
+    GridObject* grid = static_cast<GridObject*>(static_cast<GridDispDefaults*>(
+        static_cast<IGridDispObj*>(static_cast<IDispatch*>(unknown))));
+    grid->SetWidth(400);
+    grid->SetHeight(300);
+    grid->MoveTo(300, 200);  // from (100, 50); a head of 20 and rows of 20 below it
+    host.grid = unknown;
+    const Case cases[] = {
+        {"GridObjRowHitTest(\"grid\", 55)", "I4:0"},
+        {"GridObjRowHitTest(\"grid\", 95)", "I4:2"},
+        {"GridObjRowHitTest(\"grid\", 200)", "I4:-1"},
+        {"GridObjRowHitTest(\"other\", 95)", "I4:-1"},
+        {"GridObjColHitTest(\"grid\", 175)", "I4:1"},
+        {"GridObjColHitTest(\"grid\", 90)", "I4:-1"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.want, Eval(c.expr)) << c.expr;
+    host.grid = nullptr;
+    unknown->Release();
 }
 
 // The built-ins of the type library, with their parameter types.

@@ -254,3 +254,43 @@ TEST_F(CanvasTest, CloseAfterObjectEntered) {
 }
 
 }  // namespace
+
+namespace {
+
+// The play site finds a shown object by name, the page's before the
+// background's; the object comes counted.
+TEST_F(CanvasTest, TheSiteFindsShownObjectsByNamePageFirst) {
+    CanvasSpec bkg;
+    bkg.objects = {PlacedSolid("both", 50, 50, 20, 20), PlacedSolid("ground", 60, 60, 20, 20)};
+    PutGreenBackground(work, bkg);
+    CanvasSpec a;
+    a.objects = {PlacedSolid("both", 100, 100, 40, 40)};
+    PutCanvas(work, "A", a);
+    ASSERT_EQ(OpenWork(), S_OK);
+    CCanvasSet* set = doc->GetCanvasSet();
+    ASSERT_NE(set, nullptr);
+    IObjectFinder* finder = nullptr;
+    ASSERT_EQ(
+        doc->GetSite()->QueryInterface(__uuidof(IObjectFinder), reinterpret_cast<void**>(&finder)),
+        S_OK);
+    const struct {
+        const char* name;
+        CCanvas* canvas;
+    } cases[] = {{"both", set->page}, {"ground", set->background}};
+    for (const auto& c : cases) {
+        IUnknown* found = nullptr;
+        ASSERT_EQ(finder->FindObjectByName(c.name, &found), S_OK) << c.name;
+        IUnknown* expected = nullptr;
+        c.canvas->FindByName(c.name)->m_base->QueryInterface(IID_IUnknown,
+                                                             reinterpret_cast<void**>(&expected));
+        EXPECT_EQ(found, expected) << c.name;
+        expected->Release();
+        found->Release();
+    }
+    IUnknown* none = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(finder->FindObjectByName("nobody", &none), E_FAIL);
+    EXPECT_EQ(none, nullptr);
+    finder->Release();
+}
+
+}  // namespace
