@@ -926,6 +926,7 @@ std::string CdbDatabase::LinkReference(const std::string& connect, const std::st
         schema = it->second;
         CheckPasswordOf(schema, AnsiFromUtf8(pwd.size() > 5 ? pwd.substr(5) : std::string()));
     }
+    CheckAttachedAccess(schema, source, false);
     return Quote(schema) + "." + Quote(source);
 }
 

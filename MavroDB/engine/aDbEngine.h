@@ -485,6 +485,9 @@ private:
     // container); 3265 when there is none.
     std::string DocumentName(const std::string& container, const std::string& document);
     void CopyInheritedRights(const std::string& utf8Name);
+    // An attached secured file: refused to an import (3033); a link reads
+    // its source with the login's rights there (3033, 3112).
+    void CheckAttachedAccess(const std::string& schema, const std::string& utf8Source, bool import);
     // A document's permission rows follow its new name (empty: they go).
     void MovePermissions(const std::string& utf8Name, const std::string& utf8NewName);
     void CheckPassword(const std::string& connect);

@@ -264,6 +264,7 @@ std::string CdbDatabase::ImportSource(CdbSourceKind kind, const std::string& pat
     RunBound(m_conn.get(), "ATTACH DATABASE ?1 AS mavro_import", {u});
     *cleanup = "mavro_import";
     CheckPasswordOf("mavro_import", password);
+    CheckAttachedAccess("mavro_import", std::string(), true);
     sqlite3_stmt* s = nullptr;
     const char* sql =
         "SELECT name FROM mavro_import.sqlite_master WHERE type = 'table' AND name = ?1 "

@@ -806,3 +806,50 @@ void CdbWorkspace::NewPassword(const std::string& user, const std::string& oldPa
         ThrowDbError(dbErrLocked);
     done = true;
 }
+
+// ---- links and imports
+
+void CdbDatabase::CheckAttachedAccess(const std::string& schema, const std::string& utf8Source,
+                                      bool import) {
+    sqlite3* db = m_conn->Handle();
+    if (sqlite3_table_column_metadata(db, schema.c_str(), "MavroSysPermissions", "Rights", nullptr,
+                                      nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return;
+    std::string q = DbQuote(schema);
+    sqlite3_stmt* any = m_conn->Prepare("SELECT 1 FROM " + q + ".MavroSysPermissions LIMIT 1");
+    {
+        CdbStatementScope scope(any);
+        if (sqlite3_step(any) != SQLITE_ROW)
+            return;
+    }
+    // A secured source: an import opens it without a login; a link reads it
+    // with the rights of the login there.
+    const CdbLogin& login = m_conn->login;
+    if (import || !login.workgroup)
+        ThrowDbError(dbErrNoPermission);
+    auto rights = [&](const char* container, const std::string& document) {
+        sqlite3_stmt* s = m_conn->Prepare("SELECT Identifier, Rights FROM " + q +
+                                          ".MavroSysPermissions WHERE Container = ?1 COLLATE "
+                                          "NOCASE AND Document = ?2 COLLATE NOCASE");
+        CdbStatementScope scope(s);
+        sqlite3_bind_text(s, 1, container, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(s, 2, document.data(), (int)document.size(), SQLITE_TRANSIENT);
+        long r = 0;
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            std::string id;
+            if (!ReadIdentifier(s, 0, &id) || sqlite3_column_type(s, 1) != SQLITE_INTEGER)
+                ThrowDbError(dbErrBadFormat, "MavroSysPermissions");
+            if (std::find(login.identifiers.begin(), login.identifiers.end(), id) !=
+                login.identifiers.end())
+                r |= (long)sqlite3_column_int64(s, 1);
+        }
+        if (rc != SQLITE_DONE)
+            m_conn->Fail(rc, dbErrBadFormat);
+        return r;
+    };
+    if (!(rights("Databases", std::string()) & dbSecDBOpen))
+        ThrowDbError(dbErrNoPermission);
+    if ((rights("Tables", utf8Source) & dbSecRetrieveData) != dbSecRetrieveData)
+        ThrowDbError(dbErrNoReadPermission, AnsiFromUtf8(utf8Source));
+}

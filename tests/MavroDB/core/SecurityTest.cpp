@@ -672,3 +672,55 @@ TEST(DBSecurity, AccountsOfTheWorkgroup) {
     Session u;
     EXPECT_EQ(S_OK, u.Init(school.path, school.wg, "", DB_INIT_MULTIUSER));
 }
+
+TEST(DBSecurity, LinksReadASecuredFileWithTheLoginsRightsAndImportsAreRefused) {
+    School school;
+    std::string front = school.dir.File("front.mvb");
+    {
+        MvbWriter w(front);
+        w.Link("L", ";DATABASE=" + Utf8OfAnsi(school.path), "Scores");
+    }
+    std::string other = school.dir.File("other.mdw");
+    WriteWorkgroup(other, {{"kim", "k", "p2"}});
+    struct Case {
+        const char* user;
+        const char* password;
+        const std::string* workgroup;
+        long error;  // reading the link
+    } cases[] = {
+        {"pupil", "ink", &school.wg, 0},
+        {"kim", "k", &other, 3112},  // another kim: no rights there
+    };
+    for (const Case& c : cases) {
+        Login login(c.user, c.password);
+        Session s;
+        ASSERT_EQ(S_OK, s.Init(front, *c.workgroup, "", DB_INIT_MULTIUSER)) << c.user;
+        CdbDatabase* db = s.Core()->GetDatabase();
+        long number = 0;
+        try {
+            db->OpenTable("L");
+        } catch (const CdbException& e) {
+            number = e.Number();
+        }
+        EXPECT_EQ(c.error, number) << c.user;
+        // An import opens its source without a login.
+        number = 0;
+        try {
+            db->ImportTable("Copy", dbSourceMvb, school.path, "", "Scores");
+        } catch (const CdbException& e) {
+            number = e.Number();
+        }
+        EXPECT_EQ(3033, number) << c.user;
+    }
+    // Without a workgroup login the link does not read either.
+    Boxes boxes;
+    Session s;
+    ASSERT_EQ(S_OK, s.Init(front, "", "", 0));
+    long number = 0;
+    try {
+        s.Core()->GetDatabase()->OpenTable("L");
+    } catch (const CdbException& e) {
+        number = e.Number();
+    }
+    EXPECT_EQ(3033, number);
+}
