@@ -384,7 +384,8 @@ HRESULT CreateObjectOfClass(IUnknown** out) {
 template <class K>
 using GroupObjectClass = CObjectClass<K, OBJCLASS_GROUP, GroupDispDefaults, CGroupChildrenPart>;
 template <class K>
-using VectorObjectClass = CObjectClass<K, OBJCLASS_VECTOR, IVectorDispObj, CAbility, CVectorPart>;
+using VectorObjectClass =
+    CObjectClass<K, OBJCLASS_VECTOR, VectorDispDefaults, CAbility, CVectorPart>;
 template <class K>
 using ActiveXObjectClass =
     CObjectClass<K, OBJCLASS_ACTIVEX, IActiveXDispObj, CActiveXPart, CAbility>;
@@ -404,7 +405,7 @@ template <class K>
 using MovieObjectClass = CObjectClass<K, OBJCLASS_MOVIE, MovieDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
-using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, IVideoDispObj, DbLinkAbility, CAbility,
+using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, VideoDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
 using GraphObjectClass =
