@@ -5,6 +5,7 @@
 #include "showcase.h"
 
 #include <stdio.h>
+#include <math.h>
 #include <stdlib.h>
 
 #include <functional>
@@ -33,10 +34,10 @@ namespace {
 
 // Object kinds as the player's class table numbers them.
 const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
-               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
-               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000,
-               kMenu = 0x04010001, kGrid = 0x00020000, kScrollVert = 0x02010002,
-               kProgressHorz = 0x02010103;
+               kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
+               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
+               kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
+               kScrollVert = 0x02010002, kProgressHorz = 0x02010103;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -923,6 +924,159 @@ void ControlsPage(CanvasSpec& page) {
     page.objects.push_back(Entry(kProgressHorz, "Progress", WriteObjectPrefix(pp)));
 }
 
+// ---- the media page ----
+
+// An enhanced metafile of 120 x 80 mm: a sky, a sun, hills and a caption,
+// drawn as an editor would store it.
+std::string LandscapeEmf() {
+    HDC screen = GetDC(nullptr);
+    const RECT frame = {0, 0, 12000, 8000};
+    HDC dc = CreateEnhMetaFileA(screen, nullptr, &frame, nullptr);
+    const int w = MulDiv(120, GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, HORZSIZE));
+    const int h = MulDiv(80, GetDeviceCaps(screen, VERTRES), GetDeviceCaps(screen, VERTSIZE));
+    ReleaseDC(nullptr, screen);
+    if (!dc) {
+        Fail("no metafile");
+        return std::string();
+    }
+    HBRUSH sky = CreateSolidBrush(RGB(120, 180, 240));
+    RECT all = {0, 0, w, h};
+    FillRect(dc, &all, sky);
+    DeleteObject(sky);
+    HBRUSH sun = CreateSolidBrush(RGB(250, 210, 40));
+    HGDIOBJ old = SelectObject(dc, sun);
+    Ellipse(dc, w * 6 / 10, h / 10, w * 8 / 10, h * 4 / 10);
+    SelectObject(dc, old);
+    DeleteObject(sun);
+    HBRUSH hill = CreateSolidBrush(RGB(60, 150, 60));
+    old = SelectObject(dc, hill);
+    POINT hills[] = {{0, h},
+                     {0, h * 6 / 10},
+                     {w / 4, h / 2},
+                     {w / 2, h * 7 / 10},
+                     {w * 3 / 4, h * 11 / 20},
+                     {w, h * 13 / 20},
+                     {w, h}};
+    Polygon(dc, hills, 7);
+    SelectObject(dc, old);
+    DeleteObject(hill);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    TextOutA(dc, w / 20, h / 20, "EMF", 3);
+    HENHMETAFILE meta = CloseEnhMetaFile(dc);
+    std::string bits(GetEnhMetaFileBits(meta, 0, nullptr), '\0');
+    GetEnhMetaFileBits(meta, (UINT)bits.size(), reinterpret_cast<BYTE*>(&bits[0]));
+    DeleteEnhMetaFile(meta);
+    return bits;
+}
+
+// A DXF drawing: a house of lines with a round window, in colours.
+std::string HouseDxf() {
+    std::string body;
+    auto line = [&](double x0, double y0, double x1, double y1, int colour) {
+        char buf[160];
+        snprintf(buf, sizeof(buf),
+                 "  0\nLINE\n  8\n0\n 62\n%d\n 10\n%g\n 20\n%g\n 11\n%g\n 21\n%g\n", colour, x0, y0,
+                 x1, y1);
+        body += buf;
+    };
+    line(0, 0, 100, 0, 5);
+    line(100, 0, 100, 70, 5);
+    line(100, 70, 0, 70, 5);
+    line(0, 70, 0, 0, 5);
+    line(-10, 70, 50, 110, 1);
+    line(50, 110, 110, 70, 1);
+    line(40, 0, 40, 35, 3);
+    line(40, 35, 60, 35, 3);
+    line(60, 35, 60, 0, 3);
+    body += "  0\nCIRCLE\n  8\n0\n 62\n6\n 10\n78\n 20\n48\n 40\n10\n";
+    return "  0\nSECTION\n  2\nENTITIES\n" + body + "  0\nENDSEC\n  0\nEOF\n";
+}
+
+// Twelve frames of a ball going round, 100 ms each.
+picfix::Bytes RollingGif() {
+    picfix::GifAnimSpec s;
+    s.width = s.height = 64;
+    s.palette.assign(768, 0);
+    const uint8_t colours[][3] = {{250, 245, 230}, {200, 40, 40}, {40, 40, 160}};
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < 3; ++c) s.palette[3 * i + c] = colours[i][c];
+    for (int k = 0; k < 12; ++k) {
+        picfix::GifFrameSpec f;
+        f.width = f.height = 64;
+        f.control = true;
+        f.delay = 10;
+        f.indexes.assign(64 * 64, 0);
+        const double a = k * 3.14159265358979 / 6;
+        const int cx = 32 + (int)(20 * cos(a)), cy = 32 + (int)(20 * sin(a));
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                if ((x - 32) * (x - 32) + (y - 32) * (y - 32) <= 2)
+                    f.indexes[y * 64 + x] = 2;
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= 64)
+                    f.indexes[y * 64 + x] = 1;
+            }
+        s.frames.push_back(f);
+    }
+    return picfix::WriteGifAnimation(s);
+}
+
+CanvasObjectSpec GraphEntry(const std::string& name, int32_t x, int32_t y, int32_t w, int32_t h,
+                            const std::string& media, uint32_t flags) {
+    std::vector<uint8_t> prefix = WriteObjectPrefix(Placed(x, y, w, h));
+    GraphRecord rec;
+    rec.flags = flags;
+    rec.name = std::wstring(media.begin(), media.end());
+    std::vector<uint8_t> own = WriteGraphRecord(rec);
+    prefix.insert(prefix.end(), own.begin(), own.end());
+    return Entry(kGraph, name, prefix);
+}
+
+void MediaPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Media: drawings, an animation and a sound", kInk));
+    Font cap;
+    cap.height = 18;
+    cap.color = 0x303030;
+    cap.weight = FW_NORMAL;
+    // The drawings zoom on a click and go back on a double click.
+    page.objects.push_back(GraphEntry("Landscape", 170, 230, 240, 160, "landscape.emf", 0x30));
+    cap.text = "EMF drawing";
+    page.objects.push_back(Label("EmfCaption", 170, 330, 240, 26, cap));
+    page.objects.push_back(GraphEntry("House", 420, 230, 200, 160, "house.dxf", 0x30));
+    cap.text = "DXF drawing";
+    page.objects.push_back(Label("DxfCaption", 420, 330, 200, 26, cap));
+
+    ObjectPrefix movie = Placed(640, 230, 66, 66);
+    movie.parts = 1;
+    Frame outline;
+    outline.outline = true;
+    outline.outlineColor = 0x000000;
+    movie.attached = Vec(FrameBytes(outline));
+    std::vector<uint8_t> bytes = WriteObjectPrefix(movie);
+    MovieRecord anim;
+    anim.name = L"rolling.gif";
+    anim.mediaWidth = anim.mediaHeight = 64;
+    anim.length = 12;
+    anim.end = 12;
+    std::vector<uint8_t> own = WriteMovieRecord(anim);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kMovie, "Rolling", bytes));
+    cap.text = "12-frame GIF";
+    page.objects.push_back(Label("GifCaption", 640, 330, 200, 26, cap));
+
+    // The sound plays as the page enters; its status box shows where it is.
+    bytes = WriteObjectPrefix(Placed(400, 460, 160, 80));
+    SoundRecord sound;
+    sound.flags = 0x04 | 0x08 | 0x10;  // status box, auto repeat, no limit
+    sound.name = "chime.wav";
+    sound.length = sound.end = 1500;
+    own = WriteSoundRecord(sound);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kSound, "Chime", bytes));
+    cap.text = "a sound and its status box";
+    page.objects.push_back(Label("SoundCaption", 400, 520, 300, 26, cap));
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -971,7 +1125,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Fills", "Fills", "Weave", "", "", "Board"},
                {"Board", "Draw board", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
-               {"Controls", "Controls", "Paper", "", "", "Script"},
+               {"Controls", "Controls", "Paper", "", "", "Media"},
+               {"Media", "Media", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -993,7 +1148,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, controls, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
@@ -1001,6 +1156,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     BoardPage(board);
     TextsPage(texts);
     ControlsPage(controls);
+    MediaPage(media);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
@@ -1019,6 +1175,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     board.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
+    media.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -1027,20 +1184,27 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title},       {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills},       {"Board", &board},     {"Texts", &texts},
-                 {"Controls", &controls}, {"Script", &script},   {"End", &end}};
+    } pages[] = {
+        {"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures}, {"Fills", &fills},
+        {"Board", &board},   {"Texts", &texts},     {"Controls", &controls}, {"Media", &media},
+        {"Script", &script}, {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
-    w.items = {EmbeddedItem("sunrise.png", 2, 1018), EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018), EmbeddedItem("beep.wav", 4, 1020),
-               EmbeddedItem("notes.rtf", 1, 1000)};
+    w.items = {EmbeddedItem("sunrise.png", 2, 1018),  EmbeddedItem("harbour.jpg", 2, 1016),
+               EmbeddedItem("tile.png", 2, 1018),     EmbeddedItem("beep.wav", 4, 1020),
+               EmbeddedItem("notes.rtf", 1, 1000),    EmbeddedItem("landscape.emf", 0x20, 1051),
+               EmbeddedItem("house.dxf", 0x20, 1052), EmbeddedItem("rolling.gif", 8, 1032),
+               EmbeddedItem("chime.wav", 4, 1020)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
                    {"beep.wav", WaveFile(200, 8000, true)},
-                   {"notes.rtf", NotesRtf()}};
+                   {"notes.rtf", NotesRtf()},
+                   {"landscape.emf", LandscapeEmf()},
+                   {"house.dxf", HouseDxf()},
+                   {"rolling.gif", Str(RollingGif())},
+                   {"chime.wav", WaveFile(1500, 8000, true)}};
     return !g_failed;
 }

@@ -84,6 +84,7 @@ page_shot Fills 2 fills
 page_shot Board 2 board
 page_shot Texts 2 texts
 page_shot Controls 2 controls
+page_shot Media 2 media
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.
 if kill -0 "$player" 2>/dev/null; then

@@ -404,7 +404,7 @@ template <class K>
 using MovieObjectClass = CObjectClass<K, OBJCLASS_MOVIE, MovieDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
-using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, IVideoDispObj, DbLinkAbility, CAbility,
+using VideoObjectClass = CObjectClass<K, OBJCLASS_VIDEO, VideoDispDefaults, DbLinkAbility, CAbility,
                                       MediaDataHolder, CEventSinkTable>;
 template <class K>
 using GraphObjectClass =

@@ -120,6 +120,49 @@ public:
     STDMETHOD(put_ObjCurSelTrack)(LONG) override { return E_NOTIMPL; }
 };
 
+class VideoDispDefaults : public IVideoDispObj {
+public:
+    STDMETHOD(get_ObjMediaName)(BSTR*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMediaName)(BSTR) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjStartPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjStartPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjEndPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjEndPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjCurPosition)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjCurPosition)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjLength)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjVolume)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjVolume)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjBalance)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjBalance)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaWidth)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMediaHeight)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(PlayMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(StopMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ContinueMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(PlayPauseMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(RewindMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(ForewardMedia)() override { return E_NOTIMPL; }
+    STDMETHOD(SeekMedia)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjExitOnEnd)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjExitOnEnd)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjNotInWindow)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjNotInWindow)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjMCI)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjMCI)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAutoRepeat)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAutoRepeat)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjAudioOn)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjAudioOn)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjRepeatTimes)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjRepeatTimes)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjDisplayFlag)(SHORT*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjDisplayFlag)(SHORT) override { return E_NOTIMPL; }
+    STDMETHOD(get_ObjNotLimitRepeatTimes)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(put_ObjNotLimitRepeatTimes)(LONG) override { return E_NOTIMPL; }
+};
+
 // The RTF object's dual interface with the editing side's six operations
 // right behind its members.
 class RTFDispDefaults : public IRTFDispObj {

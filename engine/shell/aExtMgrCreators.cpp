@@ -20,6 +20,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aScrObj.h"
 #include "adrwObj.h"
 #include "aTxtObj.h"
+#include "aVidObj.h"
 #include "aTransition.h"
 
 namespace {
@@ -52,6 +53,7 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_GRAPH_OBJECT] = CreateGraphObject;
         g_builtinClassCreators[BUILTIN_MOVIE_OBJECT] = CreateMovieObject;
         g_builtinClassCreators[BUILTIN_SOUND_OBJECT] = CreateSoundObject;
+        g_builtinClassCreators[BUILTIN_VIDEO_OBJECT] = CreateVideoObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;

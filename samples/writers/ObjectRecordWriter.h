@@ -467,6 +467,37 @@ inline std::vector<uint8_t> WriteSoundRecord(const SoundRecord& s) {
     return r.bytes;
 }
 
+// The video object's record after the shared prefix: flags, the media
+// name's byte count n (with its NUL, at most 33; 0 for none) and its n ANSI
+// bytes, a reserved 0, repeat times, media width and height, a reserved 0,
+// length, start, end and current position (ms), volume, balance, the
+// database link's record (flags, position, two empty names), then the
+// clock-driven ability's start and pause codes.
+struct VideoRecord {
+    uint32_t flags = 1;
+    std::string name;
+    int32_t nameCount = -1;  // -1: the name's own, with its NUL
+    int32_t repeatTimes = 1, mediaWidth = 0, mediaHeight = 0;
+    int32_t length = 0, start = 0, end = 0, current = 0;
+    int32_t volume = 1000, balance = 0;
+    int32_t startCode = 1200, pauseCode = 0;
+};
+inline std::vector<uint8_t> WriteVideoRecord(const VideoRecord& v) {
+    RecordBytes r;
+    r.U32(v.flags);
+    const uint32_t n = v.nameCount >= 0 ? (uint32_t)v.nameCount
+                                        : (v.name.empty() ? 0u : (uint32_t)v.name.size() + 1);
+    r.U32(n);
+    std::vector<uint8_t> name(v.name.begin(), v.name.end());
+    name.resize(n, 0);
+    r.Bytes(name);
+    r.U32(0).I32(v.repeatTimes).I32(v.mediaWidth).I32(v.mediaHeight).U32(0);
+    r.I32(v.length).I32(v.start).I32(v.end).I32(v.current).I32(v.volume).I32(v.balance);
+    r.U32(0).I32(0).U32(0).U32(0);
+    r.I32(v.startCode).I32(v.pauseCode);
+    return r.bytes;
+}
+
 // A stream string of the object records: the character count with the NUL
 // and the UTF-16 characters with it; an empty text is the count 0 alone.
 inline void WriteStreamString(RecordBytes& r, const std::wstring& text) {
