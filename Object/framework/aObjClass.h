@@ -384,7 +384,8 @@ HRESULT CreateObjectOfClass(IUnknown** out) {
 template <class K>
 using GroupObjectClass = CObjectClass<K, OBJCLASS_GROUP, GroupDispDefaults, CGroupChildrenPart>;
 template <class K>
-using VectorObjectClass = CObjectClass<K, OBJCLASS_VECTOR, IVectorDispObj, CAbility, CVectorPart>;
+using VectorObjectClass =
+    CObjectClass<K, OBJCLASS_VECTOR, VectorDispDefaults, CAbility, CVectorPart>;
 template <class K>
 using ActiveXObjectClass =
     CObjectClass<K, OBJCLASS_ACTIVEX, IActiveXDispObj, CActiveXPart, CAbility>;

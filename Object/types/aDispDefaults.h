@@ -461,6 +461,23 @@ public:
     STDMETHOD(CreateSwatch)(LONG, LONG, IPixelBuffer**) { return E_NOTIMPL; }
 };
 
+// The vector object's private interface: its dual interface, then the
+// vector file import and export (name, flag; S_FALSE for no name or a flag).
+struct IVectorPrivate : public IVectorDispObj {
+    STDMETHOD(LoadFromFile)(BSTR name, LONG flag) = 0;
+    STDMETHOD(SaveToFile)(BSTR name, LONG flag) = 0;
+};
+
+class VectorDispDefaults : public IVectorPrivate {
+public:
+    STDMETHOD(ObjStart)() override { return E_NOTIMPL; }
+    STDMETHOD(ObjStop)() override { return E_NOTIMPL; }
+    STDMETHOD(ObjPause)() override { return E_NOTIMPL; }
+    STDMETHOD(ObjContinue)() override { return E_NOTIMPL; }
+    STDMETHOD(LoadFromFile)(BSTR, LONG) override { return E_NOTIMPL; }
+    STDMETHOD(SaveToFile)(BSTR, LONG) override { return E_NOTIMPL; }
+};
+
 struct LineStyleObject;
 struct FillObject;
 

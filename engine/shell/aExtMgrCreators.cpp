@@ -19,6 +19,7 @@ PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 #include "aRTFObj.h"
 #include "aScrObj.h"
 #include "adrwObj.h"
+#include "aVctObj.h"
 #include "aTxtObj.h"
 #include "aVidObj.h"
 #include "aTransition.h"
@@ -55,6 +56,7 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_SOUND_OBJECT] = CreateSoundObject;
         g_builtinClassCreators[BUILTIN_VIDEO_OBJECT] = CreateVideoObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
+        g_builtinClassCreators[BUILTIN_VECTOR_OBJECT] = CreateVectorObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
         for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)
