@@ -188,6 +188,8 @@ bool CMediaTypeDef::Convert(const std::string& newPath) {
     try {
         m_workspace.CreateDatabase(newPath, kLocale);
         m_new = m_workspace.OpenDatabase(newPath, false, false, ";pwd=");
+        // The new file is nobody's until it is whole: no waits on the disk.
+        m_new->Connection()->Exec("PRAGMA synchronous=OFF");
     } catch (const CdbException& e) {
         Show(e);
         return false;

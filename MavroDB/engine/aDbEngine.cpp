@@ -561,6 +561,7 @@ void CdbConnection::OpenGeneration(const std::string& path) {
 }
 
 void CdbConnection::BumpGeneration() {
+    ++ownWrites;
     if (m_generation)
         InterlockedIncrement64(m_generation);
     else

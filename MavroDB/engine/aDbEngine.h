@@ -286,6 +286,8 @@ public:
     bool secured = false;
     std::map<std::string, long> rights;
     int64_t rightsGeneration = -1;
+    int64_t rightsOwnWrites = 0;
+    int64_t ownWrites = 0;  // this connection's bumps of the change count
     // Set while a caller's SQL is prepared: it may read no catalogue table
     // and run no ATTACH or PRAGMA; the tables it reads are gathered.
     bool callerSql = false;

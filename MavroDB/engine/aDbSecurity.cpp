@@ -179,13 +179,18 @@ bool ReadSecured(CdbConnection* conn) {
     return rc == SQLITE_ROW;
 }
 
-// Forgets rights read before the last write of anyone.
+// Forgets rights read before another connection last wrote the file (the
+// shared change count moved by more than this connection's own writes); the
+// connection's own permission writes forget them themselves.
 void Settle(CdbConnection* conn) {
-    if (conn->rightsGeneration == conn->Generation())
+    int64_t moved = conn->Generation() - conn->rightsGeneration;
+    int64_t own = conn->ownWrites - conn->rightsOwnWrites;
+    if (conn->rightsGeneration >= 0 && moved == own)
         return;
     conn->rights.clear();
     conn->secured = ReadSecured(conn);
     conn->rightsGeneration = conn->Generation();
+    conn->rightsOwnWrites = conn->ownWrites;
 }
 
 long ReadRights(CdbConnection* conn, const std::string& container, const std::string& document) {
@@ -526,6 +531,7 @@ void CdbDatabase::SetPermissions(const std::string& container, const std::string
     if (rc != SQLITE_DONE)
         m_conn->Fail(rc);
     t.Commit();
+    m_conn->rightsGeneration = -1;
 }
 
 void CdbDatabase::CopyInheritedRights(const std::string& utf8Name) {
@@ -555,6 +561,7 @@ void CdbDatabase::CopyInheritedRights(const std::string& utf8Name) {
         if (rc != SQLITE_DONE)
             m_conn->Fail(rc);
     }
+    m_conn->rightsGeneration = -1;
 }
 
 void CdbDatabase::MovePermissions(const std::string& utf8Name, const std::string& utf8NewName) {
