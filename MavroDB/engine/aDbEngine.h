@@ -475,7 +475,7 @@ private:
     void EnsureCatalogue();
     void Touch(const std::string& utf8Name, int kind, bool created);
     void Rebuild(const std::string& utf8Table, const std::vector<std::string>& order,
-                 const std::string& replaced, const CdbFieldSpec* spec);
+                 const std::string& replaced, const CdbFieldSpec* newField);
     std::vector<CdbRelationInfo> RelationsOf(const std::string& utf8Table);
     std::string DbfReference(const std::string& file);
     void CheckLinkSource(const std::string& connect, const std::string& sourceTable);

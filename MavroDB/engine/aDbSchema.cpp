@@ -742,10 +742,10 @@ void CdbDatabase::ReplaceField(const std::string& table, const std::string& fiel
 }
 
 // Makes the table anew with its fields in `order` (one of them, `replaced`,
-// given the spec's name and type), inside the caller's transaction: row
+// taking the name and type of `newField`), inside the caller's transaction: row
 // ids, the layer's row key, indexes, triggers and properties stay.
 void CdbDatabase::Rebuild(const std::string& table, const std::vector<std::string>& order,
-                          const std::string& replaced, const CdbFieldSpec* spec) {
+                          const std::string& replaced, const CdbFieldSpec* newField) {
     std::vector<TableColumn> columns = ColumnsOf(m_conn.get(), table);
     std::vector<TableColumn> ordered;
     for (const std::string& n : order)
@@ -758,9 +758,9 @@ void CdbDatabase::Rebuild(const std::string& table, const std::vector<std::strin
     std::string temp = table + "!Rebuild";
     std::string defs, into, from, keys;
     for (const TableColumn& c : ordered) {
-        bool swap = spec && c.name == replaced;
-        std::string name = swap ? U(spec->name) : c.name;
-        std::string type = swap ? TypeWord(spec->type, spec->size) : c.declared;
+        bool swap = newField && c.name == replaced;
+        std::string name = swap ? U(newField->name) : c.name;
+        std::string type = swap ? TypeWord(newField->type, newField->size) : c.declared;
         defs += (defs.empty() ? "" : ", ") + DbQuote(name) + " " + type;
         if (c.notNull && !swap)
             defs += " NOT NULL";
@@ -772,8 +772,9 @@ void CdbDatabase::Rebuild(const std::string& table, const std::vector<std::strin
         if (swap) {
             long size = 0;
             int fromType = DaoTypeFromDeclared(c.declared.c_str(), &size);
-            long toSize = spec->type == dbText ? (spec->size > 0 ? spec->size : 255) : 0;
-            from += ", " + ConvertExpression(DbQuote(c.name), fromType, spec->type, toSize);
+            long toSize =
+                newField->type == dbText ? (newField->size > 0 ? newField->size : 255) : 0;
+            from += ", " + ConvertExpression(DbQuote(c.name), fromType, newField->type, toSize);
         } else {
             from += ", " + DbQuote(c.name);
         }
