@@ -9,8 +9,9 @@ BUILD="${MAVRO_BUILD:-$ROOT/build}"
 # (paths below the checkout are hashed relative to it), so a second build of
 # the same sources compiles little.
 LAUNCHER=()
-if command -v ccache >/dev/null; then
-  export CCACHE_DIR="${CCACHE_DIR:-${MAVRO_CACHE:-/var/cache/mavro}/ccache}"
+export CCACHE_DIR="${CCACHE_DIR:-${MAVRO_CACHE:-/var/cache/mavro}/ccache}"
+# A CI machine builds once: a cache it starts would only double the disk used.
+if command -v ccache >/dev/null && { [ "${CI:-}" != true ] || [ -d "$CCACHE_DIR" ]; }; then
   export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}"
   LAUNCHER=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi

@@ -7,11 +7,32 @@ mavro_wine_prefix() {
   export MAVRO_WINEPREFIX="$prefix" WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   [ -f "$prefix/.mavro-ready" ] && return 0
-  echo "[wine] making the Wine prefix $prefix (first run only, about a minute)"
+  # Every prefix of a build is a copy of one untouched template: Wine's own
+  # libraries (most of a prefix's size) are shared as hard links, the rest
+  # (registry, user folders) is copied, so each prefix still stands alone.
+  local template
+  template="$(dirname "$prefix")/winetemplate"
+  (
+    flock 8
+    [ -f "$template/.mavro-ready" ] || mavro_wine_template "$template"
+  ) 8>"$template.lock"
+  echo "[wine] making the Wine prefix $prefix"
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  local sys="drive_c/windows/system32"
+  tar -C "$template" --exclude="./$sys" --exclude=./.mavro-ready -cf - . | tar -C "$prefix" -xf -
+  cp -al "$template/$sys" "$prefix/$sys"
+  touch "$prefix/.mavro-ready"
+}
+
+# The prefix every other is copied from; never run in.
+mavro_wine_template() {
+  local prefix="$1"
+  echo "[wine] making the Wine template $prefix (first run only, about a minute)"
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
-  wine wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
+  WINEPREFIX="$prefix" wine wineboot -i >/dev/null 2>&1 || true
+  WINEPREFIX="$prefix" wineserver -w
   local reg="$prefix/mavro.reg"
   cat >"$reg" <<'REG'
 REGEDIT4
@@ -31,8 +52,8 @@ REGEDIT4
 "SimSun"="WenQuanYi Micro Hei"
 "宋体"="WenQuanYi Micro Hei"
 REG
-  wine regedit /S "$reg" >/dev/null 2>&1 || true
-  wineserver -w
+  WINEPREFIX="$prefix" wine regedit /S "$reg" >/dev/null 2>&1 || true
+  WINEPREFIX="$prefix" wineserver -w
   mkdir -p "$prefix/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
   touch "$prefix/.mavro-ready"
