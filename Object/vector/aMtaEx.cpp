@@ -176,6 +176,7 @@ HRESULT CGraphMetaEx::CopyFrom(CGraphMetaEx& other) {
     m_list2 = other.m_list2;
     m_list3 = other.m_list3;
     m_scale = other.m_scale;
+    m_placedDegree = other.m_placedDegree;
     m_bounds = other.m_bounds;
     return hr;
 }
@@ -207,6 +208,11 @@ POINT CGraphMetaEx::FrameOffset() const {
     if (CVecFrame* frame = GetFrame())
         frame->ToOwnerPoints(&p, 1);
     return p;
+}
+
+void CGraphMetaEx::EnsureBuilt() {
+    if (m_paths.empty() || m_placedDegree != OwnerDegree())
+        Rebuild();
 }
 
 void CGraphMetaEx::ClearPaths() {
@@ -330,6 +336,7 @@ void CGraphMetaEx::PlacePath(int path, int fill, const POINT* anchor, BOOL strok
     const POINT origin = c;
     const int edit = GetEditValue();
     const int owner = OwnerDegree();
+    m_placedDegree = owner;
     int kept = 0;
     for (int i = 0; i < p->points.GetCount(); ++i) {
         POINT q = p->points[i];
@@ -452,6 +459,40 @@ HRESULT CGraphMetaEx::GetRotatedPointAt(POINT* out, int selector, int index) {
     return S_OK;
 }
 
+bool CGraphMetaEx::BeginHandleMove(POINT point, POINT* local) {
+    MetaEditState state = {FALSE, 0, 0};
+    if (IMetaEnv* env = GetEnv())
+        env->GetEditState(&state);
+    if (state.creating) {
+        while (CVecPath::GetCount() < 2)
+            if (FAILED(CVecPath::AddPoint(0, 0)))
+                return false;
+        CVecPath::SetPoint(1, point);
+        m_scale = 100;
+        return false;
+    }
+    if (state.mode != 2)
+        return false;
+    const long long x = (long long)point.x * 256, y = (long long)point.y * 256;
+    if (!Fits(x) || !Fits(y))
+        return false;
+    POINT c;
+    GetCenter(&c);
+    *local = RotatePoint((int)x, (int)y, c.x, c.y, GetEditValue() * 100);
+    return true;
+}
+
+HRESULT CGraphMetaEx::SubjectPointAt(POINT* out, int selector, int index) {
+    if (selector != 0)
+        return 0;
+    return GetRotatedPointAt(out, 0, index);
+}
+
+int CGraphMetaEx::Unscaled(int value, int origin) const {
+    const long long v = ((long long)value - origin) * 100 / (m_scale ? m_scale : 100);
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : (int)v;
+}
+
 int CGraphMetaEx::CanMovePoint(int, int, int) {
     return 1;
 }
@@ -469,8 +510,7 @@ HRGN CGraphMetaEx::FrameClip(HDC dc) const {
 
 HRESULT CGraphMetaEx::Draw(HDC dc, BOOL noSelection) {
     TRACE_POINT();
-    if (m_paths.empty())
-        Rebuild();
+    EnsureBuilt();
     if (IsHidden())
         return S_OK;
     if (!dc)
@@ -580,6 +620,7 @@ HRESULT CGraphMetaEx::DrawRotateTracker(HDC dc, const RECT*, int cx, int cy, int
 int CGraphMetaEx::HitTest(HDC dc, POINT point, int mode) {
     if (mode < 0 || mode > 2)
         return 0;
+    EnsureBuilt();
     if (mode != 2) {
         if (CGraphMeta::HitTest(dc, point, 1))
             return 1;

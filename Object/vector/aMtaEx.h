@@ -150,8 +150,20 @@ protected:
     int OwnerDegree() const;
     // Clears the point counts of the sub-paths (their storage kept).
     void ClearPaths();
+    // Builds the figure when it has no sub-paths or its owner turned since.
+    void EnsureBuilt();
     // The owner's offset in whole units.
     POINT FrameOffset() const;
+    // The start of a handle move (a point in whole units) as the edit state
+    // says: while the figure is being created the point becomes the path
+    // part's point 1 and the scale 100 (false); when editing handles (mode
+    // 2), true with the point in 1/256 units turned back about the centre.
+    bool BeginHandleMove(POINT point, POINT* local);
+    // A subject figure's handle: nothing (0) for a selector other than 0,
+    // else the bound handle turned as the figure is.
+    HRESULT SubjectPointAt(POINT* out, int selector, int index);
+    // The origin-relative value of a coordinate at the figure's scale.
+    int Unscaled(int value, int origin) const;
 
 private:
     HRESULT LoadRecordInto(ITeskStream* stream, bool media);
@@ -164,6 +176,8 @@ private:
     std::vector<std::unique_ptr<MetaFillHolder>> m_holders;
     IntList m_list1, m_list2, m_list3;
     int m_scale;
+    // The owner's rotation the sub-paths were placed with.
+    int m_placedDegree = 0;
 };
 
 // Makes a copy of a subject figure as its own class; E_OUTOFMEMORY (logged)

@@ -6,7 +6,10 @@
 
 #include <stdint.h>
 
+#include <string>
 #include <vector>
+
+#include "ProjectWriter.h"
 
 class FigureBytes {
 public:
@@ -29,12 +32,10 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-// A fill object's record of a solid fill: alpha, flags, two reserved bytes,
-// type 0, mode, pattern, pattern colour, the inner size 4, the colour.
-inline std::vector<uint8_t> SolidFillRecord(COLORREF color, int mode = 1) {
-    FigureBytes w;
-    w.Bytes({255, 0, 0, 0}).I32(0).I32(mode).I32(0).I32(0xFFFFFF).I32(4).I32((int32_t)color);
-    return w.Get();
+// A fill holder's record: the fill object's own (the writers' solid fill).
+inline std::vector<uint8_t> FigureFill(COLORREF color) {
+    const std::string s = SolidFillRecord(color, 1, 0, 0xFFFFFF);
+    return std::vector<uint8_t>(s.begin(), s.end());
 }
 
 // What a figure's record holds.

@@ -28,6 +28,10 @@ inline bool operator==(const POINT& a, const POINT& b) {
     return a.x == b.x && a.y == b.y;
 }
 
+inline bool operator!=(const POINT& a, const POINT& b) {
+    return !(a == b);
+}
+
 inline void PrintTo(const POINT& p, std::ostream* os) {
     *os << "(" << p.x << ", " << p.y << ")";
 }

@@ -209,7 +209,7 @@ TEST(FigureMeta, HoldersFillTheirPathsEachWithItsOwnFill) {
     SetSolid(*b, RGB(0, 255, 0));
     ASSERT_EQ(b->AddHolder(), 1);
     FigureFields f;
-    f.holders = {SolidFillRecord(RGB(0, 0, 255)), SolidFillRecord(RGB(0, 255, 0))};
+    f.holders = {FigureFill(RGB(0, 0, 255)), FigureFill(RGB(0, 255, 0))};
     f.line = LineRecord();
     b->Params3().SetSize(0);
     b->Rebuild();
@@ -223,7 +223,7 @@ TEST(FigureMeta, HoldersFillTheirPathsEachWithItsOwnFill) {
 TEST(FigureMeta, RecordLoadsAndSavesTheSameBytes) {
     FakeOwner owner;
     FigureFields f;
-    f.holders = {SolidFillRecord(RGB(255, 0, 0)), SolidFillRecord(RGB(0, 128, 0))};
+    f.holders = {FigureFill(RGB(255, 0, 0)), FigureFill(RGB(0, 128, 0))};
     f.line = LineRecord();
     f.list1 = {-2560, 5120, 10240, 5120};
     f.list2 = {7};
@@ -263,7 +263,7 @@ TEST(FigureMeta, RecordLoadsAndSavesTheSameBytes) {
 
 TEST(FigureMeta, DamagedRecordsAreRefusedWhole) {
     FigureFields f;
-    f.holders = {SolidFillRecord(RGB(255, 0, 0))};
+    f.holders = {FigureFill(RGB(255, 0, 0))};
     f.line = LineRecord();
     f.list1 = {0, 0, 2560, 2560};
     const std::vector<uint8_t> good = FigureRecord(f);
