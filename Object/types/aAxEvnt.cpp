@@ -70,8 +70,7 @@ HRESULT GetControlSourceInterface(IUnknown* control, IID* out, ITypeInfo** info)
     CComPtr<IPersist> persist;
     CLSID clsid;
     CComPtr<ITypeInfo> cls;
-    if (!lib ||
-        FAILED(control->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist))) ||
+    if (!lib || FAILED(control->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist))) ||
         !persist || FAILED(persist->GetClassID(&clsid)) ||
         FAILED(lib->GetTypeInfoOfGuid(clsid, &cls)) || !cls)
         return E_FAIL;
@@ -113,7 +112,7 @@ HRESULT CAxEventSink::Init() {
         CComPtr<IEventProcTable> table;
         if (!m_owner || !m_owner->m_pEventProc ||
             FAILED(m_owner->m_pEventProc->QueryInterface(__uuidof(IEventProcTable),
-                                                        reinterpret_cast<void**>(&table))) ||
+                                                         reinterpret_cast<void**>(&table))) ||
             !table)
             hr = E_NOINTERFACE;
         else
@@ -203,8 +202,7 @@ STDMETHODIMP CAxEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** out) {
     return S_OK;
 }
 
-STDMETHODIMP CAxEventSink::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                         DISPID* ids) {
+STDMETHODIMP CAxEventSink::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     return m_info ? m_info->GetIDsOfNames(names, count, ids) : E_FAIL;
 }
 

@@ -180,8 +180,8 @@ HRESULT ActiveXObject::CreateControl(REFCLSID clsid, IStream* state) {
                                                 reinterpret_cast<void**>(&ambient))))
         ambient->put_UserMode(VARIANT_TRUE);
     CComPtr<IOleControl> oleControl;
-    if (frozen && SUCCEEDED(m_host->QueryControl(IID_IOleControl,
-                                                 reinterpret_cast<void**>(&oleControl))))
+    if (frozen &&
+        SUCCEEDED(m_host->QueryControl(IID_IOleControl, reinterpret_cast<void**>(&oleControl))))
         oleControl->FreezeEvents(FALSE);
     return S_OK;
 }
@@ -333,11 +333,10 @@ HRESULT ActiveXObject::SaveKind(ITeskStream* stream) {
     CLSID clsid = CLSID_NULL;
     CComPtr<IPersist> persist;
     CComPtr<IPersistStorage> storage;
-    if (SUCCEEDED(ole->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist))) &&
-        persist)
+    if (SUCCEEDED(ole->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist))) && persist)
         hr = persist->GetClassID(&clsid);
-    else if (SUCCEEDED(ole->QueryInterface(IID_IPersistStorage,
-                                           reinterpret_cast<void**>(&storage))) &&
+    else if (SUCCEEDED(
+                 ole->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&storage))) &&
              storage)
         hr = storage->GetClassID(&clsid);
     else {
@@ -534,8 +533,8 @@ STDMETHODIMP ActiveXObject::SetStockEventFiring(LONG on) {
 STDMETHODIMP ActiveXObject::TranslateAccelerator(MSG* message) {
     CComPtr<IOleInPlaceActiveObject> active;
     if (!m_host ||
-        FAILED(m_host->QueryControl(IID_IOleInPlaceActiveObject,
-                                    reinterpret_cast<void**>(&active))) ||
+        FAILED(
+            m_host->QueryControl(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) ||
         !active)
         return S_FALSE;
     return active->TranslateAccelerator(message);
@@ -797,8 +796,8 @@ STDMETHODIMP ActiveXObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT coun
     const std::string name = MultibyteFromWide(names[0]);
     char prefix[260] = "", memberName[260] = "";
     DWORD kind = 0;
-    if (FAILED(SplitMemberPath(name.c_str(), prefix, sizeof(prefix), memberName,
-                               sizeof(memberName), &kind)) ||
+    if (FAILED(SplitMemberPath(name.c_str(), prefix, sizeof(prefix), memberName, sizeof(memberName),
+                               &kind)) ||
         kind == 0)
         return DISP_E_UNKNOWNNAME;
     std::wstring wideMember = WideFromMultibyte(memberName);
@@ -849,8 +848,7 @@ STDMETHODIMP ActiveXObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flag
         if (!held ||
             FAILED(held->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
             return DISP_E_MEMBERNOTFOUND;
-        return dispatch->Invoke(e->member, iid, locale, flags, params, result, exception,
-                                argError);
+        return dispatch->Invoke(e->member, iid, locale, flags, params, result, exception, argError);
     }
     const NameEntry* e = FindExternal(m_ownNames, id);
     ITypeInfo* info = TypeInfo();

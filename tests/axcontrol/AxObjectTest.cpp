@@ -26,7 +26,8 @@ std::wstring HostWinPath(const char* unixPath) {
 
 const GUID kTestControl = {
     0x6A1C3E23, 0x5B7D, 0x4F0A, {0x9C, 0x21, 0x3D, 0x4E, 0x5F, 0x60, 0x71, 0x81}};
-const GUID kMissing = {0x00000000, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x44}};
+const GUID kMissing = {
+    0x00000000, 0x1111, 0x2222, {0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x44}};
 // The test control's Clicked(x, y).
 const DISPID kClicked = 1;
 // A new control's colour.
@@ -109,9 +110,7 @@ protected:
         VARIANT v;
         return SUCCEEDED(Get(ax, IdOf(ax, L"Ax.Color"), &v)) ? v.lVal : -1;
     }
-    static bool Shown(HWND window) {
-        return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
-    }
+    static bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
     static HMODULE dll;
 };
