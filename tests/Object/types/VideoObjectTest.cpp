@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -214,6 +215,30 @@ TEST_F(VideoObjectTest, EmbeddedVideoPlaysWindowedThroughDirectShow) {
     ASSERT_EQ(v->PlayMedia(), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return Fired(MEDIAEVT_PLAYEND) > 0; }, nullptr, 5000));
     EXPECT_EQ(static_cast<IAbility*>(v)->GetState(), ABILITY_STOPPED);
+}
+
+// Run with the sound device removed from the environment (the build
+// registers this suite so, with MAVRO_NO_SOUND_DEVICE set): the audio stream
+// cannot be added, the video plays without it.
+class VideoNoSoundDeviceTest : public VideoObjectTest {};
+
+TEST_F(VideoNoSoundDeviceTest, InPageVideoPlaysWithoutItsAudioStream) {
+    if (!getenv("MAVRO_NO_SOUND_DEVICE"))
+        GTEST_SKIP() << "needs the sound device removed";
+    ASSERT_EQ(waveOutGetNumDevs(), 0u);
+    LogCapture log;
+    VideoObject* v = InPage();
+    ASSERT_EQ(loaded, S_OK);
+    ASSERT_TRUE(v->Opened());
+    EXPECT_LOGGED(log, "Cannot add audio stream -- ignored");
+    EXPECT_EQ(CentreAfterDraw(v), Colour(AviFrameColour(0)));
+    ASSERT_EQ(v->PlayMedia(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Fired(MEDIAEVT_PLAYEND) > 0; },
+                          [&] {
+                              site.clock += 50;
+                              site.sequencer.TickClients();
+                          },
+                          5000));
 }
 
 TEST_F(VideoObjectTest, RecordNameFieldLevelsAndScaling) {
