@@ -20,7 +20,8 @@
 namespace griddlg {
 
 // Pupil(Name text, Born date, Photo embedded picture, Active Boolean) with
-// three pupils; Class(ID long key, Title text, Size byte).
+// three pupils; Class(ID long key, Title text, Size byte, Note memo);
+// Member(ClassID long, Who text).
 inline void WriteSchool(MvbWriter& w) {
     w.Exec("CREATE TABLE Pupil(Name TEXT(50), Born DATETIME, Photo LONGBINARY, Active BIT)");
     // OLE dates: 36526 = 2000-01-01.
@@ -30,6 +31,7 @@ inline void WriteSchool(MvbWriter& w) {
     w.Property("Pupil", "Photo", "MediaType", 1024);
     w.Property("Pupil", "Photo", "BLINK", 0);
     w.Exec("CREATE TABLE Class(ID LONG PRIMARY KEY, Title TEXT(20), Size BYTE, Note MEMO)");
+    w.Exec("CREATE TABLE Member(ClassID LONG, Who TEXT(20))");
 }
 
 struct School {

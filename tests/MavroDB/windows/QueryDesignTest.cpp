@@ -78,7 +78,8 @@ TEST(QueryDesign, VisualDesignStoresItsSqlAndReopensToTheSameCells) {
         griddlg::Driven d([&](int id, HWND w) {
             EXPECT_EQ(IDD_DB_QUERY_DESIGN, id);
             HWND grid = GetDlgItem(w, G);
-            EXPECT_TRUE(IsWindowVisible(grid) || !IsWindowVisible(w));
+            EXPECT_TRUE(GetWindowLongA(grid, GWL_STYLE) & WS_VISIBLE);
+            EXPECT_FALSE(GetWindowLongA(GetDlgItem(w, IDC_DB_QD_SQL), GWL_STYLE) & WS_VISIBLE);
             EXPECT_EQ(7, dbgrid::Rows(grid));
             EXPECT_EQ(2, dbgrid::Cols(grid));
             EXPECT_EQ(DBLoadString(IDS_DB_QD_SHOW), Cell(w, G, 1, 3));
@@ -251,7 +252,7 @@ TEST(QueryDesign, BadValuesAndFailedStoresKeepTheDialogOpen) {
     sqlMode.m_core = s.Core();
     sqlMode.m_visual = 0;
     griddlg::Driven d([&](int, HWND w) {
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(w, IDC_DB_QD_GRID)));
+        EXPECT_FALSE(GetWindowLongA(GetDlgItem(w, IDC_DB_QD_GRID), GWL_STYLE) & WS_VISIBLE);
         char title[64] = {};
         GetWindowTextA(w, title, sizeof(title));
         EXPECT_EQ(DBLoadString(IDS_DB_QD_SQL_TITLE), std::string(title));
