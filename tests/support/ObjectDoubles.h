@@ -106,7 +106,12 @@ public:
     STDMETHOD(GetMediaService)(void** out) override { return Nothing(out); }
     STDMETHOD(GetSoundRecorder)(void** out) override { return Nothing(out); }
     STDMETHOD(GetVideoCapture)(void** out) override { return Nothing(out); }
-    STDMETHOD(GetDirectDraw)(void** out) override { return Nothing(out); }
+    STDMETHOD(GetDirectDraw)(void** out) override {
+        if (!directDraw)
+            return Nothing(out);
+        *out = directDraw;
+        return S_OK;
+    }
     STDMETHOD(SetDirectDraw)(void*) override { return S_OK; }
     STDMETHOD(GetToolTipWindow)(IUnknown** out) override;
     STDMETHOD(CreateForwarder)(void*, IUnknown*, IUnknown** out) override {
@@ -118,7 +123,7 @@ public:
     STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
     STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
     STDMETHOD(FindObject)(const char*, DWORD*) override { return E_FAIL; }
-    STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
+    STDMETHOD_(BOOL, UsesDirectDraw)() override { return directDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override { return view; }
     STDMETHOD_(IViewService*, GetView)() override { return viewService; }
     STDMETHOD(SetView)(IViewService* v) override {
@@ -156,6 +161,7 @@ public:
     BOOL player = TRUE;                   // run mode
     std::vector<RECT> invalidated;
     TestObjectFinder finder;
+    void* directDraw = nullptr;  // a DXOwner the site draws with, when a test gives one
 };
 
 // The canvas's forwarder over a TestPlayerSite.
@@ -188,11 +194,15 @@ public:
 };
 
 // An event procedure that records its calls.
-class TestEventProc : public CComObjectRootBase, public IDispatch, public IEventProcStore {
+class TestEventProc : public CComObjectRootBase,
+                      public IDispatch,
+                      public IEventProcStore,
+                      public IEventProcTable {
 public:
     BEGIN_COM_MAP(TestEventProc)
     COM_INTERFACE_ENTRY(IDispatch)
     COM_INTERFACE_ENTRY(IEventProcStore)
+    COM_INTERFACE_ENTRY(IEventProcTable)
     END_COM_MAP()
 
     struct Call {
@@ -216,7 +226,16 @@ public:
         return S_OK;
     }
 
+    // Records the key of each interface whose events become its sub-events.
+    STDMETHOD(InsertSubEvents)(DWORD key, ITypeInfo* info) override {
+        if (!info)
+            return E_INVALIDARG;
+        subEventKeys.push_back(key);
+        return S_OK;
+    }
+
     std::vector<Call> calls;
+    std::vector<DWORD> subEventKeys;
     int timersStarted = 0;
 };
 
