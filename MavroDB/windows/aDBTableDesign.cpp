@@ -81,19 +81,6 @@ DataSourceDescriptor TableDescriptor(const std::string& table, const char* field
     return d;
 }
 
-HTREEITEM AppendTreeItem(HWND tree, HTREEITEM parent, const std::string& label, int image,
-                         int kind) {
-    TVINSERTSTRUCTA ins = {};
-    ins.hParent = parent;
-    ins.hInsertAfter = TVI_LAST;
-    ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    ins.item.pszText = const_cast<char*>(label.c_str());
-    ins.item.iImage = image;
-    ins.item.iSelectedImage = image;
-    ins.item.lParam = kind;
-    return (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&ins);
-}
-
 std::string TreeText(HWND tree, HTREEITEM item) {
     char buffer[256] = {};
     TVITEMA tv = {};
@@ -395,11 +382,11 @@ void TableDesignDialog::AddTreeNode() {
     }
     if (!root)
         return;
-    HTREEITEM node = AppendTreeItem(m_tree, root, m_tableName, 2, 2);
+    HTREEITEM node = InsertTreeItem(m_tree, root, m_tableName, 2, 2);
     if (!node)
         return;
-    AppendTreeItem(m_tree, node, DBLoadString(IDS_DB_FIELDS), 3, 3);
-    AppendTreeItem(m_tree, node, DBLoadString(IDS_DB_TD_INDEXES), 5, 5);
+    InsertTreeItem(m_tree, node, DBLoadString(IDS_DB_FIELDS), 3, 3);
+    InsertTreeItem(m_tree, node, DBLoadString(IDS_DB_INDEXES), 5, 5);
 }
 
 void TableDesignDialog::Finish() {

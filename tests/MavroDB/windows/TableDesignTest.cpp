@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "../core/DBTestSite.h"
+#include "DBTestSite.h"
+#include "ManagerFixture.h"
 #include "MvbWriter.h"
 #include "TestFiles.h"
 #include "aBaseCore.h"
@@ -492,8 +493,48 @@ TEST(TableDesign, CreateModeMakesTheTableAndItsNode) {
     EXPECT_EQ(DBLoadString(IDS_DB_FIELDS), f.text);
     EXPECT_EQ(3, f.image);
     EXPECT_EQ(3, f.kind);
-    EXPECT_EQ(DBLoadString(IDS_DB_TD_INDEXES), i.text);
+    EXPECT_EQ(DBLoadString(IDS_DB_INDEXES), i.text);
     EXPECT_EQ(5, i.image);
     EXPECT_EQ(5, i.kind);
     EXPECT_TRUE(s.window.Drain(s.db).empty());  // a new table posts nothing
+}
+
+TEST(TableDesign, TheManagersCommandsOpenItAndCloseTheTablesBrowser) {
+    Manager m(false);
+    m.Show();
+    std::string local = DBLoadString(IDS_DB_LOCAL_TABLES);
+    m.Choose(m.Find({local, "Pupil"}));
+    // A browser of the table closes before the design opens.
+    HWND browser = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                   nullptr, nullptr);
+    m.Core()->FindTableByName("Pupil")->browser = browser;
+    int rows = 0;
+    std::string blob;
+    bool blobLocked = false;
+    {
+        Driven d([&](HWND dlg) {
+            Grid g(dlg);
+            rows = g.Rows();
+            blob = g.Text(2, 4);
+            blobLocked = g.Locked(2, 4);
+            g.Command(IDC_DB_TD_CANCEL);
+        });
+        m.Command(ID_DB_DESIGN_TABLE);
+    }
+    EXPECT_FALSE(IsWindow(browser));
+    EXPECT_TRUE(m.Core()->FindTableByName("Pupil")->browser == nullptr);
+    EXPECT_EQ(5, rows);  // Name, Born, Photo, Blob and the blank row
+    EXPECT_EQ(DBLoadString(IDS_DB_TD_UNKNOWN_TYPE), blob);
+    EXPECT_TRUE(blobLocked);
+    {
+        Driven d([&](HWND dlg) {
+            Grid g(dlg);
+            g.Enter(1, 1, "Mark");
+            g.SetName("Score");
+            g.Command(IDC_DB_TD_OK);
+        });
+        m.Command(ID_DB_NEW_TABLE_BUTTON);
+    }
+    EXPECT_TRUE(m.Find({local, "Score", DBLoadString(IDS_DB_FIELDS)}) != nullptr);
+    EXPECT_TRUE(m.Core()->FindTableByName("Score") != nullptr);
 }
