@@ -1457,6 +1457,26 @@ float VertexAngle(const POINT* p, int n, int k) {
     return degrees / 2 + 90;
 }
 
+// The angle from A's step (ax, ay) to B's (bx, by), one way round: a B step
+// turned clockwise on the page from A's is 360 minus the angle. The side is
+// the triangle test's, on B's direction against a triangle standing on A's
+// line; the triangle is lifted off the line so that steps nearly parallel
+// (within a few degrees, the test's own tolerance) are never mirrored.
+float StepAngle(double ax, double ay, double bx, double by) {
+    float degrees = 0;
+    VectorAngleF((float)ax, (float)ay, 0, 0, (float)bx, (float)by, &degrees);
+    const double la = sqrt(ax * ax + ay * ay), lb = sqrt(bx * bx + by * by);
+    if (la == 0 || lb == 0)
+        return degrees;
+    const double ux = ax / la, uy = ay / la, nx = -uy, ny = ux, lift = 0.1;
+    if (PointInTriangle((float)(bx / lb), (float)(by / lb), (float)(-2 * ux + lift * nx),
+                        (float)(-2 * uy + lift * ny), (float)(2 * ux + lift * nx),
+                        (float)(2 * uy + lift * ny), (float)((2 + lift) * nx),
+                        (float)((2 + lift) * ny)))
+        degrees = 360 - degrees;
+    return degrees;
+}
+
 }  // namespace
 
 HRESULT CGraphMeta::CalcMapping(const POINT* a, int n, const POINT* b, int m,
@@ -1505,9 +1525,8 @@ HRESULT CGraphMeta::CalcMapping(const POINT* a, int n, const POINT* b, int m,
         if (va >= 0 || vb >= 0) {
             angleCost = fabs((va >= 0 ? va : 180.0f) - (vb >= 0 ? vb : 180.0f));
         } else {
-            float degrees = 0;
-            VectorAngleF((float)(a[i].x - a[pi].x), (float)(a[i].y - a[pi].y), 0, 0,
-                         (float)(b[j].x - b[pj].x), (float)(b[j].y - b[pj].y), &degrees);
+            const float degrees = StepAngle((double)a[i].x - a[pi].x, (double)a[i].y - a[pi].y,
+                                            (double)b[j].x - b[pj].x, (double)b[j].y - b[pj].y);
             angleCost = w[4] + w[1] * (angleExp <= 0 ? 1.0 : pow(degrees, angleExp));
         }
         *out = lengthCost + angleCost;

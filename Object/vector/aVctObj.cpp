@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "aFillFiles.h"
 #include "aStorage.h"
 #include "aUtil.h"
 #include "bByteReader.h"
@@ -379,6 +380,16 @@ STDMETHODIMP_(int) VectorObject::HitTestPoint(LONG x, LONG y) {
         ReleaseDC(nullptr, dc);
     delete[] hits;
     return SUCCEEDED(hr) && count > 0 ? 0 : 1;
+}
+
+STDMETHODIMP VectorObject::CollectFiles(IFileCollector* collector) {
+    if (!collector)
+        return E_POINTER;
+    for (CKeyFrame* key : m_keys)
+        for (int i = 0; key && key->frame && i < key->frame->GetCount(); ++i)
+            if (CGraphMeta* g = key->frame->GetGraphMeta(i))
+                CollectFillFiles(g->GetFill(), collector);
+    return ClassBase::CollectFiles(collector);
 }
 
 STDMETHODIMP VectorObject::OnGeometryChanged(const RECT* before, const RECT* after, int code) {

@@ -65,6 +65,8 @@ public:
     STDMETHOD_(int, HitTestPoint)(LONG x, LONG y) override;
     STDMETHOD(OnGeometryChanged)(const RECT* before, const RECT* after, int code) override;
     HRESULT DrawContent(IPixelBuffer* target, const RECT* rect) override;
+    // The pictures of the shapes' fills in every key frame, then the base's.
+    STDMETHOD(CollectFiles)(IFileCollector* collector) override;
 
     // Codes, setting, key frames. A damaged record is refused: E_FAIL, the
     // key frames unchanged.

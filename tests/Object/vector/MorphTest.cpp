@@ -332,6 +332,34 @@ TEST(GraphMorph, MappingMatchesPoints) {
     EXPECT_TRUE(Logged(log.Text(), "can not allocate memory,num is"));
 }
 
+TEST(GraphMorph, MappingMeasuresTurnsOneWayRound) {
+    // Only the angle between the two steps costs (parameter 1 times its
+    // first power); one step of 100 along x in A against B's step.
+    const MorphMapping angleOnly = {{0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f}};
+    const Points a = {{0, 0}, {100, 0}};
+    const struct {
+        POINT end;
+        int cost;
+    } cases[] = {
+        {{100, 0}, 0},     // the same direction
+        {{0, -100}, 90},   // a quarter turn up the page
+        {{0, 100}, 270},   // a quarter turn down the page (clockwise): mirrored
+        {{-100, 0}, 180},  // reversed
+        {{71, 71}, 315},   // 45 degrees clockwise: mirrored
+        {{71, -71}, 45},   // 45 degrees the other way
+        {{100, 3}, 1},     // nearly parallel on either side: never mirrored
+        {{100, -3}, 1},
+    };
+    for (const auto& c : cases) {
+        const Points b = {{0, 0}, c.end};
+        std::vector<std::pair<int, int>> pairs;
+        int cost = -1;
+        ASSERT_EQ(CGraphMeta::CalcMapping(a.data(), 2, b.data(), 2, angleOnly, &pairs, &cost), S_OK)
+            << c.end.x << "," << c.end.y;
+        EXPECT_EQ(cost, c.cost) << c.end.x << "," << c.end.y;
+    }
+}
+
 TEST(GraphMorph, MappedMetaBetweenShapes) {
     FakeOwner env;
     std::unique_ptr<CGraphMeta> a(

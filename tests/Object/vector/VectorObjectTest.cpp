@@ -14,6 +14,7 @@
 #include "aStorage.h"
 #include "aVctObj.h"
 #include "bByteReader.h"
+#include "bFillPic.h"
 #include "bFillShd.h"
 
 namespace {
@@ -326,4 +327,29 @@ TEST_F(VectorObjectTest, VectorFilesRoundTripAndWrongHeaders) {
     }
     Bstr missing(Wide(dir.Path() + "\\none.vec"));
     EXPECT_EQ(w->LoadFromFile(missing, 0), E_UNEXPECTED);
+}
+
+TEST_F(VectorObjectTest, PicturesOfEveryKeyFrameAreCollected) {
+    VectorObject* v = MakeVector();
+    // Picture fills in both key frames, a plain one between them.
+    auto pictured = [&](const char* name) {
+        CGraphMeta* m = Filled(v, GRAPH_RECT, {-20, -20, 20, 20}, RGB(255, 0, 0));
+        EXPECT_EQ(m->SetFillType(FILL_PICTURE), S_OK);
+        void* params = nullptr;
+        EXPECT_EQ(m->GetFill()->GetFillParams(&params), S_OK);
+        static_cast<IPictureFillParams*>(params)->SetPictureName(name);
+        return m;
+    };
+    SetKeys(v, {Key(v, 0, {pictured("Sky"), Filled(v, GRAPH_RECT, {0, 0, 5, 5}, RGB(0, 0, 255))}),
+                Key(v, 1000, {pictured("Sea")})});
+    v->ShowTime(0);
+    CComObject<FileList>* list = nullptr;
+    CComObject<FileList>::CreateInstance(&list);
+    CComPtr<IFileCollector> keep(list);
+    EXPECT_EQ(static_cast<IObjectBase*>(v)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea"}));
+    list->files.clear();
+    EXPECT_EQ(static_cast<II_IRender*>(v)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea"}));
+    EXPECT_EQ(static_cast<IObjectBase*>(v)->CollectFiles(nullptr), E_POINTER);
 }
