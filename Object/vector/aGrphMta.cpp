@@ -364,6 +364,16 @@ HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
                 DeleteObject(brush);
                 DeleteObject(shape);
             }
+        } else if (solid != CLR_INVALID && GetKind() == GRAPH_POLYLINE &&
+                   GetMapMode(dc) == MM_TEXT && pts.size() >= 3) {
+            // As the ellipse: the polygon's region filled within the
+            // context's clip (the points are the outline's, closed).
+            if (HRGN shape = CreatePolygonRgn(pts.data(), (int)pts.size(), ALTERNATE)) {
+                HBRUSH brush = CreateSolidBrush(solid);
+                FillRgn(dc, shape, brush);
+                DeleteObject(brush);
+                DeleteObject(shape);
+            }
         } else if (HRGN shape = CreateRegion(dc, nullptr)) {
             RECT box;
             GetRgnBox(shape, &box);
@@ -1600,10 +1610,21 @@ HRESULT CGraphMeta::BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMap
         LOG_MSG("CalcMapping func faield.");
         return hr;
     }
+    CGraphMeta* meta = MakeMatchedMeta(a, b, pairs, factor);
+    if (!meta)
+        return E_OUTOFMEMORY;
+    delete *out;
+    *out = meta;
+    return S_OK;
+}
+
+CGraphMeta* CGraphMeta::MakeMatchedMeta(CGraphMeta* a, CGraphMeta* b,
+                                        const std::vector<std::pair<int, int>>& pairs,
+                                        float factor) {
     CGraphMeta* meta = new (std::nothrow) CGraphMeta(a->m_env);
     if (!meta) {
         LOG_MSG("can not allocate enough memory.");
-        return E_OUTOFMEMORY;
+        return nullptr;
     }
     InterpolateMeta(a, b, meta, factor, false);
     meta->SetKind(a->GetKind());
@@ -1617,9 +1638,7 @@ HRESULT CGraphMeta::BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMap
     }
     meta->SetClosed(a->IsClosed());
     meta->Recalc();
-    delete *out;
-    *out = meta;
-    return S_OK;
+    return meta;
 }
 
 HRESULT CGraphMeta::InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* out, float factor,
@@ -1634,8 +1653,10 @@ HRESULT CGraphMeta::InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* ou
         CVecPath::Interpolate(*a, *b, out, factor);
     if (FAILED(ShadeFill::Interpolate(*a, *b, out, factor)))
         out->ShadeFill::Duplicate(factor >= 0.5f ? *b : *a);
-    if (FAILED(LineStyle::Interpolate(*a, *b, out, factor)))
-        out->LineStyle::Duplicate(factor >= 0.5f ? *b : *a);
+    // What the blend leaves (smoothing, gaps, tiles) comes from the nearer
+    // shape, not from out's defaults: a tween of plain outlines stays plain.
+    out->LineStyle::Duplicate(factor >= 0.5f ? *b : *a);
+    LineStyle::Interpolate(*a, *b, out, factor);
     InkMode::Interpolate(*a, *b, out, factor);
     CMetaBase::InterpolateAttributes(*a, *b, out, factor);
     out->Recalc();

@@ -9,6 +9,7 @@
 #include "aGrphMta.h"
 #include "aTxtMeta.h"
 #include "aVecFrm.h"
+#include "bLinStyl.h"
 
 namespace {
 
@@ -289,6 +290,38 @@ TEST(GraphMorph, AttributesBetweenOpenAndClosed) {
         EXPECT_EQ(out.GetBaseValue(), 1);
         EXPECT_EQ(out.Bounds().right, 5);
         EXPECT_EQ(out.Bounds().bottom, 7);
+    }
+}
+
+TEST(GraphMorph, OutlinesTakeTheNearerShapesFlags) {
+    FakeOwner env;
+    // Widths blend; smoothing and gaps are the nearer shape's, never a new
+    // shape's defaults (smooth).
+    const struct {
+        int aSmooth, bSmooth;
+        float factor;
+        int smooth;
+    } cases[] = {{0, 0, 0.5f, 0}, {0, 1, 0.4f, 0}, {0, 1, 0.5f, 1}, {1, 0, 0.4f, 1}};
+    for (const auto& c : cases) {
+        std::unique_ptr<CGraphMeta> a(Shape(&env, GRAPH_POLYLINE, {{0, 0}, {9, 9}}));
+        std::unique_ptr<CGraphMeta> b(Shape(&env, GRAPH_POLYLINE, {{0, 0}, {9, 9}}));
+        ASSERT_TRUE(a->LineStyle::Get() && b->LineStyle::Get());
+        a->LineStyle::Get()->SetSmooth(c.aSmooth);
+        b->LineStyle::Get()->SetSmooth(c.bSmooth);
+        a->LineStyle::Get()->SetTransparent(c.aSmooth);
+        b->LineStyle::Get()->SetTransparent(c.bSmooth);
+        a->SetLineWidth(2);
+        b->SetLineWidth(6);
+        CGraphMeta out(&env);
+        ASSERT_EQ(CGraphMeta::InterpolateMeta(a.get(), b.get(), &out, c.factor, true), S_OK);
+        int smooth = -1, transparent = -1;
+        WORD width = 0;
+        out.LineStyle::Get()->GetSmooth(&smooth);
+        out.LineStyle::Get()->GetTransparent(&transparent);
+        out.LineStyle::Get()->GetWidth(&width);
+        EXPECT_EQ(smooth, c.smooth) << c.factor;
+        EXPECT_EQ(transparent, c.smooth) << c.factor;
+        EXPECT_EQ(width, 4) << c.factor;
     }
 }
 

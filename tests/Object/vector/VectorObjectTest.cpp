@@ -93,11 +93,14 @@ protected:
         ASSERT_EQ(v->LoadKind(empty), S_OK);
         for (CKeyFrame* k : keys) ASSERT_EQ(v->AddKeyFrame(k), S_OK);
     }
+    // Null: the white page alone.
     CComPtr<IPixelBuffer> Draw(VectorObject* v) {
         CComPtr<IPixelBuffer> target;
         target.Attach(CreateGDIBuffer(400, 300));
         target->FillRect(nullptr, 0xFFFFFF);
-        EXPECT_EQ(static_cast<II_IRender*>(v)->Draw(target), S_OK);
+        if (v) {
+            EXPECT_EQ(static_cast<II_IRender*>(v)->Draw(target), S_OK);
+        }
         return target;
     }
     static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
@@ -145,6 +148,57 @@ TEST_F(VectorObjectTest, TicksShowKeyFramesAndTweensBetween) {
     v->ShowTime(300);
     v->ShowTime(700);
     EXPECT_EQ(v->Preparations(), made);
+}
+
+TEST_F(VectorObjectTest, KeptPairsDrawWhatFreshOnesDraw) {
+    // Three key frames: by points into the second (a square and an ellipse
+    // against one rectangle), then by matching into the third.
+    auto keys = [](VectorObject* o) {
+        CKeyFrame* a = Key(o, 0,
+                           {Filled(o, GRAPH_RECT, {-60, -30, -10, 20}, RGB(255, 0, 0)),
+                            Filled(o, GRAPH_ELLIPSE, {10, -40, 90, 30}, RGB(0, 0, 255), 2)});
+        CKeyFrame* b = Key(o, 1000, {Filled(o, GRAPH_RECT, {-90, -10, 50, 40}, RGB(0, 160, 0))});
+        CKeyFrame* c =
+            Key(o, 2000, {Filled(o, GRAPH_ELLIPSE, {-30, -45, 30, 15}, RGB(200, 200, 0))});
+        b->kind = 1;
+        b->mapping = new MorphMapping{{1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.5f}};
+        return std::vector<CKeyFrame*>{a, b, c};
+    };
+    auto same = [](IPixelBuffer* x, IPixelBuffer* y) {
+        for (int row = 0; row < 300; ++row)
+            for (int col = 0; col < 400; ++col)
+                if (PixelOf(x, col, row) != PixelOf(y, col, row))
+                    return false;
+        return true;
+    };
+    VectorObject* kept = MakeVector();
+    SetKeys(kept, keys(kept));
+    const RECT before = {100, 100, 300, 200}, after = {100, 100, 360, 200};
+    // Times in and out of both pairs; then a layout change.
+    const struct {
+        DWORD t;
+        int pairs;  // made so far
+        bool moved;
+    } ticks[] = {{250, 1, false},  {600, 1, false}, {1500, 2, false}, {1000, 2, false},
+                 {1750, 2, false}, {750, 3, false}, {300, 3, false},  {1250, 4, false},
+                 {1250, 5, true},  {1600, 5, true}, {400, 6, true}};
+    bool isMoved = false;
+    for (const auto& k : ticks) {
+        if (k.moved && !isMoved) {
+            kept->OnGeometryChanged(&before, &after, 0);
+            isMoved = true;
+        }
+        kept->ShowTime(k.t);
+        EXPECT_EQ(kept->PairsMade(), k.pairs) << k.t;
+        VectorObject* fresh = MakeVector();
+        SetKeys(fresh, keys(fresh));
+        if (k.moved)
+            fresh->OnGeometryChanged(&before, &after, 0);
+        fresh->ShowTime(k.t);
+        CComPtr<IPixelBuffer> x = Draw(kept), y = Draw(fresh);
+        EXPECT_FALSE(same(y, Draw(nullptr))) << k.t << ": something is drawn";
+        EXPECT_TRUE(same(x, y)) << k.t;
+    }
 }
 
 TEST_F(VectorObjectTest, TweenTakesTheEarlierKeyFramesParameters) {
