@@ -17,11 +17,13 @@
 #include "PictureFixtures.h"
 #include "RtfWriter.h"
 #include "SoundWriter.h"
+#include "aGrphMta.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
 #include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
+#include "aVecFrm.h"
 #include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
@@ -37,7 +39,7 @@ const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPict
                kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
                kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
                kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
-               kScrollVert = 0x02010002, kProgressHorz = 0x02010103;
+               kScrollVert = 0x02010002, kProgressHorz = 0x02010103, kVector = 0x00030000;
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -792,6 +794,48 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
+// A shape of a vector frame as an editor saves it: a box of the kind,
+// relative to the object's centre, filled, with a 3-pixel outline.
+std::string ShapeBytes(int kind, RECT box, COLORREF fill, COLORREF line) {
+    CGraphMeta shape(nullptr);
+    shape.SetKind(kind);
+    shape.AddPoint(box.left, box.top);
+    shape.AddPoint(box.right, box.bottom);
+    shape.SetFillType(FILL_SOLID);
+    shape.SetFillMode(FILLMODE_FILL);
+    shape.SetColor(fill);
+    shape.SetMainColor(line);
+    shape.SetLineWidth(3);
+    shape.SetMetaId(1);
+    shape.FinishShape();
+    return Saved([&](ITeskStream* s) { return shape.Save(s); });
+}
+
+// A vector object whose red square becomes a blue circle over the first
+// 2 s of the page (it starts as the page enters).
+void VectorPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("A vector object: a square morphs into a circle", kInk));
+    VectorObjectRecord morph;
+    morph.keys.resize(2);
+    morph.keys[0].nextId = 2;
+    morph.keys[0].metas = {
+        {METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_RECT, {-90, -90, 90, 90}, 0x2020E0, 0x101070))}};
+    morph.keys[1].time = 2000;
+    morph.keys[1].nextId = 2;
+    morph.keys[1].metas = {{METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_ELLIPSE, {-110, -110, 110, 110},
+                                                           0xE06020, 0x703010))}};
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(400, 320, 300, 300));
+    const std::vector<uint8_t> own = WriteVectorObjectRecord(morph);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kVector, "Morph", bytes));
+    Font cap;
+    cap.text = "2 key frames: 0 s and 2 s";
+    cap.height = 20;
+    cap.weight = FW_NORMAL;
+    cap.color = kInk;
+    page.objects.push_back(Label("MorphCaption", 400, 500, 400, 30, cap));
+}
+
 void TextsPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("Texts", kInk));
     // A text object: 24 points, red, centred in its panel; a Chinese face
@@ -1123,7 +1167,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
-               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Board", "Draw board", "Paper", "", "", "Vector"},
+               {"Vector", "Vector animation", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
                {"Controls", "Controls", "Paper", "", "", "Media"},
                {"Media", "Media", "Paper", "", "", "Script"},
@@ -1148,12 +1193,13 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, vector, texts, controls, media, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
+    VectorPage(vector);
     TextsPage(texts);
     ControlsPage(controls);
     MediaPage(media);
@@ -1173,6 +1219,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
+    vector.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
@@ -1184,10 +1231,17 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {
-        {"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures}, {"Fills", &fills},
-        {"Board", &board},   {"Texts", &texts},     {"Controls", &controls}, {"Media", &media},
-        {"Script", &script}, {"End", &end}};
+    } pages[] = {{"Title", &title},
+                 {"Buttons", &buttons},
+                 {"Pictures", &pictures},
+                 {"Fills", &fills},
+                 {"Board", &board},
+                 {"Vector", &vector},
+                 {"Texts", &texts},
+                 {"Controls", &controls},
+                 {"Media", &media},
+                 {"Script", &script},
+                 {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);

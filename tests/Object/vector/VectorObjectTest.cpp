@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
+#include "ProjectWriter.h"
 #include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "VectorRecords.h"
@@ -322,6 +324,74 @@ TEST_F(VectorObjectTest, RecordRoundTripAndDamage) {
     back->ShowTime(100);
     EXPECT_EQ(back->CurrentFrame(), nullptr);
     EXPECT_EQ(PixelOf(Draw(back), 200, 150), 0xFFFFFFu);
+}
+
+TEST_F(VectorObjectTest, RecordWrittenFieldByFieldIsReadAndWrittenBack) {
+    // A red square at 0 that morphs by matching into a blue rectangle at
+    // 2000 paired by id; codes 1200 and 1201, setting 7.
+    auto bytesOf = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    GraphMetaFields square;
+    square.points = {{-40, -40}, {40, 40}};
+    square.bounds = {-40, -40, 40, 40};
+    square.fill = bytesOf(SolidFillRecord(0x0000FF));
+    square.line = WriteLineModeRecord(LineModeFields());
+    GraphMetaFields wide = square;
+    wide.points = {{-60, -30}, {60, 30}};
+    wide.bounds = {-60, -30, 60, 30};
+    wide.fill = bytesOf(SolidFillRecord(0xFF0000));
+    wide.metaId = 2;
+    VectorObjectRecord rec;
+    rec.pauseCode = 1201;
+    rec.setting = 7;
+    rec.keys.resize(2);
+    rec.keys[0].kind = 1;
+    rec.keys[0].mapping[5] = 3.0f;
+    rec.keys[0].nextId = 2;
+    rec.keys[0].metas = {{METATYPE_GRAPH, GraphMetaRecord(square)}};
+    rec.keys[1].time = 2000;
+    rec.keys[1].pairing = 1;
+    rec.keys[1].nextId = 3;
+    rec.keys[1].metas = {{METATYPE_GRAPH, GraphMetaRecord(wide)}};
+    ObjectPrefix prefix;
+    prefix.x = 200;
+    prefix.y = 150;
+    std::vector<uint8_t> bytes = WriteObjectPrefix(prefix);
+    const std::vector<uint8_t> own = WriteVectorObjectRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+
+    VectorObject* v = MakeVector();
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
+    ASSERT_EQ(static_cast<IObjectBase*>(v)->Load(s), S_OK);
+    EXPECT_EQ(s->GetPosition(), s->GetSize());
+    EXPECT_EQ(v->GetStartCode(), 1200);
+    EXPECT_EQ(v->GetPauseCode(), 1201);
+    EXPECT_EQ(v->PlaySetting(), 7);
+    ASSERT_EQ(v->KeyFrameCount(), 2);
+    EXPECT_EQ(v->KeyFrame(0)->kind, 1);
+    ASSERT_NE(v->KeyFrame(0)->mapping, nullptr);
+    EXPECT_EQ(v->KeyFrame(0)->mapping->values[5], 3.0f);
+    EXPECT_EQ(v->KeyFrame(0)->mapping->values[6], 0.5f);
+    EXPECT_EQ(v->KeyFrame(1)->mapping, nullptr);
+    EXPECT_EQ(v->KeyFrame(1)->time, 2000);
+    EXPECT_EQ(v->KeyFrame(1)->pairing, 1);
+    ASSERT_EQ(v->KeyFrame(1)->frame->GetCount(), 1);
+    EXPECT_EQ(v->KeyFrame(1)->frame->GetGraphMeta(0)->Bounds().left, -60);
+    EXPECT_EQ(v->KeyFrame(1)->frame->GetGraphMeta(0)->GetMetaId(), 2);
+
+    // Half way: corner by corner between the two, half blue.
+    v->ShowTime(1000);
+    ASSERT_EQ(v->CurrentFrame()->GetCount(), 1);
+    EXPECT_TRUE(SamePoints(PointsOf(v->CurrentFrame()->GetGraphMeta(0)),
+                           {{-50, -35}, {50, -35}, {50, 35}, {-50, 35}}));
+    CComPtr<IPixelBuffer> half = Draw(v);
+    EXPECT_EQ(PixelOf(half, 200, 150), 0x7F007Fu);
+    EXPECT_EQ(PixelOf(half, 245, 150), 0x7F007Fu);
+    EXPECT_EQ(PixelOf(half, 255, 150), 0xFFFFFFu);
+
+    // Written back: the same bytes.
+    CComPtr<ITeskStream> out = NewMemStream();
+    ASSERT_EQ(v->SaveKind(out), S_OK);
+    EXPECT_TRUE(ContentBytes(out) == own);
 }
 
 TEST_F(VectorObjectTest, VectorFilesRoundTripAndWrongHeaders) {
