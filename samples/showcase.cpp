@@ -794,36 +794,49 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
-// A shape of a vector frame as an editor saves it: a box of the kind,
-// relative to the object's centre, filled, with a 3-pixel outline.
-std::string ShapeBytes(int kind, RECT box, COLORREF fill, COLORREF line) {
+// A shape of a vector frame as an editor saves it: points relative to the
+// object's centre, filled, with a 3-pixel outline.
+std::string ShapeBytes(int kind, const std::vector<POINT>& points, bool closed, COLORREF fill,
+                       COLORREF line) {
     CGraphMeta shape(nullptr);
     shape.SetKind(kind);
-    shape.AddPoint(box.left, box.top);
-    shape.AddPoint(box.right, box.bottom);
+    for (const POINT& p : points) shape.AddPoint(p.x, p.y);
+    shape.SetClosed(closed);
     shape.SetFillType(FILL_SOLID);
     shape.SetFillMode(FILLMODE_FILL);
     shape.SetColor(fill);
     shape.SetMainColor(line);
     shape.SetLineWidth(3);
     shape.SetMetaId(1);
-    shape.FinishShape();
+    shape.CalcBoundRect();
     return Saved([&](ITeskStream* s) { return shape.Save(s); });
 }
 
 // A vector object whose red square becomes a blue circle over the first
-// 2 s of the page (it starts as the page enters).
+// 2 s of the page (it starts as the page enters). Shapes morph point by
+// point: the square is drawn as the circle's outline runs, from the right
+// down and round, a corner or a side's middle every eighth of a turn.
 void VectorPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("A vector object: a square morphs into a circle", kInk));
     VectorObjectRecord morph;
     morph.keys.resize(2);
     morph.keys[0].nextId = 2;
-    morph.keys[0].metas = {
-        {METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_RECT, {-90, -90, 90, 90}, 0x2020E0, 0x101070))}};
+    morph.keys[0].metas = {{METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_POLYLINE,
+                                                           {{90, 0},
+                                                            {90, 90},
+                                                            {0, 90},
+                                                            {-90, 90},
+                                                            {-90, 0},
+                                                            {-90, -90},
+                                                            {0, -90},
+                                                            {90, -90},
+                                                            {90, 0}},
+                                                           true, 0x2020E0, 0x101070))}};
     morph.keys[1].time = 2000;
     morph.keys[1].nextId = 2;
-    morph.keys[1].metas = {{METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_ELLIPSE, {-110, -110, 110, 110},
-                                                           0xE06020, 0x703010))}};
+    morph.keys[1].metas = {
+        {METATYPE_GRAPH,
+         Vec(ShapeBytes(GRAPH_ELLIPSE, {{-110, -110}, {110, 110}}, true, 0xE06020, 0x703010))}};
     std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(400, 320, 300, 300));
     const std::vector<uint8_t> own = WriteVectorObjectRecord(morph);
     bytes.insert(bytes.end(), own.begin(), own.end());
