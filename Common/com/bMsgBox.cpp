@@ -139,6 +139,66 @@ INT_PTR SysDialogBox(HINSTANCE module, int templateId, HWND parent, DLGPROC proc
     return DialogBoxParamA(module, MAKEINTRESOURCEA(templateId), parent, proc, param);
 }
 
+static PFNOPENFILEHANDLER g_openFileHandler = nullptr;
+
+PFNOPENFILEHANDLER SetOpenFileHandler(PFNOPENFILEHANDLER handler) {
+    PFNOPENFILEHANDLER old = g_openFileHandler;
+    g_openFileHandler = handler;
+    return old;
+}
+
+BOOL SysGetOpenFileName(OPENFILENAMEA* request) {
+    if (g_openFileHandler) {
+        const char* path = g_openFileHandler(request);
+        size_t n = path ? strlen(path) : 0;
+        if (!path || !request->lpstrFile || n + 1 > request->nMaxFile)
+            return FALSE;
+        memcpy(request->lpstrFile, path, n + 1);
+        // The offsets a real dialog reports: the name after the last
+        // separator, the extension after the name's last dot (0 without).
+        const char* name = path;
+        for (const char* p = path; *p; p = CharNextA(p))
+            if (*p == '\\' || *p == '/' || *p == ':')
+                name = p + 1;
+        const char* dot = strrchr(name, '.');
+        request->nFileOffset = (WORD)(name - path);
+        request->nFileExtension = (WORD)(dot ? dot + 1 - path : 0);
+        return TRUE;
+    }
+    if (UnattendedRun()) {
+        LOG_MSG("Open-file dialog answered unattended");
+        return FALSE;
+    }
+    return GetOpenFileNameA(request);
+}
+
+INT_PTR SysPropertySheet(PROPSHEETHEADERA* header) {
+    int id = IS_INTRESOURCE(header->pszCaption) ? (int)(INT_PTR)header->pszCaption : 0;
+    if (g_dialogHandler) {
+        PROPSHEETHEADERA modeless = *header;
+        modeless.dwFlags |= PSH_MODELESS;
+        HWND sheet = (HWND)PropertySheetA(&modeless);
+        if (!sheet || sheet == (HWND)-1) {
+            LOG_WIN32_ERROR(0, "Property sheet %d not created", id);
+            return -1;
+        }
+        ShowWindow(sheet, SW_HIDE);
+        INT_PTR answer = g_dialogHandler(id, sheet);
+        if (IsWindow(sheet)) {
+            // A sheet its buttons closed reports how it ended.
+            if (!PropSheet_GetCurrentPageHwnd(sheet))
+                answer = SendMessageA(sheet, PSM_GETRESULT, 0, 0);
+            DestroyWindow(sheet);
+        }
+        return answer;
+    }
+    if (UnattendedRun()) {
+        LOG_MSG("Property sheet %d answered unattended", id);
+        return 0;
+    }
+    return PropertySheetA(header);
+}
+
 static PFNPOPUPMENUHANDLER g_menuHandler = nullptr;
 
 PFNPOPUPMENUHANDLER SetPopupMenuHandler(PFNPOPUPMENUHANDLER handler) {

@@ -6,6 +6,9 @@
 
 #ifndef RC_INVOKED
 
+#include <commctrl.h>
+#include <commdlg.h>
+
 typedef int (*PFNMESSAGEBOXHANDLER)(HWND window, const char* text, const char* caption, UINT type);
 
 // Shows (or answers) a message box; the answer is an ID* value.
@@ -39,6 +42,24 @@ void EndSysDialog(HWND dialog, INT_PTR result);
 
 // Starts the list over at its first answer.
 void RestartUnattendedAnswers();
+
+// Open-file dialogs: a handler sees the request (filter, title, flags) and
+// answers the chosen path, or null for Cancel; an unattended run cancels.
+typedef const char* (*PFNOPENFILEHANDLER)(const OPENFILENAMEA* request);
+
+// Returns the previous handler. Null shows the dialog.
+PFNOPENFILEHANDLER SetOpenFileHandler(PFNOPENFILEHANDLER handler);
+
+// GetOpenFileNameA through the handler: the path goes into lpstrFile (with
+// nFileOffset and nFileExtension); FALSE for Cancel or a path too long for
+// the buffer.
+BOOL SysGetOpenFileName(OPENFILENAMEA* request);
+
+// Property sheets: under a dialog handler the sheet is created modeless and
+// hidden, the handler drives it (the id is the caption's resource id, 0
+// for a text caption) and answers, and the sheet is destroyed afterwards;
+// an unattended run answers 0 (closed without changes) without a window.
+INT_PTR SysPropertySheet(PROPSHEETHEADERA* header);
 
 // Pop-up menus pass here too: a handler sees the menu and answers with the
 // command chosen (0: none); an unattended run chooses nothing.

@@ -25,13 +25,14 @@ const size_t kDataAt = 264;
 const size_t kLinkBlock = 32;
 // A long-binary field of an old code outside 1 to 5: bytes copied as they are.
 const int kPlainBinary = 0;
+// A field of a type the conversion does not carry over.
+const int kOtherType = 14;
 
 }  // namespace
 
 struct FieldPlan {
     std::string name;
-    int code = 0;  // type code 1 to 13, kPlainBinary, or 14 (kept as it was)
-    int daoType = 0;
+    int code = 0;  // type code 1 to 13, kPlainBinary, or kOtherType
     int link = 0;
 };
 
@@ -56,17 +57,18 @@ int CodeOfDaoType(int type) {
         case dbMemo:
             return 7;
         default:
-            return 14;
+            return kOtherType;
     }
 }
 
-int DaoTypeOfCode(int code, int oldType) {
+int DaoTypeOfCode(int code) {
     static const int types[] = {dbLong, dbDouble, dbBoolean, dbCurrency, dbDate, dbText, dbMemo};
     if (code >= 1 && code <= 7)
         return types[code - 1];
     if ((code >= 8 && code <= 13) || code == kPlainBinary)
         return dbLongBinary;
-    return oldType;
+    // A type not carried over takes the engine's default for a new field.
+    return CdbFieldSpec().type;
 }
 
 // The bytes of a VT_ARRAY|VT_UI1 value; false for any other value.
@@ -287,7 +289,6 @@ bool CMediaTypeDef::ConvertTable(const std::string& table) {
         for (const CdbFieldInfo& f : m_old->TableFields(table)) {
             FieldPlan p;
             p.name = f.name;
-            p.daoType = f.type;
             p.code = CodeOfDaoType(f.type);
             if (f.type == dbLongBinary) {
                 auto it = m_types.find(table + '\n' + f.name);
@@ -326,7 +327,7 @@ bool CMediaTypeDef::ConvertTable(const std::string& table) {
         for (const FieldPlan& p : plan) {
             CdbFieldSpec s;
             s.name = p.name;
-            s.type = DaoTypeOfCode(p.code, p.daoType);
+            s.type = DaoTypeOfCode(p.code);
             s.size = s.type == dbText ? 255 : 0;
             design.push_back(s);
         }
@@ -370,6 +371,15 @@ void CMediaTypeDef::CopyRecords(const std::string& table, const std::vector<Fiel
                             if (ConvertMedia(table, plan[i], v, &converted))
                                 to->SetValue(plan[i].name, converted);
                             VariantClear(&converted);
+                        } else if (plan[i].code == kOtherType) {
+                            // Values of a type not carried over, as far as
+                            // they convert to the field's new type.
+                            try {
+                                to->SetValue(plan[i].name, v);
+                            } catch (const CdbException& e) {
+                                DB_LOG("Old value of %s.%s not converted: %ld", table.c_str(),
+                                       plan[i].name.c_str(), e.Number());
+                            }
                         } else {
                             to->SetValue(plan[i].name, v);
                         }
@@ -379,7 +389,12 @@ void CMediaTypeDef::CopyRecords(const std::string& table, const std::vector<Fiel
                 }
                 VariantClear(&v);
             }
+            std::vector<std::string> pending;
+            pending.swap(m_pending);
             to->Update();
+            // Media the manager stored are reported once their record is.
+            if (m_media)
+                for (const std::string& name : pending) m_media->MediaNameStored(name.c_str());
         }
     } catch (const CdbException& e) {
         Show(e);
@@ -443,9 +458,13 @@ bool CMediaTypeDef::ConvertMedia(const std::string& table, const FieldPlan& fiel
         if (FAILED(m_media->StoreMediaData(2, subtype, old.picture.data(), (int)old.picture.size(),
                                            0, block, (int)kLinkBlock)))
             return refuse("not stored");
-        block[kLinkBlock - 1] = 0;
-        made.assign(block, kLinkBlock);
-        m_stored.push_back(block);
+        // The name the manager gave, whole: a cut one would name other media.
+        size_t n = strnlen(block, kLinkBlock);
+        if (n == kLinkBlock || n == 0)
+            return refuse("stored name does not fit");
+        made.assign(kLinkBlock, '\0');
+        memcpy(&made[0], block, n);
+        m_pending.push_back(std::string(block, n));
         return MakeBytes(made, out);
     }
     if (old.name.size() >= kLinkBlock)
@@ -465,17 +484,9 @@ void CMediaTypeDef::CopyIndexes(const std::string& table) {
     }
 }
 
-void CMediaTypeDef::ReportStored() {
-    if (m_media)
-        for (const std::string& name : m_stored) m_media->MediaNameStored(name.c_str());
-    m_stored.clear();
-}
-
 HRESULT CMediaTypeDef::Run(const char* oldPath, const char* newPath, IPlayerSite* host) {
     CMediaTypeDef converter(host);
     if (converter.HasOldMediaTable(oldPath ? oldPath : "") != 0)
         return E_FAIL;
-    bool ok = converter.Convert(newPath ? newPath : "");
-    converter.ReportStored();
-    return ok ? S_OK : E_FAIL;
+    return converter.Convert(newPath ? newPath : "") ? S_OK : E_FAIL;
 }

@@ -37,7 +37,6 @@ private:
     bool ConvertMedia(const std::string& table, const FieldPlan& field, const VARIANT& value,
                       VARIANT* out);
     void CopyIndexes(const std::string& table);
-    void ReportStored();
     static void Show(const CdbException& e);
 
     IPlayerSite* m_host = nullptr;
@@ -47,5 +46,5 @@ private:
     std::unique_ptr<CdbDatabase> m_old;
     std::unique_ptr<CdbDatabase> m_new;
     std::map<std::string, long> m_types;  // "table\nfield" -> old code
-    std::vector<std::string> m_stored;    // names the media manager stored
+    std::vector<std::string> m_pending;   // names the media manager stored for this record
 };

@@ -1268,11 +1268,13 @@ std::unique_ptr<CdbRecordset> CdbDatabase::OpenQuery(const std::string& query,
             for (int c : q.columns) rs->m_fieldExprs.push_back("c" + std::to_string(c + 1));
             rs->m_tableRef = baseRef;
             rs->m_baseColumns = q.baseColumns;
+            rs->m_query = name;
         }
     }
     rs->m_updatable = writable;
     if (!writable) {
         rs->m_table.clear();
+        rs->m_query.clear();
         rs->m_key.clear();
         rs->m_selectSql = q.rewrite.sql;
         rs->m_baseColumns.assign(q.fields.size(), std::string());

@@ -144,8 +144,12 @@ std::string DbUtf8Path(const std::string& ansiPath);
 // Registers the layer's functions and collation on a connection.
 void DbRegisterFunctions(sqlite3* db);
 // Guards a connection's statements: the caller's SQL (marked while it is
-// prepared) reads no catalogue table and runs no ATTACH or PRAGMA.
+// prepared) reads no catalogue table and runs no ATTACH or PRAGMA; and
+// watches which tables a saved record writes.
 void DbInstallAuthorizer(CdbConnection* conn);
+// Raises the refusal of the first table a saved record wrote (watched since
+// `written` was cleared) other than its base table without the right to.
+void DbDemandWritten(CdbConnection* conn, const std::string& baseTable);
 // Raises the error (a Jet number) unless the login a secured connection
 // was opened with holds all the bits on the document (UTF-8 names).
 void DbDemand(CdbConnection* conn, const std::string& container, const std::string& document,
@@ -287,12 +291,17 @@ public:
     std::map<std::string, long> rights;
     int64_t rightsGeneration = -1;
     int64_t rightsOwnWrites = 0;
-    int64_t ownWrites = 0;  // this connection's bumps of the change count
+    int64_t rightsDataVersion = -1;  // SQLite's count of others' commits then
+    int64_t ownWrites = 0;           // this connection's bumps of the change count
     // Set while a caller's SQL is prepared: it may read no catalogue table
     // and run no ATTACH or PRAGMA; the tables it reads are gathered.
     bool callerSql = false;
     bool callerDenied = false;
     std::vector<std::string> callerTables;  // UTF-8
+    // Set while a record is saved: the tables its statement wrote, those
+    // of triggers (cascades of relations) included, each with its action.
+    bool watchWrites = false;
+    std::vector<std::pair<int, std::string>> written;  // SQLITE_INSERT ..., UTF-8 table
     // The open file's identity (volume serial and file index).
     std::string identity;
     // Numbers the temporary tables of read-only results.
@@ -660,6 +669,8 @@ private:
     const CachedRecord* CachedRow(long position);
     void FillCache(long position, bool onward);
     void ClearCache();
+    // The right of the source itself to a write (the error without it).
+    void DemandOwn(long bits, long error);
     void BeginWrite();
     void Commit();
     void Rollback();
@@ -668,6 +679,7 @@ private:
     bool m_open = true;
     bool m_updatable = false;
     std::string m_table;     // UTF-8 base table of a writable source
+    std::string m_query;     // UTF-8 stored query a writable source reads through
     std::string m_tableRef;  // its SQL reference
     std::string m_key;       // names the row key of the base table in statements
     bool m_keyIsRowid = false;

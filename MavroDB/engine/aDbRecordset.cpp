@@ -577,6 +577,37 @@ void CdbRecordset::SetValue(const std::string& name, const VARIANT& value) {
     m_changed[(size_t)i] = true;
 }
 
+namespace {
+
+// Watches the tables a save writes, cascades of relations included, so that
+// each is checked before the save commits.
+class WatchWrites {
+public:
+    explicit WatchWrites(CdbConnection* conn) : m_conn(conn) {
+        conn->written.clear();
+        conn->watchWrites = true;
+    }
+    ~WatchWrites() { m_conn->watchWrites = false; }
+    WatchWrites(const WatchWrites&) = delete;
+    WatchWrites& operator=(const WatchWrites&) = delete;
+    void Demand(const std::string& baseTable) {
+        m_conn->watchWrites = false;
+        DbDemandWritten(m_conn, baseTable);
+    }
+
+private:
+    CdbConnection* m_conn;
+};
+
+}  // namespace
+
+void CdbRecordset::DemandOwn(long bits, long error) {
+    // Through a stored query: the query's right and its table's.
+    if (!m_query.empty())
+        DbDemand(m_conn.get(), "Tables", m_query, bits, error);
+    DbDemand(m_conn.get(), "Tables", m_table, bits, error);
+}
+
 void CdbRecordset::BeginWrite() {
     // IMMEDIATE takes the write lock now; a lock held elsewhere past the
     // short wait is "locked".
@@ -604,10 +635,11 @@ void CdbRecordset::Update() {
     if (m_editMode == EditNone)
         ThrowDbError(3020);
     if (m_editMode == EditAdd)
-        DbDemand(m_conn.get(), "Tables", m_table, dbSecInsertData, dbErrNoInsertPermission);
+        DemandOwn(dbSecInsertData, dbErrNoInsertPermission);
     else
-        DbDemand(m_conn.get(), "Tables", m_table, dbSecReplaceData, dbErrNoReplacePermission);
+        DemandOwn(dbSecReplaceData, dbErrNoReplacePermission);
     BeginWrite();
+    WatchWrites watch(m_conn.get());
     int64_t added = 0;
     bool adding = m_editMode == EditAdd;
     try {
@@ -670,6 +702,7 @@ void CdbRecordset::Update() {
                 added = sqlite3_column_int64(last, 0);
             }
         }
+        watch.Demand(m_table);
         Commit();
     } catch (...) {
         Rollback();
@@ -693,9 +726,10 @@ void CdbRecordset::Delete() {
     CheckCurrent();
     if (!m_updatable)
         ThrowDbError(dbErrReadOnly);
-    DbDemand(m_conn.get(), "Tables", m_table, dbSecDeleteData, dbErrNoDeletePermission);
+    DemandOwn(dbSecDeleteData, dbErrNoDeletePermission);
     int64_t rowid = m_rowids[(size_t)m_pos];
     BeginWrite();
+    WatchWrites watch(m_conn.get());
     try {
         sqlite3_stmt* stmt =
             m_conn->Prepare("DELETE FROM " + m_tableRef + " WHERE " + m_key + " = ?1");
@@ -706,6 +740,7 @@ void CdbRecordset::Delete() {
             m_conn->Fail(rc);
         if (sqlite3_changes(m_conn->Handle()) == 0)
             ThrowDbError(dbErrRecordDeleted);
+        watch.Demand(m_table);
         Commit();
     } catch (...) {
         Rollback();

@@ -1121,6 +1121,7 @@ std::vector<CdbRelationInfo> CdbDatabase::Relations() {
 void CdbDatabase::CreateRelation(const CdbRelationInfo& relation) {
     CheckOpen();
     CheckName(relation.name);
+    Demand("Relationships", "", dbSecCreate, dbErrNoDesignPermission);
     DesignTransaction t(m_conn.get());
     EnsureCatalogue();
     for (const CdbRelationInfo& r : Relations())
@@ -1238,6 +1239,7 @@ void CdbDatabase::CreateRelation(const CdbRelationInfo& relation) {
 
 void CdbDatabase::DeleteRelation(const std::string& relation) {
     CheckOpen();
+    Demand("Relationships", "", dbSecDelete);
     DesignTransaction t(m_conn.get());
     EnsureCatalogue();
     CdbRelationInfo found;

@@ -150,12 +150,15 @@ int Authorize(void* data, int action, const char* a, const char*, const char* sc
         case SQLITE_UPDATE:
         case SQLITE_DELETE: {
             std::string table = a ? a : "";
-            if (StartsNoCase(table, "MavroSys")) {
+            // Nor SQLite's own tables (the schema of every table, whatever
+            // the rights on it), nor another schema: linked files and the
+            // connection's temporary tables are read through the layer only.
+            if (StartsNoCase(table, "MavroSys") || StartsNoCase(table, "sqlite_") ||
+                (schema && strcmp(schema, "main") != 0)) {
                 conn->callerDenied = true;
                 return SQLITE_DENY;
             }
-            if (action == SQLITE_READ && schema && strcmp(schema, "main") == 0 && !table.empty() &&
-                !StartsNoCase(table, "sqlite_") &&
+            if (action == SQLITE_READ && !table.empty() &&
                 std::find(conn->callerTables.begin(), conn->callerTables.end(), table) ==
                     conn->callerTables.end())
                 conn->callerTables.push_back(table);
@@ -179,18 +182,32 @@ bool ReadSecured(CdbConnection* conn) {
     return rc == SQLITE_ROW;
 }
 
-// Forgets rights read before another connection last wrote the file (the
-// shared change count moved by more than this connection's own writes); the
-// connection's own permission writes forget them themselves.
+// SQLite's count of commits by other connections to the file, whatever
+// program made them.
+int64_t DataVersion(CdbConnection* conn) {
+    sqlite3_stmt* stmt = conn->Prepare("PRAGMA data_version");
+    CdbStatementScope scope(stmt);
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW)
+        conn->Fail(rc, dbErrBadFormat);
+    return sqlite3_column_int64(stmt, 0);
+}
+
+// Forgets rights read before another connection last wrote the file: the
+// shared change count moved by more than this connection's own writes, or
+// a program outside the layer committed; the connection's own permission
+// writes forget them themselves.
 void Settle(CdbConnection* conn) {
     int64_t moved = conn->Generation() - conn->rightsGeneration;
     int64_t own = conn->ownWrites - conn->rightsOwnWrites;
-    if (conn->rightsGeneration >= 0 && moved == own)
+    int64_t version = DataVersion(conn);
+    if (conn->rightsGeneration >= 0 && moved == own && version == conn->rightsDataVersion)
         return;
     conn->rights.clear();
     conn->secured = ReadSecured(conn);
     conn->rightsGeneration = conn->Generation();
     conn->rightsOwnWrites = conn->ownWrites;
+    conn->rightsDataVersion = version;
 }
 
 long ReadRights(CdbConnection* conn, const std::string& container, const std::string& document) {
@@ -234,8 +251,42 @@ bool CdbLogin::IsAdmin() const {
     return std::find(groups.begin(), groups.end(), "Admins") != groups.end();
 }
 
+namespace {
+
+void Written(void* data, int action, const char* schema, const char* table, sqlite3_int64) {
+    CdbConnection* conn = (CdbConnection*)data;
+    if (!conn->watchWrites || !table || !schema || strcmp(schema, "main") != 0)
+        return;
+    std::pair<int, std::string> w(action, table);
+    if (std::find(conn->written.begin(), conn->written.end(), w) == conn->written.end())
+        conn->written.push_back(w);
+}
+
+}  // namespace
+
 void DbInstallAuthorizer(CdbConnection* conn) {
     sqlite3_set_authorizer(conn->Handle(), Authorize, conn);
+    sqlite3_update_hook(conn->Handle(), Written, conn);
+}
+
+void DbDemandWritten(CdbConnection* conn, const std::string& baseTable) {
+    // The base table's own right was asked before the write; the layer's
+    // key trigger writes it again as part of the same action.
+    for (const std::pair<int, std::string>& w : conn->written) {
+        if (DbSameName(w.second, baseTable))
+            continue;
+        switch (w.first) {
+            case SQLITE_INSERT:
+                DbDemand(conn, "Tables", w.second, dbSecInsertData, dbErrNoInsertPermission);
+                break;
+            case SQLITE_UPDATE:
+                DbDemand(conn, "Tables", w.second, dbSecReplaceData, dbErrNoReplacePermission);
+                break;
+            default:
+                DbDemand(conn, "Tables", w.second, dbSecDeleteData, dbErrNoDeletePermission);
+                break;
+        }
+    }
 }
 
 // ---- engine

@@ -47,7 +47,7 @@ public:
     COM_INTERFACE_ENTRY(IOleControlSite)
     END_COM_MAP()
 
-    virtual ~CAxHost() { CloseControl(true); }
+    virtual ~CAxHost() { CloseHosted(true); }
 
     // ---- IAxWinHostWindow ----
     STDMETHOD(CreateControl)(LPCOLESTR clsidText, HWND parent, IStream* state) override {
@@ -66,7 +66,7 @@ public:
             hr = CLSIDFromProgID(clsidText, &clsid);
         if (FAILED(hr))
             return hr;
-        CloseControl(false);
+        CloseHosted(false);
         if (!m_window && RegisterHostClass())
             m_window =
                 CreateWindowExW(0, kHostClass, L"", parent ? WS_CHILD | WS_CLIPCHILDREN : WS_POPUP,
@@ -94,7 +94,7 @@ public:
             hr = S_OK;
         if (FAILED(hr)) {
             LOG_HRESULT(hr, "CreateControlEx FAILED");
-            CloseControl(false);
+            CloseHosted(false);
             return hr;
         }
         LPOLESTR name = nullptr;
@@ -209,6 +209,10 @@ public:
         LRESULT ignored = 0;
         return windowless->OnWindowMessage(message, wParam, lParam, result ? result : &ignored);
     }
+    STDMETHOD(CloseControl)() override {
+        CloseHosted(false);
+        return S_OK;
+    }
 
     // ---- IOleClientSite ----
     STDMETHOD(SaveObject)() override { return S_OK; }
@@ -316,7 +320,7 @@ public:
 
 private:
     // Closes the control; with the window too when `all`.
-    void CloseControl(bool all) {
+    void CloseHosted(bool all) {
         if (m_control) {
             CComPtr<IOleInPlaceObject> inPlace;
             if (m_active && SUCCEEDED(m_control->QueryInterface(

@@ -58,6 +58,8 @@ struct IAxHostControl : public IUnknown {
     // Passes a window message to a window-less control: S_OK when it took it.
     STDMETHOD(SendControlMessage)
     (UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) = 0;  // 9
+    // Closes the control without saving and lets it go; the window stays.
+    STDMETHOD(CloseControl)() = 0;  // 10
 };
 DECLARE_IID(IAxHostControl, 0x7C1A4B30, 0x2F61, 0x4E7A, 0x9B, 0x5D, 0x1C, 0x0E, 0x3A, 0x8F, 0x6D,
             0x42);

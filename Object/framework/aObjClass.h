@@ -388,7 +388,7 @@ using VectorObjectClass =
     CObjectClass<K, OBJCLASS_VECTOR, VectorDispDefaults, CAbility, CVectorPart>;
 template <class K>
 using ActiveXObjectClass =
-    CObjectClass<K, OBJCLASS_ACTIVEX, IActiveXDispObj, CActiveXPart, CAbility>;
+    CObjectClass<K, OBJCLASS_ACTIVEX, AxObjectDefaults, CActiveXPart, CAbility>;
 template <class K>
 using TextObjectClass =
     CObjectClass<K, OBJCLASS_TEXT, TextDispDefaults, CWndMsgPart, DbLinkAbility>;

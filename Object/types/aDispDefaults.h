@@ -4,6 +4,7 @@
 #pragma once
 
 #include "MavroRT_h.h"
+#include "aAxObject.h"
 
 class PictureDispDefaults : public IPictureDispObj {
 public:
@@ -537,4 +538,15 @@ protected:
             *out = -1;
         return E_NOTIMPL;
     }
+};
+
+// The ActiveX object's private operations (its dispatch part is AxObject).
+class AxObjectDefaults : public AxObject {
+public:
+    STDMETHOD(GetControlWindow)(HWND*) override { return E_NOTIMPL; }
+    STDMETHOD(GetStockEventFiring)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(SetStockEventFiring)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(TranslateAccelerator)(MSG*) override { return S_FALSE; }
+    STDMETHOD(HasOwnWindow)() override { return E_NOTIMPL; }
+    STDMETHOD(Invalidate)(const RECT*) override { return E_NOTIMPL; }
 };

@@ -178,7 +178,7 @@ void CGraphMeta::MapPoints(const RECT* fit, POINT* points, int n) const {
 }
 
 bool CGraphMeta::BezierControls(std::vector<POINT>* out) const {
-    std::vector<POINT> pts(GetData(), GetData() + GetCount());
+    std::vector<POINT> pts(GetData(), GetData() + CVecPath::GetCount());
     if (IsClosed() && !pts.empty())
         pts.push_back(pts[0]);
     if (pts.size() < 2)
@@ -192,7 +192,7 @@ bool CGraphMeta::BezierControls(std::vector<POINT>* out) const {
 }
 
 HRESULT CGraphMeta::PreparePoints(const RECT* fit, int* code, std::vector<POINT>* points) {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     const POINT* data = GetData();
     auto at = [&](int i) { return i < n ? data[i] : POINT{0, 0}; };
     const RECT& b = Bounds();
@@ -233,7 +233,7 @@ HRESULT CGraphMeta::PreparePoints(const RECT* fit, int* code, std::vector<POINT>
 }
 
 HRGN CGraphMeta::CreateRegion(HDC dc, const RECT* fit) {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     if (n == 0) {
         LOG_MSG("m_ptArray  Size is zero.");
         return nullptr;
@@ -313,8 +313,8 @@ HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
     CVecFrame* frame = GetFrame();
     const bool board = frame && (frame->GetFlags() & VECFRAME_BOARD);
     // A point: one pixel in its own line colour.
-    if (board && GetKind() == GRAPH_LINE && GetCount() >= 2 && GetData()[0].x == GetData()[1].x &&
-        GetData()[0].y == GetData()[1].y) {
+    if (board && GetKind() == GRAPH_LINE && CVecPath::GetCount() >= 2 &&
+        GetData()[0].x == GetData()[1].x && GetData()[0].y == GetData()[1].y) {
         POINT p = GetData()[0];
         MapPoints(nullptr, &p, 1);
         COLORREF color = 0;
@@ -567,7 +567,7 @@ HRESULT CGraphMeta::DrawBoundHandles(HDC dc) {
 }
 
 HRESULT CGraphMeta::DrawPointHandles(HDC dc) {
-    std::vector<POINT> at(GetData(), GetData() + GetCount());
+    std::vector<POINT> at(GetData(), GetData() + CVecPath::GetCount());
     MapPoints(nullptr, at.data(), (int)at.size());
     DrawMarks(dc, at, (int)at.size() - 1);
     return S_OK;
@@ -604,7 +604,7 @@ HRESULT CGraphMeta::FinishShape() {
         case GRAPH_BEZIER: {
             SetFlags(flags & 0xFFF6);
             SetEditValue(0);
-            const int n = GetCount();
+            const int n = CVecPath::GetCount();
             if (n >= 2) {
                 const POINT a = GetData()[0], z = GetData()[n - 1];
                 const long long dx = (long long)a.x - z.x, dy = (long long)a.y - z.y;
@@ -630,7 +630,7 @@ HRESULT CGraphMeta::FinishShape() {
 }
 
 HRESULT CGraphMeta::CalcBoundRect() {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     RECT r = {0, 0, 0, 0};
     if (n) {
         const POINT* p = GetData();
@@ -648,7 +648,7 @@ HRESULT CGraphMeta::CalcBoundRect() {
 
 HRESULT CGraphMeta::CalcBezierBounds() {
     // Fewer than two points make no curve: their plain bounds.
-    if (GetCount() < 2)
+    if (CVecPath::GetCount() < 2)
         return CalcBoundRect();
     std::vector<POINT> ctrl;
     if (!BezierControls(&ctrl))
@@ -667,7 +667,7 @@ HRESULT CGraphMeta::CalcBezierBounds() {
 
 BOOL CGraphMeta::HitTestOutline(HDC dc, POINT p) {
     const int t = GetEffectiveWidth() / 2 + 4;
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     const POINT* pts = GetData();
     const RECT& b = Bounds();
     switch (GetKind()) {
@@ -697,7 +697,7 @@ BOOL CGraphMeta::HitTestOutline(HDC dc, POINT p) {
 }
 
 int CGraphMeta::HitTestHandle(POINT point, int* index) {
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < CVecPath::GetCount(); ++i) {
         if (NearPoint(point, GetData()[i])) {
             if (index)
                 *index = i;
@@ -733,12 +733,12 @@ int CGraphMeta::HitTest(HDC dc, POINT point, int mode) {
     }
     const bool arealess = m_env && m_env->IgnoresUnfilledArea() && IsNoFill();
     const int kind = GetKind();
-    if (IsClosedShape() && !arealess && GetCount() >= 2) {
+    if (IsClosedShape() && !arealess && CVecPath::GetCount() >= 2) {
         HRGN rgn = nullptr;
         bool inside = false;
         switch (kind) {
             case GRAPH_POLYLINE:
-                rgn = CreatePolygonRgn(GetData(), GetCount(), ALTERNATE);
+                rgn = CreatePolygonRgn(GetData(), CVecPath::GetCount(), ALTERNATE);
                 if (!rgn)
                     LOG_WIN32_ERROR(0, "CreatePolygonRgn API func Failed.\n");
                 break;
@@ -782,7 +782,7 @@ int CGraphMeta::HitTest(HDC dc, POINT point, int mode) {
 
 HRESULT CGraphMeta::Offset(POINT delta) {
     POINT* p = CVecPath::GetData();
-    for (int i = 0; i < GetCount(); ++i) {
+    for (int i = 0; i < CVecPath::GetCount(); ++i) {
         p[i].x += delta.x;
         p[i].y += delta.y;
     }
@@ -791,19 +791,19 @@ HRESULT CGraphMeta::Offset(POINT delta) {
 }
 
 HRESULT CGraphMeta::GetPos(POINT* out) {
-    if (out && GetCount())
+    if (out && CVecPath::GetCount())
         *out = GetData()[0];
     return S_OK;
 }
 
 HRESULT CGraphMeta::SetPosX(int x) {
-    if (!GetCount())
+    if (!CVecPath::GetCount())
         return E_FAIL;
     return Offset(POINT{x - GetData()[0].x, 0});
 }
 
 HRESULT CGraphMeta::SetPosY(int y) {
-    if (!GetCount())
+    if (!CVecPath::GetCount())
         return E_FAIL;
     return Offset(POINT{0, y - GetData()[0].y});
 }
@@ -826,7 +826,7 @@ int CGraphMeta::HitTestBounds(POINT point) {
 }
 
 HRESULT CGraphMeta::CloseIfEndsMeet() {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     if (n < 2 || IsClosed())
         return S_OK;
     const POINT a = GetData()[0], z = GetData()[n - 1];
@@ -839,7 +839,7 @@ HRESULT CGraphMeta::CloseIfEndsMeet() {
 }
 
 HRESULT CGraphMeta::SetPointAt(int index, POINT point) {
-    if (index < 0 || index >= GetCount()) {
+    if (index < 0 || index >= CVecPath::GetCount()) {
         LOG_MSG("invalid parameters,nIndex is %d.", index);
         return E_INVALIDARG;
     }
@@ -1177,7 +1177,7 @@ HRESULT CGraphMeta::SaveWithMedia(ITeskStream* stream, int mediaIndex) {
 }
 
 void CGraphMeta::RemoveDuplicates() {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     if (GetKind() != GRAPH_POLYLINE || n <= 2)
         return;
     POINT* p = GetData();
@@ -1185,7 +1185,7 @@ void CGraphMeta::RemoveDuplicates() {
     for (int i = 1; i < n; ++i)
         if (p[i].x != p[kept - 1].x || p[i].y != p[kept - 1].y)
             p[kept++] = p[i];
-    while (GetCount() > kept) RemovePoint(GetCount() - 1);
+    while (CVecPath::GetCount() > kept) RemovePoint(CVecPath::GetCount() - 1);
 }
 
 namespace {
@@ -1318,8 +1318,9 @@ HRESULT CGraphMeta::Convert2Bezier() {
         case GRAPH_LINE:
             break;
         case GRAPH_POLYLINE:
-            if (GetCount() > 0)
-                hr = chain(std::vector<POINT>(GetData(), GetData() + GetCount()), IsClosed());
+            if (CVecPath::GetCount() > 0)
+                hr = chain(std::vector<POINT>(GetData(), GetData() + CVecPath::GetCount()),
+                           IsClosed());
             break;
         case GRAPH_ELLIPSE: {
             std::vector<POINT> points;
@@ -1367,7 +1368,7 @@ HRESULT CGraphMeta::Convert2Bezier() {
 }
 
 void CGraphMeta::Simplify(int tolerance) {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     if (GetKind() != GRAPH_POLYLINE || n <= 2)
         return;
     const POINT* p = GetData();
@@ -1385,7 +1386,7 @@ void CGraphMeta::Simplify(int tolerance) {
 }
 
 CGraphMeta* CGraphMeta::GetPart(int count, int part) {
-    const int n = GetCount();
+    const int n = CVecPath::GetCount();
     if (count <= 0 || n <= 0 || part < 0 || part >= count)
         return nullptr;
     const bool closed = IsClosed();

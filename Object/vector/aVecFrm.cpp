@@ -4,7 +4,11 @@
 #include <new>
 #include <string>
 
+#include "aCheMeta.h"
 #include "aGrphMta.h"
+#include "aMthMta.h"
+#include "aOptMta.h"
+#include "aPhyMeta.h"
 #include "aTxtMeta.h"
 #include "bByteReader.h"
 #include "bFillShd.h"
@@ -16,13 +20,24 @@ namespace {
 MetaCreator g_metaCreators[6];
 
 CMetaBase* CreateMeta(int type, IMetaEnv* env) {
-    if (type == METATYPE_GRAPH)
-        return new (std::nothrow) CGraphMeta(env);
-    if (type == METATYPE_TEXT)
-        return new (std::nothrow) CTextMeta(env);
     if (type >= 0 && type <= METATYPE_OPTIC && g_metaCreators[type])
         return g_metaCreators[type](env);
-    return nullptr;
+    switch (type) {
+        case METATYPE_TEXT:
+            return new (std::nothrow) CTextMeta(env);
+        case METATYPE_GRAPH:
+            return new (std::nothrow) CGraphMeta(env);
+        case METATYPE_MATH:
+            return new (std::nothrow) CMathMeta(env);
+        case METATYPE_CHEM:
+            return new (std::nothrow) CChemMeta(env);
+        case METATYPE_PHYS:
+            return new (std::nothrow) CPhysMeta(env);
+        case METATYPE_OPTIC:
+            return new (std::nothrow) COpticMeta(env);
+        default:
+            return nullptr;
+    }
 }
 
 }  // namespace

@@ -54,8 +54,8 @@ protected:
 
 // Makes an empty meta of a stored type for a frame; null when it cannot.
 typedef CMetaBase* (*MetaCreator)(IMetaEnv* env);
-// Types whose class is not built in read through this table; null entries
-// are skipped by their stored length.
+// A creator set for a type (2 to 5) makes its metas instead of the built-in
+// figure class; null restores the class.
 void SetMetaCreator(int type, MetaCreator creator);
 
 class CVecFrame {
@@ -93,9 +93,9 @@ public:
     HRESULT Save(ITeskStream* stream);
     // Vector-file form: no lengths; graph metas carry their pictures (see
     // CGraphMeta::LoadWithMedia), read relative to the stored owner
-    // rectangle. Types 0 to 5 are read (2 to 5 through their creators); an
-    // unknown type, a type without a creator or a damaged record ends the
-    // read: E_FAIL, the frame unchanged.
+    // rectangle. Types 0 to 5 are read (2 to 5 as subject figures); an
+    // unknown type or a damaged record ends the read: E_FAIL, the frame
+    // unchanged.
     HRESULT LoadFile(ITeskStream* stream, const char* fileName, BOOL share, IMetaEnv* env);
     // A picture file is written once: later metas with the same picture
     // name it by its index.

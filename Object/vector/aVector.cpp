@@ -70,7 +70,8 @@ HRESULT CVecPath::CopyFrom(const CVecPath& source) {
     if (&source == this)
         return S_OK;
     m_points.RemoveAll();
-    if (source.GetCount() && !m_points.Append(source.GetData(), source.GetCount()))
+    if (source.m_points.GetCount() &&
+        !m_points.Append(source.GetData(), source.m_points.GetCount()))
         return E_OUTOFMEMORY;
     m_kind = source.m_kind;
     m_cornerPercent = source.m_cornerPercent;

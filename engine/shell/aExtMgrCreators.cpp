@@ -7,6 +7,7 @@
 PFNMODULECREATE g_builtinClassCreators[BUILTIN_MODULE_COUNT] = {};
 
 // The thirteen transition plug-ins, in the order of their modules.
+#include "aAxObj.h"
 #include "aBtnObj.h"
 #include "aGrdObj.h"
 #include "aGrfObj.h"
@@ -57,6 +58,7 @@ struct ObjectSlots {
         g_builtinClassCreators[BUILTIN_VIDEO_OBJECT] = CreateVideoObject;
         g_builtinClassCreators[BUILTIN_DRAWBOARD_OBJECT] = CreateDrawBoardObject;
         g_builtinClassCreators[BUILTIN_VECTOR_OBJECT] = CreateVectorObject;
+        g_builtinClassCreators[BUILTIN_ACTIVEX_OBJECT] = CreateActiveXObject;
         for (int i = BUILTIN_BUTTON_PUSH; i <= BUILTIN_BUTTON_RADIO; ++i)
             g_builtinClassCreators[i] = CreateButtonObject;
         for (int i = BUILTIN_SCROLLBAR_FIXEDSLIDER_VERT; i <= BUILTIN_SCROLLBAR_SLIDER_HORZ; ++i)

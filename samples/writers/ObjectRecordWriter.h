@@ -690,6 +690,45 @@ inline std::vector<uint8_t> WritePathMotionRecord(const PathMotionRecord& p) {
     return r.bytes;
 }
 
+// The ActiveX object's own record: the 256-byte control header (class
+// identifier, no-control flag, 236 zero bytes); without a control nothing
+// follows. Otherwise the state length n, the state (the class identifier as
+// WriteClassStm writes it, then what the control saved) and the object flags.
+struct AxObjectRecord {
+    GUID clsid = {};
+    bool noControl = false;
+    std::vector<uint8_t> saved;  // the control's own state, after the class identifier
+    uint32_t objectFlags = 1;    // bit 0: stock events also reach the object's procedure
+};
+inline void WriteGuid(RecordBytes& r, const GUID& g) {
+    r.U32(g.Data1);
+    r.bytes.push_back((uint8_t)g.Data2);
+    r.bytes.push_back((uint8_t)(g.Data2 >> 8));
+    r.bytes.push_back((uint8_t)g.Data3);
+    r.bytes.push_back((uint8_t)(g.Data3 >> 8));
+    r.bytes.insert(r.bytes.end(), g.Data4, g.Data4 + 8);
+}
+inline std::vector<uint8_t> WriteAxObjectRecord(const AxObjectRecord& a) {
+    RecordBytes r;
+    WriteGuid(r, a.clsid);
+    r.U32(a.noControl ? 1 : 0).Zeros(236);
+    if (a.noControl)
+        return r.bytes;
+    r.U32((uint32_t)(16 + a.saved.size()));
+    WriteGuid(r, a.clsid);
+    r.Bytes(a.saved).U32(a.objectFlags);
+    return r.bytes;
+}
+
+// The test control's saved state: colour, windowed flag, the note's length in
+// characters and its UTF-16 text.
+inline std::vector<uint8_t> TestAxControlState(uint32_t color, bool windowed,
+                                               const std::wstring& note = std::wstring()) {
+    RecordBytes r;
+    r.U32(color).U32(windowed ? 1 : 0).U32((uint32_t)note.size()).Wide(note);
+    return r.bytes;
+}
+
 // The grid's record (read by the container extension's load, after the event
 // procedure's record): the row entries with their presence bitmap, per row
 // its cell entries with theirs, per cell the text as a stream string and the

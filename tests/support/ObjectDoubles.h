@@ -188,11 +188,15 @@ public:
 };
 
 // An event procedure that records its calls.
-class TestEventProc : public CComObjectRootBase, public IDispatch, public IEventProcStore {
+class TestEventProc : public CComObjectRootBase,
+                      public IDispatch,
+                      public IEventProcStore,
+                      public IEventProcTable {
 public:
     BEGIN_COM_MAP(TestEventProc)
     COM_INTERFACE_ENTRY(IDispatch)
     COM_INTERFACE_ENTRY(IEventProcStore)
+    COM_INTERFACE_ENTRY(IEventProcTable)
     END_COM_MAP()
 
     struct Call {
@@ -216,7 +220,16 @@ public:
         return S_OK;
     }
 
+    // Records the key of each interface whose events become its sub-events.
+    STDMETHOD(InsertSubEvents)(DWORD key, ITypeInfo* info) override {
+        if (!info)
+            return E_INVALIDARG;
+        subEventKeys.push_back(key);
+        return S_OK;
+    }
+
     std::vector<Call> calls;
+    std::vector<DWORD> subEventKeys;
     int timersStarted = 0;
 };
 

@@ -1,5 +1,5 @@
-// Test entry shared by every test program: no message box, pop-up menu or
-// dialog may block a run. Tests that check one install their own handler.
+// Test entry shared by every test program: no message box, pop-up menu,
+// dialog or file dialog may block a run. Tests that check one install their own handler.
 #include <gtest/gtest.h>
 
 #include "bMsgBox.h"
@@ -16,10 +16,15 @@ static INT_PTR CancelDialog(int, HWND) {
     return IDCANCEL;
 }
 
+static const char* CancelOpenFile(const OPENFILENAMEA*) {
+    return nullptr;
+}
+
 int main(int argc, char** argv) {
     SetMessageBoxHandler(AnswerOk);
     SetPopupMenuHandler(ChooseNothing);
     SetDialogHandler(CancelDialog);
+    SetOpenFileHandler(CancelOpenFile);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -231,4 +232,110 @@ TEST(DBConversion, RefusedFilesMakeNoNewFile) {
     }
     SetMessageBoxHandler(old);
     EXPECT_EQ(before, ReadFileBytes(existing));
+}
+
+namespace {
+
+// A media manager that records slots 15, 29 and 9 and stores media under
+// the names it is given, in turn.
+class StoringMedia : public FakeMedia {
+public:
+    STDMETHOD(MediaTypeFromFileName)(const char* name, int* type, int* subtype) override {
+        calls.push_back(std::string("type ") + name);
+        *type = 1;
+        *subtype = 7;
+        return S_OK;
+    }
+    STDMETHOD(StoreMediaData)
+    (int kind, int subtype, const void* data, int length, int flags, char* name,
+     int size) override {
+        calls.push_back("store " + std::to_string(kind) + " " + std::to_string(subtype) + " " +
+                        std::string((const char*)data, (size_t)length) + " " +
+                        std::to_string(flags) + " " + std::to_string(size));
+        std::string given = names.empty() ? std::string() : names.front();
+        if (!names.empty())
+            names.erase(names.begin());
+        memset(name, 0, (size_t)size);
+        memcpy(name, given.data(), std::min(given.size(), (size_t)size));
+        return S_OK;
+    }
+    STDMETHOD(MediaNameStored)(const char* name) override {
+        calls.push_back(std::string("stored ") + name);
+        return S_OK;
+    }
+    std::vector<std::string> calls;
+    std::vector<std::string> names;
+};
+
+class StoringHost : public RtfHost {
+public:
+    STDMETHOD(GetMediaManager)(IMediaManager** out) override {
+        *out = &manager;
+        return S_OK;
+    }
+    StoringMedia manager;
+};
+
+}  // namespace
+
+TEST(DBConversion, LinkedPictureFieldsHandEmbeddedBytesToTheMediaManager) {
+    TempFolder dir;
+    std::string oldPath = dir.File("old.mvb"), newPath = dir.File("new.mvb");
+    {
+        MvbWriter w(oldPath);
+        w.Exec(
+            "CREATE TABLE MavroMediaTypeDef(\"table\" TEXT(64), field TEXT(64), media_type LONG)");
+        w.Exec("INSERT INTO MavroMediaTypeDef VALUES ('Mix', 'Pic', 1)");
+        // Small and Tag are of types the conversion does not carry over.
+        w.Exec("CREATE TABLE Mix(ID LONG PRIMARY KEY, Pic LONGBINARY, Small BYTE, Tag BINARY(4))");
+        // The first picture is a link, so the field is linked; the later
+        // embedded ones go to the media manager.
+        Blob(w, "INSERT INTO Mix VALUES (1, ?1, 12, ?2)",
+             {OldPicture("a.png", "", true, 0), std::string("\x01\x02", 2)});
+        Blob(w, "INSERT INTO Mix VALUES (2, ?1, NULL, NULL)",
+             {OldPicture("p3.png", "xyz", false, 3)});
+        Blob(w, "INSERT INTO Mix VALUES (3, ?1, NULL, NULL)",
+             {OldPicture("p4.png", "uv", false, 2)});
+    }
+    StoringHost host;
+    // The manager's name for the second one fills the whole block: no NUL.
+    host.manager.names = {"p3_1.png", std::string(32, 'w')};
+    LogCapture log;
+    CComPtr<IDBCore> db = NewDatabase();
+    PFNMESSAGEBOXHANDLER old =
+        SetMessageBoxHandler([](HWND, const char*, const char*, UINT) { return IDOK; });
+    ASSERT_EQ(S_OK, db->CreateMediaTypeDef(oldPath.c_str(), newPath.c_str(), &host));
+    SetMessageBoxHandler(old);
+    // Slot 15 for the old name, slot 29 with the bytes, slot 9 once the
+    // record is stored; nothing is reported for a name refused.
+    EXPECT_EQ((std::vector<std::string>{"type p3.png", "store 2 7 xyz 0 32", "stored p3_1.png",
+                                        "type p4.png", "store 2 7 uv 0 32"}),
+              host.manager.calls);
+    EXPECT_LOGGED(log, "Old media of Mix.Pic not converted: stored name does not fit");
+
+    std::unique_ptr<CdbDatabase> conv = CdbDatabase::Open(newPath, false, true, "");
+    EXPECT_NE(0, PropertyOf(conv.get(), "Mix", "Pic", "BLINK"));
+    std::unique_ptr<CdbRecordset> rs = conv->OpenTable("Mix");
+    ASSERT_FALSE(rs->GetEOF());
+    EXPECT_EQ(std::string("a.png") + std::string(27, '\0'), BytesOf(rs.get(), "Pic"));
+    // Types not carried over take the default type of a new field, text;
+    // values that do not convert to it stay Null, logged.
+    std::vector<CdbFieldInfo> fields = conv->TableFields("Mix");
+    ASSERT_EQ(4u, fields.size());
+    EXPECT_EQ(dbText, fields[2].type);
+    EXPECT_EQ(255, fields[2].size);
+    EXPECT_EQ(dbText, fields[3].type);
+    VARIANT v;
+    VariantInit(&v);
+    rs->GetValue("Small", &v);
+    ASSERT_EQ(VT_BSTR, V_VT(&v));
+    EXPECT_STREQ("12", (const char*)V_BSTR(&v));
+    VariantClear(&v);
+    rs->GetValue("Tag", &v);
+    EXPECT_EQ(VT_NULL, V_VT(&v));
+    EXPECT_LOGGED(log, "Old value of Mix.Tag not converted: 3421");
+    rs->MoveNext();
+    EXPECT_EQ(std::string("p3_1.png") + std::string(24, '\0'), BytesOf(rs.get(), "Pic"));
+    rs->MoveNext();
+    EXPECT_EQ("<null>", BytesOf(rs.get(), "Pic"));
 }

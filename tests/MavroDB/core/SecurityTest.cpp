@@ -319,12 +319,23 @@ TEST(DBSecurity, StoredQueriesReadNoCatalogueAndRunNoPragma) {
         w.Query("Perm", "SELECT * FROM MavroSysPermissions");
         w.Query("Props", "SELECT * FROM Staff, MavroSysProperties");
         w.Query("Sub", "SELECT * FROM Staff WHERE ID IN (SELECT 1 FROM MavroSysQueries)");
+        // SQLite's own tables tell every table's design, whatever the rights.
+        w.Query("Master", "SELECT * FROM sqlite_master");
+        w.Query("Schema", "SELECT name FROM sqlite_schema WHERE type = 'table'");
+        // A linked file, once attached, is read through its link only.
+        w.Link("Far", ";DATABASE=" + dir.File("far.mvb"), "T");
+        w.Query("Attached", "SELECT * FROM link1.T");
+    }
+    {
+        MvbWriter linked(dir.File("far.mvb"));
+        linked.Exec("CREATE TABLE T(ID LONG)");
     }
     Boxes boxes;
     Session s;
     ASSERT_EQ(S_OK, s.Init(path, "", "", 0));
     CdbDatabase* db = s.Core()->GetDatabase();
-    for (const char* q : {"Perm", "Props", "Sub"}) {
+    db->OpenTable("Far");
+    for (const char* q : {"Perm", "Props", "Sub", "Master", "Schema", "Attached"}) {
         long number = 0;
         try {
             db->OpenQuery(q, {});
@@ -337,6 +348,11 @@ TEST(DBSecurity, StoredQueriesReadNoCatalogueAndRunNoPragma) {
     EXPECT_EQ(S_OK, s.db->IsQueryName("Perm"));
     std::unique_ptr<CdbRecordset> rs = db->OpenQuery("Rich", {});
     EXPECT_FALSE(rs->GetEOF());
+    // A query's SQL is kept as written, spacing, case and brackets.
+    std::string sql = "select  [ID] ,Name\r\nFROM   [Staff]  WHERE Name <> \"x\"  ";
+    db->CreateQuery("Kept", sql);
+    EXPECT_EQ(sql, db->GetQuerySQL("Kept"));
+    EXPECT_EQ(3u, (size_t)db->OpenQuery("Kept", {})->GetRecordCount());
 }
 
 namespace {
@@ -723,4 +739,179 @@ TEST(DBSecurity, LinksReadASecuredFileWithTheLoginsRightsAndImportsAreRefused) {
         number = e.Number();
     }
     EXPECT_EQ(3033, number);
+}
+
+namespace {
+
+// A club: Scores (1, 10), (2, 20) and Notes (1, 1), (2, 2) whose ScoreID
+// follows a score. Users may read and write Scores, only read Notes and
+// the query All; Staff may make and drop relations.
+//   Databases:      Users 0xF, Admins 0xFFFFF
+//   Tables:         Admins 0xFFFFF
+//   Scores:         Users 0xF4      Notes, All: Users 0x14
+//   Relationships:  Staff 0x10001, Admins 0xFFFFF
+struct Club {
+    TempFolder dir;
+    std::string path = dir.File("club.mvb");
+    std::string wg = dir.File("club.mdw");
+    Club() {
+        WriteWorkgroup(wg, {{"Staff", "", "s", true},
+                            {"teacher", "chalk", "t", false, {"Staff"}},
+                            {"pupil", "ink", "u"}});
+        MvbWriter w(path);
+        w.Exec("CREATE TABLE Scores(ID LONG PRIMARY KEY, Mark LONG)");
+        w.Exec("INSERT INTO Scores VALUES (1, 10), (2, 20)");
+        w.Exec("CREATE TABLE Notes(ID LONG PRIMARY KEY, ScoreID LONG)");
+        w.Exec("INSERT INTO Notes VALUES (1, 1), (2, 2)");
+        w.Query("All", "SELECT * FROM Scores");
+        std::string users = AccountIdentifier("Users"), admins = AccountIdentifier("Admins"),
+                    staff = AccountIdentifier("Staff", "s");
+        w.Permission("Databases", "", users, 0xF);
+        w.Permission("Databases", "", admins, 0xFFFFF);
+        w.Permission("Tables", "", admins, 0xFFFFF, true);
+        w.Permission("Tables", "Scores", users, 0xF4);
+        w.Permission("Tables", "Notes", users, 0x14);
+        w.Permission("Tables", "All", users, 0x14);
+        w.Permission("Relationships", "", staff, 0x10001);
+        w.Permission("Relationships", "", admins, 0xFFFFF);
+    }
+    std::unique_ptr<CdbDatabase> Open(CdbDBEngine* engine, const char* user, const char* password) {
+        engine->SetSystemDB(wg);
+        CdbWorkspace ws(engine, "w", user, password);
+        return ws.OpenDatabase(path, false, false, "");
+    }
+    // Scores 1 and 2 each with their note, cascading updates and deletes.
+    void Relate() {
+        CdbDBEngine engine;
+        std::unique_ptr<CdbDatabase> db = Open(&engine, "admin", "");
+        CdbRelationInfo r;
+        r.name = "ScoreNotes";
+        r.table = "Scores";
+        r.foreignTable = "Notes";
+        r.attributes = dbRelationUpdateCascade | dbRelationDeleteCascade;
+        r.fields.push_back({"ID", "ScoreID"});
+        db->CreateRelation(r);
+    }
+};
+
+long ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const CdbException& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+void SetMark(CdbRecordset* rs, const char* field, long value) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    rs->SetValue(field, v);
+}
+
+}  // namespace
+
+TEST(DBSecurity, RelationChangesNeedTheRelationshipsRights) {
+    struct Case {
+        const char* user;
+        const char* password;
+        long create, drop;  // Jet number of the refusal; 0 allowed
+    } cases[] = {
+        {"pupil", "ink", 3111, 3033},
+        {"teacher", "chalk", 0, 0},
+        {"admin", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        Club club;
+        club.Relate();
+        CdbDBEngine engine;
+        std::unique_ptr<CdbDatabase> db = club.Open(&engine, c.user, c.password);
+        std::string before = ReadFileBytes(club.path);
+        CdbRelationInfo r;
+        r.name = "Mine";
+        r.table = "Scores";
+        r.foreignTable = "Notes";
+        r.fields.push_back({"ID", "ScoreID"});
+        EXPECT_EQ(c.create, ErrorOf([&] { db->CreateRelation(r); })) << c.user;
+        EXPECT_EQ(c.drop, ErrorOf([&] { db->DeleteRelation("ScoreNotes"); })) << c.user;
+        std::vector<std::string> names;
+        for (const CdbRelationInfo& i : db->Relations()) names.push_back(i.name);
+        std::vector<std::string> expected;
+        if (c.drop)
+            expected.push_back("ScoreNotes");
+        if (!c.create)
+            expected.push_back("Mine");
+        EXPECT_EQ(expected, names) << c.user;
+        if (c.create && c.drop) {
+            EXPECT_TRUE(before == ReadFileBytes(club.path)) << c.user;
+        }
+    }
+}
+
+TEST(DBSecurity, WritesCheckEveryTableTheyWrite) {
+    Club club;
+    club.Relate();
+    CdbDBEngine engine;
+    std::unique_ptr<CdbDatabase> db = club.Open(&engine, "pupil", "ink");
+    std::string before = ReadFileBytes(club.path);
+    // Pupil may delete and change Scores, but the cascades write Notes.
+    std::unique_ptr<CdbRecordset> rs = db->OpenTable("Scores");
+    EXPECT_EQ(3109, ErrorOf([&] { rs->Delete(); }));
+    EXPECT_EQ(3108, ErrorOf([&] {
+                  rs->Edit();
+                  SetMark(rs.get(), "ID", 5);
+                  rs->Update();
+              }));
+    rs->CancelUpdate();
+    // Through the query, whose own rights are read only.
+    std::unique_ptr<CdbRecordset> all = db->OpenQuery("All", {});
+    EXPECT_EQ(3107, ErrorOf([&] {
+                  all->AddNew();
+                  SetMark(all.get(), "ID", 7);
+                  all->Update();
+              }));
+    all->CancelUpdate();
+    EXPECT_EQ(3108, ErrorOf([&] {
+                  all->Edit();
+                  SetMark(all.get(), "Mark", 11);
+                  all->Update();
+              }));
+    all->CancelUpdate();
+    EXPECT_TRUE(before == ReadFileBytes(club.path));
+    // What writes Scores alone goes on.
+    EXPECT_EQ(0, ErrorOf([&] {
+                  rs->Edit();
+                  SetMark(rs.get(), "Mark", 11);
+                  rs->Update();
+                  rs->AddNew();
+                  SetMark(rs.get(), "ID", 3);
+                  rs->Update();
+              }));
+}
+
+TEST(DBSecurity, PermissionsChangedOutsideTheLayerCountAtOnce) {
+    Club club;
+    CdbDBEngine engine;
+    std::unique_ptr<CdbDatabase> db = club.Open(&engine, "pupil", "ink");
+    auto add = [&] {
+        std::unique_ptr<CdbRecordset> rs = db->OpenTable("Notes");
+        rs->AddNew();
+        SetMark(rs.get(), "ID", 9);
+        rs->Update();
+        rs->MoveLast();
+        rs->Delete();
+    };
+    auto outside = [&](const char* sql) {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open(Utf8OfAnsi(club.path).c_str(), &raw));
+        EXPECT_EQ(SQLITE_OK, sqlite3_exec(raw, sql, nullptr, nullptr, nullptr)) << sql;
+        sqlite3_close(raw);
+    };
+    EXPECT_EQ(3107, ErrorOf(add));
+    // Another program grants, then takes away, while the file stays open.
+    outside("UPDATE MavroSysPermissions SET Rights = 0xB4 WHERE Document = 'Notes'");
+    EXPECT_EQ(0, ErrorOf(add));
+    outside("UPDATE MavroSysPermissions SET Rights = 0 WHERE Document = 'Notes'");
+    EXPECT_EQ(3112, ErrorOf([&] { db->OpenTable("Notes"); }));
 }

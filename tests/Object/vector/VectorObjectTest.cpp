@@ -13,6 +13,7 @@
 #include "VectorRecords.h"
 #include "aGDIBuf.h"
 #include "aGrphMta.h"
+#include "aPhyMeta.h"
 #include "aStorage.h"
 #include "aVctObj.h"
 #include "bByteReader.h"
@@ -239,6 +240,44 @@ TEST_F(VectorObjectTest, PixelsHitsAndTurning) {
     EXPECT_EQ(PixelOf(t, 200, 185), 0x008000u);
     EXPECT_EQ(PixelOf(t, 235, 150), 0xFFFFFFu);
     EXPECT_EQ(w->KeyFrame(0)->frame->GetGraphMeta(0)->Bounds().right, 50) << "stored unturned";
+}
+
+// A 100 x 50 block centred on the object, filled red through its holder.
+TEST_F(VectorObjectTest, FiguresFillAndTurnWithTheObject) {
+    auto block = [](VectorObject* v) {
+        CPhysMeta* m = new CPhysMeta(v->FrameOwner()->GetMetaEnv());
+        m->SetKind(83);
+        for (int p : {-12800, -6400, 25600, 12800}) m->Params1().Append(p);
+        m->SetFillType(FILL_SOLID);
+        m->SetFillMode(FILLMODE_FILL);
+        m->SetColor(RGB(255, 0, 0));
+        m->SetMainColor(RGB(255, 0, 0));
+        m->AddHolder();
+        CKeyFrame* k = v->NewKeyFrame(0);
+        k->frame->AddMeta(m, METATYPE_PHYS);
+        return k;
+    };
+    VectorObject* v = MakeVector();
+    SetKeys(v, {block(v)});
+    v->ShowTime(0);
+    CComPtr<IPixelBuffer> t = Draw(v);
+    EXPECT_EQ(PixelOf(t, 200, 150), 0xFF0000u);
+    EXPECT_EQ(PixelOf(t, 240, 150), 0xFF0000u);
+    EXPECT_EQ(PixelOf(t, 260, 150), 0xFFFFFFu);
+    EXPECT_EQ(v->HitTestPoint(200, 150), 0);
+    EXPECT_EQ(v->HitTestPoint(270, 150), 1);
+
+    // Turned by 90 degrees the block stands upright.
+    v->put_ObjDegree(90);
+    t = Draw(v);
+    EXPECT_EQ(PixelOf(t, 200, 190), 0xFF0000u);
+    EXPECT_EQ(PixelOf(t, 240, 150), 0xFFFFFFu);
+    EXPECT_EQ(v->HitTestPoint(200, 190), 0);
+    // Turned back, it lies again.
+    v->put_ObjDegree(0);
+    t = Draw(v);
+    EXPECT_EQ(PixelOf(t, 240, 150), 0xFF0000u);
+    EXPECT_EQ(PixelOf(t, 200, 190), 0xFFFFFFu);
 }
 
 TEST_F(VectorObjectTest, LayoutChangeMovesEveryKeyFrame) {
