@@ -75,6 +75,38 @@ void BlendPixel(HDC dc, int x, int y, COLORREF color, int coverage) {
     SetPixelV(dc, x, y, RGB(r, g, b));
 }
 
+// Whether whole pixels of a colour may be set a span at once: a logical
+// unit is a device pixel and a solid brush gives exactly the colour
+// SetPixelV sets (a bitmap of true colour; the device's own depth is not
+// asked: that costs more than the span saves).
+bool SpansFillable(HDC dc, COLORREF color) {
+    if ((color >> 24) != 0 || GetObjectType(dc) != OBJ_MEMDC || GetMapMode(dc) != MM_TEXT ||
+        GetGraphicsMode(dc) == GM_ADVANCED || GetLayout(dc) != 0)
+        return false;
+    BITMAP bm;
+    HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+    return bitmap && GetObjectA(bitmap, sizeof(bm), &bm) == sizeof(bm) && bm.bmBitsPixel >= 24;
+}
+
+// Pixels k0 .. k1 - 1 of row (or column) r, all of one coverage.
+void BlendSpan(HDC dc, bool xMajor, int k0, int k1, int r, COLORREF color, int coverage) {
+    if (coverage <= 0 || k1 <= k0)
+        return;
+    if (coverage >= 256) {
+        RECT span = xMajor ? RECT{k0, r, k1, r + 1} : RECT{r, k0, r + 1, k1};
+        HBRUSH brush = CreateSolidBrush(color);
+        FillRect(dc, &span, brush);
+        DeleteObject(brush);
+        return;
+    }
+    for (int k = k0; k < k1; ++k) {
+        if (xMajor)
+            BlendPixel(dc, k, r, color, coverage);
+        else
+            BlendPixel(dc, r, k, color, coverage);
+    }
+}
+
 // One antialiased segment of width w (pixels): along the major axis one
 // span per column (or row) across the ideal line; whole pixels take the
 // colour, the ends are blended by their coverage.
@@ -88,6 +120,20 @@ void ThinSegment(HDC dc, PointD a, PointD b, double w, COLORREF color) {
     double band = std::max(1.0, std::min(2 * w, w / std::max(c, 0.5)));
     // Pixel k covers [k, k + 1): the ideal line runs through pixel centres.
     double ax = a.x + 0.5, ay = a.y + 0.5;
+    // A level or upright segment crosses the same rows (or columns) with
+    // the same coverage all along: a span each, not a call per pixel.
+    if ((xMajor ? dy : dx) == 0 && SpansFillable(dc, color)) {
+        const double lo = xMajor ? std::min(a.x, b.x) : std::min(a.y, b.y);
+        const double hi = xMajor ? std::max(a.x, b.x) : std::max(a.y, b.y);
+        const int k0 = (int)floor(lo + 0.5), k1 = (int)floor(hi + 0.5);
+        const double mid = xMajor ? ay : ax;
+        const double from = mid - band / 2, to = mid + band / 2;
+        for (int r = (int)floor(from); r < (int)ceil(to); ++r) {
+            double cov = std::min(r + 1.0, to) - std::max((double)r, from);
+            BlendSpan(dc, xMajor, k0, k1, r, color, (int)(cov * 256 + 0.5));
+        }
+        return;
+    }
     if (xMajor) {
         int k0 = (int)floor(std::min(a.x, b.x) + 0.5), k1 = (int)floor(std::max(a.x, b.x) + 0.5);
         for (int k = k0; k < k1; ++k) {

@@ -617,3 +617,125 @@ HRESULT CreateFontObject(FontObject** out) {
     p->Release();
     return hr;
 }
+
+// ---- many texts into one context ----
+
+namespace {
+// Fonts a painter keeps made at once (a grid may give every cell its own).
+const size_t kPainterFonts = 16;
+}  // namespace
+
+FontTextPainter::FontTextPainter(HDC dc)
+    : m_dc(dc),
+      m_direct(dc && GetMapMode(dc) == MM_TEXT && GetGraphicsMode(dc) != GM_ADVANCED),
+      m_prepared(false),
+      m_oldFont(nullptr),
+      m_oldColor(0),
+      m_oldBkMode(0),
+      m_color(0),
+      m_current(-1) {}
+
+FontTextPainter::~FontTextPainter() {
+    if (m_prepared) {
+        SelectObject(m_dc, m_oldFont);
+        SetTextColor(m_dc, m_oldColor);
+        SetBkMode(m_dc, m_oldBkMode);
+    }
+    for (const Style& s : m_styles) DeleteObject(s.handle);
+}
+
+FontTextPainter::Style* FontTextPainter::Select(FontObject* font) {
+    if (m_current >= 0 && m_styles[m_current].font == font)
+        return &m_styles[m_current];
+    int found = -1;
+    for (size_t i = 0; i < m_styles.size() && found < 0; ++i)
+        if (m_styles[i].font == font)
+            found = (int)i;
+    if (found < 0) {
+        Style s = {font, nullptr, 0, 0, 0, false};
+        LOGFONTA lf;
+        WORD h = 0, v = 0;
+        font->GetLogFont(&lf);
+        font->GetColor(&s.color);
+        font->GetHorzAlign(&h);
+        font->GetVertAlign(&v);
+        s.flags =
+            (WORD)((h & 3) | ((v & 3) << 2) | (font->IsWordWrapOff() ? 0 : FONTFLAG_WORDWRAP));
+        s.handle = CreateFontIndirectA(&lf);
+        if (!s.handle)
+            return nullptr;
+        if (m_styles.size() == kPainterFonts) {
+            // One not selected goes.
+            const int victim = m_current == 0 ? 1 : 0;
+            DeleteObject(m_styles[victim].handle);
+            m_styles.erase(m_styles.begin() + victim);
+            if (m_current > victim)
+                --m_current;
+        }
+        m_styles.push_back(s);
+        found = (int)m_styles.size() - 1;
+    }
+    Style* s = &m_styles[found];
+    HGDIOBJ old = SelectObject(m_dc, s->handle);
+    if (!m_prepared) {
+        m_prepared = true;
+        m_oldFont = old;
+        m_oldColor = SetTextColor(m_dc, s->color);
+        m_color = s->color;
+        m_oldBkMode = SetBkMode(m_dc, TRANSPARENT);
+    } else if (s->color != m_color) {
+        SetTextColor(m_dc, s->color);
+        m_color = s->color;
+    }
+    if (!s->measured) {
+        TEXTMETRICA tm = {};
+        GetTextMetricsA(m_dc, &tm);
+        s->lineHeight = tm.tmHeight;
+        s->measured = true;
+    }
+    m_current = found;
+    return s;
+}
+
+HRESULT FontTextPainter::Draw(FontObject* font, const char* text, const RECT* rect) {
+    if (!font)
+        return E_POINTER;
+    if (!m_direct)
+        return font->DrawStringToDC(text, m_dc, rect);
+    if (!rect)
+        return E_POINTER;
+    Style* s = Select(font);
+    if (!s)
+        return font->DrawStringToDC(text, m_dc, rect);
+    if (!text)
+        text = "";
+    LayoutTextLines(m_dc, text, (int)strlen(text), rect->right - rect->left,
+                    (s->flags & FONTFLAG_WORDWRAP) != 0, &m_lines);
+    const int lineHeight = s->lineHeight;
+    const int height = (int)m_lines.size() * lineHeight;
+    int y = rect->top;
+    switch ((s->flags & FONTFLAG_VALIGN) >> 2) {
+        case 1:
+            y = (rect->top + rect->bottom - height) / 2;
+            break;
+        case 2:
+            y = rect->bottom - height;
+            break;
+    }
+    // A clip region is made of the rectangle in order.
+    RECT clip = {std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
+                 std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)};
+    const int halign = s->flags & FONTFLAG_HALIGN;
+    for (const TextLine& line : m_lines) {
+        if (line.length != 0) {
+            int x = rect->left;
+            if (halign == 1 || halign == 2) {
+                int width = Extent(m_dc, text + line.start, line.length);
+                x = halign == 1 ? (rect->left + rect->right - width) / 2 : rect->right - width;
+            }
+            ExtTextOutA(m_dc, x, y, ETO_CLIPPED, &clip, text + line.start, line.length, nullptr);
+        }
+        y += lineHeight;
+    }
+    return S_OK;
+}

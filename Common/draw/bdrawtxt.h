@@ -71,3 +71,43 @@ struct TextLine {
 // moves whole). Returns the number of lines; fills lines when given.
 int LayoutTextLines(HDC dc, const char* text, int length, int width, bool wrap,
                     std::vector<TextLine>* lines);
+
+// Draws many texts in the styles of font objects into one device context,
+// each as the object's DrawStringToDC draws it, but with the context set up
+// once: a style's font is made once, colour and background mode are set
+// when they change, and each text is clipped by its own call instead of a
+// saved context and a clip region. The objects' styles must not change
+// while it draws. The context is as it was when the painter ends.
+class FontTextPainter {
+public:
+    explicit FontTextPainter(HDC dc);
+    ~FontTextPainter();
+    FontTextPainter(const FontTextPainter&) = delete;
+    FontTextPainter& operator=(const FontTextPainter&) = delete;
+
+    HRESULT Draw(FontObject* font, const char* text, const RECT* rect);
+
+private:
+    struct Style {
+        FontObject* font;
+        HFONT handle;
+        COLORREF color;
+        WORD flags;
+        int lineHeight;
+        bool measured;
+    };
+    Style* Select(FontObject* font);
+
+    HDC m_dc;
+    // Clipping by the text call equals a clip region only in a plain
+    // mapping; other contexts go through the object's own drawing.
+    bool m_direct;
+    bool m_prepared;
+    HGDIOBJ m_oldFont;
+    COLORREF m_oldColor;
+    int m_oldBkMode;
+    COLORREF m_color;
+    std::vector<Style> m_styles;
+    int m_current;
+    std::vector<TextLine> m_lines;
+};

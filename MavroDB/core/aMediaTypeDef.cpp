@@ -190,8 +190,11 @@ bool CMediaTypeDef::Convert(const std::string& newPath) {
     try {
         m_workspace.CreateDatabase(newPath, kLocale);
         m_new = m_workspace.OpenDatabase(newPath, false, false, ";pwd=");
-        // The new file is nobody's until it is whole: no waits on the disk.
-        m_new->Connection()->Exec("PRAGMA synchronous=OFF");
+        // The new file is nobody's until it is whole: no waits on the disk,
+        // and each record's transaction journaled in memory, not in a file
+        // made and deleted again.
+        m_new->Connection()->Exec(
+            "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; PRAGMA locking_mode=EXCLUSIVE");
     } catch (const CdbException& e) {
         Show(e);
         return false;

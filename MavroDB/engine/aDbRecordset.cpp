@@ -634,15 +634,16 @@ void CdbRecordset::Update() {
     CheckOpen();
     if (m_editMode == EditNone)
         ThrowDbError(3020);
-    if (m_editMode == EditAdd)
-        DemandOwn(dbSecInsertData, dbErrNoInsertPermission);
-    else
-        DemandOwn(dbSecReplaceData, dbErrNoReplacePermission);
+    // Rights are read inside the write, so none can change between.
     BeginWrite();
     WatchWrites watch(m_conn.get());
     int64_t added = 0;
     bool adding = m_editMode == EditAdd;
     try {
+        if (adding)
+            DemandOwn(dbSecInsertData, dbErrNoInsertPermission);
+        else
+            DemandOwn(dbSecReplaceData, dbErrNoReplacePermission);
         std::string sql;
         std::vector<const DbValue*> values;
         if (m_editMode == EditEdit) {
@@ -726,11 +727,11 @@ void CdbRecordset::Delete() {
     CheckCurrent();
     if (!m_updatable)
         ThrowDbError(dbErrReadOnly);
-    DemandOwn(dbSecDeleteData, dbErrNoDeletePermission);
     int64_t rowid = m_rowids[(size_t)m_pos];
     BeginWrite();
     WatchWrites watch(m_conn.get());
     try {
+        DemandOwn(dbSecDeleteData, dbErrNoDeletePermission);
         sqlite3_stmt* stmt =
             m_conn->Prepare("DELETE FROM " + m_tableRef + " WHERE " + m_key + " = ?1");
         CdbStatementScope scope(stmt);

@@ -831,15 +831,19 @@ HRESULT GridObject::DrawContent(IPixelBuffer* target, const RECT*) {
     IntersectClipRect(dc, layout.left, layout.top, layout.right, layout.bottom);
     const LONG halfV = LineWidth(m_lines[GRIDLINE_COLUMNS]) / 2;
     const LONG halfH = LineWidth(m_lines[GRIDLINE_ROWS]) / 2;
-    for (size_t ri = 0; ri < rows.size(); ++ri) {
-        std::vector<GridCell*>& row = m_cells[rows[ri]];
-        for (size_t ci = 0; ci < cols.size(); ++ci) {
-            GridCell* cell = cols[ci] < (LONG)row.size() ? row[cols[ci]] : nullptr;
-            if (!cell || cell->text.empty())
-                continue;
-            RECT r = {xs[ci] + halfV, ys[ri] + halfH, xs[ci + 1] - halfV, ys[ri + 1] - halfH};
-            if (FontObject* font = FontFor(rows[ri], cols[ci], cell))
-                font->DrawStringToDC(cell->text.c_str(), dc, &r);
+    {
+        // One set-up of the context for all the texts.
+        FontTextPainter painter(dc);
+        for (size_t ri = 0; ri < rows.size(); ++ri) {
+            std::vector<GridCell*>& row = m_cells[rows[ri]];
+            for (size_t ci = 0; ci < cols.size(); ++ci) {
+                GridCell* cell = cols[ci] < (LONG)row.size() ? row[cols[ci]] : nullptr;
+                if (!cell || cell->text.empty())
+                    continue;
+                RECT r = {xs[ci] + halfV, ys[ri] + halfH, xs[ci + 1] - halfV, ys[ri + 1] - halfH};
+                if (FontObject* font = FontFor(rows[ri], cols[ci], cell))
+                    painter.Draw(font, cell->text.c_str(), &r);
+            }
         }
     }
     // 3. Lines, clipped to the bounds.

@@ -65,17 +65,22 @@ CRTFStrInfoAry::~CRTFStrInfoAry() {
     free(m_items);
 }
 
+bool CRTFStrInfoAry::Reserve(int count) {
+    if (count <= m_capacity)
+        return true;
+    void* grown = realloc(m_items, sizeof(StrInfo) * (size_t)count);
+    if (!grown)
+        return false;
+    m_items = static_cast<StrInfo*>(grown);
+    m_capacity = count;
+    return true;
+}
+
 bool CRTFStrInfoAry::Append(const StrInfo& run) {
-    if (m_count == m_capacity) {
-        // 16 records first, then doubling: a paragraph has a run for
-        // every change of format.
-        int capacity = m_capacity ? m_capacity * 2 : 16;
-        void* grown = realloc(m_items, sizeof(StrInfo) * (size_t)capacity);
-        if (!grown)
-            return false;
-        m_items = static_cast<StrInfo*>(grown);
-        m_capacity = capacity;
-    }
+    // 16 records first, then doubling: a paragraph has a run for every
+    // change of format.
+    if (m_count == m_capacity && !Reserve(m_capacity ? m_capacity * 2 : 16))
+        return false;
     m_items[m_count++] = run;
     return true;
 }
@@ -109,23 +114,31 @@ RtfText::~RtfText() {
     free(m_data);
 }
 
+bool RtfText::Reserve(int count) {
+    if (count < 0 || count > 0x7FFFFF00 - m_length)
+        return false;
+    if (m_length + count + 1 <= m_capacity)
+        return true;
+    // Multiples of 32 bytes, at least doubling: a long paragraph is not
+    // copied once per 32 bytes.
+    int capacity = (m_length + count + 33 + 31) / 32 * 32;
+    if (capacity < m_capacity * 2)
+        capacity = m_capacity * 2;
+    if (capacity < 256)
+        capacity = 256;
+    void* grown = realloc(m_data, (size_t)capacity);
+    if (!grown)
+        return false;
+    m_data = static_cast<char*>(grown);
+    m_capacity = capacity;
+    return true;
+}
+
 bool RtfText::Append(const void* bytes, int count) {
     if (count <= 0)
         return count == 0;
-    if (m_length + count + 1 > m_capacity) {
-        // Multiples of 32 bytes, at least doubling: a long paragraph is not
-        // copied once per 32 bytes.
-        int capacity = (m_length + count + 33 + 31) / 32 * 32;
-        if (capacity < m_capacity * 2)
-            capacity = m_capacity * 2;
-        if (capacity < 256)
-            capacity = 256;
-        void* grown = realloc(m_data, (size_t)capacity);
-        if (!grown)
-            return false;
-        m_data = static_cast<char*>(grown);
-        m_capacity = capacity;
-    }
+    if (m_length + count + 1 > m_capacity && !Reserve(count))
+        return false;
     memcpy(m_data + m_length, bytes, (size_t)count);
     m_length += count;
     m_data[m_length] = 0;

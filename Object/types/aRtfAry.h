@@ -141,6 +141,8 @@ public:
     const StrInfo* Last() const { return m_count ? &m_items[m_count - 1] : nullptr; }
     // False when the array cannot grow (the record is left out).
     bool Append(const StrInfo& run);
+    // Room for count records (false when it cannot grow).
+    bool Reserve(int count);
     // Removes count records from index (fewer when fewer remain).
     void Remove(int index, int count);
     void Clear();
@@ -163,6 +165,8 @@ public:
     int Length() const { return m_length; }
     const char* Data() const { return m_data ? m_data : ""; }
     bool Append(const void* bytes, int count);
+    // Room for count bytes, as appending them would make it.
+    bool Reserve(int count);
     bool Append(BYTE b) {
         if (m_length + 1 < m_capacity) {
             m_data[m_length++] = (char)b;

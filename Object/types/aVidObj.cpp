@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "aDXBuf.h"
 #include "aUtil.h"
 #include "bMediaManager.h"
 #include "bStorage.h"
@@ -20,7 +21,27 @@ const char kVideoNotifyClass[] = "szVideoNotifyClass";
 
 namespace {
 
+// IDirectDraw and IDirectDrawSurface4, without the DirectX GUID library.
+const IID kIDirectDrawSurface4 = {
+    0x0B2B8630, 0xAD35, 0x11D0, {0x8E, 0xA6, 0x00, 0x60, 0x97, 0x97, 0xEA, 0x5B}};
+const IID kIDirectDraw = {
+    0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
 enum { VIDEO_POLL_MESSAGE = 1037, VIDEO_WINDOW_STYLE = 0x46000000, MEDIA_NAME_FIELD = 33 };
+
+// The DirectDraw object of a site that displays through DirectDraw. The
+// stream renders on it there, so that its surface can be blitted into the
+// display's buffers (surfaces of two DirectDraw objects do not blit).
+IDirectDraw* DisplayDirectDraw(IPlayerSite* site) {
+    void* record = nullptr;
+    if (!site || !site->UsesDirectDraw() || FAILED(site->GetDirectDraw(&record)) || !record)
+        return nullptr;
+    IDirectDraw4* display = static_cast<DXOwner*>(record)->pDirectDraw;
+    IDirectDraw* out = nullptr;
+    if (!display || FAILED(display->QueryInterface(kIDirectDraw, reinterpret_cast<void**>(&out))))
+        return nullptr;
+    return out;
+}
 
 template <class T>
 void ReleaseOf(T*& p) {
@@ -289,6 +310,8 @@ HRESULT VideoObject::OpenWindowed(const char* path, const void* bytes, DWORD cou
 
 HRESULT VideoObject::OpenInPage(const char* path) {
     HRESULT hr = S_OK;
+    if (!m_ddraw)
+        m_ddraw = DisplayDirectDraw(ClassSite());
     if (!m_ddraw) {
         hr = DirectDrawCreate(nullptr, &m_ddraw, nullptr);
         if (SUCCEEDED(hr))
@@ -1088,6 +1111,18 @@ STDMETHODIMP VideoObject::FireEvent(DWORD id, DWORD_PTR arg1, DWORD_PTR arg2, DW
     return hr;
 }
 
+bool VideoObject::BlitStillSurface() {
+    IDirectDrawSurface4* to = m_still->GetSurface();
+    IDirectDrawSurface4* from = nullptr;
+    if (!to ||
+        FAILED(m_surface->QueryInterface(kIDirectDrawSurface4, reinterpret_cast<void**>(&from))))
+        return false;
+    RECT r = {0, 0, m_mediaWidth, m_mediaHeight};
+    const HRESULT hr = to->Blt(&r, from, &r, DDBLT_WAIT, nullptr);
+    from->Release();
+    return SUCCEEDED(hr);
+}
+
 HRESULT VideoObject::CaptureStill() {
     if (!Opened())
         return S_OK;
@@ -1099,6 +1134,9 @@ HRESULT VideoObject::CaptureStill() {
             if (!m_still)
                 return E_OUTOFMEMORY;
         }
+        IPlayerSite* site = ClassSite();
+        if (site && site->UsesDirectDraw() && BlitStillSurface())
+            return S_OK;
         HDC from = nullptr, to = nullptr;
         if (FAILED(m_surface->GetDC(&from)))
             return E_FAIL;

@@ -166,6 +166,9 @@ private:
     void RefreshPosition();
     HRESULT UpdateOnce();
     HRESULT CaptureStill();
+    // The still frame straight from the stream's surface into the buffer's
+    // own; false where either has no DirectDraw surface or the blit fails.
+    bool BlitStillSurface();
     void ApplyAudio();
 
     IMediaObjectBase* m_control;

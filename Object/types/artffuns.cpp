@@ -185,14 +185,19 @@ const RtfKeyword CRtfParser::s_objectTable[] = {
 };
 const int CRtfParser::s_objectCount = sizeof(s_objectTable) / sizeof(s_objectTable[0]);
 
-const RtfKeyword* FindRtfKeyword(const RtfKeyword* table, int count, const char* word) {
-    int lo = 0, hi = count - 1;
+namespace {
+
+// Byte order of two words after their equal first bytes.
+int CompareRest(const char* a, const char* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return (unsigned char)*a - (unsigned char)*b;
+}
+
+// Binary search of rows lo .. hi, whose words all begin with word[0].
+const RtfKeyword* SearchRows(const RtfKeyword* table, int lo, int hi, const char* word) {
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        // Most probes differ in the first byte: no call for them.
-        int c = (unsigned char)table[mid].word[0] - (unsigned char)word[0];
-        if (c == 0 && word[0])
-            c = strcmp(table[mid].word + 1, word + 1);
+        int c = CompareRest(table[mid].word + 1, word + 1);
         if (c == 0)
             return &table[mid];
         if (c < 0)
@@ -201,6 +206,48 @@ const RtfKeyword* FindRtfKeyword(const RtfKeyword* table, int count, const char*
             hi = mid - 1;
     }
     return nullptr;
+}
+
+// The rows of the main table by first byte: rows from[b] .. from[b + 1] - 1
+// begin with byte b. Every control word is looked up: the search starts
+// among the few rows of its first letter.
+struct FirstByteIndex {
+    uint8_t from[257];
+    FirstByteIndex(const RtfKeyword* table, int count) {
+        int row = 0;
+        for (int b = 0; b < 256; ++b) {
+            from[b] = (uint8_t)row;
+            while (row < count && (unsigned char)table[row].word[0] == b) ++row;
+        }
+        from[256] = (uint8_t)row;
+    }
+};
+static_assert(sizeof(CRtfParser::s_mainTable) / sizeof(RtfKeyword) < 256, "index in a byte");
+const FirstByteIndex g_mainIndex(CRtfParser::s_mainTable, CRtfParser::s_mainCount);
+
+}  // namespace
+
+const RtfKeyword* FindRtfKeyword(const RtfKeyword* table, int count, const char* word) {
+    int lo = 0, hi = count - 1;
+    while (lo <= hi) {
+        int mid = (lo + hi) / 2;
+        // Most probes differ in the first byte.
+        int c = (unsigned char)table[mid].word[0] - (unsigned char)word[0];
+        if (c == 0 && word[0])
+            c = CompareRest(table[mid].word + 1, word + 1);
+        if (c == 0)
+            return &table[mid];
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return nullptr;
+}
+
+const RtfKeyword* CRtfParser::FindMainKeyword(const char* word) {
+    const unsigned char b = (unsigned char)word[0];
+    return SearchRows(s_mainTable, g_mainIndex.from[b], g_mainIndex.from[b + 1] - 1, word);
 }
 
 // ---- actions ----
@@ -355,7 +402,7 @@ bool CRtfParser::Asterisk() {
     if (m_pos < m_end && *m_pos == '\\') {
         ++m_pos;
         char word[40];
-        if (ReadWord(word, sizeof(word)) && !FindRtfKeyword(s_mainTable, s_mainCount, word)) {
+        if (ReadWord(word, sizeof(word)) && !FindMainKeyword(word)) {
             // An unknown destination: the whole group goes.
             const RtfKeyword* skip = FindRtfKeyword(s_mainTable, s_mainCount, "info");
             m_pos = at;

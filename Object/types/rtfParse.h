@@ -52,6 +52,8 @@ public:
     static const int s_objectCount;
 
 private:
+    // A row of the main table, or null.
+    static const RtfKeyword* FindMainKeyword(const char* word);
     bool Parse();
     bool ControlWord();
     bool DoAction(const RtfKeyword& row, int32_t value, bool hasValue);

@@ -106,7 +106,12 @@ public:
     STDMETHOD(GetMediaService)(void** out) override { return Nothing(out); }
     STDMETHOD(GetSoundRecorder)(void** out) override { return Nothing(out); }
     STDMETHOD(GetVideoCapture)(void** out) override { return Nothing(out); }
-    STDMETHOD(GetDirectDraw)(void** out) override { return Nothing(out); }
+    STDMETHOD(GetDirectDraw)(void** out) override {
+        if (!directDraw)
+            return Nothing(out);
+        *out = directDraw;
+        return S_OK;
+    }
     STDMETHOD(SetDirectDraw)(void*) override { return S_OK; }
     STDMETHOD(GetToolTipWindow)(IUnknown** out) override;
     STDMETHOD(CreateForwarder)(void*, IUnknown*, IUnknown** out) override {
@@ -118,7 +123,7 @@ public:
     STDMETHOD(ConvertTextToRtf)(const char*, int, char**, int*) override { return 0; }
     STDMETHOD(FreeConvertedText)(char*, void*) override { return 0; }
     STDMETHOD(FindObject)(const char*, DWORD*) override { return E_FAIL; }
-    STDMETHOD_(BOOL, UsesDirectDraw)() override { return FALSE; }
+    STDMETHOD_(BOOL, UsesDirectDraw)() override { return directDraw != nullptr; }
     STDMETHOD_(HWND, GetViewWindow)() override { return view; }
     STDMETHOD_(IViewService*, GetView)() override { return viewService; }
     STDMETHOD(SetView)(IViewService* v) override {
@@ -156,6 +161,7 @@ public:
     BOOL player = TRUE;                   // run mode
     std::vector<RECT> invalidated;
     TestObjectFinder finder;
+    void* directDraw = nullptr;  // a DXOwner the site draws with, when a test gives one
 };
 
 // The canvas's forwarder over a TestPlayerSite.

@@ -506,3 +506,102 @@ TEST(FontObject, LoadHoldsTheStyleToTheRangesOfTheFontCalls) {
         for (int i = 0; i < 5; ++i) EXPECT_EQ(c.out[i], held[i]) << c.in[0] << " field " << i;
     }
 }
+
+TEST(FontObject, PainterDrawsAsDrawStringToDC) {
+    // Texts of several font objects drawn through one painter give the
+    // pixels each object's own DrawStringToDC gives, on a context with a
+    // clip of its own and a moved origin; the context is left as it was.
+    struct Style {
+        int height;
+        COLORREF color;
+        WORD h, v;
+        bool wrap;
+        bool bold;
+    } styles[] = {
+        {-12, RGB(200, 0, 50), 0, 0, true, false},
+        {-16, RGB(0, 90, 0), 1, 1, true, true},
+        {-12, RGB(200, 0, 50), 2, 2, false, false},  // the first one's face, aligned elsewhere
+        {-20, RGB(10, 10, 160), 1, 2, false, false},
+    };
+    struct Cell {
+        int style;
+        const char* text;
+        RECT rect;
+    } cells[] = {
+        {0, "AB\r\nCD\xD6\xD0\xCE\xC4 wrap me please", {10, 10, 150, 90}},
+        {1, "centre", {0, 95, 120, 140}},
+        {2, "right and bottom", {130, 95, 260, 140}},
+        {0, "clipped by its cell \xD6\xD0\xCE\xC4", {20, 30, 60, 45}},
+        {3, "\xD6\xD0\r\n\r\nlast", {150, 5, 250, 90}},
+        {1, "turned", {120, 60, 60, 20}},  // corners in the wrong order
+        {2, "", {0, 0, 50, 50}},
+        {3, "past the context's clip", {180, 140, 300, 190}},
+        {0, "empty cell", {40, 40, 40, 60}},
+    };
+    std::vector<CComPtr<FontObject>> fonts;
+    for (const Style& st : styles) {
+        CComPtr<FontObject> font = NewFont();
+        LOGFONTA lf = SongTi(st.height);
+        lf.lfWeight = st.bold ? FW_BOLD : FW_NORMAL;
+        font->SetLogFont(&lf);
+        font->SetColor(st.color);
+        font->SetHorzAlign(st.h);
+        font->SetVertAlign(st.v);
+        font->SetWordWrap(st.wrap ? 1 : 0);
+        fonts.push_back(font);
+    }
+    // More objects than the painter keeps fonts for: the cells again, each
+    // with an object of its own.
+    std::vector<CComPtr<FontObject>> own;
+    for (int i = 0; i < 20; ++i) {
+        CComPtr<FontObject> font = NewFont();
+        font->CopyFrom(fonts[i % 4], 1);
+        own.push_back(font);
+    }
+    auto draw = [&](bool painter, int pass) {
+        CComPtr<IPixelBuffer> b = MakeBuffer(300, 200, 0x00E0E0E0);
+        HDC dc = nullptr;
+        b->GetDC(&dc);
+        HRGN clip = CreateRectRgn(0, 0, 290, 180);
+        SelectClipRgn(dc, clip);
+        DeleteObject(clip);
+        SetViewportOrgEx(dc, 7, 3, nullptr);
+        SetTextColor(dc, RGB(1, 2, 3));
+        SetBkMode(dc, OPAQUE);
+        HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
+        {
+            FontTextPainter p(dc);
+            for (int k = 0; k < 2; ++k)
+                for (size_t i = 0; i < sizeof(cells) / sizeof(cells[0]); ++i) {
+                    FontObject* f =
+                        pass == 0 ? fonts[cells[i].style].p : own[(k * 9 + i) % own.size()].p;
+                    RECT r = cells[i].rect;
+                    OffsetRect(&r, k * 3, k * 2);
+                    if (painter)
+                        EXPECT_EQ(S_OK, p.Draw(f, cells[i].text, &r));
+                    else
+                        EXPECT_EQ(S_OK, f->DrawStringToDC(cells[i].text, dc, &r));
+                }
+        }
+        EXPECT_EQ(RGB(1, 2, 3), GetTextColor(dc));
+        EXPECT_EQ(OPAQUE, GetBkMode(dc));
+        EXPECT_EQ(font, GetCurrentObject(dc, OBJ_FONT));
+        GdiFlush();
+        SetViewportOrgEx(dc, 0, 0, nullptr);
+        SelectClipRgn(dc, nullptr);
+        b->ReleaseDC(dc);
+        return b;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "shared objects" : "an object per cell");
+        CComPtr<IPixelBuffer> want = draw(false, pass), got = draw(true, pass);
+        std::vector<DWORD> a = Pixels(got), b = Pixels(want);
+        int differ = 0, ink = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            differ += (a[i] & 0xFFFFFF) != (b[i] & 0xFFFFFF);
+            ink += (b[i] & 0xFFFFFF) != 0xE0E0E0;
+        }
+        EXPECT_EQ(differ, 0);
+        EXPECT_GT(ink, 500);
+    }
+}

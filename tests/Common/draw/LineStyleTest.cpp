@@ -400,3 +400,65 @@ TEST(LineStyle, SmoothShapesStayOnTheirOutline) {
     for (int y = 6; y <= 10; ++y) darkest = std::min<int>(darkest, Pixel(e, 40, y) & 0xFF);
     EXPECT_LT(darkest, 128);
 }
+
+TEST(LineStyle, LevelAndUprightSmoothLinesAsPixelByPixel) {
+    // Level and upright smooth lines are set a span at a time on a plain
+    // true-colour bitmap. A mapping of one unit to one pixel that is not the
+    // plain one takes the pixel-by-pixel way: both must give the same
+    // pixels, over a background the partly covered pixels blend with.
+    struct Line {
+        std::vector<POINT> pts;
+        int kind;
+    } lines[] = {
+        {{{5, 10}, {70, 10}}, SHAPE_LINE},                               // level
+        {{{70, 20}, {5, 20}}, SHAPE_LINE},                               // level, drawn backwards
+        {{{12, 3}, {12, 55}}, SHAPE_LINE},                               // upright
+        {{{40, 55}, {40, 3}}, SHAPE_LINE},                               // upright, backwards
+        {{{-5, 30}, {90, 30}}, SHAPE_LINE},                              // past the bitmap's edges
+        {{{8, 8}, {60, 8}, {60, 50}, {8, 50}, {8, 8}}, SHAPE_POLYLINE},  // a closed frame
+        {{{20, 5}, {21, 50}}, SHAPE_LINE},  // nearly upright: not a span
+    };
+    auto background = [](IPixelBuffer* b) {
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) Pixel(b, x, y) = (DWORD)(x * 3 << 16 | y * 4 << 8 | 0x40);
+    };
+    for (WORD width : {1, 2, 3, 6})
+        for (const Line& line : lines) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " from " << line.pts[0].x << ","
+                                            << line.pts[0].y << " kind " << line.kind);
+            CComPtr<LineStyleObject> s = NewStyle();
+            s->SetWidth(width);
+            s->SetColor(RGB(200, 30, 90));
+            auto draw = [&](bool plain) {
+                CComPtr<IPixelBuffer> b = MakeBuffer(80, 60, 0);
+                background(b);
+                HDC dc = nullptr;
+                b->GetDC(&dc);
+                HRGN clip = CreateRectRgn(2, 2, 76, 52);  // a clip holds for both ways
+                SelectClipRgn(dc, clip);
+                DeleteObject(clip);
+                if (!plain) {
+                    SetMapMode(dc, MM_ANISOTROPIC);
+                    SetWindowExtEx(dc, 1, 1, nullptr);
+                    SetViewportExtEx(dc, 1, 1, nullptr);
+                }
+                EXPECT_EQ(S_OK,
+                          s->Draw(dc, line.kind, line.pts.data(), (int)line.pts.size(), 0, 0));
+                GdiFlush();
+                SetMapMode(dc, MM_TEXT);
+                SelectClipRgn(dc, nullptr);
+                b->ReleaseDC(dc);
+                return b;
+            };
+            CComPtr<IPixelBuffer> fast = draw(true), slow = draw(false);
+            std::vector<DWORD> a = Pixels(fast), b = Pixels(slow);
+            int differ = 0, ink = 0;
+            for (size_t i = 0; i < a.size(); ++i) {
+                differ += (a[i] & 0xFFFFFF) != (b[i] & 0xFFFFFF);
+                const DWORD x = (DWORD)(i % 80), y = (DWORD)(i / 80);
+                ink += (a[i] & 0xFFFFFF) != (x * 3 << 16 | y * 4 << 8 | 0x40);
+            }
+            EXPECT_EQ(differ, 0);
+            EXPECT_GT(ink, 20);
+        }
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "FakeFlash.h"
 #include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
 #include "PictureFixtures.h"
@@ -12,6 +13,7 @@
 #include "TestFiles.h"
 #include "aGDIBuf.h"
 #include "aMovObj.h"
+#include "bStrConv.h"
 
 namespace {
 
@@ -396,6 +398,105 @@ TEST_F(MovieObjectTest, FlashFramesEndTheRangeThroughTheRepeatRule) {
     Tick(50);
     EXPECT_EQ(Fired(MEDIAEVT_PLAYEND), 1);
     EXPECT_EQ(static_cast<IAbility*>(m)->GetState(), ABILITY_STOPPED);
+}
+
+// The real animation control over the test Flash control, registered for
+// the test.
+class MovieFlashControlTest : public MovieObjectTest {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        FakeFlash::state = FakeFlash::State();
+        ASSERT_EQ(FakeFlash::Register(&m_cookie), S_OK);
+        ASSERT_TRUE(WriteFileBytes(movie, std::string("FWS\x06\0\0\0\0\x78", 9)));
+        media.files["Swf"] = movie;
+    }
+    void TearDown() override {
+        for (auto& o : objects) o.Release();
+        objects.clear();
+        FakeFlash::Revoke(m_cookie);
+        CoUninitialize();
+    }
+    TempFolder tmp;
+    const std::string movie = tmp.File("movie.swf");
+
+private:
+    DWORD m_cookie = 0;
+};
+
+TEST_F(MovieFlashControlTest, FlashPlaysStepsDrawsAndTakesInput) {
+    MovieObject* m = Opened(L"Swf");
+    ASSERT_EQ(loaded, S_OK);
+    ASSERT_TRUE(m->Opened());
+    EXPECT_EQ(m->Kind(), MOVIE_FLASH);
+    EXPECT_EQ(FakeFlash::state.movie, WideFromMultibyte(movie.c_str()));
+    LONG v = 0;
+    m->get_ObjLength(&v);
+    EXPECT_EQ(v, 12);
+    m->get_ObjMediaWidth(&v);
+    EXPECT_EQ(v, 550);
+
+    ASSERT_EQ(m->PlayMedia(), S_OK);
+    EXPECT_TRUE(FakeFlash::state.playing);
+    FakeFlash::state.frame = 5;
+    Tick(50);
+    EXPECT_EQ(Cur(m), 5);
+    // The control's picture of the frame fills the object.
+    CComPtr<IPixelBuffer> target;
+    target.Attach(CreateGDIBuffer(800, 600));
+    RECT r;
+    m->GetBoundsRect(&r);
+    ASSERT_EQ(m->DrawContent(target, &r), S_OK);
+    HDC dc = nullptr;
+    target->GetDC(&dc);
+    EXPECT_EQ(GetPixel(dc, (r.left + r.right) / 2, (r.top + r.bottom) / 2),
+              FakeFlash::FrameColour(5));
+    target->ReleaseDC(dc);
+
+    // A click reaches the control, and with the object's mouse events off
+    // no action list.
+    ASSERT_EQ(m->put_ObjMavroMsgEnabled(0), S_OK);
+    m->FireEvent(EVT_LBUTTONDOWN, 0, (DWORD_PTR)MAKELONG(r.left + 5, r.top + 7), 0);
+    EXPECT_EQ(FakeFlash::state.messages, (std::vector<UINT>{WM_LBUTTONDOWN}));
+    EXPECT_EQ(Fired(EVT_LBUTTONDOWN), 0);
+
+    // The last frame of the range ends the pass.
+    m->put_ObjAutoRepeat(0);
+    FakeFlash::state.frame = 11;
+    Tick(50);
+    EXPECT_EQ(Fired(MEDIAEVT_PLAYSTOP), 1);
+    EXPECT_EQ(static_cast<IAbility*>(m)->GetState(), ABILITY_STOPPED);
+    EXPECT_FALSE(FakeFlash::state.playing);
+}
+
+// Zoomed to factor 1 the movie gives the control its media size and a
+// target: the control's requests to redraw invalidate the object.
+TEST_F(MovieFlashControlTest, RedrawRequestsOfTheControlInvalidateTheObject) {
+    MovieObject* m = Opened(L"Swf");
+    ASSERT_TRUE(m->Opened());
+    ASSERT_NE(FakeFlash::state.site, nullptr);
+    m->SetKeepSize(1);
+    m->SetWidth(550);
+    m->SetHeight(100);
+    m->SetKeepSize(0);
+    EXPECT_EQ(m->GetWidth(), 550 + 2);
+    EXPECT_EQ(FakeFlash::state.rect.right - FakeFlash::state.rect.left, 550);
+    EXPECT_EQ(FakeFlash::state.rect.bottom - FakeFlash::state.rect.top, 400);
+    RECT bounds;
+    m->GetBoundsRect(&bounds);
+    site.invalidated.clear();
+    CComPtr<IOleInPlaceSiteWindowless> windowless;
+    ASSERT_EQ(FakeFlash::state.site->QueryInterface(IID_IOleInPlaceSiteWindowless,
+                                                    reinterpret_cast<void**>(&windowless)),
+              S_OK);
+    const RECT part = {10, 10, 20, 20};
+    windowless->InvalidateRect(&part, FALSE);
+    ASSERT_FALSE(site.invalidated.empty());
+    const RECT& got = site.invalidated.back();
+    EXPECT_EQ(got.left, bounds.left);
+    EXPECT_EQ(got.top, bounds.top);
+    EXPECT_EQ(got.right, bounds.right);
+    EXPECT_EQ(got.bottom, bounds.bottom);
 }
 
 TEST_F(MovieObjectTest, RecordAndItsVersionOneForm) {

@@ -345,6 +345,48 @@ TEST_F(RtfReaderTest, DamagedDocumentsNeverReadPastTheirEnd) {
     }
 }
 
+// Every paragraph of a reading as bytes: its format, its text and its runs
+// whole.
+std::string Dump(const RtfParagraph* p) {
+    std::string out;
+    for (; p; p = p->next) {
+        out.append(reinterpret_cast<const char*>(&p->format), sizeof(p->format));
+        out += std::to_string(p->text.Length()) + ":";
+        out.append(p->text.Data(), p->text.Length());
+        for (int i = 0; i < p->runs.Count(); ++i)
+            out.append(reinterpret_cast<const char*>(&p->runs[i]), sizeof(StrInfo));
+        out += "|";
+    }
+    return out;
+}
+
+TEST_F(RtfReaderTest, LongTextReadsAsByteByByte) {
+    // Plain single-byte text is taken in steps of many bytes: a byte that
+    // ends it at any offset of such a stretch must end it as it does when
+    // every byte comes alone (after an ignored word, one at a time).
+    const char* stops[] = {"\t", "{x}", "}", "\r\n", "\n", "\xc4\xe3", "\x80", "\\\\", "\\par "};
+    for (const char* stop : stops) {
+        for (int at = 0; at <= 40; ++at) {
+            std::string fast = "{\\rtf1\\ansi{\\pard ", slow = fast;
+            for (int i = 0; i < 46; ++i) {
+                const char c = i < at ? 'a' + i % 26 : 'A' + i % 26;
+                if (i == at) {
+                    fast += stop;
+                    slow += std::string("\\zz ") + stop;
+                }
+                fast += c;
+                slow += std::string("\\zz ") + c;
+            }
+            fast += "\\par}}";
+            slow += "\\par}}";
+            ASSERT_EQ(Read(slow).result, 1);
+            const std::string expected = Dump(first);
+            ASSERT_EQ(Read(fast).result, 1);
+            EXPECT_EQ(Dump(first), expected) << fast;
+        }
+    }
+}
+
 TEST_F(RtfReaderTest, KeywordTablesAreSorted) {
     struct Table {
         const RtfKeyword* rows;

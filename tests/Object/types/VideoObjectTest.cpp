@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
 #include <functional>
 
 #include "AviWriter.h"
+#include "DirectDrawFixture.h"
 #include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
+#include "PixelFixtures.h"
 #include "ServiceFakes.h"
 #include "StreamFixtures.h"
 #include "TestFiles.h"
@@ -161,6 +164,43 @@ TEST_F(VideoObjectTest, InPagePlayEndsThroughTheSampleUpdates) {
     EXPECT_EQ(static_cast<IAbility*>(v)->GetState(), ABILITY_STOPPED);
 }
 
+// On a DirectDraw display the still frame is a DirectDraw buffer that the
+// stream's surface is blitted into, upright: the marked row on top.
+TEST_F(VideoObjectTest, StillFrameOnADirectDrawDisplay) {
+    DXOwner owner = {};
+    IDirectDraw* dd = nullptr;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+    ASSERT_EQ(dd->QueryInterface(kIDirectDraw4, reinterpret_cast<void**>(&owner.pDirectDraw)),
+              S_OK);
+    dd->Release();
+    ASSERT_EQ(owner.pDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    owner.caps.dwSize = sizeof(DDCAPS);
+    site.directDraw = &owner;
+    VideoObject* v = InPage();
+    ASSERT_TRUE(v->Opened());
+    ASSERT_EQ(v->SeekMedia(300), S_OK);
+    IPixelBuffer* still = v->StillFrame();
+    ASSERT_NE(still, nullptr);
+    DXOwner* got = nullptr;
+    still->GetOwner(&got);
+    EXPECT_EQ(got, &owner);
+    EXPECT_EQ(pixtest::LockedPixel(still, 3, 0), kAviMarkColour);
+    EXPECT_EQ(pixtest::LockedPixel(still, 3, 1), AviFrameColour(3));
+    EXPECT_EQ(pixtest::LockedPixel(still, 63, 47), AviFrameColour(3));
+    // Drawn into a page buffer of the display.
+    CComPtr<IPixelBuffer> page;
+    page.Attach(CreateDXBuffer(&owner, 400, 300));
+    RECT r;
+    v->GetBoundsRect(&r);
+    ASSERT_EQ(v->DrawContent(page, &r), S_OK);
+    EXPECT_EQ(pixtest::LockedPixel(page, (r.left + r.right) / 2, (r.top + r.bottom) / 2),
+              AviFrameColour(3));
+    page.Release();
+    for (auto& o : objects) o.Release();
+    objects.clear();
+    owner.pDirectDraw->Release();
+}
+
 TEST_F(VideoObjectTest, DisplayModesLayTheVideoOut) {
     VideoObject* v = InPage();
     ASSERT_TRUE(v->Opened());
@@ -214,6 +254,30 @@ TEST_F(VideoObjectTest, EmbeddedVideoPlaysWindowedThroughDirectShow) {
     ASSERT_EQ(v->PlayMedia(), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return Fired(MEDIAEVT_PLAYEND) > 0; }, nullptr, 5000));
     EXPECT_EQ(static_cast<IAbility*>(v)->GetState(), ABILITY_STOPPED);
+}
+
+// Run with the sound device removed from the environment (the build
+// registers this suite so, with MAVRO_NO_SOUND_DEVICE set): the audio stream
+// cannot be added, the video plays without it.
+class VideoNoSoundDeviceTest : public VideoObjectTest {};
+
+TEST_F(VideoNoSoundDeviceTest, InPageVideoPlaysWithoutItsAudioStream) {
+    if (!getenv("MAVRO_NO_SOUND_DEVICE"))
+        GTEST_SKIP() << "needs the sound device removed";
+    ASSERT_EQ(waveOutGetNumDevs(), 0u);
+    LogCapture log;
+    VideoObject* v = InPage();
+    ASSERT_EQ(loaded, S_OK);
+    ASSERT_TRUE(v->Opened());
+    EXPECT_LOGGED(log, "Cannot add audio stream -- ignored");
+    EXPECT_EQ(CentreAfterDraw(v), Colour(AviFrameColour(0)));
+    ASSERT_EQ(v->PlayMedia(), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return Fired(MEDIAEVT_PLAYEND) > 0; },
+                          [&] {
+                              site.clock += 50;
+                              site.sequencer.TickClients();
+                          },
+                          5000));
 }
 
 TEST_F(VideoObjectTest, RecordNameFieldLevelsAndScaling) {
