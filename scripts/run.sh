@@ -62,7 +62,7 @@ page_shot() {
   fi
 }
 
-echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 30 s)"
+echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 35 s)"
 # Questions are answered unattended.
 export MAVRO_AUTOANSWER=yes
 # In a process group of its own, so that stopping it ends wine and the
@@ -88,6 +88,7 @@ echo "   page Pictures shown: pictures.png"
 page_shot Fills 2 fills
 # The board page's script draws as the page enters.
 page_shot Board 2 board
+page_shot Figures 2 figures
 # The vector object's square morphs into a circle over 2 s: half way.
 page_shot Vector 1 vector
 page_shot Texts 2 texts
@@ -146,6 +147,15 @@ if [ -f "$LOG" ]; then
   echo "== messages of the log (trace points left out; the whole log: $RUN/trace.log)"
   iconv -f GBK -t UTF-8 -c "$LOG" | tr -d '\r' | grep -av -e '^<[0-9A-Fa-f]*> .* ([0-9]*)$' -e '^ *$' |
     sed 's/^/   /'
+fi
+# Every chemistry and physics figure on one sheet, drawn as the player
+# draws them.
+echo "== the figure sheet"
+"$WINE" "$OUT/samples/figsheet.exe" "$(winepath -w "$RUN/figure-sheet.bmp" 2>/dev/null)" \
+  2> >(quiet_wine) | sed 's/^/   /' || true
+if [ -f "$RUN/figure-sheet.bmp" ] && convert "$RUN/figure-sheet.bmp" "$RUN/figure-sheet.png"; then
+  rm -f "$RUN/figure-sheet.bmp"
+  shots+=("$RUN/figure-sheet.png")
 fi
 echo "== screenshots"
 for s in "${shots[@]}"; do echo "   $s"; done
