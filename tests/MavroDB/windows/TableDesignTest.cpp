@@ -335,9 +335,18 @@ TEST(TableDesign, DroppedFirstFieldAndAddedMemoPostTheOldName) {
     EXPECT_STREQ("Pupil", notices[0].sourceName);
     EXPECT_EQ(0, notices[0].isQuery);
 
-    // A run that changes nothing posts nothing.
+    // A run that changes nothing posts nothing, nor one whose name was typed
+    // back to what it was (no rename onto itself, no engine error).
     s.Design([&](Grid& g) { g.Command(IDC_DB_TD_OK); });
     EXPECT_TRUE(s.window.Drain(s.db).empty());
+    s.Design([&](Grid& g) {
+        g.Enter(1, 1, "Birth");
+        g.Enter(1, 1, "Born");
+        g.Command(IDC_DB_TD_OK);
+        EXPECT_TRUE(Boxes().empty());
+    });
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    EXPECT_EQ((std::vector<std::string>{"Born", "Photo", "Note"}), s.Fields("Pupil"));
 
     // A rename renames the table and its node; the notice keeps the old name.
     s.Design([&](Grid& g) {
@@ -465,10 +474,18 @@ TEST(TableDesign, CreateModeMakesTheTableAndItsNode) {
         g.Command(IDC_DB_TD_OK);
         ASSERT_EQ(1u, Boxes().size());
         EXPECT_EQ(DBLoadString(IDS_DB_NAME_BAD_CHAR), Boxes()[0]);
+        // A table the engine refuses keeps the dialog with its design.
+        g.SetName("sqlite_score");
+        Boxes().clear();
+        g.Command(IDC_DB_TD_OK);
+        EXPECT_FALSE(Boxes().empty());
+        EXPECT_TRUE(IsWindow(dlg));
+        EXPECT_EQ("Clip", g.Text(1, 3));
         g.SetName("Score");
         g.Command(IDC_DB_TD_OK);
     });
     NewTableCommand(s.tree);
+    EXPECT_TRUE(s.Core()->FindTableByName("sqlite_score") == nullptr);
     EXPECT_EQ((std::vector<std::string>{"Mark", "Pic", "Clip"}), s.Fields("Score"));
     EXPECT_EQ(7, s.FieldType("Score", "Mark"));
     EXPECT_EQ(1024, s.FieldType("Score", "Pic"));
