@@ -37,7 +37,10 @@ const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPict
                kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
                kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
                kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
-               kScrollVert = 0x02010002, kProgressHorz = 0x02010103;
+               kScrollVert = 0x02010002, kProgressHorz = 0x02010103, kActiveX = 0x03010000;
+// The test control (samples/TestAxControl), which the run registers.
+const GUID kTestAxControl = {
+    0x6A1C3E23, 0x5B7D, 0x4F0A, {0x9C, 0x21, 0x3D, 0x4E, 0x5F, 0x60, 0x71, 0x81}};
 // Plug-in numbers of the built-in transitions.
 enum { kMove = 1, kShape = 3, kClock = 4, kSpiral = 8, kSine = 10, kStars = 11, kShadow = 13 };
 
@@ -281,6 +284,9 @@ struct Button {
     std::vector<ActionSpec> click;
     int32_t group = -1;
     uint32_t align = 0;  // check boxes and radio buttons: the caption's side
+    uint32_t renderFlags = 0x10;
+    uint32_t abilityCount = 1;       // "_EventProc" and the records that follow
+    std::vector<uint8_t> abilities;  // the static ability records
 };
 
 CanvasObjectSpec ButtonEntry(const Button& b) {
@@ -315,6 +321,9 @@ CanvasObjectSpec ButtonEntry(const Button& b) {
             rec.alias.push_back(-1);
         }
     ObjectPrefix p = Placed(b.x, b.y, b.w, b.h);
+    p.flags = b.renderFlags;
+    p.abilityCount = b.abilityCount;
+    p.abilities = b.abilities;
     p.eventProc = ClickLists(b.click);
     std::vector<uint8_t> own = WriteButtonRecord(rec);
     p.eventProc.insert(p.eventProc.end(), own.begin(), own.end());
@@ -1077,6 +1086,53 @@ void MediaPage(CanvasSpec& page) {
     page.objects.push_back(Label("SoundCaption", 400, 520, 300, 26, cap));
 }
 
+// A push button going round a closed rounded rectangle every 2 s, turned
+// along the path, beside the test ActiveX control drawn into the page.
+void MotionPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Motion: a path and an ActiveX control", kInk));
+    Font cap;
+    cap.height = 20;
+    cap.color = kWhite;
+    Button mover;
+    mover.name = "Mover";
+    mover.caption = cap;
+    mover.caption.text = "Moving";
+    mover.x = 120, mover.y = 180, mover.w = 120, mover.h = 44;
+    mover.faces = {{SolidFillRecord(0x3060D0)}};
+    // Render flag 8 without 16 asks for the path motion.
+    mover.renderFlags = 0x08;
+    PathMotionRecord motion;
+    motion.motionFlags = 1;  // repeat; moves by itself
+    MotionPathRecord path;
+    path.kind = 5;  // rounded rectangle over the points' bounds
+    path.corner = 50;
+    path.flags = 0x10 | 4;  // closed
+    path.rollMode = 1;      // follow the path's tangent
+    path.duration = 2000;
+    path.points = {{0, 0}, {360, 0}, {360, 240}, {0, 240}};
+    motion.paths = {path};
+    std::vector<uint8_t> data = {0, 0, 0, 0};  // the ability's empty event procedure
+    std::vector<uint8_t> own = WritePathMotionRecord(motion);
+    data.insert(data.end(), own.begin(), own.end());
+    mover.abilityCount = 2;
+    mover.abilities = StaticAbilityRecord(-1, L"PathAnimate", data);
+    page.objects.push_back(ButtonEntry(mover));
+
+    AxObjectRecord ax;
+    ax.clsid = kTestAxControl;
+    ax.saved = TestAxControlState(0xC08040, false, L"sample");
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(640, 300, 200, 150));
+    own = WriteAxObjectRecord(ax);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kActiveX, "TestControl", bytes));
+    Font dark = cap;
+    dark.color = 0x303030;
+    dark.height = 18;
+    dark.weight = FW_NORMAL;
+    dark.text = "the test ActiveX control";
+    page.objects.push_back(Label("ControlCaption", 640, 400, 260, 26, dark));
+}
+
 void EndPage(CanvasSpec& page) {
     Font zh;
     zh.text = Gbk(L"谢谢观看");
@@ -1126,7 +1182,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Board", "Draw board", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
                {"Controls", "Controls", "Paper", "", "", "Media"},
-               {"Media", "Media", "Paper", "", "", "Script"},
+               {"Media", "Media", "Paper", "", "", "Motion"},
+               {"Motion", "Motion", "Paper", "", "", "Script"},
                {"Script", "Script", "Forest", "", "", "End"},
                {"End", "The end", "Dusk", "", "", ""}};
     w.backgrounds = {"Dawn", "Paper", "Slate", "Weave", "Forest", "Dusk"};
@@ -1148,7 +1205,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, motion, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
@@ -1157,6 +1214,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     TextsPage(texts);
     ControlsPage(controls);
     MediaPage(media);
+    MotionPage(motion);
     ScriptPage(script);
     EndPage(end);
     // The transitions: a slide, a region (boxes), a mask (a spiral), a region
@@ -1176,6 +1234,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
+    motion.properties = PageProperties(Page(3000, 0, "", 1108));
     // The scripted page waits for its click.
     script.properties = PageProperties(Page(
         120000, 1000, Effect("", PluginEntry(kClock, __uuidof(ITransitionRegion), {}), ""), 1108));
@@ -1184,10 +1243,10 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {
-        {"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures}, {"Fills", &fills},
-        {"Board", &board},   {"Texts", &texts},     {"Controls", &controls}, {"Media", &media},
-        {"Script", &script}, {"End", &end}};
+    } pages[] = {{"Title", &title},       {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills},       {"Board", &board},     {"Texts", &texts},
+                 {"Controls", &controls}, {"Media", &media},     {"Motion", &motion},
+                 {"Script", &script},     {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);

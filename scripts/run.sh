@@ -26,6 +26,12 @@ rm -rf "$RUN" && mkdir -p "$RUN"
 cp "$OUT/MavroRT/MavroRT.exe" "$OUT/MavroRT/mavrolib.dll" "$RUN/"
 printf '[MavroRT]\r\nSysLog=1\r\n' >"$RUN/MavroRT.ini"
 "$WINE" "$MKWORK" "$(winepath -w "$RUN/sample.mrt" 2>/dev/null)" showcase 2> >(quiet_wine)
+# The Motion page hosts the test ActiveX control: registered for this run
+# only (for the current user), taken away again at the end.
+AXDLL="$RUN/TestAxControl.dll"
+cp "$OUT/samples/TestAxControl.dll" "$AXDLL"
+"$WINE" regsvr32 /s "$(winepath -w "$AXDLL" 2>/dev/null)" 2> >(quiet_wine) ||
+  echo "   the test control could not be registered: the Motion page shows no control"
 
 TEMPDIR=$(winepath -u "$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
 LOG="$TEMPDIR/~mvrt40.lg0"
@@ -56,7 +62,7 @@ page_shot() {
   fi
 }
 
-echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 20 s)"
+echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 25 s)"
 # Questions are answered unattended.
 export MAVRO_AUTOANSWER=yes
 # In a process group of its own, so that stopping it ends wine and the
@@ -85,6 +91,8 @@ page_shot Board 2 board
 page_shot Texts 2 texts
 page_shot Controls 2 controls
 page_shot Media 2 media
+# The button goes round its path in 2 s: half way at 1 s.
+page_shot Motion 1 motion
 page_shot Script 2 script
 # The script page waits for its button: click it where it is drawn.
 if kill -0 "$player" 2>/dev/null; then
@@ -114,6 +122,7 @@ wait "$player"
 rc=$?
 set -e
 quiet_wine <"$RUN/wine-errors.txt"
+"$WINE" regsvr32 /s /u "$(winepath -w "$AXDLL" 2>/dev/null)" 2> >(quiet_wine) || true
 
 case "$rc" in
   0) meaning="the player played nothing (no work given, or the work did not open)" ;;

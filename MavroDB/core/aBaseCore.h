@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <oaidl.h>
 
 #include <memory>
@@ -16,6 +17,7 @@
 
 struct IPlayerSite;
 struct IMediaManager;
+class CDBPage;
 
 // The record of an open table or query.
 struct DataSourceEntry {
@@ -115,7 +117,27 @@ public:
     int EnsureQueryOpen(DataSourceDescriptor* d, std::string* error);
     int MoveSourceFirst(DataSourceDescriptor* d);
     int MoveSourceLast(DataSourceDescriptor* d);
-    int IsActivePaneView() { return 0; }
+    // 1 while the database page's tree or list has the focus.
+    int IsActivePaneView();
+
+    // The database page the host added, and what the windows ask of the
+    // open database.
+    CDBPage* GetPage() const { return m_page; }
+    void SetPage(CDBPage* page) { m_page = page; }
+    BOOL IsMultiUser() const { return m_multiUser; }
+    HINSTANCE GetCallerResource() const { return m_callerResource; }
+    void SetCallerResource(HINSTANCE resource) { m_callerResource = resource; }
+
+    // The manager's tree and list.
+    void FillDatabaseTree(HWND tree);
+    void AddQueryNodes(HWND tree, HTREEITEM parent);
+    void AddQueryFieldsNode(HWND tree, HTREEITEM query);
+    void AddUserGroupNodes(HWND tree, HTREEITEM parent);
+    void AddUserNodes(HWND tree, HTREEITEM parent);
+    void AddGroupNodes(HWND tree, HTREEITEM parent);
+    int FillObjectList(int kind, const char* name, HWND list);
+    // The type word of a field type code ("" for a code outside the table).
+    static std::string FieldTypeWord(int type);
 
     // Whole-record writes and media names.
     int AddNewRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, int count);
@@ -239,6 +261,8 @@ public:
     int AddUserToGroup(const char* user, const char* group);
     int RemoveUserFromGroup(const char* user, const char* group);
     int GetCurrentUserName(std::string* name);
+    // Whether the login is a member of "Admins".
+    bool IsAdminLogin() const { return m_workspace && m_workspace->Login().IsAdmin(); }
     int ChangeUserPassword(const char* user, const char* oldPassword, const char* newPassword);
 
 private:
@@ -280,10 +304,14 @@ private:
     std::unique_ptr<CdbDatabase> m_database;
     std::unique_ptr<CdbWorkspace> m_workspace;
     HWND m_window = nullptr;
+    CDBPage* m_page = nullptr;
 };
 
 // A name array of separately allocated copies (null and 0 for none).
 void MakeNameArray(const std::vector<std::string>& names, char*** array, int* count);
+
+// Appends a node with its text, image (selected the same) and kind.
+HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, int image, int kind);
 
 // A name field of a record read within its size (no NUL needed).
 std::string FieldText(const char* field, size_t size);

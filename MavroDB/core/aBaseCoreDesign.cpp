@@ -130,6 +130,8 @@ void SetTreeText(HWND tree, HANDLE item, const std::string& text) {
     SendMessageA(tree, TVM_SETITEMA, 0, (LPARAM)&tv);
 }
 
+}  // namespace
+
 HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, int image,
                          int kind) {
     TVINSERTSTRUCTA ins = {};
@@ -142,8 +144,6 @@ HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, i
     ins.item.lParam = kind;
     return (HTREEITEM)SendMessageA(tree, TVM_INSERTITEMA, 0, (LPARAM)&ins);
 }
-
-}  // namespace
 
 // ---- names and name lists
 
@@ -1219,11 +1219,6 @@ int CDBCore::CopyRelation(const CdbRelationInfo& relation, const char* newName) 
             ShowEngineError(e);
         return 0;
     }
-}
-
-// The manager page adds the nodes; without it there is nothing to add to.
-int CDBCore::AddTreeNode(int, const char*) {
-    return 1;
 }
 
 std::unique_ptr<CdbDatabase> CDBCore::OpenSource(const char* path, std::string* password) {

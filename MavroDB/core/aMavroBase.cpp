@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "aDBModule.h"
+#include "aDBPage.h"
 #include "aMediaTypeDef.h"
 #include "bPlayerSite.h"
 #include "bStrConv.h"
@@ -654,16 +655,42 @@ STDMETHODIMP CMavroBase::CreateMediaTypeDef(const char* oldPath, const char* new
     DB_ENTRY_END(E_FAIL)
 }
 
-STDMETHODIMP CMavroBase::AddDatabasePage(void*, HINSTANCE, void*) {
-    return E_NOTIMPL;
+// The host's property sheet (modeless, a window) and its toolbar control.
+STDMETHODIMP CMavroBase::AddDatabasePage(void* sheet, HINSTANCE resource, void* toolBar) {
+    DB_ENTRY_BEGIN
+    DB_TRACE_POINT();
+    if (!sheet || !IsWindow((HWND)sheet))
+        return E_FAIL;
+    if (!m_core)
+        return E_FAIL;
+    m_core->SetCallerResource(resource);
+    CDBPage* page = new CDBPage((HWND)toolBar);
+    PROPSHEETPAGEA psp;
+    page->Fill(&psp);
+    HPROPSHEETPAGE handle = CreatePropertySheetPageA(&psp);
+    if (!handle) {
+        delete page;
+        return S_OK;
+    }
+    m_core->SetPage(page);
+    // A refused page is destroyed (its release deletes it).
+    if (!PropSheet_AddPage((HWND)sheet, handle))
+        DestroyPropertySheetPage(handle);
+    return S_OK;
+    DB_ENTRY_END(E_FAIL)
 }
 
+// There is no document and view framework here: nothing to attach.
 STDMETHODIMP CMavroBase::AttachDatabaseView(void*) {
-    return E_NOTIMPL;
+    return S_OK;
 }
 
-STDMETHODIMP CMavroBase::LoadDatabaseToolBar(void*) {
-    return E_NOTIMPL;
+STDMETHODIMP CMavroBase::LoadDatabaseToolBar(void* toolBar) {
+    DB_ENTRY_BEGIN
+    if (toolBar)
+        LoadDBToolBar((HWND)toolBar);
+    return S_OK;
+    DB_ENTRY_END(E_FAIL)
 }
 
 STDMETHODIMP CMavroBase::QueryViewActive(IDBViewActiveSink* sink) {

@@ -372,6 +372,9 @@ public:
     const std::string& Name() const { return m_path; }
 
     std::vector<CdbTableDefInfo> TableDefs();
+    // When a table, link or query was made and last changed (dates of
+    // VARIANT time); false when the file keeps no dates for it.
+    bool ObjectDates(const std::string& name, double* created, double* updated);
     std::vector<CdbQueryDefInfo> QueryDefs();
     // Fields of a table definition (3265 when there is none).
     std::vector<CdbFieldInfo> TableFields(const std::string& table);
@@ -562,6 +565,8 @@ public:
     std::vector<std::string> Users();
     std::vector<std::string> Groups();
     std::vector<std::string> UserGroups(const std::string& user);
+    // The members of a group, built-in users included (3030 for no group).
+    std::vector<std::string> GroupUsers(const std::string& group);
     // A new user without a password, a member of "Users" (3390 when the
     // name is taken).
     void CreateUser(const std::string& user, const std::string& pid);

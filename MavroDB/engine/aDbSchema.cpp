@@ -408,6 +408,22 @@ void CdbDatabase::Touch(const std::string& utf8Name, int kind, bool created) {
     }
 }
 
+bool CdbDatabase::ObjectDates(const std::string& name, double* created, double* updated) {
+    CheckOpen();
+    if (sqlite3_table_column_metadata(m_conn->Handle(), "main", "MavroSysObjects", "DateCreated",
+                                      nullptr, nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    Bound b(m_conn.get(),
+            "SELECT DateCreated, LastUpdated FROM MavroSysObjects WHERE Name = ?1 COLLATE NOCASE "
+            "AND DateCreated IS NOT NULL",
+            {U(name)});
+    if (!b.Row())
+        return false;
+    *created = sqlite3_column_double(b.stmt, 0);
+    *updated = sqlite3_column_double(b.stmt, 1);
+    return true;
+}
+
 bool CdbDatabase::TableExists(const std::string& utf8Table, std::string* stored) {
     Bound b(m_conn.get(),
             "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",

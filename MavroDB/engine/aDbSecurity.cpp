@@ -730,6 +730,22 @@ std::vector<std::string> CdbWorkspace::UserGroups(const std::string& user) {
     return out;
 }
 
+std::vector<std::string> CdbWorkspace::GroupUsers(const std::string& group) {
+    if (!m_login.workgroup)
+        ThrowDbError(dbErrNoAccount, group);
+    Workgroup wg(m_engine->SystemDB(), false);
+    std::string stored;
+    if (KindOf(wg.Handle(), Utf8FromAnsi(group), &stored) != kAccountGroup)
+        ThrowDbError(dbErrNoAccount, group);
+    std::vector<std::string> out;
+    Statement s(wg.Handle(),
+                "SELECT a.Name FROM MavroSysAccounts a JOIN MavroSysMembers m ON m.UserName = "
+                "a.Name WHERE m.GroupName = ?1 AND a.Kind = 1 ORDER BY a.rowid");
+    s.Text(1, stored);
+    while (s.Row()) out.push_back(AnsiFromUtf8((const char*)sqlite3_column_text(s.Get(), 0)));
+    return out;
+}
+
 void CdbWorkspace::CreateUser(const std::string& user, const std::string& pid) {
     CdbDatabase::CheckName(user);
     AccountChange change(m_login, m_engine);

@@ -49,6 +49,7 @@ ActiveXObject::ActiveXObject()
       m_drawBuffer(nullptr),
       m_picture(nullptr),
       m_frame(nullptr),
+      m_view(nullptr),
       m_activated(false),
       m_startedByActivation(false),
       m_oleInitialized(false) {
@@ -171,6 +172,7 @@ HRESULT ActiveXObject::CreateControl(REFCLSID clsid, IStream* state) {
     }
     if (control)
         control->Release();
+    m_host->QueryControl(IID_IViewObject, reinterpret_cast<void**>(&m_view));
     const bool frozen = SUCCEEDED(InitializeEventSink());
     if (!frozen)
         LOG_MSG("InitializeEventSink FAILED (%s)", m_name);
@@ -227,6 +229,9 @@ void ActiveXObject::ReleaseControl() {
         if (m_hostControl)
             m_hostControl->CloseControl();
     }
+    if (m_view)
+        m_view->Release();
+    m_view = nullptr;
     Reset();
 }
 
@@ -555,15 +560,27 @@ STDMETHODIMP ActiveXObject::Invalidate(const RECT* rect) {
 // ---- drawing ----
 
 void ActiveXObject::DrawView(HDC dc, const RECT& logical) {
-    CComPtr<IViewObject> view;
-    if (!m_host || FAILED(m_host->QueryControl(IID_IViewObject, reinterpret_cast<void**>(&view))))
+    if (!m_view)
         return;
-    const RECT device = DeviceRectOf(dc, logical);
-    const int saved = SaveDC(dc);
-    PlainMapping(dc);
+    // A page buffer maps with its window origin alone: that origin is set
+    // to 0, 0 around the draw; any other mapping is set aside whole.
+    POINT origin = {0, 0}, viewport = {0, 0};
+    const bool plain = GetMapMode(dc) == MM_TEXT && GetViewportOrgEx(dc, &viewport) &&
+                       viewport.x == 0 && viewport.y == 0 && GetWindowOrgEx(dc, &origin);
+    const RECT device = plain ? RECT{logical.left - origin.x, logical.top - origin.y,
+                                     logical.right - origin.x, logical.bottom - origin.y}
+                              : DeviceRectOf(dc, logical);
+    const int saved = plain ? 0 : SaveDC(dc);
+    if (plain)
+        SetWindowOrgEx(dc, 0, 0, nullptr);
+    else
+        PlainMapping(dc);
     const RECTL bounds = {device.left, device.top, device.right, device.bottom};
-    view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
-    RestoreDC(dc, saved);
+    m_view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+    if (plain)
+        SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+    else
+        RestoreDC(dc, saved);
 }
 
 void ActiveXObject::Capture(IPixelBuffer** buffer, bool deactivate) {
@@ -612,8 +629,7 @@ HRESULT ActiveXObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
         return S_OK;
     if (m_frame)
         m_frame->Draw(target, rect, rect, ClassSite());
-    CComPtr<IViewObject> view;
-    if (!m_host || FAILED(m_host->QueryControl(IID_IViewObject, reinterpret_cast<void**>(&view))))
+    if (!m_view)
         return S_FALSE;
     HDC dc = nullptr;
     if (Playing()) {
@@ -628,7 +644,7 @@ HRESULT ActiveXObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
                 }
             }
         }
-        HWND own = OwnWindow();
+        HWND own = m_hostControl->IsWindowless() == S_OK ? nullptr : OwnWindow();
         if (FAILED(target->GetDC(&dc)) || !dc)
             return S_OK;
         HRESULT hr = S_OK;

@@ -124,6 +124,7 @@ private:
     IPixelBuffer* m_drawBuffer;
     IPixelBuffer* m_picture;
     IMediaFrame* m_frame;
+    IViewObject* m_view;  // the control's drawing interface while it exists
     std::vector<NameEntry> m_ownNames, m_abilityNames, m_controlNames;
     bool m_activated;
     bool m_startedByActivation;
