@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "AviWriter.h"
 #include "ObjectRecordWriter.h"
 #include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
@@ -23,6 +24,7 @@
 #include "aStorage.h"
 #include "aTransition.h"
 #include "aUtil.h"
+#include "aVecFrm.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -34,10 +36,11 @@ namespace {
 
 // Object kinds as the player's class table numbers them.
 const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
-               kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
-               kScrollVert = 0x02010002, kProgressHorz = 0x02010103, kActiveX = 0x03010000;
+               kGraph = 0x01030000, kSound = 0x01040000, kVideo = 0x01050000, kMovie = 0x01060000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000,
+               kMenu = 0x04010001, kGrid = 0x00020000, kScrollVert = 0x02010002,
+               kProgressHorz = 0x02010103, kActiveX = 0x03010000;
 // The test control (samples/TestAxControl), which the run registers.
 const GUID kTestAxControl = {
     0x6A1C3E23, 0x5B7D, 0x4F0A, {0x9C, 0x21, 0x3D, 0x4E, 0x5F, 0x60, 0x71, 0x81}};
@@ -801,6 +804,73 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
+// A subject figure for the figures page: kind, type, origin and shape
+// parameters in units (stored in 1/256), fills (one holder each), option,
+// second value list, scale.
+DrawBoardRecord::Meta Figure(int type, int kind, std::vector<double> units,
+                             std::vector<uint32_t> fills, int option = 0,
+                             std::vector<int32_t> list2 = {}, int scale = 100) {
+    FigureFields f;
+    f.kind = kind;
+    f.base = type;
+    for (double u : units) f.list1.push_back((int32_t)(u * 256));
+    for (uint32_t c : fills) f.holders.push_back(Vec(SolidFillRecord(c, 1, 0, 0xFFFFFF)));
+    LineModeFields line;
+    line.color = 0x302010;
+    line.width = 2;
+    f.line = WriteLineModeRecord(line);
+    if (option)
+        f.list3 = {option};
+    f.list2 = list2;
+    f.scale = scale;
+    return DrawBoardRecord::Meta{type, FigureRecord(f)};
+}
+
+// Figures of the four subjects on a draw board: mathematics and optics
+// above, physics in the middle, chemistry apparatus below, each filled
+// through its own holders.
+void FiguresPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Subject figures", kInk));
+    const uint32_t blue = 0xF0C890, green = 0x90E0A0, gold = 0x60C0F0, rose = 0xB0A0F0;
+    DrawBoardRecord rec;
+    rec.line.color = 0x808080;
+    rec.fill = Vec(SolidFillRecord(0, FILLMODE_NONE));
+    rec.metas = {
+        // Mathematics: a triangle, a circle, a sector, an ellipse.
+        Figure(METATYPE_MATH, 28, {-310, -190, 40, 60}, {blue}),
+        Figure(METATYPE_MATH, 39, {-210, -160, 32}, {green}),
+        Figure(METATYPE_MATH, 37, {-120, -140, 0, 40, 40, 0, 0, -40}, {gold}, 1),
+        Figure(METATYPE_MATH, 40, {-10, -160, 45, 28}, {rose}),
+        // Optics: a double block arrow, a lens, a star, a callout.
+        Figure(METATYPE_OPTIC, 278, {100, -160, 40, 8, 20, 18}, {gold}, 1),
+        Figure(METATYPE_OPTIC, 290, {200, -160, 22, 34, 8}, {blue}, 0, {20 * 256}),
+        Figure(METATYPE_OPTIC, 291, {290, -160, 36}, {gold}),
+        // Physics: a block, a cart, balls, a ruler, a meter scale.
+        Figure(METATYPE_PHYS, 83, {-340, -40, 60, 40}, {gold}),
+        Figure(METATYPE_PHYS, 82, {-250, -40, 80, 30, 14, 8}, {green}),
+        Figure(METATYPE_PHYS, 78, {-90, -10, 22, 14, 45}, {rose, blue}),
+        Figure(METATYPE_PHYS, 105, {0, 30, 160, 12}, {}),
+        Figure(METATYPE_PHYS, 106, {290, 20}, {}, 0, {}, 300),
+        // Chemistry: a round flask, a beaker, a test tube, a conical flask,
+        // a funnel, a burner.
+        Figure(METATYPE_CHEM, 178, {-300, 200, 70, 120, 30, 18}, {blue}),
+        Figure(METATYPE_CHEM, 180, {-190, 200, 60, 80, 35}, {green}),
+        Figure(METATYPE_CHEM, 181, {-100, 200, 24, 90, 40}, {rose}),
+        Figure(METATYPE_CHEM, 182, {-10, 200, 70, 90, 30, 16}, {gold}),
+        Figure(METATYPE_CHEM, 188, {100, 200, 60, 90}, {blue}),
+        Figure(METATYPE_CHEM, 194, {210, 200, 60, 60}, {rose}),
+    };
+    rec.nextId = (int32_t)rec.metas.size() + 1;
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(400, 330, 760, 500));
+    std::vector<uint8_t> own = WriteDrawBoardRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    CanvasObjectSpec o;
+    o.typeId = kDrawBoard;
+    o.name = "Figures";
+    o.record.assign(bytes.begin(), bytes.end());
+    page.objects.push_back(o);
+}
+
 void TextsPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("Texts", kInk));
     // A text object: 24 points, red, centred in its panel; a Chinese face
@@ -1042,7 +1112,7 @@ CanvasObjectSpec GraphEntry(const std::string& name, int32_t x, int32_t y, int32
 }
 
 void MediaPage(CanvasSpec& page) {
-    page.objects.push_back(PageTitle("Media: drawings, an animation and a sound", kInk));
+    page.objects.push_back(PageTitle("Media: drawings, a GIF, a sound, a video", kInk));
     Font cap;
     cap.height = 18;
     cap.color = 0x303030;
@@ -1084,6 +1154,33 @@ void MediaPage(CanvasSpec& page) {
     page.objects.push_back(Entry(kSound, "Chime", bytes));
     cap.text = "a sound and its status box";
     page.objects.push_back(Label("SoundCaption", 400, 520, 300, 26, cap));
+
+    // The video plays in the page from the media folder, round and round.
+    ObjectPrefix screen = Placed(660, 450, 66, 50);
+    screen.parts = 1;
+    screen.attached = Vec(FrameBytes(outline));
+    bytes = WriteObjectPrefix(screen);
+    VideoRecord video;
+    video.flags = 0x01 | 0x04 | 0x10 | 0x20;  // sound on, auto repeat, in the page, no limit
+    video.name = "clip.avi";
+    video.mediaWidth = 64;
+    video.mediaHeight = 48;
+    video.length = video.end = 1000;
+    own = WriteVideoRecord(video);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kVideo, "Clip", bytes));
+    cap.text = "AVI video in the page";
+    page.objects.push_back(Label("VideoCaption", 660, 510, 240, 26, cap));
+}
+
+// Ten frames of 64 x 48 pixels, each its own colour, 10 a second.
+std::string ClipAvi() {
+    AviSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.frames = 10;
+    spec.fps = 10;
+    return AviFile(spec);
 }
 
 // A push button going round a closed rounded rectangle every 2 s, turned
@@ -1179,7 +1276,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
-               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Board", "Draw board", "Paper", "", "", "Figures"},
+               {"Figures", "Figures", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
                {"Controls", "Controls", "Paper", "", "", "Media"},
                {"Media", "Media", "Paper", "", "", "Motion"},
@@ -1205,12 +1303,14 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, motion, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, figures, texts, controls, media, motion,
+        script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
+    FiguresPage(figures);
     TextsPage(texts);
     ControlsPage(controls);
     MediaPage(media);
@@ -1231,6 +1331,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
+    figures.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
@@ -1243,19 +1344,21 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title},       {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills},       {"Board", &board},     {"Texts", &texts},
-                 {"Controls", &controls}, {"Media", &media},     {"Motion", &motion},
-                 {"Script", &script},     {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons},   {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},       {"Figures", &figures},
+                 {"Texts", &texts},   {"Controls", &controls}, {"Media", &media},
+                 {"Motion", &motion}, {"Script", &script},     {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
-    w.items = {EmbeddedItem("sunrise.png", 2, 1018),  EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018),     EmbeddedItem("beep.wav", 4, 1020),
-               EmbeddedItem("notes.rtf", 1, 1000),    EmbeddedItem("landscape.emf", 0x20, 1051),
-               EmbeddedItem("house.dxf", 0x20, 1052), EmbeddedItem("rolling.gif", 8, 1032),
-               EmbeddedItem("chime.wav", 4, 1020)};
+    w.folders = {{"r0", ""}, {"media", "$r0\\media\\"}};
+    w.items = {
+        EmbeddedItem("sunrise.png", 2, 1018),  EmbeddedItem("harbour.jpg", 2, 1016),
+        EmbeddedItem("tile.png", 2, 1018),     EmbeddedItem("beep.wav", 4, 1020),
+        EmbeddedItem("notes.rtf", 1, 1000),    EmbeddedItem("landscape.emf", 0x20, 1051),
+        EmbeddedItem("house.dxf", 0x20, 1052), EmbeddedItem("rolling.gif", 8, 1032),
+        EmbeddedItem("chime.wav", 4, 1020),    FileItem("clip.avi", "$media\\clip.avi", 16, 1040)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
@@ -1266,4 +1369,22 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                    {"rolling.gif", Str(RollingGif())},
                    {"chime.wav", WaveFile(1500, 8000, true)}};
     return !g_failed;
+}
+
+bool WriteShowcaseMedia(const std::string& packagePath) {
+    const size_t cut = packagePath.find_last_of("\\/");
+    const std::string folder =
+        (cut == std::string::npos ? std::string(".") : packagePath.substr(0, cut)) + "\\media";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\clip.avi";
+    const std::string avi = ClipAvi();
+    FILE* f = fopen(path.c_str(), "wb");
+    bool ok = f != nullptr;
+    if (f) {
+        ok = fwrite(avi.data(), 1, avi.size(), f) == avi.size();
+        ok = fclose(f) == 0 && ok;
+    }
+    if (!ok)
+        fprintf(stderr, "showcase: cannot write %s\n", path.c_str());
+    return ok;
 }
