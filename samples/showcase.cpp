@@ -23,6 +23,7 @@
 #include "aStorage.h"
 #include "aTransition.h"
 #include "aUtil.h"
+#include "aVecFrm.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -801,6 +802,73 @@ void BoardPage(CanvasSpec& page) {
     });
 }
 
+// A subject figure for the figures page: kind, type, origin and shape
+// parameters in units (stored in 1/256), fills (one holder each), option,
+// second value list, scale.
+DrawBoardRecord::Meta Figure(int type, int kind, std::vector<double> units,
+                             std::vector<uint32_t> fills, int option = 0,
+                             std::vector<int32_t> list2 = {}, int scale = 100) {
+    FigureFields f;
+    f.kind = kind;
+    f.base = type;
+    for (double u : units) f.list1.push_back((int32_t)(u * 256));
+    for (uint32_t c : fills) f.holders.push_back(Vec(SolidFillRecord(c, 1, 0, 0xFFFFFF)));
+    LineModeFields line;
+    line.color = 0x302010;
+    line.width = 2;
+    f.line = WriteLineModeRecord(line);
+    if (option)
+        f.list3 = {option};
+    f.list2 = list2;
+    f.scale = scale;
+    return DrawBoardRecord::Meta{type, FigureRecord(f)};
+}
+
+// Figures of the four subjects on a draw board: mathematics and optics
+// above, physics in the middle, chemistry apparatus below, each filled
+// through its own holders.
+void FiguresPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("Subject figures", kInk));
+    const uint32_t blue = 0xF0C890, green = 0x90E0A0, gold = 0x60C0F0, rose = 0xB0A0F0;
+    DrawBoardRecord rec;
+    rec.line.color = 0x808080;
+    rec.fill = Vec(SolidFillRecord(0, FILLMODE_NONE));
+    rec.metas = {
+        // Mathematics: a triangle, a circle, a sector, an ellipse.
+        Figure(METATYPE_MATH, 28, {-310, -190, 40, 60}, {blue}),
+        Figure(METATYPE_MATH, 39, {-210, -160, 32}, {green}),
+        Figure(METATYPE_MATH, 37, {-120, -140, 0, 40, 40, 0, 0, -40}, {gold}, 1),
+        Figure(METATYPE_MATH, 40, {-10, -160, 45, 28}, {rose}),
+        // Optics: a double block arrow, a lens, a star, a callout.
+        Figure(METATYPE_OPTIC, 278, {100, -160, 40, 8, 20, 18}, {gold}, 1),
+        Figure(METATYPE_OPTIC, 290, {200, -160, 22, 34, 8}, {blue}, 0, {20 * 256}),
+        Figure(METATYPE_OPTIC, 291, {290, -160, 36}, {gold}),
+        // Physics: a block, a cart, balls, a ruler, a meter scale.
+        Figure(METATYPE_PHYS, 83, {-340, -40, 60, 40}, {gold}),
+        Figure(METATYPE_PHYS, 82, {-250, -40, 80, 30, 14, 8}, {green}),
+        Figure(METATYPE_PHYS, 78, {-90, -10, 22, 14, 45}, {rose, blue}),
+        Figure(METATYPE_PHYS, 105, {0, 30, 160, 12}, {}),
+        Figure(METATYPE_PHYS, 106, {290, 20}, {}, 0, {}, 300),
+        // Chemistry: a round flask, a beaker, a test tube, a conical flask,
+        // a funnel, a burner.
+        Figure(METATYPE_CHEM, 178, {-300, 200, 70, 120, 30, 18}, {blue}),
+        Figure(METATYPE_CHEM, 180, {-190, 200, 60, 80, 35}, {green}),
+        Figure(METATYPE_CHEM, 181, {-100, 200, 24, 90, 40}, {rose}),
+        Figure(METATYPE_CHEM, 182, {-10, 200, 70, 90, 30, 16}, {gold}),
+        Figure(METATYPE_CHEM, 188, {100, 200, 60, 90}, {blue}),
+        Figure(METATYPE_CHEM, 194, {210, 200, 60, 60}, {rose}),
+    };
+    rec.nextId = (int32_t)rec.metas.size() + 1;
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(400, 330, 760, 500));
+    std::vector<uint8_t> own = WriteDrawBoardRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    CanvasObjectSpec o;
+    o.typeId = kDrawBoard;
+    o.name = "Figures";
+    o.record.assign(bytes.begin(), bytes.end());
+    page.objects.push_back(o);
+}
+
 void TextsPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("Texts", kInk));
     // A text object: 24 points, red, centred in its panel; a Chinese face
@@ -1179,7 +1247,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Buttons", "Buttons", "Paper", "", "", "Pictures"},
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
-               {"Board", "Draw board", "Paper", "", "", "Texts"},
+               {"Board", "Draw board", "Paper", "", "", "Figures"},
+               {"Figures", "Figures", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
                {"Controls", "Controls", "Paper", "", "", "Media"},
                {"Media", "Media", "Paper", "", "", "Motion"},
@@ -1205,12 +1274,14 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, texts, controls, media, motion, script, end;
+    CanvasSpec title, buttons, pictures, fills, board, figures, texts, controls, media, motion,
+        script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
+    FiguresPage(figures);
     TextsPage(texts);
     ControlsPage(controls);
     MediaPage(media);
@@ -1231,6 +1302,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     fills.properties = PageProperties(Page(
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
+    figures.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
@@ -1243,10 +1315,10 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title},       {"Buttons", &buttons}, {"Pictures", &pictures},
-                 {"Fills", &fills},       {"Board", &board},     {"Texts", &texts},
-                 {"Controls", &controls}, {"Media", &media},     {"Motion", &motion},
-                 {"Script", &script},     {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons},   {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},       {"Figures", &figures},
+                 {"Texts", &texts},   {"Controls", &controls}, {"Media", &media},
+                 {"Motion", &motion}, {"Script", &script},     {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);

@@ -89,6 +89,7 @@ echo "   page Pictures shown: pictures.png"
 page_shot Fills 2 fills
 # The board page's script draws as the page enters.
 page_shot Board 2 board
+page_shot Figures 2 figures
 page_shot Texts 2 texts
 page_shot Controls 2 controls
 page_shot Media 2 media
@@ -145,6 +146,15 @@ if [ -f "$LOG" ]; then
   echo "== messages of the log (trace points left out; the whole log: $RUN/trace.log)"
   iconv -f GBK -t UTF-8 -c "$LOG" | tr -d '\r' | grep -av -e '^<[0-9A-Fa-f]*> .* ([0-9]*)$' -e '^ *$' |
     sed 's/^/   /'
+fi
+# Every chemistry and physics figure on one sheet, drawn as the player
+# draws them.
+echo "== the figure sheet"
+"$WINE" "$OUT/samples/figsheet.exe" "$(winepath -w "$RUN/figure-sheet.bmp" 2>/dev/null)" \
+  2> >(quiet_wine) | sed 's/^/   /' || true
+if [ -f "$RUN/figure-sheet.bmp" ] && convert "$RUN/figure-sheet.bmp" "$RUN/figure-sheet.png"; then
+  rm -f "$RUN/figure-sheet.bmp"
+  shots+=("$RUN/figure-sheet.png")
 fi
 echo "== screenshots"
 for s in "${shots[@]}"; do echo "   $s"; done

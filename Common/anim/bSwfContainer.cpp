@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "bOleSite.h"
 #include "bStrConv.h"
 #include "bTraceLog.h"
 
@@ -113,8 +114,7 @@ class CSWFContainer : public CComObjectRootBase,
                       public ISWFContainerDispatch,
                       public ISupportErrorInfo,
                       public IConnectionPointContainer,
-                      public IOleInPlaceSiteWindowless,
-                      public IOleClientSite,
+                      public COleWindowlessSite,
                       public IPropertyNotifySink,
                       public IBindHost,
                       public IServiceProvider,
@@ -216,9 +216,7 @@ public:
 
     // IOleWindow
     STDMETHOD(GetWindow)(HWND*) override { return E_FAIL; }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
     // IOleInPlaceSite
-    STDMETHOD(CanInPlaceActivate)() override { return S_OK; }
     STDMETHOD(OnInPlaceActivate)() override { return S_OK; }
     STDMETHOD(OnUIActivate)() override { return E_NOTIMPL; }
     STDMETHOD(GetWindowContext)
@@ -230,7 +228,6 @@ public:
             *document = nullptr;
         return S_OK;
     }
-    STDMETHOD(Scroll)(SIZE) override { return E_NOTIMPL; }
     STDMETHOD(OnUIDeactivate)(BOOL) override { return E_NOTIMPL; }
     STDMETHOD(OnInPlaceDeactivate)() override { return S_OK; }
     STDMETHOD(DiscardUndoState)() override { return E_NOTIMPL; }
@@ -256,34 +253,7 @@ public:
     STDMETHOD(OnInPlaceDeactivateEx)(BOOL) override { return E_NOTIMPL; }
     STDMETHOD(RequestUIActivate)() override { return E_NOTIMPL; }
     // IOleInPlaceSiteWindowless
-    STDMETHOD(CanWindowlessActivate)() override { return S_OK; }
-    STDMETHOD(GetCapture)() override { return m_capture ? S_OK : S_FALSE; }
-    STDMETHOD(SetCapture)(BOOL capture) override {
-        if (capture) {
-            ::SetCapture(m_host);
-            m_capture = m_host;
-        } else {
-            if (m_capture)
-                ReleaseCapture();
-            m_capture = nullptr;
-        }
-        return S_OK;
-    }
     STDMETHOD(GetFocus)() override { return E_NOTIMPL; }
-    STDMETHOD(SetFocus)(BOOL focus) override {
-        ::SetFocus(focus ? m_host : nullptr);
-        return S_OK;
-    }
-    STDMETHOD(GetDC)(LPCRECT, DWORD, HDC* dc) override {
-        if (!dc)
-            return E_POINTER;
-        *dc = ::GetDC(m_host);
-        return *dc ? S_OK : E_FAIL;
-    }
-    STDMETHOD(ReleaseDC)(HDC dc) override {
-        ::ReleaseDC(m_host, dc);
-        return S_OK;
-    }
     STDMETHOD(InvalidateRect)(LPCRECT, BOOL) override {
         if (m_positionChanged) {
             m_positionChanged = false;
@@ -293,7 +263,6 @@ public:
         return S_OK;
     }
     STDMETHOD(InvalidateRgn)(HRGN, BOOL) override { return E_NOTIMPL; }
-    STDMETHOD(ScrollRect)(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
     STDMETHOD(AdjustRect)(LPRECT) override { return E_NOTIMPL; }
     STDMETHOD(OnDefWindowMessage)(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
         IOleInPlaceObjectWindowless* windowless = nullptr;
@@ -308,11 +277,6 @@ public:
 
     // IOleClientSite
     STDMETHOD(SaveObject)() override { return E_NOTIMPL; }
-    STDMETHOD(GetMoniker)(DWORD, DWORD, IMoniker** out) override {
-        if (out)
-            *out = nullptr;
-        return E_NOTIMPL;
-    }
     STDMETHOD(GetContainer)(IOleContainer** out) override {
         if (out)
             *out = nullptr;
@@ -324,8 +288,6 @@ public:
             m_oleObject->GetExtent(DVASPECT_CONTENT, &extent);
         return S_OK;
     }
-    STDMETHOD(OnShowWindow)(BOOL) override { return S_OK; }
-    STDMETHOD(RequestNewObjectLayout)() override { return E_NOTIMPL; }
 
     // IPropertyNotifySink
     STDMETHOD(OnChanged)(DISPID) override { return S_OK; }
@@ -507,6 +469,7 @@ public:
     }
 
 private:
+    HWND SiteWindow() override { return m_host; }
     bool FullyLoaded() {
         if (!m_control)
             return false;
@@ -527,7 +490,6 @@ private:
     IInvalidateTarget* m_owner = nullptr;
     RECT m_rect = {0, 0, 0, 0};
     bool m_positionChanged = false;
-    HWND m_capture = nullptr;
     bool m_activated = false;
     bool m_drawn = false;
 };

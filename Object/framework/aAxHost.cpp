@@ -2,6 +2,7 @@
 
 #include <olectl.h>
 
+#include "bOleSite.h"
 #include "bTraceLog.h"
 
 namespace {
@@ -30,8 +31,7 @@ class CAxHost : public CComObjectRootBase,
                 public IAxWinHostWindow,
                 public IAxWinAmbientDispatch,
                 public IAxHostControl,
-                public IOleClientSite,
-                public IOleInPlaceSiteWindowless,
+                public COleWindowlessSite,
                 public IOleControlSite {
 public:
     BEGIN_COM_MAP(CAxHost)
@@ -216,32 +216,20 @@ public:
 
     // ---- IOleClientSite ----
     STDMETHOD(SaveObject)() override { return S_OK; }
-    STDMETHOD(GetMoniker)(DWORD, DWORD, IMoniker** out) override {
-        if (out)
-            *out = nullptr;
-        return E_NOTIMPL;
-    }
     STDMETHOD(GetContainer)(IOleContainer** out) override {
         if (out)
             *out = nullptr;
         return E_NOINTERFACE;
     }
     STDMETHOD(ShowObject)() override { return S_OK; }
-    STDMETHOD(OnShowWindow)(BOOL) override { return S_OK; }
-    STDMETHOD(RequestNewObjectLayout)() override { return E_NOTIMPL; }
 
     // ---- IOleWindow, IOleInPlaceSite(Ex, Windowless) ----
     STDMETHOD(GetWindow)(HWND* out) override {
         if (!out)
             return E_POINTER;
-        // A windowed control lives in the host's parent, over the page.
-        *out = m_window ? GetParent(m_window) : nullptr;
-        if (!*out)
-            *out = m_window;
+        *out = SiteWindow();
         return *out ? S_OK : E_FAIL;
     }
-    STDMETHOD(ContextSensitiveHelp)(BOOL) override { return E_NOTIMPL; }
-    STDMETHOD(CanInPlaceActivate)() override { return S_OK; }
     STDMETHOD(OnInPlaceActivate)() override {
         m_active = true;
         m_windowless = false;
@@ -261,7 +249,6 @@ public:
             *clip = m_rect;
         return S_OK;
     }
-    STDMETHOD(Scroll)(SIZE) override { return E_NOTIMPL; }
     STDMETHOD(OnUIDeactivate)(BOOL) override { return S_OK; }
     STDMETHOD(OnInPlaceDeactivate)() override {
         m_active = false;
@@ -282,13 +269,7 @@ public:
     }
     STDMETHOD(OnInPlaceDeactivateEx)(BOOL) override { return OnInPlaceDeactivate(); }
     STDMETHOD(RequestUIActivate)() override { return S_OK; }
-    STDMETHOD(CanWindowlessActivate)() override { return S_OK; }
-    STDMETHOD(GetCapture)() override { return S_FALSE; }
-    STDMETHOD(SetCapture)(BOOL) override { return S_OK; }
     STDMETHOD(GetFocus)() override { return S_OK; }
-    STDMETHOD(SetFocus)(BOOL) override { return S_OK; }
-    STDMETHOD(GetDC)(LPCRECT, DWORD, HDC*) override { return E_NOTIMPL; }
-    STDMETHOD(ReleaseDC)(HDC) override { return E_NOTIMPL; }
     STDMETHOD(InvalidateRect)(LPCRECT rect, BOOL erase) override {
         HWND target = m_target ? m_target : m_window;
         if (target)
@@ -301,7 +282,6 @@ public:
             ::InvalidateRgn(target, region, erase);
         return S_OK;
     }
-    STDMETHOD(ScrollRect)(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
     STDMETHOD(AdjustRect)(LPRECT) override { return S_OK; }
     STDMETHOD(OnDefWindowMessage)(UINT, WPARAM, LPARAM, LRESULT*) override { return S_FALSE; }
 
@@ -319,6 +299,12 @@ public:
     STDMETHOD(ShowPropertyFrame)() override { return E_NOTIMPL; }
 
 private:
+    // A windowed control lives in the host's parent, over the page; a
+    // window-less one draws into it.
+    HWND SiteWindow() override {
+        HWND parent = m_window ? GetParent(m_window) : nullptr;
+        return parent ? parent : m_window;
+    }
     // Closes the control; with the window too when `all`.
     void CloseHosted(bool all) {
         if (m_control) {

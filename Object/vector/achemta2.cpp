@@ -56,7 +56,8 @@ void CChemMeta::BuildA(int kind) {
         case 181:
             AddPoint(0, -half, -h);
             AddPoint(0, -half, -half);
-            AddArcPath(0, -half, -half, half, -half, 0, -half, half, half, FALSE);
+            // The round bottom, from the left wall under the middle.
+            AddArcPath(0, half, -half, -half, -half, 0, -half, half, half, TRUE);
             AddPoint(0, half, -h);
             AddPoint(0, -half, -h);
             break;

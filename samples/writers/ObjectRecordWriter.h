@@ -749,3 +749,45 @@ inline std::vector<uint8_t> WriteGridRecord(const GridRecord& g) {
     r.Bytes(name).U32(0).U32(0);
     return r.bytes;
 }
+
+// A subject figure's record (a frame's meta of type 2 to 5): the path part
+// (kind, corner percent, edit value (its rotation), count, points), the
+// holder count and each fill holder's fill record, [the media index, in the
+// vector-file form], the line mode, ink mode, the attribute record (state,
+// base value, bounds, two text flags, meta id, selection), the motion block
+// of a new shape, then parameter lists 2, 1 (origin, then the shape) and 3
+// (options), each a count and its values, and the scale percent.
+struct FigureFields {
+    int32_t kind = 83, corner = 0, edit = 0;
+    std::vector<POINT> points;
+    std::vector<std::vector<uint8_t>> holders;
+    std::vector<uint8_t> line = WriteLineModeRecord(LineModeFields());
+    int32_t ink = 0, state = 0, base = 4;
+    RECT bounds = {0, 0, 0, 0};
+    int32_t metaId = 1;
+    bool file = false;
+    int32_t mediaIndex = -2;
+    std::vector<int32_t> list1, list2, list3;
+    int32_t scale = 100;
+};
+inline std::vector<uint8_t> FigureRecord(const FigureFields& f) {
+    RecordBytes r;
+    r.I32(f.kind).I32(f.corner).I32(f.edit).U32((uint32_t)f.points.size());
+    for (const POINT& p : f.points) r.I32(p.x).I32(p.y);
+    r.U32((uint32_t)f.holders.size());
+    for (const auto& h : f.holders) r.Bytes(h);
+    if (f.file)
+        r.I32(f.mediaIndex);
+    r.Bytes(f.line).I32(f.ink).I32(f.state).I32(f.base);
+    r.I32(f.bounds.left).I32(f.bounds.top).I32(f.bounds.right).I32(f.bounds.bottom);
+    r.I32(0).I32(0).I32(f.metaId).I32(0);
+    // roll mode, roll angle, delay, duration, direction, the speed curve
+    r.I32(0).I32(0).I32(0).I32(3000).I32(1);
+    for (int i = 0; i <= 10; ++i) r.I32(i * 1000);
+    for (const std::vector<int32_t>* l : {&f.list2, &f.list1, &f.list3}) {
+        r.U32((uint32_t)l->size());
+        for (int32_t v : *l) r.I32(v);
+    }
+    r.I32(f.scale);
+    return r.bytes;
+}

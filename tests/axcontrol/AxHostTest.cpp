@@ -203,6 +203,33 @@ TEST_F(AxHostTest, ActivatesWindowlessOrWithItsOwnWindow) {
     }
 }
 
+// A window-less control borrows the mouse capture and device contexts of the
+// window it draws into: the host's parent.
+TEST_F(AxHostTest, AWindowlessControlBorrowsItsWindowsCaptureAndContexts) {
+    IStream* state = State(RGB(0, 0, 0), 0);
+    ASSERT_EQ(host->CreateControl(kClsidText, parent, state), S_OK);
+    state->Release();
+    IOleInPlaceSiteWindowless* site = nullptr;
+    ASSERT_EQ(unk->QueryInterface(IID_IOleInPlaceSiteWindowless, reinterpret_cast<void**>(&site)),
+              S_OK);
+    HWND window = nullptr;
+    EXPECT_EQ(site->GetWindow(&window), S_OK);
+    EXPECT_EQ(window, parent);
+    EXPECT_EQ(site->GetCapture(), S_FALSE);
+    EXPECT_EQ(site->SetCapture(TRUE), S_OK);
+    EXPECT_EQ(site->GetCapture(), S_OK);
+    EXPECT_EQ(GetCapture(), parent);
+    EXPECT_EQ(site->SetCapture(FALSE), S_OK);
+    EXPECT_EQ(site->GetCapture(), S_FALSE);
+    EXPECT_EQ(GetCapture(), nullptr);
+    HDC dc = nullptr;
+    ASSERT_EQ(site->GetDC(nullptr, 0, &dc), S_OK);
+    EXPECT_EQ(WindowFromDC(dc), parent);
+    EXPECT_EQ(site->ReleaseDC(dc), S_OK);
+    EXPECT_EQ(site->GetDC(nullptr, 0, nullptr), E_POINTER);
+    site->Release();
+}
+
 TEST_F(AxHostTest, AClassThatIsNotThereMakesNoControl) {
     EXPECT_TRUE(
         FAILED(host->CreateControl(L"{00000000-1111-2222-3333-444444444444}", parent, nullptr)));

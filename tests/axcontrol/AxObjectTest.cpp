@@ -15,6 +15,7 @@
 #include "TestFiles.h"
 #include "aAxObj.h"
 #include "aGDIBuf.h"
+#include "aPamAbl.h"
 
 namespace {
 
@@ -239,6 +240,32 @@ TEST_F(AxObjectTest, AxNamesReachTheControlOwnNamesTheObject) {
     EXPECT_EQ(Get(ax, 20005, &v), DISP_E_MEMBERNOTFOUND);
 }
 
+// "ability.member" names reach an ability's own members; each ability
+// entry keeps its ability beside the member.
+TEST_F(AxObjectTest, AbilityNamesReachTheAbility) {
+    ActiveXObject* ax = Make();
+    ASSERT_EQ(Load(ax, Record(RGB(5, 6, 7), false)), S_OK);
+    CComPtr<IUnknown> motion;
+    ASSERT_EQ(CreatePathMotion(&motion), S_OK);
+    ASSERT_EQ(ax->SetAbility(L"PathAnimate", -1, motion), S_OK);
+    const DISPID time = IdOf(ax, L"PathAnimate.TimeCount");
+    EXPECT_GE(time, 20000);
+    EXPECT_LT(time, 30000);
+    const DISPID curves = IdOf(ax, L"PathAnimate.CurveCount");
+    EXPECT_GE(curves, 20000);
+    EXPECT_NE(curves, time);
+    EXPECT_EQ(IdOf(ax, L"PathAnimate.TimeCount"), time);
+    VARIANT v;
+    ASSERT_EQ(Get(ax, time, &v), S_OK);
+    EXPECT_EQ(v.lVal, 0);  // before the first start
+    ASSERT_EQ(Get(ax, curves, &v), S_OK);
+    EXPECT_EQ(v.lVal, 0);
+    HRESULT hr = S_OK;
+    EXPECT_EQ(IdOf(ax, L"PathAnimate.Nothing", &hr), DISPID_UNKNOWN);
+    EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
+    ASSERT_EQ(ax->SetAbility(L"PathAnimate", -1, nullptr), S_OK);
+}
+
 TEST_F(AxObjectTest, AWindowlessControlDrawsItsColourIntoThePageBuffer) {
     ActiveXObject* ax = Make();
     ASSERT_EQ(Load(ax, Record(RGB(0, 160, 0), false)), S_OK);
@@ -254,8 +281,12 @@ TEST_F(AxObjectTest, AWindowlessControlDrawsItsColourIntoThePageBuffer) {
         EXPECT_EQ(PixelAt(page, p.x, p.y), RGB(0, 160, 0)) << p.x << "," << p.y;
     for (POINT p : {POINT{99, 50}, POINT{180, 80}, POINT{140, 49}, POINT{140, 110}})
         EXPECT_EQ(PixelAt(page, p.x, p.y), back) << p.x << "," << p.y;
-    // The first draw activated it and started the clock part.
+    // The first draw activated it and started the clock part; the exit
+    // stops it.
     EXPECT_EQ(ax->CAbility::GetState(), ABILITY_RUNNING);
+    EXPECT_EQ(ax->HasOwnWindow(), S_OK);
+    ax->BeforeExit();
+    EXPECT_EQ(ax->CAbility::GetState(), ABILITY_STOPPED);
 }
 
 TEST_F(AxObjectTest, AClickReachesTheWindowlessControlAndItsEventTheProcedure) {
@@ -326,7 +357,11 @@ TEST_F(AxObjectTest, AnOwnWindowShowsOnlyWhileTheObjectHolds) {
         ax->SetState(s.state);
         ax->FireEvent(s.event, 0, 0, 0);
         EXPECT_EQ(Shown(own), s.shown);
+        // Its own window counts while it is not shown over the page.
+        EXPECT_EQ(ax->HasOwnWindow(), s.state == RS_HOLDING ? S_OK : S_FALSE);
     }
+    // An own-window control keeps the clock part stopped.
+    EXPECT_EQ(ax->CAbility::GetState(), ABILITY_STOPPED);
 }
 
 }  // namespace
