@@ -11,7 +11,8 @@
 // whose entry records 300 ms of sound, saves it as C:\mavrorec\rec.wav and
 // ends the run; or "db" / "db-multi": the
 // project uses a single-user / multi-user database (pages hold 300 ms); or
-// "showcase": the presentation of what the player shows (showcase.cpp).
+// "showcase": the presentation of what the player shows (showcase.cpp), its
+// video written into the folder "media" beside the package.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
     WorkSpec w;
     if (variant == "showcase") {
         HRESULT hr = MakeShowcase(&w, holdGiven ? hold : 0) ? WriteWork(argv[1], w) : E_FAIL;
+        if (SUCCEEDED(hr) && !WriteShowcaseMedia(argv[1]))
+            hr = E_FAIL;
         CoUninitialize();
         if (FAILED(hr)) {
             fprintf(stderr, "mkwork: writing %s failed: %08lX\n", argv[1], (unsigned long)hr);

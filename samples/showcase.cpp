@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "AviWriter.h"
 #include "ObjectRecordWriter.h"
 #include "RoutineTableWriter.h"
 #include "PictureFixtures.h"
@@ -35,10 +36,11 @@ namespace {
 
 // Object kinds as the player's class table numbers them.
 const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPicture = 0x01020000,
-               kGraph = 0x01030000, kSound = 0x01040000, kMovie = 0x01060000, kPush = 0x02020001,
-               kTwoValue = 0x02020002, kThreeValue = 0x02020003, kCheck = 0x02020004,
-               kRadio = 0x02020005, kDrawBoard = 0x00040000, kMenu = 0x04010001, kGrid = 0x00020000,
-               kScrollVert = 0x02010002, kProgressHorz = 0x02010103, kActiveX = 0x03010000;
+               kGraph = 0x01030000, kSound = 0x01040000, kVideo = 0x01050000, kMovie = 0x01060000,
+               kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
+               kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000,
+               kMenu = 0x04010001, kGrid = 0x00020000, kScrollVert = 0x02010002,
+               kProgressHorz = 0x02010103, kActiveX = 0x03010000;
 // The test control (samples/TestAxControl), which the run registers.
 const GUID kTestAxControl = {
     0x6A1C3E23, 0x5B7D, 0x4F0A, {0x9C, 0x21, 0x3D, 0x4E, 0x5F, 0x60, 0x71, 0x81}};
@@ -1110,7 +1112,7 @@ CanvasObjectSpec GraphEntry(const std::string& name, int32_t x, int32_t y, int32
 }
 
 void MediaPage(CanvasSpec& page) {
-    page.objects.push_back(PageTitle("Media: drawings, an animation and a sound", kInk));
+    page.objects.push_back(PageTitle("Media: drawings, a GIF, a sound, a video", kInk));
     Font cap;
     cap.height = 18;
     cap.color = 0x303030;
@@ -1152,6 +1154,33 @@ void MediaPage(CanvasSpec& page) {
     page.objects.push_back(Entry(kSound, "Chime", bytes));
     cap.text = "a sound and its status box";
     page.objects.push_back(Label("SoundCaption", 400, 520, 300, 26, cap));
+
+    // The video plays in the page from the media folder, round and round.
+    ObjectPrefix screen = Placed(660, 450, 66, 50);
+    screen.parts = 1;
+    screen.attached = Vec(FrameBytes(outline));
+    bytes = WriteObjectPrefix(screen);
+    VideoRecord video;
+    video.flags = 0x01 | 0x04 | 0x10 | 0x20;  // sound on, auto repeat, in the page, no limit
+    video.name = "clip.avi";
+    video.mediaWidth = 64;
+    video.mediaHeight = 48;
+    video.length = video.end = 1000;
+    own = WriteVideoRecord(video);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kVideo, "Clip", bytes));
+    cap.text = "AVI video in the page";
+    page.objects.push_back(Label("VideoCaption", 660, 510, 240, 26, cap));
+}
+
+// Ten frames of 64 x 48 pixels, each its own colour, 10 a second.
+std::string ClipAvi() {
+    AviSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.frames = 10;
+    spec.fps = 10;
+    return AviFile(spec);
 }
 
 // A push button going round a closed rounded rectangle every 2 s, turned
@@ -1323,11 +1352,13 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);
     }
-    w.items = {EmbeddedItem("sunrise.png", 2, 1018),  EmbeddedItem("harbour.jpg", 2, 1016),
-               EmbeddedItem("tile.png", 2, 1018),     EmbeddedItem("beep.wav", 4, 1020),
-               EmbeddedItem("notes.rtf", 1, 1000),    EmbeddedItem("landscape.emf", 0x20, 1051),
-               EmbeddedItem("house.dxf", 0x20, 1052), EmbeddedItem("rolling.gif", 8, 1032),
-               EmbeddedItem("chime.wav", 4, 1020)};
+    w.folders = {{"r0", ""}, {"media", "$r0\\media\\"}};
+    w.items = {
+        EmbeddedItem("sunrise.png", 2, 1018),  EmbeddedItem("harbour.jpg", 2, 1016),
+        EmbeddedItem("tile.png", 2, 1018),     EmbeddedItem("beep.wav", 4, 1020),
+        EmbeddedItem("notes.rtf", 1, 1000),    EmbeddedItem("landscape.emf", 0x20, 1051),
+        EmbeddedItem("house.dxf", 0x20, 1052), EmbeddedItem("rolling.gif", 8, 1032),
+        EmbeddedItem("chime.wav", 4, 1020),    FileItem("clip.avi", "$media\\clip.avi", 16, 1040)};
     w.mediaData = {{"sunrise.png", Str(SunrisePng(240, 160))},
                    {"harbour.jpg", Str(HarbourJpeg(200, 150))},
                    {"tile.png", Str(TilePng(34))},
@@ -1338,4 +1369,22 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                    {"rolling.gif", Str(RollingGif())},
                    {"chime.wav", WaveFile(1500, 8000, true)}};
     return !g_failed;
+}
+
+bool WriteShowcaseMedia(const std::string& packagePath) {
+    const size_t cut = packagePath.find_last_of("\\/");
+    const std::string folder =
+        (cut == std::string::npos ? std::string(".") : packagePath.substr(0, cut)) + "\\media";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\clip.avi";
+    const std::string avi = ClipAvi();
+    FILE* f = fopen(path.c_str(), "wb");
+    bool ok = f != nullptr;
+    if (f) {
+        ok = fwrite(avi.data(), 1, avi.size(), f) == avi.size();
+        ok = fclose(f) == 0 && ok;
+    }
+    if (!ok)
+        fprintf(stderr, "showcase: cannot write %s\n", path.c_str());
+    return ok;
 }

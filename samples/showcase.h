@@ -19,6 +19,11 @@ enum {
 // where the scripted page waits for its click.
 bool MakeShowcase(WorkSpec* work, uint32_t hold = 0);
 
+// The files the work plays from its media folder ("media" beside the
+// package): the Media page's video. False when one cannot be written
+// (printed).
+bool WriteShowcaseMedia(const std::string& packagePath);
+
 // An empty draw board placed at its centre (x, y), w x h: grey lines of
 // width 1, no fill.
 CanvasObjectSpec DrawBoardEntry(const std::string& name, int32_t x, int32_t y, int32_t w,

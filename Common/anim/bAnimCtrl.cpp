@@ -22,18 +22,11 @@ namespace {
 const UINT_PTR kPlayTimer = 1;
 const UINT kPlayTimerMs = 50;
 
+const ExtensionKind kAnimKinds[] = {
+    {".flc", ANIM_FLIC}, {".fli", ANIM_FLIC}, {".gif", ANIM_GIF}, {".swf", ANIM_FLASH}};
+
 int KindOfName(const char* name) {
-    const size_t n = name ? strlen(name) : 0;
-    if (n < 4)
-        return ANIM_NONE;
-    const char* ext = name + n - 4;
-    if (lstrcmpiA(ext, ".flc") == 0 || lstrcmpiA(ext, ".fli") == 0)
-        return ANIM_FLIC;
-    if (lstrcmpiA(ext, ".gif") == 0)
-        return ANIM_GIF;
-    if (lstrcmpiA(ext, ".swf") == 0)
-        return ANIM_FLASH;
-    return ANIM_NONE;
+    return (int)KindByExtension(name, kAnimKinds, MATCH_LAST_FOUR, ANIM_NONE);
 }
 
 }  // namespace

@@ -60,7 +60,11 @@ INT_PTR CALLBACK CDialogImplBase::DialogProc(HWND hwnd, UINT msg, WPARAM wParam,
             self->m_hWnd = nullptr;
             return FALSE;
     }
-    return FALSE;
+    INT_PTR result = 0;
+    if (!self->OnMessage(msg, wParam, lParam, &result))
+        return FALSE;
+    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 void CPropertyPageImpl::Fill(PROPSHEETPAGEA* page) {

@@ -30,6 +30,9 @@ protected:
     virtual bool OnCancel() { return true; }
     // A WM_COMMAND other than IDOK and IDCANCEL.
     virtual void OnCommand(int /*id*/, int /*code*/) {}
+    // Any other message (controls' notifications, WM_CLOSE); true when
+    // answered, with the message's result.
+    virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, INT_PTR* /*result*/) { return false; }
 
     std::string GetItemText(int id) const;
     void SetItemText(int id, const std::string& text);

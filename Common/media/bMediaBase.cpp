@@ -1,6 +1,11 @@
 #include "bMediaBase.h"
 
+#define STRSAFE_NO_DEPRECATE
+#include <dshow.h>
+
 #include <string.h>
+
+#include "bTraceLog.h"
 
 int MsToRefTime(LONGLONG* out, LONGLONG value, BOOL convert) {
     if (out)
@@ -415,4 +420,56 @@ void MediaObjectBase::ResetProperties() {
     m_startChanged = 1;
     m_endChanged = 1;
     m_soundChanged = 1;
+}
+
+long KindByExtension(const char* name, const ExtensionKind* table, size_t count,
+                     ExtensionMatch match, long otherwise) {
+    if (!name)
+        return otherwise;
+    const char* tail = nullptr;
+    if (match == MATCH_LAST_FOUR) {
+        const size_t n = strlen(name);
+        tail = n >= 4 ? name + n - 4 : nullptr;
+    } else {
+        tail = strrchr(name, '.');
+    }
+    if (!tail)
+        return otherwise;
+    for (size_t i = 0; i < count; ++i) {
+        const char* ext = table[i].extension;
+        if (match == MATCH_LAST_FOUR ? _stricmp(tail, ext) == 0
+                                     : _strnicmp(tail, ext, strlen(ext)) == 0)
+            return table[i].kind;
+    }
+    return otherwise;
+}
+
+HRESULT CreateFilterGraph(IGraphBuilder** graph, const char* what) {
+    *graph = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IGraphBuilder, reinterpret_cast<void**>(graph));
+    if (FAILED(hr)) {
+        *graph = nullptr;
+        LOG_HRESULT(hr, "%s", what);
+    }
+    return hr;
+}
+
+bool DrainGraphEvents(IMediaEventEx* events, IMediaControl* control, IVideoWindow* window) {
+    bool ended = false;
+    long code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    while (SUCCEEDED(events->GetEvent(&code, &p1, &p2, 0))) {
+        events->FreeEventParams(code, p1, p2);
+        const bool abort = code == EC_USERABORT || code == EC_ERRORABORT;
+        if (abort) {
+            events->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
+            control->Stop();
+            if (window)
+                window->put_Visible(OAFALSE);
+        }
+        if (abort || code == EC_COMPLETE || code == EC_END_OF_SEGMENT)
+            ended = true;
+    }
+    return ended;
 }

@@ -10,6 +10,10 @@
 
 struct IPlayerSite;
 struct IPixelBuffer;
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaEventEx;
+struct IVideoWindow;
 
 // {C0BC262E-1049-11D4-9EEB-00104B04B807} A media control. Slot numbers count
 // IUnknown's three as 0 to 2; the movie, sound and video objects call it.
@@ -98,6 +102,34 @@ int RefTimeToMs(LONGLONG value, LONGLONG* out, BOOL convert);
 
 // Play states.
 enum { MEDIA_STOPPED = 0, MEDIA_PLAYING = 1, MEDIA_PAUSED = 2 };
+
+// The graph's notification message to the notify window; the parameter is
+// the notify cookie.
+const UINT WM_GRAPHNOTIFY = 1037;
+
+// A media kind by a file name's extension, compared without regard to case:
+// the first entry that matches gives the kind, else `otherwise`.
+struct ExtensionKind {
+    const char* extension;
+    long kind;
+};
+enum ExtensionMatch {
+    MATCH_LAST_FOUR,   // the name's last four characters are the extension
+    MATCH_DOT_PREFIX,  // the text from the name's last "." begins with it
+};
+long KindByExtension(const char* name, const ExtensionKind* table, size_t count,
+                     ExtensionMatch match, long otherwise);
+template <size_t N>
+long KindByExtension(const char* name, const ExtensionKind (&table)[N], ExtensionMatch match,
+                     long otherwise) {
+    return KindByExtension(name, table, N, match, otherwise);
+}
+
+// A new DirectShow filter graph manager; a failure is logged with `what`.
+HRESULT CreateFilterGraph(IGraphBuilder** graph, const char* what);
+// Takes a graph's pending events: an abort stops the graph and hides its
+// window (when there is one). True when one of them ends the play.
+bool DrainGraphEvents(IMediaEventEx* events, IMediaControl* control, IVideoWindow* window);
 
 // Names, file names and aliases are kept in buffers of this size.
 const int kMediaNameSize = 260;

@@ -476,3 +476,19 @@ HRESULT GetMemReaderPin(IBaseFilter* reader, IPin** out) {
         return E_POINTER;
     return reader->FindPin(L"Output", out);
 }
+
+HRESULT RenderMemReader(IGraphBuilder* graph, const void* data, DWORD size, const GUID* subtype,
+                        IBaseFilter** reader) {
+    *reader = nullptr;
+    HRESULT hr = CreateMemReader(data, size, subtype, reader);
+    if (SUCCEEDED(hr))
+        hr = graph->AddFilter(*reader, nullptr);
+    IPin* pin = nullptr;
+    if (SUCCEEDED(hr))
+        hr = GetMemReaderPin(*reader, &pin);
+    if (SUCCEEDED(hr))
+        hr = graph->Render(pin);
+    if (pin)
+        pin->Release();
+    return hr;
+}

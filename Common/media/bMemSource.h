@@ -7,6 +7,7 @@
 #include <windows.h>
 
 struct IBaseFilter;
+struct IGraphBuilder;
 struct IPin;
 
 // A new reader filter over the block with the media type (MEDIATYPE_Stream,
@@ -14,6 +15,10 @@ struct IPin;
 HRESULT CreateMemReader(const void* data, DWORD size, const GUID* subtype, IBaseFilter** out);
 // The reader's output pin (one reference).
 HRESULT GetMemReaderPin(IBaseFilter* reader, IPin** out);
+// A new reader over the block added to the graph and its pin rendered; the
+// reader, once made, is in *reader (one reference) even when rendering fails.
+HRESULT RenderMemReader(IGraphBuilder* graph, const void* data, DWORD size, const GUID* subtype,
+                        IBaseFilter** reader);
 
 // The memory stream under the reader: reads are paced at a delivery rate in
 // kilobytes per second (INFINITE: all at once).

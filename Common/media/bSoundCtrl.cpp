@@ -14,10 +14,9 @@
 
 namespace {
 
-bool EndsWith(const char* name, const char* ext) {
-    size_t n = strlen(name);
-    return n >= 4 && _stricmp(name + n - 4, ext) == 0;
-}
+const ExtensionKind kSoundKinds[] = {{".wav", SOUND_KIND_WAVE}, {".mid", SOUND_KIND_MIDI},
+                                     {".mp3", SOUND_KIND_MPEG}, {".asf", SOUND_KIND_MPEG},
+                                     {".asx", SOUND_KIND_MPEG}, {".mp2", SOUND_KIND_MP2}};
 
 const char* MciTypeOf(long kind) {
     switch (kind) {
@@ -59,7 +58,6 @@ SoundControl::SoundControl(IPlayerSite* site)
       m_control(nullptr),
       m_videoWindow(nullptr),
       m_event(nullptr),
-      m_filterGraph(nullptr),
       m_audio(nullptr),
       m_seeking(nullptr),
       m_mci(new (std::nothrow) MciSoundDevice),
@@ -80,18 +78,7 @@ STDMETHODIMP SoundControl::SetKindFromFileName(const char* name, char* mciType) 
         m_kind = SOUND_KIND_CD;
         m_useMCI = 1;
     } else {
-        if (!name)
-            name = "";
-        if (EndsWith(name, ".wav"))
-            m_kind = SOUND_KIND_WAVE;
-        else if (EndsWith(name, ".mid"))
-            m_kind = SOUND_KIND_MIDI;
-        else if (EndsWith(name, ".mp3") || EndsWith(name, ".asf") || EndsWith(name, ".asx"))
-            m_kind = SOUND_KIND_MPEG;
-        else if (EndsWith(name, ".mp2"))
-            m_kind = SOUND_KIND_MP2;
-        else
-            m_kind = SOUND_KIND_OTHER;
+        m_kind = KindByExtension(name, kSoundKinds, MATCH_LAST_FOUR, SOUND_KIND_OTHER);
     }
     if (mciType && m_useMCI)
         strcpy(mciType, MciTypeOf(m_kind));
@@ -117,14 +104,8 @@ HRESULT SoundControl::CreateGraph() {
         if (m_graph)
             return E_FAIL;
     }
-    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGraphBuilder, reinterpret_cast<void**>(&m_graph));
-    if (FAILED(hr)) {
-        m_graph = nullptr;
-        LOG_HRESULT(hr, "CoCreateInstance FilterGraph failed!");
-        return E_FAIL;
-    }
-    return S_OK;
+    return FAILED(CreateFilterGraph(&m_graph, "CoCreateInstance FilterGraph failed!")) ? E_FAIL
+                                                                                       : S_OK;
 }
 
 void SoundControl::QueryGraph() {
@@ -171,7 +152,6 @@ void SoundControl::ReleaseGraph() {
     ReleaseInterface(m_audio);
     ReleaseInterface(m_seeking);
     ReleaseInterface(m_graph);
-    ReleaseInterface(m_filterGraph);
 }
 
 STDMETHODIMP SoundControl::Open(const void* nameOrData, DWORD size) {
@@ -245,18 +225,9 @@ STDMETHODIMP SoundControl::OpenFromMemory(const void* data, DWORD size, const ch
     if (FAILED(hr))
         return hr;
     QueryGraph();
-    m_graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_filterGraph));
     ReleaseInterface(m_reader);
-    hr = CreateMemReader(data, size, SubtypeOf(m_kind), &m_reader);
-    if (SUCCEEDED(hr) && m_filterGraph)
-        hr = m_filterGraph->AddFilter(m_reader, nullptr);
-    IPin* pin = nullptr;
-    if (SUCCEEDED(hr))
-        hr = GetMemReaderPin(m_reader, &pin);
-    if (SUCCEEDED(hr))
-        hr = m_graph->Render(pin);
-    ReleaseInterface(pin);
-    if (FAILED(hr) || !m_filterGraph) {
+    hr = RenderMemReader(m_graph, data, size, SubtypeOf(m_kind), &m_reader);
+    if (FAILED(hr)) {
         ReleaseGraph();
         ReleaseInterface(m_reader);
         m_playState = MEDIA_STOPPED;
@@ -334,22 +305,8 @@ STDMETHODIMP SoundControl::HandleEvents(WPARAM, LPARAM, long* ended) {
     // An audio graph has no video window: it is not asked for here.
     if (!m_graph || !m_control || !m_event)
         return E_FAIL;
-    long code = 0;
-    LONG_PTR p1 = 0, p2 = 0;
-    while (SUCCEEDED(m_event->GetEvent(&code, &p1, &p2, 0))) {
-        m_event->FreeEventParams(code, p1, p2);
-        if (code == EC_USERABORT || code == EC_ERRORABORT) {
-            m_event->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
-            m_control->Stop();
-            if (m_videoWindow)
-                m_videoWindow->put_Visible(OAFALSE);
-        }
-        if (code == EC_COMPLETE || code == EC_END_OF_SEGMENT || code == EC_USERABORT ||
-            code == EC_ERRORABORT) {
-            if (ended)
-                *ended = 1;
-        }
-    }
+    if (DrainGraphEvents(m_event, m_control, m_videoWindow) && ended)
+        *ended = 1;
     return S_OK;
 }
 

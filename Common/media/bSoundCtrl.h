@@ -11,14 +11,9 @@ struct IGraphBuilder;
 struct IMediaControl;
 struct IVideoWindow;
 struct IMediaEventEx;
-struct IFilterGraph;
 struct IBasicAudio;
 struct IMediaSeeking;
 struct IBaseFilter;
-
-// The graph's notification message to the notify window; the parameter is
-// the notify cookie.
-const UINT WM_GRAPHNOTIFY = 1037;
 
 // Sound kinds.
 enum {
@@ -84,7 +79,6 @@ private:
     IMediaControl* m_control;
     IVideoWindow* m_videoWindow;
     IMediaEventEx* m_event;
-    IFilterGraph* m_filterGraph;
     IBasicAudio* m_audio;
     IMediaSeeking* m_seeking;
     MciSoundDevice* m_mci;

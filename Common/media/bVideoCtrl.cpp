@@ -48,9 +48,10 @@ const GUID* SubtypeOf(long kind) {
     }
 }
 
-bool BeginsWith(const char* text, const char* prefix) {
-    return _strnicmp(text, prefix, strlen(prefix)) == 0;
-}
+const ExtensionKind kVideoKinds[] = {{".avi", VIDEO_KIND_AVI},   {".mpg", VIDEO_KIND_MPEG},
+                                     {".mpeg", VIDEO_KIND_MPEG}, {".dat", VIDEO_KIND_MPEG},
+                                     {".asf", VIDEO_KIND_MPEG},  {".asx", VIDEO_KIND_MPEG},
+                                     {".mov", VIDEO_KIND_MOV}};
 
 // Two videos of one file need two aliases.
 LONG g_aliasCounter = 0;
@@ -69,7 +70,6 @@ VideoControl::VideoControl(IPlayerSite* site)
       m_control(nullptr),
       m_videoWindow(nullptr),
       m_event(nullptr),
-      m_filterGraph(nullptr),
       m_basicVideo(nullptr),
       m_audio(nullptr),
       m_seeking(nullptr),
@@ -87,17 +87,7 @@ VideoControl::~VideoControl() {
 }
 
 STDMETHODIMP VideoControl::SetKindFromFileName(const char* name, char* mciType) {
-    m_kind = VIDEO_KIND_NONE;
-    const char* dot = name ? strrchr(name, '.') : nullptr;
-    if (dot) {
-        if (BeginsWith(dot, ".avi"))
-            m_kind = VIDEO_KIND_AVI;
-        else if (BeginsWith(dot, ".mpg") || BeginsWith(dot, ".mpeg") || BeginsWith(dot, ".dat") ||
-                 BeginsWith(dot, ".asf") || BeginsWith(dot, ".asx"))
-            m_kind = VIDEO_KIND_MPEG;
-        else if (BeginsWith(dot, ".mov"))
-            m_kind = VIDEO_KIND_MOV;
-    }
+    m_kind = KindByExtension(name, kVideoKinds, MATCH_DOT_PREFIX, VIDEO_KIND_NONE);
     if (mciType && m_useMCI)
         strcpy(mciType, MciTypeOf(m_kind));
     return S_OK;
@@ -148,13 +138,7 @@ HRESULT VideoControl::CreateGraph() {
         if (m_graph)
             return E_FAIL;
     }
-    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IGraphBuilder, reinterpret_cast<void**>(&m_graph));
-    if (FAILED(hr)) {
-        m_graph = nullptr;
-        LOG_HRESULT(hr, "Video::Open: Create IGraphBuilder failed");
-    }
-    return hr;
+    return CreateFilterGraph(&m_graph, "Video::Open: Create IGraphBuilder failed");
 }
 
 void VideoControl::QueryGraph() {
@@ -208,7 +192,6 @@ void VideoControl::ReleaseGraph() {
     ReleaseInterface(m_basicVideo);
     ReleaseInterface(m_audio);
     ReleaseInterface(m_seeking);
-    ReleaseInterface(m_filterGraph);
     ReleaseInterface(m_graph);
 }
 
@@ -268,17 +251,8 @@ STDMETHODIMP VideoControl::OpenFromMemory(const void* data, DWORD size, const ch
         return hr;
     m_graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&m_videoWindow));
     QueryGraph();
-    m_graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_filterGraph));
     ReleaseInterface(m_reader);
-    hr = CreateMemReader(data, size, SubtypeOf(m_kind), &m_reader);
-    if (SUCCEEDED(hr))
-        hr = m_filterGraph ? m_filterGraph->AddFilter(m_reader, nullptr) : E_NOINTERFACE;
-    IPin* pin = nullptr;
-    if (SUCCEEDED(hr))
-        hr = GetMemReaderPin(m_reader, &pin);
-    if (SUCCEEDED(hr))
-        hr = m_graph->Render(pin);
-    ReleaseInterface(pin);
+    hr = RenderMemReader(m_graph, data, size, SubtypeOf(m_kind), &m_reader);
     if (SUCCEEDED(hr) && !m_videoWindow)
         hr = E_NOINTERFACE;
     if (FAILED(hr)) {
@@ -380,21 +354,8 @@ STDMETHODIMP VideoControl::HandleEvents(WPARAM, LPARAM, long* ended) {
     if (!m_graph || !m_control || !m_videoWindow || !m_event || !m_basicVideo || !m_audio ||
         !m_seeking)
         return E_FAIL;
-    long code = 0;
-    LONG_PTR p1 = 0, p2 = 0;
-    while (SUCCEEDED(m_event->GetEvent(&code, &p1, &p2, 0))) {
-        m_event->FreeEventParams(code, p1, p2);
-        if (code == EC_USERABORT || code == EC_ERRORABORT) {
-            m_event->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
-            m_control->Stop();
-            m_videoWindow->put_Visible(OAFALSE);
-        }
-        if (code == EC_COMPLETE || code == EC_END_OF_SEGMENT || code == EC_USERABORT ||
-            code == EC_ERRORABORT) {
-            if (ended)
-                *ended = 1;
-        }
-    }
+    if (DrainGraphEvents(m_event, m_control, m_videoWindow) && ended)
+        *ended = 1;
     return S_OK;
 }
 

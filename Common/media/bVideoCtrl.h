@@ -12,7 +12,6 @@ struct IGraphBuilder;
 struct IMediaControl;
 struct IVideoWindow;
 struct IMediaEventEx;
-struct IFilterGraph;
 struct IBasicVideo;
 struct IBasicAudio;
 struct IMediaSeeking;
@@ -73,7 +72,6 @@ private:
     IMediaControl* m_control;
     IVideoWindow* m_videoWindow;
     IMediaEventEx* m_event;
-    IFilterGraph* m_filterGraph;
     IBasicVideo* m_basicVideo;
     IBasicAudio* m_audio;
     IMediaSeeking* m_seeking;

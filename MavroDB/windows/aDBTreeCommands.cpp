@@ -12,6 +12,7 @@
 #include "aDBManDialogs.h"
 #include "aDBModule.h"
 #include "aDBResource.h"
+#include "aDBTableDesign.h"
 #include "aDBTreeView.h"
 #include "aDBUserMan.h"
 #include "bDBEditHost.h"
@@ -39,6 +40,13 @@ bool InRange(int id, int first, int last) {
 
 void CDBTreeView::OnCommand(int id) {
     switch (id) {
+        case ID_DB_NEW_TABLE:
+        case ID_DB_NEW_TABLE_BUTTON:
+            NewTableCommand(m_hWnd);
+            return;
+        case ID_DB_DESIGN_TABLE:
+            DesignTableCommand(m_hWnd, m_current);
+            return;
         case ID_DB_DROP_TABLE:
         case ID_DB_DROP_LINK:
             DropTable();

@@ -77,15 +77,9 @@ STDMETHODIMP MovieObject::Init(ObjectCreationRecord* record) {
     HRESULT hr = ClassBase::Init(record);
     if (FAILED(hr) || m_control)
         return hr;
-    IMediaObjectBase* control = nullptr;
-    hr = g_mediaControlFactory(MEDIA_CONTROL_ANIMATION, ClassSite(), &control);
-    if (FAILED(hr) || !control) {
+    hr = MakeMediaControl(MEDIA_CONTROL_ANIMATION, ClassSite(), &m_control);
+    if (FAILED(hr))
         LOG_MSG("MovieObject: no animation control");
-        return FAILED(hr) ? hr : E_FAIL;
-    }
-    // The control's media-control interface, or it is disposed of.
-    hr = control->QueryInterface(__uuidof(IMediaObjectBase), reinterpret_cast<void**>(&m_control));
-    control->Release();
     return hr;
 }
 

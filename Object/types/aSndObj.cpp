@@ -17,31 +17,17 @@ namespace {
 
 const char kCdDevice[] = "cdaudio";
 
-// Mouse messages go on to the parent with the point in its client area.
-LRESULT ForwardMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND parent = GetParent(window);
-    if (!parent)
-        return 0;
-    POINT pt = {(SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam)};
-    MapWindowPoints(window, parent, &pt, 1);
-    SendMessageA(parent, message, wParam, MAKELPARAM(pt.x, pt.y));
-    return 0;
-}
-
 LRESULT CALLBACK SoundNotifyWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SoundObject* owner = reinterpret_cast<SoundObject*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     switch (message) {
-        case WM_CONTEXTMENU: {
-            HWND parent = GetParent(window);
-            if (parent)
-                SendMessageA(parent, WM_CONTEXTMENU, (WPARAM)parent, lParam);
+        case WM_CONTEXTMENU:
+            ForwardContextMenu(window, lParam);
             return 0;
-        }
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
-            return ForwardMouse(window, message, wParam, lParam);
+            return ForwardMouseToParent(window, message, wParam, lParam);
         case MM_MCINOTIFY:
         case SOUND_POLL_MESSAGE:
             if (owner) {
@@ -60,16 +46,6 @@ LRESULT CALLBACK SoundNotifyWndProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void RegisterSoundNotifyClass() {
-    WNDCLASSA wc = {};
-    if (GetClassInfoA(GetModuleHandleA(nullptr), kSoundNotifyClass, &wc))
-        return;
-    wc.lpfnWndProc = SoundNotifyWndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kSoundNotifyClass;
-    RegisterClassA(&wc);
-}
-
 }  // namespace
 
 SoundObject::SoundObject()
@@ -78,7 +54,7 @@ SoundObject::SoundObject()
       m_start(0),
       m_end(0),
       m_cur(0),
-      m_volume(SOUND_VOLUME_MAX),
+      m_volume(MEDIA_VOLUME_MAX),
       m_balance(0),
       m_repeatTimes(1),
       m_flags(0),
@@ -114,14 +90,8 @@ STDMETHODIMP SoundObject::Init(ObjectCreationRecord* record) {
     IPlayerSite* site = ClassSite();
     if (site)
         m_parent = site->GetViewWindow();
-    RegisterSoundNotifyClass();
-    IMediaObjectBase* control = nullptr;
-    hr = g_mediaControlFactory(MEDIA_CONTROL_SOUND, site, &control);
-    if (FAILED(hr) || !control)
-        return FAILED(hr) ? hr : E_FAIL;
-    hr = control->QueryInterface(__uuidof(IMediaObjectBase), reinterpret_cast<void**>(&m_control));
-    control->Release();
-    return hr;
+    RegisterNotifyClass(kSoundNotifyClass, SoundNotifyWndProc);
+    return MakeMediaControl(MEDIA_CONTROL_SOUND, site, &m_control);
 }
 
 LONGLONG SoundObject::ToControl(LONG ms) const {
@@ -228,27 +198,12 @@ STDMETHODIMP SoundObject::LoadMediaData(const char* name) {
     }
     if (fromPath)
         return OpenPrepared(path, nullptr, 0, nullptr);
-    DWORD size = 0;
-    HRESULT hr = manager->ReadMediaData(name, 0, 0, nullptr, &size);
-    if (FAILED(hr) || size == 0)
-        return FAILED(hr) ? hr : E_FAIL;
-    try {
-        m_bytes.assign(size, 0);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    DWORD got = size;
-    hr = manager->ReadMediaData(name, 0, 0, m_bytes.data(), &got);
+    DWORD count = 0;
+    char item[256] = {};
+    HRESULT hr = ReadEmbeddedMedia(manager, name, &m_bytes, &count, item, sizeof(item));
     if (FAILED(hr))
         return hr;
-    // The item's name with its extension tells the control the format.
-    char item[256] = {};
-    char extension[MAX_PATH] = {};
-    if (SUCCEEDED(manager->GetDefaultExtension(name, extension, sizeof(extension) - 1)))
-        snprintf(item, sizeof(item), "%s%s", name, extension);
-    else
-        lstrcpynA(item, name, sizeof(item));
-    return OpenPrepared(nullptr, m_bytes.data(), std::min(got, size), item);
+    return OpenPrepared(nullptr, m_bytes.data(), count, item);
 }
 
 STDMETHODIMP SoundObject::TakeData(const void* bytes, DWORD count, const char* name) {
@@ -406,7 +361,7 @@ STDMETHODIMP SoundObject::get_ObjVolume(LONG* out) {
 }
 
 STDMETHODIMP SoundObject::put_ObjVolume(LONG v) {
-    if (v < 0 || v > SOUND_VOLUME_MAX) {
+    if (v != ClampVolume(v)) {
         char format[128] = {};
         LoadResString(STRING_VOLUME_OUT_OF_RANGE, format, sizeof(format));
         char text[160];
@@ -428,7 +383,7 @@ STDMETHODIMP SoundObject::get_ObjBalance(LONG* out) {
 }
 
 STDMETHODIMP SoundObject::put_ObjBalance(LONG v) {
-    if (v < -SOUND_BALANCE_LIMIT || v > SOUND_BALANCE_LIMIT)
+    if (v != ClampBalance(v))
         return S_FALSE;
     m_balance = v;
     if (m_control)
@@ -618,22 +573,26 @@ HRESULT SoundObject::ToggleFastPlay() {
 }
 
 void SoundObject::OnPlayEnded() {
-    ++m_playCount;
-    if (!PlaysRemain()) {
-        Stop();
-        if (m_flags & SNDFLAG_EXITONEND)
-            this->OnExit();
-        Fire(MEDIAEVT_PLAYEND);
-    } else if (m_flags & SNDFLAG_AUTOREPEAT) {
-        // The control plays on from the start.
-        m_cur = -1;
-        put_ObjCurPosition(m_start);
-        if (Opened() && PlayState() != MEDIA_PLAYING)
-            m_control->Play();
-        Fire(MEDIAEVT_PLAYLOOP);
-    } else {
-        Stop();
-        Fire(MEDIAEVT_PLAYSTOP);
+    switch (CountRepeat(&m_playCount, m_repeatTimes, !(m_flags & SNDFLAG_NOLIMIT),
+                        (m_flags & SNDFLAG_AUTOREPEAT) != 0)) {
+        case REPEAT_ENDED:
+            Stop();
+            if (m_flags & SNDFLAG_EXITONEND)
+                this->OnExit();
+            Fire(MEDIAEVT_PLAYEND);
+            break;
+        case REPEAT_LOOP:
+            // The control plays on from the start.
+            m_cur = -1;
+            put_ObjCurPosition(m_start);
+            if (Opened() && PlayState() != MEDIA_PLAYING)
+                m_control->Play();
+            Fire(MEDIAEVT_PLAYLOOP);
+            break;
+        case REPEAT_STOPPED:
+            Stop();
+            Fire(MEDIAEVT_PLAYSTOP);
+            break;
     }
 }
 
@@ -777,17 +736,10 @@ STDMETHODIMP SoundObject::InvalidateBounds(IPixelBuffer* target) {
 // ---- the record ----
 
 HRESULT SoundObject::LoadKind(ITeskStream* stream) {
-    DWORD flags = 0, count = 0;
-    if (!StreamReadValue(stream, &flags) || !StreamReadValue(stream, &count))
+    DWORD flags = 0;
+    char name[MEDIA_NAME_FIELD + 1];
+    if (!StreamReadValue(stream, &flags) || !ReadMediaNameField(stream, name, "Sound"))
         return E_FAIL;
-    if (count > SOUND_MEDIA_NAME_FIELD || !StreamHas(stream, count)) {
-        LOG_MSG("Sound record: media name of %lu bytes refused", (unsigned long)count);
-        return E_FAIL;
-    }
-    // A name without its NUL ends within its count.
-    char name[SOUND_MEDIA_NAME_FIELD + 1] = {};
-    if (count)
-        stream->Read(name, count);
     LONG v[10];
     if (!StreamHas(stream, sizeof(v)))
         return E_FAIL;
@@ -799,8 +751,8 @@ HRESULT SoundObject::LoadKind(ITeskStream* stream) {
     m_start = v[3];
     m_end = v[4];
     m_cur = v[5];
-    m_volume = std::min<LONG>(std::max<LONG>(v[6], 0), SOUND_VOLUME_MAX);
-    m_balance = std::min<LONG>(std::max<LONG>(v[7], -SOUND_BALANCE_LIMIT), SOUND_BALANCE_LIMIT);
+    m_volume = ClampVolume(v[6]);
+    m_balance = ClampBalance(v[7]);
     m_reserved = v[8];
     m_track = v[9];
     HRESULT hr = DbLinkAbility::Load(stream);

@@ -20,10 +20,7 @@ enum SoundFlags : WORD {
     SNDFLAG_EXITONEND = 0x20,
 };
 enum {
-    SOUND_VOLUME_MAX = 1000,
-    SOUND_BALANCE_LIMIT = 10000,
     SOUND_CD_SLACK_MS = 2001,  // a CD's end may lie this far beyond its length
-    SOUND_MEDIA_NAME_FIELD = 33,
     SOUND_POLL_MESSAGE = 1037,
 };
 extern const char kSoundNotifyClass[];  // "szSoundNotifyClass"

@@ -27,7 +27,7 @@ const IID kIDirectDrawSurface4 = {
 const IID kIDirectDraw = {
     0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 
-enum { VIDEO_POLL_MESSAGE = 1037, VIDEO_WINDOW_STYLE = 0x46000000, MEDIA_NAME_FIELD = 33 };
+enum { VIDEO_POLL_MESSAGE = 1037, VIDEO_WINDOW_STYLE = 0x46000000 };
 
 // The DirectDraw object of a site that displays through DirectDraw. The
 // stream renders on it there, so that its surface can be blitted into the
@@ -50,16 +50,6 @@ void ReleaseOf(T*& p) {
     p = nullptr;
 }
 
-LRESULT ForwardMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND parent = GetParent(window);
-    if (!parent)
-        return 0;
-    POINT pt = {(SHORT)LOWORD(lParam), (SHORT)HIWORD(lParam)};
-    MapWindowPoints(window, parent, &pt, 1);
-    SendMessageA(parent, message, wParam, MAKELPARAM(pt.x, pt.y));
-    return 0;
-}
-
 }  // namespace
 
 // The notify window: the control's notices, polling and the mouse.
@@ -73,12 +63,9 @@ static LRESULT CALLBACK VideoNotifyWndProc(HWND window, UINT message, WPARAM wPa
         case WM_MOUSEACTIVATE:
             s_activated = true;
             return 0;
-        case WM_CONTEXTMENU: {
-            HWND parent = GetParent(window);
-            if (parent)
-                SendMessageA(parent, WM_CONTEXTMENU, (WPARAM)parent, lParam);
+        case WM_CONTEXTMENU:
+            ForwardContextMenu(window, lParam);
             return 0;
-        }
         case WM_TIMER:
             if (owner)
                 SendMessageA(window, VIDEO_POLL_MESSAGE, 0, (LPARAM)owner);
@@ -86,9 +73,9 @@ static LRESULT CALLBACK VideoNotifyWndProc(HWND window, UINT message, WPARAM wPa
         case WM_MOUSEMOVE:
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
-            return ForwardMouse(window, message, wParam, lParam);
+            return ForwardMouseToParent(window, message, wParam, lParam);
         case WM_LBUTTONDOWN:
-            ForwardMouse(window, message, wParam, lParam);
+            ForwardMouseToParent(window, message, wParam, lParam);
             if (s_activated) {
                 // The parent sees a whole click.
                 s_activated = false;
@@ -107,20 +94,6 @@ static LRESULT CALLBACK VideoNotifyWndProc(HWND window, UINT message, WPARAM wPa
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-namespace {
-
-void RegisterVideoNotifyClass() {
-    WNDCLASSA wc = {};
-    if (GetClassInfoA(GetModuleHandleA(nullptr), kVideoNotifyClass, &wc))
-        return;
-    wc.lpfnWndProc = VideoNotifyWndProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kVideoNotifyClass;
-    RegisterClassA(&wc);
-}
-
-}  // namespace
-
 VideoObject::VideoObject()
     : m_control(nullptr),
       m_frame(nullptr),
@@ -131,7 +104,7 @@ VideoObject::VideoObject()
       m_start(0),
       m_end(0),
       m_cur(0),
-      m_volume(1000),
+      m_volume(MEDIA_VOLUME_MAX),
       m_balance(0),
       m_repeatTimes(1),
       m_flags(VIDFLAG_AUDIO),
@@ -182,17 +155,12 @@ STDMETHODIMP VideoObject::Init(ObjectCreationRecord* record) {
     if (FAILED(hr) || m_control)
         return hr;
     IPlayerSite* site = ClassSite();
-    IMediaObjectBase* control = nullptr;
-    hr = g_mediaControlFactory(MEDIA_CONTROL_VIDEO, site, &control);
-    if (FAILED(hr) || !control)
-        return FAILED(hr) ? hr : E_FAIL;
-    hr = control->QueryInterface(__uuidof(IMediaObjectBase), reinterpret_cast<void**>(&m_control));
-    control->Release();
+    hr = MakeMediaControl(MEDIA_CONTROL_VIDEO, site, &m_control);
     if (FAILED(hr))
         return hr;
     if (site)
         m_parent = site->GetViewWindow();
-    RegisterVideoNotifyClass();
+    RegisterNotifyClass(kVideoNotifyClass, VideoNotifyWndProc);
     return S_OK;
 }
 
@@ -433,26 +401,12 @@ STDMETHODIMP VideoObject::LoadMediaData(const char* name) {
     } else if (external) {
         hr = OpenWindowed(path, nullptr, 0, nullptr);
     } else {
-        DWORD size = 0;
-        hr = manager->ReadMediaData(name, 0, 0, nullptr, &size);
-        if (FAILED(hr) || size == 0)
-            return FAILED(hr) ? hr : E_FAIL;
-        try {
-            m_bytes.assign(size, 0);
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        DWORD got = size;
-        hr = manager->ReadMediaData(name, 0, 0, m_bytes.data(), &got);
+        DWORD count = 0;
+        char item[256] = {};
+        hr = ReadEmbeddedMedia(manager, name, &m_bytes, &count, item, sizeof(item));
         if (FAILED(hr))
             return hr;
-        char item[256] = {};
-        char extension[MAX_PATH] = {};
-        if (SUCCEEDED(manager->GetDefaultExtension(name, extension, sizeof(extension) - 1)))
-            snprintf(item, sizeof(item), "%s%s", name, extension);
-        else
-            lstrcpynA(item, name, sizeof(item));
-        hr = OpenWindowed(nullptr, m_bytes.data(), std::min(got, size), item);
+        hr = OpenWindowed(nullptr, m_bytes.data(), count, item);
     }
     if (m_parent) {
         SetActiveWindow(m_parent);
@@ -739,7 +693,7 @@ void VideoObject::ApplyAudio() {
 }
 
 STDMETHODIMP VideoObject::put_ObjVolume(LONG v) {
-    if (v < 0 || v > 1000)
+    if (v != ClampVolume(v))
         return S_FALSE;
     if (InPage()) {
         if (m_audio && v != m_volume)
@@ -763,7 +717,7 @@ STDMETHODIMP VideoObject::get_ObjBalance(LONG* out) {
 }
 
 STDMETHODIMP VideoObject::put_ObjBalance(LONG v) {
-    if (v < -10000 || v > 10000)
+    if (v != ClampBalance(v))
         return S_FALSE;
     m_balance = v;
     if (InPage()) {
@@ -978,24 +932,28 @@ void VideoObject::PauseOrStop(bool pause) {
 }
 
 void VideoObject::OnPlayEnded() {
-    ++m_playCount;
-    if (!PlaysRemain()) {
-        Stop();
-        if (m_flags & VIDFLAG_EXITONEND)
-            this->OnExit();
-        Fire(MEDIAEVT_PLAYEND);
-    } else if (m_flags & VIDFLAG_AUTOREPEAT) {
-        put_ObjCurPosition(m_start);
-        if (InPage() && m_stream) {
-            m_stream->SetState(STREAMSTATE_RUN);
-            m_running = true;
-        } else if (Opened()) {
-            m_control->Play();
-        }
-        Fire(MEDIAEVT_PLAYLOOP);
-    } else {
-        Stop();
-        Fire(MEDIAEVT_PLAYSTOP);
+    switch (CountRepeat(&m_playCount, m_repeatTimes, !(m_flags & VIDFLAG_NOLIMIT),
+                        (m_flags & VIDFLAG_AUTOREPEAT) != 0)) {
+        case REPEAT_ENDED:
+            Stop();
+            if (m_flags & VIDFLAG_EXITONEND)
+                this->OnExit();
+            Fire(MEDIAEVT_PLAYEND);
+            break;
+        case REPEAT_LOOP:
+            put_ObjCurPosition(m_start);
+            if (InPage() && m_stream) {
+                m_stream->SetState(STREAMSTATE_RUN);
+                m_running = true;
+            } else if (Opened()) {
+                m_control->Play();
+            }
+            Fire(MEDIAEVT_PLAYLOOP);
+            break;
+        case REPEAT_STOPPED:
+            Stop();
+            Fire(MEDIAEVT_PLAYSTOP);
+            break;
     }
 }
 
@@ -1206,16 +1164,10 @@ HRESULT VideoObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
 // ---- the record ----
 
 HRESULT VideoObject::LoadKind(ITeskStream* stream) {
-    DWORD flags = 0, count = 0;
-    if (!StreamReadValue(stream, &flags) || !StreamReadValue(stream, &count))
+    DWORD flags = 0;
+    char name[MEDIA_NAME_FIELD + 1];
+    if (!StreamReadValue(stream, &flags) || !ReadMediaNameField(stream, name, "Video"))
         return E_FAIL;
-    if (count > MEDIA_NAME_FIELD || !StreamHas(stream, count)) {
-        LOG_MSG("Video record: media name of %lu bytes refused", (unsigned long)count);
-        return E_FAIL;
-    }
-    char name[MEDIA_NAME_FIELD + 1] = {};
-    if (count)
-        stream->Read(name, count);
     LONG v[11];
     if (!StreamHas(stream, sizeof(v)))
         return E_FAIL;
@@ -1229,8 +1181,8 @@ HRESULT VideoObject::LoadKind(ITeskStream* stream) {
     m_start = v[6];
     m_end = v[7];
     m_cur = v[8];
-    m_volume = std::min<LONG>(std::max<LONG>(v[9], 0), 1000);
-    m_balance = std::min<LONG>(std::max<LONG>(v[10], -10000), 10000);
+    m_volume = ClampVolume(v[9]);
+    m_balance = ClampBalance(v[10]);
     HRESULT hr = DbLinkAbility::Load(stream);
     if (FAILED(hr))
         return hr;
