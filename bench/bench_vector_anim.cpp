@@ -4,7 +4,8 @@
 // into a 1920 x 1080 GDI buffer against GDI Polygon of the same tween
 // points with a solid brush and pen (goal 3 x at 10,000 points; 1,000 and
 // 100,000 reported), with the milliseconds of a tick against the 20 ms of
-// the clock. A mapping tween of 2 shapes of 500 points is reported in ms.
+// the clock. A mapping tween of 2 shapes of 500 points is reported in ms:
+// its first tick, which matches the points, and the later ones.
 #include "BenchClock.h"
 #include <windows.h>
 
@@ -163,18 +164,24 @@ int main() {
             points == 10000 ? ", goal 3" : " (reported)");
         static_cast<IObjectBase*>(v)->Release();
     }
-    VectorObject* mapped = MakeObject(site, 2, 500, 1);
-    double ms = 1e30;
-    DWORD t = 500;
-    for (int round = 0; round < 3; ++round)
-        ms = std::min(ms, FastestRun(
-                              [&] {
-                                  mapped->ShowTime(t);
-                                  t = t == 500 ? 501 : 500;
-                              },
-                              1));
-    printf("  mapping tween (kind 1) of 2 shapes of 500 points: %.2f ms (reported)\n", ms * 1000);
-    static_cast<IObjectBase*>(mapped)->Release();
+    // The first tick between the key frames matches the points; later ones
+    // reuse the matching.
+    double first = 1e30, ms = 1e30;
+    for (int round = 0; round < 3; ++round) {
+        VectorObject* mapped = MakeObject(site, 2, 500, 1);
+        DWORD t = 500;
+        auto tick = [&] {
+            mapped->ShowTime(t);
+            t = t == 500 ? 501 : 500;
+        };
+        first = std::min(first, FastestRun(tick, 1));
+        ms = std::min(ms, FastestRun(tick, 3));
+        static_cast<IObjectBase*>(mapped)->Release();
+    }
+    printf(
+        "  mapping tween (kind 1) of 2 shapes of 500 points: first tick %.2f ms, later ticks %.2f "
+        "ms (reported)\n",
+        first * 1000, ms * 1000);
     target->Release();
     CoUninitialize();
     return 0;

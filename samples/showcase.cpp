@@ -18,13 +18,14 @@
 #include "PictureFixtures.h"
 #include "RtfWriter.h"
 #include "SoundWriter.h"
+#include "aGrphMta.h"
 #include "aMFrame.h"
 #include "aPicObj.h"
 #include "aTxtObj.h"
 #include "aStorage.h"
 #include "aTransition.h"
-#include "aUtil.h"
 #include "aVecFrm.h"
+#include "aUtil.h"
 #include "bFillGrd.h"
 #include "bFillPic.h"
 #include "bFillShd.h"
@@ -40,7 +41,7 @@ const uint32_t kGroup = 0x00F00000, kText = 0x00010000, kRtf = 0x01010000, kPict
                kPush = 0x02020001, kTwoValue = 0x02020002, kThreeValue = 0x02020003,
                kCheck = 0x02020004, kRadio = 0x02020005, kDrawBoard = 0x00040000,
                kMenu = 0x04010001, kGrid = 0x00020000, kScrollVert = 0x02010002,
-               kProgressHorz = 0x02010103, kActiveX = 0x03010000;
+               kProgressHorz = 0x02010103, kActiveX = 0x03010000, kVector = 0x00030000;
 // The test control (samples/TestAxControl), which the run registers.
 const GUID kTestAxControl = {
     0x6A1C3E23, 0x5B7D, 0x4F0A, {0x9C, 0x21, 0x3D, 0x4E, 0x5F, 0x60, 0x71, 0x81}};
@@ -871,6 +872,61 @@ void FiguresPage(CanvasSpec& page) {
     page.objects.push_back(o);
 }
 
+// A shape of a vector frame as an editor saves it: points relative to the
+// object's centre, filled, with a 3-pixel outline.
+std::string ShapeBytes(int kind, const std::vector<POINT>& points, bool closed, COLORREF fill,
+                       COLORREF line) {
+    CGraphMeta shape(nullptr);
+    shape.SetKind(kind);
+    for (const POINT& p : points) shape.AddPoint(p.x, p.y);
+    shape.SetClosed(closed);
+    shape.SetFillType(FILL_SOLID);
+    shape.SetFillMode(FILLMODE_FILL);
+    shape.SetColor(fill);
+    shape.SetMainColor(line);
+    shape.SetLineWidth(3);
+    shape.SetMetaId(1);
+    shape.CalcBoundRect();
+    return Saved([&](ITeskStream* s) { return shape.Save(s); });
+}
+
+// A vector object whose red square becomes a blue circle over the first
+// 2 s of the page (it starts as the page enters). Shapes morph point by
+// point: the square is drawn as the circle's outline runs, from the right
+// down and round, a corner or a side's middle every eighth of a turn.
+void VectorPage(CanvasSpec& page) {
+    page.objects.push_back(PageTitle("A vector object: a square morphs into a circle", kInk));
+    VectorObjectRecord morph;
+    morph.keys.resize(2);
+    morph.keys[0].nextId = 2;
+    morph.keys[0].metas = {{METATYPE_GRAPH, Vec(ShapeBytes(GRAPH_POLYLINE,
+                                                           {{90, 0},
+                                                            {90, 90},
+                                                            {0, 90},
+                                                            {-90, 90},
+                                                            {-90, 0},
+                                                            {-90, -90},
+                                                            {0, -90},
+                                                            {90, -90},
+                                                            {90, 0}},
+                                                           true, 0x2020E0, 0x101070))}};
+    morph.keys[1].time = 2000;
+    morph.keys[1].nextId = 2;
+    morph.keys[1].metas = {
+        {METATYPE_GRAPH,
+         Vec(ShapeBytes(GRAPH_ELLIPSE, {{-110, -110}, {110, 110}}, true, 0xE06020, 0x703010))}};
+    std::vector<uint8_t> bytes = WriteObjectPrefix(Placed(400, 320, 300, 300));
+    const std::vector<uint8_t> own = WriteVectorObjectRecord(morph);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    page.objects.push_back(Entry(kVector, "Morph", bytes));
+    Font cap;
+    cap.text = "2 key frames: 0 s and 2 s";
+    cap.height = 20;
+    cap.weight = FW_NORMAL;
+    cap.color = kInk;
+    page.objects.push_back(Label("MorphCaption", 400, 500, 400, 30, cap));
+}
+
 void TextsPage(CanvasSpec& page) {
     page.objects.push_back(PageTitle("Texts", kInk));
     // A text object: 24 points, red, centred in its panel; a Chinese face
@@ -1277,7 +1333,8 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
                {"Pictures", "Pictures", "Slate", "", "", "Fills"},
                {"Fills", "Fills", "Weave", "", "", "Board"},
                {"Board", "Draw board", "Paper", "", "", "Figures"},
-               {"Figures", "Figures", "Paper", "", "", "Texts"},
+               {"Figures", "Figures", "Paper", "", "", "Vector"},
+               {"Vector", "Vector animation", "Paper", "", "", "Texts"},
                {"Texts", "Texts", "Paper", "", "", "Controls"},
                {"Controls", "Controls", "Paper", "", "", "Media"},
                {"Media", "Media", "Paper", "", "", "Motion"},
@@ -1303,14 +1360,15 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         c.properties = BackgroundProperties(W, H, g.fill);
         w.canvasInfo[g.name] = MakeCanvasInfo(c);
     }
-    CanvasSpec title, buttons, pictures, fills, board, figures, texts, controls, media, motion,
-        script, end;
+    CanvasSpec title, buttons, pictures, fills, board, figures, vector, texts, controls, media,
+        motion, script, end;
     TitlePage(title);
     ButtonsPage(buttons);
     PicturesPage(pictures);
     FillsPage(fills);
     BoardPage(board);
     FiguresPage(figures);
+    VectorPage(vector);
     TextsPage(texts);
     ControlsPage(controls);
     MediaPage(media);
@@ -1332,6 +1390,7 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
         3000, 1200, Effect("", "", PluginEntry(kSpiral, __uuidof(ITransitionMask), {0})), 1108));
     board.properties = PageProperties(Page(3000, 0, "", 1108));
     figures.properties = PageProperties(Page(3000, 0, "", 1108));
+    vector.properties = PageProperties(Page(3000, 0, "", 1108));
     texts.properties = PageProperties(Page(3000, 0, "", 1108));
     controls.properties = PageProperties(Page(3000, 0, "", 1108));
     media.properties = PageProperties(Page(3000, 0, "", 1108));
@@ -1344,10 +1403,11 @@ bool MakeShowcase(WorkSpec* out, uint32_t hold) {
     const struct {
         const char* name;
         CanvasSpec* canvas;
-    } pages[] = {{"Title", &title},   {"Buttons", &buttons},   {"Pictures", &pictures},
-                 {"Fills", &fills},   {"Board", &board},       {"Figures", &figures},
-                 {"Texts", &texts},   {"Controls", &controls}, {"Media", &media},
-                 {"Motion", &motion}, {"Script", &script},     {"End", &end}};
+    } pages[] = {{"Title", &title},   {"Buttons", &buttons}, {"Pictures", &pictures},
+                 {"Fills", &fills},   {"Board", &board},     {"Figures", &figures},
+                 {"Vector", &vector}, {"Texts", &texts},     {"Controls", &controls},
+                 {"Media", &media},   {"Motion", &motion},   {"Script", &script},
+                 {"End", &end}};
     for (const auto& p : pages) {
         w.canvasInfo[p.name] = MakeCanvasInfo(*p.canvas);
         w.objData[p.name] = MakeObjData(*p.canvas);

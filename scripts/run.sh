@@ -63,7 +63,7 @@ page_shot() {
   fi
 }
 
-echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 25 s)"
+echo "== playing: MavroRT.exe /r sample.mrt (pages change by themselves; about 35 s)"
 # Questions are answered unattended.
 export MAVRO_AUTOANSWER=yes
 # In a process group of its own, so that stopping it ends wine and the
@@ -90,6 +90,8 @@ page_shot Fills 2 fills
 # The board page's script draws as the page enters.
 page_shot Board 2 board
 page_shot Figures 2 figures
+# The vector object's square morphs into a circle over 2 s: half way.
+page_shot Vector 1 vector
 page_shot Texts 2 texts
 page_shot Controls 2 controls
 page_shot Media 2 media

@@ -1,6 +1,8 @@
 // Resource identifiers of MavroDB: strings, dialogs and their controls.
 #pragma once
 
+#include "aDBGridResource.h"
+
 #define IDS_DB_MEMO 57639
 #define IDS_DB_BINARY_STREAM 57641
 #define IDS_DB_TYPE_LABELS 57645

@@ -266,3 +266,61 @@ private:
     bool m_ending = false;
     int m_anchorCol = 0, m_anchorRow = 0;
 };
+
+// The messages above as calls, for the dialogs that hold a grid.
+namespace dbgrid {
+
+inline bool SetText(HWND grid, int col, int row, const std::string& text) {
+    GridText t = {col, row, text.c_str(), nullptr, 0};
+    return SendMessageA(grid, GM_SETTEXT, 0, (LPARAM)&t) != 0;
+}
+
+inline std::string Text(HWND grid, int col, int row) {
+    GridText t = {col, row, nullptr, nullptr, 0};
+    int n = (int)SendMessageA(grid, GM_GETTEXT, 0, (LPARAM)&t);
+    std::string out((size_t)n + 1, '\0');
+    t.buffer = &out[0];
+    t.size = n + 1;
+    SendMessageA(grid, GM_GETTEXT, 0, (LPARAM)&t);
+    out.resize((size_t)n);
+    return out;
+}
+
+inline void SetType(HWND grid, int col, int row, const GridCellType& type) {
+    GridSetType s = {col, row, &type};
+    SendMessageA(grid, GM_SETTYPE, 0, (LPARAM)&s);
+}
+
+inline GridCellType Type(HWND grid, int col, int row) {
+    GridCellRef ref = {col, row};
+    GridCellType type;
+    SendMessageA(grid, GM_GETTYPE, (WPARAM)&ref, (LPARAM)&type);
+    return type;
+}
+
+inline GridCellType Kind(int kind, const std::string& text = std::string()) {
+    GridCellType t;
+    t.kind = kind;
+    t.text = text;
+    return t;
+}
+
+inline void SetLock(HWND grid, int col, int row, bool lock) {
+    GridCellRef ref = {col, row};
+    SendMessageA(grid, GM_SETLOCK, lock, (LPARAM)&ref);
+}
+
+inline bool Locked(HWND grid, int col, int row) {
+    GridCellRef ref = {col, row};
+    return SendMessageA(grid, GM_GETLOCK, 0, (LPARAM)&ref) != 0;
+}
+
+inline int Rows(HWND grid) {
+    return (int)SendMessageA(grid, GM_GETMAXROWS, 0, 0);
+}
+
+inline int Cols(HWND grid) {
+    return (int)SendMessageA(grid, GM_GETMAXCOLS, 0, 0);
+}
+
+}  // namespace dbgrid

@@ -364,6 +364,16 @@ HRESULT CGraphMeta::Draw(HDC dc, BOOL noSelection) {
                 DeleteObject(brush);
                 DeleteObject(shape);
             }
+        } else if (solid != CLR_INVALID && GetKind() == GRAPH_POLYLINE &&
+                   GetMapMode(dc) == MM_TEXT && pts.size() >= 3) {
+            // As the ellipse: the polygon's region filled within the
+            // context's clip (the points are the outline's, closed).
+            if (HRGN shape = CreatePolygonRgn(pts.data(), (int)pts.size(), ALTERNATE)) {
+                HBRUSH brush = CreateSolidBrush(solid);
+                FillRgn(dc, shape, brush);
+                DeleteObject(brush);
+                DeleteObject(shape);
+            }
         } else if (HRGN shape = CreateRegion(dc, nullptr)) {
             RECT box;
             GetRgnBox(shape, &box);
@@ -1458,6 +1468,26 @@ float VertexAngle(const POINT* p, int n, int k) {
     return degrees / 2 + 90;
 }
 
+// The angle from A's step (ax, ay) to B's (bx, by), one way round: a B step
+// turned clockwise on the page from A's is 360 minus the angle. The side is
+// the triangle test's, on B's direction against a triangle standing on A's
+// line; the triangle is lifted off the line so that steps nearly parallel
+// (within a few degrees, the test's own tolerance) are never mirrored.
+float StepAngle(double ax, double ay, double bx, double by) {
+    float degrees = 0;
+    VectorAngleF((float)ax, (float)ay, 0, 0, (float)bx, (float)by, &degrees);
+    const double la = sqrt(ax * ax + ay * ay), lb = sqrt(bx * bx + by * by);
+    if (la == 0 || lb == 0)
+        return degrees;
+    const double ux = ax / la, uy = ay / la, nx = -uy, ny = ux, lift = 0.1;
+    if (PointInTriangle((float)(bx / lb), (float)(by / lb), (float)(-2 * ux + lift * nx),
+                        (float)(-2 * uy + lift * ny), (float)(2 * ux + lift * nx),
+                        (float)(2 * uy + lift * ny), (float)((2 + lift) * nx),
+                        (float)((2 + lift) * ny)))
+        degrees = 360 - degrees;
+    return degrees;
+}
+
 }  // namespace
 
 HRESULT CGraphMeta::CalcMapping(const POINT* a, int n, const POINT* b, int m,
@@ -1506,9 +1536,8 @@ HRESULT CGraphMeta::CalcMapping(const POINT* a, int n, const POINT* b, int m,
         if (va >= 0 || vb >= 0) {
             angleCost = fabs((va >= 0 ? va : 180.0f) - (vb >= 0 ? vb : 180.0f));
         } else {
-            float degrees = 0;
-            VectorAngleF((float)(a[i].x - a[pi].x), (float)(a[i].y - a[pi].y), 0, 0,
-                         (float)(b[j].x - b[pj].x), (float)(b[j].y - b[pj].y), &degrees);
+            const float degrees = StepAngle((double)a[i].x - a[pi].x, (double)a[i].y - a[pi].y,
+                                            (double)b[j].x - b[pj].x, (double)b[j].y - b[pj].y);
             angleCost = w[4] + w[1] * (angleExp <= 0 ? 1.0 : pow(degrees, angleExp));
         }
         *out = lengthCost + angleCost;
@@ -1582,10 +1611,21 @@ HRESULT CGraphMeta::BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMap
         LOG_MSG("CalcMapping func faield.");
         return hr;
     }
+    CGraphMeta* meta = MakeMatchedMeta(a, b, pairs, factor);
+    if (!meta)
+        return E_OUTOFMEMORY;
+    delete *out;
+    *out = meta;
+    return S_OK;
+}
+
+CGraphMeta* CGraphMeta::MakeMatchedMeta(CGraphMeta* a, CGraphMeta* b,
+                                        const std::vector<std::pair<int, int>>& pairs,
+                                        float factor) {
     CGraphMeta* meta = new (std::nothrow) CGraphMeta(a->m_env);
     if (!meta) {
         LOG_MSG("can not allocate enough memory.");
-        return E_OUTOFMEMORY;
+        return nullptr;
     }
     InterpolateMeta(a, b, meta, factor, false);
     meta->SetKind(a->GetKind());
@@ -1599,9 +1639,7 @@ HRESULT CGraphMeta::BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMap
     }
     meta->SetClosed(a->IsClosed());
     meta->Recalc();
-    delete *out;
-    *out = meta;
-    return S_OK;
+    return meta;
 }
 
 HRESULT CGraphMeta::InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* out, float factor,
@@ -1616,8 +1654,10 @@ HRESULT CGraphMeta::InterpolateMeta(CGraphMeta* a, CGraphMeta* b, CGraphMeta* ou
         CVecPath::Interpolate(*a, *b, out, factor);
     if (FAILED(ShadeFill::Interpolate(*a, *b, out, factor)))
         out->ShadeFill::Duplicate(factor >= 0.5f ? *b : *a);
-    if (FAILED(LineStyle::Interpolate(*a, *b, out, factor)))
-        out->LineStyle::Duplicate(factor >= 0.5f ? *b : *a);
+    // What the blend leaves (smoothing, gaps, tiles) comes from the nearer
+    // shape, not from out's defaults: a tween of plain outlines stays plain.
+    out->LineStyle::Duplicate(factor >= 0.5f ? *b : *a);
+    LineStyle::Interpolate(*a, *b, out, factor);
     InkMode::Interpolate(*a, *b, out, factor);
     CMetaBase::InterpolateAttributes(*a, *b, out, factor);
     out->Recalc();

@@ -148,6 +148,10 @@ public:
     // matching fails (more than MAPPING_CELLS_MAX cells) *out is kept.
     static HRESULT BuildMappedMeta(CGraphMeta* a, CGraphMeta* b, const MorphMapping& mapping,
                                    CGraphMeta** out, float factor);
+    // The meta between a and b at the factor along matched index pairs (as
+    // CalcMapping gives them): a new graph meta, null without memory.
+    static CGraphMeta* MakeMatchedMeta(CGraphMeta* a, CGraphMeta* b,
+                                       const std::vector<std::pair<int, int>>& pairs, float factor);
     // The matched index pairs in row order and the path's cost.
     static HRESULT CalcMapping(const POINT* a, int n, const POINT* b, int m,
                                const MorphMapping& mapping, std::vector<std::pair<int, int>>* pairs,

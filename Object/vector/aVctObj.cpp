@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "aFillFiles.h"
 #include "aStorage.h"
 #include "aUtil.h"
 #include "bByteReader.h"
@@ -82,10 +83,13 @@ HRESULT CKeyFrame::CopyFrom(const CKeyFrame& other) {
 
 VectorObject::VectorObject()
     : m_tween(nullptr),
+      m_pairKey(-1),
+      m_pairMadeAt(0),
       m_currentKey(0),
       m_time(0),
       m_stale(true),
       m_preparations(0),
+      m_pairsMade(0),
       m_drawRect(nullptr) {
     m_owner.object = this;
 }
@@ -256,10 +260,18 @@ void VectorObject::ShowTime(DWORD t) {
         const CKeyFrame& b = *m_tweens[(size_t)before + 1];
         const float x =
             (float)((double)(t - (DWORD)a.time) / (double)((DWORD)b.time - (DWORD)a.time));
+        if (m_pairKey != before || m_pairMadeAt != m_preparations) {
+            m_pairKey = -1;
+            ++m_pairsMade;
+            if (FAILED(m_pair.Prepare(*a.frame, *b.frame, a.Params())))
+                return;
+            m_pairKey = before;
+            m_pairMadeAt = m_preparations;
+        }
         CVecFrame* tween = new (std::nothrow) CVecFrame(&m_owner, VECFRAME_LENGTHS);
         if (!tween)
             return;
-        if (FAILED(TweenFrames(*a.frame, *b.frame, tween, x, a.Params()))) {
+        if (FAILED(m_pair.Fill(tween, x))) {
             delete tween;
             return;
         }
@@ -348,16 +360,18 @@ HRESULT VectorObject::DrawContent(IPixelBuffer* target, const RECT* rect) {
     if (!target || !rect || !m_play.current || !m_play.current->GetCount())
         return S_OK;
     // The stored frames are never turned: a copy is.
-    CVecFrame copy(&m_owner, VECFRAME_LENGTHS);
-    if (FAILED(copy.DuplicateFrom(*m_play.current)))
-        return S_OK;
-    if (GetAngle())
-        copy.Rotate(GetAngle());
+    std::unique_ptr<CVecFrame> copy;
+    if (GetAngle()) {
+        copy.reset(new (std::nothrow) CVecFrame(&m_owner, VECFRAME_LENGTHS));
+        if (!copy || FAILED(copy->DuplicateFrom(*m_play.current)))
+            return S_OK;
+        copy->Rotate(GetAngle());
+    }
     HDC dc = nullptr;
     if (FAILED(target->GetDC(&dc)) || !dc)
         return S_OK;
     m_drawRect = rect;
-    copy.DrawAll(dc);
+    (copy ? copy.get() : m_play.current)->DrawAll(dc);
     m_drawRect = nullptr;
     target->ReleaseDC(dc);
     return S_OK;
@@ -379,6 +393,16 @@ STDMETHODIMP_(int) VectorObject::HitTestPoint(LONG x, LONG y) {
         ReleaseDC(nullptr, dc);
     delete[] hits;
     return SUCCEEDED(hr) && count > 0 ? 0 : 1;
+}
+
+STDMETHODIMP VectorObject::CollectFiles(IFileCollector* collector) {
+    if (!collector)
+        return E_POINTER;
+    for (CKeyFrame* key : m_keys)
+        for (int i = 0; key && key->frame && i < key->frame->GetCount(); ++i)
+            if (CGraphMeta* g = key->frame->GetGraphMeta(i))
+                CollectFillFiles(g->GetFill(), collector);
+    return ClassBase::CollectFiles(collector);
 }
 
 STDMETHODIMP VectorObject::OnGeometryChanged(const RECT* before, const RECT* after, int code) {

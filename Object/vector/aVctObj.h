@@ -65,6 +65,8 @@ public:
     STDMETHOD_(int, HitTestPoint)(LONG x, LONG y) override;
     STDMETHOD(OnGeometryChanged)(const RECT* before, const RECT* after, int code) override;
     HRESULT DrawContent(IPixelBuffer* target, const RECT* rect) override;
+    // The pictures of the shapes' fills in every key frame, then the base's.
+    STDMETHOD(CollectFiles)(IFileCollector* collector) override;
 
     // Codes, setting, key frames. A damaged record is refused: E_FAIL, the
     // key frames unchanged.
@@ -86,8 +88,10 @@ public:
     CVecFrame* CurrentFrame() const { return m_play.current; }
     int CurrentKeyIndex() const { return m_currentKey; }
     int PlaySetting() const { return m_play.setting; }
-    // The times the working copies were rebuilt.
+    // The times the working copies were rebuilt, and a tween's pair made
+    // ready.
     int Preparations() const { return m_preparations; }
+    int PairsMade() const { return m_pairsMade; }
     IVecFrameOwner* FrameOwner() { return &m_owner; }
 
 private:
@@ -115,10 +119,16 @@ private:
     std::vector<CKeyFrame*> m_tweens;
     CVecPlayState m_play;
     CVecFrame* m_tween;  // the shown tween, when m_currentKey < 0
+    // The working copies of the key frames before and after the shown
+    // tween, made ready; kept until the pair or the working copies change.
+    CTweenPair m_pair;
+    int m_pairKey;
+    int m_pairMadeAt;
     int m_currentKey;
     DWORD m_time;
     bool m_stale;
     int m_preparations;
+    int m_pairsMade;
     const RECT* m_drawRect;
 };
 

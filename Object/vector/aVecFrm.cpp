@@ -674,11 +674,16 @@ HRESULT MakeSameNumMetasById(const CVecFrame& a, const CVecFrame& b, CVecFrame* 
     return hr;
 }
 
-HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, float x,
-                    const TweenParams& params) {
+void CTweenPair::Clear() {
+    m_figures.reset();
+    m_a.reset();
+    m_b.reset();
+    m_matches.clear();
+}
+
+HRESULT CTweenPair::Prepare(const CVecFrame& a, const CVecFrame& b, const TweenParams& params) {
     TRACE_POINT();
-    if (!out)
-        return E_POINTER;
+    Clear();
     CVecFrame *copyA = nullptr, *copyB = nullptr;
     HRESULT hr = CopyFrameForTween(a, &copyA);
     if (SUCCEEDED(hr))
@@ -691,26 +696,58 @@ HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, floa
     for (const CVecFrame* f : {copyA, copyB})
         for (int i = 0; i < f->GetCount(); ++i) {
             const int type = f->GetMeta(i)->GetBaseValue();
-            if (type >= METATYPE_MATH && type <= METATYPE_OPTIC)
-                return out->DuplicateFrom(*copyA);
+            if (type >= METATYPE_MATH && type <= METATYPE_OPTIC) {
+                m_figures = std::move(holdA);
+                return S_OK;
+            }
         }
-    CVecFrame pa(copyA->GetOwner(), copyA->GetFlags()), pb(copyA->GetOwner(), copyA->GetFlags());
-    hr = params.pairing ? MakeSameNumMetasById(*copyA, *copyB, &pa, &pb, params.split)
-                        : MakeSameNumMetasAuto(*copyA, *copyB, &pa, &pb, params.split);
-    if (FAILED(hr) || pa.GetCount() == 0 || pb.GetCount() == 0)
+    std::unique_ptr<CVecFrame> pa(new (std::nothrow)
+                                      CVecFrame(copyA->GetOwner(), copyA->GetFlags())),
+        pb(new (std::nothrow) CVecFrame(copyA->GetOwner(), copyA->GetFlags()));
+    if (!pa || !pb)
+        return E_OUTOFMEMORY;
+    hr = params.pairing ? MakeSameNumMetasById(*copyA, *copyB, pa.get(), pb.get(), params.split)
+                        : MakeSameNumMetasAuto(*copyA, *copyB, pa.get(), pb.get(), params.split);
+    if (FAILED(hr) || pa->GetCount() == 0 || pb->GetCount() == 0)
         return S_OK;
     const bool mapped = (params.kind == 1 || params.kind == 3) && params.mapping;
-    const int n = pa.GetCount() < pb.GetCount() ? pa.GetCount() : pb.GetCount();
+    const int n = pa->GetCount() < pb->GetCount() ? pa->GetCount() : pb->GetCount();
+    std::vector<std::vector<std::pair<int, int>>> matches((size_t)n);
     for (int k = 0; k < n; ++k) {
-        CGraphMeta *u = pa.GetGraphMeta(k), *v = pb.GetGraphMeta(k);
+        CGraphMeta *u = pa->GetGraphMeta(k), *v = pb->GetGraphMeta(k);
+        if (!u || !v)
+            continue;
+        if (mapped &&
+            FAILED(CGraphMeta::CalcMapping(u->GetData(), u->GetCount(), v->GetData(), v->GetCount(),
+                                           *params.mapping, &matches[(size_t)k], nullptr))) {
+            LOG_MSG("CalcMapping func faield.");
+            matches[(size_t)k].clear();
+        }
+        // By points; also where the matching refused the pair.
+        if (matches[(size_t)k].empty())
+            CGraphMeta::EqualizePointCount(u, v);
+    }
+    m_a = std::move(pa);
+    m_b = std::move(pb);
+    m_matches.swap(matches);
+    return S_OK;
+}
+
+HRESULT CTweenPair::Fill(CVecFrame* out, float x) const {
+    if (!out)
+        return E_POINTER;
+    if (m_figures)
+        return out->DuplicateFrom(*m_figures);
+    for (size_t k = 0; k < m_matches.size(); ++k) {
+        CGraphMeta *u = m_a->GetGraphMeta((int)k), *v = m_b->GetGraphMeta((int)k);
         if (!u || !v)
             continue;
         CGraphMeta* meta = nullptr;
-        if (mapped && FAILED(CGraphMeta::BuildMappedMeta(u, v, *params.mapping, &meta, x)))
-            meta = nullptr;
-        if (!meta) {
-            // By points; also where the matching refused the pair.
-            CGraphMeta::EqualizePointCount(u, v);
+        if (!m_matches[k].empty()) {
+            meta = CGraphMeta::MakeMatchedMeta(u, v, m_matches[k], x);
+            if (!meta)
+                return E_OUTOFMEMORY;
+        } else {
             meta = new (std::nothrow) CGraphMeta(out->GetMetaEnv());
             if (!meta) {
                 LOG_MSG(" can not allocated memory.");
@@ -721,11 +758,21 @@ HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, floa
         meta->SetFrame(out);
         meta->SetMetaId(out->TakeMetaId());
         meta->CalcBoundRect();
-        hr = out->AddMeta(meta, METATYPE_GRAPH);
+        const HRESULT hr = out->AddMeta(meta, METATYPE_GRAPH);
         if (FAILED(hr)) {
             delete meta;
             return hr;
         }
     }
     return S_OK;
+}
+
+HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, float x,
+                    const TweenParams& params) {
+    TRACE_POINT();
+    if (!out)
+        return E_POINTER;
+    CTweenPair pair;
+    const HRESULT hr = pair.Prepare(a, b, params);
+    return FAILED(hr) ? hr : pair.Fill(out, x);
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "aMeta.h"
@@ -152,6 +154,26 @@ struct TweenParams {
 // normalised copy.
 HRESULT TweenFrames(const CVecFrame& a, const CVecFrame& b, CVecFrame* out, float x,
                     const TweenParams& params);
+// A tween's two key frames made ready once: copied, converted, their metas
+// paired and given equal point counts or matched. Every frame between them
+// is then only interpolated, the same frame TweenFrames gives.
+class CTweenPair {
+public:
+    // Forgets a pair made before. A failure leaves an empty pair, which
+    // fills nothing.
+    HRESULT Prepare(const CVecFrame& a, const CVecFrame& b, const TweenParams& params);
+    // Fills the empty frame out with the shapes at x (0 at a, 1 at b).
+    HRESULT Fill(CVecFrame* out, float x) const;
+    void Clear();
+
+private:
+    // Frames with subject figures are shown as a's converted copy.
+    std::unique_ptr<CVecFrame> m_figures;
+    std::unique_ptr<CVecFrame> m_a, m_b;
+    // For each pair, its matched point indexes; empty: by points.
+    std::vector<std::vector<std::pair<int, int>>> m_matches;
+};
+
 // A new frame of the same owner and kind holding copies of the metas; a
 // frame already in *copy is deleted first.
 HRESULT CopyFrameForTween(const CVecFrame& frame, CVecFrame** copy);

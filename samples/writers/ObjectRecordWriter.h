@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -29,6 +30,16 @@ public:
         return *this;
     }
     RecordBytes& I32(int32_t v) { return U32((uint32_t)v); }
+    RecordBytes& F32(float v) {
+        uint32_t bits = 0;
+        memcpy(&bits, &v, 4);
+        return U32(bits);
+    }
+    RecordBytes& U16(uint16_t v) {
+        bytes.push_back((uint8_t)v);
+        bytes.push_back((uint8_t)(v >> 8));
+        return *this;
+    }
     RecordBytes& Zeros(size_t n) {
         bytes.insert(bytes.end(), n, 0);
         return *this;
@@ -307,10 +318,28 @@ inline std::vector<uint8_t> WriteLineModeRecord(const LineModeFields& l) {
     return r.bytes;
 }
 
+// One shape of a vector frame: its type and its record.
+struct VecFrameMeta {
+    int32_t type;
+    std::vector<uint8_t> body;
+};
+// A vector frame in the object stream: flags (16 bits), next meta id,
+// count, and per meta its type, its body's length (8 bytes, when flag bit
+// 2 is set) and the body.
+inline void WriteVecFrameRecord(RecordBytes& r, uint16_t flags, int32_t nextId,
+                                const std::vector<VecFrameMeta>& metas) {
+    r.U16(flags).I32(nextId).U32((uint32_t)metas.size());
+    for (const auto& m : metas) {
+        r.I32(m.type);
+        if (flags & 4)
+            r.U32((uint32_t)m.body.size()).U32(0);
+        r.Bytes(m.body);
+    }
+}
+
 // The draw board's record after the shared prefix: its drawing settings
 // (value, ink mode, line mode, a 60-byte LOGFONTA, the fill's record), the
-// kept value, then its frame: flags, next meta id, count, and per meta its
-// type, its body's length (when flag bit 4 is set) and the body.
+// kept value, then its frame.
 struct DrawBoardRecord {
     int32_t value = 0, ink = 0;
     LineModeFields line;
@@ -320,10 +349,7 @@ struct DrawBoardRecord {
     int32_t kept = 50;
     uint16_t frameFlags = 6;
     int32_t nextId = 1;
-    struct Meta {
-        int32_t type;
-        std::vector<uint8_t> body;
-    };
+    using Meta = VecFrameMeta;
     std::vector<Meta> metas;
 };
 inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
@@ -335,14 +361,36 @@ inline std::vector<uint8_t> WriteDrawBoardRecord(const DrawBoardRecord& b) {
     std::vector<uint8_t> face(32, 0);
     for (size_t i = 0; i < b.face.size() && i < 31; ++i) face[i] = (uint8_t)b.face[i];
     r.Bytes(face).Bytes(b.fill).I32(b.kept);
-    r.bytes.push_back((uint8_t)b.frameFlags);
-    r.bytes.push_back((uint8_t)(b.frameFlags >> 8));
-    r.I32(b.nextId).U32((uint32_t)b.metas.size());
-    for (const auto& m : b.metas) {
-        r.I32(m.type);
-        if (b.frameFlags & 4)
-            r.U32((uint32_t)m.body.size()).U32(0);
-        r.Bytes(m.body);
+    WriteVecFrameRecord(r, b.frameFlags, b.nextId, b.metas);
+    return r.bytes;
+}
+
+// The vector object's record after the shared prefix: start and pause
+// codes, the play-state setting, the key-frame count, then per key frame
+// its tween kind, split flag, pairing (0 by order, else by meta id), the
+// mapping reference (0), the mapping's seven floats (tween kinds 1 and 3
+// only), its time in ms and its frame.
+struct VectorKeyFrameRecord {
+    int32_t kind = 0, split = 1, pairing = 0, reference = 0;
+    float mapping[7] = {1, 1, 1, 1, 0, 0, 0.5f};
+    int32_t time = 0;
+    uint16_t frameFlags = 4;
+    int32_t nextId = 1;
+    std::vector<VecFrameMeta> metas;
+};
+struct VectorObjectRecord {
+    int32_t startCode = 1200, pauseCode = 0, setting = 50;
+    std::vector<VectorKeyFrameRecord> keys;
+};
+inline std::vector<uint8_t> WriteVectorObjectRecord(const VectorObjectRecord& v) {
+    RecordBytes r;
+    r.I32(v.startCode).I32(v.pauseCode).I32(v.setting).U32((uint32_t)v.keys.size());
+    for (const auto& k : v.keys) {
+        r.I32(k.kind).I32(k.split).I32(k.pairing).I32(k.reference);
+        if (k.kind == 1 || k.kind == 3)
+            for (float f : k.mapping) r.F32(f);
+        r.I32(k.time);
+        WriteVecFrameRecord(r, k.frameFlags, k.nextId, k.metas);
     }
     return r.bytes;
 }

@@ -32,7 +32,7 @@ file(READ ${log} text)
 if(NOT rc EQUAL 1)
   message(FATAL_ERROR "showcase: exit ${rc}, expected 1\n${text}")
 endif()
-foreach(page Buttons Pictures Fills Board Texts Controls Media Motion Script End)
+foreach(page Buttons Pictures Fills Board Figures Vector Texts Controls Media Motion Script End)
   expect_log("ChangeCanvasTo: ${page}")
 endforeach()
 # The title page's sound, from the package's memory to its end.

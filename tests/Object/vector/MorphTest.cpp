@@ -9,6 +9,7 @@
 #include "aGrphMta.h"
 #include "aTxtMeta.h"
 #include "aVecFrm.h"
+#include "bLinStyl.h"
 
 namespace {
 
@@ -292,6 +293,38 @@ TEST(GraphMorph, AttributesBetweenOpenAndClosed) {
     }
 }
 
+TEST(GraphMorph, OutlinesTakeTheNearerShapesFlags) {
+    FakeOwner env;
+    // Widths blend; smoothing and gaps are the nearer shape's, never a new
+    // shape's defaults (smooth).
+    const struct {
+        int aSmooth, bSmooth;
+        float factor;
+        int smooth;
+    } cases[] = {{0, 0, 0.5f, 0}, {0, 1, 0.4f, 0}, {0, 1, 0.5f, 1}, {1, 0, 0.4f, 1}};
+    for (const auto& c : cases) {
+        std::unique_ptr<CGraphMeta> a(Shape(&env, GRAPH_POLYLINE, {{0, 0}, {9, 9}}));
+        std::unique_ptr<CGraphMeta> b(Shape(&env, GRAPH_POLYLINE, {{0, 0}, {9, 9}}));
+        ASSERT_TRUE(a->LineStyle::Get() && b->LineStyle::Get());
+        a->LineStyle::Get()->SetSmooth(c.aSmooth);
+        b->LineStyle::Get()->SetSmooth(c.bSmooth);
+        a->LineStyle::Get()->SetTransparent(c.aSmooth);
+        b->LineStyle::Get()->SetTransparent(c.bSmooth);
+        a->SetLineWidth(2);
+        b->SetLineWidth(6);
+        CGraphMeta out(&env);
+        ASSERT_EQ(CGraphMeta::InterpolateMeta(a.get(), b.get(), &out, c.factor, true), S_OK);
+        int smooth = -1, transparent = -1;
+        WORD width = 0;
+        out.LineStyle::Get()->GetSmooth(&smooth);
+        out.LineStyle::Get()->GetTransparent(&transparent);
+        out.LineStyle::Get()->GetWidth(&width);
+        EXPECT_EQ(smooth, c.smooth) << c.factor;
+        EXPECT_EQ(transparent, c.smooth) << c.factor;
+        EXPECT_EQ(width, 4) << c.factor;
+    }
+}
+
 TEST(GraphMorph, MappingMatchesPoints) {
     const Points square = {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}};
     std::vector<std::pair<int, int>> pairs;
@@ -330,6 +363,34 @@ TEST(GraphMorph, MappingMatchesPoints) {
     EXPECT_EQ(CGraphMeta::CalcMapping(big.data(), 2049, big.data(), 2048, kMapping, &pairs, &cost),
               E_OUTOFMEMORY);
     EXPECT_TRUE(Logged(log.Text(), "can not allocate memory,num is"));
+}
+
+TEST(GraphMorph, MappingMeasuresTurnsOneWayRound) {
+    // Only the angle between the two steps costs (parameter 1 times its
+    // first power); one step of 100 along x in A against B's step.
+    const MorphMapping angleOnly = {{0.0f, 1.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f}};
+    const Points a = {{0, 0}, {100, 0}};
+    const struct {
+        POINT end;
+        int cost;
+    } cases[] = {
+        {{100, 0}, 0},     // the same direction
+        {{0, -100}, 90},   // a quarter turn up the page
+        {{0, 100}, 270},   // a quarter turn down the page (clockwise): mirrored
+        {{-100, 0}, 180},  // reversed
+        {{71, 71}, 315},   // 45 degrees clockwise: mirrored
+        {{71, -71}, 45},   // 45 degrees the other way
+        {{100, 3}, 1},     // nearly parallel on either side: never mirrored
+        {{100, -3}, 1},
+    };
+    for (const auto& c : cases) {
+        const Points b = {{0, 0}, c.end};
+        std::vector<std::pair<int, int>> pairs;
+        int cost = -1;
+        ASSERT_EQ(CGraphMeta::CalcMapping(a.data(), 2, b.data(), 2, angleOnly, &pairs, &cost), S_OK)
+            << c.end.x << "," << c.end.y;
+        EXPECT_EQ(cost, c.cost) << c.end.x << "," << c.end.y;
+    }
 }
 
 TEST(GraphMorph, MappedMetaBetweenShapes) {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "ObjectRecordWriter.h"
 #include "ObjectTestUtil.h"
+#include "ProjectWriter.h"
 #include "StreamFixtures.h"
 #include "TestFiles.h"
 #include "VectorRecords.h"
@@ -15,6 +17,7 @@
 #include "aStorage.h"
 #include "aVctObj.h"
 #include "bByteReader.h"
+#include "bFillPic.h"
 #include "bFillShd.h"
 
 namespace {
@@ -93,11 +96,14 @@ protected:
         ASSERT_EQ(v->LoadKind(empty), S_OK);
         for (CKeyFrame* k : keys) ASSERT_EQ(v->AddKeyFrame(k), S_OK);
     }
+    // Null: the white page alone.
     CComPtr<IPixelBuffer> Draw(VectorObject* v) {
         CComPtr<IPixelBuffer> target;
         target.Attach(CreateGDIBuffer(400, 300));
         target->FillRect(nullptr, 0xFFFFFF);
-        EXPECT_EQ(static_cast<II_IRender*>(v)->Draw(target), S_OK);
+        if (v) {
+            EXPECT_EQ(static_cast<II_IRender*>(v)->Draw(target), S_OK);
+        }
         return target;
     }
     static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
@@ -145,6 +151,57 @@ TEST_F(VectorObjectTest, TicksShowKeyFramesAndTweensBetween) {
     v->ShowTime(300);
     v->ShowTime(700);
     EXPECT_EQ(v->Preparations(), made);
+}
+
+TEST_F(VectorObjectTest, KeptPairsDrawWhatFreshOnesDraw) {
+    // Three key frames: by points into the second (a square and an ellipse
+    // against one rectangle), then by matching into the third.
+    auto keys = [](VectorObject* o) {
+        CKeyFrame* a = Key(o, 0,
+                           {Filled(o, GRAPH_RECT, {-60, -30, -10, 20}, RGB(255, 0, 0)),
+                            Filled(o, GRAPH_ELLIPSE, {10, -40, 90, 30}, RGB(0, 0, 255), 2)});
+        CKeyFrame* b = Key(o, 1000, {Filled(o, GRAPH_RECT, {-90, -10, 50, 40}, RGB(0, 160, 0))});
+        CKeyFrame* c =
+            Key(o, 2000, {Filled(o, GRAPH_ELLIPSE, {-30, -45, 30, 15}, RGB(200, 200, 0))});
+        b->kind = 1;
+        b->mapping = new MorphMapping{{1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.5f}};
+        return std::vector<CKeyFrame*>{a, b, c};
+    };
+    auto same = [](IPixelBuffer* x, IPixelBuffer* y) {
+        for (int row = 0; row < 300; ++row)
+            for (int col = 0; col < 400; ++col)
+                if (PixelOf(x, col, row) != PixelOf(y, col, row))
+                    return false;
+        return true;
+    };
+    VectorObject* kept = MakeVector();
+    SetKeys(kept, keys(kept));
+    const RECT before = {100, 100, 300, 200}, after = {100, 100, 360, 200};
+    // Times in and out of both pairs; then a layout change.
+    const struct {
+        DWORD t;
+        int pairs;  // made so far
+        bool moved;
+    } ticks[] = {{250, 1, false},  {600, 1, false}, {1500, 2, false}, {1000, 2, false},
+                 {1750, 2, false}, {750, 3, false}, {300, 3, false},  {1250, 4, false},
+                 {1250, 5, true},  {1600, 5, true}, {400, 6, true}};
+    bool isMoved = false;
+    for (const auto& k : ticks) {
+        if (k.moved && !isMoved) {
+            kept->OnGeometryChanged(&before, &after, 0);
+            isMoved = true;
+        }
+        kept->ShowTime(k.t);
+        EXPECT_EQ(kept->PairsMade(), k.pairs) << k.t;
+        VectorObject* fresh = MakeVector();
+        SetKeys(fresh, keys(fresh));
+        if (k.moved)
+            fresh->OnGeometryChanged(&before, &after, 0);
+        fresh->ShowTime(k.t);
+        CComPtr<IPixelBuffer> x = Draw(kept), y = Draw(fresh);
+        EXPECT_FALSE(same(y, Draw(nullptr))) << k.t << ": something is drawn";
+        EXPECT_TRUE(same(x, y)) << k.t;
+    }
 }
 
 TEST_F(VectorObjectTest, TweenTakesTheEarlierKeyFramesParameters) {
@@ -308,6 +365,74 @@ TEST_F(VectorObjectTest, RecordRoundTripAndDamage) {
     EXPECT_EQ(PixelOf(Draw(back), 200, 150), 0xFFFFFFu);
 }
 
+TEST_F(VectorObjectTest, RecordWrittenFieldByFieldIsReadAndWrittenBack) {
+    // A red square at 0 that morphs by matching into a blue rectangle at
+    // 2000 paired by id; codes 1200 and 1201, setting 7.
+    auto bytesOf = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    GraphMetaFields square;
+    square.points = {{-40, -40}, {40, 40}};
+    square.bounds = {-40, -40, 40, 40};
+    square.fill = bytesOf(SolidFillRecord(0x0000FF));
+    square.line = WriteLineModeRecord(LineModeFields());
+    GraphMetaFields wide = square;
+    wide.points = {{-60, -30}, {60, 30}};
+    wide.bounds = {-60, -30, 60, 30};
+    wide.fill = bytesOf(SolidFillRecord(0xFF0000));
+    wide.metaId = 2;
+    VectorObjectRecord rec;
+    rec.pauseCode = 1201;
+    rec.setting = 7;
+    rec.keys.resize(2);
+    rec.keys[0].kind = 1;
+    rec.keys[0].mapping[5] = 3.0f;
+    rec.keys[0].nextId = 2;
+    rec.keys[0].metas = {{METATYPE_GRAPH, GraphMetaRecord(square)}};
+    rec.keys[1].time = 2000;
+    rec.keys[1].pairing = 1;
+    rec.keys[1].nextId = 3;
+    rec.keys[1].metas = {{METATYPE_GRAPH, GraphMetaRecord(wide)}};
+    ObjectPrefix prefix;
+    prefix.x = 200;
+    prefix.y = 150;
+    std::vector<uint8_t> bytes = WriteObjectPrefix(prefix);
+    const std::vector<uint8_t> own = WriteVectorObjectRecord(rec);
+    bytes.insert(bytes.end(), own.begin(), own.end());
+
+    VectorObject* v = MakeVector();
+    CComPtr<ITeskStream> s = MemStreamOf(bytes);
+    ASSERT_EQ(static_cast<IObjectBase*>(v)->Load(s), S_OK);
+    EXPECT_EQ(s->GetPosition(), s->GetSize());
+    EXPECT_EQ(v->GetStartCode(), 1200);
+    EXPECT_EQ(v->GetPauseCode(), 1201);
+    EXPECT_EQ(v->PlaySetting(), 7);
+    ASSERT_EQ(v->KeyFrameCount(), 2);
+    EXPECT_EQ(v->KeyFrame(0)->kind, 1);
+    ASSERT_NE(v->KeyFrame(0)->mapping, nullptr);
+    EXPECT_EQ(v->KeyFrame(0)->mapping->values[5], 3.0f);
+    EXPECT_EQ(v->KeyFrame(0)->mapping->values[6], 0.5f);
+    EXPECT_EQ(v->KeyFrame(1)->mapping, nullptr);
+    EXPECT_EQ(v->KeyFrame(1)->time, 2000);
+    EXPECT_EQ(v->KeyFrame(1)->pairing, 1);
+    ASSERT_EQ(v->KeyFrame(1)->frame->GetCount(), 1);
+    EXPECT_EQ(v->KeyFrame(1)->frame->GetGraphMeta(0)->Bounds().left, -60);
+    EXPECT_EQ(v->KeyFrame(1)->frame->GetGraphMeta(0)->GetMetaId(), 2);
+
+    // Half way: corner by corner between the two, half blue.
+    v->ShowTime(1000);
+    ASSERT_EQ(v->CurrentFrame()->GetCount(), 1);
+    EXPECT_TRUE(SamePoints(PointsOf(v->CurrentFrame()->GetGraphMeta(0)),
+                           {{-50, -35}, {50, -35}, {50, 35}, {-50, 35}}));
+    CComPtr<IPixelBuffer> half = Draw(v);
+    EXPECT_EQ(PixelOf(half, 200, 150), 0x7F007Fu);
+    EXPECT_EQ(PixelOf(half, 245, 150), 0x7F007Fu);
+    EXPECT_EQ(PixelOf(half, 255, 150), 0xFFFFFFu);
+
+    // Written back: the same bytes.
+    CComPtr<ITeskStream> out = NewMemStream();
+    ASSERT_EQ(v->SaveKind(out), S_OK);
+    EXPECT_TRUE(ContentBytes(out) == own);
+}
+
 TEST_F(VectorObjectTest, VectorFilesRoundTripAndWrongHeaders) {
     TempFolder dir;
     const std::string path = dir.Path() + "\\shape.vec";
@@ -365,4 +490,29 @@ TEST_F(VectorObjectTest, VectorFilesRoundTripAndWrongHeaders) {
     }
     Bstr missing(Wide(dir.Path() + "\\none.vec"));
     EXPECT_EQ(w->LoadFromFile(missing, 0), E_UNEXPECTED);
+}
+
+TEST_F(VectorObjectTest, PicturesOfEveryKeyFrameAreCollected) {
+    VectorObject* v = MakeVector();
+    // Picture fills in both key frames, a plain one between them.
+    auto pictured = [&](const char* name) {
+        CGraphMeta* m = Filled(v, GRAPH_RECT, {-20, -20, 20, 20}, RGB(255, 0, 0));
+        EXPECT_EQ(m->SetFillType(FILL_PICTURE), S_OK);
+        void* params = nullptr;
+        EXPECT_EQ(m->GetFill()->GetFillParams(&params), S_OK);
+        static_cast<IPictureFillParams*>(params)->SetPictureName(name);
+        return m;
+    };
+    SetKeys(v, {Key(v, 0, {pictured("Sky"), Filled(v, GRAPH_RECT, {0, 0, 5, 5}, RGB(0, 0, 255))}),
+                Key(v, 1000, {pictured("Sea")})});
+    v->ShowTime(0);
+    CComObject<FileList>* list = nullptr;
+    CComObject<FileList>::CreateInstance(&list);
+    CComPtr<IFileCollector> keep(list);
+    EXPECT_EQ(static_cast<IObjectBase*>(v)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea"}));
+    list->files.clear();
+    EXPECT_EQ(static_cast<II_IRender*>(v)->CollectFiles(list), S_OK);
+    EXPECT_EQ(list->files, (std::vector<std::string>{"2:Sky", "2:Sea"}));
+    EXPECT_EQ(static_cast<IObjectBase*>(v)->CollectFiles(nullptr), E_POINTER);
 }
