@@ -79,3 +79,22 @@ DECLARE_IID(IDBCore, 0x5EF38440, 0xE101, 0x11D2, 0x9C, 0xAD, 0x00, 0x60, 0x97, 0
 // {700F47F0-1C71-4e07-95BA-59F3D8EA366A}
 static const CLSID CLSID_MavroBase = {
     0x700F47F0, 0x1C71, 0x4E07, {0x95, 0xBA, 0x59, 0xF3, 0xD8, 0xEA, 0x36, 0x6A}};
+
+// Texts of whole records at once, answered beside IDBCore: a grid shows
+// windows of records, and a call per field costs more than its reading.
+// {3C6A2E51-8F0B-4D7E-9A41-6B2F0C9D1E37}
+struct IDBRecordTexts : public IUnknown {
+    // Records d->position .. d->position + count - 1 (d->relative as for a
+    // field value) of the fields named in names (63 bytes at most), each
+    // as GetDataSourceFieldValue and VariantToTextBuffer with its type from
+    // types make it, up to its first NUL: NUL-terminated texts record by
+    // record in one block the caller frees with FreeDBBlock (null when no
+    // record was read). *read counts the records read; reading stops at
+    // the first record that is not simply there (past the end, deleted,
+    // an engine error), which the caller reads field by field.
+    STDMETHOD(GetDataSourceRecordTexts)
+    (DataSourceDescriptor* d, int count, const char* const* names, const int* types, int fields,
+     char** block, int* read) = 0;
+};
+DECLARE_IID(IDBRecordTexts, 0x3C6A2E51, 0x8F0B, 0x4D7E, 0x9A, 0x41, 0x6B, 0x2F, 0x0C, 0x9D, 0x1E,
+            0x37);

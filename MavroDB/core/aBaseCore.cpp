@@ -38,6 +38,20 @@ void CopyField(char* field, size_t size, const char* text) {
         memcpy(field, text, MbCutLength(text, size));
 }
 
+// A whole number in decimal, as "%d" writes it: grids format one per cell.
+void Decimal(long long v, std::string* out) {
+    char digits[24];
+    char* p = digits + sizeof(digits);
+    unsigned long long u = v < 0 ? 0ULL - (unsigned long long)v : (unsigned long long)v;
+    do {
+        *--p = (char)('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *--p = '-';
+    out->assign(p, digits + sizeof(digits) - p);
+}
+
 // Effective position of a descriptor, without overflow: -1 when negative.
 int64_t EffectivePosition(const DataSourceDescriptor* d, const DataSourceEntry* e) {
     int64_t p = d->position;
@@ -613,6 +627,45 @@ int CDBCore::GetFieldValue(DataSourceDescriptor* d, VARIANT* value) {
     return d->isQuery == 1 ? queryCodes[code] : tableCodes[code];
 }
 
+int CDBCore::ReadRecordTexts(DataSourceDescriptor* d, int count, const char* const* names,
+                             const int* types, int fields, std::string* out) {
+    DataSourceEntry* entry = FindEntry(d);
+    if (!entry || entry->busy || !OpenEntry(d, entry))
+        return 0;
+    CdbRecordset* rs = entry->recordset.get();
+    std::vector<int> index((size_t)fields);
+    try {
+        for (int f = 0; f < fields; ++f)
+            index[(size_t)f] = rs->FieldIndex(std::string(names[f], strnlen(names[f], 63)));
+    } catch (const CdbException&) {
+        return 0;  // a field the source lacks: read one by one, it fails as it always did
+    }
+    const int64_t first = EffectivePosition(d, entry);
+    std::string text;
+    int read = 0;
+    for (; read < count; ++read) {
+        const int64_t pos = first + read;
+        if (pos < 0 || pos > (int64_t)entry->recordCount - 1)
+            break;
+        const size_t mark = out->size();
+        try {
+            rs->SetAbsolutePosition((long)pos);
+            for (int f = 0; f < fields; ++f) {
+                VARIANT v;
+                rs->GetValue(index[(size_t)f], &v);
+                VariantText(&v, types[f], &text, nullptr);
+                VariantClear(&v);
+                out->append(text.c_str());
+                out->push_back('\0');
+            }
+        } catch (const CdbException&) {
+            out->resize(mark);
+            break;
+        }
+    }
+    return read;
+}
+
 int CDBCore::GetRecordCount(DataSourceDescriptor* d, int* count) {
     DataSourceEntry* entry = FindEntry(d);
     if (!entry || !count)
@@ -1147,12 +1200,9 @@ void CDBCore::ReportTableMediaNames(const char* tableName, int stored) {
 
 // ---- text and VARIANT conversion
 
-int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldType, int* flag) {
-    if (!value || !text)
-        return 0;
-    if (flag)
-        *flag = 0;
-    std::string out;
+void CDBCore::VariantText(const VARIANT* value, int fieldType, std::string* text, int* flag) {
+    std::string& out = *text;
+    out.clear();
     if (fieldType == dbMemo || (fieldType >= 1024 && fieldType <= 1030)) {
         if (fieldType == dbMemo) {
             if (V_VT(value) == VT_BSTR && V_BSTR(value))
@@ -1163,14 +1213,7 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
         }
         if (flag)
             *flag = 1;
-        if (!out.empty()) {
-            char* buffer = (char*)malloc(out.size() + 1);
-            if (!buffer)
-                return 0;
-            memcpy(buffer, out.c_str(), out.size() + 1);
-            *text = buffer;
-        }
-        return 1;
+        return;
     }
     static const char* names[] = {
         "VT_DISPATCH",  "VT_ERROR",  nullptr,          "VT_VARIANT", "VT_UNKNOWN", nullptr,
@@ -1187,12 +1230,10 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
         case VT_NULL:
             break;
         case VT_I2:
-            snprintf(buf, sizeof(buf), "%hd", V_I2(value));
-            out = buf;
+            Decimal(V_I2(value), &out);
             break;
         case VT_I4:
-            snprintf(buf, sizeof(buf), "%d", (int)V_I4(value));
-            out = buf;
+            Decimal((int)V_I4(value), &out);
             break;
         case VT_R4:
             snprintf(buf, sizeof(buf), "%f", (double)V_R4(value));
@@ -1233,8 +1274,7 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
             out = DBLoadString(V_BOOL(value) ? IDS_DB_TRUE : IDS_DB_FALSE);
             break;
         case VT_UI1:
-            snprintf(buf, sizeof(buf), "%d", V_UI1(value));
-            out = buf;
+            Decimal(V_UI1(value), &out);
             break;
         default:
             if (vt >= 9 && vt <= 31 && names[vt - 9]) {
@@ -1248,7 +1288,19 @@ int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldTyp
             }
             break;
     }
+}
+
+int CDBCore::VariantToTextBuffer(const VARIANT* value, char** text, int fieldType, int* flag) {
+    if (!value || !text)
+        return 0;
+    if (flag)
+        *flag = 0;
+    std::string out;
+    VariantText(value, fieldType, &out, flag);
+    // Memo and picture fields succeed without a text; the others need one.
     if (out.empty()) {
+        if (fieldType == dbMemo || (fieldType >= 1024 && fieldType <= 1030))
+            return 1;
         *text = nullptr;
         return 0;
     }

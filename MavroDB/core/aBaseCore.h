@@ -88,6 +88,10 @@ public:
     int GetFieldName(DataSourceDescriptor* d, int index);
     int GetFieldType(DataSourceDescriptor* d, int* type);
     int GetFieldValue(DataSourceDescriptor* d, VARIANT* value);
+    // Texts of whole records (see IDBRecordTexts), appended to out; the
+    // number of records read.
+    int ReadRecordTexts(DataSourceDescriptor* d, int count, const char* const* names,
+                        const int* types, int fields, std::string* out);
     int GetRecordCount(DataSourceDescriptor* d, int* count);
     int GetRecordPosition(DataSourceDescriptor* d, int* position);
     int IsUpdatable(DataSourceDescriptor* d);
@@ -151,6 +155,8 @@ public:
 
     // Text and VARIANT conversion.
     static int VariantToTextBuffer(const VARIANT* value, char** text, int fieldType, int* flag);
+    // The text VariantToTextBuffer makes (empty where it makes none).
+    static void VariantText(const VARIANT* value, int fieldType, std::string* out, int* flag);
     static int TextToVariant(VARIANT* value, const char* text, int fieldType);
 
     // Link flag, requery, names, walk.

@@ -771,6 +771,33 @@ STDMETHODIMP CMavroBase::GetDataSourceFieldValue(DataSourceDescriptor* d, VARIAN
     DB_ENTRY_END(E_FAIL)
 }
 
+STDMETHODIMP CMavroBase::GetDataSourceRecordTexts(DataSourceDescriptor* d, int count,
+                                                  const char* const* names, const int* types,
+                                                  int fields, char** block, int* read) {
+    if (!block || !read)
+        return E_POINTER;
+    *block = nullptr;
+    *read = 0;
+    if (count < 0 || fields < 0 || (fields > 0 && (!names || !types)))
+        return E_INVALIDARG;
+    DB_ENTRY_BEGIN
+    if (!Prepare(d))
+        return E_FAIL;
+    std::string texts;
+    int n = m_core->ReadRecordTexts(d, count, names, types, fields, &texts);
+    if (n > 0) {
+        char* out = (char*)malloc(texts.size() + 1);
+        if (!out)
+            return E_OUTOFMEMORY;
+        memcpy(out, texts.data(), texts.size());
+        out[texts.size()] = 0;
+        *block = out;
+        *read = n;
+    }
+    return S_OK;
+    DB_ENTRY_END(E_FAIL)
+}
+
 STDMETHODIMP CMavroBase::UpdateDataSourceRecord(DataSourceDescriptor* d, FieldValuePair* pairs,
                                                 int count) {
     DB_ENTRY_BEGIN

@@ -54,11 +54,13 @@ static const GUID LIBID_MAVRODBLib = {
 class CMavroBase : public CComObjectRootBase,
                    public IMDBase,
                    public IDBCore,
+                   public IDBRecordTexts,
                    public ISupportErrorInfo {
 public:
     BEGIN_COM_MAP(CMavroBase)
     COM_INTERFACE_ENTRY(IMDBase)
     COM_INTERFACE_ENTRY(IDBCore)
+    COM_INTERFACE_ENTRY(IDBRecordTexts)
     COM_INTERFACE_ENTRY2(IDispatch, IMDBase)
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
@@ -149,6 +151,11 @@ public:
     (const VARIANT* value, char** text, int fieldType, int* flag) override;
     STDMETHOD(FreeDBBlock)(void* block) override;
     STDMETHOD(FreeDBNotice)(DataSourceNotice* notice) override;
+
+    // IDBRecordTexts
+    STDMETHOD(GetDataSourceRecordTexts)
+    (DataSourceDescriptor* d, int count, const char* const* names, const int* types, int fields,
+     char** block, int* read) override;
 
     // ISupportErrorInfo
     STDMETHOD(InterfaceSupportsErrorInfo)(REFIID iid) override;

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "aFillFiles.h"
 #include "aUtil.h"
@@ -1174,23 +1175,45 @@ HRESULT GridObject::LoadBound() {
     return S_OK;
 }
 
-void GridObject::FillRecordRow(std::vector<GridCell*>& row, LONG record) {
-    IDBCore* db = Database();
+void GridObject::ResetRecordRow(std::vector<GridCell*>& row, LONG record) {
+    // A row that held another record is used again: its cells as new ones.
+    for (size_t i = m_cols + 1; i < row.size(); ++i) delete row[i];
     row.resize(m_cols + 1, nullptr);
-    for (GridCell*& c : row)
-        if (!c)
+    for (GridCell*& c : row) {
+        if (!c) {
             c = new GridCell();
+        } else if (c->font) {
+            c->font->Release();
+            c->font = nullptr;
+        }
+    }
+    // The record number, without a formatting call per row.
     char number[16];
-    wsprintfA(number, "%ld", (long)record);
-    row[0]->text = number;
+    char* p = number + sizeof(number);
+    unsigned long n = record < 0 ? 0UL - (unsigned long)record : (unsigned long)record;
+    do {
+        *--p = (char)('0' + n % 10);
+        n /= 10;
+    } while (n);
+    if (record < 0)
+        *--p = '-';
+    row[0]->text.assign(p, number + sizeof(number) - p);
     row[0]->readOnly = 1;
-    DataSourceDescriptor d;
     for (LONG f = 0; f < m_cols; ++f) {
         GridCell* cell = row[f + 1];
         cell->text.clear();
         cell->readOnly = EditableType(m_fieldTypes[f]) ? 0 : 1;
-        if (!db)
-            continue;
+    }
+}
+
+void GridObject::FillRecordRow(std::vector<GridCell*>& row, LONG record) {
+    ResetRecordRow(row, record);
+    IDBCore* db = Database();
+    if (!db)
+        return;
+    DataSourceDescriptor d;
+    for (LONG f = 0; f < m_cols; ++f) {
+        GridCell* cell = row[f + 1];
         Describe(&d);
         strncpy(d.fieldName, m_fieldNames[f].c_str(), 63);
         d.position = record - 1;
@@ -1208,22 +1231,78 @@ void GridObject::FillRecordRow(std::vector<GridCell*>& row, LONG record) {
     }
 }
 
+void GridObject::ReadRecordRows(std::vector<std::vector<GridCell*>>& rows,
+                                const std::vector<LONG>& indexes) {
+    IDBCore* db = Database();
+    CComPtr<IDBRecordTexts> texts;
+    if (db && (LONG)m_fieldNames.size() == m_cols && (LONG)m_fieldTypes.size() == m_cols)
+        db->QueryInterface(__uuidof(IDBRecordTexts), reinterpret_cast<void**>(&texts));
+    std::vector<const char*> names;
+    for (const std::string& name : m_fieldNames) names.push_back(name.c_str());
+    size_t i = 0;
+    while (i < indexes.size()) {
+        // A run of consecutive records in one call.
+        size_t end = i + 1;
+        while (end < indexes.size() && indexes[end] == indexes[end - 1] + 1) ++end;
+        int read = 0;
+        char* block = nullptr;
+        if (texts) {
+            DataSourceDescriptor d;
+            Describe(&d);
+            d.position = m_topRow + indexes[i] - 1;
+            if (FAILED(texts->GetDataSourceRecordTexts(&d, (int)(end - i), names.data(),
+                                                       m_fieldTypes.data(), (int)m_cols, &block,
+                                                       &read)) ||
+                !block || read < 0 || read > (int)(end - i))
+                read = 0;
+        }
+        const char* p = block;
+        for (int r = 0; r < read; ++r, ++i) {
+            std::vector<GridCell*>& row = rows[indexes[i]];
+            ResetRecordRow(row, m_topRow + indexes[i]);
+            for (LONG f = 0; f < m_cols; ++f) {
+                row[f + 1]->text = p;
+                p += strlen(p) + 1;
+            }
+        }
+        if (block)
+            db->FreeDBBlock(block);
+        // A record not read whole is read field by field, as it always was.
+        if (i < end) {
+            FillRecordRow(rows[indexes[i]], m_topRow + indexes[i]);
+            ++i;
+        }
+    }
+}
+
 // The held rows: at most 48 records from the top row on. Rows still inside
 // the window are kept; the others are read.
 void GridObject::FetchWindow(bool keep) {
     const LONG count = std::max(0L, std::min((LONG)GRID_WINDOW, m_records - m_topRow + 1));
-    std::vector<std::vector<GridCell*>> held(m_cells.begin() + 1, m_cells.end());
+    std::vector<std::vector<GridCell*>> held(std::make_move_iterator(m_cells.begin() + 1),
+                                             std::make_move_iterator(m_cells.end()));
     LONG oldTop = keep ? m_heldTop : 0;
     std::vector<std::vector<GridCell*>> rows(count);
+    std::vector<bool> kept(held.size(), false);
     for (LONG k = 0; k < count; ++k) {
-        LONG record = m_topRow + k;
-        LONG old = record - oldTop;
+        LONG old = m_topRow + k - oldTop;
         if (keep && old >= 0 && old < (LONG)held.size()) {
             rows[k].swap(held[old]);
-            continue;
+            kept[old] = true;
         }
-        FillRecordRow(rows[k], record);
     }
+    // The rows read anew take the cells of those that left the window.
+    size_t spare = 0;
+    std::vector<LONG> fresh;
+    for (LONG k = 0; k < count; ++k) {
+        if (!rows[k].empty())
+            continue;
+        while (spare < held.size() && kept[spare]) ++spare;
+        if (spare < held.size())
+            rows[k].swap(held[spare++]);
+        fresh.push_back(k);
+    }
+    ReadRecordRows(rows, fresh);
     for (auto& row : held)
         for (GridCell* c : row) delete c;
     m_cells.resize(1);

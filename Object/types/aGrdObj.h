@@ -183,7 +183,15 @@ private:
     bool SourceOpens(const char* name, int* records);
     HRESULT LoadBound();
     void FetchWindow(bool keep);
+    // A row's cells fresh for a record: its number, the fields' edit
+    // rights, no texts.
+    void ResetRecordRow(std::vector<GridCell*>& row, LONG record);
+    // A record's row read field by field.
     void FillRecordRow(std::vector<GridCell*>& row, LONG record);
+    // Rows (indexes into rows, ascending) read for records m_topRow +
+    // index: runs of records at once where the database can.
+    void ReadRecordRows(std::vector<std::vector<GridCell*>>& rows,
+                        const std::vector<LONG>& indexes);
     void Unbind();
     bool WriteCell(LONG record, LONG col, const std::string& text);
     void MakeVariant(VARIANT* v, const std::string& text, int type);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "aObjItf.h"
+#include "aablbase.h"
 #include "bMediaBase.h"
 
 struct IMediaManager;
@@ -46,6 +47,83 @@ inline bool MayStartAgain(LONG counter, LONG times, bool limited) {
 // Makes the media objects' controls; tests put a recording fake here.
 typedef HRESULT (*MediaControlFactory)(int type, IPlayerSite* site, IMediaObjectBase** out);
 extern MediaControlFactory g_mediaControlFactory;
+// The play range and transport that the sound and video objects share:
+// positions in milliseconds, the position row over the range, and playing
+// from the start and stopping with their events. K, the object, answers
+// SetRate, Opened, PlaysRemain, the current position, Start, Pause, Resume
+// and Stop.
+template <class Base, class K>
+class MediaPlayObject : public Base {
+public:
+    STDMETHOD(get_ObjStartPosition)(LONG* out) override { return this->Get(out, m_start); }
+    STDMETHOD(get_ObjEndPosition)(LONG* out) override { return this->Get(out, m_end); }
+    STDMETHOD(get_ObjLength)(LONG* out) override { return this->Get(out, m_length); }
+    STDMETHOD(PlayMedia)() override {
+        Self()->SetRate(1.0);
+        Self()->put_ObjCurPosition(m_start);
+        if (this->CAbility::GetState() != ABILITY_RUNNING)
+            Self()->Start();
+        else if (Self()->Opened() && Self()->PlaysRemain())
+            this->FireNoArgs(MEDIAEVT_PLAYSTART);
+        return S_OK;
+    }
+    STDMETHOD(StopMedia)() override {
+        HRESULT hr = Self()->Stop();
+        this->FireNoArgs(MEDIAEVT_PLAYSTOP);
+        return hr;
+    }
+    STDMETHOD(PauseMedia)() override { return Self()->Pause(); }
+    STDMETHOD(ContinueMedia)() override { return Self()->Resume(); }
+    STDMETHOD(RewindMedia)() override { return Self()->put_ObjCurPosition(m_start); }
+    STDMETHOD(SeekMedia)(LONG position) override { return Self()->put_ObjCurPosition(position); }
+
+    // Row 0: the current position within the play range, a line of 200 ms,
+    // a page of a fiftieth of the length (at least 200 ms).
+    STDMETHOD(GetRowMaximum)(LONG row, LONG* out) override {
+        return row ? this->CEventSinkTable::GetRowMaximum(row, out) : this->Get(out, m_end);
+    }
+    STDMETHOD(GetRowMinimum)(LONG row, LONG* out) override {
+        return row ? this->CEventSinkTable::GetRowMinimum(row, out) : this->Get(out, m_start);
+    }
+    STDMETHOD(GetRowLineStep)(LONG row, LONG* out) override {
+        return row ? this->CEventSinkTable::GetRowLineStep(row, out) : this->Get(out, 200);
+    }
+    STDMETHOD(GetRowPageStep)(LONG row, LONG* out) override {
+        return row ? this->CEventSinkTable::GetRowPageStep(row, out)
+                   : this->Get(out, m_length / 50 > 200 ? m_length / 50 : 200);
+    }
+    STDMETHOD(GetRowValue)(LONG row, LONG* out) override {
+        return row ? this->CEventSinkTable::GetRowValue(row, out) : Self()->get_ObjCurPosition(out);
+    }
+    STDMETHOD(SetRowValue)(LONG row, LONG value) override {
+        return row ? this->CEventSinkTable::SetRowValue(row, value)
+                   : Self()->put_ObjCurPosition(value);
+    }
+
+    // New media from the database link or by name plays whole.
+    STDMETHOD(ApplyData)(BOOL mediaFlag, const char* text, const void*, int) override {
+        HRESULT hr = this->SetMedia(mediaFlag ? TRUE : FALSE, text, nullptr, 0);
+        return Whole(hr);
+    }
+
+protected:
+    // Bound without a link field: the media by its name again.
+    HRESULT ReloadByName() {
+        return Whole(this->MediaName()[0] ? Self()->LoadMediaData(this->MediaName()) : S_OK);
+    }
+
+    LONG m_length = 0, m_start = 0, m_end = 0, m_cur = 0;
+
+private:
+    K* Self() { return static_cast<K*>(this); }
+    HRESULT Whole(HRESULT hr) {
+        if (Self()->Opened())
+            m_end = m_length;
+        this->InvalidateObject(nullptr);
+        return hr;
+    }
+};
+
 // Makes the object's control through the factory and takes its media-control
 // interface.
 HRESULT MakeMediaControl(int type, IPlayerSite* site, IMediaObjectBase** out);

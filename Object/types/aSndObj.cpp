@@ -50,10 +50,6 @@ LRESULT CALLBACK SoundNotifyWndProc(HWND window, UINT message, WPARAM wParam, LP
 
 SoundObject::SoundObject()
     : m_control(nullptr),
-      m_length(0),
-      m_start(0),
-      m_end(0),
-      m_cur(0),
       m_volume(MEDIA_VOLUME_MAX),
       m_balance(0),
       m_repeatTimes(1),
@@ -265,22 +261,9 @@ STDMETHODIMP SoundObject::put_ObjMediaName(BSTR name) {
     return hr;
 }
 
-STDMETHODIMP SoundObject::ApplyData(BOOL mediaFlag, const char* text, const void*, int) {
-    HRESULT hr = SetMedia(mediaFlag ? TRUE : FALSE, text, nullptr, 0);
-    if (Opened())
-        m_end = m_length;
-    Redraw();
-    return hr;
-}
-
 HRESULT SoundObject::DbRefresh(int code) {
-    if (code == DB_REFRESH_BIND && !Linked()) {
-        HRESULT hr = MediaName()[0] ? LoadMediaData(MediaName()) : S_OK;
-        if (Opened())
-            m_end = m_length;
-        Redraw();
-        return hr;
-    }
+    if (code == DB_REFRESH_BIND && !Linked())
+        return ReloadByName();
     HRESULT hr = DbLinkAbility::DbRefresh(code);
     if (FAILED(hr) && Linked() && Opened()) {
         Stop();
@@ -472,28 +455,6 @@ HRESULT SoundObject::CdTrackStart(LONG track, LONG* ms) {
     return hr;
 }
 
-// ---- the position row ----
-
-STDMETHODIMP SoundObject::GetRowMaximum(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowMaximum(row, out) : Get(out, m_end);
-}
-STDMETHODIMP SoundObject::GetRowMinimum(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowMinimum(row, out) : Get(out, m_start);
-}
-STDMETHODIMP SoundObject::GetRowLineStep(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowLineStep(row, out) : Get(out, 200);
-}
-STDMETHODIMP SoundObject::GetRowPageStep(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowPageStep(row, out)
-               : Get(out, std::max<LONG>(m_length / 50, 200));
-}
-STDMETHODIMP SoundObject::GetRowValue(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowValue(row, out) : get_ObjCurPosition(out);
-}
-STDMETHODIMP SoundObject::SetRowValue(LONG row, LONG value) {
-    return row ? CEventSinkTable::SetRowValue(row, value) : put_ObjCurPosition(value);
-}
-
 // ---- transport ----
 
 HRESULT SoundObject::GetRate(double* rate) {
@@ -508,22 +469,6 @@ HRESULT SoundObject::SetRate(double rate) {
     if ((m_flags & SNDFLAG_CDAUDIO) || !m_control)
         return E_FAIL;
     return m_control->put_Rate(rate);
-}
-
-STDMETHODIMP SoundObject::PlayMedia() {
-    SetRate(1.0);
-    put_ObjCurPosition(m_start);
-    if (CAbility::GetState() != ABILITY_RUNNING)
-        Start();
-    else if (Opened() && PlaysRemain())
-        Fire(MEDIAEVT_PLAYSTART);
-    return S_OK;
-}
-
-STDMETHODIMP SoundObject::StopMedia() {
-    HRESULT hr = Stop();
-    Fire(MEDIAEVT_PLAYSTOP);
-    return hr;
 }
 
 STDMETHODIMP SoundObject::PlayPauseMedia() {

@@ -25,7 +25,7 @@ enum {
 };
 extern const char kSoundNotifyClass[];  // "szSoundNotifyClass"
 
-class SoundObject : public SoundObjectClass<SoundObject> {
+class SoundObject : public MediaPlayObject<SoundObjectClass<SoundObject>, SoundObject> {
 public:
     SoundObject();
     ~SoundObject() override;
@@ -35,25 +35,16 @@ public:
     // ---- ISoundDispObj ----
     STDMETHOD(get_ObjMediaName)(BSTR* out) override;
     STDMETHOD(put_ObjMediaName)(BSTR name) override;
-    STDMETHOD(get_ObjStartPosition)(LONG* out) override { return Get(out, m_start); }
     STDMETHOD(put_ObjStartPosition)(LONG v) override;
-    STDMETHOD(get_ObjEndPosition)(LONG* out) override { return Get(out, m_end); }
     STDMETHOD(put_ObjEndPosition)(LONG v) override;
     STDMETHOD(get_ObjCurPosition)(LONG* out) override;
     STDMETHOD(put_ObjCurPosition)(LONG v) override;
-    STDMETHOD(get_ObjLength)(LONG* out) override { return Get(out, m_length); }
     STDMETHOD(get_ObjVolume)(LONG* out) override;
     STDMETHOD(put_ObjVolume)(LONG v) override;
     STDMETHOD(get_ObjBalance)(LONG* out) override;
     STDMETHOD(put_ObjBalance)(LONG v) override;
-    STDMETHOD(PlayMedia)() override;
-    STDMETHOD(StopMedia)() override;
-    STDMETHOD(PauseMedia)() override { return Pause(); }
-    STDMETHOD(ContinueMedia)() override { return Resume(); }
     STDMETHOD(PlayPauseMedia)() override;
-    STDMETHOD(RewindMedia)() override { return put_ObjCurPosition(m_start); }
     STDMETHOD(ForewardMedia)() override;
-    STDMETHOD(SeekMedia)(LONG position) override { return put_ObjCurPosition(position); }
     STDMETHOD(get_ObjExitOnEnd)(LONG* out) override { return GetFlag(out, SNDFLAG_EXITONEND); }
     STDMETHOD(put_ObjExitOnEnd)(LONG v) override { return SetFlag(SNDFLAG_EXITONEND, v); }
     STDMETHOD(get_ObjMCI)(LONG* out) override { return GetFlag(out, SNDFLAG_MCI); }
@@ -86,13 +77,6 @@ public:
     STDMETHOD(SetName)(const char* name) override;
     STDMETHOD(LoadMediaData)(const char* name) override;
     STDMETHOD(TakeData)(const void* bytes, DWORD count, const char* name) override;
-    STDMETHOD(ApplyData)(BOOL mediaFlag, const char* text, const void* extra, int type) override;
-    STDMETHOD(GetRowMaximum)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowMinimum)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowLineStep)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowPageStep)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowValue)(LONG row, LONG* out) override;
-    STDMETHOD(SetRowValue)(LONG row, LONG value) override;
 
     // ---- the clock-driven ability ----
     STDMETHOD(Reserved3)() override;  // suspend
@@ -117,6 +101,10 @@ public:
 
     IMediaObjectBase* Control() const { return m_control; }
     bool Opened() const { return m_control && m_control->IsClosed() == S_OK; }
+    // Whether the repeat count allows another start.
+    bool PlaysRemain() const {
+        return MayStartAgain(m_playCount, m_repeatTimes, !(m_flags & SNDFLAG_NOLIMIT));
+    }
     WORD Flags() const { return m_flags; }
     LONG PlayCount() const { return m_playCount; }
     HWND NotifyWindow() const { return m_notify; }
@@ -133,9 +121,6 @@ private:
         return S_OK;
     }
     bool Mci() const { return (m_flags & SNDFLAG_MCI) != 0; }
-    bool PlaysRemain() const {
-        return MayStartAgain(m_playCount, m_repeatTimes, !(m_flags & SNDFLAG_NOLIMIT));
-    }
     LONG Limit() const { return m_length + ((m_flags & SNDFLAG_CDAUDIO) ? SOUND_CD_SLACK_MS : 0); }
     LONGLONG ToControl(LONG ms) const;
     LONG FromControl(LONGLONG t) const;
@@ -152,7 +137,6 @@ private:
 
     IMediaObjectBase* m_control;
     std::vector<BYTE> m_bytes;
-    LONG m_length, m_start, m_end, m_cur;
     LONG m_volume, m_balance, m_repeatTimes;
     WORD m_flags;
     LONG m_reserved, m_track;

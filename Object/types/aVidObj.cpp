@@ -100,10 +100,6 @@ VideoObject::VideoObject()
       m_rate(1.0),
       m_mediaWidth(0),
       m_mediaHeight(0),
-      m_length(0),
-      m_start(0),
-      m_end(0),
-      m_cur(0),
       m_volume(MEDIA_VOLUME_MAX),
       m_balance(0),
       m_repeatTimes(1),
@@ -491,22 +487,9 @@ STDMETHODIMP VideoObject::put_ObjMediaName(BSTR name) {
     return hr;
 }
 
-STDMETHODIMP VideoObject::ApplyData(BOOL mediaFlag, const char* text, const void*, int) {
-    HRESULT hr = SetMedia(mediaFlag ? TRUE : FALSE, text, nullptr, 0);
-    if (Opened())
-        m_end = m_length;
-    Redraw();
-    return hr;
-}
-
 HRESULT VideoObject::DbRefresh(int code) {
-    if (code == DB_REFRESH_BIND && !Linked()) {
-        HRESULT hr = MediaName()[0] ? LoadMediaData(MediaName()) : S_OK;
-        if (Opened())
-            m_end = m_length;
-        Redraw();
-        return hr;
-    }
+    if (code == DB_REFRESH_BIND && !Linked())
+        return ReloadByName();
     HRESULT hr = DbLinkAbility::DbRefresh(code);
     if (FAILED(hr) && Linked() && Opened())
         CloseMedia();
@@ -796,28 +779,6 @@ LONG VideoObject::HasSound() {
     return (m_flags & VIDFLAG_HASAUDIO) ? 1 : 0;
 }
 
-// ---- the position row ----
-
-STDMETHODIMP VideoObject::GetRowMaximum(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowMaximum(row, out) : Get(out, m_end);
-}
-STDMETHODIMP VideoObject::GetRowMinimum(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowMinimum(row, out) : Get(out, m_start);
-}
-STDMETHODIMP VideoObject::GetRowLineStep(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowLineStep(row, out) : Get(out, 200);
-}
-STDMETHODIMP VideoObject::GetRowPageStep(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowPageStep(row, out)
-               : Get(out, std::max<LONG>(m_length / 50, 200));
-}
-STDMETHODIMP VideoObject::GetRowValue(LONG row, LONG* out) {
-    return row ? CEventSinkTable::GetRowValue(row, out) : get_ObjCurPosition(out);
-}
-STDMETHODIMP VideoObject::SetRowValue(LONG row, LONG value) {
-    return row ? CEventSinkTable::SetRowValue(row, value) : put_ObjCurPosition(value);
-}
-
 // ---- transport ----
 
 bool VideoObject::IsPlaying() {
@@ -848,22 +809,6 @@ HRESULT VideoObject::SetRate(double rate) {
     }
     if (SUCCEEDED(hr))
         m_rate = rate;
-    return hr;
-}
-
-STDMETHODIMP VideoObject::PlayMedia() {
-    SetRate(1.0);
-    put_ObjCurPosition(m_start);
-    if (CAbility::GetState() != ABILITY_RUNNING)
-        Start();
-    else if (Opened() && PlaysRemain())
-        Fire(MEDIAEVT_PLAYSTART);
-    return S_OK;
-}
-
-STDMETHODIMP VideoObject::StopMedia() {
-    HRESULT hr = Stop();
-    Fire(MEDIAEVT_PLAYSTOP);
     return hr;
 }
 

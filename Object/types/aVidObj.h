@@ -36,7 +36,7 @@ enum { VIDFLAG_DISPLAY_SHIFT = 8 };
 enum { VIDEO_SHOW_MEDIA = 0, VIDEO_SHOW_OBJECT = 1, VIDEO_SHOW_FIT = 2 };
 extern const char kVideoNotifyClass[];  // "szVideoNotifyClass"
 
-class VideoObject : public VideoObjectClass<VideoObject> {
+class VideoObject : public MediaPlayObject<VideoObjectClass<VideoObject>, VideoObject> {
 public:
     VideoObject();
     ~VideoObject() override;
@@ -46,27 +46,18 @@ public:
     // ---- IVideoDispObj ----
     STDMETHOD(get_ObjMediaName)(BSTR* out) override;
     STDMETHOD(put_ObjMediaName)(BSTR name) override;
-    STDMETHOD(get_ObjStartPosition)(LONG* out) override { return Get(out, m_start); }
     STDMETHOD(put_ObjStartPosition)(LONG v) override;
-    STDMETHOD(get_ObjEndPosition)(LONG* out) override { return Get(out, m_end); }
     STDMETHOD(put_ObjEndPosition)(LONG v) override;
     STDMETHOD(get_ObjCurPosition)(LONG* out) override;
     STDMETHOD(put_ObjCurPosition)(LONG v) override;
-    STDMETHOD(get_ObjLength)(LONG* out) override { return Get(out, m_length); }
     STDMETHOD(get_ObjVolume)(LONG* out) override { return Get(out, m_volume); }
     STDMETHOD(put_ObjVolume)(LONG v) override;
     STDMETHOD(get_ObjBalance)(LONG* out) override;
     STDMETHOD(put_ObjBalance)(LONG v) override;
     STDMETHOD(get_ObjMediaWidth)(LONG* out) override { return Get(out, m_mediaWidth); }
     STDMETHOD(get_ObjMediaHeight)(LONG* out) override { return Get(out, m_mediaHeight); }
-    STDMETHOD(PlayMedia)() override;
-    STDMETHOD(StopMedia)() override;
-    STDMETHOD(PauseMedia)() override { return Pause(); }
-    STDMETHOD(ContinueMedia)() override { return Resume(); }
     STDMETHOD(PlayPauseMedia)() override;
-    STDMETHOD(RewindMedia)() override { return put_ObjCurPosition(m_start); }
     STDMETHOD(ForewardMedia)() override;
-    STDMETHOD(SeekMedia)(LONG position) override { return put_ObjCurPosition(position); }
     STDMETHOD(get_ObjExitOnEnd)(LONG* out) override { return GetFlag(out, VIDFLAG_EXITONEND); }
     STDMETHOD(put_ObjExitOnEnd)(LONG v) override { return SetFlag(VIDFLAG_EXITONEND, v); }
     STDMETHOD(get_ObjNotInWindow)(LONG* out) override { return GetFlag(out, VIDFLAG_INPAGE); }
@@ -96,13 +87,6 @@ public:
     // ---- media data, database link, the position row ----
     STDMETHOD(LoadMediaData)(const char* name) override;
     STDMETHOD(TakeData)(const void* bytes, DWORD count, const char* name) override;
-    STDMETHOD(ApplyData)(BOOL mediaFlag, const char* text, const void* extra, int type) override;
-    STDMETHOD(GetRowMaximum)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowMinimum)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowLineStep)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowPageStep)(LONG row, LONG* out) override;
-    STDMETHOD(GetRowValue)(LONG row, LONG* out) override;
-    STDMETHOD(SetRowValue)(LONG row, LONG value) override;
 
     // ---- the clock-driven ability ----
     STDMETHOD(Reserved3)() override;  // suspend
@@ -124,6 +108,10 @@ public:
     HRESULT LoadKind(ITeskStream* stream);
 
     bool Opened() const;
+    // Whether the repeat count allows another start.
+    bool PlaysRemain() const {
+        return MayStartAgain(m_playCount, m_repeatTimes, !(m_flags & VIDFLAG_NOLIMIT));
+    }
     bool InPage() const { return (m_flags & VIDFLAG_INPAGE) != 0; }
     WORD Flags() const { return m_flags; }
     IMediaObjectBase* Control() const { return m_control; }
@@ -144,9 +132,6 @@ private:
         return S_OK;
     }
     int DisplayMode() const;
-    bool PlaysRemain() const {
-        return MayStartAgain(m_playCount, m_repeatTimes, !(m_flags & VIDFLAG_NOLIMIT));
-    }
     BOOL ToRefTime() const { return (m_flags & VIDFLAG_MCI) ? FALSE : TRUE; }
     LONGLONG ToControl(LONG ms) const;
     LONG FromControl(LONGLONG t) const;
@@ -176,7 +161,6 @@ private:
     std::vector<BYTE> m_bytes;
     double m_rate;
     LONG m_mediaWidth, m_mediaHeight;
-    LONG m_length, m_start, m_end, m_cur;
     LONG m_volume, m_balance, m_repeatTimes;
     WORD m_flags;
     IPixelBuffer* m_still;

@@ -32,6 +32,7 @@ HRESULT MetaFillHolder::Attach(CGraphMetaEx* meta) {
 }
 
 HRESULT MetaFillHolder::TakeSnapshot(FillObject* fill) {
+    m_drawn = nullptr;
     HRESULT hr = E_FAIL;
     if (fill && m_stream) {
         try {
@@ -66,6 +67,7 @@ HRESULT MetaFillHolder::RestoreSnapshot(FillObject* fill) {
 }
 
 HRESULT MetaFillHolder::CopySnapshot(MetaFillHolder& other) {
+    m_drawn = nullptr;
     if (!m_stream || !other.m_stream)
         return E_FAIL;
     const ULONGLONG size = other.m_stream->GetSize();
@@ -129,19 +131,43 @@ HRESULT MetaFillHolder::Load(ITeskStream* stream) {
     return TakeSnapshot(fill);
 }
 
-HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* env) {
-    FillObject* fill = m_meta ? m_meta->GetShadeFillPtr() : nullptr;
-    if (!fill || !dc)
+FillObject* MetaFillHolder::SnapshotFill() {
+    if (!m_drawn) {
+        CComPtr<FillObject> fill;
+        fill.Attach(CreateFillObject());
+        if (!fill || FAILED(RestoreSnapshot(fill)))
+            return nullptr;
+        m_drawn = fill;
+        m_solid = SolidOf(fill);
+    }
+    return m_drawn;
+}
+
+COLORREF MetaFillHolder::SolidOf(FillObject* fill) {
+    int type = -1, mode = 0;
+    BYTE alpha = 0;
+    void* params = nullptr;
+    COLORREF color = CLR_INVALID;
+    if (FAILED(fill->GetFillType(&type)) || type != FILL_SOLID || FAILED(fill->GetMode(&mode)) ||
+        mode != FILLMODE_FILL || FAILED(fill->GetAlpha(&alpha)) || alpha != 255 ||
+        FAILED(fill->GetFillParams(&params)) || !params ||
+        FAILED(static_cast<ISolidFillParams*>(params)->GetColor(&color)))
+        return CLR_INVALID;
+    return color & 0x00FFFFFF;
+}
+
+HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* env,
+                                    bool ownerClipped) {
+    if (!m_meta || !dc)
         return E_POINTER;
-    RestoreSnapshot(fill);
+    FillObject* fill = SnapshotFill();
     void* data = nullptr;
-    if (FAILED(fill->GetFillParams(&data)) || !data)
+    if (!fill || FAILED(fill->GetFillParams(&data)) || !data)
         return S_OK;
     const int n = path.points.GetCount();
     if (n < 3)
         return S_OK;
     CVecFrame* frame = m_meta->GetFrame();
-    const int saved = SaveDC(dc);
     bool failed = false;
 
     std::vector<POINT> pts((size_t)n);
@@ -149,6 +175,30 @@ HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* e
         pts[(size_t)i] = POINT{path.points[i].x / 256, path.points[i].y / 256};
     if (frame)
         frame->ToOwnerPoints(pts.data(), n);
+    const bool trueColour = frame ? frame->IsTrueColour(dc) : GetDeviceCaps(dc, BITSPIXEL) >= 24;
+    const COLORREF solid = trueColour ? m_solid : CLR_INVALID;
+    if (solid != CLR_INVALID && ownerClipped) {
+        // An opaque colour needs no regions: the polygon itself, below the
+        // level when it has one, within the owner's clip already set.
+        const int saved = SaveDC(dc);
+        if (path.anchored) {
+            RECT bounds;
+            m_meta->GetBoundRect(&bounds);
+            POINT lc[2] = {{bounds.left, path.anchor.y / 256}, {bounds.right, bounds.bottom}};
+            if (frame)
+                frame->ToOwnerPoints(lc, 2);
+            IntersectClipRect(dc, lc[0].x, lc[0].y, lc[1].x, lc[1].y);
+        }
+        HBRUSH brush = CreateSolidBrush(solid);
+        SelectObject(dc, brush);
+        SelectObject(dc, GetStockObject(NULL_PEN));
+        SetPolyFillMode(dc, ALTERNATE);
+        SetROP2(dc, R2_COPYPEN);
+        Polygon(dc, pts.data(), n);
+        RestoreDC(dc, saved);
+        DeleteObject(brush);
+        return S_OK;
+    }
     LPtoDP(dc, pts.data(), n);
     HRGN area = CreatePolygonRgn(pts.data(), n, ALTERNATE);
     if (!area) {
@@ -156,27 +206,29 @@ HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* e
         failed = true;
     }
 
-    RECT level;
-    m_meta->GetBoundRect(&level);
-    const RECT bounds = level;
-    if (path.anchored)
-        level.top = path.anchor.y / 256;
-    POINT lc[2] = {{level.left, level.top}, {level.right, level.bottom}};
+    RECT bounds;
+    m_meta->GetBoundRect(&bounds);
     POINT bc[2] = {{bounds.left, bounds.top}, {bounds.right, bounds.bottom}};
-    if (frame) {
-        frame->ToOwnerPoints(lc, 2);
+    if (frame)
         frame->ToOwnerPoints(bc, 2);
-    }
     const RECT mapped = {bc[0].x, bc[0].y, bc[1].x, bc[1].y};
-    LPtoDP(dc, lc, 2);
-    HRGN levelRgn = CreateRectRgn(lc[0].x, lc[0].y, lc[1].x, lc[1].y);
-    if (!levelRgn) {
-        LOG_WIN32_ERROR(0, "CreateRectRgn API func Failed.\n");
-        failed = true;
+    // The level: only below the anchor. The bounds hold the whole path, so
+    // without an anchor the level takes nothing away.
+    HRGN levelRgn = nullptr;
+    if (path.anchored) {
+        POINT lc[2] = {{bounds.left, path.anchor.y / 256}, {bounds.right, bounds.bottom}};
+        if (frame)
+            frame->ToOwnerPoints(lc, 2);
+        LPtoDP(dc, lc, 2);
+        levelRgn = CreateRectRgn(lc[0].x, lc[0].y, lc[1].x, lc[1].y);
+        if (!levelRgn) {
+            LOG_WIN32_ERROR(0, "CreateRectRgn API func Failed.\n");
+            failed = true;
+        }
     }
     HRGN owner = nullptr;
     POINT four[4];
-    if (frame && SUCCEEDED(frame->GetOwnerCorners(four))) {
+    if (!ownerClipped && frame && SUCCEEDED(frame->GetOwnerCorners(four))) {
         LPtoDP(dc, four, 4);
         owner = CreatePolygonRgn(four, 4, ALTERNATE);
         if (!owner) {
@@ -193,15 +245,30 @@ HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* e
         failed = true;
     }
     if (area && !failed) {
-        ExtSelectClipRgn(dc, area, RGN_AND);
-        RECT box;
-        if (GetRgnBox(area, &box) != NULLREGION) {
-            POINT b2[2] = {{box.left, box.top}, {box.right, box.bottom}};
-            DPtoLP(dc, b2, 2);
-            const RECT clip = {b2[0].x, b2[0].y, b2[1].x, b2[1].y};
-            RECT inter;
-            if (IntersectRect(&inter, &clip, &mapped))
-                fill->RenderToDC(dc, &mapped, &inter, env ? env->GetPlaySite() : nullptr);
+        if (solid != CLR_INVALID) {
+            // An opaque colour is its region painted: within the context's
+            // own clip, as the fill would paint it.
+            HBRUSH brush = CreateSolidBrush(solid);
+            const int saved = SaveDC(dc);
+            SetMapMode(dc, MM_TEXT);
+            SetViewportOrgEx(dc, 0, 0, nullptr);
+            SetWindowOrgEx(dc, 0, 0, nullptr);
+            FillRgn(dc, area, brush);
+            RestoreDC(dc, saved);
+            DeleteObject(brush);
+        } else {
+            const int saved = SaveDC(dc);
+            ExtSelectClipRgn(dc, area, RGN_AND);
+            RECT box;
+            if (GetRgnBox(area, &box) != NULLREGION) {
+                POINT b2[2] = {{box.left, box.top}, {box.right, box.bottom}};
+                DPtoLP(dc, b2, 2);
+                const RECT clip = {b2[0].x, b2[0].y, b2[1].x, b2[1].y};
+                RECT inter;
+                if (IntersectRect(&inter, &clip, &mapped))
+                    fill->RenderToDC(dc, &mapped, &inter, env ? env->GetPlaySite() : nullptr);
+            }
+            RestoreDC(dc, saved);
         }
     }
     if (area)
@@ -210,6 +277,5 @@ HRESULT MetaFillHolder::DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* e
         DeleteObject(levelRgn);
     if (owner)
         DeleteObject(owner);
-    RestoreDC(dc, saved);
     return failed ? E_FAIL : S_OK;
 }

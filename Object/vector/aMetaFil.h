@@ -36,10 +36,20 @@ public:
     // The other holder's snapshot, as this one's.
     HRESULT CopySnapshot(MetaFillHolder& other);
     // The fill clipped to the sub-path (below its anchor when it has one)
-    // and to the owner's rectangle; E_FAIL when a region could not be made.
-    HRESULT DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* env);
+    // and to the owner's rectangle (unless the context is clipped to it
+    // already); E_FAIL when a region could not be made.
+    HRESULT DrawClipped(HDC dc, const MetaSubPath& path, IMetaEnv* env, bool ownerClipped = false);
 
 private:
+    // The snapshot as a fill object of the holder's own, read once per
+    // snapshot: drawing does not reload the meta's fill.
+    FillObject* SnapshotFill();
+    // The colour to paint straight for an opaque solid fill, else
+    // CLR_INVALID.
+    static COLORREF SolidOf(FillObject* fill);
+
     CComPtr<ITeskStream> m_stream;
     CGraphMetaEx* m_meta;
+    CComPtr<FillObject> m_drawn;
+    COLORREF m_solid = CLR_INVALID;
 };

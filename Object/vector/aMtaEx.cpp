@@ -515,10 +515,31 @@ HRESULT CGraphMetaEx::Draw(HDC dc, BOOL noSelection) {
         return S_OK;
     if (!dc)
         return E_POINTER;
-    HRGN clip = FrameClip(dc);
-    const int saved = SaveDC(dc);
-    if (clip)
+    // The owner's clip: the context's already when the frame made it for
+    // all; a rectangle when the owner is upright; else its turned corners.
+    CVecFrame* frame = GetFrame();
+    bool ownerClipped = !frame || frame->HasSharedClip();
+    HRGN clip = nullptr;
+    RECT upright, reach = Bounds(), inside;
+    // Turned by its own angle the figure may leave its unturned bounds.
+    if (GetEditValue())
+        GetBoundRect(&reach);
+    int saved = 0;
+    if (!ownerClipped && frame->GetUpright(&upright)) {
+        frame->ToOwnerPoints(reinterpret_cast<POINT*>(&reach), 2);
+        const int margin = GetEffectiveWidth() + 2;
+        InflateRect(&reach, margin, margin);
+        // Well inside an upright owner a figure needs no clip.
+        if (!IntersectRect(&inside, &reach, &upright) || !EqualRect(&inside, &reach)) {
+            saved = SaveDC(dc);
+            IntersectClipRect(dc, upright.left, upright.top, upright.right, upright.bottom);
+        }
+        ownerClipped = true;
+    } else if (!ownerClipped && (clip = FrameClip(dc)) != nullptr) {
+        saved = SaveDC(dc);
         ExtSelectClipRgn(dc, clip, RGN_AND);
+        ownerClipped = true;
+    }
     const int rop = SetROP2(dc, ToRop2());
     const POINT offset = FrameOffset();
     const bool curve = GetKind() == 281 || GetKind() == 140;
@@ -529,7 +550,7 @@ HRESULT CGraphMetaEx::Draw(HDC dc, BOOL noSelection) {
         if (n == 0)
             continue;
         if (MetaFillHolder* h = GetHolder(p->holder)) {
-            const HRESULT hr = h->DrawClipped(dc, *p, GetEnv());
+            const HRESULT hr = h->DrawClipped(dc, *p, GetEnv(), ownerClipped);
             if (FAILED(hr))
                 result = hr;
         }
@@ -553,7 +574,8 @@ HRESULT CGraphMetaEx::Draw(HDC dc, BOOL noSelection) {
     SetROP2(dc, rop);
     if (!noSelection)
         DrawSelectionState(dc);
-    RestoreDC(dc, saved);
+    if (saved)
+        RestoreDC(dc, saved);
     if (clip)
         DeleteObject(clip);
     return result;
