@@ -72,15 +72,31 @@ LRESULT CALLBACK CDBSplitter::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     return self->Handle(msg, wParam, lParam);
 }
 
+void CDBSplitter::SetMovable(bool movable) {
+    m_movable = movable;
+    if (!movable && m_dragging) {
+        m_dragging = false;
+        ReleaseCapture();
+    }
+    if (m_hWnd)
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
 LRESULT CDBSplitter::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_SIZE:
             RecalcLayout();
             return 0;
         case WM_LBUTTONDOWN:
+            if (!m_movable)
+                return DefWindowProcA(m_hWnd, msg, wParam, lParam);
             m_dragging = true;
             SetCapture(m_hWnd);
             return 0;
+        case WM_ERASEBKGND:
+            if (!m_movable)
+                return 1;
+            break;
         case WM_MOUSEMOVE:
             if (m_dragging) {
                 m_ideal[0] = GET_X_LPARAM(lParam) + kBarWidth / 2;

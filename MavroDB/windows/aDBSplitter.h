@@ -22,6 +22,10 @@ public:
     int GetColumnWidth(int column) const { return m_actual[column & 1]; }
     // Places the panes by the columns' widths in the current client area.
     void RecalcLayout();
+    // Whether the user may drag the bar; a fixed bar is not drawn either
+    // (the browser's bar moves only while its preview is shown).
+    void SetMovable(bool movable);
+    bool IsMovable() const { return m_movable; }
 
     HWND m_hWnd = nullptr;
 
@@ -34,4 +38,5 @@ private:
     int m_minimum[2] = {};
     int m_actual[2] = {};
     bool m_dragging = false;
+    bool m_movable = true;
 };
