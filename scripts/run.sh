@@ -3,7 +3,8 @@
 # plays it as a user would under a virtual display: a screenshot of every
 # page (one inside a transition), a click on the scripted page's button
 # with screenshots before and after it; then what the run logged. Last, the
-# scripted sample of the saved variables runs twice.
+# scripted sample of the saved variables runs twice, and the database
+# manager is shown by its demo host.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${MAVRO_BUILD:-$ROOT/build}"
@@ -189,4 +190,41 @@ if [ -f "$REC" ] && [ "$(dd if="$REC" bs=1 skip=12 count=4 2>/dev/null)" = "fmt 
     "$(u32 40) bytes of data in a file of $(stat -c %s "$REC") bytes"
 else
   echo "   no recording was saved"
+fi
+
+# The database manager: the demo host writes a database with media fields,
+# a linked table, queries, a relation, users and groups, and shows the
+# database page (the fields of table Pupil selected), then the account
+# manager. Its windows are shown, not answered.
+echo "== the database manager: dbhost.exe (db-page.png, db-accounts.png)"
+DBHOST="$OUT/samples/dbhost.exe"
+DBDIR="$RUN/dbhost"
+mkdir -p "$DBDIR"
+# Runs dbhost with the arguments; when its report ends with the marker,
+# takes the screenshot of the name.
+db_shot() {
+  local name=$1 marker=$2 report="$DBDIR/$1.txt" i
+  shift 2
+  rm -f "$report"
+  setsid env -u MAVRO_AUTOANSWER "$WINE" "$DBHOST" "$(winepath -w "$DBDIR" 2>/dev/null)" "$@" \
+    "report=$(winepath -w "$report" 2>/dev/null)" hold=4000 >/dev/null 2> >(quiet_wine) &
+  local host=$!
+  for i in $(seq 1 300); do
+    grep -aq "^$marker" "$report" 2>/dev/null && break
+    kill -0 "$host" 2>/dev/null || break
+    sleep 0.1
+  done
+  if grep -aq "^$marker" "$report" 2>/dev/null; then
+    sleep 0.5
+    import -window root "$RUN/$name.png" 2>/dev/null && echo "   $RUN/$name.png"
+  else
+    echo "   dbhost showed nothing for $name.png"
+  fi
+  wait "$host" 2>/dev/null || true
+}
+db_shot db-page READY "内部表/Pupil/字段"
+db_shot db-accounts ACCOUNTS "用户和用户组" accounts
+if [ -f "$DBDIR/db-page.txt" ]; then
+  echo "   the tree, the list of Pupil's fields, and the screen rectangles dbhost reported:"
+  iconv -f GBK -t UTF-8 -c "$DBDIR/db-page.txt" | tr -d '\r' | grep -v '^READY$' | sed 's/^/   /'
 fi

@@ -250,12 +250,17 @@ int CDBCore::FillObjectList(int kind, const char* name, HWND list) {
                 d.isQuery = isQuery;
                 int row = 0;
                 for (const CdbFieldInfo& f : fields) {
-                    memset(d.fieldName, 0, sizeof(d.fieldName));
-                    memcpy(d.fieldName, f.name.c_str(),
-                           MbCutLength(f.name.c_str(), sizeof(d.fieldName)));
                     int type = -1;
-                    if (!GetFieldType(&d, &type))
-                        type = -1;
+                    if (!isQuery && f.type != dbLongBinary) {
+                        // A table's own field: its type is at hand.
+                        type = f.type;
+                    } else {
+                        memset(d.fieldName, 0, sizeof(d.fieldName));
+                        memcpy(d.fieldName, f.name.c_str(),
+                               MbCutLength(f.name.c_str(), sizeof(d.fieldName)));
+                        if (!GetFieldType(&d, &type))
+                            type = -1;
+                    }
                     int at = InsertRow(list, row++, Cut(f.name, 64), 1);
                     SetCell(list, at, 1, FieldTypeWord(type));
                 }

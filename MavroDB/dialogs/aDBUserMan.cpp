@@ -288,7 +288,7 @@ LRESULT CALLBACK CUserManSheet::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam,
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-INT_PTR CUserManSheet::DoModal() {
+INT_PTR CUserManSheet::DoModal(HWND owner) {
     PROPSHEETPAGEA pages[3];
     m_userPage.Fill(&pages[0]);
     m_groupPage.Fill(&pages[1]);
@@ -296,6 +296,7 @@ INT_PTR CUserManSheet::DoModal() {
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    header.hwndParent = owner;
     header.hInstance = GetDBModule();
     header.pszCaption = MAKEINTRESOURCEA(IDS_DB_USERMAN_SHEET);
     header.nPages = 3;

@@ -57,8 +57,9 @@ private:
 class CUserManSheet {
 public:
     explicit CUserManSheet(CDBCore* core);
-    // Shows the sheet (through the dialog seam); its result.
-    INT_PTR DoModal();
+    // Shows the sheet (through the dialog seam) modal to the owner; its
+    // result.
+    INT_PTR DoModal(HWND owner = nullptr);
 
     CUserPage m_userPage;
     CGrpPage m_groupPage;

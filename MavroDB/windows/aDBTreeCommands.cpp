@@ -137,7 +137,7 @@ void CDBTreeView::Accounts() {
     if (!core)
         return;
     CUserManSheet sheet(core);
-    sheet.DoModal();
+    sheet.DoModal(GetAncestor(m_hWnd, GA_ROOT));
     // The folders show the accounts as they are now.
     for (HTREEITEM folder : {m_groupsFolder, m_usersFolder}) {
         if (!folder)

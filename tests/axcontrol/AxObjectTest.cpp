@@ -289,6 +289,27 @@ TEST_F(AxObjectTest, AWindowlessControlDrawsItsColourIntoThePageBuffer) {
     EXPECT_EQ(ax->CAbility::GetState(), ABILITY_STOPPED);
 }
 
+// Not playing, the control's picture is taken once (activated, drawn,
+// deactivated) and copied: the clock part stays stopped.
+TEST_F(AxObjectTest, NotPlayingThePictureIsTakenOnce) {
+    site.playing = FALSE;
+    ActiveXObject* ax = Make();
+    ASSERT_EQ(Load(ax, Record(RGB(200, 100, 0), false)), S_OK);
+    CComPtr<IPixelBuffer> page;
+    page.Attach(CreateGDIBuffer(300, 200));
+    page->FillRect(nullptr, RGB(1, 2, 3));
+    RECT r;
+    ax->GetBoundsRect(&r);
+    ASSERT_EQ(ax->DrawContent(page, &r), S_OK);
+    EXPECT_EQ(PixelAt(page, 140, 80), RGB(200, 100, 0));
+    EXPECT_EQ(PixelAt(page, 99, 80), RGB(1, 2, 3));
+    EXPECT_EQ(ax->CAbility::GetState(), ABILITY_STOPPED);
+    // The colour changes; the picture taken does not.
+    ASSERT_EQ(Put(ax, IdOf(ax, L"Ax.Color"), RGB(0, 0, 0)), S_OK);
+    ax->DrawContent(page, &r);
+    EXPECT_EQ(PixelAt(page, 140, 80), RGB(200, 100, 0));
+}
+
 TEST_F(AxObjectTest, AClickReachesTheWindowlessControlAndItsEventTheProcedure) {
     ActiveXObject* ax = Make();
     ASSERT_EQ(Load(ax, Record(RGB(0, 0, 200), false)), S_OK);

@@ -136,7 +136,7 @@ public:
     STDMETHOD_(BOOL, IsPlayer)() override { return player; }
     STDMETHOD_(BOOL, IsRunning)() override { return TRUE; }
     STDMETHOD(SetPlayState)(DWORD) override { return S_OK; }
-    STDMETHOD_(BOOL, IsPlaying)() override { return TRUE; }
+    STDMETHOD_(BOOL, IsPlaying)() override { return playing; }
     STDMETHOD_(BOOL, IsPaused)() override { return FALSE; }
     STDMETHOD_(BOOL, IsStateTwo)() override { return FALSE; }
     STDMETHOD_(DWORD, GetSpareValue)() override { return 0; }
@@ -159,6 +159,7 @@ public:
     HWND view = nullptr;
     IViewService* viewService = nullptr;  // a RecordingView when a test gives one
     BOOL player = TRUE;                   // run mode
+    BOOL playing = TRUE;                  // play state 0
     std::vector<RECT> invalidated;
     TestObjectFinder finder;
     void* directDraw = nullptr;  // a DXOwner the site draws with, when a test gives one

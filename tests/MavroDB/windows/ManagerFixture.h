@@ -154,6 +154,11 @@ inline void Pump() {
     }
 }
 
+// The host's own page: empty.
+inline INT_PTR CALLBACK HostPageProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
 class Manager {
 public:
     // The school: Class(ID, Name) keyed on Name, Pupil(Name, Born, Photo,
@@ -211,7 +216,7 @@ public:
         own.dwSize = sizeof(own);
         own.dwFlags = PSP_DLGINDIRECT;
         own.pResource = (const DLGTEMPLATE*)aligned;
-        own.pfnDlgProc = [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+        own.pfnDlgProc = HostPageProc;
         HPROPSHEETPAGE pages[] = {CreatePropertySheetPageA(&own)};
         PROPSHEETHEADERA header = {};
         header.dwSize = sizeof(header);
