@@ -9,6 +9,7 @@
 
 #include "aBaseCore.h"
 #include "aDBDialogs.h"
+#include "aDBGridCommands.h"
 #include "aDBManDialogs.h"
 #include "aDBModule.h"
 #include "aDBResource.h"
@@ -47,6 +48,19 @@ void CDBTreeView::OnCommand(int id) {
         case ID_DB_DESIGN_TABLE:
             DesignTableCommand(m_hWnd, m_current);
             return;
+        case ID_DB_EDIT_INDEXES:
+            IndexEditorCommand(m_hWnd, m_current);
+            return;
+        case ID_DB_DESIGN_QUERY:
+        case ID_DB_VISUAL_QUERY:
+        case ID_DB_NEW_QUERY_BUTTON:
+        case ID_DB_SQL_QUERY:
+            QueryDesignCommand(m_hWnd, m_current, id);
+            return;
+        case ID_DB_NEW_RELATION:
+        case ID_DB_NEW_RELATION_BUTTON:
+            RelationCommand(m_hWnd);
+            return;
         case ID_DB_DROP_TABLE:
         case ID_DB_DROP_LINK:
             DropTable();
@@ -77,8 +91,7 @@ void CDBTreeView::OnCommand(int id) {
     if (InRange(id, ID_DB_LINK_FOXPRO30, ID_DB_LINK_ODBC) ||
         InRange(id, ID_DB_IMPORT_ACCESS, ID_DB_IMPORT_FOXPRO30) || id == ID_DB_IMPORT_MAVRO)
         ImportOrLink(id);
-    // The rest (table and query design, browsing, relations) belongs to the
-    // manager's grids.
+    // Browsing tables and queries has no window yet.
 }
 
 void CDBTreeView::DropTable() {

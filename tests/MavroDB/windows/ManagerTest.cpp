@@ -601,3 +601,32 @@ TEST(DBManager, AThousandTablesOfLongChineseNamesFillWhole) {
     EXPECT_EQ(1000, count);
     DestroyWindow(tree);
 }
+
+TEST(DBManager, AGoneRelationLeavesTheTreeAndColumnsKeepTheirShares) {
+    Manager m(false);
+    m.Show();
+    HTREEITEM relation = m.Find({S(IDS_DB_RELATIONS), "ClassPupil"});
+    TreeView_SelectItem(m.Tree(), relation);
+    // Four equal columns; a narrower pane keeps their shares.
+    int widths[4];
+    for (int i = 0; i < 4; ++i) m.Heading(i, &widths[i]);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(widths[0], widths[i]);
+    RECT window;
+    GetWindowRect(m.List(), &window);
+    SetWindowPos(m.List(), nullptr, 0, 0, (window.right - window.left) / 2,
+                 window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER);
+    int narrow[4];
+    for (int i = 0; i < 4; ++i) m.Heading(i, &narrow[i]);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(narrow[0], narrow[i]);
+        EXPECT_LT(narrow[i], widths[i]);
+    }
+    // Dropped behind the tree's back: selecting it again removes the node
+    // with its children.
+    TreeView_SelectItem(m.Tree(), m.Find({S(IDS_DB_QUERIES)}));
+    ASSERT_EQ(1, m.Core()->DropRelation("ClassPupil"));
+    ManagerBoxes boxes;
+    TreeView_SelectItem(m.Tree(), relation);
+    EXPECT_EQ(nullptr, m.Find({S(IDS_DB_RELATIONS), "ClassPupil"}));
+    EXPECT_EQ(nullptr, TreeView_GetChild(m.Tree(), m.Find({S(IDS_DB_RELATIONS)})));
+}
