@@ -50,6 +50,7 @@ extern MediaControlFactory g_mediaControlFactory;
 // The play range and transport that the sound and video objects share:
 // positions in milliseconds, the position row over the range, and playing
 // from the start and stopping with their events. K, the object, answers
+// WHOLE_END_BEFORE_LENGTH (how far before the length new media ends),
 // SetRate, Opened, PlaysRemain, the current position, Start, Pause, Resume
 // and Stop.
 template <class Base, class K>
@@ -118,7 +119,7 @@ private:
     K* Self() { return static_cast<K*>(this); }
     HRESULT Whole(HRESULT hr) {
         if (Self()->Opened())
-            m_end = m_length;
+            m_end = m_length - K::WHOLE_END_BEFORE_LENGTH;
         this->InvalidateObject(nullptr);
         return hr;
     }

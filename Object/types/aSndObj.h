@@ -27,6 +27,8 @@ extern const char kSoundNotifyClass[];  // "szSoundNotifyClass"
 
 class SoundObject : public MediaPlayObject<SoundObjectClass<SoundObject>, SoundObject> {
 public:
+    // New media plays to its length.
+    enum { WHOLE_END_BEFORE_LENGTH = 0 };
     SoundObject();
     ~SoundObject() override;
     HRESULT SetUp();

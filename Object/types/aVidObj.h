@@ -38,6 +38,8 @@ extern const char kVideoNotifyClass[];  // "szVideoNotifyClass"
 
 class VideoObject : public MediaPlayObject<VideoObjectClass<VideoObject>, VideoObject> {
 public:
+    // New media ends one millisecond before its length.
+    enum { WHOLE_END_BEFORE_LENGTH = 1 };
     VideoObject();
     ~VideoObject() override;
     HRESULT SetUp();

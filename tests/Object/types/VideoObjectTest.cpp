@@ -201,6 +201,18 @@ TEST_F(VideoObjectTest, StillFrameOnADirectDrawDisplay) {
     owner.pDirectDraw->Release();
 }
 
+// Media set through the database link's path, as by a new name, ends one
+// millisecond before its length.
+TEST_F(VideoObjectTest, MediaFromTheLinkEndsBeforeItsLength) {
+    VideoObject* v = MakeVideo();
+    v->put_ObjNotInWindow(1);
+    ASSERT_EQ(v->ApplyData(TRUE, "Clip", nullptr, 0), S_OK);
+    ASSERT_TRUE(v->Opened());
+    LONG n = 0;
+    v->get_ObjEndPosition(&n);
+    EXPECT_EQ(n, 999);
+}
+
 TEST_F(VideoObjectTest, DisplayModesLayTheVideoOut) {
     VideoObject* v = InPage();
     ASSERT_TRUE(v->Opened());
