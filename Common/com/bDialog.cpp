@@ -10,7 +10,7 @@ void CDialogImplBase::EndDialog(INT_PTR result) {
     EndSysDialog(m_hWnd, result);
 }
 
-std::string CDialogImplBase::GetItemText(int id) const {
+std::string CDialogItems::GetItemText(int id) const {
     HWND item = GetDlgItem(m_hWnd, id);
     int n = item ? GetWindowTextLengthA(item) : 0;
     std::string text(n + 1, '\0');
@@ -20,11 +20,11 @@ std::string CDialogImplBase::GetItemText(int id) const {
     return text;
 }
 
-void CDialogImplBase::SetItemText(int id, const std::string& text) {
+void CDialogItems::SetItemText(int id, const std::string& text) {
     SetDlgItemTextA(m_hWnd, id, text.c_str());
 }
 
-void CDialogImplBase::EnableItem(int id, bool enable) {
+void CDialogItems::EnableItem(int id, bool enable) {
     if (HWND item = GetDlgItem(m_hWnd, id))
         EnableWindow(item, enable);
 }
@@ -76,25 +76,6 @@ void CPropertyPageImpl::Fill(PROPSHEETPAGEA* page) {
     page->pfnDlgProc = PageProc;
     page->pfnCallback = PageCallback;
     page->lParam = (LPARAM)this;
-}
-
-std::string CPropertyPageImpl::GetItemText(int id) const {
-    HWND item = GetDlgItem(m_hWnd, id);
-    int n = item ? GetWindowTextLengthA(item) : 0;
-    std::string text(n + 1, '\0');
-    if (n > 0)
-        n = GetWindowTextA(item, &text[0], n + 1);
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
-
-void CPropertyPageImpl::SetItemText(int id, const std::string& text) {
-    SetDlgItemTextA(m_hWnd, id, text.c_str());
-}
-
-void CPropertyPageImpl::EnableItem(int id, bool enable) {
-    if (HWND item = GetDlgItem(m_hWnd, id))
-        EnableWindow(item, enable);
 }
 
 UINT CALLBACK CPropertyPageImpl::PageCallback(HWND, UINT msg, PROPSHEETPAGEA* page) {

@@ -10,18 +10,31 @@
 
 #include <string>
 
-class CDialogImplBase {
+// What dialogs and property pages share: their template and their items.
+class CDialogItems {
 public:
-    CDialogImplBase(HINSTANCE module, int templateId)
-        : m_module(module), m_templateId(templateId) {}
+    CDialogItems(HINSTANCE module, int templateId) : m_module(module), m_templateId(templateId) {}
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    std::string GetItemText(int id) const;
+    void SetItemText(int id, const std::string& text);
+    void EnableItem(int id, bool enable);
+
+    HINSTANCE m_module;
+    int m_templateId;
+};
+
+class CDialogImplBase : public CDialogItems {
+public:
+    CDialogImplBase(HINSTANCE module, int templateId) : CDialogItems(module, templateId) {}
     virtual ~CDialogImplBase() {}
 
     // Shows the dialog modally (or hands it to the seam's handler).
     INT_PTR DoModal(HWND parent = nullptr);
     // Ends the dialog with a result.
     void EndDialog(INT_PTR result);
-
-    HWND m_hWnd = nullptr;
 
 protected:
     virtual BOOL OnInitDialog() { return TRUE; }
@@ -34,31 +47,21 @@ protected:
     // answered, with the message's result.
     virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, INT_PTR* /*result*/) { return false; }
 
-    std::string GetItemText(int id) const;
-    void SetItemText(int id, const std::string& text);
-    void EnableItem(int id, bool enable);
-
-    HINSTANCE m_module;
-    int m_templateId;
-
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
 // A property page of the window layer: a page class answers its messages
 // in the virtuals below; the sheet shows it through Fill's structure.
-class CPropertyPageImpl {
+class CPropertyPageImpl : public CDialogItems {
 public:
-    CPropertyPageImpl(HINSTANCE module, int templateId)
-        : m_module(module), m_templateId(templateId) {}
+    CPropertyPageImpl(HINSTANCE module, int templateId) : CDialogItems(module, templateId) {}
     virtual ~CPropertyPageImpl() {}
 
     // The page's structure for CreatePropertySheetPage or a sheet's header.
     void Fill(PROPSHEETPAGEA* page);
     // The sheet the page stands in (null before it is created).
     HWND GetSheet() const { return m_hWnd ? GetParent(m_hWnd) : nullptr; }
-
-    HWND m_hWnd = nullptr;
 
 protected:
     virtual BOOL OnInitDialog() { return TRUE; }
@@ -71,13 +74,6 @@ protected:
     virtual bool OnMessage(UINT /*msg*/, WPARAM, LPARAM, INT_PTR* /*result*/) { return false; }
     // The sheet releases the page (PSPCB_RELEASE): its last call.
     virtual void OnRelease() {}
-
-    std::string GetItemText(int id) const;
-    void SetItemText(int id, const std::string& text);
-    void EnableItem(int id, bool enable);
-
-    HINSTANCE m_module;
-    int m_templateId;
 
 private:
     static INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

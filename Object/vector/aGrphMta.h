@@ -173,13 +173,14 @@ public:
     // The shape's area in device units (null for open shapes, shapes of
     // fewer than 2 points and other kinds).
     HRGN CreateRegion(HDC dc, const RECT* fit);
+    // The owner's corners as a device region, to clip a turned owner's shapes.
+    HRGN FrameClip(HDC dc) const;
 
 private:
     void MapPoints(const RECT* fit, POINT* points, int n) const;
     void Recalc();
     HRESULT CalcBezierBounds();
     bool BezierControls(std::vector<POINT>* out) const;
-    HRGN FrameClip(HDC dc) const;
     // The fill's colour when it may be painted straight into the context,
     // else CLR_INVALID.
     COLORREF SolidColor(HDC dc) const;

@@ -499,15 +499,6 @@ int CGraphMetaEx::CanMovePoint(int, int, int) {
 
 // ---- drawing and hit testing ----
 
-HRGN CGraphMetaEx::FrameClip(HDC dc) const {
-    CVecFrame* frame = GetFrame();
-    POINT four[4];
-    if (!frame || FAILED(frame->GetOwnerCorners(four)))
-        return nullptr;
-    LPtoDP(dc, four, 4);
-    return CreatePolygonRgn(four, 4, ALTERNATE);
-}
-
 HRESULT CGraphMetaEx::Draw(HDC dc, BOOL noSelection) {
     TRACE_POINT();
     EnsureBuilt();
@@ -790,49 +781,39 @@ void CGraphMetaEx::TakeOver(CGraphMetaEx& read) {
     m_scale = read.m_scale;
 }
 
-HRESULT CGraphMetaEx::Load(ITeskStream* stream) {
-    TRACE_POINT();
+// Reads into a fresh figure first, so that a damaged record leaves this one as it was.
+HRESULT CGraphMetaEx::LoadWhole(ITeskStream* stream, bool media, const char* caller) {
     if (!stream)
         return E_POINTER;
     CGraphMetaEx read(GetEnv());
     HRESULT hr = E_FAIL;
     try {
-        hr = read.LoadRecordInto(stream, false);
+        hr = read.LoadRecordInto(stream, media);
     } catch (const CTeskStreamExcept&) {
         hr = E_FAIL;
     } catch (const std::bad_alloc&) {
         hr = E_FAIL;
     }
     if (FAILED(hr)) {
-        LOG_MSG("CGraphMetaEx::Load: short or damaged record");
+        LOG_MSG("CGraphMetaEx::%s: short or damaged record", caller);
         return E_FAIL;
     }
     TakeOver(read);
     return S_OK;
 }
 
+HRESULT CGraphMetaEx::Load(ITeskStream* stream) {
+    TRACE_POINT();
+    return LoadWhole(stream, false, "Load");
+}
+
 HRESULT CGraphMetaEx::LoadWithMedia(ITeskStream* stream, const char*, VecFileContext* context,
                                     BOOL) {
     TRACE_POINT();
-    if (!stream)
-        return E_POINTER;
-    CGraphMetaEx read(GetEnv());
-    HRESULT hr = E_FAIL;
-    try {
-        hr = read.LoadRecordInto(stream, true);
-    } catch (const CTeskStreamExcept&) {
-        hr = E_FAIL;
-    } catch (const std::bad_alloc&) {
-        hr = E_FAIL;
-    }
-    if (FAILED(hr)) {
-        LOG_MSG("CGraphMetaEx::LoadWithMedia: short or damaged record");
-        return E_FAIL;
-    }
-    TakeOver(read);
-    if (context)
+    HRESULT hr = LoadWhole(stream, true, "LoadWithMedia");
+    if (hr == S_OK && context)
         SetReferenceRect(context->reference);
-    return S_OK;
+    return hr;
 }
 
 HRESULT CGraphMetaEx::SaveRecordFrom(ITeskStream* stream, bool media, int mediaIndex) {

@@ -167,9 +167,9 @@ protected:
 
 private:
     HRESULT LoadRecordInto(ITeskStream* stream, bool media);
+    HRESULT LoadWhole(ITeskStream* stream, bool media, const char* caller);
     HRESULT SaveRecordFrom(ITeskStream* stream, bool media, int mediaIndex);
     HRESULT LoadHolders(ITeskStream* stream);
-    HRGN FrameClip(HDC dc) const;
     void TakeOver(CGraphMetaEx& read);
 
     std::vector<std::unique_ptr<MetaSubPath>> m_paths;
