@@ -4,7 +4,7 @@ the list, each a square of one flat colour of its own inside a transparent
 one-pixel margin, and the toolbar bitmap 276, five 16 x 15 images of one
 colour each on light grey (0xC0C0C0, the mask colour).
 
-    make_db_icons.py OUTDIR        writes dbicon<ID>.ico and dbtool276.bmp
+    make_db_icons.py OUTDIR        writes dbicon<ID>.ico, dbtool276.bmp and dbtool4.bmp
     make_db_icons.py --colour ID   prints an icon's colour as RRGGBB"""
 import struct
 import sys
@@ -38,6 +38,9 @@ ICONS = {
 # plain colours of a palette of 16, which survive an 8-bit image list.
 TOOLS = [(0x80, 0x00, 0x00), (0x00, 0x00, 0x80), (0x00, 0x80, 0x00), (0x80, 0x00, 0x80),
          (0x00, 0x80, 0x80)]
+# The browser's toolbar: delete, edit, preview, move, help.
+BROWSE_TOOLS = [(0xC0, 0x00, 0x00), (0x00, 0x60, 0xC0), (0x00, 0xA0, 0x40), (0x80, 0x60, 0x00),
+                (0x00, 0x00, 0xC0)]
 GREY = (0xC0, 0xC0, 0xC0)
 
 
@@ -65,16 +68,16 @@ def icon(rgb):
                                                       len(image), 22) + image
 
 
-def toolbar():
-    """A 24-bit .bmp of the five images side by side, 80 x 15."""
-    width, height = 16 * len(TOOLS), 15
+def toolbar(tools):
+    """A 24-bit .bmp of the images side by side, 16 x 15 each."""
+    width, height = 16 * len(tools), 15
     stride = (width * 3 + 3) & ~3
     rows = bytearray()
     for y in range(height - 1, -1, -1):
         row = bytearray()
         for x in range(width):
             inside = 2 <= x % 16 <= 13 and 2 <= y <= 12
-            r, g, b = TOOLS[x // 16] if inside else GREY
+            r, g, b = tools[x // 16] if inside else GREY
             row += bytes((b, g, r))
         rows += row + b"\0" * (stride - len(row))
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
@@ -90,7 +93,9 @@ def main():
         with open("%s/dbicon%d.ico" % (out, ident), "wb") as f:
             f.write(icon(rgb))
     with open("%s/dbtool276.bmp" % out, "wb") as f:
-        f.write(toolbar())
+        f.write(toolbar(TOOLS))
+    with open("%s/dbtool4.bmp" % out, "wb") as f:
+        f.write(toolbar(BROWSE_TOOLS))
 
 
 if __name__ == "__main__":

@@ -225,6 +225,22 @@ DataSourceEntry* CDBCore::FindQueryByName(const char* name) {
     return FindByName(m_queries, name);
 }
 
+bool PostBrowserRefresh(HWND browser, WPARAM kind, int col, int row) {
+    BrowserRefreshRecord* record = new BrowserRefreshRecord{col, row};
+    if (browser && PostMessageA(browser, BrowserRefreshMessage, kind, (LPARAM)record))
+        return true;
+    delete record;
+    return false;
+}
+
+void CloseBrowserWindow(HWND browser) {
+    if (!browser || !IsWindow(browser))
+        return;
+    SendMessageA(browser, WM_CLOSE, 0, 0);
+    if (IsWindow(browser))
+        DestroyWindow(browser);
+}
+
 DataSourceEntry* CDBCore::FindEntry(const DataSourceDescriptor* d) {
     std::string name = FieldText(d->sourceName, sizeof(d->sourceName));
     return d->isQuery == 1 ? FindQueryByName(name.c_str()) : FindTableByName(name.c_str());
@@ -233,8 +249,8 @@ DataSourceEntry* CDBCore::FindEntry(const DataSourceDescriptor* d) {
 void CDBCore::CloseEntry(DataSourceEntry* entry) {
     if (!entry)
         return;
-    if (entry->browser && IsWindow(entry->browser))
-        PostMessageA(entry->browser, WM_CLOSE, 0, 0);
+    if (HWND browser = entry->browser)
+        CloseBrowserWindow(browser);
     entry->browser = nullptr;
     if (entry->recordset) {
         try {
@@ -605,7 +621,7 @@ int CDBCore::ReadFieldValue(DataSourceEntry* entry, DataSourceDescriptor* d, int
             }
             std::string object = FieldText(d->objectName, sizeof(d->objectName));
             if (object.empty() && entry->browser)
-                PostMessageA(entry->browser, 1124, 2, 0);
+                PostBrowserRefresh(entry->browser, 2, 1, 1);
             PostNotice(entry->name.c_str(), fieldName.c_str(), object.c_str(), isQuery, 1);
             return 2;
         }
@@ -1036,7 +1052,7 @@ int CDBCore::UpdateRecord(DataSourceDescriptor* d, const FieldValuePair* pairs, 
             try {
                 Recount(entry);
                 if (object.empty() && entry->browser)
-                    PostMessageA(entry->browser, 1124, 2, 0);
+                    PostBrowserRefresh(entry->browser, 2, 1, 1);
                 PostNotice(entry->name.c_str(),
                            query ? FieldText(d->fieldName, sizeof(d->fieldName)).c_str() : nullptr,
                            object.c_str(), d->isQuery, 1);
@@ -1181,7 +1197,7 @@ void CDBCore::ReportTableMediaNames(const char* tableName, int stored) {
     CopyField(d.sourceName, sizeof(d.sourceName) - 1, entry->name.c_str());
     if (entry->recordset) {
         if (entry->browser)
-            PostMessageA(entry->browser, WM_CLOSE, 0, 0);
+            CloseBrowserWindow(entry->browser);
         if (!CloseDataSource(&d))
             return;
     }
@@ -1467,7 +1483,7 @@ HRESULT CDBCore::WalkTables(IDBTableWalkSink* sink) {
         CopyField(d.sourceName, sizeof(d.sourceName) - 1, entry->name.c_str());
         if (entry->recordset) {
             if (entry->browser)
-                PostMessageA(entry->browser, WM_CLOSE, 0, 0);
+                CloseBrowserWindow(entry->browser);
             if (!CloseDataSource(&d))
                 return E_FAIL;
         }

@@ -31,6 +31,20 @@ struct DataSourceEntry {
     HWND browser = nullptr;  // the browser window showing it, if any
 };
 
+// The browser's reload request: posted with an allocated record of the cell
+// to make active (wParam 1: the browser's own, 2: the core's after an engine
+// error); the browser frees the record.
+#define BrowserRefreshMessage 1124
+struct BrowserRefreshRecord {
+    int col;
+    int row;
+};
+// Posts the request; a post that fails frees the record at once.
+bool PostBrowserRefresh(HWND browser, WPARAM kind, int col, int row);
+// Closes a browser at once; it writes its pending row before it goes, so
+// the caller may close the recordset after.
+void CloseBrowserWindow(HWND browser);
+
 // One field of a table design request (type codes 1 to 13: long, double,
 // boolean, currency, date, text, memo, then the media kinds picture to
 // text as long binary).

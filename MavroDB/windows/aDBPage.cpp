@@ -113,9 +113,9 @@ bool CDBPage::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR* result) {
     return false;
 }
 
-bool LoadDBToolBar(HWND toolbar) {
+bool LoadDBToolBar(HWND toolbar, int toolbarId, int bitmapId) {
     HMODULE module = GetDBModule();
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDR_DB_TOOLBAR), RT_DB_TOOLBAR);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(toolbarId), RT_DB_TOOLBAR);
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     // As windres writes it: image width, image height, button count, then
     // one command id per button (0 a separator); all 32-bit.
@@ -125,7 +125,7 @@ bool LoadDBToolBar(HWND toolbar) {
     std::vector<int> ids;
     for (int i = 0; i < count && r.Ok(); ++i) ids.push_back((int)r.U32LE());
     if (!r.Ok() || width <= 0 || height <= 0 || width > 64 || height > 64) {
-        DB_LOG("Toolbar %d not loaded", IDR_DB_TOOLBAR);
+        DB_LOG("Toolbar %d not loaded", toolbarId);
         return false;
     }
     while (SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0) > 0)
@@ -134,8 +134,8 @@ bool LoadDBToolBar(HWND toolbar) {
     SendMessageA(toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(width, height));
     HIMAGELIST old = (HIMAGELIST)SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0);
     HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR8 | ILC_MASK, 6, 1);
-    HBITMAP bitmap = (HBITMAP)LoadImageA(module, MAKEINTRESOURCEA(IDB_DB_TOOLBAR), IMAGE_BITMAP, 0,
-                                         0, LR_CREATEDIBSECTION);
+    HBITMAP bitmap = (HBITMAP)LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
+                                         LR_CREATEDIBSECTION);
     if (bitmap) {
         ImageList_AddMasked(images, bitmap, RGB(0xC0, 0xC0, 0xC0));
         DeleteObject(bitmap);

@@ -36,6 +36,7 @@ protected:
     void OnRelease() override { delete this; }
 };
 
-// Loads toolbar 244 with the pictures of bitmap 276 into a toolbar control
-// (its buttons replaced); false when the resources are missing.
-bool LoadDBToolBar(HWND toolbar);
+// Loads a toolbar resource (the page's 244) with the pictures of its bitmap
+// (276) into a toolbar control (its buttons replaced); false when the
+// resources are missing.
+bool LoadDBToolBar(HWND toolbar, int toolbarId = 244, int bitmapId = 276);

@@ -15,6 +15,7 @@
 #include "aDBResource.h"
 #include "aDBTableDesign.h"
 #include "aDBTreeView.h"
+#include "aDBrowser.h"
 #include "aDBUserMan.h"
 #include "bDBEditHost.h"
 #include "bMediaManager.h"
@@ -50,6 +51,12 @@ void CDBTreeView::OnCommand(int id) {
             return;
         case ID_DB_EDIT_INDEXES:
             IndexEditorCommand(m_hWnd, m_current);
+            return;
+        case ID_DB_BROWSE_TABLE:
+        case ID_DB_BROWSE_LINK:
+        case ID_DB_BROWSE_QUERY:
+            if (m_current)
+                BrowseCommand(m_hWnd, TextOf(m_hWnd, m_current), id == ID_DB_BROWSE_QUERY ? 1 : 0);
             return;
         case ID_DB_DESIGN_QUERY:
         case ID_DB_VISUAL_QUERY:
@@ -91,7 +98,6 @@ void CDBTreeView::OnCommand(int id) {
     if (InRange(id, ID_DB_LINK_FOXPRO30, ID_DB_LINK_ODBC) ||
         InRange(id, ID_DB_IMPORT_ACCESS, ID_DB_IMPORT_FOXPRO30) || id == ID_DB_IMPORT_MAVRO)
         ImportOrLink(id);
-    // Browsing tables and queries has no window yet.
 }
 
 void CDBTreeView::DropTable() {

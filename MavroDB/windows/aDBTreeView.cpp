@@ -1,11 +1,14 @@
 #include "aDBTreeView.h"
 
+#include "aDBrowser.h"
+
 #include <windowsx.h>
 
 #include "aBaseCore.h"
 #include "aDBListView.h"
 #include "aDBModule.h"
 #include "aDBResource.h"
+#include "aDBrowser.h"
 #include "aDBSplitter.h"
 #include "bMsgBox.h"
 
@@ -137,7 +140,17 @@ void CDBTreeView::OnSelChanged(NMTREEVIEWA* nm) {
 LRESULT CDBTreeView::OnNotify(NMHDR* header) {
     if (header->code == TVN_SELCHANGEDA)
         OnSelChanged((NMTREEVIEWA*)header);
+    else if (header->code == NM_DBLCLK)
+        OnDoubleClick();
     return 0;
+}
+
+void CDBTreeView::OnDoubleClick() {
+    HTREEITEM item = TreeView_GetSelection(m_hWnd);
+    int kind = KindOf(m_hWnd, item);
+    // Tables (inner and linked) and queries open their browser.
+    if (kind == 2 || kind == 8 || kind == 18)
+        BrowseCommand(m_hWnd, TextOf(m_hWnd, item), kind == 18 ? 1 : 0);
 }
 
 void CDBTreeView::ShowContextMenu(POINT screen) {

@@ -61,6 +61,8 @@ private:
                                          UINT_PTR id, DWORD_PTR data);
     LRESULT OnNotify(NMHDR* header);
     void OnSelChanged(NMTREEVIEWA* nm);
+    // A double click on a table or query browses it.
+    void OnDoubleClick();
     bool AddNodeWithChildren(int root, int kind, int fieldsKind, int indexesKind, const char* name);
     // Removes a node with its children; the current node is forgotten.
     void RemoveNode(HTREEITEM item);

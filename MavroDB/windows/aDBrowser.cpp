@@ -1,0 +1,714 @@
+#include "aDBrowser.h"
+
+#include <string.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "aBaseCore.h"
+#include "aDBModule.h"
+#include "aDBPage.h"
+#include "aDBResource.h"
+#include "bTextCut.h"
+
+namespace {
+
+// DAO field types the browser tells apart.
+enum {
+    kBoolean = 1,
+    kByte = 2,
+    kInteger = 3,
+    kLong = 4,
+    kCurrency = 5,
+    kSingle = 6,
+    kDouble = 7,
+    kDate = 8,
+    kText = 10,
+    kMemo = 12,
+};
+
+bool IsMediaType(int type) {
+    return type >= 1024 && type <= 1030;
+}
+
+void CopyName(char* to, size_t size, const std::string& from) {
+    memset(to, 0, size);
+    memcpy(to, from.c_str(), MbCutLength(from.c_str(), size - 1));
+}
+
+GridCellType NumberType(int kind, double low, double high, int intDigits = 0, int decDigits = 0) {
+    GridCellType t;
+    t.kind = kind;
+    t.minValue = low;
+    t.maxValue = high;
+    t.intDigits = intDigits;
+    t.decDigits = decDigits;
+    return t;
+}
+
+}  // namespace
+
+std::string MediaCellText(const VARIANT* value, int linkFlag) {
+    if (!value || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL)
+        return std::string();
+    SAFEARRAY* a = nullptr;
+    if (V_VT(value) == (VT_ARRAY | VT_UI1))
+        a = V_ARRAY(value);
+    else if (V_VT(value) == (VT_ARRAY | VT_UI1 | VT_BYREF) && V_ARRAYREF(value))
+        a = *V_ARRAYREF(value);
+    void* data = nullptr;
+    if (!a || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayAccessData(a, &data)))
+        return DBLoadString(IDS_DB_DATA_ERROR);
+    size_t size = a->rgsabound[0].cElements;
+    size_t start = linkFlag == 1 ? 0 : 4;
+    const char* bytes = static_cast<const char*>(data);
+    std::string text;
+    const void* end = start < size ? memchr(bytes + start, 0, size - start) : nullptr;
+    if (end)
+        text.assign(bytes + start, static_cast<const char*>(end));
+    SafeArrayUnaccessData(a);
+    return end ? text : DBLoadString(IDS_DB_DATA_ERROR);
+}
+
+DatabaseBrowserDialog::DatabaseBrowserDialog(CDBCore* core) : m_core(core) {}
+
+DatabaseBrowserDialog::~DatabaseBrowserDialog() {
+    ClearPending();
+    if (!m_core || !m_created)
+        return;
+    DataSourceEntry* entry = m_isQuery ? m_core->FindQueryByName(m_name.c_str())
+                                       : m_core->FindTableByName(m_name.c_str());
+    if (entry)
+        entry->browser = nullptr;
+    DataSourceDescriptor d = Descriptor(0, 0);
+    m_core->CloseDataSource(&d);
+}
+
+HWND DatabaseBrowserDialog::Create(HWND parent) {
+    CDBGrid::Register();
+    HWND w = CreateDialogParamA(GetDBModule(), MAKEINTRESOURCEA(IDD_DB_BROWSER), parent, DialogProc,
+                                (LPARAM)this);
+    if (w && IsWindow(w)) {
+        m_created = true;
+        return w;
+    }
+    return nullptr;
+}
+
+INT_PTR CALLBACK DatabaseBrowserDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam,
+                                                   LPARAM lParam) {
+    DatabaseBrowserDialog* self;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<DatabaseBrowserDialog*>(lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, (LONG_PTR)self);
+        self->m_hWnd = hwnd;
+        self->OnInitDialog();
+        return FALSE;
+    }
+    self = reinterpret_cast<DatabaseBrowserDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (!self)
+        return FALSE;
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+        if (self->m_created)
+            delete self;
+        return FALSE;
+    }
+    LRESULT result = 0;
+    if (!self->OnMessage(msg, wParam, lParam, &result))
+        return FALSE;
+    SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+DataSourceDescriptor DatabaseBrowserDialog::Descriptor(int row, int col) const {
+    DataSourceDescriptor d;
+    memset(&d, 0, sizeof(d));
+    CopyName(d.sourceName, sizeof(d.sourceName), m_name);
+    d.isQuery = m_isQuery;
+    d.position = row > 0 ? row - 1 : 0;
+    if (col >= 1 && col <= (int)m_fields.size())
+        CopyName(d.fieldName, sizeof(d.fieldName), m_fields[(size_t)col - 1].name);
+    return d;
+}
+
+int DatabaseBrowserDialog::FieldType(int col) const {
+    return col >= 1 && col <= (int)m_fields.size() ? m_fields[(size_t)col - 1].type : 0;
+}
+
+// ---------------------------------------------------------------- opening
+
+void DatabaseBrowserDialog::OnInitDialog() {
+    HWND parent = GetParent(m_hWnd);
+    if (!parent)
+        parent = GetWindow(m_hWnd, GW_OWNER);
+    RECT pr, r;
+    if (parent && GetWindowRect(parent, &pr) && GetWindowRect(m_hWnd, &r)) {
+        int w = r.right - r.left, h = r.bottom - r.top;
+        SetWindowPos(m_hWnd, nullptr, pr.left + (pr.right - pr.left - w) / 2,
+                     pr.top + (pr.bottom - pr.top - h) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowTextA(m_hWnd, m_name.c_str());
+
+    m_toolbar = CreateWindowExA(
+        0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP,
+        0, 0, 0, 0, m_hWnd, (HMENU)(INT_PTR)IDC_DB_BROWSE_TOOLBAR, GetDBModule(), nullptr);
+    if (m_toolbar && LoadDBToolBar(m_toolbar, IDR_DB_BROWSE_TOOLBAR, IDB_DB_BROWSE_TOOLBAR)) {
+        TBBUTTONINFOA info = {};
+        info.cbSize = sizeof(info);
+        info.dwMask = TBIF_STYLE;
+        info.fsStyle = BTNS_CHECK;
+        SendMessageA(m_toolbar, TB_SETBUTTONINFOA, ID_DB_MEDIA_PREVIEW, (LPARAM)&info);
+    }
+    if (HICON icon = (HICON)LoadImageA(GetDBModule(), MAKEINTRESOURCEA(IDI_DB_BROWSER), IMAGE_ICON,
+                                       16, 16, 0))
+        SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
+
+    m_grid =
+        CreateWindowExA(0, DBGRID_CLASS, "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 0,
+                        0, 0, m_hWnd, (HMENU)(INT_PTR)IDC_DB_BROWSE_GRID, GetDBModule(), nullptr);
+    OnSize();
+
+    DataSourceDescriptor d = Descriptor(0, 0);
+    int count = 0;
+    if (!m_core || !m_grid || !m_core->GetRecordCount(&d, &count)) {
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return;
+    }
+    m_recordCount = count;
+    m_fieldCount = m_core->GetFieldCount(&d);
+    if (m_fieldCount < 0) {
+        PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return;
+    }
+    for (int i = 0; i < m_fieldCount; ++i) {
+        DataSourceDescriptor f = Descriptor(0, 0);
+        Field field;
+        if (m_core->GetFieldName(&f, i)) {
+            field.name.assign(f.fieldName, strnlen(f.fieldName, sizeof(f.fieldName)));
+            if (!m_core->GetFieldType(&f, &field.type))
+                field.type = 0;
+        }
+        m_fields.push_back(field);
+    }
+    m_updatable = m_core->IsUpdatable(&d);
+    SetUpGrid();
+}
+
+void DatabaseBrowserDialog::SetUpGrid() {
+    HWND g = m_grid;
+    SendMessageA(g, GM_SETREDRAW, 0, 0);
+    SendMessageA(g, GM_SETVIRTUAL, 1, 0);
+    GridCellRef all = {-1, -1};
+    m_editable = m_updatable == 1;
+    SendMessageA(g, GM_SETLOCK, m_editable ? 0 : 1, (LPARAM)&all);
+    SendMessageA(g, GM_SETMAXCOLS, (WPARAM)m_fieldCount, 0);
+    SendMessageA(g, GM_SETMAXROWS, (WPARAM)(m_recordCount + (m_editable ? 1 : 0)), 0);
+    for (int col = 1; col <= m_fieldCount; ++col) {
+        dbgrid::SetText(g, col, 0, m_fields[(size_t)col - 1].name);
+        int type = FieldType(col);
+        GridCellType t;
+        switch (type) {
+            case kBoolean:
+                t = dbgrid::Kind(GCT_CHECK, DBLoadString(IDS_DB_CHECK_CAPTION));
+                break;
+            case kByte:
+                t = NumberType(GCT_INTEGER, 0, 255);
+                break;
+            case kInteger:
+                t = NumberType(GCT_INTEGER, -32768, 32767);
+                break;
+            case kLong:
+                t = NumberType(GCT_INTEGER, -2000000000.0, 1999999999.0);
+                break;
+            case kCurrency:
+                t = NumberType(GCT_FLOAT, -2e9, 1999999999.0, 10, 2);
+                break;
+            case kSingle:
+            case kDouble:
+                t = NumberType(GCT_FLOAT, -2e9, 1999999999.0, 14, 6);
+                break;
+            case kDate:
+                t = dbgrid::Kind(GCT_DATE);
+                break;
+            case kText:
+                t = dbgrid::Kind(GCT_TEXT);
+                t.maxLength = 255;
+                break;
+            case kMemo:
+                dbgrid::SetLock(g, col, -1, true);
+                continue;
+            default:
+                if (IsMediaType(type)) {
+                    dbgrid::SetLock(g, col, -1, true);
+                    continue;
+                }
+                t = dbgrid::Kind(GCT_STATIC);
+                break;
+        }
+        dbgrid::SetType(g, col, -1, t);
+    }
+    if (HFONT font = (HFONT)SendMessageA(m_hWnd, WM_GETFONT, 0, 0))
+        SendMessageA(g, WM_SETFONT, (WPARAM)font, 0);
+    SendMessageA(g, GM_SETCOLOR, GCI_BACKGROUND, (LPARAM)GetSysColor(COLOR_ACTIVEBORDER));
+    SendMessageA(g, GM_SETREDRAW, 1, 0);
+    if (m_editable || m_recordCount > 0) {
+        SendMessageA(g, GM_SETACTIVECELL, 1, 1);
+        m_currentRow = m_currentCol = 1;
+        SetFocus(g);
+    }
+}
+
+void DatabaseBrowserDialog::OnSize() {
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    int top = 0;
+    if (m_toolbar) {
+        SendMessageA(m_toolbar, TB_AUTOSIZE, 0, 0);
+        RECT tr;
+        GetWindowRect(m_toolbar, &tr);
+        top = tr.bottom - tr.top;
+    }
+    if (m_grid) {
+        MoveWindow(m_grid, 0, top, rc.right, std::max(0, (int)rc.bottom - top), TRUE);
+        if (!SendMessageA(m_grid, GM_GETREDRAW, 0, 0))
+            SendMessageA(m_grid, GM_SETREDRAW, 1, 0);
+        UpdateWindow(m_grid);
+    }
+}
+
+// ---------------------------------------------------------------- messages
+
+bool DatabaseBrowserDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (msg) {
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED)
+                OnSize();
+            return true;
+        case WM_CLOSE:
+            DestroyWindow(m_hWnd);
+            return true;
+        case WM_DESTROY:
+            // The row being edited is written while the recordset is open.
+            if (m_grid)
+                SendMessageA(m_grid, GM_SETEDITMODE, 0, 0);
+            if (!m_pending.empty())
+                WriteRow(m_pendingRow);
+            ClearPending();
+            return false;
+        case WM_COMMAND:
+            if (lParam == 0 || (HWND)lParam == m_toolbar)
+                OnCommand(LOWORD(wParam));
+            return true;
+        case WM_NOTIFY: {
+            NMHDR* header = (NMHDR*)lParam;
+            if (header && header->code == TTN_GETDISPINFOA) {
+                NMTTDISPINFOA* info = (NMTTDISPINFOA*)header;
+                UINT id = 0;
+                switch (header->idFrom) {
+                    case ID_DB_MEDIA_PREVIEW:
+                        id = IDS_DB_TIP_PREVIEW;
+                        break;
+                    case ID_DB_DELETE_RECORDS:
+                        id = IDS_DB_TIP_DELETE;
+                        break;
+                    case ID_DB_EDIT_RECORD:
+                        id = IDS_DB_TIP_EDIT;
+                        break;
+                    case ID_DB_MOVE_POINTER:
+                        id = IDS_DB_TIP_MOVE;
+                        break;
+                    case ID_DB_BROWSE_HELP:
+                        id = IDS_DB_TIP_HELP;
+                        break;
+                }
+                m_tip[0] = 0;
+                if (id) {
+                    std::string text = DBLoadString(id);
+                    memcpy(m_tip, text.c_str(), MbCutLength(text.c_str(), sizeof(m_tip) - 1));
+                    m_tip[MbCutLength(text.c_str(), sizeof(m_tip) - 1)] = 0;
+                }
+                info->lpszText = m_tip;
+                return true;
+            }
+            return false;
+        }
+        case BrowserRefreshMessage: {
+            // The record is the sender's allocation, ours to free.
+            BrowserRefreshRecord* record = (BrowserRefreshRecord*)lParam;
+            int col = record ? record->col : 1, row = record ? record->row : 1;
+            delete record;
+            OnRefresh(wParam, col, row);
+            return true;
+        }
+        case GN_VIRTUALROWS:
+            if (lParam)
+                LoadRows((GridVirtualRequest*)lParam);
+            return true;
+        case GN_CELLCHANGED:
+            if (lParam)
+                OnCellChanged(((GridCellRef*)lParam)->col, ((GridCellRef*)lParam)->row);
+            return true;
+        case GN_LEAVECELL:
+            if (lParam)
+                OnLeaveCell((GridLeaveCell*)lParam);
+            return true;
+        case GN_EDITQUERY: {
+            GridEditQuery* q = (GridEditQuery*)lParam;
+            if (q && q->allow) {
+                GridCellType t = dbgrid::Type(m_grid, q->col, q->row);
+                q->allow = !dbgrid::Locked(m_grid, q->col, q->row) && t.kind != GCT_STATIC;
+            }
+            return true;
+        }
+        case GN_KEYDOWN:
+            *result = lParam && OnKeyDown(((GridKeyDown*)lParam)->key) ? 1 : 0;
+            return true;
+        case GN_CELLACTIVATED:
+            return true;
+    }
+    return false;
+}
+
+void DatabaseBrowserDialog::OnCommand(int id) {
+    switch (id) {
+        case ID_DB_DELETE_RECORDS:
+            if (m_editable)
+                DeleteSelected();
+            return;
+        case ID_DB_EDIT_RECORD: {
+            GridCellRef cell = {0, 0};
+            if (SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell)) {
+                SendMessageA(m_grid, GM_SETACTIVECELL, (WPARAM)cell.col, cell.row);
+                SetFocus(m_grid);
+                SendMessageA(m_grid, GM_SETEDITMODE, 1, 0);
+            }
+            return;
+        }
+        case ID_DB_MOVE_POINTER: {
+            GridCellRef cell = {0, 0};
+            if (!SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell) || cell.row < 1)
+                return;
+            DataSourceDescriptor d = Descriptor(cell.row, 0);
+            m_core->MoveToRecord(&d);
+            return;
+        }
+    }
+}
+
+void DatabaseBrowserDialog::OnRefresh(WPARAM kind, int col, int row) {
+    DataSourceDescriptor d = Descriptor(0, 0);
+    GridCellRef active = {0, 0};
+    bool hasActive = SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&active) != 0;
+    int count = 0;
+    if (m_core->GetRecordCount(&d, &count))
+        m_recordCount = count;
+    SendMessageA(m_grid, GM_SETMAXROWS, 0, 0);
+    SendMessageA(m_grid, GM_SETMAXROWS, (WPARAM)(m_recordCount + (m_editable ? 1 : 0)), 0);
+    if (kind == 1) {
+        col = std::max(1, col);
+        row = std::max(1, row - 1);
+    } else if (hasActive) {
+        col = active.col;
+        row = active.row;
+    } else {
+        col = row = 1;
+    }
+    SendMessageA(m_grid, GM_SETACTIVECELL, (WPARAM)col, row);
+    GridCellRef now = {0, 0};
+    if (SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&now)) {
+        m_currentCol = now.col;
+        m_currentRow = now.row;
+    }
+}
+
+// ---------------------------------------------------------------- rows
+
+void DatabaseBrowserDialog::LoadRows(GridVirtualRequest* request) {
+    DataSourceDescriptor d = Descriptor(0, 0);
+    int count = 0;
+    if (m_core->GetRecordCount(&d, &count))
+        m_recordCount = count;
+    request->atTop = request->row == 1;
+    request->rowsLoaded = 0;
+    for (int i = 0; i < request->rowsNeeded; ++i) {
+        int row = request->row + i;
+        if (row > m_recordCount) {
+            // Beyond the records: blank rows (the new record's row).
+            request->atBottom = TRUE;
+            ++request->rowsLoaded;
+            continue;
+        }
+        for (int col = 1; col <= m_fieldCount; ++col) {
+            if (ReadCellToGrid(row, col) == 4) {
+                // The record went away meanwhile: rebuild from a fresh count.
+                request->atBottom = TRUE;
+                request->rowsLoaded = request->rowsNeeded;
+                PostBrowserRefresh(m_hWnd, 1, col, row);
+                return;
+            }
+        }
+        ++request->rowsLoaded;
+    }
+}
+
+int DatabaseBrowserDialog::ReadCellToGrid(int row, int col) {
+    DataSourceDescriptor d = Descriptor(row, col);
+    VARIANT v;
+    VariantInit(&v);
+    int result = m_core->GetFieldValue(&d, &v);
+    if (result == 1)
+        dbgrid::SetText(m_grid, col, row, RenderCellText(&v, row, col));
+    VariantClear(&v);
+    return result;
+}
+
+std::string DatabaseBrowserDialog::RenderCellText(const VARIANT* value, int row, int col) {
+    int type = FieldType(col);
+    if (type == kBoolean) {
+        // The check box cell holds "1" or "0".
+        if (V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL)
+            return std::string();
+        VARIANT b;
+        VariantInit(&b);
+        bool on = SUCCEEDED(VariantChangeType(&b, const_cast<VARIANT*>(value), 0, VT_BOOL)) &&
+                  V_BOOL(&b) != VARIANT_FALSE;
+        return on ? "1" : "0";
+    }
+    if (type >= 1024 && type <= 1029) {
+        DataSourceDescriptor d = Descriptor(row, col);
+        int flag = 0;
+        if (m_core->GetFieldLinkFlag(&d, &flag))
+            return MediaCellText(value, flag);
+    }
+    std::string text;
+    CDBCore::VariantText(value, type, &text, nullptr);
+    return text;
+}
+
+// ---------------------------------------------------------------- editing
+
+void DatabaseBrowserDialog::OnCellChanged(int col, int row) {
+    if (col < 1 || col > m_fieldCount || row < 1)
+        return;
+    GridCellType t = dbgrid::Type(m_grid, col, row);
+    if (t.kind == GCT_STATIC || dbgrid::Locked(m_grid, col, row)) {
+        DBMessageBox("Worng brach in aDBrowser");
+        return;
+    }
+    VARIANT v;
+    VariantInit(&v);
+    if (!CellTextToVariant(col, row, &v))
+        return;
+    SetPendingValue(m_fields[(size_t)col - 1].name, 0, &v);
+    m_pendingRow = row;
+    GrowForEdit(row);
+}
+
+bool DatabaseBrowserDialog::CellTextToVariant(int col, int row, VARIANT* value) {
+    GridCellType t = dbgrid::Type(m_grid, col, row);
+    std::string text = dbgrid::Text(m_grid, col, row);
+    GridNumber number = {col, row, 0, 0.0};
+    switch (t.kind) {
+        case GCT_DATE: {
+            int y = 0, m = 0, d = 0;
+            SYSTEMTIME st = {};
+            if (sscanf(text.c_str(), "%d/%d/%d", &y, &m, &d) != 3)
+                return !text.empty() ? false : (V_VT(value) = VT_NULL, true);
+            st.wYear = (WORD)y;
+            st.wMonth = (WORD)m;
+            st.wDay = (WORD)d;
+            DATE date = 0;
+            if (!SystemTimeToVariantTime(&st, &date))
+                return false;
+            V_VT(value) = VT_DATE;
+            V_DATE(value) = date;
+            return true;
+        }
+        case GCT_FLOAT:
+            if (text.empty()) {
+                V_VT(value) = VT_NULL;
+                return true;
+            }
+            SendMessageA(m_grid, GM_GETVALUE, 0, (LPARAM)&number);
+            V_VT(value) = VT_R8;
+            V_R8(value) = number.doubleValue;
+            return true;
+        case GCT_INTEGER:
+            if (text.empty()) {
+                V_VT(value) = VT_NULL;
+                return true;
+            }
+            SendMessageA(m_grid, GM_GETVALUE, 0, (LPARAM)&number);
+            V_VT(value) = VT_I4;
+            V_I4(value) = (LONG)number.longValue;
+            return true;
+        case GCT_CHECK:
+            V_VT(value) = VT_BOOL;
+            V_BOOL(value) = text == "1" ? VARIANT_TRUE : VARIANT_FALSE;
+            return true;
+        default:
+            // Text: the core's byte string; an empty text an empty value.
+            if (text.empty())
+                return true;
+            return CDBCore::TextToVariant(value, text.c_str(), kText) != 0;
+    }
+}
+
+void DatabaseBrowserDialog::SetPendingValue(const std::string& field, int linkFlag,
+                                            VARIANT* value) {
+    for (FieldValuePair& p : m_pending) {
+        if (strncmp(p.fieldName, field.c_str(), sizeof(p.fieldName)) == 0) {
+            VariantClear(&p.value);
+            p.value = *value;
+            p.linkFlag = linkFlag;
+            return;
+        }
+    }
+    FieldValuePair p;
+    memset(&p, 0, sizeof(p));
+    CopyName(p.fieldName, sizeof(p.fieldName), field);
+    p.linkFlag = linkFlag;
+    p.value = *value;
+    m_pending.push_back(p);
+}
+
+void DatabaseBrowserDialog::ClearPending() {
+    for (FieldValuePair& p : m_pending) VariantClear(&p.value);
+    m_pending.clear();
+}
+
+void DatabaseBrowserDialog::GrowForEdit(int row) {
+    // Adding a record: a new blank row follows it.
+    if (row >= dbgrid::Rows(m_grid) && row < m_recordCount + 2)
+        SendMessageA(m_grid, GM_SETMAXROWS, (WPARAM)(m_recordCount + 2), 0);
+}
+
+int DatabaseBrowserDialog::WriteRow(int row) {
+    if (m_pending.empty() || row < 1)
+        return 0;
+    DataSourceDescriptor d = Descriptor(row, 0);
+    if (row > m_recordCount) {
+        int r = m_core->AddNewRecord(&d, m_pending.data(), (int)m_pending.size());
+        if (r == 1) {
+            ++m_recordCount;
+            ClearPending();
+        }
+        return r;
+    }
+    int r = m_core->UpdateRecord(&d, m_pending.data(), (int)m_pending.size());
+    if (r == 1)
+        ClearPending();
+    return r;
+}
+
+void DatabaseBrowserDialog::KeepOnRow(int col, int row) {
+    m_currentRow = row;
+    m_currentCol = col;
+    SendMessageA(m_grid, GM_SETEDITMODE, 1, 0);
+}
+
+void DatabaseBrowserDialog::OnLeaveCell(GridLeaveCell* leave) {
+    if (leave->newCol == -1 || leave->newRow == -1)
+        return;
+    int col = leave->col, row = leave->row;
+    m_currentRow = leave->newRow;
+    m_currentCol = leave->newCol;
+    if (m_pending.empty() || leave->newRow == row)
+        return;
+    bool adding = row > m_recordCount;
+    int r = WriteRow(row);
+    if (adding) {
+        if (r != 1) {
+            leave->cancel = TRUE;
+            KeepOnRow(col, row);
+        }
+        return;
+    }
+    switch (r) {
+        case 3:
+            PostBrowserRefresh(m_hWnd, 1, col, row);
+            break;
+        case 0:
+        case 4:
+        case 5:
+        case 7:
+            leave->cancel = TRUE;
+            KeepOnRow(col, row);
+            break;
+    }
+}
+
+// ---------------------------------------------------------------- deleting
+
+bool DatabaseBrowserDialog::OnKeyDown(int key) {
+    if (key != VK_DELETE || !m_editable)
+        return false;
+    DeleteSelected();
+    return true;
+}
+
+void DatabaseBrowserDialog::DeleteSelected() {
+    SendMessageA(m_grid, GM_SETREDRAW, 0, 0);
+    GridRange sel = {0, 0, 0, 0};
+    bool hasSel = SendMessageA(m_grid, GM_GETSELECTION, 0, (LPARAM)&sel) != 0;
+    bool wholeRows = hasSel && sel.col1 == -1 && sel.col2 == -1;
+    if (wholeRows && sel.row1 >= 1) {
+        // The blank new row holds no record.
+        int last = std::min(sel.row2, m_recordCount);
+        int failed = 0;
+        for (int row = sel.row1; row <= last; ++row) {
+            int at = sel.row1 + failed;
+            DataSourceDescriptor d = Descriptor(at, 0);
+            if (!m_core->DeleteRecord(&d)) {
+                ++failed;
+                continue;
+            }
+            DataSourceDescriptor c = Descriptor(0, 0);
+            int count = 0;
+            if (m_core->GetRecordCount(&c, &count))
+                m_recordCount = count;
+            SendMessageA(m_grid, GM_DELETEROWS, (WPARAM)at, 1);
+        }
+    }
+    SendMessageA(m_grid, GM_SETREDRAW, 1, 0);
+}
+
+// ---------------------------------------------------------------- opening
+
+void BrowseCommand(HWND tree, const std::string& name, int isQuery) {
+    CDBCore* core = GetDBCore();
+    if (!core || name.empty())
+        return;
+    DataSourceEntry* entry =
+        isQuery ? core->FindQueryByName(name.c_str()) : core->FindTableByName(name.c_str());
+    if (entry && entry->browser && IsWindow(entry->browser)) {
+        if (!isQuery)
+            ShowWindow(entry->browser, SW_SHOW);
+        SetActiveWindow(entry->browser);
+        return;
+    }
+    DataSourceDescriptor d;
+    memset(&d, 0, sizeof(d));
+    CopyName(d.sourceName, sizeof(d.sourceName), name);
+    d.isQuery = isQuery;
+    if (!core->CloseDataSource(&d)) {
+        DBMessageBox(IDS_DB_OPEN_TABLE_FAILED);
+        return;
+    }
+    DatabaseBrowserDialog* browser = new DatabaseBrowserDialog(core);
+    browser->m_name = name;
+    browser->m_isQuery = isQuery;
+    HWND w = browser->Create(tree);
+    if (!w) {
+        delete browser;
+        return;
+    }
+    entry = isQuery ? core->FindQueryByName(name.c_str()) : core->FindTableByName(name.c_str());
+    if (entry)
+        entry->browser = w;
+    ShowWindow(w, SW_SHOWNORMAL);
+}

@@ -1,0 +1,303 @@
+// The browser on a real core over the written school database: the test
+// types into the grid as the user would, moves with the grid's keys and
+// reads the records back through the core.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "GridDialogFixture.h"
+#include "aDBResource.h"
+#include "aDBrowser.h"
+
+using griddlg::School;
+
+namespace {
+
+struct Browser {
+    School& school;
+    HWND w = nullptr;
+    Browser(School& s, const std::string& name, int isQuery = 0) : school(s) {
+        auto* b = new DatabaseBrowserDialog(s.Core());
+        b->m_name = name;
+        b->m_isQuery = isQuery;
+        w = b->Create(nullptr);
+        if (!w) {
+            delete b;
+            ADD_FAILURE() << "no browser on " << name;
+            return;
+        }
+        DataSourceEntry* e = isQuery ? s.Core()->FindQueryByName(name.c_str())
+                                     : s.Core()->FindTableByName(name.c_str());
+        if (e)
+            e->browser = w;
+    }
+    ~Browser() {
+        if (w && IsWindow(w))
+            DestroyWindow(w);
+    }
+    HWND Grid() const { return GetDlgItem(w, IDC_DB_BROWSE_GRID); }
+    std::string Cell(int col, int row) const { return dbgrid::Text(Grid(), col, row); }
+    int Rows() const { return dbgrid::Rows(Grid()); }
+    void Activate(int col, int row) { SendMessageA(Grid(), GM_SETACTIVECELL, col, row); }
+    void Edit(int col, int row, const std::string& text) {
+        EXPECT_TRUE(dbgrid::SetText(Grid(), col, row, text)) << text;
+        GridCellRef ref = {col, row};
+        SendMessageA(w, GN_CELLCHANGED, IDC_DB_BROWSE_GRID, (LPARAM)&ref);
+    }
+    void Key(int key) { SendMessageA(Grid(), WM_KEYDOWN, key, 0); }
+    GridCellRef Active() const {
+        GridCellRef ref = {0, 0};
+        SendMessageA(Grid(), GM_GETACTIVECELL, 0, (LPARAM)&ref);
+        return ref;
+    }
+};
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::string Stored(School& s, const char* field, int position) {
+    DataSourceDescriptor d = Desc("Pupil", field, position);
+    VARIANT v;
+    VariantInit(&v);
+    std::string text;
+    if (s.Core()->GetFieldValue(&d, &v) == 1)
+        CDBCore::VariantText(&v, V_VT(&v) == VT_DATE ? 8 : 10, &text, nullptr);
+    VariantClear(&v);
+    return text;
+}
+
+int Records(School& s, const char* source = "Pupil", int isQuery = 0) {
+    DataSourceDescriptor d = Desc(source);
+    d.isQuery = isQuery;
+    int count = -1;
+    s.Core()->GetRecordCount(&d, &count);
+    return count;
+}
+
+std::vector<int> Kinds(const std::vector<DataSourceNotice>& notices) {
+    std::vector<int> kinds;
+    for (const DataSourceNotice& n : notices) kinds.push_back(n.kind);
+    return kinds;
+}
+
+}  // namespace
+
+TEST(Browser, ShowsPupilWithTypedColumnsAndABlankRow) {
+    School s;
+    Browser b(s, "Pupil");
+    ASSERT_TRUE(b.w);
+    HWND g = b.Grid();
+    EXPECT_EQ(4, b.Rows());
+    EXPECT_EQ(4, dbgrid::Cols(g));
+    EXPECT_EQ(s.Core()->FindTableByName("Pupil")->browser, b.w);
+    // Headers, then the three pupils and the blank row for a new one.
+    const char* headers[] = {"Name", "Born", "Photo", "Active"};
+    for (int c = 1; c <= 4; ++c) EXPECT_EQ(headers[c - 1], b.Cell(c, 0));
+    EXPECT_EQ("Ann", b.Cell(1, 1));
+    EXPECT_EQ("Cid", b.Cell(1, 3));
+    EXPECT_EQ("2000/01/02", b.Cell(2, 2));
+    EXPECT_EQ("1", b.Cell(4, 1));
+    EXPECT_EQ("0", b.Cell(4, 2));
+    for (int c = 1; c <= 4; ++c) EXPECT_EQ("", b.Cell(c, 4)) << c;
+    // Born a date, Photo locked, Active a check box; Name unlocked text.
+    EXPECT_EQ(GCT_DATE, dbgrid::Type(g, 2, 1).kind);
+    EXPECT_TRUE(dbgrid::Locked(g, 3, 2));
+    EXPECT_FALSE(dbgrid::Locked(g, 1, 2));
+    GridCellType check = dbgrid::Type(g, 4, 1);
+    EXPECT_EQ(GCT_CHECK, check.kind);
+    EXPECT_EQ("\xD5\xE6/\xBC\xD9", check.text);  // "真/假" in the database's code page
+    GridCellType name = dbgrid::Type(g, 1, 1);
+    EXPECT_EQ(GCT_TEXT, name.kind);
+    EXPECT_EQ(255, name.maxLength);
+    EXPECT_EQ(1, b.Active().col);
+    EXPECT_EQ(1, b.Active().row);
+    // The types refuse what they cannot hold; Class's Size is a Byte.
+    Browser c(s, "Class");
+    ASSERT_TRUE(c.w);
+    EXPECT_EQ(1, c.Rows());  // empty: only the blank row
+    EXPECT_FALSE(dbgrid::SetText(c.Grid(), 3, 1, "256"));
+    EXPECT_TRUE(dbgrid::SetText(c.Grid(), 3, 1, "255"));
+    EXPECT_TRUE(dbgrid::Locked(c.Grid(), 4, 1));  // memo
+}
+
+TEST(Browser, WritesARowOnceWhenTheRowIsLeft) {
+    School s;
+    Browser b(s, "Pupil");
+    ASSERT_TRUE(b.w);
+    s.window.Drain(s.db);
+    b.Activate(1, 2);
+    b.Edit(1, 2, "Bea");
+    b.Edit(2, 2, "2001/02/03");
+    b.Edit(1, 2, "Bee");  // one pending value per field
+    // Moving within the row writes nothing.
+    b.Key(VK_RIGHT);
+    EXPECT_EQ(2, b.Active().col);
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    EXPECT_EQ("Bob", Stored(s, "Name", 1));
+    // Leaving it writes both fields in one update: one kind-3 notice.
+    b.Key(VK_DOWN);
+    EXPECT_EQ(3, b.Active().row);
+    EXPECT_EQ(std::vector<int>{3}, Kinds(s.window.Drain(s.db)));
+    EXPECT_EQ("Bee", Stored(s, "Name", 1));
+    EXPECT_EQ("2001/02/03", Stored(s, "Born", 1));
+    // Nothing left pending: leaving again writes nothing.
+    b.Key(VK_UP);
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+}
+
+TEST(Browser, AddsARecordFromTheBlankRowAndDeletesSelectedRows) {
+    School s;
+    Browser b(s, "Pupil");
+    ASSERT_TRUE(b.w);
+    s.window.Drain(s.db);
+    b.Activate(1, 4);
+    b.Edit(1, 4, "Dan");
+    EXPECT_EQ(5, b.Rows());  // a new blank row follows the one being added
+    b.Key(VK_DOWN);
+    EXPECT_EQ(4, Records(s));
+    EXPECT_EQ(5, b.Rows());
+    EXPECT_EQ("Dan", Stored(s, "Name", 3));
+    EXPECT_EQ(std::vector<int>{2}, Kinds(s.window.Drain(s.db)));
+    // Rows 1-2 selected and deleted.
+    GridRange rows = {-1, 1, -1, 2};
+    SendMessageA(b.Grid(), GM_SETSELECTION, 0, (LPARAM)&rows);
+    b.Key(VK_DELETE);
+    EXPECT_EQ(2, Records(s));
+    EXPECT_EQ(3, b.Rows());
+    EXPECT_EQ("Cid", b.Cell(1, 1));
+    EXPECT_EQ("Dan", b.Cell(1, 2));
+    // The blank row alone deletes nothing, by the toolbar's command too.
+    GridRange blank = {-1, 3, -1, 3};
+    SendMessageA(b.Grid(), GM_SETSELECTION, 0, (LPARAM)&blank);
+    SendMessageA(b.w, WM_COMMAND, ID_DB_DELETE_RECORDS, 0);
+    EXPECT_EQ(2, Records(s));
+    EXPECT_EQ(3, b.Rows());
+}
+
+TEST(Browser, JoinQueryIsReadOnly) {
+    TempFolder dir;
+    std::string path = dir.File("join.mvb");
+    {
+        MvbWriter w(path);
+        griddlg::WriteSchool(w);
+        w.Exec("INSERT INTO Member VALUES(1, 'Ann'), (2, 'Bob')");
+        w.Query("Joined",
+                "SELECT Pupil.Name, Member.ClassID FROM Pupil INNER JOIN Member ON "
+                "Pupil.Name = Member.Who");
+    }
+    FakeSite site;
+    NoticeWindow window;
+    CComPtr<IDBCore> db = NewDatabase();
+    ASSERT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
+    CComPtr<IMDBase> m;
+    db->QueryInterface(__uuidof(IMDBase), (void**)&m);
+    CDBCore* core = static_cast<CMavroBase*>(m.p)->Core();
+    auto* b = new DatabaseBrowserDialog(core);
+    b->m_name = "Joined";
+    b->m_isQuery = 1;
+    HWND w = b->Create(nullptr);
+    ASSERT_TRUE(w);
+    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    EXPECT_EQ(2, dbgrid::Rows(g));  // no blank row
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 1; c <= 2; ++c) EXPECT_TRUE(dbgrid::Locked(g, c, r)) << c << "," << r;
+    EXPECT_EQ("Ann", dbgrid::Text(g, 1, 1));
+    DestroyWindow(w);
+}
+
+TEST(Browser, ClosingTheEntryWritesThePendingRowFirst) {
+    School s;
+    Browser b(s, "Pupil");
+    ASSERT_TRUE(b.w);
+    b.Edit(1, 1, "Amy");
+    DataSourceEntry* entry = s.Core()->FindTableByName("Pupil");
+    s.Core()->CloseEntry(entry);
+    EXPECT_FALSE(IsWindow(b.w));
+    EXPECT_EQ(nullptr, entry->browser);
+    EXPECT_EQ("Amy", Stored(s, "Name", 0));
+}
+
+TEST(Browser, RefreshRebuildsFromAFreshCount) {
+    School s;
+    Browser b(s, "Pupil");
+    ASSERT_TRUE(b.w);
+    // Another connection deletes Cid while the browser shows him: reading
+    // his row again rebuilds the grid from the new count.
+    {
+        auto other = CdbDatabase::Open(s.path, false, false, "");
+        auto rs = other->OpenTable("Pupil");
+        rs->SetAbsolutePosition(2);
+        rs->Delete();
+    }
+    SendMessageA(b.Grid(), GM_SETMAXROWS, 0, 0);
+    SendMessageA(b.Grid(), GM_SETMAXROWS, 4, 0);
+    b.Activate(1, 1);
+    Pump();
+    EXPECT_EQ(3, b.Rows());
+    EXPECT_EQ("Bob", b.Cell(1, 2));
+    EXPECT_EQ("", b.Cell(1, 3));
+    // The browser's own request makes (col, row - 1) active; rows beyond the
+    // count are blank.
+    EXPECT_TRUE(PostBrowserRefresh(b.w, 1, 2, 3));
+    Pump();
+    EXPECT_EQ(2, b.Active().col);
+    EXPECT_EQ(2, b.Active().row);
+    EXPECT_EQ(3, b.Rows());
+    // A post that cannot be delivered frees its record at once.
+    HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    EXPECT_FALSE(PostBrowserRefresh(gone, 2, 1, 1));
+}
+
+TEST(Browser, MediaCellTextReadsNamesWithinTheArray) {
+    struct Case {
+        std::vector<unsigned char> bytes;  // the value's array
+        int linkFlag;
+        const char* text;
+    };
+    const std::string error = DBLoadString(IDS_DB_DATA_ERROR);
+    const Case cases[] = {
+        // Linked: the name from byte 0, zero-terminated.
+        {{'a', '.', 'b', 'm', 'p', 0, 'x'}, 1, "a.bmp"},
+        // Embedded: 32-bit length, then the path.
+        {{3, 0, 0, 0, 'c', ':', '\\', 0}, 0, "c:\\"},
+        // The name runs to the array's end: no terminator inside it.
+        {{'a', 'b', 'c'}, 1, nullptr},
+        {{3, 0, 0, 0, 'x', 'y'}, 0, nullptr},
+        // Shorter than the length field.
+        {{3, 0}, 0, nullptr},
+        {{}, 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        VARIANT v;
+        VariantInit(&v);
+        SAFEARRAYBOUND bound = {(ULONG)c.bytes.size(), 0};
+        V_VT(&v) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&v) = SafeArrayCreate(VT_UI1, 1, &bound);
+        if (!c.bytes.empty()) {
+            void* data = nullptr;
+            SafeArrayAccessData(V_ARRAY(&v), &data);
+            memcpy(data, c.bytes.data(), c.bytes.size());
+            SafeArrayUnaccessData(V_ARRAY(&v));
+        }
+        EXPECT_EQ(c.text ? std::string(c.text) : error, MediaCellText(&v, c.linkFlag));
+        VariantClear(&v);
+    }
+    VARIANT empty;
+    VariantInit(&empty);
+    EXPECT_EQ("", MediaCellText(&empty, 0));
+    V_VT(&empty) = VT_NULL;
+    EXPECT_EQ("", MediaCellText(&empty, 1));
+    VARIANT number;
+    V_VT(&number) = VT_I4;
+    V_I4(&number) = 5;
+    EXPECT_EQ(error, MediaCellText(&number, 0));
+}
