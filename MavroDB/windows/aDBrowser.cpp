@@ -1,5 +1,7 @@
 #include "aDBrowser.h"
 
+#include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <commctrl.h>
@@ -10,6 +12,7 @@
 #include "aDBModule.h"
 #include "aDBPage.h"
 #include "aDBResource.h"
+#include "bMediaManager.h"
 #include "bTextCut.h"
 
 namespace {
@@ -69,6 +72,82 @@ std::string MediaCellText(const VARIANT* value, int linkFlag) {
         text.assign(bytes + start, static_cast<const char*>(end));
     SafeArrayUnaccessData(a);
     return end ? text : DBLoadString(IDS_DB_DATA_ERROR);
+}
+
+int MediaKindMask(int type) {
+    static const int masks[] = {2, 32, 16, 4, 8, 1};  // 1024 .. 1029
+    return type >= 1024 && type <= 1029 ? masks[type - 1024] : -1;
+}
+
+namespace {
+
+bool ByteArrayValue(const std::vector<unsigned char>& bytes, VARIANT* value) {
+    SAFEARRAYBOUND bound = {(ULONG)bytes.size(), 0};
+    SAFEARRAY* a = SafeArrayCreate(VT_UI1, 1, &bound);
+    void* data = nullptr;
+    if (!a || FAILED(SafeArrayAccessData(a, &data))) {
+        if (a)
+            SafeArrayDestroy(a);
+        return false;
+    }
+    if (!bytes.empty())
+        memcpy(data, bytes.data(), bytes.size());
+    SafeArrayUnaccessData(a);
+    V_VT(value) = VT_ARRAY | VT_UI1;
+    V_ARRAY(value) = a;
+    return true;
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<unsigned char>* out) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    unsigned char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0)
+        out->insert(out->end(), buffer, buffer + n);
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+}  // namespace
+
+bool BuildMediaValue(bool memo, int linkFlag, const std::string& chosen, VARIANT* value) {
+    VariantInit(value);
+    if (memo) {
+        // Line by line, each line ended by CR LF.
+        std::vector<unsigned char> bytes;
+        if (!ReadFileBytes(chosen, &bytes))
+            return false;
+        std::string text, line;
+        for (unsigned char c : bytes) {
+            if (c == '\n') {
+                text += line + "\r\n";
+                line.clear();
+            } else if (c != '\r') {
+                line += (char)c;
+            }
+        }
+        if (!line.empty())
+            text += line + "\r\n";
+        return CDBCore::TextToVariant(value, text.c_str(), kMemo) != 0;
+    }
+    if (linkFlag == 1) {
+        std::vector<unsigned char> name(32, 0);
+        memcpy(name.data(), chosen.c_str(), std::min<size_t>(chosen.size(), 31));
+        return ByteArrayValue(name, value);
+    }
+    std::vector<unsigned char> file;
+    if (!ReadFileBytes(chosen, &file) || file.size() > 0x7FFFFFF0u - 264)
+        return false;
+    // Length (32-bit little-endian), the 260-byte path, the bytes.
+    std::vector<unsigned char> bytes(264, 0);
+    uint32_t length = (uint32_t)file.size();
+    for (int i = 0; i < 4; ++i) bytes[(size_t)i] = (unsigned char)(length >> (8 * i));
+    memcpy(&bytes[4], chosen.c_str(), std::min<size_t>(chosen.size(), 259));
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    return ByteArrayValue(bytes, value);
 }
 
 DatabaseBrowserDialog::DatabaseBrowserDialog(CDBCore* core) : m_core(core) {}
@@ -367,8 +446,12 @@ bool DatabaseBrowserDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
         case GN_KEYDOWN:
             *result = lParam && OnKeyDown(((GridKeyDown*)lParam)->key) ? 1 : 0;
             return true;
-        case GN_CELLACTIVATED:
+        case GN_CELLACTIVATED: {
+            GridCellRef* ref = (GridCellRef*)lParam;
+            if (ref && ref->col > 0 && ref->row > 0 && m_updatable == 1)
+                ImportMedia(ref->col, ref->row);
             return true;
+        }
     }
     return false;
 }
@@ -674,7 +757,65 @@ void DatabaseBrowserDialog::DeleteSelected() {
             SendMessageA(m_grid, GM_DELETEROWS, (WPARAM)at, 1);
         }
     }
+    GridCellRef cell = {0, 0};
+    if (!wholeRows && SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell)) {
+        int type = FieldType(cell.col);
+        if (type >= 1024 && type <= 1028 && cell.row <= m_recordCount) {
+            // Empties a media cell; the record changes when the row is left.
+            DataSourceDescriptor d = Descriptor(cell.row, cell.col);
+            VARIANT v;
+            VariantInit(&v);
+            if (m_core->GetFieldValue(&d, &v) == 1 && V_VT(&v) != VT_EMPTY && V_VT(&v) != VT_NULL) {
+                VARIANT none;
+                VariantInit(&none);
+                V_VT(&none) = VT_NULL;
+                int link = 0;
+                m_core->GetFieldLinkFlag(&d, &link);
+                SetPendingValue(m_fields[(size_t)cell.col - 1].name, link, &none);
+                m_pendingRow = cell.row;
+                dbgrid::SetText(m_grid, cell.col, cell.row, "");
+            }
+            VariantClear(&v);
+        }
+    }
     SendMessageA(m_grid, GM_SETREDRAW, 1, 0);
+}
+
+// ---------------------------------------------------------------- media
+
+void DatabaseBrowserDialog::ImportMedia(int col, int row) {
+    int type = FieldType(col);
+    bool memo = type == kMemo;
+    if (!memo && !(type >= 1024 && type <= 1029))
+        return;
+    int link = 0;
+    if (!memo) {
+        DataSourceDescriptor d = Descriptor(row, col);
+        if (!m_core->GetFieldLinkFlag(&d, &link)) {
+            DBMessageBox(IDS_DB_IMPORT_MEDIA_FAILED);
+            return;
+        }
+    }
+    IMediaManager* media = m_core->GetMediaManager();
+    if (!media)
+        return;
+    int mask = memo ? 0x40000000 : MediaKindMask(type);
+    int flags = link == 1 ? 2 + 8 : (type == 1028 ? 1 + 0x30000000 : 1 + 8);
+    std::vector<char> buffer(link == 1 ? 32 : 260, 0);
+    if (FAILED(media->ChooseMedia(mask, flags, buffer.data(), (int)buffer.size())))
+        return;
+    buffer.back() = 0;
+    std::string chosen = buffer.data();
+    VARIANT v;
+    if (!BuildMediaValue(memo, link, chosen, &v)) {
+        VariantClear(&v);
+        DBMessageBox(IDS_DB_IMPORT_MEDIA_FAILED);
+        return;
+    }
+    dbgrid::SetText(m_grid, col, row, memo ? DBLoadString(IDS_DB_MEMO) : chosen);
+    SetPendingValue(m_fields[(size_t)col - 1].name, memo ? 0 : link, &v);
+    m_pendingRow = row;
+    GrowForEdit(row);
 }
 
 // ---------------------------------------------------------------- opening

@@ -59,6 +59,7 @@ private:
     void OnLeaveCell(GridLeaveCell* leave);
     bool OnKeyDown(int key);
     void DeleteSelected();
+    void ImportMedia(int col, int row);
 
     // Pending changes of the row being edited.
     bool CellTextToVariant(int col, int row, VARIANT* value);
@@ -89,6 +90,13 @@ private:
 // content), empty for an empty value, "数据错误" when the name does not end
 // within the array or the value holds none.
 std::string MediaCellText(const VARIANT* value, int linkFlag);
+// The kind of media a media type (1024 to 1029) holds, as the media manager
+// and the preview take it; -1 for any other type.
+int MediaKindMask(int type);
+// The value an import stores: a memo's text read from the file, a linked
+// name in a 32-byte array, or embedded content (the file's 32-bit length,
+// the 260-byte path, the file's bytes); false when it cannot be built.
+bool BuildMediaValue(bool memo, int linkFlag, const std::string& chosen, VARIANT* value);
 
 // Browse commands of the tree: 42769 and 42815 (and double clicks on a
 // table) with isQuery 0, 42836 (and double clicks on a query) with 1.

@@ -301,3 +301,165 @@ TEST(Browser, MediaCellTextReadsNamesWithinTheArray) {
     V_I4(&number) = 5;
     EXPECT_EQ(error, MediaCellText(&number, 0));
 }
+
+namespace {
+
+// A media manager that chooses one path and records what it was asked.
+class ChoosingMedia : public FakeMedia {
+public:
+    STDMETHOD(ChooseMedia)(int kindMask, int flags, char* buffer, int size) override {
+        asked.push_back({kindMask, flags, size});
+        if (path.empty())
+            return E_FAIL;
+        lstrcpynA(buffer, path.c_str(), size);
+        return S_OK;
+    }
+    struct Ask {
+        int mask, flags, size;
+    };
+    std::vector<Ask> asked;
+    std::string path;
+};
+
+class ChoosingSite : public FakeSite {
+public:
+    STDMETHOD(GetMediaManager)(IMediaManager** out) override {
+        *out = &chooser;
+        return S_OK;
+    }
+    ChoosingMedia chooser;
+};
+
+// The school with a site whose media manager chooses files.
+struct MediaSchool {
+    TempFolder dir;
+    ChoosingSite site;
+    NoticeWindow window;
+    CComPtr<IDBCore> db;
+    CComPtr<IMDBase> m;
+    std::string path;
+    MediaSchool() {
+        path = dir.File("school.mvb");
+        {
+            MvbWriter w(path);
+            griddlg::WriteSchool(w);
+            w.Exec("INSERT INTO Class VALUES(1, 'One', 20, NULL)");
+        }
+        db = NewDatabase();
+        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
+        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
+    }
+    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
+    HWND Open(const char* table) {
+        auto* b = new DatabaseBrowserDialog(Core());
+        b->m_name = table;
+        HWND w = b->Create(nullptr);
+        if (!w)
+            delete b;
+        else
+            Core()->FindTableByName(table)->browser = w;
+        return w;
+    }
+};
+
+void DoubleClick(HWND browser, int col, int row) {
+    GridCellRef ref = {col, row};
+    SendMessageA(browser, GN_CELLACTIVATED, IDC_DB_BROWSE_GRID, (LPARAM)&ref);
+}
+
+}  // namespace
+
+TEST(Browser, ImportsAPictureIntoTheRowAndWritesItOnLeaving) {
+    MediaSchool s;
+    std::string file = s.dir.File("pic.bmp");
+    {
+        std::string bytes(600, 'P');
+        FILE* f = fopen(file.c_str(), "wb");
+        ASSERT_TRUE(f);
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+    }
+    s.site.chooser.path = file;
+    HWND w = s.Open("Pupil");
+    ASSERT_TRUE(w);
+    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    s.window.Drain(s.db);
+    SendMessageA(g, GM_SETACTIVECELL, 3, 2);
+    DoubleClick(w, 3, 2);
+    // A picture (mask 2), embedded: a path of at most 260 bytes.
+    ASSERT_EQ(1u, s.site.chooser.asked.size());
+    EXPECT_EQ(2, s.site.chooser.asked[0].mask);
+    EXPECT_EQ(1 + 8, s.site.chooser.asked[0].flags);
+    EXPECT_EQ(260, s.site.chooser.asked[0].size);
+    EXPECT_EQ(file, dbgrid::Text(g, 3, 2));
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(std::vector<int>{3}, Kinds(s.window.Drain(s.db)));
+    // Stored: 600, the path, the bytes.
+    DataSourceDescriptor d = Desc("Pupil", "Photo", 1);
+    VARIANT v;
+    VariantInit(&v);
+    ASSERT_EQ(1, s.Core()->GetFieldValue(&d, &v));
+    ASSERT_EQ(VT_ARRAY | VT_UI1, V_VT(&v));
+    ASSERT_EQ(864u, V_ARRAY(&v)->rgsabound[0].cElements);
+    const unsigned char* bytes = (const unsigned char*)V_ARRAY(&v)->pvData;
+    EXPECT_EQ(600u, bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (unsigned)bytes[3] << 24);
+    EXPECT_EQ(file, std::string((const char*)bytes + 4));
+    EXPECT_EQ('P', bytes[263 + 1]);
+    EXPECT_EQ(file, MediaCellText(&v, 0));
+    VariantClear(&v);
+    // The Delete key on the picture cell empties it; the record changes
+    // when the row is left.
+    SendMessageA(g, GM_SETACTIVECELL, 3, 2);
+    SendMessageA(g, WM_KEYDOWN, VK_DELETE, 0);
+    EXPECT_EQ("", dbgrid::Text(g, 3, 2));
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    SendMessageA(g, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(std::vector<int>{3}, Kinds(s.window.Drain(s.db)));
+    VariantInit(&v);
+    ASSERT_EQ(1, s.Core()->GetFieldValue(&d, &v));
+    EXPECT_EQ(VT_NULL, V_VT(&v));
+    VariantClear(&v);
+    // Other columns import nothing.
+    DoubleClick(w, 1, 1);
+    EXPECT_EQ(1u, s.site.chooser.asked.size());
+    DestroyWindow(w);
+}
+
+TEST(Browser, AMemoImportThatCannotReadItsFileLeavesNothingPending) {
+    MediaSchool s;
+    griddlg::Driven boxes([](int, HWND) {});
+    s.site.chooser.path = s.dir.File("missing.txt");
+    HWND w = s.Open("Class");
+    ASSERT_TRUE(w);
+    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    s.window.Drain(s.db);
+    DoubleClick(w, 4, 1);
+    ASSERT_EQ(1u, s.site.chooser.asked.size());
+    EXPECT_EQ(0x40000000, s.site.chooser.asked[0].mask);
+    EXPECT_EQ(std::vector<std::string>{DBLoadString(IDS_DB_IMPORT_MEDIA_FAILED)}, griddlg::Boxes());
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    // A readable file becomes the memo's text, line by line.
+    std::string file = s.dir.File("note.txt");
+    {
+        FILE* f = fopen(file.c_str(), "wb");
+        ASSERT_TRUE(f);
+        fputs("one\ntwo", f);
+        fclose(f);
+    }
+    s.site.chooser.path = file;
+    SendMessageA(g, GM_SETACTIVECELL, 4, 1);
+    DoubleClick(w, 4, 1);
+    EXPECT_EQ(DBLoadString(IDS_DB_MEMO), dbgrid::Text(g, 4, 1));
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    DataSourceDescriptor d = Desc("Class", "Note", 0);
+    VARIANT v;
+    VariantInit(&v);
+    ASSERT_EQ(1, s.Core()->GetFieldValue(&d, &v));
+    std::string text;
+    CDBCore::VariantText(&v, 12, &text, nullptr);
+    EXPECT_EQ("one\r\ntwo\r\n", text);
+    VariantClear(&v);
+    DestroyWindow(w);
+}
