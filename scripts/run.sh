@@ -196,7 +196,7 @@ fi
 # a linked table, queries, a relation, users and groups, and shows the
 # database page (the fields of table Pupil selected), then the account
 # manager. Its windows are shown, not answered.
-echo "== the database manager: dbhost.exe (db-page.png, db-accounts.png)"
+echo "== the database manager: dbhost.exe (db-page.png, db-accounts.png, db-browser.png, db-query.png)"
 DBHOST="$OUT/samples/dbhost.exe"
 DBDIR="$RUN/dbhost"
 mkdir -p "$DBDIR"
@@ -224,6 +224,8 @@ db_shot() {
 }
 db_shot db-page READY "内部表/Pupil/字段"
 db_shot db-accounts ACCOUNTS "用户和用户组" accounts
+db_shot db-browser BROWSER "内部表/Pupil" browse
+db_shot db-query QUERY "查询/AllPupils" query
 if [ -f "$DBDIR/db-page.txt" ]; then
   echo "   the tree, the list of Pupil's fields, and the screen rectangles dbhost reported:"
   iconv -f GBK -t UTF-8 -c "$DBDIR/db-page.txt" | tr -d '\r' | grep -v '^READY$' | sed 's/^/   /'

@@ -4,13 +4,15 @@
 // dialog seam, and shows the database page in a 1024 x 768 property sheet
 // with a toolbar. It selects the node named on its command line and prints
 // the tree's and the list's texts, the node's and the list header's screen
-// rectangles; with "accounts" it then shows the account manager.
+// rectangles; with "accounts" it then shows the account manager, with
+// "browse" the browser of table Pupil, with "query" the design of its first
+// query.
 //
-//   dbhost FOLDER [NODE/PATH] [accounts] [report=FILE] [hold=MS]
+//   dbhost FOLDER [NODE/PATH] [accounts|browse|query] [report=FILE] [hold=MS]
 //
-// The report file gets the printed lines and last "READY" (or "ACCOUNTS"
-// once the account manager is up), so that a script can take its
-// screenshot while the windows stand.
+// The report file gets the printed lines and last "READY" (or "ACCOUNTS",
+// "BROWSER" or "QUERY" once that window is up), so that a script can take
+// its screenshot while the windows stand.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -22,9 +24,11 @@
 #include <vector>
 
 #include "aBaseCore.h"
+#include "aDBGridCommands.h"
 #include "aDBModule.h"
 #include "aDBPage.h"
 #include "aDBResource.h"
+#include "aDBrowser.h"
 #include "aMavroBase.h"
 #include "bMsgBox.h"
 #include "bPlayerSite.h"
@@ -169,7 +173,9 @@ bool WriteDemo(CDBCore* c, const std::string& folder) {
     pair.name = "Name";
     pair.foreignName = "Name";
     c->CreateRelation("ClassPupil", "Class", "Pupil", {&pair}, 0x1000);
-    c->CreateQuery("SELECT * FROM Pupil", "AllPupils", 0);
+    // Made in the visual design, as its builder writes it.
+    c->CreateQuery("SELECT [Pupil].[Name],[Pupil].[Born] FROM [Pupil] ORDER BY [Pupil].[Born] DESC",
+                   "AllPupils", 1);
     c->CreateQuery("SELECT Name, Room FROM Class", "ClassRooms", 0);
     c->GetDatabase()->Connection()->Exec(
         "INSERT INTO Class(ID, Name, Room) VALUES (1, 'One', 'A1'), (2, 'Two', 'B2')");
@@ -278,6 +284,37 @@ void CALLBACK CloseAccounts(HWND, UINT, UINT_PTR id, DWORD) {
         PostMessageA(sheet, WM_CLOSE, 0, 0);
 }
 
+// The query design (modal): reported once up, cancelled after the hold.
+BOOL CALLBACK FindQueryDesign(HWND hwnd, LPARAM out) {
+    char text[128] = {};
+    GetWindowTextA(hwnd, text, sizeof(text));
+    if (IsWindowVisible(hwnd) && GetDlgItem(hwnd, IDC_DB_QD_GRID) &&
+        GetDlgItem(hwnd, IDC_DB_QD_SQL)) {
+        *(HWND*)out = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND QueryDesign() {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindQueryDesign, (LPARAM)&dialog);
+    return dialog;
+}
+
+void CALLBACK QueryShown(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!QueryDesign())
+        return;
+    KillTimer(nullptr, id);
+    WriteReport("QUERY");
+}
+
+void CALLBACK CloseQuery(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (HWND dialog = QueryDesign())
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
 // The host's own page: empty.
 INT_PTR CALLBACK HostPageProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;
@@ -303,11 +340,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string folder = argv[1], node;
-    bool accounts = false;
+    bool accounts = false, browse = false, query = false;
     DWORD hold = 3000;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "accounts") == 0)
             accounts = true;
+        else if (strcmp(argv[i], "browse") == 0)
+            browse = true;
+        else if (strcmp(argv[i], "query") == 0)
+            query = true;
         else if (strncmp(argv[i], "report=", 7) == 0)
             g_reportPath = argv[i] + 7;
         else if (strncmp(argv[i], "hold=", 5) == 0)
@@ -430,6 +471,25 @@ int main(int argc, char** argv) {
         SetTimer(nullptr, 0, 200, AccountsShown);
         SetTimer(nullptr, 0, hold, CloseAccounts);
         SendMessageA(page->m_hWnd, WM_COMMAND, ID_DB_ACCOUNTS, 0);
+    } else if (browse) {
+        BrowseCommand(tree, "Pupil", 0);
+        DataSourceEntry* entry = GetDBCore()->FindTableByName("Pupil");
+        HWND browser = entry ? entry->browser : nullptr;
+        if (browser) {
+            SetWindowPos(browser, HWND_TOP, display.left + 120, display.top + 120, 640, 300,
+                         SWP_SHOWWINDOW);
+            Hold(300);
+            WriteReport("BROWSER");
+        }
+        Hold(hold);
+        if (browser && IsWindow(browser))
+            DestroyWindow(browser);
+    } else if (query) {
+        HTREEITEM item = FindPath(tree, DBLoadString(IDS_DB_QUERIES) + "/AllPupils");
+        SetTimer(nullptr, 0, 200, QueryShown);
+        SetTimer(nullptr, 0, hold, CloseQuery);
+        if (item)
+            QueryDesignCommand(tree, item, ID_DB_DESIGN_QUERY);
     } else {
         Hold(hold);
     }
