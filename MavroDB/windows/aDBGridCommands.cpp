@@ -22,10 +22,7 @@ bool CloseSource(CDBCore* core, const std::string& name, int isQuery) {
         isQuery ? core->FindQueryByName(name.c_str()) : core->FindTableByName(name.c_str());
     if (entry && entry->browser) {
         // The browser writes its pending row as it closes.
-        HWND browser = entry->browser;
-        SendMessageA(browser, WM_CLOSE, 0, 0);
-        if (IsWindow(browser))
-            DestroyWindow(browser);
+        CloseBrowserWindow(entry->browser);
         DataSourceEntry* again =
             isQuery ? core->FindQueryByName(name.c_str()) : core->FindTableByName(name.c_str());
         if (again == entry)

@@ -480,10 +480,8 @@ void DesignTableCommand(HWND tree, HTREEITEM item) {
     DataSourceDescriptor d = TableDescriptor(name);
     if (DataSourceEntry* entry = core->FindTableByName(name.c_str())) {
         // The browser writes its pending row as it closes.
-        if (HWND browser = entry->browser) {
-            SendMessageA(browser, WM_CLOSE, 0, 0);
-            if (IsWindow(browser))
-                DestroyWindow(browser);
+        if (entry->browser) {
+            CloseBrowserWindow(entry->browser);
             if (core->FindTableByName(name.c_str()) == entry)
                 entry->browser = nullptr;
         }
