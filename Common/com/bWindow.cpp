@@ -69,11 +69,20 @@ LRESULT CALLBACK CWindowImplBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
         // The first message of a window made by Create (before WM_NCCREATE too).
         self = t_creating;
         t_creating = nullptr;
-        self->m_hWnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        AttachHandle(self, hwnd);
     }
     if (!self)
         return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return Dispatch(self, hwnd, msg, wParam, lParam);
+}
+
+void CWindowImplBase::AttachHandle(CWindowImplBase* self, HWND hwnd) {
+    self->m_hWnd = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+}
+
+LRESULT CWindowImplBase::Dispatch(CWindowImplBase* self, HWND hwnd, UINT msg, WPARAM wParam,
+                                  LPARAM lParam) {
     LRESULT result = 0;
     BOOL handled = FALSE;
     // Exceptions must not cross the system's frames: caught and logged here.

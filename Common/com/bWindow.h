@@ -37,6 +37,14 @@ public:
 
     HWND m_hWnd;
 
+protected:
+    // For a class whose windows are made by the system (a control in a
+    // dialog template): ties a new object to its window on WM_NCCREATE, then
+    // hands every message to Dispatch.
+    static void AttachHandle(CWindowImplBase* self, HWND hwnd);
+    static LRESULT Dispatch(CWindowImplBase* self, HWND hwnd, UINT msg, WPARAM wParam,
+                            LPARAM lParam);
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };

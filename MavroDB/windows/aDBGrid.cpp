@@ -139,32 +139,15 @@ void CDBGrid::Register() {
 }
 
 LRESULT CALLBACK CDBGrid::ClassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    CDBGrid* self = static_cast<CDBGrid*>(FromHandle(hwnd));
+    CWindowImplBase* self = FromHandle(hwnd);
     if (!self) {
+        // Grids are made by the system (dialog templates too): the object comes with the window.
         if (msg != WM_NCCREATE)
             return DefWindowProcA(hwnd, msg, wParam, lParam);
         self = new CDBGrid;
-        self->m_hWnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        AttachHandle(self, hwnd);
     }
-    LRESULT result = 0;
-    BOOL handled = FALSE;
-    // No exception may cross the system's frames.
-    try {
-        handled = self->ProcessWindowMessage(hwnd, msg, wParam, lParam, result);
-    } catch (...) {
-        DB_LOG("Exception in the grid");
-        handled = TRUE;
-        result = 0;
-    }
-    if (!handled)
-        result = DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
-        self->OnFinalMessage(hwnd);
-    }
-    return result;
+    return Dispatch(self, hwnd, msg, wParam, lParam);
 }
 
 void CDBGrid::OnFinalMessage(HWND) {
