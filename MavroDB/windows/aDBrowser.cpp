@@ -820,6 +820,10 @@ void DatabaseBrowserDialog::ImportMedia(int col, int row) {
 
 // ---------------------------------------------------------------- opening
 
+HWND BrowserGrid(HWND browser) {
+    return browser ? GetDlgItem(browser, IDC_DB_BROWSE_GRID) : nullptr;
+}
+
 void BrowseCommand(HWND tree, const std::string& name, int isQuery) {
     CDBCore* core = GetDBCore();
     if (!core || name.empty())

@@ -98,6 +98,9 @@ int MediaKindMask(int type);
 // the 260-byte path, the file's bytes); false when it cannot be built.
 bool BuildMediaValue(bool memo, int linkFlag, const std::string& chosen, VARIANT* value);
 
+// The grid window of a browser window (null when it has none).
+HWND BrowserGrid(HWND browser);
+
 // Browse commands of the tree: 42769 and 42815 (and double clicks on a
 // table) with isQuery 0, 42836 (and double clicks on a query) with 1.
 void BrowseCommand(HWND tree, const std::string& name, int isQuery);

@@ -38,7 +38,7 @@ struct Browser {
         if (w && IsWindow(w))
             DestroyWindow(w);
     }
-    HWND Grid() const { return GetDlgItem(w, IDC_DB_BROWSE_GRID); }
+    HWND Grid() const { return BrowserGrid(w); }
     std::string Cell(int col, int row) const { return dbgrid::Text(Grid(), col, row); }
     int Rows() const { return dbgrid::Rows(Grid()); }
     void Activate(int col, int row) { SendMessageA(Grid(), GM_SETACTIVECELL, col, row); }
@@ -205,7 +205,7 @@ TEST(Browser, JoinQueryIsReadOnly) {
     b->m_isQuery = 1;
     HWND w = b->Create(nullptr);
     ASSERT_TRUE(w);
-    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    HWND g = BrowserGrid(w);
     EXPECT_EQ(2, dbgrid::Rows(g));  // no blank row
     for (int r = 1; r <= 2; ++r)
         for (int c = 1; c <= 2; ++c) EXPECT_TRUE(dbgrid::Locked(g, c, r)) << c << "," << r;
@@ -382,7 +382,7 @@ TEST(Browser, ImportsAPictureIntoTheRowAndWritesItOnLeaving) {
     s.site.chooser.path = file;
     HWND w = s.Open("Pupil");
     ASSERT_TRUE(w);
-    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    HWND g = BrowserGrid(w);
     s.window.Drain(s.db);
     SendMessageA(g, GM_SETACTIVECELL, 3, 2);
     DoubleClick(w, 3, 2);
@@ -432,7 +432,7 @@ TEST(Browser, AMemoImportThatCannotReadItsFileLeavesNothingPending) {
     s.site.chooser.path = s.dir.File("missing.txt");
     HWND w = s.Open("Class");
     ASSERT_TRUE(w);
-    HWND g = GetDlgItem(w, IDC_DB_BROWSE_GRID);
+    HWND g = BrowserGrid(w);
     s.window.Drain(s.db);
     DoubleClick(w, 4, 1);
     ASSERT_EQ(1u, s.site.chooser.asked.size());
