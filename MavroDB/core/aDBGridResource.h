@@ -62,7 +62,10 @@
 #define IDR_DB_BROWSE_TOOLBAR 4
 #define IDI_DB_BROWSER 212
 #define IDC_DB_BROWSE_TOOLBAR 0xE800
+#define IDC_DB_BROWSE_SPLITTER 0xE900
+// The splitter's panes: the grid in column 0, the preview in column 1.
 #define IDC_DB_BROWSE_GRID 0xE900
+#define IDC_DB_BROWSE_PREVIEW 0xE901
 #define ID_DB_MEDIA_PREVIEW 42773
 #define ID_DB_DELETE_RECORDS 42783
 #define ID_DB_EDIT_RECORD 42784

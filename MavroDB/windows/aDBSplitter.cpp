@@ -121,5 +121,22 @@ LRESULT CDBSplitter::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             return SendMessageA(GetParent(m_hWnd), msg, wParam, lParam);
     }
+    if (msg >= WM_USER) {
+        // A pane's notifications (the grid's) are meant for the dialog.
+        HWND parent = GetParent(m_hWnd);
+        if (parent && IsWindow(parent))
+            return SendMessageA(parent, msg, wParam, lParam);
+    }
     return DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+HWND CDBSplitter::GetActivePane() const {
+    HWND focus = GetFocus();
+    return focus && (focus == m_panes[0] || focus == m_panes[1]) ? focus : nullptr;
+}
+
+void CDBSplitter::SetActivePane(int column, HWND pane) {
+    HWND target = pane ? pane : m_panes[column & 1];
+    if (target)
+        SetFocus(target);
 }

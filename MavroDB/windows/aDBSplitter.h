@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+// Commands, notifications and the panes' own messages (WM_USER and above)
+// that the splitter does not handle go on to its parent.
 // Notifications of the panes, handed back to the pane that sent them.
 #define DBM_REFLECT_NOTIFY (WM_USER + 0x1C00 + WM_NOTIFY)
 
@@ -26,6 +28,10 @@ public:
     // (the browser's bar moves only while its preview is shown).
     void SetMovable(bool movable);
     bool IsMovable() const { return m_movable; }
+    // The pane that has the focus, or null (no frame window to ask).
+    HWND GetActivePane() const;
+    // Focuses the given pane, or the pane of the column when none is given.
+    void SetActivePane(int column, HWND pane = nullptr);
 
     HWND m_hWnd = nullptr;
 

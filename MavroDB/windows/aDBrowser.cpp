@@ -12,6 +12,7 @@
 #include "aDBModule.h"
 #include "aDBPage.h"
 #include "aDBResource.h"
+#include "bByteOrder.h"
 #include "bMediaManager.h"
 #include "bTextCut.h"
 
@@ -143,8 +144,7 @@ bool BuildMediaValue(bool memo, int linkFlag, const std::string& chosen, VARIANT
         return false;
     // Length (32-bit little-endian), the 260-byte path, the bytes.
     std::vector<unsigned char> bytes(264, 0);
-    uint32_t length = (uint32_t)file.size();
-    for (int i = 0; i < 4; ++i) bytes[(size_t)i] = (unsigned char)(length >> (8 * i));
+    PutU32LE(&bytes[0], (uint32_t)file.size());
     memcpy(&bytes[4], chosen.c_str(), std::min<size_t>(chosen.size(), 259));
     bytes.insert(bytes.end(), file.begin(), file.end());
     return ByteArrayValue(bytes, value);
@@ -246,9 +246,19 @@ void DatabaseBrowserDialog::OnInitDialog() {
                                        16, 16, 0))
         SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, (LPARAM)icon);
 
-    m_grid =
-        CreateWindowExA(0, DBGRID_CLASS, "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 0,
-                        0, 0, m_hWnd, (HMENU)(INT_PTR)IDC_DB_BROWSE_GRID, GetDBModule(), nullptr);
+    // The grid in the splitter's first column, the preview in its second;
+    // the bar stays put until the preview is shown.
+    RECT none = {0, 0, 0, 0};
+    if (m_splitter.Create(m_hWnd, none, IDC_DB_BROWSE_SPLITTER)) {
+        m_splitter.SetMovable(false);
+        m_grid = CreateWindowExA(
+            0, DBGRID_CLASS, "", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 0, 0, 0, 0,
+            m_splitter.m_hWnd, (HMENU)(INT_PTR)IDC_DB_BROWSE_GRID, GetDBModule(), nullptr);
+        m_splitter.SetPane(0, m_grid);
+        m_splitter.SetPane(1, m_preview.Create(m_splitter.m_hWnd, IDC_DB_BROWSE_PREVIEW,
+                                               m_core ? m_core->GetSite() : nullptr));
+        m_splitter.SetColumnInfo(0, 256, 0);
+    }
     OnSize();
 
     DataSourceDescriptor d = Descriptor(0, 0);
@@ -351,8 +361,10 @@ void DatabaseBrowserDialog::OnSize() {
         GetWindowRect(m_toolbar, &tr);
         top = tr.bottom - tr.top;
     }
+    if (m_splitter.m_hWnd)
+        MoveWindow(m_splitter.m_hWnd, 0, top, rc.right, std::max(0, (int)rc.bottom - top), TRUE);
+    LayOutColumns();
     if (m_grid) {
-        MoveWindow(m_grid, 0, top, rc.right, std::max(0, (int)rc.bottom - top), TRUE);
         if (!SendMessageA(m_grid, GM_GETREDRAW, 0, 0))
             SendMessageA(m_grid, GM_SETREDRAW, 1, 0);
         UpdateWindow(m_grid);
@@ -374,6 +386,9 @@ bool DatabaseBrowserDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LR
             // The row being edited is written while the recordset is open.
             if (m_grid)
                 SendMessageA(m_grid, GM_SETEDITMODE, 0, 0);
+            // So is a memo text changed in the preview and not yet stored.
+            if (m_previewShown)
+                StoreMemoEdit(m_currentCol, m_currentRow, false);
             if (!m_pending.empty())
                 WriteRow(m_pendingRow);
             ClearPending();
@@ -471,6 +486,9 @@ void DatabaseBrowserDialog::OnCommand(int id) {
             }
             return;
         }
+        case ID_DB_MEDIA_PREVIEW:
+            TogglePreview();
+            return;
         case ID_DB_MOVE_POINTER: {
             GridCellRef cell = {0, 0};
             if (!SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell) || cell.row < 1)
@@ -483,6 +501,14 @@ void DatabaseBrowserDialog::OnCommand(int id) {
 }
 
 void DatabaseBrowserDialog::OnRefresh(WPARAM kind, int col, int row) {
+    if (m_previewShown) {
+        // The rows are reloaded: the preview goes, and its button with it.
+        m_previewShown = 0;
+        SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, FALSE);
+        m_splitter.SetMovable(false);
+        LayOutColumns();
+        m_preview.ResetPreview();
+    }
     DataSourceDescriptor d = Descriptor(0, 0);
     GridCellRef active = {0, 0};
     bool hasActive = SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&active) != 0;
@@ -700,6 +726,10 @@ void DatabaseBrowserDialog::OnLeaveCell(GridLeaveCell* leave) {
     int col = leave->col, row = leave->row;
     m_currentRow = leave->newRow;
     m_currentCol = leave->newCol;
+    if (m_previewShown) {
+        StoreMemoEdit(col, row, true);
+        UpdatePreview(leave->newCol, leave->newRow);
+    }
     if (m_pending.empty() || leave->newRow == row)
         return;
     bool adding = row > m_recordCount;
@@ -778,6 +808,8 @@ void DatabaseBrowserDialog::DeleteSelected() {
             VariantClear(&v);
         }
     }
+    if (m_previewShown && !wholeRows && cell.row > 0)
+        UpdatePreview(cell.col, cell.row);
     SendMessageA(m_grid, GM_SETREDRAW, 1, 0);
 }
 
@@ -816,12 +848,112 @@ void DatabaseBrowserDialog::ImportMedia(int col, int row) {
     SetPendingValue(m_fields[(size_t)col - 1].name, memo ? 0 : link, &v);
     m_pendingRow = row;
     GrowForEdit(row);
+    if (m_previewShown)
+        UpdatePreview(col, row);
+}
+
+// ---------------------------------------------------------------- preview
+
+void DatabaseBrowserDialog::LayOutColumns() {
+    if (!m_splitter.m_hWnd)
+        return;
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    // Shown, the grid takes three fifths; hidden, the whole width.
+    m_splitter.SetColumnInfo(0, m_previewShown ? (rc.right / 5) * 3 : rc.right, 0);
+    m_splitter.RecalcLayout();
+}
+
+void DatabaseBrowserDialog::TogglePreview() {
+    m_previewShown = !m_previewShown;
+    SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, m_previewShown ? TRUE : FALSE);
+    m_splitter.SetMovable(m_previewShown != 0);
+    LayOutColumns();
+    GridCellRef cell = {0, 0};
+    bool active = SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell) != 0;
+    if (m_previewShown) {
+        if (active)
+            UpdatePreview(cell.col, cell.row);
+        return;
+    }
+    if (active)
+        StoreMemoEdit(cell.col, cell.row, false);
+    m_preview.ResetPreview();
+}
+
+const FieldValuePair* DatabaseBrowserDialog::PendingValue(int col, int row) const {
+    if (m_pending.empty() || row != m_pendingRow || col < 1 || col > (int)m_fields.size())
+        return nullptr;
+    const std::string& name = m_fields[(size_t)col - 1].name;
+    for (const FieldValuePair& p : m_pending)
+        if (strncmp(p.fieldName, name.c_str(), sizeof(p.fieldName)) == 0)
+            return &p;
+    return nullptr;
+}
+
+void DatabaseBrowserDialog::UpdatePreview(int col, int row) {
+    int type = FieldType(col);
+    PreviewRequest request;
+    VARIANT stored;
+    VariantInit(&stored);
+    const FieldValuePair* pending = PendingValue(col, row);
+    DataSourceDescriptor d = Descriptor(row, col);
+    if (type >= 1024 && type <= 1028) {
+        const VARIANT* value = pending ? &pending->value : nullptr;
+        if (!value && m_core->GetFieldValue(&d, &stored) == 1)
+            value = &stored;
+        if (value && V_VT(value) != VT_EMPTY && V_VT(value) != VT_NULL) {
+            int link = 0;
+            if (!m_core->GetFieldLinkFlag(&d, &link))
+                link = 0;
+            request.mode = PreviewRequest::kMedia;
+            request.value = value;
+            request.kindMask = MediaKindMask(type);
+            request.linkFlag = link;
+        }
+    } else if (type == kMemo) {
+        const VARIANT* value = pending ? &pending->value : nullptr;
+        bool read = value != nullptr || row > m_recordCount;
+        if (!value && !read && m_core->GetFieldValue(&d, &stored) == 1) {
+            value = &stored;
+            read = true;
+        }
+        if (read) {
+            request.mode = PreviewRequest::kText;
+            if (value)
+                CDBCore::VariantText(value, kMemo, &request.text, nullptr);
+        }
+    }
+    m_preview.ShowContent(request);
+    VariantClear(&stored);
+    if (m_grid)
+        SetFocus(m_grid);
+}
+
+void DatabaseBrowserDialog::StoreMemoEdit(int col, int row, bool markCell) {
+    PreviewTextEdit* pane = m_preview.TextPane();
+    if (FieldType(col) != kMemo || row < 1 || !pane || !pane->m_hWnd || !m_preview.m_textMode ||
+        !pane->m_changed)
+        return;
+    VARIANT v;
+    VariantInit(&v);
+    std::string text = pane->GetText();
+    if (!text.empty() && !CDBCore::TextToVariant(&v, text.c_str(), kMemo))
+        return;
+    if (markCell) {
+        dbgrid::SetText(m_grid, col, row, DBLoadString(IDS_DB_MEMO));
+        GrowForEdit(row);
+    }
+    SetPendingValue(m_fields[(size_t)col - 1].name, 0, &v);
+    m_pendingRow = row;
+    pane->m_changed = 0;
 }
 
 // ---------------------------------------------------------------- opening
 
 HWND BrowserGrid(HWND browser) {
-    return browser ? GetDlgItem(browser, IDC_DB_BROWSE_GRID) : nullptr;
+    HWND splitter = browser ? GetDlgItem(browser, IDC_DB_BROWSE_SPLITTER) : nullptr;
+    return splitter ? GetDlgItem(splitter, IDC_DB_BROWSE_GRID) : nullptr;
 }
 
 void BrowseCommand(HWND tree, const std::string& name, int isQuery) {

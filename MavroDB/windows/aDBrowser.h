@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "aDBGrid.h"
+#include "aDBSplitter.h"
+#include "aPreView.h"
 #include "bDBRecords.h"
 
 class CDBCore;
@@ -61,6 +63,16 @@ private:
     void DeleteSelected();
     void ImportMedia(int col, int row);
 
+    // The preview pane.
+    void TogglePreview();
+    void LayOutColumns();
+    // Shows the content of a cell in the preview (the preview rule).
+    void UpdatePreview(int col, int row);
+    // A memo text changed in the preview becomes the field's pending value;
+    // with markCell the cell shows so and the grid grows as for an edit.
+    void StoreMemoEdit(int col, int row, bool markCell);
+    const FieldValuePair* PendingValue(int col, int row) const;
+
     // Pending changes of the row being edited.
     bool CellTextToVariant(int col, int row, VARIANT* value);
     void SetPendingValue(const std::string& field, int linkFlag, VARIANT* value);
@@ -73,6 +85,9 @@ private:
     CDBCore* m_core;
     HWND m_toolbar = nullptr;
     HWND m_grid = nullptr;
+    CDBSplitter m_splitter;
+    CPreView m_preview;
+    int m_previewShown = 0;
     int m_recordCount = 0;
     int m_fieldCount = 0;
     int m_updatable = -1;

@@ -60,7 +60,7 @@ public:
         calls.push_back(std::string("store:") + text);
         return S_OK;
     }
-    STDMETHOD(CreateMediaPreview)(IUnknown** out) override {
+    STDMETHOD(CreateMediaPreview)(IMediaPreviewObject** out) override {
         *out = nullptr;
         return E_NOTIMPL;
     }
