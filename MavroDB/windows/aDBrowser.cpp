@@ -506,8 +506,8 @@ void DatabaseBrowserDialog::OnRefresh(WPARAM kind, int col, int row) {
         m_previewShown = 0;
         SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, FALSE);
         m_splitter.SetMovable(false);
-        LayOutColumns();
         m_preview.ResetPreview();
+        LayOutColumns();
     }
     DataSourceDescriptor d = Descriptor(0, 0);
     GridCellRef active = {0, 0};
@@ -868,10 +868,10 @@ void DatabaseBrowserDialog::TogglePreview() {
     m_previewShown = !m_previewShown;
     SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, m_previewShown ? TRUE : FALSE);
     m_splitter.SetMovable(m_previewShown != 0);
-    LayOutColumns();
     GridCellRef cell = {0, 0};
     bool active = SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell) != 0;
     if (m_previewShown) {
+        LayOutColumns();
         if (active)
             UpdatePreview(cell.col, cell.row);
         return;
@@ -879,6 +879,7 @@ void DatabaseBrowserDialog::TogglePreview() {
     if (active)
         StoreMemoEdit(cell.col, cell.row, false);
     m_preview.ResetPreview();
+    LayOutColumns();
 }
 
 const FieldValuePair* DatabaseBrowserDialog::PendingValue(int col, int row) const {
