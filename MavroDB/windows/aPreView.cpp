@@ -14,7 +14,7 @@ static const char kPreViewClass[] = "MavroDBPreView";
 bool PreviewTextEdit::Create(HWND parent) {
     RECT rc;
     GetClientRect(parent, &rc);
-    m_hWnd = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+    m_hWnd = CreateWindowExA(0, "EDIT", "",
                              WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                                  WS_VSCROLL | WS_HSCROLL | ES_WANTRETURN,
                              0, 0, rc.right, rc.bottom, parent, (HMENU)(INT_PTR)kControlId,
