@@ -56,23 +56,12 @@ GridCellType NumberType(int kind, double low, double high, int intDigits = 0, in
 std::string MediaCellText(const VARIANT* value, int linkFlag) {
     if (!value || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL)
         return std::string();
-    SAFEARRAY* a = nullptr;
-    if (V_VT(value) == (VT_ARRAY | VT_UI1))
-        a = V_ARRAY(value);
-    else if (V_VT(value) == (VT_ARRAY | VT_UI1 | VT_BYREF) && V_ARRAYREF(value))
-        a = *V_ARRAYREF(value);
-    void* data = nullptr;
-    if (!a || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayAccessData(a, &data)))
-        return DBLoadString(IDS_DB_DATA_ERROR);
-    size_t size = a->rgsabound[0].cElements;
+    ValueBytes bytes(value);
     size_t start = linkFlag == 1 ? 0 : 4;
-    const char* bytes = static_cast<const char*>(data);
-    std::string text;
-    const void* end = start < size ? memchr(bytes + start, 0, size - start) : nullptr;
-    if (end)
-        text.assign(bytes + start, static_cast<const char*>(end));
-    SafeArrayUnaccessData(a);
-    return end ? text : DBLoadString(IDS_DB_DATA_ERROR);
+    const char* text = reinterpret_cast<const char*>(bytes.data);
+    const void* end = start < bytes.size ? memchr(text + start, 0, bytes.size - start) : nullptr;
+    return end ? std::string(text + start, static_cast<const char*>(end))
+               : DBLoadString(IDS_DB_DATA_ERROR);
 }
 
 int MediaKindMask(int type) {
@@ -506,8 +495,8 @@ void DatabaseBrowserDialog::OnRefresh(WPARAM kind, int col, int row) {
         m_previewShown = 0;
         SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, FALSE);
         m_splitter.SetMovable(false);
-        LayOutColumns();
         m_preview.ResetPreview();
+        LayOutColumns();
     }
     DataSourceDescriptor d = Descriptor(0, 0);
     GridCellRef active = {0, 0};
@@ -868,10 +857,10 @@ void DatabaseBrowserDialog::TogglePreview() {
     m_previewShown = !m_previewShown;
     SendMessageA(m_toolbar, TB_CHECKBUTTON, ID_DB_MEDIA_PREVIEW, m_previewShown ? TRUE : FALSE);
     m_splitter.SetMovable(m_previewShown != 0);
-    LayOutColumns();
     GridCellRef cell = {0, 0};
     bool active = SendMessageA(m_grid, GM_GETACTIVECELL, 0, (LPARAM)&cell) != 0;
     if (m_previewShown) {
+        LayOutColumns();
         if (active)
             UpdatePreview(cell.col, cell.row);
         return;
@@ -879,6 +868,7 @@ void DatabaseBrowserDialog::TogglePreview() {
     if (active)
         StoreMemoEdit(cell.col, cell.row, false);
     m_preview.ResetPreview();
+    LayOutColumns();
 }
 
 const FieldValuePair* DatabaseBrowserDialog::PendingValue(int col, int row) const {

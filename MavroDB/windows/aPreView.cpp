@@ -14,7 +14,7 @@ static const char kPreViewClass[] = "MavroDBPreView";
 bool PreviewTextEdit::Create(HWND parent) {
     RECT rc;
     GetClientRect(parent, &rc);
-    m_hWnd = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+    m_hWnd = CreateWindowExA(0, "EDIT", "",
                              WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                                  WS_VSCROLL | WS_HSCROLL | ES_WANTRETURN,
                              0, 0, rc.right, rc.bottom, parent, (HMENU)(INT_PTR)kControlId,
@@ -48,6 +48,27 @@ std::string PreviewTextEdit::GetText() const {
 }
 
 // ---------------------------------------------------------------- view
+
+ValueBytes::ValueBytes(const VARIANT* value) {
+    if (!value)
+        return;
+    SAFEARRAY* a = nullptr;
+    if (V_VT(value) == (VT_ARRAY | VT_UI1))
+        a = V_ARRAY(value);
+    else if (V_VT(value) == (VT_ARRAY | VT_UI1 | VT_BYREF) && V_ARRAYREF(value))
+        a = *V_ARRAYREF(value);
+    void* bytes = nullptr;
+    if (!a || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayAccessData(a, &bytes)))
+        return;
+    m_array = a;
+    data = static_cast<const unsigned char*>(bytes);
+    size = a->rgsabound[0].cElements;
+}
+
+ValueBytes::~ValueBytes() {
+    if (m_array)
+        SafeArrayUnaccessData(m_array);
+}
 
 bool EmbeddedContentFits(const unsigned char* bytes, size_t size) {
     if (!bytes || size < 264)
@@ -143,23 +164,11 @@ bool CPreView::ShowMedia(const PreviewRequest& request) {
         return SUCCEEDED(m_media->SetMediaKind(request.kindMask)) &&
                SUCCEEDED(m_media->LoadFromName(name.c_str()));
     }
-    if (!value || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL)
-        return false;
-    SAFEARRAY* a = nullptr;
-    if (V_VT(value) == (VT_ARRAY | VT_UI1))
-        a = V_ARRAY(value);
-    else if (V_VT(value) == (VT_ARRAY | VT_UI1 | VT_BYREF) && V_ARRAYREF(value))
-        a = *V_ARRAYREF(value);
-    void* data = nullptr;
-    if (!a || SafeArrayGetDim(a) != 1 || FAILED(SafeArrayAccessData(a, &data)))
-        return false;
+    ValueBytes bytes(value);
     // The object reads the length it finds: it must lie within the array.
-    bool ok =
-        EmbeddedContentFits(static_cast<const unsigned char*>(data), a->rgsabound[0].cElements) &&
-        SUCCEEDED(m_media->SetMediaKind(request.kindMask)) &&
-        SUCCEEDED(m_media->LoadFromData(data));
-    SafeArrayUnaccessData(a);
-    return ok;
+    return EmbeddedContentFits(bytes.data, bytes.size) &&
+           SUCCEEDED(m_media->SetMediaKind(request.kindMask)) &&
+           SUCCEEDED(m_media->LoadFromData(bytes.data));
 }
 
 int CPreView::ResetPreview() {

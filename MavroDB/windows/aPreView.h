@@ -88,6 +88,22 @@ private:
     IPlayerSite* m_host = nullptr;
 };
 
+// The bytes of a one-dimensional byte-array value, held accessible while
+// the object lives; data is null when the value holds no such array.
+class ValueBytes {
+public:
+    explicit ValueBytes(const VARIANT* value);
+    ~ValueBytes();
+    ValueBytes(const ValueBytes&) = delete;
+    ValueBytes& operator=(const ValueBytes&) = delete;
+
+    const unsigned char* data = nullptr;
+    size_t size = 0;
+
+private:
+    SAFEARRAY* m_array = nullptr;
+};
+
 // Whether embedded content (32-bit length, 260-byte path, the bytes) lies
 // whole within an array of the given size, its path ended inside its field.
 bool EmbeddedContentFits(const unsigned char* bytes, size_t size);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GridDialogFixture.h"
+#include "PreviewFixture.h"
 #include "aDBResource.h"
 #include "aDBrowser.h"
 
@@ -333,7 +334,7 @@ public:
 // The school with a site whose media manager chooses files.
 struct MediaSchool {
     TempFolder dir;
-    ChoosingSite site;
+    PreviewSite<ChoosingSite> site;
     NoticeWindow window;
     CComPtr<IDBCore> db;
     CComPtr<IMDBase> m;
@@ -461,5 +462,179 @@ TEST(Browser, AMemoImportThatCannotReadItsFileLeavesNothingPending) {
     CDBCore::VariantText(&v, 12, &text, nullptr);
     EXPECT_EQ("one\r\ntwo\r\n", text);
     VariantClear(&v);
+    DestroyWindow(w);
+}
+
+namespace {
+
+void WriteBytes(const std::string& path, size_t size, char fill) {
+    std::string bytes(size, fill);
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+void TogglePreview(HWND browser) {
+    SendMessageA(browser, WM_COMMAND, ID_DB_MEDIA_PREVIEW, 0);
+}
+
+bool PreviewChecked(HWND browser) {
+    HWND toolbar = GetDlgItem(browser, IDC_DB_BROWSE_TOOLBAR);
+    return SendMessageA(toolbar, TB_ISBUTTONCHECKED, ID_DB_MEDIA_PREVIEW, 0) != 0;
+}
+
+int GridWidth(HWND browser) {
+    RECT r;
+    GetWindowRect(BrowserGrid(browser), &r);
+    return r.right - r.left;
+}
+
+int ClientWidth(HWND browser) {
+    RECT r;
+    GetClientRect(browser, &r);
+    return r.right;
+}
+
+// The preview's text pane: the edit control of the pane beside the grid.
+HWND PreviewText(HWND browser) {
+    HWND splitter = GetDlgItem(browser, IDC_DB_BROWSE_SPLITTER);
+    HWND pane = GetDlgItem(splitter, IDC_DB_BROWSE_PREVIEW);
+    return pane ? GetDlgItem(pane, PreviewTextEdit::kControlId) : nullptr;
+}
+
+// Shown within its parents (the browser itself stays hidden in tests).
+bool Shown(HWND w) {
+    return (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Type(HWND edit, const char* text) {
+    SendMessageA(edit, EM_SETSEL, 0x7FFF, 0x7FFF);
+    for (const char* c = text; *c; ++c) SendMessageA(edit, WM_CHAR, (unsigned char)*c, 0);
+}
+
+std::string StoredMemo(MediaSchool& s, int position) {
+    DataSourceDescriptor d = Desc("Class", "Note", position);
+    VARIANT v;
+    VariantInit(&v);
+    std::string text;
+    if (s.Core()->GetFieldValue(&d, &v) == 1)
+        CDBCore::VariantText(&v, 12, &text, nullptr);
+    VariantClear(&v);
+    return text;
+}
+
+}  // namespace
+
+TEST(Browser, PreviewShowsImportedPicturesThroughOneObject) {
+    MediaSchool s;
+    std::string first = s.dir.File("first.bmp"), second = s.dir.File("second.bmp");
+    WriteBytes(first, 600, 'P');
+    WriteBytes(second, 10, 'Q');
+    HWND w = s.Open("Pupil");
+    ASSERT_TRUE(w);
+    HWND g = BrowserGrid(w);
+    int full = GridWidth(w);
+    TogglePreview(w);
+    // Shown: the grid takes three fifths, the button is down; the active
+    // cell is a name, so nothing is made.
+    EXPECT_TRUE(PreviewChecked(w));
+    EXPECT_EQ((ClientWidth(w) / 5) * 3 - CDBSplitter::kBarWidth, GridWidth(w));
+    EXPECT_TRUE(s.site.log.empty());
+    SendMessageA(g, WM_KEYDOWN, VK_RIGHT, 0);
+    SendMessageA(g, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_TRUE(s.site.log.empty());  // row 1 has no photo
+    s.site.chooser.path = first;
+    DoubleClick(w, 3, 1);
+    EXPECT_EQ((std::vector<std::string>{"new", "attach", "kind:2", "data:" + first + ":600"}),
+              s.site.log);
+    // Row 2's empty photo clears the preview; an import there makes a new
+    // object, and going back to row 1 reuses it for the stored picture.
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    s.site.chooser.path = second;
+    DoubleClick(w, 3, 2);
+    SendMessageA(g, WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(
+        (std::vector<std::string>{"new", "attach", "kind:2", "data:" + first + ":600", "close",
+                                  "free", "new", "attach", "kind:2", "data:" + second + ":10",
+                                  "kind:2", "data:" + first + ":600"}),
+        s.site.log);
+    EXPECT_EQ(second, dbgrid::Text(g, 3, 2));
+    // Hidden: the object is closed and the grid has the whole width back.
+    s.site.log.clear();
+    TogglePreview(w);
+    EXPECT_FALSE(PreviewChecked(w));
+    EXPECT_EQ(full, GridWidth(w));
+    EXPECT_EQ((std::vector<std::string>{"close", "free"}), s.site.log);
+    DestroyWindow(w);
+}
+
+TEST(Browser, MemoTextEditedInThePreviewIsWrittenWithItsRow) {
+    MediaSchool s;
+    HWND w = s.Open("Class");
+    ASSERT_TRUE(w);
+    HWND g = BrowserGrid(w);
+    s.window.Drain(s.db);
+    TogglePreview(w);
+    EXPECT_EQ(nullptr, PreviewText(w));
+    for (int i = 0; i < 3; ++i) SendMessageA(g, WM_KEYDOWN, VK_RIGHT, 0);
+    HWND edit = PreviewText(w);
+    ASSERT_TRUE(edit);
+    EXPECT_TRUE(Shown(edit));
+    // Showing the stored (empty) memo changes nothing: leaving writes nothing.
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(s.window.Drain(s.db).empty());
+    SendMessageA(g, WM_KEYDOWN, VK_UP, 0);
+    Type(edit, "hello");
+    // Leaving the cell marks it and makes the text pending; leaving the row
+    // writes it.
+    SendMessageA(g, WM_KEYDOWN, VK_LEFT, 0);
+    EXPECT_EQ(DBLoadString(IDS_DB_MEMO), dbgrid::Text(g, 4, 1));
+    EXPECT_EQ("", StoredMemo(s, 0));
+    EXPECT_FALSE(Shown(edit));  // a title cell shows nothing
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(std::vector<int>{3}, Kinds(s.window.Drain(s.db)));
+    EXPECT_EQ("hello", StoredMemo(s, 0));
+    // Hiding the preview keeps a changed text, without touching the cell.
+    SendMessageA(g, WM_KEYDOWN, VK_UP, 0);
+    SendMessageA(g, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_EQ(edit, PreviewText(w));
+    EXPECT_EQ("hello", [&] {
+        char text[64] = {};
+        GetWindowTextA(edit, text, sizeof(text));
+        return std::string(text);
+    }());
+    Type(edit, " world");
+    std::string cell = dbgrid::Text(g, 4, 1);
+    TogglePreview(w);
+    EXPECT_EQ(nullptr, PreviewText(w));
+    EXPECT_EQ(cell, dbgrid::Text(g, 4, 1));
+    SendMessageA(g, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ("hello world", StoredMemo(s, 0));
+    // A text typed when the browser closes is written with its row.
+    SendMessageA(g, WM_KEYDOWN, VK_UP, 0);
+    TogglePreview(w);
+    Type(PreviewText(w), "!");
+    DestroyWindow(w);
+    EXPECT_EQ("hello world!", StoredMemo(s, 0));
+}
+
+TEST(Browser, RefreshTakesThePreviewDown) {
+    MediaSchool s;
+    HWND w = s.Open("Class");
+    ASSERT_TRUE(w);
+    int full = GridWidth(w);
+    for (int i = 0; i < 3; ++i) SendMessageA(BrowserGrid(w), WM_KEYDOWN, VK_RIGHT, 0);
+    TogglePreview(w);
+    ASSERT_TRUE(PreviewText(w));
+    PostBrowserRefresh(w, 2, 1, 1);
+    Pump();
+    EXPECT_FALSE(PreviewChecked(w));
+    EXPECT_EQ(full, GridWidth(w));
+    EXPECT_EQ(nullptr, PreviewText(w));
+    // The next click shows it again.
+    TogglePreview(w);
+    EXPECT_TRUE(PreviewChecked(w));
+    EXPECT_TRUE(PreviewText(w));
     DestroyWindow(w);
 }
