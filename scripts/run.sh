@@ -192,7 +192,7 @@ else
   echo "   no recording was saved"
 fi
 
-# The database manager: the demo host writes a database with media fields,
+# The database manager: the demo host writes a database with media fields, pupils,
 # a linked table, queries, a relation, users and groups, and shows the
 # database page (the fields of table Pupil selected), then the account
 # manager. Its windows are shown, not answered.

@@ -1,6 +1,6 @@
 // A small editing host of the database library: it writes a demo database
-// (tables with media fields, a linked table, two queries, a relation, users
-// and groups), opens it for several users with the login typed through the
+// (tables with media fields, three pupils, a linked table, two queries, a
+// relation, users and groups), opens it for several users with the login typed through the
 // dialog seam, and shows the database page in a 1024 x 768 property sheet
 // with a toolbar. It selects the node named on its command line and prints
 // the tree's and the list's texts, the node's and the list header's screen
@@ -30,6 +30,7 @@
 #include "aDBResource.h"
 #include "aDBrowser.h"
 #include "aMavroBase.h"
+#include "PictureFixtures.h"
 #include "bMsgBox.h"
 #include "bPlayerSite.h"
 #include "bTraceLog.h"
@@ -153,12 +154,70 @@ TableFieldSpec Field(const char* name, int type) {
     return s;
 }
 
+// Three pupils added through the core, Ann with a photo embedded from a
+// small picture file.
+void AddPupils(CDBCore* c, const std::string& folder) {
+    std::string photo = folder + "\\ann.bmp";
+    std::string bmp = picfix::Bmp24(
+        16, 16, [](int x, int y) { return (x / 4 + y / 4) % 2 ? 0xE0A040u : 0x3060C0u; });
+    if (FILE* f = fopen(photo.c_str(), "wb")) {
+        fwrite(bmp.data(), 1, bmp.size(), f);
+        fclose(f);
+    }
+    struct Pupil {
+        const char* name;
+        DATE born;  // 36526: 2000-01-01
+        const char* inClass;
+        bool active;
+        bool photo;
+    };
+    const Pupil pupils[] = {
+        {"Ann", 36526, "One", true, true},
+        {"Bob", 36650, "One", false, false},
+        {"Cid", 36800, "Two", true, false},
+    };
+    DataSourceDescriptor d = {};
+    lstrcpyA(d.sourceName, "Pupil");
+    int count = 0;
+    if (!c->GetRecordCount(&d, &count))
+        return;
+    for (const Pupil& p : pupils) {
+        std::vector<FieldValuePair> pairs;
+        auto put = [&](const char* field, const VARIANT& value, int linkFlag) {
+            FieldValuePair pair = {};
+            lstrcpynA(pair.fieldName, field, sizeof(pair.fieldName));
+            pair.linkFlag = linkFlag;
+            pair.value = value;
+            pairs.push_back(pair);
+        };
+        VARIANT v;
+        VariantInit(&v);
+        CDBCore::TextToVariant(&v, p.name, dbText);
+        put("Name", v, 0);
+        V_VT(&v) = VT_DATE;
+        V_DATE(&v) = p.born;
+        put("Born", v, 0);
+        CDBCore::TextToVariant(&v, p.inClass, dbText);
+        put("Class", v, 0);
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = p.active ? VARIANT_TRUE : VARIANT_FALSE;
+        put("Active", v, 0);
+        if (p.photo && BuildMediaValue(false, 0, photo, &v))
+            put("Photo", v, 0);
+        if (c->AddNewRecord(&d, pairs.data(), (int)pairs.size()) != 1)
+            Say(std::string("pupil not added: ") + p.name);
+        for (FieldValuePair& pair : pairs) VariantClear(&pair.value);
+    }
+    c->CloseDataSource(&d);
+}
+
 // The demo's content, written through the core.
 bool WriteDemo(CDBCore* c, const std::string& folder) {
     TableFieldSpec id = Field("ID", 1), name = Field("Name", 6), born = Field("Born", 5),
-                   photo = Field("Photo", 8), voice = Field("Voice", 11), room = Field("Room", 6);
+                   photo = Field("Photo", 8), voice = Field("Voice", 11), room = Field("Room", 6),
+                   inClass = Field("Class", 6), active = Field("Active", 3);
     if (!c->CreateTable({&id, &name, &room}, "Class") ||
-        !c->CreateTable({&name, &born, &photo}, "Pupil") ||
+        !c->CreateTable({&name, &born, &photo, &inClass, &active}, "Pupil") ||
         !c->CreateTable({&name, &voice}, "Song"))
         return false;
     // A long-binary field that names no media type.
@@ -171,7 +230,7 @@ bool WriteDemo(CDBCore* c, const std::string& folder) {
     c->CreateIndex("Class", "PrimaryKey", 1, {&key});
     RelationFieldSpec pair;
     pair.name = "Name";
-    pair.foreignName = "Name";
+    pair.foreignName = "Class";
     c->CreateRelation("ClassPupil", "Class", "Pupil", {&pair}, 0x1000);
     // Made in the visual design, as its builder writes it.
     c->CreateQuery("SELECT [Pupil].[Name],[Pupil].[Born] FROM [Pupil] ORDER BY [Pupil].[Born] DESC",
@@ -179,6 +238,7 @@ bool WriteDemo(CDBCore* c, const std::string& folder) {
     c->CreateQuery("SELECT Name, Room FROM Class", "ClassRooms", 0);
     c->GetDatabase()->Connection()->Exec(
         "INSERT INTO Class(ID, Name, Room) VALUES (1, 'One', 'A1'), (2, 'Two', 'B2')");
+    AddPupils(c, folder);
     // A library of books in a file of its own, linked.
     std::string library = folder + "\\library.mvb";
     DeleteFileA(library.c_str());
