@@ -732,6 +732,8 @@ void DatabaseBrowserDialog::OnLeaveCell(GridLeaveCell* leave) {
     }
     switch (r) {
         case 3:
+            // The record went: its values must not land on another one.
+            ClearPending();
             PostBrowserRefresh(m_hWnd, 1, col, row);
             break;
         case 0:

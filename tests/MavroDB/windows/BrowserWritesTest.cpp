@@ -257,6 +257,26 @@ TEST(BrowserWrites, ARecordDeletedUnderneathRebuildsTheGrid) {
     EXPECT_EQ("", b.Cell(2, 3));
 }
 
+TEST(BrowserWrites, APendingRowWhoseRecordWentIsNotWrittenElsewhere) {
+    Db t(WriteTeams);
+    griddlg::Driven boxes([](int, HWND) {});
+    Browser b(t.Core(), "Team");
+    ASSERT_TRUE(b.w);
+    b.Activate(2, 2);
+    b.Type("Deux");
+    {
+        auto other = t.Open();
+        Exec(other.get(), "DELETE FROM Team WHERE ID = 2");
+    }
+    b.Key(VK_DOWN);
+    Pump();
+    ASSERT_EQ(1, b.Active().row);
+    // The user only moves on: team 1 was never edited.
+    b.Key(VK_DOWN);
+    EXPECT_EQ("One", t.Stored("Team", "Title", 0));
+    EXPECT_EQ("One", b.Cell(2, 1));
+}
+
 TEST(BrowserWrites, DeletingRowsPassesOverARecordThatCannotGo) {
     // Teams 1 to 5; team 3 has a member, and the relation restricts deletes.
     Db t([](MvbWriter& w) {
