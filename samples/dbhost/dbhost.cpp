@@ -1,12 +1,12 @@
 // A small editing host of the database library: it writes a demo database
 // (tables with media fields, three pupils, a linked table, two queries, a
-// relation, users and groups), opens it for several users with the login typed through the
-// dialog seam, and shows the database page in a 1024 x 768 property sheet
-// with a toolbar. It selects the node named on its command line and prints
-// the tree's and the list's texts, the node's and the list header's screen
-// rectangles; with "accounts" it then shows the account manager, with
-// "browse" the browser of table Pupil, with "query" the design of its first
-// query.
+// relation, users and groups), opens it for several users with the login
+// typed through the dialog seam, and shows the database page in a 1024 x 768
+// property sheet with a toolbar. It selects the node named on its command
+// line and prints the tree's and the list's texts, the node's and the list
+// header's screen rectangles; with "accounts" it then shows the account
+// manager, with "browse" the browser of table Pupil (its preview showing a
+// pupil's note), with "query" the design of its first query.
 //
 //   dbhost FOLDER [NODE/PATH] [accounts|browse|query] [report=FILE] [hold=MS]
 //
@@ -170,11 +170,12 @@ void AddPupils(CDBCore* c, const std::string& folder) {
         const char* inClass;
         bool active;
         bool photo;
+        const char* note;
     };
     const Pupil pupils[] = {
-        {"Ann", 36526, "One", true, true},
-        {"Bob", 36650, "One", false, false},
-        {"Cid", 36800, "Two", true, false},
+        {"Ann", 36526, "One", true, true, "Likes drawing.\r\nSits by the window."},
+        {"Bob", 36650, "One", false, false, nullptr},
+        {"Cid", 36800, "Two", true, false, "Plays the flute."},
     };
     DataSourceDescriptor d = {};
     lstrcpyA(d.sourceName, "Pupil");
@@ -204,6 +205,8 @@ void AddPupils(CDBCore* c, const std::string& folder) {
         put("Active", v, 0);
         if (p.photo && BuildMediaValue(false, 0, photo, &v))
             put("Photo", v, 0);
+        if (p.note && CDBCore::TextToVariant(&v, p.note, dbMemo))
+            put("Note", v, 0);
         if (c->AddNewRecord(&d, pairs.data(), (int)pairs.size()) != 1)
             Say(std::string("pupil not added: ") + p.name);
         for (FieldValuePair& pair : pairs) VariantClear(&pair.value);
@@ -215,9 +218,10 @@ void AddPupils(CDBCore* c, const std::string& folder) {
 bool WriteDemo(CDBCore* c, const std::string& folder) {
     TableFieldSpec id = Field("ID", 1), name = Field("Name", 6), born = Field("Born", 5),
                    photo = Field("Photo", 8), voice = Field("Voice", 11), room = Field("Room", 6),
-                   inClass = Field("Class", 6), active = Field("Active", 3);
+                   inClass = Field("Class", 6), active = Field("Active", 3),
+                   note = Field("Note", 7);
     if (!c->CreateTable({&id, &name, &room}, "Class") ||
-        !c->CreateTable({&name, &born, &photo, &inClass, &active}, "Pupil") ||
+        !c->CreateTable({&name, &born, &photo, &inClass, &active, &note}, "Pupil") ||
         !c->CreateTable({&name, &voice}, "Song"))
         return false;
     // A long-binary field that names no media type.
@@ -536,8 +540,14 @@ int main(int argc, char** argv) {
         DataSourceEntry* entry = GetDBCore()->FindTableByName("Pupil");
         HWND browser = entry ? entry->browser : nullptr;
         if (browser) {
-            SetWindowPos(browser, HWND_TOP, display.left + 120, display.top + 120, 640, 300,
+            SetWindowPos(browser, HWND_TOP, display.left + 60, display.top + 120, 900, 300,
                          SWP_SHOWWINDOW);
+            // Ann's note in the preview beside the grid.
+            HWND grid = BrowserGrid(browser);
+            for (int col = 1; col <= dbgrid::Cols(grid); ++col)
+                if (dbgrid::Text(grid, col, 0) == "Note")
+                    SendMessageA(grid, GM_SETACTIVECELL, (WPARAM)col, 1);
+            SendMessageA(browser, WM_COMMAND, ID_DB_MEDIA_PREVIEW, 0);
             Hold(300);
             WriteReport("BROWSER");
         }
