@@ -10,29 +10,17 @@
 #include "TestFiles.h"
 #include "aDBModule.h"
 #include "bMsgBox.h"
+#include "WrittenDatabase.h"
 
 namespace {
 
-struct Db {
-    TempFolder dir;
-    FakeSite site;
-    NoticeWindow window;
-    CComPtr<IDBCore> db;
-    CComPtr<IMDBase> m;
-    std::string path;
-    explicit Db(void (*extra)(MvbWriter&) = nullptr) {
-        path = dir.File("d.mvb");
-        {
-            MvbWriter w(path);
-            WriteStaff(w);
-            if (extra)
-                extra(w);
-        }
-        db = NewDatabase();
-        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
-        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
-    }
-    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
+struct Db : WrittenDatabase<> {
+    explicit Db(void (*extra)(MvbWriter&) = nullptr)
+        : WrittenDatabase([extra](MvbWriter& w) {
+              WriteStaff(w);
+              if (extra)
+                  extra(w);
+          }) {}
 };
 
 struct Bstr {

@@ -18,6 +18,7 @@
 #include "aDBModule.h"
 #include "bMsgBox.h"
 #include "sqlite3.h"
+#include "WrittenDatabase.h"
 
 namespace {
 
@@ -107,26 +108,9 @@ TableFieldSpec Spec(const char* name, int type, int link = 0) {
 
 // An open database through IDBCore with its core; the file starts with the
 // catalogue only, unless a writer fills it.
-struct Open {
-    TempFolder dir;
-    PathSite site;
-    NoticeWindow window;
-    CComPtr<IDBCore> db;
-    CComPtr<IMDBase> m;
-    std::string path;
-    explicit Open(void (*fill)(MvbWriter&) = nullptr, const std::string& name = "d.mvb") {
-        path = dir.File(name);
-        {
-            MvbWriter w(path);
-            if (fill)
-                fill(w);
-        }
-        db = NewDatabase();
-        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
-        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
-    }
-    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
-    std::vector<DataSourceNotice> Notices() { return window.Drain(db); }
+struct Open : WrittenDatabase<PathSite> {
+    explicit Open(void (*fill)(MvbWriter&) = nullptr, const std::string& name = "d.mvb")
+        : WrittenDatabase(fill, name) {}
     int Records(const char* table) {
         DataSourceDescriptor d = Desc(table);
         int n = -1;

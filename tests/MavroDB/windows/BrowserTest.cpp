@@ -8,61 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "BrowserFixture.h"
 #include "GridDialogFixture.h"
 #include "PreviewFixture.h"
 #include "aDBResource.h"
 #include "aDBrowser.h"
+#include "WrittenDatabase.h"
 
 using griddlg::School;
 
 namespace {
-
-struct Browser {
-    School& school;
-    HWND w = nullptr;
-    Browser(School& s, const std::string& name, int isQuery = 0) : school(s) {
-        auto* b = new DatabaseBrowserDialog(s.Core());
-        b->m_name = name;
-        b->m_isQuery = isQuery;
-        w = b->Create(nullptr);
-        if (!w) {
-            delete b;
-            ADD_FAILURE() << "no browser on " << name;
-            return;
-        }
-        DataSourceEntry* e = isQuery ? s.Core()->FindQueryByName(name.c_str())
-                                     : s.Core()->FindTableByName(name.c_str());
-        if (e)
-            e->browser = w;
-    }
-    ~Browser() {
-        if (w && IsWindow(w))
-            DestroyWindow(w);
-    }
-    HWND Grid() const { return BrowserGrid(w); }
-    std::string Cell(int col, int row) const { return dbgrid::Text(Grid(), col, row); }
-    int Rows() const { return dbgrid::Rows(Grid()); }
-    void Activate(int col, int row) { SendMessageA(Grid(), GM_SETACTIVECELL, col, row); }
-    void Edit(int col, int row, const std::string& text) {
-        EXPECT_TRUE(dbgrid::SetText(Grid(), col, row, text)) << text;
-        GridCellRef ref = {col, row};
-        SendMessageA(w, GN_CELLCHANGED, IDC_DB_BROWSE_GRID, (LPARAM)&ref);
-    }
-    void Key(int key) { SendMessageA(Grid(), WM_KEYDOWN, key, 0); }
-    GridCellRef Active() const {
-        GridCellRef ref = {0, 0};
-        SendMessageA(Grid(), GM_GETACTIVECELL, 0, (LPARAM)&ref);
-        return ref;
-    }
-};
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 std::string Stored(School& s, const char* field, int position) {
     DataSourceDescriptor d = Desc("Pupil", field, position);
@@ -93,7 +48,7 @@ std::vector<int> Kinds(const std::vector<DataSourceNotice>& notices) {
 
 TEST(Browser, ShowsPupilWithTypedColumnsAndABlankRow) {
     School s;
-    Browser b(s, "Pupil");
+    Browser b(s.Core(), "Pupil");
     ASSERT_TRUE(b.w);
     HWND g = b.Grid();
     EXPECT_EQ(4, b.Rows());
@@ -121,7 +76,7 @@ TEST(Browser, ShowsPupilWithTypedColumnsAndABlankRow) {
     EXPECT_EQ(1, b.Active().col);
     EXPECT_EQ(1, b.Active().row);
     // The types refuse what they cannot hold; Class's Size is a Byte.
-    Browser c(s, "Class");
+    Browser c(s.Core(), "Class");
     ASSERT_TRUE(c.w);
     EXPECT_EQ(1, c.Rows());  // empty: only the blank row
     EXPECT_FALSE(dbgrid::SetText(c.Grid(), 3, 1, "256"));
@@ -131,7 +86,7 @@ TEST(Browser, ShowsPupilWithTypedColumnsAndABlankRow) {
 
 TEST(Browser, WritesARowOnceWhenTheRowIsLeft) {
     School s;
-    Browser b(s, "Pupil");
+    Browser b(s.Core(), "Pupil");
     ASSERT_TRUE(b.w);
     s.window.Drain(s.db);
     b.Activate(1, 2);
@@ -156,7 +111,7 @@ TEST(Browser, WritesARowOnceWhenTheRowIsLeft) {
 
 TEST(Browser, AddsARecordFromTheBlankRowAndDeletesSelectedRows) {
     School s;
-    Browser b(s, "Pupil");
+    Browser b(s.Core(), "Pupil");
     ASSERT_TRUE(b.w);
     s.window.Drain(s.db);
     b.Activate(1, 4);
@@ -216,7 +171,7 @@ TEST(Browser, JoinQueryIsReadOnly) {
 
 TEST(Browser, ClosingTheEntryWritesThePendingRowFirst) {
     School s;
-    Browser b(s, "Pupil");
+    Browser b(s.Core(), "Pupil");
     ASSERT_TRUE(b.w);
     b.Edit(1, 1, "Amy");
     DataSourceEntry* entry = s.Core()->FindTableByName("Pupil");
@@ -228,7 +183,7 @@ TEST(Browser, ClosingTheEntryWritesThePendingRowFirst) {
 
 TEST(Browser, RefreshRebuildsFromAFreshCount) {
     School s;
-    Browser b(s, "Pupil");
+    Browser b(s.Core(), "Pupil");
     ASSERT_TRUE(b.w);
     // Another connection deletes Cid while the browser shows him: reading
     // his row again rebuilds the grid from the new count.
@@ -332,25 +287,14 @@ public:
 };
 
 // The school with a site whose media manager chooses files.
-struct MediaSchool {
-    TempFolder dir;
-    PreviewSite<ChoosingSite> site;
-    NoticeWindow window;
-    CComPtr<IDBCore> db;
-    CComPtr<IMDBase> m;
-    std::string path;
-    MediaSchool() {
-        path = dir.File("school.mvb");
-        {
-            MvbWriter w(path);
-            griddlg::WriteSchool(w);
-            w.Exec("INSERT INTO Class VALUES(1, 'One', 20, NULL)");
-        }
-        db = NewDatabase();
-        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
-        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
-    }
-    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
+struct MediaSchool : WrittenDatabase<PreviewSite<ChoosingSite>> {
+    MediaSchool()
+        : WrittenDatabase(
+              [](MvbWriter& w) {
+                  griddlg::WriteSchool(w);
+                  w.Exec("INSERT INTO Class VALUES(1, 'One', 20, NULL)");
+              },
+              "school.mvb") {}
     HWND Open(const char* table) {
         auto* b = new DatabaseBrowserDialog(Core());
         b->m_name = table;

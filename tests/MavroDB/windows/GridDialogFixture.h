@@ -16,6 +16,7 @@
 #include "aDBGrid.h"
 #include "aDBModule.h"
 #include "bMsgBox.h"
+#include "WrittenDatabase.h"
 
 namespace griddlg {
 
@@ -34,24 +35,8 @@ inline void WriteSchool(MvbWriter& w) {
     w.Exec("CREATE TABLE Member(ClassID LONG, Who TEXT(20))");
 }
 
-struct School {
-    TempFolder dir;
-    FakeSite site;
-    NoticeWindow window;
-    CComPtr<IDBCore> db;
-    CComPtr<IMDBase> m;
-    std::string path;
-    School() {
-        path = dir.File("school.mvb");
-        {
-            MvbWriter w(path);
-            WriteSchool(w);
-        }
-        db = NewDatabase();
-        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
-        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
-    }
-    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
+struct School : WrittenDatabase<> {
+    School() : WrittenDatabase(WriteSchool, "school.mvb") {}
 };
 
 inline std::vector<std::string>& Boxes() {

@@ -22,6 +22,7 @@
 #include "aDBTableDesignResource.h"
 #include "bMsgBox.h"
 #include "sqlite3.h"
+#include "WrittenDatabase.h"
 
 namespace {
 
@@ -160,39 +161,29 @@ Node NodeOf(HWND tree, HTREEITEM item) {
 // as text) with "12", "7" and "x"; Kinds with a field of each kind of cell
 // (L a long binary without media type, V a video, A a linked animation); a tree with the internal
 // tables' root (kind 1) and Pupil's node (kind 2). The database opens through IDBCore.
-struct School {
-    TempFolder dir;
-    FakeSite site;
-    NoticeWindow window;
-    CComPtr<IDBCore> db;
-    CComPtr<IMDBase> m;
-    std::string path;
+struct School : WrittenDatabase<> {
     HWND tree = nullptr;
     HTREEITEM tables = nullptr, pupil = nullptr;
 
-    School() {
-        path = dir.File("school.mvb");
-        {
-            MvbWriter w(path);
-            w.Exec("CREATE TABLE Pupil(Name TEXT(30), Born DATETIME, Photo LONGBINARY)");
-            w.Exec(
-                "INSERT INTO Pupil VALUES ('Ann', 36000, NULL), ('Bob', 36500, NULL),"
-                " ('Cid', 37000, NULL)");
-            w.Property("Pupil", "Photo", "MediaType", 1024);
-            w.Property("Pupil", "Photo", "BLINK", 0);
-            w.Exec("CREATE TABLE Class(Room TEXT(10))");
-            w.Exec("INSERT INTO Class VALUES ('12'), ('7'), ('x')");
-            w.Exec(
-                "CREATE TABLE Kinds(B BIT, Y BYTE, D DOUBLE, C CURRENCY, M MEMO, R BINARY(4),"
-                " L LONGBINARY, V LONGBINARY, A LONGBINARY)");
-            w.Property("Kinds", "V", "MediaType", 1026);
-            w.Property("Kinds", "V", "BLINK", 0);
-            w.Property("Kinds", "A", "MediaType", 1028);
-            w.Property("Kinds", "A", "BLINK", 1);
-        }
-        db = NewDatabase();
-        EXPECT_EQ(S_OK, db->InitDataBase(path.c_str(), "", "", 0, &site, window.Handle()));
-        db->QueryInterface(__uuidof(IMDBase), (void**)&m);
+    static void FillSchool(MvbWriter& w) {
+        w.Exec("CREATE TABLE Pupil(Name TEXT(30), Born DATETIME, Photo LONGBINARY)");
+        w.Exec(
+            "INSERT INTO Pupil VALUES ('Ann', 36000, NULL), ('Bob', 36500, NULL),"
+            " ('Cid', 37000, NULL)");
+        w.Property("Pupil", "Photo", "MediaType", 1024);
+        w.Property("Pupil", "Photo", "BLINK", 0);
+        w.Exec("CREATE TABLE Class(Room TEXT(10))");
+        w.Exec("INSERT INTO Class VALUES ('12'), ('7'), ('x')");
+        w.Exec(
+            "CREATE TABLE Kinds(B BIT, Y BYTE, D DOUBLE, C CURRENCY, M MEMO, R BINARY(4),"
+            " L LONGBINARY, V LONGBINARY, A LONGBINARY)");
+        w.Property("Kinds", "V", "MediaType", 1026);
+        w.Property("Kinds", "V", "BLINK", 0);
+        w.Property("Kinds", "A", "MediaType", 1028);
+        w.Property("Kinds", "A", "BLINK", 1);
+    }
+
+    School() : WrittenDatabase(FillSchool, "school.mvb") {
         INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
         InitCommonControlsEx(&icc);
         tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP, 0, 0, 200, 300, nullptr, nullptr,
@@ -204,7 +195,6 @@ struct School {
         DestroyWindow(tree);
         db->CloseAllRecordsets();
     }
-    CDBCore* Core() { return static_cast<CMavroBase*>(m.p)->Core(); }
     std::vector<std::string> Fields(const char* table) {
         char** names = nullptr;
         int count = 0;
