@@ -542,12 +542,12 @@ int main(int argc, char** argv) {
         if (browser) {
             SetWindowPos(browser, HWND_TOP, display.left + 60, display.top + 120, 900, 300,
                          SWP_SHOWWINDOW);
-            // Ann's note in the preview beside the grid.
-            HWND grid = BrowserGrid(browser);
-            for (int col = 1; col <= dbgrid::Cols(grid); ++col)
-                if (dbgrid::Text(grid, col, 0) == "Note")
-                    SendMessageA(grid, GM_SETACTIVECELL, (WPARAM)col, 1);
+            // The preview shown, then the user walks to Ann's note.
             SendMessageA(browser, WM_COMMAND, ID_DB_MEDIA_PREVIEW, 0);
+            HWND grid = BrowserGrid(browser);
+            for (int col = 1; col < dbgrid::Cols(grid) && dbgrid::Text(grid, col, 0) != "Note";
+                 ++col)
+                SendMessageA(grid, WM_KEYDOWN, VK_RIGHT, 0);
             Hold(300);
             WriteReport("BROWSER");
         }
