@@ -5,6 +5,7 @@
 // (goal within 4 x); the paints of a menu and a scroll bar reported against
 // a plain fill of their area.
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include <windows.h>
 
 #include <stdio.h>
@@ -64,12 +65,6 @@ struct Sites {
     ObjectRecord record;
     ObjectCreationRecord creation;
 };
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 void RedrawRun(Sites& sites) {
     IObjectBase* base = sites.New(CreateGridObject, 0x00020000, "Grid");

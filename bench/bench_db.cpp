@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "MvbWriter.h"
 #include "aDbEngine.h"
 #include "aMavroBase.h"
@@ -29,12 +30,6 @@ const int kUpdates = 2000;
 const char* kFields[] = {"ID", "Name", "Salary", "Hired", "Photo", "Note", "Active", "Pay"};
 const int kTypes[] = {dbLong,       dbText, dbDouble,  dbDate,
                       dbLongBinary, dbMemo, dbBoolean, dbCurrency};
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 void Write(const std::string& path) {
     DeleteFileA(path.c_str());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "aBaseCore.h"
 #include "aDBGrid.h"
 #include "aDBModule.h"
@@ -23,12 +24,6 @@ namespace {
 
 const int kRows = 100000;
 const int kFields = 20;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 // The browser window's own procedure; the bench's one before it counts the
 // values each block of rows cost (one read per field of a record's row) and

@@ -11,17 +11,12 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "aBaseCore.h"
 #include "aDBModule.h"
 #include "aMavroBase.h"
 
 namespace {
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 struct Item {
     int parent;  // index of the parent item, -1 for a root

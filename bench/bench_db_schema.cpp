@@ -10,6 +10,7 @@
 #include <string>
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "aDbEngine.h"
 #include "sqlite3.h"
 
@@ -17,12 +18,6 @@ namespace {
 
 const int kInserts = 20000;
 const int kRows = 100000;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 void Exec(sqlite3* db, const char* sql) {
     char* error = nullptr;

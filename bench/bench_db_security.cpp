@@ -12,6 +12,7 @@
 #include <string>
 
 #include "BenchClock.h"
+#include "BenchFiles.h"
 #include "aDbEngine.h"
 #include "aMediaTypeDef.h"
 #include "sqlite3.h"
@@ -22,12 +23,6 @@ const int kRows = 100000;
 const int kUpdates = 2000;
 const int kPictures = 5000;
 const int kPictureBytes = 4096;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    return std::string(dir) + name;
-}
 
 void Exec(sqlite3* db, const char* sql) {
     char* error = nullptr;

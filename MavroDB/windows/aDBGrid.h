@@ -323,4 +323,11 @@ inline int Cols(HWND grid) {
     return (int)SendMessageA(grid, GM_GETMAXCOLS, 0, 0);
 }
 
+// The look every manager dialog gives its grid: the dialog's font and the
+// system's border colour behind the cells.
+inline void TakeDialogLook(HWND grid, HWND dialog) {
+    SendMessageA(grid, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), 0);
+    SendMessageA(grid, GM_SETCOLOR, GCI_BACKGROUND, (LPARAM)GetSysColor(COLOR_ACTIVEBORDER));
+}
+
 }  // namespace dbgrid

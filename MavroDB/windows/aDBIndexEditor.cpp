@@ -40,8 +40,7 @@ BOOL IndexEditorDialog::OnInitDialog() {
     m_fields = IndexableFields(m_core, m_table);
     SendDlgItemMessageA(m_hWnd, IDC_DB_IX_NAME, EM_LIMITTEXT, 64, 0);
     SendMessageA(g, GM_SETREDRAW, 0, 0);
-    SendMessageA(g, WM_SETFONT, SendMessageA(m_hWnd, WM_GETFONT, 0, 0), 0);
-    SendMessageA(g, GM_SETCOLOR, GCI_BACKGROUND, GetSysColor(COLOR_ACTIVEBORDER));
+    dbgrid::TakeDialogLook(g, m_hWnd);
     SendMessageA(g, GM_SETMAXCOLS, 2, 0);
     SendMessageA(g, GM_SETMAXROWS, m_fields.size(), 0);
     SendMessageA(g, GM_SETCOLWIDTH, 0, 0);

@@ -124,8 +124,7 @@ void QueryDesignDialog::SetUpDesignGrid() {
     GridCellColor label = {kLabelCol, -1, RGB(255, 252, 191)};
     SendMessageA(g, GM_SETCELLCOLOR, 0, (LPARAM)&label);
     InitColumn(2);
-    SendMessageA(g, WM_SETFONT, SendMessageA(m_hWnd, WM_GETFONT, 0, 0), 0);
-    SendMessageA(g, GM_SETCOLOR, GCI_BACKGROUND, GetSysColor(COLOR_ACTIVEBORDER));
+    dbgrid::TakeDialogLook(g, m_hWnd);
     SendMessageA(g, GM_SETACTIVECELL, 2, 1);
     SendMessageA(g, GM_SETREDRAW, 1, 0);
 }

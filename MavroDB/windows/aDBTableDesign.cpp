@@ -163,8 +163,7 @@ BOOL TableDesignDialog::OnInitDialog() {
         EndDialog(IDCANCEL);
         return TRUE;
     }
-    SendMessageA(m_grid, WM_SETFONT, SendMessageA(m_hWnd, WM_GETFONT, 0, 0), FALSE);
-    SendMessageA(m_grid, GM_SETCOLOR, GCI_BACKGROUND, GetSysColor(COLOR_ACTIVEBORDER));
+    dbgrid::TakeDialogLook(m_grid, m_hWnd);
     SendMessageA(m_grid, GM_SETMAXCOLS, 3, 0);
     static const UINT headers[] = {IDS_DB_FIELD_NAME, IDS_DB_TD_FIELD_TYPE, IDS_DB_TD_EMBEDDED};
     static const int widths[] = {24, 10, 6};

@@ -329,9 +329,7 @@ void DatabaseBrowserDialog::SetUpGrid() {
         }
         dbgrid::SetType(g, col, -1, t);
     }
-    if (HFONT font = (HFONT)SendMessageA(m_hWnd, WM_GETFONT, 0, 0))
-        SendMessageA(g, WM_SETFONT, (WPARAM)font, 0);
-    SendMessageA(g, GM_SETCOLOR, GCI_BACKGROUND, (LPARAM)GetSysColor(COLOR_ACTIVEBORDER));
+    dbgrid::TakeDialogLook(g, m_hWnd);
     SendMessageA(g, GM_SETREDRAW, 1, 0);
     if (m_editable || m_recordCount > 0) {
         SendMessageA(g, GM_SETACTIVECELL, 1, 1);
@@ -904,13 +902,14 @@ void DatabaseBrowserDialog::UpdatePreview(int col, int row) {
             request.linkFlag = link;
         }
     } else if (type == kMemo) {
+        // The blank new row holds no record: its memo is empty.
         const VARIANT* value = pending ? &pending->value : nullptr;
-        bool read = value != nullptr || row > m_recordCount;
-        if (!value && !read && m_core->GetFieldValue(&d, &stored) == 1) {
+        bool known = value || row > m_recordCount;
+        if (!known && m_core->GetFieldValue(&d, &stored) == 1) {
             value = &stored;
-            read = true;
+            known = true;
         }
-        if (read) {
+        if (known) {
             request.mode = PreviewRequest::kText;
             if (value)
                 CDBCore::VariantText(value, kMemo, &request.text, nullptr);

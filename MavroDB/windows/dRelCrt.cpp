@@ -20,8 +20,7 @@ BOOL RelationCreateDialog::OnInitDialog() {
         return TRUE;
     }
     SendDlgItemMessageA(m_hWnd, IDC_DB_RL_NAME, EM_LIMITTEXT, 64, 0);
-    SendMessageA(g, WM_SETFONT, SendMessageA(m_hWnd, WM_GETFONT, 0, 0), 0);
-    SendMessageA(g, GM_SETCOLOR, GCI_BACKGROUND, GetSysColor(COLOR_ACTIVEBORDER));
+    dbgrid::TakeDialogLook(g, m_hWnd);
     SendMessageA(g, GM_SETMAXCOLS, 2, 0);
     SendMessageA(g, GM_SETMAXROWS, 1, 0);
     SendMessageA(g, GM_SETCOLWIDTH, 0, 3);
