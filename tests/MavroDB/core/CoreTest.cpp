@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "aDBModule.h"
 #include "bMsgBox.h"
+#include "QueuedBoxes.h"
 
 namespace {
 
@@ -25,32 +26,7 @@ struct OpenStaff {
     std::vector<DataSourceNotice> Notices() { return window.Drain(db); }
 };
 
-// Records every box and answers with the queued answers (OK when none left).
-struct BoxLog {
-    static std::vector<std::string>& Texts() {
-        static std::vector<std::string> t;
-        return t;
-    }
-    static std::vector<int>& Answers() {
-        static std::vector<int> a;
-        return a;
-    }
-    static int Handler(HWND, const char* text, const char*, UINT) {
-        Texts().push_back(text ? text : "");
-        if (Answers().empty())
-            return IDOK;
-        int a = Answers().front();
-        Answers().erase(Answers().begin());
-        return a;
-    }
-    PFNMESSAGEBOXHANDLER old;
-    BoxLog() {
-        Texts().clear();
-        Answers().clear();
-        old = SetMessageBoxHandler(Handler);
-    }
-    ~BoxLog() { SetMessageBoxHandler(old); }
-};
+using BoxLog = QueuedBoxes;
 
 }  // namespace
 

@@ -12,35 +12,11 @@
 #include "aDBResource.h"
 #include "bMsgBox.h"
 #include "sqlite3.h"
+#include "QueuedBoxes.h"
 
 namespace {
 
-// Records every box and answers with the queued answers (OK when none left).
-struct Boxes {
-    static std::vector<std::string>& Texts() {
-        static std::vector<std::string> t;
-        return t;
-    }
-    static std::vector<int>& Answers() {
-        static std::vector<int> a;
-        return a;
-    }
-    static int Handler(HWND, const char* text, const char*, UINT) {
-        Texts().push_back(text ? text : "");
-        if (Answers().empty())
-            return IDOK;
-        int a = Answers().front();
-        Answers().erase(Answers().begin());
-        return a;
-    }
-    PFNMESSAGEBOXHANDLER old;
-    explicit Boxes(std::vector<int> answers = {}) {
-        Texts().clear();
-        Answers() = answers;
-        old = SetMessageBoxHandler(Handler);
-    }
-    ~Boxes() { SetMessageBoxHandler(old); }
-};
+using Boxes = QueuedBoxes;
 
 // Types a login (name, password) into every login dialog.
 struct Login {

@@ -21,6 +21,7 @@
 #include "aDBResource.h"
 #include "bDBEditHost.h"
 #include "bMsgBox.h"
+#include "QueuedBoxes.h"
 
 // A media manager that records the linked files it is told of, in order.
 class LinkMedia : public FakeMedia {
@@ -69,31 +70,9 @@ public:
     std::vector<std::string> calls;
 };
 
-// Boxes recorded and answered in turn (OK when none is left).
-struct ManagerBoxes {
-    static std::vector<std::string>& Texts() {
-        static std::vector<std::string> t;
-        return t;
-    }
-    static std::vector<int>& Answers() {
-        static std::vector<int> a;
-        return a;
-    }
-    static int Handler(HWND, const char* text, const char*, UINT type) {
-        Texts().push_back(text ? text : "");
-        if (Answers().empty())
-            return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
-        int a = Answers().front();
-        Answers().erase(Answers().begin());
-        return a;
-    }
-    PFNMESSAGEBOXHANDLER old;
-    explicit ManagerBoxes(std::vector<int> answers = {}) {
-        Texts().clear();
-        Answers() = answers;
-        old = SetMessageBoxHandler(Handler);
-    }
-    ~ManagerBoxes() { SetMessageBoxHandler(old); }
+// Boxes recorded and answered in turn; none left, No to a question.
+struct ManagerBoxes : QueuedBoxes {
+    explicit ManagerBoxes(std::vector<int> answers = {}) : QueuedBoxes(answers, true) {}
 };
 
 // Dialogs (and sheets) driven by a test body per template id.
