@@ -18,6 +18,7 @@
 #include "bPlayerSite.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
+#include "aTrackerPen.h"
 
 namespace {
 
@@ -512,18 +513,13 @@ HRESULT CGraphMeta::DrawTracker(HDC dc) {
     const RECT& b = Bounds();
     POINT c[2] = {{b.left, b.top}, {b.right, b.bottom}};
     MapPoints(nullptr, c, 2);
-    HPEN pen = CreatePen(PS_DOT, 0, RGB(255, 0, 0));
-    if (!pen) {
+    CTrackerPen pen(dc, 0);
+    if (!pen.IsReady()) {
         LOG_WIN32_ERROR(0, "CreatePen API func Failed.\n");
         return E_FAIL;
     }
-    const int saved = SaveDC(dc);
-    SelectObject(dc, pen);
-    SelectObject(dc, GetStockObject(NULL_BRUSH));
-    SetROP2(dc, R2_XORPEN);
-    BOOL ok = Rectangle(dc, c[0].x, c[0].y, c[1].x, c[1].y);
-    RestoreDC(dc, saved);
-    DeleteObject(pen);
+    const BOOL ok = Rectangle(dc, c[0].x, c[0].y, c[1].x, c[1].y);
+    pen.Finish();
     if (!ok) {
         LOG_WIN32_ERROR(0, "Rectangle API func Failed.\n");
         return E_FAIL;

@@ -9,6 +9,7 @@
 #include "bFillShd.h"
 #include "bLinStyl.h"
 #include "bStorage.h"
+#include "aTrackerPen.h"
 
 namespace {
 
@@ -578,18 +579,13 @@ HRESULT CGraphMetaEx::DrawTracker(HDC dc) {
     c[4] = c[0];
     if (CVecFrame* frame = GetFrame())
         frame->ToOwnerPoints(c, 5);
-    HPEN pen = CreatePen(PS_DOT, 0, RGB(255, 0, 0));
-    if (!pen) {
+    CTrackerPen pen(dc, 0);
+    if (!pen.IsReady()) {
         LOG_WIN32_ERROR(0, "CreatePen API func Failed.\n");
         return E_FAIL;
     }
-    const int saved = SaveDC(dc);
-    SelectObject(dc, pen);
-    SelectObject(dc, GetStockObject(NULL_BRUSH));
-    SetROP2(dc, R2_XORPEN);
     const BOOL ok = Polygon(dc, c, 4);
-    RestoreDC(dc, saved);
-    DeleteObject(pen);
+    pen.Finish();
     if (!ok) {
         LOG_WIN32_ERROR(0, "Rectangle API func Failed.\n");
         return E_FAIL;
@@ -604,15 +600,11 @@ HRESULT CGraphMetaEx::DrawRotateTracker(HDC dc, const RECT*, int cx, int cy, int
     if (CVecFrame* frame = GetFrame())
         frame->ToOwnerPoints(c, 5);
     RotatePoints(5, c, cx, cy, -angle * 100);
-    HPEN pen = CreatePen(PS_DOT, 1, RGB(255, 0, 0));
-    if (!pen) {
+    CTrackerPen pen(dc, 1);
+    if (!pen.IsReady()) {
         LOG_WIN32_ERROR(0, "CreatePen API func Failed.\n");
         return E_FAIL;
     }
-    const int saved = SaveDC(dc);
-    SelectObject(dc, pen);
-    SelectObject(dc, GetStockObject(NULL_BRUSH));
-    SetROP2(dc, R2_XORPEN);
     HRESULT hr = S_OK;
     if (!Polyline(dc, c, 5)) {
         LOG_WIN32_ERROR(0, "Rectangle API func Failed.\n");
@@ -622,8 +614,7 @@ HRESULT CGraphMetaEx::DrawRotateTracker(HDC dc, const RECT*, int cx, int cy, int
         LOG_WIN32_ERROR(0, "Ellipse API func Failed.\n");
         hr = E_FAIL;
     }
-    RestoreDC(dc, saved);
-    if (!DeleteObject(pen)) {
+    if (!pen.Finish()) {
         LOG_WIN32_ERROR(0, "DeleteObject API func Failed.\n");
         hr = E_FAIL;
     }

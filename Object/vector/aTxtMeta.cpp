@@ -13,6 +13,7 @@
 #include "bByteReader.h"
 #include "bStorage.h"
 #include "bTraceLog.h"
+#include "aTrackerPen.h"
 
 CTextMeta::CTextMeta(IMetaEnv* env) : m_origin{0, 0}, m_spacing(20), m_color(0), m_env(env) {
     memset(&m_font, 0, sizeof(m_font));
@@ -177,18 +178,13 @@ HRESULT CTextMeta::DrawPointHandles(HDC dc) {
     POINT c[2] = {{m_bounds.left, m_bounds.top}, {m_bounds.right, m_bounds.bottom}};
     if (CVecFrame* frame = GetFrame())
         frame->ToOwnerPoints(c, 2);
-    HPEN pen = CreatePen(PS_DOT, 0, RGB(255, 0, 0));
-    if (!pen) {
+    CTrackerPen pen(dc, 0);
+    if (!pen.IsReady()) {
         LOG_WIN32_ERROR(0, "CreatePen API func Failed.");
         return E_FAIL;
     }
-    const int saved = SaveDC(dc);
-    SelectObject(dc, pen);
-    SelectObject(dc, GetStockObject(NULL_BRUSH));
-    SetROP2(dc, R2_XORPEN);
     const BOOL ok = Rectangle(dc, c[0].x, c[0].y, c[1].x, c[1].y);
-    RestoreDC(dc, saved);
-    DeleteObject(pen);
+    pen.Finish();
     if (!ok) {
         LOG_WIN32_ERROR(0, "Rectangle API func Failed.");
         return E_FAIL;

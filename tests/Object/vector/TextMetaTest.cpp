@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <memory>
+#include <string.h>
+#include <vector>
 
 #include "StreamFixtures.h"
 #include "TestFiles.h"
@@ -168,4 +170,44 @@ TEST(TextMeta, DrawnThroughTheFrameAndReadBackFromIt) {
     WhiteSurface hidden(200, 200);
     frame.DrawAll(hidden.dc());
     EXPECT_EQ(blue(hidden), 0);
+}
+
+// The handles are XOR-ed on: drawn twice they leave the pixels as they were,
+// and the DC's pen, brush and mix mode come back each time.
+TEST(TextMeta, PointHandlesDrawnTwiceLeaveTheDcAsItWas) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 64;
+    info.bmiHeader.biHeight = -64;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_TRUE(dib && bits);
+    HGDIOBJ oldBitmap = SelectObject(dc, dib);
+    std::vector<uint32_t> white(64 * 64, 0x00FFFFFF);
+    memcpy(bits, white.data(), white.size() * 4);
+    HPEN before = (HPEN)GetCurrentObject(dc, OBJ_PEN);
+    HBRUSH brush = (HBRUSH)GetCurrentObject(dc, OBJ_BRUSH);
+
+    CTextMeta t(nullptr);
+    LOGFONTA f = t.GetFont();
+    f.lfHeight = -20;
+    t.SetFont(f);
+    t.SetOrigin(POINT{8, 8});
+    t.SetText("AB");
+    ASSERT_EQ(S_OK, t.DrawPointHandles(dc));
+    GdiFlush();
+    EXPECT_NE(0, memcmp(bits, white.data(), white.size() * 4));
+    EXPECT_EQ(before, GetCurrentObject(dc, OBJ_PEN));
+    EXPECT_EQ(brush, GetCurrentObject(dc, OBJ_BRUSH));
+    EXPECT_EQ(R2_COPYPEN, GetROP2(dc));
+    ASSERT_EQ(S_OK, t.DrawPointHandles(dc));
+    GdiFlush();
+    EXPECT_EQ(0, memcmp(bits, white.data(), white.size() * 4));
+
+    SelectObject(dc, oldBitmap);
+    DeleteObject(dib);
+    DeleteDC(dc);
 }
