@@ -394,8 +394,8 @@ bool QueryDesignDialog::BuildQuerySql() {
             return false;
         if (m_tree)
             if (HTREEITEM root = dbtree::FindRoot(m_tree, 17))
-                if (HTREEITEM item = dbtree::Append(m_tree, root, name, 9, 18))
-                    dbtree::Append(m_tree, item, DBLoadString(IDS_DB_FIELDS), 3, 19);
+                if (HTREEITEM item = InsertTreeItem(m_tree, root, name, 9, 18))
+                    InsertTreeItem(m_tree, item, DBLoadString(IDS_DB_FIELDS), 3, 19);
         return true;
     }
     if (!m_core->ChangeQuerySQL(sql.c_str(), m_queryName.c_str()))

@@ -7,8 +7,10 @@
 #include "aBaseCore.h"
 #include "aDBGrid.h"
 #include "aDBModule.h"
+#include "aDBNodeInsert.h"
 #include "aDBResource.h"
 #include "aDBTableDesignResource.h"
+#include "aDBTreeView.h"
 #include "bTextCut.h"
 
 namespace {
@@ -79,18 +81,6 @@ DataSourceDescriptor TableDescriptor(const std::string& table, const char* field
     memcpy(d.sourceName, table.c_str(), MbCutLength(table.c_str(), sizeof(d.sourceName) - 1));
     memcpy(d.fieldName, field, MbCutLength(field, sizeof(d.fieldName) - 1));
     return d;
-}
-
-std::string TreeText(HWND tree, HTREEITEM item) {
-    char buffer[256] = {};
-    TVITEMA tv = {};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = buffer;
-    tv.cchTextMax = sizeof(buffer);
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv))
-        return std::string();
-    return buffer;
 }
 
 }  // namespace
@@ -370,15 +360,7 @@ bool TableDesignDialog::OnOK() {
 void TableDesignDialog::AddTreeNode() {
     if (!m_tree)
         return;
-    HTREEITEM root = nullptr;
-    for (HTREEITEM item = TreeView_GetRoot(m_tree); item && !root;
-         item = TreeView_GetNextSibling(m_tree, item)) {
-        TVITEMA tv = {};
-        tv.mask = TVIF_PARAM;
-        tv.hItem = item;
-        if (SendMessageA(m_tree, TVM_GETITEMA, 0, (LPARAM)&tv) && tv.lParam == 1)
-            root = item;
-    }
+    HTREEITEM root = dbtree::FindRoot(m_tree, 1);
     if (!root)
         return;
     HTREEITEM node = InsertTreeItem(m_tree, root, m_tableName, 2, 2);
@@ -475,7 +457,7 @@ void DesignTableCommand(HWND tree, HTREEITEM item) {
     CDBCore* core = GetDBCore();
     if (!core || !item)
         return;
-    std::string name = TreeText(tree, item);
+    std::string name = CDBTreeView::TextOf(tree, item);
     DataSourceDescriptor d = TableDescriptor(name);
     if (DataSourceEntry* entry = core->FindTableByName(name.c_str())) {
         // The browser writes its pending row as it closes.

@@ -113,9 +113,9 @@ bool RelationCreateDialog::Create() {
         return false;
     if (m_tree)
         if (HTREEITEM root = dbtree::FindRoot(m_tree, 13))
-            if (HTREEITEM item = dbtree::Append(m_tree, root, name, 16, 14)) {
-                dbtree::Append(m_tree, item, DBLoadString(IDS_DB_MAIN_FIELDS), 17, 15);
-                dbtree::Append(m_tree, item, DBLoadString(IDS_DB_RELATED_FIELDS), 18, 16);
+            if (HTREEITEM item = InsertTreeItem(m_tree, root, name, 16, 14)) {
+                InsertTreeItem(m_tree, item, DBLoadString(IDS_DB_MAIN_FIELDS), 17, 15);
+                InsertTreeItem(m_tree, item, DBLoadString(IDS_DB_RELATED_FIELDS), 18, 16);
             }
     return true;
 }

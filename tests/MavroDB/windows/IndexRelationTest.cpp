@@ -183,8 +183,8 @@ TEST(RelationDialog, PairsCascadesAndTheTreeNode) {
     HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
                                 nullptr, nullptr);
     ASSERT_TRUE(tree != nullptr);
-    dbtree::Append(tree, TVI_ROOT, "queries", 8, 17);
-    HTREEITEM relations = dbtree::Append(tree, TVI_ROOT, "relations", 15, 13);
+    InsertTreeItem(tree, TVI_ROOT, "queries", 8, 17);
+    HTREEITEM relations = InsertTreeItem(tree, TVI_ROOT, "relations", 15, 13);
 
     RelationCreateDialog dlg;
     dlg.m_core = core;
