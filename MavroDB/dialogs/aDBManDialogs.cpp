@@ -5,6 +5,7 @@
 #include "aBaseCore.h"
 #include "aDBModule.h"
 #include "aDBResource.h"
+#include "aDBUserMan.h"
 #include "bMsgBox.h"
 
 // ---- source file dialog
@@ -77,15 +78,7 @@ BOOL SelectTableDialog::OnInitDialog() {
 }
 
 bool SelectTableDialog::OnOK() {
-    HWND list = GetDlgItem(m_hWnd, IDC_DB_TABLE_LIST);
-    m_chosen.clear();
-    int at = (int)SendMessageA(list, LB_GETCURSEL, 0, 0);
-    int n = at >= 0 ? (int)SendMessageA(list, LB_GETTEXTLEN, at, 0) : -1;
-    if (n > 0) {
-        m_chosen.resize(n + 1);
-        n = (int)SendMessageA(list, LB_GETTEXT, at, (LPARAM)&m_chosen[0]);
-        m_chosen.resize(n > 0 ? n : 0);
-    }
+    m_chosen = ListSelection(GetDlgItem(m_hWnd, IDC_DB_TABLE_LIST));
     return true;
 }
 
@@ -161,15 +154,7 @@ void PermissionsDialog::FillObjects() {
 }
 
 std::string PermissionsDialog::Selected(int id) const {
-    HWND list = GetDlgItem(m_hWnd, id);
-    int at = (int)SendMessageA(list, LB_GETCURSEL, 0, 0);
-    int n = at >= 0 ? (int)SendMessageA(list, LB_GETTEXTLEN, at, 0) : -1;
-    if (n <= 0)
-        return std::string();
-    std::string text(n + 1, '\0');
-    n = (int)SendMessageA(list, LB_GETTEXT, at, (LPARAM)&text[0]);
-    text.resize(n > 0 ? n : 0);
-    return text;
+    return ListSelection(GetDlgItem(m_hWnd, id));
 }
 
 void PermissionsDialog::ShowMask(long mask) {
