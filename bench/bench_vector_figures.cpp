@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "VectorOwner.h"
 #include "aCheMeta.h"
 #include "aGDIBuf.h"
 #include "aMthMta.h"
@@ -26,40 +27,8 @@ namespace {
 
 const int kFigures = 500, kWidth = 1920, kHeight = 1080, U = 256;
 
-class Owner : public IVecFrameOwner, public IMetaEnv {
-public:
-    void ToOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x += kWidth / 2;
-            p[i].y += kHeight / 2;
-        }
-    }
-    void FromOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x -= kWidth / 2;
-            p[i].y -= kHeight / 2;
-        }
-    }
-    HRESULT OwnerHitTest(POINT) override { return S_FALSE; }
-    HRESULT GetOwnerRect(RECT* r) override {
-        *r = RECT{0, 0, kWidth, kHeight};
-        return S_OK;
-    }
-    HRESULT GetOwnerCenter(POINT* c) override {
-        *c = POINT{kWidth / 2, kHeight / 2};
-        return S_OK;
-    }
-    int GetOwnerDegree() override { return 0; }
-    CMetaEnv* GetOwnerEnv() override { return nullptr; }
-    IMetaEnv* GetMetaEnv() override { return this; }
-    IPlayerSite* GetPlaySite() override { return nullptr; }
-    BOOL IgnoresUnfilledArea() override { return FALSE; }
-    void GetEditState(MetaEditState* s) override { *s = MetaEditState{FALSE, 0, 0}; }
-    BOOL GetMediaFolder(char*, size_t) override { return FALSE; }
-};
-
 // A frame of 500 figures, a quarter of each class, spread over the buffer.
-void Fill(CVecFrame* frame, Owner* owner, bool smooth) {
+void Fill(CVecFrame* frame, CentredOwner* owner, bool smooth) {
     unsigned seed = 2026;
     auto next = [&](int n) {
         seed = seed * 1103515245u + 12345u;
@@ -161,7 +130,10 @@ void PlainGdi(HDC dc, const std::vector<Part>& parts) {
 }  // namespace
 
 int main() {
-    Owner owner;
+    // Figures about the middle of the screen.
+    CentredOwner owner;
+    owner.centre = POINT{kWidth / 2, kHeight / 2};
+    owner.rect = RECT{0, 0, kWidth, kHeight};
     IPixelBuffer* target = CreateGDIBuffer(kWidth, kHeight);
     if (!target) {
         printf("buffer not made\n");

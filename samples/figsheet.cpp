@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "VectorOwner.h"
 #include "aCheMeta.h"
 #include "aPhyMeta.h"
 #include "aVecFrm.h"
@@ -19,42 +20,6 @@ namespace {
 const int kCell = 120;
 const int kColumns = 12;
 const int U = 256;  // one unit in figure parameters
-
-// A frame owner whose metas are relative to the middle of one cell.
-class CellOwner : public IVecFrameOwner, public IMetaEnv {
-public:
-    POINT centre = {0, 0};
-
-    void ToOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x += centre.x;
-            p[i].y += centre.y;
-        }
-    }
-    void FromOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x -= centre.x;
-            p[i].y -= centre.y;
-        }
-    }
-    HRESULT OwnerHitTest(POINT) override { return S_FALSE; }
-    HRESULT GetOwnerRect(RECT* r) override {
-        *r = RECT{centre.x - kCell / 2, centre.y - kCell / 2 + 14, centre.x + kCell / 2,
-                  centre.y + kCell / 2};
-        return S_OK;
-    }
-    HRESULT GetOwnerCenter(POINT* c) override {
-        *c = centre;
-        return S_OK;
-    }
-    int GetOwnerDegree() override { return 0; }
-    CMetaEnv* GetOwnerEnv() override { return nullptr; }
-    IMetaEnv* GetMetaEnv() override { return this; }
-    IPlayerSite* GetPlaySite() override { return nullptr; }
-    BOOL IgnoresUnfilledArea() override { return FALSE; }
-    void GetEditState(MetaEditState* s) override { *s = MetaEditState{FALSE, 0, 0}; }
-    BOOL GetMediaFolder(char*, size_t) override { return FALSE; }
-};
 
 // Sizes most kinds read as lengths, radii and steps, in units: a figure of
 // about 40 x 30 units.
@@ -156,7 +121,7 @@ void PhysicsParams(int kind, IntList& p) {
     }
 }
 
-bool DrawKind(HDC dc, CellOwner& owner, int kind, bool chemistry) {
+bool DrawKind(HDC dc, CentredOwner& owner, int kind, bool chemistry) {
     CVecFrame frame(&owner, VECFRAME_LENGTHS);
     CGraphMetaEx* m = chemistry ? static_cast<CGraphMetaEx*>(new CChemMeta(&owner))
                                 : static_cast<CGraphMetaEx*>(new CPhysMeta(&owner));
@@ -230,7 +195,7 @@ int main(int argc, char** argv) {
     for (int k = 78; k <= 168; ++k)
         if (CPhysMeta::IsPhysicsKind(k))
             physics.push_back(k);
-    CellOwner owner;
+    CentredOwner owner;
     int failed = 0, y0 = 0;
     for (int part = 0; part < 2; ++part) {
         const std::vector<int>& kinds = part == 0 ? chemistry : physics;
@@ -244,7 +209,10 @@ int main(int argc, char** argv) {
             char label[16];
             snprintf(label, sizeof(label), "%d", kinds[i]);
             TextOutA(dc, cx + 4, cy + 2, label, (int)strlen(label));
+            // The figure sits in the middle of its cell, under its number.
             owner.centre = POINT{cx + kCell / 2, cy + kCell / 2 + 8};
+            owner.rect = RECT{owner.centre.x - kCell / 2, owner.centre.y - kCell / 2 + 14,
+                              owner.centre.x + kCell / 2, owner.centre.y + kCell / 2};
             if (!DrawKind(dc, owner, kinds[i], part == 0))
                 ++failed;
         }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "VectorOwner.h"
 #include "aVecFrm.h"
 
 class WhiteSurface {
@@ -42,39 +43,12 @@ private:
     DWORD* m_bits = nullptr;
 };
 
-class FakeOwner : public IVecFrameOwner, public IMetaEnv {
+// Centred in a 200 x 200 area, hit everywhere.
+class FakeOwner : public CentredOwner {
 public:
-    POINT centre = {100, 100};
-    RECT rect = {0, 0, 200, 200};
-    int degree = 0;
-    BOOL ignoreUnfilled = FALSE;
-
-    void ToOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x += centre.x;
-            p[i].y += centre.y;
-        }
+    FakeOwner() {
+        centre = POINT{100, 100};
+        rect = RECT{0, 0, 200, 200};
+        hitAnswer = S_OK;
     }
-    void FromOwnerPoints(POINT* p, int n) override {
-        for (int i = 0; i < n; ++i) {
-            p[i].x -= centre.x;
-            p[i].y -= centre.y;
-        }
-    }
-    HRESULT OwnerHitTest(POINT) override { return S_OK; }
-    HRESULT GetOwnerRect(RECT* r) override {
-        *r = rect;
-        return S_OK;
-    }
-    HRESULT GetOwnerCenter(POINT* c) override {
-        *c = centre;
-        return S_OK;
-    }
-    int GetOwnerDegree() override { return degree; }
-    CMetaEnv* GetOwnerEnv() override { return nullptr; }
-    IMetaEnv* GetMetaEnv() override { return this; }
-    IPlayerSite* GetPlaySite() override { return nullptr; }
-    BOOL IgnoresUnfilledArea() override { return ignoreUnfilled; }
-    void GetEditState(MetaEditState* s) override { *s = MetaEditState{FALSE, 0, degree}; }
-    BOOL GetMediaFolder(char*, size_t) override { return FALSE; }
 };
