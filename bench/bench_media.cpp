@@ -58,6 +58,23 @@ void Report(const char* name, double t, double ref, double goal) {
     fflush(stdout);
 }
 
+// Seconds of one clock step of `ms` and one draw of the object, as a page
+// plays it: the best of five runs of `steps` steps.
+template <class Site, class Object>
+double TickAndDraw(Site& site, Object* object, IPixelBuffer* target, const RECT& bounds, int steps,
+                   int ms) {
+    return BestOf(
+               [&] {
+                   for (int i = 0; i < steps; ++i) {
+                       site.clock += ms;
+                       site.sequencer.TickClients();
+                       object->DrawContent(target, &bounds);
+                   }
+               },
+               5) /
+           steps;
+}
+
 // An object of the kind bound to the site as a page would bind it.
 class Bound {
 public:
@@ -194,16 +211,7 @@ void MovieRun(TestPlayerSite& site, BenchMedia& media) {
     IPixelBuffer* target = CreateGDIBuffer(400, 300);
     RECT bounds;
     m->GetBoundsRect(&bounds);
-    const double movie = BestOf(
-                             [&] {
-                                 for (int i = 0; i < steps; ++i) {
-                                     site.clock += 100;
-                                     site.sequencer.TickClients();
-                                     m->DrawContent(target, &bounds);
-                                 }
-                             },
-                             5) /
-                         steps;
+    const double movie = TickAndDraw(site, m, target, bounds, steps, 100);
     IMediaObjectBase* control = nullptr;
     if (FAILED(CreateMediaControl(MEDIA_CONTROL_ANIMATION, &site, &control)) || !control) {
         printf("no animation control\n");
@@ -322,16 +330,7 @@ void VideoRun(TestPlayerSite& site, BenchMedia& media, const std::string& path) 
     IPixelBuffer* target = CreateGDIBuffer(400, 300);
     RECT bounds;
     v->GetBoundsRect(&bounds);
-    const double object = BestOf(
-                              [&] {
-                                  for (int i = 0; i < ticks; ++i) {
-                                      site.clock += 50;
-                                      site.sequencer.TickClients();
-                                      v->DrawContent(target, &bounds);
-                                  }
-                              },
-                              5) /
-                          ticks;
+    const double object = TickAndDraw(site, v, target, bounds, ticks, 50);
     OwnStream own;
     if (!own.Open(path)) {
         printf("video stream of its own does not open here\n");
